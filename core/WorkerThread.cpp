@@ -1,0 +1,169 @@
+#include "core/WorkerThread.h"
+
+#include "platform/base/CriticalSection.h"
+#include "platform/base/DebugOutput.h"
+#include "platform/base/Format.h"
+#include "platform/base/Process.h"
+
+#include <chrono>
+#include <condition_variable>
+#include <future>
+
+namespace {
+
+// Workers whose thread has started and not yet finished, for the bounded wait at exit.
+struct LiveWorkers {
+    std::mutex lock;
+    std::condition_variable changed;
+    int count = 0;
+
+    static LiveWorkers& Instance()
+    {
+        static LiveWorkers* live = new LiveWorkers;  // outlives every static destructor
+        return *live;
+    }
+    void Add()
+    {
+        std::lock_guard<std::mutex> guard(lock);
+        ++count;
+    }
+    void Remove()
+    {
+        {
+            std::lock_guard<std::mutex> guard(lock);
+            --count;
+        }
+        changed.notify_all();
+    }
+};
+
+constexpr DWORD kDestructorWaitMs = 5000;
+
+}  // namespace
+
+CWorkerThread::CWorkerThread() = default;
+
+CWorkerThread::~CWorkerThread()
+{
+    StopAndJoin();
+}
+
+void CWorkerThread::StopAndJoin()
+{
+    if (!m_thread.joinable())
+        return;
+    if (m_thread.get_id() == std::this_thread::get_id()) {
+        // Destroyed from its own thread (auto-delete): nobody may wait on it any more.
+        m_thread.detach();
+        return;
+    }
+    Stop();
+    if (!Wait(kDestructorWaitMs)) {
+        taluvo::OutputDebugText(taluvo::Format(
+            u"CWorkerThread::~CWorkerThread. Thread %X did not stop within %u ms; waiting for it.\n",
+            m_dwThreadId.load(), kDestructorWaitMs));
+    }
+    m_thread.join();
+}
+
+void CWorkerThread::JoinFinishedThread()
+{
+    // The previous thread has published its end; join it so its resources are freed.
+    if (m_thread.joinable())
+        m_thread.join();
+}
+
+BOOL CWorkerThread::Start()
+{
+    std::lock_guard<std::mutex> guard(m_startLock);
+    if (m_dwThreadId.load() != 0)
+        return FALSE;
+    JoinFinishedThread();
+    m_lStopCount.exchange(0);
+    HANDLE end = taluvo::CreateThreadEndObject();
+    if (!end)
+        return FALSE;
+
+    std::promise<DWORD> idPromise;
+    std::future<DWORD> idFuture = idPromise.get_future();
+    LiveWorkers::Instance().Add();
+    try {
+        m_thread = std::thread([this, &idPromise] {
+            idPromise.set_value(GetCurrentThreadId());
+            {
+                // Wait until Start has published the id and handle, so the thread can never end
+                // before its owner sees it running.
+                std::lock_guard<std::mutex> published(m_startLock);
+            }
+            ThreadProc();
+        });
+    } catch (const std::system_error&) {
+        LiveWorkers::Instance().Remove();
+        CloseHandle(end);
+        return FALSE;
+    }
+    m_hThread = end;
+    m_dwThreadId.store(idFuture.get());
+    return TRUE;
+}
+
+void CWorkerThread::Stop()
+{
+    ++m_lStopCount;
+}
+
+BOOL CWorkerThread::Wait(DWORD milliseconds)
+{
+    if (m_dwThreadId.load() == 0)
+        return TRUE;
+    const HANDLE end = m_hThread;
+    if (!end)
+        return TRUE;
+    const DWORD result = WaitForSingleObject(end, milliseconds);
+    return result == WAIT_OBJECT_0 || m_dwThreadId.load() == 0 ? TRUE : FALSE;
+}
+
+void CWorkerThread::ThreadProc()
+{
+    try {
+        Run();
+    } catch (...) {
+        // Run is expected to catch its own failures; an escaping exception must not take the
+        // process down through std::terminate.
+        taluvo::OutputDebugText(QStringLiteral("CWorkerThread::ThreadProc. Unhandled exception in Run.\n"));
+    }
+    OnExit();
+
+    const bool autoDelete = m_bAutoDelete != FALSE;
+    const HANDLE end = m_hThread;
+    m_dwThreadId.store(0);
+    if (autoDelete) {
+        // Nobody may touch a self-deleting worker once its thread may have ended.
+        m_thread.detach();
+        SetEvent(end);
+        delete this;
+    } else {
+        // After this signal the owner may destroy the object: touch nothing of it any more.
+        SetEvent(end);
+    }
+    LiveWorkers::Instance().Remove();
+}
+
+BOOL CWorkerThread::WaitForAllWorkers(DWORD milliseconds)
+{
+    LiveWorkers& live = LiveWorkers::Instance();
+    std::unique_lock<std::mutex> guard(live.lock);
+    auto none = [&] { return live.count == 0; };
+    if (milliseconds == INFINITE) {
+        live.changed.wait(guard, none);
+        return TRUE;
+    }
+    return live.changed.wait_for(guard, std::chrono::milliseconds(milliseconds), none) ? TRUE : FALSE;
+}
+
+int CWorkerThread::RunningWorkers()
+{
+    LiveWorkers& live = LiveWorkers::Instance();
+    std::lock_guard<std::mutex> guard(live.lock);
+    return live.count;
+}

@@ -1,0 +1,397 @@
+#include "platform/base/Format.h"
+
+#include "platform/base/TextCodec.h"
+
+#include <cmath>
+#include <cstdio>
+#include <limits>
+#include <vector>
+
+namespace taluvo {
+
+int64_t FormatArg::asInt() const
+{
+    switch (m_kind) {
+    case Kind::Signed:
+    case Kind::Unsigned:
+    case Kind::Pointer:
+        return m_int;
+    case Kind::Double:
+        if (std::isnan(m_double))
+            return 0;
+        if (m_double >= 9.2e18)
+            return std::numeric_limits<int64_t>::max();
+        if (m_double <= -9.2e18)
+            return std::numeric_limits<int64_t>::min();
+        return static_cast<int64_t>(m_double);
+    case Kind::Narrow:
+    case Kind::Wide:
+        return 0;
+    }
+    return 0;
+}
+
+double FormatArg::asDouble() const
+{
+    switch (m_kind) {
+    case Kind::Double:
+        return m_double;
+    case Kind::Signed:
+    case Kind::Pointer:
+        return static_cast<double>(m_int);
+    case Kind::Unsigned:
+        return static_cast<double>(static_cast<uint64_t>(m_int));
+    default:
+        return 0.0;
+    }
+}
+
+bool FormatArg::isNullText() const
+{
+    return (m_kind == Kind::Narrow && !m_narrow) || (m_kind == Kind::Wide && m_wide.isNull());
+}
+
+QString FormatArg::asWide() const
+{
+    switch (m_kind) {
+    case Kind::Wide:
+        return m_wide.toString();
+    case Kind::Narrow:
+        return AnsiDecode(m_narrow, m_narrowLen);
+    case Kind::Signed:
+        return QString::number(static_cast<qlonglong>(m_int));
+    case Kind::Unsigned:
+        return QString::number(static_cast<qulonglong>(m_int));
+    case Kind::Double:
+        return QString::number(m_double);
+    case Kind::Pointer:
+        return QString::number(static_cast<qulonglong>(m_int), 16).toUpper();
+    }
+    return QString();
+}
+
+QByteArray FormatArg::asNarrow() const
+{
+    if (m_kind == Kind::Narrow)
+        return m_narrowLen < 0 ? QByteArray(m_narrow) : QByteArray(m_narrow, m_narrowLen);
+    return AnsiEncode(asWide());
+}
+
+namespace {
+
+struct Spec {
+    bool left = false, plus = false, space = false, alt = false, zero = false;
+    int width = -1;
+    int precision = -1;
+    enum class Len { Default, Char, Short, Long, LongLong, Size, Wide, NarrowH } len = Len::Default;
+    int intBits = 32;
+    char type = 0;
+};
+
+// Collects output for one width of format; text arguments are converted to that width.
+struct WideOut {
+    QString text;
+    void Append(QStringView s) { text.append(s); }
+    void AppendAscii(const std::string& s) { text.append(QString::fromLatin1(s.data(), static_cast<qsizetype>(s.size()))); }
+    void Pad(qsizetype n, char c) { if (n > 0) text.append(QString(n, QChar(c))); }
+    static QString TextOf(const FormatArg& a) { return a.asWide(); }
+    static qsizetype Units(const QString& s) { return s.size(); }
+    void AppendText(const QString& s) { text.append(s); }
+};
+
+struct NarrowOut {
+    QByteArray text;
+    void AppendAscii(const std::string& s) { text.append(s.data(), static_cast<qsizetype>(s.size())); }
+    void Pad(qsizetype n, char c) { if (n > 0) text.append(QByteArray(n, c)); }
+    static QByteArray TextOf(const FormatArg& a) { return a.asNarrow(); }
+    static qsizetype Units(const QByteArray& s) { return s.size(); }
+    void AppendText(const QByteArray& s) { text.append(s); }
+};
+
+template <typename Out, typename Text>
+void AppendPadded(Out& out, const Text& body, const Spec& spec)
+{
+    const qsizetype pad = spec.width > 0 ? spec.width - Out::Units(body) : 0;
+    if (!spec.left)
+        out.Pad(pad, ' ');
+    out.AppendText(body);
+    if (spec.left)
+        out.Pad(pad, ' ');
+}
+
+// Integer conversions: the argument's bits are cut to the width the length modifier names,
+// as a Windows vararg of that width would have been read.
+std::string FormatInteger(const Spec& spec, const FormatArg* arg)
+{
+    uint64_t bits = arg ? static_cast<uint64_t>(arg->asInt()) : 0;
+    if (spec.intBits < 64)
+        bits &= (uint64_t(1) << spec.intBits) - 1;
+    const bool isSigned = spec.type == 'd' || spec.type == 'i';
+    bool negative = false;
+    uint64_t magnitude = bits;
+    if (isSigned && spec.intBits < 64 && (bits >> (spec.intBits - 1)) & 1) {
+        negative = true;
+        magnitude = (uint64_t(1) << spec.intBits) - bits;
+    } else if (isSigned && spec.intBits == 64 && static_cast<int64_t>(bits) < 0) {
+        negative = true;
+        magnitude = ~bits + 1;
+    }
+    std::string digits;
+    const int base = spec.type == 'o' ? 8 : (spec.type == 'x' || spec.type == 'X') ? 16 : 10;
+    const char* alphabet = spec.type == 'X' ? "0123456789ABCDEF" : "0123456789abcdef";
+    for (uint64_t v = magnitude; v; v /= base)
+        digits.insert(digits.begin(), alphabet[v % base]);
+    if (spec.precision >= 0) {
+        if (spec.precision == 0 && magnitude == 0)
+            digits.clear();
+        while (static_cast<int>(digits.size()) < spec.precision)
+            digits.insert(digits.begin(), '0');
+    } else if (digits.empty()) {
+        digits = "0";
+    }
+    std::string prefix;
+    if (isSigned) {
+        if (negative) prefix = "-";
+        else if (spec.plus) prefix = "+";
+        else if (spec.space) prefix = " ";
+    }
+    if (spec.alt && magnitude != 0) {
+        if (base == 16) prefix += spec.type == 'X' ? "0X" : "0x";
+        else if (base == 8 && digits[0] != '0') digits.insert(digits.begin(), '0');
+    }
+    if (spec.zero && !spec.left && spec.precision < 0 && spec.width > 0) {
+        while (static_cast<int>(prefix.size() + digits.size()) < spec.width)
+            digits.insert(digits.begin(), '0');
+    }
+    return prefix + digits;
+}
+
+std::string FormatFloating(const Spec& spec, const FormatArg* arg)
+{
+    const double value = arg ? arg->asDouble() : 0.0;
+    std::string conv = "%";
+    if (spec.left) conv += '-';
+    if (spec.plus) conv += '+';
+    if (spec.space) conv += ' ';
+    if (spec.alt) conv += '#';
+    if (spec.zero) conv += '0';
+    if (spec.width > 0) conv += std::to_string(spec.width);
+    if (spec.precision >= 0) conv += "." + std::to_string(spec.precision);
+    conv += spec.type;
+    char buffer[512];
+    const int n = std::snprintf(buffer, sizeof buffer, conv.c_str(), value);
+    if (n < 0)
+        return {};
+    return std::string(buffer, std::min<size_t>(static_cast<size_t>(n), sizeof buffer - 1));
+}
+
+// Pointers print as Windows x64 does: 16 upper-case hexadecimal digits, no prefix.
+std::string FormatPointer(const FormatArg* arg)
+{
+    char buffer[32];
+    std::snprintf(buffer, sizeof buffer, "%016llX", static_cast<unsigned long long>(arg ? arg->asInt() : 0));
+    return buffer;
+}
+
+template <typename Char>
+bool IsDigit(Char c) { return c >= '0' && c <= '9'; }
+
+template <typename Out, typename Char>
+void Run(Out& out, const Char* f, qsizetype n, std::initializer_list<FormatArg> args, bool wideFormat)
+{
+    const FormatArg* next = args.begin();
+    const FormatArg* const end = args.end();
+    auto take = [&]() -> const FormatArg* { return next < end ? next++ : nullptr; };
+
+    qsizetype i = 0;
+    while (i < n) {
+        if (f[i] != '%') {
+            qsizetype j = i;
+            while (j < n && f[j] != '%')
+                ++j;
+            if constexpr (std::is_same_v<Out, WideOut>)
+                out.Append(QStringView(reinterpret_cast<const char16_t*>(f + i), j - i));
+            else
+                out.text.append(reinterpret_cast<const char*>(f + i), j - i);
+            i = j;
+            continue;
+        }
+        const qsizetype start = i++;
+        Spec spec;
+        for (; i < n; ++i) {
+            const Char c = f[i];
+            if (c == '-') spec.left = true;
+            else if (c == '+') spec.plus = true;
+            else if (c == ' ') spec.space = true;
+            else if (c == '#') spec.alt = true;
+            else if (c == '0') spec.zero = true;
+            else break;
+        }
+        if (i < n && f[i] == '*') {
+            const FormatArg* w = take();
+            int width = w ? static_cast<int>(w->asInt()) : 0;
+            if (width < 0) { spec.left = true; width = -width; }
+            spec.width = width;
+            ++i;
+        } else {
+            while (i < n && IsDigit(f[i])) {
+                spec.width = (spec.width < 0 ? 0 : spec.width) * 10 + (f[i] - '0');
+                if (spec.width > 1 << 20) spec.width = 1 << 20;
+                ++i;
+            }
+        }
+        if (i < n && f[i] == '.') {
+            ++i;
+            spec.precision = 0;
+            if (i < n && f[i] == '*') {
+                const FormatArg* p = take();
+                spec.precision = p ? static_cast<int>(p->asInt()) : 0;
+                if (spec.precision < 0) spec.precision = -1;
+                ++i;
+            } else {
+                while (i < n && IsDigit(f[i])) {
+                    spec.precision = spec.precision * 10 + (f[i] - '0');
+                    if (spec.precision > 1 << 20) spec.precision = 1 << 20;
+                    ++i;
+                }
+            }
+        }
+        // Length modifiers, with the Microsoft ones (I64, I32, I, w).
+        bool wideText = wideFormat;
+        bool explicitText = false;
+        while (i < n) {
+            const Char c = f[i];
+            if (c == 'h') {
+                spec.intBits = spec.intBits == 16 ? 8 : 16;
+                wideText = false; explicitText = true; ++i;
+            } else if (c == 'l') {
+                if (i + 1 < n && f[i + 1] == 'l') { spec.intBits = 64; i += 2; }
+                else { spec.intBits = 32; wideText = true; explicitText = true; ++i; }
+            } else if (c == 'w') {
+                wideText = true; explicitText = true; ++i;
+            } else if (c == 'I') {
+                if (i + 2 < n && f[i + 1] == '6' && f[i + 2] == '4') { spec.intBits = 64; i += 3; }
+                else if (i + 2 < n && f[i + 1] == '3' && f[i + 2] == '2') { spec.intBits = 32; i += 3; }
+                else { spec.intBits = 64; ++i; }
+            } else if (c == 'z' || c == 'j' || c == 't' || c == 'q') {
+                spec.intBits = 64; ++i;
+            } else if (c == 'L') {
+                ++i;
+            } else {
+                break;
+            }
+        }
+        if (i >= n) {
+            // An unfinished conversion is written as it stands.
+            for (qsizetype k = start; k < n; ++k)
+                out.AppendAscii(std::string(1, static_cast<char>(f[k] < 0x80 ? f[k] : '?')));
+            break;
+        }
+        spec.type = static_cast<char>(f[i] < 0x80 ? f[i] : '?');
+        ++i;
+        switch (spec.type) {
+        case '%':
+            out.AppendAscii("%");
+            break;
+        case 'd': case 'i': case 'u': case 'o': case 'x': case 'X': {
+            const std::string body = FormatInteger(spec, take());
+            Spec pad = spec;
+            out.Pad(pad.width > 0 && !pad.left ? pad.width - static_cast<qsizetype>(body.size()) : 0, ' ');
+            out.AppendAscii(body);
+            out.Pad(pad.width > 0 && pad.left ? pad.width - static_cast<qsizetype>(body.size()) : 0, ' ');
+            break;
+        }
+        case 'e': case 'E': case 'f': case 'F': case 'g': case 'G': case 'a': case 'A':
+            out.AppendAscii(FormatFloating(spec, take()));
+            break;
+        case 'p': {
+            const std::string body = FormatPointer(take());
+            out.Pad(spec.width > 0 && !spec.left ? spec.width - static_cast<qsizetype>(body.size()) : 0, ' ');
+            out.AppendAscii(body);
+            out.Pad(spec.width > 0 && spec.left ? spec.width - static_cast<qsizetype>(body.size()) : 0, ' ');
+            break;
+        }
+        case 'c': case 'C': {
+            const FormatArg* a = take();
+            char16_t unit = 0;
+            if (a && (a->kind() == FormatArg::Kind::Wide || a->kind() == FormatArg::Kind::Narrow)) {
+                const QString s = a->asWide();
+                unit = s.isEmpty() ? 0 : s.at(0).unicode();
+            } else if (a) {
+                unit = static_cast<char16_t>(a->asInt());
+            }
+            const bool asWideChar = spec.type == 'C' ? !wideFormat : wideText;
+            QString one;
+            if (asWideChar || unit < 0x80)
+                one = QString(QChar(unit));
+            else
+                one = AnsiDecode(QByteArray(1, static_cast<char>(unit)));
+            typename std::conditional_t<std::is_same_v<Out, WideOut>, QString, QByteArray> body;
+            if constexpr (std::is_same_v<Out, WideOut>) body = one;
+            else body = AnsiEncode(one);
+            AppendPadded(out, body, spec);
+            break;
+        }
+        case 's': case 'S': {
+            (void)explicitText;
+            const FormatArg* a = take();
+            auto body = a ? Out::TextOf(*a) : decltype(Out::TextOf(FormatArg(0))){};
+            if (a && a->isNullText()) {
+                if constexpr (std::is_same_v<Out, WideOut>) body = QStringLiteral("(null)");
+                else body = QByteArray("(null)");
+            }
+            if (spec.precision >= 0 && Out::Units(body) > spec.precision) {
+                if constexpr (std::is_same_v<Out, WideOut>) {
+                    qsizetype keep = spec.precision;
+                    if (keep > 0 && body.at(keep - 1).isHighSurrogate()) --keep;
+                    body.truncate(keep);
+                } else {
+                    body = AnsiTruncate(body, spec.precision);
+                }
+            }
+            AppendPadded(out, body, spec);
+            break;
+        }
+        case 'n':
+            take();  // never written through: the count is not reported
+            break;
+        default:
+            // An unknown conversion is written as it stands.
+            for (qsizetype k = start; k < i; ++k)
+                out.AppendAscii(std::string(1, static_cast<char>(f[k] < 0x80 ? f[k] : '?')));
+            break;
+        }
+    }
+}
+
+}  // namespace
+
+QString FormatWideArgs(QStringView format, std::initializer_list<FormatArg> args, qsizetype capacity)
+{
+    WideOut out;
+    Run(out, reinterpret_cast<const char16_t*>(format.utf16()), format.size(), args, true);
+    QString text = std::move(out.text);
+    if (capacity > 0 && text.size() > capacity - 1) {
+        qsizetype keep = capacity - 1;
+        if (keep > 0 && text.at(keep - 1).isHighSurrogate() && text.at(keep).isLowSurrogate())
+            --keep;
+        text.truncate(keep);
+    }
+    if (text.isNull())
+        text = QString(QLatin1String(""));
+    return text;
+}
+
+QByteArray FormatNarrowArgs(std::string_view format, std::initializer_list<FormatArg> args, qsizetype capacity)
+{
+    NarrowOut out;
+    Run(out, reinterpret_cast<const unsigned char*>(format.data()), static_cast<qsizetype>(format.size()), args, false);
+    QByteArray text = std::move(out.text);
+    if (capacity > 0 && text.size() > capacity - 1)
+        text = AnsiTruncate(text, capacity - 1);
+    if (text.isNull())
+        text = QByteArray("");
+    return text;
+}
+
+}  // namespace taluvo

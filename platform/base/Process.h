@@ -1,0 +1,31 @@
+// The running process: thread ids, the executable, the program's folder.
+#pragma once
+
+#include "platform/base/WinTypes.h"
+
+#include <QString>
+
+// The kernel's id of the calling thread (never 0).
+DWORD GetCurrentThreadId();
+DWORD GetCurrentProcessId();
+
+namespace taluvo {
+
+// Full path of the executable ("/usr/bin/taluvo"); empty when it cannot be read.
+QString ExecutablePath();
+
+// The program's folder: TALUVO_HOME when set, else the executable's folder (no trailing '/').
+QString ProgramFolder();
+
+// A file of the program's folder named after the executable: ProgramFilePath("ini") gives
+// "<folder>/taluvo.ini". An empty extension gives the executable's name itself.
+QString ProgramFilePath(const QString& extension);
+
+// The file name with its extension replaced (or appended when the name has none).
+QString ChangeExtension(const QString& path, const QString& extension);
+
+// Whether path names an existing folder / an existing regular file.
+bool FolderExists(const QString& path);
+bool RegularFileExists(const QString& path);
+
+}  // namespace taluvo

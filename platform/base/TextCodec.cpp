@@ -1,0 +1,208 @@
+#include "platform/base/TextCodec.h"
+
+#include <cstring>
+
+namespace taluvo {
+namespace {
+
+constexpr char16_t kEscapeBase = 0xDC00;
+constexpr char32_t kReplacement = 0xFFFD;
+
+enum class Step { Valid, Invalid, Incomplete };
+
+// Looks at the sequence starting at bytes[0]: Valid with its length and code point, Invalid when
+// the lead byte cannot start a sequence here, Incomplete when the bytes end inside a sequence
+// that is valid so far. Overlong forms, encoded surrogates and values above U+10FFFF are invalid.
+Step DecodeOne(const unsigned char* bytes, qsizetype available, qsizetype& length, char32_t& cp)
+{
+    const unsigned char lead = bytes[0];
+    if (lead < 0x80) {
+        length = 1;
+        cp = lead;
+        return Step::Valid;
+    }
+    unsigned char low = 0x80, high = 0xBF;  // allowed range of the second byte
+    if (lead >= 0xC2 && lead <= 0xDF) {
+        length = 2;
+        cp = lead & 0x1F;
+    } else if (lead >= 0xE0 && lead <= 0xEF) {
+        length = 3;
+        cp = lead & 0x0F;
+        if (lead == 0xE0) low = 0xA0;
+        if (lead == 0xED) high = 0x9F;
+    } else if (lead >= 0xF0 && lead <= 0xF4) {
+        length = 4;
+        cp = lead & 0x07;
+        if (lead == 0xF0) low = 0x90;
+        if (lead == 0xF4) high = 0x8F;
+    } else {
+        return Step::Invalid;
+    }
+    for (qsizetype i = 1; i < length; ++i) {
+        if (i >= available)
+            return Step::Incomplete;
+        const unsigned char b = bytes[i];
+        const unsigned char lo = i == 1 ? low : 0x80;
+        const unsigned char hi = i == 1 ? high : 0xBF;
+        if (b < lo || b > hi)
+            return Step::Invalid;
+        cp = (cp << 6) | (b & 0x3F);
+    }
+    return Step::Valid;
+}
+
+void AppendCodePoint(QString& out, char32_t cp)
+{
+    if (cp >= 0x10000) {
+        cp -= 0x10000;
+        out.append(QChar(static_cast<char16_t>(0xD800 + (cp >> 10))));
+        out.append(QChar(static_cast<char16_t>(0xDC00 + (cp & 0x3FF))));
+    } else {
+        out.append(QChar(static_cast<char16_t>(cp)));
+    }
+}
+
+// Decodes bytes; when keepIncompleteTail is set, an incomplete sequence at the very end is not
+// decoded and its start is returned through tailStart (otherwise tailStart = len).
+QString DecodeBytes(const unsigned char* bytes, qsizetype len, bool keepIncompleteTail, qsizetype& tailStart)
+{
+    QString out;
+    out.reserve(len);
+    qsizetype pos = 0;
+    tailStart = len;
+    while (pos < len) {
+        qsizetype length = 1;
+        char32_t cp = 0;
+        const Step step = DecodeOne(bytes + pos, len - pos, length, cp);
+        if (step == Step::Valid) {
+            AppendCodePoint(out, cp);
+            pos += length;
+            continue;
+        }
+        if (step == Step::Incomplete && keepIncompleteTail) {
+            tailStart = pos;
+            break;
+        }
+        out.append(QChar(static_cast<char16_t>(kEscapeBase + bytes[pos])));
+        ++pos;
+    }
+    return out;
+}
+
+void AppendUtf8(QByteArray& out, char32_t cp)
+{
+    if (cp < 0x80) {
+        out.append(static_cast<char>(cp));
+    } else if (cp < 0x800) {
+        out.append(static_cast<char>(0xC0 | (cp >> 6)));
+        out.append(static_cast<char>(0x80 | (cp & 0x3F)));
+    } else if (cp < 0x10000) {
+        out.append(static_cast<char>(0xE0 | (cp >> 12)));
+        out.append(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
+        out.append(static_cast<char>(0x80 | (cp & 0x3F)));
+    } else {
+        out.append(static_cast<char>(0xF0 | (cp >> 18)));
+        out.append(static_cast<char>(0x80 | ((cp >> 12) & 0x3F)));
+        out.append(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
+        out.append(static_cast<char>(0x80 | (cp & 0x3F)));
+    }
+}
+
+}  // namespace
+
+QString AnsiDecode(const char* bytes, qsizetype len)
+{
+    if (!bytes)
+        return QString();
+    if (len < 0)
+        len = static_cast<qsizetype>(std::strlen(bytes));
+    qsizetype tail = 0;
+    QString text = DecodeBytes(reinterpret_cast<const unsigned char*>(bytes), len, false, tail);
+    if (text.isNull())
+        text = QString(QLatin1String(""));  // an empty input is an empty text, not a null one
+    return text;
+}
+
+QString AnsiDecode(const QByteArray& bytes)
+{
+    return AnsiDecode(bytes.isNull() ? "" : bytes.constData(), bytes.size());
+}
+
+QByteArray AnsiEncode(const char16_t* text, qsizetype len)
+{
+    if (!text)
+        return QByteArray();
+    if (len < 0) {
+        len = 0;
+        while (text[len])
+            ++len;
+    }
+    QByteArray out;
+    out.reserve(len);
+    for (qsizetype i = 0; i < len; ++i) {
+        const char16_t unit = text[i];
+        if (unit >= 0xD800 && unit <= 0xDBFF && i + 1 < len && text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF) {
+            const char32_t cp = 0x10000 + ((static_cast<char32_t>(unit) - 0xD800) << 10) + (text[i + 1] - 0xDC00);
+            AppendUtf8(out, cp);
+            ++i;
+        } else if (unit >= 0xDC80 && unit <= 0xDCFF) {
+            out.append(static_cast<char>(unit - kEscapeBase));
+        } else if (unit >= 0xD800 && unit <= 0xDFFF) {
+            AppendUtf8(out, kReplacement);
+        } else {
+            AppendUtf8(out, unit);
+        }
+    }
+    if (out.isNull())
+        out = QByteArray("");
+    return out;
+}
+
+QByteArray AnsiEncode(QStringView text)
+{
+    if (text.isNull())
+        return QByteArray();
+    return AnsiEncode(reinterpret_cast<const char16_t*>(text.utf16()), text.size());
+}
+
+QByteArray AnsiTruncate(const QByteArray& bytes, qsizetype maxBytes)
+{
+    if (maxBytes < 0)
+        maxBytes = 0;
+    if (bytes.size() <= maxBytes)
+        return bytes;
+    qsizetype cut = maxBytes;
+    // Step back over continuation bytes to the start of the sequence that would be split,
+    // unless that sequence fits whole.
+    qsizetype start = cut;
+    while (start > 0 && (static_cast<unsigned char>(bytes[start]) & 0xC0) == 0x80 && cut - start < 3)
+        --start;
+    if (start < cut) {
+        qsizetype length = 1;
+        char32_t cp = 0;
+        const auto* p = reinterpret_cast<const unsigned char*>(bytes.constData()) + start;
+        if (DecodeOne(p, bytes.size() - start, length, cp) == Step::Valid && start + length > cut)
+            cut = start;
+    }
+    return bytes.left(cut);
+}
+
+QString CAnsiStreamDecoder::Feed(const char* bytes, qsizetype len)
+{
+    if (len <= 0 || !bytes)
+        return QString(QLatin1String(""));
+    m_pending.append(bytes, len);
+    qsizetype tail = 0;
+    QString text = DecodeBytes(reinterpret_cast<const unsigned char*>(m_pending.constData()), m_pending.size(), true, tail);
+    m_pending.remove(0, tail);
+    return text.isNull() ? QString(QLatin1String("")) : text;
+}
+
+QString CAnsiStreamDecoder::Finish()
+{
+    QString text = AnsiDecode(m_pending);
+    m_pending.clear();
+    return text;
+}
+
+}  // namespace taluvo

@@ -1,0 +1,34 @@
+// Helpers shared by the test suites.
+#pragma once
+
+#include <chrono>
+#include <functional>
+#include <string>
+
+namespace taluvo::test {
+
+// The folder this test process was given as TALUVO_HOME (created by the test main).
+std::string HomeDir();
+
+// A fresh, empty folder below the process's home; removed with its contents on destruction.
+class TempDir {
+public:
+    TempDir();
+    ~TempDir();
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+    const std::string& Path() const { return m_path; }
+    std::string File(const std::string& name) const { return m_path + "/" + name; }
+
+private:
+    std::string m_path;
+};
+
+void WriteFile(const std::string& path, const std::string& bytes);
+std::string ReadFile(const std::string& path);
+
+// Polls the condition until it holds or the bound passes; true when it held.
+bool WaitUntil(const std::function<bool()>& condition,
+               std::chrono::milliseconds bound = std::chrono::seconds(10));
+
+}  // namespace taluvo::test
