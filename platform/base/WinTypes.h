@@ -37,6 +37,13 @@ using LPCWSTR = const char16_t*;
 using LPVOID = void*;
 using LPCVOID = const void*;
 using HANDLE = void*;
+// Opaque handle types: the values are registry keys of their layers, never pointers to objects.
+struct HWND__;
+using HWND = HWND__*;
+struct HINSTANCE__;
+using HINSTANCE = HINSTANCE__*;
+using HMODULE = HINSTANCE;
+using HINTERNET = void*;
 using COLORREF = DWORD;
 
 #ifndef TRUE
