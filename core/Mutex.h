@@ -6,6 +6,8 @@
 #include "platform/base/KernelObjects.h"
 #include "platform/base/WinTypes.h"
 
+#include <atomic>
+
 class CMutex {
 public:
     CMutex();
@@ -23,7 +25,7 @@ public:
 
 private:
     HANDLE m_hMutex = nullptr;
-    BOOL m_bLocked = FALSE;
+    std::atomic<BOOL> m_bLocked{FALSE};  // what the last Lock or Unlock achieved, from any thread
 };
 
 class CMutexLocker {

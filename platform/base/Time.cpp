@@ -81,7 +81,12 @@ bool ToUtcTime(int64_t t, SYSTEMTIME& out)
 QString ShortDateText(const SYSTEMTIME& time)
 {
     const QDate date(time.wYear, time.wMonth, time.wDay);
-    return QLocale::system().toString(date, QLocale::ShortFormat);
+    const QLocale locale = QLocale::system();
+    // Without a configured locale the "C" short form spells the month ("10 Dec 2026"); a numeric
+    // ISO date reads better in trace files.
+    if (locale.language() == QLocale::C)
+        return date.toString(Qt::ISODate);
+    return locale.toString(date, QLocale::ShortFormat);
 }
 
 QString TimeText24(const SYSTEMTIME& time)

@@ -1,0 +1,7 @@
+#include "core/Globals.h"
+
+#include "core/Mutex.h"
+
+CMutex g_dbMutex;
+CListener* g_pListener = nullptr;
+HWND g_hMainWnd = nullptr;

@@ -1,0 +1,26 @@
+// The process-wide objects the main window creates, opens and tears down, and that the engine,
+// the toolbar server and the dialogs reach without going through the window.
+//
+// Each object is defined in the library of its class, so including this header adds no link
+// dependency by itself: g_prefs lives in core/prefs (Preferences.h), m_db in core/db
+// (SqlWrapper.h); g_dbMutex, g_pListener and g_hMainWnd here in core. The internet session
+// handle is declared beside its handle holder.
+#pragma once
+
+#include "platform/base/WinTypes.h"
+
+class CPreferences;
+class CSqlDatabase;
+class CMutex;
+class CListener;
+
+// The settings store, all settings at their defaults until the stored record is loaded.
+extern CPreferences g_prefs;
+// The one database connection, open on "database.db" while the main window lives.
+extern CSqlDatabase m_db;
+// Serialises every use of m_db, from any thread; recursive for its holder.
+extern CMutex g_dbMutex;
+// The toolbar server, null while it does not run.
+extern CListener* g_pListener;
+// The main window, null before it exists.
+extern HWND g_hMainWnd;

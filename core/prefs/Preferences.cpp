@@ -1,0 +1,298 @@
+#include "core/prefs/Preferences.h"
+
+#include "core/Conversion.h"
+#include "core/DebugTracer.h"
+#include "core/Utils.h"
+#include "platform/base/TextCodec.h"
+
+#include <QtEndian>
+
+#include <algorithm>
+#include <cstddef>
+#include <iterator>
+#include <cstdio>
+#include <cstring>
+
+TRACE_MODULE("CPreferences");
+
+CPreferences g_prefs;
+
+namespace {
+
+enum class Kind { Flag, Integer, Text };
+
+struct SSetting {
+    const char* name;
+    size_t offset;
+    Kind kind;
+    INT defaultValue;  // flags and integers; texts start empty
+};
+
+#define PREFS_SETTING(field, kind, value) {#field, offsetof(PreferencesBlob_t, field), Kind::kind, value}
+
+// In registration order.
+const SSetting kSettings[] = {
+    PREFS_SETTING(PopupAlertEnable, Flag, 1),
+    PREFS_SETTING(PopupAlertTimeout, Integer, 10),
+    PREFS_SETTING(PopupAlertItems, Integer, 5),
+    PREFS_SETTING(AlertSoundEnable, Flag, 1),
+    PREFS_SETTING(AlertSoundDefault, Flag, 1),
+    PREFS_SETTING(AlertSoundFilePath, Text, 0),
+    PREFS_SETTING(ErrorSoundEnable, Flag, 1),
+    PREFS_SETTING(ErrorSoundDefault, Flag, 1),
+    PREFS_SETTING(ErrorSoundFilePath, Text, 0),
+    PREFS_SETTING(RunCmdEnable, Flag, 0),
+    PREFS_SETTING(RunCmdText, Text, 0),
+    PREFS_SETTING(LogEnable, Flag, 0),
+    PREFS_SETTING(LogFilePath, Text, 0),
+    PREFS_SETTING(AutoDetectOnline, Flag, 1),
+    PREFS_SETTING(ConnectTimeout, Integer, 30),
+    PREFS_SETTING(RecvTimeout, Integer, 15),
+    PREFS_SETTING(SendTimeout, Integer, 15),
+    PREFS_SETTING(UseProxy, Flag, 0),
+    PREFS_SETTING(ProxyServer, Text, 0),
+    PREFS_SETTING(ProxyPort, Integer, 3128),
+    PREFS_SETTING(ProxyUseAuth, Flag, 0),
+    PREFS_SETTING(ProxyUserName, Text, 0),
+    PREFS_SETTING(ProxyPassword, Text, 0),
+    PREFS_SETTING(ProxyExcludeList, Text, 0),
+    PREFS_SETTING(ShowToolBar, Flag, 1),
+    PREFS_SETTING(ShowStatusBar, Flag, 1),
+    PREFS_SETTING(UseDefaultBrowser, Flag, 1),
+    PREFS_SETTING(OpenNewWindow, Flag, 1),
+    PREFS_SETTING(UserBrowserPath, Text, 0),
+    PREFS_SETTING(DefaultUpdateInterval, Integer, 86400),
+    PREFS_SETTING(UseEMailNotification, Flag, 0),
+    PREFS_SETTING(CSVFile, Text, 0),
+    PREFS_SETTING(SmtpServer, Text, 0),
+    PREFS_SETTING(EMailFromAddr, Text, 0),
+    PREFS_SETTING(AutoDownloadOnline, Flag, 1),
+    PREFS_SETTING(AutoSetDescr, Flag, 1),
+    PREFS_SETTING(AutoCheckFrames, Flag, 1),
+    PREFS_SETTING(BrowserResetNewStatus, Flag, 1),
+    PREFS_SETTING(RunWithWindows, Flag, 1),
+    PREFS_SETTING(MinToTray, Flag, 1),
+    PREFS_SETTING(ConfirmDelete, Flag, 1),
+    PREFS_SETTING(ReportEmptyPages, Flag, 1),
+    PREFS_SETTING(UseHeadersData, Flag, 1),
+    PREFS_SETTING(WorkOffline, Flag, 0),
+    PREFS_SETTING(WorkMode, Integer, 0),
+};
+
+#undef PREFS_SETTING
+
+static_assert(std::size(kSettings) == 45);
+
+// One line of the recipients file: the address (lower-cased and checked) and the name.
+struct SCsvFields {
+    QString address;
+    QString name;
+    bool hasAddress = false;
+    bool hasName = false;
+};
+
+// Fields are separated by runs of ';'; leading separators are skipped, empty fields do not exist.
+SCsvFields SplitCsvLine(const QString& line)
+{
+    SCsvFields fields;
+    const QStringList tokens = line.split(QLatin1Char(';'), Qt::SkipEmptyParts);
+    if (!tokens.isEmpty()) {
+        fields.hasAddress = true;
+        fields.address = tokens[0];
+    }
+    if (tokens.size() > 1) {
+        fields.hasName = true;
+        fields.name = tokens[1];
+    }
+    return fields;
+}
+
+// Only A to Z: the rest of an address is checked as it stands.
+QString LowerAsciiLetters(QString text)
+{
+    for (QChar& c : text) {
+        if (c >= QLatin1Char('A') && c <= QLatin1Char('Z'))
+            c = QChar(c.unicode() + ('a' - 'A'));
+    }
+    return text;
+}
+
+bool ReadWholeFile(const QByteArray& path, QByteArray& bytes)
+{
+    FILE* file = std::fopen(path.constData(), "rb");
+    if (!file)
+        return false;
+    char chunk[16384];
+    size_t n;
+    while ((n = std::fread(chunk, 1, sizeof(chunk), file)) > 0)
+        bytes.append(chunk, static_cast<qsizetype>(n));
+    const bool failed = std::ferror(file) != 0;
+    std::fclose(file);
+    return !failed;
+}
+
+}  // namespace
+
+CParam::CParam(BYTE* record, DWORD offset) : m_pRecord(record), m_dwOffset(offset)
+{
+    InitializeCriticalSection(&m_cs);
+}
+
+CParam::~CParam()
+{
+    DeleteCriticalSection(&m_cs);
+}
+
+bool CParam::GetBool()
+{
+    CCritSecLocker guard(m_cs);
+    return m_pRecord[m_dwOffset] == 1;
+}
+
+CParam& CParam::SetBool(bool value)
+{
+    CCritSecLocker guard(m_cs);
+    m_pRecord[m_dwOffset] = value ? 1 : 0;
+    return *this;
+}
+
+INT CParam::GetInt()
+{
+    CCritSecLocker guard(m_cs);
+    return qFromLittleEndian<qint32>(m_pRecord + m_dwOffset);
+}
+
+CParam& CParam::SetInt(INT value)
+{
+    CCritSecLocker guard(m_cs);
+    qToLittleEndian<qint32>(value, m_pRecord + m_dwOffset);
+    return *this;
+}
+
+QString CParam::GetString()
+{
+    CCritSecLocker guard(m_cs);
+    const char* text = reinterpret_cast<const char*>(m_pRecord + m_dwOffset);
+    // A field without its terminator ends at the field's end, never in the next setting.
+    const void* nul = std::memchr(text, 0, kPrefsTextSize);
+    const qsizetype length = nul ? static_cast<const char*>(nul) - text : static_cast<qsizetype>(kPrefsTextSize);
+    return taluvo::AnsiDecode(text, length);
+}
+
+CParam& CParam::SetString(const QString& value)
+{
+    CCritSecLocker guard(m_cs);
+    BYTE* field = m_pRecord + m_dwOffset;
+    std::memset(field, 0, kPrefsTextSize);
+    if (!value.isEmpty()) {
+        const QByteArray ansi = taluvo::AnsiTruncate(taluvo::AnsiEncode(value), kPrefsTextMax);
+        std::memcpy(field, ansi.constData(), static_cast<size_t>(ansi.size()));
+    }
+    return *this;
+}
+
+bool CParam::operator==(bool value)
+{
+    CCritSecLocker guard(m_cs);
+    return GetBool() == value;
+}
+
+CPreferences::CPreferences()
+{
+    CMutexLocker lock(m_mutex);
+    BYTE* record = reinterpret_cast<BYTE*>(&m_blob);
+    std::memset(record, 0, sizeof(m_blob));
+    for (const SSetting& setting : kSettings) {
+        auto param = std::make_unique<CParam>(record, static_cast<DWORD>(setting.offset));
+        switch (setting.kind) {
+        case Kind::Flag:
+            param->SetBool(setting.defaultValue != 0);
+            break;
+        case Kind::Integer:
+            param->SetInt(setting.defaultValue);
+            break;
+        case Kind::Text:
+            break;
+        }
+        m_paramsList.emplace(QByteArray(setting.name), std::move(param));
+    }
+    m_recipients.clear();
+}
+
+CPreferences::~CPreferences()
+{
+    m_paramsList.clear();
+    m_recipients.clear();
+}
+
+CPreferences& CPreferences::operator=(const CPreferences& rhs)
+{
+    if (this != &rhs) {
+        CopyRecord(&rhs.m_blob, sizeof(rhs.m_blob));
+        m_recipients = rhs.m_recipients;
+    }
+    return *this;
+}
+
+void CPreferences::CopyRecord(const void* bytes, size_t length)
+{
+    BYTE* record = reinterpret_cast<BYTE*>(&m_blob);
+    if (bytes == record)
+        return;
+    std::memset(record, 0, sizeof(m_blob));
+    std::memcpy(record, bytes, std::min(length, sizeof(m_blob)));
+}
+
+BOOL CPreferences::ParseCsvFile(const QString& path)
+{
+    TRACE_SCOPE(u"CPreferences::ParseCsvFile");
+    if (path.isEmpty() || !FileExists(path))
+        return FALSE;
+
+    QByteArray content;
+    if (!ReadWholeFile(CWideToAnsi(path).Get(), content)) {
+        TRACE0(u"CPreferences::ParseCsvFile. Unable to open CSV file: %s.\r\n", path);
+        return FALSE;
+    }
+    // Files saved by editors may begin with a byte-order mark.
+    if (content.startsWith("\xEF\xBB\xBF"))
+        content.remove(0, 3);
+
+    m_recipients.clear();
+    const QList<QByteArray> lines = content.split('\n');
+    for (qsizetype i = 0; i < lines.size(); ++i) {
+        QByteArray line = lines[i];
+        if (i == lines.size() - 1 && line.isEmpty())
+            break;  // the file ended with its last line feed
+        if (line.endsWith('\r'))
+            line.chop(1);
+        TRACE2(u"CPreferences::ParseCsvFile. Parse line: %hs\r\n", line);
+
+        const SCsvFields fields = SplitCsvLine(CAnsiToWide(line).Get());
+        if (!fields.hasAddress)
+            continue;
+        const QString address = LowerAsciiLetters(fields.address);
+        if (!IsValidEMail(address)) {
+            TRACE2(u"CPreferences::ParseCsvFile. Invalid email: %s.\r\n)", address);
+            continue;
+        }
+        const QByteArray ansiAddress = CWideToAnsi(address).Get();
+        bool known = false;
+        for (const Recipient& recipient : m_recipients) {
+            if (recipient.first == ansiAddress) {
+                known = true;
+                break;
+            }
+        }
+        if (known) {
+            TRACE2(u"CPreferences::ParseCsvFile. Email: \"%hs\" alread exists.\r\n", ansiAddress);
+            continue;
+        }
+        if (!fields.hasName)
+            continue;
+        const QByteArray ansiName = CWideToAnsi(fields.name).Get();
+        TRACE2(u"CPreferences::ParseCsvFile. Add pair to emails. EMail: \"%hs\", Name: \"%hs\".\n", ansiAddress, ansiName);
+        m_recipients.emplace_back(ansiAddress, ansiName);
+    }
+    return TRUE;
+}

@@ -1,0 +1,70 @@
+#include "platform/base/Process.h"
+#include "platform/base/Time.h"
+
+#include "tests/support/TestEnvironment.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <thread>
+
+using namespace taluvo;
+
+TEST(Process, ProgramFolderFollowsTalovoHome)
+{
+    const QString home = QString::fromStdString(taluvo::test::HomeDir());
+    EXPECT_EQ(ProgramFolder(), home);
+    EXPECT_TRUE(ProgramFilePath(QStringLiteral("ini")).startsWith(home + QLatin1Char('/')));
+    EXPECT_TRUE(ProgramFilePath(QStringLiteral("ini")).endsWith(QStringLiteral(".ini")));
+    EXPECT_FALSE(ExecutablePath().isEmpty());
+}
+
+TEST(Process, ChangeExtensionTouchesTheFileNameOnly)
+{
+    struct Case {
+        const char* path;
+        const char* ext;
+        const char* want;
+    };
+    const Case cases[] = {
+        {"/opt/taluvo/taluvo", "ini", "/opt/taluvo/taluvo.ini"},
+        {"/opt/taluvo/taluvo.bin", "trc", "/opt/taluvo/taluvo.trc"},
+        {"/opt/v1.2/taluvo", "RPT", "/opt/v1.2/taluvo.RPT"},
+        {"/home/u/.hidden", "log", "/home/u/.hidden.log"},
+        {"name.tar.gz", "x", "name.tar.x"},
+        {"name", "", "name"},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(ChangeExtension(QString::fromUtf8(c.path), QString::fromUtf8(c.ext)), QString::fromUtf8(c.want)) << c.path;
+}
+
+TEST(Process, ThreadIdsDifferPerThreadAndAreNeverZero)
+{
+    const DWORD mine = GetCurrentThreadId();
+    DWORD other = 0;
+    std::thread t([&] { other = GetCurrentThreadId(); });
+    t.join();
+    EXPECT_NE(mine, 0u);
+    EXPECT_NE(other, 0u);
+    EXPECT_NE(mine, other);
+}
+
+TEST(Time, ConversionsRejectNegativeTimes)
+{
+    SYSTEMTIME st{};
+    EXPECT_FALSE(ToLocalTime(-1, st));
+    ASSERT_TRUE(ToUtcTime(0, st));
+    EXPECT_EQ(st.wYear, 1970);
+    EXPECT_EQ(st.wMonth, 1);
+    EXPECT_EQ(st.wDay, 1);
+    EXPECT_EQ(st.wDayOfWeek, 4);  // a Thursday
+    ASSERT_TRUE(ToUtcTime(4102444799LL, st));  // beyond 32-bit signed time
+    EXPECT_EQ(st.wYear, 2099);
+    EXPECT_EQ(TimeText24(SYSTEMTIME{2026, 12, 4, 10, 19, 5, 7, 0}), QStringLiteral("19:05:07"));
+}
+
+TEST(Time, TickCountAdvances)
+{
+    const DWORD first = GetTickCount();
+    EXPECT_TRUE(taluvo::test::WaitUntil([&] { return GetTickCount() - first >= 5; }));
+}
