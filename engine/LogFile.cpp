@@ -1,0 +1,63 @@
+#include "engine/LogFile.h"
+
+#include "platform/base/TextCodec.h"
+
+#include <cerrno>
+#include <fcntl.h>
+#include <unistd.h>
+
+void CLogFile::SetFileName(const QString& path)
+{
+    CCritSecLocker guard(m_lock);
+    m_szFileName = path.isNull() ? QString(QLatin1String("")) : path;
+}
+
+void CLogFile::SetEnabled(BOOL enabled)
+{
+    CCritSecLocker guard(m_lock);
+    m_bEnabled = enabled;
+}
+
+QString CLogFile::GetFileName() const
+{
+    CCritSecLocker guard(m_lock);
+    return m_szFileName;
+}
+
+BOOL CLogFile::IsEnabled() const
+{
+    CCritSecLocker guard(m_lock);
+    return m_bEnabled;
+}
+
+int CLogFile::Write(const QString& entry)
+{
+    CCritSecLocker guard(m_lock);
+    if (m_szFileName.isEmpty())
+        return 0;
+    if (!m_bEnabled)
+        return 1;
+    const int fd = ::open(taluvo::AnsiEncode(m_szFileName).constData(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
+    if (fd < 0)
+        return 0;
+    // The log is a text file of the CRLF kind: every line feed is written as CR LF, as a file
+    // opened in text mode would have it.
+    QByteArray bytes = taluvo::AnsiEncode(entry + QLatin1Char('\n'));
+    bytes.replace("\n", "\r\n");
+    const char* p = bytes.constData();
+    qsizetype left = bytes.size();
+    bool complete = true;
+    while (left > 0) {
+        const ssize_t n = ::write(fd, p, static_cast<size_t>(left));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0) {
+            complete = false;
+            break;
+        }
+        p += n;
+        left -= n;
+    }
+    ::close(fd);
+    return complete ? 1 : 0;
+}
