@@ -2,8 +2,8 @@
 // the toolbar server and the dialogs reach without going through the window.
 //
 // Each object is defined in the library of its class, so including this header adds no link
-// dependency by itself: g_prefs lives in core/prefs (Preferences.h), m_db in core/db
-// (SqlWrapper.h); g_dbMutex, g_pListener and g_hMainWnd here in core. The internet session
+// dependency by itself: g_prefs is defined in core/prefs (class in Preferences.h), m_db in core/db
+// (class in SqlWrapper.h); g_dbMutex, g_pListener and g_hMainWnd here in core. The internet session
 // handle is declared beside its handle holder.
 #pragma once
 

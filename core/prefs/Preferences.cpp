@@ -5,6 +5,8 @@
 #include "core/Utils.h"
 #include "platform/base/TextCodec.h"
 
+#include <QList>
+#include <QStringList>
 #include <QtEndian>
 
 #include <algorithm>

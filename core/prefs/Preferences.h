@@ -143,6 +143,3 @@ public:
 private:
     void CopyRecord(const void* bytes, size_t length);
 };
-
-// The process-wide store (defined with the store, declared for everyone in core/Globals.h).
-extern CPreferences g_prefs;
