@@ -3,6 +3,7 @@
 #include "platform/base/CriticalSection.h"
 #include "platform/base/DebugOutput.h"
 #include "platform/base/Format.h"
+#include "platform/base/KernelObjects.h"
 #include "platform/base/Process.h"
 
 #include <chrono>
@@ -39,6 +40,8 @@ struct LiveWorkers {
 
 constexpr DWORD kDestructorWaitMs = 5000;
 
+std::atomic<CWorkerThread::ThreadStartHook> g_threadStartHook{nullptr};
+
 }  // namespace
 
 CWorkerThread::CWorkerThread() = default;
@@ -59,11 +62,14 @@ void CWorkerThread::StopAndJoin()
     }
     Stop();
     if (!Wait(kDestructorWaitMs)) {
+        // No forced termination: a thread killed in the middle of its work could leave locks held
+        // and data half written. Keep waiting (serving sends on the user-interface thread).
         taluvo::OutputDebugText(taluvo::Format(
             u"CWorkerThread::~CWorkerThread. Thread %X did not stop within %u ms; waiting for it.\n",
             m_dwThreadId.load(), kDestructorWaitMs));
+        Wait(INFINITE);
     }
-    m_thread.join();
+    m_thread.join();  // the thread has signalled its end: this returns at once
 }
 
 void CWorkerThread::JoinFinishedThread()
@@ -89,6 +95,8 @@ BOOL CWorkerThread::Start()
     LiveWorkers::Instance().Add();
     try {
         m_thread = std::thread([this, &idPromise] {
+            if (const ThreadStartHook hook = g_threadStartHook.load())
+                hook();
             idPromise.set_value(GetCurrentThreadId());
             {
                 // Wait until Start has published the id and handle, so the thread can never end
@@ -119,7 +127,7 @@ BOOL CWorkerThread::Wait(DWORD milliseconds)
     const HANDLE end = m_hThread;
     if (!end)
         return TRUE;
-    const DWORD result = WaitForSingleObject(end, milliseconds);
+    const DWORD result = taluvo::WaitServing(end, milliseconds);
     return result == WAIT_OBJECT_0 || m_dwThreadId.load() == 0 ? TRUE : FALSE;
 }
 
@@ -159,6 +167,11 @@ BOOL CWorkerThread::WaitForAllWorkers(DWORD milliseconds)
         return TRUE;
     }
     return live.changed.wait_for(guard, std::chrono::milliseconds(milliseconds), none) ? TRUE : FALSE;
+}
+
+void CWorkerThread::SetThreadStartHook(ThreadStartHook hook)
+{
+    g_threadStartHook.store(hook);
 }
 
 int CWorkerThread::RunningWorkers()

@@ -4,6 +4,8 @@
 
 #include <QDir>
 
+#include <atomic>
+
 #include <cerrno>
 #include <chrono>
 #include <condition_variable>
@@ -416,6 +418,22 @@ HANDLE CreateThreadEndObject()
 void SignalThreadEnd(HANDLE thread)
 {
     ::SetEvent(thread);
+}
+
+namespace {
+std::atomic<ServingWaitHook> g_servingWaitHook{nullptr};
+}
+
+void SetServingWaitHook(ServingWaitHook hook)
+{
+    g_servingWaitHook = hook;
+}
+
+DWORD WaitServing(DWORD count, const HANDLE* handles, DWORD milliseconds)
+{
+    if (ServingWaitHook hook = g_servingWaitHook.load())
+        return hook(count, handles, milliseconds);
+    return ::WaitForMultipleObjects(count, handles, FALSE, milliseconds);
 }
 
 QString NamedLockPath(const QString& name)

@@ -50,6 +50,15 @@ BOOL AttachPollSource(HANDLE event, std::shared_ptr<PollSource> source);
 HANDLE CreateThreadEndObject();
 void SignalThreadEnd(HANDLE thread);
 
+// Waits that must not block a thread which serves others: the user-interface layer installs a
+// hook that serves sent messages while the user-interface thread waits, so a worker blocked in
+// SendMessage can always finish while that thread waits for it. Without a hook (or on other
+// threads, as the hook decides) this is WaitForMultipleObjects.
+using ServingWaitHook = DWORD (*)(DWORD count, const HANDLE* handles, DWORD milliseconds);
+void SetServingWaitHook(ServingWaitHook hook);
+DWORD WaitServing(DWORD count, const HANDLE* handles, DWORD milliseconds);
+inline DWORD WaitServing(HANDLE handle, DWORD milliseconds) { return WaitServing(1, &handle, milliseconds); }
+
 // The file that carries the named lock of CreateMutex for a name (for diagnostics and tests).
 QString NamedLockPath(const QString& name);
 
