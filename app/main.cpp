@@ -1,5 +1,6 @@
 // Program entry. Until the main window exists, the program sets up its tracing and says so.
 #include "core/DebugTracer.h"
+#include "crash/CrashHandler.h"
 #include "platform/base/Process.h"
 
 #include <cstdio>
@@ -8,6 +9,7 @@ TRACE_MODULE("Taluvo");
 
 int main()
 {
+    InstallCrashHandler();
     CDebugTracer* tracer = CDbgTracer::Instance();
     tracer->SetLogFile(taluvo::ProgramFilePath(QStringLiteral("trc")));
     TRACE1(u"Taluvo started. Program folder: %s\r\n", taluvo::ProgramFolder());

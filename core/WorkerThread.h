@@ -41,6 +41,11 @@ public:
     static BOOL WaitForAllWorkers(DWORD milliseconds);
     static int RunningWorkers();
 
+    // Runs first on every worker thread, before Run (the crash handler gives each thread its own
+    // signal stack there). Set once at start, before any worker starts.
+    using ThreadStartHook = void (*)();
+    static void SetThreadStartHook(ThreadStartHook hook);
+
     BOOL m_bAutoDelete = FALSE;
 
 protected:
