@@ -1,0 +1,253 @@
+#include "import/BookmarksHtml.h"
+
+#include "core/Exceptions.h"
+#include "import/UserFolders.h"
+
+#include <fcntl.h>
+#include <libxml/HTMLparser.h>
+#include <libxml/parser.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <mutex>
+#include <new>
+#include <string>
+
+namespace {
+
+constexpr size_t kPieceSize = 256 * 1024;
+
+QString ErrnoText(int error)
+{
+    char buffer[256] = {};
+    return QString::fromLocal8Bit(strerror_r(error, buffer, sizeof buffer));
+}
+
+bool IsHtmlBlank(char c)
+{
+    return c == ' ' || c == '\t' || c == '\n' || c == '\f' || c == '\r';
+}
+
+// innerText of plain text: runs of white space become one space, none at either end.
+QString CollapseBlanks(const std::string& text)
+{
+    std::string collapsed;
+    collapsed.reserve(text.size());
+    bool pendingBlank = false;
+    for (char c : text) {
+        if (IsHtmlBlank(c)) {
+            pendingBlank = !collapsed.empty();
+            continue;
+        }
+        if (pendingBlank)
+            collapsed += ' ';
+        pendingBlank = false;
+        collapsed += c;
+    }
+    return QString::fromUtf8(collapsed.data(), static_cast<qsizetype>(collapsed.size()));
+}
+
+bool IsTag(const xmlChar* name, const char* tag)
+{
+    return name && xmlStrcasecmp(name, reinterpret_cast<const xmlChar*>(tag)) == 0;
+}
+
+// Collects anchors from the parser's events. libxml2 reports the elements it closes implicitly
+// too, so the element boundaries are those of the document tree the parser would build.
+class CAnchorCollector {
+public:
+    explicit CAnchorCollector(std::vector<SBookmark>& bookmarks) : m_bookmarks(bookmarks)
+    {
+        static std::once_flag initialised;
+        std::call_once(initialised, [] { xmlInitParser(); });
+
+        htmlSAXHandler sax;
+        std::memset(&sax, 0, sizeof sax);
+        sax.startElement = &CAnchorCollector::OnStartElement;
+        sax.endElement = &CAnchorCollector::OnEndElement;
+        sax.characters = &CAnchorCollector::OnCharacters;
+        sax.ignorableWhitespace = &CAnchorCollector::OnCharacters;
+        // Script and style text arrives as CDATA; innerText leaves it out.
+        sax.cdataBlock = [](void*, const xmlChar*, int) {};
+        m_ctxt = htmlCreatePushParserCtxt(&sax, this, nullptr, 0, nullptr, XML_CHAR_ENCODING_UTF8);
+        FAIL_CHECK(m_ctxt, QStringLiteral("Unable to create the HTML parser."));
+        htmlCtxtUseOptions(m_ctxt, HTML_PARSE_RECOVER | HTML_PARSE_NONET | HTML_PARSE_NOERROR | HTML_PARSE_NOWARNING);
+    }
+
+    ~CAnchorCollector()
+    {
+        if (m_ctxt) {
+            if (m_ctxt->myDoc)
+                xmlFreeDoc(m_ctxt->myDoc);
+            htmlFreeParserCtxt(m_ctxt);
+        }
+    }
+    CAnchorCollector(const CAnchorCollector&) = delete;
+    CAnchorCollector& operator=(const CAnchorCollector&) = delete;
+
+    // False once the parser has given up on the input (it keeps what it found).
+    bool Feed(const char* data, size_t size)
+    {
+        while (size > 0 && !m_bStopped) {
+            const int piece = static_cast<int>(std::min(size, kPieceSize));
+            htmlParseChunk(m_ctxt, data, piece, 0);
+            data += piece;
+            size -= static_cast<size_t>(piece);
+        }
+        return !m_bStopped;
+    }
+
+    void Finish()
+    {
+        if (!m_bStopped)
+            htmlParseChunk(m_ctxt, nullptr, 0, 1);
+        // Anchors still open when the input ended (or parsing stopped) end here.
+        while (!m_open.empty())
+            CloseAnchor();
+        if (m_bOutOfMemory)
+            throw std::bad_alloc();
+    }
+
+private:
+    struct SOpenAnchor {
+        size_t index;
+        std::string text;
+    };
+
+    static void OnStartElement(void* ctx, const xmlChar* name, const xmlChar** attributes)
+    {
+        if (!IsTag(name, "a"))
+            return;
+        auto* self = static_cast<CAnchorCollector*>(ctx);
+        self->Guard([&] {
+            const char* href = "";
+            for (const xmlChar** a = attributes; a && a[0]; a += 2) {
+                if (IsTag(a[0], "href")) {
+                    href = a[1] ? reinterpret_cast<const char*>(a[1]) : "";
+                    break;
+                }
+            }
+            self->m_bookmarks.emplace_back(QString(), QString::fromUtf8(href));
+            self->m_open.push_back({self->m_bookmarks.size() - 1, std::string()});
+        });
+    }
+
+    static void OnEndElement(void* ctx, const xmlChar* name)
+    {
+        auto* self = static_cast<CAnchorCollector*>(ctx);
+        if (IsTag(name, "a") && !self->m_open.empty())
+            self->Guard([&] { self->CloseAnchor(); });
+    }
+
+    static void OnCharacters(void* ctx, const xmlChar* text, int length)
+    {
+        auto* self = static_cast<CAnchorCollector*>(ctx);
+        if (!self->m_open.empty() && length > 0)
+            self->Guard([&] { self->m_open.back().text.append(reinterpret_cast<const char*>(text), size_t(length)); });
+    }
+
+    // The innermost open anchor ends; its text belongs to any anchor around it as well.
+    void CloseAnchor()
+    {
+        SOpenAnchor anchor = std::move(m_open.back());
+        m_open.pop_back();
+        m_bookmarks[anchor.index].m_strTitle = CollapseBlanks(anchor.text);
+        if (!m_open.empty())
+            m_open.back().text += anchor.text;
+    }
+
+    // No exception may cross libxml2's C frames: a failure stops the parser instead.
+    template <typename F>
+    void Guard(F&& work)
+    {
+        try {
+            work();
+        } catch (const std::bad_alloc&) {
+            m_bOutOfMemory = true;
+            m_bStopped = true;
+            xmlStopParser(m_ctxt);
+        }
+    }
+
+    std::vector<SBookmark>& m_bookmarks;
+    std::vector<SOpenAnchor> m_open;
+    htmlParserCtxtPtr m_ctxt = nullptr;
+    bool m_bStopped = false;
+    bool m_bOutOfMemory = false;
+};
+
+// The file descriptor closed on every path.
+class CFileDescriptor {
+public:
+    explicit CFileDescriptor(int fd) : m_fd(fd) {}
+    ~CFileDescriptor()
+    {
+        if (m_fd >= 0)
+            close(m_fd);
+    }
+    CFileDescriptor(const CFileDescriptor&) = delete;
+    CFileDescriptor& operator=(const CFileDescriptor&) = delete;
+    int Get() const { return m_fd; }
+
+private:
+    int m_fd;
+};
+
+}  // namespace
+
+namespace taluvo::import {
+
+void ParseBookmarksHtml(const char* data, size_t size, std::vector<SBookmark>& bookmarks)
+{
+    CAnchorCollector collector(bookmarks);
+    collector.Feed(data, size);
+    collector.Finish();
+}
+
+void ReadBookmarksHtml(const QString& path, std::vector<SBookmark>& bookmarks, const std::function<bool()>& shouldStop)
+{
+    FAIL_CHECK(!path.isEmpty(), QStringLiteral("No bookmarks file was found."));
+    const std::string native = NativePath(path).native();
+    // Not blocking, so that a pipe put in the file's place cannot hold the reader forever.
+    CFileDescriptor file(open(native.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
+    const int openError = errno;
+    FAIL_CHECK_FMT(file.Get() >= 0, u"Unable to open bookmarks file \"%s\": %s.", path, ErrnoText(openError));
+    struct stat info {};
+    FAIL_CHECK_FMT(fstat(file.Get(), &info) == 0 && S_ISREG(info.st_mode),
+                   u"Bookmarks file \"%s\" is not a regular file.", path);
+    FAIL_CHECK_FMT(info.st_size <= kMaxBookmarksFileSize,
+                   u"Bookmarks file \"%s\" is too large: %I64d bytes, at most %I64d are read.", path,
+                   static_cast<qint64>(info.st_size), kMaxBookmarksFileSize);
+
+    CAnchorCollector collector(bookmarks);
+    std::string piece(kPieceSize, '\0');
+    qint64 total = 0;
+    for (;;) {
+        if (shouldStop && shouldStop())
+            break;
+        const ssize_t got = read(file.Get(), piece.data(), piece.size());
+        if (got < 0 && errno == EINTR)
+            continue;
+        const int readError = errno;
+        if (got < 0) {
+            collector.Finish();
+            FAIL_CHECK_FMT(got >= 0, u"Unable to read bookmarks file \"%s\": %s.", path, ErrnoText(readError));
+        }
+        if (got == 0)
+            break;
+        total += got;
+        if (total > kMaxBookmarksFileSize) {
+            // The file has grown since it was measured.
+            collector.Finish();
+            FAIL_CHECK_FMT(total <= kMaxBookmarksFileSize,
+                           u"Bookmarks file \"%s\" is too large: more than %I64d bytes.", path, kMaxBookmarksFileSize);
+        }
+        if (!collector.Feed(piece.data(), static_cast<size_t>(got)))
+            break;
+    }
+    collector.Finish();
+}
+
+}  // namespace taluvo::import

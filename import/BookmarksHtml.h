@@ -1,0 +1,37 @@
+// The anchors of an HTML bookmarks file, read with libxml2's tolerant HTML parser: every <A>
+// element in document order with its text as a browser's innerText gives it (entities decoded,
+// white space collapsed, script and style text left out) and its href attribute as written
+// (entities decoded). Nothing is run or fetched: the file is parsed as a stream of tags, never
+// loaded as a live document.
+#pragma once
+
+#include <QString>
+
+#include <functional>
+#include <vector>
+
+struct SBookmark {
+    SBookmark() = default;
+    SBookmark(QString title, QString href) : m_strTitle(std::move(title)), m_strHref(std::move(href)) {}
+
+    QString m_strTitle;  // the anchor's text; empty when it has none
+    QString m_strHref;   // the anchor's href; empty when it has none
+};
+
+namespace taluvo::import {
+
+// Files above this size are refused: the caller's thread waits for the whole read.
+constexpr qint64 kMaxBookmarksFileSize = 64 * 1024 * 1024;
+
+// Appends the anchors of the file to bookmarks, in document order. Throws a CFailException
+// with a message naming the file when it cannot be opened or read, is not a regular file, or is
+// larger than kMaxBookmarksFileSize; the anchors found before a read failure stay appended.
+// shouldStop (may be empty) is asked between pieces of the file; when it says so, reading ends
+// with the anchors found so far.
+void ReadBookmarksHtml(const QString& path, std::vector<SBookmark>& bookmarks,
+                       const std::function<bool()>& shouldStop = {});
+
+// The same for text already in memory (UTF-8 unless the text declares another charset).
+void ParseBookmarksHtml(const char* data, size_t size, std::vector<SBookmark>& bookmarks);
+
+}  // namespace taluvo::import

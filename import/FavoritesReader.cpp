@@ -1,0 +1,212 @@
+#include "import/FavoritesReader.h"
+
+#include "import/IniParser.h"
+#include "import/IniValues.h"
+#include "import/UserFolders.h"
+#include "platform/base/TextCodec.h"
+
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <fstream>
+#include <optional>
+#include <utility>
+#include <vector>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// An Internet shortcut is a few hundred bytes; anything far larger is not one, and reading it
+// whole would only cost memory.
+constexpr std::uintmax_t kMaxShortcutSize = 1024 * 1024;
+
+struct SFolderItem {
+    fs::path path;
+    QString name;  // display name
+    bool folder;
+};
+
+// Identity of a folder, to leave out a folder that (through a link) contains itself.
+using FolderId = std::pair<dev_t, ino_t>;
+
+std::optional<FolderId> IdentifyFolder(const fs::path& folder)
+{
+    struct stat info {};
+    if (stat(folder.c_str(), &info) != 0)
+        return std::nullopt;
+    return FolderId(info.st_dev, info.st_ino);
+}
+
+bool HasShortcutExtension(const std::string& name)
+{
+    return name.size() > 4 && IniParser::NameEquals(name.substr(name.size() - 4), ".url");
+}
+
+// The folders and shortcut files of one folder, in name order, letter case ignored first (as a
+// file manager lists them), so that the order never depends on the file system. Hidden entries,
+// plain files and anything that cannot be examined are left out. Null when the folder cannot be
+// listed.
+std::optional<std::vector<SFolderItem>> ListFolder(const fs::path& folder)
+{
+    std::error_code ec;
+    fs::directory_iterator it(folder, ec);
+    if (ec)
+        return std::nullopt;
+    std::vector<SFolderItem> items;
+    for (; it != fs::directory_iterator(); it.increment(ec)) {
+        const std::string fileName = it->path().filename().native();
+        if (fileName.empty() || fileName[0] == '.')
+            continue;
+        std::error_code statError;
+        const fs::file_status status = fs::status(it->path(), statError);
+        if (statError)
+            continue;
+        if (fs::is_directory(status)) {
+            items.push_back({it->path(), taluvo::AnsiDecode(fileName.data(), qsizetype(fileName.size())), true});
+        } else if (fs::is_regular_file(status) && HasShortcutExtension(fileName)) {
+            items.push_back({it->path(), taluvo::AnsiDecode(fileName.data(), qsizetype(fileName.size() - 4)), false});
+        }
+    }
+    std::sort(items.begin(), items.end(), [](const SFolderItem& a, const SFolderItem& b) {
+        if (const int c = a.name.compare(b.name, Qt::CaseInsensitive); c != 0)
+            return c < 0;
+        if (const int c = a.name.compare(b.name, Qt::CaseSensitive); c != 0)
+            return c < 0;
+        return a.path.native() < b.path.native();
+    });
+    return items;
+}
+
+// Adds the listed items of one folder to the level of head, descending into every subfolder.
+// ancestors holds the folders on the way down, to leave out a folder that would contain itself.
+void ReadFolder(const std::vector<SFolderItem>& items, SFavoriteNode* head, std::vector<FolderId>& ancestors)
+{
+    SFavoriteNode* lastFolder = nullptr;
+    SFavoriteNode* lastLink = nullptr;
+    for (const SFolderItem& item : items) {
+        if (item.folder) {
+            const std::optional<FolderId> id = IdentifyFolder(item.path);
+            if (!id || std::find(ancestors.begin(), ancestors.end(), *id) != ancestors.end())
+                continue;
+            auto* node = new SFavoriteNode;
+            node->m_dwKind = SFGAO_FOLDER;
+            node->m_pszName = item.name;
+            node->m_pPrevFolder = lastFolder ? lastFolder : head;
+            (lastFolder ? lastFolder : head)->m_pNextFolder = node;
+            lastFolder = node;
+            // A folder that cannot be listed stays, with no level below it.
+            if (const auto children = ListFolder(item.path)) {
+                auto* childHead = new SFavoriteNode;
+                childHead->m_pParent = node;
+                node->m_pChild = childHead;
+                ancestors.push_back(*id);
+                ReadFolder(*children, childHead, ancestors);
+                ancestors.pop_back();
+            }
+        } else {
+            QString url = ReadInternetShortcutUrl(item.path);
+            if (url.isEmpty())
+                continue;
+            auto* node = new SFavoriteNode;
+            node->m_dwKind = SFGAO_LINK;
+            node->m_pszName = item.name;
+            node->m_pszUrl = std::move(url);
+            if (lastLink) {
+                lastLink->m_pNextLink = node;
+                node->m_pPrevLink = lastLink;
+            } else {
+                head->m_pNextLink = node;
+                node->m_pParent = head;
+            }
+            lastLink = node;
+        }
+    }
+}
+
+}  // namespace
+
+QString ReadInternetShortcutUrl(const fs::path& file)
+{
+    std::error_code ec;
+    const std::uintmax_t size = fs::file_size(file, ec);
+    if (ec || size > kMaxShortcutSize)
+        return QString();
+    std::ifstream in(file, std::ios::in | std::ios::binary);
+    if (!in.is_open())
+        return QString();
+    // Shortcuts saved by text editors may start with a byte order mark.
+    char bom[3] = {};
+    in.read(bom, 3);
+    if (!(in.gcount() == 3 && bom[0] == '\xEF' && bom[1] == '\xBB' && bom[2] == '\xBF')) {
+        in.clear();
+        in.seekg(0);
+    }
+    std::string url;
+    IniParser::CIniFile shortcut(true, true, true);
+    shortcut.AddSection("InternetShortcut")
+        ->AddParameter("URL", new IniParser::CStringValue(&url, IniParser::CStringValue::kNoLimit, false), true);
+    try {
+        shortcut.Parse(in);
+    } catch (IniParser::CException* e) {
+        delete e;
+        return QString();
+    }
+    return taluvo::AnsiDecode(url.data(), static_cast<qsizetype>(url.size()));
+}
+
+CFavoritesReader::~CFavoritesReader()
+{
+    Clear();
+}
+
+QString CFavoritesReader::Folder() const
+{
+    return m_strFolder.isEmpty() ? taluvo::import::DefaultFavoritesFolder() : m_strFolder;
+}
+
+SFavoriteNode* CFavoritesReader::Read()
+{
+    const QString folder = Folder();
+    if (folder.isEmpty())
+        return nullptr;
+    const fs::path root = taluvo::import::NativePath(folder);
+    std::error_code ec;
+    if (!fs::is_directory(root, ec))
+        return nullptr;
+
+    Clear();
+    m_pRoot = new SFavoriteNode;
+    // An unlistable favorites folder gives an empty top level.
+    if (const auto items = ListFolder(root)) {
+        std::vector<FolderId> ancestors;
+        if (const auto id = IdentifyFolder(root))
+            ancestors.push_back(*id);
+        ReadFolder(*items, m_pRoot, ancestors);
+    }
+    return m_pRoot;
+}
+
+void CFavoritesReader::FreeTree(SFavoriteNode* head)
+{
+    if (!head)
+        return;
+    for (SFavoriteNode* folder = head->m_pNextFolder; folder;) {
+        SFavoriteNode* next = folder->m_pNextFolder;
+        FreeTree(folder->m_pChild);
+        delete folder;
+        folder = next;
+    }
+    for (SFavoriteNode* link = head->m_pNextLink; link;) {
+        SFavoriteNode* next = link->m_pNextLink;
+        delete link;
+        link = next;
+    }
+    delete head;
+}
+
+void CFavoritesReader::Clear()
+{
+    FreeTree(m_pRoot);
+    m_pRoot = nullptr;
+}

@@ -1,0 +1,34 @@
+// Helpers of the import suites: parsing INI text with the error caught, and running Debian's
+// Python on the reference scripts beside the tests.
+#pragma once
+
+#include "import/IniParser.h"
+
+#include <QByteArray>
+#include <QJsonDocument>
+#include <QStringList>
+
+#include <string>
+
+namespace taluvo::test {
+
+// A fixture file or script of this folder.
+std::string ImportTestFile(const std::string& name);
+
+struct SIniOutcome {
+    int code = -1;  // -1: parsed without error
+    int line = 0;
+    std::string parameter;  // name of the parameter concerned, empty when none
+
+    bool operator==(const SIniOutcome&) const = default;
+};
+void PrintTo(const SIniOutcome& outcome, std::ostream* os);
+
+// Parses the text, catching (and deleting) the parser's exception.
+SIniOutcome ParseIni(IniParser::CIniFile& file, const std::string& text);
+
+// Runs /usr/bin/python3 with the script of this folder and the arguments; fails the test when it
+// does not exit with 0, and returns its standard output as JSON.
+QJsonDocument RunPythonJson(const std::string& script, const QStringList& arguments);
+
+}  // namespace taluvo::test
