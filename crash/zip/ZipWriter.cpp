@@ -1,0 +1,839 @@
+#include "crash/zip/ZipWriter.h"
+
+#include "crash/zip/Deflate.h"
+#include "platform/base/TextCodec.h"
+#include "platform/base/Time.h"
+
+#include <array>
+#include <atomic>
+#include <cerrno>
+#include <cstring>
+#include <ctime>
+#include <new>
+#include <string_view>
+
+#include <fcntl.h>
+#include <strings.h>
+#include <sys/mman.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+// Shared by every writer of the process; atomic only so that two threads with a writer each
+// do not race on it (the value is still whichever call came last).
+std::atomic<DWORD> g_lastResult{ZipResultOk};
+
+DWORD SetLastResult(DWORD result)
+{
+    g_lastResult.store(result, std::memory_order_relaxed);
+    return result;
+}
+
+constexpr DWORD kVersionMadeBy = 0x0B17;
+constexpr WORD kVersionNeeded = 20;
+constexpr WORD kFlagDataDescriptor = 8;
+constexpr WORD kMethodStored = 0;
+constexpr WORD kMethodDeflated = 8;
+constexpr DWORD kAttrNotDiskFile = 0x80000000;  // regular file, no permission bits
+constexpr DWORD kAttrFolder = 0x41C00010;       // directory, rwx for the owner, DOS directory bit
+constexpr WORD kLocalExtraLength = 17;
+constexpr WORD kCentralExtraLength = 9;
+constexpr DWORD kLocalHeaderSize = 30;
+constexpr DWORD kCentralHeaderSize = 46;
+constexpr DWORD kEndRecordSize = 22;
+constexpr DWORD kDataDescriptorSize = 16;
+// Entry names beyond this many bytes count as a failed conversion.
+constexpr qsizetype kMaxNameBytes = 518;
+// Every byte of the archive must lie at an offset the 32-bit fields can name.
+constexpr uint64_t kArchiveLimit = 0x100000000ULL;
+constexpr uint64_t kMaxField = 0xFFFFFFFFULL;
+
+// Little-endian record builder.
+class CRecord {
+public:
+    void U16(unsigned v)
+    {
+        m_bytes.push_back(static_cast<char>(v & 0xFF));
+        m_bytes.push_back(static_cast<char>((v >> 8) & 0xFF));
+    }
+    void U32(uint32_t v)
+    {
+        U16(v & 0xFFFF);
+        U16(v >> 16);
+    }
+    void Bytes(const QByteArray& b) { m_bytes.append(b); }
+    const QByteArray& Data() const { return m_bytes; }
+
+private:
+    QByteArray m_bytes;
+};
+
+QByteArray TimeStampExtra(uint16_t size, std::initializer_list<int64_t> times)
+{
+    CRecord r;
+    r.U16(0x5455);  // "UT"
+    r.U16(size);
+    QByteArray b = r.Data();
+    b.append(char(7));  // modification, access and creation times are present
+    CRecord t;
+    for (int64_t v : times)
+        t.U32(static_cast<uint32_t>(v));
+    b.append(t.Data());
+    return b;
+}
+
+// Header writers: non-zero when the bytes could not all be written.
+int ZipWriteCallback(CZipWriter& writer, const QByteArray& bytes)
+{
+    if (bytes.isEmpty())
+        return 0;
+    const DWORD count = static_cast<DWORD>(bytes.size());
+    return writer.PutBytes(bytes.constData(), count) == count ? 0 : 1;
+}
+
+int WriteLocalHeader(CZipWriter& writer, const SZipEntry& e)
+{
+    CRecord r;
+    r.U32(0x04034B50);
+    r.U16(e.versionNeeded);
+    r.U16(e.flags);
+    r.U16(e.method);
+    r.U32(e.dosTime);
+    r.U32(e.crc);
+    r.U32(e.compressedSize);
+    r.U32(e.uncompressedSize);
+    r.U16(static_cast<unsigned>(e.name.size()));
+    r.U16(static_cast<unsigned>(e.localExtra.size()));
+    r.Bytes(e.name);
+    r.Bytes(e.localExtra);
+    return ZipWriteCallback(writer, r.Data());
+}
+
+int WriteDataDescriptor(CZipWriter& writer, const SZipEntry& e)
+{
+    CRecord r;
+    r.U32(0x08074B50);
+    r.U32(e.crc);
+    r.U32(e.compressedSize);
+    r.U32(e.uncompressedSize);
+    return ZipWriteCallback(writer, r.Data());
+}
+
+int WriteCentralHeader(CZipWriter& writer, const SZipEntry& e)
+{
+    CRecord r;
+    r.U32(0x02014B50);
+    r.U16(e.versionMadeBy);
+    r.U16(e.versionNeeded);
+    r.U16(e.flags);
+    r.U16(e.method);
+    r.U32(e.dosTime);
+    r.U32(e.crc);
+    r.U32(e.compressedSize);
+    r.U32(e.uncompressedSize);
+    r.U16(static_cast<unsigned>(e.name.size()));
+    r.U16(static_cast<unsigned>(e.centralExtra.size()));
+    r.U16(e.commentLength);
+    r.U16(e.diskNumber);
+    r.U16(e.internalAttr);
+    r.U32(e.externalAttr);
+    r.U32(e.localHeaderOffset);
+    r.Bytes(e.name);
+    r.Bytes(e.centralExtra);
+    return ZipWriteCallback(writer, r.Data());
+}
+
+int WriteEndRecord(CZipWriter& writer, unsigned count, uint32_t directorySize, uint32_t directoryOffset)
+{
+    CRecord r;
+    r.U32(0x06054B50);
+    r.U16(0);  // this disk
+    r.U16(0);  // disk of the central directory
+    r.U16(count);
+    r.U16(count);
+    r.U32(directorySize);
+    r.U32(directoryOffset);
+    r.U16(0);  // comment length
+    return ZipWriteCallback(writer, r.Data());
+}
+
+int ZipReadCallback(SDeflateState* state, BYTE* buffer, unsigned count)
+{
+    return static_cast<int>(static_cast<CZipWriter*>(state->owner)->ReadSource(buffer, count));
+}
+
+// The buffer is emptied even after a short write: the failure is recorded in the writer, and
+// keeping the bytes would only leave the compressor without room.
+void ZipFlushCallback(void* owner, const BYTE* bytes, unsigned* count)
+{
+    static_cast<CZipWriter*>(owner)->PutBytes(bytes, *count);
+    *count = 0;
+}
+
+constexpr std::array<DWORD, 256> MakeCrcTable()
+{
+    std::array<DWORD, 256> table{};
+    for (DWORD n = 0; n < 256; ++n) {
+        DWORD c = n;
+        for (int k = 0; k < 8; ++k)
+            c = (c & 1) ? 0xEDB88320u ^ (c >> 1) : c >> 1;
+        table[n] = c;
+    }
+    return table;
+}
+constexpr std::array<DWORD, 256> kCrcTable = MakeCrcTable();
+
+// Seconds of the day of t, for any t (also before 1970).
+int64_t SecondsOfDay(int64_t t)
+{
+    return ((t % 86400) + 86400) % 86400;
+}
+
+}  // namespace
+
+// ---- Free helpers ---------------------------------------------------------------------------
+
+DWORD Crc32Update(DWORD crc, const BYTE* bytes, size_t count)
+{
+    if (bytes == nullptr || count == 0)
+        return crc;
+    crc = ~crc;
+    auto step = [&crc](BYTE b) { crc = kCrcTable[(crc ^ b) & 0xFF] ^ (crc >> 8); };
+    while (count >= 8) {
+        step(bytes[0]);
+        step(bytes[1]);
+        step(bytes[2]);
+        step(bytes[3]);
+        step(bytes[4]);
+        step(bytes[5]);
+        step(bytes[6]);
+        step(bytes[7]);
+        bytes += 8;
+        count -= 8;
+    }
+    while (count-- > 0)
+        step(*bytes++);
+    return ~crc;
+}
+
+bool HasCompressedSuffix(const char* name)
+{
+    if (!name)
+        return false;
+    const char* dot = std::strrchr(name, '.');
+    if (!dot)
+        return false;
+    static const char* const kSuffixes[] = {".Z", ".zip", ".zoo", ".arc", ".lzh", ".arj", ".gz", ".tgz"};
+    for (const char* suffix : kSuffixes) {
+        if (strcasecmp(dot, suffix) == 0)
+            return true;
+    }
+    return false;
+}
+
+int64_t FileTimeToUnixTime(int64_t t)
+{
+    const time_t tt = static_cast<time_t>(t);
+    struct tm utc {};
+    if (!gmtime_r(&tt, &utc))
+        return t < 0 ? SecondsOfDay(t) : 24836LL * 86400 + SecondsOfDay(t);
+    const int year = utc.tm_year + 1900;
+    if (year < 1970)
+        return SecondsOfDay(t);
+    if (year > 2037)
+        return 24836LL * 86400 + SecondsOfDay(t);  // day 24836 is 2037-12-31
+    return t;
+}
+
+DWORD UnixTimeToDosStamp(int64_t t)
+{
+    const time_t tt = static_cast<time_t>(t);
+    struct tm local {};
+    if (!localtime_r(&tt, &local) || local.tm_year + 1900 < 1980)
+        return DWORD(0x0021) << 16;  // 1980-01-01 00:00:00, the earliest DOS date
+    if (local.tm_year + 1900 > 2107)
+        return (DWORD((127 << 9) | (12 << 5) | 31) << 16) | ((23 << 11) | (59 << 5) | 29);
+    const DWORD date = DWORD(((local.tm_year + 1900 - 1980) << 9) | ((local.tm_mon + 1) << 5) | local.tm_mday);
+    const DWORD time = DWORD((local.tm_hour << 11) | (local.tm_min << 5) | (local.tm_sec / 2));
+    return (date << 16) | time;
+}
+
+// ---- CZipWriter -----------------------------------------------------------------------------
+
+CZipWriter::~CZipWriter()
+{
+    if (m_src.owned && m_src.fd >= 0)
+        ::close(m_src.fd);
+    if (m_mapping)
+        ::munmap(m_mapping, m_mappingSize);
+    if (m_fd >= 0)
+        ::close(m_fd);
+}
+
+DWORD CZipWriter::Create(const void* target, DWORD size, DWORD kind)
+{
+    struct stat st {};
+    switch (kind) {
+    case ZipKindHandle: {
+        const int fd = target ? *static_cast<const int*>(target) : -1;
+        m_fd = fd >= 0 ? ::fcntl(fd, F_DUPFD_CLOEXEC, 0) : -1;
+        if (m_fd < 0)
+            return ZipErrDuplicate;
+        if (::fstat(m_fd, &st) == 0 && S_ISREG(st.st_mode)) {
+            if (::fcntl(m_fd, F_GETFL) & O_APPEND) {
+                // Every write lands at the end, so a header cannot be rewritten in place:
+                // write it like a stream, from where the file ends now.
+                m_initialOffset = static_cast<uint64_t>(st.st_size);
+            } else {
+                m_seekable = true;
+                const off_t pos = ::lseek(m_fd, 0, SEEK_CUR);
+                m_initialOffset = pos > 0 ? static_cast<uint64_t>(pos) : 0;
+            }
+        }
+        return ZipResultOk;
+    }
+    case ZipKindFile: {
+        if (!target)
+            return ZipErrCreate;
+        const QByteArray path = taluvo::AnsiEncode(static_cast<const char16_t*>(target));
+        m_fd = ::open(path.constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+        if (m_fd < 0)
+            return ZipErrCreate;
+        m_seekable = ::fstat(m_fd, &st) == 0 && S_ISREG(st.st_mode);
+        return ZipResultOk;
+    }
+    case ZipKindMemory:
+        if (size == 0)
+            return ZipErrMemSize;
+        if (target) {
+            m_memory = static_cast<BYTE*>(const_cast<void*>(target));
+        } else {
+            void* view = ::mmap(nullptr, size, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+            if (view == MAP_FAILED)
+                return ZipErrAlloc;
+            m_mapping = view;
+            m_mappingSize = size;
+            m_memory = static_cast<BYTE*>(view);
+        }
+        m_memorySize = size;
+        m_seekable = true;
+        return ZipResultOk;
+    default:
+        return ZipErrArgs;
+    }
+}
+
+void CZipWriter::ResetSource()
+{
+    m_src = SSource{};
+}
+
+void CZipWriter::SetSourceTimesNow()
+{
+    // The Unix times are UTC; only the DOS stamp is local time.
+    const int64_t now = FileTimeToUnixTime(taluvo::UnixTimeNow());
+    m_src.atime = m_src.mtime = m_src.ctime = now;
+    m_src.dosStamp = UnixTimeToDosStamp(now);
+}
+
+DWORD CZipWriter::ReadFileInfo(int fd)
+{
+    struct stat st {};
+    if (::fstat(fd, &st) != 0)
+        return ZipErrCreate;
+    if (!S_ISREG(st.st_mode))
+        return ZipErrNotInited;
+    if (static_cast<uint64_t>(st.st_size) > kMaxField)
+        return ZipErrArgs;  // the size fields hold 32 bits
+
+    DWORD dos = 0;
+    if (!(st.st_mode & S_IWUSR))
+        dos |= 0x01;  // read-only
+    const DWORD mode = (st.st_mode & S_IFMT) | (st.st_mode & 0777);
+    m_src.attributes = (mode << 16) | dos;
+    m_src.expectedSize = st.st_size;
+
+    int64_t created = st.st_mtim.tv_sec;
+    struct statx sx {};
+    if (::statx(fd, "", AT_EMPTY_PATH, STATX_BTIME, &sx) == 0 && (sx.stx_mask & STATX_BTIME))
+        created = sx.stx_btime.tv_sec;
+    m_src.atime = FileTimeToUnixTime(st.st_atim.tv_sec);
+    m_src.mtime = FileTimeToUnixTime(st.st_mtim.tv_sec);
+    m_src.ctime = FileTimeToUnixTime(created);
+    m_src.dosStamp = UnixTimeToDosStamp(st.st_mtim.tv_sec);
+    return ZipResultOk;
+}
+
+DWORD CZipWriter::OpenSourceHandle(int fd, DWORD length)
+{
+    ResetSource();
+    struct stat st {};
+    if (fd < 0 || ::fstat(fd, &st) != 0)
+        return ZipErrArgs;
+    if (S_ISREG(st.st_mode)) {
+        if (const DWORD r = ReadFileInfo(fd))
+            return r;
+        if (::lseek(fd, 0, SEEK_SET) < 0)
+            return ZipErrRead;
+    } else {
+        m_src.attributes = kAttrNotDiskFile;
+        m_src.expectedSize = length != 0 ? static_cast<int64_t>(length) : -1;
+        SetSourceTimesNow();
+    }
+    m_src.fd = fd;
+    return ZipResultOk;
+}
+
+DWORD CZipWriter::OpenSourceFile(const void* name)
+{
+    ResetSource();
+    if (!name)
+        return ZipErrArgs;
+    const QByteArray path = taluvo::AnsiEncode(static_cast<const char16_t*>(name));
+    const int fd = ::open(path.constData(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return ZipErrCreate;
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
+        // A folder has no contents to read: it cannot be opened as a file.
+        ::close(fd);
+        return ZipErrCreate;
+    }
+    if (const DWORD r = OpenSourceHandle(fd, 0)) {
+        ::close(fd);
+        return r;
+    }
+    m_src.owned = true;
+    return ZipResultOk;
+}
+
+DWORD CZipWriter::OpenSourceMemory(const void* block, DWORD length)
+{
+    ResetSource();
+    if (!block || length == 0)
+        return ZipErrArgs;
+    m_src.memory = static_cast<const BYTE*>(block);
+    m_src.memoryLength = length;
+    m_src.attributes = kAttrNotDiskFile;
+    m_src.expectedSize = length;
+    SetSourceTimesNow();
+    return ZipResultOk;
+}
+
+DWORD CZipWriter::OpenSourceFolder()
+{
+    ResetSource();
+    m_src.attributes = kAttrFolder;
+    m_src.expectedSize = 0;
+    SetSourceTimesNow();
+    return ZipResultOk;
+}
+
+DWORD CZipWriter::CloseSource()
+{
+    DWORD result = ZipResultOk;
+    if (m_src.owned && m_src.fd >= 0)
+        ::close(m_src.fd);
+    m_src.fd = -1;
+    m_src.owned = false;
+    m_src.memory = nullptr;
+    if (m_src.expectedSize >= 0 && static_cast<uint64_t>(m_src.expectedSize) != m_src.bytesRead)
+        result = ZipErrMisSize;  // the source changed while it was read; the headers take what was read
+    m_src.expectedSize = static_cast<int64_t>(m_src.bytesRead);
+    return result;
+}
+
+unsigned CZipWriter::ReadSource(BYTE* buffer, unsigned wanted)
+{
+    // After a failure the rest of the entry is useless: end its input at once.
+    if (m_error != 0 || wanted == 0)
+        return 0;
+    size_t got = 0;
+    if (m_src.memory) {
+        got = std::min<size_t>(wanted, m_src.memoryLength - m_src.memoryPos);
+        std::memcpy(buffer, m_src.memory + m_src.memoryPos, got);
+        m_src.memoryPos += static_cast<DWORD>(got);
+    } else if (m_src.fd >= 0) {
+        ssize_t n;
+        do {
+            n = ::read(m_src.fd, buffer, wanted);
+        } while (n < 0 && errno == EINTR);
+        if (n < 0) {
+            // A failed read is no end of input: the entry would be stored cut short.
+            RecordError(ZipErrRead);
+            return 0;
+        }
+        got = static_cast<size_t>(n);
+    } else {
+        RecordError(ZipErrNotInited);
+        return 0;
+    }
+    if (m_src.bytesRead + got > kMaxField) {
+        RecordError(ZipErrWrite);  // the uncompressed size would not fit its 32-bit field
+        return 0;
+    }
+    m_src.bytesRead += got;
+    m_src.crc = Crc32Update(m_src.crc, buffer, got);
+    return static_cast<unsigned>(got);
+}
+
+DWORD CZipWriter::PutBytes(const void* bytes, DWORD count)
+{
+    if (count == 0)
+        return 0;
+    if (m_initialOffset + m_pos + count > kArchiveLimit) {
+        RecordError(ZipErrWrite);  // past the offsets the 32-bit fields can name
+        return 0;
+    }
+    if (m_memory) {
+        // The last byte of the block is never filled.
+        if (m_pos + count >= m_memorySize) {
+            RecordError(ZipErrMemSize);
+            return 0;
+        }
+        std::memcpy(m_memory + m_pos, bytes, count);
+        m_pos += count;
+        return count;
+    }
+    if (m_fd < 0) {
+        RecordError(ZipErrNotInited);
+        return 0;
+    }
+    const char* p = static_cast<const char*>(bytes);
+    DWORD done = 0;
+    while (done < count) {
+        const ssize_t n = ::write(m_fd, p + done, count - done);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            break;
+        done += static_cast<DWORD>(n);
+    }
+    m_pos += done;
+    if (done != count)
+        RecordError(ZipErrWrite);
+    return done;
+}
+
+DWORD CZipWriter::SeekTo(uint64_t position)
+{
+    if (!m_seekable)
+        return RecordError(ZipErrSeek);
+    if (m_memory) {
+        if (position >= m_memorySize)
+            return RecordError(ZipErrMemSize);
+    } else if (::lseek(m_fd, static_cast<off_t>(position + m_initialOffset), SEEK_SET) < 0) {
+        return RecordError(ZipErrSeek);
+    }
+    m_pos = position;
+    return ZipResultOk;
+}
+
+DWORD CZipWriter::StoreEntry()
+{
+    for (;;) {
+        const unsigned n = ReadSource(m_buffer, kBufferSize);
+        if (n == 0)
+            return ZipResultOk;
+        const DWORD put = PutBytes(m_buffer, n);
+        m_src.compressedSize += put;
+        if (put != n)
+            return ZipErrMisSize;
+    }
+}
+
+DWORD CZipWriter::DeflateEntry(SZipEntry& entry)
+{
+    // About 430 KB: too large for the stack of a crashing thread.
+    std::unique_ptr<SDeflateState> state(new (std::nothrow) SDeflateState);
+    if (!state)
+        return ZipErrAlloc;
+    state->owner = this;
+    state->read = ZipReadCallback;
+    state->flush = ZipFlushCallback;
+    m_src.compressedSize = DeflateCompress(*state, 8, &entry.internalAttr, &entry.flags, m_buffer, kBufferSize, true);
+    return state->err ? ZipErrFlate : ZipResultOk;
+}
+
+DWORD CZipWriter::AddEntry(const QByteArray& name, const void* source, DWORD length, DWORD kind)
+{
+    if (m_error != 0)
+        return ZipErrFailed;
+    if (m_finished)
+        return ZipErrEnded;
+    if (name.isEmpty() || name.size() > kMaxNameBytes)
+        return ZipErrArgs;
+    if (m_entries.size() >= kMaxEntries)
+        return ZipErrArgs;  // the directory's entry counts hold 16 bits
+    if (m_initialOffset + m_written > kMaxField)
+        return ZipErrArgs;
+
+    SZipEntry e;
+    e.name = name;
+    e.name.replace('\\', '/');
+    if (kind == ZipKindFolder && !e.name.endsWith('/'))
+        e.name.append('/');
+    e.method = (kind == ZipKindFolder || HasCompressedSuffix(e.name.constData())) ? kMethodStored : kMethodDeflated;
+
+    DWORD r;
+    switch (kind) {
+    case ZipKindHandle:
+        r = OpenSourceHandle(source ? *static_cast<const int*>(source) : -1, length);
+        break;
+    case ZipKindFile:
+        r = OpenSourceFile(source);
+        break;
+    case ZipKindMemory:
+        r = OpenSourceMemory(source, length);
+        break;
+    case ZipKindFolder:
+        r = OpenSourceFolder();
+        break;
+    default:
+        r = ZipErrArgs;
+        break;
+    }
+    if (r != ZipResultOk)
+        return r;
+
+    const bool sizeKnown = m_src.expectedSize >= 0;
+    e.versionMadeBy = kVersionMadeBy;
+    e.versionNeeded = kVersionNeeded;
+    e.flags = kFlagDataDescriptor;
+    e.localFlags = kFlagDataDescriptor;
+    e.dosTime = m_src.dosStamp;
+    e.crc = 0;
+    e.compressedSize = (e.method == kMethodStored && sizeKnown) ? static_cast<DWORD>(m_src.expectedSize) : 0;
+    e.uncompressedSize = sizeKnown ? static_cast<DWORD>(m_src.expectedSize) : 0xFFFFFFFF;
+    e.diskNumber = 0;
+    e.internalAttr = 0;
+    e.externalAttr = m_src.attributes;
+    e.localHeaderOffset = static_cast<DWORD>(m_written + m_initialOffset);
+    e.localExtra = TimeStampExtra(13, {m_src.mtime, m_src.atime, m_src.ctime});
+    e.centralExtra = TimeStampExtra(5, {m_src.mtime});
+    const DWORD announcedCompressed = e.compressedSize;
+
+    // A write that fails records its own code (0x400, or 0x30000 for a full memory block).
+    auto failure = [this]() { return m_error != 0 ? m_error : ZipErrWrite; };
+
+    if (WriteLocalHeader(*this, e) != 0) {
+        CloseSource();
+        return failure();
+    }
+    m_written += kLocalHeaderSize + static_cast<DWORD>(e.name.size()) + kLocalExtraLength;
+    if (m_error != 0) {
+        CloseSource();
+        return m_error;
+    }
+
+    DWORD dataResult = ZipResultOk;
+    if (e.method == kMethodDeflated)
+        dataResult = DeflateEntry(e);
+    else if (kind != ZipKindFolder)
+        dataResult = StoreEntry();
+    CloseSource();
+    m_written += m_src.compressedSize;
+    if (m_error != 0)
+        return m_error;
+    if (dataResult != ZipResultOk || m_src.compressedSize > kMaxField)
+        return ZipErrWrite;
+
+    e.crc = m_src.crc;
+    e.compressedSize = static_cast<DWORD>(m_src.compressedSize);
+    e.uncompressedSize = static_cast<DWORD>(m_src.bytesRead);
+
+    if (m_seekable) {
+        if (!(e.flags & 1))
+            e.flags &= static_cast<WORD>(~kFlagDataDescriptor);
+        e.localFlags = e.flags;
+        if (SeekTo(e.localHeaderOffset - m_initialOffset) != ZipResultOk)
+            return m_error;
+        if (WriteLocalHeader(*this, e) != 0)
+            return failure();
+        if (SeekTo(m_written) != ZipResultOk)
+            return m_error;
+    } else {
+        if (e.method == kMethodStored && e.compressedSize != announcedCompressed)
+            return ZipErrNoChange;
+        if (WriteDataDescriptor(*this, e) != 0)
+            return failure();
+        m_written += kDataDescriptorSize;
+        e.flags = e.localFlags;
+    }
+    m_entries.push_back(std::move(e));
+    return ZipResultOk;
+}
+
+DWORD CZipWriter::WriteCentralDirectory()
+{
+    const DWORD before = m_error;
+    auto failure = [&]() { return before == 0 && m_error != 0 ? m_error : ZipErrWrite; };
+
+    const uint64_t start = m_written;
+    unsigned count = 0;
+    bool failed = false;
+    for (const SZipEntry& e : m_entries) {
+        if (!failed && WriteCentralHeader(*this, e) != 0)
+            failed = true;
+        m_written += kCentralHeaderSize + static_cast<DWORD>(e.name.size() + e.centralExtra.size()) + e.commentLength;
+        ++count;
+    }
+    m_entries.clear();
+    if (failed)
+        return failure();
+    if (WriteEndRecord(*this, count, static_cast<uint32_t>(m_written - start),
+                       static_cast<uint32_t>(start + m_initialOffset))
+        != 0)
+        return failure();
+    m_written += kEndRecordSize;
+    return ZipResultOk;
+}
+
+DWORD CZipWriter::Finish()
+{
+    DWORD result = ZipResultOk;
+    if (!m_finished) {
+        result = WriteCentralDirectory();
+        m_finished = true;
+    }
+    if (m_mapping) {
+        ::munmap(m_mapping, m_mappingSize);
+        m_mapping = nullptr;
+        m_memory = nullptr;
+    }
+    if (m_fd >= 0) {
+        // A file system may report a lost write only here.
+        if (::close(m_fd) != 0 && errno != EINTR && result == ZipResultOk)
+            result = ZipErrWrite;
+        m_fd = -1;
+    }
+    return result;
+}
+
+DWORD CZipWriter::FinishToMemory(void** block, DWORD* length)
+{
+    DWORD result = ZipResultOk;
+    if (!m_finished) {
+        result = WriteCentralDirectory();
+        m_finished = true;
+    }
+    if (!m_memory) {
+        *block = nullptr;
+        *length = 0;
+        return ZipErrNotMemory;
+    }
+    *block = m_memory;
+    *length = static_cast<DWORD>(m_written);
+    return result;
+}
+
+// ---- Handle interface -------------------------------------------------------------------------
+
+HZIP ZipWriterCreate(const void* target, DWORD size, DWORD kind)
+{
+    auto* writer = new (std::nothrow) CZipWriter;
+    if (!writer) {
+        SetLastResult(ZipErrAlloc);
+        return nullptr;
+    }
+    if (const DWORD r = writer->Create(target, size, kind)) {
+        delete writer;
+        SetLastResult(r);
+        return nullptr;
+    }
+    auto* handle = new (std::nothrow) SZipHandle{ZipHandleWriting, writer};
+    if (!handle) {
+        delete writer;
+        SetLastResult(ZipErrAlloc);
+        return nullptr;
+    }
+    SetLastResult(ZipResultOk);
+    return handle;
+}
+
+DWORD ZipWriterAdd(HZIP handle, LPCWSTR entryName, const void* source, DWORD length, DWORD kind)
+{
+    if (!handle)
+        return SetLastResult(ZipErrArgs);
+    if (handle->kind != ZipHandleWriting)
+        return SetLastResult(ZipErrMode);
+    if (!entryName)
+        return SetLastResult(ZipErrArgs);
+    const QByteArray name = taluvo::AnsiEncode(entryName);
+    if (name.size() > kMaxNameBytes)
+        return SetLastResult(ZipErrArgs);
+    return SetLastResult(handle->writer->AddEntry(name, source, length, kind));
+}
+
+DWORD ZipWriterClose(HZIP handle)
+{
+    if (!handle)
+        return SetLastResult(ZipErrArgs);
+    if (handle->kind != ZipHandleWriting)
+        return SetLastResult(ZipErrMode);
+    const DWORD r = handle->writer->Finish();
+    delete handle->writer;
+    delete handle;
+    return SetLastResult(r);
+}
+
+DWORD ZipWriterGetMemory(HZIP handle, void** block, DWORD* length)
+{
+    void* dummyBlock;
+    DWORD dummyLength;
+    if (!block)
+        block = &dummyBlock;
+    if (!length)
+        length = &dummyLength;
+    *block = nullptr;
+    *length = 0;
+    if (!handle)
+        return SetLastResult(ZipErrArgs);
+    if (handle->kind != ZipHandleWriting)
+        return SetLastResult(ZipErrMode);
+    return SetLastResult(handle->writer->FinishToMemory(block, length));
+}
+
+bool ZipWriterIsHandle(HZIP handle)
+{
+    return handle == nullptr || handle->kind == ZipHandleWriting;
+}
+
+DWORD ZipWriterResultText(DWORD code, char16_t* buffer, DWORD capacity)
+{
+    if (code == ZipResultRecent)
+        code = g_lastResult.load(std::memory_order_relaxed);
+    std::u16string_view text;
+    switch (code) {
+    case ZipResultOk: text = u"Success"; break;
+    case ZipErrDuplicate: text = u"Culdn't duplicate handle"; break;
+    case ZipErrCreate: text = u"Couldn't create/open file"; break;
+    case ZipErrAlloc: text = u"Failed to allocate memory"; break;
+    case ZipErrWrite: text = u"Error writing to file"; break;
+    case ZipErrNotFound: text = u"File not found in the zipfile"; break;
+    case ZipErrMore: text = u"Still more data to unzip"; break;
+    case ZipErrCorrupt: text = u"Zipfile is corrupt or not a zipfile"; break;
+    case ZipErrRead: text = u"Error reading file"; break;
+    case ZipErrArgs: text = u"Caller: faulty arguments"; break;
+    case ZipErrNotMemory: text = u"Caller: can only get memory of a memory zipfile"; break;
+    case ZipErrMemSize: text = u"Caller: not enough space allocated for memory zipfile"; break;
+    case ZipErrFailed: text = u"Caller: there was a previous error"; break;
+    case ZipErrEnded: text = u"Caller: additions to the zip have already been ended"; break;
+    case ZipErrMisSize: text = u"Zip-bug: the anticipated size turned out wrong"; break;
+    case ZipErrPartial: text = u"Caller: the file had already been partially unzipped"; break;
+    case ZipErrMode: text = u"Caller: mixing creation and opening of zip"; break;
+    case ZipErrNotInited: text = u"Zip-bug: internal initialisation not completed"; break;
+    case ZipErrSeek: text = u"Zip-bug: trying to seek the unseekable"; break;
+    case ZipErrNoChange: text = u"Zip-bug: tried to change mind, but not allowed"; break;
+    case ZipErrFlate: text = u"Zip-bug: an internal error during flation"; break;
+    default: text = u"unknown zip result code"; break;
+    }
+    const DWORD length = static_cast<DWORD>(text.size());
+    if (buffer && capacity != 0) {
+        const DWORD n = std::min(length, capacity - 1);
+        std::memcpy(buffer, text.data(), n * sizeof(char16_t));
+        buffer[n] = 0;
+    }
+    return length;
+}
