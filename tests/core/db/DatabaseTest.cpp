@@ -1,0 +1,339 @@
+#include "core/db/Database.h"
+
+#include "core/DebugTracer.h"
+#include "core/Globals.h"
+#include "core/db/SqlBinary.h"
+#include "core/prefs/Preferences.h"
+#include "tests/support/TestEnvironment.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <thread>
+#include <vector>
+
+TRACE_MODULE("DatabaseTest");
+
+namespace {
+
+using taluvo::test::ReadFile;
+using taluvo::test::TempDir;
+using taluvo::test::WriteFile;
+
+struct SCommandResult {
+    int status = -1;
+    std::string output;
+};
+
+SCommandResult RunCommand(const std::string& command)
+{
+    SCommandResult result;
+    FILE* pipe = popen((command + " 2>&1").c_str(), "r");
+    if (!pipe)
+        return result;
+    char chunk[4096];
+    size_t n;
+    while ((n = fread(chunk, 1, sizeof(chunk), pipe)) > 0)
+        result.output.append(chunk, n);
+    result.status = pclose(pipe);
+    return result;
+}
+
+std::string Sqlite3(const std::string& database, const std::string& sql)
+{
+    const SCommandResult result = RunCommand("sqlite3 '" + database + "' \"" + sql + "\"");
+    EXPECT_EQ(result.status, 0) << result.output;
+    return result.output;
+}
+
+// Sends the trace lines to a file of the test while it lives. The INI file beside the executable
+// switches the settings-row module on; without it the lines are not written and their checks are
+// skipped.
+class CTraceCapture {
+public:
+    explicit CTraceCapture(const TempDir& dir) : m_path(dir.File("trace.log"))
+    {
+        CDebugTracer* tracer = CDbgTracer::Instance();
+        m_bEnabled = ReadFile(tracer->IniPath().toStdString()).find("CMainFrame=15") != std::string::npos;
+        tracer->SetLogFile(QString::fromStdString(m_path));
+        tracer->SetOutput(FALSE, FALSE);
+    }
+    ~CTraceCapture() { CDbgTracer::Instance()->SetOutput(TRUE, FALSE); }
+
+    void Expect(const std::string& text) const
+    {
+        if (!m_bEnabled)
+            return;
+        const std::string lines = ReadFile(m_path);
+        EXPECT_NE(lines.find(text), std::string::npos) << "missing trace text: " << text << "\n" << lines;
+    }
+
+private:
+    std::string m_path;
+    bool m_bEnabled = false;
+};
+
+class PrefsRowTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        m_path = m_dir.File("database.db");
+        m_db.open(m_path.c_str());
+        CheckDb(m_db, m_mutex, m_prefs);
+    }
+
+    // The encoded text of the one PREFS row, as stored.
+    std::string StoredText()
+    {
+        CSqlQuery query = m_db.runQuery("SELECT blobPrefs FROM PREFS;");
+        EXPECT_FALSE(query.eof());
+        return query.eof() ? std::string() : std::string(query.getStringField("blobPrefs"));
+    }
+
+    void StoreRecord(const std::vector<unsigned char>& bytes)
+    {
+        CSqlBinary binary;
+        binary.assignBinary(bytes.data(), static_cast<int>(bytes.size()));
+        CSqlBuffer bufSQL;
+        m_db.execDML("DELETE FROM PREFS;");
+        m_db.execDML(bufSQL.format("INSERT INTO PREFS (blobPrefs) VALUES (%Q);", binary.encodedText()));
+    }
+
+    TempDir m_dir;
+    std::string m_path;
+    CSqlDatabase m_db;
+    CMutex m_mutex;
+    CPreferences m_prefs;
+};
+
+}  // namespace
+
+TEST_F(PrefsRowTest, FreshDatabaseHasTheSchemaAndOneSettingsRow)
+{
+    CSqlBuffer bufSQL;
+    m_db.execDML(bufSQL.format("INSERT INTO GROUPS (id, title, enable, sortType, pagesOrder) VALUES (?, %Q, 1, 4, NULL);",
+                               "007"));
+    const int groupId = static_cast<int>(m_db.lastInsertId());
+    m_db.execDML(bufSQL.format(
+        "INSERT INTO PAGES VALUES (?, %d, %Q, %Q, %Q, %Q, %Q, %u, %u, %u, 1, %u, 4, 0, 0);", groupId,
+        "http://example.org/", "http://example.org/", "0099", "1e5", "12", 4294967295u, 4294967295u, 4294967295u, 86400u));
+    {
+        CSqlQuery query = m_db.runQuery("SELECT * FROM PAGES;");
+        EXPECT_STREQ(query.getStringField("startCheckMask"), "0099");
+        EXPECT_EQ(query.getIntField("lastChecked"), -1);
+    }
+    m_db.close();
+
+    EXPECT_EQ(Sqlite3(m_path, "SELECT name FROM sqlite_master WHERE type='table' ORDER BY name;"),
+              "GROUPS\nPAGES\nPREFS\n");
+    EXPECT_EQ(Sqlite3(m_path, "SELECT count(*) FROM PREFS;"), "1\n");
+    EXPECT_EQ(Sqlite3(m_path, "SELECT typeof(startCheckMask), startCheckMask, typeof(stopCheckMask), stopCheckMask, descr FROM PAGES;"),
+              "text|0099|text|1e5|12\n");
+    EXPECT_EQ(Sqlite3(m_path, "SELECT typeof(title), title FROM GROUPS;"), "text|007\n");
+    EXPECT_EQ(Sqlite3(m_path, "SELECT lastChecked, interval FROM PAGES;"), "4294967295|86400\n");
+    EXPECT_EQ(Sqlite3(m_path, "SELECT typeof(blobPrefs) FROM PREFS;"), "text\n");
+}
+
+TEST_F(PrefsRowTest, DefaultRecordMatchesTheLayoutTable)
+{
+    m_db.close();
+    const SCommandResult result =
+        RunCommand("/usr/bin/python3 " TALUVO_DB_TEST_SOURCE_DIR "/check_prefs_record.py '" + m_path + "'");
+    EXPECT_EQ(result.status, 0) << result.output;
+    EXPECT_NE(result.output.find("matches"), std::string::npos) << result.output;
+}
+
+TEST_F(PrefsRowTest, SettingsSurviveSaveAndReload)
+{
+    const std::string csv = m_dir.File("people.csv");
+    WriteFile(csv, "Ann@Example.org;Ann\r\nbob@example.org;Bob\r\n");
+    m_prefs.GetParam("CSVFile")->SetString(QString::fromStdString(csv));
+    m_prefs.GetParam("SmtpServer")->SetString(QStringLiteral("smtp.example.org"));
+    m_prefs.GetParam("ProxyPassword")->SetString(QString::fromUtf8("pä'ss\"wörd"));
+    m_prefs.GetParam("DefaultUpdateInterval")->SetInt(3600);
+    m_prefs.GetParam("WorkMode")->SetInt(-1);
+    m_prefs.GetParam("WorkOffline")->SetBool(true);
+    m_prefs.GetParam("RunWithWindows")->SetBool(false);
+    ASSERT_TRUE(SavePrefs(m_db, m_mutex, m_prefs));
+    m_db.close();
+
+    CSqlDatabase reopened;
+    reopened.open(m_path.c_str());
+    CPreferences loaded;
+    CheckDb(reopened, m_mutex, loaded);  // finds every table: the stored row stays
+    ASSERT_TRUE(LoadPrefs(reopened, m_mutex, loaded));
+    EXPECT_EQ(std::memcmp(&loaded.m_blob, &m_prefs.m_blob, sizeof(PreferencesBlob_t)), 0);
+    EXPECT_EQ(loaded.GetParam("ProxyPassword")->GetString(), QString::fromUtf8("pä'ss\"wörd"));
+    ASSERT_EQ(loaded.m_recipients.size(), 2u);
+    EXPECT_EQ(loaded.m_recipients[0].first, QByteArray("ann@example.org"));
+    EXPECT_EQ(reopened.runScalar("SELECT count(*) FROM PREFS;"), 1);
+}
+
+TEST_F(PrefsRowTest, LoadFailuresKeepTheSettingsAndSayWhy)
+{
+    struct Case {
+        const char* setup;
+        const char* traced;
+    };
+    const Case cases[] = {
+        {"DELETE FROM PREFS;", "CMainFrame::LoadPrefs - Exception. Error: PREFS table is empty.\nFile: "},
+        {"DELETE FROM PREFS; INSERT INTO PREFS VALUES (NULL);", "Error: blob field data is NULL.\nFile: "},
+        // SQLite hands out no data pointer for an empty value.
+        {"DELETE FROM PREFS; INSERT INTO PREFS VALUES ('');", "Error: blob field data is NULL.\nFile: "},
+        {"DELETE FROM PREFS; INSERT INTO PREFS VALUES (char(5, 1, 4, 65, 66));",
+         "CMainFrame::LoadPrefs - SQL Exception. Error: SQLWRAP_ERROR[1000]: Cannot decode binary"},
+        {"DELETE FROM PREFS; INSERT INTO PREFS VALUES (char(5, 65, 1));", "Error: SQLWRAP_ERROR[1000]: Cannot decode binary"},
+        {"DROP TABLE PREFS;", "CMainFrame::LoadPrefs - SQL Exception. Error: SQLITE_ERROR[1]: no such table: PREFS"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.setup);
+        TempDir dir;
+        CTraceCapture trace(dir);
+        m_db.execDML("DROP TABLE IF EXISTS PREFS;");
+        CheckDb(m_db, m_mutex, m_prefs);
+        m_db.execDML(c.setup);
+
+        CPreferences prefs;
+        prefs.GetParam("WorkMode")->SetInt(5);
+        prefs.m_recipients.emplace_back(QByteArray("keep@example.org"), QByteArray("Keep"));
+        CPreferences before;
+        before = prefs;
+        EXPECT_FALSE(LoadPrefs(m_db, m_mutex, prefs));
+        EXPECT_EQ(std::memcmp(&prefs.m_blob, &before.m_blob, sizeof(PreferencesBlob_t)), 0);
+        EXPECT_EQ(prefs.m_recipients.size(), 1u);
+        trace.Expect(c.traced);
+    }
+}
+
+TEST_F(PrefsRowTest, RecordsOfOtherLengthsLoadIntoTheFirstBytes)
+{
+    StoreRecord(std::vector<unsigned char>(100, 1));
+    CPreferences prefs;
+    ASSERT_TRUE(LoadPrefs(m_db, m_mutex, prefs));
+    EXPECT_TRUE(prefs.GetParam("PopupAlertEnable")->GetBool());
+    EXPECT_EQ(prefs.GetParam("PopupAlertTimeout")->GetInt(), 0x01010101);
+    EXPECT_EQ(prefs.GetParam("DefaultUpdateInterval")->GetInt(), 0);
+    EXPECT_EQ(prefs.GetParam("ProxyPort")->GetInt(), 0);
+    EXPECT_FALSE(prefs.GetParam("RunWithWindows")->GetBool());
+    EXPECT_TRUE(prefs.GetParam("SmtpServer")->GetString().isEmpty());
+
+    // A longer record is cut at the record's size; "x" is a stored record of no bytes.
+    StoreRecord(std::vector<unsigned char>(5000, 2));
+    ASSERT_TRUE(LoadPrefs(m_db, m_mutex, prefs));
+    EXPECT_EQ(prefs.GetParam("WorkMode")->GetInt(), 0x02020202);
+    StoreRecord({});
+    ASSERT_TRUE(LoadPrefs(m_db, m_mutex, prefs));
+    for (size_t i = 0; i < sizeof(PreferencesBlob_t); ++i)
+        ASSERT_EQ(reinterpret_cast<const BYTE*>(&prefs.m_blob)[i], 0) << i;
+}
+
+TEST_F(PrefsRowTest, TwoRowsLoadTheFirstAndSaveLeavesOne)
+{
+    CPreferences first;
+    first.GetParam("PopupAlertItems")->SetInt(11);
+    ASSERT_TRUE(SavePrefs(m_db, m_mutex, first));
+    const std::string firstText = StoredText();
+    CSqlBuffer bufSQL;
+    CPreferences second;
+    second.GetParam("PopupAlertItems")->SetInt(22);
+    CSqlBinary binary;
+    binary.assignBinary(reinterpret_cast<const unsigned char*>(&second.m_blob), sizeof(PreferencesBlob_t));
+    m_db.execDML(bufSQL.format("INSERT INTO PREFS (blobPrefs) VALUES (%Q);", binary.encodedText()));
+    ASSERT_EQ(m_db.runScalar("SELECT count(*) FROM PREFS;"), 2);
+
+    CPreferences prefs;
+    ASSERT_TRUE(LoadPrefs(m_db, m_mutex, prefs));
+    EXPECT_EQ(prefs.GetParam("PopupAlertItems")->GetInt(), 11);
+    ASSERT_TRUE(SavePrefs(m_db, m_mutex, prefs));
+    EXPECT_EQ(m_db.runScalar("SELECT count(*) FROM PREFS;"), 1);
+    EXPECT_EQ(StoredText(), firstText);
+}
+
+TEST_F(PrefsRowTest, FailedSaveLeavesThePreviousRow)
+{
+    m_prefs.GetParam("SmtpServer")->SetString(QStringLiteral("kept.example.org"));
+    ASSERT_TRUE(SavePrefs(m_db, m_mutex, m_prefs));
+    const std::string kept = StoredText();
+
+    struct Case {
+        const char* trigger;
+        const char* traced;
+        const char* alsoTraced;
+    };
+    const Case cases[] = {
+        {"CREATE TRIGGER refuse BEFORE INSERT ON PREFS BEGIN SELECT RAISE(ABORT, 'refused'); END;",
+         "CMainFrame::SavePrefs - SQL Exception. Error: SQLITE_CONSTRAINT[19]: refused", "refused\r\n"},
+        {"CREATE TRIGGER refuse BEFORE INSERT ON PREFS BEGIN SELECT RAISE(IGNORE); END;",
+         "CMainFrame::SavePrefs - Exception. Error: Unable to save pereferences.\nFile: ",
+         "\nExpr.: (1 == m_db.execDML(bufSQL))\n"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.trigger);
+        TempDir dir;
+        CTraceCapture trace(dir);
+        m_db.execDML(c.trigger);
+        CPreferences changed;
+        changed.GetParam("SmtpServer")->SetString(QStringLiteral("lost.example.org"));
+        EXPECT_FALSE(SavePrefs(m_db, m_mutex, changed));
+        m_db.execDML("DROP TRIGGER refuse;");
+        EXPECT_EQ(m_db.runScalar("SELECT count(*) FROM PREFS;"), 1);
+        EXPECT_EQ(StoredText(), kept);
+        trace.Expect(c.traced);
+        trace.Expect(c.alsoTraced);
+        // Nothing of the failed save is left open: the next save works.
+        ASSERT_TRUE(SavePrefs(m_db, m_mutex, m_prefs));
+        EXPECT_EQ(StoredText(), kept);
+    }
+}
+
+TEST_F(PrefsRowTest, CheckDbCreatesOnlyWhatIsMissing)
+{
+    TempDir dir;
+    CTraceCapture trace(dir);
+    // A database made by an earlier version: PAGES only, declared with the old column types.
+    CSqlDatabase old;
+    const std::string path = dir.File("old.db");
+    old.open(path.c_str());
+    old.execDML("CREATE TABLE PAGES(id INTEGER PRIMARY KEY, groupId INTEGER, url STRING); "
+                "INSERT INTO PAGES VALUES (1, 1, 'http://a/');");
+    CheckDb(old, m_mutex, m_prefs);
+    EXPECT_EQ(old.runScalar("SELECT count(*) FROM PAGES;"), 1);
+    EXPECT_EQ(old.runScalar("SELECT count(*) FROM GROUPS;"), 0);
+    EXPECT_EQ(old.runScalar("SELECT count(*) FROM PREFS;"), 1);
+    trace.Expect("CMainFrame::CheckDb - Check PAGES table ...\r\n");
+    trace.Expect("CMainFrame::CheckDb - Table PAGES exists.\r\n");
+    trace.Expect("CMainFrame::CheckDb - Create GROUPS table - OK.\r\n");
+    trace.Expect("CMainFrame::CheckDb - Create PREFS table ...\r\n");
+
+    CheckDb(old, m_mutex, m_prefs);
+    EXPECT_EQ(old.runScalar("SELECT count(*) FROM PREFS;"), 1);
+    trace.Expect("CMainFrame::CheckDb - Table SETTINGS exists.\r\n");
+
+    CSqlDatabase closed;
+    EXPECT_THROW(CheckDb(closed, m_mutex, m_prefs), CSqlException);
+}
+
+TEST(DbLock, ScopeLockHoldsTheDatabaseMutex)
+{
+    const auto lockedElsewhere = [] {
+        BOOL taken = FALSE;
+        std::thread other([&] {
+            taken = g_dbMutex.Lock(0);
+            if (taken)
+                g_dbMutex.Unlock();
+        });
+        other.join();
+        return !taken;
+    };
+    {
+        AUTO_DB_LOCKER();
+        EXPECT_TRUE(lockedElsewhere());
+        DB_UNLOCK();
+        EXPECT_FALSE(lockedElsewhere());
+        DB_LOCK();
+        EXPECT_TRUE(lockedElsewhere());
+    }
+    EXPECT_FALSE(lockedElsewhere());
+}
