@@ -91,8 +91,6 @@ public:
     CParam& SetString(const QString& value);
     bool operator==(bool value);
 
-    DWORD GetOffset() const { return m_dwOffset; }
-
 private:
     BYTE* m_pRecord;
     DWORD m_dwOffset;
