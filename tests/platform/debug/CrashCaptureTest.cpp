@@ -1,0 +1,47 @@
+#include "platform/debug/CrashCapture.h"
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <thread>
+
+namespace {
+
+using namespace taluvo::debug;
+
+stack_t CurrentAltStack()
+{
+    stack_t current{};
+    sigaltstack(nullptr, &current);
+    return current;
+}
+
+// A thread gets its own signal stack once, large enough for the handler, and keeps it.
+TEST(CrashCapture, EveryPreparedThreadHasItsOwnSignalStack)
+{
+    stack_t first{};
+    stack_t again{};
+    stack_t before{};
+    std::thread a([&] {
+        before = CurrentAltStack();
+        PrepareThreadForCrashes();
+        first = CurrentAltStack();
+        PrepareThreadForCrashes();
+        again = CurrentAltStack();
+    });
+    a.join();
+    EXPECT_TRUE(before.ss_flags & SS_DISABLE);
+    EXPECT_FALSE(first.ss_flags & SS_DISABLE);
+    EXPECT_GE(first.ss_size, 64u * 1024);
+    EXPECT_EQ(again.ss_sp, first.ss_sp);
+
+    stack_t other{};
+    std::thread b([&] {
+        PrepareThreadForCrashes();
+        other = CurrentAltStack();
+    });
+    b.join();
+    EXPECT_FALSE(other.ss_flags & SS_DISABLE);
+}
+
+}  // namespace
