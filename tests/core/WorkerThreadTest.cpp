@@ -137,8 +137,9 @@ TEST(WorkerThread, ThousandsOfQuickRunsAreRaceFree)
     for (int i = 0; i < 2000; ++i) {
         auto worker = std::make_unique<QuickWorker>();
         ASSERT_TRUE(worker->Start());
-        if (i % 2)
+        if (i % 2) {
             ASSERT_TRUE(worker->Wait(INFINITE));
+        }
         // Otherwise destroyed at once, possibly while its thread still finishes.
     }
     std::atomic<int> deletions{0};
