@@ -68,8 +68,8 @@ inline unsigned InsertString(SDeflateState& s, unsigned pos)
 {
     UPDATE_HASH(s.ins_h, s.window[pos + MIN_MATCH - 1]);
     const unsigned head = s.head[s.ins_h];
-    s.prev[pos & DEFLATE_WMASK] = head;
-    s.head[s.ins_h] = pos;
+    s.prev[pos & DEFLATE_WMASK] = static_cast<WORD>(head);
+    s.head[s.ins_h] = static_cast<WORD>(pos);
     return head;
 }
 
@@ -83,10 +83,10 @@ void refill_window(SDeflateState& s)
             s.strstart -= DEFLATE_WSIZE;
             s.block_start -= DEFLATE_WSIZE;
             // Positions in the lower half are gone; 0 stands for no earlier string.
-            for (uint32_t& h : s.head)
-                h = h >= DEFLATE_WSIZE ? h - DEFLATE_WSIZE : 0;
-            for (uint32_t& p : s.prev)
-                p = p >= DEFLATE_WSIZE ? p - DEFLATE_WSIZE : 0;
+            for (WORD& h : s.head)
+                h = static_cast<WORD>(h >= DEFLATE_WSIZE ? h - DEFLATE_WSIZE : 0);
+            for (WORD& p : s.prev)
+                p = static_cast<WORD>(p >= DEFLATE_WSIZE ? p - DEFLATE_WSIZE : 0);
             more += DEFLATE_WSIZE;
         }
         if (s.eofile)
@@ -105,31 +105,47 @@ void refill_window(SDeflateState& s)
 unsigned find_longest_match(SDeflateState& s, unsigned cur_match)
 {
     unsigned chain = s.max_chain_length;
-    const BYTE* const scan = s.window + s.strstart;
+    const BYTE* const window = s.window;
+    const WORD* const prev = s.prev;
+    const BYTE* const scan = window + s.strstart;
+    const unsigned strstart = s.strstart;
+    const unsigned nice = s.nice_match;
     unsigned best_len = s.prev_length;
-    const unsigned limit = s.strstart > MAX_DIST ? s.strstart - MAX_DIST : 0;
+    unsigned best_start = s.match_start;
+    const unsigned limit = strstart > MAX_DIST ? strstart - MAX_DIST : 0;
     if (s.prev_length >= s.good_match)
         chain >>= 2;
-    deflate_assert(s, s.strstart <= s.window_size - MIN_LOOKAHEAD, "insufficient lookahead");
+    deflate_assert(s, strstart <= s.window_size - MIN_LOOKAHEAD, "insufficient lookahead");
 
     const uint16_t scan_start = Load16(scan);
     uint16_t scan_end = Load16(scan + best_len - 1);
+    bool future = false;
     do {
-        deflate_assert(s, cur_match < s.strstart, "no future");
-        const BYTE* const match = s.window + cur_match;
+        future |= cur_match >= strstart;
+        const BYTE* const match = window + cur_match;
+        // The chain is a walk of dependent loads: ask for the next candidate's bytes while
+        // this one is examined.
+        const unsigned next = prev[cur_match & DEFLATE_WMASK];
+        __builtin_prefetch(window + next + best_len - 1);
+        __builtin_prefetch(prev + (next & DEFLATE_WMASK));
         // Most candidates differ at the end of the best match so far or at their start.
-        if (Load16(match + best_len - 1) != scan_end || Load16(match) != scan_start)
-            continue;
-        const unsigned len = 2 + CommonPrefix(scan + 2, match + 2, MAX_MATCH - 2);
-        deflate_assert(s, s.strstart + len <= s.window_size - 1, "wild scan");
-        if (len > best_len) {
-            s.match_start = cur_match;
-            best_len = len;
-            if (len >= s.nice_match)
-                break;
-            scan_end = Load16(scan + best_len - 1);
+        if (Load16(match + best_len - 1) == scan_end && Load16(match) == scan_start) {
+            const unsigned len = 2 + CommonPrefix(scan + 2, match + 2, MAX_MATCH - 2);
+            if (len > best_len) {
+                best_start = cur_match;
+                best_len = len;
+                if (len >= nice)
+                    break;
+                scan_end = Load16(scan + best_len - 1);
+            }
         }
-    } while ((cur_match = s.prev[cur_match & DEFLATE_WMASK]) > limit && --chain != 0);
+        cur_match = next;
+    } while (cur_match > limit && --chain != 0);
+    deflate_assert(s, !future, "no future");
+    // A comparison never runs past MAX_MATCH bytes, and the lookahead check above keeps those
+    // inside the window.
+    deflate_assert(s, strstart + best_len <= s.window_size - 1, "wild scan");
+    s.match_start = best_start;
     return best_len;
 }
 

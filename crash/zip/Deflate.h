@@ -128,8 +128,8 @@ struct SDeflateState {
 
     // Matcher.
     BYTE window[2 * DEFLATE_WSIZE];
-    uint32_t prev[DEFLATE_WSIZE];
-    uint32_t head[HASH_SIZE];
+    WORD prev[DEFLATE_WSIZE];
+    WORD head[HASH_SIZE];
     unsigned window_size;
     bool sliding;
     unsigned ins_h;

@@ -8,6 +8,7 @@
 #include <fstream>
 #include <iterator>
 #include <memory>
+#include <span>
 
 namespace taluvo::test {
 
@@ -65,9 +66,12 @@ std::string MakeRandom(size_t size, uint32_t seed)
     return bytes;
 }
 
-std::string ReadElfBinary(size_t maxSize)
+std::string ReadElfBinary(size_t maxSize, bool large)
 {
-    for (const char* path : {"/usr/bin/ls", "/bin/ls", "/usr/bin/cmake", "/bin/sh"}) {
+    static const char* const kSmall[] = {"/usr/bin/ls", "/bin/ls", "/bin/sh"};
+    // Qt is a build dependency, so its core library is always there.
+    static const char* const kLarge[] = {"/usr/lib/x86_64-linux-gnu/libQt6Core.so.6", "/usr/bin/cmake", "/usr/bin/ls"};
+    for (const char* path : large ? std::span<const char* const>(kLarge) : std::span<const char* const>(kSmall)) {
         std::ifstream in(path, std::ios::binary);
         if (!in)
             continue;

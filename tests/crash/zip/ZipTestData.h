@@ -13,8 +13,9 @@ std::string MakeText(size_t size, uint32_t seed = 1);
 // Nested HTML markup with attributes and repeated structure.
 std::string MakeHtml(size_t size, uint32_t seed = 2);
 std::string MakeRandom(size_t size, uint32_t seed = 3);
-// The first bytes of an installed ELF program (empty when none is found).
-std::string ReadElfBinary(size_t maxSize);
+// The first bytes of an installed ELF program or, when large, of a library of some megabytes
+// (empty when none is found).
+std::string ReadElfBinary(size_t maxSize, bool large = false);
 
 struct SDeflateRun {
     std::string output;
