@@ -22,7 +22,7 @@ CCrashReporter::~CCrashReporter()
 
 void CCrashReporter::SetReportPath(const QString& path)
 {
-    m_reportPath = path.left(259);
+    m_reportPath = path;
 }
 
 QString CCrashReporter::GetExceptionName(uint32_t code)

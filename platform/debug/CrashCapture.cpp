@@ -37,6 +37,8 @@ constexpr int kHelperAnswerMs = 120 * 1000;
 CrashRecord* g_record = nullptr;
 int g_helperSocket = -1;
 std::atomic<pid_t> g_helperPid{0};
+// The process the helper serves; a child forked from it reports on its own.
+pid_t g_servedProcess = 0;
 // The thread that is reporting a crash; any other thread that crashes meanwhile waits.
 std::atomic<pid_t> g_reportingThread{0};
 // The thread that left std::terminate, so its SIGABRT is reported as the exception it was.
@@ -66,7 +68,7 @@ bool WriteByte(int fd, char c)
 bool AskHelper()
 {
     const int fd = g_helperSocket;
-    if (fd < 0 || !WriteByte(fd, 'C'))
+    if (fd < 0 || getpid() != g_servedProcess || !WriteByte(fd, 'C'))
         return false;
     pollfd p{fd, POLLIN, 0};
     for (;;) {
@@ -314,6 +316,7 @@ bool InstallCrashCapture(const CrashCaptureOptions& options)
     SafeText path(record->reportPath, sizeof(record->reportPath));
     path.Append(options.reportPath.c_str());
     // Publish the record before the handler can see the socket.
+    g_servedProcess = getpid();
     g_record = record;
     g_helperSocket = socket;
     g_helperPid.store(helper);
@@ -339,7 +342,8 @@ void PrepareThreadForCrashes()
     if (altStack.memory)
         return;
     stack_t current;
-    if (sigaltstack(nullptr, &current) == 0 && !(current.ss_flags & SS_DISABLE))
+    if (sigaltstack(nullptr, &current) == 0 && !(current.ss_flags & SS_DISABLE) &&
+        current.ss_size >= kCrashStackMinimum)
         return;  // someone gave this thread a stack already
     // One page below the stack stays inaccessible, so a handler that overruns it faults.
     void* memory = mmap(nullptr, kAltStackSize + 4096, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_STACK, -1, 0);

@@ -13,7 +13,7 @@ namespace taluvo::debug {
 
 inline constexpr uint32_t kCrashRecordMagic = 0x54435231;  // "TCR1"
 inline constexpr size_t kCrashTextSize = 512;
-inline constexpr size_t kCrashPathSize = 1024;
+inline constexpr size_t kCrashPathSize = 4096;
 
 // x86-64 general registers in the order of the kernel's signal context (REG_R8 ... REG_CR2).
 enum CrashRegister : int {
