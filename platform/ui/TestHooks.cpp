@@ -1,0 +1,235 @@
+#include "platform/ui/TestHooks.h"
+
+#include "platform/ui/detail/Core.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QComboBox>
+#include <QKeyEvent>
+#include <QMessageBox>
+#include <QMouseEvent>
+
+#include <atomic>
+
+using namespace taluvo::ui::detail;
+
+namespace {
+
+std::mutex g_hookLock;
+taluvo::ui::test::MessageBoxHook g_boxHook;
+taluvo::ui::test::DialogHook g_dialogHook;
+
+// Test events carry their own increasing time stamps, so an event Qt passes on to a parent is
+// recognised as the same input.
+ulong NextStamp()
+{
+    static std::atomic<ulong> stamp{1000};
+    return stamp.fetch_add(7);
+}
+
+QWidget* WidgetOf(HWND hwnd)
+{
+    auto record = Find(hwnd);
+    return record ? record->widget.data() : nullptr;
+}
+
+// The widget that takes keys for a window: its focused descendant, the focus proxy, or itself.
+QWidget* KeyTarget(QWidget* widget)
+{
+    QWidget* focus = QApplication::focusWidget();
+    if (focus && (focus == widget || widget->isAncestorOf(focus)))
+        return focus;
+    return widget->focusProxy() ? widget->focusProxy() : widget;
+}
+
+int QtKey(UINT vk, QString* text)
+{
+    text->clear();
+    switch (vk) {
+    case VK_RETURN: *text = QStringLiteral("\r"); return Qt::Key_Return;
+    case VK_ESCAPE: *text = QString(QChar(0x1B)); return Qt::Key_Escape;
+    case VK_TAB: *text = QStringLiteral("\t"); return Qt::Key_Tab;
+    case VK_SPACE: *text = QStringLiteral(" "); return Qt::Key_Space;
+    case VK_BACK: return Qt::Key_Backspace;
+    case VK_DELETE: return Qt::Key_Delete;
+    case VK_LEFT: return Qt::Key_Left;
+    case VK_RIGHT: return Qt::Key_Right;
+    case VK_UP: return Qt::Key_Up;
+    case VK_DOWN: return Qt::Key_Down;
+    case VK_HOME: return Qt::Key_Home;
+    case VK_END: return Qt::Key_End;
+    default:
+        if (vk >= VK_F1 && vk <= VK_F1 + 23)
+            return Qt::Key_F1 + static_cast<int>(vk - VK_F1);
+        if ((vk >= 'A' && vk <= 'Z') || (vk >= '0' && vk <= '9')) {
+            *text = QString(QChar(static_cast<char16_t>(vk)));
+            return static_cast<int>(vk);
+        }
+        return 0;
+    }
+}
+
+void SendKey(QWidget* target, int key, const QString& text, Qt::KeyboardModifiers modifiers = Qt::NoModifier)
+{
+    QKeyEvent press(QEvent::KeyPress, key, modifiers, text);
+    press.setTimestamp(NextStamp());
+    QCoreApplication::sendEvent(target, &press);
+    QKeyEvent release(QEvent::KeyRelease, key, modifiers, text);
+    release.setTimestamp(NextStamp());
+    QCoreApplication::sendEvent(target, &release);
+}
+
+void SendMouse(QWidget* widget, QEvent::Type type, QPoint local, Qt::MouseButton button, Qt::MouseButtons buttons)
+{
+    const QPointF global = widget->mapToGlobal(QPointF(local));
+    QMouseEvent event(type, QPointF(local), global, button, buttons, Qt::NoModifier);
+    event.setTimestamp(NextStamp());
+    QCoreApplication::sendEvent(widget, &event);
+}
+
+}  // namespace
+
+namespace taluvo::ui::detail {
+
+bool HasDialogHook()
+{
+    std::lock_guard<std::mutex> guard(g_hookLock);
+    return static_cast<bool>(g_dialogHook);
+}
+
+void CallDialogHook(HWND dialog, WORD templateId)
+{
+    taluvo::ui::test::DialogHook hook;
+    {
+        std::lock_guard<std::mutex> guard(g_hookLock);
+        hook = g_dialogHook;
+    }
+    if (hook)
+        hook(dialog, templateId);
+}
+
+bool HasMessageBoxHook()
+{
+    std::lock_guard<std::mutex> guard(g_hookLock);
+    return static_cast<bool>(g_boxHook);
+}
+
+int CallMessageBoxHook(HWND owner, const QString& text, const QString& caption, UINT type)
+{
+    taluvo::ui::test::MessageBoxHook hook;
+    {
+        std::lock_guard<std::mutex> guard(g_hookLock);
+        hook = g_boxHook;
+    }
+    return hook ? hook({owner, text, caption, type}) : 0;
+}
+
+}  // namespace taluvo::ui::detail
+
+namespace taluvo::ui::test {
+
+MessageBoxHook SetMessageBoxHook(MessageBoxHook hook)
+{
+    std::lock_guard<std::mutex> guard(g_hookLock);
+    std::swap(g_boxHook, hook);
+    return hook;
+}
+
+DialogHook SetDialogHook(DialogHook hook)
+{
+    std::lock_guard<std::mutex> guard(g_hookLock);
+    std::swap(g_dialogHook, hook);
+    return hook;
+}
+
+ShellRequestCapture::ShellRequestCapture() : m_shared(std::make_shared<Shared>())
+{
+    auto shared = m_shared;
+    m_previous = taluvo::shell::SetRequestHook([shared](const taluvo::shell::Request& request) {
+        std::lock_guard<std::mutex> guard(shared->lock);
+        shared->requests.push_back(request);
+        return true;
+    });
+}
+
+ShellRequestCapture::~ShellRequestCapture() { taluvo::shell::SetRequestHook(std::move(m_previous)); }
+
+std::vector<taluvo::shell::Request> ShellRequestCapture::Requests() const
+{
+    std::lock_guard<std::mutex> guard(m_shared->lock);
+    return m_shared->requests;
+}
+
+HWND TopMessageBox()
+{
+    auto& boxes = OpenMessageBoxes();
+    return boxes.empty() ? nullptr : boxes.back();
+}
+
+BOOL AnswerMessageBox(HWND box, int id)
+{
+    auto record = Find(box);
+    auto* qbox = record ? qobject_cast<QMessageBox*>(record->widget.data()) : nullptr;
+    if (!qbox)
+        return FALSE;
+    // Press the real button, so the box ends the way a click ends it.
+    const BOOL before = IsWindow(box);
+    SendMessage(box, WM_COMMAND, static_cast<WPARAM>(id), 0);
+    return before;
+}
+
+void TypeText(HWND control, const QString& text)
+{
+    QWidget* widget = WidgetOf(control);
+    if (!widget)
+        return;
+    widget->setFocus(Qt::OtherFocusReason);
+    QWidget* target = KeyTarget(widget);
+    for (QChar ch : text) {
+        int key = ch.unicode();
+        if (ch.toUpper().unicode() >= 'A' && ch.toUpper().unicode() <= 'Z')
+            key = Qt::Key_A + (ch.toUpper().unicode() - 'A');
+        SendKey(target, key, QString(ch), ch.isUpper() ? Qt::ShiftModifier : Qt::NoModifier);
+    }
+}
+
+void PressKey(HWND window, UINT vk)
+{
+    QWidget* widget = WidgetOf(window);
+    if (!widget)
+        return;
+    QString text;
+    const int key = QtKey(vk, &text);
+    SendKey(KeyTarget(widget), key, text);
+}
+
+void Click(HWND control)
+{
+    QWidget* widget = WidgetOf(control);
+    if (!widget)
+        return;
+    const QPoint centre = widget->rect().center();
+    SendMouse(widget, QEvent::MouseButtonPress, centre, Qt::LeftButton, Qt::LeftButton);
+    if (IsWindow(control) && WidgetOf(control) == widget)
+        SendMouse(widget, QEvent::MouseButtonRelease, centre, Qt::LeftButton, Qt::NoButton);
+}
+
+void MoveMouse(HWND window, int x, int y)
+{
+    QWidget* widget = WidgetOf(window);
+    if (widget)
+        SendMouse(widget, QEvent::MouseMove, QPoint(x, y), Qt::NoButton, Qt::NoButton);
+}
+
+BOOL SelectComboItem(HWND combo, int index)
+{
+    auto* box = qobject_cast<QComboBox*>(WidgetOf(combo));
+    if (!box || index < 0 || index >= box->count() || !box->isEnabled())
+        return FALSE;
+    box->setCurrentIndex(index);
+    emit box->activated(index);
+    emit box->textActivated(box->itemText(index));
+    return TRUE;
+}
+
+}  // namespace taluvo::ui::test

@@ -1,0 +1,87 @@
+// Hooks for tests, off unless a test installs them: answer message boxes and modal dialogs from a
+// callback, capture the requests to open the browser, the shell, a sound, the mail client or a
+// program, and act on controls the way a user does (type, click, pick, press keys), so the
+// expected messages reach the window procedures.
+#pragma once
+
+#include "platform/shell/ShellHooks.h"
+#include "platform/ui/UserApi.h"
+
+#include <QString>
+
+#include <functional>
+#include <mutex>
+#include <vector>
+
+namespace taluvo::ui::test {
+
+struct MessageBoxRequest {
+    HWND owner;
+    QString text;
+    QString caption;
+    UINT type;
+};
+// Returns the button the box answers with, or 0 to let the box show and run its modal loop.
+using MessageBoxHook = std::function<int(const MessageBoxRequest&)>;
+MessageBoxHook SetMessageBoxHook(MessageBoxHook hook);
+
+// Called inside the modal loop of every dialog right after it is shown. The dialog stays open
+// until something ends it (the hook pressing a button, a message handler calling EndDialog).
+using DialogHook = std::function<void(HWND dialog, WORD templateId)>;
+DialogHook SetDialogHook(DialogHook hook);
+
+class ScopedMessageBoxHook {
+public:
+    explicit ScopedMessageBoxHook(MessageBoxHook hook) : m_previous(SetMessageBoxHook(std::move(hook))) {}
+    ~ScopedMessageBoxHook() { SetMessageBoxHook(std::move(m_previous)); }
+    ScopedMessageBoxHook(const ScopedMessageBoxHook&) = delete;
+    ScopedMessageBoxHook& operator=(const ScopedMessageBoxHook&) = delete;
+
+private:
+    MessageBoxHook m_previous;
+};
+
+class ScopedDialogHook {
+public:
+    explicit ScopedDialogHook(DialogHook hook) : m_previous(SetDialogHook(std::move(hook))) {}
+    ~ScopedDialogHook() { SetDialogHook(std::move(m_previous)); }
+    ScopedDialogHook(const ScopedDialogHook&) = delete;
+    ScopedDialogHook& operator=(const ScopedDialogHook&) = delete;
+
+private:
+    DialogHook m_previous;
+};
+
+// Takes every request for the browser, shell, sound, mail client or a program while it lives;
+// nothing is carried out.
+class ShellRequestCapture {
+public:
+    ShellRequestCapture();
+    ~ShellRequestCapture();
+    ShellRequestCapture(const ShellRequestCapture&) = delete;
+    ShellRequestCapture& operator=(const ShellRequestCapture&) = delete;
+    std::vector<taluvo::shell::Request> Requests() const;
+
+private:
+    struct Shared {
+        mutable std::mutex lock;
+        std::vector<taluvo::shell::Request> requests;
+    };
+    std::shared_ptr<Shared> m_shared;
+    taluvo::shell::RequestHook m_previous;
+};
+
+// The innermost message box open on this thread, or null.
+HWND TopMessageBox();
+// Presses the box's button with that result; FALSE when the box has no such button.
+BOOL AnswerMessageBox(HWND box, int id);
+
+// User actions on controls. Each goes through Qt's input path, so filters, window procedures and
+// the control's own notifications see what a real user would cause.
+void TypeText(HWND control, const QString& text);  // gives the control focus, then types
+void PressKey(HWND window, UINT vk);               // to the focused control of the window
+void Click(HWND control);                          // left button down and up at its centre
+void MoveMouse(HWND window, int x, int y);         // client coordinates
+BOOL SelectComboItem(HWND combo, int index);       // picks from the list as a user does
+
+}  // namespace taluvo::ui::test

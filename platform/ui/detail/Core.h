@@ -1,0 +1,155 @@
+// Internals shared by the files of the user-interface layer: the window registry, the loop stack,
+// and the hooks between the message core and the widget kinds. Not for program code.
+#pragma once
+
+#include "platform/ui/UserApi.h"
+
+#include <QIcon>
+#include <QPointer>
+#include <QString>
+#include <QWidget>
+
+#include <functional>
+#include <map>
+#include <memory>
+
+namespace taluvo::ui::detail {
+
+class LoopObserver;
+
+struct WindowRecord {
+    HWND hwnd = nullptr;
+    DWORD threadId = 0;
+    QString className;
+    QString text;
+    DWORD style = 0;
+    DWORD exStyle = 0;
+    HWND parent = nullptr;  // parent of a child window, owner of a popup
+    UINT_PTR id = 0;
+    HINSTANCE instance = nullptr;
+    WNDPROC proc = nullptr;
+    void* object = nullptr;  // the C++ object of a CWindowImpl / CDialogImpl
+    LONG_PTR userData = 0;
+    QPointer<QWidget> widget;
+    HICON iconBig = nullptr;
+    HICON iconSmall = nullptr;
+    bool destroying = false;
+
+    // Dialogs.
+    bool isDialog = false;
+    DLGPROC dlgProc = nullptr;
+    LONG_PTR msgResult = 0;
+    LONG_PTR dlgUser = 0;
+    bool modal = false;
+    bool ended = false;
+    INT_PTR result = 0;
+    int baseUnitX = 0;  // dialog base units of the dialog's font
+    int baseUnitY = 0;
+    WORD templateId = 0;
+
+    // Controls: per-kind state kept by the control code.
+    std::shared_ptr<void> controlState;
+};
+using RecordPtr = std::shared_ptr<WindowRecord>;
+
+RecordPtr Find(HWND hwnd);
+// The record of the window whose widget is this widget or its nearest ancestor.
+RecordPtr FromWidget(const QWidget* widget);
+std::vector<RecordPtr> Children(HWND parent);  // in creation order
+std::vector<RecordPtr> TopLevelWindows();
+LoopObserver* ActiveMainObserverForInput();
+
+// Widget kinds. A factory makes the widget of a window of its class; the message core calls it
+// after registering the record, before WM_NCCREATE.
+struct ClassInfo {
+    QString name;
+    WNDPROC proc = nullptr;
+    std::function<QWidget*(WindowRecord& record, QWidget* parentWidget)> makeWidget;
+};
+void RegisterBuiltinClass(ClassInfo info);
+
+struct CreateParams {
+    DWORD exStyle = 0;
+    QString className;
+    QString text;
+    DWORD style = 0;
+    int x = CW_USEDEFAULT, y = CW_USEDEFAULT, width = CW_USEDEFAULT, height = CW_USEDEFAULT;
+    HWND parent = nullptr;
+    UINT_PTR id = 0;
+    HINSTANCE instance = nullptr;
+    LPVOID createParam = nullptr;
+    WNDPROC procOverride = nullptr;  // a window implementation's procedure instead of the class's
+    void* object = nullptr;
+    // Lets the caller fill the record before the first message (dialogs).
+    std::function<void(WindowRecord&)> prepare;
+};
+HWND CreateWindowObject(const CreateParams& params);
+
+// Loops of the user-interface thread. Filters and the idle bookkeeping belong to the innermost
+// loop only when it is a main loop: modal loops run none of them.
+class LoopObserver {
+public:
+    virtual ~LoopObserver() = default;
+    virtual bool FilterInput(MSG& msg) = 0;        // true: swallowed
+    virtual void InputHandled(const MSG& msg) = 0;  // for idle bookkeeping
+};
+enum class LoopKind { Main, Modal };
+class LoopScope {
+public:
+    LoopScope(LoopKind kind, LoopObserver* observer);
+    ~LoopScope();
+    LoopScope(const LoopScope&) = delete;
+    LoopScope& operator=(const LoopScope&) = delete;
+    bool Ended() const { return m_ended; }
+    void End() { m_ended = true; }
+private:
+    bool m_ended = false;
+};
+
+// One round of waiting: serves sends, runs due Qt events (input goes through the filter), waits
+// when nothing is due.
+void PumpOnce(bool wait);
+// Takes the next posted message of the current thread (no WM_QUIT); false when none.
+bool TakePosted(MSG* msg, HWND hwnd, UINT filterMin, UINT filterMax, bool remove);
+// True when a quit is pending for the current thread; the code is stored when it is.
+bool QuitPending(int* code, bool consume);
+bool HasQueuedWork();
+void ServeSends();
+// Senders waiting for the current thread's windows (diagnostics and tests).
+size_t PendingSends();
+// Dispatches the messages posted to this thread so far (used by modal loops).
+void DispatchPostedNow();
+// Runs a modal loop until the predicate holds, a quit is pending or EndAllModalLoops ends it.
+// Returns false when it stopped for another reason than the predicate.
+bool RunModalLoop(const std::function<bool()>& done);
+
+// Sends a WM_COMMAND notification from a control to its parent.
+void NotifyParent(HWND control, WORD code);
+
+// Dialog base units for a font description (family, point size); defaults to the application font.
+void DialogBaseUnits(const QString& family, int pointSize, int* baseX, int* baseY);
+
+// Dialog framework hooks from the test side.
+bool HasDialogHook();
+void CallDialogHook(HWND dialog, WORD templateId);
+bool HasMessageBoxHook();
+// 0 when the hook lets the box show.
+int CallMessageBoxHook(HWND owner, const QString& text, const QString& caption, UINT type);
+
+// Built-in classes (called once from EnsureUiSetup).
+void RegisterControlClasses();
+void RegisterDialogClass();
+
+// Icons.
+QIcon IconOf(HICON icon);
+HICON IconHandle(const QIcon& icon);
+
+// Drops Qt widgets of destroyed windows once no handler of theirs can be running.
+void BuryWidget(QWidget* widget);
+
+// The current thread's message-box stack (for the test hooks).
+std::vector<HWND>& OpenMessageBoxes();
+
+void EnsureUiSetup();
+
+}  // namespace taluvo::ui::detail
