@@ -165,35 +165,30 @@ void CrashSignalHandler(int signalNumber, siginfo_t* info, void* context)
     errno = savedErrno;
 }
 
+void AppendTypeName(const std::type_info* type, SafeText& text)
+{
+    if (!type)
+        return;
+    int status = 0;
+    char* name = abi::__cxa_demangle(type->name(), nullptr, nullptr, &status);
+    text.Append(status == 0 && name ? name : type->name());
+    free(name);
+}
+
+// "type: message" of the exception that is leaving through std::terminate.
 void DescribeCurrentException(char* out, size_t capacity)
 {
     SafeText text(out, capacity);
     std::exception_ptr current = std::current_exception();
     if (!current)
         return;
-    const std::type_info* type = abi::__cxa_current_exception_type();
-    const char* what = nullptr;
     try {
         std::rethrow_exception(current);
     } catch (const std::exception& e) {
-        type = &typeid(e);
-        what = e.what();
-        if (type) {
-            int status = 0;
-            char* name = abi::__cxa_demangle(type->name(), nullptr, nullptr, &status);
-            text.Append(status == 0 && name ? name : type->name());
-            free(name);
-        }
-        if (what)
-            text.Append(": ").Append(what);
-        return;
+        AppendTypeName(&typeid(e), text);
+        text.Append(": ").Append(e.what());
     } catch (...) {
-    }
-    if (type) {
-        int status = 0;
-        char* name = abi::__cxa_demangle(type->name(), nullptr, nullptr, &status);
-        text.Append(status == 0 && name ? name : type->name());
-        free(name);
+        AppendTypeName(abi::__cxa_current_exception_type(), text);
     }
 }
 
