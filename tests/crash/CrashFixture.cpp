@@ -15,6 +15,8 @@
 #include <string>
 #include <thread>
 
+extern "C" int CrashWithoutSymbols();
+
 struct Inner {
     int x;
     double y;
@@ -102,10 +104,15 @@ __attribute__((noinline)) void CrashTogether()
     *null = 1;
 }
 
-int PrintBase(dl_phdr_info* info, size_t, void*)
+int PrintBases(dl_phdr_info* info, size_t, void* first)
 {
-    std::printf("base=%llx\n", static_cast<unsigned long long>(info->dlpi_addr));
-    return 1;  // the first entry is the executable
+    // The first entry is the executable; the stripped library is named by its file.
+    if (*static_cast<bool*>(first))
+        std::printf("base=%llx\n", static_cast<unsigned long long>(info->dlpi_addr));
+    else if (std::strstr(info->dlpi_name, "crash_nosymbols"))
+        std::printf("nosymbols=%llx\n", static_cast<unsigned long long>(info->dlpi_addr));
+    *static_cast<bool*>(first) = false;
+    return 0;
 }
 
 }  // namespace fixture
@@ -114,13 +121,16 @@ int main(int argc, char** argv)
 {
     using namespace fixture;
     InstallCrashHandler(argc > 1 ? QString::fromLocal8Bit(argv[1]) : QString());
-    dl_iterate_phdr(PrintBase, nullptr);
+    bool first = true;
+    dl_iterate_phdr(PrintBases, &first);
     std::fflush(stdout);
 
     const char* kindText = std::getenv("TALUVO_CRASH_KIND");
     const std::string kind = kindText ? kindText : "";
     if (kind == "null") {
         return CallChain(1);
+    } else if (kind == "nosymbols") {
+        return CrashWithoutSymbols();
     } else if (kind == "divzero") {
         return DivideByZero(10);
     } else if (kind == "illegal") {

@@ -35,6 +35,7 @@ using taluvo::test::TempDir;
 
 const std::string kFixture = TALUVO_CRASH_FIXTURE;
 const std::string kHelper = TALUVO_CRASH_HELPER;
+const std::string kNoSymbols = TALUVO_CRASH_NOSYMBOLS;
 constexpr int kRunBoundMs = 60000;
 
 struct FixtureRun {
@@ -201,10 +202,10 @@ std::pair<std::string, std::string> Addr2Line(uint64_t fileAddress)
     return {f, l};
 }
 
-// The 1-based load segment of the fixture's file that holds a file address, and the offset in it.
-std::pair<unsigned, uint64_t> LoadSegmentOf(uint64_t fileAddress)
+// The 1-based load segment of an ELF file that holds a file address, and the offset in it.
+std::pair<unsigned, uint64_t> LoadSegmentOf(const std::string& file, uint64_t fileAddress)
 {
-    std::ifstream in(kFixture, std::ios::binary);
+    std::ifstream in(file, std::ios::binary);
     Elf64_Ehdr header{};
     in.read(reinterpret_cast<char*>(&header), sizeof(header));
     unsigned index = 0;
@@ -279,7 +280,7 @@ TEST(CrashReport, NullDereferenceReportReadsAsTheSectionsSay)
             .match(lines.value(2));
     ASSERT_TRUE(fault.hasMatch()) << Text(lines.value(2));
     const uint64_t faultAddress = fault.captured(1).toULongLong(nullptr, 16);
-    const auto [segment, offset] = LoadSegmentOf(faultAddress - run.base);
+    const auto [segment, offset] = LoadSegmentOf(kFixture, faultAddress - run.base);
     EXPECT_EQ(fault.captured(2).toUInt(nullptr, 16), segment);
     EXPECT_EQ(fault.captured(3).toULongLong(nullptr, 16), offset);
     EXPECT_EQ(Text(fault.captured(4)), kFixture);
@@ -362,6 +363,31 @@ TEST(CrashReport, NullDereferenceReportReadsAsTheSectionsSay)
     };
     for (const char* w : wanted)
         EXPECT_TRUE(block.contains(QString::fromUtf8(w))) << "missing:\n" << w << "\nin:\n" << Text(block);
+}
+
+TEST(CrashReport, FrameWithoutSymbolIsNamedByModuleSegmentAndOffset)
+{
+    SKIP_WITHOUT_MEMORY_ACCESS();
+    TempDir home;
+    const FixtureRun run = RunFixture("nosymbols", home.Path());
+    EXPECT_EQ(run.signal, SIGSEGV);
+    const size_t at = run.output.find("nosymbols=");
+    ASSERT_NE(at, std::string::npos) << run.output;
+    const uint64_t libraryBase = std::stoull(run.output.substr(at + 10), nullptr, 16);
+
+    const QStringList lines = Lines(ReadReport(ReportPath(home)));
+    const std::vector<FrameLine> frames = Frames(lines, IndexOf(lines, QStringLiteral("Call stack:")));
+    ASSERT_GE(frames.size(), 3u);
+    const QRegularExpressionMatch m =
+        QRegularExpression(QStringLiteral("^([0-9A-F]{4}):([0-9A-F]{8}) (.+)$")).match(frames[0].function);
+    ASSERT_TRUE(m.hasMatch()) << Text(frames[0].function);
+    const auto [segment, offset] = LoadSegmentOf(kNoSymbols, frames[0].pc - libraryBase);
+    EXPECT_EQ(m.captured(1).toUInt(nullptr, 16), segment);
+    EXPECT_EQ(m.captured(2).toULongLong(nullptr, 16), offset);
+    EXPECT_EQ(Text(m.captured(3)), kNoSymbols);
+    EXPECT_TRUE(frames[0].file.isEmpty()) << "no line without line information";
+    EXPECT_TRUE(frames[1].function.startsWith(QStringLiteral("CrashWithoutSymbols+"))) << Text(frames[1].function);
+    EXPECT_TRUE(frames[2].function.startsWith(QStringLiteral("main+"))) << Text(frames[2].function);
 }
 
 struct KindCase {
