@@ -28,6 +28,13 @@ struct Config {
     const char* label;
 };
 
+// More members than one symbol's text can hold.
+#define MEMBERS10(p) int p##0, p##1, p##2, p##3, p##4, p##5, p##6, p##7, p##8, p##9;
+struct Wide {
+    MEMBERS10(a) MEMBERS10(b) MEMBERS10(c) MEMBERS10(d) MEMBERS10(e) MEMBERS10(f) MEMBERS10(g) MEMBERS10(h)
+    MEMBERS10(i) MEMBERS10(j) MEMBERS10(k) MEMBERS10(l) MEMBERS10(m) MEMBERS10(n) MEMBERS10(o) MEMBERS10(p)
+};
+
 namespace fixture {
 
 volatile int g_zero = 0;
@@ -47,7 +54,8 @@ __attribute__((noinline)) int CrashNullDeref(const Config& config, int depth)
 __attribute__((noinline)) int CallChain(int depth)
 {
     Config config = {3, {4, 0.5}, "caller"};
-    return CrashNullDeref(config, depth) + 1;
+    Wide wide{};
+    return CrashNullDeref(config, depth) + wide.a0;
 }
 
 __attribute__((noinline)) int DivideByZero(int value)

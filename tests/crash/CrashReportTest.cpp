@@ -363,6 +363,16 @@ TEST(CrashReport, NullDereferenceReportReadsAsTheSectionsSay)
     };
     for (const char* w : wanted)
         EXPECT_TRUE(block.contains(QString::fromUtf8(w))) << "missing:\n" << w << "\nin:\n" << Text(block);
+
+    // A structure with more members than a symbol's text holds is cut, not overrun.
+    const qsizetype callerFrame = report.indexOf(QStringLiteral("fixture::CallChain(int)+"), report.indexOf(QStringLiteral("Local Variables And Parameters")));
+    const qsizetype wide = report.indexOf(QStringLiteral("        Local 'wide' Wide\r\n"), callerFrame);
+    ASSERT_GT(wide, callerFrame);
+    const qsizetype afterWide = report.indexOf(QRegularExpression(QStringLiteral("\r\n(        Local|        Parameter|punting|[0-9A-F]{16}  )")), wide + 8);
+    ASSERT_GT(afterWide, wide);
+    EXPECT_LE(afterWide - wide, 8 + 2047 + 2);
+    EXPECT_GE(afterWide - wide, 2000);
+    EXPECT_TRUE(report.mid(wide, afterWide - wide).contains(QStringLiteral("                 a0 = 0\r\n")));
 }
 
 TEST(CrashReport, FrameWithoutSymbolIsNamedByModuleSegmentAndOffset)
