@@ -92,10 +92,10 @@ int ZipWriteCallback(CZipWriter& writer, const QByteArray& bytes)
     return writer.PutBytes(bytes.constData(), count) == count ? 0 : 1;
 }
 
-int WriteLocalHeader(CZipWriter& writer, const SZipEntry& e)
+// The run of fields that local and central headers share, from version needed to the
+// extra field's length.
+void PutSharedFields(CRecord& r, const SZipEntry& e, const QByteArray& extra)
 {
-    CRecord r;
-    r.U32(0x04034B50);
     r.U16(e.versionNeeded);
     r.U16(e.flags);
     r.U16(e.method);
@@ -104,7 +104,14 @@ int WriteLocalHeader(CZipWriter& writer, const SZipEntry& e)
     r.U32(e.compressedSize);
     r.U32(e.uncompressedSize);
     r.U16(static_cast<unsigned>(e.name.size()));
-    r.U16(static_cast<unsigned>(e.localExtra.size()));
+    r.U16(static_cast<unsigned>(extra.size()));
+}
+
+int WriteLocalHeader(CZipWriter& writer, const SZipEntry& e)
+{
+    CRecord r;
+    r.U32(0x04034B50);
+    PutSharedFields(r, e, e.localExtra);
     r.Bytes(e.name);
     r.Bytes(e.localExtra);
     return ZipWriteCallback(writer, r.Data());
@@ -125,15 +132,7 @@ int WriteCentralHeader(CZipWriter& writer, const SZipEntry& e)
     CRecord r;
     r.U32(0x02014B50);
     r.U16(e.versionMadeBy);
-    r.U16(e.versionNeeded);
-    r.U16(e.flags);
-    r.U16(e.method);
-    r.U32(e.dosTime);
-    r.U32(e.crc);
-    r.U32(e.compressedSize);
-    r.U32(e.uncompressedSize);
-    r.U16(static_cast<unsigned>(e.name.size()));
-    r.U16(static_cast<unsigned>(e.centralExtra.size()));
+    PutSharedFields(r, e, e.centralExtra);
     r.U16(e.commentLength);
     r.U16(e.diskNumber);
     r.U16(e.internalAttr);

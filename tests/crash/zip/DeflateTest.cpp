@@ -60,6 +60,24 @@ struct SInputCase {
     std::string data;
 };
 
+// Input straight from a string, for runs that need their own output handling.
+struct SMemoryInput {
+    const std::string* in;
+    size_t pos = 0;
+
+    void Attach(SDeflateState& state)
+    {
+        state.owner = this;
+        state.read = [](SDeflateState* s, BYTE* buf, unsigned n) {
+            auto* self = static_cast<SMemoryInput*>(s->owner);
+            const size_t take = std::min<size_t>(n, self->in->size() - self->pos);
+            std::memcpy(buf, self->in->data() + self->pos, take);
+            self->pos += take;
+            return static_cast<int>(take);
+        };
+    }
+};
+
 }  // namespace
 
 TEST(Deflate, EmptyInputIsOneFixedBlockWithTheEndCode)
@@ -168,18 +186,8 @@ TEST(Deflate, FlushThatTakesNothingIsRecordedNotOverrun)
 {
     const std::string input = MakeRandom(100000, 21);
     auto state = std::make_unique<SDeflateState>();
-    struct SCtx {
-        const std::string* in;
-        size_t pos = 0;
-    } ctx{&input};
-    state->owner = &ctx;
-    state->read = [](SDeflateState* s, BYTE* buf, unsigned n) {
-        auto* c = static_cast<SCtx*>(s->owner);
-        const size_t take = std::min<size_t>(n, c->in->size() - c->pos);
-        std::memcpy(buf, c->in->data() + c->pos, take);
-        c->pos += take;
-        return static_cast<int>(take);
-    };
+    SMemoryInput ctx{&input};
+    ctx.Attach(*state);
     state->flush = [](void*, const BYTE*, unsigned*) {};  // takes nothing, ever
     // Guard bytes around the output buffer show any write past its end.
     std::string guarded(64 + 256 + 64, '\x5A');
@@ -198,18 +206,8 @@ TEST(Deflate, InMemoryCompressionWithoutFlushing)
     const std::string text = MakeText(50000, 12);
     auto run = [&](unsigned outSize, std::string& out) {
         auto state = std::make_unique<SDeflateState>();
-        struct SCtx {
-            const std::string* in;
-            size_t pos = 0;
-        } ctx{&text};
-        state->owner = &ctx;
-        state->read = [](SDeflateState* s, BYTE* buf, unsigned n) {
-            auto* c = static_cast<SCtx*>(s->owner);
-            const size_t take = std::min<size_t>(n, c->in->size() - c->pos);
-            std::memcpy(buf, c->in->data() + c->pos, take);
-            c->pos += take;
-            return static_cast<int>(take);
-        };
+        SMemoryInput ctx{&text};
+        ctx.Attach(*state);
         std::string guarded(outSize + 64, '\x5A');
         WORD fileType = 0;
         WORD flags = 0;
@@ -235,18 +233,8 @@ TEST(Deflate, TextGuessOnlyWhenAsked)
 {
     auto guess = [](const std::string& input, WORD start) {
         auto state = std::make_unique<SDeflateState>();
-        struct SCtx {
-            const std::string* in;
-            size_t pos = 0;
-        } ctx{&input};
-        state->owner = &ctx;
-        state->read = [](SDeflateState* s, BYTE* buf, unsigned n) {
-            auto* c = static_cast<SCtx*>(s->owner);
-            const size_t take = std::min<size_t>(n, c->in->size() - c->pos);
-            std::memcpy(buf, c->in->data() + c->pos, take);
-            c->pos += take;
-            return static_cast<int>(take);
-        };
+        SMemoryInput ctx{&input};
+        ctx.Attach(*state);
         state->flush = [](void*, const BYTE*, unsigned* count) { *count = 0; };
         BYTE out[1024];
         WORD fileType = start;
