@@ -301,22 +301,29 @@ int CSmtp::SendAuthLogin()
         }
         bool restart = false;
         while (code == 334) {
-            // The prompt is the base64 text after "334 " of the reply's first line; an empty or
-            // unknown prompt ends the dialogue.
+            // The prompt is the base64 text after "334 " of the reply's first line. Servers word
+            // it differently ("Username:", "User Name"); an empty or unknown prompt cancels the
+            // exchange, so the server does not take the next command for an answer.
             const QString firstLine = m_strLastResponse.section(QStringLiteral("\r\n"), 0, 0);
             const QByteArray encoded = CWideToAnsi(firstLine.mid(4)).Get();
             CBase64Coder coder;
             coder.Decode(reinterpret_cast<const BYTE*>(encoded.constData()), static_cast<DWORD>(encoded.size()));
-            const QString prompt = coder.GetDecodedBuffer()
-                ? CAnsiToWide(reinterpret_cast<const char*>(coder.GetDecodedBuffer())).Get()
+            QString prompt = coder.GetDecodedBuffer()
+                ? CAnsiToWide(reinterpret_cast<const char*>(coder.GetDecodedBuffer())).Get().trimmed()
                 : QString();
+            if (prompt.endsWith(QLatin1Char(':')))
+                prompt.chop(1);
+            prompt.remove(QLatin1Char(' '));
             QString answer;
-            if (prompt.compare(QLatin1String("Username:"), Qt::CaseInsensitive) == 0)
+            if (prompt.compare(QLatin1String("Username"), Qt::CaseInsensitive) == 0)
                 answer = Base64Line(m_strUser);
-            else if (prompt.compare(QLatin1String("Password:"), Qt::CaseInsensitive) == 0)
+            else if (prompt.compare(QLatin1String("Password"), Qt::CaseInsensitive) == 0)
                 answer = Base64Line(m_strPassword);
-            else
+            if (answer.isEmpty()) {
+                SendCommand(QStringLiteral("*\r\n"));
+                code = 334;
                 break;
+            }
             code = SendCommand(answer);
             if (code == 535) {
                 restart = RaiseWarning(535) && restarts < kMaxLoginRestarts;

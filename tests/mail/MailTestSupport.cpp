@@ -56,10 +56,13 @@ SmtpServer::SmtpServer(const QStringList& options)
     while (std::chrono::steady_clock::now() < deadline && !line.endsWith('\n')) {
         if (!m_process.canReadLine() && !m_process.waitForReadyRead(1000))
             continue;
-        line = m_process.readLine();
+        line += m_process.readLine();
     }
     if (line.startsWith("READY "))
         m_port = static_cast<uint16_t>(line.mid(6).trimmed().toUInt());
+    else
+        fprintf(stderr, "SMTP server did not start: state %d, exit %d, output \"%s\"\n", m_process.state(),
+                m_process.exitCode(), line.constData());
 }
 
 SmtpServer::~SmtpServer()

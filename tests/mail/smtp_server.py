@@ -53,7 +53,7 @@ def main():
 
         def authenticator(server, session, envelope, mechanism, auth_data):
             ok = auth_data.login == user.encode() and auth_data.password == password.encode()
-            return AuthResult(success=ok)
+            return AuthResult(success=ok, handled=False)
 
         kwargs = dict(authenticator=authenticator, auth_required=True, auth_require_tls=False)
 

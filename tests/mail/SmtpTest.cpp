@@ -1,0 +1,559 @@
+#include "mail/Smtp.h"
+
+#include "platform/base/TextCodec.h"
+#include "tests/mail/MailTestSupport.h"
+#include "tests/support/TestEnvironment.h"
+
+#include <QJsonArray>
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <future>
+
+using namespace std::chrono_literals;
+using mailtest::ScriptedServer;
+using mailtest::ScriptPeer;
+
+namespace {
+
+// Records every hook call.
+class CRecordingSmtp : public CSmtp {
+public:
+    struct Call {
+        char kind;  // 'W' warning, 'E' error
+        int code;
+        QString text;
+    };
+    std::vector<Call> calls;
+    std::vector<std::pair<QString, int>> responses;  // command (null: greeting) and code
+    int loginRetries = 0;                              // TRUE answers to a 535 warning
+    bool abortSend = false;
+    int progressCalls = 0;
+    QByteArray lastCommand;  // the bytes of the last long command, as OnSendProgress saw them
+
+    ~CRecordingSmtp() override { Disconnect(); }
+
+    int Errors(int code) const
+    {
+        int n = 0;
+        for (const Call& c : calls)
+            n += c.kind == 'E' && c.code == code;
+        return n;
+    }
+    int Warnings(int code) const
+    {
+        int n = 0;
+        for (const Call& c : calls)
+            n += c.kind == 'W' && c.code == code;
+        return n;
+    }
+
+protected:
+    BOOL OnWarning(int code, const QString& text) override
+    {
+        calls.push_back({'W', code, text});
+        if (code == 535 && loginRetries > 0) {
+            --loginRetries;
+            return TRUE;
+        }
+        return FALSE;
+    }
+    BOOL OnError(int code, const QString& text) override
+    {
+        calls.push_back({'E', code, text});
+        return FALSE;
+    }
+    void OnCommandResponse(const QString& command, int code, const QString&) override
+    {
+        responses.emplace_back(command, code);
+    }
+    BOOL OnSendProgress(const char* bytes, DWORD sent, DWORD total) override
+    {
+        ++progressCalls;
+        lastCommand = QByteArray(bytes, static_cast<qsizetype>(total));
+        return abortSend ? FALSE : TRUE;
+    }
+};
+
+void UsePort(CSmtp& client, uint16_t port, int timeout = 5)
+{
+    client.m_nPort = htons(port);
+    client.m_nConnectTimeout = client.m_nSendTimeout = client.m_nRecvTimeout = timeout;
+}
+
+CSmtpMsg Message(const QString& to, const QStringList& cc = {}, const QStringList& bcc = {})
+{
+    CSmtpMsg message;
+    message.m_from = CSmtpMsgAddress(u"sender@example.com", u"Taluvo");
+    message.m_to = CSmtpMsgAddress(to, QStringLiteral("Primary"));
+    for (const QString& a : cc)
+        message.m_cc.append(CSmtpMsgAddress(a));
+    for (const QString& a : bcc)
+        message.m_bcc.append(CSmtpMsgAddress(a));
+    message.m_strSubject = QStringLiteral("Page is updated.");
+    message.m_bodies.append(CSmtpMsgBody(u"Page \"http://example.com/\" was updated.", u"text/plain", u"iso-8859-1"));
+    return message;
+}
+
+// The message text inside a DATA command: transparency undone, terminator removed.
+QByteArray Unstuffed(QByteArray command)
+{
+    EXPECT_TRUE(command.endsWith("\r\n.\r\n"));
+    command.chop(3);
+    if (command.startsWith(".."))
+        command.remove(0, 1);
+    return command.replace("\r\n..", "\r\n.");
+}
+
+void Greet(ScriptPeer& peer)
+{
+    peer.Send("220 scripted ESMTP\r\n");
+    peer.ReadLine();  // EHLO
+    peer.Send("250 scripted\r\n");
+}
+
+std::vector<std::string> Commands(const std::vector<std::string>& lines)
+{
+    std::vector<std::string> verbs;
+    for (const std::string& line : lines)
+        verbs.push_back(line.substr(0, line.find(' ')));
+    return verbs;
+}
+
+}  // namespace
+
+TEST(Smtp, DeliversWholeMessagesToEveryRecipient)
+{
+    mailtest::SmtpServer server;
+    ASSERT_TRUE(server.Started());
+    CRecordingSmtp client;
+    UsePort(client, server.Port());
+    ASSERT_TRUE(client.Connect(QStringLiteral("localhost")));
+    EXPECT_TRUE(client.IsConnected());
+    EXPECT_TRUE(client.IsEsmtp());
+
+    // A long body with lines that begin with a period, so transparency and pieces both matter.
+    CSmtpMsg message = Message("to@example.com", {"cc1@example.com", "cc2@example.com"}, {"bcc@example.com"});
+    QString body;
+    for (int i = 0; i < 60; ++i)
+        body += QStringLiteral(".line %1 of the message\r\n").arg(i);
+    body += QStringLiteral(".\r\n..\r\nend\r\n");
+    message.m_bodies[0] = body;
+    CSmtpMsg copy = message;
+    QString rendered;
+    ASSERT_TRUE(copy.Render(rendered));
+    ASSERT_EQ(client.SendMessage(message), 0);
+    EXPECT_GT(client.progressCalls, 1);
+
+    // A second message on the same connection, with an attachment.
+    taluvo::test::TempDir dir;
+    taluvo::test::WriteFile(dir.File("data.bin"), std::string(3000, '\x01'));
+    CSmtpMsg second = Message("to@example.com");
+    second.m_attachments.append(CSmtpMsgAttachment(reinterpret_cast<const char16_t*>(
+        QString::fromStdString(dir.File("data.bin")).utf16())));
+    ASSERT_EQ(client.SendMessage(second), 0);
+    const QByteArray secondSent = Unstuffed(client.lastCommand);
+    client.Disconnect();
+    EXPECT_FALSE(client.IsConnected());
+    EXPECT_TRUE(client.calls.empty());
+    EXPECT_EQ(client.responses.back(), std::make_pair(QStringLiteral("QUIT\r\n"), 221));
+
+    const auto received = server.Messages();
+    ASSERT_EQ(received.size(), 2u);
+    EXPECT_EQ(received[0].from, QStringLiteral("sender@example.com"));
+    EXPECT_EQ(received[0].to, QStringList({"to@example.com", "cc1@example.com", "cc2@example.com", "bcc@example.com"}));
+    const QByteArray expected = taluvo::AnsiEncode(rendered);
+    EXPECT_EQ(received[0].data, expected.endsWith("\r\n") ? expected : expected + "\r\n");
+    EXPECT_FALSE(received[0].data.contains("bcc@example.com"));
+    EXPECT_EQ(received[1].data, secondSent);
+    EXPECT_TRUE(received[1].data.contains("Content-Type: multipart/mixed;"));
+}
+
+TEST(Smtp, AuthLoginAgainstAServerThatRequiresIt)
+{
+    mailtest::SmtpServer server({"--auth", "user:s3cret pass"});
+    ASSERT_TRUE(server.Started());
+    {
+        CRecordingSmtp client;
+        UsePort(client, server.Port());
+        client.m_strUser = QStringLiteral("user");
+        client.m_strPassword = QStringLiteral("s3cret pass");
+        ASSERT_TRUE(client.Connect(QStringLiteral("127.0.0.1")));
+        CSmtpMsg message = Message("to@example.com");
+        EXPECT_EQ(client.SendMessage(message), 0);
+        EXPECT_TRUE(client.calls.empty());
+    }
+    EXPECT_EQ(server.Messages().size(), 1u);
+
+    // Wrong password: the login fails, MAIL FROM is refused with 530 and retried a bounded
+    // number of times after new logins, and the refusal is the result.
+    CRecordingSmtp client;
+    UsePort(client, server.Port());
+    client.m_strUser = QStringLiteral("user");
+    client.m_strPassword = QStringLiteral("wrong");
+    ASSERT_TRUE(client.Connect(QStringLiteral("127.0.0.1")));
+    EXPECT_EQ(client.Warnings(535), 1);
+    CSmtpMsg message = Message("to@example.com");
+    EXPECT_EQ(client.SendMessage(message), 530);
+    EXPECT_EQ(client.Errors(530), 1);
+    EXPECT_EQ(server.Messages().size(), 1u);
+}
+
+TEST(Smtp, RefusalsGiveTheirReplyCodes)
+{
+    {
+        mailtest::SmtpServer server({"--refuse-rcpt", "bad@example.com", "--refuse-rcpt", "worse@example.com"});
+        ASSERT_TRUE(server.Started());
+        CRecordingSmtp client;
+        UsePort(client, server.Port());
+        ASSERT_TRUE(client.Connect(QStringLiteral("127.0.0.1")));
+        // One refused recipient: a warning, and the message goes to the others.
+        CSmtpMsg some = Message("bad@example.com", {"good@example.com"});
+        EXPECT_EQ(client.SendMessage(some), 0);
+        EXPECT_EQ(client.Warnings(550), 1);
+        // Every recipient refused: the last refusal is the result, and no DATA is sent.
+        CSmtpMsg none = Message("bad@example.com", {}, {"worse@example.com"});
+        EXPECT_EQ(client.SendMessage(none), 550);
+        EXPECT_EQ(client.Errors(550), 1);
+        client.Disconnect();
+        const auto received = server.Messages();
+        ASSERT_EQ(received.size(), 1u);
+        EXPECT_EQ(received[0].to, QStringList({"good@example.com"}));
+    }
+    {
+        mailtest::SmtpServer server({"--refuse-data"});
+        ASSERT_TRUE(server.Started());
+        CRecordingSmtp client;
+        UsePort(client, server.Port());
+        ASSERT_TRUE(client.Connect(QStringLiteral("127.0.0.1")));
+        CSmtpMsg message = Message("to@example.com");
+        EXPECT_EQ(client.SendMessage(message), 554);
+        EXPECT_EQ(client.Errors(554), 1);
+        EXPECT_TRUE(client.calls.back().text.startsWith(QStringLiteral("554 ")));
+    }
+}
+
+TEST(Smtp, MessagesThatCannotBeSentSendNothing)
+{
+    CRecordingSmtp client;  // not even connected: nothing may be tried
+    struct Case {
+        const char* what;
+        std::function<void(CSmtpMsg&)> change;
+    };
+    const Case cases[] = {
+        {"no sender", [](CSmtpMsg& m) { m.m_from.m_strAddress.clear(); }},
+        {"only blind copies", [](CSmtpMsg& m) { m.m_to.m_strAddress.clear(); m.m_bcc.append(CSmtpMsgAddress(u"b@x.org")); }},
+        {"line break in a recipient", [](CSmtpMsg& m) { m.m_bcc.append(CSmtpMsgAddress(u"b@x.org>\r\nDATA")); }},
+        {"line break in the subject", [](CSmtpMsg& m) { m.m_strSubject = QStringLiteral("a\r\nBcc: b@x.org"); }},
+    };
+    for (const Case& c : cases) {
+        CSmtpMsg message = Message("to@example.com");
+        c.change(message);
+        EXPECT_EQ(client.SendMessage(message), -1) << c.what;
+    }
+    EXPECT_TRUE(client.calls.empty());
+    EXPECT_TRUE(client.responses.empty());
+}
+
+TEST(Smtp, SilentAndVanishingServersEndWithinTheTimeOut)
+{
+    {
+        // Accepts the connection and never greets.
+        ScriptedServer server([](ScriptPeer& peer) { peer.ReadLine(5s); });
+        CRecordingSmtp client;
+        UsePort(client, server.Port(), 1);
+        const auto start = std::chrono::steady_clock::now();
+        EXPECT_FALSE(client.Connect(QStringLiteral("127.0.0.1")));
+        EXPECT_LT(std::chrono::steady_clock::now() - start, 3s);
+        ASSERT_EQ(client.calls.size(), 1u);
+        EXPECT_EQ(client.calls[0].code, -1);
+        EXPECT_TRUE(client.calls[0].text.isEmpty());
+        client.Disconnect();
+        EXPECT_TRUE(server.Join().empty());  // no QUIT was sent
+    }
+    {
+        // Stops answering after MAIL FROM.
+        ScriptedServer server([](ScriptPeer& peer) {
+            Greet(peer);
+            peer.ReadLine();
+            peer.ReadLine(3s);
+        });
+        CRecordingSmtp client;
+        UsePort(client, server.Port(), 1);
+        ASSERT_TRUE(client.Connect(QStringLiteral("127.0.0.1")));
+        CSmtpMsg message = Message("to@example.com");
+        const auto start = std::chrono::steady_clock::now();
+        EXPECT_EQ(client.SendMessage(message), -1);
+        EXPECT_LT(std::chrono::steady_clock::now() - start, 3s);
+        EXPECT_EQ(client.Errors(-1), 1);
+        EXPECT_FALSE(client.IsConnected());
+        client.Disconnect();
+        EXPECT_EQ(Commands(server.Join()), std::vector<std::string>({"EHLO", "MAIL"}));
+    }
+    {
+        // Closes the connection instead of answering RCPT.
+        ScriptedServer server([](ScriptPeer& peer) {
+            Greet(peer);
+            peer.ReadLine();
+            peer.Send("250 ok\r\n");
+            peer.ReadLine();
+        });
+        CRecordingSmtp client;
+        UsePort(client, server.Port(), 5);
+        ASSERT_TRUE(client.Connect(QStringLiteral("127.0.0.1")));
+        CSmtpMsg message = Message("to@example.com");
+        const auto start = std::chrono::steady_clock::now();
+        EXPECT_EQ(client.SendMessage(message), -1);
+        EXPECT_LT(std::chrono::steady_clock::now() - start, 3s);  // the close ends the wait at once
+        EXPECT_EQ(client.Warnings(-1), 1);
+        EXPECT_EQ(client.Errors(-1), 1);
+        client.Disconnect();
+        EXPECT_EQ(Commands(server.Join()), std::vector<std::string>({"EHLO", "MAIL", "RCPT"}));
+    }
+}
+
+TEST(Smtp, RefusedConnectionFailsConnect)
+{
+    uint16_t port;
+    {
+        ScriptedServer gone([](ScriptPeer&) {});
+        port = gone.Port();
+    }
+    CRecordingSmtp client;
+    UsePort(client, port, 2);
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_FALSE(client.Connect(QStringLiteral("127.0.0.1")));
+    EXPECT_LT(std::chrono::steady_clock::now() - start, 2s);
+    for (const auto& call : client.calls)
+        EXPECT_EQ(call.code, WSAECONNREFUSED);
+    EXPECT_FALSE(client.Connect(QStringLiteral("no-such-host.invalid")));
+}
+
+TEST(Smtp, WholeRepliesAreReadWhateverTheirPieces)
+{
+    // The EHLO reply comes in pieces, its last line late; MAIL's reply arrives together with
+    // RCPT's; RCPT is then refused. A client that read only first lines would take the late line
+    // for MAIL's answer and the early one for RCPT's, and report the refused mail as sent.
+    ScriptedServer server([](ScriptPeer& peer) {
+        peer.Send("220-scripted\r\n");
+        peer.Pause(30ms);
+        peer.Send("220 ESMTP\r\n");
+        peer.ReadLine();
+        peer.Send("250-scripted greets you\r\n250-PIPE");
+        peer.Pause(30ms);
+        peer.Send("LINING\r\n");
+        peer.Pause(300ms);
+        peer.Send("250 SIZE 1000\r\n");
+        peer.ReadLine();
+        peer.Send("250 sender ok\r\n550 no such user\r\n");
+        peer.ReadLine();
+        peer.ReadLine(1s);  // QUIT
+        peer.Send("221 bye\r\n");
+    });
+    CRecordingSmtp client;
+    UsePort(client, server.Port());
+    ASSERT_TRUE(client.Connect(QStringLiteral("127.0.0.1")));
+    EXPECT_TRUE(client.IsEsmtp());
+    EXPECT_EQ(client.GetLastResponse(), QStringLiteral("250-scripted greets you\r\n250-PIPELINING\r\n250 SIZE 1000"));
+    CSmtpMsg message = Message("to@example.com");
+    EXPECT_EQ(client.SendMessage(message), 550);
+    client.Disconnect();
+    EXPECT_EQ(Commands(server.Join()), std::vector<std::string>({"EHLO", "MAIL", "RCPT", "QUIT"}));
+}
+
+TEST(Smtp, ReplyCodesAreReadAsTheServerWroteThem)
+{
+    // A reply of three digits and nothing else, and a code with a letter in it.
+    ScriptedServer server([](ScriptPeer& peer) {
+        Greet(peer);
+        peer.ReadLine();
+        peer.Send("250\r\n");
+        peer.ReadLine();
+        peer.Send("2x5 odd\r\n");
+        peer.ReadLine(1s);
+        peer.Send("221 bye\r\n");
+    });
+    CRecordingSmtp client;
+    UsePort(client, server.Port());
+    client.m_bUseEhlo = FALSE;
+    ASSERT_TRUE(client.Connect(QStringLiteral("127.0.0.1")));
+    EXPECT_FALSE(client.IsEsmtp());
+    CSmtpMsg message = Message("to@example.com");
+    EXPECT_EQ(client.SendMessage(message), 2);  // MAIL accepted, RCPT answered with "2"
+    EXPECT_EQ(client.Warnings(2), 1);
+    client.Disconnect();
+    EXPECT_EQ(Commands(server.Join()), std::vector<std::string>({"HELO", "MAIL", "RCPT", "QUIT"}));
+}
+
+TEST(Smtp, LoginIsRetriedWhenTheHookAsks)
+{
+    // 535 once, then the hook asks for a new try, which succeeds.
+    ScriptedServer server([](ScriptPeer& peer) {
+        Greet(peer);
+        for (const char* result : {"535 5.7.8 bad credentials\r\n", "235 2.7.0 ok\r\n"}) {
+            peer.ReadLine();                       // AUTH LOGIN
+            peer.Send("334 VXNlcm5hbWU6\r\n");     // Username:
+            peer.ReadLine();
+            peer.Send("334 UGFzc3dvcmQ6\r\n");     // Password:
+            peer.ReadLine();
+            peer.Send(result);
+        }
+        peer.ReadLine(1s);
+        peer.Send("221 bye\r\n");
+    });
+    CRecordingSmtp client;
+    UsePort(client, server.Port());
+    client.m_strUser = QStringLiteral("üser");
+    client.m_strPassword = QStringLiteral("pw");
+    client.loginRetries = 1;
+    ASSERT_TRUE(client.Connect(QStringLiteral("127.0.0.1")));
+    EXPECT_EQ(client.Warnings(535), 1);
+    EXPECT_EQ(client.Errors(535), 0);
+    client.Disconnect();
+    const auto lines = server.Join();
+    ASSERT_EQ(lines.size(), 8u);
+    EXPECT_EQ(lines[1], "AUTH LOGIN");
+    EXPECT_EQ(QByteArray::fromBase64(QByteArray::fromStdString(lines[2])), QByteArray("\xC3\xBCser"));
+    EXPECT_EQ(QByteArray::fromBase64(QByteArray::fromStdString(lines[3])), QByteArray("pw"));
+    EXPECT_EQ(lines[4], "AUTH LOGIN");
+    EXPECT_EQ(lines[7], "QUIT");
+}
+
+TEST(Smtp, MailFromRefusedWith530LogsInFirst)
+{
+    // The server takes no login after EHLO, then asks for one at MAIL FROM.
+    auto script = [](ScriptPeer& peer) {
+        Greet(peer);
+        if (peer.ReadLine() == "AUTH LOGIN")
+            peer.Send("503 not now\r\n");
+        else
+            return;  // no user name: no login, and MAIL FROM is in lines already
+        peer.ReadLine();
+        peer.Send("530 5.7.0 Authentication required\r\n");
+        peer.ReadLine();  // AUTH LOGIN
+        peer.Send("334 VXNlcm5hbWU6\r\n");
+        peer.ReadLine();
+        peer.Send("334 UGFzc3dvcmQ6\r\n");
+        peer.ReadLine();
+        peer.Send("235 ok\r\n");
+        peer.ReadLine();  // MAIL FROM
+        peer.Send("250 ok\r\n");
+        peer.ReadLine();
+        peer.Send("250 ok\r\n");
+        peer.ReadLine();
+        peer.Send("354 go ahead\r\n");
+        peer.ReadData();
+        peer.Send("250 queued\r\n");
+        peer.ReadLine(1s);
+        peer.Send("221 bye\r\n");
+    };
+    {
+        ScriptedServer server(script);
+        CRecordingSmtp client;
+        UsePort(client, server.Port());
+        client.m_strUser = QStringLiteral("user");
+        client.m_strPassword = QStringLiteral("pw");
+        ASSERT_TRUE(client.Connect(QStringLiteral("127.0.0.1")));
+        EXPECT_EQ(client.Warnings(503), 1);
+        CSmtpMsg message = Message("to@example.com");
+        EXPECT_EQ(client.SendMessage(message), 0);
+        client.Disconnect();
+        const auto verbs = Commands(server.Join());
+        ASSERT_GE(verbs.size(), 10u);
+        EXPECT_EQ(std::vector<std::string>(verbs.begin(), verbs.begin() + 9),
+                  std::vector<std::string>({"EHLO", "AUTH", "MAIL", "AUTH", "dXNlcg==", "cHc=", "MAIL", "RCPT", "DATA"}));
+        EXPECT_EQ(verbs.back(), "QUIT");
+    }
+    {
+        // Without a user name a login cannot help: the 530 is the result at once.
+        ScriptedServer server([](ScriptPeer& peer) {
+            Greet(peer);
+            peer.ReadLine();
+            peer.Send("530 5.7.0 Authentication required\r\n");
+            peer.ReadLine(1s);
+            peer.Send("221 bye\r\n");
+        });
+        CRecordingSmtp client;
+        UsePort(client, server.Port());
+        ASSERT_TRUE(client.Connect(QStringLiteral("127.0.0.1")));
+        CSmtpMsg message = Message("to@example.com");
+        EXPECT_EQ(client.SendMessage(message), 530);
+        EXPECT_EQ(client.Errors(530), 1);
+        client.Disconnect();
+        EXPECT_EQ(Commands(server.Join()), std::vector<std::string>({"EHLO", "MAIL", "QUIT"}));
+    }
+}
+
+TEST(Smtp, EmptyLoginPromptEndsTheLoginSafely)
+{
+    for (const char* prompt : {"334 \r\n", "334\r\n", "334 ????\r\n"}) {
+        ScriptedServer server([prompt](ScriptPeer& peer) {
+            Greet(peer);
+            peer.ReadLine();
+            peer.Send(prompt);
+            if (peer.ReadLine() == "*")  // the client cancels the exchange (RFC 4954)
+                peer.Send("501 cancelled\r\n");
+            peer.ReadLine(1s);
+            peer.Send("221 bye\r\n");
+        });
+        CRecordingSmtp client;
+        UsePort(client, server.Port());
+        client.m_strUser = QStringLiteral("user");
+        EXPECT_TRUE(client.Connect(QStringLiteral("127.0.0.1"))) << prompt;
+        EXPECT_EQ(client.Errors(334), 1) << prompt;
+        client.Disconnect();
+        EXPECT_EQ(Commands(server.Join()), std::vector<std::string>({"EHLO", "AUTH", "*", "QUIT"})) << prompt;
+    }
+}
+
+TEST(Smtp, SendTimeOutAndAbortedProgress)
+{
+    // A server that never reads, with a small receive buffer: the message cannot all go out.
+    std::promise<void> clientDone;
+    ScriptedServer server(
+        [done = clientDone.get_future().share()](ScriptPeer& peer) {
+            Greet(peer);
+            for (int i = 0; i < 3; ++i) {
+                peer.ReadLine();
+                peer.Send(i == 2 ? "354 go ahead\r\n" : "250 ok\r\n");
+            }
+            done.wait_for(20s);  // holds the connection without reading while the client times out
+        },
+        4096);
+    CRecordingSmtp client;
+    UsePort(client, server.Port(), 1);
+    ASSERT_TRUE(client.Connect(QStringLiteral("127.0.0.1")));
+    CSmtpMsg message = Message("to@example.com");
+    message.m_bodies[0] = QString(QStringLiteral("0123456789 ")).repeated(800000);
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(client.SendMessage(message), static_cast<int>(ERROR_TIMEOUT));
+    EXPECT_LT(std::chrono::steady_clock::now() - start, 10s);
+    EXPECT_EQ(client.Errors(static_cast<int>(ERROR_TIMEOUT)), 1);
+    client.Disconnect();
+    clientDone.set_value();
+    server.Join();
+
+    // The progress hook stops a long command: -1, and the connection is given up without QUIT.
+    ScriptedServer second([](ScriptPeer& peer) {
+        Greet(peer);
+        for (int i = 0; i < 3; ++i) {
+            peer.ReadLine();
+            peer.Send(i == 2 ? "354 go ahead\r\n" : "250 ok\r\n");
+        }
+        peer.ReadLine(2s);
+    });
+    CRecordingSmtp aborting;
+    UsePort(aborting, second.Port());
+    ASSERT_TRUE(aborting.Connect(QStringLiteral("127.0.0.1")));
+    aborting.abortSend = true;
+    CSmtpMsg longer = Message("to@example.com");
+    longer.m_bodies[0] = QString(3000, QLatin1Char('x'));
+    EXPECT_EQ(aborting.SendMessage(longer), -1);
+    EXPECT_EQ(aborting.progressCalls, 1);
+    EXPECT_EQ(aborting.Errors(-1), 1);
+    EXPECT_FALSE(aborting.IsConnected());
+    aborting.Disconnect();
+    const auto lines = second.Join();
+    EXPECT_EQ(std::count(lines.begin(), lines.end(), std::string("QUIT")), 0);
+}
