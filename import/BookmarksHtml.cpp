@@ -49,13 +49,84 @@ QString CollapseBlanks(const std::string& text)
     return QString::fromUtf8(collapsed.data(), static_cast<qsizetype>(collapsed.size()));
 }
 
+// Turns a byte stream into valid UTF-8: every maximal ill-formed subsequence becomes U+FFFD (the
+// replacement practice of the Unicode standard). A sequence cut at the end of a piece is carried
+// into the next one. libxml2 would instead reread everything after the first bad byte as Latin-1.
+class CUtf8Sanitizer {
+public:
+    void Append(const char* data, size_t size, std::string& out)
+    {
+        for (size_t i = 0; i < size; ++i)
+            Push(static_cast<unsigned char>(data[i]), out);
+    }
+    void Finish(std::string& out)
+    {
+        if (m_need > 0)
+            out += kReplacement;
+        m_pending.clear();
+        m_need = 0;
+    }
+
+private:
+    static constexpr const char* kReplacement = "\xEF\xBF\xBD";
+
+    void Push(unsigned char byte, std::string& out)
+    {
+        if (m_need > 0) {
+            if (byte >= m_low && byte <= m_high) {
+                m_pending += static_cast<char>(byte);
+                m_low = 0x80, m_high = 0xBF;
+                if (--m_need == 0) {
+                    out += m_pending;
+                    m_pending.clear();
+                }
+                return;
+            }
+            // The sequence broke off: replace what was taken of it and look at this byte afresh.
+            out += kReplacement;
+            m_pending.clear();
+            m_need = 0;
+        }
+        if (byte < 0x80) {
+            out += static_cast<char>(byte);
+            return;
+        }
+        m_low = 0x80, m_high = 0xBF;
+        if (byte >= 0xC2 && byte <= 0xDF)
+            m_need = 1;
+        else if (byte >= 0xE0 && byte <= 0xEF) {
+            m_need = 2;
+            if (byte == 0xE0)
+                m_low = 0xA0;
+            else if (byte == 0xED)
+                m_high = 0x9F;
+        } else if (byte >= 0xF0 && byte <= 0xF4) {
+            m_need = 3;
+            if (byte == 0xF0)
+                m_low = 0x90;
+            else if (byte == 0xF4)
+                m_high = 0x8F;
+        } else {
+            out += kReplacement;
+            return;
+        }
+        m_pending.assign(1, static_cast<char>(byte));
+    }
+
+    std::string m_pending;
+    int m_need = 0;
+    unsigned char m_low = 0x80;
+    unsigned char m_high = 0xBF;
+};
+
 bool IsTag(const xmlChar* name, const char* tag)
 {
     return name && xmlStrcasecmp(name, reinterpret_cast<const xmlChar*>(tag)) == 0;
 }
 
 // Collects anchors from the parser's events. libxml2 reports the elements it closes implicitly
-// too, so the element boundaries are those of the document tree the parser would build.
+// too, so the element boundaries are those of the document tree the parser would build. Text goes
+// to the innermost open anchor only, so the titles together never hold more than the file's text.
 class CAnchorCollector {
 public:
     explicit CAnchorCollector(std::vector<SBookmark>& bookmarks) : m_bookmarks(bookmarks)
@@ -73,7 +144,9 @@ public:
         sax.cdataBlock = [](void*, const xmlChar*, int) {};
         m_ctxt = htmlCreatePushParserCtxt(&sax, this, nullptr, 0, nullptr, XML_CHAR_ENCODING_UTF8);
         FAIL_CHECK(m_ctxt, QStringLiteral("Unable to create the HTML parser."));
-        htmlCtxtUseOptions(m_ctxt, HTML_PARSE_RECOVER | HTML_PARSE_NONET | HTML_PARSE_NOERROR | HTML_PARSE_NOWARNING);
+        // The browser writes the file in UTF-8 whatever it declares; the sanitizer keeps it valid.
+        htmlCtxtUseOptions(m_ctxt, HTML_PARSE_RECOVER | HTML_PARSE_NONET | HTML_PARSE_NOERROR | HTML_PARSE_NOWARNING
+                                       | HTML_PARSE_IGNORE_ENC);
     }
 
     ~CAnchorCollector()
@@ -91,18 +164,23 @@ public:
     bool Feed(const char* data, size_t size)
     {
         while (size > 0 && !m_bStopped) {
-            const int piece = static_cast<int>(std::min(size, kPieceSize));
-            htmlParseChunk(m_ctxt, data, piece, 0);
+            const size_t piece = std::min(size, kPieceSize);
+            m_valid.clear();
+            m_sanitizer.Append(data, piece, m_valid);
+            htmlParseChunk(m_ctxt, m_valid.data(), static_cast<int>(m_valid.size()), 0);
             data += piece;
-            size -= static_cast<size_t>(piece);
+            size -= piece;
         }
         return !m_bStopped;
     }
 
     void Finish()
     {
-        if (!m_bStopped)
-            htmlParseChunk(m_ctxt, nullptr, 0, 1);
+        if (!m_bStopped) {
+            m_valid.clear();
+            m_sanitizer.Finish(m_valid);
+            htmlParseChunk(m_ctxt, m_valid.data(), static_cast<int>(m_valid.size()), 1);
+        }
         // Anchors still open when the input ended (or parsing stopped) end here.
         while (!m_open.empty())
             CloseAnchor();
@@ -148,14 +226,13 @@ private:
             self->Guard([&] { self->m_open.back().text.append(reinterpret_cast<const char*>(text), size_t(length)); });
     }
 
-    // The innermost open anchor ends; its text belongs to any anchor around it as well.
+    // The innermost open anchor ends. Its text is not copied into an anchor around it: valid HTML
+    // never nests anchors, and in broken markup the copies would grow with the square of the file.
     void CloseAnchor()
     {
-        SOpenAnchor anchor = std::move(m_open.back());
-        m_open.pop_back();
+        SOpenAnchor& anchor = m_open.back();
         m_bookmarks[anchor.index].m_strTitle = CollapseBlanks(anchor.text);
-        if (!m_open.empty())
-            m_open.back().text += anchor.text;
+        m_open.pop_back();
     }
 
     // No exception may cross libxml2's C frames: a failure stops the parser instead.
@@ -173,6 +250,8 @@ private:
 
     std::vector<SBookmark>& m_bookmarks;
     std::vector<SOpenAnchor> m_open;
+    CUtf8Sanitizer m_sanitizer;
+    std::string m_valid;
     htmlParserCtxtPtr m_ctxt = nullptr;
     bool m_bStopped = false;
     bool m_bOutOfMemory = false;

@@ -1,8 +1,10 @@
 // The anchors of an HTML bookmarks file, read with libxml2's tolerant HTML parser: every <A>
 // element in document order with its text as a browser's innerText gives it (entities decoded,
-// white space collapsed, script and style text left out) and its href attribute as written
+// white space collapsed, script and style text left out; in markup that nests anchors, the text
+// of an inner anchor is its own alone) and its href attribute as written
 // (entities decoded). Nothing is run or fetched: the file is parsed as a stream of tags, never
-// loaded as a live document.
+// loaded as a live document. The file is read as UTF-8, as the browser writes it, whatever charset
+// it declares; bytes that are not UTF-8 become U+FFFD.
 #pragma once
 
 #include <QString>
@@ -31,7 +33,7 @@ constexpr qint64 kMaxBookmarksFileSize = 64 * 1024 * 1024;
 void ReadBookmarksHtml(const QString& path, std::vector<SBookmark>& bookmarks,
                        const std::function<bool()>& shouldStop = {});
 
-// The same for text already in memory (UTF-8 unless the text declares another charset).
+// The same for text already in memory.
 void ParseBookmarksHtml(const char* data, size_t size, std::vector<SBookmark>& bookmarks);
 
 }  // namespace taluvo::import

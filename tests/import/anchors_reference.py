@@ -1,8 +1,9 @@
 """Extracts the anchors of an HTML file with Python's html.parser and prints them as JSON.
 
 Every <a> in the order of its start tag, with its text as innerText gives it (character
-references decoded, runs of HTML white space made one space, none at either end; the text of an
-anchor inside another belongs to both) and its href as written ("" when it has none).
+references decoded, runs of HTML white space made one space, none at either end; text belongs to
+the innermost open anchor alone) and its href as written ("" when it has none). The file
+is read as UTF-8, each ill-formed sequence replaced by U+FFFD.
 """
 import json
 import re
@@ -40,12 +41,10 @@ class Anchors(HTMLParser):
     def close_anchor(self):
         index, text = self.open.pop()
         self.anchors[index][0] = BLANKS.sub(" ", text).strip(" ")
-        if self.open:
-            self.open[-1][1] += text
 
 
 def main():
-    with open(sys.argv[1], encoding="utf-8") as f:
+    with open(sys.argv[1], encoding="utf-8", errors="replace") as f:
         text = f.read()
     parser = Anchors()
     parser.feed(text)
