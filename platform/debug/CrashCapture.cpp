@@ -250,6 +250,15 @@ pid_t StartHelper(const std::string& helperPath, int* socketOut, CrashRecord** r
     }
     pair[0] = MoveHigh(pair[0]);
     pair[1] = MoveHigh(pair[1]);
+    if (pair[0] < 0 || pair[1] < 0) {
+        for (int fd : pair) {
+            if (fd >= 0)
+                close(fd);
+        }
+        munmap(memory, sizeof(CrashRecord));
+        close(shared);
+        return 0;
+    }
 
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);

@@ -51,7 +51,9 @@ uint32_t ExceptionCodeForSignal(int signalNumber, int signalCode, uint64_t dataA
 {
     switch (signalNumber) {
     case SIGSEGV:
-        return InStackGuardArea(dataAddress, stackPointer) ? kExceptionStackOverflow : kExceptionAccessViolation;
+        // A signal sent by a process (code 0 or below) carries no fault address.
+        return signalCode > 0 && InStackGuardArea(dataAddress, stackPointer) ? kExceptionStackOverflow
+                                                                              : kExceptionAccessViolation;
     case SIGBUS:
         return signalCode == BUS_ADRALN ? kExceptionMisalignment : kExceptionInPageError;
     case SIGILL:

@@ -25,6 +25,7 @@ TEST(ExceptionCodes, SignalsMapOntoTheExceptionTable)
         {SIGSEGV, SEGV_MAPERR, sp - 8, kExceptionStackOverflow},
         {SIGSEGV, SEGV_ACCERR, sp + 0x40C, kExceptionStackOverflow},
         {SIGSEGV, SEGV_MAPERR, sp - kStackGuardReach - 1, kExceptionAccessViolation},
+        {SIGSEGV, SI_USER, sp, kExceptionAccessViolation},  // sent, not a fault
         {SIGBUS, BUS_ADRALN, 0x1001, kExceptionMisalignment},
         {SIGBUS, BUS_ADRERR, 0x1000, kExceptionInPageError},
         {SIGBUS, BUS_OBJERR, 0x1000, kExceptionInPageError},
