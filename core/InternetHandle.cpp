@@ -1,0 +1,3 @@
+#include "core/InternetHandle.h"
+
+CInternetHandle g_hInternet;

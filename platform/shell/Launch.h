@@ -1,0 +1,32 @@
+// Starting things outside the program. Every launch is first offered to the request hook
+// (ShellHooks.h); only when no hook takes it is a process started. Programs get their arguments
+// as separate argv elements: no command line is built and no shell ever parses one.
+#pragma once
+
+#include "platform/base/WinTypes.h"
+
+#include <QString>
+#include <QStringList>
+
+namespace taluvo::shell {
+
+// ShellExecute's failure results (a result above 32 means success).
+constexpr int SE_ERR_FNF = 2;
+constexpr int SE_ERR_NOASSOC = 31;
+constexpr int SE_SUCCESS = 33;
+
+// Opens an address (or file) with the desktop's default handler (xdg-open); SE_SUCCESS or
+// SE_ERR_NOASSOC when no handler could be started.
+int OpenUrl(const QString& address);
+
+// Starts argv[0] with the other elements as its arguments, detached from the program. FALSE with
+// a Windows error number (ERROR_FILE_NOT_FOUND, ERROR_ACCESS_DENIED) when it cannot be started.
+BOOL RunProgram(const QStringList& argv, DWORD* error = nullptr);
+
+// The default web browser, in place of the registry's "http\shell" command: the desktop file that
+// mimeapps.list names for x-scheme-handler/http (the XDG places, as xdg-mime looks them up) and
+// its Exec value. FALSE when none is registered; desktopFile is then the id that was looked for,
+// if any.
+BOOL FindDefaultBrowser(QString& desktopFile, QString& exec);
+
+}  // namespace taluvo::shell

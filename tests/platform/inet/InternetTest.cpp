@@ -1,0 +1,512 @@
+// The internet layer against real peers on loopback: notices and asynchronous completion, the
+// pieces a reader gets, response facts, request headers, failures, TLS, cancelling from another
+// thread, and proxies.
+#include "platform/base/KernelObjects.h"
+#include "platform/inet/WinInet.h"
+#include "tests/platform/inet/InetTestSupport.h"
+#include "tests/support/TestEnvironment.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <memory>
+
+using namespace taluvo::test;
+using namespace std::chrono_literals;
+
+namespace {
+
+QByteArray Pattern(int size)
+{
+    QByteArray bytes(size, '\0');
+    for (int i = 0; i < size; ++i)
+        bytes[i] = static_cast<char>((i * 7 + i / 251) % 256);
+    return bytes;
+}
+
+std::vector<qsizetype> Sizes(const FetchResult& result)
+{
+    std::vector<qsizetype> sizes;
+    for (const QByteArray& piece : result.pieces)
+        sizes.push_back(piece.size());
+    return sizes;
+}
+
+void SetTimeout(HINTERNET handle, DWORD option, DWORD milliseconds)
+{
+    ASSERT_TRUE(InternetSetOption(handle, option, &milliseconds, sizeof(milliseconds)));
+}
+
+struct Session {
+    explicit Session(DWORD access = INTERNET_OPEN_TYPE_DIRECT, const QString& proxy = {}, const QString& bypass = {})
+        : handle(OpenAsyncSession(access, proxy, bypass))
+    {
+    }
+    ~Session() { InternetCloseHandle(handle); }
+    HINTERNET handle;
+};
+
+class InternetTest : public ::testing::Test {
+protected:
+    void TearDown() override
+    {
+        taluvo::inet::SetCaFile({});
+        // Every request thread ends once its handles are closed.
+        EXPECT_TRUE(taluvo::inet::WaitForRequestThreads(5000));
+    }
+};
+
+TEST_F(InternetTest, NoticesComeInOrderAndStepsCompleteOnTheRequestThread)
+{
+    PeerProcess server({"http", "A"});
+    Session session;
+    const std::vector<DWORD> steps{10, 11, 20, 21, 30, 31, 40, 41};
+    // An address literal (no lookup happens: the resolve notices are synthesised), a name, and a
+    // second request that reuses the open connection (no connect happens either).
+    for (const QString& host : {QStringLiteral("127.0.0.1"), QStringLiteral("localhost"), QStringLiteral("localhost")}) {
+        SCOPED_TRACE(host.toStdString());
+        Recorder recorder;
+        FetchOptions options;
+        options.host = host;
+        options.port = server.Port();
+        options.object = QStringLiteral("/body?size=100");
+        const FetchResult result = Fetch(session.handle, recorder, options);
+        EXPECT_EQ(result.error, 0u);
+        EXPECT_EQ(result.statusCode, 200u);
+        EXPECT_EQ(result.Body(), Pattern(100));
+        EXPECT_TRUE(result.sendWasPending);
+        EXPECT_TRUE(result.endWasPending);
+
+        const std::vector<DWORD> all = recorder.Statuses();
+        std::vector<DWORD> seen;
+        std::copy_if(all.begin(), all.end(), std::back_inserter(seen),
+                     [&](DWORD s) { return std::find(steps.begin(), steps.end(), s) != steps.end(); });
+        EXPECT_EQ(seen, steps);
+        ASSERT_GE(all.size(), 4u);
+        EXPECT_EQ(all[0], INTERNET_STATUS_HANDLE_CREATED);
+        EXPECT_EQ(all[1], INTERNET_STATUS_HANDLE_CREATED);
+        EXPECT_EQ(all[all.size() - 2], INTERNET_STATUS_HANDLE_CLOSING);
+        EXPECT_EQ(all.back(), INTERNET_STATUS_HANDLE_CLOSING);
+        // The send completes after the request went out and before the response is reported.
+        const auto at = [&](DWORD status) { return std::find(all.begin(), all.end(), status) - all.begin(); };
+        EXPECT_LT(at(INTERNET_STATUS_REQUEST_SENT), at(INTERNET_STATUS_REQUEST_COMPLETE));
+        EXPECT_LT(at(INTERNET_STATUS_REQUEST_COMPLETE), at(INTERNET_STATUS_RECEIVING_RESPONSE));
+        for (const Notice& notice : recorder.Notices()) {
+            if (notice.status == INTERNET_STATUS_REQUEST_COMPLETE) {
+                EXPECT_NE(notice.thread, std::this_thread::get_id());
+            }
+        }
+    }
+}
+
+TEST_F(InternetTest, ReadPiecesDoNotDependOnHowTheNetworkCutTheBody)
+{
+    PeerProcess server({"http", "A"});
+    Session session;
+    const std::vector<qsizetype> expected{4095, 4095, 1810};
+    for (const char* object : {"/body?size=10000", "/body?size=10000&chunk=1", "/body?size=10000&chunk=1&length=0",
+                               "/body?size=10000&chunk=333"}) {
+        SCOPED_TRACE(object);
+        Recorder recorder;
+        FetchOptions options;
+        options.port = server.Port();
+        options.object = QString::fromLatin1(object);
+        const FetchResult result = Fetch(session.handle, recorder, options);
+        EXPECT_EQ(result.error, 0u);
+        EXPECT_EQ(Sizes(result), expected);
+        EXPECT_EQ(result.Body(), Pattern(10000));
+    }
+    // A body larger than what the layer holds for a slow reader (the transfer pauses and resumes).
+    Recorder recorder;
+    FetchOptions options;
+    options.port = server.Port();
+    options.object = QStringLiteral("/body?size=3000000");
+    options.pieceSize = 65536;
+    const FetchResult large = Fetch(session.handle, recorder, options);
+    EXPECT_EQ(large.error, 0u);
+    EXPECT_EQ(large.Body(), Pattern(3000000));
+}
+
+TEST_F(InternetTest, ReadWithoutRoomAsksForABuffer)
+{
+    PeerProcess server({"http", "A"});
+    Session session;
+    Recorder recorder;
+    FetchOptions options;
+    options.port = server.Port();
+    options.object = QStringLiteral("/body?size=10");
+    options.inspect = [&](HINTERNET request) {
+        char byte;
+        INTERNET_BUFFERSA piece{};
+        piece.dwStructSize = sizeof(piece);
+        piece.lpvBuffer = &byte;
+        piece.dwBufferLength = 0;
+        // Once the body is there, a buffer without room is refused with 122.
+        DWORD error = 0;
+        for (int i = 0; i < 100 && error != ERROR_INSUFFICIENT_BUFFER; ++i) {
+            piece.dwBufferLength = 0;
+            if (InternetReadFileExA(request, &piece, IRF_ASYNC, reinterpret_cast<DWORD_PTR>(&recorder)))
+                break;
+            error = GetLastError();
+            if (error == ERROR_IO_PENDING) {
+                INTERNET_ASYNC_RESULT done{};
+                ASSERT_TRUE(recorder.WaitCompletion(done));
+            }
+        }
+        EXPECT_EQ(error, ERROR_INSUFFICIENT_BUFFER);
+    };
+    const FetchResult result = Fetch(session.handle, recorder, options);
+    EXPECT_EQ(result.Body(), Pattern(10));
+}
+
+TEST_F(InternetTest, QueryInfoGivesStatusLengthAndTimes)
+{
+    PeerProcess server({"http", "A"});
+    Session session;
+    struct Case {
+        const char* object;
+        DWORD status;
+        QByteArray bodyPart;
+    };
+    for (const Case& c : {Case{"/status/404", 404, "status page"}, Case{"/redirect", 200, "path: /whoami?redirected=1"},
+                          Case{"/status/500", 500, "status page"}}) {
+        SCOPED_TRACE(c.object);
+        Recorder recorder;
+        FetchOptions options;
+        options.port = server.Port();
+        options.object = QString::fromLatin1(c.object);
+        const FetchResult result = Fetch(session.handle, recorder, options);
+        EXPECT_EQ(result.error, 0u);
+        EXPECT_EQ(result.statusCode, c.status);
+        EXPECT_TRUE(result.Body().contains(c.bodyPart)) << result.Body().toStdString();
+    }
+
+    Recorder recorder;
+    FetchOptions options;
+    options.port = server.Port();
+    options.object = QStringLiteral("/lastmod");
+    options.inspect = [](HINTERNET request) {
+        SYSTEMTIME time{};
+        DWORD size = sizeof(time);
+        ASSERT_TRUE(HttpQueryInfo(request, HTTP_QUERY_LAST_MODIFIED | HTTP_QUERY_FLAG_SYSTEMTIME, &time, &size, nullptr));
+        EXPECT_EQ(time.wYear, 1994);
+        EXPECT_EQ(time.wMonth, 11);
+        EXPECT_EQ(time.wDay, 15);
+        EXPECT_EQ(time.wDayOfWeek, 2);
+        EXPECT_EQ(time.wHour, 8);
+        EXPECT_EQ(time.wMinute, 12);
+        EXPECT_EQ(time.wSecond, 31);
+        DWORD length = 0;
+        size = sizeof(length);
+        ASSERT_TRUE(HttpQueryInfo(request, HTTP_QUERY_CONTENT_LENGTH | HTTP_QUERY_FLAG_NUMBER, &length, &size, nullptr));
+        EXPECT_EQ(length, 5u);
+        // Text: the size asked for includes the terminating NUL, in bytes.
+        size = 2;
+        char16_t text[64];
+        EXPECT_FALSE(HttpQueryInfo(request, HTTP_QUERY_CONTENT_LENGTH, text, &size, nullptr));
+        EXPECT_EQ(GetLastError(), ERROR_INSUFFICIENT_BUFFER);
+        EXPECT_EQ(size, 4u);
+        size = sizeof(text);
+        ASSERT_TRUE(HttpQueryInfo(request, HTTP_QUERY_CONTENT_LENGTH, text, &size, nullptr));
+        EXPECT_EQ(QString::fromUtf16(text), QStringLiteral("5"));
+        EXPECT_EQ(size, 2u);
+        size = sizeof(text);
+        EXPECT_FALSE(HttpQueryInfo(request, HTTP_QUERY_LOCATION, text, &size, nullptr));
+        EXPECT_EQ(GetLastError(), ERROR_HTTP_HEADER_NOT_FOUND);
+    };
+    EXPECT_EQ(Fetch(session.handle, recorder, options).error, 0u);
+}
+
+TEST_F(InternetTest, RequestCarriesTheHeadersTheCallerSet)
+{
+    PeerProcess server({"http", "A"});
+    Session session;
+    Recorder recorder;
+    FetchOptions options;
+    options.port = server.Port();
+    options.object = QStringLiteral("/whoami");
+    options.prepare = [](HINTERNET request) {
+        const DWORD addReplace = HTTP_ADDREQ_FLAG_ADD | HTTP_ADDREQ_FLAG_REPLACE;
+        EXPECT_TRUE(HttpAddRequestHeaders(request, u"If-Modified-Since: Sat, 01 Jan 2000 00:00:00 GMT\r\n", DWORD(-1), addReplace));
+        EXPECT_TRUE(HttpAddRequestHeaders(request, u"If-Modified-Since: Sun, 02 Jan 2000 00:00:00 GMT\r\n", DWORD(-1), addReplace));
+        EXPECT_FALSE(HttpAddRequestHeaders(request, u"If-Modified-Since: x\r\n", DWORD(-1), HTTP_ADDREQ_FLAG_ADD_IF_NEW));
+        EXPECT_EQ(GetLastError(), ERROR_HTTP_HEADER_ALREADY_EXISTS);
+        EXPECT_FALSE(HttpAddRequestHeaders(request, u"X-Absent: x\r\n", DWORD(-1), HTTP_ADDREQ_FLAG_REPLACE));
+        EXPECT_EQ(GetLastError(), ERROR_HTTP_HEADER_NOT_FOUND);
+        EXPECT_FALSE(HttpAddRequestHeaders(request, u"no colon here\r\n", DWORD(-1), HTTP_ADDREQ_FLAG_ADD));
+        EXPECT_EQ(GetLastError(), ERROR_HTTP_INVALID_HEADER);
+    };
+    const FetchResult result = Fetch(session.handle, recorder, options);
+    ASSERT_EQ(result.error, 0u);
+    const QByteArray body = result.Body();
+    EXPECT_TRUE(body.contains("\nIf-Modified-Since: Sun, 02 Jan 2000 00:00:00 GMT\n")) << body.toStdString();
+    EXPECT_EQ(body.count("If-Modified-Since"), 1);
+    EXPECT_TRUE(body.contains("\nAccept: text/*\n"));
+    EXPECT_TRUE(body.contains("\nPragma: no-cache\n"));
+    EXPECT_TRUE(body.contains("\nUser-Agent: TaluvoTest\n"));
+    EXPECT_FALSE(body.contains("Accept-Encoding"));
+}
+
+TEST_F(InternetTest, FailuresGiveTheirWinInetNumbers)
+{
+    PeerProcess silent({"silent"});
+    PeerProcess garbage({"garbage"});
+    PeerProcess server({"http", "A"});
+    struct Case {
+        const char* name;
+        QString host;
+        int port;
+        const char* object;
+        DWORD error;
+    };
+    const Case cases[] = {
+        {"refused", QStringLiteral("127.0.0.1"), RefusedPort(), "/", ERROR_INTERNET_CANNOT_CONNECT},
+        {"unresolvable", QStringLiteral("no-such-host.invalid"), 80, "/", ERROR_INTERNET_NAME_NOT_RESOLVED},
+        {"not http", QStringLiteral("127.0.0.1"), garbage.Port(), "/", ERROR_HTTP_INVALID_SERVER_RESPONSE},
+        {"no answer", QStringLiteral("127.0.0.1"), silent.Port(), "/", ERROR_INTERNET_TIMEOUT},
+        {"body stops", QStringLiteral("127.0.0.1"), server.Port(), "/stall", ERROR_INTERNET_TIMEOUT},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Session session;
+        SetTimeout(session.handle, INTERNET_OPTION_RECEIVE_TIMEOUT, 300);
+        Recorder recorder;
+        FetchOptions options;
+        options.host = c.host;
+        options.port = c.port;
+        options.object = QString::fromLatin1(c.object);
+        const auto start = std::chrono::steady_clock::now();
+        const FetchResult result = Fetch(session.handle, recorder, options);
+        EXPECT_EQ(result.error, c.error);
+        EXPECT_LT(std::chrono::steady_clock::now() - start, 5s);
+    }
+}
+
+TEST_F(InternetTest, CertificatesAreCheckedAgainstTheTrustedStore)
+{
+    TempDir dir;
+    const TestCertificate good = MakeCertificate(dir.Path(), "good", "DNS:localhost,IP:127.0.0.1");
+    const TestCertificate other = MakeCertificate(dir.Path(), "other", "DNS:elsewhere.test");
+    PeerProcess goodServer({"https", "S", good.cert, good.key});
+    PeerProcess otherServer({"https", "S", other.cert, other.key});
+    const QString bundle = QString::fromStdString(dir.File("bundle.pem"));
+    WriteFile(bundle.toStdString(), ReadFile(good.cert) + ReadFile(other.cert));
+    struct Case {
+        const char* name;
+        QString caFile;
+        int port;
+        DWORD error;
+    };
+    const Case cases[] = {
+        {"trusted", bundle, goodServer.Port(), 0},
+        {"system store only", QString(), goodServer.Port(), ERROR_INTERNET_INVALID_CA},
+        {"wrong name", bundle, otherServer.Port(), ERROR_INTERNET_SEC_CERT_CN_INVALID},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        taluvo::inet::SetCaFile(c.caFile);
+        Session session;
+        Recorder recorder;
+        FetchOptions options;
+        options.port = c.port;
+        options.secure = true;
+        options.object = QStringLiteral("/body?size=5000");
+        const FetchResult result = Fetch(session.handle, recorder, options);
+        EXPECT_EQ(result.error, c.error);
+        if (c.error == 0) {
+            EXPECT_EQ(result.Body(), Pattern(5000));
+        }
+    }
+}
+
+TEST_F(InternetTest, ClosingFromAnotherThreadEndsABlockedStepAtOnce)
+{
+    PeerProcess silent({"silent"});
+    PeerProcess server({"http", "A"});
+    struct Case {
+        const char* name;
+        int port;
+        const char* object;
+        bool blockInRead;
+    };
+    for (const Case& c : {Case{"waiting for the response", silent.Port(), "/", false},
+                          Case{"waiting for the body", server.Port(), "/stall", true}}) {
+        SCOPED_TRACE(c.name);
+        Session session;
+        Recorder recorder;
+        const auto context = reinterpret_cast<DWORD_PTR>(&recorder);
+        HINTERNET connect = InternetConnect(session.handle, u"127.0.0.1", static_cast<INTERNET_PORT>(c.port), nullptr,
+                                            nullptr, INTERNET_SERVICE_HTTP, 0, context);
+        ASSERT_NE(connect, nullptr);
+        const QString object = QString::fromLatin1(c.object);
+        HINTERNET request = HttpOpenRequest(connect, u"GET", reinterpret_cast<LPCWSTR>(object.utf16()), nullptr,
+                                            nullptr, nullptr, 0, context);
+        ASSERT_NE(request, nullptr);
+        INTERNET_ASYNC_RESULT done{};
+        ASSERT_FALSE(HttpSendRequestEx(request, nullptr, nullptr, HSR_ASYNC, context));
+        ASSERT_EQ(GetLastError(), ERROR_IO_PENDING);
+        ASSERT_TRUE(recorder.WaitCompletion(done));
+        ASSERT_EQ(done.dwError, 0u);
+        ASSERT_FALSE(HttpEndRequest(request, nullptr, HSR_ASYNC | HSR_INITIATE, context));
+        ASSERT_EQ(GetLastError(), ERROR_IO_PENDING);
+        if (c.blockInRead) {
+            ASSERT_TRUE(recorder.WaitCompletion(done));
+            ASSERT_EQ(done.dwError, 0u);
+            // Ten bytes came, a whole buffer never will: the read waits.
+            char buffer[4095];
+            INTERNET_BUFFERSA piece{};
+            piece.dwStructSize = sizeof(piece);
+            piece.lpvBuffer = buffer;
+            piece.dwBufferLength = sizeof(buffer);
+            ASSERT_FALSE(InternetReadFileExA(request, &piece, IRF_ASYNC | IRF_NO_WAIT, context));
+            ASSERT_EQ(GetLastError(), ERROR_IO_PENDING);
+        }
+        const auto start = std::chrono::steady_clock::now();
+        std::thread closer([&] {
+            InternetCloseHandle(request);
+            InternetCloseHandle(connect);
+        });
+        ASSERT_TRUE(recorder.WaitCompletion(done, 500ms));
+        EXPECT_LT(std::chrono::steady_clock::now() - start, 500ms);
+        EXPECT_EQ(done.dwResult, static_cast<DWORD_PTR>(FALSE));
+        EXPECT_EQ(done.dwError, ERROR_INTERNET_OPERATION_CANCELLED);
+        closer.join();
+        // Both handles reported their closing, and nothing came after that.
+        const std::vector<DWORD> statuses = recorder.Statuses();
+        ASSERT_GE(statuses.size(), 2u);
+        EXPECT_EQ(statuses[statuses.size() - 2], INTERNET_STATUS_HANDLE_CLOSING);
+        EXPECT_EQ(statuses.back(), INTERNET_STATUS_HANDLE_CLOSING);
+        EXPECT_TRUE(taluvo::inet::WaitForRequestThreads(500));
+        EXPECT_EQ(recorder.Statuses().size(), statuses.size());
+        EXPECT_FALSE(InternetCloseHandle(request));
+        EXPECT_EQ(GetLastError(), ERROR_INVALID_HANDLE);
+    }
+}
+
+TEST_F(InternetTest, ProxyIsUsedOnlyAsConfigured)
+{
+    PeerProcess server({"http", "A"});
+    PeerProcess proxy({"proxy"});
+    const QString proxyList = QStringLiteral("http=127.0.0.1:%1 https=127.0.0.1:%1").arg(proxy.Port());
+    const std::string proxyUrl = "http://127.0.0.1:" + std::to_string(proxy.Port());
+    struct Case {
+        const char* name;
+        DWORD access;
+        QString bypass;
+        QString host;
+        bool environmentProxy;
+        bool viaProxy;
+    };
+    const Case cases[] = {
+        {"proxy", INTERNET_OPEN_TYPE_PROXY, {}, QStringLiteral("127.0.0.1"), false, true},
+        {"bypassed address", INTERNET_OPEN_TYPE_PROXY, QStringLiteral("www.example.com;127.0.0.*"), QStringLiteral("127.0.0.1"), false, false},
+        {"<local> name", INTERNET_OPEN_TYPE_PROXY, QStringLiteral("<local>"), QStringLiteral("localhost"), false, false},
+        {"<local> address", INTERNET_OPEN_TYPE_PROXY, QStringLiteral("<local>"), QStringLiteral("127.0.0.1"), false, true},
+        {"direct ignores http_proxy", INTERNET_OPEN_TYPE_DIRECT, {}, QStringLiteral("127.0.0.1"), true, false},
+        {"system settings take http_proxy", INTERNET_OPEN_TYPE_PRECONFIG, {}, QStringLiteral("127.0.0.1"), true, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        if (c.environmentProxy) {
+            setenv("http_proxy", proxyUrl.c_str(), 1);
+            setenv("HTTP_PROXY", proxyUrl.c_str(), 1);
+        } else {
+            unsetenv("http_proxy");
+            unsetenv("HTTP_PROXY");
+        }
+        unsetenv("no_proxy");
+        unsetenv("NO_PROXY");
+        Session session(c.access, c.access == INTERNET_OPEN_TYPE_PROXY ? proxyList : QString(), c.bypass);
+        Recorder recorder;
+        FetchOptions options;
+        options.host = c.host;
+        options.port = server.Port();
+        options.object = QStringLiteral("/whoami");
+        bool sawProxy = false;
+        options.inspect = [&](HINTERNET request) {
+            char16_t raw[4096];
+            DWORD size = sizeof(raw);
+            ASSERT_TRUE(HttpQueryInfo(request, HTTP_QUERY_RAW_HEADERS_CRLF, raw, &size, nullptr));
+            sawProxy = QString::fromUtf16(raw).contains(QStringLiteral("X-Test-Proxy"));
+        };
+        const FetchResult result = Fetch(session.handle, recorder, options);
+        EXPECT_EQ(result.error, 0u);
+        EXPECT_TRUE(result.Body().startsWith("server: A\n"));
+        EXPECT_EQ(sawProxy, c.viaProxy);
+    }
+    unsetenv("http_proxy");
+    unsetenv("HTTP_PROXY");
+}
+
+TEST_F(InternetTest, ProxyCredentialsGoToTheProxyOnly)
+{
+    TempDir dir;
+    const TestCertificate cert = MakeCertificate(dir.Path(), "good", "DNS:localhost,IP:127.0.0.1");
+    taluvo::inet::SetCaFile(QString::fromStdString(cert.cert));
+    PeerProcess server({"http", "A"});
+    PeerProcess secureServer({"https", "S", cert.cert, cert.key});
+    PeerProcess proxy({"proxy", "user:secret"});
+    const QString proxyList = QStringLiteral("http=127.0.0.1:%1 https=127.0.0.1:%1").arg(proxy.Port());
+    Session session(INTERNET_OPEN_TYPE_PROXY, proxyList);
+    struct Case {
+        const char* name;
+        bool credentials;
+        bool secure;
+        DWORD status;
+    };
+    for (const Case& c : {Case{"without", false, false, 407}, Case{"with", true, false, 200},
+                          Case{"tunnel", true, true, 200}}) {
+        SCOPED_TRACE(c.name);
+        Recorder recorder;
+        FetchOptions options;
+        options.port = c.secure ? secureServer.Port() : server.Port();
+        options.secure = c.secure;
+        options.object = QStringLiteral("/whoami");
+        options.prepare = [&](HINTERNET request) {
+            if (!c.credentials)
+                return;
+            EXPECT_TRUE(InternetSetOption(request, INTERNET_OPTION_PROXY_USERNAME, const_cast<char16_t*>(u"user"), 5));
+            EXPECT_TRUE(InternetSetOption(request, INTERNET_OPTION_PROXY_PASSWORD, const_cast<char16_t*>(u"secret"), 7));
+        };
+        const FetchResult result = Fetch(session.handle, recorder, options);
+        EXPECT_EQ(result.error, 0u);
+        EXPECT_EQ(result.statusCode, c.status);
+        if (c.status == 200) {
+            EXPECT_TRUE(result.Body().startsWith(c.secure ? "server: S\n" : "server: A\n"));
+            EXPECT_FALSE(result.Body().contains("Authorization")) << result.Body().toStdString();
+        }
+    }
+}
+
+TEST_F(InternetTest, SessionWithoutAsyncModeCompletesInTheCall)
+{
+    PeerProcess server({"http", "A"});
+    HINTERNET session = InternetOpen(u"TaluvoTest", INTERNET_OPEN_TYPE_DIRECT, nullptr, nullptr, 0);
+    ASSERT_NE(session, nullptr);
+    HINTERNET connect = InternetConnect(session, u"127.0.0.1", static_cast<INTERNET_PORT>(server.Port()), nullptr,
+                                        nullptr, INTERNET_SERVICE_HTTP, 0, 0);
+    HINTERNET request = HttpOpenRequest(connect, u"GET", u"/body?size=5000&chunk=7", nullptr, nullptr, nullptr, 0, 0);
+    ASSERT_TRUE(HttpSendRequestEx(request, nullptr, nullptr, 0, 0));
+    ASSERT_TRUE(HttpEndRequest(request, nullptr, 0, 0));
+    QByteArray body;
+    char buffer[1000];
+    for (;;) {
+        INTERNET_BUFFERSA piece{};
+        piece.dwStructSize = sizeof(piece);
+        piece.lpvBuffer = buffer;
+        piece.dwBufferLength = sizeof(buffer);
+        ASSERT_TRUE(InternetReadFileExA(request, &piece, 0, 0));
+        if (piece.dwBufferLength == 0)
+            break;
+        EXPECT_TRUE(piece.dwBufferLength == sizeof(buffer) || body.size() + piece.dwBufferLength == 5000);
+        body.append(buffer, piece.dwBufferLength);
+    }
+    EXPECT_EQ(body, Pattern(5000));
+    // Closing the session closes what was opened under it.
+    EXPECT_TRUE(InternetCloseHandle(session));
+    EXPECT_FALSE(InternetCloseHandle(request));
+    EXPECT_EQ(GetLastError(), ERROR_INVALID_HANDLE);
+}
+
+}  // namespace
