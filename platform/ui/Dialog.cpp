@@ -327,8 +327,12 @@ INT_PTR RunDialog(WORD templateId, HWND parent, DLGPROC proc, void* object, LPAR
             std::fprintf(stderr, "taluvo: no display: dialog \"%s\" cancelled\n", qPrintable(record->text));
             SendMessage(hwnd, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), reinterpret_cast<LPARAM>(::GetDlgItem(hwnd, IDCANCEL)));
         } else {
-            if (owner)
-                ::EnableWindow(owner, FALSE);
+            // The owner takes no input while the dialog runs; Qt's modality does the blocking (a
+            // disabled Qt parent would disable the dialog with it), the style bit tells the program.
+            auto ownerRecord = Find(owner);
+            const bool ownerWasEnabled = ownerRecord && !(ownerRecord->style & WS_DISABLED);
+            if (ownerWasEnabled)
+                ownerRecord->style |= WS_DISABLED;
             widget->setWindowModality(Qt::ApplicationModal);
             record->style |= WS_VISIBLE;
             widget->show();
@@ -342,8 +346,8 @@ INT_PTR RunDialog(WORD templateId, HWND parent, DLGPROC proc, void* object, LPAR
                 }, Qt::QueuedConnection);
             }
             RunModalLoop(ended);
-            if (owner)
-                ::EnableWindow(owner, TRUE);
+            if (ownerWasEnabled)
+                ownerRecord->style &= ~WS_DISABLED;
         }
     }
     const INT_PTR result = record->ended ? record->result : IDCANCEL;

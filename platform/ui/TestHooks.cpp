@@ -4,7 +4,9 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QCheckBox>
 #include <QComboBox>
+#include <QRadioButton>
 #include <QKeyEvent>
 #include <QMessageBox>
 #include <QMouseEvent>
@@ -208,7 +210,10 @@ void Click(HWND control)
     QWidget* widget = WidgetOf(control);
     if (!widget)
         return;
-    const QPoint centre = widget->rect().center();
+    QPoint centre = widget->rect().center();
+    // A check box or radio takes clicks on its box and label only, which sit at its left.
+    if (qobject_cast<QCheckBox*>(widget) || qobject_cast<QRadioButton*>(widget))
+        centre.setX(std::min(widget->width() / 2, 6));
     SendMouse(widget, QEvent::MouseButtonPress, centre, Qt::LeftButton, Qt::LeftButton);
     if (IsWindow(control) && WidgetOf(control) == widget)
         SendMouse(widget, QEvent::MouseButtonRelease, centre, Qt::LeftButton, Qt::NoButton);
