@@ -135,7 +135,7 @@ void PrintSummary()
         double bestZlib = 1e9;
         size_t ownSize = 0;
         size_t zlibSize = 0;
-        for (int round = 0; round < 5; ++round) {
+        for (int round = 0; round < 7; ++round) {
             auto t0 = std::chrono::steady_clock::now();
             ownSize = OwnCompress(in, *state);
             auto t1 = std::chrono::steady_clock::now();

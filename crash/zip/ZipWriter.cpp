@@ -4,7 +4,9 @@
 #include "platform/base/TextCodec.h"
 #include "platform/base/Time.h"
 
+#include <algorithm>
 #include <array>
+#include <initializer_list>
 #include <atomic>
 #include <cerrno>
 #include <cstring>
@@ -37,8 +39,6 @@ constexpr WORD kMethodStored = 0;
 constexpr WORD kMethodDeflated = 8;
 constexpr DWORD kAttrNotDiskFile = 0x80000000;  // regular file, no permission bits
 constexpr DWORD kAttrFolder = 0x41C00010;       // directory, rwx for the owner, DOS directory bit
-constexpr WORD kLocalExtraLength = 17;
-constexpr WORD kCentralExtraLength = 9;
 constexpr DWORD kLocalHeaderSize = 30;
 constexpr DWORD kCentralHeaderSize = 46;
 constexpr DWORD kEndRecordSize = 22;
@@ -69,13 +69,15 @@ private:
     QByteArray m_bytes;
 };
 
-QByteArray TimeStampExtra(uint16_t size, std::initializer_list<int64_t> times)
+// The extended time stamp: the local header carries modification, access and creation time,
+// the central header only the modification time; both say all three exist (flags 7).
+QByteArray TimeStampExtra(std::initializer_list<int64_t> times)
 {
     CRecord r;
     r.U16(0x5455);  // "UT"
-    r.U16(size);
+    r.U16(static_cast<unsigned>(1 + 4 * times.size()));
     QByteArray b = r.Data();
-    b.append(char(7));  // modification, access and creation times are present
+    b.append(char(7));
     CRecord t;
     for (int64_t v : times)
         t.U32(static_cast<uint32_t>(v));
@@ -609,8 +611,8 @@ DWORD CZipWriter::AddEntry(const QByteArray& name, const void* source, DWORD len
     e.internalAttr = 0;
     e.externalAttr = m_src.attributes;
     e.localHeaderOffset = static_cast<DWORD>(m_written + m_initialOffset);
-    e.localExtra = TimeStampExtra(13, {m_src.mtime, m_src.atime, m_src.ctime});
-    e.centralExtra = TimeStampExtra(5, {m_src.mtime});
+    e.localExtra = TimeStampExtra({m_src.mtime, m_src.atime, m_src.ctime});
+    e.centralExtra = TimeStampExtra({m_src.mtime});
     const DWORD announcedCompressed = e.compressedSize;
 
     // A write that fails records its own code (0x400, or 0x30000 for a full memory block).
@@ -620,7 +622,7 @@ DWORD CZipWriter::AddEntry(const QByteArray& name, const void* source, DWORD len
         CloseSource();
         return failure();
     }
-    m_written += kLocalHeaderSize + static_cast<DWORD>(e.name.size()) + kLocalExtraLength;
+    m_written += kLocalHeaderSize + static_cast<DWORD>(e.name.size() + e.localExtra.size());
     if (m_error != 0) {
         CloseSource();
         return m_error;
