@@ -271,8 +271,12 @@ uint64_t deflate_greedy(SDeflateState& s)
             } else {
                 s.strstart += match_length;
                 match_length = 0;
-                s.ins_h = s.window[s.strstart];
-                UPDATE_HASH(s.ins_h, s.window[s.strstart + 1]);
+                // With no byte left (only at the end of the input) nothing is hashed again,
+                // and the byte after the window's last one must not be read.
+                if (s.lookahead != 0) {
+                    s.ins_h = s.window[s.strstart];
+                    UPDATE_HASH(s.ins_h, s.window[s.strstart + 1]);
+                }
             }
         } else {
             endBlock = ct_tally(s, 0, s.window[s.strstart]);

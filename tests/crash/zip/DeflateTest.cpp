@@ -103,6 +103,7 @@ TEST(Deflate, TableOfInputsInflatesWithZlib)
         {"blocks ended by the estimate", FewLongMatches(3000)},
         {"blocks ended by the buffer limit", ManyShortMatches(400000)},
         {"window-sized", MakeText(65536, 4)},
+        {"one byte short of the window, equal bytes", std::string(65535, 'q')},
         {"just above a slide", MakeText(65274 + 300, 6)},
     };
     for (const SInputCase& c : cases) {
