@@ -71,7 +71,8 @@ protected:
     BOOL OnSendProgress(const char* bytes, DWORD sent, DWORD total) override
     {
         ++progressCalls;
-        lastCommand = QByteArray(bytes, static_cast<qsizetype>(total));
+        if (sent == total)
+            lastCommand = QByteArray(bytes, static_cast<qsizetype>(total));
         return abortSend ? FALSE : TRUE;
     }
 };
