@@ -557,6 +557,8 @@ void EnsureUiSetup()
     RegisterControlClasses();
     RegisterDialogClass();
     InstallInputFilter();
+    // Every wait of the foundation on another thread (joining a worker) serves sends from now on.
+    taluvo::SetServingWaitHook(static_cast<DWORD (*)(DWORD, const HANDLE*, DWORD)>(&taluvo::ui::WaitServingSends));
     // When the application object goes, nobody will serve sends any more: release every sender.
     QObject::connect(QCoreApplication::instance(), &QObject::destroyed, [queue]() {
         std::deque<SendPtr> sends;

@@ -11,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include <QImage>
+#include <QTimer>
 
 #include <atomic>
 #include <map>
@@ -377,6 +378,30 @@ TEST_F(DialogTest, DialogUnitsFollowTheFont)
     EXPECT_LE(units.bottom, 30);
     EXPECT_EQ(client.right, (120 * units.right + 2) / 4);
     EXPECT_NEAR(edit.right, 106 * units.right / 4, 1);
+}
+
+TEST_F(DialogTest, ShutdownEndsModalLoopsAsIfCancelled)
+{
+    // A message box inside a dialog: ending every modal loop cancels both, innermost first.
+    CAllDlg dlg;
+    int boxAnswer = 0;
+    uitest::ScopedMessageBoxHook boxHook([](const uitest::MessageBoxRequest&) {
+        QTimer::singleShot(0, [] { taluvo::ui::EndAllModalLoops(); });
+        return 0;
+    });
+    uitest::ScopedDialogHook hook([&](HWND h, WORD) { boxAnswer = MessageBox(h, QStringLiteral("Sure?"), QStringLiteral("Confirmation."), MB_YESNOCANCEL); });
+    EXPECT_EQ(dlg.DoModal(nullptr), IDCANCEL);
+    EXPECT_EQ(boxAnswer, IDCANCEL);
+}
+
+TEST_F(DialogTest, QuitPostedInsideADialogEndsItAndReachesTheMainLoop)
+{
+    CAllDlg dlg;
+    uitest::ScopedDialogHook hook([](HWND, WORD) { PostQuitMessage(4); });
+    EXPECT_EQ(dlg.DoModal(nullptr), IDCANCEL);
+    MSG msg;
+    EXPECT_EQ(GetMessage(&msg, nullptr, 0, 0), FALSE);
+    EXPECT_EQ(msg.wParam, 4u);
 }
 
 // Controls outside a dialog's run: the operations program code performs on them.

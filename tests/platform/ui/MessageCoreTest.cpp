@@ -14,6 +14,10 @@
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
+#include <QEventLoop>
+#include <QCloseEvent>
+#include <QResizeEvent>
+#include <QWidget>
 #include <QKeyEvent>
 #include <QTimer>
 
@@ -232,11 +236,15 @@ private:
 
 TEST_F(MessageCoreTest, JoiningAWorkerBlockedInSendServesIt)
 {
+    // The owner joins the worker the ordinary way (its destructor) while the worker sits in
+    // SendMessage to a window of the joining thread.
     auto worker = std::make_unique<CSendingWorker>(m_wnd);
     ASSERT_TRUE(worker->Start());
-    EXPECT_EQ(taluvo::ui::WaitServingSends(worker->GetHandle(), 10000), WAIT_OBJECT_0);
+    ASSERT_TRUE(taluvo::test::WaitUntil([] { return taluvo::ui::detail::PendingSends() == 1; }));
+    EXPECT_TRUE(worker->Wait(10000));
     EXPECT_EQ(worker->m_result.load(), 16);
     worker.reset();
+    EXPECT_EQ(m_wnd.probes.load(), 1);
 }
 
 TEST_F(MessageCoreTest, SenderWaitingWhenTheWindowIsDestroyedGetsZero)
@@ -448,6 +456,127 @@ TEST_F(MessageCoreTest, ThreadMessageQueueOfAWorker)
     });
     worker.join();
     EXPECT_EQ(seen, std::vector<UINT>{WM_USER + 1});
+}
+
+TEST_F(MessageCoreTest, NestedQtLoopServesSendsAndDispatchesPosts)
+{
+    // A loop of Qt's own (a menu, a file dialog) runs above the layer's: sends and posts still
+    // reach the windows.
+    std::atomic<LRESULT> result{-1};
+    std::thread worker;
+    m_wnd.onRun = [&] {
+        QEventLoop nested;
+        m_wnd.PostMessage(WM_USER, 7);
+        worker = std::thread([&] { result = SendMessage(m_wnd, WM_PROBE, 4, 0); });
+        QTimer poll;
+        QObject::connect(&poll, &QTimer::timeout, [&] {
+            if (result.load() != -1 && !m_wnd.posted.empty())
+                nested.quit();
+        });
+        poll.start(1);
+        nested.exec();
+        PostQuitMessage(0);
+    };
+    m_wnd.PostMessage(WM_RUN);
+    RunLoop();
+    worker.join();
+    EXPECT_EQ(result.load(), 8);
+    EXPECT_EQ(m_wnd.posted, std::vector<WPARAM>{7});
+}
+
+// Qt's input and window events arrive as the messages the window procedures expect.
+class CEventWindow : public CWindowImpl<CEventWindow> {
+public:
+    std::vector<std::string> log;
+    BOOL refuseEndSession = FALSE;
+    BEGIN_MSG_MAP(CEventWindow)
+        MESSAGE_HANDLER(WM_SIZE, OnSize)
+        MESSAGE_HANDLER(WM_SYSCOMMAND, OnSysCommand)
+        MESSAGE_HANDLER(WM_CLOSE, OnClose)
+        MESSAGE_HANDLER(WM_LBUTTONDOWN, OnButton)
+        MESSAGE_HANDLER(WM_LBUTTONUP, OnButton)
+        MESSAGE_HANDLER(WM_QUERYENDSESSION, OnQueryEnd)
+        MESSAGE_HANDLER(WM_ENDSESSION, OnEnd)
+        COMMAND_CODE_HANDLER(BN_CLICKED, OnClicked)
+    END_MSG_MAP()
+    LRESULT OnSize(UINT, WPARAM kind, LPARAM lParam, BOOL&)
+    {
+        log.push_back("size:" + std::to_string(kind) + ":" + std::to_string(LOWORD(lParam)) + "x" + std::to_string(HIWORD(lParam)));
+        return 0;
+    }
+    LRESULT OnSysCommand(UINT, WPARAM command, LPARAM, BOOL& bHandled)
+    {
+        log.push_back("syscommand:" + std::to_string(command));
+        bHandled = FALSE;  // the default handling still runs
+        return 0;
+    }
+    LRESULT OnClose(UINT, WPARAM, LPARAM, BOOL& bHandled)
+    {
+        log.push_back("close");
+        bHandled = FALSE;
+        return 0;
+    }
+    LRESULT OnButton(UINT msg, WPARAM, LPARAM lParam, BOOL& bHandled)
+    {
+        log.push_back((msg == WM_LBUTTONDOWN ? "down:" : "up:") + std::to_string(GET_X_LPARAM(lParam)) + "," + std::to_string(GET_Y_LPARAM(lParam)));
+        bHandled = FALSE;
+        return 0;
+    }
+    LRESULT OnQueryEnd(UINT, WPARAM, LPARAM, BOOL&) { return refuseEndSession ? FALSE : TRUE; }
+    LRESULT OnEnd(UINT, WPARAM ending, LPARAM, BOOL&)
+    {
+        log.push_back("endsession:" + std::to_string(ending));
+        return 0;
+    }
+    LRESULT OnClicked(WORD, WORD id, HWND, BOOL&)
+    {
+        log.push_back("clicked:" + std::to_string(id));
+        return 0;
+    }
+};
+
+TEST_F(MessageCoreTest, QtInputBecomesWindowMessages)
+{
+    CEventWindow wnd;
+    RECT rect{0, 0, 300, 200};
+    ASSERT_TRUE(wnd.Create(nullptr, &rect, QStringLiteral("events"), WS_OVERLAPPEDWINDOW | WS_VISIBLE));
+    QWidget* widget = WidgetOf(wnd);
+    wnd.log.clear();
+    widget->resize(320, 240);
+    QResizeEvent resize(QSize(320, 240), QSize(300, 200));
+    QCoreApplication::sendEvent(widget, &resize);
+    EXPECT_EQ(wnd.log.back(), "size:0:320x240");
+
+    // A push button child: the click reaches the button as mouse messages, the parent as a command.
+    HWND button = CreateWindowEx(0, u"Button", u"&Go", WS_CHILD | WS_VISIBLE | BS_PUSHBUTTON, 10, 10, 80, 24, wnd,
+                                 reinterpret_cast<HMENU>(1047), nullptr, nullptr);
+    ASSERT_NE(button, nullptr);
+    wnd.log.clear();
+    taluvo::ui::test::Click(button);
+    EXPECT_EQ(wnd.log, std::vector<std::string>{"clicked:1047"});
+    // Mouse input on the window itself, in client coordinates.
+    wnd.log.clear();
+    QMouseEvent press(QEvent::MouseButtonPress, QPointF(150, 120), widget->mapToGlobal(QPointF(150, 120)), Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(widget, &press);
+    EXPECT_EQ(wnd.log, std::vector<std::string>{"down:150,120"});
+
+    // The session manager's question goes to every top-level window.
+    wnd.log.clear();
+    wnd.refuseEndSession = TRUE;
+    EXPECT_FALSE(taluvo::ui::EndSession());
+    EXPECT_EQ(wnd.log.back(), "endsession:0");
+    wnd.refuseEndSession = FALSE;
+    EXPECT_TRUE(taluvo::ui::EndSession());
+    EXPECT_EQ(wnd.log.back(), "endsession:1");
+
+    // The close box: WM_SYSCOMMAND SC_CLOSE, then WM_CLOSE, whose default destroys the window.
+    wnd.log.clear();
+    const HWND hwnd = wnd;
+    QCloseEvent close;
+    QCoreApplication::sendEvent(widget, &close);
+    EXPECT_EQ(wnd.log, (std::vector<std::string>{"syscommand:" + std::to_string(SC_CLOSE), "close"}));
+    EXPECT_FALSE(IsWindow(hwnd));
+    EXPECT_FALSE(IsWindow(button));  // children go with their parent
 }
 
 }  // namespace
