@@ -296,9 +296,14 @@ TEST(FireFoxReader, LargeFilesAreReadWithoutHanging)
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     ASSERT_EQ(reader.m_bookmarks.size(), anchors);
     const size_t count = anchors;
-    EXPECT_EQ(reader.m_bookmarks.back().m_strTitle, QStringLiteral("Bookmark n\u00BA %1").arg(count - 1));
-    EXPECT_EQ(reader.m_bookmarks.back().m_strHref,
-              QStringLiteral("https://site%1.example/page?x=1&y=2").arg(count - 1));
+    // Every title, including those whose two-byte character was cut between two reads.
+    size_t wrong = 0;
+    for (size_t i = 0; i < count; ++i) {
+        if (reader.m_bookmarks[i].m_strTitle != QStringLiteral("Bookmark n\u00BA %1").arg(i)
+            || reader.m_bookmarks[i].m_strHref != QStringLiteral("https://site%1.example/page?x=1&y=2").arg(i))
+            ++wrong;
+    }
+    EXPECT_EQ(wrong, 0u);
     RecordProperty("seconds", std::to_string(seconds));
     std::printf("50 MB bookmarks file: %zu anchors in %.2f s\n", count, seconds);
 
@@ -308,4 +313,23 @@ TEST(FireFoxReader, LargeFilesAreReadWithoutHanging)
     taluvo::import::ReadBookmarksHtml(Q(firefox.Bookmarks()), partial, [&] { return ++asked > 3; });
     EXPECT_LT(partial.size(), count);
     EXPECT_EQ(asked, 4);
+}
+
+// The file is parsed in pieces of 256 KiB; a character cut between two pieces stays whole.
+TEST(FireFoxReader, CharactersCutBetweenPiecesStayWhole)
+{
+    const size_t piece = 256 * 1024;
+    const char* characters[] = {"\xC3\xA4", "\xE2\x82\xAC", "\xF0\x9F\x98\x80"};
+    for (const char* character : characters) {
+        const std::string text(character);
+        for (size_t before = 1; before < text.size(); ++before) {
+            const std::string head = "<a href=\"x\">";
+            const std::string document = head + std::string(piece - head.size() - before, ' ') + text + "</a>";
+            ASSERT_EQ(document.compare(piece - before, text.size(), text), 0);
+            std::vector<SBookmark> bookmarks;
+            taluvo::import::ParseBookmarksHtml(document.data(), document.size(), bookmarks);
+            ASSERT_EQ(bookmarks.size(), 1u);
+            EXPECT_EQ(bookmarks[0].m_strTitle, QString::fromUtf8(character)) << before;
+        }
+    }
 }
