@@ -392,9 +392,11 @@ DWORD CZipWriter::OpenSourceFile(const void* name)
     if (!name)
         return ZipErrArgs;
     const QByteArray path = taluvo::AnsiEncode(static_cast<const char16_t*>(name));
-    const int fd = ::open(path.constData(), O_RDONLY | O_CLOEXEC);
+    // Not blocking in open: a named pipe without a writer would otherwise hold the call forever.
+    const int fd = ::open(path.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0)
         return ZipErrCreate;
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
     struct stat st {};
     if (::fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
         // A folder has no contents to read: it cannot be opened as a file.

@@ -824,3 +824,22 @@ TEST(ZipWriter, CrcAndSuffixes)
     for (const auto& s : suffixes)
         EXPECT_EQ(HasCompressedSuffix(s.name), s.compressed) << s.name;
 }
+
+TEST(ZipWriter, NamedPipeWithoutWriterDoesNotHang)
+{
+    TempDir dir;
+    const std::string fifo = dir.File("fifo");
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    HZIP zip = ZipWriterCreate(nullptr, 1 << 16, ZipKindMemory);
+    ASSERT_NE(zip, nullptr);
+    // Nobody writes: the entry ends at once, empty, instead of waiting for a writer.
+    EXPECT_EQ(AddFile(zip, "fifo", fifo), ZipResultOk);
+    void* block = nullptr;
+    DWORD length = 0;
+    ASSERT_EQ(ZipWriterGetMemory(zip, &block, &length), ZipResultOk);
+    const SArchiveView v = ParseArchive(std::string(static_cast<const char*>(block), length));
+    ASSERT_EQ(v.entries.size(), 1u);
+    EXPECT_EQ(v.entries[0].usize, 0u);
+    EXPECT_EQ(v.entries[0].external, 0x80000000u);
+    ZipWriterClose(zip);
+}
