@@ -1,5 +1,6 @@
 #include "import/BookmarksHtml.h"
 
+#include "core/AutoHandle.h"
 #include "core/Exceptions.h"
 #include "import/UserFolders.h"
 
@@ -257,23 +258,6 @@ private:
     bool m_bOutOfMemory = false;
 };
 
-// The file descriptor closed on every path.
-class CFileDescriptor {
-public:
-    explicit CFileDescriptor(int fd) : m_fd(fd) {}
-    ~CFileDescriptor()
-    {
-        if (m_fd >= 0)
-            close(m_fd);
-    }
-    CFileDescriptor(const CFileDescriptor&) = delete;
-    CFileDescriptor& operator=(const CFileDescriptor&) = delete;
-    int Get() const { return m_fd; }
-
-private:
-    int m_fd;
-};
-
 }  // namespace
 
 namespace taluvo::import {
@@ -290,7 +274,7 @@ void ReadBookmarksHtml(const QString& path, std::vector<SBookmark>& bookmarks, c
     FAIL_CHECK(!path.isEmpty(), QStringLiteral("No bookmarks file was found."));
     const std::string native = NativePath(path).native();
     // Not blocking, so that a pipe put in the file's place cannot hold the reader forever.
-    CFileDescriptor file(open(native.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
+    CAutoFileHandle file(open(native.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
     const int openError = errno;
     FAIL_CHECK_FMT(file.Get() >= 0, u"Unable to open bookmarks file \"%s\": %s.", path, ErrnoText(openError));
     struct stat info {};
