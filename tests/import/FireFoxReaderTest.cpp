@@ -182,7 +182,7 @@ TEST(FireFoxReader, ProfilesIniDecidesThePath)
         {"Path given twice", "[Profile0]\nName=x\nIsRelative=1\nPath=p\nPath=q\n", nullptr},
         {"no Profile0", "[Profile1]\nName=x\nIsRelative=1\nPath=p\n", nullptr},
         {"empty file", "", nullptr},
-        {"binary garbage", "\x7F" "ELF\x02\x01\x01\0\0\0\xFF\xFE\n\x89PNG\r\n\x1A\n", nullptr},
+        {"binary garbage", "\x7F" "ELF\x02\x01\x01\xFF\xFE\n\x89PNG\r\n\x1A\n[\x01\x02]\n", nullptr},
         {"no profiles.ini", nullptr, nullptr},
     };
     for (const Case& c : cases) {
