@@ -9,6 +9,8 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <sys/socket.h>
+#include <unistd.h>
 #include <future>
 
 using namespace std::chrono_literals;
@@ -329,6 +331,33 @@ TEST(Smtp, RefusedConnectionFailsConnect)
     for (const auto& call : client.calls)
         EXPECT_EQ(call.code, WSAECONNREFUSED);
     EXPECT_FALSE(client.Connect(QStringLiteral("no-such-host.invalid")));
+}
+
+TEST(Smtp, ConnectGivesUpAfterItsTimeOut)
+{
+    // A listener whose queue is full: the system drops further connection requests, so the
+    // client's connect neither completes nor fails.
+    const int listener = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ASSERT_EQ(::bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    socklen_t len = sizeof address;
+    ::getsockname(listener, reinterpret_cast<sockaddr*>(&address), &len);
+    ASSERT_EQ(::listen(listener, 0), 0);
+    const int filler = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    ASSERT_EQ(::connect(filler, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+
+    CRecordingSmtp client;
+    UsePort(client, ntohs(address.sin_port), 1);
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_FALSE(client.Connect(QStringLiteral("127.0.0.1")));
+    const auto took = std::chrono::steady_clock::now() - start;
+    EXPECT_GE(took, 900ms);
+    EXPECT_LT(took, 3s);
+    EXPECT_TRUE(client.calls.empty());  // a connection that never came about calls no hook
+    ::close(filler);
+    ::close(listener);
 }
 
 TEST(Smtp, WholeRepliesAreReadWhateverTheirPieces)
