@@ -120,11 +120,16 @@ LRESULT EditProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
     auto* multi = dynamic_cast<MultiEdit*>(record->widget.data());
     switch (message) {
     case WM_SETTEXT: {
+        // Setting the text always notifies, even when it does not change, as the edit control
+        // does: code that empties an edit relies on its EN_CHANGE handling to run.
         const QString text = FromParam(lParam);
+        const bool same = line ? line->text() == text : multi->toPlainText() == ToQtBreaks(text);
         if (line)
             line->setText(text);
         else if (multi)
             multi->setPlainText(ToQtBreaks(text));
+        if (same)
+            NotifyParent(hwnd, EN_CHANGE);
         return TRUE;
     }
     case WM_GETTEXTLENGTH:
@@ -417,16 +422,12 @@ std::vector<RecordPtr> RadioGroup(const WindowRecord& record)
 {
     const auto siblings = Children(record.parent);
     size_t start = 0;
-    size_t index = 0;
     for (size_t i = 0; i < siblings.size(); ++i) {
         if (siblings[i]->style & WS_GROUP)
             start = i;
-        if (siblings[i]->hwnd == record.hwnd) {
-            index = i;
+        if (siblings[i]->hwnd == record.hwnd)
             break;
-        }
     }
-    (void)index;
     std::vector<RecordPtr> group;
     for (size_t i = start; i < siblings.size(); ++i) {
         if (i > start && (siblings[i]->style & WS_GROUP))

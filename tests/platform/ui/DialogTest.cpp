@@ -429,7 +429,9 @@ TEST_F(ControlsTest, EditSelectionReplaceAppendAndLimit)
 {
     CEdit edit = GetDlgItem(m_dlg, IDC_EDIT);
     edit.SetWindowText(QStringLiteral("hello world"));
-    EXPECT_EQ(s_commands, (std::vector<std::pair<int, int>>{{IDC_EDIT, EN_CHANGE}}));  // programmatic text too
+    edit.SetWindowText(QStringLiteral("hello world"));
+    // Programmatic text notifies too, also when it is the same text.
+    EXPECT_EQ(s_commands, (std::vector<std::pair<int, int>>{{IDC_EDIT, EN_CHANGE}, {IDC_EDIT, EN_CHANGE}}));
     edit.SetSel(6, -1);
     int start = 0, end = 0;
     edit.GetSel(start, end);
