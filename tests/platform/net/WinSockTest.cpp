@@ -5,6 +5,7 @@
 #include <cerrno>
 #include <chrono>
 #include <cstring>
+#include <future>
 #include <string>
 #include <thread>
 
@@ -262,4 +263,18 @@ TEST(WinSock, AcceptIsReportedOncePerConnection)
     net::closesocket(accepted);
     net::closesocket(client);
     net::WSACloseEvent(event);
+}
+
+TEST(WinSock, ShutdownWakesABlockedAccept)
+{
+    Listener listener;
+    std::promise<SOCKET> accepted;
+    std::thread waiter([&] { accepted.set_value(net::accept(listener.s, nullptr, nullptr)); });
+    auto result = accepted.get_future();
+    // The accept is blocked until the listening socket is shut down from this thread.
+    EXPECT_EQ(result.wait_for(std::chrono::milliseconds(100)), std::future_status::timeout);
+    EXPECT_EQ(net::shutdown(listener.s, SD_BOTH), 0);
+    ASSERT_EQ(result.wait_for(std::chrono::seconds(5)), std::future_status::ready);
+    EXPECT_EQ(result.get(), INVALID_SOCKET);
+    waiter.join();
 }
