@@ -44,8 +44,9 @@ void ExpectQpLinesWellFormed(const QByteArray& encoded)
     for (const QByteArray& line : encoded.split('\n')) {
         const QByteArray l = line.endsWith('\r') ? line.chopped(1) : line;
         EXPECT_LE(l.size(), 76) << l.toStdString();
-        if (!l.isEmpty())
+        if (!l.isEmpty()) {
             EXPECT_TRUE(l.back() != ' ' && l.back() != '\t') << l.toStdString();
+        }
     }
 }
 
@@ -134,8 +135,9 @@ TEST(SmtpEncoding, QuotedPrintableAgreesWithPythonQuopri)
     ASSERT_EQ(decoded.size(), cases.size());
     for (qsizetype i = 0; i < cases.size(); ++i) {
         const Case& c = cases[i];
-        if (!c.expected.isEmpty())
+        if (!c.expected.isEmpty()) {
             EXPECT_EQ(encoded[i], c.expected) << "case " << i;
+        }
         EXPECT_EQ(mailtest::FromHex(decoded[i].toString()), c.in) << "case " << i;
         ExpectQpLinesWellFormed(encoded[i]);
     }
