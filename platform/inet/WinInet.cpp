@@ -265,7 +265,9 @@ bool IsAddressLiteral(const QString& host)
 
 void WakeRequest(Request& request)
 {
-    if (request.hasMulti.load())
+    // Under the lock: the request thread gives its multi handle away under the same lock.
+    std::lock_guard<std::mutex> guard(request.lock);
+    if (request.multi && request.hasMulti.load())
         curl_multi_wakeup(request.multi);
 }
 
@@ -663,13 +665,10 @@ void RunRequest(std::shared_ptr<Request> request)
         DWORD error;
         bool complete;
         bool noticeResponse = false;
+        bool stopTransfer = false;
         {
             std::lock_guard<std::mutex> guard(r.lock);
-            if (r.ended && inMulti && !finishedWell) {
-                // Failed (or timed out): stop the transfer now.
-                curl_multi_remove_handle(r.multi, r.easy);
-                inMulti = false;
-            }
+            stopTransfer = r.ended && inMulti && !finishedWell;
             if (r.resumeWanted && r.paused) {
                 r.paused = false;
                 r.lastActivity = now;
@@ -683,6 +682,11 @@ void RunRequest(std::shared_ptr<Request> request)
                 if (held > now)
                     wait = std::min(wait, std::chrono::duration_cast<milliseconds>(held - now) + milliseconds(1));
             }
+        }
+        if (stopTransfer) {
+            // Failed (or timed out): the transfer stops now.
+            curl_multi_remove_handle(r.multi, r.easy);
+            inMulti = false;
         }
         if (resume)
             curl_easy_pause(r.easy, CURLPAUSE_CONT);
@@ -707,15 +711,19 @@ void RunRequest(std::shared_ptr<Request> request)
         }
         curl_multi_poll(r.multi, nullptr, 0, static_cast<int>(wait.count()), nullptr);
     }
-    r.hasMulti.store(false);
+    CURLM* multi;
+    {
+        std::lock_guard<std::mutex> guard(r.lock);
+        r.hasMulti.store(false);
+        multi = std::exchange(r.multi, nullptr);
+    }
     if (inMulti)
-        curl_multi_remove_handle(r.multi, r.easy);
+        curl_multi_remove_handle(multi, r.easy);
     curl_easy_cleanup(r.easy);
     curl_slist_free_all(r.headerList);
     r.easy = nullptr;
     r.headerList = nullptr;
-    ReturnMulti(*r.session, r.multi, true);
-    r.multi = nullptr;
+    ReturnMulti(*r.session, multi, true);
     std::lock_guard<std::mutex> guard(g_threadsLock);
     --g_runningThreads;
     g_threadsChanged.notify_all();
@@ -1012,21 +1020,21 @@ BOOL HttpSendRequestEx(HINTERNET hRequest, INTERNET_BUFFERSW* lpBuffersIn, INTER
         return FALSE;
     }
     guard.unlock();
-    request->multi = TakeMulti(*request->session);
-    request->easy = curl_easy_init();
-    if (!request->multi || !request->easy) {
-        if (request->easy)
-            curl_easy_cleanup(request->easy);
-        if (request->multi)
-            curl_multi_cleanup(request->multi);
-        request->easy = nullptr;
-        request->multi = nullptr;
+    CURLM* multi = TakeMulti(*request->session);
+    CURL* easy = curl_easy_init();
+    if (!multi || !easy) {
+        if (easy)
+            curl_easy_cleanup(easy);
+        if (multi)
+            curl_multi_cleanup(multi);
         SetLastError(ERROR_NOT_ENOUGH_MEMORY);
         return FALSE;
     }
+    request->easy = easy;  // the request thread's from here on
     ConfigureTransfer(*request);
-    request->hasMulti.store(true);
     guard.lock();
+    request->multi = multi;
+    request->hasMulti.store(true);
     request->started = true;
     request->pending = Op::Send;
     {
