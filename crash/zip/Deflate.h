@@ -4,6 +4,9 @@
 // comes through a read callback, output leaves through the caller's buffer and a flush
 // callback. A failed internal check records its message in the state and work goes on; the
 // caller must then throw the result away. The compressor never allocates and never prints.
+// The state is about 300 KB: keep it on the heap, not on the stack of a thread in trouble.
+// Untaken output (a flush callback that leaves *count non-zero) is recorded as a failure and
+// dropped, so the output buffer is never overrun.
 //
 // Calling order for one entry: tree_state_init, bit_writer_init, ct_init, matcher_init, then
 // deflate_lazy (which runs deflate_greedy for levels 1 to 3). DeflateCompress does all of it.
