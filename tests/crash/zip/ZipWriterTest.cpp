@@ -328,6 +328,10 @@ void CheckStandardEntries(const SArchiveView& v, SFixture& f, bool streamed)
     EXPECT_EQ(report->external, ((S_IFREG | (st.st_mode & 0777)) << 16));
     EXPECT_EQ(U32(report->centralExtra, 5), static_cast<uint32_t>(st.st_mtim.tv_sec));
     EXPECT_EQ(U32(report->localExtra, 9), static_cast<uint32_t>(st.st_atim.tv_sec));
+    // Creation time where the file system keeps one, else the modification time.
+    struct statx sx {};
+    const bool born = ::statx(AT_FDCWD, f.textPath.c_str(), 0, STATX_BTIME, &sx) == 0 && (sx.stx_mask & STATX_BTIME);
+    EXPECT_EQ(U32(report->localExtra, 13), static_cast<uint32_t>(born ? sx.stx_btime.tv_sec : st.st_mtim.tv_sec));
     EXPECT_EQ(report->dos, UnixTimeToDosStamp(st.st_mtim.tv_sec));
 
     const SEntryView* page = Find(v, "page.html");
