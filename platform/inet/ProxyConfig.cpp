@@ -92,12 +92,13 @@ ProxyList ParseProxyList(const QString& list)
 {
     ProxyList result;
     QString common;
-    bool haveHttp = false, haveHttps = false;
+    bool haveCommon = false, haveHttp = false, haveHttps = false;
     for (const QString& entry : SplitEntries(list, QStringLiteral(";"))) {
         const int equals = entry.indexOf(QLatin1Char('='));
         if (equals < 0) {
-            if (common.isEmpty())
+            if (!haveCommon)
                 common = ProxyUrl(entry);
+            haveCommon = true;
             continue;
         }
         const QString scheme = entry.left(equals).toLower();
@@ -114,6 +115,8 @@ ProxyList ParseProxyList(const QString& list)
         result.http = common;
     if (!haveHttps)
         result.https = common;
+    result.httpUnusable = (haveHttp || haveCommon) && result.http.isEmpty();
+    result.httpsUnusable = (haveHttps || haveCommon) && result.https.isEmpty();
     return result;
 }
 

@@ -9,6 +9,10 @@ namespace taluvo::inet {
 struct ProxyList {
     QString http;   // "http://host:port" of the proxy for http addresses; empty: none
     QString https;  // the same for https addresses
+    // An entry was given for the scheme but names no usable server ("http=:8080"): its addresses
+    // fail rather than go out directly.
+    bool httpUnusable = false;
+    bool httpsUnusable = false;
 };
 
 // Entries are separated by blanks or ';'. "scheme=server" names the proxy of one scheme, a bare

@@ -448,7 +448,8 @@ QByteArray RequestUrl(const Request& request)
     return url;
 }
 
-bool ConfigureTransfer(Request& request)
+// Sets the transfer up; a WinInet error when it cannot go out at all.
+DWORD ConfigureTransfer(Request& request)
 {
     CURL* easy = request.easy;
     const Session& session = *request.session;
@@ -482,9 +483,12 @@ bool ConfigureTransfer(Request& request)
     QString proxy;
     if (session.accessType == INTERNET_OPEN_TYPE_PROXY) {
         proxy = secure ? session.proxies.https : session.proxies.http;
+        const bool unusable = secure ? session.proxies.httpsUnusable : session.proxies.httpUnusable;
         if (taluvo::inet::BypassMatches(session.bypass, secure ? QStringLiteral("https") : QStringLiteral("http"),
                                         request.host, request.port))
             proxy.clear();
+        else if (unusable)
+            return ERROR_INTERNET_PROXY_SERVER_UNREACHABLE;
     }
     if (session.accessType != INTERNET_OPEN_TYPE_PRECONFIG) {
         const QByteArray proxyText = proxy.toUtf8();
@@ -536,7 +540,7 @@ bool ConfigureTransfer(Request& request)
     curl_easy_setopt(easy, CURLOPT_HEADERDATA, &request);
     curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, OnBody);
     curl_easy_setopt(easy, CURLOPT_WRITEDATA, &request);
-    return true;
+    return ERROR_SUCCESS;
 }
 
 // Under the request's lock: whether the pending operation can complete now, and with what.
@@ -632,8 +636,13 @@ void RunRequest(std::shared_ptr<Request> request)
         }
         NotifyText(r, INTERNET_STATUS_NAME_RESOLVED, r.host.toUtf8());
     }
-    curl_multi_add_handle(r.multi, r.easy);
-    bool inMulti = true;
+    bool inMulti = false;
+    {
+        std::lock_guard<std::mutex> guard(r.lock);
+        inMulti = !r.ended;  // a request that cannot go out only completes its step
+    }
+    if (inMulti)
+        curl_multi_add_handle(r.multi, r.easy);
     bool finishedWell = false;
     while (!r.closed.load()) {
         int running = 0;
@@ -833,10 +842,6 @@ HINTERNET InternetOpen(LPCWSTR lpszAgent, DWORD dwAccessType, LPCWSTR lpszProxy,
     if (dwAccessType == INTERNET_OPEN_TYPE_PROXY) {
         session->proxies = taluvo::inet::ParseProxyList(Wide(lpszProxy));
         session->bypass = Wide(lpszProxyBypass);
-        if (session->proxies.http.isEmpty() && session->proxies.https.isEmpty()) {
-            SetLastError(ERROR_INVALID_PARAMETER);
-            return nullptr;
-        }
     }
     Register(session);
     return session->Handle();
@@ -1031,8 +1036,12 @@ BOOL HttpSendRequestEx(HINTERNET hRequest, INTERNET_BUFFERSW* lpBuffersIn, INTER
         return FALSE;
     }
     request->easy = easy;  // the request thread's from here on
-    ConfigureTransfer(*request);
+    const DWORD setupError = ConfigureTransfer(*request);
     guard.lock();
+    if (setupError) {
+        request->ended = true;
+        request->error = setupError;
+    }
     request->multi = multi;
     request->hasMulti.store(true);
     request->started = true;

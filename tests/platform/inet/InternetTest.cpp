@@ -437,6 +437,20 @@ TEST_F(InternetTest, ProxyIsUsedOnlyAsConfigured)
     }
     unsetenv("http_proxy");
     unsetenv("HTTP_PROXY");
+
+    // A proxy entry without a usable server fails the addresses it covers instead of sending them
+    // out directly; a bypassed address still goes out.
+    Session broken(INTERNET_OPEN_TYPE_PROXY, QStringLiteral("http=:8080"), QStringLiteral("localhost"));
+    for (const QString& host : {QStringLiteral("127.0.0.1"), QStringLiteral("localhost")}) {
+        Recorder recorder;
+        FetchOptions options;
+        options.host = host;
+        options.port = server.Port();
+        options.object = QStringLiteral("/whoami");
+        const FetchResult result = Fetch(broken.handle, recorder, options);
+        EXPECT_EQ(result.error, host == QLatin1String("localhost") ? 0u : ERROR_INTERNET_PROXY_SERVER_UNREACHABLE);
+        EXPECT_TRUE(result.sendWasPending);
+    }
 }
 
 TEST_F(InternetTest, ProxyCredentialsGoToTheProxyOnly)

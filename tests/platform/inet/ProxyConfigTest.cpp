@@ -57,6 +57,8 @@ TEST(ProxyConfig, ProxyListNamesAProxyPerScheme)
         const char* list;
         const char* http;
         const char* https;
+        bool httpUnusable = false;
+        bool httpsUnusable = false;
     };
     const Case cases[] = {
         {"http=proxy:3128 https=proxy:3129", "http://proxy:3128", "http://proxy:3129"},
@@ -67,11 +69,15 @@ TEST(ProxyConfig, ProxyListNamesAProxyPerScheme)
         {"common:1 https=special:2", "http://common:1", "http://special:2"},
         {"ftp=f:21 http=h:8", "http://h:8", ""},
         {"http=[::1]:3128", "http://[::1]:3128", ""},
-        {"http=proxy:99999", "", ""},
+        {"http=proxy:99999", "", "", true, false},
+        {"http=:8080 https=:8080", "", "", true, true},
+        {"", "", ""},
     };
     for (const Case& c : cases) {
         const taluvo::inet::ProxyList list = ParseProxyList(QString::fromLatin1(c.list));
         EXPECT_EQ(list.http, QString::fromLatin1(c.http)) << c.list;
         EXPECT_EQ(list.https, QString::fromLatin1(c.https)) << c.list;
+        EXPECT_EQ(list.httpUnusable, c.httpUnusable) << c.list;
+        EXPECT_EQ(list.httpsUnusable, c.httpsUnusable) << c.list;
     }
 }
