@@ -25,6 +25,13 @@ char AsciiLower(char c)
     return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
 }
 
+// The first item whose name equals the given one, letter case ignored.
+template <typename List>
+auto FindByName(List& items, const std::string& name)
+{
+    return std::find_if(items.begin(), items.end(), [&](const auto& item) { return NameEquals(item->m_strName, name); });
+}
+
 // Writes one line and flushes, so that a failure leaves the file complete up to that line.
 void WriteLine(std::ostream& out, const std::string& text)
 {
@@ -119,23 +126,17 @@ void CSection::AddParameter(const char* name, CValue* value, bool required)
 
 bool CSection::RemoveParameter(const char* name)
 {
-    const std::string wanted(name ? name : "");
-    for (auto it = m_params.begin(); it != m_params.end(); ++it) {
-        if (NameEquals((*it)->m_strName, wanted)) {
-            m_params.erase(it);
-            return true;
-        }
-    }
-    return false;
+    const auto it = FindByName(m_params, name ? name : "");
+    if (it == m_params.end())
+        return false;
+    m_params.erase(it);
+    return true;
 }
 
 CParameter* CSection::FindParameter(const std::string& name) const
 {
-    for (const auto& parameter : m_params) {
-        if (NameEquals(parameter->m_strName, name))
-            return parameter.get();
-    }
-    return nullptr;
+    const auto it = FindByName(m_params, name);
+    return it == m_params.end() ? nullptr : it->get();
 }
 
 void CSection::ParseLine(const std::string& line)
@@ -190,25 +191,19 @@ CSection* CIniFile::AddSection(const char* name)
 
 bool CIniFile::RemoveSection(const char* name)
 {
-    const std::string wanted(name ? name : "");
-    for (auto it = m_sections.begin(); it != m_sections.end(); ++it) {
-        if (NameEquals((*it)->m_strName, wanted)) {
-            if (m_pCurSection == it->get())
-                m_pCurSection = nullptr;
-            m_sections.erase(it);
-            return true;
-        }
-    }
-    return false;
+    const auto it = FindByName(m_sections, name ? name : "");
+    if (it == m_sections.end())
+        return false;
+    if (m_pCurSection == it->get())
+        m_pCurSection = nullptr;
+    m_sections.erase(it);
+    return true;
 }
 
 CSection* CIniFile::FindSection(const std::string& name) const
 {
-    for (const auto& section : m_sections) {
-        if (NameEquals(section->m_strName, name))
-            return section.get();
-    }
-    return nullptr;
+    const auto it = FindByName(m_sections, name);
+    return it == m_sections.end() ? nullptr : it->get();
 }
 
 void CIniFile::Load(const char* path)
