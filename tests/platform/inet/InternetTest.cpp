@@ -1,6 +1,7 @@
 // The internet layer against real peers on loopback: notices and asynchronous completion, the
 // pieces a reader gets, response facts, request headers, failures, TLS, cancelling from another
 // thread, and proxies.
+#include "platform/base/ErrorTexts.h"
 #include "platform/base/KernelObjects.h"
 #include "platform/inet/WinInet.h"
 #include "tests/platform/inet/InetTestSupport.h"
@@ -117,12 +118,14 @@ TEST_F(InternetTest, ReadPiecesDoNotDependOnHowTheNetworkCutTheBody)
         EXPECT_EQ(Sizes(result), expected);
         EXPECT_EQ(result.Body(), Pattern(10000));
     }
-    // A body larger than what the layer holds for a slow reader (the transfer pauses and resumes).
+    // A body larger than what the layer holds for a reader that falls behind: the transfer
+    // pauses and resumes. The delay before the first read lets the body pile up on purpose.
     Recorder recorder;
     FetchOptions options;
     options.port = server.Port();
     options.object = QStringLiteral("/body?size=3000000");
     options.pieceSize = 65536;
+    options.inspect = [](HINTERNET) { std::this_thread::sleep_for(300ms); };
     const FetchResult large = Fetch(session.handle, recorder, options);
     EXPECT_EQ(large.error, 0u);
     EXPECT_EQ(large.Body(), Pattern(3000000));
@@ -253,6 +256,7 @@ TEST_F(InternetTest, FailuresGiveTheirWinInetNumbers)
     PeerProcess silent({"silent"});
     PeerProcess garbage({"garbage"});
     PeerProcess server({"http", "A"});
+    PeerProcess full({"full"});
     struct Case {
         const char* name;
         QString host;
@@ -266,11 +270,13 @@ TEST_F(InternetTest, FailuresGiveTheirWinInetNumbers)
         {"not http", QStringLiteral("127.0.0.1"), garbage.Port(), "/", ERROR_HTTP_INVALID_SERVER_RESPONSE},
         {"no answer", QStringLiteral("127.0.0.1"), silent.Port(), "/", ERROR_INTERNET_TIMEOUT},
         {"body stops", QStringLiteral("127.0.0.1"), server.Port(), "/stall", ERROR_INTERNET_TIMEOUT},
+        {"connect never completes", QStringLiteral("127.0.0.1"), full.Port(), "/", ERROR_INTERNET_TIMEOUT},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         Session session;
         SetTimeout(session.handle, INTERNET_OPTION_RECEIVE_TIMEOUT, 300);
+        SetTimeout(session.handle, INTERNET_OPTION_CONNECT_TIMEOUT, 300);
         Recorder recorder;
         FetchOptions options;
         options.host = c.host;
@@ -280,6 +286,22 @@ TEST_F(InternetTest, FailuresGiveTheirWinInetNumbers)
         const FetchResult result = Fetch(session.handle, recorder, options);
         EXPECT_EQ(result.error, c.error);
         EXPECT_LT(std::chrono::steady_clock::now() - start, 5s);
+    }
+}
+
+TEST(InternetErrors, EveryNumberTheLayerGivesHasItsText)
+{
+    for (DWORD code : {ERROR_INTERNET_TIMEOUT, ERROR_INTERNET_INVALID_URL, ERROR_INTERNET_UNRECOGNIZED_SCHEME,
+                       ERROR_INTERNET_NAME_NOT_RESOLVED, ERROR_INTERNET_INVALID_OPTION, ERROR_INTERNET_BAD_OPTION_LENGTH,
+                       ERROR_INTERNET_OPERATION_CANCELLED, ERROR_INTERNET_INCORRECT_HANDLE_TYPE,
+                       ERROR_INTERNET_INCORRECT_HANDLE_STATE, ERROR_INTERNET_CANNOT_CONNECT,
+                       ERROR_INTERNET_CONNECTION_ABORTED, ERROR_INTERNET_CONNECTION_RESET,
+                       ERROR_INTERNET_SEC_CERT_DATE_INVALID, ERROR_INTERNET_SEC_CERT_CN_INVALID, ERROR_INTERNET_INVALID_CA,
+                       ERROR_HTTP_HEADER_NOT_FOUND, ERROR_HTTP_INVALID_SERVER_RESPONSE, ERROR_HTTP_INVALID_HEADER,
+                       ERROR_HTTP_INVALID_QUERY_REQUEST, ERROR_HTTP_HEADER_ALREADY_EXISTS, ERROR_HTTP_REDIRECT_FAILED,
+                       ERROR_INTERNET_SECURITY_CHANNEL_ERROR, ERROR_INTERNET_PROXY_SERVER_UNREACHABLE,
+                       ERROR_INTERNET_SEC_CERT_REVOKED}) {
+        EXPECT_TRUE(taluvo::ModuleErrorMessage(QStringLiteral("wininet.dll"), code).has_value()) << code;
     }
 }
 

@@ -5,6 +5,7 @@ Usage: test_servers.py MODE [options]; prints the port it listens on, then serve
   https NAME CERT KEY    the same over TLS
   silent                 accepts connections and never answers
   garbage                answers every connection with bytes that are not HTTP
+  full                   a listener whose queue is full: connecting to it never completes
   proxy [USER:PASSWORD]  a forwarding proxy (absolute-URI requests and CONNECT tunnels)
 """
 import base64
@@ -186,6 +187,25 @@ class ProxyHandler(http.server.BaseHTTPRequestHandler):
         self.wfile.write(body)
 
 
+def serve_full():
+    listener = socket.socket()
+    listener.bind(("127.0.0.1", 0))
+    listener.listen(0)
+    port = listener.getsockname()[1]
+    fillers = []
+    for _ in range(4):
+        s = socket.socket()
+        s.setblocking(False)
+        try:
+            s.connect(("127.0.0.1", port))
+        except BlockingIOError:
+            pass
+        fillers.append(s)
+    announce(port)
+    while True:
+        time.sleep(60)
+
+
 def serve_proxy(credentials):
     ProxyHandler.credentials = credentials
     server = Server(("127.0.0.1", 0), ProxyHandler)
@@ -208,6 +228,8 @@ def main():
         serve_raw(None)
     elif mode == "garbage":
         serve_raw(b"this is not an HTTP response\r\n\r\n")
+    elif mode == "full":
+        serve_full()
     elif mode == "proxy":
         serve_proxy(sys.argv[2] if len(sys.argv) > 2 else None)
 
