@@ -1,12 +1,11 @@
 #include "import/FavoritesReader.h"
 
+#include "tests/import/ImportTestSupport.h"
 #include "tests/support/TestEnvironment.h"
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <filesystem>
-#include <optional>
 #include <string>
 #include <vector>
 
@@ -128,15 +127,12 @@ TEST(FavoritesReader, ReadReplacesTheTreeOrKeepsItWhenTheFolderIsGone)
     WriteFile(fav + "/B.url", Shortcut("https://b.example/"));
 
     // The default folder is Favorites in the user's home.
-    const std::optional<std::string> oldHome = std::getenv("HOME") ? std::optional<std::string>(std::getenv("HOME"))
-                                                                  : std::nullopt;
-    setenv("HOME", home.Path().c_str(), 1);
     CFavoritesReader reader;
-    const SFavoriteNode* first = reader.Read();
-    if (oldHome)
-        setenv("HOME", oldHome->c_str(), 1);
-    else
-        unsetenv("HOME");
+    const SFavoriteNode* first = nullptr;
+    {
+        taluvo::test::CHomeOverride override(home.Path());
+        first = reader.Read();
+    }
     ASSERT_NE(first, nullptr);
     EXPECT_EQ(Walk(first), (std::vector<std::string>{"A/Inner -> https://inner.example/", "B -> https://b.example/"}));
 

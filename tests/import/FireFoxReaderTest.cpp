@@ -12,10 +12,8 @@
 #include <unistd.h>
 
 #include <chrono>
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <optional>
 #include <random>
 
 using taluvo::test::ImportTestFile;
@@ -68,27 +66,6 @@ struct SFirefoxHome {
     std::string profile;
 };
 
-// Points HOME at a folder for the life of the object.
-class CHomeOverride {
-public:
-    explicit CHomeOverride(const std::string& home)
-    {
-        if (const char* old = std::getenv("HOME"))
-            m_old = old;
-        setenv("HOME", home.c_str(), 1);
-    }
-    ~CHomeOverride()
-    {
-        if (m_old)
-            setenv("HOME", m_old->c_str(), 1);
-        else
-            unsetenv("HOME");
-    }
-
-private:
-    std::optional<std::string> m_old;
-};
-
 std::vector<std::pair<QString, QString>> Pairs(const std::vector<SBookmark>& bookmarks)
 {
     std::vector<std::pair<QString, QString>> pairs;
@@ -123,7 +100,7 @@ TEST(FireFoxReader, ReadsTheFirstProfileLikePythonsHtmlParser)
 {
     SFirefoxHome firefox;
     fs::copy_file(ImportTestFile("fixtures/bookmarks.html"), firefox.Bookmarks());
-    CHomeOverride home(firefox.home.Path());
+    taluvo::test::CHomeOverride home(firefox.home.Path());
 
     CFireFoxReader reader;
     EXPECT_EQ(reader.GetBookmarksPath(), Q(firefox.Bookmarks()));

@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdlib>
 
 #include <gtest/gtest.h>
 
@@ -17,6 +18,21 @@ namespace taluvo::test {
 std::string ImportTestFile(const std::string& name)
 {
     return std::string(TALUVO_IMPORT_TEST_DIR) + "/" + name;
+}
+
+CHomeOverride::CHomeOverride(const std::string& home)
+{
+    if (const char* old = std::getenv("HOME"))
+        m_old = old;
+    setenv("HOME", home.c_str(), 1);
+}
+
+CHomeOverride::~CHomeOverride()
+{
+    if (m_old)
+        setenv("HOME", m_old->c_str(), 1);
+    else
+        unsetenv("HOME");
 }
 
 void PrintTo(const SIniOutcome& outcome, std::ostream* os)

@@ -8,12 +8,25 @@
 #include <QJsonDocument>
 #include <QStringList>
 
+#include <optional>
 #include <string>
 
 namespace taluvo::test {
 
 // A fixture file or script of this folder.
 std::string ImportTestFile(const std::string& name);
+
+// Points HOME at a folder for the life of the object.
+class CHomeOverride {
+public:
+    explicit CHomeOverride(const std::string& home);
+    ~CHomeOverride();
+    CHomeOverride(const CHomeOverride&) = delete;
+    CHomeOverride& operator=(const CHomeOverride&) = delete;
+
+private:
+    std::optional<std::string> m_old;
+};
 
 struct SIniOutcome {
     int code = -1;  // -1: parsed without error
