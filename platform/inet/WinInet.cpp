@@ -31,6 +31,7 @@
 #include <ctime>
 #include <memory>
 #include <mutex>
+#include <system_error>
 #include <thread>
 #include <unordered_map>
 #include <utility>
@@ -171,9 +172,17 @@ Registry& Reg()
     return *registry;
 }
 
-std::mutex g_threadsLock;
-std::condition_variable g_threadsChanged;
-int g_runningThreads = 0;
+struct RequestThreads {
+    std::mutex lock;
+    std::condition_variable changed;
+    int running = 0;
+};
+
+RequestThreads& Threads()
+{
+    static RequestThreads* threads = new RequestThreads;
+    return *threads;
+}
 
 void GlobalInit()
 {
@@ -733,9 +742,9 @@ void RunRequest(std::shared_ptr<Request> request)
     r.easy = nullptr;
     r.headerList = nullptr;
     ReturnMulti(*r.session, multi, true);
-    std::lock_guard<std::mutex> guard(g_threadsLock);
-    --g_runningThreads;
-    g_threadsChanged.notify_all();
+    std::lock_guard<std::mutex> guard(Threads().lock);
+    --Threads().running;
+    Threads().changed.notify_all();
 }
 
 // Starts an operation of a request: asynchronous sessions get ERROR_IO_PENDING at once, others wait
@@ -1047,10 +1056,28 @@ BOOL HttpSendRequestEx(HINTERNET hRequest, INTERNET_BUFFERSW* lpBuffersIn, INTER
     request->started = true;
     request->pending = Op::Send;
     {
-        std::lock_guard<std::mutex> threads(g_threadsLock);
-        ++g_runningThreads;
+        std::lock_guard<std::mutex> threads(Threads().lock);
+        ++Threads().running;
     }
-    std::thread(RunRequest, request).detach();
+    try {
+        std::thread(RunRequest, request).detach();
+    } catch (const std::system_error&) {
+        {
+            std::lock_guard<std::mutex> threads(Threads().lock);
+            --Threads().running;
+        }
+        request->started = false;
+        request->pending = Op::None;
+        request->multi = nullptr;
+        request->hasMulti.store(false);
+        guard.unlock();
+        curl_easy_cleanup(easy);
+        curl_slist_free_all(std::exchange(request->headerList, nullptr));
+        request->easy = nullptr;
+        curl_multi_cleanup(multi);
+        SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+        return FALSE;
+    }
     return StartOperation(*request, Op::Send, guard);
 }
 
@@ -1261,14 +1288,14 @@ void SetCaFile(const QString& pemPath)
 
 int RunningRequestThreads()
 {
-    std::lock_guard<std::mutex> guard(g_threadsLock);
-    return g_runningThreads;
+    std::lock_guard<std::mutex> guard(Threads().lock);
+    return Threads().running;
 }
 
 bool WaitForRequestThreads(DWORD milliseconds)
 {
-    std::unique_lock<std::mutex> guard(g_threadsLock);
-    return g_threadsChanged.wait_for(guard, std::chrono::milliseconds(milliseconds), [] { return g_runningThreads == 0; });
+    std::unique_lock<std::mutex> guard(Threads().lock);
+    return Threads().changed.wait_for(guard, std::chrono::milliseconds(milliseconds), [] { return Threads().running == 0; });
 }
 
 }  // namespace taluvo::inet
