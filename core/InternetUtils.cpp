@@ -35,7 +35,7 @@ QString ProgramOfCommand(const QString& command)
     return program;
 }
 
-}  // namespace
+} // namespace
 
 BOOL CrackUrl(const QString& szUrl, QString& strHost, QString& strPath, INTERNET_SCHEME& nScheme, INTERNET_PORT* pnPort)
 {
@@ -51,7 +51,7 @@ BOOL CrackUrl(const QString& szUrl, QString& strHost, QString& strPath, INTERNET
     }
     std::vector<char16_t> host(INTERNET_MAX_HOST_NAME_LENGTH);
     std::vector<char16_t> path(INTERNET_MAX_URL_LENGTH);
-    URL_COMPONENTS components{};
+    URL_COMPONENTS components {};
     components.dwStructSize = sizeof(components);
     components.lpszHostName = host.data();
     components.dwHostNameLength = static_cast<DWORD>(host.size());
@@ -91,7 +91,7 @@ QString FormatInterval(int nDays, int nHours, int nMinutes)
     const struct {
         int value;
         const char* unit;
-    } parts[] = {{nDays, " day"}, {nHours, " hour"}, {nMinutes, " minute"}};
+    } parts[] = { { nDays, " day" }, { nHours, " hour" }, { nMinutes, " minute" } };
     for (const auto& part : parts) {
         if (part.value <= 0)
             continue;
@@ -111,8 +111,8 @@ BOOL CountActiveRasConnections()
 
 int GotoURL(HWND hWnd, const QString& szUrl, BOOL fOpenNewWindow, int iShowCmd)
 {
-    TRACE1(u"GotoURL. szUrl: %s, fOpenNewWindow: %s, iShowCmd: %d\r\n", szUrl,
-           fOpenNewWindow ? u"TRUE" : u"FALSE", iShowCmd);
+    TRACE1(u"GotoURL. szUrl: %s, fOpenNewWindow: %s, iShowCmd: %d\r\n", szUrl, fOpenNewWindow ? u"TRUE" : u"FALSE",
+        iShowCmd);
     if (!fOpenNewWindow) {
         const int result = taluvo::shell::OpenUrl(szUrl);
         TRACE1(u"GotoURL. Using ShellExecute(). Result: %d\r\n", result);
@@ -131,7 +131,7 @@ int GotoURL(HWND hWnd, const QString& szUrl, BOOL fOpenNewWindow, int iShowCmd)
     const QString program = ProgramOfCommand(command);
     TRACE1(u"GotoURL. Command line: \"%s\".\r\n", QStringLiteral("\"%1\" \"%2\"").arg(program, szUrl));
     DWORD error = 0;
-    if (!taluvo::shell::RunProgram({program, szUrl}, &error)) {
+    if (!taluvo::shell::RunProgram({ program, szUrl }, &error)) {
         TRACE1(u"GotoURL. CreateProcess failed. Error: %d.\r\n", error);
         return kBrowserNotStarted;
     }

@@ -12,7 +12,7 @@
 // scheme number and the port (80 or 443 when the address names none). FALSE when it cannot be
 // split; the outputs are then unspecified.
 BOOL CrackUrl(const QString& szUrl, QString& strHost, QString& strPath, INTERNET_SCHEME& nScheme,
-              INTERNET_PORT* pnPort = nullptr);
+    INTERNET_PORT* pnPort = nullptr);
 
 void SplitInterval(DWORD dwSeconds, int& nDays, int& nHours, int& nMinutes);
 QString FormatInterval(int nDays, int nHours, int nMinutes);

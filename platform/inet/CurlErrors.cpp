@@ -34,7 +34,7 @@ DWORD CertificateError(long verifyResult)
     }
 }
 
-}  // namespace
+} // namespace
 
 DWORD WinInetErrorOf(CURLcode code, long osErrno, long verifyResult)
 {
@@ -91,4 +91,4 @@ DWORD WinInetErrorOf(CURLcode code, long osErrno, long verifyResult)
     }
 }
 
-}  // namespace taluvo::inet
+} // namespace taluvo::inet

@@ -10,4 +10,4 @@ namespace taluvo::inet {
 // osErrno: CURLINFO_OS_ERRNO; verifyResult: CURLINFO_SSL_VERIFYRESULT (an X509_V_ERR number).
 DWORD WinInetErrorOf(CURLcode code, long osErrno, long verifyResult);
 
-}  // namespace taluvo::inet
+} // namespace taluvo::inet

@@ -86,7 +86,7 @@ bool IsAddressLiteral(const QString& host)
     return host.contains(QLatin1Char(':')) || ipv4.match(host).hasMatch();
 }
 
-}  // namespace
+} // namespace
 
 ProxyList ParseProxyList(const QString& list)
 {
@@ -156,4 +156,4 @@ bool BypassMatches(const QString& bypassList, const QString& scheme, const QStri
     return false;
 }
 
-}  // namespace taluvo::inet
+} // namespace taluvo::inet

@@ -7,8 +7,8 @@
 namespace taluvo::inet {
 
 struct ProxyList {
-    QString http;   // "http://host:port" of the proxy for http addresses; empty: none
-    QString https;  // the same for https addresses
+    QString http; // "http://host:port" of the proxy for http addresses; empty: none
+    QString https; // the same for https addresses
     // An entry was given for the scheme but names no usable server ("http=:8080"): its addresses
     // fail rather than go out directly.
     bool httpUnusable = false;
@@ -26,4 +26,4 @@ ProxyList ParseProxyList(const QString& list);
 // "<local>" matches host names without a dot (and not address literals).
 bool BypassMatches(const QString& bypassList, const QString& scheme, const QString& host, int port);
 
-}  // namespace taluvo::inet
+} // namespace taluvo::inet

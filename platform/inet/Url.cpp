@@ -19,10 +19,13 @@ struct SchemeInfo {
 };
 
 constexpr SchemeInfo kSchemes[] = {
-    {"http", INTERNET_SCHEME_HTTP, 80, true},      {"https", INTERNET_SCHEME_HTTPS, 443, true},
-    {"ftp", INTERNET_SCHEME_FTP, 21, true},        {"gopher", INTERNET_SCHEME_GOPHER, 70, true},
-    {"file", INTERNET_SCHEME_FILE, 0, false},      {"news", INTERNET_SCHEME_NEWS, 0, false},
-    {"mailto", INTERNET_SCHEME_MAILTO, 0, false},
+    { "http", INTERNET_SCHEME_HTTP, 80, true },
+    { "https", INTERNET_SCHEME_HTTPS, 443, true },
+    { "ftp", INTERNET_SCHEME_FTP, 21, true },
+    { "gopher", INTERNET_SCHEME_GOPHER, 70, true },
+    { "file", INTERNET_SCHEME_FILE, 0, false },
+    { "news", INTERNET_SCHEME_NEWS, 0, false },
+    { "mailto", INTERNET_SCHEME_MAILTO, 0, false },
 };
 
 const SchemeInfo* FindScheme(QStringView scheme)
@@ -63,8 +66,8 @@ struct Parts {
     QStringView user, password, host;
     bool hasPort = false;
     QStringView port;
-    QStringView path;   // up to '?' or '#'
-    QStringView extra;  // from '?' or '#'
+    QStringView path; // up to '?' or '#'
+    QStringView extra; // from '?' or '#'
 };
 
 // FALSE with the error number when the address cannot be split.
@@ -127,7 +130,7 @@ bool Split(QStringView url, Parts& parts, DWORD& error)
 bool FillComponent(LPWSTR& buffer, DWORD& length, QStringView value, const char16_t* base, DWORD& error)
 {
     if (length == 0 && buffer == nullptr)
-        return true;  // not asked for
+        return true; // not asked for
     if (buffer == nullptr) {
         // Pointer into the caller's address.
         buffer = const_cast<LPWSTR>(value.isNull() ? base : reinterpret_cast<const char16_t*>(value.utf16()));
@@ -173,7 +176,8 @@ QString Encode(QStringView piece, bool spacesOnly)
             continue;
         }
         // One character (a surrogate pair as one) to its bytes.
-        const qsizetype units = (QChar::isHighSurrogate(c) && i + 1 < piece.size() && piece[i + 1].isLowSurrogate()) ? 2 : 1;
+        const qsizetype units
+            = (QChar::isHighSurrogate(c) && i + 1 < piece.size() && piece[i + 1].isLowSurrogate()) ? 2 : 1;
         const QByteArray bytes = taluvo::AnsiEncode(piece.mid(i, units));
         for (unsigned char byte : bytes)
             out.append(QStringLiteral("%%1").arg(byte, 2, 16, QLatin1Char('0')).toUpper());
@@ -206,9 +210,12 @@ QString RemoveDotSegments(QStringView path)
     return (absolute ? QStringLiteral("/") : QString()) + output.join(QLatin1Char('/'));
 }
 
-bool IsTrimmable(QChar c) { return c.unicode() <= 0x20; }
+bool IsTrimmable(QChar c)
+{
+    return c.unicode() <= 0x20;
+}
 
-}  // namespace
+} // namespace
 
 BOOL InternetCrackUrl(LPCWSTR lpszUrl, DWORD dwUrlLength, DWORD dwFlags, URL_COMPONENTSW* lpUrlComponents)
 {

@@ -67,17 +67,23 @@ struct Object {
     Kind kind;
     uintptr_t id = 0;
     DWORD_PTR context = 0;
-    std::atomic<INTERNET_STATUS_CALLBACK> callback{nullptr};
+    std::atomic<INTERNET_STATUS_CALLBACK> callback { nullptr };
     std::shared_ptr<Object> parent;
-    std::atomic<bool> closed{false};
-    Options options;  // guarded by the registry lock
-    explicit Object(Kind k) : kind(k) {}
+    std::atomic<bool> closed { false };
+    Options options; // guarded by the registry lock
+    explicit Object(Kind k)
+        : kind(k)
+    {
+    }
     virtual ~Object() = default;
     HINTERNET Handle() const { return reinterpret_cast<HINTERNET>(id); }
 };
 
 struct Session : Object {
-    Session() : Object(Kind::Session) {}
+    Session()
+        : Object(Kind::Session)
+    {
+    }
     ~Session() override;
     QByteArray agent;
     DWORD accessType = INTERNET_OPEN_TYPE_DIRECT;
@@ -85,11 +91,14 @@ struct Session : Object {
     QString bypass;
     bool async = false;
     std::mutex poolLock;
-    std::vector<CURLM*> idleMultis;  // connections kept open for later requests
+    std::vector<CURLM*> idleMultis; // connections kept open for later requests
 };
 
 struct Connect : Object {
-    Connect() : Object(Kind::Connect) {}
+    Connect()
+        : Object(Kind::Connect)
+    {
+    }
     QString host;
     INTERNET_PORT port = 0;
     QString userName;
@@ -104,7 +113,10 @@ struct Header {
 enum class Op { None, Send, End, Read };
 
 struct Request : Object {
-    Request() : Object(Kind::Request) {}
+    Request()
+        : Object(Kind::Request)
+    {
+    }
     // What the request was opened with.
     std::shared_ptr<Session> session;
     QByteArray verb;
@@ -114,10 +126,10 @@ struct Request : Object {
     QString host;
     INTERNET_PORT port = 0;
     QString userName, password;
-    std::vector<Header> headers;  // guarded by lock
+    std::vector<Header> headers; // guarded by lock
 
     std::mutex lock;
-    std::condition_variable changed;  // for sessions without INTERNET_FLAG_ASYNC
+    std::condition_variable changed; // for sessions without INTERNET_FLAG_ASYNC
     bool started = false;
     Op pending = Op::None;
     qsizetype readWant = 0;
@@ -128,11 +140,11 @@ struct Request : Object {
     DWORD syncError = 0;
 
     // Progress of the transfer.
-    bool connected = false;  // the request is about to go out on an open connection
+    bool connected = false; // the request is about to go out on an open connection
     bool sent = false;
     bool headersDone = false;
-    bool ended = false;  // the transfer finished (well or badly)
-    DWORD error = 0;     // why it failed
+    bool ended = false; // the transfer finished (well or badly)
+    DWORD error = 0; // why it failed
     bool paused = false;
     bool resumeWanted = false;
     Clock::time_point lastActivity;
@@ -152,8 +164,8 @@ struct Request : Object {
     CURLM* multi = nullptr;
     CURL* easy = nullptr;
     curl_slist* headerList = nullptr;
-    std::atomic<bool> hasMulti{false};
-    Options active;  // the options in force for the transfer, fixed when it starts
+    std::atomic<bool> hasMulti { false };
+    Options active; // the options in force for the transfer, fixed when it starts
 };
 
 // ---- process-wide state (never destroyed: request threads may outlive static destruction) ----
@@ -196,8 +208,14 @@ Session::~Session()
         curl_multi_cleanup(multi);
 }
 
-QByteArray Narrow(LPCWSTR text) { return text ? taluvo::AnsiEncode(text) : QByteArray(); }
-QString Wide(LPCWSTR text) { return text ? QString::fromUtf16(text) : QString(); }
+QByteArray Narrow(LPCWSTR text)
+{
+    return text ? taluvo::AnsiEncode(text) : QByteArray();
+}
+QString Wide(LPCWSTR text)
+{
+    return text ? QString::fromUtf16(text) : QString();
+}
 
 std::shared_ptr<Object> Find(HINTERNET handle)
 {
@@ -207,8 +225,7 @@ std::shared_ptr<Object> Find(HINTERNET handle)
     return it == reg.objects.end() ? nullptr : it->second;
 }
 
-template <typename T>
-std::shared_ptr<T> FindAs(HINTERNET handle, Kind kind)
+template <typename T> std::shared_ptr<T> FindAs(HINTERNET handle, Kind kind)
 {
     std::shared_ptr<Object> object = Find(handle);
     if (!object) {
@@ -259,7 +276,7 @@ void NotifyText(Object& object, DWORD status, const QByteArray& text)
 
 void NotifyHandleCreated(Object& object)
 {
-    INTERNET_ASYNC_RESULT result{reinterpret_cast<DWORD_PTR>(object.Handle()), 0};
+    INTERNET_ASYNC_RESULT result { reinterpret_cast<DWORD_PTR>(object.Handle()), 0 };
     Notify(object, INTERNET_STATUS_HANDLE_CREATED, &result, sizeof(result));
 }
 
@@ -287,7 +304,7 @@ void Complete(Request& request, BOOL result, DWORD error)
     if (request.session->async) {
         // The operation was taken from the pending slot, so a close that comes now does not
         // complete it: this is its one completion, even when the handle has just been closed.
-        INTERNET_ASYNC_RESULT asyncResult{static_cast<DWORD_PTR>(result), error};
+        INTERNET_ASYNC_RESULT asyncResult { static_cast<DWORD_PTR>(result), error };
         Notify(request, INTERNET_STATUS_REQUEST_COMPLETE, &asyncResult, sizeof(asyncResult));
     } else {
         std::lock_guard<std::mutex> guard(request.lock);
@@ -414,7 +431,7 @@ size_t OnHeader(char* data, size_t size, size_t count, void* client)
     }
     const qsizetype colon = trimmed.indexOf(':');
     if (colon > 0)
-        request.responseHeaders.push_back({trimmed.left(colon).trimmed(), trimmed.mid(colon + 1).trimmed()});
+        request.responseHeaders.push_back({ trimmed.left(colon).trimmed(), trimmed.mid(colon + 1).trimmed() });
     return length;
 }
 
@@ -493,8 +510,8 @@ DWORD ConfigureTransfer(Request& request)
     if (session.accessType == INTERNET_OPEN_TYPE_PROXY) {
         proxy = secure ? session.proxies.https : session.proxies.http;
         const bool unusable = secure ? session.proxies.httpsUnusable : session.proxies.httpUnusable;
-        if (taluvo::inet::BypassMatches(session.bypass, secure ? QStringLiteral("https") : QStringLiteral("http"),
-                                        request.host, request.port))
+        if (taluvo::inet::BypassMatches(
+                session.bypass, secure ? QStringLiteral("https") : QStringLiteral("http"), request.host, request.port))
             proxy.clear();
         else if (unusable)
             return ERROR_INTERNET_PROXY_SERVER_UNREACHABLE;
@@ -600,7 +617,7 @@ void CheckTimeouts(Request& request, Clock::time_point now, milliseconds& wait)
 {
     std::lock_guard<std::mutex> guard(request.lock);
     if (request.ended || request.paused || !request.connected)
-        return;  // connecting is bounded by libcurl's own connect time-out
+        return; // connecting is bounded by libcurl's own connect time-out
     const DWORD limit = request.sent ? request.active.receiveTimeout : request.active.sendTimeout;
     const auto deadline = request.lastActivity + milliseconds(limit);
     if (now >= deadline) {
@@ -648,7 +665,7 @@ void RunRequest(std::shared_ptr<Request> request)
     bool inMulti = false;
     {
         std::lock_guard<std::mutex> guard(r.lock);
-        inMulti = !r.ended;  // a request that cannot go out only completes its step
+        inMulti = !r.ended; // a request that cannot go out only completes its step
     }
     if (inMulti)
         curl_multi_add_handle(r.multi, r.easy);
@@ -719,7 +736,7 @@ void RunRequest(std::shared_ptr<Request> request)
                 NotifyLive(r, INTERNET_STATUS_RESPONSE_RECEIVED, &bytes, sizeof(bytes));
             }
             Complete(r, result, error);
-            continue;  // the callback may have asked for the next step already
+            continue; // the callback may have asked for the next step already
         }
         if (inMulti) {
             long curlWait = -1;
@@ -786,7 +803,7 @@ void CloseObject(const std::shared_ptr<Object>& object)
         }
         WakeRequest(request);
         if (pending != Op::None && request.session->async) {
-            INTERNET_ASYNC_RESULT result{FALSE, ERROR_INTERNET_OPERATION_CANCELLED};
+            INTERNET_ASYNC_RESULT result { FALSE, ERROR_INTERNET_OPERATION_CANCELLED };
             Notify(request, INTERNET_STATUS_REQUEST_COMPLETE, &result, sizeof(result));
         }
     }
@@ -797,7 +814,7 @@ void CloseObject(const std::shared_ptr<Object>& object)
 bool ParseHeaderLines(LPCWSTR text, DWORD length, std::vector<Header>& out)
 {
     const QString headers = length == static_cast<DWORD>(-1) ? QString::fromUtf16(text)
-                                                               : QString::fromUtf16(text, static_cast<qsizetype>(length));
+                                                             : QString::fromUtf16(text, static_cast<qsizetype>(length));
     const QByteArray bytes = taluvo::AnsiEncode(headers);
     for (QByteArray line : bytes.split('\n')) {
         if (line.endsWith('\r'))
@@ -810,7 +827,7 @@ bool ParseHeaderLines(LPCWSTR text, DWORD length, std::vector<Header>& out)
         const QByteArray name = line.left(colon).trimmed();
         if (name.isEmpty() || name.contains(' ') || name.contains('\t'))
             return false;
-        out.push_back({name, line.mid(colon + 1).trimmed()});
+        out.push_back({ name, line.mid(colon + 1).trimmed() });
     }
     return true;
 }
@@ -833,10 +850,9 @@ const char* HeaderNameOfLevel(DWORD level)
     }
 }
 
-}  // namespace
+} // namespace
 
-HINTERNET InternetOpen(LPCWSTR lpszAgent, DWORD dwAccessType, LPCWSTR lpszProxy, LPCWSTR lpszProxyBypass,
-                       DWORD dwFlags)
+HINTERNET InternetOpen(LPCWSTR lpszAgent, DWORD dwAccessType, LPCWSTR lpszProxy, LPCWSTR lpszProxyBypass, DWORD dwFlags)
 {
     if (dwAccessType != INTERNET_OPEN_TYPE_PRECONFIG && dwAccessType != INTERNET_OPEN_TYPE_DIRECT
         && dwAccessType != INTERNET_OPEN_TYPE_PROXY) {
@@ -890,8 +906,8 @@ BOOL InternetSetOption(HINTERNET hInternet, DWORD dwOption, LPVOID lpBuffer, DWO
         DWORD value;
         std::memcpy(&value, lpBuffer, sizeof(value));
         DWORD& field = dwOption == INTERNET_OPTION_CONNECT_TIMEOUT ? options.connectTimeout
-            : dwOption == INTERNET_OPTION_SEND_TIMEOUT              ? options.sendTimeout
-                                                                    : options.receiveTimeout;
+            : dwOption == INTERNET_OPTION_SEND_TIMEOUT             ? options.sendTimeout
+                                                                   : options.receiveTimeout;
         field = value;
         return TRUE;
     }
@@ -907,9 +923,8 @@ BOOL InternetSetOption(HINTERNET hInternet, DWORD dwOption, LPVOID lpBuffer, DWO
     }
 }
 
-HINTERNET InternetConnect(HINTERNET hInternet, LPCWSTR lpszServerName, INTERNET_PORT nServerPort,
-                          LPCWSTR lpszUserName, LPCWSTR lpszPassword, DWORD dwService, DWORD dwFlags,
-                          DWORD_PTR dwContext)
+HINTERNET InternetConnect(HINTERNET hInternet, LPCWSTR lpszServerName, INTERNET_PORT nServerPort, LPCWSTR lpszUserName,
+    LPCWSTR lpszPassword, DWORD dwService, DWORD dwFlags, DWORD_PTR dwContext)
 {
     std::shared_ptr<Session> session = FindAs<Session>(hInternet, Kind::Session);
     if (!session)
@@ -939,7 +954,7 @@ HINTERNET InternetConnect(HINTERNET hInternet, LPCWSTR lpszServerName, INTERNET_
 }
 
 HINTERNET HttpOpenRequest(HINTERNET hConnect, LPCWSTR lpszVerb, LPCWSTR lpszObjectName, LPCWSTR lpszVersion,
-                          LPCWSTR lpszReferrer, LPCWSTR* lplpszAcceptTypes, DWORD dwFlags, DWORD_PTR dwContext)
+    LPCWSTR lpszReferrer, LPCWSTR* lplpszAcceptTypes, DWORD dwFlags, DWORD_PTR dwContext)
 {
     std::shared_ptr<Connect> connect = FindAs<Connect>(hConnect, Kind::Connect);
     if (!connect)
@@ -965,7 +980,7 @@ HINTERNET HttpOpenRequest(HINTERNET hConnect, LPCWSTR lpszVerb, LPCWSTR lpszObje
         request->accept = types.join(", ");
     }
     if (lpszReferrer && *lpszReferrer)
-        request->headers.push_back({"Referer", Narrow(lpszReferrer)});
+        request->headers.push_back({ "Referer", Narrow(lpszReferrer) });
     Register(request);
     NotifyHandleCreated(*request);
     return request->Handle();
@@ -991,9 +1006,8 @@ BOOL HttpAddRequestHeaders(HINTERNET hRequest, LPCWSTR lpszHeaders, DWORD dwHead
     const bool addIfNew = (dwModifiers & HTTP_ADDREQ_FLAG_ADD_IF_NEW) != 0;
     std::vector<Header>& headers = request->headers;
     for (const Header& line : lines) {
-        auto existing = std::find_if(headers.begin(), headers.end(), [&](const Header& h) {
-            return h.name.compare(line.name, Qt::CaseInsensitive) == 0;
-        });
+        auto existing = std::find_if(headers.begin(), headers.end(),
+            [&](const Header& h) { return h.name.compare(line.name, Qt::CaseInsensitive) == 0; });
         const bool found = existing != headers.end();
         if (addIfNew && found) {
             SetLastError(ERROR_HTTP_HEADER_ALREADY_EXISTS);
@@ -1003,8 +1017,8 @@ BOOL HttpAddRequestHeaders(HINTERNET hRequest, LPCWSTR lpszHeaders, DWORD dwHead
             if (found) {
                 // Replace the first, drop the others; an empty value removes the header.
                 headers.erase(std::remove_if(std::next(existing), headers.end(),
-                                             [&](const Header& h) { return h.name.compare(line.name, Qt::CaseInsensitive) == 0; }),
-                              headers.end());
+                                  [&](const Header& h) { return h.name.compare(line.name, Qt::CaseInsensitive) == 0; }),
+                    headers.end());
                 if (line.value.isEmpty())
                     headers.erase(existing);
                 else
@@ -1023,7 +1037,7 @@ BOOL HttpAddRequestHeaders(HINTERNET hRequest, LPCWSTR lpszHeaders, DWORD dwHead
 }
 
 BOOL HttpSendRequestEx(HINTERNET hRequest, INTERNET_BUFFERSW* lpBuffersIn, INTERNET_BUFFERSW* lpBuffersOut,
-                       DWORD dwFlags, DWORD_PTR dwContext)
+    DWORD dwFlags, DWORD_PTR dwContext)
 {
     std::shared_ptr<Request> request = FindAs<Request>(hRequest, Kind::Request);
     if (!request)
@@ -1044,7 +1058,7 @@ BOOL HttpSendRequestEx(HINTERNET hRequest, INTERNET_BUFFERSW* lpBuffersIn, INTER
         SetLastError(ERROR_NOT_ENOUGH_MEMORY);
         return FALSE;
     }
-    request->easy = easy;  // the request thread's from here on
+    request->easy = easy; // the request thread's from here on
     const DWORD setupError = ConfigureTransfer(*request);
     guard.lock();
     if (setupError) {
@@ -1208,7 +1222,7 @@ BOOL HttpQueryInfo(HINTERNET hRequest, DWORD dwInfoLevel, LPVOID lpBuffer, LPDWO
         *lpdwBufferLength = sizeof(DWORD);
     } else if (modifiers & HTTP_QUERY_FLAG_SYSTEMTIME) {
         const time_t t = curl_getdate(value.constData(), nullptr);
-        tm parts{};
+        tm parts {};
         if (t == -1 || !gmtime_r(&t, &parts)) {
             SetLastError(ERROR_HTTP_INVALID_HEADER);
             return FALSE;
@@ -1218,7 +1232,7 @@ BOOL HttpQueryInfo(HINTERNET hRequest, DWORD dwInfoLevel, LPVOID lpBuffer, LPDWO
             SetLastError(ERROR_INSUFFICIENT_BUFFER);
             return FALSE;
         }
-        SYSTEMTIME st{};
+        SYSTEMTIME st {};
         st.wYear = static_cast<WORD>(parts.tm_year + 1900);
         st.wMonth = static_cast<WORD>(parts.tm_mon + 1);
         st.wDayOfWeek = static_cast<WORD>(parts.tm_wday);
@@ -1256,7 +1270,7 @@ BOOL InternetCloseHandle(HINTERNET hInternet)
             SetLastError(ERROR_INVALID_HANDLE);
             return FALSE;
         }
-        std::vector<uintptr_t> order{id};
+        std::vector<uintptr_t> order { id };
         for (size_t i = 0; i < order.size(); ++i) {
             const auto kids = reg.children.find(order[i]);
             if (kids == reg.children.end())
@@ -1295,7 +1309,8 @@ int RunningRequestThreads()
 bool WaitForRequestThreads(DWORD milliseconds)
 {
     std::unique_lock<std::mutex> guard(Threads().lock);
-    return Threads().changed.wait_for(guard, std::chrono::milliseconds(milliseconds), [] { return Threads().running == 0; });
+    return Threads().changed.wait_for(
+        guard, std::chrono::milliseconds(milliseconds), [] { return Threads().running == 0; });
 }
 
-}  // namespace taluvo::inet
+} // namespace taluvo::inet

@@ -19,14 +19,14 @@
 
 #include <QString>
 
-using LPDWORD = DWORD*;  // the same alias may come from elsewhere: repeating it is allowed
+using LPDWORD = DWORD*; // the same alias may come from elsewhere: repeating it is allowed
 using INTERNET_PORT = WORD;
 using INTERNET_SCHEME = int;
 
 using INTERNET_STATUS_CALLBACK = void (*)(HINTERNET hInternet, DWORD_PTR dwContext, DWORD dwInternetStatus,
-                                          LPVOID lpvStatusInformation, DWORD dwStatusInformationLength);
-inline const INTERNET_STATUS_CALLBACK INTERNET_INVALID_STATUS_CALLBACK =
-    reinterpret_cast<INTERNET_STATUS_CALLBACK>(static_cast<intptr_t>(-1));
+    LPVOID lpvStatusInformation, DWORD dwStatusInformationLength);
+inline const INTERNET_STATUS_CALLBACK INTERNET_INVALID_STATUS_CALLBACK
+    = reinterpret_cast<INTERNET_STATUS_CALLBACK>(static_cast<intptr_t>(-1));
 
 constexpr DWORD INTERNET_MAX_URL_LENGTH = 2084;
 constexpr DWORD INTERNET_MAX_HOST_NAME_LENGTH = 256;
@@ -207,19 +207,18 @@ struct URL_COMPONENTSW {
 };
 using URL_COMPONENTS = URL_COMPONENTSW;
 
-HINTERNET InternetOpen(LPCWSTR lpszAgent, DWORD dwAccessType, LPCWSTR lpszProxy, LPCWSTR lpszProxyBypass,
-                       DWORD dwFlags);
+HINTERNET InternetOpen(
+    LPCWSTR lpszAgent, DWORD dwAccessType, LPCWSTR lpszProxy, LPCWSTR lpszProxyBypass, DWORD dwFlags);
 INTERNET_STATUS_CALLBACK InternetSetStatusCallback(HINTERNET hInternet, INTERNET_STATUS_CALLBACK lpfnCallback);
 BOOL InternetSetOption(HINTERNET hInternet, DWORD dwOption, LPVOID lpBuffer, DWORD dwBufferLength);
-HINTERNET InternetConnect(HINTERNET hInternet, LPCWSTR lpszServerName, INTERNET_PORT nServerPort,
-                          LPCWSTR lpszUserName, LPCWSTR lpszPassword, DWORD dwService, DWORD dwFlags,
-                          DWORD_PTR dwContext);
+HINTERNET InternetConnect(HINTERNET hInternet, LPCWSTR lpszServerName, INTERNET_PORT nServerPort, LPCWSTR lpszUserName,
+    LPCWSTR lpszPassword, DWORD dwService, DWORD dwFlags, DWORD_PTR dwContext);
 HINTERNET HttpOpenRequest(HINTERNET hConnect, LPCWSTR lpszVerb, LPCWSTR lpszObjectName, LPCWSTR lpszVersion,
-                          LPCWSTR lpszReferrer, LPCWSTR* lplpszAcceptTypes, DWORD dwFlags, DWORD_PTR dwContext);
+    LPCWSTR lpszReferrer, LPCWSTR* lplpszAcceptTypes, DWORD dwFlags, DWORD_PTR dwContext);
 // dwHeadersLength of (DWORD)-1 means a NUL-terminated text.
 BOOL HttpAddRequestHeaders(HINTERNET hRequest, LPCWSTR lpszHeaders, DWORD dwHeadersLength, DWORD dwModifiers);
 BOOL HttpSendRequestEx(HINTERNET hRequest, INTERNET_BUFFERSW* lpBuffersIn, INTERNET_BUFFERSW* lpBuffersOut,
-                       DWORD dwFlags, DWORD_PTR dwContext);
+    DWORD dwFlags, DWORD_PTR dwContext);
 BOOL HttpEndRequest(HINTERNET hRequest, INTERNET_BUFFERSW* lpBuffersOut, DWORD dwFlags, DWORD_PTR dwContext);
 // Fills the first buffer of the chain. Data is handed out only in whole buffers (the last piece of
 // the body excepted), so the pieces never depend on how the network cut the body; when fewer bytes
@@ -231,8 +230,7 @@ inline BOOL InternetReadFileEx(HINTERNET hFile, INTERNET_BUFFERSA* lpBuffersOut,
     return InternetReadFileExA(hFile, lpBuffersOut, dwFlags, dwContext);
 }
 // Numbers (FLAG_NUMBER, 4 bytes), times (FLAG_SYSTEMTIME, UTC) or wide text; lengths in bytes.
-BOOL HttpQueryInfo(HINTERNET hRequest, DWORD dwInfoLevel, LPVOID lpBuffer, LPDWORD lpdwBufferLength,
-                   LPDWORD lpdwIndex);
+BOOL HttpQueryInfo(HINTERNET hRequest, DWORD dwInfoLevel, LPVOID lpBuffer, LPDWORD lpdwBufferLength, LPDWORD lpdwIndex);
 BOOL InternetCloseHandle(HINTERNET hInternet);
 
 // lpdwBufferLength: room in characters; on success the length without the NUL; on
@@ -257,4 +255,4 @@ int RunningRequestThreads();
 // Waits, bounded, until no request thread is left; TRUE when none is.
 bool WaitForRequestThreads(DWORD milliseconds);
 
-}  // namespace taluvo::inet
+} // namespace taluvo::inet

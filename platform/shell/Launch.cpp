@@ -23,10 +23,22 @@ QStringList EnvPaths(const char* name, const QString& fallback)
     return EnvPath(name, fallback).split(QLatin1Char(':'), Qt::SkipEmptyParts);
 }
 
-QString ConfigHome() { return EnvPath("XDG_CONFIG_HOME", QDir::homePath() + QStringLiteral("/.config")); }
-QString DataHome() { return EnvPath("XDG_DATA_HOME", QDir::homePath() + QStringLiteral("/.local/share")); }
-QStringList ConfigDirs() { return EnvPaths("XDG_CONFIG_DIRS", QStringLiteral("/etc/xdg")); }
-QStringList DataDirs() { return EnvPaths("XDG_DATA_DIRS", QStringLiteral("/usr/local/share:/usr/share")); }
+QString ConfigHome()
+{
+    return EnvPath("XDG_CONFIG_HOME", QDir::homePath() + QStringLiteral("/.config"));
+}
+QString DataHome()
+{
+    return EnvPath("XDG_DATA_HOME", QDir::homePath() + QStringLiteral("/.local/share"));
+}
+QStringList ConfigDirs()
+{
+    return EnvPaths("XDG_CONFIG_DIRS", QStringLiteral("/etc/xdg"));
+}
+QStringList DataDirs()
+{
+    return EnvPaths("XDG_DATA_DIRS", QStringLiteral("/usr/local/share:/usr/share"));
+}
 
 // The value of a key in a section of a desktop-entry style file (no escapes undone).
 QString ReadEntry(const QString& path, const QString& section, const QString& key, bool* fileFound = nullptr)
@@ -64,9 +76,9 @@ QString Unescape(const QString& value)
         }
         const QChar next = value[++i];
         out += next == QLatin1Char('s') ? QChar(' ')
-             : next == QLatin1Char('n') ? QChar('\n')
-             : next == QLatin1Char('t') ? QChar('\t')
-             : next == QLatin1Char('r') ? QChar('\r')
+            : next == QLatin1Char('n')  ? QChar('\n')
+            : next == QLatin1Char('t')  ? QChar('\t')
+            : next == QLatin1Char('r')  ? QChar('\r')
                                         : next;
     }
     return out;
@@ -74,7 +86,7 @@ QString Unescape(const QString& value)
 
 QString FindDesktopFile(const QString& id)
 {
-    QStringList dirs{DataHome()};
+    QStringList dirs { DataHome() };
     dirs += DataDirs();
     for (const QString& dir : dirs) {
         const QString path = dir + QStringLiteral("/applications/") + id;
@@ -84,15 +96,15 @@ QString FindDesktopFile(const QString& id)
     return {};
 }
 
-}  // namespace
+} // namespace
 
 int OpenUrl(const QString& address)
 {
-    if (OfferToHook({RequestKind::OpenUrl, {address}}))
+    if (OfferToHook({ RequestKind::OpenUrl, { address } }))
         return SE_SUCCESS;
     if (QStandardPaths::findExecutable(QStringLiteral("xdg-open")).isEmpty())
         return SE_ERR_NOASSOC;
-    return QProcess::startDetached(QStringLiteral("xdg-open"), {address}) ? SE_SUCCESS : SE_ERR_NOASSOC;
+    return QProcess::startDetached(QStringLiteral("xdg-open"), { address }) ? SE_SUCCESS : SE_ERR_NOASSOC;
 }
 
 BOOL RunProgram(const QStringList& argv, DWORD* error)
@@ -102,7 +114,7 @@ BOOL RunProgram(const QStringList& argv, DWORD* error)
             *error = ERROR_FILE_NOT_FOUND;
         return FALSE;
     }
-    if (OfferToHook({RequestKind::RunProgram, argv}))
+    if (OfferToHook({ RequestKind::RunProgram, argv }))
         return TRUE;
     const QString& program = argv.front();
     const QString found = program.contains(QLatin1Char('/')) ? program : QStandardPaths::findExecutable(program);
@@ -125,22 +137,24 @@ BOOL FindDefaultBrowser(QString& desktopFile, QString& exec)
     exec.clear();
     // mimeapps.list in the order of the XDG MIME applications specification.
     QStringList lists;
-    const QStringList desktops = qEnvironmentVariable("XDG_CURRENT_DESKTOP").split(QLatin1Char(':'), Qt::SkipEmptyParts);
-    QStringList configDirs{ConfigHome()};
+    const QStringList desktops
+        = qEnvironmentVariable("XDG_CURRENT_DESKTOP").split(QLatin1Char(':'), Qt::SkipEmptyParts);
+    QStringList configDirs { ConfigHome() };
     configDirs += ConfigDirs();
     for (const QString& dir : configDirs) {
         for (const QString& desktop : desktops)
             lists << dir + QLatin1Char('/') + desktop.toLower() + QStringLiteral("-mimeapps.list");
         lists << dir + QStringLiteral("/mimeapps.list");
     }
-    QStringList dataDirs{DataHome()};
+    QStringList dataDirs { DataHome() };
     dataDirs += DataDirs();
     for (const QString& dir : dataDirs) {
         lists << dir + QStringLiteral("/applications/mimeapps.list");
         lists << dir + QStringLiteral("/applications/defaults.list");
     }
     for (const QString& list : lists) {
-        const QString value = ReadEntry(list, QStringLiteral("Default Applications"), QStringLiteral("x-scheme-handler/http"));
+        const QString value
+            = ReadEntry(list, QStringLiteral("Default Applications"), QStringLiteral("x-scheme-handler/http"));
         for (const QString& id : value.split(QLatin1Char(';'), Qt::SkipEmptyParts)) {
             desktopFile = id.trimmed();
             const QString path = FindDesktopFile(desktopFile);
@@ -154,4 +168,4 @@ BOOL FindDefaultBrowser(QString& desktopFile, QString& exec)
     return FALSE;
 }
 
-}  // namespace taluvo::shell
+} // namespace taluvo::shell

@@ -29,4 +29,4 @@ BOOL RunProgram(const QStringList& argv, DWORD* error = nullptr);
 // if any.
 BOOL FindDefaultBrowser(QString& desktopFile, QString& exec);
 
-}  // namespace taluvo::shell
+} // namespace taluvo::shell

@@ -27,14 +27,14 @@ bool IsPointToPoint(const NetworkInterface& itf)
 {
     if (itf.flags & IFF_POINTOPOINT)
         return true;
-    for (const char* prefix : {"ppp", "tun", "wg"}) {
+    for (const char* prefix : { "ppp", "tun", "wg" }) {
         if (itf.name.startsWith(QLatin1String(prefix)))
             return true;
     }
     return false;
 }
 
-}  // namespace
+} // namespace
 
 std::vector<NetworkInterface> ListNetworkInterfaces()
 {
@@ -103,4 +103,4 @@ InterfaceSource SetInterfaceSource(InterfaceSource source)
     return previous;
 }
 
-}  // namespace taluvo::shell
+} // namespace taluvo::shell

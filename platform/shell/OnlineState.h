@@ -12,14 +12,14 @@ namespace taluvo::shell {
 
 struct NetworkInterface {
     QString name;
-    unsigned flags = 0;       // IFF_UP, IFF_RUNNING, IFF_LOOPBACK, IFF_POINTOPOINT, ...
-    bool hasAddress = false;  // an IPv4 address, or an IPv6 address that is not link-local
+    unsigned flags = 0; // IFF_UP, IFF_RUNNING, IFF_LOOPBACK, IFF_POINTOPOINT, ...
+    bool hasAddress = false; // an IPv4 address, or an IPv6 address that is not link-local
 };
 
 struct OnlineState {
-    bool lan = false;                   // a LAN interface is up
-    int pointToPointUp = 0;             // up point-to-point links
-    bool pointToPointPresent = false;   // such a link exists, up or not
+    bool lan = false; // a LAN interface is up
+    int pointToPointUp = 0; // up point-to-point links
+    bool pointToPointPresent = false; // such a link exists, up or not
 };
 
 // The interfaces of the machine (getifaddrs), one entry per interface.
@@ -35,4 +35,4 @@ OnlineState GetOnlineState();
 using InterfaceSource = std::function<std::vector<NetworkInterface>()>;
 InterfaceSource SetInterfaceSource(InterfaceSource source);
 
-}  // namespace taluvo::shell
+} // namespace taluvo::shell

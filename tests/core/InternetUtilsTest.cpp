@@ -26,7 +26,8 @@ QString Canonical(const QString& url)
 {
     char16_t buffer[8192];
     DWORD length = 8192;
-    if (!InternetCanonicalizeUrl(reinterpret_cast<LPCWSTR>(url.utf16()), buffer, &length, ICU_BROWSER_MODE | ICU_NO_META))
+    if (!InternetCanonicalizeUrl(
+            reinterpret_cast<LPCWSTR>(url.utf16()), buffer, &length, ICU_BROWSER_MODE | ICU_NO_META))
         return QStringLiteral("<fails>");
     return QString::fromUtf16(buffer, length);
 }
@@ -38,25 +39,26 @@ TEST(InternetUtils, CanonicalFormInBrowserMode)
         const char16_t* canonical;
     };
     const Case cases[] = {
-        {u"http://www.example.com", u"http://www.example.com/"},
-        {u"HTTP://Example.COM/Path", u"http://Example.COM/Path"},
-        {u"  http://example.com/a b  ", u"http://example.com/a%20b"},
-        {u"http://example.com/a b?c d#e f", u"http://example.com/a%20b?c d#e f"},
-        {u"http://example.com/a?q= x ", u"http://example.com/a?q= x "},
-        {u"http://example.com/a/../b/./c", u"http://example.com/a/../b/./c"},
-        {u"http://example.com/\u00e4\u20ac", u"http://example.com/%C3%A4%E2%82%AC"},
-        {u"http://example.com/<x>\"{}|\\^`", u"http://example.com/%3Cx%3E%22%7B%7D%7C%5C%5E%60"},
-        {u"http://example.com/100%25/%zz", u"http://example.com/100%25/%zz"},
-        {u"http://example.com/tab\there", u"http://example.com/tab%09here"},
-        {u"http://example.com?q", u"http://example.com/?q"},
-        {u"http://example.com#top", u"http://example.com/#top"},
-        {u"https://user:pw@example.com:8443/x", u"https://user:pw@example.com:8443/x"},
-        {u"http://[::1]:8080/p q", u"http://[::1]:8080/p%20q"},
-        {u"www.example.com", u"<fails>"},
-        {u"", u"<fails>"},
+        { u"http://www.example.com", u"http://www.example.com/" },
+        { u"HTTP://Example.COM/Path", u"http://Example.COM/Path" },
+        { u"  http://example.com/a b  ", u"http://example.com/a%20b" },
+        { u"http://example.com/a b?c d#e f", u"http://example.com/a%20b?c d#e f" },
+        { u"http://example.com/a?q= x ", u"http://example.com/a?q= x " },
+        { u"http://example.com/a/../b/./c", u"http://example.com/a/../b/./c" },
+        { u"http://example.com/\u00e4\u20ac", u"http://example.com/%C3%A4%E2%82%AC" },
+        { u"http://example.com/<x>\"{}|\\^`", u"http://example.com/%3Cx%3E%22%7B%7D%7C%5C%5E%60" },
+        { u"http://example.com/100%25/%zz", u"http://example.com/100%25/%zz" },
+        { u"http://example.com/tab\there", u"http://example.com/tab%09here" },
+        { u"http://example.com?q", u"http://example.com/?q" },
+        { u"http://example.com#top", u"http://example.com/#top" },
+        { u"https://user:pw@example.com:8443/x", u"https://user:pw@example.com:8443/x" },
+        { u"http://[::1]:8080/p q", u"http://[::1]:8080/p%20q" },
+        { u"www.example.com", u"<fails>" },
+        { u"", u"<fails>" },
     };
     for (const Case& c : cases)
-        EXPECT_EQ(Canonical(QString::fromUtf16(c.url)), QString::fromUtf16(c.canonical)) << QString::fromUtf16(c.url).toStdString();
+        EXPECT_EQ(Canonical(QString::fromUtf16(c.url)), QString::fromUtf16(c.canonical))
+            << QString::fromUtf16(c.url).toStdString();
 }
 
 struct CrackCase {
@@ -69,20 +71,20 @@ struct CrackCase {
 };
 
 const CrackCase kCrackCases[] = {
-    {u"https://example.com/a/b?c=1#d", true, u"example.com", u"/a/b?c=1#d", INTERNET_SCHEME_HTTPS, 443},
-    {u"http://example.com", true, u"example.com", u"/", INTERNET_SCHEME_HTTP, 80},
-    {u"http://Example.com:8080/x", true, u"Example.com", u"/x", INTERNET_SCHEME_HTTP, 8080},
-    {u"https://h:/p", true, u"h", u"/p", INTERNET_SCHEME_HTTPS, 443},
-    {u"http://[::1]:8080/p", true, u"::1", u"/p", INTERNET_SCHEME_HTTP, 8080},
-    {u"http://user:pw@h.example/p?q=a b", true, u"h.example", u"/p?q=a b", INTERNET_SCHEME_HTTP, 80},
-    {u"http://h/a b/\u00e4?x", true, u"h", u"/a%20b/%C3%A4?x", INTERNET_SCHEME_HTTP, 80},
-    {u"http://h/./a/../b", true, u"h", u"/./a/../b", INTERNET_SCHEME_HTTP, 80},
-    {u"http://127.0.0.1:65535/", true, u"127.0.0.1", u"/", INTERNET_SCHEME_HTTP, 65535},
-    {u"ftp://files.example/pub", true, u"files.example", u"/pub", INTERNET_SCHEME_FTP, 21},
-    {u"www.example.com", false, u"", u"", 0, 0},
-    {u"http:///path", false, u"", u"", 0, 0},
-    {u"http://h:0/", false, u"", u"", 0, 0},
-    {u"http://h:65536/", false, u"", u"", 0, 0},
+    { u"https://example.com/a/b?c=1#d", true, u"example.com", u"/a/b?c=1#d", INTERNET_SCHEME_HTTPS, 443 },
+    { u"http://example.com", true, u"example.com", u"/", INTERNET_SCHEME_HTTP, 80 },
+    { u"http://Example.com:8080/x", true, u"Example.com", u"/x", INTERNET_SCHEME_HTTP, 8080 },
+    { u"https://h:/p", true, u"h", u"/p", INTERNET_SCHEME_HTTPS, 443 },
+    { u"http://[::1]:8080/p", true, u"::1", u"/p", INTERNET_SCHEME_HTTP, 8080 },
+    { u"http://user:pw@h.example/p?q=a b", true, u"h.example", u"/p?q=a b", INTERNET_SCHEME_HTTP, 80 },
+    { u"http://h/a b/\u00e4?x", true, u"h", u"/a%20b/%C3%A4?x", INTERNET_SCHEME_HTTP, 80 },
+    { u"http://h/./a/../b", true, u"h", u"/./a/../b", INTERNET_SCHEME_HTTP, 80 },
+    { u"http://127.0.0.1:65535/", true, u"127.0.0.1", u"/", INTERNET_SCHEME_HTTP, 65535 },
+    { u"ftp://files.example/pub", true, u"files.example", u"/pub", INTERNET_SCHEME_FTP, 21 },
+    { u"www.example.com", false, u"", u"", 0, 0 },
+    { u"http:///path", false, u"", u"", 0, 0 },
+    { u"http://h:0/", false, u"", u"", 0, 0 },
+    { u"http://h:65536/", false, u"", u"", 0, 0 },
 };
 
 TEST(InternetUtils, CrackUrlSplitsTheCanonicalAddress)
@@ -123,9 +125,11 @@ for url in json.load(open(sys.argv[1])):
     out.append({"host": s.hostname, "port": s.port or defaults[s.scheme], "scheme": s.scheme, "path": rest})
 json.dump(out, open(sys.argv[2], "w"))
 )");
-    const std::string command = "/usr/bin/python3 " + dir.File("split.py") + " " + dir.File("in.json") + " " + dir.File("out.json");
+    const std::string command
+        = "/usr/bin/python3 " + dir.File("split.py") + " " + dir.File("in.json") + " " + dir.File("out.json");
     ASSERT_EQ(std::system(command.c_str()), 0);
-    const QJsonArray expected = QJsonDocument::fromJson(QByteArray::fromStdString(ReadFile(dir.File("out.json")))).array();
+    const QJsonArray expected
+        = QJsonDocument::fromJson(QByteArray::fromStdString(ReadFile(dir.File("out.json")))).array();
     ASSERT_EQ(expected.size(), urls.size());
     for (qsizetype i = 0; i < urls.size(); ++i) {
         const QString url = urls[i].toString();
@@ -138,9 +142,10 @@ json.dump(out, open(sys.argv[2], "w"))
         EXPECT_EQ(path, python["path"].toString()) << url.toStdString();
         EXPECT_EQ(port, python["port"].toInt()) << url.toStdString();
         const QString schemeName = python["scheme"].toString();
-        EXPECT_EQ(scheme, schemeName == QLatin1String("https") ? INTERNET_SCHEME_HTTPS
-                          : schemeName == QLatin1String("http") ? INTERNET_SCHEME_HTTP
-                                                                : INTERNET_SCHEME_FTP);
+        EXPECT_EQ(scheme,
+            schemeName == QLatin1String("https")      ? INTERNET_SCHEME_HTTPS
+                : schemeName == QLatin1String("http") ? INTERNET_SCHEME_HTTP
+                                                      : INTERNET_SCHEME_FTP);
     }
 }
 
@@ -167,9 +172,9 @@ TEST(InternetUtils, IntervalsSplitAndFormat)
         DWORD seconds;
         int days, hours, minutes;
     };
-    for (const Split& c : {Split{3600, 0, 1, 0}, Split{86400, 1, 0, 0}, Split{86400 + 3600 + 60 + 1, 1, 1, 1},
-                           Split{59, 0, 0, 0}, Split{0, 0, 0, 0}, Split{1439 * 60, 0, 23, 59},
-                           Split{0xFFFFFFFFu, 49710, 6, 28}}) {
+    for (const Split& c : { Split { 3600, 0, 1, 0 }, Split { 86400, 1, 0, 0 }, Split { 86400 + 3600 + 60 + 1, 1, 1, 1 },
+             Split { 59, 0, 0, 0 }, Split { 0, 0, 0, 0 }, Split { 1439 * 60, 0, 23, 59 },
+             Split { 0xFFFFFFFFu, 49710, 6, 28 } }) {
         int d = -1, h = -1, m = -1;
         SplitInterval(c.seconds, d, h, m);
         EXPECT_EQ(d, c.days) << c.seconds;
@@ -180,9 +185,9 @@ TEST(InternetUtils, IntervalsSplitAndFormat)
         int days, hours, minutes;
         const char* text;
     };
-    for (const Format& c : {Format{0, 0, 0, "Invalid interval"}, Format{2, 0, 0, "2 days"}, Format{0, 1, 1, "1 hour, 1 minute"},
-                            Format{1, 2, 30, "1 day, 2 hours, 30 minutes"}, Format{0, 0, 1, "1 minute"},
-                            Format{-1, 0, 5, "5 minutes"}, Format{-1, -2, 0, ""}}) {
+    for (const Format& c : { Format { 0, 0, 0, "Invalid interval" }, Format { 2, 0, 0, "2 days" },
+             Format { 0, 1, 1, "1 hour, 1 minute" }, Format { 1, 2, 30, "1 day, 2 hours, 30 minutes" },
+             Format { 0, 0, 1, "1 minute" }, Format { -1, 0, 5, "5 minutes" }, Format { -1, -2, 0, "" } }) {
         EXPECT_EQ(FormatInterval(c.days, c.hours, c.minutes), QString::fromLatin1(c.text));
     }
 }
@@ -191,13 +196,13 @@ TEST(InternetUtils, OnlineStateOfTheInterfaces)
 {
     using taluvo::shell::NetworkInterface;
     const unsigned up = IFF_UP | IFF_RUNNING;
-    const NetworkInterface lo{QStringLiteral("lo"), up | IFF_LOOPBACK, true};
-    const NetworkInterface eth{QStringLiteral("eth0"), up | IFF_BROADCAST, true};
-    const NetworkInterface ppp{QStringLiteral("ppp0"), up | IFF_POINTOPOINT, true};
-    const NetworkInterface wg{QStringLiteral("wg0"), up | IFF_NOARP, true};
-    const NetworkInterface ethDown{QStringLiteral("eth1"), IFF_UP | IFF_BROADCAST, true};  // no carrier
-    const NetworkInterface ethNoAddress{QStringLiteral("eth2"), up | IFF_BROADCAST, false};
-    const NetworkInterface pppDown{QStringLiteral("ppp1"), IFF_POINTOPOINT, true};
+    const NetworkInterface lo { QStringLiteral("lo"), up | IFF_LOOPBACK, true };
+    const NetworkInterface eth { QStringLiteral("eth0"), up | IFF_BROADCAST, true };
+    const NetworkInterface ppp { QStringLiteral("ppp0"), up | IFF_POINTOPOINT, true };
+    const NetworkInterface wg { QStringLiteral("wg0"), up | IFF_NOARP, true };
+    const NetworkInterface ethDown { QStringLiteral("eth1"), IFF_UP | IFF_BROADCAST, true }; // no carrier
+    const NetworkInterface ethNoAddress { QStringLiteral("eth2"), up | IFF_BROADCAST, false };
+    const NetworkInterface pppDown { QStringLiteral("ppp1"), IFF_POINTOPOINT, true };
     struct Case {
         const char* name;
         std::vector<NetworkInterface> interfaces;
@@ -206,14 +211,15 @@ TEST(InternetUtils, OnlineStateOfTheInterfaces)
         BOOL dialUp;
     };
     const Case cases[] = {
-        {"nothing", {}, FALSE, 0, FALSE},
-        {"loopback only", {lo}, FALSE, 0, FALSE},
-        {"LAN", {lo, eth}, TRUE, INTERNET_CONNECTION_LAN, FALSE},
-        {"point-to-point only", {lo, ppp}, TRUE, INTERNET_CONNECTION_MODEM | INTERNET_RAS_INSTALLED, TRUE},
-        {"wireguard by name", {lo, wg}, TRUE, INTERNET_CONNECTION_MODEM | INTERNET_RAS_INSTALLED, TRUE},
-        {"LAN and point-to-point", {lo, eth, ppp}, TRUE, INTERNET_CONNECTION_LAN | INTERNET_RAS_INSTALLED, TRUE},
-        {"LAN without carrier or address", {lo, ethDown, ethNoAddress}, FALSE, 0, FALSE},
-        {"LAN and a link that is down", {lo, eth, pppDown}, TRUE, INTERNET_CONNECTION_LAN | INTERNET_RAS_INSTALLED, FALSE},
+        { "nothing", {}, FALSE, 0, FALSE },
+        { "loopback only", { lo }, FALSE, 0, FALSE },
+        { "LAN", { lo, eth }, TRUE, INTERNET_CONNECTION_LAN, FALSE },
+        { "point-to-point only", { lo, ppp }, TRUE, INTERNET_CONNECTION_MODEM | INTERNET_RAS_INSTALLED, TRUE },
+        { "wireguard by name", { lo, wg }, TRUE, INTERNET_CONNECTION_MODEM | INTERNET_RAS_INSTALLED, TRUE },
+        { "LAN and point-to-point", { lo, eth, ppp }, TRUE, INTERNET_CONNECTION_LAN | INTERNET_RAS_INSTALLED, TRUE },
+        { "LAN without carrier or address", { lo, ethDown, ethNoAddress }, FALSE, 0, FALSE },
+        { "LAN and a link that is down", { lo, eth, pppDown }, TRUE, INTERNET_CONNECTION_LAN | INTERNET_RAS_INSTALLED,
+            FALSE },
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -233,7 +239,7 @@ protected:
     void SetUp() override
     {
         const std::string root = m_dir.Path();
-        for (const char* sub : {"/config", "/data", "/data/applications", "/empty", "/bin", "/my browser"})
+        for (const char* sub : { "/config", "/data", "/data/applications", "/empty", "/bin", "/my browser" })
             mkdir((root + sub).c_str(), 0755);
         setenv("XDG_CONFIG_HOME", (root + "/config").c_str(), 1);
         setenv("XDG_DATA_HOME", (root + "/data").c_str(), 1);
@@ -245,18 +251,20 @@ protected:
 
     static void MakeRecorder(const std::string& path, const std::string& out)
     {
-        WriteFile(path, "#!/bin/sh\nfor a in \"$0\" \"$@\"; do printf '%s\\0' \"$a\"; done > '" + out + ".tmp' && mv '" + out
-                            + ".tmp' '" + out + "'\n");
+        WriteFile(path,
+            "#!/bin/sh\nfor a in \"$0\" \"$@\"; do printf '%s\\0' \"$a\"; done > '" + out + ".tmp' && mv '" + out
+                + ".tmp' '" + out + "'\n");
         chmod(path.c_str(), 0755);
     }
 
     void RegisterBrowser(const std::string& exec)
     {
         WriteFile(m_dir.File("config/mimeapps.list"),
-                  "[Added Associations]\nx-scheme-handler/http=other.desktop;\n"
-                  "[Default Applications]\ntext/html=other.desktop\nx-scheme-handler/http=missing.desktop;stand-in.desktop;\n");
+            "[Added Associations]\nx-scheme-handler/http=other.desktop;\n"
+            "[Default "
+            "Applications]\ntext/html=other.desktop\nx-scheme-handler/http=missing.desktop;stand-in.desktop;\n");
         WriteFile(m_dir.File("data/applications/stand-in.desktop"),
-                  "[Desktop Entry]\nType=Application\nName=Stand-in\nExec=" + exec + "\n");
+            "[Desktop Entry]\nType=Application\nName=Stand-in\nExec=" + exec + "\n");
     }
 
     static std::vector<std::string> ReadArgv(const std::string& path)
@@ -289,7 +297,7 @@ TEST_F(GotoUrlTest, NewWindowStartsTheBrowserWithTheAddressAsItsOneArgument)
         SCOPED_TRACE(address);
         std::remove(m_dir.File("browser.out").c_str());
         EXPECT_EQ(GotoURL(nullptr, QString::fromUtf8(address), TRUE), 33);
-        EXPECT_EQ(ReadArgv(m_dir.File("browser.out")), (std::vector<std::string>{m_browser, address}));
+        EXPECT_EQ(ReadArgv(m_dir.File("browser.out")), (std::vector<std::string> { m_browser, address }));
     }
 }
 
@@ -306,9 +314,10 @@ TEST_F(GotoUrlTest, TheRequestGoesThroughTheShellHook)
     taluvo::shell::SetRequestHook({});
     ASSERT_EQ(seen.size(), 2u);
     EXPECT_EQ(seen[0].kind, taluvo::shell::RequestKind::RunProgram);
-    EXPECT_EQ(seen[0].arguments, (QStringList{QString::fromStdString(m_browser), QStringLiteral("http://a.example/x y")}));
+    EXPECT_EQ(
+        seen[0].arguments, (QStringList { QString::fromStdString(m_browser), QStringLiteral("http://a.example/x y") }));
     EXPECT_EQ(seen[1].kind, taluvo::shell::RequestKind::OpenUrl);
-    EXPECT_EQ(seen[1].arguments, QStringList{QStringLiteral("http://b.example/")});
+    EXPECT_EQ(seen[1].arguments, QStringList { QStringLiteral("http://b.example/") });
     EXPECT_NE(access(m_dir.File("browser.out").c_str(), F_OK), 0);
 }
 
@@ -336,4 +345,4 @@ TEST_F(GotoUrlTest, FailuresAreResultsAtOrBelow32)
     EXPECT_LE(GotoURL(nullptr, QStringLiteral("http://example.com/"), FALSE), 32);
 }
 
-}  // namespace
+} // namespace

@@ -35,7 +35,7 @@ pid_t Spawn(const std::vector<std::string>& argv, int stdoutFd)
     return rc == 0 ? pid : -1;
 }
 
-}  // namespace
+} // namespace
 
 int RunCommand(const std::vector<std::string>& argv)
 {
@@ -52,12 +52,12 @@ PeerProcess::PeerProcess(const std::vector<std::string>& args)
     int fds[2];
     if (pipe2(fds, O_CLOEXEC) != 0)
         throw std::runtime_error("pipe");
-    std::vector<std::string> argv{"/usr/bin/python3", TEST_SERVERS_PY};
+    std::vector<std::string> argv { "/usr/bin/python3", TEST_SERVERS_PY };
     argv.insert(argv.end(), args.begin(), args.end());
     m_pid = Spawn(argv, fds[1]);
     close(fds[1]);
     std::string line;
-    pollfd p{fds[0], POLLIN, 0};
+    pollfd p { fds[0], POLLIN, 0 };
     while (m_pid > 0 && line.find('\n') == std::string::npos && poll(&p, 1, 15000) > 0) {
         char buffer[64];
         const ssize_t n = read(fds[0], buffer, sizeof(buffer));
@@ -81,10 +81,10 @@ PeerProcess::~PeerProcess()
 
 TestCertificate MakeCertificate(const std::string& folder, const std::string& name, const std::string& altNames)
 {
-    TestCertificate result{folder + "/" + name + ".pem", folder + "/" + name + ".key"};
-    const int rc = RunCommand({"openssl", "req", "-x509", "-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:prime256v1",
-                               "-nodes", "-keyout", result.key, "-out", result.cert, "-days", "2", "-subj",
-                               "/CN=" + name, "-addext", "subjectAltName=" + altNames});
+    TestCertificate result { folder + "/" + name + ".pem", folder + "/" + name + ".key" };
+    const int rc = RunCommand({ "openssl", "req", "-x509", "-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:prime256v1",
+        "-nodes", "-keyout", result.key, "-out", result.cert, "-days", "2", "-subj", "/CN=" + name, "-addext",
+        "subjectAltName=" + altNames });
     if (rc != 0)
         throw std::runtime_error("openssl could not make a certificate");
     return result;
@@ -94,7 +94,7 @@ int RefusedPort()
 {
     // Bind a port and close it again: nothing listens there afterwards.
     const int fd = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
+    sockaddr_in address {};
     address.sin_family = AF_INET;
     address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof(address));
@@ -107,7 +107,7 @@ int RefusedPort()
 void Recorder::Callback(HINTERNET, DWORD_PTR context, DWORD status, LPVOID info, DWORD length)
 {
     auto* self = reinterpret_cast<Recorder*>(context);
-    Notice notice{status, 0, 0, std::this_thread::get_id()};
+    Notice notice { status, 0, 0, std::this_thread::get_id() };
     if (status == INTERNET_STATUS_REQUEST_COMPLETE && info && length >= sizeof(INTERNET_ASYNC_RESULT)) {
         const auto* result = static_cast<const INTERNET_ASYNC_RESULT*>(info);
         notice.result = result->dwResult;
@@ -126,7 +126,7 @@ bool Recorder::WaitCompletion(INTERNET_ASYNC_RESULT& result, std::chrono::millis
         seen = 0;
         for (const Notice& n : m_notices) {
             if (n.status == INTERNET_STATUS_REQUEST_COMPLETE && ++seen > m_taken) {
-                result = {n.result, n.error};
+                result = { n.result, n.error };
                 return true;
             }
         }
@@ -164,9 +164,8 @@ HINTERNET OpenAsyncSession(DWORD accessType, const QString& proxy, const QString
 {
     const QString agent = QStringLiteral("TaluvoTest");
     HINTERNET session = InternetOpen(reinterpret_cast<LPCWSTR>(agent.utf16()), accessType,
-                                     proxy.isEmpty() ? nullptr : reinterpret_cast<LPCWSTR>(proxy.utf16()),
-                                     bypass.isEmpty() ? nullptr : reinterpret_cast<LPCWSTR>(bypass.utf16()),
-                                     INTERNET_FLAG_ASYNC);
+        proxy.isEmpty() ? nullptr : reinterpret_cast<LPCWSTR>(proxy.utf16()),
+        bypass.isEmpty() ? nullptr : reinterpret_cast<LPCWSTR>(bypass.utf16()), INTERNET_FLAG_ASYNC);
     if (session)
         InternetSetStatusCallback(session, &Recorder::Callback);
     return session;
@@ -177,17 +176,16 @@ FetchResult Fetch(HINTERNET session, Recorder& recorder, const FetchOptions& opt
     FetchResult out;
     const auto context = reinterpret_cast<DWORD_PTR>(&recorder);
     HINTERNET connect = InternetConnect(session, reinterpret_cast<LPCWSTR>(options.host.utf16()),
-                                        static_cast<INTERNET_PORT>(options.port), nullptr, nullptr,
-                                        INTERNET_SERVICE_HTTP, 0, context);
+        static_cast<INTERNET_PORT>(options.port), nullptr, nullptr, INTERNET_SERVICE_HTTP, 0, context);
     if (!connect) {
         out.error = GetLastError();
         return out;
     }
-    LPCWSTR accept[] = {u"text/*", nullptr};
-    const DWORD flags = INTERNET_FLAG_RELOAD | INTERNET_FLAG_PRAGMA_NOCACHE | INTERNET_FLAG_NO_UI | INTERNET_FLAG_HYPERLINK
-        | (options.secure ? INTERNET_FLAG_SECURE : 0);
-    HINTERNET request = HttpOpenRequest(connect, u"GET", reinterpret_cast<LPCWSTR>(options.object.utf16()), nullptr,
-                                        nullptr, accept, flags, context);
+    LPCWSTR accept[] = { u"text/*", nullptr };
+    const DWORD flags = INTERNET_FLAG_RELOAD | INTERNET_FLAG_PRAGMA_NOCACHE | INTERNET_FLAG_NO_UI
+        | INTERNET_FLAG_HYPERLINK | (options.secure ? INTERNET_FLAG_SECURE : 0);
+    HINTERNET request = HttpOpenRequest(
+        connect, u"GET", reinterpret_cast<LPCWSTR>(options.object.utf16()), nullptr, nullptr, accept, flags, context);
     auto finish = [&](DWORD error) {
         if (!out.error)
             out.error = error;
@@ -209,7 +207,7 @@ FetchResult Fetch(HINTERNET session, Recorder& recorder, const FetchOptions& opt
         if (GetLastError() != ERROR_IO_PENDING)
             return GetLastError();
         wasPending = true;
-        INTERNET_ASYNC_RESULT result{};
+        INTERNET_ASYNC_RESULT result {};
         if (!recorder.WaitCompletion(result))
             return 0xFFFFFFFF;
         return result.dwError;
@@ -225,7 +223,7 @@ FetchResult Fetch(HINTERNET session, Recorder& recorder, const FetchOptions& opt
         options.inspect(request);
     std::vector<char> buffer(options.pieceSize);
     for (;;) {
-        INTERNET_BUFFERSA piece{};
+        INTERNET_BUFFERSA piece {};
         piece.dwStructSize = sizeof(piece);
         piece.lpvBuffer = buffer.data();
         piece.dwBufferLength = options.pieceSize;
@@ -237,11 +235,11 @@ FetchResult Fetch(HINTERNET session, Recorder& recorder, const FetchOptions& opt
         }
         if (GetLastError() != ERROR_IO_PENDING)
             return finish(GetLastError());
-        INTERNET_ASYNC_RESULT result{};
+        INTERNET_ASYNC_RESULT result {};
         if (!recorder.WaitCompletion(result))
             return finish(0xFFFFFFFF);
     }
     return finish(0);
 }
 
-}  // namespace taluvo::test
+} // namespace taluvo::test

@@ -47,8 +47,8 @@ int RefusedPort();
 
 struct Notice {
     DWORD status;
-    DWORD_PTR result;  // REQUEST_COMPLETE
-    DWORD error;       // REQUEST_COMPLETE
+    DWORD_PTR result; // REQUEST_COMPLETE
+    DWORD error; // REQUEST_COMPLETE
     std::thread::id thread;
 };
 
@@ -69,8 +69,8 @@ private:
 };
 
 struct FetchResult {
-    DWORD error = 0;       // the first failure, 0 when none
-    DWORD statusCode = 0;  // HttpQueryInfo after the end of the request
+    DWORD error = 0; // the first failure, 0 when none
+    DWORD statusCode = 0; // HttpQueryInfo after the end of the request
     std::vector<QByteArray> pieces;
     QByteArray Body() const;
     bool sendWasPending = false;
@@ -94,7 +94,7 @@ struct FetchOptions {
 FetchResult Fetch(HINTERNET session, Recorder& recorder, const FetchOptions& options);
 
 // A session in asynchronous mode with the recorder's callback.
-HINTERNET OpenAsyncSession(DWORD accessType = INTERNET_OPEN_TYPE_DIRECT, const QString& proxy = QString(),
-                           const QString& bypass = QString());
+HINTERNET OpenAsyncSession(
+    DWORD accessType = INTERNET_OPEN_TYPE_DIRECT, const QString& proxy = QString(), const QString& bypass = QString());
 
-}  // namespace taluvo::test
+} // namespace taluvo::test

@@ -60,12 +60,13 @@ protected:
 
 TEST_F(InternetTest, NoticesComeInOrderAndStepsCompleteOnTheRequestThread)
 {
-    PeerProcess server({"http", "A"});
+    PeerProcess server({ "http", "A" });
     Session session;
-    const std::vector<DWORD> steps{10, 11, 20, 21, 30, 31, 40, 41};
+    const std::vector<DWORD> steps { 10, 11, 20, 21, 30, 31, 40, 41 };
     // An address literal (no lookup happens: the resolve notices are synthesised), a name, and a
     // second request that reuses the open connection (no connect happens either).
-    for (const QString& host : {QStringLiteral("127.0.0.1"), QStringLiteral("localhost"), QStringLiteral("localhost")}) {
+    for (const QString& host :
+        { QStringLiteral("127.0.0.1"), QStringLiteral("localhost"), QStringLiteral("localhost") }) {
         SCOPED_TRACE(host.toStdString());
         Recorder recorder;
         FetchOptions options;
@@ -82,7 +83,7 @@ TEST_F(InternetTest, NoticesComeInOrderAndStepsCompleteOnTheRequestThread)
         const std::vector<DWORD> all = recorder.Statuses();
         std::vector<DWORD> seen;
         std::copy_if(all.begin(), all.end(), std::back_inserter(seen),
-                     [&](DWORD s) { return std::find(steps.begin(), steps.end(), s) != steps.end(); });
+            [&](DWORD s) { return std::find(steps.begin(), steps.end(), s) != steps.end(); });
         EXPECT_EQ(seen, steps);
         ASSERT_GE(all.size(), 4u);
         EXPECT_EQ(all[0], INTERNET_STATUS_HANDLE_CREATED);
@@ -103,11 +104,11 @@ TEST_F(InternetTest, NoticesComeInOrderAndStepsCompleteOnTheRequestThread)
 
 TEST_F(InternetTest, ReadPiecesDoNotDependOnHowTheNetworkCutTheBody)
 {
-    PeerProcess server({"http", "A"});
+    PeerProcess server({ "http", "A" });
     Session session;
-    const std::vector<qsizetype> expected{4095, 4095, 1810};
-    for (const char* object : {"/body?size=10000", "/body?size=10000&chunk=1", "/body?size=10000&chunk=1&length=0",
-                               "/body?size=10000&chunk=333"}) {
+    const std::vector<qsizetype> expected { 4095, 4095, 1810 };
+    for (const char* object : { "/body?size=10000", "/body?size=10000&chunk=1", "/body?size=10000&chunk=1&length=0",
+             "/body?size=10000&chunk=333" }) {
         SCOPED_TRACE(object);
         Recorder recorder;
         FetchOptions options;
@@ -133,7 +134,7 @@ TEST_F(InternetTest, ReadPiecesDoNotDependOnHowTheNetworkCutTheBody)
 
 TEST_F(InternetTest, ReadWithoutRoomAsksForABuffer)
 {
-    PeerProcess server({"http", "A"});
+    PeerProcess server({ "http", "A" });
     Session session;
     Recorder recorder;
     FetchOptions options;
@@ -141,7 +142,7 @@ TEST_F(InternetTest, ReadWithoutRoomAsksForABuffer)
     options.object = QStringLiteral("/body?size=10");
     options.inspect = [&](HINTERNET request) {
         char byte;
-        INTERNET_BUFFERSA piece{};
+        INTERNET_BUFFERSA piece {};
         piece.dwStructSize = sizeof(piece);
         piece.lpvBuffer = &byte;
         piece.dwBufferLength = 0;
@@ -153,7 +154,7 @@ TEST_F(InternetTest, ReadWithoutRoomAsksForABuffer)
                 break;
             error = GetLastError();
             if (error == ERROR_IO_PENDING) {
-                INTERNET_ASYNC_RESULT done{};
+                INTERNET_ASYNC_RESULT done {};
                 ASSERT_TRUE(recorder.WaitCompletion(done));
             }
         }
@@ -165,15 +166,15 @@ TEST_F(InternetTest, ReadWithoutRoomAsksForABuffer)
 
 TEST_F(InternetTest, QueryInfoGivesStatusLengthAndTimes)
 {
-    PeerProcess server({"http", "A"});
+    PeerProcess server({ "http", "A" });
     Session session;
     struct Case {
         const char* object;
         DWORD status;
         QByteArray bodyPart;
     };
-    for (const Case& c : {Case{"/status/404", 404, "status page"}, Case{"/redirect", 200, "path: /whoami?redirected=1"},
-                          Case{"/status/500", 500, "status page"}}) {
+    for (const Case& c : { Case { "/status/404", 404, "status page" },
+             Case { "/redirect", 200, "path: /whoami?redirected=1" }, Case { "/status/500", 500, "status page" } }) {
         SCOPED_TRACE(c.object);
         Recorder recorder;
         FetchOptions options;
@@ -190,9 +191,10 @@ TEST_F(InternetTest, QueryInfoGivesStatusLengthAndTimes)
     options.port = server.Port();
     options.object = QStringLiteral("/lastmod");
     options.inspect = [](HINTERNET request) {
-        SYSTEMTIME time{};
+        SYSTEMTIME time {};
         DWORD size = sizeof(time);
-        ASSERT_TRUE(HttpQueryInfo(request, HTTP_QUERY_LAST_MODIFIED | HTTP_QUERY_FLAG_SYSTEMTIME, &time, &size, nullptr));
+        ASSERT_TRUE(
+            HttpQueryInfo(request, HTTP_QUERY_LAST_MODIFIED | HTTP_QUERY_FLAG_SYSTEMTIME, &time, &size, nullptr));
         EXPECT_EQ(time.wYear, 1994);
         EXPECT_EQ(time.wMonth, 11);
         EXPECT_EQ(time.wDay, 15);
@@ -202,7 +204,8 @@ TEST_F(InternetTest, QueryInfoGivesStatusLengthAndTimes)
         EXPECT_EQ(time.wSecond, 31);
         DWORD length = 0;
         size = sizeof(length);
-        ASSERT_TRUE(HttpQueryInfo(request, HTTP_QUERY_CONTENT_LENGTH | HTTP_QUERY_FLAG_NUMBER, &length, &size, nullptr));
+        ASSERT_TRUE(
+            HttpQueryInfo(request, HTTP_QUERY_CONTENT_LENGTH | HTTP_QUERY_FLAG_NUMBER, &length, &size, nullptr));
         EXPECT_EQ(length, 5u);
         // Text: the size asked for includes the terminating NUL, in bytes.
         size = 2;
@@ -223,7 +226,7 @@ TEST_F(InternetTest, QueryInfoGivesStatusLengthAndTimes)
 
 TEST_F(InternetTest, RequestCarriesTheHeadersTheCallerSet)
 {
-    PeerProcess server({"http", "A"});
+    PeerProcess server({ "http", "A" });
     Session session;
     Recorder recorder;
     FetchOptions options;
@@ -231,9 +234,12 @@ TEST_F(InternetTest, RequestCarriesTheHeadersTheCallerSet)
     options.object = QStringLiteral("/whoami");
     options.prepare = [](HINTERNET request) {
         const DWORD addReplace = HTTP_ADDREQ_FLAG_ADD | HTTP_ADDREQ_FLAG_REPLACE;
-        EXPECT_TRUE(HttpAddRequestHeaders(request, u"If-Modified-Since: Sat, 01 Jan 2000 00:00:00 GMT\r\n", DWORD(-1), addReplace));
-        EXPECT_TRUE(HttpAddRequestHeaders(request, u"If-Modified-Since: Sun, 02 Jan 2000 00:00:00 GMT\r\n", DWORD(-1), addReplace));
-        EXPECT_FALSE(HttpAddRequestHeaders(request, u"If-Modified-Since: x\r\n", DWORD(-1), HTTP_ADDREQ_FLAG_ADD_IF_NEW));
+        EXPECT_TRUE(HttpAddRequestHeaders(
+            request, u"If-Modified-Since: Sat, 01 Jan 2000 00:00:00 GMT\r\n", DWORD(-1), addReplace));
+        EXPECT_TRUE(HttpAddRequestHeaders(
+            request, u"If-Modified-Since: Sun, 02 Jan 2000 00:00:00 GMT\r\n", DWORD(-1), addReplace));
+        EXPECT_FALSE(
+            HttpAddRequestHeaders(request, u"If-Modified-Since: x\r\n", DWORD(-1), HTTP_ADDREQ_FLAG_ADD_IF_NEW));
         EXPECT_EQ(GetLastError(), ERROR_HTTP_HEADER_ALREADY_EXISTS);
         EXPECT_FALSE(HttpAddRequestHeaders(request, u"X-Absent: x\r\n", DWORD(-1), HTTP_ADDREQ_FLAG_REPLACE));
         EXPECT_EQ(GetLastError(), ERROR_HTTP_HEADER_NOT_FOUND);
@@ -253,10 +259,10 @@ TEST_F(InternetTest, RequestCarriesTheHeadersTheCallerSet)
 
 TEST_F(InternetTest, FailuresGiveTheirWinInetNumbers)
 {
-    PeerProcess silent({"silent"});
-    PeerProcess garbage({"garbage"});
-    PeerProcess server({"http", "A"});
-    PeerProcess full({"full"});
+    PeerProcess silent({ "silent" });
+    PeerProcess garbage({ "garbage" });
+    PeerProcess server({ "http", "A" });
+    PeerProcess full({ "full" });
     struct Case {
         const char* name;
         QString host;
@@ -265,12 +271,12 @@ TEST_F(InternetTest, FailuresGiveTheirWinInetNumbers)
         DWORD error;
     };
     const Case cases[] = {
-        {"refused", QStringLiteral("127.0.0.1"), RefusedPort(), "/", ERROR_INTERNET_CANNOT_CONNECT},
-        {"unresolvable", QStringLiteral("no-such-host.invalid"), 80, "/", ERROR_INTERNET_NAME_NOT_RESOLVED},
-        {"not http", QStringLiteral("127.0.0.1"), garbage.Port(), "/", ERROR_HTTP_INVALID_SERVER_RESPONSE},
-        {"no answer", QStringLiteral("127.0.0.1"), silent.Port(), "/", ERROR_INTERNET_TIMEOUT},
-        {"body stops", QStringLiteral("127.0.0.1"), server.Port(), "/stall", ERROR_INTERNET_TIMEOUT},
-        {"connect never completes", QStringLiteral("127.0.0.1"), full.Port(), "/", ERROR_INTERNET_TIMEOUT},
+        { "refused", QStringLiteral("127.0.0.1"), RefusedPort(), "/", ERROR_INTERNET_CANNOT_CONNECT },
+        { "unresolvable", QStringLiteral("no-such-host.invalid"), 80, "/", ERROR_INTERNET_NAME_NOT_RESOLVED },
+        { "not http", QStringLiteral("127.0.0.1"), garbage.Port(), "/", ERROR_HTTP_INVALID_SERVER_RESPONSE },
+        { "no answer", QStringLiteral("127.0.0.1"), silent.Port(), "/", ERROR_INTERNET_TIMEOUT },
+        { "body stops", QStringLiteral("127.0.0.1"), server.Port(), "/stall", ERROR_INTERNET_TIMEOUT },
+        { "connect never completes", QStringLiteral("127.0.0.1"), full.Port(), "/", ERROR_INTERNET_TIMEOUT },
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -291,16 +297,15 @@ TEST_F(InternetTest, FailuresGiveTheirWinInetNumbers)
 
 TEST(InternetErrors, EveryNumberTheLayerGivesHasItsText)
 {
-    for (DWORD code : {ERROR_INTERNET_TIMEOUT, ERROR_INTERNET_INVALID_URL, ERROR_INTERNET_UNRECOGNIZED_SCHEME,
-                       ERROR_INTERNET_NAME_NOT_RESOLVED, ERROR_INTERNET_INVALID_OPTION, ERROR_INTERNET_BAD_OPTION_LENGTH,
-                       ERROR_INTERNET_OPERATION_CANCELLED, ERROR_INTERNET_INCORRECT_HANDLE_TYPE,
-                       ERROR_INTERNET_INCORRECT_HANDLE_STATE, ERROR_INTERNET_CANNOT_CONNECT,
-                       ERROR_INTERNET_CONNECTION_ABORTED, ERROR_INTERNET_CONNECTION_RESET,
-                       ERROR_INTERNET_SEC_CERT_DATE_INVALID, ERROR_INTERNET_SEC_CERT_CN_INVALID, ERROR_INTERNET_INVALID_CA,
-                       ERROR_HTTP_HEADER_NOT_FOUND, ERROR_HTTP_INVALID_SERVER_RESPONSE, ERROR_HTTP_INVALID_HEADER,
-                       ERROR_HTTP_INVALID_QUERY_REQUEST, ERROR_HTTP_HEADER_ALREADY_EXISTS, ERROR_HTTP_REDIRECT_FAILED,
-                       ERROR_INTERNET_SECURITY_CHANNEL_ERROR, ERROR_INTERNET_PROXY_SERVER_UNREACHABLE,
-                       ERROR_INTERNET_SEC_CERT_REVOKED}) {
+    for (DWORD code : { ERROR_INTERNET_TIMEOUT, ERROR_INTERNET_INVALID_URL, ERROR_INTERNET_UNRECOGNIZED_SCHEME,
+             ERROR_INTERNET_NAME_NOT_RESOLVED, ERROR_INTERNET_INVALID_OPTION, ERROR_INTERNET_BAD_OPTION_LENGTH,
+             ERROR_INTERNET_OPERATION_CANCELLED, ERROR_INTERNET_INCORRECT_HANDLE_TYPE,
+             ERROR_INTERNET_INCORRECT_HANDLE_STATE, ERROR_INTERNET_CANNOT_CONNECT, ERROR_INTERNET_CONNECTION_ABORTED,
+             ERROR_INTERNET_CONNECTION_RESET, ERROR_INTERNET_SEC_CERT_DATE_INVALID, ERROR_INTERNET_SEC_CERT_CN_INVALID,
+             ERROR_INTERNET_INVALID_CA, ERROR_HTTP_HEADER_NOT_FOUND, ERROR_HTTP_INVALID_SERVER_RESPONSE,
+             ERROR_HTTP_INVALID_HEADER, ERROR_HTTP_INVALID_QUERY_REQUEST, ERROR_HTTP_HEADER_ALREADY_EXISTS,
+             ERROR_HTTP_REDIRECT_FAILED, ERROR_INTERNET_SECURITY_CHANNEL_ERROR, ERROR_INTERNET_PROXY_SERVER_UNREACHABLE,
+             ERROR_INTERNET_SEC_CERT_REVOKED }) {
         EXPECT_TRUE(taluvo::ModuleErrorMessage(QStringLiteral("wininet.dll"), code).has_value()) << code;
     }
 }
@@ -310,8 +315,8 @@ TEST_F(InternetTest, CertificatesAreCheckedAgainstTheTrustedStore)
     TempDir dir;
     const TestCertificate good = MakeCertificate(dir.Path(), "good", "DNS:localhost,IP:127.0.0.1");
     const TestCertificate other = MakeCertificate(dir.Path(), "other", "DNS:elsewhere.test");
-    PeerProcess goodServer({"https", "S", good.cert, good.key});
-    PeerProcess otherServer({"https", "S", other.cert, other.key});
+    PeerProcess goodServer({ "https", "S", good.cert, good.key });
+    PeerProcess otherServer({ "https", "S", other.cert, other.key });
     const QString bundle = QString::fromStdString(dir.File("bundle.pem"));
     WriteFile(bundle.toStdString(), ReadFile(good.cert) + ReadFile(other.cert));
     struct Case {
@@ -321,9 +326,9 @@ TEST_F(InternetTest, CertificatesAreCheckedAgainstTheTrustedStore)
         DWORD error;
     };
     const Case cases[] = {
-        {"trusted", bundle, goodServer.Port(), 0},
-        {"system store only", QString(), goodServer.Port(), ERROR_INTERNET_INVALID_CA},
-        {"wrong name", bundle, otherServer.Port(), ERROR_INTERNET_SEC_CERT_CN_INVALID},
+        { "trusted", bundle, goodServer.Port(), 0 },
+        { "system store only", QString(), goodServer.Port(), ERROR_INTERNET_INVALID_CA },
+        { "wrong name", bundle, otherServer.Port(), ERROR_INTERNET_SEC_CERT_CN_INVALID },
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -344,28 +349,28 @@ TEST_F(InternetTest, CertificatesAreCheckedAgainstTheTrustedStore)
 
 TEST_F(InternetTest, ClosingFromAnotherThreadEndsABlockedStepAtOnce)
 {
-    PeerProcess silent({"silent"});
-    PeerProcess server({"http", "A"});
+    PeerProcess silent({ "silent" });
+    PeerProcess server({ "http", "A" });
     struct Case {
         const char* name;
         int port;
         const char* object;
         bool blockInRead;
     };
-    for (const Case& c : {Case{"waiting for the response", silent.Port(), "/", false},
-                          Case{"waiting for the body", server.Port(), "/stall", true}}) {
+    for (const Case& c : { Case { "waiting for the response", silent.Port(), "/", false },
+             Case { "waiting for the body", server.Port(), "/stall", true } }) {
         SCOPED_TRACE(c.name);
         Session session;
         Recorder recorder;
         const auto context = reinterpret_cast<DWORD_PTR>(&recorder);
         HINTERNET connect = InternetConnect(session.handle, u"127.0.0.1", static_cast<INTERNET_PORT>(c.port), nullptr,
-                                            nullptr, INTERNET_SERVICE_HTTP, 0, context);
+            nullptr, INTERNET_SERVICE_HTTP, 0, context);
         ASSERT_NE(connect, nullptr);
         const QString object = QString::fromLatin1(c.object);
-        HINTERNET request = HttpOpenRequest(connect, u"GET", reinterpret_cast<LPCWSTR>(object.utf16()), nullptr,
-                                            nullptr, nullptr, 0, context);
+        HINTERNET request = HttpOpenRequest(
+            connect, u"GET", reinterpret_cast<LPCWSTR>(object.utf16()), nullptr, nullptr, nullptr, 0, context);
         ASSERT_NE(request, nullptr);
-        INTERNET_ASYNC_RESULT done{};
+        INTERNET_ASYNC_RESULT done {};
         ASSERT_FALSE(HttpSendRequestEx(request, nullptr, nullptr, HSR_ASYNC, context));
         ASSERT_EQ(GetLastError(), ERROR_IO_PENDING);
         ASSERT_TRUE(recorder.WaitCompletion(done));
@@ -377,7 +382,7 @@ TEST_F(InternetTest, ClosingFromAnotherThreadEndsABlockedStepAtOnce)
             ASSERT_EQ(done.dwError, 0u);
             // Ten bytes came, a whole buffer never will: the read waits.
             char buffer[4095];
-            INTERNET_BUFFERSA piece{};
+            INTERNET_BUFFERSA piece {};
             piece.dwStructSize = sizeof(piece);
             piece.lpvBuffer = buffer;
             piece.dwBufferLength = sizeof(buffer);
@@ -408,8 +413,8 @@ TEST_F(InternetTest, ClosingFromAnotherThreadEndsABlockedStepAtOnce)
 
 TEST_F(InternetTest, ProxyIsUsedOnlyAsConfigured)
 {
-    PeerProcess server({"http", "A"});
-    PeerProcess proxy({"proxy"});
+    PeerProcess server({ "http", "A" });
+    PeerProcess proxy({ "proxy" });
     const QString proxyList = QStringLiteral("http=127.0.0.1:%1 https=127.0.0.1:%1").arg(proxy.Port());
     const std::string proxyUrl = "http://127.0.0.1:" + std::to_string(proxy.Port());
     struct Case {
@@ -421,12 +426,16 @@ TEST_F(InternetTest, ProxyIsUsedOnlyAsConfigured)
         bool viaProxy;
     };
     const Case cases[] = {
-        {"proxy", INTERNET_OPEN_TYPE_PROXY, {}, QStringLiteral("127.0.0.1"), false, true},
-        {"bypassed address", INTERNET_OPEN_TYPE_PROXY, QStringLiteral("www.example.com;127.0.0.*"), QStringLiteral("127.0.0.1"), false, false},
-        {"<local> name", INTERNET_OPEN_TYPE_PROXY, QStringLiteral("<local>"), QStringLiteral("localhost"), false, false},
-        {"<local> address", INTERNET_OPEN_TYPE_PROXY, QStringLiteral("<local>"), QStringLiteral("127.0.0.1"), false, true},
-        {"direct ignores http_proxy", INTERNET_OPEN_TYPE_DIRECT, {}, QStringLiteral("127.0.0.1"), true, false},
-        {"system settings take http_proxy", INTERNET_OPEN_TYPE_PRECONFIG, {}, QStringLiteral("127.0.0.1"), true, true},
+        { "proxy", INTERNET_OPEN_TYPE_PROXY, {}, QStringLiteral("127.0.0.1"), false, true },
+        { "bypassed address", INTERNET_OPEN_TYPE_PROXY, QStringLiteral("www.example.com;127.0.0.*"),
+            QStringLiteral("127.0.0.1"), false, false },
+        { "<local> name", INTERNET_OPEN_TYPE_PROXY, QStringLiteral("<local>"), QStringLiteral("localhost"), false,
+            false },
+        { "<local> address", INTERNET_OPEN_TYPE_PROXY, QStringLiteral("<local>"), QStringLiteral("127.0.0.1"), false,
+            true },
+        { "direct ignores http_proxy", INTERNET_OPEN_TYPE_DIRECT, {}, QStringLiteral("127.0.0.1"), true, false },
+        { "system settings take http_proxy", INTERNET_OPEN_TYPE_PRECONFIG, {}, QStringLiteral("127.0.0.1"), true,
+            true },
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -463,7 +472,7 @@ TEST_F(InternetTest, ProxyIsUsedOnlyAsConfigured)
     // A proxy entry without a usable server fails the addresses it covers instead of sending them
     // out directly; a bypassed address still goes out.
     Session broken(INTERNET_OPEN_TYPE_PROXY, QStringLiteral("http=:8080"), QStringLiteral("localhost"));
-    for (const QString& host : {QStringLiteral("127.0.0.1"), QStringLiteral("localhost")}) {
+    for (const QString& host : { QStringLiteral("127.0.0.1"), QStringLiteral("localhost") }) {
         Recorder recorder;
         FetchOptions options;
         options.host = host;
@@ -480,9 +489,9 @@ TEST_F(InternetTest, ProxyCredentialsGoToTheProxyOnly)
     TempDir dir;
     const TestCertificate cert = MakeCertificate(dir.Path(), "good", "DNS:localhost,IP:127.0.0.1");
     taluvo::inet::SetCaFile(QString::fromStdString(cert.cert));
-    PeerProcess server({"http", "A"});
-    PeerProcess secureServer({"https", "S", cert.cert, cert.key});
-    PeerProcess proxy({"proxy", "user:secret"});
+    PeerProcess server({ "http", "A" });
+    PeerProcess secureServer({ "https", "S", cert.cert, cert.key });
+    PeerProcess proxy({ "proxy", "user:secret" });
     const QString proxyList = QStringLiteral("http=127.0.0.1:%1 https=127.0.0.1:%1").arg(proxy.Port());
     Session session(INTERNET_OPEN_TYPE_PROXY, proxyList);
     struct Case {
@@ -491,8 +500,8 @@ TEST_F(InternetTest, ProxyCredentialsGoToTheProxyOnly)
         bool secure;
         DWORD status;
     };
-    for (const Case& c : {Case{"without", false, false, 407}, Case{"with", true, false, 200},
-                          Case{"tunnel", true, true, 200}}) {
+    for (const Case& c : { Case { "without", false, false, 407 }, Case { "with", true, false, 200 },
+             Case { "tunnel", true, true, 200 } }) {
         SCOPED_TRACE(c.name);
         Recorder recorder;
         FetchOptions options;
@@ -503,7 +512,8 @@ TEST_F(InternetTest, ProxyCredentialsGoToTheProxyOnly)
             if (!c.credentials)
                 return;
             EXPECT_TRUE(InternetSetOption(request, INTERNET_OPTION_PROXY_USERNAME, const_cast<char16_t*>(u"user"), 5));
-            EXPECT_TRUE(InternetSetOption(request, INTERNET_OPTION_PROXY_PASSWORD, const_cast<char16_t*>(u"secret"), 7));
+            EXPECT_TRUE(
+                InternetSetOption(request, INTERNET_OPTION_PROXY_PASSWORD, const_cast<char16_t*>(u"secret"), 7));
         };
         const FetchResult result = Fetch(session.handle, recorder, options);
         EXPECT_EQ(result.error, 0u);
@@ -517,18 +527,18 @@ TEST_F(InternetTest, ProxyCredentialsGoToTheProxyOnly)
 
 TEST_F(InternetTest, SessionWithoutAsyncModeCompletesInTheCall)
 {
-    PeerProcess server({"http", "A"});
+    PeerProcess server({ "http", "A" });
     HINTERNET session = InternetOpen(u"TaluvoTest", INTERNET_OPEN_TYPE_DIRECT, nullptr, nullptr, 0);
     ASSERT_NE(session, nullptr);
     HINTERNET connect = InternetConnect(session, u"127.0.0.1", static_cast<INTERNET_PORT>(server.Port()), nullptr,
-                                        nullptr, INTERNET_SERVICE_HTTP, 0, 0);
+        nullptr, INTERNET_SERVICE_HTTP, 0, 0);
     HINTERNET request = HttpOpenRequest(connect, u"GET", u"/body?size=5000&chunk=7", nullptr, nullptr, nullptr, 0, 0);
     ASSERT_TRUE(HttpSendRequestEx(request, nullptr, nullptr, 0, 0));
     ASSERT_TRUE(HttpEndRequest(request, nullptr, 0, 0));
     QByteArray body;
     char buffer[1000];
     for (;;) {
-        INTERNET_BUFFERSA piece{};
+        INTERNET_BUFFERSA piece {};
         piece.dwStructSize = sizeof(piece);
         piece.lpvBuffer = buffer;
         piece.dwBufferLength = sizeof(buffer);
@@ -545,4 +555,4 @@ TEST_F(InternetTest, SessionWithoutAsyncModeCompletesInTheCall)
     EXPECT_EQ(GetLastError(), ERROR_INVALID_HANDLE);
 }
 
-}  // namespace
+} // namespace

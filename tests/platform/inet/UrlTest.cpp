@@ -12,13 +12,13 @@ TEST(Url, CrackCopiesOrPointsIntoTheAddress)
     const char16_t* url = u"https://user:pw@Example.com:8443/a/b?q=1#frag";
     char16_t host[256];
     char16_t path[64];
-    URL_COMPONENTS uc{};
+    URL_COMPONENTS uc {};
     uc.dwStructSize = sizeof(uc);
     uc.lpszHostName = host;
     uc.dwHostNameLength = 256;
     uc.lpszUrlPath = path;
     uc.dwUrlPathLength = 64;
-    uc.dwUserNameLength = 1;  // asked for, no buffer: a pointer into the address
+    uc.dwUserNameLength = 1; // asked for, no buffer: a pointer into the address
     ASSERT_TRUE(InternetCrackUrl(url, 0, 0, &uc));
     EXPECT_EQ(QString::fromUtf16(host), QStringLiteral("Example.com"));
     EXPECT_EQ(uc.dwHostNameLength, 11u);
@@ -32,7 +32,7 @@ TEST(Url, CrackCopiesOrPointsIntoTheAddress)
     char16_t extra[64];
     uc.lpszUserName = nullptr;
     uc.dwUserNameLength = 0;
-    uc.dwHostNameLength = 256;  // the lengths came back as the copied lengths
+    uc.dwHostNameLength = 256; // the lengths came back as the copied lengths
     uc.lpszUrlPath = path;
     uc.dwUrlPathLength = 64;
     uc.lpszExtraInfo = extra;
@@ -66,15 +66,15 @@ TEST(Url, CrackRefusesWhatIsNoAddress)
         DWORD error;
     };
     const Case cases[] = {
-        {u"www.example.com/page", ERROR_INTERNET_UNRECOGNIZED_SCHEME},
-        {u"", ERROR_INTERNET_UNRECOGNIZED_SCHEME},
-        {u"http://", ERROR_INTERNET_INVALID_URL},
-        {u"http://host:99999/", ERROR_INTERNET_INVALID_URL},
-        {u"http://host:12ab/", ERROR_INTERNET_INVALID_URL},
-        {u"http://[::1/", ERROR_INTERNET_INVALID_URL},
+        { u"www.example.com/page", ERROR_INTERNET_UNRECOGNIZED_SCHEME },
+        { u"", ERROR_INTERNET_UNRECOGNIZED_SCHEME },
+        { u"http://", ERROR_INTERNET_INVALID_URL },
+        { u"http://host:99999/", ERROR_INTERNET_INVALID_URL },
+        { u"http://host:12ab/", ERROR_INTERNET_INVALID_URL },
+        { u"http://[::1/", ERROR_INTERNET_INVALID_URL },
     };
     for (const Case& c : cases) {
-        URL_COMPONENTS uc{};
+        URL_COMPONENTS uc {};
         uc.dwStructSize = sizeof(uc);
         uc.dwHostNameLength = 1;
         EXPECT_FALSE(InternetCrackUrl(c.url, 0, 0, &uc)) << QString::fromUtf16(c.url).toStdString();
@@ -89,7 +89,7 @@ TEST(Url, CanonicalizeAsksForTheRoomItNeeds)
     DWORD length = 8;
     EXPECT_FALSE(InternetCanonicalizeUrl(url, small, &length, ICU_BROWSER_MODE | ICU_NO_META));
     EXPECT_EQ(GetLastError(), ERROR_INSUFFICIENT_BUFFER);
-    EXPECT_EQ(length, 25u);  // "http://example.com/a%20b" and its NUL
+    EXPECT_EQ(length, 25u); // "http://example.com/a%20b" and its NUL
     std::vector<char16_t> buffer(length);
     ASSERT_TRUE(InternetCanonicalizeUrl(url, buffer.data(), &length, ICU_BROWSER_MODE | ICU_NO_META));
     EXPECT_EQ(length, 24u);
@@ -104,10 +104,10 @@ TEST(Url, CanonicalizeFlagsOtherThanBrowserMode)
         const char16_t* canonical;
     };
     const Case cases[] = {
-        {u"http://h/a/./b/../c?x y", 0, u"http://h/a/c?x%20y"},
-        {u"http://h/a/./b/../c?x y", ICU_NO_META, u"http://h/a/./b/../c?x%20y"},
-        {u"http://h/a<b> c", ICU_ENCODE_SPACES_ONLY, u"http://h/a<b>%20c"},
-        {u"http://h/a b", ICU_NO_ENCODE, u"http://h/a b"},
+        { u"http://h/a/./b/../c?x y", 0, u"http://h/a/c?x%20y" },
+        { u"http://h/a/./b/../c?x y", ICU_NO_META, u"http://h/a/./b/../c?x%20y" },
+        { u"http://h/a<b> c", ICU_ENCODE_SPACES_ONLY, u"http://h/a<b>%20c" },
+        { u"http://h/a b", ICU_NO_ENCODE, u"http://h/a b" },
     };
     for (const Case& c : cases) {
         char16_t buffer[256];

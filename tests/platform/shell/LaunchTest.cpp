@@ -14,7 +14,7 @@ using namespace taluvo::test;
 TEST(Launch, DefaultBrowserComesFromMimeappsAndTheDesktopFile)
 {
     TempDir dir;
-    for (const char* sub : {"/config", "/data", "/data/applications", "/sys", "/sys/applications", "/empty"})
+    for (const char* sub : { "/config", "/data", "/data/applications", "/sys", "/sys/applications", "/empty" })
         mkdir((dir.Path() + sub).c_str(), 0755);
     setenv("XDG_CONFIG_HOME", dir.File("config").c_str(), 1);
     setenv("XDG_CONFIG_DIRS", dir.File("empty").c_str(), 1);
@@ -28,18 +28,20 @@ TEST(Launch, DefaultBrowserComesFromMimeappsAndTheDesktopFile)
     EXPECT_TRUE(desktop.isEmpty());
 
     // A system-wide default, its desktop file in the system data folder; value escapes undone.
-    WriteFile(dir.File("sys/applications/mimeapps.list"), "[Default Applications]\nx-scheme-handler/http=sys.desktop\n");
-    WriteFile(dir.File("sys/applications/sys.desktop"),
-              "[Desktop Entry]\nName=Sys\n[Desktop Action new]\nExec=wrong\n");
+    WriteFile(
+        dir.File("sys/applications/mimeapps.list"), "[Default Applications]\nx-scheme-handler/http=sys.desktop\n");
+    WriteFile(
+        dir.File("sys/applications/sys.desktop"), "[Desktop Entry]\nName=Sys\n[Desktop Action new]\nExec=wrong\n");
     EXPECT_FALSE(taluvo::shell::FindDefaultBrowser(desktop, exec));
     EXPECT_EQ(desktop, QString::fromStdString(dir.File("sys/applications/sys.desktop")));
     WriteFile(dir.File("sys/applications/sys.desktop"),
-              "[Desktop Entry]\nName=Sys\nExec=\"/opt/my\\sbrowser/run\" %u\n[Desktop Action new]\nExec=wrong\n");
+        "[Desktop Entry]\nName=Sys\nExec=\"/opt/my\\sbrowser/run\" %u\n[Desktop Action new]\nExec=wrong\n");
     ASSERT_TRUE(taluvo::shell::FindDefaultBrowser(desktop, exec));
     EXPECT_EQ(exec, QStringLiteral("\"/opt/my browser/run\" %u"));
 
     // The user's own choice wins; its first entry without a desktop file is skipped.
-    WriteFile(dir.File("config/mimeapps.list"), "[Default Applications]\nx-scheme-handler/http=gone.desktop;user.desktop;\n");
+    WriteFile(
+        dir.File("config/mimeapps.list"), "[Default Applications]\nx-scheme-handler/http=gone.desktop;user.desktop;\n");
     WriteFile(dir.File("data/applications/user.desktop"), "[Desktop Entry]\nExec=userbrowser --new %U\n");
     ASSERT_TRUE(taluvo::shell::FindDefaultBrowser(desktop, exec));
     EXPECT_EQ(exec, QStringLiteral("userbrowser --new %U"));
@@ -49,16 +51,16 @@ TEST(Launch, ProgramsThatCannotStartGiveAnError)
 {
     TempDir dir;
     DWORD error = 0;
-    EXPECT_FALSE(taluvo::shell::RunProgram({QStringLiteral("/nonexistent/program"), QStringLiteral("x")}, &error));
+    EXPECT_FALSE(taluvo::shell::RunProgram({ QStringLiteral("/nonexistent/program"), QStringLiteral("x") }, &error));
     EXPECT_EQ(error, ERROR_FILE_NOT_FOUND);
-    EXPECT_FALSE(taluvo::shell::RunProgram({QStringLiteral("no-such-program-anywhere")}, &error));
+    EXPECT_FALSE(taluvo::shell::RunProgram({ QStringLiteral("no-such-program-anywhere") }, &error));
     EXPECT_EQ(error, ERROR_FILE_NOT_FOUND);
     WriteFile(dir.File("plain.txt"), "not a program");
-    EXPECT_FALSE(taluvo::shell::RunProgram({QString::fromStdString(dir.File("plain.txt"))}, &error));
+    EXPECT_FALSE(taluvo::shell::RunProgram({ QString::fromStdString(dir.File("plain.txt")) }, &error));
     EXPECT_EQ(error, ERROR_ACCESS_DENIED);
     EXPECT_FALSE(taluvo::shell::RunProgram({}, &error));
 
-    setenv("PATH", dir.Path().c_str(), 1);  // no xdg-open there
+    setenv("PATH", dir.Path().c_str(), 1); // no xdg-open there
     EXPECT_EQ(taluvo::shell::OpenUrl(QStringLiteral("http://example.com/")), taluvo::shell::SE_ERR_NOASSOC);
 }
 
@@ -69,10 +71,10 @@ TEST(Launch, HookedRequestsStartNothing)
         seen.push_back(r);
         return true;
     });
-    EXPECT_TRUE(taluvo::shell::RunProgram({QStringLiteral("/nonexistent/program"), QStringLiteral("a b")}));
+    EXPECT_TRUE(taluvo::shell::RunProgram({ QStringLiteral("/nonexistent/program"), QStringLiteral("a b") }));
     EXPECT_EQ(taluvo::shell::OpenUrl(QStringLiteral("http://x/")), taluvo::shell::SE_SUCCESS);
     taluvo::shell::SetRequestHook({});
     ASSERT_EQ(seen.size(), 2u);
-    EXPECT_EQ(seen[0].arguments, (QStringList{QStringLiteral("/nonexistent/program"), QStringLiteral("a b")}));
+    EXPECT_EQ(seen[0].arguments, (QStringList { QStringLiteral("/nonexistent/program"), QStringLiteral("a b") }));
     EXPECT_EQ(seen[1].kind, taluvo::shell::RequestKind::OpenUrl);
 }
