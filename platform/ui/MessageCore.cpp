@@ -144,7 +144,7 @@ struct ThreadQueue {
     int quitCode = 0;
     bool closed = false;  // the user-interface thread has gone: sends return 0 at once
     HANDLE wake = nullptr;
-    Waker* waker = nullptr;  // the Qt thread only
+    std::atomic<Waker*> waker{nullptr};  // the Qt thread only; null once the application has gone
     std::atomic<bool> wakePosted{false};
 };
 using QueuePtr = std::shared_ptr<ThreadQueue>;
@@ -201,9 +201,10 @@ private:
 
 void WakeThread(const QueuePtr& queue, bool forWaits)
 {
-    if (queue->waker)
-        queue->waker->Post();
-    if (forWaits || !queue->waker)
+    Waker* waker = queue->waker.load();
+    if (waker)
+        waker->Post();
+    if (forWaits || !waker)
         SetEvent(queue->wake);
 }
 
@@ -518,7 +519,7 @@ void PumpOnce(bool wait)
     ServeSends();
     FlushGraveyard();
     auto queue = CurrentQueue();
-    if (queue->waker) {
+    if (queue->waker.load()) {
         QCoreApplication::processEvents(wait ? QEventLoop::WaitForMoreEvents : QEventLoop::AllEvents);
         ServeSends();
         return;
@@ -553,7 +554,11 @@ void EnsureUiSetup()
         return;
     done = true;
     auto queue = CurrentQueue();
-    queue->waker = new Waker(queue);
+    // The layer's Qt objects belong to the application object and go with it.
+    auto* waker = new Waker(queue);
+    waker->setParent(QCoreApplication::instance());
+    queue->waker = waker;
+    TimerHost::Instance().setParent(QCoreApplication::instance());
     RegisterControlClasses();
     RegisterDialogClass();
     InstallInputFilter();
@@ -565,6 +570,7 @@ void EnsureUiSetup()
         {
             std::lock_guard<std::mutex> guard(queue->lock);
             queue->closed = true;
+            queue->waker = nullptr;
             sends.swap(queue->sends);
         }
         for (auto& item : sends)
@@ -788,7 +794,8 @@ BOOL DestroyWindow(HWND hwnd)
     // Children and owned popups go before their parent is gone, as on Windows.
     for (auto& child : Registry::Instance().Children(hwnd))
         DestroyWindow(child->hwnd);
-    TimerHost::Instance().KillAll(hwnd);
+    if (taluvo::ui::IsUiThread())
+        TimerHost::Instance().KillAll(hwnd);
     SendMessage(hwnd, WM_NCDESTROY, 0, 0);
     Registry::Instance().Remove(hwnd);
 

@@ -733,6 +733,7 @@ bool DeliverInput(MSG& msg, LoopObserver* observer)
 
 class InputFilter : public QObject {
 public:
+    explicit InputFilter(QObject* parent) : QObject(parent) {}
     bool eventFilter(QObject* object, QEvent* event) override
     {
         if (!object->isWidgetType())
@@ -900,7 +901,7 @@ namespace taluvo::ui::detail {
 void InstallInputFilter()
 {
     auto* app = QCoreApplication::instance();
-    app->installEventFilter(new InputFilter);
+    app->installEventFilter(new InputFilter(app));
     if (auto* gui = qobject_cast<QGuiApplication*>(app)) {
         // The session is ending: every top-level window is asked, as WM_QUERYENDSESSION does.
         QObject::connect(gui, &QGuiApplication::commitDataRequest, [](QSessionManager& manager) {
