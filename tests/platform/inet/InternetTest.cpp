@@ -108,7 +108,7 @@ TEST_F(InternetTest, ReadPiecesDoNotDependOnHowTheNetworkCutTheBody)
     Session session;
     const std::vector<qsizetype> expected { 4095, 4095, 1810 };
     for (const char* object : { "/body?size=10000", "/body?size=10000&chunk=1", "/body?size=10000&chunk=1&length=0",
-             "/body?size=10000&chunk=333" }) {
+             "/body?size=10000&chunk=333", "/chunked?size=10000&chunk=777" }) {
         SCOPED_TRACE(object);
         Recorder recorder;
         FetchOptions options;

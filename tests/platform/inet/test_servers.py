@@ -65,6 +65,17 @@ class Handler(http.server.BaseHTTPRequestHandler):
             chunk = int(query.get("chunk", "0")) or None
             self.send_body(pattern(int(query.get("size", "0"))), chunk=chunk,
                            length=query.get("length", "1") == "1")
+        elif path == "/chunked":
+            body = pattern(int(query.get("size", "0")))
+            self.send_response(200)
+            self.send_header("Transfer-Encoding", "chunked")
+            self.end_headers()
+            step = int(query.get("chunk", "1000"))
+            for i in range(0, len(body), step):
+                piece = body[i:i + step]
+                self.wfile.write(b"%x\r\n" % len(piece) + piece + b"\r\n")
+                self.wfile.flush()
+            self.wfile.write(b"0\r\n\r\n")
         elif path == "/whoami":
             # Who answered, what it was asked and with which headers.
             lines = ["server: " + self.server_name_text, "path: " + self.path]
