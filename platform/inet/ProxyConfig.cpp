@@ -1,7 +1,8 @@
 #include "platform/inet/ProxyConfig.h"
 
-#include <QRegularExpression>
 #include <QStringList>
+
+#include <arpa/inet.h>
 
 namespace taluvo::inet {
 namespace {
@@ -80,13 +81,14 @@ bool WildcardMatches(QStringView pattern, QStringView text)
     return p == pattern.size();
 }
 
+} // namespace
+
 bool IsAddressLiteral(const QString& host)
 {
-    static const QRegularExpression ipv4(QStringLiteral("^\\d{1,3}(\\.\\d{1,3}){3}$"));
-    return host.contains(QLatin1Char(':')) || ipv4.match(host).hasMatch();
+    const QByteArray text = host.toLatin1();
+    unsigned char buffer[16];
+    return inet_pton(AF_INET, text.constData(), buffer) == 1 || inet_pton(AF_INET6, text.constData(), buffer) == 1;
 }
-
-} // namespace
 
 ProxyList ParseProxyList(const QString& list)
 {

@@ -24,6 +24,9 @@ ProxyList ParseProxyList(const QString& list);
 // without regard to case, '*' matching any run of characters (none included). An entry may carry a
 // scheme ("http://") and a port (":8080"); then only addresses of that scheme and port match.
 // "<local>" matches host names without a dot (and not address literals).
+// Whether the host is an IPv4 or IPv6 address literal (no name lookup happens for it).
+bool IsAddressLiteral(const QString& host);
+
 bool BypassMatches(const QString& bypassList, const QString& scheme, const QString& host, int port);
 
 } // namespace taluvo::inet

@@ -280,13 +280,6 @@ void NotifyHandleCreated(Object& object)
     Notify(object, INTERNET_STATUS_HANDLE_CREATED, &result, sizeof(result));
 }
 
-bool IsAddressLiteral(const QString& host)
-{
-    const QByteArray text = host.toLatin1();
-    unsigned char buffer[16];
-    return inet_pton(AF_INET, text.constData(), buffer) == 1 || inet_pton(AF_INET6, text.constData(), buffer) == 1;
-}
-
 // ---- the request thread ----
 
 void WakeRequest(Request& request)
@@ -654,7 +647,7 @@ void RunRequest(std::shared_ptr<Request> request)
 {
     Request& r = *request;
     NotifyText(r, INTERNET_STATUS_RESOLVING_NAME, r.host.toUtf8());
-    if (IsAddressLiteral(r.host)) {
+    if (taluvo::inet::IsAddressLiteral(r.host)) {
         // No lookup happens for an address literal; its notice is given all the same.
         {
             std::lock_guard<std::mutex> guard(r.lock);
