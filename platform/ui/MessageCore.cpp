@@ -368,6 +368,7 @@ public:
 };
 
 thread_local std::vector<QPointer<QWidget>> t_graveyard;
+std::atomic<DWORD> g_uiThreadId{0};
 
 void FlushGraveyard()
 {
@@ -553,6 +554,7 @@ void EnsureUiSetup()
     if (done || !QCoreApplication::instance() || QThread::currentThread() != QCoreApplication::instance()->thread())
         return;
     done = true;
+    g_uiThreadId = GetCurrentThreadId();
     auto queue = CurrentQueue();
     // The layer's Qt objects belong to the application object and go with it.
     auto* waker = new Waker(queue);
@@ -723,10 +725,11 @@ DWORD WaitServingSends(DWORD count, const HANDLE* handles, DWORD milliseconds)
 
 void EndAllModalLoops()
 {
+    // May be called from any thread (a signal watcher): wake the thread that runs the loops.
     detail::g_endAllRequests.fetch_add(1);
-    auto queue = Queues::Instance().Get(GetCurrentThreadId(), false);
-    if (queue)
-        WakeThread(queue, true);
+    if (const DWORD uiThread = g_uiThreadId.load())
+        if (auto queue = Queues::Instance().Get(uiThread, false))
+            WakeThread(queue, true);
 }
 
 }  // namespace taluvo::ui

@@ -482,6 +482,14 @@ TEST_F(ControlsTest, CheckBoxRadioAndStatic)
     EXPECT_EQ(GetDlgItemText(m_dlg, IDC_PROGRESS), QStringLiteral("Connecting..."));
     SetDlgItemText(m_dlg, IDC_GROUP, QStringLiteral("Log"));
     EXPECT_EQ(GetDlgItemText(m_dlg, IDC_GROUP), QStringLiteral("Log"));
+    // A static with SS_NOTIFY reports clicks; a plain one does not.
+    HWND link = CreateWindowEx(0, u"Static", u"link", WS_CHILD | WS_VISIBLE | SS_NOTIFY, 5, 5, 60, 12, m_dlg,
+                               reinterpret_cast<HMENU>(1063), nullptr, nullptr);
+    s_commands.clear();
+    uitest::Click(link);
+    uitest::Click(label);
+    EXPECT_EQ(s_commands, (std::vector<std::pair<int, int>>{{1063, STN_CLICKED}}));
+
     CStatic icon = GetDlgItem(m_dlg, IDC_ICON);
     HICON handle = reinterpret_cast<HICON>(static_cast<uintptr_t>(0x123));
     EXPECT_EQ(icon.SetIcon(handle), nullptr);
