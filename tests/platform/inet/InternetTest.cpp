@@ -525,6 +525,36 @@ TEST_F(InternetTest, ProxyCredentialsGoToTheProxyOnly)
     }
 }
 
+TEST_F(InternetTest, SiteCredentialsAnswerTheSitesChallenge)
+{
+    PeerProcess server({ "http", "A" });
+    Session session;
+    struct Case {
+        const char16_t* user;
+        const char16_t* password;
+        DWORD status;
+    };
+    for (const Case& c :
+        { Case { u"site", u"word", 200 }, Case { u"site", u"wrong", 401 }, Case { nullptr, nullptr, 401 } }) {
+        Recorder recorder;
+        const auto context = reinterpret_cast<DWORD_PTR>(&recorder);
+        HINTERNET connect = InternetConnect(session.handle, u"127.0.0.1", static_cast<INTERNET_PORT>(server.Port()),
+            c.user, c.password, INTERNET_SERVICE_HTTP, 0, context);
+        HINTERNET request = HttpOpenRequest(connect, u"GET", u"/auth", nullptr, nullptr, nullptr, 0, context);
+        INTERNET_ASYNC_RESULT done {};
+        ASSERT_FALSE(HttpSendRequestEx(request, nullptr, nullptr, HSR_ASYNC, context));
+        ASSERT_TRUE(recorder.WaitCompletion(done));
+        ASSERT_FALSE(HttpEndRequest(request, nullptr, HSR_ASYNC | HSR_INITIATE, context));
+        ASSERT_TRUE(recorder.WaitCompletion(done));
+        EXPECT_EQ(done.dwError, 0u);
+        DWORD code = 0, size = sizeof(code);
+        ASSERT_TRUE(HttpQueryInfo(request, HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &code, &size, nullptr));
+        EXPECT_EQ(code, c.status);
+        InternetCloseHandle(request);
+        InternetCloseHandle(connect);
+    }
+}
+
 TEST_F(InternetTest, SessionWithoutAsyncModeCompletesInTheCall)
 {
     PeerProcess server({ "http", "A" });

@@ -76,6 +76,13 @@ class Handler(http.server.BaseHTTPRequestHandler):
                 self.wfile.write(b"%x\r\n" % len(piece) + piece + b"\r\n")
                 self.wfile.flush()
             self.wfile.write(b"0\r\n\r\n")
+        elif path == "/auth":
+            expected = "Basic " + base64.b64encode(b"site:word").decode()
+            if self.headers.get("Authorization") == expected:
+                self.send_body(b"authorised")
+            else:
+                self.send_body(b"who are you", status=401,
+                               headers=[("WWW-Authenticate", 'Basic realm="test"')])
         elif path == "/whoami":
             # Who answered, what it was asked and with which headers.
             lines = ["server: " + self.server_name_text, "path: " + self.path]
