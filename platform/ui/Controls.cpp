@@ -27,20 +27,6 @@ using namespace taluvo::ui::detail;
 
 namespace {
 
-QString FromParam(LPARAM lParam) { return lParam ? QString::fromUtf16(reinterpret_cast<const char16_t*>(lParam)) : QString(); }
-
-// Copies text into a caller's buffer of `size` code units (NUL included); returns the length copied.
-LRESULT CopyOut(const QString& text, WPARAM size, LPARAM buffer)
-{
-    if (!buffer || size == 0)
-        return 0;
-    const qsizetype count = std::min<qsizetype>(text.size(), static_cast<qsizetype>(size) - 1);
-    auto* out = reinterpret_cast<char16_t*>(buffer);
-    std::copy_n(reinterpret_cast<const char16_t*>(text.utf16()), count, out);
-    out[count] = u'\0';
-    return count;
-}
-
 // ---------------------------------------------------------------------------------------------
 // Edit
 
@@ -122,7 +108,7 @@ LRESULT EditProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
     case WM_SETTEXT: {
         // Setting the text always notifies, even when it does not change, as the edit control
         // does: code that empties an edit relies on its EN_CHANGE handling to run.
-        const QString text = FromParam(lParam);
+        const QString text = TextParam(lParam);
         const bool same = line ? line->text() == text : multi->toPlainText() == ToQtBreaks(text);
         if (line)
             line->setText(text);
@@ -135,7 +121,7 @@ LRESULT EditProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
     case WM_GETTEXTLENGTH:
         return line ? line->text().size() : ToWindowsBreaks(multi->toPlainText()).size();
     case WM_GETTEXT:
-        return CopyOut(line ? line->text() : ToWindowsBreaks(multi->toPlainText()), wParam, lParam);
+        return CopyText(line ? line->text() : ToWindowsBreaks(multi->toPlainText()), wParam, lParam);
     case EM_SETSEL: {
         int start = static_cast<int>(static_cast<intptr_t>(wParam));
         int end = static_cast<int>(lParam);
@@ -182,7 +168,7 @@ LRESULT EditProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
         return MAKELONG(static_cast<WORD>(start), static_cast<WORD>(end));
     }
     case EM_REPLACESEL: {
-        const QString text = FromParam(lParam);
+        const QString text = TextParam(lParam);
         if (line) {
             line->insert(text);
         } else {
@@ -321,7 +307,7 @@ LRESULT StaticProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
     auto state = std::static_pointer_cast<StaticState>(record->controlState);
     switch (message) {
     case WM_SETTEXT:
-        record->text = FromParam(lParam);
+        record->text = TextParam(lParam);
         ShowStaticText(*record);
         return TRUE;
     case STM_SETICON: {
@@ -447,7 +433,7 @@ LRESULT ButtonProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
     auto* button = qobject_cast<QAbstractButton*>(widget);
     switch (message) {
     case WM_SETTEXT:
-        record->text = FromParam(lParam);
+        record->text = TextParam(lParam);
         if (button)
             button->setText(record->text);
         else if (auto* group = qobject_cast<QGroupBox*>(widget))
@@ -588,7 +574,7 @@ LRESULT ComboProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
         box->resize(box->width(), box->sizeHint().height());
         return 0;
     case CB_ADDSTRING: {
-        const QString text = CaseOf(*record, FromParam(lParam));
+        const QString text = CaseOf(*record, TextParam(lParam));
         int at = count;
         if (record->style & CBS_SORT) {
             at = 0;
@@ -604,7 +590,7 @@ LRESULT ComboProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
         const int at = index < 0 || index > count ? count : index;
         if (index > count)
             return CB_ERR;
-        box->insertItem(at, CaseOf(*record, FromParam(lParam)));
+        box->insertItem(at, CaseOf(*record, TextParam(lParam)));
         if (count == 0 && !box->isEditable())
             box->setCurrentIndex(-1);
         return at;
@@ -630,7 +616,7 @@ LRESULT ComboProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
     case CB_GETLBTEXT:
         if (!valid || !lParam)
             return CB_ERR;
-        return CopyOut(box->itemText(index), static_cast<WPARAM>(box->itemText(index).size()) + 1, lParam);
+        return CopyText(box->itemText(index), static_cast<WPARAM>(box->itemText(index).size()) + 1, lParam);
     case CB_GETITEMDATA:
         return valid ? static_cast<LRESULT>(box->itemData(index).value<qulonglong>()) : CB_ERR;
     case CB_SETITEMDATA:
@@ -639,11 +625,11 @@ LRESULT ComboProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
         box->setItemData(index, QVariant::fromValue<qulonglong>(static_cast<qulonglong>(lParam)));
         return CB_OKAY;
     case CB_FINDSTRINGEXACT:
-        return FindItem(box, index, FromParam(lParam), true);
+        return FindItem(box, index, TextParam(lParam), true);
     case CB_FINDSTRING:
-        return FindItem(box, index, FromParam(lParam), false);
+        return FindItem(box, index, TextParam(lParam), false);
     case CB_SELECTSTRING: {
-        const int found = FindItem(box, index, FromParam(lParam), false);
+        const int found = FindItem(box, index, TextParam(lParam), false);
         if (found != CB_ERR)
             box->setCurrentIndex(found);
         return found;
@@ -661,7 +647,7 @@ LRESULT ComboProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
             box->lineEdit()->setMaxLength(wParam ? static_cast<int>(wParam) : 32767);
         return TRUE;
     case WM_SETTEXT: {
-        const QString text = FromParam(lParam);
+        const QString text = TextParam(lParam);
         if (box->isEditable()) {
             box->setEditText(text);
             return TRUE;
@@ -675,7 +661,7 @@ LRESULT ComboProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
     case WM_GETTEXTLENGTH:
         return box->currentText().size();
     case WM_GETTEXT:
-        return CopyOut(box->currentText(), wParam, lParam);
+        return CopyText(box->currentText(), wParam, lParam);
     case WM_SETFOCUS:
     case WM_KILLFOCUS:
         NotifyParent(hwnd, message == WM_SETFOCUS ? CBN_SETFOCUS : CBN_KILLFOCUS);

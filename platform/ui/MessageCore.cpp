@@ -401,6 +401,25 @@ RecordPtr FromWidget(const QWidget* widget)
     return nullptr;
 }
 
+QWidget* WidgetOf(HWND hwnd)
+{
+    auto record = Find(hwnd);
+    return record ? record->widget.data() : nullptr;
+}
+
+QString TextParam(LPARAM lParam) { return lParam ? QString::fromUtf16(reinterpret_cast<const char16_t*>(lParam)) : QString(); }
+
+LRESULT CopyText(const QString& text, WPARAM size, LPARAM buffer)
+{
+    if (!buffer || size == 0)
+        return 0;
+    const qsizetype count = std::min<qsizetype>(text.size(), static_cast<qsizetype>(size) - 1);
+    auto* out = reinterpret_cast<char16_t*>(buffer);
+    std::copy_n(reinterpret_cast<const char16_t*>(text.utf16()), count, out);
+    out[count] = u'\0';
+    return count;
+}
+
 std::vector<RecordPtr> Children(HWND parent) { return Registry::Instance().Children(parent); }
 std::vector<RecordPtr> TopLevelWindows() { return Registry::Instance().TopLevel(); }
 LoopObserver* ActiveMainObserverForInput() { return ActiveMainObserver(); }

@@ -6,39 +6,33 @@
 
 using namespace taluvo::ui::detail;
 
-BOOL CMessageLoop::AddMessageFilter(CMessageFilter* filter)
+namespace {
+
+template <class T>
+BOOL AddTo(std::vector<T*>& list, T* item)
 {
-    if (!filter)
+    if (!item)
         return FALSE;
-    m_aMsgFilter.push_back(filter);
+    list.push_back(item);
     return TRUE;
 }
 
-BOOL CMessageLoop::RemoveMessageFilter(CMessageFilter* filter)
+template <class T>
+BOOL RemoveFrom(std::vector<T*>& list, T* item)
 {
-    auto it = std::find(m_aMsgFilter.begin(), m_aMsgFilter.end(), filter);
-    if (it == m_aMsgFilter.end())
+    auto it = std::find(list.begin(), list.end(), item);
+    if (it == list.end())
         return FALSE;
-    m_aMsgFilter.erase(it);
+    list.erase(it);
     return TRUE;
 }
 
-BOOL CMessageLoop::AddIdleHandler(CIdleHandler* handler)
-{
-    if (!handler)
-        return FALSE;
-    m_aIdleHandler.push_back(handler);
-    return TRUE;
-}
+}  // namespace
 
-BOOL CMessageLoop::RemoveIdleHandler(CIdleHandler* handler)
-{
-    auto it = std::find(m_aIdleHandler.begin(), m_aIdleHandler.end(), handler);
-    if (it == m_aIdleHandler.end())
-        return FALSE;
-    m_aIdleHandler.erase(it);
-    return TRUE;
-}
+BOOL CMessageLoop::AddMessageFilter(CMessageFilter* filter) { return AddTo(m_aMsgFilter, filter); }
+BOOL CMessageLoop::RemoveMessageFilter(CMessageFilter* filter) { return RemoveFrom(m_aMsgFilter, filter); }
+BOOL CMessageLoop::AddIdleHandler(CIdleHandler* handler) { return AddTo(m_aIdleHandler, handler); }
+BOOL CMessageLoop::RemoveIdleHandler(CIdleHandler* handler) { return RemoveFrom(m_aIdleHandler, handler); }
 
 BOOL CMessageLoop::PreTranslateMessage(MSG* pMsg)
 {

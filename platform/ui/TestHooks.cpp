@@ -29,12 +29,6 @@ ulong NextStamp()
     return stamp.fetch_add(7);
 }
 
-QWidget* WidgetOf(HWND hwnd)
-{
-    auto record = Find(hwnd);
-    return record ? record->widget.data() : nullptr;
-}
-
 // The widget that takes keys for a window: its focused descendant, the focus proxy, or itself.
 QWidget* KeyTarget(QWidget* widget)
 {

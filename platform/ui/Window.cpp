@@ -28,12 +28,6 @@ namespace {
 thread_local const MSG* t_input = nullptr;
 thread_local bool t_inputDefault = false;
 
-QWidget* WidgetOf(HWND hwnd)
-{
-    auto record = Find(hwnd);
-    return record ? record->widget.data() : nullptr;
-}
-
 bool IsTopLevel(const WindowRecord& record) { return !(record.style & WS_CHILD); }
 
 // ---------------------------------------------------------------------------------------------
@@ -128,21 +122,14 @@ LRESULT DefWindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
     case WM_NCCREATE:
         return TRUE;
     case WM_SETTEXT:
-        record->text = lParam ? QString::fromUtf16(reinterpret_cast<const char16_t*>(lParam)) : QString();
+        record->text = TextParam(lParam);
         if (widget && IsTopLevel(*record))
             widget->setWindowTitle(record->text);
         return TRUE;
     case WM_GETTEXTLENGTH:
         return record->text.size();
-    case WM_GETTEXT: {
-        if (wParam == 0 || !lParam)
-            return 0;
-        const qsizetype count = std::min<qsizetype>(record->text.size(), static_cast<qsizetype>(wParam) - 1);
-        auto* buffer = reinterpret_cast<char16_t*>(lParam);
-        std::copy_n(reinterpret_cast<const char16_t*>(record->text.utf16()), count, buffer);
-        buffer[count] = u'\0';
-        return count;
-    }
+    case WM_GETTEXT:
+        return CopyText(record->text, wParam, lParam);
     case WM_CLOSE:
         DestroyWindow(hwnd);
         return 0;
@@ -595,27 +582,24 @@ BOOL SetWindowPos(HWND hwnd, HWND, int x, int y, int cx, int cy, UINT flags)
     return TRUE;
 }
 
-BOOL ScreenToClient(HWND hwnd, POINT* point)
+namespace {
+
+BOOL MapPoint(HWND hwnd, POINT* point, bool toScreen)
 {
     QWidget* widget = WidgetOf(hwnd);
     if (!widget || !point)
         return FALSE;
-    const QPoint p = widget->mapFromGlobal(QPoint(point->x, point->y));
-    point->x = p.x();
-    point->y = p.y();
+    const QPoint in(point->x, point->y);
+    const QPoint out = toScreen ? widget->mapToGlobal(in) : widget->mapFromGlobal(in);
+    point->x = out.x();
+    point->y = out.y();
     return TRUE;
 }
 
-BOOL ClientToScreen(HWND hwnd, POINT* point)
-{
-    QWidget* widget = WidgetOf(hwnd);
-    if (!widget || !point)
-        return FALSE;
-    const QPoint p = widget->mapToGlobal(QPoint(point->x, point->y));
-    point->x = p.x();
-    point->y = p.y();
-    return TRUE;
-}
+}  // namespace
+
+BOOL ScreenToClient(HWND hwnd, POINT* point) { return MapPoint(hwnd, point, false); }
+BOOL ClientToScreen(HWND hwnd, POINT* point) { return MapPoint(hwnd, point, true); }
 
 BOOL GetCursorPos(POINT* point)
 {

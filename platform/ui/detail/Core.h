@@ -55,6 +55,7 @@ using RecordPtr = std::shared_ptr<WindowRecord>;
 RecordPtr Find(HWND hwnd);
 // The record of the window whose widget is this widget or its nearest ancestor.
 RecordPtr FromWidget(const QWidget* widget);
+QWidget* WidgetOf(HWND hwnd);
 std::vector<RecordPtr> Children(HWND parent);  // in creation order
 std::vector<RecordPtr> TopLevelWindows();
 LoopObserver* ActiveMainObserverForInput();
@@ -122,6 +123,11 @@ void DispatchPostedNow();
 // Runs a modal loop until the predicate holds, a quit is pending or EndAllModalLoops ends it.
 // Returns false when it stopped for another reason than the predicate.
 bool RunModalLoop(const std::function<bool()>& done);
+
+// Text in messages: lParam of WM_SETTEXT and friends, and the copy into a caller's buffer of
+// `size` code units (NUL included) that WM_GETTEXT and friends make; returns the length copied.
+QString TextParam(LPARAM lParam);
+LRESULT CopyText(const QString& text, WPARAM size, LPARAM buffer);
 
 // Sends a WM_COMMAND notification from a control to its parent.
 void NotifyParent(HWND control, WORD code);
