@@ -272,7 +272,9 @@ TEST_F(InternetTest, FailuresGiveTheirWinInetNumbers)
     };
     const Case cases[] = {
         { "refused", QStringLiteral("127.0.0.1"), RefusedPort(), "/", ERROR_INTERNET_CANNOT_CONNECT },
-        { "unresolvable", QStringLiteral("no-such-host.invalid"), 80, "/", ERROR_INTERNET_NAME_NOT_RESOLVED },
+        // A label longer than 63 characters: the resolver refuses it without asking any name server.
+        { "unresolvable", QString(64, QLatin1Char('a')) + QStringLiteral(".invalid"), 80, "/",
+            ERROR_INTERNET_NAME_NOT_RESOLVED },
         { "not http", QStringLiteral("127.0.0.1"), garbage.Port(), "/", ERROR_HTTP_INVALID_SERVER_RESPONSE },
         { "no answer", QStringLiteral("127.0.0.1"), silent.Port(), "/", ERROR_INTERNET_TIMEOUT },
         { "body stops", QStringLiteral("127.0.0.1"), server.Port(), "/stall", ERROR_INTERNET_TIMEOUT },
