@@ -9,7 +9,10 @@
 
 // Fontconfig keeps its configuration for the life of the process and never frees it; a leak check
 // at exit (address-sanitizer builds) must not count that against the program.
-extern "C" const char* __lsan_default_suppressions() { return "leak:libfontconfig\n"; }
+extern "C" const char* __lsan_default_suppressions()
+{
+    return "leak:libfontconfig\n";
+}
 
 namespace taluvo::ui {
 
@@ -22,7 +25,7 @@ bool HasDisplay()
     return (x11 && *x11) || (wayland && *wayland);
 }
 
-}  // namespace
+} // namespace
 
 CUiApplication::CUiApplication(int& argc, char** argv)
 {
@@ -39,6 +42,9 @@ CUiApplication::CUiApplication(int& argc, char** argv)
 
 CUiApplication::~CUiApplication() = default;
 
-bool CUiApplication::Headless() const { return IsHeadless(); }
+bool CUiApplication::Headless() const
+{
+    return IsHeadless();
+}
 
-}  // namespace taluvo::ui
+} // namespace taluvo::ui

@@ -23,4 +23,4 @@ private:
     std::unique_ptr<QApplication> m_app;
 };
 
-}  // namespace taluvo::ui
+} // namespace taluvo::ui

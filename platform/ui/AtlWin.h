@@ -14,7 +14,10 @@ class CWindow {
 public:
     HWND m_hWnd = nullptr;
 
-    CWindow(HWND hWnd = nullptr) : m_hWnd(hWnd) {}
+    CWindow(HWND hWnd = nullptr)
+        : m_hWnd(hWnd)
+    {
+    }
     CWindow& operator=(HWND hWnd)
     {
         m_hWnd = hWnd;
@@ -38,8 +41,14 @@ public:
         m_hWnd = nullptr;
         return TRUE;
     }
-    LRESULT SendMessage(UINT message, WPARAM wParam = 0, LPARAM lParam = 0) const { return ::SendMessage(m_hWnd, message, wParam, lParam); }
-    BOOL PostMessage(UINT message, WPARAM wParam = 0, LPARAM lParam = 0) const { return ::PostMessage(m_hWnd, message, wParam, lParam); }
+    LRESULT SendMessage(UINT message, WPARAM wParam = 0, LPARAM lParam = 0) const
+    {
+        return ::SendMessage(m_hWnd, message, wParam, lParam);
+    }
+    BOOL PostMessage(UINT message, WPARAM wParam = 0, LPARAM lParam = 0) const
+    {
+        return ::PostMessage(m_hWnd, message, wParam, lParam);
+    }
 
     DWORD GetStyle() const { return static_cast<DWORD>(::GetWindowLong(m_hWnd, GWL_STYLE)); }
     DWORD GetExStyle() const { return static_cast<DWORD>(::GetWindowLong(m_hWnd, GWL_EXSTYLE)); }
@@ -71,12 +80,24 @@ public:
     int GetDlgCtrlID() const { return ::GetDlgCtrlID(m_hWnd); }
     BOOL SetDlgItemText(int id, const QString& text) const { return ::SetDlgItemText(m_hWnd, id, text); }
     QString GetDlgItemText(int id) const { return ::GetDlgItemText(m_hWnd, id); }
-    UINT GetDlgItemInt(int id, BOOL* translated = nullptr, BOOL isSigned = TRUE) const { return ::GetDlgItemInt(m_hWnd, id, translated, isSigned); }
-    BOOL SetDlgItemInt(int id, UINT value, BOOL isSigned = TRUE) const { return ::SetDlgItemInt(m_hWnd, id, value, isSigned); }
+    UINT GetDlgItemInt(int id, BOOL* translated = nullptr, BOOL isSigned = TRUE) const
+    {
+        return ::GetDlgItemInt(m_hWnd, id, translated, isSigned);
+    }
+    BOOL SetDlgItemInt(int id, UINT value, BOOL isSigned = TRUE) const
+    {
+        return ::SetDlgItemInt(m_hWnd, id, value, isSigned);
+    }
     BOOL CheckDlgButton(int id, UINT check) const { return ::CheckDlgButton(m_hWnd, id, check); }
     UINT IsDlgButtonChecked(int id) const { return ::IsDlgButtonChecked(m_hWnd, id); }
-    BOOL CheckRadioButton(int firstId, int lastId, int checkId) const { return ::CheckRadioButton(m_hWnd, firstId, lastId, checkId); }
-    LRESULT SendDlgItemMessage(int id, UINT message, WPARAM wParam = 0, LPARAM lParam = 0) const { return ::SendDlgItemMessage(m_hWnd, id, message, wParam, lParam); }
+    BOOL CheckRadioButton(int firstId, int lastId, int checkId) const
+    {
+        return ::CheckRadioButton(m_hWnd, firstId, lastId, checkId);
+    }
+    LRESULT SendDlgItemMessage(int id, UINT message, WPARAM wParam = 0, LPARAM lParam = 0) const
+    {
+        return ::SendDlgItemMessage(m_hWnd, id, message, wParam, lParam);
+    }
 
     BOOL EnableWindow(BOOL enable = TRUE) { return ::EnableWindow(m_hWnd, enable); }
     BOOL IsWindowEnabled() const { return ::IsWindowEnabled(m_hWnd); }
@@ -90,9 +111,18 @@ public:
 
     BOOL GetWindowRect(RECT* rect) const { return ::GetWindowRect(m_hWnd, rect); }
     BOOL GetClientRect(RECT* rect) const { return ::GetClientRect(m_hWnd, rect); }
-    BOOL MoveWindow(int x, int y, int width, int height, BOOL repaint = TRUE) { return ::MoveWindow(m_hWnd, x, y, width, height, repaint); }
-    BOOL MoveWindow(const RECT* rect, BOOL repaint = TRUE) { return ::MoveWindow(m_hWnd, rect->left, rect->top, rect->right - rect->left, rect->bottom - rect->top, repaint); }
-    BOOL SetWindowPos(HWND insertAfter, int x, int y, int cx, int cy, UINT flags) { return ::SetWindowPos(m_hWnd, insertAfter, x, y, cx, cy, flags); }
+    BOOL MoveWindow(int x, int y, int width, int height, BOOL repaint = TRUE)
+    {
+        return ::MoveWindow(m_hWnd, x, y, width, height, repaint);
+    }
+    BOOL MoveWindow(const RECT* rect, BOOL repaint = TRUE)
+    {
+        return ::MoveWindow(m_hWnd, rect->left, rect->top, rect->right - rect->left, rect->bottom - rect->top, repaint);
+    }
+    BOOL SetWindowPos(HWND insertAfter, int x, int y, int cx, int cy, UINT flags)
+    {
+        return ::SetWindowPos(m_hWnd, insertAfter, x, y, cx, cy, flags);
+    }
     BOOL ScreenToClient(POINT* point) const { return ::ScreenToClient(m_hWnd, point); }
     BOOL ClientToScreen(POINT* point) const { return ::ClientToScreen(m_hWnd, point); }
     BOOL Invalidate(BOOL erase = TRUE) { return ::InvalidateRect(m_hWnd, nullptr, erase); }
@@ -102,13 +132,26 @@ public:
     // missing, hidden or minimised. The result is kept inside the work area.
     BOOL CenterWindow(HWND hWndCenter = nullptr);
 
-    HICON SetIcon(HICON icon, BOOL bigIcon = TRUE) { return reinterpret_cast<HICON>(::SendMessage(m_hWnd, WM_SETICON, bigIcon ? ICON_BIG : ICON_SMALL, reinterpret_cast<LPARAM>(icon))); }
-    HICON GetIcon(BOOL bigIcon = TRUE) const { return reinterpret_cast<HICON>(::SendMessage(m_hWnd, WM_GETICON, bigIcon ? ICON_BIG : ICON_SMALL, 0)); }
+    HICON SetIcon(HICON icon, BOOL bigIcon = TRUE)
+    {
+        return reinterpret_cast<HICON>(
+            ::SendMessage(m_hWnd, WM_SETICON, bigIcon ? ICON_BIG : ICON_SMALL, reinterpret_cast<LPARAM>(icon)));
+    }
+    HICON GetIcon(BOOL bigIcon = TRUE) const
+    {
+        return reinterpret_cast<HICON>(::SendMessage(m_hWnd, WM_GETICON, bigIcon ? ICON_BIG : ICON_SMALL, 0));
+    }
 
-    UINT_PTR SetTimer(UINT_PTR id, UINT elapseMs, TIMERPROC proc = nullptr) { return ::SetTimer(m_hWnd, id, elapseMs, proc); }
+    UINT_PTR SetTimer(UINT_PTR id, UINT elapseMs, TIMERPROC proc = nullptr)
+    {
+        return ::SetTimer(m_hWnd, id, elapseMs, proc);
+    }
     BOOL KillTimer(UINT_PTR id) { return ::KillTimer(m_hWnd, id); }
 
-    int MessageBox(const QString& text, const QString& caption = QString(), UINT type = MB_OK) { return ::MessageBox(m_hWnd, text, caption, type); }
+    int MessageBox(const QString& text, const QString& caption = QString(), UINT type = MB_OK)
+    {
+        return ::MessageBox(m_hWnd, text, caption, type);
+    }
 };
 
 // ---------------------------------------------------------------------------------------------
@@ -117,151 +160,153 @@ public:
 class CMessageMap {
 public:
     virtual ~CMessageMap() = default;
-    virtual BOOL ProcessWindowMessage(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam, LRESULT& lResult, DWORD dwMsgMapID = 0) = 0;
+    virtual BOOL ProcessWindowMessage(
+        HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam, LRESULT& lResult, DWORD dwMsgMapID = 0)
+        = 0;
 };
 
-#define BEGIN_MSG_MAP(theClass)                                                                                \
-public:                                                                                                        \
-    BOOL ProcessWindowMessage(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam, LRESULT& lResult,           \
-                              DWORD dwMsgMapID = 0) override                                                   \
-    {                                                                                                          \
-        BOOL bHandled = TRUE;                                                                                  \
-        (void)hWnd;                                                                                            \
-        (void)uMsg;                                                                                            \
-        (void)wParam;                                                                                          \
-        (void)lParam;                                                                                          \
-        (void)lResult;                                                                                         \
-        (void)bHandled;                                                                                        \
-        switch (dwMsgMapID) {                                                                                  \
+#define BEGIN_MSG_MAP(theClass)                                                                                        \
+public:                                                                                                                \
+    BOOL ProcessWindowMessage(                                                                                         \
+        HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam, LRESULT& lResult, DWORD dwMsgMapID = 0) override           \
+    {                                                                                                                  \
+        BOOL bHandled = TRUE;                                                                                          \
+        (void)hWnd;                                                                                                    \
+        (void)uMsg;                                                                                                    \
+        (void)wParam;                                                                                                  \
+        (void)lParam;                                                                                                  \
+        (void)lResult;                                                                                                 \
+        (void)bHandled;                                                                                                \
+        switch (dwMsgMapID) {                                                                                          \
         case 0:
 
-#define ALT_MSG_MAP(msgMapID) \
-    break;                    \
+#define ALT_MSG_MAP(msgMapID)                                                                                          \
+    break;                                                                                                             \
     case msgMapID:
 
-#define MESSAGE_HANDLER(msg, func)                               \
-    if (uMsg == (msg)) {                                         \
-        bHandled = TRUE;                                         \
-        lResult = func(uMsg, wParam, lParam, bHandled);          \
-        if (bHandled)                                            \
-            return TRUE;                                         \
+#define MESSAGE_HANDLER(msg, func)                                                                                     \
+    if (uMsg == (msg)) {                                                                                               \
+        bHandled = TRUE;                                                                                               \
+        lResult = func(uMsg, wParam, lParam, bHandled);                                                                \
+        if (bHandled)                                                                                                  \
+            return TRUE;                                                                                               \
     }
 
-#define MESSAGE_RANGE_HANDLER(msgFirst, msgLast, func)           \
-    if (uMsg >= (msgFirst) && uMsg <= (msgLast)) {               \
-        bHandled = TRUE;                                         \
-        lResult = func(uMsg, wParam, lParam, bHandled);          \
-        if (bHandled)                                            \
-            return TRUE;                                         \
+#define MESSAGE_RANGE_HANDLER(msgFirst, msgLast, func)                                                                 \
+    if (uMsg >= (msgFirst) && uMsg <= (msgLast)) {                                                                     \
+        bHandled = TRUE;                                                                                               \
+        lResult = func(uMsg, wParam, lParam, bHandled);                                                                \
+        if (bHandled)                                                                                                  \
+            return TRUE;                                                                                               \
     }
 
-#define COMMAND_HANDLER(id, code, func)                                                                      \
-    if (uMsg == WM_COMMAND && LOWORD(wParam) == static_cast<WORD>(id) && HIWORD(wParam) == static_cast<WORD>(code)) { \
-        bHandled = TRUE;                                                                                     \
-        lResult = func(HIWORD(wParam), LOWORD(wParam), reinterpret_cast<HWND>(lParam), bHandled);             \
-        if (bHandled)                                                                                        \
-            return TRUE;                                                                                     \
+#define COMMAND_HANDLER(id, code, func)                                                                                \
+    if (uMsg == WM_COMMAND && LOWORD(wParam) == static_cast<WORD>(id) && HIWORD(wParam) == static_cast<WORD>(code)) {  \
+        bHandled = TRUE;                                                                                               \
+        lResult = func(HIWORD(wParam), LOWORD(wParam), reinterpret_cast<HWND>(lParam), bHandled);                      \
+        if (bHandled)                                                                                                  \
+            return TRUE;                                                                                               \
     }
 
-#define COMMAND_ID_HANDLER(id, func)                                                             \
-    if (uMsg == WM_COMMAND && LOWORD(wParam) == static_cast<WORD>(id)) {                         \
-        bHandled = TRUE;                                                                         \
-        lResult = func(HIWORD(wParam), LOWORD(wParam), reinterpret_cast<HWND>(lParam), bHandled); \
-        if (bHandled)                                                                            \
-            return TRUE;                                                                         \
+#define COMMAND_ID_HANDLER(id, func)                                                                                   \
+    if (uMsg == WM_COMMAND && LOWORD(wParam) == static_cast<WORD>(id)) {                                               \
+        bHandled = TRUE;                                                                                               \
+        lResult = func(HIWORD(wParam), LOWORD(wParam), reinterpret_cast<HWND>(lParam), bHandled);                      \
+        if (bHandled)                                                                                                  \
+            return TRUE;                                                                                               \
     }
 
-#define COMMAND_CODE_HANDLER(code, func)                                                         \
-    if (uMsg == WM_COMMAND && HIWORD(wParam) == static_cast<WORD>(code)) {                       \
-        bHandled = TRUE;                                                                         \
-        lResult = func(HIWORD(wParam), LOWORD(wParam), reinterpret_cast<HWND>(lParam), bHandled); \
-        if (bHandled)                                                                            \
-            return TRUE;                                                                         \
+#define COMMAND_CODE_HANDLER(code, func)                                                                               \
+    if (uMsg == WM_COMMAND && HIWORD(wParam) == static_cast<WORD>(code)) {                                             \
+        bHandled = TRUE;                                                                                               \
+        lResult = func(HIWORD(wParam), LOWORD(wParam), reinterpret_cast<HWND>(lParam), bHandled);                      \
+        if (bHandled)                                                                                                  \
+            return TRUE;                                                                                               \
     }
 
-#define COMMAND_RANGE_HANDLER(idFirst, idLast, func)                                             \
-    if (uMsg == WM_COMMAND && LOWORD(wParam) >= (idFirst) && LOWORD(wParam) <= (idLast)) {        \
-        bHandled = TRUE;                                                                         \
-        lResult = func(HIWORD(wParam), LOWORD(wParam), reinterpret_cast<HWND>(lParam), bHandled); \
-        if (bHandled)                                                                            \
-            return TRUE;                                                                         \
+#define COMMAND_RANGE_HANDLER(idFirst, idLast, func)                                                                   \
+    if (uMsg == WM_COMMAND && LOWORD(wParam) >= (idFirst) && LOWORD(wParam) <= (idLast)) {                             \
+        bHandled = TRUE;                                                                                               \
+        lResult = func(HIWORD(wParam), LOWORD(wParam), reinterpret_cast<HWND>(lParam), bHandled);                      \
+        if (bHandled)                                                                                                  \
+            return TRUE;                                                                                               \
     }
 
-#define COMMAND_RANGE_CODE_HANDLER(idFirst, idLast, code, func)                                  \
-    if (uMsg == WM_COMMAND && HIWORD(wParam) == static_cast<WORD>(code) &&                       \
-        LOWORD(wParam) >= (idFirst) && LOWORD(wParam) <= (idLast)) {                             \
-        bHandled = TRUE;                                                                         \
-        lResult = func(HIWORD(wParam), LOWORD(wParam), reinterpret_cast<HWND>(lParam), bHandled); \
-        if (bHandled)                                                                            \
-            return TRUE;                                                                         \
+#define COMMAND_RANGE_CODE_HANDLER(idFirst, idLast, code, func)                                                        \
+    if (uMsg == WM_COMMAND && HIWORD(wParam) == static_cast<WORD>(code) && LOWORD(wParam) >= (idFirst)                 \
+        && LOWORD(wParam) <= (idLast)) {                                                                               \
+        bHandled = TRUE;                                                                                               \
+        lResult = func(HIWORD(wParam), LOWORD(wParam), reinterpret_cast<HWND>(lParam), bHandled);                      \
+        if (bHandled)                                                                                                  \
+            return TRUE;                                                                                               \
     }
 
-#define NOTIFY_HANDLER(id, cd, func)                                                              \
-    if (uMsg == WM_NOTIFY && reinterpret_cast<LPNMHDR>(lParam)->idFrom == static_cast<UINT_PTR>(id) && \
-        reinterpret_cast<LPNMHDR>(lParam)->code == static_cast<UINT>(cd)) {                         \
-        bHandled = TRUE;                                                                          \
-        lResult = func(static_cast<int>(wParam), reinterpret_cast<LPNMHDR>(lParam), bHandled);     \
-        if (bHandled)                                                                             \
-            return TRUE;                                                                          \
+#define NOTIFY_HANDLER(id, cd, func)                                                                                   \
+    if (uMsg == WM_NOTIFY && reinterpret_cast<LPNMHDR>(lParam)->idFrom == static_cast<UINT_PTR>(id)                    \
+        && reinterpret_cast<LPNMHDR>(lParam)->code == static_cast<UINT>(cd)) {                                         \
+        bHandled = TRUE;                                                                                               \
+        lResult = func(static_cast<int>(wParam), reinterpret_cast<LPNMHDR>(lParam), bHandled);                         \
+        if (bHandled)                                                                                                  \
+            return TRUE;                                                                                               \
     }
 
-#define NOTIFY_ID_HANDLER(id, func)                                                                \
-    if (uMsg == WM_NOTIFY && reinterpret_cast<LPNMHDR>(lParam)->idFrom == static_cast<UINT_PTR>(id)) { \
-        bHandled = TRUE;                                                                           \
-        lResult = func(static_cast<int>(wParam), reinterpret_cast<LPNMHDR>(lParam), bHandled);      \
-        if (bHandled)                                                                              \
-            return TRUE;                                                                           \
+#define NOTIFY_ID_HANDLER(id, func)                                                                                    \
+    if (uMsg == WM_NOTIFY && reinterpret_cast<LPNMHDR>(lParam)->idFrom == static_cast<UINT_PTR>(id)) {                 \
+        bHandled = TRUE;                                                                                               \
+        lResult = func(static_cast<int>(wParam), reinterpret_cast<LPNMHDR>(lParam), bHandled);                         \
+        if (bHandled)                                                                                                  \
+            return TRUE;                                                                                               \
     }
 
-#define NOTIFY_CODE_HANDLER(cd, func)                                                          \
-    if (uMsg == WM_NOTIFY && reinterpret_cast<LPNMHDR>(lParam)->code == static_cast<UINT>(cd)) { \
-        bHandled = TRUE;                                                                       \
-        lResult = func(static_cast<int>(wParam), reinterpret_cast<LPNMHDR>(lParam), bHandled);  \
-        if (bHandled)                                                                          \
-            return TRUE;                                                                       \
+#define NOTIFY_CODE_HANDLER(cd, func)                                                                                  \
+    if (uMsg == WM_NOTIFY && reinterpret_cast<LPNMHDR>(lParam)->code == static_cast<UINT>(cd)) {                       \
+        bHandled = TRUE;                                                                                               \
+        lResult = func(static_cast<int>(wParam), reinterpret_cast<LPNMHDR>(lParam), bHandled);                         \
+        if (bHandled)                                                                                                  \
+            return TRUE;                                                                                               \
     }
 
-#define NOTIFY_RANGE_HANDLER(idFirst, idLast, func)                                           \
-    if (uMsg == WM_NOTIFY && reinterpret_cast<LPNMHDR>(lParam)->idFrom >= static_cast<UINT_PTR>(idFirst) && \
-        reinterpret_cast<LPNMHDR>(lParam)->idFrom <= static_cast<UINT_PTR>(idLast)) {         \
-        bHandled = TRUE;                                                                      \
-        lResult = func(static_cast<int>(wParam), reinterpret_cast<LPNMHDR>(lParam), bHandled); \
-        if (bHandled)                                                                         \
-            return TRUE;                                                                      \
+#define NOTIFY_RANGE_HANDLER(idFirst, idLast, func)                                                                    \
+    if (uMsg == WM_NOTIFY && reinterpret_cast<LPNMHDR>(lParam)->idFrom >= static_cast<UINT_PTR>(idFirst)               \
+        && reinterpret_cast<LPNMHDR>(lParam)->idFrom <= static_cast<UINT_PTR>(idLast)) {                               \
+        bHandled = TRUE;                                                                                               \
+        lResult = func(static_cast<int>(wParam), reinterpret_cast<LPNMHDR>(lParam), bHandled);                         \
+        if (bHandled)                                                                                                  \
+            return TRUE;                                                                                               \
     }
 
-#define CHAIN_MSG_MAP(theChainClass)                                                                  \
-    if (theChainClass::ProcessWindowMessage(hWnd, uMsg, wParam, lParam, lResult))                    \
+#define CHAIN_MSG_MAP(theChainClass)                                                                                   \
+    if (theChainClass::ProcessWindowMessage(hWnd, uMsg, wParam, lParam, lResult))                                      \
         return TRUE;
 
-#define CHAIN_MSG_MAP_MEMBER(theChainMember)                                                          \
-    if ((theChainMember).ProcessWindowMessage(hWnd, uMsg, wParam, lParam, lResult))                  \
+#define CHAIN_MSG_MAP_MEMBER(theChainMember)                                                                           \
+    if ((theChainMember).ProcessWindowMessage(hWnd, uMsg, wParam, lParam, lResult))                                    \
         return TRUE;
 
-#define CHAIN_MSG_MAP_ALT(theChainClass, msgMapID)                                                     \
-    if (theChainClass::ProcessWindowMessage(hWnd, uMsg, wParam, lParam, lResult, msgMapID))           \
+#define CHAIN_MSG_MAP_ALT(theChainClass, msgMapID)                                                                     \
+    if (theChainClass::ProcessWindowMessage(hWnd, uMsg, wParam, lParam, lResult, msgMapID))                            \
         return TRUE;
 
 // Sends a child's notification back to the child as message + OCM__BASE.
-#define REFLECT_NOTIFICATIONS()                                                \
-    {                                                                          \
-        bHandled = TRUE;                                                       \
-        lResult = this->ReflectNotifications(uMsg, wParam, lParam, bHandled);  \
-        if (bHandled)                                                          \
-            return TRUE;                                                       \
+#define REFLECT_NOTIFICATIONS()                                                                                        \
+    {                                                                                                                  \
+        bHandled = TRUE;                                                                                               \
+        lResult = this->ReflectNotifications(uMsg, wParam, lParam, bHandled);                                          \
+        if (bHandled)                                                                                                  \
+            return TRUE;                                                                                               \
     }
 
 // A reflected message nobody handled goes to the control's default processing unreflected.
-#define DEFAULT_REFLECTION_HANDLER()                                                     \
-    if (this->DefaultReflectionHandler(hWnd, uMsg, wParam, lParam, lResult))             \
+#define DEFAULT_REFLECTION_HANDLER()                                                                                   \
+    if (this->DefaultReflectionHandler(hWnd, uMsg, wParam, lParam, lResult))                                           \
         return TRUE;
 
-#define END_MSG_MAP() \
-    break;            \
-    default:          \
-        break;        \
-        }             \
-        return FALSE; \
+#define END_MSG_MAP()                                                                                                  \
+    break;                                                                                                             \
+    default:                                                                                                           \
+        break;                                                                                                         \
+        }                                                                                                              \
+        return FALSE;                                                                                                  \
         }
 
 // ---------------------------------------------------------------------------------------------
@@ -271,17 +316,17 @@ namespace taluvo::ui::detail {
 // Binds a C++ window object to its handle for the static procedures below.
 void* WindowObject(HWND hwnd);
 HWND CreateImplWindow(WNDPROC proc, void* object, const QString& className, HWND parent, const RECT* rect,
-                      const QString& name, DWORD style, DWORD exStyle, UINT_PTR id, LPVOID createParam);
+    const QString& name, DWORD style, DWORD exStyle, UINT_PTR id, LPVOID createParam);
 INT_PTR RunDialog(WORD templateId, HWND parent, DLGPROC proc, void* object, LPARAM initParam);
 HWND CreateModelessDialog(WORD templateId, HWND parent, DLGPROC proc, void* object, LPARAM initParam);
 LRESULT ReflectNotification(HWND parent, UINT uMsg, WPARAM wParam, LPARAM lParam, BOOL& bHandled);
 BOOL DefaultReflection(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam, LRESULT& lResult);
-}  // namespace taluvo::ui::detail
+} // namespace taluvo::ui::detail
 
 class CWindowImplRoot : public CWindow, public CMessageMap {
 public:
     const MSG* m_pCurrentMsg = nullptr;
-    BOOL m_bMsgHandled = TRUE;  // for handlers that mark a message unhandled after the fact
+    BOOL m_bMsgHandled = TRUE; // for handlers that mark a message unhandled after the fact
 
     const MSG* GetCurrentMessage() const { return m_pCurrentMsg; }
     BOOL IsMsgHandled() const { return m_bMsgHandled; }
@@ -303,7 +348,7 @@ public:
 
     virtual WNDPROC GetWindowProc() { return WindowProc; }
     // Called after the last message (WM_NCDESTROY); the object may delete itself here.
-    virtual void OnFinalMessage(HWND /*hWnd*/) {}
+    virtual void OnFinalMessage(HWND /*hWnd*/) { }
 
     LRESULT DefWindowProc(UINT uMsg, WPARAM wParam, LPARAM lParam)
     {
@@ -342,33 +387,35 @@ public:
     }
 
     HWND Create(const QString& className, HWND hWndParent, const RECT* rect, const QString& windowName, DWORD style,
-                DWORD exStyle, UINT_PTR id, LPVOID createParam)
+        DWORD exStyle, UINT_PTR id, LPVOID createParam)
     {
-        return taluvo::ui::detail::CreateImplWindow(GetWindowProc(), this, className, hWndParent, rect, windowName,
-                                                    style, exStyle, id, createParam);
+        return taluvo::ui::detail::CreateImplWindow(
+            GetWindowProc(), this, className, hWndParent, rect, windowName, style, exStyle, id, createParam);
     }
 };
 
 // T supplies the message map; GetWndClassName may be overridden by DECLARE_WND_CLASS.
-template <class T, class TBase = CWindow>
-class CWindowImpl : public CWindowImplBase {
+template <class T, class TBase = CWindow> class CWindowImpl : public CWindowImplBase {
 public:
     static const char16_t* GetWndClassName() { return u"TaluvoWindow"; }
 
     HWND Create(HWND hWndParent, const RECT* rect = nullptr, const QString& windowName = QString(), DWORD style = 0,
-                DWORD exStyle = 0, UINT_PTR id = 0, LPVOID createParam = nullptr)
+        DWORD exStyle = 0, UINT_PTR id = 0, LPVOID createParam = nullptr)
     {
-        return CWindowImplBase::Create(QString::fromUtf16(T::GetWndClassName()), hWndParent, rect, windowName, style,
-                                       exStyle, id, createParam);
+        return CWindowImplBase::Create(
+            QString::fromUtf16(T::GetWndClassName()), hWndParent, rect, windowName, style, exStyle, id, createParam);
     }
 };
 
-#define DECLARE_WND_CLASS(name) \
-    static const char16_t* GetWndClassName() { return name; }
+#define DECLARE_WND_CLASS(name)                                                                                        \
+    static const char16_t* GetWndClassName()                                                                           \
+    {                                                                                                                  \
+        return name;                                                                                                   \
+    }
 
 class CDialogImplBase : public CWindowImplRoot {
 public:
-    virtual void OnFinalMessage(HWND /*hWnd*/) {}
+    virtual void OnFinalMessage(HWND /*hWnd*/) { }
 
     static INT_PTR DialogProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam)
     {
@@ -409,8 +456,7 @@ public:
 };
 
 // T declares enum { IDD = <template id> } and the message map.
-template <class T, class TBase = CWindow>
-class CDialogImpl : public CDialogImplBase {
+template <class T, class TBase = CWindow> class CDialogImpl : public CDialogImplBase {
 public:
     INT_PTR DoModal(HWND hWndParent = ::GetActiveWindow(), LPARAM dwInitParam = 0)
     {
@@ -418,7 +464,8 @@ public:
     }
     HWND Create(HWND hWndParent, LPARAM dwInitParam = 0)
     {
-        return taluvo::ui::detail::CreateModelessDialog(static_cast<WORD>(T::IDD), hWndParent, DialogProc, this, dwInitParam);
+        return taluvo::ui::detail::CreateModelessDialog(
+            static_cast<WORD>(T::IDD), hWndParent, DialogProc, this, dwInitParam);
     }
     BOOL EndDialog(int nRetCode) { return ::EndDialog(m_hWnd, nRetCode); }
     BOOL DestroyWindow() { return ::DestroyWindow(m_hWnd); }

@@ -30,11 +30,15 @@ namespace {
 // ---------------------------------------------------------------------------------------------
 // Edit
 
-constexpr int kDefaultEditLimit = 30000;  // Windows' initial limit for typed text
+constexpr int kDefaultEditLimit = 30000; // Windows' initial limit for typed text
 
 class CaseValidator : public QValidator {
 public:
-    explicit CaseValidator(bool upper, QObject* parent) : QValidator(parent), m_upper(upper) {}
+    explicit CaseValidator(bool upper, QObject* parent)
+        : QValidator(parent)
+        , m_upper(upper)
+    {
+    }
     State validate(QString& input, int&) const override
     {
         input = m_upper ? input.toUpper() : input.toLower();
@@ -49,7 +53,11 @@ private:
 // edit wants it.
 class MultiEdit : public QPlainTextEdit {
 public:
-    MultiEdit(DWORD style, QWidget* parent) : QPlainTextEdit(parent), m_style(style) {}
+    MultiEdit(DWORD style, QWidget* parent)
+        : QPlainTextEdit(parent)
+        , m_style(style)
+    {
+    }
     int limit = kDefaultEditLimit;
 
 protected:
@@ -60,9 +68,9 @@ protected:
             event->ignore();
             return;
         }
-        if (!event->text().isEmpty() && event->text().at(0).isPrint() && !textCursor().hasSelection() &&
-            document()->characterCount() - 1 >= limit) {
-            return;  // full: typed text is refused, as the text limit says
+        if (!event->text().isEmpty() && event->text().at(0).isPrint() && !textCursor().hasSelection()
+            && document()->characterCount() - 1 >= limit) {
+            return; // full: typed text is refused, as the text limit says
         }
         QPlainTextEdit::keyPressEvent(event);
     }
@@ -71,7 +79,10 @@ private:
     DWORD m_style;
 };
 
-QString ToWindowsBreaks(QString text) { return text.replace(QLatin1Char('\n'), QStringLiteral("\r\n")); }
+QString ToWindowsBreaks(QString text)
+{
+    return text.replace(QLatin1Char('\n'), QStringLiteral("\r\n"));
+}
 QString ToQtBreaks(QString text)
 {
     text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
@@ -247,7 +258,8 @@ QWidget* MakeEdit(WindowRecord& record, QWidget* parent)
         auto* edit = new MultiEdit(style, parent);
         edit->setPlainText(ToQtBreaks(record.text));
         edit->setReadOnly(style & ES_READONLY);
-        edit->setLineWrapMode((style & (ES_AUTOHSCROLL | WS_HSCROLL)) ? QPlainTextEdit::NoWrap : QPlainTextEdit::WidgetWidth);
+        edit->setLineWrapMode(
+            (style & (ES_AUTOHSCROLL | WS_HSCROLL)) ? QPlainTextEdit::NoWrap : QPlainTextEdit::WidgetWidth);
         edit->setVerticalScrollBarPolicy((style & WS_VSCROLL) ? Qt::ScrollBarAsNeeded : Qt::ScrollBarAlwaysOff);
         edit->setHorizontalScrollBarPolicy((style & WS_HSCROLL) ? Qt::ScrollBarAsNeeded : Qt::ScrollBarAlwaysOff);
         edit->setTabChangesFocus(true);
@@ -283,7 +295,7 @@ QString WithoutPrefix(const QString& text)
     shown.reserve(text.size());
     for (int i = 0; i < text.size(); ++i) {
         if (text.at(i) == QLatin1Char('&') && i + 1 < text.size())
-            ++i;  // "&&" shows one '&'; "&x" shows x
+            ++i; // "&&" shows one '&'; "&x" shows x
         shown += text.at(i);
     }
     return shown;
@@ -337,7 +349,9 @@ QWidget* MakeStatic(WindowRecord& record, QWidget* parent)
     const DWORD type = record.style & SS_TYPEMASK;
     if (type == SS_ETCHEDHORZ || type == SS_ETCHEDVERT || type == SS_ETCHEDFRAME) {
         auto* frame = new QFrame(parent);
-        frame->setFrameShape(type == SS_ETCHEDHORZ ? QFrame::HLine : type == SS_ETCHEDVERT ? QFrame::VLine : QFrame::Box);
+        frame->setFrameShape(type == SS_ETCHEDHORZ ? QFrame::HLine
+                : type == SS_ETCHEDVERT            ? QFrame::VLine
+                                                   : QFrame::Box);
         frame->setFrameShadow(QFrame::Sunken);
         return frame;
     }
@@ -364,14 +378,27 @@ QWidget* MakeStatic(WindowRecord& record, QWidget* parent)
 // ---------------------------------------------------------------------------------------------
 // Button
 
-DWORD ButtonType(const WindowRecord& record) { return record.style & BS_TYPEMASK; }
-bool IsRadio(DWORD type) { return type == BS_RADIOBUTTON || type == BS_AUTORADIOBUTTON; }
-bool IsAuto(DWORD type) { return type == BS_AUTOCHECKBOX || type == BS_AUTO3STATE || type == BS_AUTORADIOBUTTON; }
+DWORD ButtonType(const WindowRecord& record)
+{
+    return record.style & BS_TYPEMASK;
+}
+bool IsRadio(DWORD type)
+{
+    return type == BS_RADIOBUTTON || type == BS_AUTORADIOBUTTON;
+}
+bool IsAuto(DWORD type)
+{
+    return type == BS_AUTOCHECKBOX || type == BS_AUTO3STATE || type == BS_AUTORADIOBUTTON;
+}
 
 // Check boxes and radios whose state only the program changes ignore the click's own toggle.
 class CheckBox : public QCheckBox {
 public:
-    CheckBox(bool automatic, QWidget* parent) : QCheckBox(parent), m_auto(automatic) {}
+    CheckBox(bool automatic, QWidget* parent)
+        : QCheckBox(parent)
+        , m_auto(automatic)
+    {
+    }
 
 protected:
     void nextCheckState() override
@@ -386,9 +413,11 @@ private:
 
 class RadioButton : public QRadioButton {
 public:
-    RadioButton(bool automatic, QWidget* parent) : QRadioButton(parent), m_auto(automatic)
+    RadioButton(bool automatic, QWidget* parent)
+        : QRadioButton(parent)
+        , m_auto(automatic)
     {
-        setAutoExclusive(false);  // the group is the dialog's WS_GROUP run, kept by the layer
+        setAutoExclusive(false); // the group is the dialog's WS_GROUP run, kept by the layer
     }
 
 protected:
@@ -441,7 +470,9 @@ LRESULT ButtonProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
         return TRUE;
     case BM_GETCHECK:
         if (auto* box = qobject_cast<QCheckBox*>(widget))
-            return box->checkState() == Qt::Checked ? BST_CHECKED : box->checkState() == Qt::PartiallyChecked ? BST_INDETERMINATE : BST_UNCHECKED;
+            return box->checkState() == Qt::Checked         ? BST_CHECKED
+                : box->checkState() == Qt::PartiallyChecked ? BST_INDETERMINATE
+                                                            : BST_UNCHECKED;
         if (auto* radio = qobject_cast<QRadioButton*>(widget))
             return radio->isChecked() ? BST_CHECKED : BST_UNCHECKED;
         return BST_UNCHECKED;
@@ -463,9 +494,9 @@ LRESULT ButtonProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
     case BM_GETSTATE: {
         LRESULT state = SendMessage(hwnd, BM_GETCHECK, 0, 0);
         if (button && button->isDown())
-            state |= 0x0004;  // BST_PUSHED
+            state |= 0x0004; // BST_PUSHED
         if (widget->hasFocus())
-            state |= 0x0008;  // BST_FOCUS
+            state |= 0x0008; // BST_FOCUS
         return state;
     }
     case BM_SETSTYLE: {
@@ -492,7 +523,7 @@ QWidget* MakeButton(WindowRecord& record, QWidget* parent)
     case BS_GROUPBOX: {
         auto* group = new QGroupBox(record.text, parent);
         group->setAttribute(Qt::WA_TransparentForMouseEvents);
-        group->lower();  // a frame behind the controls it surrounds
+        group->lower(); // a frame behind the controls it surrounds
         return group;
     }
     case BS_CHECKBOX:
@@ -552,7 +583,8 @@ int FindItem(QComboBox* box, int startAfter, const QString& text, bool exact)
     for (int n = 0; n < count; ++n) {
         const int i = (first + n) % count;
         const QString item = box->itemText(i);
-        const bool match = exact ? item.compare(text, Qt::CaseInsensitive) == 0 : item.startsWith(text, Qt::CaseInsensitive);
+        const bool match
+            = exact ? item.compare(text, Qt::CaseInsensitive) == 0 : item.startsWith(text, Qt::CaseInsensitive);
         if (match)
             return i;
     }
@@ -583,7 +615,7 @@ LRESULT ComboProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
         }
         box->insertItem(at, text);
         if (box->currentIndex() >= 0 && !box->isEditable() && count == 0)
-            box->setCurrentIndex(-1);  // adding never selects
+            box->setCurrentIndex(-1); // adding never selects
         return at;
     }
     case CB_INSERTSTRING: {
@@ -689,7 +721,7 @@ QWidget* MakeCombo(WindowRecord& record, QWidget* parent)
     return box;
 }
 
-}  // namespace
+} // namespace
 
 namespace taluvo::ui::detail {
 
@@ -698,15 +730,16 @@ void NotifyParent(HWND control, WORD code)
     auto record = Find(control);
     if (!record || !record->parent || record->destroying)
         return;
-    SendMessage(record->parent, WM_COMMAND, MAKEWPARAM(static_cast<WORD>(record->id), code), reinterpret_cast<LPARAM>(control));
+    SendMessage(
+        record->parent, WM_COMMAND, MAKEWPARAM(static_cast<WORD>(record->id), code), reinterpret_cast<LPARAM>(control));
 }
 
 void RegisterControlClasses()
 {
-    RegisterBuiltinClass({QStringLiteral("Edit"), EditProc, MakeEdit});
-    RegisterBuiltinClass({QStringLiteral("Static"), StaticProc, MakeStatic});
-    RegisterBuiltinClass({QStringLiteral("Button"), ButtonProc, MakeButton});
-    RegisterBuiltinClass({QStringLiteral("ComboBox"), ComboProc, MakeCombo});
+    RegisterBuiltinClass({ QStringLiteral("Edit"), EditProc, MakeEdit });
+    RegisterBuiltinClass({ QStringLiteral("Static"), StaticProc, MakeStatic });
+    RegisterBuiltinClass({ QStringLiteral("Button"), ButtonProc, MakeButton });
+    RegisterBuiltinClass({ QStringLiteral("ComboBox"), ComboProc, MakeCombo });
 }
 
-}  // namespace taluvo::ui::detail
+} // namespace taluvo::ui::detail

@@ -6,7 +6,10 @@
 
 class CEdit : public CWindow {
 public:
-    CEdit(HWND hWnd = nullptr) : CWindow(hWnd) {}
+    CEdit(HWND hWnd = nullptr)
+        : CWindow(hWnd)
+    {
+    }
     CEdit& operator=(HWND hWnd)
     {
         m_hWnd = hWnd;
@@ -47,7 +50,10 @@ public:
     BOOL SetReadOnly(BOOL readOnly = TRUE) { return static_cast<BOOL>(SendMessage(EM_SETREADONLY, readOnly)); }
     int GetLineCount() const { return static_cast<int>(SendMessage(EM_GETLINECOUNT)); }
     int GetFirstVisibleLine() const { return static_cast<int>(SendMessage(EM_GETFIRSTVISIBLELINE)); }
-    BOOL LineScroll(int lines, int chars = 0) { return static_cast<BOOL>(SendMessage(EM_LINESCROLL, static_cast<WPARAM>(chars), lines)); }
+    BOOL LineScroll(int lines, int chars = 0)
+    {
+        return static_cast<BOOL>(SendMessage(EM_LINESCROLL, static_cast<WPARAM>(chars), lines));
+    }
     void SetPasswordChar(char16_t ch) { SendMessage(EM_SETPASSWORDCHAR, ch); }
     BOOL GetModify() const { return static_cast<BOOL>(SendMessage(EM_GETMODIFY)); }
     void SetModify(BOOL modified = TRUE) { SendMessage(EM_SETMODIFY, modified); }
@@ -58,19 +64,28 @@ public:
 
 class CStatic : public CWindow {
 public:
-    CStatic(HWND hWnd = nullptr) : CWindow(hWnd) {}
+    CStatic(HWND hWnd = nullptr)
+        : CWindow(hWnd)
+    {
+    }
     CStatic& operator=(HWND hWnd)
     {
         m_hWnd = hWnd;
         return *this;
     }
-    HICON SetIcon(HICON icon) { return reinterpret_cast<HICON>(SendMessage(STM_SETICON, reinterpret_cast<WPARAM>(icon))); }
+    HICON SetIcon(HICON icon)
+    {
+        return reinterpret_cast<HICON>(SendMessage(STM_SETICON, reinterpret_cast<WPARAM>(icon)));
+    }
     HICON GetIcon() const { return reinterpret_cast<HICON>(SendMessage(STM_GETICON)); }
 };
 
 class CButton : public CWindow {
 public:
-    CButton(HWND hWnd = nullptr) : CWindow(hWnd) {}
+    CButton(HWND hWnd = nullptr)
+        : CWindow(hWnd)
+    {
+    }
     CButton& operator=(HWND hWnd)
     {
         m_hWnd = hWnd;
@@ -86,7 +101,10 @@ public:
 
 class CComboBox : public CWindow {
 public:
-    CComboBox(HWND hWnd = nullptr) : CWindow(hWnd) {}
+    CComboBox(HWND hWnd = nullptr)
+        : CWindow(hWnd)
+    {
+    }
     CComboBox& operator=(HWND hWnd)
     {
         m_hWnd = hWnd;
@@ -100,14 +118,18 @@ public:
     int InsertString(int index, const QString& text)
     {
         const QString copy = text;
-        return static_cast<int>(SendMessage(CB_INSERTSTRING, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(copy.utf16())));
+        return static_cast<int>(
+            SendMessage(CB_INSERTSTRING, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(copy.utf16())));
     }
     int DeleteString(UINT index) { return static_cast<int>(SendMessage(CB_DELETESTRING, index)); }
     void ResetContent() { SendMessage(CB_RESETCONTENT); }
     int GetCount() const { return static_cast<int>(SendMessage(CB_GETCOUNT)); }
     int GetCurSel() const { return static_cast<int>(SendMessage(CB_GETCURSEL)); }
     int SetCurSel(int index) { return static_cast<int>(SendMessage(CB_SETCURSEL, static_cast<WPARAM>(index))); }
-    int GetLBTextLen(int index) const { return static_cast<int>(SendMessage(CB_GETLBTEXTLEN, static_cast<WPARAM>(index))); }
+    int GetLBTextLen(int index) const
+    {
+        return static_cast<int>(SendMessage(CB_GETLBTEXTLEN, static_cast<WPARAM>(index)));
+    }
     int GetLBText(int index, QString& text) const
     {
         const int length = GetLBTextLen(index);
@@ -116,26 +138,36 @@ public:
             return CB_ERR;
         }
         std::u16string buffer(static_cast<size_t>(length) + 1, u'\0');
-        const int copied = static_cast<int>(SendMessage(CB_GETLBTEXT, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(buffer.data())));
+        const int copied = static_cast<int>(
+            SendMessage(CB_GETLBTEXT, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(buffer.data())));
         text = QString::fromUtf16(buffer.data(), std::max(0, copied));
         return copied;
     }
-    DWORD_PTR GetItemData(int index) const { return static_cast<DWORD_PTR>(SendMessage(CB_GETITEMDATA, static_cast<WPARAM>(index))); }
-    int SetItemData(int index, DWORD_PTR data) { return static_cast<int>(SendMessage(CB_SETITEMDATA, static_cast<WPARAM>(index), static_cast<LPARAM>(data))); }
+    DWORD_PTR GetItemData(int index) const
+    {
+        return static_cast<DWORD_PTR>(SendMessage(CB_GETITEMDATA, static_cast<WPARAM>(index)));
+    }
+    int SetItemData(int index, DWORD_PTR data)
+    {
+        return static_cast<int>(SendMessage(CB_SETITEMDATA, static_cast<WPARAM>(index), static_cast<LPARAM>(data)));
+    }
     int FindStringExact(int startAfter, const QString& text) const
     {
         const QString copy = text;
-        return static_cast<int>(SendMessage(CB_FINDSTRINGEXACT, static_cast<WPARAM>(startAfter), reinterpret_cast<LPARAM>(copy.utf16())));
+        return static_cast<int>(
+            SendMessage(CB_FINDSTRINGEXACT, static_cast<WPARAM>(startAfter), reinterpret_cast<LPARAM>(copy.utf16())));
     }
     int FindString(int startAfter, const QString& text) const
     {
         const QString copy = text;
-        return static_cast<int>(SendMessage(CB_FINDSTRING, static_cast<WPARAM>(startAfter), reinterpret_cast<LPARAM>(copy.utf16())));
+        return static_cast<int>(
+            SendMessage(CB_FINDSTRING, static_cast<WPARAM>(startAfter), reinterpret_cast<LPARAM>(copy.utf16())));
     }
     int SelectString(int startAfter, const QString& text)
     {
         const QString copy = text;
-        return static_cast<int>(SendMessage(CB_SELECTSTRING, static_cast<WPARAM>(startAfter), reinterpret_cast<LPARAM>(copy.utf16())));
+        return static_cast<int>(
+            SendMessage(CB_SELECTSTRING, static_cast<WPARAM>(startAfter), reinterpret_cast<LPARAM>(copy.utf16())));
     }
     BOOL GetDroppedState() const { return static_cast<BOOL>(SendMessage(CB_GETDROPPEDSTATE)); }
     void ShowDropDown(BOOL show = TRUE) { SendMessage(CB_SHOWDROPDOWN, show); }

@@ -43,10 +43,13 @@ public:
 
 private:
     std::mutex m_lock;
-    std::map<WORD, DialogTemplate> m_templates;  // node-based: pointers stay valid
+    std::map<WORD, DialogTemplate> m_templates; // node-based: pointers stay valid
 };
 
-QString Text(const char16_t* text) { return text ? QString::fromUtf16(text) : QString(); }
+QString Text(const char16_t* text)
+{
+    return text ? QString::fromUtf16(text) : QString();
+}
 
 HWND TopLevelOf(HWND hwnd)
 {
@@ -59,7 +62,11 @@ HWND TopLevelOf(HWND hwnd)
 // The dialog's own keys: Escape cancels, Enter presses the focused push button or the default one.
 class DialogWidget : public QDialog {
 public:
-    DialogWidget(HWND hwnd, QWidget* owner) : QDialog(owner), m_hwnd(hwnd) {}
+    DialogWidget(HWND hwnd, QWidget* owner)
+        : QDialog(owner)
+        , m_hwnd(hwnd)
+    {
+    }
 
 protected:
     void keyPressEvent(QKeyEvent* event) override
@@ -68,8 +75,10 @@ protected:
             SendCommand(IDCANCEL);
             return;
         }
-        if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) && !(event->modifiers() & ~Qt::KeypadModifier)) {
-            if (auto* focused = qobject_cast<QPushButton*>(QApplication::focusWidget()); focused && isAncestorOf(focused)) {
+        if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter)
+            && !(event->modifiers() & ~Qt::KeypadModifier)) {
+            if (auto* focused = qobject_cast<QPushButton*>(QApplication::focusWidget());
+                focused && isAncestorOf(focused)) {
                 focused->click();
                 return;
             }
@@ -92,7 +101,8 @@ private:
         HWND control = ::GetDlgItem(m_hwnd, id);
         if (control && !::IsWindowEnabled(control))
             return;
-        SendMessage(m_hwnd, WM_COMMAND, MAKEWPARAM(static_cast<WORD>(id), BN_CLICKED), reinterpret_cast<LPARAM>(control));
+        SendMessage(
+            m_hwnd, WM_COMMAND, MAKEWPARAM(static_cast<WORD>(id), BN_CLICKED), reinterpret_cast<LPARAM>(control));
     }
 
     HWND m_hwnd;
@@ -123,7 +133,7 @@ LRESULT DialogWindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
     }
     switch (message) {
     case WM_INITDIALOG:
-        return TRUE;  // unhandled: the dialog manager sets the focus
+        return TRUE; // unhandled: the dialog manager sets the focus
     case WM_CLOSE: {
         // The close box of a dialog is its Cancel button.
         HWND cancel = ::GetDlgItem(hwnd, IDCANCEL);
@@ -217,14 +227,20 @@ HWND CreateFromTemplate(const DialogTemplate& t, HWND parent, DLGPROC proc, void
     return IsWindow(hwnd) ? hwnd : nullptr;
 }
 
-}  // namespace
+} // namespace
 
 namespace taluvo::ui {
 
-void RegisterDialogTemplate(const DialogTemplate& dialogTemplate) { Templates::Instance().Add(dialogTemplate); }
-const DialogTemplate* FindDialogTemplate(WORD id) { return Templates::Instance().Find(id); }
+void RegisterDialogTemplate(const DialogTemplate& dialogTemplate)
+{
+    Templates::Instance().Add(dialogTemplate);
+}
+const DialogTemplate* FindDialogTemplate(WORD id)
+{
+    return Templates::Instance().Find(id);
+}
 
-}  // namespace taluvo::ui
+} // namespace taluvo::ui
 
 namespace taluvo::ui::detail {
 
@@ -271,7 +287,7 @@ void* WindowObject(HWND hwnd)
 }
 
 HWND CreateImplWindow(WNDPROC proc, void* object, const QString& className, HWND parent, const RECT* rect,
-                      const QString& name, DWORD style, DWORD exStyle, UINT_PTR id, LPVOID createParam)
+    const QString& name, DWORD style, DWORD exStyle, UINT_PTR id, LPVOID createParam)
 {
     EnsureUiSetup();
     CreateParams params;
@@ -325,7 +341,8 @@ INT_PTR RunDialog(WORD templateId, HWND parent, DLGPROC proc, void* object, LPAR
         if (!hooked && IsHeadless()) {
             // Nobody can answer: the dialog is cancelled, as its Cancel button would do.
             std::fprintf(stderr, "taluvo: no display: dialog \"%s\" cancelled\n", qPrintable(record->text));
-            SendMessage(hwnd, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), reinterpret_cast<LPARAM>(::GetDlgItem(hwnd, IDCANCEL)));
+            SendMessage(hwnd, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED),
+                reinterpret_cast<LPARAM>(::GetDlgItem(hwnd, IDCANCEL)));
         } else {
             // The owner takes no input while the dialog runs; Qt's modality does the blocking (a
             // disabled Qt parent would disable the dialog with it), the style bit tells the program.
@@ -340,10 +357,13 @@ INT_PTR RunDialog(WORD templateId, HWND parent, DLGPROC proc, void* object, LPAR
             widget->activateWindow();
             if (hooked) {
                 // The test answers from inside the modal loop, as a user would.
-                QMetaObject::invokeMethod(widget.data(), [hwnd, templateId]() {
-                    if (IsWindow(hwnd))
-                        CallDialogHook(hwnd, templateId);
-                }, Qt::QueuedConnection);
+                QMetaObject::invokeMethod(
+                    widget.data(),
+                    [hwnd, templateId]() {
+                        if (IsWindow(hwnd))
+                            CallDialogHook(hwnd, templateId);
+                    },
+                    Qt::QueuedConnection);
             }
             RunModalLoop(ended);
             if (ownerWasEnabled)
@@ -353,7 +373,7 @@ INT_PTR RunDialog(WORD templateId, HWND parent, DLGPROC proc, void* object, LPAR
     const INT_PTR result = record->ended ? record->result : IDCANCEL;
     if (IsWindow(hwnd))
         DestroyWindow(hwnd);
-    delete widget.data();  // no handler of the dialog is running any more
+    delete widget.data(); // no handler of the dialog is running any more
     if (owner && IsWindow(owner))
         ::SetActiveWindow(owner);
     return result;
@@ -411,7 +431,7 @@ BOOL DefaultReflection(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam, LRESU
     return TRUE;
 }
 
-}  // namespace taluvo::ui::detail
+} // namespace taluvo::ui::detail
 
 INT_PTR DialogBoxParam(HINSTANCE, LPCWSTR templateName, HWND parent, DLGPROC proc, LPARAM initParam)
 {
@@ -428,7 +448,8 @@ HWND CreateDialogParam(HINSTANCE, LPCWSTR templateName, HWND parent, DLGPROC pro
         SetLastError(ERROR_RESOURCE_NAME_NOT_FOUND);
         return nullptr;
     }
-    return CreateModelessDialog(static_cast<WORD>(reinterpret_cast<uintptr_t>(templateName)), parent, proc, nullptr, initParam);
+    return CreateModelessDialog(
+        static_cast<WORD>(reinterpret_cast<uintptr_t>(templateName)), parent, proc, nullptr, initParam);
 }
 
 BOOL EndDialog(HWND dialog, INT_PTR result)
@@ -549,7 +570,7 @@ BOOL CWindow::CenterWindow(HWND hWndCenter)
     x = std::max<int>(work.left, std::min<int>(x, work.right - width));
     y = std::max<int>(work.top, std::min<int>(y, work.bottom - height));
     if (record->style & WS_CHILD) {
-        POINT p{x, y};
+        POINT p { x, y };
         ::ScreenToClient(record->parent, &p);
         x = p.x;
         y = p.y;

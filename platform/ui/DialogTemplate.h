@@ -13,21 +13,21 @@
 namespace taluvo::ui {
 
 struct DialogItem {
-    int id;                   // control id; IDC_STATIC (-1) for labels nobody addresses
-    const char16_t* cls;      // "Button", "Edit", "Static", "ComboBox" (and the classes later layers add)
-    const char16_t* text;     // may be null
-    DWORD style;              // WS_CHILD and WS_VISIBLE are implied
-    short x, y, cx, cy;       // dialog units
+    int id; // control id; IDC_STATIC (-1) for labels nobody addresses
+    const char16_t* cls; // "Button", "Edit", "Static", "ComboBox" (and the classes later layers add)
+    const char16_t* text; // may be null
+    DWORD style; // WS_CHILD and WS_VISIBLE are implied
+    short x, y, cx, cy; // dialog units
     DWORD exStyle = 0;
 };
 
 struct DialogTemplate {
     WORD id;
     const char16_t* caption;
-    DWORD style;              // WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME ..., or WS_CHILD for pages
-    short cx, cy;             // client size in dialog units
+    DWORD style; // WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME ..., or WS_CHILD for pages
+    short cx, cy; // client size in dialog units
     const char16_t* fontName; // null: the desktop's dialog font
-    WORD fontSize;            // points
+    WORD fontSize; // points
     std::vector<DialogItem> items;
     DWORD exStyle = 0;
 };
@@ -45,4 +45,4 @@ struct DialogTemplateTable {
     }
 };
 
-}  // namespace taluvo::ui
+} // namespace taluvo::ui

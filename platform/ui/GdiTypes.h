@@ -11,17 +11,20 @@ using HDC = HDC__*;
 // SelectObject and DeleteObject take any of them.
 struct HGDIOBJ__;
 using HGDIOBJ = HGDIOBJ__*;
-struct HBITMAP__ : HGDIOBJ__ {};
+struct HBITMAP__ : HGDIOBJ__ { };
 using HBITMAP = HBITMAP__*;
-struct HPEN__ : HGDIOBJ__ {};
+struct HPEN__ : HGDIOBJ__ { };
 using HPEN = HPEN__*;
-struct HBRUSH__ : HGDIOBJ__ {};
+struct HBRUSH__ : HGDIOBJ__ { };
 using HBRUSH = HBRUSH__*;
-struct HRGN__ : HGDIOBJ__ {};
+struct HRGN__ : HGDIOBJ__ { };
 using HRGN = HRGN__*;
 // HFONT is declared by the window vocabulary (WM_SETFONT carries one); the drawing layer owns
 // the objects behind it.
-inline HGDIOBJ FontObject(HFONT font) { return reinterpret_cast<HGDIOBJ>(font); }
+inline HGDIOBJ FontObject(HFONT font)
+{
+    return reinterpret_cast<HGDIOBJ>(font);
+}
 
 using LPPOINT = POINT*;
 using LPSIZE = SIZE*;
@@ -82,7 +85,7 @@ struct BITMAP {
 struct DIBSECTION {
     BITMAP dsBm;
     BITMAPINFOHEADER dsBmih;
-    DWORD dsBitfields[3] = {0, 0, 0};
+    DWORD dsBitfields[3] = { 0, 0, 0 };
     HANDLE dshSection = nullptr;
     DWORD dsOffset = 0;
 };

@@ -25,13 +25,20 @@ struct ButtonSpec {
 std::vector<ButtonSpec> ButtonsOf(UINT type)
 {
     switch (type & MB_TYPEMASK) {
-    case MB_OKCANCEL: return {{IDOK, "OK"}, {IDCANCEL, "Cancel"}};
-    case MB_ABORTRETRYIGNORE: return {{IDABORT, "Abort"}, {IDRETRY, "Retry"}, {IDIGNORE, "Ignore"}};
-    case MB_YESNOCANCEL: return {{IDYES, "Yes"}, {IDNO, "No"}, {IDCANCEL, "Cancel"}};
-    case MB_YESNO: return {{IDYES, "Yes"}, {IDNO, "No"}};
-    case MB_RETRYCANCEL: return {{IDRETRY, "Retry"}, {IDCANCEL, "Cancel"}};
-    case MB_CANCELTRYCONTINUE: return {{IDCANCEL, "Cancel"}, {IDTRYAGAIN, "Try Again"}, {IDCONTINUE, "Continue"}};
-    default: return {{IDOK, "OK"}};
+    case MB_OKCANCEL:
+        return { { IDOK, "OK" }, { IDCANCEL, "Cancel" } };
+    case MB_ABORTRETRYIGNORE:
+        return { { IDABORT, "Abort" }, { IDRETRY, "Retry" }, { IDIGNORE, "Ignore" } };
+    case MB_YESNOCANCEL:
+        return { { IDYES, "Yes" }, { IDNO, "No" }, { IDCANCEL, "Cancel" } };
+    case MB_YESNO:
+        return { { IDYES, "Yes" }, { IDNO, "No" } };
+    case MB_RETRYCANCEL:
+        return { { IDRETRY, "Retry" }, { IDCANCEL, "Cancel" } };
+    case MB_CANCELTRYCONTINUE:
+        return { { IDCANCEL, "Cancel" }, { IDTRYAGAIN, "Try Again" }, { IDCONTINUE, "Continue" } };
+    default:
+        return { { IDOK, "OK" } };
     }
 }
 
@@ -55,36 +62,54 @@ int EscapeAnswer(UINT type)
 const char* IconName(UINT type)
 {
     switch (type & MB_ICONMASK) {
-    case MB_ICONERROR: return "error";
-    case MB_ICONQUESTION: return "question";
-    case MB_ICONWARNING: return "warning";
-    case MB_ICONINFORMATION: return "information";
-    default: return nullptr;
+    case MB_ICONERROR:
+        return "error";
+    case MB_ICONQUESTION:
+        return "question";
+    case MB_ICONWARNING:
+        return "warning";
+    case MB_ICONINFORMATION:
+        return "information";
+    default:
+        return nullptr;
     }
 }
 
 QMessageBox::Icon QtIcon(UINT type)
 {
     switch (type & MB_ICONMASK) {
-    case MB_ICONERROR: return QMessageBox::Critical;
-    case MB_ICONQUESTION: return QMessageBox::Question;
-    case MB_ICONWARNING: return QMessageBox::Warning;
-    case MB_ICONINFORMATION: return QMessageBox::Information;
-    default: return QMessageBox::NoIcon;
+    case MB_ICONERROR:
+        return QMessageBox::Critical;
+    case MB_ICONQUESTION:
+        return QMessageBox::Question;
+    case MB_ICONWARNING:
+        return QMessageBox::Warning;
+    case MB_ICONINFORMATION:
+        return QMessageBox::Information;
+    default:
+        return QMessageBox::NoIcon;
     }
 }
 
 QMessageBox::StandardButton QtButton(int id)
 {
     switch (id) {
-    case IDOK: return QMessageBox::Ok;
-    case IDCANCEL: return QMessageBox::Cancel;
-    case IDABORT: return QMessageBox::Abort;
-    case IDRETRY: return QMessageBox::Retry;
-    case IDIGNORE: return QMessageBox::Ignore;
-    case IDYES: return QMessageBox::Yes;
-    case IDNO: return QMessageBox::No;
-    default: return QMessageBox::NoButton;
+    case IDOK:
+        return QMessageBox::Ok;
+    case IDCANCEL:
+        return QMessageBox::Cancel;
+    case IDABORT:
+        return QMessageBox::Abort;
+    case IDRETRY:
+        return QMessageBox::Retry;
+    case IDIGNORE:
+        return QMessageBox::Ignore;
+    case IDYES:
+        return QMessageBox::Yes;
+    case IDNO:
+        return QMessageBox::No;
+    default:
+        return QMessageBox::NoButton;
     }
 }
 
@@ -96,7 +121,7 @@ void PrintBox(const QString& caption, const QString& text, UINT type, int answer
         if (b.id == answer)
             name = b.name;
     std::fprintf(stderr, "taluvo: message box%s%s: \"%s\": %s [answered %s]\n", icon ? " " : "", icon ? icon : "",
-                 qPrintable(caption), qPrintable(text), name);
+        qPrintable(caption), qPrintable(text), name);
     std::fflush(stderr);
 }
 
@@ -211,11 +236,14 @@ int RunBox(HWND owner, const QString& text, const QString& caption, UINT type)
     return result;
 }
 
-}  // namespace
+} // namespace
 
 namespace taluvo::ui::detail {
-std::vector<HWND>& OpenMessageBoxes() { return t_openBoxes; }
-}  // namespace taluvo::ui::detail
+std::vector<HWND>& OpenMessageBoxes()
+{
+    return t_openBoxes;
+}
+} // namespace taluvo::ui::detail
 
 int MessageBox(HWND owner, const QString& text, const QString& caption, UINT type)
 {

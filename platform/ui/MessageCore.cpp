@@ -54,7 +54,7 @@ class Registry {
 public:
     static Registry& Instance()
     {
-        static Registry* registry = new Registry;  // outlives static destruction of windows' owners
+        static Registry* registry = new Registry; // outlives static destruction of windows' owners
         return *registry;
     }
     HWND Add(RecordPtr record)
@@ -142,10 +142,10 @@ struct ThreadQueue {
     std::deque<SendPtr> sends;
     bool quit = false;
     int quitCode = 0;
-    bool closed = false;  // the user-interface thread has gone: sends return 0 at once
+    bool closed = false; // the user-interface thread has gone: sends return 0 at once
     HANDLE wake = nullptr;
-    std::atomic<Waker*> waker{nullptr};  // the Qt thread only; null once the application has gone
-    std::atomic<bool> wakePosted{false};
+    std::atomic<Waker*> waker { nullptr }; // the Qt thread only; null once the application has gone
+    std::atomic<bool> wakePosted { false };
 };
 using QueuePtr = std::shared_ptr<ThreadQueue>;
 
@@ -176,7 +176,10 @@ private:
     std::unordered_map<DWORD, QueuePtr> m_queues;
 };
 
-QueuePtr CurrentQueue() { return Queues::Instance().Get(GetCurrentThreadId(), true); }
+QueuePtr CurrentQueue()
+{
+    return Queues::Instance().Get(GetCurrentThreadId(), true);
+}
 
 const QEvent::Type kWakeEvent = static_cast<QEvent::Type>(QEvent::User + 0x5A1);
 
@@ -185,7 +188,10 @@ void WakeThread(const QueuePtr& queue, bool forWaits);
 // Lives on the user-interface thread; its event is how other threads wake Qt's dispatcher.
 class Waker : public QObject {
 public:
-    explicit Waker(QueuePtr queue) : m_queue(std::move(queue)) {}
+    explicit Waker(QueuePtr queue)
+        : m_queue(std::move(queue))
+    {
+    }
     void Post()
     {
         if (!m_queue->wakePosted.exchange(true))
@@ -264,13 +270,13 @@ public:
         const int qtId = startTimer(std::max<UINT>(ms, 10), Qt::PreciseTimer);
         if (qtId == 0)
             return 0;
-        m_timers.push_back({hwnd, id, proc, qtId, false});
+        m_timers.push_back({ hwnd, id, proc, qtId, false });
         return id;
     }
     BOOL Kill(HWND hwnd, UINT_PTR id)
     {
-        auto it = std::find_if(m_timers.begin(), m_timers.end(),
-                               [&](const TimerEntry& t) { return t.hwnd == hwnd && t.id == id; });
+        auto it = std::find_if(
+            m_timers.begin(), m_timers.end(), [&](const TimerEntry& t) { return t.hwnd == hwnd && t.id == id; });
         if (it == m_timers.end())
             return FALSE;
         killTimer(it->qtId);
@@ -280,8 +286,8 @@ public:
         std::lock_guard<std::mutex> guard(queue->lock);
         auto& posted = queue->posted;
         posted.erase(std::remove_if(posted.begin(), posted.end(),
-                                    [&](const MSG& m) { return m.message == WM_TIMER && m.hwnd == hwnd && m.wParam == id; }),
-                     posted.end());
+                         [&](const MSG& m) { return m.message == WM_TIMER && m.hwnd == hwnd && m.wParam == id; }),
+            posted.end());
         return TRUE;
     }
     void KillAll(HWND hwnd)
@@ -368,7 +374,7 @@ public:
 };
 
 thread_local std::vector<QPointer<QWidget>> t_graveyard;
-std::atomic<DWORD> g_uiThreadId{0};
+std::atomic<DWORD> g_uiThreadId { 0 };
 
 void FlushGraveyard()
 {
@@ -382,13 +388,16 @@ void FlushGraveyard()
         delete widget.data();
 }
 
-}  // namespace
+} // namespace
 
 // ---------------------------------------------------------------------------------------------
 
 namespace taluvo::ui::detail {
 
-RecordPtr Find(HWND hwnd) { return hwnd ? Registry::Instance().Find(hwnd) : nullptr; }
+RecordPtr Find(HWND hwnd)
+{
+    return hwnd ? Registry::Instance().Find(hwnd) : nullptr;
+}
 
 RecordPtr FromWidget(const QWidget* widget)
 {
@@ -407,7 +416,10 @@ QWidget* WidgetOf(HWND hwnd)
     return record ? record->widget.data() : nullptr;
 }
 
-QString TextParam(LPARAM lParam) { return lParam ? QString::fromUtf16(reinterpret_cast<const char16_t*>(lParam)) : QString(); }
+QString TextParam(LPARAM lParam)
+{
+    return lParam ? QString::fromUtf16(reinterpret_cast<const char16_t*>(lParam)) : QString();
+}
 
 LRESULT CopyText(const QString& text, WPARAM size, LPARAM buffer)
 {
@@ -420,11 +432,23 @@ LRESULT CopyText(const QString& text, WPARAM size, LPARAM buffer)
     return count;
 }
 
-std::vector<RecordPtr> Children(HWND parent) { return Registry::Instance().Children(parent); }
-std::vector<RecordPtr> TopLevelWindows() { return Registry::Instance().TopLevel(); }
-LoopObserver* ActiveMainObserverForInput() { return ActiveMainObserver(); }
+std::vector<RecordPtr> Children(HWND parent)
+{
+    return Registry::Instance().Children(parent);
+}
+std::vector<RecordPtr> TopLevelWindows()
+{
+    return Registry::Instance().TopLevel();
+}
+LoopObserver* ActiveMainObserverForInput()
+{
+    return ActiveMainObserver();
+}
 
-void RegisterBuiltinClass(ClassInfo info) { Classes::Instance().Add(std::move(info)); }
+void RegisterBuiltinClass(ClassInfo info)
+{
+    Classes::Instance().Add(std::move(info));
+}
 
 void BuryWidget(QWidget* widget)
 {
@@ -437,7 +461,7 @@ void BuryWidget(QWidget* widget)
 
 LoopScope::LoopScope(LoopKind kind, LoopObserver* observer)
 {
-    t_loops.push_back({kind, observer, QtLoopLevel(), this});
+    t_loops.push_back({ kind, observer, QtLoopLevel(), this });
 }
 
 LoopScope::~LoopScope()
@@ -549,7 +573,7 @@ void PumpOnce(bool wait)
     ServeSends();
 }
 
-std::atomic<int> g_endAllRequests{0};
+std::atomic<int> g_endAllRequests { 0 };
 
 bool RunModalLoop(const std::function<bool()>& done)
 {
@@ -608,7 +632,7 @@ HWND CreateWindowObject(const CreateParams& params)
     }
     ClassInfo info;
     if (!Classes::Instance().Find(params.className, &info)) {
-        SetLastError(1407);  // ERROR_CANNOT_FIND_WND_CLASS
+        SetLastError(1407); // ERROR_CANNOT_FIND_WND_CLASS
         return nullptr;
     }
     RecordPtr parent = params.parent ? Find(params.parent) : nullptr;
@@ -669,8 +693,8 @@ HWND CreateWindowObject(const CreateParams& params)
     const QString className = info.name;
     cs.lpszClass = reinterpret_cast<LPCWSTR>(className.utf16());
     cs.dwExStyle = params.exStyle;
-    if (!SendMessage(hwnd, WM_NCCREATE, 0, reinterpret_cast<LPARAM>(&cs)) ||
-        SendMessage(hwnd, WM_CREATE, 0, reinterpret_cast<LPARAM>(&cs)) == -1) {
+    if (!SendMessage(hwnd, WM_NCCREATE, 0, reinterpret_cast<LPARAM>(&cs))
+        || SendMessage(hwnd, WM_CREATE, 0, reinterpret_cast<LPARAM>(&cs)) == -1) {
         DestroyWindow(hwnd);
         SetLastError(1400);
         return nullptr;
@@ -682,7 +706,7 @@ HWND CreateWindowObject(const CreateParams& params)
     return hwnd;
 }
 
-}  // namespace taluvo::ui::detail
+} // namespace taluvo::ui::detail
 
 namespace {
 
@@ -698,7 +722,7 @@ void Waker::customEvent(QEvent* event)
         DispatchPostedNow();
 }
 
-}  // namespace
+} // namespace
 
 // ---------------------------------------------------------------------------------------------
 // Public functions
@@ -732,12 +756,14 @@ DWORD WaitServingSends(DWORD count, const HANDLE* handles, DWORD milliseconds)
         ServeSends();
         DWORD left = INFINITE;
         if (!infinite) {
-            const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now()).count();
+            const auto ms
+                = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now())
+                      .count();
             left = ms <= 0 ? 0 : static_cast<DWORD>(ms);
         }
         const DWORD result = WaitForMultipleObjects(count + 1, all.data(), FALSE, left);
         if (result == WAIT_OBJECT_0 + count)
-            continue;  // a send arrived: serve it and keep waiting
+            continue; // a send arrived: serve it and keep waiting
         return result;
     }
 }
@@ -751,7 +777,7 @@ void EndAllModalLoops()
             WakeThread(queue, true);
 }
 
-}  // namespace taluvo::ui
+} // namespace taluvo::ui
 
 WORD RegisterClass(const WNDCLASS* wndClass)
 {
@@ -759,7 +785,7 @@ WORD RegisterClass(const WNDCLASS* wndClass)
         SetLastError(ERROR_INVALID_PARAMETER);
         return 0;
     }
-    static std::atomic<WORD> atom{0xC000};
+    static std::atomic<WORD> atom { 0xC000 };
     ClassInfo info;
     info.name = QString::fromUtf16(wndClass->lpszClassName);
     info.proc = wndClass->lpfnWndProc;
@@ -767,8 +793,8 @@ WORD RegisterClass(const WNDCLASS* wndClass)
     return atom.fetch_add(1);
 }
 
-HWND CreateWindowEx(DWORD exStyle, LPCWSTR className, LPCWSTR windowName, DWORD style, int x, int y,
-                    int width, int height, HWND parent, HMENU menuOrId, HINSTANCE instance, LPVOID param)
+HWND CreateWindowEx(DWORD exStyle, LPCWSTR className, LPCWSTR windowName, DWORD style, int x, int y, int width,
+    int height, HWND parent, HMENU menuOrId, HINSTANCE instance, LPVOID param)
 {
     CreateParams params;
     params.exStyle = exStyle;
@@ -786,7 +812,10 @@ HWND CreateWindowEx(DWORD exStyle, LPCWSTR className, LPCWSTR windowName, DWORD 
     return CreateWindowObject(params);
 }
 
-BOOL IsWindow(HWND hwnd) { return Find(hwnd) ? TRUE : FALSE; }
+BOOL IsWindow(HWND hwnd)
+{
+    return Find(hwnd) ? TRUE : FALSE;
+}
 
 DWORD GetWindowThreadProcessId(HWND hwnd, DWORD* processId)
 {
@@ -838,7 +867,7 @@ BOOL DestroyWindow(HWND hwnd)
             }
             auto& posted = queue->posted;
             posted.erase(std::remove_if(posted.begin(), posted.end(), [&](const MSG& m) { return m.hwnd == hwnd; }),
-                         posted.end());
+                posted.end());
         }
         for (auto& item : cancelled)
             item->Finish(0);
@@ -905,7 +934,7 @@ BOOL PostTo(const QueuePtr& queue, const MSG& msg)
     return TRUE;
 }
 
-}  // namespace
+} // namespace
 
 BOOL PostMessage(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
 {
@@ -1007,7 +1036,7 @@ LRESULT DispatchMessage(const MSG* msg)
         return 0;
     }
     if (!msg->hwnd)
-        return 0;  // thread messages have no window to go to
+        return 0; // thread messages have no window to go to
     auto record = Find(msg->hwnd);
     if (!record || record->threadId != GetCurrentThreadId())
         return 0;
@@ -1028,7 +1057,7 @@ UINT_PTR SetTimer(HWND hwnd, UINT_PTR id, UINT elapseMs, TIMERPROC proc)
             return 0;
         }
         if (id == 0)
-            id = 1;  // a window timer always has an id; Windows returns non-zero for success
+            id = 1; // a window timer always has an id; Windows returns non-zero for success
     }
     return TimerHost::Instance().Set(hwnd, id, elapseMs, proc);
 }

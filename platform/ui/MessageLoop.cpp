@@ -8,8 +8,7 @@ using namespace taluvo::ui::detail;
 
 namespace {
 
-template <class T>
-BOOL AddTo(std::vector<T*>& list, T* item)
+template <class T> BOOL AddTo(std::vector<T*>& list, T* item)
 {
     if (!item)
         return FALSE;
@@ -17,8 +16,7 @@ BOOL AddTo(std::vector<T*>& list, T* item)
     return TRUE;
 }
 
-template <class T>
-BOOL RemoveFrom(std::vector<T*>& list, T* item)
+template <class T> BOOL RemoveFrom(std::vector<T*>& list, T* item)
 {
     auto it = std::find(list.begin(), list.end(), item);
     if (it == list.end())
@@ -27,12 +25,24 @@ BOOL RemoveFrom(std::vector<T*>& list, T* item)
     return TRUE;
 }
 
-}  // namespace
+} // namespace
 
-BOOL CMessageLoop::AddMessageFilter(CMessageFilter* filter) { return AddTo(m_aMsgFilter, filter); }
-BOOL CMessageLoop::RemoveMessageFilter(CMessageFilter* filter) { return RemoveFrom(m_aMsgFilter, filter); }
-BOOL CMessageLoop::AddIdleHandler(CIdleHandler* handler) { return AddTo(m_aIdleHandler, handler); }
-BOOL CMessageLoop::RemoveIdleHandler(CIdleHandler* handler) { return RemoveFrom(m_aIdleHandler, handler); }
+BOOL CMessageLoop::AddMessageFilter(CMessageFilter* filter)
+{
+    return AddTo(m_aMsgFilter, filter);
+}
+BOOL CMessageLoop::RemoveMessageFilter(CMessageFilter* filter)
+{
+    return RemoveFrom(m_aMsgFilter, filter);
+}
+BOOL CMessageLoop::AddIdleHandler(CIdleHandler* handler)
+{
+    return AddTo(m_aIdleHandler, handler);
+}
+BOOL CMessageLoop::RemoveIdleHandler(CIdleHandler* handler)
+{
+    return RemoveFrom(m_aIdleHandler, handler);
+}
 
 BOOL CMessageLoop::PreTranslateMessage(MSG* pMsg)
 {

@@ -6,10 +6,10 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
-#include <QRadioButton>
 #include <QKeyEvent>
 #include <QMessageBox>
 #include <QMouseEvent>
+#include <QRadioButton>
 
 #include <atomic>
 
@@ -25,7 +25,7 @@ taluvo::ui::test::DialogHook g_dialogHook;
 // recognised as the same input.
 ulong NextStamp()
 {
-    static std::atomic<ulong> stamp{1000};
+    static std::atomic<ulong> stamp { 1000 };
     return stamp.fetch_add(7);
 }
 
@@ -42,18 +42,34 @@ int QtKey(UINT vk, QString* text)
 {
     text->clear();
     switch (vk) {
-    case VK_RETURN: *text = QStringLiteral("\r"); return Qt::Key_Return;
-    case VK_ESCAPE: *text = QString(QChar(0x1B)); return Qt::Key_Escape;
-    case VK_TAB: *text = QStringLiteral("\t"); return Qt::Key_Tab;
-    case VK_SPACE: *text = QStringLiteral(" "); return Qt::Key_Space;
-    case VK_BACK: return Qt::Key_Backspace;
-    case VK_DELETE: return Qt::Key_Delete;
-    case VK_LEFT: return Qt::Key_Left;
-    case VK_RIGHT: return Qt::Key_Right;
-    case VK_UP: return Qt::Key_Up;
-    case VK_DOWN: return Qt::Key_Down;
-    case VK_HOME: return Qt::Key_Home;
-    case VK_END: return Qt::Key_End;
+    case VK_RETURN:
+        *text = QStringLiteral("\r");
+        return Qt::Key_Return;
+    case VK_ESCAPE:
+        *text = QString(QChar(0x1B));
+        return Qt::Key_Escape;
+    case VK_TAB:
+        *text = QStringLiteral("\t");
+        return Qt::Key_Tab;
+    case VK_SPACE:
+        *text = QStringLiteral(" ");
+        return Qt::Key_Space;
+    case VK_BACK:
+        return Qt::Key_Backspace;
+    case VK_DELETE:
+        return Qt::Key_Delete;
+    case VK_LEFT:
+        return Qt::Key_Left;
+    case VK_RIGHT:
+        return Qt::Key_Right;
+    case VK_UP:
+        return Qt::Key_Up;
+    case VK_DOWN:
+        return Qt::Key_Down;
+    case VK_HOME:
+        return Qt::Key_Home;
+    case VK_END:
+        return Qt::Key_End;
     default:
         if (vk >= VK_F1 && vk <= VK_F1 + 23)
             return Qt::Key_F1 + static_cast<int>(vk - VK_F1);
@@ -83,7 +99,7 @@ void SendMouse(QWidget* widget, QEvent::Type type, QPoint local, Qt::MouseButton
     QCoreApplication::sendEvent(widget, &event);
 }
 
-}  // namespace
+} // namespace
 
 namespace taluvo::ui::detail {
 
@@ -117,10 +133,10 @@ int CallMessageBoxHook(HWND owner, const QString& text, const QString& caption, 
         std::lock_guard<std::mutex> guard(g_hookLock);
         hook = g_boxHook;
     }
-    return hook ? hook({owner, text, caption, type}) : 0;
+    return hook ? hook({ owner, text, caption, type }) : 0;
 }
 
-}  // namespace taluvo::ui::detail
+} // namespace taluvo::ui::detail
 
 namespace taluvo::ui::test {
 
@@ -138,7 +154,8 @@ DialogHook SetDialogHook(DialogHook hook)
     return hook;
 }
 
-ShellRequestCapture::ShellRequestCapture() : m_shared(std::make_shared<Shared>())
+ShellRequestCapture::ShellRequestCapture()
+    : m_shared(std::make_shared<Shared>())
 {
     auto shared = m_shared;
     m_previous = taluvo::shell::SetRequestHook([shared](const taluvo::shell::Request& request) {
@@ -148,7 +165,10 @@ ShellRequestCapture::ShellRequestCapture() : m_shared(std::make_shared<Shared>()
     });
 }
 
-ShellRequestCapture::~ShellRequestCapture() { taluvo::shell::SetRequestHook(std::move(m_previous)); }
+ShellRequestCapture::~ShellRequestCapture()
+{
+    taluvo::shell::SetRequestHook(std::move(m_previous));
+}
 
 std::vector<taluvo::shell::Request> ShellRequestCapture::Requests() const
 {
@@ -231,4 +251,4 @@ BOOL SelectComboItem(HWND combo, int index)
     return TRUE;
 }
 
-}  // namespace taluvo::ui::test
+} // namespace taluvo::ui::test

@@ -32,7 +32,10 @@ DialogHook SetDialogHook(DialogHook hook);
 
 class ScopedMessageBoxHook {
 public:
-    explicit ScopedMessageBoxHook(MessageBoxHook hook) : m_previous(SetMessageBoxHook(std::move(hook))) {}
+    explicit ScopedMessageBoxHook(MessageBoxHook hook)
+        : m_previous(SetMessageBoxHook(std::move(hook)))
+    {
+    }
     ~ScopedMessageBoxHook() { SetMessageBoxHook(std::move(m_previous)); }
     ScopedMessageBoxHook(const ScopedMessageBoxHook&) = delete;
     ScopedMessageBoxHook& operator=(const ScopedMessageBoxHook&) = delete;
@@ -43,7 +46,10 @@ private:
 
 class ScopedDialogHook {
 public:
-    explicit ScopedDialogHook(DialogHook hook) : m_previous(SetDialogHook(std::move(hook))) {}
+    explicit ScopedDialogHook(DialogHook hook)
+        : m_previous(SetDialogHook(std::move(hook)))
+    {
+    }
     ~ScopedDialogHook() { SetDialogHook(std::move(m_previous)); }
     ScopedDialogHook(const ScopedDialogHook&) = delete;
     ScopedDialogHook& operator=(const ScopedDialogHook&) = delete;
@@ -78,10 +84,10 @@ BOOL AnswerMessageBox(HWND box, int id);
 
 // User actions on controls. Each goes through Qt's input path, so filters, window procedures and
 // the control's own notifications see what a real user would cause.
-void TypeText(HWND control, const QString& text);  // gives the control focus, then types
-void PressKey(HWND window, UINT vk);               // to the focused control of the window
-void Click(HWND control);                          // left button down and up at its centre
-void MoveMouse(HWND window, int x, int y);         // client coordinates
-BOOL SelectComboItem(HWND combo, int index);       // picks from the list as a user does
+void TypeText(HWND control, const QString& text); // gives the control focus, then types
+void PressKey(HWND window, UINT vk); // to the focused control of the window
+void Click(HWND control); // left button down and up at its centre
+void MoveMouse(HWND window, int x, int y); // client coordinates
+BOOL SelectComboItem(HWND combo, int index); // picks from the list as a user does
 
-}  // namespace taluvo::ui::test
+} // namespace taluvo::ui::test

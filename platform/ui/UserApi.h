@@ -16,8 +16,8 @@
 
 // Window classes and windows.
 WORD RegisterClass(const WNDCLASS* wndClass);
-HWND CreateWindowEx(DWORD exStyle, LPCWSTR className, LPCWSTR windowName, DWORD style, int x, int y,
-                    int width, int height, HWND parent, HMENU menuOrId, HINSTANCE instance, LPVOID param);
+HWND CreateWindowEx(DWORD exStyle, LPCWSTR className, LPCWSTR windowName, DWORD style, int x, int y, int width,
+    int height, HWND parent, HMENU menuOrId, HINSTANCE instance, LPVOID param);
 BOOL DestroyWindow(HWND hwnd);
 BOOL IsWindow(HWND hwnd);
 LRESULT DefWindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
@@ -42,8 +42,14 @@ BOOL KillTimer(HWND hwnd, UINT_PTR id);
 // Window state.
 LONG_PTR GetWindowLongPtr(HWND hwnd, int index);
 LONG_PTR SetWindowLongPtr(HWND hwnd, int index, LONG_PTR value);
-inline LONG GetWindowLong(HWND hwnd, int index) { return static_cast<LONG>(GetWindowLongPtr(hwnd, index)); }
-inline LONG SetWindowLong(HWND hwnd, int index, LONG value) { return static_cast<LONG>(SetWindowLongPtr(hwnd, index, value)); }
+inline LONG GetWindowLong(HWND hwnd, int index)
+{
+    return static_cast<LONG>(GetWindowLongPtr(hwnd, index));
+}
+inline LONG SetWindowLong(HWND hwnd, int index, LONG value)
+{
+    return static_cast<LONG>(SetWindowLongPtr(hwnd, index, value));
+}
 BOOL SetWindowText(HWND hwnd, const QString& text);
 int GetWindowTextLength(HWND hwnd);
 QString GetWindowText(HWND hwnd);
@@ -51,9 +57,9 @@ int GetClassName(HWND hwnd, char16_t* buffer, int size);
 HWND GetParent(HWND hwnd);
 HWND GetDlgItem(HWND dialog, int id);
 int GetDlgCtrlID(HWND hwnd);
-BOOL EnableWindow(HWND hwnd, BOOL enable);  // TRUE when the window was disabled before
+BOOL EnableWindow(HWND hwnd, BOOL enable); // TRUE when the window was disabled before
 BOOL IsWindowEnabled(HWND hwnd);
-BOOL ShowWindow(HWND hwnd, int command);    // TRUE when the window was visible before
+BOOL ShowWindow(HWND hwnd, int command); // TRUE when the window was visible before
 BOOL IsWindowVisible(HWND hwnd);
 BOOL IsIconic(HWND hwnd);
 BOOL IsZoomed(HWND hwnd);
@@ -108,7 +114,10 @@ namespace taluvo::ui {
 // Waits like WaitForMultipleObjects; on the user-interface thread it serves sent messages while it
 // waits, so a worker blocked in SendMessage to a window can finish (join a worker with this).
 DWORD WaitServingSends(DWORD count, const HANDLE* handles, DWORD milliseconds);
-inline DWORD WaitServingSends(HANDLE handle, DWORD milliseconds) { return WaitServingSends(1, &handle, milliseconds); }
+inline DWORD WaitServingSends(HANDLE handle, DWORD milliseconds)
+{
+    return WaitServingSends(1, &handle, milliseconds);
+}
 
 // True on the thread that owns the windows.
 bool IsUiThread();
@@ -127,4 +136,4 @@ bool EndSession();
 // Ends every modal loop that runs (as if cancelled); used before shutting down by signal.
 void EndAllModalLoops();
 
-}  // namespace taluvo::ui
+} // namespace taluvo::ui

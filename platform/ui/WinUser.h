@@ -82,11 +82,23 @@ struct WNDCLASS {
 };
 
 // Resource ids travel as pointers below 0x10000, as MAKEINTRESOURCE makes them.
-inline LPCWSTR MAKEINTRESOURCE(WORD id) { return reinterpret_cast<LPCWSTR>(static_cast<uintptr_t>(id)); }
-inline bool IS_INTRESOURCE(const void* p) { return (reinterpret_cast<uintptr_t>(p) >> 16) == 0; }
+inline LPCWSTR MAKEINTRESOURCE(WORD id)
+{
+    return reinterpret_cast<LPCWSTR>(static_cast<uintptr_t>(id));
+}
+inline bool IS_INTRESOURCE(const void* p)
+{
+    return (reinterpret_cast<uintptr_t>(p) >> 16) == 0;
+}
 
-constexpr short GET_X_LPARAM(LPARAM l) { return static_cast<short>(LOWORD(static_cast<uintptr_t>(l))); }
-constexpr short GET_Y_LPARAM(LPARAM l) { return static_cast<short>(HIWORD(static_cast<uintptr_t>(l))); }
+constexpr short GET_X_LPARAM(LPARAM l)
+{
+    return static_cast<short>(LOWORD(static_cast<uintptr_t>(l)));
+}
+constexpr short GET_Y_LPARAM(LPARAM l)
+{
+    return static_cast<short>(HIWORD(static_cast<uintptr_t>(l)));
+}
 
 // Window messages.
 constexpr UINT WM_NULL = 0x0000;
@@ -145,7 +157,7 @@ constexpr UINT WM_TIMER = 0x0113;
 constexpr UINT WM_HSCROLL = 0x0114;
 constexpr UINT WM_VSCROLL = 0x0115;
 constexpr UINT WM_INITMENUPOPUP = 0x0117;
-constexpr UINT WM_SYSTIMER = 0x0118;  // blinks the caret; never re-arms idle processing
+constexpr UINT WM_SYSTIMER = 0x0118; // blinks the caret; never re-arms idle processing
 constexpr UINT WM_MENUSELECT = 0x011F;
 constexpr UINT WM_CTLCOLOREDIT = 0x0133;
 constexpr UINT WM_CTLCOLORDLG = 0x0136;
@@ -211,7 +223,8 @@ constexpr DWORD WS_GROUP = 0x00020000;
 constexpr DWORD WS_TABSTOP = 0x00010000;
 constexpr DWORD WS_MINIMIZEBOX = 0x00020000;
 constexpr DWORD WS_MAXIMIZEBOX = 0x00010000;
-constexpr DWORD WS_OVERLAPPEDWINDOW = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_THICKFRAME | WS_MINIMIZEBOX | WS_MAXIMIZEBOX;
+constexpr DWORD WS_OVERLAPPEDWINDOW
+    = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_THICKFRAME | WS_MINIMIZEBOX | WS_MAXIMIZEBOX;
 constexpr DWORD WS_EX_DLGMODALFRAME = 0x00000001;
 constexpr DWORD WS_EX_TOPMOST = 0x00000008;
 constexpr DWORD WS_EX_TRANSPARENT = 0x00000020;
@@ -441,8 +454,8 @@ constexpr UINT PM_REMOVE = 0x0001;
 // Error numbers of the window manager.
 constexpr DWORD ERROR_INVALID_WINDOW_HANDLE = 1400;
 constexpr DWORD ERROR_RESOURCE_NAME_NOT_FOUND = 1814;
-constexpr DWORD ERROR_WRONG_THREAD = 1413;  // "invalid thread" for window calls made off the window's thread
-constexpr DWORD ERROR_NO_DISPLAY = 1459;     // no interactive desktop to show on
+constexpr DWORD ERROR_WRONG_THREAD = 1413; // "invalid thread" for window calls made off the window's thread
+constexpr DWORD ERROR_NO_DISPLAY = 1459; // no interactive desktop to show on
 
 // Virtual keys the program compares against.
 constexpr UINT VK_BACK = 0x08;

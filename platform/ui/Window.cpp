@@ -28,7 +28,10 @@ namespace {
 thread_local const MSG* t_input = nullptr;
 thread_local bool t_inputDefault = false;
 
-bool IsTopLevel(const WindowRecord& record) { return !(record.style & WS_CHILD); }
+bool IsTopLevel(const WindowRecord& record)
+{
+    return !(record.style & WS_CHILD);
+}
 
 // ---------------------------------------------------------------------------------------------
 // Icons
@@ -80,16 +83,25 @@ private:
     std::unordered_map<WORD, QString> m_resources;
 };
 
-}  // namespace
+} // namespace
 
 namespace taluvo::ui::detail {
 
-QIcon IconOf(HICON icon) { return Icons::Instance().Get(icon); }
-HICON IconHandle(const QIcon& icon) { return Icons::Instance().Add(icon); }
+QIcon IconOf(HICON icon)
+{
+    return Icons::Instance().Get(icon);
+}
+HICON IconHandle(const QIcon& icon)
+{
+    return Icons::Instance().Add(icon);
+}
 
-}  // namespace taluvo::ui::detail
+} // namespace taluvo::ui::detail
 
-void taluvo::ui::RegisterIconResource(WORD id, const QString& imagePath) { Icons::Instance().SetResource(id, imagePath); }
+void taluvo::ui::RegisterIconResource(WORD id, const QString& imagePath)
+{
+    Icons::Instance().SetResource(id, imagePath);
+}
 
 HICON LoadIcon(HINSTANCE, LPCWSTR name)
 {
@@ -105,7 +117,10 @@ HICON LoadIcon(HINSTANCE, LPCWSTR name)
     return Icons::Instance().Add(QIcon(path));
 }
 
-BOOL DestroyIcon(HICON icon) { return Icons::Instance().Remove(icon) ? TRUE : FALSE; }
+BOOL DestroyIcon(HICON icon)
+{
+    return Icons::Instance().Remove(icon) ? TRUE : FALSE;
+}
 
 // ---------------------------------------------------------------------------------------------
 // Default window procedure
@@ -274,11 +289,14 @@ BOOL SetWindowText(HWND hwnd, const QString& text)
         SetLastError(ERROR_INVALID_WINDOW_HANDLE);
         return FALSE;
     }
-    const QString copy = text;  // NUL-terminated storage for the call
+    const QString copy = text; // NUL-terminated storage for the call
     return SendMessage(hwnd, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(copy.utf16())) ? TRUE : FALSE;
 }
 
-int GetWindowTextLength(HWND hwnd) { return static_cast<int>(SendMessage(hwnd, WM_GETTEXTLENGTH, 0, 0)); }
+int GetWindowTextLength(HWND hwnd)
+{
+    return static_cast<int>(SendMessage(hwnd, WM_GETTEXTLENGTH, 0, 0));
+}
 
 QString GetWindowText(HWND hwnd)
 {
@@ -318,7 +336,7 @@ HWND GetDlgItem(HWND dialog, int id)
     for (const auto& child : Children(dialog))
         if ((child->style & WS_CHILD) && static_cast<int>(child->id) == id)
             return child->hwnd;
-    SetLastError(1421);  // ERROR_CONTROL_ID_NOT_FOUND
+    SetLastError(1421); // ERROR_CONTROL_ID_NOT_FOUND
     return nullptr;
 }
 
@@ -424,7 +442,7 @@ HWND HwndOfWidget(const QWidget* widget)
     return record ? record->hwnd : nullptr;
 }
 
-}  // namespace
+} // namespace
 
 HWND SetFocus(HWND hwnd)
 {
@@ -436,7 +454,10 @@ HWND SetFocus(HWND hwnd)
     return previous;
 }
 
-HWND GetFocus() { return HwndOfWidget(QApplication::focusWidget()); }
+HWND GetFocus()
+{
+    return HwndOfWidget(QApplication::focusWidget());
+}
 
 HWND GetActiveWindow()
 {
@@ -472,7 +493,10 @@ HWND GetDesktopWindow()
 
 namespace {
 
-bool IsDesktop(HWND hwnd) { return hwnd == GetDesktopWindow(); }
+bool IsDesktop(HWND hwnd)
+{
+    return hwnd == GetDesktopWindow();
+}
 
 QRect ScreenRect()
 {
@@ -480,9 +504,12 @@ QRect ScreenRect()
     return screen ? screen->geometry() : QRect(0, 0, 1024, 768);
 }
 
-RECT ToRect(const QRect& r) { return RECT{r.left(), r.top(), r.left() + r.width(), r.top() + r.height()}; }
+RECT ToRect(const QRect& r)
+{
+    return RECT { r.left(), r.top(), r.left() + r.width(), r.top() + r.height() };
+}
 
-}  // namespace
+} // namespace
 
 RECT GetWorkArea(HWND near)
 {
@@ -535,7 +562,7 @@ BOOL GetClientRect(HWND hwnd, RECT* rect)
         return FALSE;
     if (IsDesktop(hwnd)) {
         const QRect screen = ScreenRect();
-        *rect = RECT{0, 0, screen.width(), screen.height()};
+        *rect = RECT { 0, 0, screen.width(), screen.height() };
         return TRUE;
     }
     QWidget* widget = WidgetOf(hwnd);
@@ -543,7 +570,7 @@ BOOL GetClientRect(HWND hwnd, RECT* rect)
         SetLastError(ERROR_INVALID_WINDOW_HANDLE);
         return FALSE;
     }
-    *rect = RECT{0, 0, widget->width(), widget->height()};
+    *rect = RECT { 0, 0, widget->width(), widget->height() };
     return TRUE;
 }
 
@@ -596,10 +623,16 @@ BOOL MapPoint(HWND hwnd, POINT* point, bool toScreen)
     return TRUE;
 }
 
-}  // namespace
+} // namespace
 
-BOOL ScreenToClient(HWND hwnd, POINT* point) { return MapPoint(hwnd, point, false); }
-BOOL ClientToScreen(HWND hwnd, POINT* point) { return MapPoint(hwnd, point, true); }
+BOOL ScreenToClient(HWND hwnd, POINT* point)
+{
+    return MapPoint(hwnd, point, false);
+}
+BOOL ClientToScreen(HWND hwnd, POINT* point)
+{
+    return MapPoint(hwnd, point, true);
+}
 
 BOOL GetCursorPos(POINT* point)
 {
@@ -646,49 +679,79 @@ UINT VirtualKey(int key)
     if (key >= Qt::Key_F1 && key <= Qt::Key_F24)
         return VK_F1 + static_cast<UINT>(key - Qt::Key_F1);
     switch (key) {
-    case Qt::Key_Backspace: return VK_BACK;
+    case Qt::Key_Backspace:
+        return VK_BACK;
     case Qt::Key_Tab:
-    case Qt::Key_Backtab: return VK_TAB;
+    case Qt::Key_Backtab:
+        return VK_TAB;
     case Qt::Key_Return:
-    case Qt::Key_Enter: return VK_RETURN;
-    case Qt::Key_Shift: return VK_SHIFT;
-    case Qt::Key_Control: return VK_CONTROL;
-    case Qt::Key_Alt: return VK_MENU;
-    case Qt::Key_Escape: return VK_ESCAPE;
-    case Qt::Key_Space: return VK_SPACE;
-    case Qt::Key_PageUp: return VK_PRIOR;
-    case Qt::Key_PageDown: return VK_NEXT;
-    case Qt::Key_End: return VK_END;
-    case Qt::Key_Home: return VK_HOME;
-    case Qt::Key_Left: return VK_LEFT;
-    case Qt::Key_Up: return VK_UP;
-    case Qt::Key_Right: return VK_RIGHT;
-    case Qt::Key_Down: return VK_DOWN;
-    case Qt::Key_Insert: return VK_INSERT;
-    case Qt::Key_Delete: return VK_DELETE;
-    default: return static_cast<UINT>(key & 0xFF);
+    case Qt::Key_Enter:
+        return VK_RETURN;
+    case Qt::Key_Shift:
+        return VK_SHIFT;
+    case Qt::Key_Control:
+        return VK_CONTROL;
+    case Qt::Key_Alt:
+        return VK_MENU;
+    case Qt::Key_Escape:
+        return VK_ESCAPE;
+    case Qt::Key_Space:
+        return VK_SPACE;
+    case Qt::Key_PageUp:
+        return VK_PRIOR;
+    case Qt::Key_PageDown:
+        return VK_NEXT;
+    case Qt::Key_End:
+        return VK_END;
+    case Qt::Key_Home:
+        return VK_HOME;
+    case Qt::Key_Left:
+        return VK_LEFT;
+    case Qt::Key_Up:
+        return VK_UP;
+    case Qt::Key_Right:
+        return VK_RIGHT;
+    case Qt::Key_Down:
+        return VK_DOWN;
+    case Qt::Key_Insert:
+        return VK_INSERT;
+    case Qt::Key_Delete:
+        return VK_DELETE;
+    default:
+        return static_cast<UINT>(key & 0xFF);
     }
 }
 
 WPARAM MouseKeys(Qt::MouseButtons buttons, Qt::KeyboardModifiers modifiers)
 {
     WPARAM keys = 0;
-    if (buttons & Qt::LeftButton) keys |= MK_LBUTTON;
-    if (buttons & Qt::RightButton) keys |= MK_RBUTTON;
-    if (buttons & Qt::MiddleButton) keys |= MK_MBUTTON;
-    if (modifiers & Qt::ShiftModifier) keys |= MK_SHIFT;
-    if (modifiers & Qt::ControlModifier) keys |= MK_CONTROL;
+    if (buttons & Qt::LeftButton)
+        keys |= MK_LBUTTON;
+    if (buttons & Qt::RightButton)
+        keys |= MK_RBUTTON;
+    if (buttons & Qt::MiddleButton)
+        keys |= MK_MBUTTON;
+    if (modifiers & Qt::ShiftModifier)
+        keys |= MK_SHIFT;
+    if (modifiers & Qt::ControlModifier)
+        keys |= MK_CONTROL;
     return keys;
 }
 
 UINT MouseMessage(QEvent::Type type, Qt::MouseButton button)
 {
-    const int base = button == Qt::RightButton ? WM_RBUTTONDOWN : button == Qt::MiddleButton ? WM_MBUTTONDOWN : WM_LBUTTONDOWN;
+    const int base = button == Qt::RightButton ? WM_RBUTTONDOWN
+        : button == Qt::MiddleButton           ? WM_MBUTTONDOWN
+                                               : WM_LBUTTONDOWN;
     switch (type) {
-    case QEvent::MouseButtonPress: return base;
-    case QEvent::MouseButtonRelease: return base + 1;
-    case QEvent::MouseButtonDblClick: return base + 2;
-    default: return WM_MOUSEMOVE;
+    case QEvent::MouseButtonPress:
+        return base;
+    case QEvent::MouseButtonRelease:
+        return base + 1;
+    case QEvent::MouseButtonDblClick:
+        return base + 2;
+    default:
+        return WM_MOUSEMOVE;
     }
 }
 
@@ -717,7 +780,10 @@ bool DeliverInput(MSG& msg, LoopObserver* observer)
 
 class InputFilter : public QObject {
 public:
-    explicit InputFilter(QObject* parent) : QObject(parent) {}
+    explicit InputFilter(QObject* parent)
+        : QObject(parent)
+    {
+    }
     bool eventFilter(QObject* object, QEvent* event) override
     {
         if (!object->isWidgetType())
@@ -754,7 +820,8 @@ private:
     // Qt passes an ignored mouse or key event on to the parent widget; the message goes out once.
     bool Seen(QInputEvent* event, QEvent::Type type, QPointF where)
     {
-        const bool same = event->timestamp() != 0 && event->timestamp() == m_lastStamp && type == m_lastType && where == m_lastWhere;
+        const bool same = event->timestamp() != 0 && event->timestamp() == m_lastStamp && type == m_lastType
+            && where == m_lastWhere;
         m_lastStamp = event->timestamp();
         m_lastType = type;
         m_lastWhere = where;
@@ -779,7 +846,7 @@ private:
         msg.wParam = MouseKeys(event->buttons(), event->modifiers());
         msg.lParam = MAKELPARAM(static_cast<WORD>(local.x()), static_cast<WORD>(local.y()));
         msg.time = static_cast<DWORD>(event->timestamp());
-        msg.pt = POINT{event->globalPosition().toPoint().x(), event->globalPosition().toPoint().y()};
+        msg.pt = POINT { event->globalPosition().toPoint().x(), event->globalPosition().toPoint().y() };
         return DeliverInput(msg, ObserverFor());
     }
 
@@ -797,7 +864,7 @@ private:
         msg.lParam = 1 | (event->isAutoRepeat() ? (1 << 30) : 0) | (press ? 0 : (3u << 30));
         msg.time = static_cast<DWORD>(event->timestamp());
         const QPoint cursor = QCursor::pos();
-        msg.pt = POINT{cursor.x(), cursor.y()};
+        msg.pt = POINT { cursor.x(), cursor.y() };
         LoopObserver* observer = ObserverFor();
         if (DeliverInput(msg, observer))
             return true;
@@ -821,9 +888,10 @@ private:
         msg.hwnd = record->hwnd;
         msg.message = WM_MOUSEWHEEL;
         const int delta = event->angleDelta().y();
-        msg.wParam = MAKEWPARAM(static_cast<WORD>(MouseKeys(event->buttons(), event->modifiers())), static_cast<WORD>(static_cast<short>(delta)));
+        msg.wParam = MAKEWPARAM(static_cast<WORD>(MouseKeys(event->buttons(), event->modifiers())),
+            static_cast<WORD>(static_cast<short>(delta)));
         msg.lParam = MAKELPARAM(static_cast<WORD>(global.x()), static_cast<WORD>(global.y()));
-        msg.pt = POINT{global.x(), global.y()};
+        msg.pt = POINT { global.x(), global.y() };
         return DeliverInput(msg, ObserverFor());
     }
 
@@ -843,8 +911,11 @@ private:
         auto record = Exact(widget);
         if (!record)
             return;
-        const WPARAM kind = widget->isMinimized() ? SIZE_MINIMIZED : widget->isMaximized() ? SIZE_MAXIMIZED : SIZE_RESTORED;
-        SendMessage(record->hwnd, WM_SIZE, kind, MAKELPARAM(static_cast<WORD>(widget->width()), static_cast<WORD>(widget->height())));
+        const WPARAM kind = widget->isMinimized() ? SIZE_MINIMIZED
+            : widget->isMaximized()               ? SIZE_MAXIMIZED
+                                                  : SIZE_RESTORED;
+        SendMessage(record->hwnd, WM_SIZE, kind,
+            MAKELPARAM(static_cast<WORD>(widget->width()), static_cast<WORD>(widget->height())));
     }
 
     void Focus(QWidget* widget, bool in)
@@ -878,7 +949,7 @@ private:
     QPointF m_lastWhere;
 };
 
-}  // namespace
+} // namespace
 
 namespace taluvo::ui::detail {
 
@@ -895,8 +966,7 @@ void InstallInputFilter()
     }
 }
 
-}  // namespace taluvo::ui::detail
-
+} // namespace taluvo::ui::detail
 
 namespace taluvo::ui {
 
@@ -916,4 +986,4 @@ bool EndSession()
     return allow;
 }
 
-}  // namespace taluvo::ui
+} // namespace taluvo::ui

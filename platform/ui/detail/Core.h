@@ -24,11 +24,11 @@ struct WindowRecord {
     QString text;
     DWORD style = 0;
     DWORD exStyle = 0;
-    HWND parent = nullptr;  // parent of a child window, owner of a popup
+    HWND parent = nullptr; // parent of a child window, owner of a popup
     UINT_PTR id = 0;
     HINSTANCE instance = nullptr;
     WNDPROC proc = nullptr;
-    void* object = nullptr;  // the C++ object of a CWindowImpl / CDialogImpl
+    void* object = nullptr; // the C++ object of a CWindowImpl / CDialogImpl
     LONG_PTR userData = 0;
     QPointer<QWidget> widget;
     HICON iconBig = nullptr;
@@ -43,7 +43,7 @@ struct WindowRecord {
     bool modal = false;
     bool ended = false;
     INT_PTR result = 0;
-    int baseUnitX = 0;  // dialog base units of the dialog's font
+    int baseUnitX = 0; // dialog base units of the dialog's font
     int baseUnitY = 0;
     WORD templateId = 0;
 
@@ -56,7 +56,7 @@ RecordPtr Find(HWND hwnd);
 // The record of the window whose widget is this widget or its nearest ancestor.
 RecordPtr FromWidget(const QWidget* widget);
 QWidget* WidgetOf(HWND hwnd);
-std::vector<RecordPtr> Children(HWND parent);  // in creation order
+std::vector<RecordPtr> Children(HWND parent); // in creation order
 std::vector<RecordPtr> TopLevelWindows();
 LoopObserver* ActiveMainObserverForInput();
 
@@ -79,7 +79,7 @@ struct CreateParams {
     UINT_PTR id = 0;
     HINSTANCE instance = nullptr;
     LPVOID createParam = nullptr;
-    WNDPROC procOverride = nullptr;  // a window implementation's procedure instead of the class's
+    WNDPROC procOverride = nullptr; // a window implementation's procedure instead of the class's
     void* object = nullptr;
     // Lets the caller fill the record before the first message (dialogs).
     std::function<void(WindowRecord&)> prepare;
@@ -91,8 +91,8 @@ HWND CreateWindowObject(const CreateParams& params);
 class LoopObserver {
 public:
     virtual ~LoopObserver() = default;
-    virtual bool FilterInput(MSG& msg) = 0;        // true: swallowed
-    virtual void InputHandled(const MSG& msg) = 0;  // for idle bookkeeping
+    virtual bool FilterInput(MSG& msg) = 0; // true: swallowed
+    virtual void InputHandled(const MSG& msg) = 0; // for idle bookkeeping
 };
 enum class LoopKind { Main, Modal };
 class LoopScope {
@@ -103,6 +103,7 @@ public:
     LoopScope& operator=(const LoopScope&) = delete;
     bool Ended() const { return m_ended; }
     void End() { m_ended = true; }
+
 private:
     bool m_ended = false;
 };
@@ -158,4 +159,4 @@ std::vector<HWND>& OpenMessageBoxes();
 
 void EnsureUiSetup();
 
-}  // namespace taluvo::ui::detail
+} // namespace taluvo::ui::detail

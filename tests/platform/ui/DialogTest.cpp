@@ -44,33 +44,35 @@ enum : int {
     IDC_TEST = 2033,
 };
 
-const taluvo::ui::DialogTemplateTable kTemplates{
-    DialogTemplate{IDD_ALL, u"Every control", WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME, 260, 200, u"Sans Serif", 8,
+const taluvo::ui::DialogTemplateTable kTemplates {
+    DialogTemplate { IDD_ALL, u"Every control", WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME, 260, 200,
+        u"Sans Serif", 8,
         {
-            {IDC_LABEL, u"Static", u"&Address:", SS_LEFT, 7, 9, 50, 8},
-            {IDC_EDIT, u"Edit", u"", ES_AUTOHSCROLL | WS_TABSTOP, 60, 7, 190, 12, WS_EX_CLIENTEDGE},
-            {IDC_UPPER, u"Edit", u"", ES_UPPERCASE | ES_AUTOHSCROLL | WS_TABSTOP, 60, 23, 60, 12},
-            {IDC_OUTPUT, u"Edit", u"", ES_MULTILINE | ES_READONLY | WS_VSCROLL | ES_AUTOVSCROLL, 7, 40, 243, 40},
-            {IDC_PROGRESS, u"Static", u"", SS_CENTER | SS_CENTERIMAGE, 7, 84, 243, 10},
-            {IDC_ICON, u"Static", nullptr, SS_ICON, 7, 98, 20, 20},
-            {IDC_LINE, u"Static", nullptr, SS_ETCHEDHORZ, 7, 122, 243, 1},
-            {IDC_GROUP, u"Button", u"Choice", BS_GROUPBOX, 7, 126, 120, 50},
-            {IDC_RADIO1, u"Button", u"&First", BS_AUTORADIOBUTTON | WS_GROUP | WS_TABSTOP, 14, 136, 100, 10},
-            {IDC_RADIO2, u"Button", u"&Second", BS_AUTORADIOBUTTON, 14, 148, 100, 10},
-            {IDC_RADIO3, u"Button", u"&Other group", BS_AUTORADIOBUTTON | WS_GROUP, 14, 160, 100, 10},
-            {IDC_CHECK, u"Button", u"&Enabled", BS_AUTOCHECKBOX | WS_TABSTOP, 134, 130, 100, 10},
-            {IDC_MANUAL, u"Button", u"&Manual", BS_CHECKBOX | WS_TABSTOP, 134, 142, 100, 10},
-            {IDC_COMBO, u"ComboBox", nullptr, CBS_DROPDOWNLIST | CBS_SORT | WS_VSCROLL | WS_TABSTOP, 134, 156, 116, 60},
-            {IDC_TEST, u"Button", u"&Test", BS_PUSHBUTTON | WS_TABSTOP, 7, 180, 50, 14},
-            {IDOK, u"Button", u"OK", BS_DEFPUSHBUTTON | WS_TABSTOP, 146, 180, 50, 14},
-            {IDCANCEL, u"Button", u"Cancel", BS_PUSHBUTTON | WS_TABSTOP, 200, 180, 50, 14},
-        }},
-    DialogTemplate{IDD_SMALL, u"Small", WS_POPUP | WS_CAPTION | WS_SYSMENU, 120, 60, nullptr, 0,
+            { IDC_LABEL, u"Static", u"&Address:", SS_LEFT, 7, 9, 50, 8 },
+            { IDC_EDIT, u"Edit", u"", ES_AUTOHSCROLL | WS_TABSTOP, 60, 7, 190, 12, WS_EX_CLIENTEDGE },
+            { IDC_UPPER, u"Edit", u"", ES_UPPERCASE | ES_AUTOHSCROLL | WS_TABSTOP, 60, 23, 60, 12 },
+            { IDC_OUTPUT, u"Edit", u"", ES_MULTILINE | ES_READONLY | WS_VSCROLL | ES_AUTOVSCROLL, 7, 40, 243, 40 },
+            { IDC_PROGRESS, u"Static", u"", SS_CENTER | SS_CENTERIMAGE, 7, 84, 243, 10 },
+            { IDC_ICON, u"Static", nullptr, SS_ICON, 7, 98, 20, 20 },
+            { IDC_LINE, u"Static", nullptr, SS_ETCHEDHORZ, 7, 122, 243, 1 },
+            { IDC_GROUP, u"Button", u"Choice", BS_GROUPBOX, 7, 126, 120, 50 },
+            { IDC_RADIO1, u"Button", u"&First", BS_AUTORADIOBUTTON | WS_GROUP | WS_TABSTOP, 14, 136, 100, 10 },
+            { IDC_RADIO2, u"Button", u"&Second", BS_AUTORADIOBUTTON, 14, 148, 100, 10 },
+            { IDC_RADIO3, u"Button", u"&Other group", BS_AUTORADIOBUTTON | WS_GROUP, 14, 160, 100, 10 },
+            { IDC_CHECK, u"Button", u"&Enabled", BS_AUTOCHECKBOX | WS_TABSTOP, 134, 130, 100, 10 },
+            { IDC_MANUAL, u"Button", u"&Manual", BS_CHECKBOX | WS_TABSTOP, 134, 142, 100, 10 },
+            { IDC_COMBO, u"ComboBox", nullptr, CBS_DROPDOWNLIST | CBS_SORT | WS_VSCROLL | WS_TABSTOP, 134, 156, 116,
+                60 },
+            { IDC_TEST, u"Button", u"&Test", BS_PUSHBUTTON | WS_TABSTOP, 7, 180, 50, 14 },
+            { IDOK, u"Button", u"OK", BS_DEFPUSHBUTTON | WS_TABSTOP, 146, 180, 50, 14 },
+            { IDCANCEL, u"Button", u"Cancel", BS_PUSHBUTTON | WS_TABSTOP, 200, 180, 50, 14 },
+        } },
+    DialogTemplate { IDD_SMALL, u"Small", WS_POPUP | WS_CAPTION | WS_SYSMENU, 120, 60, nullptr, 0,
         {
-            {IDC_EDIT, u"Edit", u"start", ES_AUTOHSCROLL | WS_TABSTOP, 7, 7, 106, 12},
-            {IDOK, u"Button", u"OK", BS_DEFPUSHBUTTON | WS_TABSTOP, 7, 40, 50, 14},
-            {IDCANCEL, u"Button", u"Cancel", BS_PUSHBUTTON | WS_TABSTOP, 63, 40, 50, 14},
-        }},
+            { IDC_EDIT, u"Edit", u"start", ES_AUTOHSCROLL | WS_TABSTOP, 7, 7, 106, 12 },
+            { IDOK, u"Button", u"OK", BS_DEFPUSHBUTTON | WS_TABSTOP, 7, 40, 50, 14 },
+            { IDCANCEL, u"Button", u"Cancel", BS_PUSHBUTTON | WS_TABSTOP, 63, 40, 50, 14 },
+        } },
 };
 
 // A dialog that records the notifications of its controls and reads them on OK.
@@ -78,7 +80,7 @@ class CAllDlg : public CDialogImpl<CAllDlg> {
 public:
     enum { IDD = IDD_ALL };
     LPARAM m_initParam = -1;
-    std::vector<std::pair<int, int>> m_commands;  // (id, code) in arrival order
+    std::vector<std::pair<int, int>> m_commands; // (id, code) in arrival order
     std::vector<UINT> m_notifies;
     QString m_address, m_upper, m_comboText;
     int m_check = -1, m_radio1 = -1, m_radio2 = -1, m_combo = -2;
@@ -90,11 +92,11 @@ public:
     HICON m_bigIcon = nullptr;
 
     BEGIN_MSG_MAP(CAllDlg)
-        MESSAGE_HANDLER(WM_INITDIALOG, OnInitDialog)
-        MESSAGE_HANDLER(WM_NOTIFY, OnNotify)
-        COMMAND_ID_HANDLER(IDOK, OnOk)
-        COMMAND_ID_HANDLER(IDCANCEL, OnCancel)
-        COMMAND_RANGE_HANDLER(1000, 2999, OnControl)
+    MESSAGE_HANDLER(WM_INITDIALOG, OnInitDialog)
+    MESSAGE_HANDLER(WM_NOTIFY, OnNotify)
+    COMMAND_ID_HANDLER(IDOK, OnOk)
+    COMMAND_ID_HANDLER(IDCANCEL, OnCancel)
+    COMMAND_RANGE_HANDLER(1000, 2999, OnControl)
     END_MSG_MAP()
 
     LRESULT OnInitDialog(UINT, WPARAM, LPARAM lParam, BOOL&)
@@ -104,7 +106,7 @@ public:
         m_output = GetDlgItem(IDC_OUTPUT);
         m_progress = GetDlgItem(IDC_PROGRESS);
         m_comboBox = GetDlgItem(IDC_COMBO);
-        for (const char16_t* s : {u"gamma", u"Alpha", u"beta"})
+        for (const char16_t* s : { u"gamma", u"Alpha", u"beta" })
             m_comboBox.AddString(QString::fromUtf16(s));
         if (m_bigIcon)
             SetIcon(m_bigIcon, TRUE);
@@ -141,7 +143,10 @@ public:
         EndDialog(IDCANCEL);
         return 0;
     }
-    int Count(int id, int code) const { return static_cast<int>(std::count(m_commands.begin(), m_commands.end(), std::make_pair(id, code))); }
+    int Count(int id, int code) const
+    {
+        return static_cast<int>(std::count(m_commands.begin(), m_commands.end(), std::make_pair(id, code)));
+    }
 };
 
 class DialogTest : public ::testing::Test {
@@ -156,8 +161,9 @@ TEST_F(DialogTest, TemplateDialogDrivenThroughTheHooks)
     uitest::ScopedDialogHook hook([&](HWND hwnd, WORD templateId) {
         EXPECT_EQ(templateId, IDD_ALL);
         // Every control of the template is there by its id, of its class.
-        for (int id : std::initializer_list<int>{IDC_LABEL, IDC_EDIT, IDC_UPPER, IDC_OUTPUT, IDC_PROGRESS, IDC_ICON, IDC_LINE, IDC_GROUP, IDC_RADIO1,
-                       IDC_RADIO2, IDC_RADIO3, IDC_CHECK, IDC_MANUAL, IDC_COMBO, IDC_TEST, IDOK, IDCANCEL}) {
+        for (int id : std::initializer_list<int> { IDC_LABEL, IDC_EDIT, IDC_UPPER, IDC_OUTPUT, IDC_PROGRESS, IDC_ICON,
+                 IDC_LINE, IDC_GROUP, IDC_RADIO1, IDC_RADIO2, IDC_RADIO3, IDC_CHECK, IDC_MANUAL, IDC_COMBO, IDC_TEST,
+                 IDOK, IDCANCEL }) {
             HWND item = GetDlgItem(hwnd, id);
             ASSERT_NE(item, nullptr) << id;
             EXPECT_EQ(GetDlgCtrlID(item), id);
@@ -167,17 +173,17 @@ TEST_F(DialogTest, TemplateDialogDrivenThroughTheHooks)
         }
         uitest::TypeText(GetDlgItem(hwnd, IDC_EDIT), QStringLiteral("http://a.example/"));
         uitest::TypeText(GetDlgItem(hwnd, IDC_UPPER), QStringLiteral("usd"));
-        uitest::TypeText(GetDlgItem(hwnd, IDC_OUTPUT), QStringLiteral("ignored"));  // read-only
+        uitest::TypeText(GetDlgItem(hwnd, IDC_OUTPUT), QStringLiteral("ignored")); // read-only
         uitest::Click(GetDlgItem(hwnd, IDC_CHECK));
-        uitest::Click(GetDlgItem(hwnd, IDC_MANUAL));  // notifies, but only the program checks it
+        uitest::Click(GetDlgItem(hwnd, IDC_MANUAL)); // notifies, but only the program checks it
         uitest::Click(GetDlgItem(hwnd, IDC_RADIO1));
-        uitest::Click(GetDlgItem(hwnd, IDC_RADIO3));  // another group: the first keeps its check
-        uitest::Click(GetDlgItem(hwnd, IDC_RADIO2));  // same group as the first: it clears it
+        uitest::Click(GetDlgItem(hwnd, IDC_RADIO3)); // another group: the first keeps its check
+        uitest::Click(GetDlgItem(hwnd, IDC_RADIO2)); // same group as the first: it clears it
         EXPECT_TRUE(uitest::SelectComboItem(GetDlgItem(hwnd, IDC_COMBO), 1));
         uitest::Click(GetDlgItem(hwnd, IDC_TEST));
-        NMHDR nm{GetDlgItem(hwnd, IDC_COMBO), IDC_COMBO, NM_SETFOCUS};
+        NMHDR nm { GetDlgItem(hwnd, IDC_COMBO), IDC_COMBO, NM_SETFOCUS };
         SendMessage(hwnd, WM_NOTIFY, IDC_COMBO, reinterpret_cast<LPARAM>(&nm));
-        uitest::PressKey(GetDlgItem(hwnd, IDC_EDIT), VK_RETURN);  // the default button
+        uitest::PressKey(GetDlgItem(hwnd, IDC_EDIT), VK_RETURN); // the default button
     });
     EXPECT_EQ(dlg.DoModal(nullptr, 77), IDOK);
     EXPECT_EQ(dlg.m_initParam, 77);
@@ -188,7 +194,7 @@ TEST_F(DialogTest, TemplateDialogDrivenThroughTheHooks)
     EXPECT_EQ(classes[IDC_LINE], QStringLiteral("Static"));
 
     EXPECT_EQ(dlg.m_address, QStringLiteral("http://a.example/"));
-    EXPECT_EQ(dlg.Count(IDC_EDIT, EN_CHANGE), 17);  // one per typed character
+    EXPECT_EQ(dlg.Count(IDC_EDIT, EN_CHANGE), 17); // one per typed character
     EXPECT_EQ(dlg.m_upper, QStringLiteral("USD"));
     EXPECT_EQ(dlg.Count(IDC_OUTPUT, EN_CHANGE), 0);
     EXPECT_EQ(dlg.m_check, BST_CHECKED);
@@ -198,9 +204,9 @@ TEST_F(DialogTest, TemplateDialogDrivenThroughTheHooks)
     EXPECT_EQ(dlg.m_radio2, BST_CHECKED);
     EXPECT_EQ(dlg.Count(IDC_TEST, BN_CLICKED), 1);
     EXPECT_EQ(dlg.Count(IDC_COMBO, CBN_SELCHANGE), 1);
-    EXPECT_EQ(dlg.m_combo, 1);  // sorted: Alpha, beta, gamma
+    EXPECT_EQ(dlg.m_combo, 1); // sorted: Alpha, beta, gamma
     EXPECT_EQ(dlg.m_comboText, QStringLiteral("beta"));
-    EXPECT_EQ(dlg.m_notifies, std::vector<UINT>{NM_SETFOCUS});
+    EXPECT_EQ(dlg.m_notifies, std::vector<UINT> { NM_SETFOCUS });
 }
 
 TEST_F(DialogTest, EscapeAndCloseBoxCancelAndEnterWithoutDefaultSendsOk)
@@ -211,11 +217,11 @@ TEST_F(DialogTest, EscapeAndCloseBoxCancelAndEnterWithoutDefaultSendsOk)
         INT_PTR expected;
     };
     const Case cases[] = {
-        {"escape", [](HWND h) { uitest::PressKey(GetDlgItem(h, IDC_EDIT), VK_ESCAPE); }, IDCANCEL},
-        {"close box", [](HWND h) { SendMessage(h, WM_SYSCOMMAND, SC_CLOSE, 0); }, IDCANCEL},
-        {"close event", [](HWND h) { PostMessage(h, WM_CLOSE, 0, 0); }, IDCANCEL},
-        {"enter", [](HWND h) { uitest::PressKey(GetDlgItem(h, IDC_EDIT), VK_RETURN); }, IDOK},
-        {"cancel click", [](HWND h) { uitest::Click(GetDlgItem(h, IDCANCEL)); }, IDCANCEL},
+        { "escape", [](HWND h) { uitest::PressKey(GetDlgItem(h, IDC_EDIT), VK_ESCAPE); }, IDCANCEL },
+        { "close box", [](HWND h) { SendMessage(h, WM_SYSCOMMAND, SC_CLOSE, 0); }, IDCANCEL },
+        { "close event", [](HWND h) { PostMessage(h, WM_CLOSE, 0, 0); }, IDCANCEL },
+        { "enter", [](HWND h) { uitest::PressKey(GetDlgItem(h, IDC_EDIT), VK_RETURN); }, IDOK },
+        { "cancel click", [](HWND h) { uitest::Click(GetDlgItem(h, IDCANCEL)); }, IDCANCEL },
     };
     for (const auto& c : cases) {
         CAllDlg dlg;
@@ -230,7 +236,7 @@ TEST_F(DialogTest, WithoutDisplayOrHookADialogIsCancelledAtOnce)
     CAllDlg dlg;
     EXPECT_EQ(dlg.DoModal(nullptr, 5), IDCANCEL);
     const std::string err = testing::internal::GetCapturedStderr();
-    EXPECT_EQ(dlg.m_initParam, 5);  // it was made and initialised like any other
+    EXPECT_EQ(dlg.m_initParam, 5); // it was made and initialised like any other
     EXPECT_NE(err.find("Every control"), std::string::npos) << err;
 }
 
@@ -263,7 +269,7 @@ TEST_F(DialogTest, FiltersOfTheMainLoopDoNotRunInsideAModalDialog)
     public:
         std::function<void()> run;
         BEGIN_MSG_MAP(CRunner)
-            MESSAGE_HANDLER(WM_APP, OnApp)
+        MESSAGE_HANDLER(WM_APP, OnApp)
         END_MSG_MAP()
         LRESULT OnApp(UINT, WPARAM, LPARAM, BOOL&)
         {
@@ -290,7 +296,7 @@ TEST_F(DialogTest, WorkerSendIsServedWhileAModalDialogRuns)
     public:
         enum { IDD = IDD_SMALL };
         BEGIN_MSG_MAP(CWaitDlg)
-            MESSAGE_HANDLER(WM_APP + 5, OnWorker)
+        MESSAGE_HANDLER(WM_APP + 5, OnWorker)
         END_MSG_MAP()
         LRESULT OnWorker(UINT, WPARAM wParam, LPARAM, BOOL&)
         {
@@ -298,11 +304,10 @@ TEST_F(DialogTest, WorkerSendIsServedWhileAModalDialogRuns)
             return static_cast<LRESULT>(wParam + 1);
         }
     } dlg;
-    std::atomic<LRESULT> result{-1};
+    std::atomic<LRESULT> result { -1 };
     std::thread worker;
-    uitest::ScopedDialogHook hook([&](HWND h, WORD) {
-        worker = std::thread([&, h] { result = SendMessage(h, WM_APP + 5, 41, 0); });
-    });
+    uitest::ScopedDialogHook hook(
+        [&](HWND h, WORD) { worker = std::thread([&, h] { result = SendMessage(h, WM_APP + 5, 41, 0); }); });
     EXPECT_EQ(dlg.DoModal(nullptr), IDOK);
     worker.join();
     EXPECT_EQ(result.load(), 42);
@@ -319,19 +324,15 @@ TEST_F(DialogTest, CentringOverTheOwnerOrTheWorkAreaAndTheBigIcon)
     ASSERT_NE(icon, nullptr);
     EXPECT_EQ(LoadIcon(nullptr, MAKEINTRESOURCE(129)), nullptr);
 
-    class COwner : public CWindowImpl<COwner> {
-    public:
-        BEGIN_MSG_MAP(COwner)
-        END_MSG_MAP()
-    } owner;
-    RECT ownerRect{100, 80, 500, 380};
+    class COwner : public CWindowImpl<COwner> { public : BEGIN_MSG_MAP(COwner) END_MSG_MAP() } owner;
+    RECT ownerRect { 100, 80, 500, 380 };
     ASSERT_TRUE(owner.Create(nullptr, &ownerRect, QStringLiteral("owner"), WS_OVERLAPPEDWINDOW | WS_VISIBLE));
     const RECT work = GetWorkArea(nullptr);
-    for (bool ownerVisible : {true, false}) {
+    for (bool ownerVisible : { true, false }) {
         owner.ShowWindow(ownerVisible ? SW_SHOW : SW_HIDE);
         CAllDlg dlg;
         dlg.m_bigIcon = icon;
-        RECT placed{};
+        RECT placed {};
         HICON seen = nullptr;
         uitest::ScopedDialogHook hook([&](HWND h, WORD) {
             GetWindowRect(h, &placed);
@@ -361,9 +362,9 @@ TEST_F(DialogTest, DialogUnitsFollowTheFont)
         BEGIN_MSG_MAP(CSmallDlg)
         END_MSG_MAP()
     } dlg;
-    RECT units{0, 0, 4, 8};
-    RECT edit{};
-    RECT client{};
+    RECT units { 0, 0, 4, 8 };
+    RECT edit {};
+    RECT client {};
     uitest::ScopedDialogHook hook([&](HWND h, WORD) {
         MapDialogRect(h, &units);
         GetClientRect(GetDlgItem(h, IDC_EDIT), &edit);
@@ -389,7 +390,9 @@ TEST_F(DialogTest, ShutdownEndsModalLoopsAsIfCancelled)
         QTimer::singleShot(0, [] { taluvo::ui::EndAllModalLoops(); });
         return 0;
     });
-    uitest::ScopedDialogHook hook([&](HWND h, WORD) { boxAnswer = MessageBox(h, QStringLiteral("Sure?"), QStringLiteral("Confirmation."), MB_YESNOCANCEL); });
+    uitest::ScopedDialogHook hook([&](HWND h, WORD) {
+        boxAnswer = MessageBox(h, QStringLiteral("Sure?"), QStringLiteral("Confirmation."), MB_YESNOCANCEL);
+    });
     EXPECT_EQ(dlg.DoModal(nullptr), IDCANCEL);
     EXPECT_EQ(boxAnswer, IDCANCEL);
 }
@@ -431,7 +434,7 @@ TEST_F(ControlsTest, EditSelectionReplaceAppendAndLimit)
     edit.SetWindowText(QStringLiteral("hello world"));
     edit.SetWindowText(QStringLiteral("hello world"));
     // Programmatic text notifies too, also when it is the same text.
-    EXPECT_EQ(s_commands, (std::vector<std::pair<int, int>>{{IDC_EDIT, EN_CHANGE}, {IDC_EDIT, EN_CHANGE}}));
+    EXPECT_EQ(s_commands, (std::vector<std::pair<int, int>> { { IDC_EDIT, EN_CHANGE }, { IDC_EDIT, EN_CHANGE } }));
     edit.SetSel(6, -1);
     int start = 0, end = 0;
     edit.GetSel(start, end);
@@ -439,7 +442,7 @@ TEST_F(ControlsTest, EditSelectionReplaceAppendAndLimit)
     EXPECT_EQ(end, 11);
     edit.ReplaceSel(QStringLiteral("there"));
     EXPECT_EQ(edit.GetWindowText(), QStringLiteral("hello there"));
-    edit.SetSel(-1, 0);  // removes the selection
+    edit.SetSel(-1, 0); // removes the selection
     edit.SetLimitText(12);
     uitest::TypeText(edit, QStringLiteral("!?"));
     EXPECT_EQ(edit.GetWindowText().size(), 12);
@@ -452,7 +455,7 @@ TEST_F(ControlsTest, EditSelectionReplaceAppendAndLimit)
     EXPECT_EQ(output.GetWindowText(), QStringLiteral("first\r\nsecond\r\nthird"));
     EXPECT_EQ(output.GetWindowTextLength(), 20);
     output.GetSel(start, end);
-    EXPECT_EQ(start, 20);  // caret after the appended text, counted with two-unit line breaks
+    EXPECT_EQ(start, 20); // caret after the appended text, counted with two-unit line breaks
     EXPECT_EQ(output.GetLineCount(), 3);
     output.SetSel(7, 13);
     output.ReplaceSel(QStringLiteral("2nd"));
@@ -462,16 +465,17 @@ TEST_F(ControlsTest, EditSelectionReplaceAppendAndLimit)
 TEST_F(ControlsTest, CheckBoxRadioAndStatic)
 {
     CButton check = GetDlgItem(m_dlg, IDC_CHECK);
-    const std::pair<WPARAM, int> states[] = {{BST_CHECKED, BST_CHECKED}, {BST_UNCHECKED, BST_UNCHECKED}, {2, BST_UNCHECKED}, {5, BST_UNCHECKED}};
+    const std::pair<WPARAM, int> states[] = { { BST_CHECKED, BST_CHECKED }, { BST_UNCHECKED, BST_UNCHECKED },
+        { 2, BST_UNCHECKED }, { 5, BST_UNCHECKED } };
     for (auto [set, expected] : states) {
         check.SetCheck(static_cast<int>(set));
         EXPECT_EQ(check.GetCheck(), expected) << set;
     }
-    EXPECT_TRUE(s_commands.empty());  // setting a check is silent
+    EXPECT_TRUE(s_commands.empty()); // setting a check is silent
     CButton manual = GetDlgItem(m_dlg, IDC_MANUAL);
     uitest::Click(manual);
     EXPECT_EQ(manual.GetCheck(), BST_UNCHECKED);
-    EXPECT_EQ(s_commands, (std::vector<std::pair<int, int>>{{IDC_MANUAL, BN_CLICKED}}));
+    EXPECT_EQ(s_commands, (std::vector<std::pair<int, int>> { { IDC_MANUAL, BN_CLICKED } }));
     CheckRadioButton(m_dlg, IDC_RADIO1, IDC_RADIO2, IDC_RADIO2);
     EXPECT_EQ(IsDlgButtonChecked(m_dlg, IDC_RADIO1), BST_UNCHECKED);
     EXPECT_EQ(IsDlgButtonChecked(m_dlg, IDC_RADIO2), BST_CHECKED);
@@ -484,11 +488,11 @@ TEST_F(ControlsTest, CheckBoxRadioAndStatic)
     EXPECT_EQ(GetDlgItemText(m_dlg, IDC_GROUP), QStringLiteral("Log"));
     // A static with SS_NOTIFY reports clicks; a plain one does not.
     HWND link = CreateWindowEx(0, u"Static", u"link", WS_CHILD | WS_VISIBLE | SS_NOTIFY, 5, 5, 60, 12, m_dlg,
-                               reinterpret_cast<HMENU>(1063), nullptr, nullptr);
+        reinterpret_cast<HMENU>(1063), nullptr, nullptr);
     s_commands.clear();
     uitest::Click(link);
     uitest::Click(label);
-    EXPECT_EQ(s_commands, (std::vector<std::pair<int, int>>{{1063, STN_CLICKED}}));
+    EXPECT_EQ(s_commands, (std::vector<std::pair<int, int>> { { 1063, STN_CLICKED } }));
 
     CStatic icon = GetDlgItem(m_dlg, IDC_ICON);
     HICON handle = reinterpret_cast<HICON>(static_cast<uintptr_t>(0x123));
@@ -499,19 +503,19 @@ TEST_F(ControlsTest, CheckBoxRadioAndStatic)
 TEST_F(ControlsTest, ComboBoxListOperations)
 {
     CComboBox combo = GetDlgItem(m_dlg, IDC_COMBO);
-    for (const char* s : {"pear", "Apple", "fig"})
+    for (const char* s : { "pear", "Apple", "fig" })
         combo.AddString(QString::fromLatin1(s));
     EXPECT_EQ(combo.GetCount(), 3);
-    EXPECT_EQ(combo.GetCurSel(), CB_ERR);  // adding selects nothing
+    EXPECT_EQ(combo.GetCurSel(), CB_ERR); // adding selects nothing
     QString text;
     EXPECT_EQ(combo.GetLBText(0, text), 5);
     EXPECT_EQ(text, QStringLiteral("Apple"));
     EXPECT_EQ(combo.FindStringExact(-1, QStringLiteral("FIG")), 1);
     EXPECT_EQ(combo.SetCurSel(2), 2);
     EXPECT_EQ(combo.GetWindowText(), QStringLiteral("pear"));
-    EXPECT_EQ(combo.SetCurSel(7), CB_ERR);  // outside: nothing selected
+    EXPECT_EQ(combo.SetCurSel(7), CB_ERR); // outside: nothing selected
     EXPECT_EQ(combo.GetCurSel(), CB_ERR);
-    EXPECT_TRUE(s_commands.empty());  // CB_SETCURSEL is silent
+    EXPECT_TRUE(s_commands.empty()); // CB_SETCURSEL is silent
     EXPECT_EQ(combo.SetItemData(1, 0xABCDEF), CB_OKAY);
     EXPECT_EQ(combo.GetItemData(1), 0xABCDEFu);
     EXPECT_EQ(combo.GetItemData(9), static_cast<DWORD_PTR>(CB_ERR));
@@ -523,8 +527,8 @@ TEST_F(ControlsTest, ComboBoxListOperations)
 
 TEST_F(ControlsTest, UppercaseComboStoresCapitals)
 {
-    HWND combo = CreateWindowEx(0, u"ComboBox", nullptr, WS_CHILD | WS_VISIBLE | CBS_DROPDOWNLIST | CBS_UPPERCASE, 0, 0, 80, 100,
-                                m_dlg, reinterpret_cast<HMENU>(3000), nullptr, nullptr);
+    HWND combo = CreateWindowEx(0, u"ComboBox", nullptr, WS_CHILD | WS_VISIBLE | CBS_DROPDOWNLIST | CBS_UPPERCASE, 0, 0,
+        80, 100, m_dlg, reinterpret_cast<HMENU>(3000), nullptr, nullptr);
     ASSERT_NE(combo, nullptr);
     CComboBox box = combo;
     box.AddString(QStringLiteral("Bookmarks"));
@@ -534,4 +538,4 @@ TEST_F(ControlsTest, UppercaseComboStoresCapitals)
     EXPECT_EQ(GetDlgItem(m_dlg, 3000), combo);
 }
 
-}  // namespace
+} // namespace

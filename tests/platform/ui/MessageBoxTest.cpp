@@ -28,14 +28,16 @@ TEST_F(MessageBoxTest, HookSeesTheBoxAndAnswersIt)
         return IDYES;
     });
     CWindow owner(reinterpret_cast<HWND>(static_cast<uintptr_t>(0x42)));
-    EXPECT_EQ(MessageBox(owner, QStringLiteral("Delete the page?"), QStringLiteral("Confirmation."), MB_YESNO | MB_ICONQUESTION), IDYES);
+    EXPECT_EQ(MessageBox(owner, QStringLiteral("Delete the page?"), QStringLiteral("Confirmation."),
+                  MB_YESNO | MB_ICONQUESTION),
+        IDYES);
     EXPECT_EQ(MessageBox(nullptr, QStringLiteral("no caption"), QString(), MB_OK), IDYES);
     ASSERT_EQ(seen.size(), 2u);
     EXPECT_EQ(seen[0].owner, owner.m_hWnd);
     EXPECT_EQ(seen[0].text, QStringLiteral("Delete the page?"));
     EXPECT_EQ(seen[0].caption, QStringLiteral("Confirmation."));
     EXPECT_EQ(seen[0].type, MB_YESNO | MB_ICONQUESTION);
-    EXPECT_EQ(seen[1].caption, QStringLiteral("Error"));  // a box without caption is captioned "Error"
+    EXPECT_EQ(seen[1].caption, QStringLiteral("Error")); // a box without caption is captioned "Error"
 }
 
 TEST_F(MessageBoxTest, WithoutDisplayTheDefaultButtonAnswersAndStderrTells)
@@ -45,18 +47,20 @@ TEST_F(MessageBoxTest, WithoutDisplayTheDefaultButtonAnswersAndStderrTells)
         int expected;
     };
     const Case cases[] = {
-        {MB_OK | MB_ICONERROR, IDOK},
-        {MB_OKCANCEL, IDOK},
-        {MB_YESNO | MB_ICONQUESTION, IDYES},
-        {MB_YESNO | MB_DEFBUTTON2, IDNO},
-        {MB_YESNOCANCEL | MB_DEFBUTTON3, IDCANCEL},
-        {MB_ABORTRETRYIGNORE | MB_DEFBUTTON2, IDRETRY},
-        {MB_RETRYCANCEL | MB_DEFBUTTON4, IDRETRY},  // no fourth button: the first
-        {MB_CANCELTRYCONTINUE | MB_DEFBUTTON3, IDCONTINUE},
+        { MB_OK | MB_ICONERROR, IDOK },
+        { MB_OKCANCEL, IDOK },
+        { MB_YESNO | MB_ICONQUESTION, IDYES },
+        { MB_YESNO | MB_DEFBUTTON2, IDNO },
+        { MB_YESNOCANCEL | MB_DEFBUTTON3, IDCANCEL },
+        { MB_ABORTRETRYIGNORE | MB_DEFBUTTON2, IDRETRY },
+        { MB_RETRYCANCEL | MB_DEFBUTTON4, IDRETRY }, // no fourth button: the first
+        { MB_CANCELTRYCONTINUE | MB_DEFBUTTON3, IDCONTINUE },
     };
     for (const auto& c : cases) {
         testing::internal::CaptureStderr();
-        EXPECT_EQ(MessageBox(nullptr, QStringLiteral("Unable to set check timer."), QStringLiteral("Error"), c.type), c.expected) << c.type;
+        EXPECT_EQ(MessageBox(nullptr, QStringLiteral("Unable to set check timer."), QStringLiteral("Error"), c.type),
+            c.expected)
+            << c.type;
         const std::string err = testing::internal::GetCapturedStderr();
         EXPECT_NE(err.find("Unable to set check timer."), std::string::npos) << err;
         EXPECT_NE(err.find("\"Error\""), std::string::npos) << err;
@@ -71,10 +75,10 @@ TEST_F(MessageBoxTest, InteractiveBoxEndsWithTheButtonPressedOrEscape)
         int expected;
     };
     const Case cases[] = {
-        {MB_YESNOCANCEL, [](HWND box) { uitest::AnswerMessageBox(box, IDNO); }, IDNO},
-        {MB_OKCANCEL, [](HWND box) { uitest::PressKey(box, VK_ESCAPE); }, IDCANCEL},
-        {MB_OK, [](HWND box) { SendMessage(box, WM_SYSCOMMAND, SC_CLOSE, 0); }, IDOK},
-        {MB_OKCANCEL | MB_DEFBUTTON2, [](HWND box) { uitest::PressKey(box, VK_RETURN); }, IDCANCEL},
+        { MB_YESNOCANCEL, [](HWND box) { uitest::AnswerMessageBox(box, IDNO); }, IDNO },
+        { MB_OKCANCEL, [](HWND box) { uitest::PressKey(box, VK_ESCAPE); }, IDCANCEL },
+        { MB_OK, [](HWND box) { SendMessage(box, WM_SYSCOMMAND, SC_CLOSE, 0); }, IDOK },
+        { MB_OKCANCEL | MB_DEFBUTTON2, [](HWND box) { uitest::PressKey(box, VK_RETURN); }, IDCANCEL },
     };
     for (const auto& c : cases) {
         uitest::ScopedMessageBoxHook hook([&](const uitest::MessageBoxRequest&) {
@@ -83,7 +87,7 @@ TEST_F(MessageBoxTest, InteractiveBoxEndsWithTheButtonPressedOrEscape)
                 ASSERT_NE(box, nullptr);
                 c.act(box);
             });
-            return 0;  // show it
+            return 0; // show it
         });
         EXPECT_EQ(MessageBox(nullptr, QStringLiteral("text"), QStringLiteral("caption"), c.type), c.expected) << c.type;
         EXPECT_EQ(uitest::TopMessageBox(), nullptr);
@@ -94,22 +98,24 @@ TEST_F(MessageBoxTest, ShellRequestsAreCapturedNotCarriedOut)
 {
     {
         uitest::ShellRequestCapture capture;
-        EXPECT_TRUE(taluvo::shell::OfferToHook({taluvo::shell::RequestKind::OpenUrl, {QStringLiteral("http://a.example/")}}));
-        EXPECT_TRUE(taluvo::shell::OfferToHook({taluvo::shell::RequestKind::PlaySound, {QStringLiteral("alert.wav")}}));
+        EXPECT_TRUE(taluvo::shell::OfferToHook(
+            { taluvo::shell::RequestKind::OpenUrl, { QStringLiteral("http://a.example/") } }));
+        EXPECT_TRUE(
+            taluvo::shell::OfferToHook({ taluvo::shell::RequestKind::PlaySound, { QStringLiteral("alert.wav") } }));
         const auto requests = capture.Requests();
         ASSERT_EQ(requests.size(), 2u);
         EXPECT_EQ(requests[0].kind, taluvo::shell::RequestKind::OpenUrl);
-        EXPECT_EQ(requests[1].arguments, QStringList{QStringLiteral("alert.wav")});
+        EXPECT_EQ(requests[1].arguments, QStringList { QStringLiteral("alert.wav") });
     }
     // Gone with the capture.
-    EXPECT_FALSE(taluvo::shell::OfferToHook({taluvo::shell::RequestKind::OpenUrl, {QStringLiteral("x")}}));
+    EXPECT_FALSE(taluvo::shell::OfferToHook({ taluvo::shell::RequestKind::OpenUrl, { QStringLiteral("x") } }));
 }
 
 TEST(NoDisplayProgram, MessageBoxGoesToStderrAndTheProgramGoesOn)
 {
     QProcess process;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+    for (const char* name : { "DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM" })
         env.remove(QString::fromLatin1(name));
     process.setProcessEnvironment(env);
     process.start(QStringLiteral(TALUVO_UI_DEMO), {});
@@ -122,4 +128,4 @@ TEST(NoDisplayProgram, MessageBoxGoesToStderrAndTheProgramGoesOn)
     EXPECT_TRUE(err.contains(QStringLiteral("Delete the group?"))) << err.toStdString();
 }
 
-}  // namespace
+} // namespace

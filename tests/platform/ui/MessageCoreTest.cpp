@@ -13,13 +13,13 @@
 
 #include <gtest/gtest.h>
 
+#include <QCloseEvent>
 #include <QCoreApplication>
 #include <QEventLoop>
-#include <QCloseEvent>
-#include <QResizeEvent>
-#include <QWidget>
 #include <QKeyEvent>
+#include <QResizeEvent>
 #include <QTimer>
+#include <QWidget>
 
 #include <atomic>
 #include <string>
@@ -37,25 +37,25 @@ public:
     std::vector<std::string> log;
     std::vector<WPARAM> posted;
     std::function<void()> onRun;
-    std::atomic<int> probes{0};
+    std::atomic<int> probes { 0 };
     int timer1 = 0;
     int timer2 = 0;
     bool finalSeen = false;
 
     BEGIN_MSG_MAP(CProbeWindow)
-        MESSAGE_HANDLER(WM_CREATE, OnCreate)
-        MESSAGE_HANDLER(WM_PROBE, OnProbe)
-        MESSAGE_HANDLER(WM_RUN, OnRun)
-        MESSAGE_HANDLER(WM_USER, OnPosted)
-        MESSAGE_HANDLER(WM_TIMER, OnTimer)
-        MESSAGE_HANDLER(WM_KEYDOWN, OnKey)
-        MESSAGE_HANDLER(WM_MOUSEMOVE, OnMouseMove)
-        COMMAND_ID_HANDLER(100, OnCommand100)
-        COMMAND_RANGE_HANDLER(200, 209, OnCommandRange)
-        COMMAND_ID_HANDLER(300, OnDeclined)
-        NOTIFY_HANDLER(2000, NM_DBLCLK, OnTreeDblClk)
-        NOTIFY_CODE_HANDLER(NM_RCLICK, OnAnyRClick)
-        MESSAGE_HANDLER(WM_DESTROY, OnDestroy)
+    MESSAGE_HANDLER(WM_CREATE, OnCreate)
+    MESSAGE_HANDLER(WM_PROBE, OnProbe)
+    MESSAGE_HANDLER(WM_RUN, OnRun)
+    MESSAGE_HANDLER(WM_USER, OnPosted)
+    MESSAGE_HANDLER(WM_TIMER, OnTimer)
+    MESSAGE_HANDLER(WM_KEYDOWN, OnKey)
+    MESSAGE_HANDLER(WM_MOUSEMOVE, OnMouseMove)
+    COMMAND_ID_HANDLER(100, OnCommand100)
+    COMMAND_RANGE_HANDLER(200, 209, OnCommandRange)
+    COMMAND_ID_HANDLER(300, OnDeclined)
+    NOTIFY_HANDLER(2000, NM_DBLCLK, OnTreeDblClk)
+    NOTIFY_CODE_HANDLER(NM_RCLICK, OnAnyRClick)
+    MESSAGE_HANDLER(WM_DESTROY, OnDestroy)
     END_MSG_MAP()
 
     LRESULT OnCreate(UINT, WPARAM, LPARAM lParam, BOOL&)
@@ -108,7 +108,7 @@ public:
     LRESULT OnDeclined(WORD, WORD, HWND, BOOL& bHandled)
     {
         log.push_back("declined");
-        bHandled = FALSE;  // falls through to the default procedure
+        bHandled = FALSE; // falls through to the default procedure
         return 0;
     }
     LRESULT OnTreeDblClk(int id, LPNMHDR, BOOL&)
@@ -135,9 +135,9 @@ protected:
     void SetUp() override
     {
         taluvo::test::EnsureUiApplication();
-        RECT rect{10, 10, 210, 160};
-        ASSERT_TRUE(m_wnd.Create(nullptr, &rect, QStringLiteral("probe"), WS_OVERLAPPEDWINDOW, 0, 0,
-                                 reinterpret_cast<LPVOID>(42)));
+        RECT rect { 10, 10, 210, 160 };
+        ASSERT_TRUE(m_wnd.Create(
+            nullptr, &rect, QStringLiteral("probe"), WS_OVERLAPPEDWINDOW, 0, 0, reinterpret_cast<LPVOID>(42)));
     }
     void TearDown() override
     {
@@ -145,8 +145,7 @@ protected:
             m_wnd.DestroyWindow();
         // Drain what the test left queued.
         MSG msg;
-        while (PeekMessage(&msg, nullptr, 0, 0, PM_REMOVE)) {
-        }
+        while (PeekMessage(&msg, nullptr, 0, 0, PM_REMOVE)) { }
     }
     // Runs a GetMessage loop until WM_QUIT.
     static int RunLoop()
@@ -171,15 +170,16 @@ TEST_F(MessageCoreTest, SameThreadSendCallsTheMapDirectly)
     EXPECT_EQ(m_wnd.SendMessage(WM_PROBE, 21), 42);
     m_wnd.SendMessage(WM_COMMAND, MAKEWPARAM(100, 0));
     m_wnd.SendMessage(WM_COMMAND, MAKEWPARAM(205, 1));
-    m_wnd.SendMessage(WM_COMMAND, MAKEWPARAM(210, 0));  // outside the range: nobody
+    m_wnd.SendMessage(WM_COMMAND, MAKEWPARAM(210, 0)); // outside the range: nobody
     m_wnd.SendMessage(WM_COMMAND, MAKEWPARAM(300, 0));
-    NMHDR dbl{nullptr, 2000, NM_DBLCLK};
+    NMHDR dbl { nullptr, 2000, NM_DBLCLK };
     EXPECT_EQ(m_wnd.SendMessage(WM_NOTIFY, 2000, reinterpret_cast<LPARAM>(&dbl)), 7);
-    NMHDR other{nullptr, 2001, NM_DBLCLK};
+    NMHDR other { nullptr, 2001, NM_DBLCLK };
     EXPECT_EQ(m_wnd.SendMessage(WM_NOTIFY, 2001, reinterpret_cast<LPARAM>(&other)), 0);
-    NMHDR rclick{nullptr, 2000, NM_RCLICK};
+    NMHDR rclick { nullptr, 2000, NM_RCLICK };
     m_wnd.SendMessage(WM_NOTIFY, 2000, reinterpret_cast<LPARAM>(&rclick));
-    const std::vector<std::string> expected{"create:42", "cmd:100/0", "range:205", "declined", "dblclk:2000", "rclick:2000/2000"};
+    const std::vector<std::string> expected { "create:42", "cmd:100/0", "range:205", "declined", "dblclk:2000",
+        "rclick:2000/2000" };
     EXPECT_EQ(m_wnd.log, expected);
     // Unhandled messages reach the default procedure: the window text lives there.
     EXPECT_EQ(m_wnd.GetWindowText(), QStringLiteral("probe"));
@@ -225,10 +225,13 @@ TEST_F(MessageCoreTest, WorkerSendReturnsTheHandlersResult)
 // user-interface thread.
 class CSendingWorker : public CWorkerThread {
 public:
-    explicit CSendingWorker(HWND target) : m_target(target) {}
+    explicit CSendingWorker(HWND target)
+        : m_target(target)
+    {
+    }
     ~CSendingWorker() override { StopAndJoin(); }
     void Run() override { m_result = SendMessage(m_target, WM_PROBE, 8, 0); }
-    std::atomic<LRESULT> m_result{-1};
+    std::atomic<LRESULT> m_result { -1 };
 
 private:
     HWND m_target;
@@ -249,7 +252,7 @@ TEST_F(MessageCoreTest, JoiningAWorkerBlockedInSendServesIt)
 
 TEST_F(MessageCoreTest, SenderWaitingWhenTheWindowIsDestroyedGetsZero)
 {
-    std::atomic<LRESULT> result{-1};
+    std::atomic<LRESULT> result { -1 };
     std::thread worker([&] { result = SendMessage(m_wnd, WM_PROBE, 5, 0); });
     // The user-interface thread is busy (not pumping) until the send is queued.
     ASSERT_TRUE(taluvo::test::WaitUntil([] { return taluvo::ui::detail::PendingSends() == 1; }));
@@ -293,13 +296,13 @@ TEST_F(MessageCoreTest, TimersFireRepeatedlyAndStopWhenKilled)
             break;
     }
     EXPECT_EQ(m_wnd.timer1, timer1AtKill);
-    EXPECT_FALSE(m_wnd.KillTimer(1));  // no such timer any more
+    EXPECT_FALSE(m_wnd.KillTimer(1)); // no such timer any more
     EXPECT_TRUE(m_wnd.KillTimer(2));
 }
 
 TEST_F(MessageCoreTest, WorkerSendIsServedInsideAMessageBox)
 {
-    std::atomic<LRESULT> result{-1};
+    std::atomic<LRESULT> result { -1 };
     std::thread* worker = nullptr;
     taluvo::ui::test::ScopedMessageBoxHook hook([&](const taluvo::ui::test::MessageBoxRequest&) {
         // Let the box show; the worker's send answers it from inside the box's loop.
@@ -307,7 +310,8 @@ TEST_F(MessageCoreTest, WorkerSendIsServedInsideAMessageBox)
         return 0;
     });
     m_wnd.onRun = [] { taluvo::ui::test::AnswerMessageBox(taluvo::ui::test::TopMessageBox(), IDNO); };
-    EXPECT_EQ(m_wnd.MessageBox(QStringLiteral("Delete?"), QStringLiteral("Confirmation."), MB_YESNO | MB_ICONQUESTION), IDNO);
+    EXPECT_EQ(
+        m_wnd.MessageBox(QStringLiteral("Delete?"), QStringLiteral("Confirmation."), MB_YESNO | MB_ICONQUESTION), IDNO);
     ASSERT_NE(worker, nullptr);
     worker->join();
     delete worker;
@@ -317,7 +321,12 @@ TEST_F(MessageCoreTest, WorkerSendIsServedInsideAMessageBox)
 // The main loop: filters newest first, swallowing, no filters in modal loops, idle handlers.
 class CRecordingFilter : public CMessageFilter {
 public:
-    CRecordingFilter(std::string name, std::vector<std::string>& log, UINT swallow) : m_name(std::move(name)), m_log(log), m_swallow(swallow) {}
+    CRecordingFilter(std::string name, std::vector<std::string>& log, UINT swallow)
+        : m_name(std::move(name))
+        , m_log(log)
+        , m_swallow(swallow)
+    {
+    }
     BOOL PreTranslateMessage(MSG* pMsg) override
     {
         if (pMsg->message == WM_USER || pMsg->message == WM_KEYDOWN)
@@ -333,7 +342,10 @@ private:
 
 class CRecordingIdle : public CIdleHandler {
 public:
-    explicit CRecordingIdle(std::vector<std::string>& log) : m_log(log) {}
+    explicit CRecordingIdle(std::vector<std::string>& log)
+        : m_log(log)
+    {
+    }
     BOOL OnIdle() override
     {
         m_log.push_back("idle");
@@ -347,7 +359,10 @@ private:
     std::vector<std::string>& m_log;
 };
 
-QWidget* WidgetOf(HWND hwnd) { return taluvo::ui::detail::Find(hwnd)->widget.data(); }
+QWidget* WidgetOf(HWND hwnd)
+{
+    return taluvo::ui::detail::Find(hwnd)->widget.data();
+}
 
 void SendKey(HWND hwnd, int key)
 {
@@ -365,9 +380,9 @@ TEST_F(MessageCoreTest, FiltersRunNewestFirstAndMaySwallow)
     CMessageLoop loop;
     loop.AddMessageFilter(&older);
     loop.AddMessageFilter(&newer);
-    m_wnd.PostMessage(WM_USER, 1);  // A swallows it, after B declined
-    m_wnd.PostMessage(WM_USER, 2);  // B swallows it: A never sees it
-    m_wnd.PostMessage(WM_USER, 3);  // nobody takes it: dispatched
+    m_wnd.PostMessage(WM_USER, 1); // A swallows it, after B declined
+    m_wnd.PostMessage(WM_USER, 2); // B swallows it: A never sees it
+    m_wnd.PostMessage(WM_USER, 3); // nobody takes it: dispatched
     // Input from Qt passes the same filters before it reaches the window.
     m_wnd.onRun = [&] {
         SendKey(m_wnd, Qt::Key_F5);
@@ -375,10 +390,11 @@ TEST_F(MessageCoreTest, FiltersRunNewestFirstAndMaySwallow)
     };
     m_wnd.PostMessage(WM_RUN);
     EXPECT_EQ(loop.Run(), 9);
-    const std::vector<std::string> expected{"B:1024/1", "A:1024/1", "B:1024/2", "B:1024/3", "A:1024/3", "B:256/116", "A:256/116"};
+    const std::vector<std::string> expected { "B:1024/1", "A:1024/1", "B:1024/2", "B:1024/3", "A:1024/3", "B:256/116",
+        "A:256/116" };
     EXPECT_EQ(filterLog, expected);
-    EXPECT_EQ(m_wnd.posted, std::vector<WPARAM>{3});
-    EXPECT_EQ(m_wnd.log.back(), "key:116");  // VK_F5 reached the window after the filters
+    EXPECT_EQ(m_wnd.posted, std::vector<WPARAM> { 3 });
+    EXPECT_EQ(m_wnd.log.back(), "key:116"); // VK_F5 reached the window after the filters
 }
 
 TEST_F(MessageCoreTest, FilterThatSwallowsInputKeepsItFromTheWindow)
@@ -420,7 +436,7 @@ TEST_F(MessageCoreTest, IdleHandlersRunAfterACommandButNotAfterAMouseMove)
         });
     };
     loop.Run();
-    const std::vector<std::string> expected{"idle", "mousemove", "command", "idle"};
+    const std::vector<std::string> expected { "idle", "mousemove", "command", "idle" };
     EXPECT_EQ(log, expected);
     EXPECT_NE(std::find(m_wnd.log.begin(), m_wnd.log.end(), "mousemove"), m_wnd.log.end());
 }
@@ -455,14 +471,14 @@ TEST_F(MessageCoreTest, ThreadMessageQueueOfAWorker)
         }
     });
     worker.join();
-    EXPECT_EQ(seen, std::vector<UINT>{WM_USER + 1});
+    EXPECT_EQ(seen, std::vector<UINT> { WM_USER + 1 });
 }
 
 TEST_F(MessageCoreTest, NestedQtLoopServesSendsAndDispatchesPosts)
 {
     // A loop of Qt's own (a menu, a file dialog) runs above the layer's: sends and posts still
     // reach the windows.
-    std::atomic<LRESULT> result{-1};
+    std::atomic<LRESULT> result { -1 };
     std::thread worker;
     m_wnd.onRun = [&] {
         QEventLoop nested;
@@ -481,7 +497,7 @@ TEST_F(MessageCoreTest, NestedQtLoopServesSendsAndDispatchesPosts)
     RunLoop();
     worker.join();
     EXPECT_EQ(result.load(), 8);
-    EXPECT_EQ(m_wnd.posted, std::vector<WPARAM>{7});
+    EXPECT_EQ(m_wnd.posted, std::vector<WPARAM> { 7 });
 }
 
 // Qt's input and window events arrive as the messages the window procedures expect.
@@ -490,24 +506,25 @@ public:
     std::vector<std::string> log;
     BOOL refuseEndSession = FALSE;
     BEGIN_MSG_MAP(CEventWindow)
-        MESSAGE_HANDLER(WM_SIZE, OnSize)
-        MESSAGE_HANDLER(WM_SYSCOMMAND, OnSysCommand)
-        MESSAGE_HANDLER(WM_CLOSE, OnClose)
-        MESSAGE_HANDLER(WM_LBUTTONDOWN, OnButton)
-        MESSAGE_HANDLER(WM_LBUTTONUP, OnButton)
-        MESSAGE_HANDLER(WM_QUERYENDSESSION, OnQueryEnd)
-        MESSAGE_HANDLER(WM_ENDSESSION, OnEnd)
-        COMMAND_CODE_HANDLER(BN_CLICKED, OnClicked)
+    MESSAGE_HANDLER(WM_SIZE, OnSize)
+    MESSAGE_HANDLER(WM_SYSCOMMAND, OnSysCommand)
+    MESSAGE_HANDLER(WM_CLOSE, OnClose)
+    MESSAGE_HANDLER(WM_LBUTTONDOWN, OnButton)
+    MESSAGE_HANDLER(WM_LBUTTONUP, OnButton)
+    MESSAGE_HANDLER(WM_QUERYENDSESSION, OnQueryEnd)
+    MESSAGE_HANDLER(WM_ENDSESSION, OnEnd)
+    COMMAND_CODE_HANDLER(BN_CLICKED, OnClicked)
     END_MSG_MAP()
     LRESULT OnSize(UINT, WPARAM kind, LPARAM lParam, BOOL&)
     {
-        log.push_back("size:" + std::to_string(kind) + ":" + std::to_string(LOWORD(lParam)) + "x" + std::to_string(HIWORD(lParam)));
+        log.push_back("size:" + std::to_string(kind) + ":" + std::to_string(LOWORD(lParam)) + "x"
+            + std::to_string(HIWORD(lParam)));
         return 0;
     }
     LRESULT OnSysCommand(UINT, WPARAM command, LPARAM, BOOL& bHandled)
     {
         log.push_back("syscommand:" + std::to_string(command));
-        bHandled = FALSE;  // the default handling still runs
+        bHandled = FALSE; // the default handling still runs
         return 0;
     }
     LRESULT OnClose(UINT, WPARAM, LPARAM, BOOL& bHandled)
@@ -518,7 +535,8 @@ public:
     }
     LRESULT OnButton(UINT msg, WPARAM, LPARAM lParam, BOOL& bHandled)
     {
-        log.push_back((msg == WM_LBUTTONDOWN ? "down:" : "up:") + std::to_string(GET_X_LPARAM(lParam)) + "," + std::to_string(GET_Y_LPARAM(lParam)));
+        log.push_back((msg == WM_LBUTTONDOWN ? "down:" : "up:") + std::to_string(GET_X_LPARAM(lParam)) + ","
+            + std::to_string(GET_Y_LPARAM(lParam)));
         bHandled = FALSE;
         return 0;
     }
@@ -538,7 +556,7 @@ public:
 TEST_F(MessageCoreTest, QtInputBecomesWindowMessages)
 {
     CEventWindow wnd;
-    RECT rect{0, 0, 300, 200};
+    RECT rect { 0, 0, 300, 200 };
     ASSERT_TRUE(wnd.Create(nullptr, &rect, QStringLiteral("events"), WS_OVERLAPPEDWINDOW | WS_VISIBLE));
     QWidget* widget = WidgetOf(wnd);
     wnd.log.clear();
@@ -549,16 +567,17 @@ TEST_F(MessageCoreTest, QtInputBecomesWindowMessages)
 
     // A push button child: the click reaches the button as mouse messages, the parent as a command.
     HWND button = CreateWindowEx(0, u"Button", u"&Go", WS_CHILD | WS_VISIBLE | BS_PUSHBUTTON, 10, 10, 80, 24, wnd,
-                                 reinterpret_cast<HMENU>(1047), nullptr, nullptr);
+        reinterpret_cast<HMENU>(1047), nullptr, nullptr);
     ASSERT_NE(button, nullptr);
     wnd.log.clear();
     taluvo::ui::test::Click(button);
-    EXPECT_EQ(wnd.log, std::vector<std::string>{"clicked:1047"});
+    EXPECT_EQ(wnd.log, std::vector<std::string> { "clicked:1047" });
     // Mouse input on the window itself, in client coordinates.
     wnd.log.clear();
-    QMouseEvent press(QEvent::MouseButtonPress, QPointF(150, 120), widget->mapToGlobal(QPointF(150, 120)), Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
+    QMouseEvent press(QEvent::MouseButtonPress, QPointF(150, 120), widget->mapToGlobal(QPointF(150, 120)),
+        Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
     QCoreApplication::sendEvent(widget, &press);
-    EXPECT_EQ(wnd.log, std::vector<std::string>{"down:150,120"});
+    EXPECT_EQ(wnd.log, std::vector<std::string> { "down:150,120" });
 
     // The session manager's question goes to every top-level window.
     wnd.log.clear();
@@ -574,9 +593,9 @@ TEST_F(MessageCoreTest, QtInputBecomesWindowMessages)
     const HWND hwnd = wnd;
     QCloseEvent close;
     QCoreApplication::sendEvent(widget, &close);
-    EXPECT_EQ(wnd.log, (std::vector<std::string>{"syscommand:" + std::to_string(SC_CLOSE), "close"}));
+    EXPECT_EQ(wnd.log, (std::vector<std::string> { "syscommand:" + std::to_string(SC_CLOSE), "close" }));
     EXPECT_FALSE(IsWindow(hwnd));
-    EXPECT_FALSE(IsWindow(button));  // children go with their parent
+    EXPECT_FALSE(IsWindow(button)); // children go with their parent
 }
 
-}  // namespace
+} // namespace

@@ -7,7 +7,7 @@ namespace taluvo::test {
 
 inline int g_uiArgc = 1;
 inline char g_uiName[] = "taluvo-ui-tests";
-inline char* g_uiArgv[] = {g_uiName, nullptr};
+inline char* g_uiArgv[] = { g_uiName, nullptr };
 inline taluvo::ui::CUiApplication* g_uiApp = nullptr;
 
 // Made outside any function-local static: a thread sanitizer stops tracking synchronisation
@@ -18,4 +18,4 @@ inline void EnsureUiApplication()
         g_uiApp = new taluvo::ui::CUiApplication(g_uiArgc, g_uiArgv);
 }
 
-}  // namespace taluvo::test
+} // namespace taluvo::test
