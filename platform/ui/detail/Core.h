@@ -1,5 +1,10 @@
 // Internals shared by the files of the user-interface layer: the window registry, the loop stack,
 // and the hooks between the message core and the widget kinds. Not for program code.
+//
+// A new kind of control joins by registering a class (RegisterBuiltinClass): a window procedure
+// that speaks the control's messages and a factory that makes its widget and wires the widget's
+// signals to notifications (NotifyParent for WM_COMMAND, SendMessage of WM_NOTIFY for the common
+// controls). The message core then creates, addresses and destroys it like any other window.
 #pragma once
 
 #include "platform/ui/UserApi.h"

@@ -149,12 +149,12 @@ public:
     }
 };
 
-class DialogTest : public ::testing::Test {
+class UiDialogTest : public ::testing::Test {
 protected:
     void SetUp() override { taluvo::test::EnsureUiApplication(); }
 };
 
-TEST_F(DialogTest, TemplateDialogDrivenThroughTheHooks)
+TEST_F(UiDialogTest, TemplateDialogDrivenThroughTheHooks)
 {
     CAllDlg dlg;
     std::map<int, QString> classes;
@@ -209,7 +209,7 @@ TEST_F(DialogTest, TemplateDialogDrivenThroughTheHooks)
     EXPECT_EQ(dlg.m_notifies, std::vector<UINT> { NM_SETFOCUS });
 }
 
-TEST_F(DialogTest, EscapeAndCloseBoxCancelAndEnterWithoutDefaultSendsOk)
+TEST_F(UiDialogTest, EscapeAndCloseBoxCancelAndEnterWithoutDefaultSendsOk)
 {
     struct Case {
         const char* what;
@@ -230,7 +230,7 @@ TEST_F(DialogTest, EscapeAndCloseBoxCancelAndEnterWithoutDefaultSendsOk)
     }
 }
 
-TEST_F(DialogTest, WithoutDisplayOrHookADialogIsCancelledAtOnce)
+TEST_F(UiDialogTest, WithoutDisplayOrHookADialogIsCancelledAtOnce)
 {
     testing::internal::CaptureStderr();
     CAllDlg dlg;
@@ -240,13 +240,13 @@ TEST_F(DialogTest, WithoutDisplayOrHookADialogIsCancelledAtOnce)
     EXPECT_NE(err.find("Every control"), std::string::npos) << err;
 }
 
-TEST_F(DialogTest, MissingTemplateFails)
+TEST_F(UiDialogTest, MissingTemplateFails)
 {
     EXPECT_EQ(DialogBoxParam(nullptr, MAKEINTRESOURCE(4711), nullptr, nullptr, 0), -1);
     EXPECT_EQ(GetLastError(), ERROR_RESOURCE_NAME_NOT_FOUND);
 }
 
-TEST_F(DialogTest, FiltersOfTheMainLoopDoNotRunInsideAModalDialog)
+TEST_F(UiDialogTest, FiltersOfTheMainLoopDoNotRunInsideAModalDialog)
 {
     class CKeyLog : public CMessageFilter {
     public:
@@ -289,7 +289,7 @@ TEST_F(DialogTest, FiltersOfTheMainLoopDoNotRunInsideAModalDialog)
     runner.DestroyWindow();
 }
 
-TEST_F(DialogTest, WorkerSendIsServedWhileAModalDialogRuns)
+TEST_F(UiDialogTest, WorkerSendIsServedWhileAModalDialogRuns)
 {
     // The dialog stays open until the worker's message ends it from inside the modal loop.
     class CWaitDlg : public CDialogImpl<CWaitDlg> {
@@ -313,7 +313,7 @@ TEST_F(DialogTest, WorkerSendIsServedWhileAModalDialogRuns)
     EXPECT_EQ(result.load(), 42);
 }
 
-TEST_F(DialogTest, CentringOverTheOwnerOrTheWorkAreaAndTheBigIcon)
+TEST_F(UiDialogTest, CentringOverTheOwnerOrTheWorkAreaAndTheBigIcon)
 {
     taluvo::test::TempDir dir;
     QImage image(32, 32, QImage::Format_ARGB32);
@@ -354,7 +354,7 @@ TEST_F(DialogTest, CentringOverTheOwnerOrTheWorkAreaAndTheBigIcon)
     owner.DestroyWindow();
 }
 
-TEST_F(DialogTest, DialogUnitsFollowTheFont)
+TEST_F(UiDialogTest, DialogUnitsFollowTheFont)
 {
     class CSmallDlg : public CDialogImpl<CSmallDlg> {
     public:
@@ -381,7 +381,7 @@ TEST_F(DialogTest, DialogUnitsFollowTheFont)
     EXPECT_NEAR(edit.right, 106 * units.right / 4, 1);
 }
 
-TEST_F(DialogTest, ShutdownEndsModalLoopsAsIfCancelled)
+TEST_F(UiDialogTest, ShutdownEndsModalLoopsAsIfCancelled)
 {
     // A message box inside a dialog: ending every modal loop cancels both, innermost first.
     CAllDlg dlg;
@@ -397,7 +397,7 @@ TEST_F(DialogTest, ShutdownEndsModalLoopsAsIfCancelled)
     EXPECT_EQ(boxAnswer, IDCANCEL);
 }
 
-TEST_F(DialogTest, QuitPostedInsideADialogEndsItAndReachesTheMainLoop)
+TEST_F(UiDialogTest, QuitPostedInsideADialogEndsItAndReachesTheMainLoop)
 {
     CAllDlg dlg;
     uitest::ScopedDialogHook hook([](HWND, WORD) { PostQuitMessage(4); });
@@ -408,12 +408,12 @@ TEST_F(DialogTest, QuitPostedInsideADialogEndsItAndReachesTheMainLoop)
 }
 
 // Controls outside a dialog's run: the operations program code performs on them.
-class ControlsTest : public ::testing::Test {
+class UiControlsTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
         taluvo::test::EnsureUiApplication();
-        m_dlg = CreateDialogParam(nullptr, MAKEINTRESOURCE(IDD_ALL), nullptr, &ControlsTest::Proc, 0);
+        m_dlg = CreateDialogParam(nullptr, MAKEINTRESOURCE(IDD_ALL), nullptr, &UiControlsTest::Proc, 0);
         ASSERT_NE(m_dlg, nullptr);
         s_commands.clear();
     }
@@ -428,7 +428,7 @@ protected:
     HWND m_dlg = nullptr;
 };
 
-TEST_F(ControlsTest, EditSelectionReplaceAppendAndLimit)
+TEST_F(UiControlsTest, EditSelectionReplaceAppendAndLimit)
 {
     CEdit edit = GetDlgItem(m_dlg, IDC_EDIT);
     edit.SetWindowText(QStringLiteral("hello world"));
@@ -462,7 +462,7 @@ TEST_F(ControlsTest, EditSelectionReplaceAppendAndLimit)
     EXPECT_EQ(output.GetWindowText(), QStringLiteral("first\r\n2nd\r\nthird"));
 }
 
-TEST_F(ControlsTest, CheckBoxRadioAndStatic)
+TEST_F(UiControlsTest, CheckBoxRadioAndStatic)
 {
     CButton check = GetDlgItem(m_dlg, IDC_CHECK);
     const std::pair<WPARAM, int> states[] = { { BST_CHECKED, BST_CHECKED }, { BST_UNCHECKED, BST_UNCHECKED },
@@ -500,7 +500,7 @@ TEST_F(ControlsTest, CheckBoxRadioAndStatic)
     EXPECT_EQ(icon.GetIcon(), handle);
 }
 
-TEST_F(ControlsTest, ComboBoxListOperations)
+TEST_F(UiControlsTest, ComboBoxListOperations)
 {
     CComboBox combo = GetDlgItem(m_dlg, IDC_COMBO);
     for (const char* s : { "pear", "Apple", "fig" })
@@ -525,7 +525,7 @@ TEST_F(ControlsTest, ComboBoxListOperations)
     EXPECT_EQ(combo.GetCount(), 0);
 }
 
-TEST_F(ControlsTest, UppercaseComboStoresCapitals)
+TEST_F(UiControlsTest, UppercaseComboStoresCapitals)
 {
     HWND combo = CreateWindowEx(0, u"ComboBox", nullptr, WS_CHILD | WS_VISIBLE | CBS_DROPDOWNLIST | CBS_UPPERCASE, 0, 0,
         80, 100, m_dlg, reinterpret_cast<HMENU>(3000), nullptr, nullptr);

@@ -15,12 +15,12 @@ namespace {
 
 namespace uitest = taluvo::ui::test;
 
-class MessageBoxTest : public ::testing::Test {
+class UiMessageBoxTest : public ::testing::Test {
 protected:
     void SetUp() override { taluvo::test::EnsureUiApplication(); }
 };
 
-TEST_F(MessageBoxTest, HookSeesTheBoxAndAnswersIt)
+TEST_F(UiMessageBoxTest, HookSeesTheBoxAndAnswersIt)
 {
     std::vector<uitest::MessageBoxRequest> seen;
     uitest::ScopedMessageBoxHook hook([&](const uitest::MessageBoxRequest& request) {
@@ -40,7 +40,7 @@ TEST_F(MessageBoxTest, HookSeesTheBoxAndAnswersIt)
     EXPECT_EQ(seen[1].caption, QStringLiteral("Error")); // a box without caption is captioned "Error"
 }
 
-TEST_F(MessageBoxTest, WithoutDisplayTheDefaultButtonAnswersAndStderrTells)
+TEST_F(UiMessageBoxTest, WithoutDisplayTheDefaultButtonAnswersAndStderrTells)
 {
     struct Case {
         UINT type;
@@ -67,7 +67,7 @@ TEST_F(MessageBoxTest, WithoutDisplayTheDefaultButtonAnswersAndStderrTells)
     }
 }
 
-TEST_F(MessageBoxTest, InteractiveBoxEndsWithTheButtonPressedOrEscape)
+TEST_F(UiMessageBoxTest, InteractiveBoxEndsWithTheButtonPressedOrEscape)
 {
     struct Case {
         UINT type;
@@ -94,7 +94,7 @@ TEST_F(MessageBoxTest, InteractiveBoxEndsWithTheButtonPressedOrEscape)
     }
 }
 
-TEST_F(MessageBoxTest, ShellRequestsAreCapturedNotCarriedOut)
+TEST_F(UiMessageBoxTest, ShellRequestsAreCapturedNotCarriedOut)
 {
     {
         uitest::ShellRequestCapture capture;
@@ -111,7 +111,7 @@ TEST_F(MessageBoxTest, ShellRequestsAreCapturedNotCarriedOut)
     EXPECT_FALSE(taluvo::shell::OfferToHook({ taluvo::shell::RequestKind::OpenUrl, { QStringLiteral("x") } }));
 }
 
-TEST(NoDisplayProgram, MessageBoxGoesToStderrAndTheProgramGoesOn)
+TEST(UiNoDisplayProgram, MessageBoxGoesToStderrAndTheProgramGoesOn)
 {
     QProcess process;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();

@@ -130,7 +130,7 @@ public:
     void OnFinalMessage(HWND) override { finalSeen = true; }
 };
 
-class MessageCoreTest : public ::testing::Test {
+class UiMessageCoreTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
@@ -164,7 +164,7 @@ protected:
     CProbeWindow m_wnd;
 };
 
-TEST_F(MessageCoreTest, SameThreadSendCallsTheMapDirectly)
+TEST_F(UiMessageCoreTest, SameThreadSendCallsTheMapDirectly)
 {
     EXPECT_EQ(m_wnd.log.front(), "create:42");
     EXPECT_EQ(m_wnd.SendMessage(WM_PROBE, 21), 42);
@@ -185,7 +185,7 @@ TEST_F(MessageCoreTest, SameThreadSendCallsTheMapDirectly)
     EXPECT_EQ(m_wnd.GetWindowText(), QStringLiteral("probe"));
 }
 
-TEST_F(MessageCoreTest, DestroyedWindowIsGoneAndItsHandleHarmless)
+TEST_F(UiMessageCoreTest, DestroyedWindowIsGoneAndItsHandleHarmless)
 {
     const HWND hwnd = m_wnd;
     ASSERT_TRUE(m_wnd.DestroyWindow());
@@ -205,7 +205,7 @@ TEST_F(MessageCoreTest, DestroyedWindowIsGoneAndItsHandleHarmless)
     EXPECT_EQ(fromWorker, 0);
 }
 
-TEST_F(MessageCoreTest, WorkerSendReturnsTheHandlersResult)
+TEST_F(UiMessageCoreTest, WorkerSendReturnsTheHandlersResult)
 {
     // The user-interface thread serves the send while it waits for the worker's end.
     HANDLE done = CreateEvent(nullptr, TRUE, FALSE, nullptr);
@@ -237,7 +237,7 @@ private:
     HWND m_target;
 };
 
-TEST_F(MessageCoreTest, JoiningAWorkerBlockedInSendServesIt)
+TEST_F(UiMessageCoreTest, JoiningAWorkerBlockedInSendServesIt)
 {
     // The owner joins the worker the ordinary way (its destructor) while the worker sits in
     // SendMessage to a window of the joining thread.
@@ -250,7 +250,7 @@ TEST_F(MessageCoreTest, JoiningAWorkerBlockedInSendServesIt)
     EXPECT_EQ(m_wnd.probes.load(), 1);
 }
 
-TEST_F(MessageCoreTest, SenderWaitingWhenTheWindowIsDestroyedGetsZero)
+TEST_F(UiMessageCoreTest, SenderWaitingWhenTheWindowIsDestroyedGetsZero)
 {
     std::atomic<LRESULT> result { -1 };
     std::thread worker([&] { result = SendMessage(m_wnd, WM_PROBE, 5, 0); });
@@ -262,7 +262,7 @@ TEST_F(MessageCoreTest, SenderWaitingWhenTheWindowIsDestroyedGetsZero)
     EXPECT_EQ(m_wnd.probes.load(), 0);
 }
 
-TEST_F(MessageCoreTest, PostedMessagesKeepTheirOrder)
+TEST_F(UiMessageCoreTest, PostedMessagesKeepTheirOrder)
 {
     for (WPARAM i = 0; i < 50; ++i)
         m_wnd.PostMessage(WM_USER, i);
@@ -278,7 +278,7 @@ TEST_F(MessageCoreTest, PostedMessagesKeepTheirOrder)
         EXPECT_EQ(m_wnd.posted[i], i);
 }
 
-TEST_F(MessageCoreTest, TimersFireRepeatedlyAndStopWhenKilled)
+TEST_F(UiMessageCoreTest, TimersFireRepeatedlyAndStopWhenKilled)
 {
     ASSERT_EQ(m_wnd.SetTimer(1, 10), 1u);
     ASSERT_EQ(m_wnd.SetTimer(2, 25), 2u);
@@ -300,7 +300,7 @@ TEST_F(MessageCoreTest, TimersFireRepeatedlyAndStopWhenKilled)
     EXPECT_TRUE(m_wnd.KillTimer(2));
 }
 
-TEST_F(MessageCoreTest, WorkerSendIsServedInsideAMessageBox)
+TEST_F(UiMessageCoreTest, WorkerSendIsServedInsideAMessageBox)
 {
     std::atomic<LRESULT> result { -1 };
     std::thread* worker = nullptr;
@@ -372,7 +372,7 @@ void SendKey(HWND hwnd, int key)
     QCoreApplication::sendEvent(WidgetOf(hwnd), &event);
 }
 
-TEST_F(MessageCoreTest, FiltersRunNewestFirstAndMaySwallow)
+TEST_F(UiMessageCoreTest, FiltersRunNewestFirstAndMaySwallow)
 {
     std::vector<std::string> filterLog;
     CRecordingFilter older("A", filterLog, 1);
@@ -397,7 +397,7 @@ TEST_F(MessageCoreTest, FiltersRunNewestFirstAndMaySwallow)
     EXPECT_EQ(m_wnd.log.back(), "key:116"); // VK_F5 reached the window after the filters
 }
 
-TEST_F(MessageCoreTest, FilterThatSwallowsInputKeepsItFromTheWindow)
+TEST_F(UiMessageCoreTest, FilterThatSwallowsInputKeepsItFromTheWindow)
 {
     class CKeyEater : public CMessageFilter {
     public:
@@ -416,7 +416,7 @@ TEST_F(MessageCoreTest, FilterThatSwallowsInputKeepsItFromTheWindow)
     EXPECT_EQ(std::count(m_wnd.log.begin(), m_wnd.log.end(), "key:117"), 0);
 }
 
-TEST_F(MessageCoreTest, IdleHandlersRunAfterACommandButNotAfterAMouseMove)
+TEST_F(UiMessageCoreTest, IdleHandlersRunAfterACommandButNotAfterAMouseMove)
 {
     std::vector<std::string> log;
     CRecordingIdle idle(log);
@@ -441,7 +441,7 @@ TEST_F(MessageCoreTest, IdleHandlersRunAfterACommandButNotAfterAMouseMove)
     EXPECT_NE(std::find(m_wnd.log.begin(), m_wnd.log.end(), "mousemove"), m_wnd.log.end());
 }
 
-TEST_F(MessageCoreTest, AppModuleKeepsOneLoopPerThread)
+TEST_F(UiMessageCoreTest, AppModuleKeepsOneLoopPerThread)
 {
     CAppModule module;
     module.Init(nullptr, nullptr);
@@ -457,7 +457,7 @@ TEST_F(MessageCoreTest, AppModuleKeepsOneLoopPerThread)
     module.Term();
 }
 
-TEST_F(MessageCoreTest, ThreadMessageQueueOfAWorker)
+TEST_F(UiMessageCoreTest, ThreadMessageQueueOfAWorker)
 {
     // A worker with its own queue: posts to itself, loops until its private stop message.
     std::vector<UINT> seen;
@@ -474,7 +474,7 @@ TEST_F(MessageCoreTest, ThreadMessageQueueOfAWorker)
     EXPECT_EQ(seen, std::vector<UINT> { WM_USER + 1 });
 }
 
-TEST_F(MessageCoreTest, NestedQtLoopServesSendsAndDispatchesPosts)
+TEST_F(UiMessageCoreTest, NestedQtLoopServesSendsAndDispatchesPosts)
 {
     // A loop of Qt's own (a menu, a file dialog) runs above the layer's: sends and posts still
     // reach the windows.
@@ -553,7 +553,7 @@ public:
     }
 };
 
-TEST_F(MessageCoreTest, QtInputBecomesWindowMessages)
+TEST_F(UiMessageCoreTest, QtInputBecomesWindowMessages)
 {
     CEventWindow wnd;
     RECT rect { 0, 0, 300, 200 };
