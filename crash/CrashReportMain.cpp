@@ -3,6 +3,7 @@
 // report while the crashed thread waits, and exits. When the program ends normally, the helper
 // sees the end of the socket and exits too.
 #include "crash/CrashReporter.h"
+#include "crash/SystemSections.h"
 #include "platform/base/TextCodec.h"
 #include "platform/debug/CrashCapture.h"
 
@@ -24,6 +25,7 @@ int main(int argc, char** argv)
         return 0;
     CCrashReporter reporter;
     reporter.SetReportPath(taluvo::AnsiDecode(channel.Record().reportPath));
+    InstallSystemSections(reporter);
     reporter.CrashExceptionFilter(channel.Record());
     channel.Answer(reporter.ReportOpened());
     return 0;

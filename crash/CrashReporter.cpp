@@ -25,6 +25,20 @@ void CCrashReporter::SetReportPath(const QString& path)
     m_reportPath = path;
 }
 
+QString CCrashReporter::GetDumpPath() const
+{
+    return m_reportPath.left(m_reportPath.lastIndexOf(QLatin1Char('/')) + 1) + QStringLiteral("Crash.dmp");
+}
+
+const std::vector<ModuleInfo>& CCrashReporter::Modules()
+{
+    if (!m_modulesRead && m_process > 0) {
+        m_modules = ReadModules(m_process);
+        m_modulesRead = true;
+    }
+    return m_modules;
+}
+
 QString CCrashReporter::GetExceptionName(uint32_t code)
 {
     char buffer[256];

@@ -7,6 +7,7 @@
 #pragma once
 
 #include "platform/debug/CrashRecord.h"
+#include "platform/debug/ModuleList.h"
 #include "platform/debug/SymbolEngine.h"
 #include "platform/base/Format.h"
 
@@ -14,6 +15,7 @@
 
 #include <functional>
 #include <string>
+#include <vector>
 
 class CCrashReporter;
 
@@ -37,6 +39,12 @@ public:
 
     void SetReportPath(const QString& path);
     const QString& GetReportPath() const { return m_reportPath; }
+    // "Crash.dmp" in the report's folder (the program's folder).
+    QString GetDumpPath() const;
+
+    // The modules of the crashed process, read once on first use: the minidump and the report's
+    // module list share them, and neither needs the other to have run.
+    const std::vector<taluvo::debug::ModuleInfo>& Modules();
 
     // Writes the report for a crash of the process the record names. 0: the report is written
     // and a debugger takes over (or the report could not be opened); 1: the report is written
@@ -75,4 +83,6 @@ private:
     bool m_firstReportPending = true;
     bool m_reportOpened = false;
     taluvo::debug::CSymbolEngine m_symbols;
+    std::vector<taluvo::debug::ModuleInfo> m_modules;
+    bool m_modulesRead = false;
 };
