@@ -7,6 +7,7 @@
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QContextMenuEvent>
 #include <QCursor>
 #include <QGuiApplication>
 #include <QKeyEvent>
@@ -799,6 +800,8 @@ public:
             return Key(static_cast<QWidget*>(object), static_cast<QKeyEvent*>(event));
         case QEvent::Wheel:
             return Wheel(static_cast<QWidget*>(object), static_cast<QWheelEvent*>(event));
+        case QEvent::ContextMenu:
+            return ContextMenu(static_cast<QWidget*>(object), static_cast<QContextMenuEvent*>(event));
         case QEvent::Close:
             return Close(static_cast<QWidget*>(object), event);
         case QEvent::Resize:
@@ -895,6 +898,28 @@ private:
         return DeliverInput(msg, ObserverFor());
     }
 
+    // The context-menu request (right click or the menu key) goes to the window under it with the
+    // screen point; its default handling leaves the widget's own menu, if any.
+    bool ContextMenu(QWidget* widget, QContextMenuEvent* event)
+    {
+        auto record = FromWidget(widget);
+        if (!record || (m_lastMenuWidget == record->hwnd && m_lastMenuPos == event->globalPos()))
+            return false;
+        m_lastMenuWidget = record->hwnd;
+        m_lastMenuPos = event->globalPos();
+        MSG msg;
+        msg.hwnd = record->hwnd;
+        msg.message = WM_CONTEXTMENU;
+        msg.wParam = reinterpret_cast<WPARAM>(record->hwnd);
+        // The keyboard's menu key has no point: Windows sends (-1, -1) for it.
+        const QPoint p = event->reason() == QContextMenuEvent::Keyboard ? QPoint(-1, -1) : event->globalPos();
+        msg.lParam = MAKELPARAM(static_cast<WORD>(p.x()), static_cast<WORD>(p.y()));
+        msg.pt = POINT{event->globalPos().x(), event->globalPos().y()};
+        const bool handled = DeliverInput(msg, nullptr);
+        m_lastMenuWidget = nullptr;
+        return handled;
+    }
+
     bool Close(QWidget* widget, QEvent* event)
     {
         auto record = Exact(widget);
@@ -944,6 +969,8 @@ private:
 
     static LoopObserver* ObserverFor() { return ActiveMainObserverForInput(); }
 
+    HWND m_lastMenuWidget = nullptr;
+    QPoint m_lastMenuPos;
     ulong m_lastStamp = 0;
     QEvent::Type m_lastType = QEvent::None;
     QPointF m_lastWhere;

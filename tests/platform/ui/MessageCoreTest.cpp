@@ -14,6 +14,7 @@
 #include <gtest/gtest.h>
 
 #include <QCloseEvent>
+#include <QContextMenuEvent>
 #include <QCoreApplication>
 #include <QEventLoop>
 #include <QKeyEvent>
@@ -513,6 +514,7 @@ public:
     MESSAGE_HANDLER(WM_LBUTTONUP, OnButton)
     MESSAGE_HANDLER(WM_QUERYENDSESSION, OnQueryEnd)
     MESSAGE_HANDLER(WM_ENDSESSION, OnEnd)
+    MESSAGE_HANDLER(WM_CONTEXTMENU, OnContextMenu)
     COMMAND_CODE_HANDLER(BN_CLICKED, OnClicked)
     END_MSG_MAP()
     LRESULT OnSize(UINT, WPARAM kind, LPARAM lParam, BOOL&)
@@ -544,6 +546,12 @@ public:
     LRESULT OnEnd(UINT, WPARAM ending, LPARAM, BOOL&)
     {
         log.push_back("endsession:" + std::to_string(ending));
+        return 0;
+    }
+    LRESULT OnContextMenu(UINT, WPARAM wParam, LPARAM lParam, BOOL&)
+    {
+        log.push_back("menu:" + std::to_string(wParam == reinterpret_cast<WPARAM>(m_hWnd)) + ":" +
+                      std::to_string(GET_X_LPARAM(lParam)) + "," + std::to_string(GET_Y_LPARAM(lParam)));
         return 0;
     }
     LRESULT OnClicked(WORD, WORD id, HWND, BOOL&)
@@ -578,6 +586,16 @@ TEST_F(UiMessageCoreTest, QtInputBecomesWindowMessages)
         Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
     QCoreApplication::sendEvent(widget, &press);
     EXPECT_EQ(wnd.log, std::vector<std::string> { "down:150,120" });
+
+    // A context-menu request arrives with its screen point; the menu key's with (-1, -1).
+    wnd.log.clear();
+    const QPoint screen = widget->mapToGlobal(QPoint(40, 30));
+    QContextMenuEvent byMouse(QContextMenuEvent::Mouse, QPoint(40, 30), screen);
+    QCoreApplication::sendEvent(widget, &byMouse);
+    QContextMenuEvent byKey(QContextMenuEvent::Keyboard, QPoint(0, 0), widget->mapToGlobal(QPoint(0, 0)));
+    QCoreApplication::sendEvent(widget, &byKey);
+    EXPECT_EQ(wnd.log, (std::vector<std::string>{"menu:1:" + std::to_string(screen.x()) + "," + std::to_string(screen.y()),
+                                                 "menu:1:-1,-1"}));
 
     // The session manager's question goes to every top-level window.
     wnd.log.clear();
