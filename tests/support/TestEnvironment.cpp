@@ -7,6 +7,10 @@
 #include <stdexcept>
 #include <thread>
 
+#include <csignal>
+#include <sys/wait.h>
+#include <unistd.h>
+
 namespace taluvo::test {
 
 std::string HomeDir()
@@ -43,6 +47,40 @@ std::string ReadFile(const std::string& path)
     std::ostringstream text;
     text << in.rdbuf();
     return text.str();
+}
+
+ChildProcess::ChildProcess(const std::vector<std::string>& argv)
+{
+    std::vector<char*> pointers;
+    for (const std::string& arg : argv)
+        pointers.push_back(const_cast<char*>(arg.c_str()));
+    pointers.push_back(nullptr);
+    m_pid = fork();
+    if (m_pid == 0) {
+        execv(pointers[0], pointers.data());
+        _exit(127);
+    }
+    if (m_pid < 0)
+        throw std::runtime_error("fork failed for " + argv.at(0));
+}
+
+ChildProcess::~ChildProcess()
+{
+    if (m_pid > 0) {
+        kill(m_pid, SIGKILL);
+        int status = 0;
+        waitpid(m_pid, &status, 0);
+    }
+}
+
+std::string WaitForFileText(const std::string& path, std::chrono::milliseconds bound)
+{
+    std::string text;
+    WaitUntil([&] {
+        text = ReadFile(path);
+        return !text.empty();
+    }, bound);
+    return text;
 }
 
 bool WaitUntil(const std::function<bool()>& condition, std::chrono::milliseconds bound)

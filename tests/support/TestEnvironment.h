@@ -4,6 +4,7 @@
 #include <chrono>
 #include <functional>
 #include <string>
+#include <vector>
 
 namespace taluvo::test {
 
@@ -26,6 +27,24 @@ private:
 
 void WriteFile(const std::string& path, const std::string& bytes);
 std::string ReadFile(const std::string& path);
+
+// A helper program started for a test (a server, a peer); killed and reaped on destruction.
+// Started with fork and exec rather than through Qt, whose process start the thread sanitizer
+// does not follow.
+class ChildProcess {
+public:
+    explicit ChildProcess(const std::vector<std::string>& argv);
+    ~ChildProcess();
+    ChildProcess(const ChildProcess&) = delete;
+    ChildProcess& operator=(const ChildProcess&) = delete;
+    int Pid() const { return m_pid; }
+
+private:
+    int m_pid = -1;
+};
+
+// Waits until the file exists and holds text (a server writes its port there); empty on time-out.
+std::string WaitForFileText(const std::string& path, std::chrono::milliseconds bound = std::chrono::seconds(15));
 
 // Polls the condition until it holds or the bound passes; true when it held.
 bool WaitUntil(const std::function<bool()>& condition,

@@ -1,0 +1,66 @@
+#include "engine/PageCtx.h"
+
+#include "core/DebugTracer.h"
+#include "engine/WatchedPart.h"
+
+TRACE_MODULE("CUpdater");
+
+SPageCtx::SPageCtx()
+{
+    m_hSignalEvent = CreateEvent(nullptr, TRUE, FALSE, nullptr);
+}
+
+SPageCtx::~SPageCtx()
+{
+    m_hSignalEvent.Close();
+    m_hRequest.Close();
+    m_hConnect.Close();
+}
+
+void SPageCtx::Reset()
+{
+    if (m_hSignalEvent.IsValid())
+        ResetEvent(m_hSignalEvent);
+    m_hRequest.Close();
+    m_hConnect.Close();
+    m_hNotifyWnd = nullptr;
+    m_iStage = stageConnect;
+    m_nGroupId = 0xFFFF;
+    m_nPageId = 0xFFFF;
+    m_strDescr.clear();
+    m_strStartCheckMask.clear();
+    m_strStopCheckMask.clear();
+    m_dwErrorCode = 0;
+    m_dwContentLength = 0;
+    m_dwHttpStatusCode = 0;
+    m_dwCheckSum = kNoChecksum;
+    m_tLastModified = kNoTime;
+    m_tLastChecked = kNoTime;
+    m_iStatus = statusUnknown;
+    m_strHtml.clear();
+    m_pUpdater = nullptr;
+    m_bCancelled = FALSE;
+}
+
+DWORD SPageCtx::UpdateCRC32()
+{
+    const DWORD old = m_dwCheckSum;
+    DWORD result = old;
+    if (m_strHtml.isEmpty()) {
+        TRACE2(u"SPageCtx::GetCRC32. Html page is EMPTY.\n");
+        return old;
+    }
+    const SWatchedPartCut cut = CutWatchedPart(m_strHtml, m_strStartCheckMask, m_strStopCheckMask);
+    TRACE2(u"SPageCtx::GetCRC32. StartPos: %d, StopPos: %d\n", cut.startPos, cut.stopPos);
+    DWORD checksum = 0;
+    if (WatchedPartChecksum(cut.part, checksum)) {
+        result = checksum;
+        TRACE2(u"SPageCtx::GetCRC32. Interest html part CRC: 0x%x\n", result);
+    }
+    if (result != old) {
+        if (old != kNoChecksum)
+            m_iStatus = statusNew;
+        m_dwCheckSum = result;
+    }
+    return result;
+}

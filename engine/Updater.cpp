@@ -1,0 +1,356 @@
+#include "engine/Updater.h"
+
+#include "core/DebugTracer.h"
+#include "core/Exceptions.h"
+#include "core/InternetUtils.h"
+#include "core/prefs/Preferences.h"
+#include "engine/HttpTexts.h"
+#include "platform/base/Format.h"
+#include "platform/base/Process.h"
+#include "platform/base/TextCodec.h"
+#include "platform/base/Time.h"
+#include "platform/inet/WinInet.h"
+#include "platform/ui/UserApi.h"
+
+#include <ctime>
+#include <vector>
+
+TRACE_MODULE("CUpdater");
+
+namespace {
+
+constexpr DWORD kRequestFlags =
+    INTERNET_FLAG_RELOAD | INTERNET_FLAG_PRAGMA_NOCACHE | INTERNET_FLAG_NO_UI | INTERNET_FLAG_HYPERLINK;
+constexpr DWORD kFirstReadBuffer = 4096;
+constexpr DWORD kMaxReadBuffer = 64u << 20;  // a server that keeps asking for more room is refused
+
+const char16_t* Outcome(BOOL ok) { return ok ? u"SUCCESS" : u"FAIL"; }
+
+// A thrown step failure carries its error code to the end of the fetch.
+struct FetchFailure {
+    DWORD code;
+};
+
+}  // namespace
+
+CUpdater::CUpdater(HINTERNET hInternet, SPageCtx* pPageCtx, const QString& szUrl, CPreferences* pPrefs)
+    : m_hInternet(hInternet), m_szUrl(szUrl), m_pPageCtx(pPageCtx)
+{
+    FAIL_CHECK((pPageCtx && !szUrl.isNull()), QStringLiteral("Illegal parameters."));
+    FAIL_CHECK((pPageCtx->m_hSignalEvent.IsValid()), QStringLiteral("Invalid handle (m_hSignalEvent)."));
+    FAIL_CHECK(szUrl.size() >= 1 && szUrl.size() <= static_cast<qsizetype>(INTERNET_MAX_URL_LENGTH),
+               QStringLiteral("Incorrect length of url."));
+    FAIL_CHECK(IsWindow(pPageCtx->m_hNotifyWnd), QStringLiteral("Invalid notify window handle."));
+    FAIL_CHECK(pPrefs, QStringLiteral("Illegal parameters."));
+
+    CMutexLocker guard(pPrefs->m_mutex);
+    m_bUseProxy = pPrefs->GetParam("UseProxy")->GetBool();
+    m_dwSendTimeout = static_cast<DWORD>(pPrefs->GetParam("SendTimeout")->GetInt());
+    m_dwRecvTimeout = static_cast<DWORD>(pPrefs->GetParam("RecvTimeout")->GetInt());
+    m_strProxyUserName = pPrefs->GetParam("ProxyUserName")->GetString();
+    m_strProxyPassword = pPrefs->GetParam("ProxyPassword")->GetString();
+    m_bUseHeadersData = pPrefs->GetParam("UseHeadersData")->GetBool();
+}
+
+CUpdater::~CUpdater()
+{
+    // The fetch itself does not look at stop requests: close its handles so a pending step ends.
+    if (!IsStopped() && GetThreadId() != GetCurrentThreadId())
+        CancelUpdate();
+    StopAndJoin();
+}
+
+LRESULT CUpdater::Notify(LPARAM lParam)
+{
+    if (!IsWindow(m_pPageCtx->m_hNotifyWnd))
+        return 0;
+    return SendMessage(m_pPageCtx->m_hNotifyWnd, WM_UPDATER_NOTIFY, reinterpret_cast<WPARAM>(m_pPageCtx), lParam);
+}
+
+void CUpdater::CancelUpdate()
+{
+    Stop();
+    m_pPageCtx->m_hRequest.Close();
+    m_pPageCtx->m_hConnect.Close();
+}
+
+DWORD CUpdater::WaitStep(DWORD milliseconds)
+{
+    const DWORD result = WaitForSingleObject(m_pPageCtx->m_hSignalEvent, milliseconds);
+    if (result != WAIT_OBJECT_0) {
+        m_pPageCtx->m_hRequest.Close();
+        m_pPageCtx->m_hConnect.Close();
+        throw FetchFailure{ERROR_INTERNET_TIMEOUT};
+    }
+    if (const DWORD error = m_pPageCtx->m_dwErrorCode.load())
+        throw FetchFailure{error};
+    return result;
+}
+
+void CUpdater::Run()
+{
+    SPageCtx* ctx = m_pPageCtx;
+    ctx->m_iStatus = statusOrdinary;
+    ctx->m_dwErrorCode = 0;
+    ctx->m_bCancelled = FALSE;
+    DWORD error = 0;
+    try {
+        error = Fetch();
+    } catch (const FetchFailure& failure) {
+        error = failure.code;
+    } catch (const CCmnException& e) {
+        TRACE0(u"CUpdater::Run - %s\r\n", e.GetMessage());
+        error = ERROR_INTERNET_INTERNAL_ERROR;
+    } catch (const std::bad_alloc&) {
+        error = ERROR_NOT_ENOUGH_MEMORY;
+    }
+    Finish(error);
+}
+
+DWORD CUpdater::Fetch()
+{
+    SPageCtx* ctx = m_pPageCtx;
+    QString host, path;
+    INTERNET_SCHEME scheme = INTERNET_SCHEME_UNKNOWN;
+    INTERNET_PORT port = 0;
+    if (!CrackUrl(m_szUrl, host, path, scheme, &port))
+        throw FetchFailure{ERROR_INTERNET_INVALID_URL};
+    DWORD flags = kRequestFlags;
+    if (scheme == INTERNET_SCHEME_HTTPS)
+        flags |= INTERNET_FLAG_SECURE;
+    // The address's own port is honoured; the scheme's port otherwise.
+    if (port == 0)
+        port = (flags & INTERNET_FLAG_SECURE) ? INTERNET_DEFAULT_HTTPS_PORT : INTERNET_DEFAULT_HTTP_PORT;
+    const DWORD stepWaitMs = m_dwSendTimeout * 1000;
+    const auto context = reinterpret_cast<DWORD_PTR>(ctx);
+
+    // Stage 0: the connection. The proxy's credentials go to the proxy only (below), never to the
+    // watched site as server credentials.
+    ResetEvent(ctx->m_hSignalEvent);
+    ctx->m_iStage = stageConnect;
+    ctx->m_hConnect = InternetConnect(m_hInternet, reinterpret_cast<LPCWSTR>(host.utf16()), port, nullptr, nullptr,
+                                      INTERNET_SERVICE_HTTP, 0, context);
+    TRACE1(u"CUpdater::Run - InternetConnect() - %s.\r\n", Outcome(ctx->m_hConnect.IsValid()));
+    if (!ctx->m_hConnect.IsValid())
+        throw FetchFailure{GetLastError()};
+    // The handle-created notice has no time limit of its own; a missing one must not hang the check.
+    WaitStep(stepWaitMs);
+
+    // Stage 1: the request.
+    ResetEvent(ctx->m_hSignalEvent);
+    ctx->m_iStage = stageOpenRequest;
+    LPCWSTR acceptTypes[] = {u"text/*", nullptr};
+    ctx->m_hRequest = HttpOpenRequest(ctx->m_hConnect, u"GET", reinterpret_cast<LPCWSTR>(path.utf16()), nullptr, nullptr,
+                                      acceptTypes, flags, context);
+    TRACE1(u"CUpdater::Run - HttpOpenRequest() - %s.\r\n", Outcome(ctx->m_hRequest.IsValid()));
+    if (!ctx->m_hRequest.IsValid())
+        throw FetchFailure{GetLastError()};
+    WaitStep(stepWaitMs);
+
+    if (m_bUseProxy) {
+        if (!m_strProxyUserName.isEmpty())
+            InternetSetOption(ctx->m_hRequest, INTERNET_OPTION_PROXY_USERNAME,
+                              const_cast<char16_t*>(reinterpret_cast<const char16_t*>(m_strProxyUserName.utf16())),
+                              static_cast<DWORD>(m_strProxyUserName.size()));
+        if (!m_strProxyPassword.isEmpty())
+            InternetSetOption(ctx->m_hRequest, INTERNET_OPTION_PROXY_PASSWORD,
+                              const_cast<char16_t*>(reinterpret_cast<const char16_t*>(m_strProxyPassword.utf16())),
+                              static_cast<DWORD>(m_strProxyPassword.size()));
+    }
+
+    if (m_bUseHeadersData && ctx->m_tLastModified != kNoTime) {
+        const QString header = taluvo::Format(u"If-Modified-Since: %s\r\n", FormatHttpDate(ctx->m_tLastModified));
+        const BOOL added = HttpAddRequestHeaders(ctx->m_hRequest, reinterpret_cast<LPCWSTR>(header.utf16()),
+                                                 static_cast<DWORD>(-1), HTTP_ADDREQ_FLAG_ADD | HTTP_ADDREQ_FLAG_REPLACE);
+        TRACE1(u"CUpdater::Run - HttpAddRequestHeaders() - %s.\r\n", Outcome(added));
+    }
+
+    // Stage 2: send the request.
+    ResetEvent(ctx->m_hSignalEvent);
+    ctx->m_iStage = stageSendRequest;
+    BOOL ok = HttpSendRequestEx(ctx->m_hRequest, nullptr, nullptr, HSR_ASYNC, context);
+    TRACE1(u"CUpdater::Run - HttpSendRequestEx() - %s.\r\n", Outcome(ok || GetLastError() == ERROR_IO_PENDING));
+    if (!ok) {
+        if (GetLastError() != ERROR_IO_PENDING)
+            throw FetchFailure{GetLastError()};
+        WaitStep(stepWaitMs);
+    }
+
+    // Stage 3: end the request; the callback reads the response headers when it completes.
+    ctx->m_iStage = stageEndRequest;
+    ResetEvent(ctx->m_hSignalEvent);
+    ok = HttpEndRequest(ctx->m_hRequest, nullptr, HSR_ASYNC | HSR_INITIATE, context);
+    TRACE1(u"CUpdater::Run - HttpEndRequest() - %s.\r\n", Outcome(ok || GetLastError() == ERROR_IO_PENDING));
+    if (!ok) {
+        if (GetLastError() != ERROR_IO_PENDING)
+            throw FetchFailure{GetLastError()};
+        WaitStep(stepWaitMs);
+    }
+
+    // Stage 4: the body.
+    ctx->m_iStage = stageReadData;
+    return ReadBody();
+}
+
+DWORD CUpdater::ReadBody()
+{
+    SPageCtx* ctx = m_pPageCtx;
+    const auto context = reinterpret_cast<DWORD_PTR>(ctx);
+    std::vector<char> buffer(kFirstReadBuffer);
+    ctx->m_strHtml.clear();
+    // Pieces are decoded as one stream, so a character cut between two pieces is kept whole.
+    taluvo::CAnsiStreamDecoder decoder;
+    for (;;) {
+        INTERNET_BUFFERSA description{};
+        description.dwStructSize = sizeof(INTERNET_BUFFERSA);
+        description.lpvBuffer = buffer.data();
+        description.dwBufferLength = static_cast<DWORD>(buffer.size() - 1);  // room for a zero byte
+        ResetEvent(ctx->m_hSignalEvent);
+        if (InternetReadFileExA(ctx->m_hRequest, &description, IRF_ASYNC | IRF_NO_WAIT, context)) {
+            if (description.dwBufferLength == 0)
+                break;
+            for (INTERNET_BUFFERSA* piece = &description; piece; piece = piece->Next) {
+                const char* bytes = static_cast<const char*>(piece->lpvBuffer);
+                // A zero byte ends the piece's text: the rest of the piece is not taken.
+                qsizetype length = 0;
+                while (length < static_cast<qsizetype>(piece->dwBufferLength) && bytes[length] != '\0')
+                    ++length;
+                if (length < static_cast<qsizetype>(piece->dwBufferLength))
+                    ctx->m_strHtml += decoder.Feed(bytes, length) + decoder.Finish();
+                else
+                    ctx->m_strHtml += decoder.Feed(bytes, length);
+                const qsizetype read = ctx->m_strHtml.size();
+                if (ctx->m_dwContentLength != 0) {
+                    const auto percent = static_cast<WORD>(static_cast<double>(read) / ctx->m_dwContentLength * 100.0);
+                    Notify(static_cast<LPARAM>(MAKELONG(stateReadingData, static_cast<WORD>(percent | 0x8000))));
+                } else {
+                    Notify(static_cast<LPARAM>(MAKELONG(stateReadingData, static_cast<WORD>((read / 1024) & 0xFFFF))));
+                }
+            }
+            continue;
+        }
+        const DWORD error = GetLastError();
+        if (error == ERROR_INSUFFICIENT_BUFFER) {
+            const size_t grown = buffer.size() + buffer.size() / 2;
+            if (grown > kMaxReadBuffer)
+                throw FetchFailure{ERROR_NOT_ENOUGH_MEMORY};
+            buffer.resize(grown);
+            continue;
+        }
+        if (error == ERROR_IO_PENDING) {
+            if (WaitForSingleObject(ctx->m_hSignalEvent, m_dwRecvTimeout * 1000) != WAIT_OBJECT_0) {
+                TRACE1(u"CUpdater::Run - InternetReadFileEx IO_PENDING error.\n");
+                ctx->m_hRequest.Close();
+                ctx->m_hConnect.Close();
+                throw FetchFailure{ERROR_INTERNET_TIMEOUT};
+            }
+            continue;
+        }
+        TRACE1(u"CUpdater::Run - WinInet error. %s\n", GetInternetErrorText(error));
+        throw FetchFailure{error};
+    }
+    ctx->m_strHtml += decoder.Finish();
+    return 0;
+}
+
+void CUpdater::Finish(DWORD error)
+{
+    SPageCtx* ctx = m_pPageCtx;
+    if (error != 0) {
+        TRACE1(u"CUpdater::Run - Exception. Code: %d, %s\r\n", error, GetInternetErrorText(error));
+        ctx->m_dwHttpStatusCode = 0;
+        ctx->m_iStatus = statusError;
+        ctx->m_dwErrorCode = error;
+        ctx->m_strHtml.clear();
+    }
+    if (ctx->m_dwErrorCode.load() != 0)
+        ctx->m_iStatus = statusError;
+    ctx->m_tLastChecked = static_cast<DWORD>(taluvo::UnixTimeNow());
+    ctx->m_hRequest.Close();
+    ctx->m_hConnect.Close();
+    if (ctx->m_dwHttpStatusCode == 200 && ctx->m_iStatus != statusError)
+        ctx->UpdateCRC32();
+    // The last touch of the context: its receiver may delete it while handling this notice.
+    Notify(MAKELONG(stateFinished, 0));
+}
+
+void CUpdater::WinInetCallback(HINTERNET, DWORD_PTR dwContext, DWORD dwInternetStatus, LPVOID lpvStatusInformation,
+                               DWORD dwStatusInformationLength)
+{
+    auto* ctx = reinterpret_cast<SPageCtx*>(dwContext);
+    if (!ctx) {
+        TRACE0(u"WininetCallback - Invalid page context.\n");
+        return;
+    }
+    const auto notify = [ctx](WORD state) {
+        SendMessage(ctx->m_hNotifyWnd, WM_UPDATER_NOTIFY, reinterpret_cast<WPARAM>(ctx), MAKELONG(state, 0));
+    };
+    switch (dwInternetStatus) {
+    case INTERNET_STATUS_RESOLVING_NAME:
+        notify(stateResolvingName);
+        break;
+    case INTERNET_STATUS_NAME_RESOLVED:
+        notify(stateNameResolved);
+        break;
+    case INTERNET_STATUS_CONNECTING_TO_SERVER:
+        notify(stateConnecting);
+        break;
+    case INTERNET_STATUS_CONNECTED_TO_SERVER:
+        notify(stateConnected);
+        break;
+    case INTERNET_STATUS_SENDING_REQUEST:
+    case INTERNET_STATUS_REQUEST_SENT:
+    case INTERNET_STATUS_RECEIVING_RESPONSE:
+    case INTERNET_STATUS_RESPONSE_RECEIVED:
+    case INTERNET_STATUS_CLOSING_CONNECTION:
+    case INTERNET_STATUS_CONNECTION_CLOSED:
+    case INTERNET_STATUS_HANDLE_CLOSING:
+        TRACE3(u"WininetCallback - status %u.\n", dwInternetStatus);
+        break;
+    case INTERNET_STATUS_HANDLE_CREATED:
+        SetEvent(ctx->m_hSignalEvent);
+        break;
+    case INTERNET_STATUS_REQUEST_COMPLETE: {
+        const auto* result = static_cast<const INTERNET_ASYNC_RESULT*>(lpvStatusInformation);
+        if (result && dwStatusInformationLength >= sizeof(INTERNET_ASYNC_RESULT) && result->dwError != 0) {
+            ctx->m_dwErrorCode = result->dwError;
+        } else if (ctx->m_iStage == stageEndRequest) {
+            DWORD value = 0, size = sizeof value;
+            BOOL ok = HttpQueryInfo(ctx->m_hRequest, HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &value, &size, nullptr);
+            if (ok)
+                ctx->m_dwHttpStatusCode = value;
+            TRACE2(u"WininetCallback - HttpQueryInfo(HTTP_QUERY_STATUS_CODE) - %s. Status code: %d.\n", Outcome(ok), value);
+            value = 0;
+            size = sizeof value;
+            ok = HttpQueryInfo(ctx->m_hRequest, HTTP_QUERY_CONTENT_LENGTH | HTTP_QUERY_FLAG_NUMBER, &value, &size, nullptr);
+            if (ok)
+                ctx->m_dwContentLength = value;
+            TRACE2(u"WininetCallback - HttpQueryInfo(HTTP_QUERY_CONTENT_LENGTH) - %s. Content length: %d.\n", Outcome(ok), value);
+            SYSTEMTIME modified{};
+            size = sizeof modified;
+            ok = HttpQueryInfo(ctx->m_hRequest, HTTP_QUERY_LAST_MODIFIED | HTTP_QUERY_FLAG_SYSTEMTIME, &modified, &size, nullptr);
+            if (ok) {
+                // The header is GMT: converted straight to seconds, with no local-time round trip.
+                std::tm tm{};
+                tm.tm_year = modified.wYear - 1900;
+                tm.tm_mon = modified.wMonth - 1;
+                tm.tm_mday = modified.wDay;
+                tm.tm_hour = modified.wHour;
+                tm.tm_min = modified.wMinute;
+                tm.tm_sec = modified.wSecond;
+                const time_t t = timegm(&tm);
+                if (t >= 0 && t < 0xFFFFFFFFLL)
+                    ctx->m_tLastModified = static_cast<DWORD>(t);
+            }
+            TRACE2(u"WininetCallback - HttpQueryInfo(HTTP_QUERY_LAST_MODIFIED) - %s. Last modified: %u.\n", Outcome(ok),
+                   ctx->m_tLastModified);
+        }
+        if (ctx->m_bCancelled.load())
+            ctx->m_dwErrorCode = ERROR_CANCELLED;
+        SetEvent(ctx->m_hSignalEvent);
+        break;
+    }
+    default:
+        break;
+    }
+}

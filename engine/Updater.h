@@ -1,0 +1,61 @@
+// The page fetch worker: fetches one page for one SPageCtx on a thread of its own, through the
+// process-wide asynchronous internet session, and reports each step to the context's window with
+// WM_UPDATER_NOTIFY.
+#pragma once
+
+#include "core/WorkerThread.h"
+#include "engine/PageCtx.h"
+#include "platform/base/WinTypes.h"
+#include "platform/ui/WinUser.h"
+
+#include <QString>
+
+class CPreferences;
+
+constexpr UINT WM_UPDATER_NOTIFY = WM_USER + 100;
+
+// Low word of WM_UPDATER_NOTIFY's lParam.
+enum : WORD {
+    stateResolvingName = 0,
+    stateNameResolved = 1,
+    stateConnecting = 2,
+    stateConnected = 3,
+    stateReadingData = 4,  // high word: bit 15 set: percent of the announced length; clear: KB of text
+    stateFinished = 5,
+};
+
+class CUpdater : public CWorkerThread {
+public:
+    // Throws CFailException for a missing context or address, a context without its event, an
+    // address of 0 or more than 2084 characters, and a notify window that does not exist.
+    CUpdater(HINTERNET hInternet, SPageCtx* pPageCtx, const QString& szUrl, CPreferences* pPrefs);
+    ~CUpdater() override;
+
+    void Run() override;
+
+    // Sends WM_UPDATER_NOTIFY to the context's window while it exists; 0 otherwise.
+    LRESULT Notify(LPARAM lParam);
+    // Asks the thread to stop and closes the context's handles, which ends a pending step.
+    void CancelUpdate();
+
+    // The session's status callback; dwContext is the SPageCtx of the fetch.
+    static void WinInetCallback(HINTERNET hInternet, DWORD_PTR dwContext, DWORD dwInternetStatus,
+                                LPVOID lpvStatusInformation, DWORD dwStatusInformationLength);
+
+private:
+    // Runs the fetch steps; a failure ends them with its error code (returned), 0 on success.
+    DWORD Fetch();
+    DWORD WaitStep(DWORD milliseconds);
+    DWORD ReadBody();
+    void Finish(DWORD error);
+
+    HINTERNET m_hInternet;
+    QString m_szUrl;
+    SPageCtx* m_pPageCtx;
+    bool m_bUseProxy = false;
+    DWORD m_dwSendTimeout = 15;
+    DWORD m_dwRecvTimeout = 15;
+    QString m_strProxyUserName;
+    QString m_strProxyPassword;
+    bool m_bUseHeadersData = false;
+};

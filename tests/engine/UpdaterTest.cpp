@@ -1,0 +1,414 @@
+// The page fetch worker against real web servers on loopback: notices in order, and the status,
+// error, HTTP code, times and checksum it leaves in the context.
+#include "engine/Updater.h"
+
+#include "core/prefs/Preferences.h"
+#include "engine/Crc32.h"
+#include "engine/HttpTexts.h"
+#include "platform/base/KernelObjects.h"
+#include "platform/base/Time.h"
+#include "platform/inet/WinInet.h"
+#include "platform/ui/AtlWin.h"
+#include "platform/ui/UserApi.h"
+#include "tests/platform/ui/UiTestSupport.h"
+#include "tests/support/TestEnvironment.h"
+
+#include <gtest/gtest.h>
+
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QStringList>
+
+#include <chrono>
+#include <memory>
+#include <vector>
+
+using namespace taluvo::test;
+
+namespace {
+
+const std::string kServerScript = std::string(TALUVO_SOURCE_DIR) + "/tests/engine/page_server.py";
+
+// Records the notices of a fetch; the finished notice sets an event the test waits on.
+class CNotifyWindow : public CWindowImpl<CNotifyWindow> {
+public:
+    std::vector<LPARAM> notices;
+    HANDLE finished = CreateEvent(nullptr, TRUE, FALSE, nullptr);
+    HANDLE connected = CreateEvent(nullptr, TRUE, FALSE, nullptr);
+
+    ~CNotifyWindow()
+    {
+        if (IsWindow())
+            DestroyWindow();
+        CloseHandle(finished);
+        CloseHandle(connected);
+    }
+
+    BEGIN_MSG_MAP(CNotifyWindow)
+    MESSAGE_HANDLER(WM_UPDATER_NOTIFY, OnNotify)
+    END_MSG_MAP()
+
+    LRESULT OnNotify(UINT, WPARAM, LPARAM lParam, BOOL&)
+    {
+        notices.push_back(lParam);
+        if (LOWORD(lParam) == stateFinished)
+            SetEvent(finished);
+        if (LOWORD(lParam) == stateConnected)
+            SetEvent(connected);
+        return 0;
+    }
+
+    std::vector<WORD> States() const
+    {
+        std::vector<WORD> states;
+        for (LPARAM n : notices)
+            if (states.empty() || states.back() != LOWORD(n))
+                states.push_back(LOWORD(n));
+        return states;
+    }
+};
+
+// One page server process (plain or TLS) with its routes file and request log.
+class PageServer {
+public:
+    explicit PageServer(const TempDir& dir, const std::string& name, bool tls = false)
+        : m_routes(dir.File(name + "-routes.json")), m_log(dir.File(name + "-log.jsonl"))
+    {
+        WriteFile(m_routes, "{}");
+        WriteFile(m_log, "");
+        std::vector<std::string> argv = {"/usr/bin/python3", kServerScript, m_routes, m_log, dir.File(name + ".port")};
+        if (tls) {
+            const std::string cert = dir.File(name + "-cert.pem"), key = dir.File(name + "-key.pem");
+            const std::string command = "openssl req -x509 -newkey rsa:2048 -nodes -days 2 -subj /CN=127.0.0.1 "
+                                        "-addext subjectAltName=IP:127.0.0.1 -keyout " + key + " -out " + cert +
+                                        " >/dev/null 2>&1";
+            if (std::system(command.c_str()) != 0)
+                throw std::runtime_error("openssl failed");
+            argv.insert(argv.end(), {"--tls", cert, key});
+            m_cert = cert;
+        }
+        m_process = std::make_unique<ChildProcess>(argv);
+        m_port = std::stoi(WaitForFileText(dir.File(name + ".port")));
+    }
+
+    void SetRoutes(const QJsonObject& routes) { WriteFile(m_routes, QJsonDocument(routes).toJson().toStdString()); }
+    QString Url(const QString& path, bool tls = false) const
+    {
+        return QStringLiteral("%1://127.0.0.1:%2%3").arg(tls ? u"https" : u"http").arg(m_port).arg(path);
+    }
+    int Port() const { return m_port; }
+    const std::string& Cert() const { return m_cert; }
+    // The logged requests, one JSON object each.
+    std::vector<QJsonObject> Requests() const
+    {
+        std::vector<QJsonObject> requests;
+        for (const QString& line : QString::fromStdString(ReadFile(m_log)).split(QLatin1Char('\n'), Qt::SkipEmptyParts))
+            requests.push_back(QJsonDocument::fromJson(line.toUtf8()).object());
+        return requests;
+    }
+
+private:
+    std::string m_routes, m_log, m_cert;
+    std::unique_ptr<ChildProcess> m_process;
+    int m_port = 0;
+};
+
+QJsonObject Page(const QString& body, int status = 200)
+{
+    return QJsonObject{{QStringLiteral("status"), status}, {QStringLiteral("body"), body}};
+}
+
+struct Outcome {
+    int status;
+    DWORD error;
+    DWORD http;
+    DWORD checksum;
+    DWORD lastModified;
+    DWORD lastChecked;
+    QString html;
+    std::vector<WORD> states;
+    std::vector<LPARAM> notices;
+};
+
+class UpdaterTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite()
+    {
+        EnsureUiApplication();
+        s_dir = new TempDir;
+        s_server = new PageServer(*s_dir, "plain");
+    }
+    static void TearDownTestSuite()
+    {
+        delete s_server;
+        delete s_dir;
+    }
+
+    void SetUp() override
+    {
+        m_session = OpenSession(INTERNET_OPEN_TYPE_DIRECT, nullptr);
+        m_prefs.GetParam("SendTimeout")->SetInt(5);
+        m_prefs.GetParam("RecvTimeout")->SetInt(5);
+        ASSERT_TRUE(m_window.Create(nullptr));
+    }
+    void TearDown() override
+    {
+        InternetCloseHandle(m_session);
+        taluvo::inet::WaitForRequestThreads(5000);
+    }
+
+    static HINTERNET OpenSession(DWORD access, const char16_t* proxy)
+    {
+        HINTERNET session = InternetOpen(u"Taluvo", access, proxy, nullptr, INTERNET_FLAG_ASYNC);
+        InternetSetStatusCallback(session, &CUpdater::WinInetCallback);
+        return session;
+    }
+
+    // Runs one check of url; the context starts as a page row with the given stored values.
+    Outcome Check(const QString& url, DWORD storedChecksum = kNoChecksum, DWORD storedModified = kNoTime,
+                  const std::function<void(SPageCtx&)>& whileRunning = {}, HINTERNET session = nullptr)
+    {
+        SPageCtx ctx;
+        ctx.Reset();
+        ctx.m_nGroupId = 1;
+        ctx.m_nPageId = 2;
+        ctx.m_dwCheckSum = storedChecksum;
+        ctx.m_tLastModified = storedModified;
+        ctx.m_hNotifyWnd = m_window.m_hWnd;
+        ResetEvent(m_window.finished);
+        ResetEvent(m_window.connected);
+        m_window.notices.clear();
+        {
+            CUpdater updater(session ? session : m_session, &ctx, url, &m_prefs);
+            ctx.m_pUpdater = &updater;
+            EXPECT_TRUE(updater.Start());
+            if (whileRunning)
+                whileRunning(ctx);
+            EXPECT_EQ(taluvo::ui::WaitServingSends(m_window.finished, 30000), WAIT_OBJECT_0);
+            EXPECT_TRUE(updater.Wait(10000));
+        }
+        return {ctx.m_iStatus, ctx.m_dwErrorCode.load(), ctx.m_dwHttpStatusCode, ctx.m_dwCheckSum,
+                ctx.m_tLastModified, ctx.m_tLastChecked, ctx.m_strHtml, m_window.States(), m_window.notices};
+    }
+
+    static DWORD ChecksumOfPage(const QString& text)
+    {
+        // No start or stop text: the part leaves out the last two code units.
+        const QByteArray bytes = text.left(text.size() - 2).toUtf8();
+        return CCrc32::Of(bytes.constData(), static_cast<size_t>(bytes.size()));
+    }
+
+    static inline TempDir* s_dir = nullptr;
+    static inline PageServer* s_server = nullptr;
+    HINTERNET m_session = nullptr;
+    CPreferences m_prefs;
+    CNotifyWindow m_window;
+};
+
+TEST_F(UpdaterTest, FirstUnchangedAndChangedChecks)
+{
+    const QString body = QStringLiteral("<html>Hello, watched page</html>");
+    s_server->SetRoutes({{QStringLiteral("/p"), Page(body)}});
+    const auto before = static_cast<DWORD>(taluvo::UnixTimeNow());
+    const Outcome first = Check(s_server->Url(QStringLiteral("/p")));
+    EXPECT_EQ(first.status, statusOrdinary);
+    EXPECT_EQ(first.error, 0u);
+    EXPECT_EQ(first.http, 200u);
+    EXPECT_EQ(first.checksum, ChecksumOfPage(body));
+    EXPECT_EQ(first.html, body);
+    EXPECT_GE(first.lastChecked, before);
+    EXPECT_EQ(first.lastModified, kNoTime);  // no Last-Modified: the stored value stays
+    // Resolving (synthesised for an address literal), connecting, reading, finished, in order.
+    EXPECT_EQ(first.states, (std::vector<WORD>{stateResolvingName, stateNameResolved, stateConnecting, stateConnected,
+                                               stateReadingData, stateFinished}));
+    // Progress with a Content-Length is a percentage with bit 15 set.
+    for (LPARAM n : first.notices)
+        if (LOWORD(n) == stateReadingData)
+            EXPECT_EQ(HIWORD(n), 0x8000 | 100);
+
+    const Outcome same = Check(s_server->Url(QStringLiteral("/p")), first.checksum);
+    EXPECT_EQ(same.status, statusOrdinary);
+    EXPECT_EQ(same.checksum, first.checksum);
+
+    s_server->SetRoutes({{QStringLiteral("/p"), Page(body + QStringLiteral("<p>news</p>"))}});
+    const Outcome changed = Check(s_server->Url(QStringLiteral("/p")), first.checksum);
+    EXPECT_EQ(changed.status, statusNew);
+    EXPECT_NE(changed.checksum, first.checksum);
+}
+
+TEST_F(UpdaterTest, IfModifiedSinceAnd304)
+{
+    m_prefs.GetParam("UseHeadersData")->SetBool(true);
+    QJsonObject page = Page(QStringLiteral("content"));
+    page[QStringLiteral("not_modified_since")] = true;
+    s_server->SetRoutes({{QStringLiteral("/m"), page}});
+    const DWORD stored = 1782907200;  // Wed, 01 Jul 2026 12:00:00 GMT
+    const Outcome result = Check(s_server->Url(QStringLiteral("/m")), 0x12345678, stored);
+    EXPECT_EQ(result.status, statusOrdinary);
+    EXPECT_EQ(result.http, 304u);
+    EXPECT_EQ(result.checksum, 0x12345678u);
+    const auto requests = s_server->Requests();
+    ASSERT_FALSE(requests.empty());
+    EXPECT_EQ(requests.back()[QStringLiteral("headers")].toObject()[QStringLiteral("If-Modified-Since")].toString(),
+              QStringLiteral("Wed, 01 Jul 2026 12:00:00 GMT"));
+}
+
+TEST_F(UpdaterTest, LastModifiedIsReadAsGmt)
+{
+    QJsonObject page = Page(QStringLiteral("dated page"));
+    page[QStringLiteral("headers")] = QJsonObject{{QStringLiteral("Last-Modified"), QStringLiteral("Wed, 01 Jul 2026 12:00:00 GMT")}};
+    s_server->SetRoutes({{QStringLiteral("/d"), page}});
+    setenv("TZ", "Europe/Berlin", 1);  // summer time there: a local round trip would be an hour off
+    tzset();
+    const Outcome result = Check(s_server->Url(QStringLiteral("/d")));
+    unsetenv("TZ");
+    tzset();
+    EXPECT_EQ(result.lastModified, 1782907200u);
+}
+
+TEST_F(UpdaterTest, HttpStatusesAreNotErrors)
+{
+    QJsonObject redirect = Page(QString(), 302);
+    redirect[QStringLiteral("redirect")] = QStringLiteral("/target");
+    s_server->SetRoutes({{QStringLiteral("/moved"), redirect},
+                         {QStringLiteral("/target"), Page(QStringLiteral("the target page"))},
+                         {QStringLiteral("/empty"), Page(QString())}});
+    const Outcome missing = Check(s_server->Url(QStringLiteral("/nowhere")), 0xABCDu);
+    EXPECT_EQ(missing.status, statusOrdinary);
+    EXPECT_EQ(missing.http, 404u);
+    EXPECT_EQ(missing.error, 0u);
+    EXPECT_EQ(missing.checksum, 0xABCDu);
+
+    const Outcome moved = Check(s_server->Url(QStringLiteral("/moved")));
+    EXPECT_EQ(moved.http, 200u);
+    EXPECT_EQ(moved.html, QStringLiteral("the target page"));
+    EXPECT_EQ(moved.checksum, ChecksumOfPage(QStringLiteral("the target page")));
+
+    const Outcome empty = Check(s_server->Url(QStringLiteral("/empty")), 0x777u);
+    EXPECT_EQ(empty.status, statusOrdinary);
+    EXPECT_EQ(empty.http, 200u);
+    EXPECT_EQ(empty.checksum, 0x777u);
+}
+
+TEST_F(UpdaterTest, BodiesAreDecodedAsOneStream)
+{
+    // A zero byte ends its piece's text.
+    QJsonObject zero;
+    zero[QStringLiteral("body_hex")] = QStringLiteral("6162006364");
+    // A two-byte character across the boundary of the first 4095-byte read piece.
+    const QString straddling = QString(4094, QLatin1Char('a')) + QStringLiteral("\u00E9 and more \u20AC text");
+    QJsonObject oneByte = Page(straddling);
+    oneByte[QStringLiteral("one_byte_writes")] = true;
+    s_server->SetRoutes({{QStringLiteral("/zero"), zero},
+                         {QStringLiteral("/straddle"), Page(straddling)},
+                         {QStringLiteral("/straddle-bytes"), oneByte}});
+    EXPECT_EQ(Check(s_server->Url(QStringLiteral("/zero"))).html, QStringLiteral("ab"));
+    const Outcome whole = Check(s_server->Url(QStringLiteral("/straddle")));
+    EXPECT_EQ(whole.html, straddling);
+    const Outcome bytes = Check(s_server->Url(QStringLiteral("/straddle-bytes")));
+    EXPECT_EQ(bytes.html, straddling);
+    EXPECT_EQ(bytes.checksum, whole.checksum);
+    EXPECT_EQ(whole.checksum, ChecksumOfPage(straddling));
+}
+
+TEST_F(UpdaterTest, FailuresEndAsErrors)
+{
+    m_prefs.GetParam("SendTimeout")->SetInt(1);
+    QJsonObject hang;
+    hang[QStringLiteral("hang")] = true;
+    s_server->SetRoutes({{QStringLiteral("/hang"), hang}});
+
+    const auto start = std::chrono::steady_clock::now();
+    const Outcome silent = Check(s_server->Url(QStringLiteral("/hang")), 0x55u);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(4));
+    EXPECT_EQ(silent.status, statusError);
+    EXPECT_EQ(silent.error, 12002u);
+    EXPECT_EQ(silent.http, 0u);
+    EXPECT_EQ(silent.checksum, 0x55u);
+    EXPECT_EQ(silent.states.back(), stateFinished);
+
+    // A port nobody listens on: bind one, keep it closed.
+    const Outcome refused = Check(QStringLiteral("http://127.0.0.1:1/"));
+    EXPECT_EQ(refused.status, statusError);
+    EXPECT_EQ(refused.error, 12029u);
+
+    const QString unresolvable = QStringLiteral("http://%1.invalid/").arg(QString(63, QLatin1Char('n')));
+    const Outcome unknown = Check(unresolvable);
+    EXPECT_EQ(unknown.status, statusError);
+    EXPECT_EQ(unknown.error, 12007u);
+
+    const Outcome bad = Check(QStringLiteral("no address at all"));
+    EXPECT_EQ(bad.status, statusError);
+    EXPECT_EQ(bad.error, 12005u);
+}
+
+TEST_F(UpdaterTest, CancelEndsWith1223)
+{
+    QJsonObject hang;
+    hang[QStringLiteral("hang")] = true;
+    s_server->SetRoutes({{QStringLiteral("/hang"), hang}});
+    const Outcome cancelled = Check(s_server->Url(QStringLiteral("/hang")), kNoChecksum, kNoTime, [this](SPageCtx& ctx) {
+        // Once the fetch is under way, cancel as the cancel command does it.
+        ASSERT_EQ(taluvo::ui::WaitServingSends(m_window.connected, 10000), WAIT_OBJECT_0);
+        ctx.m_bCancelled = TRUE;
+        ctx.m_dwErrorCode = ERROR_CANCELLED;
+        SetEvent(ctx.m_hSignalEvent);
+    });
+    EXPECT_EQ(cancelled.status, statusError);
+    EXPECT_EQ(cancelled.error, 1223u);
+}
+
+TEST_F(UpdaterTest, ProxyCredentialsGoToTheProxyOnly)
+{
+    s_server->SetRoutes({{QStringLiteral("__proxy_auth__"), QStringLiteral("puser:ppass")},
+                         {QStringLiteral("/via"), Page(QStringLiteral("through the proxy"))}});
+    m_prefs.GetParam("UseProxy")->SetBool(true);
+    m_prefs.GetParam("ProxyUserName")->SetString(QStringLiteral("puser"));
+    m_prefs.GetParam("ProxyPassword")->SetString(QStringLiteral("ppass"));
+    const QString proxy = QStringLiteral("127.0.0.1:%1").arg(s_server->Port());
+    HINTERNET session = OpenSession(INTERNET_OPEN_TYPE_PROXY, reinterpret_cast<const char16_t*>(proxy.utf16()));
+    // The page's host is a name only the proxy knows how to reach.
+    const Outcome result = Check(QStringLiteral("http://watched.example:8123/via"), kNoChecksum, kNoTime, {}, session);
+    InternetCloseHandle(session);
+    EXPECT_EQ(result.http, 200u);
+    EXPECT_EQ(result.html, QStringLiteral("through the proxy"));
+    bool sawProxyAuth = false;
+    for (const QJsonObject& request : s_server->Requests()) {
+        const QJsonObject headers = request[QStringLiteral("headers")].toObject();
+        EXPECT_FALSE(headers.contains(QStringLiteral("Authorization"))) << request[QStringLiteral("line")].toString().toStdString();
+        sawProxyAuth = sawProxyAuth || headers.contains(QStringLiteral("Proxy-Authorization"));
+    }
+    EXPECT_TRUE(sawProxyAuth);
+}
+
+TEST_F(UpdaterTest, HttpsPages)
+{
+    PageServer tls(*s_dir, "tls", true);
+    taluvo::inet::SetCaFile(QString::fromStdString(tls.Cert()));
+    tls.SetRoutes({{QStringLiteral("/s"), Page(QStringLiteral("secure page body"))}});
+    const Outcome result = Check(tls.Url(QStringLiteral("/s"), true));
+    taluvo::inet::SetCaFile(QString());
+    EXPECT_EQ(result.error, 0u);
+    EXPECT_EQ(result.http, 200u);
+    EXPECT_EQ(result.checksum, ChecksumOfPage(QStringLiteral("secure page body")));
+}
+
+TEST_F(UpdaterTest, ConstructorRefusesBadArguments)
+{
+    SPageCtx ctx;
+    ctx.Reset();
+    ctx.m_hNotifyWnd = m_window.m_hWnd;
+    EXPECT_THROW(CUpdater(m_session, nullptr, QStringLiteral("http://a/"), &m_prefs), CFailException);
+    EXPECT_THROW(CUpdater(m_session, &ctx, QString(), &m_prefs), CFailException);
+    try {
+        CUpdater updater(m_session, &ctx, QString(2085, QLatin1Char('a')), &m_prefs);
+        FAIL();
+    } catch (CFailException& e) {
+        EXPECT_EQ(e.GetShortText(), QStringLiteral("Incorrect length of url."));
+    }
+    EXPECT_NO_THROW(CUpdater(m_session, &ctx, QStringLiteral("http://a/") + QString(2075, QLatin1Char('b')), &m_prefs));
+    ctx.m_hNotifyWnd = nullptr;
+    EXPECT_THROW(CUpdater(m_session, &ctx, QStringLiteral("http://a/"), &m_prefs), CFailException);
+}
+
+}  // namespace
