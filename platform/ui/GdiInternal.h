@@ -57,9 +57,12 @@ struct Brush : Object {
     COLORREF color = 0;
 };
 
+// The Qt font is resolved on first use: fonts need the application object, contexts do not.
 struct Font : Object {
     Font() : Object(OBJ_FONT) {}
     LOGFONT logFont;
+    bool resolved = false;
+    void Resolve();
     QFont font;
     int ascent = 0;   // pixels, as the metrics report them
     int descent = 0;
