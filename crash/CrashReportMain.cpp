@@ -2,6 +2,7 @@
 // socket and a shared crash record; the helper sleeps until the program crashes, then writes the
 // report while the crashed thread waits, and exits. When the program ends normally, the helper
 // sees the end of the socket and exits too.
+#include "crash/CrashReportDlg.h"
 #include "crash/CrashReporter.h"
 #include "crash/SystemSections.h"
 #include "platform/base/TextCodec.h"
@@ -26,6 +27,7 @@ int main(int argc, char** argv)
     CCrashReporter reporter;
     reporter.SetReportPath(taluvo::AnsiDecode(channel.Record().reportPath));
     InstallSystemSections(reporter);
+    InstallCrashDialog(reporter, argc, argv);
     reporter.CrashExceptionFilter(channel.Record());
     channel.Answer(reporter.ReportOpened());
     return 0;

@@ -1,0 +1,172 @@
+#include "crash/CrashReportDlg.h"
+
+#include "crash/CrashReporter.h"
+#include "crash/zip/ZipWriter.h"
+#include "platform/base/Format.h"
+#include "platform/base/Process.h"
+#include "platform/base/TextCodec.h"
+#include "platform/debug/SystemInfo.h"
+#include "platform/shell/MailClient.h"
+#include "platform/ui/Application.h"
+#include "platform/ui/DialogTemplate.h"
+
+#include <cstdio>
+#include <memory>
+
+using taluvo::ui::DialogTemplate;
+
+// Where reports go, fixed when the program is built; empty: the user picks the recipient.
+#ifndef TALUVO_CRASH_SUPPORT_ADDRESS
+#define TALUVO_CRASH_SUPPORT_ADDRESS ""
+#endif
+#ifndef TALUVO_CRASH_SUPPORT_NAME
+#define TALUVO_CRASH_SUPPORT_NAME ""
+#endif
+
+namespace {
+
+// The warning's text is cut as a 2000-character buffer would hold it.
+constexpr qsizetype kWarningCapacity = 1999;
+
+const taluvo::ui::DialogTemplateTable kCrashTemplates{DialogTemplate{
+    IDD_CRASH_REPORT, u"", WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME, 270, 222, nullptr, 8,
+    {
+        {IDC_CRASH_BAND, u"Static", u"", SS_LEFT, 0, 0, 269, 32},
+        {IDC_CRASH_HEADLINE, u"Static", u"", SS_LEFT | SS_NOPREFIX, 20, 7, 212, 21, WS_EX_TRANSPARENT},
+        {IDC_CRASH_ICON, u"Static", nullptr, SS_ICON, 234, 6, 20, 20, WS_EX_TRANSPARENT},
+        {IDC_STATIC, u"Static", nullptr, SS_ETCHEDHORZ, 0, 32, 272, 1},
+        {IDC_STATIC, u"Static",
+         u"If you were in the middle of something, the information you were working on might be lost.", SS_LEFT,
+         20, 39, 230, 20},
+        {IDC_STATIC, u"Static",
+         u"I have created an error report that you can send to me. I will treat this report as confidential and "
+         u"anonymous.",
+         SS_LEFT, 20, 62, 230, 18},
+        {IDC_STATIC, u"Static",
+         u"To help me diagnose the cause of this error and improve this software, please describe what you were "
+         u"doing when this error occurred, and send this report to me.",
+         SS_LEFT, 20, 83, 230, 28},
+        {IDC_STATIC, u"Static", u"Describe what you were doing when the error occurred (optional):", SS_LEFT, 20,
+         114, 230, 8},
+        {IDC_CRASH_DESCRIPTION, u"Edit", u"",
+         ES_MULTILINE | ES_AUTOVSCROLL | ES_WANTRETURN | WS_VSCROLL | WS_BORDER | WS_TABSTOP, 20, 127, 231, 54},
+        {IDC_CRASH_LINK_CAPTION, u"Static", u"To see what this report contains", SS_LEFT, 20, 182, 101, 8},
+        {IDC_CRASH_LINK, u"Static", u"click here.", SS_LEFT | SS_NOTIFY, 124, 182, 34, 8},
+        {IDC_STATIC, u"Static", nullptr, SS_ETCHEDHORZ, 0, 194, 271, 1},
+        {IDOK, u"Button", u"&Send", BS_DEFPUSHBUTTON | WS_TABSTOP, 148, 202, 50, 14},
+        {IDCANCEL, u"Button", u"E&xit", BS_PUSHBUTTON | WS_TABSTOP, 201, 202, 50, 14},
+    }}};
+
+const char16_t* Wide(const QString& text)
+{
+    return reinterpret_cast<const char16_t*>(text.utf16());
+}
+
+QString FileNamePart(const QString& path)
+{
+    return path.mid(path.lastIndexOf(QLatin1Char('/')) + 1);
+}
+
+}  // namespace
+
+CCrashReportDlg::CCrashReportDlg(const QString& programPath, const QString& reportPath, const QString& dumpPath)
+    : m_szModulePath(programPath), m_szReportPath(reportPath), m_szDumpPath(dumpPath)
+{
+}
+
+LRESULT CCrashReportDlg::OnInitDialog(UINT, WPARAM, LPARAM, BOOL&)
+{
+    CenterWindow(GetParent());
+    m_szModuleName = FileNamePart(m_szModulePath);
+    SetWindowText(m_szModuleName);
+    if (HICON icon = ::LoadIcon(nullptr, MAKEINTRESOURCE(IDI_CRASH_ICON)))
+        SendDlgItemMessage(IDC_CRASH_ICON, STM_SETICON, reinterpret_cast<WPARAM>(icon));
+    SetDlgItemText(IDC_CRASH_HEADLINE, taluvo::Format(u"%s has encountered a problem and needs to close.", m_szModuleName));
+    // The link to the report's contents is not offered; it stays hidden with its caption.
+    m_link.Attach(GetDlgItem(IDC_CRASH_LINK));
+    m_link.ShowWindow(SW_HIDE);
+    ::ShowWindow(GetDlgItem(IDC_CRASH_LINK_CAPTION), SW_HIDE);
+    return TRUE;
+}
+
+LRESULT CCrashReportDlg::OnSend(WORD, WORD, HWND, BOOL&)
+{
+    m_szDescription = GetDlgItemText(IDC_CRASH_DESCRIPTION);
+    const QString subject = taluvo::Format(u"Error report for %s", m_szModuleName);
+    ZipReport();
+    const QString address = QStringLiteral(TALUVO_CRASH_SUPPORT_ADDRESS);
+    if (!SendReportMail(m_hWnd, address, QStringLiteral(TALUVO_CRASH_SUPPORT_NAME), subject, m_szDescription,
+                        m_szZipPath)) {
+        MessageBox(taluvo::FormatN(kWarningCapacity + 1,
+                                   u"!!! THE ERROR REPORT WAS NOT SENT !!!.\nPlease send the file:\r\n'%s'\r\nto %s.",
+                                   m_szZipPath, address),
+                   m_szModuleName, MB_OK | MB_ICONWARNING);
+    }
+    EndDialog(IDOK);
+    return 0;
+}
+
+LRESULT CCrashReportDlg::OnExit(WORD, WORD, HWND, BOOL&)
+{
+    EndDialog(IDCANCEL);
+    return 0;
+}
+
+QString CCrashReportDlg::ArchivePathFor(const QString& reportPath)
+{
+    return taluvo::ChangeExtension(reportPath, QStringLiteral("zip"));
+}
+
+int CCrashReportDlg::ZipReport()
+{
+    // The report's own path, as the report step built it, names the archive and the entry: the
+    // two steps cannot disagree about where the report is.
+    m_szZipPath = ArchivePathFor(m_szReportPath);
+    std::remove(taluvo::AnsiEncode(m_szZipPath).constData());
+    HZIP zip = ZipWriterCreate(Wide(m_szZipPath), 0, ZipKindFile);
+    if (!zip)
+        return 0;
+    int count = 0;
+    if (ZipWriterAdd(zip, u"Crash.dmp", Wide(m_szDumpPath), 0, ZipKindFile) == ZipResultOk)
+        ++count;
+    QString entry = FileNamePart(m_szReportPath);
+    if (entry.isEmpty())
+        entry = QStringLiteral("Crash report.RPT");
+    if (ZipWriterAdd(zip, Wide(entry), Wide(m_szReportPath), 0, ZipKindFile) == ZipResultOk)
+        ++count;
+    ZipWriterClose(zip);
+    return count;
+}
+
+bool CCrashReportDlg::SendReportMail(HWND owner, const QString& address, const QString& /*name*/,
+                                     const QString& subject, const QString& body, const QString& attachment)
+{
+    // The mail client takes addresses only; the display name has no place on its command line.
+    // Without an address the client opens with no recipient, for the user to fill in.
+    const BOOL ownerWasDisabled = owner ? ::EnableWindow(owner, FALSE) : FALSE;
+    using taluvo::shell::MailResult;
+    const MailResult result = taluvo::shell::SendToMailClient(
+        address, subject, body, attachment.isEmpty() ? QStringList() : QStringList{attachment});
+    if (owner) {
+        if (!ownerWasDisabled)
+            ::EnableWindow(owner, TRUE);
+        ::SetActiveWindow(owner);
+        ::SetFocus(owner);
+    }
+    if (result == MailResult::NoClient)
+        ::MessageBox(nullptr, QStringLiteral("Failed to start the mail client (xdg-email)."),
+                     QStringLiteral("Crash Report"), MB_OK | MB_ICONERROR);
+    return result == MailResult::Accepted;
+}
+
+void InstallCrashDialog(CCrashReporter& reporter, int& argc, char** argv)
+{
+    reporter.m_hooks.showCrashDialog = [&argc, argv](CCrashReporter& r) {
+        // The application is made here, after the crash: until then the helper only waits.
+        auto app = std::make_unique<taluvo::ui::CUiApplication>(argc, argv);
+        std::string program = taluvo::debug::ProcessExecutable(r.Process());
+        CCrashReportDlg dialog(taluvo::AnsiDecode(QByteArray::fromStdString(program)), r.GetReportPath(),
+                               r.GetDumpPath());
+        dialog.DoModal(nullptr);
+    };
+}
