@@ -51,31 +51,40 @@ Step DecodeOne(const unsigned char* bytes, qsizetype available, qsizetype& lengt
     return Step::Valid;
 }
 
-void AppendCodePoint(QString& out, char32_t cp)
+// Writes a code point at out (one or two units); returns the units written.
+inline int PutCodePoint(char16_t* out, char32_t cp)
 {
     if (cp >= 0x10000) {
         cp -= 0x10000;
-        out.append(QChar(static_cast<char16_t>(0xD800 + (cp >> 10))));
-        out.append(QChar(static_cast<char16_t>(0xDC00 + (cp & 0x3FF))));
-    } else {
-        out.append(QChar(static_cast<char16_t>(cp)));
+        out[0] = static_cast<char16_t>(0xD800 + (cp >> 10));
+        out[1] = static_cast<char16_t>(0xDC00 + (cp & 0x3FF));
+        return 2;
     }
+    out[0] = static_cast<char16_t>(cp);
+    return 1;
 }
 
 // Decodes bytes; when keepIncompleteTail is set, an incomplete sequence at the very end is not
-// decoded and its start is returned through tailStart (otherwise tailStart = len).
+// decoded and its start is returned through tailStart (otherwise tailStart = len). The text never
+// has more code units than there are bytes, so it is written into one buffer of that size.
 QString DecodeBytes(const unsigned char* bytes, qsizetype len, bool keepIncompleteTail, qsizetype& tailStart)
 {
-    QString out;
-    out.reserve(len);
+    QString out(len, Qt::Uninitialized);
+    char16_t* const begin = reinterpret_cast<char16_t*>(out.data());
+    char16_t* dst = begin;
     qsizetype pos = 0;
     tailStart = len;
     while (pos < len) {
+        // Runs of ASCII are the common case of web pages.
+        while (pos < len && bytes[pos] < 0x80)
+            *dst++ = bytes[pos++];
+        if (pos >= len)
+            break;
         qsizetype length = 1;
         char32_t cp = 0;
         const Step step = DecodeOne(bytes + pos, len - pos, length, cp);
         if (step == Step::Valid) {
-            AppendCodePoint(out, cp);
+            dst += PutCodePoint(dst, cp);
             pos += length;
             continue;
         }
@@ -83,29 +92,36 @@ QString DecodeBytes(const unsigned char* bytes, qsizetype len, bool keepIncomple
             tailStart = pos;
             break;
         }
-        out.append(QChar(static_cast<char16_t>(kEscapeBase + bytes[pos])));
+        *dst++ = static_cast<char16_t>(kEscapeBase + bytes[pos]);
         ++pos;
     }
+    out.truncate(dst - begin);
     return out;
 }
 
-void AppendUtf8(QByteArray& out, char32_t cp)
+// Writes the UTF-8 form of a code point at out; returns the bytes written.
+inline int PutUtf8(char* out, char32_t cp)
 {
     if (cp < 0x80) {
-        out.append(static_cast<char>(cp));
-    } else if (cp < 0x800) {
-        out.append(static_cast<char>(0xC0 | (cp >> 6)));
-        out.append(static_cast<char>(0x80 | (cp & 0x3F)));
-    } else if (cp < 0x10000) {
-        out.append(static_cast<char>(0xE0 | (cp >> 12)));
-        out.append(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-        out.append(static_cast<char>(0x80 | (cp & 0x3F)));
-    } else {
-        out.append(static_cast<char>(0xF0 | (cp >> 18)));
-        out.append(static_cast<char>(0x80 | ((cp >> 12) & 0x3F)));
-        out.append(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-        out.append(static_cast<char>(0x80 | (cp & 0x3F)));
+        out[0] = static_cast<char>(cp);
+        return 1;
     }
+    if (cp < 0x800) {
+        out[0] = static_cast<char>(0xC0 | (cp >> 6));
+        out[1] = static_cast<char>(0x80 | (cp & 0x3F));
+        return 2;
+    }
+    if (cp < 0x10000) {
+        out[0] = static_cast<char>(0xE0 | (cp >> 12));
+        out[1] = static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+        out[2] = static_cast<char>(0x80 | (cp & 0x3F));
+        return 3;
+    }
+    out[0] = static_cast<char>(0xF0 | (cp >> 18));
+    out[1] = static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
+    out[2] = static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+    out[3] = static_cast<char>(0x80 | (cp & 0x3F));
+    return 4;
 }
 
 }  // namespace
@@ -137,22 +153,40 @@ QByteArray AnsiEncode(const char16_t* text, qsizetype len)
         while (text[len])
             ++len;
     }
-    QByteArray out;
-    out.reserve(len);
+    // Sized exactly first: a buffer three times the text would be page-faulted in for large pages.
+    qsizetype size = 0;
     for (qsizetype i = 0; i < len; ++i) {
         const char16_t unit = text[i];
-        if (unit >= 0xD800 && unit <= 0xDBFF && i + 1 < len && text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF) {
+        if (unit < 0x80)
+            size += 1;
+        else if (unit < 0x800 || (unit >= 0xDC80 && unit <= 0xDCFF))
+            size += unit < 0x800 ? 2 : 1;
+        else if (unit >= 0xD800 && unit <= 0xDBFF && i + 1 < len && text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF) {
+            size += 4;
+            ++i;
+        } else
+            size += 3;
+    }
+    QByteArray out(size, Qt::Uninitialized);
+    char* const begin = out.data();
+    char* dst = begin;
+    for (qsizetype i = 0; i < len; ++i) {
+        const char16_t unit = text[i];
+        if (unit < 0x80) {
+            *dst++ = static_cast<char>(unit);
+        } else if (unit >= 0xD800 && unit <= 0xDBFF && i + 1 < len && text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF) {
             const char32_t cp = 0x10000 + ((static_cast<char32_t>(unit) - 0xD800) << 10) + (text[i + 1] - 0xDC00);
-            AppendUtf8(out, cp);
+            dst += PutUtf8(dst, cp);
             ++i;
         } else if (unit >= 0xDC80 && unit <= 0xDCFF) {
-            out.append(static_cast<char>(unit - kEscapeBase));
+            *dst++ = static_cast<char>(unit - kEscapeBase);
         } else if (unit >= 0xD800 && unit <= 0xDFFF) {
-            AppendUtf8(out, kReplacement);
+            dst += PutUtf8(dst, kReplacement);
         } else {
-            AppendUtf8(out, unit);
+            dst += PutUtf8(dst, unit);
         }
     }
+    out.truncate(dst - begin);
     if (out.isNull())
         out = QByteArray("");
     return out;
