@@ -5,7 +5,7 @@
 #include "platform/ui/Application.h"
 #include "platform/ui/Controls.h"
 #include "platform/ui/TestHooks.h"
-#include "tests/support/TestEnvironment.h"
+#include "tests/crash/CrashTestSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -55,16 +55,8 @@ std::string CheckArchive(const std::string& archive, const std::string& report, 
         "print(' '.join(z.namelist()) + ' ok')\n";
     TempDir dir;
     taluvo::test::WriteFile(dir.File("check.py"), script);
-    const std::string command = "/usr/bin/python3 '" + dir.File("check.py") + "' '" + archive + "' '" + report + "' '" +
-                                dump + "' 2>&1";
-    std::string out;
-    FILE* pipe = popen(command.c_str(), "r");
-    char buffer[1024];
-    size_t n = 0;
-    while (pipe && (n = std::fread(buffer, 1, sizeof(buffer), pipe)) > 0)
-        out.append(buffer, n);
-    if (pipe)
-        pclose(pipe);
+    std::string out = taluvo::crashtest::CommandOutput("/usr/bin/python3 '" + dir.File("check.py") + "' '" + archive +
+                                                       "' '" + report + "' '" + dump + "'");
     while (!out.empty() && out.back() == '\n')
         out.pop_back();
     return out;

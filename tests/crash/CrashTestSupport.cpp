@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <chrono>
 #include <csignal>
+#include <cstdio>
 #include <cstring>
 #include <fcntl.h>
 #include <poll.h>
@@ -143,6 +144,20 @@ bool ChildCanReadParentMemory()
         waitpid(child, &status, 0);
     prctl(PR_SET_PTRACER, 0, 0, 0, 0);
     return child > 0 && WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+std::string CommandOutput(const std::string& command)
+{
+    std::string output;
+    FILE* pipe = popen((command + " 2>&1").c_str(), "r");
+    if (!pipe)
+        return output;
+    char buffer[4096];
+    size_t n = 0;
+    while ((n = std::fread(buffer, 1, sizeof(buffer), pipe)) > 0)
+        output.append(buffer, n);
+    pclose(pipe);
+    return output;
 }
 
 }  // namespace taluvo::crashtest

@@ -37,6 +37,8 @@ QString ReadReport(const std::string& path);
 QStringList Lines(const QString& report);
 qsizetype IndexOf(const QStringList& lines, const QString& line, qsizetype from = 0);
 std::string Text(const QString& s);
+// Standard output and error of a shell command.
+std::string CommandOutput(const std::string& command);
 
 // The helper reads the crashed program's memory from a child process. Where the kernel forbids
 // that (ptrace restrictions, a seccomp filter), the report has no call stack to test.

@@ -21,21 +21,6 @@ namespace {
 
 using namespace taluvo::crashtest;
 
-// Standard output and error of a shell command.
-std::string CommandOutput(const std::string& command)
-{
-    std::string output;
-    FILE* pipe = popen((command + " 2>&1").c_str(), "r");
-    if (!pipe)
-        return output;
-    char buffer[4096];
-    size_t n = 0;
-    while ((n = std::fread(buffer, 1, sizeof(buffer), pipe)) > 0)
-        output.append(buffer, n);
-    pclose(pipe);
-    return output;
-}
-
 bool HaveCommand(const char* name)
 {
     return std::system((std::string("command -v ") + name + " >/dev/null 2>&1").c_str()) == 0;

@@ -4,41 +4,62 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
+#include <cstring>
+#include <elf.h>
+#include <link.h>
+#include <map>
 #include <unistd.h>
 
 namespace {
 
 using namespace taluvo::debug;
 
-std::string ReadelfBuildId(const std::string& path)
+// The build ids of this process's objects as the dynamic loader sees them in memory, by load
+// address: an oracle that shares nothing with reading the files.
+int CollectBuildId(dl_phdr_info* info, size_t, void* data)
 {
-    std::string out;
-    FILE* pipe = popen(("readelf -n '" + path + "' 2>/dev/null").c_str(), "r");
-    if (!pipe)
-        return out;
-    char buffer[4096];
-    size_t n = 0;
-    while ((n = std::fread(buffer, 1, sizeof(buffer), pipe)) > 0)
-        out.append(buffer, n);
-    pclose(pipe);
-    const size_t at = out.find("Build ID: ");
-    return at == std::string::npos ? std::string() : out.substr(at + 10, out.find('\n', at) - at - 10);
+    auto& ids = *static_cast<std::map<uint64_t, std::string>*>(data);
+    uint64_t lowest = UINT64_MAX;
+    std::string id;
+    for (int i = 0; i < info->dlpi_phnum; ++i) {
+        const ElfW(Phdr)& ph = info->dlpi_phdr[i];
+        if (ph.p_type == PT_LOAD && ph.p_vaddr < lowest)
+            lowest = ph.p_vaddr;
+        if (ph.p_type != PT_NOTE || !id.empty())
+            continue;
+        const auto* at = reinterpret_cast<const uint8_t*>(info->dlpi_addr + ph.p_vaddr);
+        const uint8_t* end = at + ph.p_memsz;
+        while (at + sizeof(ElfW(Nhdr)) <= end) {
+            const auto* note = reinterpret_cast<const ElfW(Nhdr)*>(at);
+            const uint8_t* name = at + sizeof(*note);
+            const uint8_t* desc = name + ((note->n_namesz + 3) & ~3u);
+            if (note->n_type == NT_GNU_BUILD_ID && note->n_namesz == 4 && std::memcmp(name, "GNU", 4) == 0)
+                id = BuildIdText(std::vector<uint8_t>(desc, desc + note->n_descsz));
+            at = desc + ((note->n_descsz + 3) & ~3u);
+        }
+    }
+    if (lowest != UINT64_MAX)
+        ids[(info->dlpi_addr + lowest) & ~uint64_t(4095)] = id;
+    return 0;
 }
 
 TEST(ModuleList, OwnProcessListsTheProgramFirstThenItsLibrariesWithTheirIdentity)
 {
     const std::vector<ModuleInfo> modules = ReadModules(getpid());
     ASSERT_GE(modules.size(), 3u);
+    std::map<uint64_t, std::string> loaded;
+    dl_iterate_phdr(CollectBuildId, &loaded);
     EXPECT_EQ(modules[0].path, ProcessExecutable(getpid()));
     EXPECT_TRUE(modules[0].soname.empty());
+    EXPECT_TRUE(loaded.count(modules[0].base)) << "the program is where the loader put it";
     bool sawLibc = false;
     for (size_t i = 0; i < modules.size(); ++i) {
         const ModuleInfo& m = modules[i];
         SCOPED_TRACE(m.path);
         EXPECT_GT(m.size, 0u);
         EXPECT_EQ(m.base % 4096, 0u);
-        EXPECT_EQ(BuildIdText(m.buildId), ReadelfBuildId(m.path));
+        ASSERT_TRUE(loaded.count(m.base)) << "every module is an object the loader mapped";
+        EXPECT_EQ(BuildIdText(m.buildId), loaded[m.base]);
         if (i > 1) {
             EXPECT_GE(m.base, modules[i - 1].base + modules[i - 1].size) << "libraries in address order, apart";
         }
