@@ -11,7 +11,6 @@
 #include "platform/ui/DialogTemplate.h"
 
 #include <cstdio>
-#include <memory>
 
 using taluvo::ui::DialogTemplate;
 
@@ -159,14 +158,21 @@ bool CCrashReportDlg::SendReportMail(HWND owner, const QString& address, const Q
     return result == MailResult::Accepted;
 }
 
-void InstallCrashDialog(CCrashReporter& reporter, int& argc, char** argv)
+void InstallCrashDialog(CCrashReporter& reporter, CrashDialogRequest& request)
 {
-    reporter.m_hooks.showCrashDialog = [&argc, argv](CCrashReporter& r) {
-        // The application is made here, after the crash: until then the helper only waits.
-        auto app = std::make_unique<taluvo::ui::CUiApplication>(argc, argv);
-        std::string program = taluvo::debug::ProcessExecutable(r.Process());
-        CCrashReportDlg dialog(taluvo::AnsiDecode(QByteArray::fromStdString(program)), r.GetReportPath(),
-                               r.GetDumpPath());
-        dialog.DoModal(nullptr);
+    reporter.m_hooks.showCrashDialog = [&request](CCrashReporter& r) {
+        request.pending = true;
+        request.programPath = taluvo::AnsiDecode(QByteArray::fromStdString(taluvo::debug::ProcessExecutable(r.Process())));
+        request.reportPath = r.GetReportPath();
+        request.dumpPath = r.GetDumpPath();
     };
+}
+
+void ShowCrashDialog(const CrashDialogRequest& request, int& argc, char** argv)
+{
+    if (!request.pending)
+        return;
+    taluvo::ui::CUiApplication app(argc, argv);
+    CCrashReportDlg dialog(request.programPath, request.reportPath, request.dumpPath);
+    dialog.DoModal(nullptr);
 }

@@ -66,6 +66,14 @@ private:
     QString m_szZipPath;
 };
 
-// Shows the dialog after the first report of the crashed process, in the helper: the hook makes
-// the helper's user-interface application when it is needed and no sooner.
-void InstallCrashDialog(CCrashReporter& reporter, int& argc, char** argv);
+// The dialog the helper owes the user after the first report of a crash. The reporter's hook
+// notes what the dialog needs while the crashed program still exists; the helper shows it after
+// it has let the program end, so a user who takes their time is never mistaken for a helper that
+// hangs, and the program does not stay frozen behind the dialog.
+struct CrashDialogRequest {
+    bool pending = false;
+    QString programPath, reportPath, dumpPath;
+};
+void InstallCrashDialog(CCrashReporter& reporter, CrashDialogRequest& request);
+// Makes the helper's user-interface application (no sooner than needed) and runs the dialog.
+void ShowCrashDialog(const CrashDialogRequest& request, int& argc, char** argv);

@@ -1,7 +1,8 @@
 // taluvo-crashreport: the crash helper. The program starts it at its own start and hands it a
 // socket and a shared crash record; the helper sleeps until the program crashes, then writes the
-// report while the crashed thread waits, and exits. When the program ends normally, the helper
-// sees the end of the socket and exits too.
+// report and the minidump while the crashed thread waits, lets the program end, shows the crash
+// dialog (after the first report, when no debugger is attached) and exits. When the program ends
+// normally, the helper sees the end of the socket and exits too.
 #include "crash/CrashReportDlg.h"
 #include "crash/CrashReporter.h"
 #include "crash/SystemSections.h"
@@ -27,8 +28,10 @@ int main(int argc, char** argv)
     CCrashReporter reporter;
     reporter.SetReportPath(taluvo::AnsiDecode(channel.Record().reportPath));
     InstallSystemSections(reporter);
-    InstallCrashDialog(reporter, argc, argv);
+    CrashDialogRequest dialog;
+    InstallCrashDialog(reporter, dialog);
     reporter.CrashExceptionFilter(channel.Record());
     channel.Answer(reporter.ReportOpened());
+    ShowCrashDialog(dialog, argc, argv);
     return 0;
 }
