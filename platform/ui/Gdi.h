@@ -16,6 +16,7 @@
 #pragma once
 
 #include "platform/ui/GdiTypes.h"
+#include "platform/ui/UserApi.h"  // LoadIcon, DestroyIcon
 
 #include <QString>
 

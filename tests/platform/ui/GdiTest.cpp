@@ -45,12 +45,12 @@ struct Canvas {
     uint32_t* bits = nullptr;
 };
 
-class GdiTest : public ::testing::Test {
+class UiGdiTest : public ::testing::Test {
 protected:
     void SetUp() override { taluvo::test::EnsureUiApplication(); }
 };
 
-TEST_F(GdiTest, FillRectExcludesRightAndBottomAndWritesAlphaZero)
+TEST_F(UiGdiTest, FillRectExcludesRightAndBottomAndWritesAlphaZero)
 {
     Canvas canvas(10, 10);
     canvas.bits[0] = 0xFF123456;  // alpha outside the fill survives
@@ -66,7 +66,7 @@ TEST_F(GdiTest, FillRectExcludesRightAndBottomAndWritesAlphaZero)
     EXPECT_EQ(GetPixel(canvas.dc, 3, 4), RGB(0x11, 0x22, 0x33));
 }
 
-TEST_F(GdiTest, LineToOmitsItsLastPixelAndStylesDash)
+TEST_F(UiGdiTest, LineToOmitsItsLastPixelAndStylesDash)
 {
     Canvas canvas(40, 10);
     HPEN pen = CreatePen(PS_SOLID, 1, RGB(255, 0, 0));
@@ -93,7 +93,7 @@ TEST_F(GdiTest, LineToOmitsItsLastPixelAndStylesDash)
         EXPECT_EQ(canvas.At(x, 8), expected[x]) << x;
 }
 
-TEST_F(GdiTest, DibSectionBitsAreBottomUpForPositiveHeightAndSeenByEveryCall)
+TEST_F(UiGdiTest, DibSectionBitsAreBottomUpForPositiveHeightAndSeenByEveryCall)
 {
     struct {
         BITMAPINFOHEADER header;
@@ -133,7 +133,7 @@ TEST_F(GdiTest, DibSectionBitsAreBottomUpForPositiveHeightAndSeenByEveryCall)
     DeleteDC(memory);
 }
 
-TEST_F(GdiTest, RasterOperationsMaskAndPaint)
+TEST_F(UiGdiTest, RasterOperationsMaskAndPaint)
 {
     Canvas dest(4, 1, RGB(0x10, 0x20, 0x30));
     Canvas mask(4, 1, RGB(0, 0, 0));
@@ -151,7 +151,7 @@ TEST_F(GdiTest, RasterOperationsMaskAndPaint)
     EXPECT_EQ(dest.At(2, 0) & 0xFFFFFF, 0x003FFFFFu);
 }
 
-TEST_F(GdiTest, StretchMirrorsNegativeSizesAndMonochromeTakesTextColours)
+TEST_F(UiGdiTest, StretchMirrorsNegativeSizesAndMonochromeTakesTextColours)
 {
     Canvas src(4, 1);
     for (int x = 0; x < 4; ++x)
@@ -179,7 +179,7 @@ TEST_F(GdiTest, StretchMirrorsNegativeSizesAndMonochromeTakesTextColours)
     DeleteDC(monoDc);
 }
 
-TEST_F(GdiTest, ClipRegionAndRegionFrames)
+TEST_F(UiGdiTest, ClipRegionAndRegionFrames)
 {
     Canvas canvas(10, 10);
     HRGN clip = CreateRectRgn(0, 0, 5, 10);
@@ -203,7 +203,7 @@ TEST_F(GdiTest, ClipRegionAndRegionFrames)
     DeleteObject(black);
 }
 
-TEST_F(GdiTest, MulDivRoundsHalfAwayFromZero)
+TEST_F(UiGdiTest, MulDivRoundsHalfAwayFromZero)
 {
     struct Case {
         int a, b, c, expected;
@@ -213,7 +213,7 @@ TEST_F(GdiTest, MulDivRoundsHalfAwayFromZero)
         EXPECT_EQ(MulDiv(c.a, c.b, c.c), c.expected) << c.a << "*" << c.b << "/" << c.c;
 }
 
-TEST_F(GdiTest, CrtRandFollowsTheRuntimeSequence)
+TEST_F(UiGdiTest, CrtRandFollowsTheRuntimeSequence)
 {
     taluvo::ui::SrandCrt(1);
     const int expected[] = {41, 18467, 6334, 26500, 19169};
@@ -221,7 +221,7 @@ TEST_F(GdiTest, CrtRandFollowsTheRuntimeSequence)
         EXPECT_EQ(taluvo::ui::RandCrt(), value);
 }
 
-TEST_F(GdiTest, FontHeightsAndExtentsAreStable)
+TEST_F(UiGdiTest, FontHeightsAndExtentsAreStable)
 {
     ASSERT_TRUE(QFontDatabase::families().contains(QStringLiteral("DejaVu Sans"))) << "install fonts-dejavu-core";
     Canvas canvas(200, 40);
@@ -251,7 +251,7 @@ TEST_F(GdiTest, FontHeightsAndExtentsAreStable)
     DeleteObject(em);
 }
 
-TEST_F(GdiTest, TextDrawsInsideItsExtentWithAlphaZero)
+TEST_F(UiGdiTest, TextDrawsInsideItsExtentWithAlphaZero)
 {
     Canvas canvas(120, 30);
     HFONT font = CreateFont(-16, 0, 0, 0, FW_NORMAL, 0, 0, 0, DEFAULT_CHARSET, 0, 0, 0, 0, u"DejaVu Sans");
@@ -283,7 +283,7 @@ TEST_F(GdiTest, TextDrawsInsideItsExtentWithAlphaZero)
     DeleteObject(font);
 }
 
-TEST_F(GdiTest, IconsRoundTripThroughTheirBitmaps)
+TEST_F(UiGdiTest, IconsRoundTripThroughTheirBitmaps)
 {
     HBITMAP color = CreateCompatibleBitmap(nullptr, 32, 32);
     HBITMAP mask = CreateBitmap(32, 32, 1, 1, nullptr);
@@ -322,7 +322,7 @@ TEST_F(GdiTest, IconsRoundTripThroughTheirBitmaps)
     DestroyIcon(icon);
 }
 
-TEST_F(GdiTest, SelectedObjectsAndStaleHandles)
+TEST_F(UiGdiTest, SelectedObjectsAndStaleHandles)
 {
     HDC dc = CreateCompatibleDC(nullptr);
     HBITMAP bitmap = CreateCompatibleBitmap(dc, 4, 4);
