@@ -5,13 +5,14 @@
 
 #include <QString>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
+#include <cstdio>
 #include <cstring>
 #include <ctime>
 #include <dirent.h>
 #include <fcntl.h>
-#include <fstream>
 #include <sys/ptrace.h>
 #include <sys/user.h>
 #include <sys/wait.h>

@@ -9,7 +9,6 @@
 #include <elf.h>
 #include <fstream>
 #include <map>
-#include <sstream>
 
 namespace taluvo::debug {
 
