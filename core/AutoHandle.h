@@ -1,10 +1,13 @@
 // Holders that close a system handle when their scope ends. One template, a traits class per
-// handle kind: the close call and the value that means nothing is held.
+// handle kind: the close call and the value that means nothing is held. The handle is swapped
+// atomically, so another thread may close a holder to cancel what its owner waits on (a page
+// check's connection) without a race on the field: the handle is closed exactly once.
 #pragma once
 
 #include "platform/base/KernelObjects.h"
 #include "platform/base/WinTypes.h"
 
+#include <atomic>
 #include <unistd.h>
 
 template <typename Traits>
@@ -27,37 +30,28 @@ public:
 
     CHandleHolder& operator=(Handle handle)
     {
-        if (handle != m_handle) {
-            Close();
-            m_handle = handle;
-        }
+        const Handle old = m_handle.exchange(handle);
+        if (old != Traits::Empty() && old != handle)
+            Traits::Close(old);
         return *this;
     }
 
-    BOOL IsValid() const { return m_handle != Traits::Empty() ? TRUE : FALSE; }
+    BOOL IsValid() const { return m_handle.load() != Traits::Empty() ? TRUE : FALSE; }
 
     BOOL Close()
     {
-        if (!IsValid())
-            return FALSE;
-        const BOOL result = Traits::Close(m_handle);
-        m_handle = Traits::Empty();
-        return result;
+        const Handle handle = m_handle.exchange(Traits::Empty());
+        return handle != Traits::Empty() ? Traits::Close(handle) : FALSE;
     }
 
     // Gives up the handle without closing it.
-    Handle Detach()
-    {
-        Handle handle = m_handle;
-        m_handle = Traits::Empty();
-        return handle;
-    }
+    Handle Detach() { return m_handle.exchange(Traits::Empty()); }
 
-    Handle Get() const { return m_handle; }
-    operator Handle() const { return m_handle; }
+    Handle Get() const { return m_handle.load(); }
+    operator Handle() const { return m_handle.load(); }
 
 private:
-    Handle m_handle = Traits::Empty();
+    std::atomic<Handle> m_handle{Traits::Empty()};
 };
 
 struct KernelHandleTraits {

@@ -1,0 +1,134 @@
+#include "engine/Scheduler.h"
+
+#include "core/Conversion.h"
+#include "core/DebugTracer.h"
+#include "core/Exceptions.h"
+#include "core/SmartPtr.h"
+#include "core/db/Database.h"
+#include "core/db/SqlWrapper.h"
+#include "engine/Updater.h"
+
+TRACE_MODULE("CMainFrame");
+
+namespace {
+
+QString TextColumn(CSqlQuery& row, const char* name)
+{
+    return CAnsiToWide(row.getStringField(name, "")).Get();
+}
+
+DWORD NumberColumn(CSqlQuery& row, const char* name)
+{
+    return static_cast<DWORD>(row.getIntField(name, 0));
+}
+
+CCmnException SqlError(const CSqlException& e)
+{
+    return CCmnException(QStringLiteral("SQL Error. ") + CAnsiToWide(e.errorMessage()).Get());
+}
+
+}  // namespace
+
+SPageCtx* MakePageCheck(const SCheckSource& source, CSqlQuery& row, WORD nGroupId)
+{
+    CSmartPtr<SPageCtx> spPageCtx(new SPageCtx);
+    FAIL_CHECK(spPageCtx.IsValid(), QStringLiteral("Unable create instance of page context."));
+    SPageCtx* ctx = spPageCtx;
+    ctx->Reset();
+    ctx->m_hNotifyWnd = source.hNotifyWnd;
+    ctx->m_strDescr = TextColumn(row, "descr");
+    ctx->m_strStartCheckMask = TextColumn(row, "startCheckMask");
+    ctx->m_strStopCheckMask = TextColumn(row, "stopCheckMask");
+    ctx->m_tLastChecked = NumberColumn(row, "lastChecked");
+    ctx->m_tLastModified = NumberColumn(row, "lastModified");
+    ctx->m_dwCheckSum = NumberColumn(row, "checkSum");
+    ctx->m_iStatus = static_cast<int>(NumberColumn(row, "status"));
+    ctx->m_dwErrorCode = NumberColumn(row, "errorCode");
+    ctx->m_dwHttpStatusCode = NumberColumn(row, "httpStatusCode");
+    ctx->m_nPageId = static_cast<WORD>(row.getIntField("id", 0));
+    ctx->m_nGroupId = nGroupId;
+    const QString url = TextColumn(row, "url");
+    CSmartPtr<CUpdater> spUpdater(new CUpdater(source.hInternet, ctx, url, source.pPrefs));
+    FAIL_CHECK(spUpdater.IsValid(), QStringLiteral("Unable to create instance of CUpdater."));
+    ctx->m_pUpdater = spUpdater.Release();
+    return spPageCtx.Release();
+}
+
+void QueueDuePages(const SCheckSource& source, CCheckLists& lists, uint32_t now)
+{
+    AUTO_DB_LOCKER_ON(source.dbMutex);
+    const bool wasEmpty = lists.m_ctxsPending.empty();
+    try {
+        CSqlQuery groups = source.db.runQuery("SELECT * FROM GROUPS WHERE enable = 1;");
+        for (; !groups.eof(); groups.stepRow()) {
+            const WORD nGroupId = static_cast<WORD>(groups.getIntField("id", 0));
+            CSqlBuffer sql;
+            CSqlQuery pages = source.db.runQuery(sql.format(
+                "SELECT * FROM PAGES WHERE (enable = 1) AND (groupId = %d) AND ((%u - lastChecked) >= interval) "
+                "ORDER BY lastChecked ASC;",
+                static_cast<int>(nGroupId), now));
+            for (; !pages.eof(); pages.stepRow()) {
+                try {
+                    const WORD nPageId = static_cast<WORD>(pages.getIntField("id", 0));
+                    FAIL_CHECK(!lists.IsRunning(nGroupId, nPageId), QStringLiteral("This page now in processing. Skip it."));
+                    FAIL_CHECK(!lists.IsPending(nGroupId, nPageId), QStringLiteral("This page now in pending list. Skip it."));
+                    lists.m_ctxsPending.push_back(MakePageCheck(source, pages, nGroupId));
+                } catch (const CCmnException& e) {
+                    TRACE1(u"CMainFrame::OnTimer(g_iIntervalTimerId). Exception: %s.\n", e.GetMessage());
+                }
+            }
+        }
+    } catch (const CSqlException& e) {
+        TRACE0(u"CMainFrame::OnTimer(g_iIntervalTimerId). %s.\n", SqlError(e).GetMessage());
+    }
+    if (wasEmpty)
+        lists.CheckPendingList();
+}
+
+void QueueGroupPages(const SCheckSource& source, CCheckLists& lists, WORD nGroupId, int sortType)
+{
+    CSqlBuffer sql;
+    const char* query = nullptr;
+    switch (sortType) {
+    case 1:
+        query = sql.format("SELECT * FROM PAGES WHERE groupId = %d AND enable = 1 ORDER BY descr %s;", static_cast<int>(nGroupId), "ASC");
+        break;
+    case 2:
+        query = sql.format("SELECT * FROM PAGES WHERE groupId = %d AND enable = 1 ORDER BY descr %s;", static_cast<int>(nGroupId), "DESC");
+        break;
+    case 3:
+        query = sql.format("SELECT * FROM PAGES WHERE (groupId = %d) AND (enable = 1) ORDER BY STATUS ASC;", static_cast<int>(nGroupId));
+        break;
+    case 4:
+        query = sql.format("SELECT * FROM PAGES WHERE (groupId = %d) AND (enable = 1);", static_cast<int>(nGroupId));
+        break;
+    default:
+        FAIL_CHECK(FALSE, QStringLiteral("Unknown group sort type."));
+    }
+    AUTO_DB_LOCKER_ON(source.dbMutex);
+    try {
+        CSqlQuery pages = source.db.runQuery(query);
+        FAIL_CHECK(!pages.eof(), QStringLiteral("Group is empty."));
+        const bool wasEmpty = lists.m_ctxsPending.empty();
+        try {
+            for (; !pages.eof(); pages.stepRow()) {
+                const WORD nPageId = static_cast<WORD>(pages.getIntField("id", 0));
+                if (lists.IsPending(nGroupId, nPageId)) {
+                    TRACE2(u"CMainFrame::OnGroupCheckAll. Page already in processing. Skipping.\n");
+                    continue;
+                }
+                lists.m_ctxsPending.push_back(MakePageCheck(source, pages, nGroupId));
+            }
+        } catch (...) {
+            // Pages queued before the failure still get their turn; left alone, nothing would
+            // ever start them.
+            if (wasEmpty)
+                lists.CheckPendingList();
+            throw;
+        }
+        if (wasEmpty)
+            lists.CheckPendingList();
+    } catch (const CSqlException& e) {
+        throw SqlError(e);
+    }
+}

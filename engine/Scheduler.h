@@ -1,0 +1,38 @@
+// Which pages are checked and when: the selections of the check-interval timer and of the group
+// check, each queueing one check per page into the main window's check lists.
+#pragma once
+
+#include "engine/CheckLists.h"
+#include "platform/base/WinTypes.h"
+
+#include <cstdint>
+
+class CMutex;
+class CPreferences;
+class CSqlDatabase;
+class CSqlQuery;
+
+// Where the checks of the main window come from and report to.
+struct SCheckSource {
+    CSqlDatabase& db;
+    CMutex& dbMutex;
+    HWND hNotifyWnd;
+    HINTERNET hInternet;
+    CPreferences* pPrefs;
+};
+
+// A queued check for the page of the current PAGES row: the context filled from the row and its
+// worker made (not started). Throws the worker's refusals; nothing is left behind on a failure.
+SPageCtx* MakePageCheck(const SCheckSource& source, CSqlQuery& row, WORD nGroupId);
+
+// The interval timer's run: under the database lock, queues the pages of the enabled groups whose
+// interval has passed at `now` (oldest check first within a group), skipping pages already running
+// or queued, and starts the first check when the pending list was empty before. A database error
+// ends the selection (traced); what was queued before it stays and is started.
+void QueueDuePages(const SCheckSource& source, CCheckLists& lists, uint32_t now);
+
+// The group check: queues the enabled pages of one group in the order of its sort type (any
+// running page included; its turn drops it if it still runs) and starts the first check when the
+// pending list was empty before. Throws CCmnException for an unknown sort type, an empty group or
+// a database error ("SQL Error. ..."); pages queued before the failure stay queued.
+void QueueGroupPages(const SCheckSource& source, CCheckLists& lists, WORD nGroupId, int sortType);

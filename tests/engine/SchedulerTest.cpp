@@ -1,0 +1,185 @@
+// The check lists and the two selections of the scheduler, with real workers against a loopback
+// page server and a real database.
+#include "engine/Scheduler.h"
+
+#include "core/Mutex.h"
+#include "core/db/Database.h"
+#include "core/db/SqlWrapper.h"
+#include "core/prefs/Preferences.h"
+#include "platform/inet/WinInet.h"
+#include "platform/ui/UserApi.h"
+#include "tests/engine/EngineTestSupport.h"
+#include "tests/platform/ui/UiTestSupport.h"
+
+#include <gtest/gtest.h>
+
+using namespace taluvo::test;
+
+namespace {
+
+class SchedulerTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite()
+    {
+        EnsureUiApplication();
+        s_dir = new TempDir;
+        s_server = new PageServer(*s_dir, "sched");
+        QJsonObject hang;
+        hang[QStringLiteral("hang")] = true;
+        s_server->SetRoutes({{QStringLiteral("/a"), Page(QStringLiteral("page a"))},
+                             {QStringLiteral("/b"), Page(QStringLiteral("page b"))},
+                             {QStringLiteral("/hang"), hang}});
+    }
+    static void TearDownTestSuite()
+    {
+        delete s_server;
+        delete s_dir;
+    }
+
+    void SetUp() override
+    {
+        m_session = InternetOpen(u"Taluvo", INTERNET_OPEN_TYPE_DIRECT, nullptr, nullptr, INTERNET_FLAG_ASYNC);
+        InternetSetStatusCallback(m_session, &CUpdater::WinInetCallback);
+        ASSERT_TRUE(m_window.Create(nullptr));
+        m_db.open(m_dir.File("database.db").c_str());
+        CheckDb(m_db, m_dbMutex, m_prefs);
+        m_db.execDML("INSERT INTO GROUPS (id, title, enable, sortType) VALUES (1, 'On', 1, 1);");
+        m_db.execDML("INSERT INTO GROUPS (id, title, enable, sortType) VALUES (2, 'Off', 0, 1);");
+    }
+    void TearDown() override
+    {
+        m_lists.DropPending();
+        m_lists.CancelRunning(5000);
+        InternetCloseHandle(m_session);
+        taluvo::inet::WaitForRequestThreads(5000);
+    }
+
+    void AddPage(int id, int group, const QString& path, uint32_t lastChecked, int interval, int enable = 1)
+    {
+        CSqlBuffer sql;
+        m_db.execDML(sql.format("INSERT INTO PAGES (id, groupId, url, urlBrowser, descr, lastChecked, lastModified, "
+                                "checkSum, enable, interval, status, errorCode, httpStatusCode) VALUES (%d, %d, %Q, %Q, "
+                                "%Q, %u, %u, %u, %d, %d, 4, 0, 0);",
+                                id, group, s_server->Url(path).toUtf8().constData(), "", ("Page " + std::to_string(id)).c_str(),
+                                lastChecked, 0xFFFFFFFFu, 0xFFFFFFFFu, enable, interval));
+    }
+
+    std::vector<WORD> PendingIds() const
+    {
+        std::vector<WORD> ids;
+        for (const SPageCtx* ctx : m_lists.m_ctxsPending)
+            ids.push_back(ctx->m_nPageId);
+        return ids;
+    }
+
+    SCheckSource Source() { return {m_db, m_dbMutex, m_window.m_hWnd, m_session, &m_prefs}; }
+
+    static inline TempDir* s_dir = nullptr;
+    static inline PageServer* s_server = nullptr;
+    TempDir m_dir;
+    HINTERNET m_session = nullptr;
+    CNotifyWindow m_window;
+    CSqlDatabase m_db;
+    CMutex m_dbMutex;
+    CPreferences m_prefs;
+    CCheckLists m_lists;
+};
+
+TEST_F(SchedulerTest, DuePagesAreQueuedOldestFirstAndTheFirstStarts)
+{
+    const uint32_t now = 1800000000;
+    AddPage(10, 1, QStringLiteral("/a"), now - 100, 60);          // due, checked later
+    AddPage(11, 1, QStringLiteral("/b"), now - 5000, 3600);       // due, checked longest ago
+    AddPage(12, 1, QStringLiteral("/a"), now - 10, 60);           // not due yet
+    AddPage(13, 1, QStringLiteral("/a"), 4294967295u, 60);        // never checked: never due
+    AddPage(14, 1, QStringLiteral("/a"), now - 5000, 60, 0);      // disabled page
+    AddPage(20, 2, QStringLiteral("/a"), now - 5000, 60);         // in a disabled group
+    QueueDuePages(Source(), m_lists, now);
+    // Page 11 (oldest check) started at once; page 10 waits.
+    ASSERT_EQ(m_lists.m_ctxsRun.size(), 1u);
+    EXPECT_EQ(m_lists.m_ctxsRun[0]->m_nPageId, 11);
+    EXPECT_EQ(PendingIds(), (std::vector<WORD>{10}));
+    // A second run skips what runs or waits already.
+    QueueDuePages(Source(), m_lists, now);
+    EXPECT_EQ(m_lists.m_ctxsRun.size(), 1u);
+    EXPECT_EQ(PendingIds(), (std::vector<WORD>{10}));
+    // The finished check is released inside its notice and the next one starts, as the main
+    // window does it.
+    int started = -1;
+    m_window.onFinished = [&](SPageCtx* ctx) {
+        m_lists.Release(ctx);
+        started = m_lists.CheckPendingList();
+    };
+    ASSERT_EQ(taluvo::ui::WaitServingSends(m_window.finished, 20000), WAIT_OBJECT_0);
+    m_window.onFinished = nullptr;
+    EXPECT_EQ(started, 1);
+    ASSERT_EQ(m_lists.m_ctxsRun.size(), 1u);
+    EXPECT_EQ(m_lists.m_ctxsRun[0]->m_nPageId, 10);
+    EXPECT_TRUE(m_lists.m_ctxsPending.empty());
+}
+
+TEST_F(SchedulerTest, PendingChecksOfRunningPagesAreDropped)
+{
+    AddPage(30, 1, QStringLiteral("/hang"), 0, 60);
+    AddPage(31, 1, QStringLiteral("/a"), 0, 60);
+    QueueGroupPages(Source(), m_lists, 1, 1);  // by description: "Page 30", "Page 31"
+    ASSERT_EQ(m_lists.m_ctxsRun.size(), 1u);
+    EXPECT_EQ(m_lists.m_ctxsRun[0]->m_nPageId, 30);
+    // The group again: page 31 is pending and passed over; page 30 runs and is queued anyway.
+    QueueGroupPages(Source(), m_lists, 1, 1);
+    EXPECT_EQ(PendingIds(), (std::vector<WORD>{31, 30}));
+    // Its turn drops the second check of page 30 after starting page 31.
+    EXPECT_EQ(m_lists.CheckPendingList(), 1);
+    EXPECT_EQ(m_lists.m_ctxsRun.back()->m_nPageId, 31);
+    EXPECT_EQ(m_lists.CheckPendingList(), 0);
+    EXPECT_TRUE(m_lists.m_ctxsPending.empty());
+    EXPECT_TRUE(m_lists.IsRunning(1, 0xFFFF));
+    EXPECT_FALSE(m_lists.IsRunning(2, 0xFFFF));
+}
+
+TEST_F(SchedulerTest, GroupCheckRefusals)
+{
+    try {
+        QueueGroupPages(Source(), m_lists, 1, 1);
+        FAIL() << "an empty group must be refused";
+    } catch (CCmnException& e) {
+        EXPECT_EQ(e.GetShortText(), QStringLiteral("Group is empty."));
+    }
+    AddPage(40, 1, QStringLiteral("/a"), 0, 60);
+    try {
+        QueueGroupPages(Source(), m_lists, 1, 7);
+        FAIL() << "an unknown sort type must be refused";
+    } catch (CCmnException& e) {
+        EXPECT_EQ(e.GetShortText(), QStringLiteral("Unknown group sort type."));
+    }
+    EXPECT_TRUE(m_lists.m_ctxsPending.empty());
+}
+
+TEST_F(SchedulerTest, AFailingGroupCheckStillStartsWhatItQueued)
+{
+    AddPage(50, 1, QStringLiteral("/a"), 0, 60);
+    // An address the worker refuses (longer than 2084 characters) ends the command after page 50.
+    CSqlBuffer sql;
+    m_db.execDML(sql.format("INSERT INTO PAGES (id, groupId, url, descr, lastChecked, enable, interval, status) "
+                            "VALUES (51, 1, %Q, 'Page 51', 0, 1, 60, 4);",
+                            ("http://x/" + std::string(3000, 'y')).c_str()));
+    EXPECT_THROW(QueueGroupPages(Source(), m_lists, 1, 1), CFailException);
+    ASSERT_EQ(m_lists.m_ctxsRun.size(), 1u);
+    EXPECT_EQ(m_lists.m_ctxsRun[0]->m_nPageId, 50);
+}
+
+TEST_F(SchedulerTest, CancellingRunningChecksWaitsForTheirWorkers)
+{
+    AddPage(60, 1, QStringLiteral("/hang"), 0, 60);
+    AddPage(61, 1, QStringLiteral("/hang"), 0, 60);
+    QueueGroupPages(Source(), m_lists, 1, 1);
+    EXPECT_EQ(m_lists.CheckPendingList(), 1);  // a second series beside the first
+    ASSERT_EQ(m_lists.m_ctxsRun.size(), 2u);
+    const auto start = std::chrono::steady_clock::now();
+    m_lists.CancelRunning(5000);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(3));
+    EXPECT_TRUE(m_lists.m_ctxsRun.empty());
+    EXPECT_EQ(CWorkerThread::RunningWorkers(), 0);
+}
+
+}  // namespace
