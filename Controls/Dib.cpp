@@ -1,6 +1,7 @@
 #include "Controls/Dib.h"
 
 #include <QFile>
+#include <QFileInfo>
 
 #include <cstring>
 #include <new>
@@ -10,18 +11,25 @@ namespace {
 WORD PaletteCountFor(WORD bitsPerPixel)
 {
     switch (bitsPerPixel) {
-    case 1: return 2;
-    case 4: return 16;
-    case 8: return 256;
-    default: return 0;
+    case 1:
+        return 2;
+    case 4:
+        return 16;
+    case 8:
+        return 256;
+    default:
+        return 0;
     }
 }
 
-}  // namespace
+} // namespace
 
 CDib::CDib() = default;
 
-CDib::~CDib() { Release(); }
+CDib::~CDib()
+{
+    Release();
+}
 
 void CDib::Release()
 {
@@ -35,7 +43,7 @@ void CDib::Release()
     }
     m_pSectionBits = nullptr;
     std::vector<BYTE>().swap(m_block);
-    m_header = BITMAPINFOHEADER{};
+    m_header = BITMAPINFOHEADER {};
     m_nStride = 0;
     m_nPaletteCount = 0;
 }
@@ -103,7 +111,7 @@ void CDib::SetPaletteEntry(BYTE index, BYTE red, BYTE green, BYTE blue)
     RGBQUAD* palette = Palette();
     if (!palette || index >= m_nPaletteCount)
         return;
-    palette[index] = RGBQUAD{blue, green, red, 0};
+    palette[index] = RGBQUAD { blue, green, red, 0 };
 }
 
 void CDib::SetGrayPalette()
@@ -112,9 +120,9 @@ void CDib::SetGrayPalette()
     if (!palette)
         return;
     for (int i = 0; i < m_nPaletteCount; ++i)
-        palette[i] = RGBQUAD{BYTE(i), BYTE(i), BYTE(i), 0};
-    palette[0] = RGBQUAD{0, 0, 0, 0};
-    palette[m_nPaletteCount - 1] = RGBQUAD{255, 255, 255, 0};
+        palette[i] = RGBQUAD { BYTE(i), BYTE(i), BYTE(i), 0 };
+    palette[0] = RGBQUAD { 0, 0, 0, 0 };
+    palette[m_nPaletteCount - 1] = RGBQUAD { 255, 255, 255, 0 };
 }
 
 void CDib::BlendPalette(COLORREF color, int percent)
@@ -150,8 +158,8 @@ bool CDib::EnsureSection(HDC dc)
     if (m_block.empty())
         return false;
     if (!m_hSection) {
-        m_hSection = CreateDIBSection(dc, reinterpret_cast<BITMAPINFO*>(m_block.data()), DIB_RGB_COLORS,
-                                      &m_pSectionBits, nullptr, 0);
+        m_hSection = CreateDIBSection(
+            dc, reinterpret_cast<BITMAPINFO*>(m_block.data()), DIB_RGB_COLORS, &m_pSectionBits, nullptr, 0);
         if (!m_hSection)
             return false;
         if (!m_pSectionBits) {
@@ -189,20 +197,21 @@ BOOL CDib::SaveToFile(const QString& path)
     if (path.isEmpty() || m_block.empty())
         return FALSE;
     BITMAPFILEHEADER file;
-    file.bfType = 0x4D42;  // "BM"
+    file.bfType = 0x4D42; // "BM"
     file.bfSize = DWORD(m_block.size() + sizeof file);
     file.bfOffBits = DWORD(sizeof(BITMAPINFOHEADER) + GetPaletteSize() + sizeof file);
     QFile out(path);
     if (!out.open(QIODevice::WriteOnly | QIODevice::Truncate))
         return FALSE;
     // A short write (a full disk) must not leave a truncated picture that looks saved.
-    const bool written = out.write(reinterpret_cast<const char*>(&file), sizeof file) == qint64(sizeof file) &&
-                         out.write(reinterpret_cast<const char*>(m_block.data()), qint64(m_block.size())) ==
-                             qint64(m_block.size()) &&
-                         out.flush();
+    const bool written = out.write(reinterpret_cast<const char*>(&file), sizeof file) == qint64(sizeof file)
+        && out.write(reinterpret_cast<const char*>(m_block.data()), qint64(m_block.size())) == qint64(m_block.size())
+        && out.flush();
     out.close();
     if (!written || out.error() != QFileDevice::NoError) {
-        out.remove();
+        // Only a regular file holds a partial picture; a device or pipe is never unlinked.
+        if (QFileInfo(path).isFile())
+            QFile::remove(path);
         return FALSE;
     }
     return TRUE;

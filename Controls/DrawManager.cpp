@@ -6,9 +6,15 @@
 namespace {
 
 // Noise comes from the runtime's generator, never seeded, as the effects' pictures were made with it.
-int Rand() { return taluvo::ui::RandCrt(); }
+int Rand()
+{
+    return taluvo::ui::RandCrt();
+}
 
-int Cube(int t) { return (t * t * t / 128) / 128; }
+int Cube(int t)
+{
+    return (t * t * t / 128) / 128;
+}
 
 COLORREF Mix(COLORREF a, int p, COLORREF b, int q, int shift)
 {
@@ -21,15 +27,20 @@ COLORREF Mix(COLORREF a, int p, COLORREF b, int q, int shift)
 int PenStyle(int borderStyle)
 {
     switch (borderStyle) {
-    case 2: return PS_DASH;
-    case 3: return PS_DOT;
-    case 4: return PS_DASHDOT;
-    case 5: return PS_DASHDOTDOT;
-    default: return PS_SOLID;
+    case 2:
+        return PS_DASH;
+    case 3:
+        return PS_DOT;
+    case 4:
+        return PS_DASHDOT;
+    case 5:
+        return PS_DASHDOTDOT;
+    default:
+        return PS_SOLID;
     }
 }
 
-}  // namespace
+} // namespace
 
 void CDrawManager::Gradient(HDC dc, const RECT& rect, COLORREF a, COLORREF b, bool horizontal)
 {
@@ -53,7 +64,7 @@ void CDrawManager::Gradient(HDC dc, const RECT& rect, COLORREF a, COLORREF b, bo
 }
 
 void CDrawManager::FillEffect(HDC dc, UINT effect, const RECT* rect, COLORREF begin, COLORREF middle, COLORREF end,
-                              BYTE granularity, BYTE coloring)
+    BYTE granularity, BYTE coloring)
 {
     if (!rect)
         return;
@@ -70,20 +81,20 @@ void CDrawManager::FillEffect(HDC dc, UINT effect, const RECT* rect, COLORREF be
         Gradient(dc, r, begin, end, false);
         return;
     case FILL_HCGRADIENT:
-        Gradient(dc, RECT{r.left, r.top, midX, r.bottom}, begin, end, true);
-        Gradient(dc, RECT{midX, r.top, r.right, r.bottom}, end, begin, true);
+        Gradient(dc, RECT { r.left, r.top, midX, r.bottom }, begin, end, true);
+        Gradient(dc, RECT { midX, r.top, r.right, r.bottom }, end, begin, true);
         return;
     case FILL_VCGRADIENT:
-        Gradient(dc, RECT{r.left, r.top, r.right, midY}, begin, end, false);
-        Gradient(dc, RECT{r.left, midY, r.right, r.bottom}, end, begin, false);
+        Gradient(dc, RECT { r.left, r.top, r.right, midY }, begin, end, false);
+        Gradient(dc, RECT { r.left, midY, r.right, r.bottom }, end, begin, false);
         return;
     case FILL_3HGRADIENT:
-        Gradient(dc, RECT{r.left, r.top, midX, r.bottom}, begin, middle, true);
-        Gradient(dc, RECT{midX, r.top, r.right, r.bottom}, middle, end, true);
+        Gradient(dc, RECT { r.left, r.top, midX, r.bottom }, begin, middle, true);
+        Gradient(dc, RECT { midX, r.top, r.right, r.bottom }, middle, end, true);
         return;
     case FILL_3VGRADIENT:
-        Gradient(dc, RECT{r.left, r.top, r.right, midY}, begin, middle, false);
-        Gradient(dc, RECT{r.left, midY, r.right, r.bottom}, middle, end, false);
+        Gradient(dc, RECT { r.left, r.top, r.right, midY }, begin, middle, false);
+        Gradient(dc, RECT { r.left, midY, r.right, r.bottom }, middle, end, false);
         return;
     default:
         break;
@@ -97,8 +108,8 @@ void CDrawManager::FillEffect(HDC dc, UINT effect, const RECT* rect, COLORREF be
     DeleteObject(brush);
 }
 
-void CDrawManager::PaletteEffect(HDC dc, UINT effect, const RECT& rect, COLORREF begin, COLORREF middle,
-                                 COLORREF end, int g, int coloring)
+void CDrawManager::PaletteEffect(
+    HDC dc, UINT effect, const RECT& rect, COLORREF begin, COLORREF middle, COLORREF end, int g, int coloring)
 {
     const int w = rect.right - rect.left;
     const int h = rect.bottom - rect.top;
@@ -108,7 +119,7 @@ void CDrawManager::PaletteEffect(HDC dc, UINT effect, const RECT& rect, COLORREF
     if (!m_dib.Create(w, h, 8))
         return;
     auto entry = [&](int index, COLORREF a, int p, COLORREF b, int q) {
-        const COLORREF c = Mix(a, p, b, q, 7);  // ÷ 128
+        const COLORREF c = Mix(a, p, b, q, 7); // ÷ 128
         m_dib.SetPaletteEntry(BYTE(index), GetRValue(c), GetGValue(c), GetBValue(c));
     };
     // End colour at index 0, through the middle at 128, to the begin colour at 255.
@@ -205,15 +216,15 @@ void CDrawManager::PaletteEffect(HDC dc, UINT effect, const RECT& rect, COLORREF
     m_dib.Draw(dc, rect.left, rect.top);
 }
 
-void CDrawManager::DrawRectangle(HDC dc, const RECT* rect, COLORREF topLeft, COLORREF bottomRight, int borderStyle,
-                                 int width)
+void CDrawManager::DrawRectangle(
+    HDC dc, const RECT* rect, COLORREF topLeft, COLORREF bottomRight, int borderStyle, int width)
 {
     if (rect)
         DrawRectangle(dc, rect->left, rect->top, rect->right, rect->bottom, topLeft, bottomRight, borderStyle, width);
 }
 
 void CDrawManager::DrawRectangle(HDC dc, int left, int top, int right, int bottom, COLORREF topLeft,
-                                 COLORREF bottomRight, int borderStyle, int width)
+    COLORREF bottomRight, int borderStyle, int width)
 {
     if (borderStyle == 0 || width <= 0)
         return;
@@ -273,8 +284,8 @@ void CDrawManager::DrawLine(HDC dc, int x1, int y1, int x2, int y2, COLORREF col
     DeleteObject(pen);
 }
 
-void CDrawManager::TileBlt(HDC dest, int x, int y, int cx, int cy, HDC src, int xSrc, int ySrc, int tileWidth,
-                           int tileHeight)
+void CDrawManager::TileBlt(
+    HDC dest, int x, int y, int cx, int cy, HDC src, int xSrc, int ySrc, int tileWidth, int tileHeight)
 {
     // With a step below 1 the loops would never advance.
     if (tileWidth < 1 || tileHeight < 1)
@@ -282,5 +293,5 @@ void CDrawManager::TileBlt(HDC dest, int x, int y, int cx, int cy, HDC src, int 
     for (int X = x; X < x + cx; X += tileWidth)
         for (int Y = y; Y < y + cy; Y += tileHeight)
             BitBlt(dest, X, Y, std::min(X + tileWidth, x + cx) - X, std::min(Y + tileHeight, y + cy) - Y, src, xSrc,
-                   ySrc, SRCCOPY);
+                ySrc, SRCCOPY);
 }

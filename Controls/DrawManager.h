@@ -40,28 +40,27 @@ public:
     virtual ~CDrawManager() = default;
 
     void FillEffect(HDC dc, UINT effect, const RECT* rect, COLORREF begin, COLORREF middle, COLORREF end,
-                    BYTE granularity, BYTE coloring);
+        BYTE granularity, BYTE coloring);
     void DrawRectangle(HDC dc, const RECT* rect, COLORREF topLeft, COLORREF bottomRight, int borderStyle, int width);
     void DrawRectangle(HDC dc, int left, int top, int right, int bottom, COLORREF topLeft, COLORREF bottomRight,
-                       int borderStyle, int width);
+        int borderStyle, int width);
     void DrawLine(HDC dc, int x1, int y1, int x2, int y2, COLORREF color, int borderStyle, int width);
     void TileBlt(HDC dest, int x, int y, int cx, int cy, HDC src, int xSrc, int ySrc, int tileWidth, int tileHeight);
 
     void GetIconSize(HICON icon, SIZE* out);
     void GetBitmapSize(HBITMAP bitmap, SIZE* out);
     void DrawIconWithEffects(HDC dc, int x, int y, int cx, int cy, HICON icon, UINT imageFlags, BOOL shadow,
-                             int shadowDx, int shadowDy, int depthX, int depthY, COLORREF color);
+        int shadowDx, int shadowDy, int depthX, int depthY, COLORREF color);
     void DrawBitmapWithEffects(HDC dc, int x, int y, int cx, int cy, HBITMAP bitmap, BOOL useMask, COLORREF maskColor,
-                               UINT imageFlags, BOOL shadow, int shadowDx, int shadowDy, int depthX, int depthY,
-                               COLORREF color);
+        UINT imageFlags, BOOL shadow, int shadowDx, int shadowDy, int depthX, int depthY, COLORREF color);
     void DrawImageFromStrip(HDC dc, int x, int y, int cx, int cy, HBITMAP strip, int index, int cellWidth,
-                            int cellHeight, BOOL useMask, COLORREF maskColor, UINT imageFlags, BOOL shadow,
-                            int shadowDx, int shadowDy, int depthX, int depthY, COLORREF color);
+        int cellHeight, BOOL useMask, COLORREF maskColor, UINT imageFlags, BOOL shadow, int shadowDx, int shadowDy,
+        int depthX, int depthY, COLORREF color);
     void DrawShadow(HDC dc, int x, int y, int cx, int cy, HBITMAP shadowImage, BOOL blurred, int depthX, int depthY);
     void BlendRect(HDC dest, int x, int y, int cx, int cy, HDC src, int xSrc, int ySrc, int percent);
     void BlendRectByAlpha(HDC dest, int x, int y, int cx, int cy, HDC src, int xSrc, int ySrc);
-    HBITMAP CreateEffectBitmap(HBITMAP source, int cx, int cy, UINT imageFlags, BOOL useMask, COLORREF maskColor,
-                               COLORREF color);
+    HBITMAP CreateEffectBitmap(
+        HBITMAP source, int cx, int cy, UINT imageFlags, BOOL useMask, COLORREF maskColor, COLORREF color);
     HICON StretchIcon(HICON icon, int cx, int cy);
     // The factors of a shadow (cx × cy, in the DIB's row order) and their application.
     void MakeShadowMap(HDC dc, int cx, int cy, HBITMAP shadowImage, double* map, BOOL blurred, int depthX, int depthY);
@@ -80,7 +79,7 @@ public:
 private:
     void Gradient(HDC dc, const RECT& rect, COLORREF a, COLORREF b, bool horizontal);
     void PaletteEffect(HDC dc, UINT effect, const RECT& rect, COLORREF begin, COLORREF middle, COLORREF end,
-                       int granularity, int coloring);
+        int granularity, int coloring);
     void PutImage(HDC dc, int x, int y, int cx, int cy, HBITMAP image, HBITMAP mask, bool iconMask);
     void ShadowOf(HDC dc, int x, int y, int cx, int cy, HBITMAP shape, UINT imageFlags, int depthX, int depthY);
     HBITMAP CopyScaled(HBITMAP bitmap, int cx, int cy);

@@ -7,14 +7,17 @@
 
 namespace {
 
-DWORD PixelOfColor(COLORREF c) { return (DWORD(GetRValue(c)) << 16) | (DWORD(GetGValue(c)) << 8) | GetBValue(c); }
+DWORD PixelOfColor(COLORREF c)
+{
+    return (DWORD(GetRValue(c)) << 16) | (DWORD(GetGValue(c)) << 8) | GetBValue(c);
+}
 
 // A 32-bit bottom-up DIB section of cx × cy and its pixels.
 HBITMAP NewSection(HDC dc, int cx, int cy, DWORD** bits)
 {
     if (cx <= 0 || cy <= 0)
         return nullptr;
-    BITMAPINFO info{};
+    BITMAPINFO info {};
     info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
     info.bmiHeader.biWidth = cx;
     info.bmiHeader.biHeight = cy;
@@ -34,7 +37,8 @@ HBITMAP NewSection(HDC dc, int cx, int cy, DWORD** bits)
 // A memory context holding one object for the length of a scope.
 class Selected {
 public:
-    Selected(HDC reference, HGDIOBJ object) : m_dc(CreateCompatibleDC(reference))
+    Selected(HDC reference, HGDIOBJ object)
+        : m_dc(CreateCompatibleDC(reference))
     {
         if (m_dc && object)
             m_old = SelectObject(m_dc, object);
@@ -57,7 +61,7 @@ private:
     HGDIOBJ m_old = nullptr;
 };
 
-}  // namespace
+} // namespace
 
 // ---------------------------------------------------------------------------------------------
 // Colour functions
@@ -69,7 +73,10 @@ DWORD CDrawManager::PixelGrayscale(DWORD pixel)
     return (grey << 16) | (grey << 8) | grey;
 }
 
-DWORD CDrawManager::PixelInvert(DWORD pixel) { return (pixel & 0xFF000000) | (~pixel & 0xFFFFFF); }
+DWORD CDrawManager::PixelInvert(DWORD pixel)
+{
+    return (pixel & 0xFF000000) | (~pixel & 0xFFFFFF);
+}
 
 DWORD CDrawManager::PixelDarken(DWORD pixel, double factor)
 {
@@ -110,7 +117,7 @@ void CDrawManager::GetIconSize(HICON icon, SIZE* out)
 {
     if (!out)
         return;
-    *out = SIZE{};
+    *out = SIZE {};
     ICONINFO info;
     if (!icon || !GetIconInfo(icon, &info))
         return;
@@ -124,7 +131,7 @@ void CDrawManager::GetBitmapSize(HBITMAP bitmap, SIZE* out)
 {
     if (!out)
         return;
-    *out = SIZE{};
+    *out = SIZE {};
     BITMAP bm;
     if (bitmap && GetObject(bitmap, sizeof bm, &bm)) {
         out->cx = bm.bmWidth;
@@ -135,8 +142,8 @@ void CDrawManager::GetBitmapSize(HBITMAP bitmap, SIZE* out)
 // ---------------------------------------------------------------------------------------------
 // Effect bitmaps and icons
 
-HBITMAP CDrawManager::CreateEffectBitmap(HBITMAP source, int cx, int cy, UINT imageFlags, BOOL useMask,
-                                         COLORREF maskColor, COLORREF color)
+HBITMAP CDrawManager::CreateEffectBitmap(
+    HBITMAP source, int cx, int cy, UINT imageFlags, BOOL useMask, COLORREF maskColor, COLORREF color)
 {
     HDC screen = GetDC(nullptr);
     HBITMAP section = nullptr;
@@ -183,8 +190,8 @@ HICON CDrawManager::StretchIcon(HICON icon, int cx, int cy)
     if (!icon || cx <= 0 || cy <= 0 || !GetIconInfo(icon, &info))
         return nullptr;
     HDC screen = GetDC(nullptr);
-    HBITMAP made[2] = {nullptr, nullptr};
-    const HBITMAP old[2] = {info.hbmColor, info.hbmMask};
+    HBITMAP made[2] = { nullptr, nullptr };
+    const HBITMAP old[2] = { info.hbmColor, info.hbmMask };
     bool ok = true;
     for (int i = 0; i < 2 && ok; ++i) {
         BITMAP bm;
@@ -194,9 +201,9 @@ HICON CDrawManager::StretchIcon(HICON icon, int cx, int cy)
         made[i] = CreateBitmap(cx, cy, bm.bmPlanes, bm.bmBitsPixel, nullptr);
         Selected from(screen, old[i]);
         Selected to(screen, made[i]);
-        ok = made[i] && from.ok() && to.ok() &&
-             StretchBlt(to.dc(), 0, 0, cx, cy, from.dc(), 0, 0, LONG(2 * info.xHotspot), LONG(2 * info.yHotspot),
-                        SRCCOPY);
+        ok = made[i] && from.ok() && to.ok()
+            && StretchBlt(
+                to.dc(), 0, 0, cx, cy, from.dc(), 0, 0, LONG(2 * info.xHotspot), LONG(2 * info.yHotspot), SRCCOPY);
     }
     HICON result = nullptr;
     if (ok) {
@@ -208,7 +215,7 @@ HICON CDrawManager::StretchIcon(HICON icon, int cx, int cy)
         stretched.hbmMask = made[1];
         result = CreateIconIndirect(&stretched);
     }
-    for (HBITMAP b : {made[0], made[1], old[0], old[1]})
+    for (HBITMAP b : { made[0], made[1], old[0], old[1] })
         if (b)
             DeleteObject(b);
     ReleaseDC(nullptr, screen);
@@ -241,8 +248,8 @@ HBITMAP CDrawManager::CopyScaled(HBITMAP bitmap, int cx, int cy)
     return copy;
 }
 
-void CDrawManager::ShadowOf(HDC dc, int x, int y, int cx, int cy, HBITMAP shape, UINT imageFlags, int depthX,
-                            int depthY)
+void CDrawManager::ShadowOf(
+    HDC dc, int x, int y, int cx, int cy, HBITMAP shape, UINT imageFlags, int depthX, int depthY)
 {
     if (!shape)
         return;
@@ -273,8 +280,8 @@ void CDrawManager::PutImage(HDC dc, int x, int y, int cx, int cy, HBITMAP image,
 }
 
 void CDrawManager::DrawBitmapWithEffects(HDC dc, int x, int y, int cx, int cy, HBITMAP bitmap, BOOL useMask,
-                                         COLORREF maskColor, UINT imageFlags, BOOL shadow, int shadowDx, int shadowDy,
-                                         int depthX, int depthY, COLORREF color)
+    COLORREF maskColor, UINT imageFlags, BOOL shadow, int shadowDx, int shadowDy, int depthX, int depthY,
+    COLORREF color)
 {
     m_bImageAlpha = false;
     if (!bitmap || cx <= 0 || cy <= 0)
@@ -289,8 +296,8 @@ void CDrawManager::DrawBitmapWithEffects(HDC dc, int x, int y, int cx, int cy, H
         if (imageFlags & (IMAGE_SHADOW | IMAGE_BLUR_SHADOW)) {
             const bool alpha = m_bImageAlpha;
             ShadowOf(dc, x + shadowDx, y + shadowDy, cx, cy,
-                     CreateEffectBitmap(copy, cx, cy, IMAGE_INVERT | IMAGE_COLOR, useMask, maskColor, ~color & 0xFFFFFF),
-                     imageFlags, depthX, depthY);
+                CreateEffectBitmap(copy, cx, cy, IMAGE_INVERT | IMAGE_COLOR, useMask, maskColor, ~color & 0xFFFFFF),
+                imageFlags, depthX, depthY);
             m_bImageAlpha = alpha;
         } else {
             ix += shadowDx;
@@ -299,14 +306,13 @@ void CDrawManager::DrawBitmapWithEffects(HDC dc, int x, int y, int cx, int cy, H
     }
     if (mask && image)
         PutImage(dc, ix, iy, cx, cy, image, mask, false);
-    for (HBITMAP b : {copy, mask, image})
+    for (HBITMAP b : { copy, mask, image })
         if (b)
             DeleteObject(b);
 }
 
-void CDrawManager::DrawIconWithEffects(HDC dc, int x, int y, int cx, int cy, HICON icon, UINT imageFlags,
-                                       BOOL shadow, int shadowDx, int shadowDy, int depthX, int depthY,
-                                       COLORREF color)
+void CDrawManager::DrawIconWithEffects(HDC dc, int x, int y, int cx, int cy, HICON icon, UINT imageFlags, BOOL shadow,
+    int shadowDx, int shadowDy, int depthX, int depthY, COLORREF color)
 {
     m_bImageAlpha = false;
     if (!icon || cx <= 0 || cy <= 0)
@@ -321,16 +327,16 @@ void CDrawManager::DrawIconWithEffects(HDC dc, int x, int y, int cx, int cy, HIC
         return;
     }
     HBITMAP image = (imageFlags & IMAGE_COLOR)
-                        ? CreateEffectBitmap(info.hbmMask, cx, cy, imageFlags, TRUE, RGB(255, 255, 255), color)
-                        : CreateEffectBitmap(info.hbmColor, cx, cy, imageFlags, TRUE, RGB(0, 0, 0), color);
+        ? CreateEffectBitmap(info.hbmMask, cx, cy, imageFlags, TRUE, RGB(255, 255, 255), color)
+        : CreateEffectBitmap(info.hbmColor, cx, cy, imageFlags, TRUE, RGB(0, 0, 0), color);
     int ix = x, iy = y;
     if (shadow) {
         if (imageFlags & (IMAGE_SHADOW | IMAGE_BLUR_SHADOW)) {
             const bool alpha = m_bImageAlpha;
             ShadowOf(dc, x + shadowDx, y + shadowDy, cx, cy,
-                     CreateEffectBitmap(info.hbmMask, cx, cy, IMAGE_INVERT | IMAGE_COLOR, TRUE, RGB(255, 255, 255),
-                                        ~color & 0xFFFFFF),
-                     imageFlags, depthX, depthY);
+                CreateEffectBitmap(
+                    info.hbmMask, cx, cy, IMAGE_INVERT | IMAGE_COLOR, TRUE, RGB(255, 255, 255), ~color & 0xFFFFFF),
+                imageFlags, depthX, depthY);
             m_bImageAlpha = alpha;
         } else {
             ix += shadowDx;
@@ -340,14 +346,14 @@ void CDrawManager::DrawIconWithEffects(HDC dc, int x, int y, int cx, int cy, HIC
     if (image)
         PutImage(dc, ix, iy, cx, cy, image, info.hbmMask, true);
     DestroyIcon(copy);
-    for (HBITMAP b : {info.hbmColor, info.hbmMask, image})
+    for (HBITMAP b : { info.hbmColor, info.hbmMask, image })
         if (b)
             DeleteObject(b);
 }
 
 void CDrawManager::DrawImageFromStrip(HDC dc, int x, int y, int cx, int cy, HBITMAP strip, int index, int cellWidth,
-                                      int cellHeight, BOOL useMask, COLORREF maskColor, UINT imageFlags, BOOL shadow,
-                                      int shadowDx, int shadowDy, int depthX, int depthY, COLORREF color)
+    int cellHeight, BOOL useMask, COLORREF maskColor, UINT imageFlags, BOOL shadow, int shadowDx, int shadowDy,
+    int depthX, int depthY, COLORREF color)
 {
     if (!strip || cellWidth <= 0 || cellHeight <= 0 || index < 0)
         return;
@@ -364,21 +370,21 @@ void CDrawManager::DrawImageFromStrip(HDC dc, int x, int y, int cx, int cy, HBIT
         Selected to(screen, cell);
         if (from.ok() && to.ok())
             BitBlt(to.dc(), 0, 0, cellWidth, cellHeight, from.dc(), cellWidth * (index % columns),
-                   cellHeight * (index / columns), SRCCOPY);
+                cellHeight * (index / columns), SRCCOPY);
     }
     ReleaseDC(nullptr, screen);
     if (!cell)
         return;
-    DrawBitmapWithEffects(dc, x, y, cx, cy, cell, useMask, maskColor, imageFlags, shadow, shadowDx, shadowDy, depthX,
-                          depthY, color);
+    DrawBitmapWithEffects(
+        dc, x, y, cx, cy, cell, useMask, maskColor, imageFlags, shadow, shadowDx, shadowDy, depthX, depthY, color);
     DeleteObject(cell);
 }
 
 // ---------------------------------------------------------------------------------------------
 // Shadows and blending
 
-void CDrawManager::MakeShadowMap(HDC dc, int cx, int cy, HBITMAP shadowImage, double* map, BOOL blurred, int depthX,
-                                 int depthY)
+void CDrawManager::MakeShadowMap(
+    HDC dc, int cx, int cy, HBITMAP shadowImage, double* map, BOOL blurred, int depthX, int depthY)
 {
     if (!map || cx <= 0 || cy <= 0)
         return;
@@ -394,11 +400,12 @@ void CDrawManager::MakeShadowMap(HDC dc, int cx, int cy, HBITMAP shadowImage, do
         } else if (!blurred) {
             BitBlt(first.dc(), 0, 0, cx, cy, second.dc(), 0, 0, SRCCOPY);
         } else {
-            depthX = std::max(depthX, 1) | 1;  // odd, so the window has a centre
+            depthX = std::max(depthX, 1) | 1; // odd, so the window has a centre
             depthY = std::max(depthY, 1) | 1;
-            RECT all{0, 0, cx, cy};
+            RECT all { 0, 0, cx, cy };
             FillRect(first.dc(), &all, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
-            StretchBlt(first.dc(), depthX / 2, depthY / 2, cx - depthX, cy - depthY, second.dc(), 0, 0, cx, cy, SRCCOPY);
+            StretchBlt(
+                first.dc(), depthX / 2, depthY / 2, cx - depthX, cy - depthY, second.dc(), 0, 0, cx, cy, SRCCOPY);
         }
         if (!first.ok() || !second.ok()) {
             DeleteObject(section);
@@ -462,8 +469,8 @@ void CDrawManager::DarkenByMap(HDC dc, int x, int y, int cx, int cy, const doubl
     DeleteObject(section);
 }
 
-void CDrawManager::DrawShadow(HDC dc, int x, int y, int cx, int cy, HBITMAP shadowImage, BOOL blurred, int depthX,
-                              int depthY)
+void CDrawManager::DrawShadow(
+    HDC dc, int x, int y, int cx, int cy, HBITMAP shadowImage, BOOL blurred, int depthX, int depthY)
 {
     if (cx <= 0 || cy <= 0 || !shadowImage)
         return;
@@ -495,12 +502,12 @@ void BlendAreas(HDC dest, int x, int y, int cx, int cy, HDC src, int xSrc, int y
             BitBlt(dest, x, y, cx, cy, target.dc(), 0, 0, SRCCOPY);
         }
     }
-    for (HBITMAP b : {sourceSection, destSection})
+    for (HBITMAP b : { sourceSection, destSection })
         if (b)
             DeleteObject(b);
 }
 
-}  // namespace
+} // namespace
 
 void CDrawManager::BlendRect(HDC dest, int x, int y, int cx, int cy, HDC src, int xSrc, int ySrc, int percent)
 {

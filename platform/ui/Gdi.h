@@ -16,7 +16,7 @@
 #pragma once
 
 #include "platform/ui/GdiTypes.h"
-#include "platform/ui/UserApi.h"  // LoadIcon, DestroyIcon
+#include "platform/ui/UserApi.h" // LoadIcon, DestroyIcon
 
 #include <QString>
 
@@ -26,7 +26,7 @@ class QImage;
 // Device contexts.
 HDC CreateCompatibleDC(HDC dc);
 BOOL DeleteDC(HDC dc);
-HDC GetDC(HWND hwnd);  // null: the screen
+HDC GetDC(HWND hwnd); // null: the screen
 int ReleaseDC(HWND hwnd, HDC dc);
 HDC BeginPaint(HWND hwnd, PAINTSTRUCT* ps);
 BOOL EndPaint(HWND hwnd, const PAINTSTRUCT* ps);
@@ -36,24 +36,33 @@ BOOL RestoreDC(HDC dc, int saved);
 
 // Objects.
 HGDIOBJ SelectObject(HDC dc, HGDIOBJ object);
-inline HFONT SelectObject(HDC dc, HFONT font) { return reinterpret_cast<HFONT>(SelectObject(dc, FontObject(font))); }
+inline HFONT SelectObject(HDC dc, HFONT font)
+{
+    return reinterpret_cast<HFONT>(SelectObject(dc, FontObject(font)));
+}
 HGDIOBJ GetCurrentObject(HDC dc, UINT type);
 BOOL DeleteObject(HGDIOBJ object);
-inline BOOL DeleteObject(HFONT font) { return DeleteObject(FontObject(font)); }
+inline BOOL DeleteObject(HFONT font)
+{
+    return DeleteObject(FontObject(font));
+}
 DWORD GetObjectType(HGDIOBJ object);
 // BITMAP, DIBSECTION (DIB sections only), LOGPEN, LOGBRUSH or LOGFONT by the object's kind and the
 // size given; without a buffer, the size the object's record needs. 0 on failure.
 int GetObject(HGDIOBJ object, int size, void* buffer);
-inline int GetObject(HFONT font, int size, void* buffer) { return GetObject(FontObject(font), size, buffer); }
+inline int GetObject(HFONT font, int size, void* buffer)
+{
+    return GetObject(FontObject(font), size, buffer);
+}
 HGDIOBJ GetStockObject(int index);
 
 // Bitmaps.
-HBITMAP CreateCompatibleBitmap(HDC dc, int width, int height);  // always 32 bits per pixel
+HBITMAP CreateCompatibleBitmap(HDC dc, int width, int height); // always 32 bits per pixel
 HBITMAP CreateBitmap(int width, int height, UINT planes, UINT bitsPerPixel, const void* bits);
 HBITMAP CreateDIBSection(HDC dc, const BITMAPINFO* info, UINT usage, void** bits, HANDLE section, DWORD offset);
 int GetDIBits(HDC dc, HBITMAP bitmap, UINT start, UINT lines, void* bits, BITMAPINFO* info, UINT usage);
 int SetDIBitsToDevice(HDC dc, int x, int y, DWORD cx, DWORD cy, int xSrc, int ySrc, UINT startScan, UINT lines,
-                      const void* bits, const BITMAPINFO* info, UINT usage);
+    const void* bits, const BITMAPINFO* info, UINT usage);
 
 // Pens and brushes.
 HPEN CreatePen(int style, int width, COLORREF color);
@@ -89,7 +98,7 @@ BOOL PtInRegion(HRGN region, int x, int y);
 BOOL EqualRgn(HRGN a, HRGN b);
 BOOL FillRgn(HDC dc, HRGN region, HBRUSH brush);
 BOOL FrameRgn(HDC dc, HRGN region, HBRUSH brush, int width, int height);
-int SelectClipRgn(HDC dc, HRGN region);  // null removes the clip; the DC keeps a copy
+int SelectClipRgn(HDC dc, HRGN region); // null removes the clip; the DC keeps a copy
 int GetClipBox(HDC dc, RECT* rect);
 int IntersectClipRect(HDC dc, int left, int top, int right, int bottom);
 int ExcludeClipRect(HDC dc, int left, int top, int right, int bottom);
@@ -97,19 +106,19 @@ int ExcludeClipRect(HDC dc, int left, int top, int right, int bottom);
 // Blits.
 BOOL BitBlt(HDC dest, int x, int y, int width, int height, HDC src, int xSrc, int ySrc, DWORD rop);
 // Nearest-pixel stretch; a negative width or height mirrors, as on Windows.
-BOOL StretchBlt(HDC dest, int x, int y, int width, int height, HDC src, int xSrc, int ySrc, int srcWidth,
-                int srcHeight, DWORD rop);
+BOOL StretchBlt(
+    HDC dest, int x, int y, int width, int height, HDC src, int xSrc, int ySrc, int srcWidth, int srcHeight, DWORD rop);
 // Source pixels are premultiplied when AC_SRC_ALPHA is given, as on Windows.
-BOOL AlphaBlend(HDC dest, int x, int y, int width, int height, HDC src, int xSrc, int ySrc, int srcWidth,
-                int srcHeight, BLENDFUNCTION blend);
+BOOL AlphaBlend(HDC dest, int x, int y, int width, int height, HDC src, int xSrc, int ySrc, int srcWidth, int srcHeight,
+    BLENDFUNCTION blend);
 BOOL TransparentBlt(HDC dest, int x, int y, int width, int height, HDC src, int xSrc, int ySrc, int srcWidth,
-                    int srcHeight, UINT transparent);
+    int srcHeight, UINT transparent);
 
 // Fonts and text.
 HFONT CreateFontIndirect(const LOGFONT* font);
-HFONT CreateFont(int height, int width, int escapement, int orientation, int weight, DWORD italic,
-                 DWORD underline, DWORD strikeOut, DWORD charSet, DWORD outPrecision, DWORD clipPrecision,
-                 DWORD quality, DWORD pitchAndFamily, LPCWSTR face);
+HFONT CreateFont(int height, int width, int escapement, int orientation, int weight, DWORD italic, DWORD underline,
+    DWORD strikeOut, DWORD charSet, DWORD outPrecision, DWORD clipPrecision, DWORD quality, DWORD pitchAndFamily,
+    LPCWSTR face);
 BOOL GetTextMetrics(HDC dc, TEXTMETRIC* metrics);
 BOOL GetTextExtentPoint32(HDC dc, LPCWSTR text, int count, SIZE* size);
 BOOL GetTextExtentPoint32(HDC dc, const QString& text, SIZE* size);
@@ -129,7 +138,7 @@ COLORREF SetBkColor(HDC dc, COLORREF color);
 COLORREF GetBkColor(HDC dc);
 UINT SetTextAlign(HDC dc, UINT align);
 UINT GetTextAlign(HDC dc);
-LPWSTR CharUpper(LPWSTR text);  // in place, up to the NUL
+LPWSTR CharUpper(LPWSTR text); // in place, up to the NUL
 LPWSTR CharLower(LPWSTR text);
 
 // Icons (the handles of the window layer's icon registry) and images.
@@ -160,7 +169,7 @@ BOOL InflateRect(RECT* rect, int dx, int dy);
 BOOL OffsetRect(RECT* rect, int dx, int dy);
 BOOL IsRectEmpty(const RECT* rect);
 BOOL EqualRect(const RECT* a, const RECT* b);
-BOOL PtInRect(const RECT* rect, POINT point);  // right and bottom edges outside
+BOOL PtInRect(const RECT* rect, POINT point); // right and bottom edges outside
 BOOL IntersectRect(RECT* dest, const RECT* a, const RECT* b);
 BOOL UnionRect(RECT* dest, const RECT* a, const RECT* b);
 
@@ -187,4 +196,4 @@ void RegisterBitmapResource(WORD id, const QString& imagePath);
 // Live GDI objects and device contexts (tests look for leaks with it).
 size_t LiveGdiObjects();
 
-}  // namespace taluvo::ui
+} // namespace taluvo::ui

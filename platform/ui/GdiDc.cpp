@@ -41,12 +41,13 @@ void PaintWith(Dc& dc, const QRect& bound, const std::function<void(QPainter&)>&
     for (int y = 0; y < box.height(); ++y) {
         auto* row = reinterpret_cast<uint32_t*>(image->scanLine(box.top() + y)) + box.left();
         for (int x = 0; x < box.width(); ++x)
-            row[x] = (row[x] >> 24) ? (row[x] & 0xFFFFFF) : (row[x] | (uint32_t(alpha[size_t(y) * box.width() + x]) << 24));
+            row[x] = (row[x] >> 24) ? (row[x] & 0xFFFFFF)
+                                    : (row[x] | (uint32_t(alpha[size_t(y) * box.width() + x]) << 24));
     }
     Done(dc);
 }
 
-}  // namespace taluvo::ui::gdi
+} // namespace taluvo::ui::gdi
 
 using namespace taluvo::ui::gdi;
 namespace detail = taluvo::ui::detail;
@@ -64,18 +65,27 @@ std::unique_ptr<Dc> NewDc(Dc::Kind kind)
     return dc;
 }
 
-QRect QRectOf(const RECT& r) { return QRect(r.left, r.top, r.right - r.left, r.bottom - r.top); }
+QRect QRectOf(const RECT& r)
+{
+    return QRect(r.left, r.top, r.right - r.left, r.bottom - r.top);
+}
 
 // Dash patterns of one-pixel pens, in pixels on and off.
 const std::vector<int>& DashPattern(int style)
 {
-    static const std::vector<int> dash{18, 6}, dot{3, 3}, dashDot{9, 6, 3, 6}, dashDotDot{9, 3, 3, 3, 3, 3}, solid;
+    static const std::vector<int> dash { 18, 6 }, dot { 3, 3 }, dashDot { 9, 6, 3, 6 }, dashDotDot { 9, 3, 3, 3, 3, 3 },
+        solid;
     switch (style) {
-    case PS_DASH: return dash;
-    case PS_DOT: return dot;
-    case PS_DASHDOT: return dashDot;
-    case PS_DASHDOTDOT: return dashDotDot;
-    default: return solid;
+    case PS_DASH:
+        return dash;
+    case PS_DOT:
+        return dot;
+    case PS_DASHDOT:
+        return dashDot;
+    case PS_DASHDOTDOT:
+        return dashDotDot;
+    default:
+        return solid;
     }
 }
 
@@ -98,20 +108,27 @@ bool PatternOn(const std::vector<int>& pattern, int step)
 uint32_t Rop2(int mode, uint32_t pen, uint32_t dest)
 {
     switch (mode) {
-    case R2_BLACK: return 0;
-    case R2_WHITE: return 0xFFFFFF;
-    case R2_NOT: return ~dest & 0xFFFFFF;
-    case R2_XORPEN: return (pen ^ dest) & 0xFFFFFF;
-    case R2_NOP: return dest;
-    default: return pen;
+    case R2_BLACK:
+        return 0;
+    case R2_WHITE:
+        return 0xFFFFFF;
+    case R2_NOT:
+        return ~dest & 0xFFFFFF;
+    case R2_XORPEN:
+        return (pen ^ dest) & 0xFFFFFF;
+    case R2_NOP:
+        return dest;
+    default:
+        return pen;
     }
 }
 
 // A one-pixel line from a to b without its last pixel (Bresenham, as GDI steps it).
 void ThinLine(Dc& dc, QImage& image, QPoint a, QPoint b, uint32_t pixel, int style)
 {
-    const QRegion allowed = Allowed(dc, image, QRect(QPoint(std::min(a.x(), b.x()), std::min(a.y(), b.y())),
-                                                       QPoint(std::max(a.x(), b.x()), std::max(a.y(), b.y()))));
+    const QRegion allowed = Allowed(dc, image,
+        QRect(QPoint(std::min(a.x(), b.x()), std::min(a.y(), b.y())),
+            QPoint(std::max(a.x(), b.x()), std::max(a.y(), b.y()))));
     const auto& pattern = DashPattern(style);
     int x = a.x(), y = a.y();
     const int dx = std::abs(b.x() - x), dy = -std::abs(b.y() - y);
@@ -160,15 +177,24 @@ void DrawSegment(Dc& dc, QPoint a, QPoint b)
 uint32_t Rop3(DWORD rop, uint32_t p, uint32_t s, uint32_t d)
 {
     switch (rop) {
-    case SRCCOPY: return s;
-    case SRCAND: return s & d;
-    case SRCPAINT: return s | d;
-    case SRCINVERT: return s ^ d;
-    case PATCOPY: return p;
-    case BLACKNESS: return 0;
-    case WHITENESS: return 0xFFFFFF;
-    case DSTINVERT: return ~d & 0xFFFFFF;
-    default: break;
+    case SRCCOPY:
+        return s;
+    case SRCAND:
+        return s & d;
+    case SRCPAINT:
+        return s | d;
+    case SRCINVERT:
+        return s ^ d;
+    case PATCOPY:
+        return p;
+    case BLACKNESS:
+        return 0;
+    case WHITENESS:
+        return 0xFFFFFF;
+    case DSTINVERT:
+        return ~d & 0xFFFFFF;
+    default:
+        break;
     }
     const unsigned code = (rop >> 16) & 0xFF;
     uint32_t result = 0;
@@ -193,8 +219,8 @@ uint32_t BrushPixel(const Dc& dc)
 }
 
 // One blit between two contexts, nearest-pixel when the sizes differ; negative sizes mirror.
-BOOL Blit(HDC destDc, int x, int y, int width, int height, HDC srcDc, int xSrc, int ySrc, int srcWidth,
-          int srcHeight, DWORD rop, const std::function<uint32_t(uint32_t, uint32_t)>* combine = nullptr)
+BOOL Blit(HDC destDc, int x, int y, int width, int height, HDC srcDc, int xSrc, int ySrc, int srcWidth, int srcHeight,
+    DWORD rop, const std::function<uint32_t(uint32_t, uint32_t)>* combine = nullptr)
 {
     Dc* dest = FindDc(destDc);
     if (!dest)
@@ -256,7 +282,7 @@ BOOL Blit(HDC destDc, int x, int y, int width, int height, HDC srcDc, int xSrc, 
                 if (src) {
                     const int sx = xSrc + int(std::floor((px - x + 0.5) * srcWidth / double(width)));
                     if (sx < 0 || sy < 0 || sx >= source.width() || sy >= source.height())
-                        continue;  // outside the source: the destination keeps its pixel
+                        continue; // outside the source: the destination keeps its pixel
                     s = reinterpret_cast<const uint32_t*>(source.constScanLine(sy))[sx];
                     if (sourceDepth == 1 && destDepth != 1)
                         s = (s & 0xFFFFFF) ? monoOne : monoZero;
@@ -274,7 +300,7 @@ BOOL Blit(HDC destDc, int x, int y, int width, int height, HDC srcDc, int xSrc, 
     return TRUE;
 }
 
-}  // namespace
+} // namespace
 
 // ---------------------------------------------------------------------------------------------
 // Contexts
@@ -337,7 +363,7 @@ struct PaintResult {
 };
 thread_local std::vector<PaintResult> t_painted;
 
-}  // namespace
+} // namespace
 
 HDC BeginPaint(HWND hwnd, PAINTSTRUCT* ps)
 {
@@ -351,9 +377,9 @@ HDC BeginPaint(HWND hwnd, PAINTSTRUCT* ps)
     dc->surface = QImage(size, QImage::Format_ARGB32);
     const QColor background = widget ? widget->palette().color(widget->backgroundRole()) : QColor(Qt::white);
     dc->surface.fill(background.rgb() & 0xFFFFFF);
-    *ps = PAINTSTRUCT{};
+    *ps = PAINTSTRUCT {};
     ps->fErase = TRUE;
-    ps->rcPaint = RECT{0, 0, size.width(), size.height()};
+    ps->rcPaint = RECT { 0, 0, size.width(), size.height() };
     ps->hdc = AddDc(std::move(dc));
     return ps->hdc;
 }
@@ -365,7 +391,7 @@ BOOL EndPaint(HWND hwnd, const PAINTSTRUCT* ps)
     Dc* record = FindDc(ps->hdc);
     if (!record || record->kind != Dc::Kind::Paint)
         return FALSE;
-    t_painted.push_back(PaintResult{hwnd, record->surface});
+    t_painted.push_back(PaintResult { hwnd, record->surface });
     RemoveDc(ps->hdc);
     return TRUE;
 }
@@ -389,7 +415,7 @@ void PaintWindowWidget(QWidget* widget)
     painter.drawImage(0, 0, image.convertToFormat(QImage::Format_RGB32));
 }
 
-}  // namespace taluvo::ui::detail
+} // namespace taluvo::ui::detail
 
 int GetDeviceCaps(HDC dc, int index)
 {
@@ -451,7 +477,7 @@ HGDIOBJ SelectObject(HDC dc, HGDIOBJ handle)
         if (record->kind != Dc::Kind::Memory)
             return nullptr;
         if (handle != s.bitmap && handle != DefaultBitmap() && IsSelected(handle))
-            return nullptr;  // a bitmap lives in one memory context at a time
+            return nullptr; // a bitmap lives in one memory context at a time
         previous = s.bitmap;
         s.bitmap = static_cast<HBITMAP>(handle);
         s.clipped = false;
@@ -481,11 +507,16 @@ HGDIOBJ GetCurrentObject(HDC dc, UINT type)
     if (!record)
         return nullptr;
     switch (type) {
-    case OBJ_BITMAP: return record->state.bitmap;
-    case OBJ_PEN: return record->state.pen;
-    case OBJ_BRUSH: return record->state.brush;
-    case OBJ_FONT: return FontObject(record->state.font);
-    default: return nullptr;
+    case OBJ_BITMAP:
+        return record->state.bitmap;
+    case OBJ_PEN:
+        return record->state.pen;
+    case OBJ_BRUSH:
+        return record->state.brush;
+    case OBJ_FONT:
+        return FontObject(record->state.font);
+    default:
+        return nullptr;
     }
 }
 
@@ -528,10 +559,10 @@ int FrameRect(HDC dc, const RECT* rect, HBRUSH brush)
 {
     if (!rect || IsRectEmpty(rect))
         return 0;
-    const RECT sides[4] = {{rect->left, rect->top, rect->right, rect->top + 1},
-                           {rect->left, rect->bottom - 1, rect->right, rect->bottom},
-                           {rect->left, rect->top, rect->left + 1, rect->bottom},
-                           {rect->right - 1, rect->top, rect->right, rect->bottom}};
+    const RECT sides[4] = { { rect->left, rect->top, rect->right, rect->top + 1 },
+        { rect->left, rect->bottom - 1, rect->right, rect->bottom },
+        { rect->left, rect->top, rect->left + 1, rect->bottom },
+        { rect->right - 1, rect->top, rect->right, rect->bottom } };
     for (const RECT& side : sides)
         if (!FillRect(dc, &side, brush))
             return 0;
@@ -540,7 +571,8 @@ int FrameRect(HDC dc, const RECT* rect, HBRUSH brush)
 
 BOOL InvertRect(HDC dc, const RECT* rect)
 {
-    return rect ? PatBlt(dc, rect->left, rect->top, rect->right - rect->left, rect->bottom - rect->top, DSTINVERT) : FALSE;
+    return rect ? PatBlt(dc, rect->left, rect->top, rect->right - rect->left, rect->bottom - rect->top, DSTINVERT)
+                : FALSE;
 }
 
 BOOL PatBlt(HDC dc, int x, int y, int width, int height, DWORD rop)
@@ -560,13 +592,14 @@ BOOL Shape(HDC dc, const QRect& bound, const std::function<void(QPainter&, const
     auto brush = FindBrush(record->state.brush);
     QPen qpen = Qt::NoPen;
     if (pen && pen->style != PS_NULL)
-        qpen = QPen(QColor(QRgb(PixelOf(pen->color))), std::max(pen->width, 1), Qt::SolidLine, Qt::SquareCap, Qt::MiterJoin);
+        qpen = QPen(
+            QColor(QRgb(PixelOf(pen->color))), std::max(pen->width, 1), Qt::SolidLine, Qt::SquareCap, Qt::MiterJoin);
     QBrush qbrush = brush && !brush->hollow ? QBrush(QColor(QRgb(PixelOf(brush->color)))) : QBrush(Qt::NoBrush);
     PaintWith(*record, bound, [&](QPainter& painter) { draw(painter, qpen, qbrush); });
     return TRUE;
 }
 
-}  // namespace
+} // namespace
 
 BOOL Rectangle(HDC dc, int left, int top, int right, int bottom)
 {
@@ -579,7 +612,7 @@ BOOL Rectangle(HDC dc, int left, int top, int right, int bottom)
     // The outline lies inside the rectangle and the right and bottom edges are outside, as on Windows.
     auto brush = FindBrush(record->state.brush);
     if (brush && !brush->hollow) {
-        RECT inside{left, top, right, bottom};
+        RECT inside { left, top, right, bottom };
         FillRect(dc, &inside, record->state.brush);
     }
     auto pen = FindPen(record->state.pen);
@@ -587,7 +620,7 @@ BOOL Rectangle(HDC dc, int left, int top, int right, int bottom)
         HBRUSH frame = CreateSolidBrush(pen->color);
         const int w = std::max(pen->width, 1);
         for (int i = 0; i < w; ++i) {
-            RECT r{left + i, top + i, right - i, bottom - i};
+            RECT r { left + i, top + i, right - i, bottom - i };
             FrameRect(dc, &r, frame);
         }
         DeleteObject(frame);
@@ -625,11 +658,12 @@ BOOL Polygon(HDC dc, const POINT* points, int count)
         polygon << QPointF(points[i].x + 0.5, points[i].y + 0.5);
         bound << QPoint(points[i].x, points[i].y);
     }
-    return Shape(dc, bound.boundingRect().adjusted(-8, -8, 8, 8), [&](QPainter& painter, const QPen& pen, const QBrush& brush) {
-        painter.setPen(pen);
-        painter.setBrush(brush);
-        painter.drawPolygon(polygon, Qt::OddEvenFill);
-    });
+    return Shape(
+        dc, bound.boundingRect().adjusted(-8, -8, 8, 8), [&](QPainter& painter, const QPen& pen, const QBrush& brush) {
+            painter.setPen(pen);
+            painter.setBrush(brush);
+            painter.drawPolygon(polygon, Qt::OddEvenFill);
+        });
 }
 
 BOOL MoveToEx(HDC dc, int x, int y, POINT* previous)
@@ -639,7 +673,7 @@ BOOL MoveToEx(HDC dc, int x, int y, POINT* previous)
         return FALSE;
     if (previous)
         *previous = record->state.position;
-    record->state.position = POINT{x, y};
+    record->state.position = POINT { x, y };
     record->styleStep = 0;
     return TRUE;
 }
@@ -651,7 +685,7 @@ BOOL LineTo(HDC dc, int x, int y)
         return FALSE;
     const POINT from = record->state.position;
     DrawSegment(*record, QPoint(from.x, from.y), QPoint(x, y));
-    record->state.position = POINT{x, y};
+    record->state.position = POINT { x, y };
     return TRUE;
 }
 
@@ -777,7 +811,7 @@ int GetClipBox(HDC dc, RECT* rect)
     if (record->state.clipped)
         area = area.intersected(record->state.clip);
     const QRect box = area.boundingRect();
-    *rect = area.isEmpty() ? RECT{} : RECT{box.left(), box.top(), box.right() + 1, box.bottom() + 1};
+    *rect = area.isEmpty() ? RECT {} : RECT { box.left(), box.top(), box.right() + 1, box.bottom() + 1 };
     if (area.isEmpty())
         return NULLREGION;
     return area.rectCount() == 1 ? SIMPLEREGION : COMPLEXREGION;
@@ -800,7 +834,7 @@ int ChangeClip(HDC dc, const QRect& rect, bool intersect)
     return record->state.clip.rectCount() == 1 ? SIMPLEREGION : COMPLEXREGION;
 }
 
-}  // namespace
+} // namespace
 
 int IntersectClipRect(HDC dc, int left, int top, int right, int bottom)
 {
@@ -820,14 +854,14 @@ BOOL BitBlt(HDC dest, int x, int y, int width, int height, HDC src, int xSrc, in
     return Blit(dest, x, y, width, height, src, xSrc, ySrc, width, height, rop);
 }
 
-BOOL StretchBlt(HDC dest, int x, int y, int width, int height, HDC src, int xSrc, int ySrc, int srcWidth,
-                int srcHeight, DWORD rop)
+BOOL StretchBlt(
+    HDC dest, int x, int y, int width, int height, HDC src, int xSrc, int ySrc, int srcWidth, int srcHeight, DWORD rop)
 {
     return Blit(dest, x, y, width, height, src, xSrc, ySrc, srcWidth, srcHeight, rop);
 }
 
-BOOL AlphaBlend(HDC dest, int x, int y, int width, int height, HDC src, int xSrc, int ySrc, int srcWidth,
-                int srcHeight, BLENDFUNCTION blend)
+BOOL AlphaBlend(HDC dest, int x, int y, int width, int height, HDC src, int xSrc, int ySrc, int srcWidth, int srcHeight,
+    BLENDFUNCTION blend)
 {
     if (width < 0 || height < 0 || srcWidth < 0 || srcHeight < 0 || blend.BlendOp != AC_SRC_OVER)
         return FALSE;
@@ -840,7 +874,8 @@ BOOL AlphaBlend(HDC dest, int x, int y, int width, int height, HDC src, int xSrc
         uint32_t out = 0;
         for (int shift = 0; shift < 32; shift += 8) {
             const unsigned sc = (s >> shift) & 0xFF, dc = (d >> shift) & 0xFF;
-            const unsigned channel = perPixel ? (sc * constant + dc * (255 - sa)) / 255 : (sc * sa + dc * (255 - sa)) / 255;
+            const unsigned channel
+                = perPixel ? (sc * constant + dc * (255 - sa)) / 255 : (sc * sa + dc * (255 - sa)) / 255;
             out |= std::min(channel, 255u) << shift;
         }
         return out;
@@ -849,17 +884,16 @@ BOOL AlphaBlend(HDC dest, int x, int y, int width, int height, HDC src, int xSrc
 }
 
 BOOL TransparentBlt(HDC dest, int x, int y, int width, int height, HDC src, int xSrc, int ySrc, int srcWidth,
-                    int srcHeight, UINT transparent)
+    int srcHeight, UINT transparent)
 {
     const uint32_t key = PixelOf(transparent);
-    const std::function<uint32_t(uint32_t, uint32_t)> combine = [=](uint32_t s, uint32_t d) {
-        return (s & 0xFFFFFF) == key ? d : s;
-    };
+    const std::function<uint32_t(uint32_t, uint32_t)> combine
+        = [=](uint32_t s, uint32_t d) { return (s & 0xFFFFFF) == key ? d : s; };
     return Blit(dest, x, y, width, height, src, xSrc, ySrc, srcWidth, srcHeight, SRCCOPY, &combine);
 }
 
 int SetDIBitsToDevice(HDC dc, int x, int y, DWORD cx, DWORD cy, int xSrc, int ySrc, UINT startScan, UINT lines,
-                      const void* bits, const BITMAPINFO* info, UINT usage)
+    const void* bits, const BITMAPINFO* info, UINT usage)
 {
     if (!bits || !info || startScan != 0)
         return 0;
@@ -886,14 +920,12 @@ int SetDIBitsToDevice(HDC dc, int x, int y, DWORD cx, DWORD cy, int xSrc, int yS
 COLORREF GetSysColor(int index)
 {
     // A light desktop scheme; the info colours follow the desktop's palette when there is one.
-    static const COLORREF table[31] = {
-        RGB(200, 200, 200), RGB(0, 0, 0),       RGB(153, 180, 209), RGB(191, 205, 219), RGB(240, 240, 240),
-        RGB(255, 255, 255), RGB(100, 100, 100), RGB(0, 0, 0),       RGB(0, 0, 0),       RGB(0, 0, 0),
-        RGB(180, 180, 180), RGB(244, 247, 252), RGB(171, 171, 171), RGB(0, 120, 215),   RGB(255, 255, 255),
-        RGB(240, 240, 240), RGB(160, 160, 160), RGB(109, 109, 109), RGB(0, 0, 0),       RGB(0, 0, 0),
-        RGB(255, 255, 255), RGB(105, 105, 105), RGB(227, 227, 227), RGB(0, 0, 0),       RGB(255, 255, 225),
-        RGB(0, 0, 0),       RGB(0, 102, 204),   RGB(185, 209, 234), RGB(215, 228, 242), RGB(0, 120, 215),
-        RGB(240, 240, 240)};
+    static const COLORREF table[31] = { RGB(200, 200, 200), RGB(0, 0, 0), RGB(153, 180, 209), RGB(191, 205, 219),
+        RGB(240, 240, 240), RGB(255, 255, 255), RGB(100, 100, 100), RGB(0, 0, 0), RGB(0, 0, 0), RGB(0, 0, 0),
+        RGB(180, 180, 180), RGB(244, 247, 252), RGB(171, 171, 171), RGB(0, 120, 215), RGB(255, 255, 255),
+        RGB(240, 240, 240), RGB(160, 160, 160), RGB(109, 109, 109), RGB(0, 0, 0), RGB(0, 0, 0), RGB(255, 255, 255),
+        RGB(105, 105, 105), RGB(227, 227, 227), RGB(0, 0, 0), RGB(255, 255, 225), RGB(0, 0, 0), RGB(0, 102, 204),
+        RGB(185, 209, 234), RGB(215, 228, 242), RGB(0, 120, 215), RGB(240, 240, 240) };
     return index >= 0 && index < 31 ? table[index] : 0;
 }
 
@@ -903,17 +935,26 @@ int GetSystemMetrics(int index)
     const QRect primary = screen ? screen->geometry() : QRect(0, 0, 1024, 768);
     const QRect virtualArea = screen ? screen->virtualGeometry() : primary;
     switch (index) {
-    case SM_CXSCREEN: return primary.width();
-    case SM_CYSCREEN: return primary.height();
+    case SM_CXSCREEN:
+        return primary.width();
+    case SM_CYSCREEN:
+        return primary.height();
     case SM_CXICON:
-    case SM_CYICON: return 32;
+    case SM_CYICON:
+        return 32;
     case SM_CXSMICON:
-    case SM_CYSMICON: return 16;
-    case SM_XVIRTUALSCREEN: return virtualArea.x();
-    case SM_YVIRTUALSCREEN: return virtualArea.y();
-    case SM_CXVIRTUALSCREEN: return virtualArea.width();
-    case SM_CYVIRTUALSCREEN: return virtualArea.height();
-    default: return 0;
+    case SM_CYSMICON:
+        return 16;
+    case SM_XVIRTUALSCREEN:
+        return virtualArea.x();
+    case SM_YVIRTUALSCREEN:
+        return virtualArea.y();
+    case SM_CXVIRTUALSCREEN:
+        return virtualArea.width();
+    case SM_CYVIRTUALSCREEN:
+        return virtualArea.height();
+    default:
+        return 0;
     }
 }
 
@@ -945,4 +986,4 @@ QImage ImageOfDc(HDC dc)
     return image ? image->copy() : QImage();
 }
 
-}  // namespace taluvo::ui
+} // namespace taluvo::ui

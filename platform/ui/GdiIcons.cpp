@@ -49,7 +49,7 @@ std::unordered_map<WORD, QString>& BitmapResources()
     return *resources;
 }
 
-}  // namespace
+} // namespace
 
 BOOL GetIconInfo(HICON icon, ICONINFO* info)
 {
@@ -146,7 +146,7 @@ BOOL DrawIconEx(HDC dc, int x, int y, HICON icon, int width, int height, UINT, H
                 const uint32_t s = src[px - x];
                 const unsigned a = s >> 24;
                 if ((flags & DI_IMAGE) == 0) {
-                    row[px] = a ? 0 : 0xFFFFFF;  // the mask alone
+                    row[px] = a ? 0 : 0xFFFFFF; // the mask alone
                     continue;
                 }
                 uint32_t out = 0;
@@ -161,7 +161,10 @@ BOOL DrawIconEx(HDC dc, int x, int y, HICON icon, int width, int height, UINT, H
     return TRUE;
 }
 
-BOOL DrawIcon(HDC dc, int x, int y, HICON icon) { return DrawIconEx(dc, x, y, icon, 0, 0, 0, nullptr, DI_NORMAL); }
+BOOL DrawIcon(HDC dc, int x, int y, HICON icon)
+{
+    return DrawIconEx(dc, x, y, icon, 0, 0, 0, nullptr, DI_NORMAL);
+}
 
 void taluvo::ui::RegisterBitmapResource(WORD id, const QString& imagePath)
 {
@@ -221,7 +224,7 @@ HANDLE LoadImage(HINSTANCE instance, LPCWSTR name, UINT type, int width, int hei
     image = image.convertToFormat(QImage::Format_ARGB32);
     if (width > 0 || height > 0)
         image = image.scaled(width > 0 ? width : image.width(), height > 0 ? height : image.height(),
-                             Qt::IgnoreAspectRatio, Qt::FastTransformation);
+            Qt::IgnoreAspectRatio, Qt::FastTransformation);
     // A file without alpha gives GDI pixels: alpha 0.
     if (!QImage(path).hasAlphaChannel())
         for (int y = 0; y < image.height(); ++y) {

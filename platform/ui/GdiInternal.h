@@ -17,7 +17,10 @@
 namespace taluvo::ui::gdi {
 
 struct Object {
-    explicit Object(DWORD kind) : kind(kind) {}
+    explicit Object(DWORD kind)
+        : kind(kind)
+    {
+    }
     virtual ~Object() = default;
     DWORD kind;
     bool stock = false;
@@ -29,7 +32,10 @@ using ObjectPtr = std::shared_ptr<Object>;
 // any time: Pull() reads them into the image before a call uses the bitmap, Push() writes the
 // image back after a call has drawn into it.
 struct Bitmap : Object {
-    Bitmap() : Object(OBJ_BITMAP) {}
+    Bitmap()
+        : Object(OBJ_BITMAP)
+    {
+    }
     int width = 0;
     int height = 0;
     int bitsPerPixel = 32;
@@ -45,26 +51,35 @@ struct Bitmap : Object {
 };
 
 struct Pen : Object {
-    Pen() : Object(OBJ_PEN) {}
+    Pen()
+        : Object(OBJ_PEN)
+    {
+    }
     int style = PS_SOLID;
     int width = 1;
     COLORREF color = 0;
 };
 
 struct Brush : Object {
-    Brush() : Object(OBJ_BRUSH) {}
+    Brush()
+        : Object(OBJ_BRUSH)
+    {
+    }
     bool hollow = false;
     COLORREF color = 0;
 };
 
 // The Qt font is resolved on first use: fonts need the application object, contexts do not.
 struct Font : Object {
-    Font() : Object(OBJ_FONT) {}
+    Font()
+        : Object(OBJ_FONT)
+    {
+    }
     LOGFONT logFont;
     bool resolved = false;
     void Resolve();
     QFont font;
-    int ascent = 0;   // pixels, as the metrics report them
+    int ascent = 0; // pixels, as the metrics report them
     int descent = 0;
     int internalLeading = 0;
     int externalLeading = 0;
@@ -73,7 +88,10 @@ struct Font : Object {
 };
 
 struct Region : Object {
-    Region() : Object(OBJ_REGION) {}
+    Region()
+        : Object(OBJ_REGION)
+    {
+    }
     QRegion region;
 };
 
@@ -101,25 +119,39 @@ struct Dc {
     HWND hwnd = nullptr;
     DcState state;
     std::vector<DcState> saved;
-    QImage surface;  // window, paint and screen contexts draw here
+    QImage surface; // window, paint and screen contexts draw here
     bool screenGrabbed = false;
-    int styleStep = 0;  // position in the dash pattern of a width-1 styled pen
+    int styleStep = 0; // position in the dash pattern of a width-1 styled pen
 };
 
 // Registry.
 HGDIOBJ Add(ObjectPtr object);
 ObjectPtr Find(HGDIOBJ handle);
-template <class T>
-std::shared_ptr<T> FindAs(HGDIOBJ handle, DWORD kind)
+template <class T> std::shared_ptr<T> FindAs(HGDIOBJ handle, DWORD kind)
 {
     auto object = Find(handle);
     return object && object->kind == kind ? std::static_pointer_cast<T>(object) : nullptr;
 }
-inline std::shared_ptr<Bitmap> FindBitmap(HGDIOBJ h) { return FindAs<Bitmap>(h, OBJ_BITMAP); }
-inline std::shared_ptr<Pen> FindPen(HGDIOBJ h) { return FindAs<Pen>(h, OBJ_PEN); }
-inline std::shared_ptr<Brush> FindBrush(HGDIOBJ h) { return FindAs<Brush>(h, OBJ_BRUSH); }
-inline std::shared_ptr<Font> FindFont(HGDIOBJ h) { return FindAs<Font>(h, OBJ_FONT); }
-inline std::shared_ptr<Region> FindRegion(HGDIOBJ h) { return FindAs<Region>(h, OBJ_REGION); }
+inline std::shared_ptr<Bitmap> FindBitmap(HGDIOBJ h)
+{
+    return FindAs<Bitmap>(h, OBJ_BITMAP);
+}
+inline std::shared_ptr<Pen> FindPen(HGDIOBJ h)
+{
+    return FindAs<Pen>(h, OBJ_PEN);
+}
+inline std::shared_ptr<Brush> FindBrush(HGDIOBJ h)
+{
+    return FindAs<Brush>(h, OBJ_BRUSH);
+}
+inline std::shared_ptr<Font> FindFont(HGDIOBJ h)
+{
+    return FindAs<Font>(h, OBJ_FONT);
+}
+inline std::shared_ptr<Region> FindRegion(HGDIOBJ h)
+{
+    return FindAs<Region>(h, OBJ_REGION);
+}
 bool Remove(HGDIOBJ handle);
 // True while a device context has the object selected (DeleteObject refuses it then).
 bool IsSelected(HGDIOBJ handle);
@@ -129,7 +161,7 @@ Dc* FindDc(HDC dc);
 bool RemoveDc(HDC dc);
 
 // Default objects of a new context.
-HBITMAP DefaultBitmap();  // 1×1 monochrome, as a fresh memory context holds
+HBITMAP DefaultBitmap(); // 1×1 monochrome, as a fresh memory context holds
 HFONT DefaultFont();
 std::shared_ptr<Font> MakeFont(const LOGFONT& logFont);
 
@@ -160,4 +192,4 @@ void FillPixels(QImage& image, const QRegion& region, uint32_t pixel);
 // alpha of every pixel it left alone.
 void PaintWith(Dc& dc, const QRect& bound, const std::function<void(QPainter&)>& paint);
 
-}  // namespace taluvo::ui::gdi
+} // namespace taluvo::ui::gdi

@@ -36,7 +36,7 @@ private:
     uintptr_t m_next = kFirstHandle;
 };
 
-}  // namespace
+} // namespace
 
 HGDIOBJ Add(ObjectPtr object)
 {
@@ -109,11 +109,20 @@ bool RemoveDc(HDC dc)
 
 namespace {
 
-int PaletteCount(int bitsPerPixel) { return bitsPerPixel <= 8 ? 1 << bitsPerPixel : 0; }
+int PaletteCount(int bitsPerPixel)
+{
+    return bitsPerPixel <= 8 ? 1 << bitsPerPixel : 0;
+}
 
-int Stride(int width, int bitsPerPixel) { return ((width * bitsPerPixel + 31) >> 5) << 2; }
+int Stride(int width, int bitsPerPixel)
+{
+    return ((width * bitsPerPixel + 31) >> 5) << 2;
+}
 
-uint32_t PixelOfQuad(const RGBQUAD& q) { return (uint32_t(q.rgbRed) << 16) | (uint32_t(q.rgbGreen) << 8) | q.rgbBlue; }
+uint32_t PixelOfQuad(const RGBQUAD& q)
+{
+    return (uint32_t(q.rgbRed) << 16) | (uint32_t(q.rgbGreen) << 8) | q.rgbBlue;
+}
 
 int NearestIndex(const std::vector<RGBQUAD>& colors, uint32_t pixel)
 {
@@ -134,7 +143,7 @@ int NearestIndex(const std::vector<RGBQUAD>& colors, uint32_t pixel)
     return best;
 }
 
-}  // namespace
+} // namespace
 
 void Bitmap::Pull()
 {
@@ -151,7 +160,7 @@ void Bitmap::Pull()
             for (int x = 0; x < width; ++x)
                 out[x] = row[3 * x] | (row[3 * x + 1] << 8) | (uint32_t(row[3 * x + 2]) << 16);
             break;
-        case 16:  // 5-5-5
+        case 16: // 5-5-5
             for (int x = 0; x < width; ++x) {
                 const unsigned v = row[2 * x] | (row[2 * x + 1] << 8);
                 const unsigned r = (v >> 10) & 31, g = (v >> 5) & 31, b = v & 31;
@@ -231,7 +240,7 @@ std::shared_ptr<Bitmap> NewBitmap(int width, int height, int bitsPerPixel)
     return bitmap;
 }
 
-}  // namespace
+} // namespace
 
 HBITMAP DefaultBitmap()
 {
@@ -290,7 +299,7 @@ void FillPixels(QImage& image, const QRegion& region, uint32_t pixel)
     }
 }
 
-}  // namespace taluvo::ui::gdi
+} // namespace taluvo::ui::gdi
 
 using namespace taluvo::ui::gdi;
 
@@ -338,8 +347,8 @@ HBITMAP CreateDIBSection(HDC, const BITMAPINFO* info, UINT usage, void** bits, H
         return nullptr;
     const BITMAPINFOHEADER& h = info->bmiHeader;
     const int bpp = h.biBitCount;
-    if (h.biSize < sizeof(BITMAPINFOHEADER) || h.biWidth <= 0 || h.biHeight == 0 || h.biPlanes != 1 ||
-        h.biCompression != BI_RGB || (bpp != 1 && bpp != 4 && bpp != 8 && bpp != 16 && bpp != 24 && bpp != 32))
+    if (h.biSize < sizeof(BITMAPINFOHEADER) || h.biWidth <= 0 || h.biHeight == 0 || h.biPlanes != 1
+        || h.biCompression != BI_RGB || (bpp != 1 && bpp != 4 && bpp != 8 && bpp != 16 && bpp != 24 && bpp != 32))
         return nullptr;
     const int width = h.biWidth;
     const int height = h.biHeight < 0 ? -h.biHeight : h.biHeight;
@@ -357,7 +366,7 @@ HBITMAP CreateDIBSection(HDC, const BITMAPINFO* info, UINT usage, void** bits, H
     const int count = PaletteCount(bpp);
     if (count) {
         const int used = h.biClrUsed && int(h.biClrUsed) < count ? int(h.biClrUsed) : count;
-        bitmap->colors.assign(size_t(count), RGBQUAD{});
+        bitmap->colors.assign(size_t(count), RGBQUAD {});
         std::memcpy(bitmap->colors.data(), info->bmiColors, size_t(used) * sizeof(RGBQUAD));
     }
     try {
@@ -459,7 +468,7 @@ HGDIOBJ StockPen(COLORREF color, int style)
     return Stock(pen);
 }
 
-}  // namespace
+} // namespace
 
 HGDIOBJ GetStockObject(int index)
 {
@@ -496,7 +505,7 @@ BOOL DeleteObject(HGDIOBJ handle)
 {
     auto object = Find(handle);
     if (!object || object->stock)
-        return object ? TRUE : FALSE;  // stock objects ignore deletion, as on Windows
+        return object ? TRUE : FALSE; // stock objects ignore deletion, as on Windows
     if (IsSelected(handle))
         return FALSE;
     return Remove(handle) ? TRUE : FALSE;
@@ -626,9 +635,12 @@ QRegion RegionOfPath(const QPainterPath& path, const QRect& bounds)
     return region;
 }
 
-}  // namespace
+} // namespace
 
-HRGN CreateRectRgn(int left, int top, int right, int bottom) { return AddRegion(QRegion(RectOf(left, top, right, bottom))); }
+HRGN CreateRectRgn(int left, int top, int right, int bottom)
+{
+    return AddRegion(QRegion(RectOf(left, top, right, bottom)));
+}
 
 HRGN CreateRectRgnIndirect(const RECT* rect)
 {
@@ -681,12 +693,23 @@ int CombineRgn(HRGN dest, HRGN src1, HRGN src2, int mode)
     if (!d || !a || !b)
         return ERROR;
     switch (mode) {
-    case RGN_AND: d->region = a->region.intersected(b->region); break;
-    case RGN_OR: d->region = a->region.united(b->region); break;
-    case RGN_XOR: d->region = a->region.xored(b->region); break;
-    case RGN_DIFF: d->region = a->region.subtracted(b->region); break;
-    case RGN_COPY: d->region = a->region; break;
-    default: return ERROR;
+    case RGN_AND:
+        d->region = a->region.intersected(b->region);
+        break;
+    case RGN_OR:
+        d->region = a->region.united(b->region);
+        break;
+    case RGN_XOR:
+        d->region = a->region.xored(b->region);
+        break;
+    case RGN_DIFF:
+        d->region = a->region.subtracted(b->region);
+        break;
+    case RGN_COPY:
+        d->region = a->region;
+        break;
+    default:
+        return ERROR;
     }
     return Complexity(d->region);
 }
@@ -706,7 +729,7 @@ int GetRgnBox(HRGN handle, RECT* rect)
     if (!region || !rect)
         return ERROR;
     const QRect box = region->region.boundingRect();
-    *rect = box.isEmpty() ? RECT{} : RECT{box.left(), box.top(), box.right() + 1, box.bottom() + 1};
+    *rect = box.isEmpty() ? RECT {} : RECT { box.left(), box.top(), box.right() + 1, box.bottom() + 1 };
     return Complexity(region->region);
 }
 
@@ -730,11 +753,14 @@ BOOL SetRect(RECT* rect, int left, int top, int right, int bottom)
 {
     if (!rect)
         return FALSE;
-    *rect = RECT{left, top, right, bottom};
+    *rect = RECT { left, top, right, bottom };
     return TRUE;
 }
 
-BOOL SetRectEmpty(RECT* rect) { return SetRect(rect, 0, 0, 0, 0); }
+BOOL SetRectEmpty(RECT* rect)
+{
+    return SetRect(rect, 0, 0, 0, 0);
+}
 
 BOOL CopyRect(RECT* dest, const RECT* src)
 {
@@ -766,7 +792,10 @@ BOOL OffsetRect(RECT* rect, int dx, int dy)
     return TRUE;
 }
 
-BOOL IsRectEmpty(const RECT* rect) { return !rect || rect->right <= rect->left || rect->bottom <= rect->top; }
+BOOL IsRectEmpty(const RECT* rect)
+{
+    return !rect || rect->right <= rect->left || rect->bottom <= rect->top;
+}
 
 BOOL EqualRect(const RECT* a, const RECT* b)
 {
@@ -782,10 +811,10 @@ BOOL IntersectRect(RECT* dest, const RECT* a, const RECT* b)
 {
     if (!dest || !a || !b)
         return FALSE;
-    RECT r{std::max(a->left, b->left), std::max(a->top, b->top), std::min(a->right, b->right),
-           std::min(a->bottom, b->bottom)};
+    RECT r { std::max(a->left, b->left), std::max(a->top, b->top), std::min(a->right, b->right),
+        std::min(a->bottom, b->bottom) };
     if (IsRectEmpty(&r)) {
-        *dest = RECT{};
+        *dest = RECT {};
         return FALSE;
     }
     *dest = r;
@@ -797,12 +826,12 @@ BOOL UnionRect(RECT* dest, const RECT* a, const RECT* b)
     if (!dest || !a || !b)
         return FALSE;
     if (IsRectEmpty(a)) {
-        *dest = IsRectEmpty(b) ? RECT{} : *b;
+        *dest = IsRectEmpty(b) ? RECT {} : *b;
     } else if (IsRectEmpty(b)) {
         *dest = *a;
     } else {
-        *dest = RECT{std::min(a->left, b->left), std::min(a->top, b->top), std::max(a->right, b->right),
-                     std::max(a->bottom, b->bottom)};
+        *dest = RECT { std::min(a->left, b->left), std::min(a->top, b->top), std::max(a->right, b->right),
+            std::max(a->bottom, b->bottom) };
     }
     return IsRectEmpty(dest) ? FALSE : TRUE;
 }
@@ -834,7 +863,10 @@ int RandCrt()
     return int((t_randState >> 16) & 0x7FFF);
 }
 
-void SrandCrt(unsigned seed) { t_randState = seed; }
+void SrandCrt(unsigned seed)
+{
+    t_randState = seed;
+}
 
 size_t LiveGdiObjects()
 {
@@ -847,4 +879,4 @@ size_t LiveGdiObjects()
     return count;
 }
 
-}  // namespace taluvo::ui
+} // namespace taluvo::ui

@@ -40,7 +40,7 @@ QFont BaseFont(const LOGFONT& logFont, int pixelSize)
     return font;
 }
 
-}  // namespace
+} // namespace
 
 void Font::Resolve()
 {
@@ -59,8 +59,10 @@ void Font::Resolve()
             const int cell = m.ascent() + m.descent();
             if (cell > height && pixelSize > 1)
                 --pixelSize;
-            else if (cell < height && QFontMetrics(BaseFont(logFont, pixelSize + 1)).ascent() +
-                                              QFontMetrics(BaseFont(logFont, pixelSize + 1)).descent() <= height)
+            else if (cell < height
+                && QFontMetrics(BaseFont(logFont, pixelSize + 1)).ascent()
+                        + QFontMetrics(BaseFont(logFont, pixelSize + 1)).descent()
+                    <= height)
                 ++pixelSize;
             else
                 break;
@@ -96,7 +98,7 @@ HFONT DefaultFont()
     return font;
 }
 
-}  // namespace taluvo::ui::gdi
+} // namespace taluvo::ui::gdi
 
 using namespace taluvo::ui::gdi;
 
@@ -201,7 +203,7 @@ void DrawTextRun(Dc& dc, const Font& font, int x, int y, const QString& text, co
     });
 }
 
-}  // namespace
+} // namespace
 
 HFONT CreateFontIndirect(const LOGFONT* logFont)
 {
@@ -211,8 +213,8 @@ HFONT CreateFontIndirect(const LOGFONT* logFont)
 }
 
 HFONT CreateFont(int height, int width, int escapement, int orientation, int weight, DWORD italic, DWORD underline,
-                 DWORD strikeOut, DWORD charSet, DWORD outPrecision, DWORD clipPrecision, DWORD quality,
-                 DWORD pitchAndFamily, LPCWSTR face)
+    DWORD strikeOut, DWORD charSet, DWORD outPrecision, DWORD clipPrecision, DWORD quality, DWORD pitchAndFamily,
+    LPCWSTR face)
 {
     LOGFONT lf;
     lf.lfHeight = height;
@@ -239,7 +241,7 @@ BOOL GetTextMetrics(HDC dc, TEXTMETRIC* metrics)
     if (!record || !metrics)
         return FALSE;
     auto font = SelectedFont(*record);
-    *metrics = TEXTMETRIC{};
+    *metrics = TEXTMETRIC {};
     metrics->tmAscent = font->ascent;
     metrics->tmDescent = font->descent;
     metrics->tmHeight = font->ascent + font->descent;
@@ -315,7 +317,7 @@ namespace {
 
 struct PreparedLine {
     QString text;
-    int underline = -1;  // index of the prefixed character, -1 when none
+    int underline = -1; // index of the prefixed character, -1 when none
 };
 
 // Removes the '&' prefixes: "&&" is one '&', "&x" underlines x.
@@ -368,7 +370,7 @@ QString Ellipsize(const Dc& dc, const Font& font, const QString& text, int width
     return dots;
 }
 
-}  // namespace
+} // namespace
 
 int DrawText(HDC dc, const QString& input, RECT* rect, UINT format)
 {
@@ -384,7 +386,7 @@ int DrawText(HDC dc, const QString& input, RECT* rect, UINT format)
     std::vector<PreparedLine> lines;
     const bool prefix = !(format & DT_NOPREFIX);
     auto addLine = [&](const QString& raw) {
-        lines.push_back(prefix ? StripPrefix(raw, !(format & DT_HIDEPREFIX)) : PreparedLine{raw, -1});
+        lines.push_back(prefix ? StripPrefix(raw, !(format & DT_HIDEPREFIX)) : PreparedLine { raw, -1 });
     };
     if (format & DT_SINGLELINE) {
         QString single = text;
@@ -399,8 +401,9 @@ int DrawText(HDC dc, const QString& input, RECT* rect, UINT format)
         for (const QString& paragraph : normalized.split(u'\n')) {
             if (format & DT_WORDBREAK) {
                 // Prefixes are stripped after wrapping: measure the visible text.
-                for (const QString& piece : WrapWords(*record, *font, prefix ? StripPrefix(paragraph, false).text : paragraph, width))
-                    lines.push_back(PreparedLine{piece, -1});
+                for (const QString& piece :
+                    WrapWords(*record, *font, prefix ? StripPrefix(paragraph, false).text : paragraph, width))
+                    lines.push_back(PreparedLine { piece, -1 });
             } else {
                 addLine(paragraph);
             }
@@ -523,7 +526,7 @@ UINT SetTextAlign(HDC dc, UINT align)
 {
     Dc* record = FindDc(dc);
     if (!record)
-        return 0xFFFFFFFF;  // GDI_ERROR
+        return 0xFFFFFFFF; // GDI_ERROR
     const UINT previous = record->state.textAlign;
     record->state.textAlign = align;
     return previous;
@@ -554,10 +557,16 @@ LPWSTR ChangeCase(LPWSTR text, bool upper)
     return text;
 }
 
-}  // namespace
+} // namespace
 
-LPWSTR CharUpper(LPWSTR text) { return ChangeCase(text, true); }
-LPWSTR CharLower(LPWSTR text) { return ChangeCase(text, false); }
+LPWSTR CharUpper(LPWSTR text)
+{
+    return ChangeCase(text, true);
+}
+LPWSTR CharLower(LPWSTR text)
+{
+    return ChangeCase(text, false);
+}
 
 namespace taluvo::ui {
 
@@ -583,4 +592,4 @@ HFONT FontHandleOf(const QFont& qfont)
     return CreateFontIndirect(&lf);
 }
 
-}  // namespace taluvo::ui
+} // namespace taluvo::ui

@@ -9,7 +9,7 @@ struct HDC__;
 using HDC = HDC__*;
 // Every drawing object (bitmap, pen, brush, font, region) is one kind of HGDIOBJ, as on Windows, so
 // SelectObject and DeleteObject take any of them.
-struct HGDIOBJ__ {};
+struct HGDIOBJ__ { };
 using HGDIOBJ = HGDIOBJ__*;
 struct HBITMAP__ : HGDIOBJ__ { };
 using HBITMAP = HBITMAP__*;

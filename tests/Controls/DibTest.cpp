@@ -24,7 +24,8 @@ TEST_F(DibTest, LayoutFollowsTheDepth)
         int w, h;
         WORD bpp;
         int stride, palette;
-    } cases[] = {{10, 3, 8, 12, 256}, {10, 3, 24, 32, 0}, {1, 1, 1, 4, 2}, {9, 2, 4, 8, 16}, {3, 2, 32, 12, 0}};
+    } cases[]
+        = { { 10, 3, 8, 12, 256 }, { 10, 3, 24, 32, 0 }, { 1, 1, 1, 4, 2 }, { 9, 2, 4, 8, 16 }, { 3, 2, 32, 12, 0 } };
     for (const auto& c : cases) {
         CDib dib;
         ASSERT_NE(dib.Create(c.w, c.h, c.bpp), nullptr);
@@ -51,7 +52,7 @@ TEST_F(DibTest, PixelIndicesCountRowsFromTheTopAndIgnoreOutsiders)
     dib.SetPixelIndex(4, 0, 7);
     dib.SetPixelIndex(0, -1, 7);
     const BYTE* bits = dib.GetBits();
-    EXPECT_EQ(bits[2 * 4 + 0], 1);  // the top row is the last in memory
+    EXPECT_EQ(bits[2 * 4 + 0], 1); // the top row is the last in memory
     EXPECT_EQ(bits[3], 2);
     for (int i = 0; i < 12; ++i)
         EXPECT_NE(bits[i], 7);
@@ -103,7 +104,7 @@ TEST_F(DibTest, SavedBitmapsReadBackIdenticallyInImageMagick)
     if (!QFile::exists(QStringLiteral("/usr/bin/identify")))
         GTEST_SKIP() << "ImageMagick (Debian imagemagick) is not installed";
     taluvo::test::TempDir dir;
-    for (WORD bpp : {1, 4, 8, 24, 32}) {
+    for (WORD bpp : { 1, 4, 8, 24, 32 }) {
         SCOPED_TRACE(bpp);
         const int w = 13, h = 7;
         CDib dib;
@@ -148,10 +149,11 @@ TEST_F(DibTest, SavedBitmapsReadBackIdenticallyInImageMagick)
         EXPECT_TRUE(bytes.startsWith("BM"));
         EXPECT_EQ(qFromLittleEndian<quint32>(bytes.constData() + 2), quint32(bytes.size()));
         EXPECT_EQ(qFromLittleEndian<quint32>(bytes.constData() + 10), quint32(14 + 40 + dib.GetPaletteSize()));
-        EXPECT_EQ(RunTool(QStringLiteral("/usr/bin/identify"), {QStringLiteral("-format"), QStringLiteral("%m %w %h"), bmp}),
-                  QStringLiteral("BMP3 %1 %2").arg(w).arg(h));
+        EXPECT_EQ(RunTool(QStringLiteral("/usr/bin/identify"),
+                      { QStringLiteral("-format"), QStringLiteral("%m %w %h"), bmp }),
+            QStringLiteral("BMP3 %1 %2").arg(w).arg(h));
         // A 32-bit BMP with alpha bytes 0 is opaque to every reader; ask for the colours only.
-        RunTool(QStringLiteral("/usr/bin/convert"), {bmp, QStringLiteral("-alpha"), QStringLiteral("off"), png});
+        RunTool(QStringLiteral("/usr/bin/convert"), { bmp, QStringLiteral("-alpha"), QStringLiteral("off"), png });
         const QImage image(png);
         ASSERT_FALSE(image.isNull());
         ASSERT_EQ(image.size(), QSize(w, h));
@@ -165,14 +167,16 @@ TEST_F(DibTest, SavingFailsVisibly)
 {
     taluvo::test::TempDir dir;
     CDib dib;
-    EXPECT_FALSE(dib.SaveToFile(QString::fromStdString(dir.Path()) + QStringLiteral("/empty.bmp")));  // empty image
+    EXPECT_FALSE(dib.SaveToFile(QString::fromStdString(dir.Path()) + QStringLiteral("/empty.bmp"))); // empty image
     dib.Create(4, 4, 8);
     EXPECT_FALSE(dib.SaveToFile(QString()));
     taluvo::test::WriteFile(dir.Path() + "/file", "x");
     EXPECT_FALSE(dib.SaveToFile(QString::fromStdString(dir.Path()) + QStringLiteral("/file/under.bmp")));
-    // A full device: the write fails and no truncated picture is left claiming success.
-    if (QFile::exists(QStringLiteral("/dev/full")))
+    // A full device: the write fails and is reported; the device itself stays.
+    if (QFile::exists(QStringLiteral("/dev/full"))) {
         EXPECT_FALSE(dib.SaveToFile(QStringLiteral("/dev/full")));
+        EXPECT_TRUE(QFile::exists(QStringLiteral("/dev/full")));
+    }
 }
 
-}  // namespace
+} // namespace

@@ -14,9 +14,11 @@ namespace {
 
 // A memory context over a top-down 32-bit DIB section.
 struct Canvas {
-    Canvas(int w, int h, COLORREF fill = RGB(255, 255, 255)) : width(w), height(h)
+    Canvas(int w, int h, COLORREF fill = RGB(255, 255, 255))
+        : width(w)
+        , height(h)
     {
-        BITMAPINFO info{};
+        BITMAPINFO info {};
         info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
         info.bmiHeader.biWidth = w;
         info.bmiHeader.biHeight = -h;
@@ -36,7 +38,7 @@ struct Canvas {
     void Clear(COLORREF fill)
     {
         HBRUSH brush = CreateSolidBrush(fill);
-        RECT all{0, 0, width, height};
+        RECT all { 0, 0, width, height };
         FillRect(dc, &all, brush);
         DeleteObject(brush);
     }
@@ -51,7 +53,8 @@ struct Canvas {
 std::vector<uint32_t> Oracle(const QStringList& arguments)
 {
     QProcess process;
-    process.start(QStringLiteral("/usr/bin/python3"), QStringList{QStringLiteral(TALUVO_EFFECTS_ORACLE)} + arguments);
+    process.start(
+        QStringLiteral("/usr/bin/python3"), QStringList { QStringLiteral(TALUVO_EFFECTS_ORACLE) } + arguments);
     std::vector<uint32_t> values;
     if (!process.waitForFinished(30000) || process.exitCode() != 0) {
         ADD_FAILURE() << "oracle failed: " << process.readAllStandardError().toStdString();
@@ -62,7 +65,10 @@ std::vector<uint32_t> Oracle(const QStringList& arguments)
     return values;
 }
 
-QString Hex(uint32_t v) { return QStringLiteral("0x%1").arg(v, 6, 16, QLatin1Char('0')); }
+QString Hex(uint32_t v)
+{
+    return QStringLiteral("0x%1").arg(v, 6, 16, QLatin1Char('0'));
+}
 
 class DrawManagerTest : public ::testing::Test {
 protected:
@@ -76,20 +82,20 @@ TEST_F(DrawManagerTest, EveryFillEffectMatchesItsFormula)
     struct Case {
         UINT effect;
         int w, h, granularity, coloring;
-    } cases[] = {{0, 9, 5, 0, 0},     {16, 9, 5, 0, 0},   {1, 100, 4, 0, 0},  {2, 3, 32, 0, 0},  {3, 101, 3, 0, 0},
-                 {4, 3, 50, 0, 0},    {5, 70, 2, 0, 0},   {6, 2, 70, 0, 0},   {7, 23, 17, 5, 0}, {8, 23, 17, 5, 0},
-                 {9, 23, 17, 0, 0},   {10, 23, 17, 7, 5}, {11, 23, 17, 5, 0}, {12, 23, 17, 5, 0}, {13, 31, 19, 5, 30},
-                 {14, 40, 21, 5, 0},  {15, 37, 29, 5, 0}, {15, 64, 64, 20, 0}, {9, 1, 1, 0, 0},  {13, 23, 17, 0, 100}};
+    } cases[] = { { 0, 9, 5, 0, 0 }, { 16, 9, 5, 0, 0 }, { 1, 100, 4, 0, 0 }, { 2, 3, 32, 0, 0 }, { 3, 101, 3, 0, 0 },
+        { 4, 3, 50, 0, 0 }, { 5, 70, 2, 0, 0 }, { 6, 2, 70, 0, 0 }, { 7, 23, 17, 5, 0 }, { 8, 23, 17, 5, 0 },
+        { 9, 23, 17, 0, 0 }, { 10, 23, 17, 7, 5 }, { 11, 23, 17, 5, 0 }, { 12, 23, 17, 5, 0 }, { 13, 31, 19, 5, 30 },
+        { 14, 40, 21, 5, 0 }, { 15, 37, 29, 5, 0 }, { 15, 64, 64, 20, 0 }, { 9, 1, 1, 0, 0 }, { 13, 23, 17, 0, 100 } };
     for (const auto& c : cases) {
         SCOPED_TRACE(testing::Message() << "effect " << c.effect << " " << c.w << "x" << c.h);
         Canvas canvas(c.w + 4, c.h + 4, RGB(1, 2, 3));
         CDrawManager manager;
-        taluvo::ui::SrandCrt(1);  // the oracle starts the runtime's sequence afresh
-        RECT r{2, 2, 2 + c.w, 2 + c.h};
+        taluvo::ui::SrandCrt(1); // the oracle starts the runtime's sequence afresh
+        RECT r { 2, 2, 2 + c.w, 2 + c.h };
         manager.FillEffect(canvas.dc, c.effect, &r, kBegin, kMiddle, kEnd, BYTE(c.granularity), BYTE(c.coloring));
-        const auto expected = Oracle({QStringLiteral("fill"), QString::number(c.effect), QString::number(c.w),
-                                      QString::number(c.h), QString::number(kBegin), QString::number(kMiddle),
-                                      QString::number(kEnd), QString::number(c.granularity), QString::number(c.coloring)});
+        const auto expected = Oracle({ QStringLiteral("fill"), QString::number(c.effect), QString::number(c.w),
+            QString::number(c.h), QString::number(kBegin), QString::number(kMiddle), QString::number(kEnd),
+            QString::number(c.granularity), QString::number(c.coloring) });
         ASSERT_EQ(expected.size(), size_t(c.w * c.h));
         int wrong = 0;
         for (int y = 0; y < c.h; ++y)
@@ -112,9 +118,9 @@ TEST_F(DrawManagerTest, PaletteEffectsOutsideTheirLimitsDrawNothing)
 {
     Canvas canvas(10, 10, RGB(1, 2, 3));
     CDrawManager manager;
-    RECT flat{0, 0, 10, 1};  // hardbump needs two rows
+    RECT flat { 0, 0, 10, 1 }; // hardbump needs two rows
     manager.FillEffect(canvas.dc, FILL_HARDBUMP, &flat, kBegin, kMiddle, kEnd, 5, 0);
-    RECT empty{5, 5, 5, 9};
+    RECT empty { 5, 5, 5, 9 };
     manager.FillEffect(canvas.dc, FILL_METAL, &empty, kBegin, kMiddle, kEnd, 5, 0);
     for (int x = 0; x < 10; ++x)
         EXPECT_EQ(canvas.At(x, 0), 0x010203u);
@@ -124,12 +130,12 @@ TEST_F(DrawManagerTest, BorderStylesAndLines)
 {
     Canvas canvas(40, 40);
     CDrawManager manager;
-    const uint32_t tl = 0xFF0000, br = 0x0000FF;  // as pixels
+    const uint32_t tl = 0xFF0000, br = 0x0000FF; // as pixels
     // Solid, width 1: left and top in the first colour, right and bottom in the second.
     manager.DrawRectangle(canvas.dc, 2, 2, 12, 12, RGB(255, 0, 0), RGB(0, 0, 255), 1, 1);
     EXPECT_EQ(canvas.At(2, 7), tl);
     EXPECT_EQ(canvas.At(7, 2), tl);
-    EXPECT_EQ(canvas.At(12, 7), br);  // right side on the right edge: the outline is inset by width / 2
+    EXPECT_EQ(canvas.At(12, 7), br); // right side on the right edge: the outline is inset by width / 2
     EXPECT_EQ(canvas.At(7, 12), br);
     EXPECT_EQ(canvas.At(7, 7), 0xFFFFFFu);
     // Width 3: the centre lines run one pixel inside, the pen covers the edge.
@@ -159,13 +165,13 @@ TEST_F(DrawManagerTest, BorderStylesAndLines)
     EXPECT_EQ(canvas.At(5, 10), 0u);
     EXPECT_EQ(canvas.At(5, 11), 0xFFFFFFu);
     EXPECT_EQ(canvas.At(5, 12), 0u);
-    EXPECT_EQ(canvas.At(20, 10), 0xFFFFFFu);  // last pixel left out
+    EXPECT_EQ(canvas.At(20, 10), 0xFFFFFFu); // last pixel left out
     manager.DrawLine(canvas.dc, 30, 15, 30, 35, RGB(0, 0, 0), 6, 1);
     EXPECT_EQ(canvas.At(32, 20), 0u);
     // Dashed, dotted, dash-dot and dash-dot-dot leave gaps; solid does not.
     struct Style {
         int style, firstGap;
-    } styles[] = {{1, -1}, {2, 18}, {3, 3}, {4, 9}, {5, 9}};
+    } styles[] = { { 1, -1 }, { 2, 18 }, { 3, 3 }, { 4, 9 }, { 5, 9 } };
     for (const auto& s : styles) {
         canvas.Clear(RGB(255, 255, 255));
         manager.DrawLine(canvas.dc, 0, 20, 39, 20, RGB(0, 0, 0), s.style, 1);
@@ -189,7 +195,7 @@ TEST_F(DrawManagerTest, TileBltClipsTheLastColumnAndRow)
     EXPECT_EQ(canvas.At(29, 19), 0x090909u);
     EXPECT_EQ(canvas.At(30, 19), 0xFFFFFFu);
     EXPECT_EQ(canvas.At(29, 20), 0xFFFFFFu);
-    manager.TileBlt(canvas.dc, 0, 0, 40, 40, tile.dc, 0, 0, 0, 10);  // a zero step draws nothing
+    manager.TileBlt(canvas.dc, 0, 0, 40, 40, tile.dc, 0, 0, 0, 10); // a zero step draws nothing
     EXPECT_EQ(canvas.At(0, 0), 0xFFFFFFu);
 }
 
@@ -198,18 +204,18 @@ TEST_F(DrawManagerTest, ShadowsDarkenByTheBlueOfTheShadowImage)
     struct Case {
         int grey, depth;
         BOOL blurred;
-    } cases[] = {{128, 0, FALSE}, {255, 0, FALSE}, {0, 0, FALSE}, {100, 6, TRUE}, {60, 3, TRUE}};
+    } cases[] = { { 128, 0, FALSE }, { 255, 0, FALSE }, { 0, 0, FALSE }, { 100, 6, TRUE }, { 60, 3, TRUE } };
     for (const auto& c : cases) {
         SCOPED_TRACE(testing::Message() << c.grey << " depth " << c.depth);
         const int w = 16, h = 12;
         Canvas shape(w, h, RGB(c.grey, c.grey, c.grey));
-        SelectObject(shape.dc, shape.old);  // a bitmap can be selected in one context only
+        SelectObject(shape.dc, shape.old); // a bitmap can be selected in one context only
         Canvas canvas(w + 2, h + 2, RGB(200, 150, 100));
         CDrawManager manager;
         manager.DrawShadow(canvas.dc, 1, 1, w, h, shape.bitmap, c.blurred, c.depth, c.depth);
-        const auto expected = Oracle({QStringLiteral("shadow"), QString::number(w), QString::number(h),
-                                      QString::number(c.grey), QString::number(c.depth), QString::number(c.depth),
-                                      QString::number(c.blurred), QString::number(RGB(200, 150, 100))});
+        const auto expected = Oracle({ QStringLiteral("shadow"), QString::number(w), QString::number(h),
+            QString::number(c.grey), QString::number(c.depth), QString::number(c.depth), QString::number(c.blurred),
+            QString::number(RGB(200, 150, 100)) });
         ASSERT_EQ(expected.size(), size_t(w * h));
         for (int y = 0; y < h; ++y)
             for (int x = 0; x < w; ++x)
@@ -221,24 +227,23 @@ TEST_F(DrawManagerTest, ShadowsDarkenByTheBlueOfTheShadowImage)
 TEST_F(DrawManagerTest, BlendsMatchTheirFormulas)
 {
     CDrawManager manager;
-    for (int percent : {0, 1, 30, 50, 99, 100}) {
+    for (int percent : { 0, 1, 30, 50, 99, 100 }) {
         Canvas src(3, 3, RGB(250, 10, 128));
         Canvas dest(3, 3, RGB(20, 200, 64));
         manager.BlendRect(dest.dc, 0, 0, 3, 3, src.dc, 0, 0, percent);
-        const auto expected = Oracle({QStringLiteral("blend"), QStringLiteral("1"), QStringLiteral("1"),
-                                      QString::number(RGB(250, 10, 128)), QString::number(RGB(20, 200, 64)),
-                                      QString::number(percent)});
+        const auto expected = Oracle({ QStringLiteral("blend"), QStringLiteral("1"), QStringLiteral("1"),
+            QString::number(RGB(250, 10, 128)), QString::number(RGB(20, 200, 64)), QString::number(percent) });
         ASSERT_EQ(expected.size(), 1u);
         EXPECT_EQ(dest.At(1, 1), expected[0]) << percent;
     }
-    for (uint32_t alpha : {0u, 64u, 128u, 255u}) {
+    for (uint32_t alpha : { 0u, 64u, 128u, 255u }) {
         Canvas src(2, 2);
         for (int i = 0; i < 4; ++i)
             src.bits[i] = (alpha << 24) | 0xF00A80;
         Canvas dest(2, 2, RGB(20, 200, 64));
         manager.BlendRectByAlpha(dest.dc, 0, 0, 2, 2, src.dc, 0, 0);
-        const auto expected = Oracle({QStringLiteral("alpha"), QStringLiteral("1"), QStringLiteral("1"),
-                                      QString::number((alpha << 24) | 0xF00A80), QString::number(RGB(20, 200, 64))});
+        const auto expected = Oracle({ QStringLiteral("alpha"), QStringLiteral("1"), QStringLiteral("1"),
+            QString::number((alpha << 24) | 0xF00A80), QString::number(RGB(20, 200, 64)) });
         ASSERT_EQ(expected.size(), 1u);
         EXPECT_EQ(dest.At(0, 0), expected[0]) << alpha;
     }
@@ -248,7 +253,7 @@ TEST_F(DrawManagerTest, BitmapEffectsMasksAndDisplacedImages)
 {
     CDrawManager manager;
     // A 4×1 bitmap: magenta (transparent with the mask), then three colours.
-    const COLORREF colors[4] = {RGB(255, 0, 255), RGB(200, 100, 50), RGB(10, 20, 30), RGB(255, 255, 255)};
+    const COLORREF colors[4] = { RGB(255, 0, 255), RGB(200, 100, 50), RGB(10, 20, 30), RGB(255, 255, 255) };
     HBITMAP bitmap = CreateCompatibleBitmap(nullptr, 4, 1);
     HDC dc = CreateCompatibleDC(nullptr);
     HGDIOBJ old = SelectObject(dc, bitmap);
@@ -256,18 +261,18 @@ TEST_F(DrawManagerTest, BitmapEffectsMasksAndDisplacedImages)
         SetPixel(dc, x, 0, colors[x]);
     SelectObject(dc, old);
     DeleteDC(dc);
-    for (UINT flags : {0u, 1u, 2u, 4u, 8u, 9u, 0x8000u, 0x8003u}) {
+    for (UINT flags : { 0u, 1u, 2u, 4u, 8u, 9u, 0x8000u, 0x8003u }) {
         SCOPED_TRACE(flags);
         Canvas canvas(6, 3, RGB(0, 128, 0));
-        manager.DrawBitmapWithEffects(canvas.dc, 1, 1, 4, 1, bitmap, TRUE, RGB(255, 0, 255), flags, FALSE, 0, 0, 0, 0,
-                                      RGB(1, 2, 250));
+        manager.DrawBitmapWithEffects(
+            canvas.dc, 1, 1, 4, 1, bitmap, TRUE, RGB(255, 0, 255), flags, FALSE, 0, 0, 0, 0, RGB(1, 2, 250));
         EXPECT_FALSE(manager.HasImageAlpha());
         // The masked pixel shows the background, or white when the effect inverts.
         EXPECT_EQ(canvas.At(1, 1), (flags & 0x8000) ? 0x00FFFFFFu : 0x008000u);
         for (int x = 1; x < 4; ++x) {
-            const auto expected = Oracle({QStringLiteral("effect"), QString::number(flags), QString::number(RGB(1, 2, 250)),
-                                          QString::number((GetRValue(colors[x]) << 16) | (GetGValue(colors[x]) << 8) |
-                                                          GetBValue(colors[x]))});
+            const auto expected = Oracle({ QStringLiteral("effect"), QString::number(flags),
+                QString::number(RGB(1, 2, 250)),
+                QString::number((GetRValue(colors[x]) << 16) | (GetGValue(colors[x]) << 8) | GetBValue(colors[x])) });
             ASSERT_EQ(expected.size(), 1u);
             // The image is ORed over the masked hole, so effects reach the screen unchanged.
             EXPECT_EQ(canvas.At(1 + x, 1), expected[0]) << x;
@@ -285,7 +290,7 @@ TEST_F(DrawManagerTest, BitmapEffectsMasksAndDisplacedImages)
     old = SelectObject(dc, strip);
     for (int i = 0; i < 6; ++i) {
         HBRUSH brush = CreateSolidBrush(RGB(i * 40, 0, 0));
-        RECT cell{2 * (i % 3), 2 * (i / 3), 2 * (i % 3) + 2, 2 * (i / 3) + 2};
+        RECT cell { 2 * (i % 3), 2 * (i / 3), 2 * (i % 3) + 2, 2 * (i / 3) + 2 };
         FillRect(dc, &cell, brush);
         DeleteObject(brush);
     }
@@ -324,7 +329,7 @@ TEST_F(DrawManagerTest, IconsDrawByAlphaAndTheirSizeIsTwiceTheHotspot)
     manager.DrawIconWithEffects(canvas.dc, 0, 0, 32, 32, icon, 0, FALSE, 0, 0, 0, 0, 0);
     EXPECT_TRUE(manager.HasImageAlpha());
     EXPECT_EQ(canvas.At(10, 10), 0xFF0000u);
-    EXPECT_EQ(canvas.At(20, 10), 0x800063u);  // 255·128/255 and 200·(1−128/255), truncated
+    EXPECT_EQ(canvas.At(20, 10), 0x800063u); // 255·128/255 and 200·(1−128/255), truncated
     EXPECT_EQ(canvas.At(2, 2), 0x0000C8u);
     HICON half = manager.StretchIcon(icon, 16, 16);
     manager.GetIconSize(half, &size);
@@ -345,14 +350,14 @@ TEST_F(DrawManagerTest, ContactSheetOfEveryEffect)
     Canvas sheet(cell * 8, cell * 5, RGB(255, 255, 255));
     CDrawManager manager;
     for (UINT effect = 0; effect < 16; ++effect) {
-        RECT r{LONG(effect % 8) * cell + 2, LONG(effect / 8) * cell + 2, LONG(effect % 8 + 1) * cell - 2,
-               LONG(effect / 8 + 1) * cell - 2};
+        RECT r { LONG(effect % 8) * cell + 2, LONG(effect / 8) * cell + 2, LONG(effect % 8 + 1) * cell - 2,
+            LONG(effect / 8 + 1) * cell - 2 };
         manager.FillEffect(sheet.dc, effect, &r, RGB(255, 255, 255), RGB(240, 247, 255), RGB(64, 96, 192), 5, 0);
     }
     for (int style = 0; style <= 6; ++style) {
         const int x = style * cell;
         manager.DrawRectangle(sheet.dc, x + 4, 2 * cell + 4, x + cell - 4, 3 * cell - 4, RGB(0, 0, 0),
-                              RGB(128, 128, 128), style, style == 6 ? 1 : 2);
+            RGB(128, 128, 128), style, style == 6 ? 1 : 2);
         manager.DrawLine(sheet.dc, x + 4, 3 * cell + 8, x + cell - 4, 3 * cell + 8, RGB(0, 0, 128), style, 1);
     }
     Canvas shape(cell - 16, cell - 16, RGB(96, 96, 96));
@@ -365,4 +370,4 @@ TEST_F(DrawManagerTest, ContactSheetOfEveryEffect)
     ASSERT_TRUE(image.save(QStringLiteral(TALUVO_CONTACT_SHEET)));
 }
 
-}  // namespace
+} // namespace

@@ -1,0 +1,181 @@
+// CHtmlRenderer measures and draws the program's small markup language (a subset of HTML with a
+// CSS-like style sheet, tables, images and links) on a device context. It knows nothing of
+// windows: its owner hands it a device context, a text and a rectangle, forwards the mouse, and
+// receives sizes, drawing and two window messages. It reports no errors: bad markup, unknown
+// names and missing resources give empty text or default values.
+//
+// This header holds the object, its vocabulary tables (tags, entities, colours), the markup
+// scanner and attribute readers, and the style sheet. All of it runs on the owner's thread.
+#pragma once
+
+#include "Controls/DrawManager.h"
+#include "Controls/HtmlRecords.h"
+#include "Controls/HtmlStyle.h"
+#include "platform/ui/Gdi.h"
+
+#include <QString>
+
+#include <map>
+#include <optional>
+#include <vector>
+
+class CHtmlRenderer {
+public:
+    CHtmlRenderer();
+    virtual ~CHtmlRenderer();
+    CHtmlRenderer(const CHtmlRenderer&) = delete;
+    CHtmlRenderer& operator=(const CHtmlRenderer&) = delete;
+
+    // Owner configuration.
+    void SetRepaintNotify(HWND hwnd, UINT message, LPARAM lParam);
+    void SetLinkNotify(HWND hwnd, UINT message, LPARAM lParam);
+    void EnableEscapes(BOOL enable) { m_bEscapes = enable; }
+    void EnableColors(BOOL enable) { m_bUseColors = enable; }
+    void SetDisabledColor(COLORREF color) { m_clrDisabled = color; }
+    void SetShadow(int dx, int dy, BYTE darkness, BOOL soft, int depthX, int depthY);
+    // The Linux build has no resource libraries: a library would have to run its code to be
+    // opened. Any library held before is released and none is held afterwards.
+    void SetResourceDll(LPCWSTR fileName, DWORD flags);
+    CDrawManager& GetDrawManager() { return m_drawManager; }
+
+    // Style sheet. The LPCWSTR forms take a text, a string-resource id (below 0x10000) or null.
+    void SetStyleSheet(const QString& text);  // a null QString loads the default sheet
+    void SetStyleSheet(LPCWSTR text);
+    void LoadDefaultStyleSheet();
+    void LoadStyleSheetResource(UINT id, LPCWSTR library);
+    const QString& GetStyleSheet() const { return m_strStyleSheet; }
+    void SetSelectorStyle(const QString& selector, const QString& properties);
+    void SetSelectorStyle(LPCWSTR selector, LPCWSTR properties);
+    std::optional<QString> FindSelectorStyle(const QString& selector) const;
+    std::optional<QString> FindSelectorStyle(LPCWSTR selector) const;
+    void RemoveSelectorStyle(const QString& selector);
+    void RemoveSelectorStyle(LPCWSTR selector);
+
+    // Vocabulary: enter or replace one entry (the name may be a string-resource id).
+    void AddTag(const QString& name, int id, const QString& style);
+    void AddTag(LPCWSTR name, int id, LPCWSTR style);
+    void AddEntity(const QString& entity, const QString& replacement);
+    void AddEntity(LPCWSTR entity, LPCWSTR replacement);
+    void AddColor(const QString& name, COLORREF color);
+    void AddColor(LPCWSTR name, COLORREF color);
+
+    // String resources; empty on any failure.
+    QString LoadResString(UINT id) const;
+    QString LoadResStringFromDll(UINT id, LPCWSTR library) const;
+    QString GetResStringLine(UINT id, int line) const;
+
+    // Widest allowed layout in pixels, 0 for no limit; owners write it before measuring.
+    int m_nMaxWidth = 0;
+
+    // --- Operations the layout, tag and table code use ---
+
+    // Text preparation: entities, carriage returns, line feeds and tabs of m_strMarkup.
+    void PreprocessText();
+    int GetTagId(QString name, QString& styleName, BOOL& closing) const;
+    COLORREF ColorByName(const QString& name, COLORREF defaultColor) const;
+
+    // Markup scanning. Positions are indexes into the text; every call leaves the position
+    // between its start and the end of the text.
+    static QString GetNextRun(const QString& text, QString& tag, int& pos);
+    static QString ReadTag(const QString& text, int& pos);
+    static QString SplitTagName(QString& tag);
+    static QString GetNextAttribute(const QString& attributes, int& pos, QString& name);
+    static QString GetNextValue(const QString& text, int& pos, QChar separator, const QString& delimiters);
+    static BOOL FindTag(const QString& text, int& pos, const QString& name);
+    static BOOL SkipToWordStart(const QString& text, int& pos);
+    static QChar FindOneOf(const QString& text, int& pos, const QString& set);
+    static QChar SkipAllOf(const QString& text, int& pos, const QString& set);
+    static BOOL SkipSpacesTo(const QString& text, int& pos, QChar ch);
+    static int CountChar(const QString& text, QChar ch);
+
+    // Table searches: from the "<" of an opening tag to the "<" of its matching closing tag, or
+    // to the end of the text when there is none.
+    SIZE CountTableSize(const QString& text);
+    static void FindTableEnd(const QString& text, int& pos);
+    static void FindRowEnd(const QString& text, int& pos);
+    static void FindCellEnd(const QString& text, int& pos);
+
+    // Attribute readers.
+    SIZE ParseTableAttributes(const QString& attributes, SHtmlStyle& style, BOOL table);
+    void ParseImageAttributes(const QString& attributes, SHtmlImage& image);
+    void ParseFontStyleLetters(const QString& letters);
+    UINT ParseImageStyleLetters(const QString& letters) const;
+    static BOOL IsPercent(const QString& value);
+    int ParseFillEffect(const QString& value, int defaultEffect);
+    QString SplitToFit(QString& text, int lineWidth, int& width);
+
+    // Style sheet application and value parsers.
+    void ApplySelectorStyle(const QString& selector, SHtmlStyle& style);
+    void ParseCssProperties(const QString& properties, SHtmlStyle& style);
+    void ResetStyle();
+    COLORREF ParseColor(const QString& value, COLORREF defaultColor) const;
+    int ParseLength(const QString& value, int defaultValue, BOOL htmlSize) const;
+    static BOOL ParseFontStyle(const QString& value, BOOL current);
+    static int ParseFontWeight(const QString& value);
+    static int ParseTextAlign(const QString& value, int current);
+    static int ParseVerticalAlign(const QString& value, int current);
+    static int ParseTextTransform(const QString& value, int current);
+    static int ParseBorderStyle(const QString& value, int current);
+    int ParseBorderWidth(const QString& value, int current) const;
+    static void ParseTextDecoration(const QString& value, SHtmlStyle& style);
+
+protected:
+    void BuildTagTable();
+    void BuildEntityTable();
+    void BuildColorTable();
+    void LoadHandCursor();
+    // A text argument that may be a string-resource id; null stays a null QString.
+    QString TextOrResource(LPCWSTR text) const;
+    int TextWidth(const QString& text) const;
+
+    std::vector<SHtmlTable> m_arrTables;
+    int m_nTableIndex = -1;
+    HWND m_hRepaintWnd = nullptr;
+    UINT m_nRepaintMsg = 0;
+    LPARAM m_lRepaintParam = 0;
+    HWND m_hLinkWnd = nullptr;
+    UINT m_nLinkMsg = 0;
+    LPARAM m_lLinkParam = 0;
+    SHtmlStyle m_curStyle;
+    SHtmlLine m_curLine;
+    CDrawManager m_drawManager;
+    HMODULE m_hResModule = nullptr;
+    BOOL m_bOwnResModule = FALSE;
+    HCURSOR m_hHandCursor = nullptr;
+    HFONT m_hOldFont = nullptr;
+    int m_nOldBkMode = 0;
+    COLORREF m_clrOldText = 0;
+    COLORREF m_clrOldBk = 0;
+    BOOL m_bUseColors = TRUE;
+    COLORREF m_clrDisabled = 0;
+    RECT m_rcBlock;
+    HDC m_hDC = nullptr;
+    QString m_strMarkup;
+    BOOL m_bMeasure = TRUE;
+    int m_nTabSize = 32;
+    int m_nLine = 0;
+    int m_nHoverLink = -2;
+    int m_nLinkId = -1;
+    int m_nAnimation = -1;
+    BOOL m_bEscapes = TRUE;
+    BOOL m_bImageShadowSoft = TRUE;
+    int m_nImageShadowDx = 4;
+    int m_nImageShadowDy = 4;
+    int m_nImageShadowDepthX = 7;
+    int m_nImageShadowDepthY = 7;
+    int m_nImageShadowDarkness = 50;
+    COLORREF m_clrImageShadow = RGB(128, 128, 128);
+    TEXTMETRIC m_tm;
+    LOGFONT m_lf;
+    HFONT m_hFont = nullptr;
+    QString m_strStyleSheet;
+    std::vector<SHtmlLine> m_lines;
+    std::vector<SHtmlStyle> m_styleStack;
+    std::vector<SHtmlLinkArea> m_linkAreas;
+    std::vector<SHtmlAnimation> m_animations;
+    // Ordered by key, compared code unit by code unit; lookups are exact.
+    std::map<QString, COLORREF> m_colors;
+    std::map<QString, QString> m_selectors;
+    std::map<QString, QString> m_entities;
+    std::map<QString, SHtmlTag> m_tags;
+};
