@@ -371,6 +371,10 @@ private:
 class WindowWidget : public QWidget {
 public:
     using QWidget::QWidget;
+
+protected:
+    // The window procedure paints in WM_PAINT through BeginPaint/EndPaint.
+    void paintEvent(QPaintEvent*) override { PaintWindowWidget(this); }
 };
 
 thread_local std::vector<QPointer<QWidget>> t_graveyard;
@@ -606,6 +610,8 @@ void EnsureUiSetup()
     TimerHost::Instance().setParent(QCoreApplication::instance());
     RegisterControlClasses();
     RegisterDialogClass();
+    RegisterTreeViewClass();
+    RegisterBarClasses();
     InstallInputFilter();
     // Every wait of the foundation on another thread (joining a worker) serves sends from now on.
     taluvo::SetServingWaitHook(static_cast<DWORD (*)(DWORD, const HANDLE*, DWORD)>(&taluvo::ui::WaitServingSends));

@@ -151,6 +151,12 @@ int CallMessageBoxHook(HWND owner, const QString& text, const QString& caption, 
 // Built-in classes (called once from EnsureUiSetup).
 void RegisterControlClasses();
 void RegisterDialogClass();
+void RegisterTreeViewClass();
+void RegisterBarClasses(); // toolbar, status bar, rebar, command bar
+
+// Sends WM_PAINT to the window of a plain window widget from its paint event and puts what the
+// procedure drew between BeginPaint and EndPaint on the widget (the drawing layer).
+void PaintWindowWidget(QWidget* widget);
 
 // Icons.
 QIcon IconOf(HICON icon);
