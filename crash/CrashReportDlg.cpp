@@ -73,14 +73,37 @@ CCrashReportDlg::CCrashReportDlg(const QString& programPath, const QString& repo
 {
 }
 
+CCrashReportDlg::~CCrashReportDlg()
+{
+    if (m_headlineFont)
+        ::DeleteObject(m_headlineFont);
+}
+
 LRESULT CCrashReportDlg::OnInitDialog(UINT, WPARAM, LPARAM, BOOL&)
 {
     CenterWindow(GetParent());
     m_szModuleName = FileNamePart(m_szModulePath);
     SetWindowText(m_szModuleName);
+    for (auto [control, id] : {std::pair<CColorStatic*, int>{&m_band, IDC_CRASH_BAND}, {&m_headline, IDC_CRASH_HEADLINE},
+                               {&m_icon, IDC_CRASH_ICON}}) {
+        if (control->SubclassWindow(GetDlgItem(id)))
+            control->ResetColors();
+    }
     if (HICON icon = ::LoadIcon(nullptr, MAKEINTRESOURCE(IDI_CRASH_ICON)))
         SendDlgItemMessage(IDC_CRASH_ICON, STM_SETICON, reinterpret_cast<WPARAM>(icon));
+    // The white band under the headline and the icon.
+    const COLORREF white = RGB(255, 255, 255);
+    m_icon.SetDialogColor(white);
+    for (CColorStatic* control : {&m_band, &m_headline}) {
+        control->SetTextColor(RGB(0, 0, 0));
+        control->SetBkColor(white);
+    }
     SetDlgItemText(IDC_CRASH_HEADLINE, taluvo::Format(u"%s has encountered a problem and needs to close.", m_szModuleName));
+    m_headlineFont = ::CreateFont(14, 0, 0, 0, FW_BOLD, 0, 0, 0, 0, 0, 0, 0, 0, u"MS Sans Serif");
+    SendDlgItemMessage(IDC_CRASH_HEADLINE, WM_SETFONT, reinterpret_cast<WPARAM>(m_headlineFont), TRUE);
+    // Headline and icon above the band they are drawn on.
+    for (int id : {IDC_CRASH_HEADLINE, IDC_CRASH_ICON})
+        ::SetWindowPos(GetDlgItem(id), GetDlgItem(IDC_CRASH_BAND), 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_SHOWWINDOW);
     // The link to the report's contents is not offered; it stays hidden with its caption.
     m_link.Attach(GetDlgItem(IDC_CRASH_LINK));
     m_link.ShowWindow(SW_HIDE);

@@ -5,6 +5,7 @@
 // user can send it by hand.
 #pragma once
 
+#include "crash/ColorStatic.h"
 #include "platform/ui/AtlWin.h"
 
 #include <QString>
@@ -28,6 +29,7 @@ public:
 
     // programPath: the crashed program; reportPath and dumpPath: the files the report step wrote.
     CCrashReportDlg(const QString& programPath, const QString& reportPath, const QString& dumpPath);
+    ~CCrashReportDlg();
 
     BEGIN_MSG_MAP(CCrashReportDlg)
         MESSAGE_HANDLER(WM_INITDIALOG, OnInitDialog)
@@ -59,6 +61,8 @@ public:
 private:
     QString m_szDescription;
     CWindow m_link;
+    CColorStatic m_band, m_headline, m_icon;
+    HFONT m_headlineFont = nullptr;
     QString m_szModulePath;
     QString m_szModuleName;
     QString m_szReportPath;

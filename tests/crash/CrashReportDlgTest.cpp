@@ -4,6 +4,7 @@
 #include "platform/shell/MailClient.h"
 #include "platform/ui/Application.h"
 #include "platform/ui/Controls.h"
+#include "platform/ui/Gdi.h"
 #include "platform/ui/TestHooks.h"
 #include "tests/crash/CrashTestSupport.h"
 
@@ -246,6 +247,57 @@ TEST_F(CrashDialog, ControlsTakeTheirPlacesInDialogUnits)
         EXPECT_EQ(seen[i].second.right, seen[i].first.right);
         EXPECT_EQ(seen[i].second.bottom, seen[i].first.bottom);
     }
+}
+
+// The band, the headline and the icon answer the colour requests the dialog reflects to them:
+// black on white while enabled, the system's grey on button face when disabled; other statics are
+// left to the default.
+TEST_F(CrashDialog, BandAndHeadlineAnswerReflectedColourRequests)
+{
+    struct Answer {
+        COLORREF brushColor = 0;
+        COLORREF text = 0;
+        int bkMode = 0;
+        bool brush = false;
+    };
+    auto ask = [](HWND dialog, UINT message, HWND control) {
+        Answer a;
+        HDC dc = ::CreateCompatibleDC(nullptr);
+        const auto brush = reinterpret_cast<HGDIOBJ>(::SendMessage(dialog, message, reinterpret_cast<WPARAM>(dc),
+                                                                   reinterpret_cast<LPARAM>(control)));
+        LOGBRUSH logBrush{};
+        a.brush = brush && ::GetObject(brush, sizeof(logBrush), &logBrush) == sizeof(logBrush);
+        a.brushColor = logBrush.lbColor;
+        a.text = ::GetTextColor(dc);
+        a.bkMode = ::GetBkMode(dc);
+        ::DeleteDC(dc);
+        return a;
+    };
+    std::vector<Answer> answers;
+    Run([&](HWND dialog) {
+        answers.push_back(ask(dialog, WM_CTLCOLORSTATIC, ::GetDlgItem(dialog, IDC_CRASH_BAND)));
+        answers.push_back(ask(dialog, WM_CTLCOLORSTATIC, ::GetDlgItem(dialog, IDC_CRASH_HEADLINE)));
+        answers.push_back(ask(dialog, WM_CTLCOLORDLG, ::GetDlgItem(dialog, IDC_CRASH_ICON)));
+        ::EnableWindow(::GetDlgItem(dialog, IDC_CRASH_HEADLINE), FALSE);
+        answers.push_back(ask(dialog, WM_CTLCOLORSTATIC, ::GetDlgItem(dialog, IDC_CRASH_HEADLINE)));
+        answers.push_back(ask(dialog, WM_CTLCOLORSTATIC, ::GetDlgItem(dialog, IDC_CRASH_LINK)));
+        uitest::Click(::GetDlgItem(dialog, IDCANCEL));
+    });
+    ASSERT_EQ(answers.size(), 5u);
+    const COLORREF white = RGB(255, 255, 255);
+    for (int i : {0, 1}) {
+        SCOPED_TRACE(i);
+        EXPECT_TRUE(answers[i].brush);
+        EXPECT_EQ(answers[i].brushColor, white);
+        EXPECT_EQ(answers[i].text, RGB(0, 0, 0));
+        EXPECT_EQ(answers[i].bkMode, TRANSPARENT);
+    }
+    EXPECT_TRUE(answers[2].brush);
+    EXPECT_EQ(answers[2].brushColor, white);
+    EXPECT_TRUE(answers[3].brush);
+    EXPECT_EQ(answers[3].brushColor, ::GetSysColor(COLOR_BTNFACE));
+    EXPECT_EQ(answers[3].text, ::GetSysColor(COLOR_GRAYTEXT));
+    EXPECT_FALSE(answers[4].brush) << "a plain static keeps the default colours";
 }
 
 TEST(CrashArchive, ArchiveIsNamedAfterTheReport)
