@@ -1,0 +1,151 @@
+#include "engine/Alerts.h"
+
+#include "core/Conversion.h"
+#include "core/DebugTracer.h"
+#include "core/Exceptions.h"
+#include "core/Mutex.h"
+#include "core/db/SqlWrapper.h"
+#include "core/prefs/Preferences.h"
+#include "engine/PageCtx.h"
+#include "mail/Smtp.h"
+#include "mail/SmtpMsg.h"
+#include "platform/base/Format.h"
+
+TRACE_MODULE("CMainFrame");
+
+namespace {
+
+const QString kRowStart = QStringLiteral("<tr><td><icon idres=");
+
+}  // namespace
+
+SStoredPage StoreCheckResult(CSqlDatabase& db, const SPageCtx& ctx)
+{
+    CSqlBuffer sql;
+    const int changed = db.execDML(sql.format(
+        "UPDATE PAGES SET lastChecked = %u, lastModified = %u, checkSum = %u, status = %d, errorCode = %d, "
+        "httpStatusCode = %d WHERE id = %d AND groupId = %d;",
+        ctx.m_tLastChecked, ctx.m_tLastModified, ctx.m_dwCheckSum, ctx.m_iStatus,
+        static_cast<int>(ctx.m_dwErrorCode.load()), static_cast<int>(ctx.m_dwHttpStatusCode),
+        static_cast<int>(ctx.m_nPageId), static_cast<int>(ctx.m_nGroupId)));
+    FAIL_CHECK((1 == changed), QStringLiteral("Unable to update database record."));
+    CSqlBuffer select;
+    CSqlQuery page = db.runQuery(select.format("SELECT * FROM PAGES WHERE id = %d and groupId = %d;",
+                                               static_cast<int>(ctx.m_nPageId), static_cast<int>(ctx.m_nGroupId)));
+    FAIL_CHECK(!page.eof(), QStringLiteral("Unable to find page in database."));
+    return {CAnsiToWide(page.getStringField("urlBrowser", "")).Get(), CAnsiToWide(page.getStringField("descr", "")).Get()};
+}
+
+QString HtmlEscape(const QString& text)
+{
+    QString out;
+    out.reserve(text.size());
+    for (const QChar c : text) {
+        switch (c.unicode()) {
+        case u'&': out += QStringLiteral("&amp;"); break;
+        case u'<': out += QStringLiteral("&lt;"); break;
+        case u'>': out += QStringLiteral("&gt;"); break;
+        case u'"': out += QStringLiteral("&quot;"); break;
+        default: out += c;
+        }
+    }
+    return out;
+}
+
+QString BuildPopupRow(WORD nGroupId, WORD nPageId, const QString& urlBrowser, const QString& url)
+{
+    return taluvo::Format(u"<tr><td><icon idres=%d width=16 height=16></td><td><a msg=\"%d,%d,%s\">%s</a></td></tr>", 128,
+                          nGroupId, nPageId, HtmlEscape(urlBrowser), HtmlEscape(url));
+}
+
+int CountPopupRows(const QString& lines)
+{
+    return static_cast<int>(lines.count(kRowStart));
+}
+
+bool AddPopupRow(QString& lines, const QString& row, bool popupVisible, int maxItems)
+{
+    if (!popupVisible) {
+        lines.clear();
+    } else if (CountPopupRows(lines) >= maxItems) {
+        // One row is dropped per alert: the oldest.
+        const qsizetype second = lines.indexOf(kRowStart, kRowStart.size());
+        if (second < 0)
+            lines.clear();
+        else
+            lines.remove(0, second);
+    }
+    const qsizetype comma = row.indexOf(QLatin1Char(','));
+    const QString key = comma < 0 ? row : row.mid(comma);
+    if (lines.contains(key))
+        return false;
+    lines += row;
+    return true;
+}
+
+QStringList BuildRunCommand(const QString& commandText, const QString& address)
+{
+    QStringList argv;
+    QString current;
+    bool inQuotes = false, inArgument = false;
+    for (const QChar c : commandText) {
+        if (c == QLatin1Char('"')) {
+            inQuotes = !inQuotes;
+            inArgument = true;
+        } else if (!inQuotes && (c == QLatin1Char(' ') || c == QLatin1Char('\t'))) {
+            if (inArgument)
+                argv.push_back(current);
+            current.clear();
+            inArgument = false;
+        } else {
+            current += c;
+            inArgument = true;
+        }
+    }
+    if (inArgument)
+        argv.push_back(current);
+    for (QString& argument : argv)
+        argument.replace(QStringLiteral("%1"), address);
+    return argv;
+}
+
+int SendUpdateMail(CPreferences& prefs, const QString& url)
+{
+    QString server, fromAddress;
+    int connectTimeout = 30, sendTimeout = 15, recvTimeout = 15;
+    std::vector<CPreferences::Recipient> recipients;
+    {
+        CMutexLocker guard(prefs.m_mutex);
+        server = prefs.GetParam("SmtpServer")->GetString();
+        fromAddress = prefs.GetParam("EMailFromAddr")->GetString();
+        connectTimeout = prefs.GetParam("ConnectTimeout")->GetInt();
+        sendTimeout = prefs.GetParam("SendTimeout")->GetInt();
+        recvTimeout = prefs.GetParam("RecvTimeout")->GetInt();
+        recipients.assign(prefs.m_recipients.begin(), prefs.m_recipients.end());
+    }
+    if (recipients.empty() || server.isEmpty()) {
+        TRACE1(u"CMainFrame::OnUpdaterNotify. No emails for send, or no recipients, or no SMTP server.\r\n");
+        return -1;
+    }
+    CSmtpMsg message;
+    CSmtpMsgBody body(QString(), QStringLiteral("text/plain"), QStringLiteral("iso-8859-1"), static_cast<SmtpEncoding>(0));
+    CSmtp smtp;
+    smtp.m_nConnectTimeout = connectTimeout;
+    smtp.m_nSendTimeout = sendTimeout;
+    smtp.m_nRecvTimeout = recvTimeout;
+    message.m_to = CSmtpMsgAddress(CAnsiToWide(recipients[0].first).Get(), CAnsiToWide(recipients[0].second).Get());
+    for (size_t i = 1; i < recipients.size(); ++i)
+        message.m_cc.push_back(CSmtpMsgAddress(CAnsiToWide(recipients[i].first).Get(), CAnsiToWide(recipients[i].second).Get()));
+    if (!smtp.Connect(server)) {
+        TRACE1(u"CMainFrame::OnUpdaterNotify. Connect to SMTP server: %s - FAIL.\r\n", server);
+        return -1;
+    }
+    body = taluvo::Format(u"Page \"%s\" was updated.", url);
+    message.m_bodies.push_back(body);
+    message.m_strSubject = QStringLiteral("Page is updated.");
+    message.m_from = CSmtpMsgAddress(fromAddress, QStringLiteral("Taluvo"));
+    const int result = smtp.SendMessage(message);
+    smtp.Disconnect();
+    TRACE1(u"CMainFrame::OnUpdaterNotify. Sending alert message - %s.\r\n", result == 0 ? u"SUCCESS" : u"FAIL");
+    return result;
+}

@@ -1,0 +1,46 @@
+// What a page that became "New" raises, in the pieces that need no window: the stored result,
+// the popup's rows, the user's command and the e-mail notice.
+#pragma once
+
+#include "platform/base/WinTypes.h"
+
+#include <QString>
+#include <QStringList>
+
+class CPreferences;
+class CSqlDatabase;
+struct SPageCtx;
+
+// The page's row as it reads after its result was stored.
+struct SStoredPage {
+    QString strUrlBrowser;
+    QString strDescr;
+};
+
+// Stores the outcome of a finished check in its PAGES row and reads the row again. Throws
+// CFailException when not exactly one row changed or the row is gone, CSqlException on a database
+// error. The caller holds the database lock.
+SStoredPage StoreCheckResult(CSqlDatabase& db, const SPageCtx& ctx);
+
+// Text for the popup's and tooltips' HTML: & < > " escaped, so a page or a user can neither break
+// the markup nor add a link of their own.
+QString HtmlEscape(const QString& text);
+
+// One row of the update popup: the program's icon and a link whose message carries the group id,
+// the page id and the browser address; its text is the fetched address.
+QString BuildPopupRow(WORD nGroupId, WORD nPageId, const QString& urlBrowser, const QString& url);
+
+// Adds a row to the popup's rows: a hidden popup starts again from nothing; a full one drops its
+// oldest row first. False (nothing changed but a drop) when the page is listed already.
+bool AddPopupRow(QString& lines, const QString& row, bool popupVisible, int maxItems);
+int CountPopupRows(const QString& lines);
+
+// The user's command as a program and its arguments: split at blanks outside double quotes, each
+// "%1" replaced by the address inside its argument. No shell ever sees it, so an address with
+// blanks or quotes stays one argument. Empty when the command is empty.
+QStringList BuildRunCommand(const QString& commandText, const QString& address);
+
+// The e-mail notice of an updated page to the recipients of the settings store, sent at once on
+// this thread (bounded by the time-out settings). Returns the client's result: 0 sent; -1 when
+// there is no recipient or server, or the connection failed.
+int SendUpdateMail(CPreferences& prefs, const QString& url);
