@@ -1,0 +1,28 @@
+// Alert sounds in place of PlaySound: a WAV file, or a sound resource of the program registered
+// by the resource tables, played through libcanberra (PulseAudio, PipeWire or ALSA). A new sound
+// stops the one still playing. A missing sound device or file is not an error anyone hears about.
+#pragma once
+
+#include "platform/base/WinTypes.h"
+
+#include <QString>
+
+constexpr DWORD SND_SYNC = 0x0000;
+constexpr DWORD SND_ASYNC = 0x0001;
+constexpr DWORD SND_NODEFAULT = 0x0002;
+constexpr DWORD SND_NOWAIT = 0x00002000;
+constexpr DWORD SND_PURGE = 0x0040;
+constexpr DWORD SND_FILENAME = 0x00020000;
+constexpr DWORD SND_RESOURCE = 0x00040004;
+
+// sound: a file path with SND_FILENAME; with SND_RESOURCE, the decimal id of a registered sound
+// resource ("242"). Returns TRUE when the sound was handed to the sound system.
+BOOL PlaySound(const QString& sound, HMODULE module, DWORD flags);
+
+namespace taluvo::shell {
+
+// Registers a sound resource under its id: a file path or a Qt resource path (":/sounds/x.wav");
+// the latter is copied once into the runtime folder, because the sound system reads files.
+void RegisterSoundResource(WORD id, const QString& path);
+
+}  // namespace taluvo::shell
