@@ -474,68 +474,63 @@ BOOL SetTextJustification(HDC dc, int extra, int breakCount)
     return TRUE;
 }
 
-int SetBkMode(HDC dc, int mode)
+namespace {
+
+// One member of a context's state: the setters return the previous value, `failure` for a bad context.
+template <class T> T Exchange(HDC dc, T DcState::*member, T value, T failure)
 {
     Dc* record = FindDc(dc);
-    if (!record || (mode != TRANSPARENT && mode != OPAQUE))
-        return 0;
-    const int previous = record->state.bkMode;
-    record->state.bkMode = mode;
+    if (!record)
+        return failure;
+    const T previous = record->state.*member;
+    record->state.*member = value;
     return previous;
+}
+
+template <class T> T Read(HDC dc, T DcState::*member, T failure)
+{
+    Dc* record = FindDc(dc);
+    return record ? record->state.*member : failure;
+}
+
+constexpr UINT kGdiError = 0xFFFFFFFF;
+
+} // namespace
+
+int SetBkMode(HDC dc, int mode)
+{
+    if (mode != TRANSPARENT && mode != OPAQUE)
+        return 0;
+    return Exchange(dc, &DcState::bkMode, mode, 0);
 }
 
 int GetBkMode(HDC dc)
 {
-    Dc* record = FindDc(dc);
-    return record ? record->state.bkMode : 0;
+    return Read(dc, &DcState::bkMode, 0);
 }
-
 COLORREF SetTextColor(HDC dc, COLORREF color)
 {
-    Dc* record = FindDc(dc);
-    if (!record)
-        return CLR_INVALID;
-    const COLORREF previous = record->state.textColor;
-    record->state.textColor = color & 0xFFFFFF;
-    return previous;
+    return Exchange(dc, &DcState::textColor, color & 0xFFFFFF, CLR_INVALID);
 }
-
 COLORREF GetTextColor(HDC dc)
 {
-    Dc* record = FindDc(dc);
-    return record ? record->state.textColor : CLR_INVALID;
+    return Read(dc, &DcState::textColor, CLR_INVALID);
 }
-
 COLORREF SetBkColor(HDC dc, COLORREF color)
 {
-    Dc* record = FindDc(dc);
-    if (!record)
-        return CLR_INVALID;
-    const COLORREF previous = record->state.bkColor;
-    record->state.bkColor = color & 0xFFFFFF;
-    return previous;
+    return Exchange(dc, &DcState::bkColor, color & 0xFFFFFF, CLR_INVALID);
 }
-
 COLORREF GetBkColor(HDC dc)
 {
-    Dc* record = FindDc(dc);
-    return record ? record->state.bkColor : CLR_INVALID;
+    return Read(dc, &DcState::bkColor, CLR_INVALID);
 }
-
 UINT SetTextAlign(HDC dc, UINT align)
 {
-    Dc* record = FindDc(dc);
-    if (!record)
-        return 0xFFFFFFFF; // GDI_ERROR
-    const UINT previous = record->state.textAlign;
-    record->state.textAlign = align;
-    return previous;
+    return Exchange(dc, &DcState::textAlign, align, kGdiError);
 }
-
 UINT GetTextAlign(HDC dc)
 {
-    Dc* record = FindDc(dc);
-    return record ? record->state.textAlign : 0xFFFFFFFF;
+    return Read(dc, &DcState::textAlign, kGdiError);
 }
 
 namespace {

@@ -2,6 +2,7 @@
 // that an independent script computes from the formulas.
 #include "Controls/DrawManager.h"
 
+#include "tests/platform/ui/GdiCanvas.h"
 #include "tests/platform/ui/UiTestSupport.h"
 
 #include <gtest/gtest.h>
@@ -12,43 +13,7 @@
 
 namespace {
 
-// A memory context over a top-down 32-bit DIB section.
-struct Canvas {
-    Canvas(int w, int h, COLORREF fill = RGB(255, 255, 255))
-        : width(w)
-        , height(h)
-    {
-        BITMAPINFO info {};
-        info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-        info.bmiHeader.biWidth = w;
-        info.bmiHeader.biHeight = -h;
-        info.bmiHeader.biPlanes = 1;
-        info.bmiHeader.biBitCount = 32;
-        dc = CreateCompatibleDC(nullptr);
-        bitmap = CreateDIBSection(dc, &info, DIB_RGB_COLORS, reinterpret_cast<void**>(&bits), nullptr, 0);
-        old = SelectObject(dc, bitmap);
-        Clear(fill);
-    }
-    ~Canvas()
-    {
-        SelectObject(dc, old);
-        DeleteObject(bitmap);
-        DeleteDC(dc);
-    }
-    void Clear(COLORREF fill)
-    {
-        HBRUSH brush = CreateSolidBrush(fill);
-        RECT all { 0, 0, width, height };
-        FillRect(dc, &all, brush);
-        DeleteObject(brush);
-    }
-    uint32_t At(int x, int y) const { return bits[y * width + x] & 0xFFFFFF; }
-    int width, height;
-    HDC dc = nullptr;
-    HBITMAP bitmap = nullptr;
-    HGDIOBJ old = nullptr;
-    uint32_t* bits = nullptr;
-};
+using taluvo::test::Canvas;
 
 std::vector<uint32_t> Oracle(const QStringList& arguments)
 {
@@ -100,17 +65,17 @@ TEST_F(DrawManagerTest, EveryFillEffectMatchesItsFormula)
         int wrong = 0;
         for (int y = 0; y < c.h; ++y)
             for (int x = 0; x < c.w; ++x)
-                if (canvas.At(x + 2, y + 2) != expected[size_t(y * c.w + x)] && wrong++ < 3)
-                    ADD_FAILURE() << "pixel " << x << "," << y << " is " << Hex(canvas.At(x + 2, y + 2)).toStdString()
+                if (canvas.Rgb(x + 2, y + 2) != expected[size_t(y * c.w + x)] && wrong++ < 3)
+                    ADD_FAILURE() << "pixel " << x << "," << y << " is " << Hex(canvas.Rgb(x + 2, y + 2)).toStdString()
                                   << ", formula " << Hex(expected[size_t(y * c.w + x)]).toStdString();
         EXPECT_EQ(wrong, 0);
         // Nothing outside the rectangle: right and bottom edges excluded.
         for (int x = 0; x < c.w + 4; ++x) {
-            EXPECT_EQ(canvas.At(x, 1), 0x010203u);
-            EXPECT_EQ(canvas.At(x, c.h + 2), 0x010203u);
+            EXPECT_EQ(canvas.Rgb(x, 1), 0x010203u);
+            EXPECT_EQ(canvas.Rgb(x, c.h + 2), 0x010203u);
         }
         for (int y = 0; y < c.h + 4; ++y)
-            EXPECT_EQ(canvas.At(c.w + 2, y), 0x010203u);
+            EXPECT_EQ(canvas.Rgb(c.w + 2, y), 0x010203u);
     }
 }
 
@@ -123,7 +88,7 @@ TEST_F(DrawManagerTest, PaletteEffectsOutsideTheirLimitsDrawNothing)
     RECT empty { 5, 5, 5, 9 };
     manager.FillEffect(canvas.dc, FILL_METAL, &empty, kBegin, kMiddle, kEnd, 5, 0);
     for (int x = 0; x < 10; ++x)
-        EXPECT_EQ(canvas.At(x, 0), 0x010203u);
+        EXPECT_EQ(canvas.Rgb(x, 0), 0x010203u);
 }
 
 TEST_F(DrawManagerTest, BorderStylesAndLines)
@@ -133,41 +98,41 @@ TEST_F(DrawManagerTest, BorderStylesAndLines)
     const uint32_t tl = 0xFF0000, br = 0x0000FF; // as pixels
     // Solid, width 1: left and top in the first colour, right and bottom in the second.
     manager.DrawRectangle(canvas.dc, 2, 2, 12, 12, RGB(255, 0, 0), RGB(0, 0, 255), 1, 1);
-    EXPECT_EQ(canvas.At(2, 7), tl);
-    EXPECT_EQ(canvas.At(7, 2), tl);
-    EXPECT_EQ(canvas.At(12, 7), br); // right side on the right edge: the outline is inset by width / 2
-    EXPECT_EQ(canvas.At(7, 12), br);
-    EXPECT_EQ(canvas.At(7, 7), 0xFFFFFFu);
+    EXPECT_EQ(canvas.Rgb(2, 7), tl);
+    EXPECT_EQ(canvas.Rgb(7, 2), tl);
+    EXPECT_EQ(canvas.Rgb(12, 7), br); // right side on the right edge: the outline is inset by width / 2
+    EXPECT_EQ(canvas.Rgb(7, 12), br);
+    EXPECT_EQ(canvas.Rgb(7, 7), 0xFFFFFFu);
     // Width 3: the centre lines run one pixel inside, the pen covers the edge.
     canvas.Clear(RGB(255, 255, 255));
     manager.DrawRectangle(canvas.dc, 2, 2, 30, 30, RGB(255, 0, 0), RGB(255, 0, 0), 1, 3);
-    EXPECT_EQ(canvas.At(2, 15), tl);
-    EXPECT_EQ(canvas.At(3, 15), tl);
-    EXPECT_EQ(canvas.At(4, 15), tl);
-    EXPECT_EQ(canvas.At(6, 15), 0xFFFFFFu);
+    EXPECT_EQ(canvas.Rgb(2, 15), tl);
+    EXPECT_EQ(canvas.Rgb(3, 15), tl);
+    EXPECT_EQ(canvas.Rgb(4, 15), tl);
+    EXPECT_EQ(canvas.Rgb(6, 15), 0xFFFFFFu);
     // Double: a second outline two pen widths inside.
     canvas.Clear(RGB(255, 255, 255));
     manager.DrawRectangle(canvas.dc, 2, 2, 30, 30, RGB(255, 0, 0), RGB(0, 0, 255), 6, 1);
-    EXPECT_EQ(canvas.At(2, 15), tl);
-    EXPECT_EQ(canvas.At(3, 15), 0xFFFFFFu);
-    EXPECT_EQ(canvas.At(4, 15), tl);
-    EXPECT_EQ(canvas.At(28, 15), br);
-    EXPECT_EQ(canvas.At(30, 15), br);
+    EXPECT_EQ(canvas.Rgb(2, 15), tl);
+    EXPECT_EQ(canvas.Rgb(3, 15), 0xFFFFFFu);
+    EXPECT_EQ(canvas.Rgb(4, 15), tl);
+    EXPECT_EQ(canvas.Rgb(28, 15), br);
+    EXPECT_EQ(canvas.Rgb(30, 15), br);
     // Nothing for style 0 or width 0.
     canvas.Clear(RGB(255, 255, 255));
     manager.DrawRectangle(canvas.dc, 2, 2, 30, 30, 0, 0, 0, 1);
     manager.DrawRectangle(canvas.dc, 2, 2, 30, 30, 0, 0, 1, 0);
     manager.DrawLine(canvas.dc, 0, 5, 30, 5, 0, 0, 1);
     for (int i = 0; i < 40; ++i)
-        EXPECT_EQ(canvas.At(i, 2) & canvas.At(2, i) & canvas.At(i, 5), 0xFFFFFFu);
+        EXPECT_EQ(canvas.Rgb(i, 2) & canvas.Rgb(2, i) & canvas.Rgb(i, 5), 0xFFFFFFu);
     // Double line: the twin two pixels below a horizontal one, right of a vertical one.
     manager.DrawLine(canvas.dc, 0, 10, 20, 10, RGB(0, 0, 0), 6, 1);
-    EXPECT_EQ(canvas.At(5, 10), 0u);
-    EXPECT_EQ(canvas.At(5, 11), 0xFFFFFFu);
-    EXPECT_EQ(canvas.At(5, 12), 0u);
-    EXPECT_EQ(canvas.At(20, 10), 0xFFFFFFu); // last pixel left out
+    EXPECT_EQ(canvas.Rgb(5, 10), 0u);
+    EXPECT_EQ(canvas.Rgb(5, 11), 0xFFFFFFu);
+    EXPECT_EQ(canvas.Rgb(5, 12), 0u);
+    EXPECT_EQ(canvas.Rgb(20, 10), 0xFFFFFFu); // last pixel left out
     manager.DrawLine(canvas.dc, 30, 15, 30, 35, RGB(0, 0, 0), 6, 1);
-    EXPECT_EQ(canvas.At(32, 20), 0u);
+    EXPECT_EQ(canvas.Rgb(32, 20), 0u);
     // Dashed, dotted, dash-dot and dash-dot-dot leave gaps; solid does not.
     struct Style {
         int style, firstGap;
@@ -177,7 +142,7 @@ TEST_F(DrawManagerTest, BorderStylesAndLines)
         manager.DrawLine(canvas.dc, 0, 20, 39, 20, RGB(0, 0, 0), s.style, 1);
         int gap = -1;
         for (int x = 0; x < 39 && gap < 0; ++x)
-            if (canvas.At(x, 20) != 0)
+            if (canvas.Rgb(x, 20) != 0)
                 gap = x;
         EXPECT_EQ(gap, s.firstGap) << "style " << s.style;
     }
@@ -190,13 +155,13 @@ TEST_F(DrawManagerTest, TileBltClipsTheLastColumnAndRow)
     Canvas canvas(40, 40);
     CDrawManager manager;
     manager.TileBlt(canvas.dc, 5, 5, 25, 15, tile.dc, 0, 0, 10, 10);
-    EXPECT_EQ(canvas.At(5, 5), 0xFF0000u);
-    EXPECT_EQ(canvas.At(25, 15), 0xFF0000u);
-    EXPECT_EQ(canvas.At(29, 19), 0x090909u);
-    EXPECT_EQ(canvas.At(30, 19), 0xFFFFFFu);
-    EXPECT_EQ(canvas.At(29, 20), 0xFFFFFFu);
+    EXPECT_EQ(canvas.Rgb(5, 5), 0xFF0000u);
+    EXPECT_EQ(canvas.Rgb(25, 15), 0xFF0000u);
+    EXPECT_EQ(canvas.Rgb(29, 19), 0x090909u);
+    EXPECT_EQ(canvas.Rgb(30, 19), 0xFFFFFFu);
+    EXPECT_EQ(canvas.Rgb(29, 20), 0xFFFFFFu);
     manager.TileBlt(canvas.dc, 0, 0, 40, 40, tile.dc, 0, 0, 0, 10); // a zero step draws nothing
-    EXPECT_EQ(canvas.At(0, 0), 0xFFFFFFu);
+    EXPECT_EQ(canvas.Rgb(0, 0), 0xFFFFFFu);
 }
 
 TEST_F(DrawManagerTest, ShadowsDarkenByTheBlueOfTheShadowImage)
@@ -219,8 +184,8 @@ TEST_F(DrawManagerTest, ShadowsDarkenByTheBlueOfTheShadowImage)
         ASSERT_EQ(expected.size(), size_t(w * h));
         for (int y = 0; y < h; ++y)
             for (int x = 0; x < w; ++x)
-                ASSERT_EQ(canvas.At(x + 1, y + 1), expected[size_t(y * w + x)]) << x << "," << y;
-        EXPECT_EQ(canvas.At(0, 0), 0xC89664u);
+                ASSERT_EQ(canvas.Rgb(x + 1, y + 1), expected[size_t(y * w + x)]) << x << "," << y;
+        EXPECT_EQ(canvas.Rgb(0, 0), 0xC89664u);
     }
 }
 
@@ -234,7 +199,7 @@ TEST_F(DrawManagerTest, BlendsMatchTheirFormulas)
         const auto expected = Oracle({ QStringLiteral("blend"), QStringLiteral("1"), QStringLiteral("1"),
             QString::number(RGB(250, 10, 128)), QString::number(RGB(20, 200, 64)), QString::number(percent) });
         ASSERT_EQ(expected.size(), 1u);
-        EXPECT_EQ(dest.At(1, 1), expected[0]) << percent;
+        EXPECT_EQ(dest.Rgb(1, 1), expected[0]) << percent;
     }
     for (uint32_t alpha : { 0u, 64u, 128u, 255u }) {
         Canvas src(2, 2);
@@ -245,7 +210,7 @@ TEST_F(DrawManagerTest, BlendsMatchTheirFormulas)
         const auto expected = Oracle({ QStringLiteral("alpha"), QStringLiteral("1"), QStringLiteral("1"),
             QString::number((alpha << 24) | 0xF00A80), QString::number(RGB(20, 200, 64)) });
         ASSERT_EQ(expected.size(), 1u);
-        EXPECT_EQ(dest.At(0, 0), expected[0]) << alpha;
+        EXPECT_EQ(dest.Rgb(0, 0), expected[0]) << alpha;
     }
 }
 
@@ -268,22 +233,22 @@ TEST_F(DrawManagerTest, BitmapEffectsMasksAndDisplacedImages)
             canvas.dc, 1, 1, 4, 1, bitmap, TRUE, RGB(255, 0, 255), flags, FALSE, 0, 0, 0, 0, RGB(1, 2, 250));
         EXPECT_FALSE(manager.HasImageAlpha());
         // The masked pixel shows the background, or white when the effect inverts.
-        EXPECT_EQ(canvas.At(1, 1), (flags & 0x8000) ? 0x00FFFFFFu : 0x008000u);
+        EXPECT_EQ(canvas.Rgb(1, 1), (flags & 0x8000) ? 0x00FFFFFFu : 0x008000u);
         for (int x = 1; x < 4; ++x) {
             const auto expected = Oracle({ QStringLiteral("effect"), QString::number(flags),
                 QString::number(RGB(1, 2, 250)),
                 QString::number((GetRValue(colors[x]) << 16) | (GetGValue(colors[x]) << 8) | GetBValue(colors[x])) });
             ASSERT_EQ(expected.size(), 1u);
             // The image is ORed over the masked hole, so effects reach the screen unchanged.
-            EXPECT_EQ(canvas.At(1 + x, 1), expected[0]) << x;
+            EXPECT_EQ(canvas.Rgb(1 + x, 1), expected[0]) << x;
         }
     }
     // Without the mask the magenta pixel is drawn; with the shadow switch and no shadow flag the
     // image moves by the offset.
     Canvas canvas(8, 4, RGB(0, 128, 0));
     manager.DrawBitmapWithEffects(canvas.dc, 1, 1, 4, 1, bitmap, FALSE, RGB(255, 0, 255), 0, TRUE, 2, 1, 0, 0, 0);
-    EXPECT_EQ(canvas.At(3, 2), 0xFF00FFu);
-    EXPECT_EQ(canvas.At(1, 1), 0x008000u);
+    EXPECT_EQ(canvas.Rgb(3, 2), 0xFF00FFu);
+    EXPECT_EQ(canvas.Rgb(1, 1), 0x008000u);
     // A strip of 3 × 2 cells: index 5 is the last cell of the second row; 4 × 1 has no index 5.
     HBITMAP strip = CreateCompatibleBitmap(nullptr, 6, 4);
     dc = CreateCompatibleDC(nullptr);
@@ -298,10 +263,10 @@ TEST_F(DrawManagerTest, BitmapEffectsMasksAndDisplacedImages)
     DeleteDC(dc);
     Canvas cells(4, 4, RGB(0, 0, 9));
     manager.DrawImageFromStrip(cells.dc, 0, 0, 2, 2, strip, 5, 2, 2, FALSE, 0, 0, FALSE, 0, 0, 0, 0, 0);
-    EXPECT_EQ(cells.At(1, 1), 0xC80000u);
+    EXPECT_EQ(cells.Rgb(1, 1), 0xC80000u);
     manager.DrawImageFromStrip(cells.dc, 2, 2, 2, 2, strip, 5, 2, 4, FALSE, 0, 0, FALSE, 0, 0, 0, 0, 0);
     manager.DrawImageFromStrip(cells.dc, 2, 2, 2, 2, strip, 6, 2, 2, FALSE, 0, 0, FALSE, 0, 0, 0, 0, 0);
-    EXPECT_EQ(cells.At(3, 3), 0x000009u);
+    EXPECT_EQ(cells.Rgb(3, 3), 0x000009u);
     DeleteObject(strip);
     DeleteObject(bitmap);
 }
@@ -328,9 +293,9 @@ TEST_F(DrawManagerTest, IconsDrawByAlphaAndTheirSizeIsTwiceTheHotspot)
     Canvas canvas(40, 40, RGB(0, 0, 200));
     manager.DrawIconWithEffects(canvas.dc, 0, 0, 32, 32, icon, 0, FALSE, 0, 0, 0, 0, 0);
     EXPECT_TRUE(manager.HasImageAlpha());
-    EXPECT_EQ(canvas.At(10, 10), 0xFF0000u);
-    EXPECT_EQ(canvas.At(20, 10), 0x800063u); // 255·128/255 and 200·(1−128/255), truncated
-    EXPECT_EQ(canvas.At(2, 2), 0x0000C8u);
+    EXPECT_EQ(canvas.Rgb(10, 10), 0xFF0000u);
+    EXPECT_EQ(canvas.Rgb(20, 10), 0x800063u); // 255·128/255 and 200·(1−128/255), truncated
+    EXPECT_EQ(canvas.Rgb(2, 2), 0x0000C8u);
     HICON half = manager.StretchIcon(icon, 16, 16);
     manager.GetIconSize(half, &size);
     EXPECT_EQ(size.cx, 16);

@@ -4,6 +4,7 @@
 #include "platform/ui/UserApi.h"
 #include "platform/ui/detail/Core.h"
 
+#include "tests/platform/ui/GdiCanvas.h"
 #include "tests/platform/ui/UiTestSupport.h"
 
 #include <gtest/gtest.h>
@@ -16,39 +17,7 @@
 
 namespace {
 
-// A memory context with a 32-bit top-down DIB section selected, its pixels reachable directly.
-struct Canvas {
-    Canvas(int w, int h, COLORREF fill = RGB(255, 255, 255))
-        : width(w)
-        , height(h)
-    {
-        BITMAPINFO info {};
-        info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-        info.bmiHeader.biWidth = w;
-        info.bmiHeader.biHeight = -h;
-        info.bmiHeader.biPlanes = 1;
-        info.bmiHeader.biBitCount = 32;
-        dc = CreateCompatibleDC(nullptr);
-        bitmap = CreateDIBSection(dc, &info, DIB_RGB_COLORS, reinterpret_cast<void**>(&bits), nullptr, 0);
-        old = SelectObject(dc, bitmap);
-        HBRUSH brush = CreateSolidBrush(fill);
-        RECT all { 0, 0, w, h };
-        FillRect(dc, &all, brush);
-        DeleteObject(brush);
-    }
-    ~Canvas()
-    {
-        SelectObject(dc, old);
-        DeleteObject(bitmap);
-        DeleteDC(dc);
-    }
-    uint32_t At(int x, int y) const { return bits[y * width + x]; }
-    int width, height;
-    HDC dc = nullptr;
-    HBITMAP bitmap = nullptr;
-    HGDIOBJ old = nullptr;
-    uint32_t* bits = nullptr;
-};
+using taluvo::test::Canvas;
 
 class UiGdiTest : public ::testing::Test {
 protected:
