@@ -101,7 +101,7 @@ LRESULT CCrashReportDlg::OnInitDialog(UINT, WPARAM, LPARAM, BOOL&)
     SetDlgItemText(IDC_CRASH_HEADLINE, taluvo::Format(u"%s has encountered a problem and needs to close.", m_szModuleName));
     m_headlineFont = ::CreateFont(14, 0, 0, 0, FW_BOLD, 0, 0, 0, 0, 0, 0, 0, 0, u"MS Sans Serif");
     SendDlgItemMessage(IDC_CRASH_HEADLINE, WM_SETFONT, reinterpret_cast<WPARAM>(m_headlineFont), TRUE);
-    // Headline and icon above the band they are drawn on.
+    // Headline and icon follow the band in the z-order; being transparent, they are painted over it.
     for (int id : {IDC_CRASH_HEADLINE, IDC_CRASH_ICON})
         ::SetWindowPos(GetDlgItem(id), GetDlgItem(IDC_CRASH_BAND), 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_SHOWWINDOW);
     // The link to the report's contents is not offered; it stays hidden with its caption.
