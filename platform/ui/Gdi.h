@@ -22,6 +22,7 @@
 
 class QFont;
 class QImage;
+class QRegion;
 
 // Device contexts.
 HDC CreateCompatibleDC(HDC dc);
@@ -191,6 +192,8 @@ QImage ImageOfBitmap(HBITMAP bitmap);
 HBITMAP BitmapOfImage(const QImage& image);
 // A copy of what a device context holds (its bitmap, or the window image of a paint).
 QImage ImageOfDc(HDC dc);
+// The area of a region handle (the window layer uses it for SetWindowRgn); empty for a bad handle.
+QRegion QRegionOf(HRGN region);
 // Registers a bitmap resource under its id (the resource tables do this at start).
 void RegisterBitmapResource(WORD id, const QString& imagePath);
 // Live GDI objects and device contexts (tests look for leaks with it).

@@ -243,8 +243,8 @@ BOOL Blit(HDC destDc, int x, int y, int width, int height, HDC srcDc, int xSrc, 
     }
     if (width == 0 || height == 0)
         return TRUE;
-    // A copy of the source first: source and destination may be the same image.
-    QImage source;
+    const QImage* source = nullptr;
+    QImage sourceCopy;
     int sourceDepth = 32;
     COLORREF sourceBk = 0xFFFFFF;
     if (src) {
@@ -259,14 +259,18 @@ BOOL Blit(HDC destDc, int x, int y, int width, int height, HDC srcDc, int xSrc, 
         QImage* image = Target(*src);
         if (!image)
             return FALSE;
-        source = *image;
-        source.detach();
+        source = image;
         sourceDepth = DepthOf(*src);
         sourceBk = src->state.bkColor;
     }
     QImage* target = Target(*dest);
     if (!target)
         return FALSE;
+    if (source == target) {
+        // Within one image the copy reads what it has not yet overwritten.
+        sourceCopy = target->copy();
+        source = &sourceCopy;
+    }
     const int destDepth = DepthOf(*dest);
     const uint32_t pattern = BrushPixel(*dest);
     const uint32_t monoZero = PixelOf(dest->state.textColor), monoOne = PixelOf(dest->state.bkColor);
@@ -281,9 +285,9 @@ BOOL Blit(HDC destDc, int x, int y, int width, int height, HDC srcDc, int xSrc, 
                 uint32_t s = 0;
                 if (src) {
                     const int sx = xSrc + int(std::floor((px - x + 0.5) * srcWidth / double(width)));
-                    if (sx < 0 || sy < 0 || sx >= source.width() || sy >= source.height())
+                    if (sx < 0 || sy < 0 || sx >= source->width() || sy >= source->height())
                         continue; // outside the source: the destination keeps its pixel
-                    s = reinterpret_cast<const uint32_t*>(source.constScanLine(sy))[sx];
+                    s = reinterpret_cast<const uint32_t*>(source->constScanLine(sy))[sx];
                     if (sourceDepth == 1 && destDepth != 1)
                         s = (s & 0xFFFFFF) ? monoOne : monoZero;
                     else if (sourceDepth != 1 && destDepth == 1)

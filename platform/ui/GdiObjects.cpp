@@ -868,6 +868,12 @@ void SrandCrt(unsigned seed)
     t_randState = seed;
 }
 
+QRegion QRegionOf(HRGN handle)
+{
+    auto region = gdi::FindRegion(handle);
+    return region ? region->region : QRegion();
+}
+
 size_t LiveGdiObjects()
 {
     auto& registry = gdi::Registry::Instance();

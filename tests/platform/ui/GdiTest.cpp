@@ -120,6 +120,13 @@ TEST_F(UiGdiTest, RasterOperationsMaskAndPaint)
     EXPECT_EQ(dest.At(1, 0), 0x00102030u); // transparent through the mask
     BitBlt(dest.dc, 0, 0, 1, 1, nullptr, 0, 0, DSTINVERT);
     EXPECT_EQ(dest.At(0, 0), 0x003FFFFFu);
+    // Within one context the copy reads the pixels as they were before it.
+    Canvas row(4, 1);
+    for (int x = 0; x < 4; ++x)
+        SetPixel(row.dc, x, 0, RGB(x, 0, 0));
+    BitBlt(row.dc, 1, 0, 3, 1, row.dc, 0, 0, SRCCOPY);
+    EXPECT_EQ(row.At(1, 0), 0x00000000u);
+    EXPECT_EQ(row.At(3, 0), 0x00020000u);
     // A generic ternary code: NOTSRCCOPY.
     BitBlt(dest.dc, 2, 0, 1, 1, image.dc, 2, 0, NOTSRCCOPY);
     EXPECT_EQ(dest.At(2, 0) & 0xFFFFFF, 0x003FFFFFu);
@@ -175,6 +182,40 @@ TEST_F(UiGdiTest, ClipRegionAndRegionFrames)
     EXPECT_EQ(canvas.At(5, 2), 0x00FFFFFFu);
     DeleteObject(box);
     DeleteObject(black);
+}
+
+TEST_F(UiGdiTest, RegionShapesAndCombinations)
+{
+    // The round rectangle of a tooltip balloon: corners cut, right and bottom edges outside.
+    HRGN round = CreateRoundRectRgn(0, 0, 41, 21, 10, 10);
+    RECT box;
+    EXPECT_EQ(GetRgnBox(round, &box), COMPLEXREGION);
+    EXPECT_EQ(box.right, 40);
+    EXPECT_EQ(box.bottom, 20);
+    EXPECT_TRUE(PtInRegion(round, 20, 10));
+    EXPECT_TRUE(PtInRegion(round, 0, 10));
+    EXPECT_FALSE(PtInRegion(round, 0, 0));
+    EXPECT_FALSE(PtInRegion(round, 40, 10));
+    // Its pointer: a triangle joined on.
+    const POINT triangle[3] = { { 10, 19 }, { 20, 19 }, { 10, 30 } };
+    HRGN tip = CreatePolygonRgn(triangle, 3, ALTERNATE);
+    EXPECT_TRUE(PtInRegion(tip, 11, 21));
+    EXPECT_FALSE(PtInRegion(tip, 19, 28));
+    HRGN balloon = CreateRectRgn(0, 0, 0, 0);
+    EXPECT_EQ(CombineRgn(balloon, round, tip, RGN_OR), COMPLEXREGION);
+    EXPECT_TRUE(PtInRegion(balloon, 11, 25));
+    HRGN shadow = CreateRectRgn(0, 0, 0, 0);
+    CombineRgn(shadow, balloon, nullptr, RGN_COPY);
+    OffsetRgn(shadow, 3, 3);
+    EXPECT_TRUE(PtInRegion(shadow, 23, 13));
+    EXPECT_FALSE(EqualRgn(shadow, balloon));
+    OffsetRgn(shadow, -3, -3);
+    EXPECT_TRUE(EqualRgn(shadow, balloon));
+    EXPECT_EQ(taluvo::ui::QRegionOf(shadow), taluvo::ui::QRegionOf(balloon));
+    HRGN empty = CreateRectRgn(0, 0, 0, 0);
+    EXPECT_EQ(CombineRgn(empty, round, round, RGN_DIFF), NULLREGION);
+    for (HRGN r : { round, tip, balloon, shadow, empty })
+        EXPECT_TRUE(DeleteObject(r));
 }
 
 TEST_F(UiGdiTest, MulDivRoundsHalfAwayFromZero)
