@@ -22,7 +22,7 @@ inline constexpr int kRunBoundMs = 60000;
 
 struct FixtureRun {
     int signal = 0;      // the signal that ended the fixture; 0 when it exited
-    std::string output;  // its standard output
+    std::string output;  // its standard output and error, and its helper's
     uint64_t base = 0;   // where the fixture's executable was loaded
 };
 

@@ -215,6 +215,18 @@ TEST(SystemSections, ModuleListDoesNotNeedTheMinidump)
     EXPECT_TRUE(S_ISDIR(info.st_mode));
 }
 
+// The helper stops the other threads for a moment to read their registers; once it has let them
+// go, nothing looks like a debugger any more, so the crash dialog still follows the report
+// (offscreen, where it is cancelled and says so).
+TEST(SystemSections, CrashDialogFollowsTheReportOfAThreadedProgram)
+{
+    SKIP_WITHOUT_MEMORY_ACCESS();
+    TempDir home;
+    const FixtureRun run = RunFixture("worker", home.Path(), kHelper, {"QT_QPA_PLATFORM=offscreen"});
+    EXPECT_EQ(run.signal, SIGSEGV);
+    EXPECT_NE(run.output.find("dialog \"crash_fixture\""), std::string::npos) << run.output;
+}
+
 TEST(SystemSections, DosTimeTextRoundsSecondsDownToEven)
 {
     struct Case {
