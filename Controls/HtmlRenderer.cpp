@@ -2,10 +2,15 @@
 // string resources.
 #include "Controls/HtmlRenderer.h"
 
-#include "platform/ui/StringTable.h"
+#include <QStringList>
 
 #include <algorithm>
-#include <vector>
+
+namespace taluvo::ui {
+// The program's string table (a string of the table; true when it exists). Referenced weakly
+// until the table's header is in the tree, so the renderer builds without it.
+[[gnu::weak]] bool LoadStringResource(UINT id, QString* text);
+}  // namespace taluvo::ui
 
 namespace {
 
@@ -15,20 +20,6 @@ bool IsResourceId(LPCWSTR text)
     return reinterpret_cast<uintptr_t>(text) < 0x10000;
 }
 
-// The whole string, whatever its length: the load is repeated with a larger buffer while the
-// text fills the one it was given.
-QString LoadWholeString(HINSTANCE module, UINT id, int firstSize)
-{
-    int size = firstSize;
-    std::vector<char16_t> buffer;
-    for (;;) {
-        buffer.assign(size_t(size), 0);
-        const int length = LoadString(module, id, buffer.data(), size);
-        if (length < size - 1)
-            return QString::fromUtf16(buffer.data(), length);
-        size += 256;
-    }
-}
 
 }  // namespace
 
@@ -106,10 +97,12 @@ QString CHtmlRenderer::TextOrResource(LPCWSTR text) const
     return QString::fromUtf16(text);
 }
 
-int CHtmlRenderer::TextWidth(const QString& text) const
+int CHtmlRenderer::TextWidth(const QString& text, int count) const
 {
+    if (count < 0 || count > text.size())
+        count = int(text.size());
     SIZE size;
-    if (!m_hDC || text.isEmpty() || !GetTextExtentPoint32(m_hDC, text, &size))
+    if (!m_hDC || count == 0 || !GetTextExtentPoint32(m_hDC, reinterpret_cast<LPCWSTR>(text.utf16()), count, &size))
         return 0;
     return size.cx;
 }
@@ -185,18 +178,20 @@ void CHtmlRenderer::AddColor(LPCWSTR name, COLORREF color)
 
 QString CHtmlRenderer::LoadResString(UINT id) const
 {
-    if (id == 0)
+    // The string table hands out whole strings, whatever their length.
+    QString text;
+    if (id == 0 || !taluvo::ui::LoadStringResource || !taluvo::ui::LoadStringResource(id, &text))
         return QStringLiteral("");
-    return LoadWholeString(nullptr, id, 256);
+    return text;
 }
 
 QString CHtmlRenderer::LoadResStringFromDll(UINT id, LPCWSTR library) const
 {
     // A named library is never loaded (see SetResourceDll); without one the owner's resource
-    // module is used, and there is none on this platform.
-    if (id == 0 || library || !m_hResModule)
-        return QStringLiteral("");
-    return LoadWholeString(m_hResModule, id, 1024);
+    // module would be used, and there is none on this platform.
+    (void)id;
+    (void)library;
+    return QStringLiteral("");
 }
 
 QString CHtmlRenderer::GetResStringLine(UINT id, int line) const

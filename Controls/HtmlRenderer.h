@@ -126,7 +126,8 @@ protected:
     void LoadHandCursor();
     // A text argument that may be a string-resource id; null stays a null QString.
     QString TextOrResource(LPCWSTR text) const;
-    int TextWidth(const QString& text) const;
+    // Width of the first `count` characters (all when -1) in the context's font; 0 without one.
+    int TextWidth(const QString& text, int count = -1) const;
 
     std::vector<SHtmlTable> m_arrTables;
     int m_nTableIndex = -1;
