@@ -276,15 +276,21 @@ BOOL Blit(HDC destDc, int x, int y, int width, int height, HDC srcDc, int xSrc, 
     const uint32_t monoZero = PixelOf(dest->state.textColor), monoOne = PixelOf(dest->state.bkColor);
     const uint32_t bkPixel = PixelOf(sourceBk);
     const QRegion allowed = Allowed(*dest, *target, QRect(x, y, width, height));
+    // Source column of every destination column, sampled at pixel centres so mirrored and scaled
+    // copies land on whole pixels.
+    std::vector<int> columns(static_cast<size_t>(width));
+    for (int i = 0; i < width; ++i)
+        columns[size_t(i)]
+            = srcWidth == width ? xSrc + i : xSrc + int(std::floor((i + 0.5) * srcWidth / double(width)));
     for (const QRect& r : allowed) {
         for (int py = r.top(); py <= r.bottom(); ++py) {
             auto* row = reinterpret_cast<uint32_t*>(target->scanLine(py));
-            // Sample at pixel centres so mirrored and scaled copies land on whole pixels.
-            const int sy = ySrc + int(std::floor((py - y + 0.5) * srcHeight / double(height)));
+            const int sy = srcHeight == height ? ySrc + (py - y)
+                                               : ySrc + int(std::floor((py - y + 0.5) * srcHeight / double(height)));
             for (int px = r.left(); px <= r.right(); ++px) {
                 uint32_t s = 0;
                 if (src) {
-                    const int sx = xSrc + int(std::floor((px - x + 0.5) * srcWidth / double(width)));
+                    const int sx = columns[size_t(px - x)];
                     if (sx < 0 || sy < 0 || sx >= source->width() || sy >= source->height())
                         continue; // outside the source: the destination keeps its pixel
                     s = reinterpret_cast<const uint32_t*>(source->constScanLine(sy))[sx];
