@@ -25,7 +25,7 @@ int DigitValue(QChar c)
     return 99;
 }
 
-}  // namespace
+} // namespace
 
 DWORD StrToUL(const QString& text, int base, qsizetype* consumed)
 {
@@ -57,7 +57,7 @@ DWORD StrToUL(const QString& text, int base, qsizetype* consumed)
         value = value * uint64_t(base) + uint64_t(d);
         if (value > 0xFFFFFFFFull) {
             overflow = true;
-            value = 0xFFFFFFFFull;  // keep reading the digits, as the runtime does
+            value = 0xFFFFFFFFull; // keep reading the digits, as the runtime does
         }
         ++i;
     }
@@ -94,4 +94,4 @@ int AtoI(const QString& text)
     return value > INT_MAX ? INT_MAX : int(value);
 }
 
-}  // namespace taluvo::html
+} // namespace taluvo::html

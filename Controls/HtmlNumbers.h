@@ -20,4 +20,4 @@ DWORD StrToUL(const QString& text, int base, qsizetype* consumed = nullptr);
 // beyond the int range gives INT_MAX or INT_MIN.
 int AtoI(const QString& text);
 
-}  // namespace taluvo::html
+} // namespace taluvo::html

@@ -45,7 +45,7 @@ constexpr UINT WM_TOOLTIP_HYPERLINK = WM_APP + 0x110;
 // One entry of the tag table.
 struct SHtmlTag {
     int nId = TAG_NONE;
-    QString strStyle;  // what an opening tag records in the style and its closing tag must match
+    QString strStyle; // what an opening tag records in the style and its closing tag must match
 };
 
 // The attributes of one image tag. There is deliberately no library name: markup never makes the
@@ -54,7 +54,7 @@ struct SHtmlImage {
     int nIndex = 0;
     int nIdRes = 0;
     int nIdDll = 0;
-    int hHandle = 0;  // an icon or bitmap handle written into the markup as a number
+    int hHandle = 0; // an icon or bitmap handle written into the markup as a number
     int cx = 0;
     int cy = 0;
     int nWidth = 100;
@@ -81,7 +81,7 @@ struct SHtmlLine {
 };
 
 struct SHtmlTableCell {
-    int m_nColSpan = 0;  // -1 covered by another cell's span, 0 reached by no cell
+    int m_nColSpan = 0; // -1 covered by another cell's span, 0 reached by no cell
     int m_nRowSpan = 0;
     int m_nContentWidth = 0;
     int m_nContentHeight = 0;
@@ -99,7 +99,7 @@ struct SHtmlTable {
 
 struct SHtmlLinkArea {
     RECT rc;
-    int nType = 0;  // 1 href, 2 msg
+    int nType = 0; // 1 href, 2 msg
     int nId = 0;
     QString strLink;
 };

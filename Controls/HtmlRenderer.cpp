@@ -10,7 +10,7 @@ namespace taluvo::ui {
 // The program's string table (a string of the table; true when it exists). Referenced weakly
 // until the table's header is in the tree, so the renderer builds without it.
 [[gnu::weak]] bool LoadStringResource(UINT id, QString* text);
-}  // namespace taluvo::ui
+} // namespace taluvo::ui
 
 namespace {
 
@@ -20,8 +20,7 @@ bool IsResourceId(LPCWSTR text)
     return reinterpret_cast<uintptr_t>(text) < 0x10000;
 }
 
-
-}  // namespace
+} // namespace
 
 CHtmlRenderer::CHtmlRenderer()
 {
@@ -146,7 +145,7 @@ COLORREF CHtmlRenderer::ColorByName(const QString& name, COLORREF defaultColor) 
 
 void CHtmlRenderer::AddTag(const QString& name, int id, const QString& style)
 {
-    m_tags[name] = SHtmlTag{ id, style };
+    m_tags[name] = SHtmlTag { id, style };
 }
 
 void CHtmlRenderer::AddTag(LPCWSTR name, int id, LPCWSTR style)

@@ -39,7 +39,7 @@ public:
     CDrawManager& GetDrawManager() { return m_drawManager; }
 
     // Style sheet. The LPCWSTR forms take a text, a string-resource id (below 0x10000) or null.
-    void SetStyleSheet(const QString& text);  // a null QString loads the default sheet
+    void SetStyleSheet(const QString& text); // a null QString loads the default sheet
     void SetStyleSheet(LPCWSTR text);
     void LoadDefaultStyleSheet();
     void LoadStyleSheetResource(UINT id, LPCWSTR library);

@@ -40,8 +40,7 @@ struct Keyword {
 };
 
 // An empty value counts as the first keyword of the list; an unknown word keeps `current`.
-template <size_t N>
-int ParseKeyword(const QString& value, int current, const Keyword (&words)[N])
+template <size_t N> int ParseKeyword(const QString& value, int current, const Keyword (&words)[N])
 {
     if (value.isEmpty())
         return words[0].value;
@@ -57,7 +56,7 @@ int ClampToInt(qint64 value)
     return int(std::clamp<qint64>(value, INT_MIN, INT_MAX));
 }
 
-}  // namespace
+} // namespace
 
 void CHtmlRenderer::SetStyleSheet(const QString& text)
 {
@@ -162,7 +161,7 @@ void CHtmlRenderer::ParseCssProperties(const QString& properties, SHtmlStyle& st
             if (pos < end && text[pos] == u'"') {
                 const qsizetype close = text.indexOf(u'"', pos + 1);
                 if (close < 0) {
-                    pos = end;  // an unterminated quote gives an empty value
+                    pos = end; // an unterminated quote gives an empty value
                 } else {
                     value = text.mid(pos + 1, close - pos - 1);
                     pos = int(close) + 1;
@@ -316,7 +315,11 @@ int CHtmlRenderer::ParseTextAlign(const QString& value, int current)
 int CHtmlRenderer::ParseVerticalAlign(const QString& value, int current)
 {
     static const Keyword kWords[] = {
-        { u"baseline", 3 }, { u"middle", 1 }, { u"vcenter", 1 }, { u"top", 0 }, { u"bottom", 2 },
+        { u"baseline", 3 },
+        { u"middle", 1 },
+        { u"vcenter", 1 },
+        { u"top", 0 },
+        { u"bottom", 2 },
     };
     return ParseKeyword(value, current, kWords);
 }
@@ -330,7 +333,11 @@ int CHtmlRenderer::ParseTextTransform(const QString& value, int current)
 int CHtmlRenderer::ParseBorderStyle(const QString& value, int current)
 {
     static const Keyword kWords[] = {
-        { u"none", 0 }, { u"solid", 1 }, { u"dashed", 2 }, { u"dotted", 3 }, { u"double", 6 },
+        { u"none", 0 },
+        { u"solid", 1 },
+        { u"dashed", 2 },
+        { u"dotted", 3 },
+        { u"double", 6 },
     };
     return ParseKeyword(value, current, kWords);
 }
@@ -343,7 +350,7 @@ int CHtmlRenderer::ParseBorderWidth(const QString& value, int current) const
         return MulDiv(125, current, 100);
     if (value == u"medium")
         return current;
-    return ParseLength(value, current, FALSE);  // an empty value keeps the width
+    return ParseLength(value, current, FALSE); // an empty value keeps the width
 }
 
 void CHtmlRenderer::ParseTextDecoration(const QString& value, SHtmlStyle& style)

@@ -58,14 +58,26 @@ struct FillEffectName {
 };
 
 constexpr FillEffectName kFillEffects[] = {
-    { u"transparent", -1 }, { u"solid", 0 },      { u"hgradient", 1 },   { u"vgradient", 2 },
-    { u"hcgradient", 3 },   { u"vcgradient", 4 }, { u"3hgradient", 5 },  { u"3vgradient", 6 },
-    { u"noise", 7 },        { u"diagshade", 8 },  { u"hshade", 9 },      { u"vshade", 10 },
-    { u"hbump", 11 },       { u"vbump", 12 },     { u"softbump", 13 },   { u"hardbump", 14 },
+    { u"transparent", -1 },
+    { u"solid", 0 },
+    { u"hgradient", 1 },
+    { u"vgradient", 2 },
+    { u"hcgradient", 3 },
+    { u"vcgradient", 4 },
+    { u"3hgradient", 5 },
+    { u"3vgradient", 6 },
+    { u"noise", 7 },
+    { u"diagshade", 8 },
+    { u"hshade", 9 },
+    { u"vshade", 10 },
+    { u"hbump", 11 },
+    { u"vbump", 12 },
+    { u"softbump", 13 },
+    { u"hardbump", 14 },
     { u"metal", 15 },
 };
 
-}  // namespace
+} // namespace
 
 QString CHtmlRenderer::GetNextRun(const QString& text, QString& tag, int& pos)
 {
@@ -95,7 +107,7 @@ QString CHtmlRenderer::ReadTag(const QString& text, int& pos)
     const int gt = FindFrom(text, u'>', pos);
     pos = std::min(pos + 1, Length(text));
     if (gt >= Length(text) || gt <= pos)
-        return QString();  // "<>" leaves its ">" as text; a "<" without ">" is dropped
+        return QString(); // "<>" leaves its ">" as text; a "<" without ">" is dropped
     const QString tag = text.mid(pos, gt - pos);
     pos = gt + 1;
     return tag;
@@ -264,7 +276,7 @@ SIZE CHtmlRenderer::CountTableSize(const QString& text)
         }
         columns = int(std::max<qint64>(columns, std::min<qint64>(rowColumns, kHtmlMaxTableColumns)));
     }
-    return SIZE{ columns, rows };
+    return SIZE { columns, rows };
 }
 
 void CHtmlRenderer::FindTableEnd(const QString& text, int& pos)
@@ -278,7 +290,7 @@ void CHtmlRenderer::FindTableEnd(const QString& text, int& pos)
         const int open = TagAt(text, openFrom, QStringLiteral("table"));
         const int close = TagAt(text, closeFrom, QStringLiteral("/table"));
         if (close >= end) {
-            pos = end;  // no matching closing tag: the table runs to the end of the text
+            pos = end; // no matching closing tag: the table runs to the end of the text
             return;
         }
         if (open < close) {
@@ -306,7 +318,7 @@ void CHtmlRenderer::FindRowEnd(const QString& text, int& pos)
         if (table < end && table < row && table < rowEnd) {
             int tableEnd = table;
             FindTableEnd(text, tableEnd);
-            at = std::min(tableEnd + 7, end);  // past the nested table's "</table"
+            at = std::min(tableEnd + 7, end); // past the nested table's "</table"
         } else if (row < rowEnd) {
             ++depth;
             at = row + 4;
@@ -344,7 +356,7 @@ void CHtmlRenderer::FindCellEnd(const QString& text, int& pos)
 
 SIZE CHtmlRenderer::ParseTableAttributes(const QString& attributes, SHtmlStyle& style, BOOL table)
 {
-    SIZE span{ 1, 1 };
+    SIZE span { 1, 1 };
     if (attributes.isEmpty())
         return span;
     int pos = 0;
@@ -465,14 +477,34 @@ void CHtmlRenderer::ParseFontStyleLetters(const QString& letters)
     BOOL flag = TRUE;
     for (const QChar c : letters) {
         switch (c.unicode()) {
-        case u'+': flag = TRUE; break;
-        case u'-': flag = FALSE; break;
-        case u'b': m_curStyle.m_nWeight = flag ? 700 : 400; flag = TRUE; break;
-        case u'i': m_curStyle.m_bItalic = flag; flag = TRUE; break;
-        case u'u': m_curStyle.m_bUnderline = flag; flag = TRUE; break;
-        case u's': m_curStyle.m_bStrikeOut = flag; flag = TRUE; break;
-        case u'o': m_curStyle.m_bOverline = flag; flag = TRUE; break;
-        default: break;
+        case u'+':
+            flag = TRUE;
+            break;
+        case u'-':
+            flag = FALSE;
+            break;
+        case u'b':
+            m_curStyle.m_nWeight = flag ? 700 : 400;
+            flag = TRUE;
+            break;
+        case u'i':
+            m_curStyle.m_bItalic = flag;
+            flag = TRUE;
+            break;
+        case u'u':
+            m_curStyle.m_bUnderline = flag;
+            flag = TRUE;
+            break;
+        case u's':
+            m_curStyle.m_bStrikeOut = flag;
+            flag = TRUE;
+            break;
+        case u'o':
+            m_curStyle.m_bOverline = flag;
+            flag = TRUE;
+            break;
+        default:
+            break;
         }
     }
 }
@@ -482,14 +514,21 @@ UINT CHtmlRenderer::ParseImageStyleLetters(const QString& letters) const
     UINT flags = 0;
     for (const QChar c : letters) {
         switch (c.unicode()) {
-        case u'g': flags |= IMAGE_GRAY; break;
-        case u'd': flags |= IMAGE_DARKEN; break;
-        case u'l': flags |= IMAGE_LIGHTEN; break;
+        case u'g':
+            flags |= IMAGE_GRAY;
+            break;
+        case u'd':
+            flags |= IMAGE_DARKEN;
+            break;
+        case u'l':
+            flags |= IMAGE_LIGHTEN;
+            break;
         case u's':
             if (m_nImageShadowDx != 0 || m_nImageShadowDy != 0)
                 flags |= m_bImageShadowSoft ? IMAGE_BLUR_SHADOW : IMAGE_SHADOW;
             break;
-        default: break;
+        default:
+            break;
         }
     }
     return flags;

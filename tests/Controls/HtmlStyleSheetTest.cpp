@@ -25,12 +25,12 @@ TEST_F(HtmlStyleSheetTest, SheetTextBecomesRules)
         QString sheet;
         Rules rules;
     } cases[] = {
-        { "h1, h2 {color:red}", { { "h1,", "color:red" } } },  // no selector lists
-        { "/* x */ body {color:red}", { { "x", "color:red" } } },  // no comments
+        { "h1, h2 {color:red}", { { "h1,", "color:red" } } }, // no selector lists
+        { "/* x */ body {color:red}", { { "x", "color:red" } } }, // no comments
         { "a {}", {} },
         { "a {color:red", {} },
-        { "b {color:red}\r\nb {font-size:20px}", { { "b", "font-size:20px" } } },  // replaced whole
-        { "A:Hover {Color: Red}", { { "a:hover", "Color: Red" } } },  // selector lower-cased, text kept
+        { "b {color:red}\r\nb {font-size:20px}", { { "b", "font-size:20px" } } }, // replaced whole
+        { "A:Hover {Color: Red}", { { "a:hover", "Color: Red" } } }, // selector lower-cased, text kept
         { ".cpp-comment xx {x}", { { ".cpp-comment", "x" } } },
         { "p {a} q", { { "p", "a" } } },
         { "", {} },
@@ -41,7 +41,7 @@ TEST_F(HtmlStyleSheetTest, SheetTextBecomesRules)
         EXPECT_EQ(renderer.GetStyleSheet(), c.sheet);
     }
 
-    renderer.SetStyleSheet(QString());  // null: the default sheet again
+    renderer.SetStyleSheet(QString()); // null: the default sheet again
     EXPECT_EQ(renderer.m_selectors.size(), 17u);
     EXPECT_TRUE(renderer.GetStyleSheet().startsWith("body {font-size: 10pt; color:black; font-family:Verdana}\r\n"));
     EXPECT_TRUE(renderer.GetStyleSheet().endsWith(".cpp-comment {color:green; font-style:italic}\r\n"));
@@ -75,8 +75,8 @@ TEST_F(HtmlStyleSheetTest, PropertiesChangeTheStyle)
     const Edit none = [](SHtmlStyle&) {};
     const struct {
         QString properties;
-        Edit start;   // from a 13-pixel style
-        Edit expect;  // what the properties change
+        Edit start; // from a 13-pixel style
+        Edit expect; // what the properties change
     } cases[] = {
         { "color: Red", none, [](SHtmlStyle& s) { s.m_clrText = RGB(255, 0, 0); } },
         { "COLOR:RED", none, [](SHtmlStyle& s) { s.m_clrText = RGB(255, 0, 0); } },
@@ -85,14 +85,17 @@ TEST_F(HtmlStyleSheetTest, PropertiesChangeTheStyle)
         { "color:0x0000ff", none, [](SHtmlStyle& s) { s.m_clrText = RGB(255, 0, 0); } },
         { "color:255", none, [](SHtmlStyle& s) { s.m_clrText = RGB(255, 0, 0); } },
         { "color:lightgray", none, none },
-        { "color red", none, none },  // no colon: an empty value, and then a property "red"
+        { "color red", none, none }, // no colon: an empty value, and then a property "red"
         { "font-family: \"Courier New\"; color:blue", none,
-          [](SHtmlStyle& s) { s.m_strFace = "courier new"; s.m_clrText = RGB(0, 0, 255); } },
-        { "font-family: \"Courier New; color:blue", none, none },  // unterminated quote
+            [](SHtmlStyle& s) {
+                s.m_strFace = "courier new";
+                s.m_clrText = RGB(0, 0, 255);
+            } },
+        { "font-family: \"Courier New; color:blue", none, none }, // unterminated quote
         { "font-family:", none, none },
         { "font-size:65%", none, [](SHtmlStyle& s) { s.m_nSize = 8; } },
-        { "font-size:3", none, [](SHtmlStyle& s) { s.m_nSize = 12; } },  // HTML size 3
-        { "font-size:+2", none, [](SHtmlStyle& s) { s.m_nSize = 10; } },  // the sign is read past
+        { "font-size:3", none, [](SHtmlStyle& s) { s.m_nSize = 12; } }, // HTML size 3
+        { "font-size:+2", none, [](SHtmlStyle& s) { s.m_nSize = 10; } }, // the sign is read past
         { "font-size:10pt", none, [](SHtmlStyle& s) { s.m_nSize = 13; } },
         { "font-size:14pt", none, [](SHtmlStyle& s) { s.m_nSize = 18; } },
         { "font-size:9pt", none, [](SHtmlStyle& s) { s.m_nSize = 12; } },
@@ -104,7 +107,7 @@ TEST_F(HtmlStyleSheetTest, PropertiesChangeTheStyle)
         { "font-size:1pc", none, [](SHtmlStyle& s) { s.m_nSize = 16; } },
         { "font-size:20px", none, [](SHtmlStyle& s) { s.m_nSize = 20; } },
         { "font-size:0x10", none, [](SHtmlStyle& s) { s.m_nSize = 16; } },
-        { "margin:3", none, [](SHtmlStyle& s) { s.m_nMargin = 3; } },  // no HTML sizes here
+        { "margin:3", none, [](SHtmlStyle& s) { s.m_nMargin = 3; } }, // no HTML sizes here
         { "padding:4px", none, [](SHtmlStyle& s) { s.m_nPadding = 4; } },
         { "font-weight:bolder", none, [](SHtmlStyle& s) { s.m_nWeight = 900; } },
         { "font-weight:600", none, [](SHtmlStyle& s) { s.m_nWeight = 600; } },
@@ -115,29 +118,60 @@ TEST_F(HtmlStyleSheetTest, PropertiesChangeTheStyle)
         { "text-align:center", none, [](SHtmlStyle& s) { s.m_nAlign = 1; } },
         { "vertical-align:middle", none, [](SHtmlStyle& s) { s.m_nVAlign = 1; } },
         { "text-transform:capitalize", none, [](SHtmlStyle& s) { s.m_nTextTransform = 3; } },
-        { "border-style:dotted", none, [](SHtmlStyle& s) { s.m_nBorderStyle = 3; s.m_nBorderWidth = 1; } },
-        { "border-width:0", [](SHtmlStyle& s) { s.m_nBorderStyle = 1; s.m_nBorderWidth = 2; },
-          [](SHtmlStyle& s) { s.m_nBorderStyle = 0; s.m_nBorderWidth = 0; } },
-        { "border-width:thick", [](SHtmlStyle& s) { s.m_nBorderStyle = 1; s.m_nBorderWidth = 4; },
-          [](SHtmlStyle& s) { s.m_nBorderWidth = 5; } },
-        { "border-width:thin", [](SHtmlStyle& s) { s.m_nBorderStyle = 1; s.m_nBorderWidth = 4; },
-          [](SHtmlStyle& s) { s.m_nBorderWidth = 3; } },
-        { "size:2", none, [](SHtmlStyle& s) { s.m_nBorderWidth = 2; s.m_nBorderStyle = 1; } },
-        { "border-color:navy", none,
-          [](SHtmlStyle& s) { s.m_clrBorderLight = s.m_clrBorderDark = RGB(0, 0, 128); } },
-        { "text-decoration:underline overline", none,
-          [](SHtmlStyle& s) { s.m_bUnderline = s.m_bOverline = TRUE; } },
-        { "text-decoration:none",
-          [](SHtmlStyle& s) { s.m_bUnderline = s.m_bStrikeOut = s.m_bOverline = TRUE; },
-          [](SHtmlStyle& s) { s.m_bUnderline = s.m_bStrikeOut = s.m_bOverline = FALSE; } },
+        { "border-style:dotted", none,
+            [](SHtmlStyle& s) {
+                s.m_nBorderStyle = 3;
+                s.m_nBorderWidth = 1;
+            } },
+        { "border-width:0",
+            [](SHtmlStyle& s) {
+                s.m_nBorderStyle = 1;
+                s.m_nBorderWidth = 2;
+            },
+            [](SHtmlStyle& s) {
+                s.m_nBorderStyle = 0;
+                s.m_nBorderWidth = 0;
+            } },
+        { "border-width:thick",
+            [](SHtmlStyle& s) {
+                s.m_nBorderStyle = 1;
+                s.m_nBorderWidth = 4;
+            },
+            [](SHtmlStyle& s) { s.m_nBorderWidth = 5; } },
+        { "border-width:thin",
+            [](SHtmlStyle& s) {
+                s.m_nBorderStyle = 1;
+                s.m_nBorderWidth = 4;
+            },
+            [](SHtmlStyle& s) { s.m_nBorderWidth = 3; } },
+        { "size:2", none,
+            [](SHtmlStyle& s) {
+                s.m_nBorderWidth = 2;
+                s.m_nBorderStyle = 1;
+            } },
+        { "border-color:navy", none, [](SHtmlStyle& s) { s.m_clrBorderLight = s.m_clrBorderDark = RGB(0, 0, 128); } },
+        { "text-decoration:underline overline", none, [](SHtmlStyle& s) { s.m_bUnderline = s.m_bOverline = TRUE; } },
+        { "text-decoration:none", [](SHtmlStyle& s) { s.m_bUnderline = s.m_bStrikeOut = s.m_bOverline = TRUE; },
+            [](SHtmlStyle& s) { s.m_bUnderline = s.m_bStrikeOut = s.m_bOverline = FALSE; } },
         { "text-decoration:none overline", [](SHtmlStyle& s) { s.m_bUnderline = TRUE; },
-          [](SHtmlStyle& s) { s.m_bUnderline = FALSE; s.m_bOverline = TRUE; } },
+            [](SHtmlStyle& s) {
+                s.m_bUnderline = FALSE;
+                s.m_bOverline = TRUE;
+            } },
         { "text-decoration:line-through,blink", none, [](SHtmlStyle& s) { s.m_bStrikeOut = TRUE; } },
         { "text-decoration:overline", [](SHtmlStyle& s) { s.m_bUnderline = TRUE; },
-          [](SHtmlStyle& s) { s.m_bOverline = TRUE; } },  // inherited underline survives
-        { "background-color:transparent", [](SHtmlStyle& s) { s.m_nBkMode = 2; s.m_clrBk = RGB(1, 2, 3); },
-          [](SHtmlStyle& s) { s.m_nBkMode = 1; } },
-        { "background-color:yellow", none, [](SHtmlStyle& s) { s.m_nBkMode = 2; s.m_clrBk = RGB(255, 255, 0); } },
+            [](SHtmlStyle& s) { s.m_bOverline = TRUE; } }, // inherited underline survives
+        { "background-color:transparent",
+            [](SHtmlStyle& s) {
+                s.m_nBkMode = 2;
+                s.m_clrBk = RGB(1, 2, 3);
+            },
+            [](SHtmlStyle& s) { s.m_nBkMode = 1; } },
+        { "background-color:yellow", none,
+            [](SHtmlStyle& s) {
+                s.m_nBkMode = 2;
+                s.m_clrBk = RGB(255, 255, 0);
+            } },
         { ";; color :  blue;x", none, [](SHtmlStyle& s) { s.m_clrText = RGB(0, 0, 255); } },
         { "unknown:1; color:lime", none, [](SHtmlStyle& s) { s.m_clrText = RGB(0, 255, 0); } },
     };
@@ -174,9 +208,18 @@ TEST_F(HtmlStyleSheetTest, LengthsAndColoursOfAttributes)
         BOOL html;
         int pixels;
     } lengths[] = {
-        { "", 7, TRUE, 7 },     { "50%", 13, FALSE, 7 },  { "-50%", 13, FALSE, -7 }, { "7", 0, TRUE, 36 },
-        { "8", 0, TRUE, 8 },    { "7", 0, FALSE, 7 },     { "010", 0, FALSE, 8 },    { "-2", 9, FALSE, 2 },
-        { "12pt", 0, FALSE, 16 }, { "3PX", 0, FALSE, 3 }, { "abc", 5, FALSE, 0 },    { "x", 5, FALSE, 0 },
+        { "", 7, TRUE, 7 },
+        { "50%", 13, FALSE, 7 },
+        { "-50%", 13, FALSE, -7 },
+        { "7", 0, TRUE, 36 },
+        { "8", 0, TRUE, 8 },
+        { "7", 0, FALSE, 7 },
+        { "010", 0, FALSE, 8 },
+        { "-2", 9, FALSE, 2 },
+        { "12pt", 0, FALSE, 16 },
+        { "3PX", 0, FALSE, 3 },
+        { "abc", 5, FALSE, 0 },
+        { "x", 5, FALSE, 0 },
     };
     for (const auto& c : lengths)
         EXPECT_EQ(renderer.ParseLength(c.value, c.defaultValue, c.html), c.pixels) << c.value.toStdString();
@@ -185,10 +228,15 @@ TEST_F(HtmlStyleSheetTest, LengthsAndColoursOfAttributes)
         QString value;
         COLORREF color;
     } colors[] = {
-        { "", RGB(1, 1, 1) },        { "#0000ff", RGB(0, 0, 255) }, { "#12345", RGB(1, 1, 1) },
+        { "", RGB(1, 1, 1) },
+        { "#0000ff", RGB(0, 0, 255) },
+        { "#12345", RGB(1, 1, 1) },
         // The pairs are read as one number blue first, which ends at the first non-digit.
-        { "#zz9900", RGB(0x99, 0, 0) }, { "#ff99zz", 0 },
-        { "16711680", RGB(0, 0, 255) }, { "0x00ff00", RGB(0, 255, 0) }, { "Red", RGB(1, 1, 1) },
+        { "#zz9900", RGB(0x99, 0, 0) },
+        { "#ff99zz", 0 },
+        { "16711680", RGB(0, 0, 255) },
+        { "0x00ff00", RGB(0, 255, 0) },
+        { "Red", RGB(1, 1, 1) },
         { "fuchsia", RGB(255, 0, 255) },
     };
     for (const auto& c : colors)
@@ -221,21 +269,50 @@ TEST_F(HtmlStyleSheetTest, DefaultSheetGivesEachSelectorItsStyle)
         { "h4", font(13, black, "verdana", 700) },
         { "h5", font(12, orange, "verdana", 700) },
         { "h6", font(10, RGB(0x62, 0x62, 0x62), "verdana", 400) },
-        { "pre", [](SHtmlStyle& s) { s.m_nSize = 12; s.m_strFace = "courier"; s.m_nBkMode = 2;
-                                     s.m_clrBk = RGB(0xfb, 0xed, 0xbb); } },
-        { "code", [](SHtmlStyle& s) { s.m_clrText = RGB(0x99, 0, 0); s.m_strFace = "arial"; } },
-        { "a:link", [](SHtmlStyle& s) { s.m_bUnderline = FALSE; s.m_clrText = RGB(0, 0, 255); } },
-        { "a:hover", [](SHtmlStyle& s) { s.m_bUnderline = TRUE; s.m_clrText = RGB(0, 0, 255); } },
-        { "sub", [](SHtmlStyle& s) { s.m_nSize = 10; s.m_nVAlign = 2; } },
-        { "sup", [](SHtmlStyle& s) { s.m_nSize = 10; s.m_nVAlign = 0; } },
+        { "pre",
+            [](SHtmlStyle& s) {
+                s.m_nSize = 12;
+                s.m_strFace = "courier";
+                s.m_nBkMode = 2;
+                s.m_clrBk = RGB(0xfb, 0xed, 0xbb);
+            } },
+        { "code",
+            [](SHtmlStyle& s) {
+                s.m_clrText = RGB(0x99, 0, 0);
+                s.m_strFace = "arial";
+            } },
+        { "a:link",
+            [](SHtmlStyle& s) {
+                s.m_bUnderline = FALSE;
+                s.m_clrText = RGB(0, 0, 255);
+            } },
+        { "a:hover",
+            [](SHtmlStyle& s) {
+                s.m_bUnderline = TRUE;
+                s.m_clrText = RGB(0, 0, 255);
+            } },
+        { "sub",
+            [](SHtmlStyle& s) {
+                s.m_nSize = 10;
+                s.m_nVAlign = 2;
+            } },
+        { "sup",
+            [](SHtmlStyle& s) {
+                s.m_nSize = 10;
+                s.m_nVAlign = 0;
+            } },
         { "big", [](SHtmlStyle& s) { s.m_nSize = 20; } },
         { "small", [](SHtmlStyle& s) { s.m_nSize = 12; } },
-        { ".cpp-comment", [](SHtmlStyle& s) { s.m_clrText = RGB(0, 128, 0); s.m_bItalic = TRUE; } },
+        { ".cpp-comment",
+            [](SHtmlStyle& s) {
+                s.m_clrText = RGB(0, 128, 0);
+                s.m_bItalic = TRUE;
+            } },
     };
     EXPECT_EQ(renderer.m_selectors.size(), std::size(cases));
     for (const auto& c : cases) {
         renderer.ResetStyle();
-        renderer.m_curStyle.m_bUnderline = c.selector == u"a:link";  // "none" must clear it
+        renderer.m_curStyle.m_bUnderline = c.selector == u"a:link"; // "none" must clear it
         SHtmlStyle expected = renderer.m_curStyle;
         c.expect(expected);
         renderer.ApplySelectorStyle(c.selector, renderer.m_curStyle);
@@ -274,4 +351,4 @@ TEST_F(HtmlStyleSheetTest, ResetKeepsOnlyTheTableSize)
     EXPECT_EQ(s.m_nHeight, 20);
 }
 
-}  // namespace
+} // namespace

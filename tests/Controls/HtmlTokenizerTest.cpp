@@ -10,7 +10,7 @@
 
 namespace {
 
-using Pieces = std::vector<std::pair<QString, QString>>;  // (run, tag) per call
+using Pieces = std::vector<std::pair<QString, QString>>; // (run, tag) per call
 
 Pieces ReadAll(const QString& text)
 {
@@ -52,10 +52,10 @@ TEST_F(HtmlTokenizerTest, RunsAndTags)
         Pieces pieces;
     } cases[] = {
         { "a<b>c", { { "a", "b" }, { "c", "" } } },
-        { "a<<b", { { "a<", "" }, { "b", "" } } },  // the escape of a literal "<"
-        { "a<", { { "a<", "" } } },                 // a final "<" stays text
-        { "a<>b", { { "a", "" }, { ">b", "" } } },   // "<>" leaves its ">" as text
-        { "a<b", { { "a", "" }, { "b", "" } } },      // a "<" without ">" is dropped
+        { "a<<b", { { "a<", "" }, { "b", "" } } }, // the escape of a literal "<"
+        { "a<", { { "a<", "" } } }, // a final "<" stays text
+        { "a<>b", { { "a", "" }, { ">b", "" } } }, // "<>" leaves its ">" as text
+        { "a<b", { { "a", "" }, { "b", "" } } }, // a "<" without ">" is dropped
         { "<b><i>x</i></b>", { { "", "b" }, { "", "i" }, { "x", "/i" }, { "", "/b" } } },
         { "<<<b>", { { "<", "" }, { "", "b" } } },
         { "x<a msg=\"1>2\">y", { { "x", "a msg=\"1" }, { "2\">y", "" } } },
@@ -76,9 +76,9 @@ TEST_F(HtmlTokenizerTest, TagNamesAndAttributes)
         { "a msg=\"1,2,two words\"", "a", "msg=\"1,2,two words\"", { { "msg", "1,2,two words" } } },
         { "td nowrap colspan=2", "td", "nowrap colspan=2", { { "nowrap", "" }, { "colspan", "2" } } },
         { "br/", "br/", "", {} },
-        { "br=3", "br", "=3", { { "3", "" } } },  // a digit starts a name
+        { "br=3", "br", "=3", { { "3", "" } } }, // a digit starts a name
         { "a href='x y' msg = z", "a", "href='x y' msg = z", { { "href", "x y" }, { "msg", "z" } } },
-        { "img alt=\"open", "img", "alt=\"open", { { "alt", "open" } } },  // unclosed quote runs to the end
+        { "img alt=\"open", "img", "alt=\"open", { { "alt", "open" } } }, // unclosed quote runs to the end
         { "b", "b", "", {} },
     };
     for (const auto& c : cases) {
@@ -101,8 +101,8 @@ TEST_F(HtmlTokenizerTest, ValuesOfKeyValueLists)
         { "file: tile.bmp", 4, "tile.bmp", 14 },
         { "idres :105;x", 5, "105", 10 },
         { "file:\"a b.bmp\";", 4, "a b.bmp", 14 },
-        { "file:\"open", 4, "", 5 },  // no closing quote
-        { "file 12", 4, "", 5 },     // no separator
+        { "file:\"open", 4, "", 5 }, // no closing quote
+        { "file 12", 4, "", 5 }, // no separator
         { "file:;;", 4, "", 7 },
     };
     for (const auto& c : cases) {
@@ -117,13 +117,13 @@ TEST_F(HtmlTokenizerTest, FindTagSkipsEscapesAndMatchesPrefixes)
     const struct {
         QString text;
         QString name;
-        int found;  // -1: not found
+        int found; // -1: not found
     } cases[] = {
         { "<table>", "table", 0 },
         { "ab<table>", "table", 2 },
-        { "a<<table><table>", "table", 9 },   // "<<table" is the escape plus text
-        { "<<<table>", "table", 2 },          // a literal "<" and then a real tag
-        { "<track>", "tr", 0 },               // names match as prefixes
+        { "a<<table><table>", "table", 9 }, // "<<table" is the escape plus text
+        { "<<<table>", "table", 2 }, // a literal "<" and then a real tag
+        { "<track>", "tr", 0 }, // names match as prefixes
         { "</tr>", "tr", -1 },
         { "x", "tr", -1 },
     };
@@ -171,19 +171,16 @@ TEST_F(HtmlTokenizerTest, TableSearchesFindTheMatchingClosingTag)
         int start;
         int end;
     } cases[] = {
-        { Table, nested, 0, int(nested.lastIndexOf("</table")) },
-        { Table, nested, 15, int(nested.indexOf("</table")) },
-        { Table, "<table><tr><td>x", 0, 16 },                          // no closing tag: the end
-        { Table, "<table><table></table>", 0, 22 },                    // outer never closed
-        { Table, "<table><</table></table>", 0, 16 },   // "<<" is a literal "<", then text
-        { Table, "<table><<</table>", 0, 9 },           // a literal "<", then the closing tag
-        { Row, nested, 7, int(nested.lastIndexOf("</tr")) },           // skips the nested table
-        { Row, "<tr><td>a</td>", 0, 14 },                              // no "</tr": the end
-        { Row, "<tr><tr>a</tr>b</tr>", 0, 15 },                        // nested rows count
-        { Cell, nested, 11, int(nested.lastIndexOf("</td")) },
-        { Cell, "<td>a<td>b</td>", 0, 10 },                            // cells do not nest
-        { Cell, "<td>a", 0, 5 },
-        { Cell, "<td><table>x", 0, 12 },                               // unclosed nested table
+        { Table, nested, 0, int(nested.lastIndexOf("</table")) }, { Table, nested, 15, int(nested.indexOf("</table")) },
+        { Table, "<table><tr><td>x", 0, 16 }, // no closing tag: the end
+        { Table, "<table><table></table>", 0, 22 }, // outer never closed
+        { Table, "<table><</table></table>", 0, 16 }, // "<<" is a literal "<", then text
+        { Table, "<table><<</table>", 0, 9 }, // a literal "<", then the closing tag
+        { Row, nested, 7, int(nested.lastIndexOf("</tr")) }, // skips the nested table
+        { Row, "<tr><td>a</td>", 0, 14 }, // no "</tr": the end
+        { Row, "<tr><tr>a</tr>b</tr>", 0, 15 }, // nested rows count
+        { Cell, nested, 11, int(nested.lastIndexOf("</td")) }, { Cell, "<td>a<td>b</td>", 0, 10 }, // cells do not nest
+        { Cell, "<td>a", 0, 5 }, { Cell, "<td><table>x", 0, 12 }, // unclosed nested table
     };
     for (const auto& c : cases) {
         int pos = c.start;
@@ -210,11 +207,11 @@ TEST_F(HtmlTokenizerTest, TableSize)
         { "<table><tr><td><table><tr><td>x</td></tr><tr><td>y</td></tr></table></td></tr></table>", 1, 1 },
         { "<table></table>", 0, 0 },
         { "<table><tr></tr></table>", 0, 1 },
-        { "<table><tr><td>a<td>b", 1, 1 },  // the first cell takes the rest
+        { "<table><tr><td>a<td>b", 1, 1 }, // the first cell takes the rest
         { "<table><tr><td colspan=0>a</td><td colspan=-2>b</td></tr></table>", 3, 1 },
         // A hostile span does not make the grid unbounded.
-        { "<table><tr><td colspan=2147483647>a</td><td colspan=0x7fffffff>b</td></tr></table>",
-          kHtmlMaxTableColumns, 1 },
+        { "<table><tr><td colspan=2147483647>a</td><td colspan=0x7fffffff>b</td></tr></table>", kHtmlMaxTableColumns,
+            1 },
     };
     for (const auto& c : cases) {
         const SIZE size = renderer.CountTableSize(c.text);
@@ -234,17 +231,17 @@ TEST_F(HtmlTokenizerTest, TableAttributes)
         BOOL table;
         Expect expect;
     } cases[] = {
-        { "border=3", FALSE, { 1, 1, -1, 2, 0, { 1, 1 } } },               // a cell's border is 1 wide
+        { "border=3", FALSE, { 1, 1, -1, 2, 0, { 1, 1 } } }, // a cell's border is 1 wide
         { "border=3", TRUE, { 3, 1, -1, 2, 0, { 1, 1 } } },
         { "borderstyle=dashed border=3", TRUE, { 1, 2, -1, 2, 0, { 1, 1 } } },
         { "border=0 borderstyle=solid", TRUE, { 1, 1, -1, 2, 0, { 1, 1 } } },
         { "borderstyle=solid border=0", TRUE, { 0, 0, -1, 2, 0, { 1, 1 } } },
         { "bgcolor=red", FALSE, { 0, 0, 0, 2, 0, { 1, 1 } } },
         { "bgcolor=red bgeffect=metal", FALSE, { 0, 0, 15, 2, 0, { 1, 1 } } },
-        { "bgeffect=Metal", FALSE, { 0, 0, 0, 2, 0, { 1, 1 } } },           // not a name: read as 0
+        { "bgeffect=Metal", FALSE, { 0, 0, 0, 2, 0, { 1, 1 } } }, // not a name: read as 0
         { "bgeffect=7", FALSE, { 0, 0, 7, 2, 0, { 1, 1 } } },
         { "cellpadding=4 cellspacing=5", TRUE, { 0, 0, -1, 4, 5, { 1, 1 } } },
-        { "cellpadding=4 cellspacing=5", FALSE, { 0, 0, -1, 2, 0, { 1, 1 } } },  // table-only names
+        { "cellpadding=4 cellspacing=5", FALSE, { 0, 0, -1, 2, 0, { 1, 1 } } }, // table-only names
         { "colspan=2 rowspan=3 colspan=4", FALSE, { 0, 0, -1, 2, 0, { 4, 3 } } },
         { "", FALSE, { 0, 0, -1, 2, 0, { 1, 1 } } },
     };
@@ -264,7 +261,7 @@ TEST_F(HtmlTokenizerTest, TableAttributes)
     SHtmlStyle style;
     renderer.ParseTableAttributes("bgcolor=#102030 bordercolor=blue bordercolordark=red align=center "
                                   "valign=bottom width=50 height=20 background=file:a.bmp",
-                                  style, TRUE);
+        style, TRUE);
     EXPECT_EQ(style.m_clrBk, RGB(0x10, 0x20, 0x30));
     EXPECT_EQ(style.m_clrBorderLight, RGB(0, 0, 255));
     EXPECT_EQ(style.m_clrBorderDark, RGB(255, 0, 0));
@@ -293,14 +290,14 @@ TEST_F(HtmlTokenizerTest, ImageAttributes)
     SHtmlImage image;
     renderer.ParseImageAttributes("idres=128 width=150% height=16 handle=0x1A2B index=017 mask=0xFF00 "
                                   "style=gs hotstyle=l file=\"a b.bmp\" speed=3 cx=8 cy=9 iddll=5",
-                                  image);
+        image);
     EXPECT_EQ(image.nIdRes, 128);
     EXPECT_EQ(image.nWidth, 150);
     EXPECT_TRUE(image.bWidthPercent);
     EXPECT_EQ(image.nHeight, 16);
     EXPECT_FALSE(image.bHeightPercent);
     EXPECT_EQ(image.hHandle, 0x1A2B);
-    EXPECT_EQ(image.nIndex, 15);  // octal
+    EXPECT_EQ(image.nIndex, 15); // octal
     EXPECT_EQ(image.clrMask, COLORREF(0xFF00));
     EXPECT_TRUE(image.bUseMask);
     EXPECT_EQ(image.nStyle, IMAGE_GRAY | IMAGE_BLUR_SHADOW);
@@ -335,7 +332,7 @@ TEST_F(HtmlTokenizerTest, StyleLetters)
     } cases[] = {
         { "b", 700, TRUE, FALSE, FALSE, FALSE },
         { "-b", 400, TRUE, FALSE, FALSE, FALSE },
-        { "-bi", 400, TRUE, FALSE, FALSE, FALSE },  // the flag is TRUE again after "b"
+        { "-bi", 400, TRUE, FALSE, FALSE, FALSE }, // the flag is TRUE again after "b"
         { "-x-i", 700, FALSE, FALSE, FALSE, FALSE },
         { "us-o", 700, TRUE, TRUE, TRUE, FALSE },
         { "", 700, TRUE, FALSE, FALSE, FALSE },
@@ -368,8 +365,14 @@ TEST_F(HtmlTokenizerTest, FillEffectsAndPercent)
         QString value;
         int effect;
     } cases[] = {
-        { "transparent", -1 }, { "solid", 0 }, { "3vgradient", 6 }, { "noise", 7 }, { "metal", 15 },
-        { "Metal", 0 }, { "12", 12 }, { "", 9 },
+        { "transparent", -1 },
+        { "solid", 0 },
+        { "3vgradient", 6 },
+        { "noise", 7 },
+        { "metal", 15 },
+        { "Metal", 0 },
+        { "12", 12 },
+        { "", 9 },
     };
     for (const auto& c : cases)
         EXPECT_EQ(renderer.ParseFillEffect(c.value, 9), c.effect) << c.value.toStdString();
@@ -394,9 +397,9 @@ TEST_F(HtmlTokenizerTest, SplitToFit)
         { "hello-world", dc.Width("hello-w"), false, "hello-", "world" },
         { "one two three", dc.Width("one two th"), false, "one two", "three" },
         { "abcdef", dc.Width("abc"), true, "abc", "def" },
-        { "abcdef", dc.Width("abc"), false, "", "abcdef" },   // not on an empty line: nothing
-        { "abcdef", 1, true, "a", "bcdef" },                  // at least one character
-        { "-abc", dc.Width("-a"), true, "-a", "bc" },         // a leading break never splits
+        { "abcdef", dc.Width("abc"), false, "", "abcdef" }, // not on an empty line: nothing
+        { "abcdef", 1, true, "a", "bcdef" }, // at least one character
+        { "-abc", dc.Width("-a"), true, "-a", "bc" }, // a leading break never splits
     };
     for (const auto& c : cases) {
         QString text = c.text;
@@ -415,9 +418,40 @@ TEST_F(HtmlTokenizerTest, SplitToFit)
 TEST_F(HtmlTokenizerTest, RandomMarkupIsReadInBoundedSteps)
 {
     static const char16_t* kPieces[] = {
-        u"<", u"<<", u">", u"=", u"\"", u"'", u" ", u"a", u"b", u"/", u"table", u"tr", u"td", u"</table>",
-        u"<tr>", u"<td", u"</td>", u"</tr>", u"&lt;", u"&amp;", u"colspan=", u"9", u"0x", u"%", u"\n", u"\t",
-        u"font", u"{", u"}", u":", u";", u"-", u"\u00e9", u"\U0001F600",
+        u"<",
+        u"<<",
+        u">",
+        u"=",
+        u"\"",
+        u"'",
+        u" ",
+        u"a",
+        u"b",
+        u"/",
+        u"table",
+        u"tr",
+        u"td",
+        u"</table>",
+        u"<tr>",
+        u"<td",
+        u"</td>",
+        u"</tr>",
+        u"&lt;",
+        u"&amp;",
+        u"colspan=",
+        u"9",
+        u"0x",
+        u"%",
+        u"\n",
+        u"\t",
+        u"font",
+        u"{",
+        u"}",
+        u":",
+        u";",
+        u"-",
+        u"\u00e9",
+        u"\U0001F600",
     };
     std::mt19937 random(20261210);
     std::uniform_int_distribution<size_t> pick(0, std::size(kPieces) - 1);
@@ -474,10 +508,10 @@ TEST_F(HtmlTokenizerTest, RandomMarkupIsReadInBoundedSteps)
             const qsizetype before = rest.size();
             int width = 40;
             renderer.SplitToFit(rest, 40, width);
-            ASSERT_LT(rest.size(), before);  // on an empty line something always goes
+            ASSERT_LT(rest.size(), before); // on an empty line something always goes
         }
         renderer.m_hDC = nullptr;
     }
 }
 
-}  // namespace
+} // namespace

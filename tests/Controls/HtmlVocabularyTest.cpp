@@ -16,7 +16,7 @@
 namespace taluvo::ui {
 // The string table, referenced weakly: the tests of resource strings skip without it.
 [[gnu::weak]] void RegisterStringResources(std::initializer_list<std::pair<UINT, const char16_t*>> strings);
-}  // namespace taluvo::ui
+} // namespace taluvo::ui
 
 namespace {
 
@@ -38,7 +38,7 @@ TEST_F(HtmlVocabularyTest, StartingState)
     EXPECT_EQ(renderer.m_colors.size(), 168u);
     EXPECT_EQ(renderer.m_selectors.size(), 17u);
 
-    renderer.SetShadow(4, 4, 200, TRUE, 7, 7);  // darkness above 100 counts as 100
+    renderer.SetShadow(4, 4, 200, TRUE, 7, 7); // darkness above 100 counts as 100
     EXPECT_EQ(renderer.m_clrImageShadow, RGB(0, 0, 0));
     renderer.SetShadow(4, 4, 0, TRUE, 7, 7);
     EXPECT_EQ(renderer.m_clrImageShadow, RGB(255, 255, 255));
@@ -52,8 +52,8 @@ TEST_F(HtmlVocabularyTest, TextPreparation)
         QString prepared;
     } cases[] = {
         { "&lt;b&gt;", true, "<<b>" },
-        { "&amp;amp;", true, "&amp;" },  // one sweep per entity
-        { "&amp;lt;", true, "<<" },      // a later entity sees an earlier one's result
+        { "&amp;amp;", true, "&amp;" }, // one sweep per entity
+        { "&amp;lt;", true, "<<" }, // a later entity sees an earlier one's result
         { "&amp;gt;", true, ">" },
         { "a\r\nb", true, "a<br>b" },
         { "a\r\nb", false, "ab" },
@@ -62,7 +62,7 @@ TEST_F(HtmlVocabularyTest, TextPreparation)
         { "a&nbsp;b", true, "a b" },
         { "&#169; &Amp; &bogus;", true, "&#169; &Amp; &bogus;" },
         { "&copy;&reg;&trade;&euro;&pound;&para;&iquest;&bull;&quot;", true,
-          "\u00A9\u00AE\u2122\u20AC\u00A3\u00B6\u00BF\u2022\"" },
+            "\u00A9\u00AE\u2122\u20AC\u00A3\u00B6\u00BF\u2022\"" },
         { "", true, "" },
     };
     for (const auto& c : cases) {
@@ -79,16 +79,26 @@ TEST_F(HtmlVocabularyTest, TagIds)
         QString style;
         BOOL closing;
     } cases[] = {
-        { "/b", TAG_BOLD, "bold", TRUE },     { "B", TAG_NONE, "", FALSE },
-        { "", TAG_NONE, "", FALSE },          { "/", TAG_NONE, "", TRUE },
-        { "bottom", TAG_BOTTOM, "bottom", FALSE }, { "middle", TAG_VCENTER, "vcenter", FALSE },
-        { "em", TAG_ITALIC, "italic", FALSE }, { "strike", TAG_STRIKEOUT, "strikeout", FALSE },
-        { "a", TAG_LINK, "link", FALSE },     { "/span", TAG_SPAN, "span", TRUE },
-        { "h3", TAG_STYLE, "h3", FALSE },     { "sup", TAG_STYLE, "sup", FALSE },
-        { "br", TAG_BR, "", FALSE },          { "br/", TAG_NONE, "", FALSE },
-        { "t", TAG_TAB, "", FALSE },          { "hr", TAG_HR, "", FALSE },
-        { "ilst", TAG_ILST, "", FALSE },      { "string", TAG_STRING, "", FALSE },
-        { "justify", TAG_JUSTIFY, "justify", FALSE }, { "table", TAG_NONE, "", FALSE },
+        { "/b", TAG_BOLD, "bold", TRUE },
+        { "B", TAG_NONE, "", FALSE },
+        { "", TAG_NONE, "", FALSE },
+        { "/", TAG_NONE, "", TRUE },
+        { "bottom", TAG_BOTTOM, "bottom", FALSE },
+        { "middle", TAG_VCENTER, "vcenter", FALSE },
+        { "em", TAG_ITALIC, "italic", FALSE },
+        { "strike", TAG_STRIKEOUT, "strikeout", FALSE },
+        { "a", TAG_LINK, "link", FALSE },
+        { "/span", TAG_SPAN, "span", TRUE },
+        { "h3", TAG_STYLE, "h3", FALSE },
+        { "sup", TAG_STYLE, "sup", FALSE },
+        { "br", TAG_BR, "", FALSE },
+        { "br/", TAG_NONE, "", FALSE },
+        { "t", TAG_TAB, "", FALSE },
+        { "hr", TAG_HR, "", FALSE },
+        { "ilst", TAG_ILST, "", FALSE },
+        { "string", TAG_STRING, "", FALSE },
+        { "justify", TAG_JUSTIFY, "justify", FALSE },
+        { "table", TAG_NONE, "", FALSE },
     };
     for (const auto& c : cases) {
         QString style = "stale";
@@ -102,11 +112,34 @@ TEST_F(HtmlVocabularyTest, TagIds)
 TEST_F(HtmlVocabularyTest, ColourNamesAreTheSvgKeywords)
 {
     const std::set<QString> system = {
-        "activeborder", "activecaption", "appworkspace", "background", "buttonface", "buttonhighlight",
-        "buttonshadow", "buttontext", "captiontext", "graytext", "highlight", "highlighttext",
-        "inactiveborder", "inactivecaption", "inactivecaptiontext", "infobackground", "infotext", "menu",
-        "menutext", "scrollbar", "threeddarkshadow", "threedface", "threedhighlight", "threedlightshadow",
-        "threedshadow", "window", "windowframe", "windowtext",
+        "activeborder",
+        "activecaption",
+        "appworkspace",
+        "background",
+        "buttonface",
+        "buttonhighlight",
+        "buttonshadow",
+        "buttontext",
+        "captiontext",
+        "graytext",
+        "highlight",
+        "highlighttext",
+        "inactiveborder",
+        "inactivecaption",
+        "inactivecaptiontext",
+        "infobackground",
+        "infotext",
+        "menu",
+        "menutext",
+        "scrollbar",
+        "threeddarkshadow",
+        "threedface",
+        "threedhighlight",
+        "threedlightshadow",
+        "threedshadow",
+        "window",
+        "windowframe",
+        "windowtext",
     };
     int named = 0;
     for (const auto& [name, color] : renderer.m_colors) {
@@ -117,23 +150,27 @@ TEST_F(HtmlVocabularyTest, ColourNamesAreTheSvgKeywords)
         const QColor svg = QColor::fromString(name);
         COLORREF expected = RGB(BYTE(svg.red()), BYTE(svg.green()), BYTE(svg.blue()));
         if (name == u"darkseagreen")
-            expected = RGB(143, 188, 139);  // the program's own blue
+            expected = RGB(143, 188, 139); // the program's own blue
         EXPECT_EQ(color, expected) << name.toStdString();
     }
     EXPECT_EQ(named, 140);
     EXPECT_EQ(renderer.ColorByName("lightgrey", 1), RGB(211, 211, 211));
-    for (const char* missing : { "lightgray", "grey", "darkgrey", "dimgrey", "slategrey", "darkslategrey",
-                                 "lightslategrey", "Red", "" })
+    for (const char* missing :
+        { "lightgray", "grey", "darkgrey", "dimgrey", "slategrey", "darkslategrey", "lightslategrey", "Red", "" })
         EXPECT_EQ(renderer.ColorByName(missing, 12345), 12345u) << missing;
 }
 
 TEST_F(HtmlVocabularyTest, SystemColourNames)
 {
     const std::pair<const char*, int> cases[] = {
-        { "infobackground", COLOR_INFOBK }, { "infotext", COLOR_INFOTEXT },
-        { "threedface", COLOR_BTNFACE },   { "buttonface", COLOR_BTNFACE },
-        { "threeddarkshadow", COLOR_3DDKSHADOW }, { "threedlightshadow", COLOR_3DLIGHT },
-        { "windowframe", COLOR_WINDOWFRAME }, { "scrollbar", COLOR_SCROLLBAR },
+        { "infobackground", COLOR_INFOBK },
+        { "infotext", COLOR_INFOTEXT },
+        { "threedface", COLOR_BTNFACE },
+        { "buttonface", COLOR_BTNFACE },
+        { "threeddarkshadow", COLOR_3DDKSHADOW },
+        { "threedlightshadow", COLOR_3DLIGHT },
+        { "windowframe", COLOR_WINDOWFRAME },
+        { "scrollbar", COLOR_SCROLLBAR },
     };
     for (const auto& [name, index] : cases)
         EXPECT_EQ(renderer.ColorByName(name, 1), GetSysColor(index)) << name;
@@ -153,7 +190,7 @@ TEST_F(HtmlVocabularyTest, EntriesAreAddedOrReplaced)
     EXPECT_EQ(renderer.GetTagId("B", style, closing), TAG_BOLD);
 
     renderer.AddEntity(u"&hellip;", u"...");
-    renderer.AddEntity(QString(), QStringLiteral("x"));  // an empty entity would match everywhere
+    renderer.AddEntity(QString(), QStringLiteral("x")); // an empty entity would match everywhere
     EXPECT_EQ(renderer.Prepared("a&hellip;b"), "a...b");
 
     renderer.EnableColors(FALSE);
@@ -198,7 +235,7 @@ TEST_F(HtmlVocabularyTest, ResourceStrings)
     EXPECT_EQ(renderer.GetResStringLine(61001, 0), "Open");
     EXPECT_EQ(renderer.GetResStringLine(61001, 1), "Open the file");
     EXPECT_EQ(renderer.GetResStringLine(61001, 2), QString());
-    EXPECT_EQ(renderer.LoadResString(61003), longText);  // whatever its length
+    EXPECT_EQ(renderer.LoadResString(61003), longText); // whatever its length
     EXPECT_EQ(renderer.LoadResString(61999), QString());
 
     renderer.SetStyleSheet(reinterpret_cast<LPCWSTR>(uintptr_t(61002)));
@@ -223,12 +260,23 @@ TEST(HtmlNumbersTest, WindowsNumberReading)
         DWORD value;
         qsizetype consumed;
     } cases[] = {
-        { "123", 0, 123, 3 },          { "0x1F", 0, 0x1F, 4 },       { "0X1f", 0, 0x1F, 4 },
-        { "017", 0, 15, 3 },           { "019", 0, 1, 2 },           { "0", 0, 0, 1 },
-        { "  42px", 0, 42, 4 },        { "-1", 0, 0xFFFFFFFF, 2 },   { "+7", 0, 7, 2 },
-        { "abc", 0, 0, 0 },            { "", 0, 0, 0 },              { "0x", 0, 0, 1 },
-        { "99999999999", 0, 0xFFFFFFFF, 11 }, { "0xFFFFFFFF", 0, 0xFFFFFFFF, 10 },
-        { "0099ff", 16, 0x0099FF, 6 }, { "0x10", 16, 0x10, 4 },      { "fz", 16, 0xF, 1 },
+        { "123", 0, 123, 3 },
+        { "0x1F", 0, 0x1F, 4 },
+        { "0X1f", 0, 0x1F, 4 },
+        { "017", 0, 15, 3 },
+        { "019", 0, 1, 2 },
+        { "0", 0, 0, 1 },
+        { "  42px", 0, 42, 4 },
+        { "-1", 0, 0xFFFFFFFF, 2 },
+        { "+7", 0, 7, 2 },
+        { "abc", 0, 0, 0 },
+        { "", 0, 0, 0 },
+        { "0x", 0, 0, 1 },
+        { "99999999999", 0, 0xFFFFFFFF, 11 },
+        { "0xFFFFFFFF", 0, 0xFFFFFFFF, 10 },
+        { "0099ff", 16, 0x0099FF, 6 },
+        { "0x10", 16, 0x10, 4 },
+        { "fz", 16, 0xF, 1 },
         { "12", 8, 10, 2 },
     };
     for (const auto& c : cases) {
@@ -238,11 +286,18 @@ TEST(HtmlNumbersTest, WindowsNumberReading)
     }
 
     const std::pair<const char*, int> integers[] = {
-        { "42", 42 }, { " -17x", -17 }, { "+3", 3 }, { "1.5", 1 }, { "x1", 0 }, { "", 0 },
-        { "99999999999", INT_MAX }, { "-99999999999", INT_MIN }, { "0x10", 0 },
+        { "42", 42 },
+        { " -17x", -17 },
+        { "+3", 3 },
+        { "1.5", 1 },
+        { "x1", 0 },
+        { "", 0 },
+        { "99999999999", INT_MAX },
+        { "-99999999999", INT_MIN },
+        { "0x10", 0 },
     };
     for (const auto& [text, value] : integers)
         EXPECT_EQ(AtoI(text), value) << text;
 }
 
-}  // namespace
+} // namespace
