@@ -929,7 +929,7 @@ int SetDIBitsToDevice(HDC dc, int x, int y, DWORD cx, DWORD cy, int xSrc, int yS
 
 COLORREF GetSysColor(int index)
 {
-    // A light desktop scheme; the info colours follow the desktop's palette when there is one.
+    // A light desktop scheme, the same on every machine so pictures repeat.
     static const COLORREF table[31] = { RGB(200, 200, 200), RGB(0, 0, 0), RGB(153, 180, 209), RGB(191, 205, 219),
         RGB(240, 240, 240), RGB(255, 255, 255), RGB(100, 100, 100), RGB(0, 0, 0), RGB(0, 0, 0), RGB(0, 0, 0),
         RGB(180, 180, 180), RGB(244, 247, 252), RGB(171, 171, 171), RGB(0, 120, 215), RGB(255, 255, 255),

@@ -148,6 +148,46 @@ TEST_F(DrawManagerTest, BorderStylesAndLines)
     }
 }
 
+// Compares the canvas with the oracle's picture of the same call.
+void ExpectPicture(const Canvas& canvas, const std::vector<uint32_t>& expected)
+{
+    ASSERT_EQ(expected.size(), size_t(canvas.width * canvas.height));
+    int wrong = 0;
+    for (int y = 0; y < canvas.height; ++y)
+        for (int x = 0; x < canvas.width; ++x)
+            if (canvas.Rgb(x, y) != expected[size_t(y * canvas.width + x)] && wrong++ < 3)
+                ADD_FAILURE() << "pixel " << x << "," << y << " is " << Hex(canvas.Rgb(x, y)).toStdString()
+                              << ", formula " << Hex(expected[size_t(y * canvas.width + x)]).toStdString();
+    EXPECT_EQ(wrong, 0);
+}
+
+TEST_F(DrawManagerTest, EveryBorderStyleAndLineMatchesTheFormula)
+{
+    const int w = 60, h = 40;
+    for (int style = 0; style <= 7; ++style) {
+        SCOPED_TRACE(testing::Message() << "style " << style);
+        Canvas canvas(w, h);
+        CDrawManager manager;
+        manager.DrawRectangle(canvas.dc, 3, 2, 57, 37, RGB(255, 0, 0), RGB(0, 0, 255), style, 1);
+        ExpectPicture(canvas,
+            Oracle({ QStringLiteral("border"), QString::number(w), QString::number(h), QStringLiteral("3"),
+                QStringLiteral("2"), QStringLiteral("57"), QStringLiteral("37"),
+                QString::number(style == 7 ? 1 : style) }));
+        struct Segment {
+            int x1, y1, x2, y2;
+        } segments[] = { { 0, 5, 59, 5 }, { 7, 0, 7, 39 }, { 59, 30, 0, 30 }, { 2, 2, 32, 32 }, { 40, 35, 55, 20 } };
+        for (const auto& seg : segments) {
+            SCOPED_TRACE(testing::Message() << seg.x1 << "," << seg.y1 << " to " << seg.x2 << "," << seg.y2);
+            canvas.Clear(RGB(255, 255, 255));
+            manager.DrawLine(canvas.dc, seg.x1, seg.y1, seg.x2, seg.y2, RGB(0, 0, 0), style, 1);
+            ExpectPicture(canvas,
+                Oracle({ QStringLiteral("line"), QString::number(w), QString::number(h), QString::number(seg.x1),
+                    QString::number(seg.y1), QString::number(seg.x2), QString::number(seg.y2),
+                    QString::number(style == 7 ? 1 : style) }));
+        }
+    }
+}
+
 TEST_F(DrawManagerTest, TileBltClipsTheLastColumnAndRow)
 {
     Canvas tile(10, 10, RGB(9, 9, 9));

@@ -7,6 +7,8 @@ hexadecimal 0xRRGGBB values, row by row from the top.
   shadow W H GREY DEPTHX DEPTHY BLURRED BACKGROUND         (a uniform grey shadow image)
   blend W H SRC DST PERCENT | alpha W H SRC_ARGB DST
   effect FLAGS COLOR PIXEL
+  border W H LEFT TOP RIGHT BOTTOM STYLE                  (one-pixel pen; left/top ff0000, right/bottom 0000ff)
+  line W H X1 Y1 X2 Y2 STYLE                              (one-pixel pen, 000000; level, upright or 45 degrees)
 """
 import sys
 
@@ -188,6 +190,69 @@ def effect_pixel(flags, color, p):
     return p
 
 
+# One-pixel pens of GDI: dash patterns in pixels on and off, continuing along the lines drawn
+# after one move; every line leaves out its last pixel.
+PATTERNS = {2: [18, 6], 3: [3, 3], 4: [9, 6, 3, 6], 5: [9, 3, 3, 3, 3, 3]}
+
+
+class Pen:
+    def __init__(self, img, style):
+        self.img, self.pattern, self.step, self.pos = img, PATTERNS.get(style), 0, (0, 0)
+
+    def move(self, x, y):
+        self.pos, self.step = (x, y), 0
+
+    def on(self):
+        if not self.pattern:
+            return True
+        k = self.step % sum(self.pattern)
+        for i, n in enumerate(self.pattern):
+            if k < n:
+                return i % 2 == 0
+            k -= n
+
+    def line(self, x, y, color):
+        (x0, y0) = self.pos
+        n = max(abs(x - x0), abs(y - y0))
+        assert x == x0 or y == y0 or abs(x - x0) == abs(y - y0)
+        sx, sy = (x > x0) - (x < x0), (y > y0) - (y < y0)
+        for i in range(n):
+            px, py = x0 + i * sx, y0 + i * sy
+            if self.on() and 0 <= py < len(self.img) and 0 <= px < len(self.img[0]):
+                self.img[py][px] = color
+            self.step += 1
+        self.pos = (x, y)
+
+
+def border(w, h, left, top, right, bottom, style):
+    img = [[0xFFFFFF] * w for _ in range(h)]
+    if style == 0:
+        return img
+    pen = Pen(img, style)
+    x1, y1, x2, y2, d = left, top, right, bottom, 2  # width 1: no inset, the double line 2 inside
+    a, b = 0xFF0000, 0x0000FF
+    pen.move(x1, y2); pen.line(x1, y1, a); pen.line(x2, y1, a)
+    if style == 6:
+        pen.move(x1 + d, y2 - d); pen.line(x1 + d, y1 + d, a); pen.line(x2 - d, y1 + d, a)
+    pen.move(x2, y1); pen.line(x2, y2, b); pen.line(x1, y2, b)
+    if style == 6:
+        pen.move(x2 - d, y1 + d); pen.line(x2 - d, y2 - d, b); pen.line(x1 + d, y2 - d, b)
+    return img
+
+
+def line(w, h, x1, y1, x2, y2, style):
+    img = [[0xFFFFFF] * w for _ in range(h)]
+    if style == 0:
+        return img
+    pen = Pen(img, style)
+    pen.move(x1, y1); pen.line(x2, y2, 0)
+    if style == 6:
+        if x1 != x2: y1 += 2; y2 += 2
+        if y1 != y2: x1 += 2; x2 += 2
+        pen.move(x1, y1); pen.line(x2, y2, 0)
+    return img
+
+
 def main(args):
     cmd, nums = args[0], [int(a, 0) for a in args[1:]]
     if cmd == 'fill':
@@ -201,6 +266,10 @@ def main(args):
         w, h, s, d = nums
         a = (s >> 24) / 255.0
         img = [[mix(s & 0xFFFFFF, a, pixel(*rgb(d)), 1 - a)] * w for _ in range(h)]
+    elif cmd == 'border':
+        img = border(*nums)
+    elif cmd == 'line':
+        img = line(*nums)
     elif cmd == 'effect':
         img = [[effect_pixel(*nums)]]
     else:
