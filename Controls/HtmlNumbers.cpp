@@ -13,6 +13,20 @@ bool IsCrtSpace(QChar c)
     return u == u' ' || (u >= u'\t' && u <= u'\r');
 }
 
+// The white space and the optional sign before a number's digits; returns where the digits start.
+qsizetype SkipSpaceAndSign(const QString& text, bool& negative)
+{
+    qsizetype i = 0;
+    while (i < text.size() && IsCrtSpace(text[i]))
+        ++i;
+    negative = false;
+    if (i < text.size() && (text[i] == u'+' || text[i] == u'-')) {
+        negative = text[i] == u'-';
+        ++i;
+    }
+    return i;
+}
+
 int DigitValue(QChar c)
 {
     const char16_t u = c.unicode();
@@ -30,16 +44,10 @@ int DigitValue(QChar c)
 DWORD StrToUL(const QString& text, int base, qsizetype* consumed)
 {
     const qsizetype n = text.size();
-    qsizetype i = 0;
     if (consumed)
         *consumed = 0;
-    while (i < n && IsCrtSpace(text[i]))
-        ++i;
     bool negative = false;
-    if (i < n && (text[i] == u'+' || text[i] == u'-')) {
-        negative = text[i] == u'-';
-        ++i;
-    }
+    qsizetype i = SkipSpaceAndSign(text, negative);
     const bool hexPrefix = i + 1 < n && text[i] == u'0' && (text[i + 1] == u'x' || text[i + 1] == u'X');
     if (base == 0)
         base = hexPrefix ? 16 : (i < n && text[i] == u'0') ? 8 : 10;
@@ -74,14 +82,8 @@ DWORD StrToUL(const QString& text, int base, qsizetype* consumed)
 int AtoI(const QString& text)
 {
     const qsizetype n = text.size();
-    qsizetype i = 0;
-    while (i < n && IsCrtSpace(text[i]))
-        ++i;
     bool negative = false;
-    if (i < n && (text[i] == u'+' || text[i] == u'-')) {
-        negative = text[i] == u'-';
-        ++i;
-    }
+    qsizetype i = SkipSpaceAndSign(text, negative);
     int64_t value = 0;
     while (i < n && text[i] >= u'0' && text[i] <= u'9') {
         value = value * 10 + (text[i].unicode() - u'0');

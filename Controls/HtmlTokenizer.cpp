@@ -5,6 +5,7 @@
 #include "Controls/HtmlRenderer.h"
 
 #include <algorithm>
+#include <iterator>
 
 namespace {
 
@@ -75,6 +76,22 @@ constexpr FillEffectName kFillEffects[] = {
     { u"softbump", 13 },
     { u"hardbump", 14 },
     { u"metal", 15 },
+};
+
+// The numeric attributes of the image tags.
+struct ImageNumber {
+    const char16_t* name;
+    int SHtmlImage::*field;
+};
+
+constexpr ImageNumber kImageNumbers[] = {
+    { u"index", &SHtmlImage::nIndex },
+    { u"idres", &SHtmlImage::nIdRes },
+    { u"iddll", &SHtmlImage::nIdDll },
+    { u"handle", &SHtmlImage::hHandle },
+    { u"cx", &SHtmlImage::cx },
+    { u"cy", &SHtmlImage::cy },
+    { u"speed", &SHtmlImage::nSpeed },
 };
 
 } // namespace
@@ -436,20 +453,10 @@ void CHtmlRenderer::ParseImageAttributes(const QString& attributes, SHtmlImage& 
         const QString value = GetNextAttribute(attributes, pos, name);
         if (name.isEmpty())
             break;
-        if (name == u"index")
-            image.nIndex = ParseLength(value, image.nIndex, FALSE);
-        else if (name == u"idres")
-            image.nIdRes = ParseLength(value, image.nIdRes, FALSE);
-        else if (name == u"iddll")
-            image.nIdDll = ParseLength(value, image.nIdDll, FALSE);
-        else if (name == u"handle")
-            image.hHandle = ParseLength(value, image.hHandle, FALSE);
-        else if (name == u"cx")
-            image.cx = ParseLength(value, image.cx, FALSE);
-        else if (name == u"cy")
-            image.cy = ParseLength(value, image.cy, FALSE);
-        else if (name == u"speed")
-            image.nSpeed = ParseLength(value, image.nSpeed, FALSE);
+        const auto number = std::find_if(std::begin(kImageNumbers), std::end(kImageNumbers),
+            [&](const ImageNumber& entry) { return name == QStringView(entry.name); });
+        if (number != std::end(kImageNumbers))
+            image.*number->field = ParseLength(value, image.*number->field, FALSE);
         else if (name == u"file")
             image.strFile = value;
         else if (name == u"mask") {
