@@ -78,6 +78,9 @@ BOOL SetWindowPos(HWND hwnd, HWND insertAfter, int x, int y, int cx, int cy, UIN
 BOOL ScreenToClient(HWND hwnd, POINT* point);
 BOOL ClientToScreen(HWND hwnd, POINT* point);
 BOOL GetCursorPos(POINT* point);
+// The state of Ctrl, Shift, Alt and the mouse buttons as of the input being handled: negative
+// (high bit set) while down.
+SHORT GetKeyState(int virtualKey);
 BOOL InvalidateRect(HWND hwnd, const RECT* rect, BOOL erase);
 BOOL UpdateWindow(HWND hwnd);
 // The work area of the screen that holds the window (or the primary screen).

@@ -779,6 +779,10 @@ bool DeliverInput(MSG& msg, LoopObserver* observer)
     return handled;
 }
 
+// Modifier keys and buttons of the input being handled, for GetKeyState.
+Qt::KeyboardModifiers g_inputModifiers;
+Qt::MouseButtons g_inputButtons;
+
 class InputFilter : public QObject {
 public:
     explicit InputFilter(QObject* parent)
@@ -842,6 +846,8 @@ private:
         auto record = FromWidget(widget);
         if (!record || !record->widget || Seen(event, event->type(), event->globalPosition()))
             return false;
+        g_inputModifiers = event->modifiers();
+        g_inputButtons = event->buttons();
         const QPoint local = record->widget->mapFromGlobal(event->globalPosition().toPoint());
         MSG msg;
         msg.hwnd = record->hwnd;
@@ -858,6 +864,7 @@ private:
         auto record = FromWidget(widget);
         if (!record || Seen(event, event->type(), QPointF(event->key(), 0)))
             return false;
+        g_inputModifiers = event->modifiers();
         const bool alt = event->modifiers() & Qt::AltModifier;
         const bool press = event->type() == QEvent::KeyPress;
         MSG msg;
@@ -1014,3 +1021,28 @@ bool EndSession()
 }
 
 } // namespace taluvo::ui
+
+SHORT GetKeyState(int virtualKey)
+{
+    bool down = false;
+    switch (virtualKey) {
+    case VK_CONTROL:
+        down = g_inputModifiers & Qt::ControlModifier;
+        break;
+    case VK_SHIFT:
+        down = g_inputModifiers & Qt::ShiftModifier;
+        break;
+    case VK_MENU:
+        down = g_inputModifiers & Qt::AltModifier;
+        break;
+    case 0x01: // VK_LBUTTON
+        down = g_inputButtons & Qt::LeftButton;
+        break;
+    case 0x02: // VK_RBUTTON
+        down = g_inputButtons & Qt::RightButton;
+        break;
+    default:
+        break;
+    }
+    return down ? static_cast<SHORT>(0x8000) : 0;
+}

@@ -1,0 +1,272 @@
+// Image lists: equal-sized 32-bit images with transparency, cut from strip bitmaps, and the
+// overlay images laid over them.
+#include "platform/ui/CommCtrl.h"
+
+#include "platform/ui/Gdi.h"
+#include "platform/ui/detail/Core.h"
+
+#include <QIcon>
+#include <QImage>
+#include <QPainter>
+#include <QPixmap>
+
+#include <array>
+#include <atomic>
+#include <map>
+#include <memory>
+#include <mutex>
+
+namespace {
+
+constexpr int kOverlays = 15;
+
+struct ImageListObject {
+    int cx = 16;
+    int cy = 16;
+    UINT flags = 0;
+    std::vector<QImage> images; // ARGB32 premultiplied
+    std::array<int, kOverlays + 1> overlays {}; // overlay number -> image index, -1 when unset
+    quint64 version = 0;
+};
+
+class Registry {
+public:
+    static Registry& Instance()
+    {
+        static Registry registry;
+        return registry;
+    }
+    HIMAGELIST Add(std::shared_ptr<ImageListObject> object)
+    {
+        std::lock_guard<std::mutex> guard(m_lock);
+        const auto handle = reinterpret_cast<HIMAGELIST>(static_cast<uintptr_t>(m_next++ * 4 + 0x40000));
+        m_lists[handle] = std::move(object);
+        return handle;
+    }
+    std::shared_ptr<ImageListObject> Find(HIMAGELIST list)
+    {
+        std::lock_guard<std::mutex> guard(m_lock);
+        auto it = m_lists.find(list);
+        return it == m_lists.end() ? nullptr : it->second;
+    }
+    bool Remove(HIMAGELIST list)
+    {
+        std::lock_guard<std::mutex> guard(m_lock);
+        return m_lists.erase(list) != 0;
+    }
+
+private:
+    std::mutex m_lock;
+    std::map<HIMAGELIST, std::shared_ptr<ImageListObject>> m_lists;
+    uintptr_t m_next = 1;
+};
+
+quint64 NextVersion()
+{
+    static std::atomic<quint64> counter { 1 };
+    return counter++;
+}
+
+// Cuts a strip into cells of the list's size; the last partial cell is dropped, as Windows does.
+int AppendStrip(ImageListObject& list, const QImage& strip)
+{
+    if (strip.isNull() || strip.height() < list.cy || strip.width() < list.cx)
+        return -1;
+    const int first = static_cast<int>(list.images.size());
+    for (int x = 0; x + list.cx <= strip.width(); x += list.cx)
+        list.images.push_back(
+            strip.copy(x, 0, list.cx, list.cy).convertToFormat(QImage::Format_ARGB32_Premultiplied));
+    list.version = NextVersion();
+    return first;
+}
+
+QImage Composed(const ImageListObject& list, int index, int overlay)
+{
+    if (index < 0 || static_cast<size_t>(index) >= list.images.size())
+        return QImage();
+    QImage image = list.images[static_cast<size_t>(index)];
+    if (overlay > 0 && overlay <= kOverlays) {
+        const int overlayImage = list.overlays[static_cast<size_t>(overlay)];
+        if (overlayImage >= 0 && static_cast<size_t>(overlayImage) < list.images.size()) {
+            QPainter painter(&image);
+            painter.drawImage(0, 0, list.images[static_cast<size_t>(overlayImage)]);
+        }
+    }
+    return image;
+}
+
+} // namespace
+
+HIMAGELIST ImageList_Create(int cx, int cy, UINT flags, int initial, int)
+{
+    if (cx <= 0 || cy <= 0)
+        return nullptr;
+    auto object = std::make_shared<ImageListObject>();
+    object->cx = cx;
+    object->cy = cy;
+    object->flags = flags;
+    object->overlays.fill(-1);
+    object->images.reserve(static_cast<size_t>(std::max(0, initial)));
+    object->version = NextVersion();
+    return Registry::Instance().Add(std::move(object));
+}
+
+BOOL ImageList_Destroy(HIMAGELIST list)
+{
+    return Registry::Instance().Remove(list) ? TRUE : FALSE;
+}
+
+int ImageList_GetImageCount(HIMAGELIST list)
+{
+    auto object = Registry::Instance().Find(list);
+    return object ? static_cast<int>(object->images.size()) : 0;
+}
+
+BOOL ImageList_GetIconSize(HIMAGELIST list, int* cx, int* cy)
+{
+    auto object = Registry::Instance().Find(list);
+    if (!object || !cx || !cy)
+        return FALSE;
+    *cx = object->cx;
+    *cy = object->cy;
+    return TRUE;
+}
+
+int ImageList_AddMasked(HIMAGELIST list, HBITMAP bitmap, COLORREF mask)
+{
+    auto object = Registry::Instance().Find(list);
+    if (!object)
+        return -1;
+    QImage strip = taluvo::ui::ImageOfBitmap(bitmap).convertToFormat(QImage::Format_ARGB32);
+    if (strip.isNull())
+        return -1;
+    // The mask colour is COLORREF 0x00BBGGRR; the pixel 0xAARRGGBB.
+    const QRgb key = qRgb(mask & 0xFF, (mask >> 8) & 0xFF, (mask >> 16) & 0xFF);
+    for (int y = 0; y < strip.height(); ++y) {
+        auto* line = reinterpret_cast<QRgb*>(strip.scanLine(y));
+        for (int x = 0; x < strip.width(); ++x)
+            line[x] = (line[x] & 0xFFFFFF) == (key & 0xFFFFFF) ? 0 : (line[x] | 0xFF000000);
+    }
+    return AppendStrip(*object, strip);
+}
+
+int ImageList_Add(HIMAGELIST list, HBITMAP bitmap, HBITMAP mask)
+{
+    auto object = Registry::Instance().Find(list);
+    if (!object)
+        return -1;
+    QImage strip = taluvo::ui::ImageOfBitmap(bitmap).convertToFormat(QImage::Format_ARGB32);
+    if (strip.isNull())
+        return -1;
+    const QImage maskImage = mask ? taluvo::ui::ImageOfBitmap(mask) : QImage();
+    for (int y = 0; y < strip.height(); ++y) {
+        auto* line = reinterpret_cast<QRgb*>(strip.scanLine(y));
+        for (int x = 0; x < strip.width(); ++x) {
+            // A white mask pixel is transparent; without a mask the image is opaque.
+            const bool transparent = !maskImage.isNull() && x < maskImage.width() && y < maskImage.height()
+                && (maskImage.pixel(x, y) & 0xFFFFFF) == 0xFFFFFF;
+            line[x] = transparent ? 0 : (line[x] | 0xFF000000);
+        }
+    }
+    return AppendStrip(*object, strip);
+}
+
+int ImageList_ReplaceIcon(HIMAGELIST list, int index, HICON icon)
+{
+    auto object = Registry::Instance().Find(list);
+    const QIcon qicon = taluvo::ui::detail::IconOf(icon);
+    if (!object || qicon.isNull() || index < -1 || index >= static_cast<int>(object->images.size()))
+        return -1;
+    QImage image = qicon.pixmap(object->cx, object->cy)
+                       .toImage()
+                       .scaled(object->cx, object->cy)
+                       .convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    object->version = NextVersion();
+    if (index == -1) {
+        object->images.push_back(image);
+        return static_cast<int>(object->images.size()) - 1;
+    }
+    object->images[static_cast<size_t>(index)] = image;
+    return index;
+}
+
+BOOL ImageList_Remove(HIMAGELIST list, int index)
+{
+    auto object = Registry::Instance().Find(list);
+    if (!object || index < -1 || index >= static_cast<int>(object->images.size()))
+        return FALSE;
+    if (index == -1)
+        object->images.clear();
+    else
+        object->images.erase(object->images.begin() + index);
+    object->version = NextVersion();
+    return TRUE;
+}
+
+BOOL ImageList_SetOverlayImage(HIMAGELIST list, int image, int overlay)
+{
+    auto object = Registry::Instance().Find(list);
+    if (!object || overlay < 1 || overlay > kOverlays || image < 0
+        || image >= static_cast<int>(object->images.size()))
+        return FALSE;
+    object->overlays[static_cast<size_t>(overlay)] = image;
+    object->version = NextVersion();
+    return TRUE;
+}
+
+HICON ImageList_GetIcon(HIMAGELIST list, int index, UINT flags)
+{
+    const QImage image = taluvo::ui::ImageListImage(list, index, static_cast<int>((flags & ILD_OVERLAYMASK) >> 8));
+    if (image.isNull())
+        return nullptr;
+    return taluvo::ui::detail::IconHandle(QIcon(QPixmap::fromImage(image)));
+}
+
+BOOL ImageList_Draw(HIMAGELIST list, int index, HDC dc, int x, int y, UINT style)
+{
+    const QImage image = taluvo::ui::ImageListImage(list, index, static_cast<int>((style & ILD_OVERLAYMASK) >> 8));
+    if (image.isNull() || !dc)
+        return FALSE;
+    // Through a memory context, so the drawing layer's pixel rules hold for the destination.
+    HBITMAP bitmap = taluvo::ui::BitmapOfImage(image.convertToFormat(QImage::Format_ARGB32_Premultiplied));
+    HDC memory = CreateCompatibleDC(dc);
+    HGDIOBJ old = SelectObject(memory, bitmap);
+    BLENDFUNCTION blend;
+    blend.BlendOp = AC_SRC_OVER;
+    blend.SourceConstantAlpha = 255;
+    blend.AlphaFormat = 0x01; // AC_SRC_ALPHA: the image list's pixels are premultiplied
+    const BOOL done = AlphaBlend(dc, x, y, image.width(), image.height(), memory, 0, 0, image.width(), image.height(), blend);
+    SelectObject(memory, old);
+    DeleteDC(memory);
+    DeleteObject(bitmap);
+    return done;
+}
+
+namespace taluvo::ui {
+
+QImage ImageListImage(HIMAGELIST list, int index, int overlay)
+{
+    auto object = Registry::Instance().Find(list);
+    return object ? Composed(*object, index, overlay) : QImage();
+}
+
+quint64 ImageListVersion(HIMAGELIST list)
+{
+    auto object = Registry::Instance().Find(list);
+    return object ? object->version : 0;
+}
+
+} // namespace taluvo::ui
+
+BOOL CImageList::Create(WORD bitmapId, int cx, int grow, COLORREF mask)
+{
+    HBITMAP bitmap = LoadBitmap(nullptr, MAKEINTRESOURCE(bitmapId));
+    if (!bitmap)
+        return FALSE;
+    BITMAP info;
+    GetObject(bitmap, sizeof(info), &info);
+    m_hImageList = ImageList_Create(cx, info.bmHeight, ILC_COLOR32 | ILC_MASK, info.bmWidth / std::max(1, cx), grow);
+    const bool added = m_hImageList && ImageList_AddMasked(m_hImageList, bitmap, mask) >= 0;
+    DeleteObject(bitmap);
+    return added ? TRUE : FALSE;
+}

@@ -1,0 +1,381 @@
+#!/usr/bin/python3
+"""Draws the program's images and makes its sounds.
+
+Writes res/images/*.png (the 16x16 image strip of bitmap 201 on magenta, and the icons) and
+res/sounds/*.wav. Uses the standard library only, so the output is the same on every machine.
+Run it from anywhere: python3 res/tools/make_resources.py
+"""
+
+import math
+import os
+import struct
+import wave
+import zlib
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+RES = os.path.dirname(HERE)
+
+MAGENTA = (255, 0, 255, 255)
+CLEAR = (0, 0, 0, 0)
+
+
+class Canvas:
+    def __init__(self, width, height, background):
+        self.width = width
+        self.height = height
+        self.pixels = [[background] * width for _ in range(height)]
+
+    def put(self, x, y, colour):
+        if 0 <= x < self.width and 0 <= y < self.height:
+            self.pixels[y][x] = colour
+
+    def rect(self, x0, y0, x1, y1, colour):
+        """Fills x0..x1, y0..y1 inclusive."""
+        for y in range(y0, y1 + 1):
+            for x in range(x0, x1 + 1):
+                self.put(x, y, colour)
+
+    def frame(self, x0, y0, x1, y1, colour):
+        for x in range(x0, x1 + 1):
+            self.put(x, y0, colour)
+            self.put(x, y1, colour)
+        for y in range(y0, y1 + 1):
+            self.put(x0, y, colour)
+            self.put(x1, y, colour)
+
+    def line(self, x0, y0, x1, y1, colour, width=1):
+        steps = max(abs(x1 - x0), abs(y1 - y0), 1)
+        for i in range(steps + 1):
+            x = round(x0 + (x1 - x0) * i / steps)
+            y = round(y0 + (y1 - y0) * i / steps)
+            for dx in range(width):
+                for dy in range(width):
+                    self.put(x + dx, y + dy, colour)
+
+    def disc(self, cx, cy, r, colour):
+        for y in range(int(cy - r - 1), int(cy + r + 2)):
+            for x in range(int(cx - r - 1), int(cx + r + 2)):
+                if (x - cx) ** 2 + (y - cy) ** 2 <= r * r:
+                    self.put(x, y, colour)
+
+    def ring(self, cx, cy, r, colour, thickness=1.2):
+        for y in range(int(cy - r - 2), int(cy + r + 3)):
+            for x in range(int(cx - r - 2), int(cx + r + 3)):
+                d = math.hypot(x - cx, y - cy)
+                if abs(d - r) <= thickness / 2:
+                    self.put(x, y, colour)
+
+    def blit(self, other, ox, oy, key=None):
+        for y in range(other.height):
+            for x in range(other.width):
+                c = other.pixels[y][x]
+                if c != key and c[3] != 0:
+                    self.put(ox + x, oy + y, c)
+
+    def png(self, path):
+        raw = b"".join(b"\x00" + b"".join(struct.pack("BBBB", *c) for c in row) for row in self.pixels)
+
+        def chunk(kind, data):
+            body = kind + data
+            return struct.pack(">I", len(data)) + body + struct.pack(">I", zlib.crc32(body) & 0xFFFFFFFF)
+
+        header = struct.pack(">IIBBBBB", self.width, self.height, 8, 6, 0, 0, 0)
+        data = b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", header) + chunk(b"IDAT", zlib.compress(raw, 9)) + chunk(b"IEND", b"")
+        with open(path, "wb") as f:
+            f.write(data)
+
+
+BLACK = (0, 0, 0, 255)
+WHITE = (255, 255, 255, 255)
+GREY = (128, 128, 128, 255)
+LIGHT = (200, 200, 200, 255)
+YELLOW = (248, 200, 64, 255)
+DARK_YELLOW = (176, 128, 24, 255)
+RED = (220, 30, 30, 255)
+GREEN = (30, 160, 50, 255)
+BLUE = (40, 90, 210, 255)
+ORANGE = (250, 140, 20, 255)
+PAPER = (252, 252, 244, 255)
+
+
+# 16x16 cells -------------------------------------------------------------------------------
+
+def folder(c, body, edge, open_=False):
+    c.rect(1, 3, 6, 4, body)
+    c.frame(1, 3, 6, 4, edge)
+    c.rect(1, 5, 14, 13, body)
+    c.frame(1, 5, 14, 13, edge)
+    if open_:
+        # The lid tipped forward.
+        c.rect(3, 8, 15, 13, tuple(min(255, v + 30) for v in body[:3]) + (255,))
+        c.line(3, 8, 15, 8, edge)
+        c.line(3, 8, 1, 13, edge)
+        c.line(15, 8, 14, 13, edge)
+
+
+def page(c, lines=True, paper=PAPER, edge=GREY):
+    c.rect(3, 1, 12, 14, paper)
+    c.frame(3, 1, 12, 14, edge)
+    c.rect(10, 1, 12, 3, MAGENTA)
+    c.line(10, 1, 12, 3, edge)
+    c.line(10, 1, 10, 3, edge)
+    c.line(10, 3, 12, 3, edge)
+    if lines:
+        for y in (5, 7, 9, 11):
+            c.line(5, y, 10, y, LIGHT)
+
+
+def cross(c, x0, y0, size, colour=RED, width=2):
+    c.line(x0, y0, x0 + size, y0 + size, colour, width)
+    c.line(x0 + size, y0, x0, y0 + size, colour, width)
+
+
+def plus(c, cx, cy, colour=GREEN):
+    c.rect(cx - 3, cy - 1, cx + 3, cy, colour)
+    c.rect(cx - 1, cy - 3, cx, cy + 3, colour)
+
+
+def pencil(c):
+    c.line(8, 14, 15, 7, ORANGE, 2)
+    c.put(7, 15, BLACK)
+    c.put(8, 15, BLACK)
+
+
+def refresh(c, cx, cy, r, colour=GREEN):
+    for a in range(30, 330, 8):
+        t = math.radians(a)
+        c.put(round(cx + r * math.cos(t)), round(cy - r * math.sin(t)), colour)
+        c.put(round(cx + (r - 1) * math.cos(t)), round(cy - (r - 1) * math.sin(t)), colour)
+    tip_x = round(cx + r * math.cos(math.radians(30)))
+    tip_y = round(cy - r * math.sin(math.radians(30)))
+    c.rect(tip_x - 2, tip_y - 3, tip_x, tip_y - 1, colour)
+
+
+def arrow(c, up, colour=BLUE):
+    for i in range(6):
+        y = 3 + i if up else 12 - i
+        c.line(8 - i, y, 7 + i, y, colour)
+    if up:
+        c.rect(6, 9, 9, 14, colour)
+    else:
+        c.rect(6, 1, 9, 6, colour)
+
+
+def cell(index):
+    c = Canvas(16, 16, MAGENTA)
+    if index == 0:
+        folder(c, YELLOW, DARK_YELLOW)
+    elif index == 1:
+        folder(c, YELLOW, DARK_YELLOW, open_=True)
+    elif index == 2:
+        folder(c, LIGHT, GREY)
+    elif index == 3:
+        folder(c, LIGHT, GREY, open_=True)
+    elif index == 4:
+        folder(c, YELLOW, DARK_YELLOW)
+        plus(c, 11, 11)
+    elif index == 5:
+        folder(c, YELLOW, DARK_YELLOW)
+        cross(c, 9, 8, 5)
+    elif index == 6:
+        folder(c, YELLOW, DARK_YELLOW)
+        pencil(c)
+    elif index == 7:
+        page(c)
+        plus(c, 11, 11)
+    elif index == 8:
+        page(c)
+        cross(c, 8, 8, 6)
+    elif index == 9:
+        page(c)
+        pencil(c)
+    elif index == 10:  # page, status New: a bright star
+        page(c)
+        c.disc(8, 9, 3.5, ORANGE)
+        c.disc(8, 9, 1.5, YELLOW)
+    elif index == 11:  # page, status Error
+        page(c, lines=False)
+        c.rect(7, 4, 8, 10, RED)
+        c.rect(7, 12, 8, 13, RED)
+    elif index == 12:  # page, status Ordinary
+        page(c)
+    elif index == 13:  # page, status Unknown
+        page(c, lines=False)
+        c.line(6, 5, 7, 4, BLUE)
+        c.line(7, 4, 9, 4, BLUE)
+        c.line(9, 4, 10, 5, BLUE)
+        c.line(10, 5, 10, 7, BLUE)
+        c.line(10, 7, 8, 9, BLUE)
+        c.line(8, 9, 8, 10, BLUE)
+        c.rect(8, 12, 8, 13, BLUE)
+    elif index == 14:
+        page(c)
+        c.ring(8, 8, 4, BLUE)
+    elif index == 15:
+        arrow(c, True)
+    elif index == 16:
+        arrow(c, False)
+    elif index == 17:  # check the group's pages
+        folder(c, YELLOW, DARK_YELLOW)
+        refresh(c, 10, 10, 4)
+    elif index == 18:  # exit: a door
+        c.rect(3, 1, 11, 14, (150, 90, 40, 255))
+        c.frame(3, 1, 11, 14, (90, 50, 20, 255))
+        c.disc(9, 8, 1, YELLOW)
+        c.line(12, 8, 15, 8, RED)
+        c.line(14, 6, 15, 8, RED)
+        c.line(14, 10, 15, 8, RED)
+    elif index == 19:  # check the page
+        page(c)
+        refresh(c, 9, 10, 4)
+    elif index == 20:  # properties
+        page(c, lines=False)
+        c.disc(8, 4, 1, BLUE)
+        c.rect(7, 7, 8, 12, BLUE)
+        c.rect(6, 12, 9, 12, BLUE)
+    elif index == 21:
+        page(c)
+        c.disc(8, 8, 2, GREEN)
+    elif index == 22:  # check all pages
+        refresh(c, 6, 7, 4)
+        refresh(c, 10, 10, 4, BLUE)
+    elif index == 23:  # cancel checks: a stop sign
+        c.disc(7.5, 7.5, 6.5, RED)
+        c.rect(4, 7, 11, 8, WHITE)
+    elif index == 24:  # overlay 1: a small red cross in the lower left corner
+        cross(c, 0, 9, 5, RED, 2)
+    elif index == 25:  # page disabled (toggle)
+        page(c)
+        cross(c, 0, 9, 5, RED, 2)
+    elif index == 26:  # open updated pages: a globe
+        c.disc(7.5, 7.5, 6.5, (60, 140, 230, 255))
+        c.ring(7.5, 7.5, 6.5, BLUE)
+        c.line(1, 7, 14, 7, GREEN)
+        c.line(7, 1, 7, 14, GREEN)
+        c.disc(11, 11, 2.5, ORANGE)
+    elif index == 27:  # preferences: a gear
+        c.disc(7.5, 7.5, 5.5, GREY)
+        for a in range(0, 360, 45):
+            t = math.radians(a)
+            c.disc(7.5 + 6 * math.cos(t), 7.5 + 6 * math.sin(t), 1.3, GREY)
+        c.disc(7.5, 7.5, 2, MAGENTA)
+    return c
+
+
+def strip(count=28):
+    s = Canvas(16 * count, 16, MAGENTA)
+    for i in range(count):
+        s.blit(cell(i), 16 * i, 0)
+    return s
+
+
+# Icons (32x32, transparent) ----------------------------------------------------------------
+
+def scaled(c16, key=MAGENTA):
+    c = Canvas(32, 32, CLEAR)
+    for y in range(16):
+        for x in range(16):
+            p = c16.pixels[y][x]
+            if p != key:
+                c.rect(2 * x, 2 * y, 2 * x + 1, 2 * y + 1, p)
+    return c
+
+
+def program_icon():
+    c = Canvas(32, 32, CLEAR)
+    c.rect(6, 2, 25, 29, PAPER)
+    c.frame(6, 2, 25, 29, GREY)
+    for y in (8, 12, 16):
+        c.line(9, y, 22, y, LIGHT)
+    # A magnifier over the page: the program watches pages.
+    c.ring(18, 18, 6.5, BLUE, 2.2)
+    c.disc(18, 18, 5, (200, 225, 255, 255))
+    c.line(22, 23, 28, 29, (90, 50, 20, 255), 3)
+    return c
+
+
+def tray_icon(new):
+    c = scaled(cell(12))
+    if new:
+        c.disc(23, 23, 7, ORANGE)
+        c.disc(23, 23, 3.5, YELLOW)
+    return c
+
+
+def probe_icon():
+    # A pattern nothing else on a panel has, so the icon can be found by its pixels.
+    c = Canvas(32, 32, CLEAR)
+    for y in range(32):
+        for x in range(32):
+            c.put(x, y, (255, 0, 255, 255) if (x // 4 + y // 4) % 2 else (0, 255, 0, 255))
+    return c
+
+
+def crash_icon():
+    c = Canvas(32, 32, CLEAR)
+    for i in range(14):
+        c.line(16 - i, 2 + 2 * i, 15 + i, 2 + 2 * i, YELLOW)
+        c.line(16 - i, 3 + 2 * i, 15 + i, 3 + 2 * i, YELLOW)
+    c.line(16, 2, 2, 29, DARK_YELLOW)
+    c.line(16, 2, 29, 29, DARK_YELLOW)
+    c.line(2, 29, 29, 29, DARK_YELLOW)
+    c.rect(15, 10, 16, 21, BLACK)
+    c.rect(15, 24, 16, 25, BLACK)
+    return c
+
+
+# Sounds ------------------------------------------------------------------------------------
+
+RATE = 22050
+
+
+def write_wav(path, samples):
+    with wave.open(path, "wb") as w:
+        w.setnchannels(1)
+        w.setsampwidth(2)
+        w.setframerate(RATE)
+        w.writeframes(b"".join(struct.pack("<h", max(-32767, min(32767, int(s * 32767)))) for s in samples))
+
+
+def tone(freq, seconds, volume=0.5, decay=6.0, shape="sine"):
+    out = []
+    n = int(RATE * seconds)
+    for i in range(n):
+        t = i / RATE
+        env = math.exp(-decay * t) * min(1.0, i / (RATE * 0.005))
+        phase = 2 * math.pi * freq * t
+        if shape == "sine":
+            v = math.sin(phase) + 0.3 * math.sin(2 * phase)
+        else:  # a soft square for the error buzz
+            v = math.tanh(3 * math.sin(phase))
+        out.append(volume * env * v / 1.3)
+    return out
+
+
+def update_sound():
+    # A rising two-note chime.
+    return tone(880, 0.18) + tone(1318.5, 0.45, decay=5.0)
+
+
+def error_sound():
+    silence = [0.0] * int(RATE * 0.06)
+    return tone(220, 0.16, 0.45, 4.0, "square") + silence + tone(185, 0.28, 0.45, 4.0, "square")
+
+
+def main():
+    images = os.path.join(RES, "images")
+    sounds = os.path.join(RES, "sounds")
+    os.makedirs(images, exist_ok=True)
+    os.makedirs(sounds, exist_ok=True)
+    strip().png(os.path.join(images, "bitmap201.png"))
+    program_icon().png(os.path.join(images, "icon128.png"))
+    probe_icon().png(os.path.join(images, "icon213.png"))
+    tray_icon(False).png(os.path.join(images, "icon247.png"))
+    tray_icon(True).png(os.path.join(images, "icon248.png"))
+    crash_icon().png(os.path.join(images, "icon4005.png"))
+    write_wav(os.path.join(sounds, "wave242.wav"), update_sound())
+    write_wav(os.path.join(sounds, "wave243.wav"), error_sound())
+
+
+if __name__ == "__main__":
+    main()
