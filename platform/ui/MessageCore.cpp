@@ -610,6 +610,8 @@ void EnsureUiSetup()
     TimerHost::Instance().setParent(QCoreApplication::instance());
     RegisterControlClasses();
     RegisterDialogClass();
+    RegisterTreeViewClass();
+    RegisterBarClasses();
     InstallInputFilter();
     // Every wait of the foundation on another thread (joining a worker) serves sends from now on.
     taluvo::SetServingWaitHook(static_cast<DWORD (*)(DWORD, const HANDLE*, DWORD)>(&taluvo::ui::WaitServingSends));
