@@ -5,6 +5,7 @@
 #include "Controls/HtmlRenderer.h"
 
 #include <algorithm>
+#include <initializer_list>
 #include <iterator>
 
 namespace {
@@ -29,12 +30,42 @@ int FindFrom(const QString& text, QChar what, int from)
     return found < 0 ? Length(text) : int(found);
 }
 
-// Where FindTag finds `name` from `from`: the "<" of the tag, or the end.
-int TagAt(const QString& text, int from, const QString& name)
+// The "<" of the first tag at or after `from` whose text starts with one of `names` and which lies
+// wholly before `limit`; `limit` when there is none. `which` receives the index of the name. A
+// "<" opens a tag only when an even number of "<" stand right before it, since the run reader
+// pairs a run of them from its first into escapes. Only the last "<" of a run can start a name,
+// so each run is looked at once and a search costs the length it passes over.
+int NextTag(const QString& text, int from, int limit, std::initializer_list<QStringView> names, int* which = nullptr)
 {
-    int pos = from;
-    CHtmlRenderer::FindTag(text, pos, name);
-    return pos;
+    limit = std::clamp(limit, 0, Length(text));
+    from = std::clamp(from, 0, limit);
+    const QStringView view = QStringView(text).left(limit);
+    while (from < limit) {
+        const qsizetype lt = view.indexOf(u'<', from);
+        if (lt < 0)
+            break;
+        qsizetype runStart = lt;
+        while (runStart > 0 && text[runStart - 1] == u'<')
+            --runStart;
+        qsizetype runEnd = lt;
+        while (runEnd < limit && text[runEnd] == u'<')
+            ++runEnd;
+        const qsizetype last = runEnd - 1;
+        if ((last - runStart) % 2 == 0) {
+            const QStringView after = view.mid(last + 1);
+            int index = 0;
+            for (const QStringView name : names) {
+                if (after.startsWith(name)) {
+                    if (which)
+                        *which = index;
+                    return int(last);
+                }
+                ++index;
+            }
+        }
+        from = int(runEnd);
+    }
+    return limit;
 }
 
 QString TrimmedRight(const QString& text)
@@ -192,26 +223,8 @@ QString CHtmlRenderer::GetNextValue(const QString& text, int& pos, QChar separat
 
 BOOL CHtmlRenderer::FindTag(const QString& text, int& pos, const QString& name)
 {
-    const QString pattern = u'<' + name;
-    const int end = Length(text);
-    int from = std::clamp(pos, 0, end);
-    for (;;) {
-        const qsizetype found = text.indexOf(pattern, from);
-        if (found < 0) {
-            pos = end;
-            return FALSE;
-        }
-        // The "<" opens a tag unless it is the second half of an escape: count the run of "<"
-        // before it, as the run reader pairs them from the first.
-        int before = 0;
-        for (qsizetype i = found - 1; i >= 0 && text[i] == u'<'; --i)
-            ++before;
-        if (before % 2 == 0) {
-            pos = int(found);
-            return TRUE;
-        }
-        from = int(found) + 2;
-    }
+    pos = NextTag(text, pos, Length(text), { name });
+    return pos < Length(text);
 }
 
 BOOL CHtmlRenderer::SkipToWordStart(const QString& text, int& pos)
@@ -269,16 +282,16 @@ SIZE CHtmlRenderer::CountTableSize(const QString& text)
     int columns = 0;
     int rows = 0;
     int pos = 0;
-    while (pos < end) {
-        if (!FindTag(text, pos, QStringLiteral("tr")))
-            break;
+    int rowEnd = -1; // kept while it lies ahead: the scan only moves forward
+    while ((pos = NextTag(text, pos, end, { u"tr" })) < end) {
         ++rows;
         qint64 rowColumns = 0;
         for (;;) {
-            const int rowEnd = TagAt(text, pos, QStringLiteral("/tr"));
-            const int cell = TagAt(text, pos, QStringLiteral("td"));
+            if (rowEnd < pos)
+                rowEnd = NextTag(text, pos, end, { u"/tr" });
+            const int cell = NextTag(text, pos, rowEnd, { u"td" });
             if (cell >= rowEnd) {
-                pos = std::max(rowEnd, pos + 1);
+                pos = rowEnd;
                 break;
             }
             QString tag;
@@ -298,18 +311,20 @@ SIZE CHtmlRenderer::CountTableSize(const QString& text)
 
 void CHtmlRenderer::FindTableEnd(const QString& text, int& pos)
 {
-    const int start = std::clamp(pos, 0, Length(text));
     const int end = Length(text);
-    int openFrom = std::min(start + 7, end);
+    int openFrom = std::min(std::clamp(pos, 0, end) + 7, end);
     int closeFrom = openFrom;
+    int close = -1;
     int depth = 1;
     for (;;) {
-        const int open = TagAt(text, openFrom, QStringLiteral("table"));
-        const int close = TagAt(text, closeFrom, QStringLiteral("/table"));
+        if (close < closeFrom)
+            close = NextTag(text, closeFrom, end, { u"/table" });
         if (close >= end) {
             pos = end; // no matching closing tag: the table runs to the end of the text
             return;
         }
+        // Only openings before this closing change the depth it closes.
+        const int open = NextTag(text, openFrom, close, { u"table" });
         if (open < close) {
             ++depth;
             openFrom = open + 7;
@@ -318,6 +333,7 @@ void CHtmlRenderer::FindTableEnd(const QString& text, int& pos)
                 pos = close;
                 return;
             }
+            openFrom = close;
             closeFrom = close + 8;
         }
     }
@@ -327,18 +343,20 @@ void CHtmlRenderer::FindRowEnd(const QString& text, int& pos)
 {
     const int end = Length(text);
     int at = std::min(std::clamp(pos, 0, end) + 4, end);
+    int rowEnd = -1;
     int depth = 1;
     while (at < end) {
-        const int row = TagAt(text, at, QStringLiteral("tr"));
-        const int rowEnd = TagAt(text, at, QStringLiteral("/tr"));
-        const int table = TagAt(text, at, QStringLiteral("table"));
-        if (table < end && table < row && table < rowEnd) {
-            int tableEnd = table;
+        if (rowEnd < at)
+            rowEnd = NextTag(text, at, end, { u"/tr" });
+        int which = 0;
+        const int next = NextTag(text, at, rowEnd, { u"table", u"tr" }, &which);
+        if (next < rowEnd && which == 0) {
+            int tableEnd = next; // a nested table's rows are its own
             FindTableEnd(text, tableEnd);
-            at = std::min(tableEnd + 7, end); // past the nested table's "</table"
-        } else if (row < rowEnd) {
+            at = std::min(tableEnd + 7, end);
+        } else if (next < rowEnd) {
             ++depth;
-            at = row + 4;
+            at = next + 4;
         } else if (rowEnd < end) {
             if (--depth == 0) {
                 pos = rowEnd;
@@ -356,17 +374,18 @@ void CHtmlRenderer::FindCellEnd(const QString& text, int& pos)
 {
     const int end = Length(text);
     int at = std::min(std::clamp(pos, 0, end) + 4, end);
+    int cellEnd = -1;
     while (at < end) {
-        const int cellEnd = TagAt(text, at, QStringLiteral("/td"));
-        const int table = TagAt(text, at, QStringLiteral("table"));
-        if (table < cellEnd) {
-            int tableEnd = table;
-            FindTableEnd(text, tableEnd);
-            at = std::min(tableEnd + 7, end);
-        } else {
-            pos = cellEnd;
+        if (cellEnd < at)
+            cellEnd = NextTag(text, at, end, { u"/td" });
+        const int table = NextTag(text, at, cellEnd, { u"table" });
+        if (table >= cellEnd) {
+            pos = cellEnd; // cells do not nest: only tables are skipped
             return;
         }
+        int tableEnd = table;
+        FindTableEnd(text, tableEnd);
+        at = std::min(tableEnd + 7, end);
     }
     pos = end;
 }

@@ -413,6 +413,69 @@ TEST_F(HtmlTokenizerTest, SplitToFit)
     renderer.m_hDC = nullptr;
 }
 
+// Tag searches over markup built to make a naive scanner quadratic: long runs of "<", rows and
+// tables that never close, thousands of cells. Each search passes over the text a bounded number
+// of times, so the whole test takes a moment (a quadratic scan would take minutes).
+TEST_F(HtmlTokenizerTest, SearchesOverHostileMarkupEnd)
+{
+    // A run of "<" pairs into escapes from its first: the name follows a tag only after an odd run.
+    const QString lessThans(1 << 20, u'<');
+    int pos = 0;
+    EXPECT_FALSE(CHtmlRenderer::FindTag(lessThans + "table", pos, "table"));
+    pos = 0;
+    EXPECT_TRUE(CHtmlRenderer::FindTag("<" + lessThans + "table", pos, "table"));
+    EXPECT_EQ(pos, lessThans.size());
+
+    // A row that never closes takes the rest of the text with it.
+    EXPECT_EQ(renderer.CountTableSize("<table>" + QString("<tr>x").repeated(100000)).cy, 1);
+    EXPECT_EQ(renderer.CountTableSize("<table>" + QString("<tr><td>x").repeated(50000)).cy, 1);
+    const QString openTables = QString("<table><tr><td>").repeated(50000);
+    pos = 0;
+    CHtmlRenderer::FindTableEnd(openTables, pos);
+    EXPECT_EQ(pos, openTables.size());
+    const QString cells = "<table><tr>" + QString("<td>a</td>").repeated(100000) + "</tr></table>";
+    EXPECT_EQ(renderer.CountTableSize(cells).cx, 100000 > kHtmlMaxTableColumns ? kHtmlMaxTableColumns : 100000);
+    pos = 7;
+    CHtmlRenderer::FindRowEnd(cells, pos);
+    EXPECT_EQ(pos, cells.size() - 13);
+    const QString closings = "<table>" + QString("</tr></td>").repeated(100000);
+    pos = 0;
+    CHtmlRenderer::FindTableEnd(closings, pos);
+    EXPECT_EQ(pos, closings.size());
+    EXPECT_EQ(renderer.CountTableSize(closings).cy, 0);
+}
+
+// The tag search agrees with a plain reading of the rule: the first "<name" at or after the
+// position that is not the second half of an escape.
+TEST_F(HtmlTokenizerTest, FindTagAgreesWithThePlainRule)
+{
+    auto plain = [](const QString& text, int from, const QString& name) {
+        for (qsizetype i = text.indexOf(u'<' + name, from); i >= 0; i = text.indexOf(u'<' + name, i + 1)) {
+            int before = 0;
+            for (qsizetype j = i - 1; j >= 0 && text[j] == u'<'; --j)
+                ++before;
+            if (before % 2 == 0)
+                return int(i);
+        }
+        return int(text.size());
+    };
+    std::mt19937 random(7);
+    static const char* kPieces[] = { "<", "<<", "t", "r", "d", "/", "a", "table", "tr", "td", ">" };
+    std::uniform_int_distribution<size_t> pick(0, std::size(kPieces) - 1);
+    for (int round = 0; round < 2000; ++round) {
+        QString text;
+        for (int n = 0; n < 30; ++n)
+            text += QString::fromLatin1(kPieces[pick(random)]);
+        for (const QString& name : { QString("tr"), QString("/tr"), QString("table"), QString("td") }) {
+            for (int from = 0; from <= text.size(); from += 3) {
+                int pos = from;
+                CHtmlRenderer::FindTag(text, pos, name);
+                ASSERT_EQ(pos, plain(text, from, name)) << text.toStdString() << " " << from;
+            }
+        }
+    }
+}
+
 // Random markup never makes the scanner stall, run past the text or loop: every call moves
 // forward, the table searches end between their start and the end, and the readers terminate.
 TEST_F(HtmlTokenizerTest, RandomMarkupIsReadInBoundedSteps)
