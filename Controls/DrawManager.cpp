@@ -73,31 +73,23 @@ void CDrawManager::FillEffect(HDC dc, UINT effect, const RECT* rect, COLORREF be
     const int h = r.bottom - r.top;
     const int midX = r.left + w / 2;
     const int midY = r.top + h / 2;
-    switch (effect) {
-    case FILL_HGRADIENT:
-        Gradient(dc, r, begin, end, true);
+    if (effect >= FILL_HGRADIENT && effect <= FILL_3VGRADIENT) {
+        const bool horizontal = effect % 2 == 1;
+        if (effect <= FILL_VGRADIENT) {
+            Gradient(dc, r, begin, end, horizontal);
+            return;
+        }
+        // Two halves meeting at the split point: begin to end and back, or begin to middle to end.
+        const bool centred = effect <= FILL_VCGRADIENT;
+        const COLORREF turn = centred ? end : middle;
+        RECT first = r, second = r;
+        if (horizontal)
+            first.right = second.left = midX;
+        else
+            first.bottom = second.top = midY;
+        Gradient(dc, first, begin, turn, horizontal);
+        Gradient(dc, second, turn, centred ? begin : end, horizontal);
         return;
-    case FILL_VGRADIENT:
-        Gradient(dc, r, begin, end, false);
-        return;
-    case FILL_HCGRADIENT:
-        Gradient(dc, RECT { r.left, r.top, midX, r.bottom }, begin, end, true);
-        Gradient(dc, RECT { midX, r.top, r.right, r.bottom }, end, begin, true);
-        return;
-    case FILL_VCGRADIENT:
-        Gradient(dc, RECT { r.left, r.top, r.right, midY }, begin, end, false);
-        Gradient(dc, RECT { r.left, midY, r.right, r.bottom }, end, begin, false);
-        return;
-    case FILL_3HGRADIENT:
-        Gradient(dc, RECT { r.left, r.top, midX, r.bottom }, begin, middle, true);
-        Gradient(dc, RECT { midX, r.top, r.right, r.bottom }, middle, end, true);
-        return;
-    case FILL_3VGRADIENT:
-        Gradient(dc, RECT { r.left, r.top, r.right, midY }, begin, middle, false);
-        Gradient(dc, RECT { r.left, midY, r.right, r.bottom }, middle, end, false);
-        return;
-    default:
-        break;
     }
     if (effect >= FILL_NOISE && effect <= FILL_METAL) {
         PaletteEffect(dc, effect, r, begin, middle, end, granularity, coloring);
