@@ -480,11 +480,18 @@ void LayOutBands(RebarState& state)
             child->setMinimumHeight(static_cast<int>(band.cyMinChild));
         row->addWidget(child, 1);
     }
+    state.rows->invalidate();
     state.rows->activate();
     const int height = state.rows->count() ? state.rows->sizeHint().height() : 0;
     if (height != state.height) {
         state.height = height;
         auto record = Find(state.hwnd);
+        // The rebar takes its new height itself, then tells the parent to lay out around it.
+        if (record && !(record->style & CCS_NOPARENTALIGN) && !state.placing) {
+            state.placing = true;
+            AlignToParent(state.hwnd, height, false);
+            state.placing = false;
+        }
         if (record && record->parent && !record->destroying) {
             NMHDR header;
             header.hwndFrom = state.hwnd;

@@ -641,8 +641,10 @@ HWND CreateWindowObject(const CreateParams& params)
         SetLastError(1407); // ERROR_CANNOT_FIND_WND_CLASS
         return nullptr;
     }
-    RecordPtr parent = params.parent ? Find(params.parent) : nullptr;
-    if (params.parent && !parent) {
+    // The desktop as parent makes a top-level window, as on Windows.
+    const HWND parentHandle = params.parent == GetDesktopWindow() ? nullptr : params.parent;
+    RecordPtr parent = parentHandle ? Find(parentHandle) : nullptr;
+    if (parentHandle && !parent) {
         SetLastError(ERROR_INVALID_WINDOW_HANDLE);
         return nullptr;
     }
@@ -652,7 +654,7 @@ HWND CreateWindowObject(const CreateParams& params)
     record->text = params.text;
     record->style = params.style;
     record->exStyle = params.exStyle;
-    record->parent = params.parent;
+    record->parent = parentHandle;
     record->id = (params.style & WS_CHILD) ? params.id : 0;
     record->instance = params.instance;
     record->proc = params.procOverride ? params.procOverride : info.proc;

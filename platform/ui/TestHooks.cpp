@@ -219,6 +219,23 @@ void PressKey(HWND window, UINT vk)
     SendKey(KeyTarget(widget), key, text);
 }
 
+void PressKey(HWND window, UINT vk, bool ctrl, bool shift, bool alt)
+{
+    QWidget* widget = WidgetOf(window);
+    if (!widget)
+        return;
+    QString text;
+    const int key = QtKey(vk, &text);
+    Qt::KeyboardModifiers modifiers;
+    if (ctrl)
+        modifiers |= Qt::ControlModifier;
+    if (shift)
+        modifiers |= Qt::ShiftModifier;
+    if (alt)
+        modifiers |= Qt::AltModifier;
+    SendKey(KeyTarget(widget), key, modifiers == Qt::NoModifier ? text : QString(), modifiers);
+}
+
 void Click(HWND control)
 {
     QWidget* widget = WidgetOf(control);

@@ -86,6 +86,7 @@ BOOL AnswerMessageBox(HWND box, int id);
 // the control's own notifications see what a real user would cause.
 void TypeText(HWND control, const QString& text); // gives the control focus, then types
 void PressKey(HWND window, UINT vk); // to the focused control of the window
+void PressKey(HWND window, UINT vk, bool ctrl, bool shift, bool alt); // with modifier keys held
 void Click(HWND control); // left button down and up at its centre
 void MoveMouse(HWND window, int x, int y); // client coordinates
 BOOL SelectComboItem(HWND combo, int index); // picks from the list as a user does
