@@ -2,15 +2,11 @@
 // string resources.
 #include "Controls/HtmlRenderer.h"
 
+#include "platform/ui/Menu.h"
+
 #include <QStringList>
 
 #include <algorithm>
-
-namespace taluvo::ui {
-// The program's string table (a string of the table; true when it exists). Referenced weakly
-// until the table's header is in the tree, so the renderer builds without it.
-[[gnu::weak]] bool LoadStringResource(UINT id, QString* text);
-} // namespace taluvo::ui
 
 namespace {
 
@@ -42,6 +38,8 @@ CHtmlRenderer::~CHtmlRenderer()
     SetResourceDll(nullptr, 0);
     if (m_hHandCursor)
         DestroyIcon(m_hHandCursor);
+    if (m_hImageList)
+        ImageList_Destroy(m_hImageList);
     if (m_hFont)
         DeleteObject(m_hFont);
 }
@@ -179,7 +177,7 @@ QString CHtmlRenderer::LoadResString(UINT id) const
 {
     // The string table hands out whole strings, whatever their length.
     QString text;
-    if (id == 0 || !taluvo::ui::LoadStringResource || !taluvo::ui::LoadStringResource(id, &text))
+    if (id == 0 || !taluvo::ui::LoadStringResource(id, &text))
         return QStringLiteral("");
     return text;
 }

@@ -11,6 +11,7 @@
 #include "Controls/DrawManager.h"
 #include "Controls/HtmlRecords.h"
 #include "Controls/HtmlStyle.h"
+#include "platform/ui/CommCtrl.h"
 #include "platform/ui/Gdi.h"
 
 #include <QString>
@@ -140,6 +141,9 @@ protected:
     SHtmlStyle m_curStyle;
     SHtmlLine m_curLine;
     CDrawManager m_drawManager;
+    HIMAGELIST m_hImageList = nullptr; // images of "ilst" tags without a source of their own
+    int m_cxImageList = 0;
+    int m_cyImageList = 0;
     HMODULE m_hResModule = nullptr;
     BOOL m_bOwnResModule = FALSE;
     HCURSOR m_hHandCursor = nullptr;

@@ -3,20 +3,15 @@
 #include "tests/Controls/HtmlTestSupport.h"
 
 #include "Controls/HtmlNumbers.h"
+#include "platform/ui/Menu.h"
 
 #include <gtest/gtest.h>
 
 #include <QColor>
 
 #include <climits>
-#include <initializer_list>
 #include <set>
 #include <utility>
-
-namespace taluvo::ui {
-// The string table, referenced weakly: the tests of resource strings skip without it.
-[[gnu::weak]] void RegisterStringResources(std::initializer_list<std::pair<UINT, const char16_t*>> strings);
-} // namespace taluvo::ui
 
 namespace {
 
@@ -223,8 +218,6 @@ TEST_F(HtmlVocabularyTest, ResourceStrings)
 {
     EXPECT_EQ(renderer.LoadResString(0), QString());
     EXPECT_EQ(renderer.GetResStringLine(0, 0), QString());
-    if (!taluvo::ui::RegisterStringResources)
-        GTEST_SKIP() << "the string table is not part of this build";
     const QString longText(3000, u'x');
     taluvo::ui::RegisterStringResources({
         { 61001, u"Open\nOpen the file" },
