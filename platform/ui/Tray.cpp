@@ -158,8 +158,9 @@ BOOL GetTrayIconRect(HWND hwnd, UINT id, RECT* rect)
     TrayIcon* icon = FindIcon(hwnd, id);
     if (!icon || !rect || !IsTrayIconShown(hwnd, id))
         return FALSE;
+    // Until the tray has taken the icon in, Qt reports it at the screen's origin: not known yet.
     const QRect where = icon->qicon->geometry();
-    if (where.isEmpty())
+    if (where.isEmpty() || where.topLeft() == QPoint(0, 0))
         return FALSE;
     *rect = RECT { where.left(), where.top(), where.right() + 1, where.bottom() + 1 };
     return TRUE;

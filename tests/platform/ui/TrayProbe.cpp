@@ -1,0 +1,133 @@
+// Runs on a real X server with a tray host: puts the tray icon up, waits until the tray shows it,
+// right-clicks it with xdotool and checks that the tray menu's command reaches the owner window.
+// Exit code 0 on success; the steps are printed for the test's log.
+#include "platform/ui/Application.h"
+#include "platform/ui/AtlWin.h"
+#include "platform/ui/Menu.h"
+#include "platform/ui/Tray.h"
+#include "res/resource.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QProcess>
+
+#include <cstdio>
+
+namespace {
+
+constexpr UINT WM_TRAY_ICON_NOTIFY = WM_APP + 0x100;
+
+class COwner : public CWindowImpl<COwner> {
+public:
+    UINT lastMouse = 0;
+    UINT command = 0;
+
+    BEGIN_MSG_MAP(COwner)
+        MESSAGE_HANDLER(WM_TRAY_ICON_NOTIFY, OnTray)
+        MESSAGE_HANDLER(WM_COMMAND, OnCommand)
+    END_MSG_MAP()
+
+    LRESULT OnTray(UINT, WPARAM wParam, LPARAM lParam, BOOL&)
+    {
+        std::printf("callback: icon %u, mouse message 0x%x\n", static_cast<unsigned>(wParam),
+            static_cast<unsigned>(lParam));
+        lastMouse = static_cast<UINT>(lParam);
+        if (wParam == IDR_TRAY_POPUP && lParam == WM_RBUTTONUP) {
+            CMenu menu;
+            menu.LoadMenu(IDR_TRAY_POPUP);
+            CMenuHandle popup = menu.GetSubMenu(0);
+            POINT at;
+            GetCursorPos(&at);
+            // Nobody sits at the virtual screen to pick an item: the hook picks "Check all".
+            taluvo::ui::test::ScopedPopupMenuHook pick([](HMENU, HWND, POINT) -> UINT { return ID_TOOLS_CHECK_ALL; });
+            popup.TrackPopupMenu(TPM_RIGHTBUTTON, at.x, at.y, m_hWnd);
+        }
+        return 0;
+    }
+    LRESULT OnCommand(UINT, WPARAM wParam, LPARAM, BOOL&)
+    {
+        command = LOWORD(wParam);
+        std::printf("command %u reached the owner\n", command);
+        return 0;
+    }
+};
+
+bool PumpUntil(const std::function<bool()>& done, int milliseconds)
+{
+    QElapsedTimer timer;
+    timer.start();
+    while (!done()) {
+        if (timer.elapsed() > milliseconds)
+            return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents, 50);
+        MSG msg;
+        while (PeekMessage(&msg, nullptr, 0, 0, PM_REMOVE))
+            DispatchMessage(&msg);
+    }
+    return true;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    taluvo::ui::CUiApplication app(argc, argv);
+    if (app.Headless()) {
+        std::printf("no X display\n");
+        return 3;
+    }
+    taluvo::res::RegisterResources();
+    COwner owner;
+    RECT rect { 0, 0, 200, 100 };
+    if (!owner.Create(nullptr, &rect, QStringLiteral("tray owner"), WS_OVERLAPPEDWINDOW)) {
+        std::printf("owner window not created\n");
+        return 4;
+    }
+    NOTIFYICONDATA data;
+    data.hWnd = owner;
+    data.uID = IDR_TRAY_POPUP;
+    data.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
+    data.uCallbackMessage = WM_TRAY_ICON_NOTIFY;
+    data.hIcon = LoadIcon(nullptr, MAKEINTRESOURCE(IDI_PAGE_16x16));
+    std::copy_n(u"Taluvo", 7, data.szTip);
+    if (!Shell_NotifyIcon(NIM_ADD, &data)) {
+        std::printf("icon not added\n");
+        return 5;
+    }
+    // The tray host may start after us; a tray that appears late still takes the icon.
+    RECT where;
+    const bool shown = PumpUntil(
+        [&] {
+            if (taluvo::ui::IsTrayAvailable() && !taluvo::ui::IsTrayIconShown(owner, IDR_TRAY_POPUP))
+                Shell_NotifyIcon(NIM_MODIFY, &data);
+            return taluvo::ui::IsTrayIconShown(owner, IDR_TRAY_POPUP)
+                && taluvo::ui::GetTrayIconRect(owner, IDR_TRAY_POPUP, &where);
+        },
+        20000);
+    std::printf("tray available: %s\n", taluvo::ui::IsTrayAvailable() ? "yes" : "no");
+    if (!shown) {
+        std::printf("the tray did not show the icon\n");
+        return 6;
+    }
+    std::printf("icon rectangle: %d,%d - %d,%d\n", static_cast<int>(where.left), static_cast<int>(where.top),
+        static_cast<int>(where.right), static_cast<int>(where.bottom));
+    if (where.right <= where.left || where.bottom <= where.top)
+        return 7;
+    const int x = (where.left + where.right) / 2;
+    const int y = (where.top + where.bottom) / 2;
+    const int clicked = QProcess::execute(QStringLiteral("xdotool"),
+        { QStringLiteral("mousemove"), QString::number(x), QString::number(y), QStringLiteral("click"),
+            QStringLiteral("3") });
+    if (clicked != 0) {
+        std::printf("xdotool failed: %d\n", clicked);
+        return 8;
+    }
+    if (!PumpUntil([&] { return owner.command != 0; }, 10000)) {
+        std::printf("no command reached the owner (last mouse message 0x%x)\n", owner.lastMouse);
+        return 9;
+    }
+    Shell_NotifyIcon(NIM_DELETE, &data);
+    owner.DestroyWindow();
+    return owner.command == ID_TOOLS_CHECK_ALL && owner.lastMouse == WM_RBUTTONUP ? 0 : 10;
+}
