@@ -1,0 +1,215 @@
+// Resource tables and what is made from them: menus (states, default item, stale handles),
+// accelerator tables and their translation, the string table, image lists from the image strip
+// (magenta transparent, overlays), and the clipboard's text through the codec.
+#include "tests/platform/ui/UiTestSupport.h"
+
+#include "platform/base/KernelObjects.h"
+#include "platform/ui/Clipboard.h"
+#include "platform/ui/CommCtrl.h"
+#include "platform/ui/Gdi.h"
+#include "platform/ui/Menu.h"
+#include "res/resource.h"
+
+#include <gtest/gtest.h>
+
+#include <QClipboard>
+#include <QFile>
+#include <QGuiApplication>
+#include <QImage>
+
+#include <cstring>
+#include <thread>
+
+namespace {
+
+class UiResources : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        taluvo::test::EnsureUiApplication();
+        taluvo::res::RegisterResources();
+    }
+};
+
+TEST_F(UiResources, MenuStatesAndDefaultItem)
+{
+    CMenu menu;
+    ASSERT_TRUE(menu.LoadMenu(IDR_MAINFRAME));
+    const HMENU file = menu.GetSubMenu(0);
+    ASSERT_NE(file, nullptr);
+    EXPECT_EQ(GetMenuItemCount(file), 6);
+    EXPECT_EQ(GetMenuItemID(file, 0), ID_FILE_IMPORT_BOOKMARKS);
+    EXPECT_EQ(GetMenuState(file, 1, MF_BYPOSITION) & MF_SEPARATOR, MF_SEPARATOR);
+    EXPECT_EQ(GetMenuString(file, ID_APP_EXIT, MF_BYCOMMAND), QStringLiteral("E&xit\tAlt+X"));
+    EXPECT_EQ(GetMenuItemID(menu, 0), static_cast<UINT>(-1)); // a popup has no id
+
+    // By command the whole bar is searched; the previous state comes back, -1 for a missing item.
+    EXPECT_EQ(menu.EnableMenuItem(ID_PAGE_DELETE, MF_BYCOMMAND | MF_GRAYED), MF_ENABLED);
+    EXPECT_EQ(menu.EnableMenuItem(ID_PAGE_DELETE, MF_BYCOMMAND | MF_ENABLED), MF_GRAYED);
+    EXPECT_EQ(menu.CheckMenuItem(ID_VIEW_TOOLBAR, MF_BYCOMMAND | MF_CHECKED), MF_UNCHECKED);
+    EXPECT_TRUE(menu.GetMenuState(ID_VIEW_TOOLBAR, MF_BYCOMMAND) & MF_CHECKED);
+    EXPECT_EQ(menu.EnableMenuItem(12345, MF_BYCOMMAND | MF_GRAYED), static_cast<UINT>(-1));
+    EXPECT_EQ(menu.GetMenuState(12345, MF_BYCOMMAND), static_cast<UINT>(-1));
+
+    // Each loaded menu is its own copy.
+    CMenu again;
+    ASSERT_TRUE(again.LoadMenu(IDR_MAINFRAME));
+    EXPECT_FALSE(again.GetMenuState(ID_VIEW_TOOLBAR, MF_BYCOMMAND) & MF_CHECKED);
+
+    // The tray menu's default item is "Restore".
+    CMenu tray;
+    ASSERT_TRUE(tray.LoadMenu(IDR_TRAY_POPUP));
+    EXPECT_EQ(GetMenuDefaultItem(tray.GetSubMenu(0), FALSE, 0), ID_RESTORE_FROM_TRAY);
+    EXPECT_EQ(GetMenuDefaultItem(tray.GetSubMenu(0), TRUE, 0), 6u);
+    EXPECT_FALSE(SetMenuDefaultItem(tray.GetSubMenu(0), 4242, FALSE));
+
+    // Destroying a menu destroys its popups: their handles fail from then on.
+    const HMENU popup = again.GetSubMenu(1);
+    EXPECT_TRUE(again.DestroyMenu());
+    EXPECT_FALSE(IsMenu(popup));
+    EXPECT_EQ(GetMenuItemCount(popup), -1);
+    EXPECT_EQ(EnableMenuItem(popup, ID_GROUP_ADD, MF_BYCOMMAND), static_cast<UINT>(-1));
+    EXPECT_EQ(LoadMenu(nullptr, MAKEINTRESOURCE(999)), nullptr);
+}
+
+TEST_F(UiResources, AcceleratorTableAndStrings)
+{
+    HACCEL table = LoadAccelerators(nullptr, MAKEINTRESOURCE(IDR_MAINFRAME));
+    ASSERT_NE(table, nullptr);
+    EXPECT_EQ(CopyAcceleratorTable(table, nullptr, 0), 19);
+    ACCEL entries[19];
+    ASSERT_EQ(CopyAcceleratorTable(table, entries, 19), 19);
+    for (const ACCEL& entry : entries)
+        EXPECT_TRUE(entry.fVirt & FVIRTKEY);
+    // Key-ups and keys that match no entry pass through untouched.
+    MSG up;
+    up.message = WM_KEYUP;
+    up.wParam = VK_F5;
+    EXPECT_EQ(TranslateAccelerator(GetDesktopWindow(), table, &up), 0);
+    EXPECT_TRUE(DestroyAcceleratorTable(table));
+    EXPECT_FALSE(DestroyAcceleratorTable(table));
+    EXPECT_EQ(LoadAccelerators(nullptr, MAKEINTRESOURCE(999)), nullptr);
+
+    char16_t buffer[8];
+    EXPECT_EQ(LoadString(nullptr, IDR_MAINFRAME, buffer, 8), 6);
+    EXPECT_EQ(QString::fromUtf16(buffer), QStringLiteral("Taluvo"));
+    EXPECT_EQ(LoadString(nullptr, ID_PAGE_ADD, buffer, 8), 7); // cut to the buffer, NUL kept
+    EXPECT_EQ(QString::fromUtf16(buffer), QStringLiteral("Add new"));
+    EXPECT_EQ(LoadString(nullptr, 4242, buffer, 8), 0);
+    EXPECT_EQ(taluvo::ui::AtlLoadString(ATL_IDS_IDLEMESSAGE), QStringLiteral("Ready"));
+    EXPECT_EQ(taluvo::ui::AtlLoadString(ID_PAGE_COPY_ADDRESS), QStringLiteral("Copy page address in buffer\nCopy address"));
+}
+
+TEST_F(UiResources, ImageListFromTheStrip)
+{
+    CImageList list;
+    ASSERT_TRUE(list.Create(16, 16, ILC_COLOR32 | ILC_MASK, 3, 6));
+    HBITMAP strip = LoadBitmap(nullptr, MAKEINTRESOURCE(IDB_TREE_IMAGES));
+    ASSERT_NE(strip, nullptr);
+    ASSERT_EQ(list.Add(strip, 0xFF00FF), 0);
+    DeleteObject(strip);
+    EXPECT_EQ(list.GetImageCount(), 28);
+
+    // Magenta is transparent; drawn pixels are opaque.
+    const QImage group = taluvo::ui::ImageListImage(list, 0);
+    ASSERT_EQ(group.size(), QSize(16, 16));
+    EXPECT_EQ(qAlpha(group.pixel(0, 0)), 0);
+    EXPECT_EQ(qAlpha(group.pixel(8, 8)), 255);
+    const QImage overlayAlone = taluvo::ui::ImageListImage(list, 24);
+    EXPECT_EQ(qAlpha(overlayAlone.pixel(12, 2)), 0);
+
+    // Overlay 1 is image 24, laid over any image; unset overlays and bad indexes give nothing.
+    EXPECT_FALSE(list.SetOverlayImage(99, 1));
+    EXPECT_FALSE(list.SetOverlayImage(24, 16));
+    ASSERT_TRUE(list.SetOverlayImage(24, 1));
+    const QImage page = taluvo::ui::ImageListImage(list, 12);
+    const QImage crossed = taluvo::ui::ImageListImage(list, 12, 1);
+    EXPECT_NE(page.pixel(1, 10), crossed.pixel(1, 10));
+    EXPECT_EQ(qRed(crossed.pixel(1, 10)), 220);
+    EXPECT_EQ(crossed.pixel(8, 5), page.pixel(8, 5)); // the page shows through elsewhere
+    EXPECT_EQ(taluvo::ui::ImageListImage(list, 12, 2), page); // overlay 2 was never set
+    EXPECT_TRUE(taluvo::ui::ImageListImage(list, 28).isNull());
+
+    // Drawing through a device context keeps the transparency: the background stays.
+    HDC screen = GetDC(nullptr);
+    HDC dc = CreateCompatibleDC(screen);
+    HBITMAP target = CreateCompatibleBitmap(screen, 16, 16);
+    HGDIOBJ old = SelectObject(dc, target);
+    RECT all { 0, 0, 16, 16 };
+    HBRUSH white = CreateSolidBrush(0xFFFFFF);
+    FillRect(dc, &all, white);
+    EXPECT_TRUE(list.Draw(dc, 0, 0, 0, ILD_TRANSPARENT));
+    EXPECT_EQ(GetPixel(dc, 0, 0), 0xFFFFFFu);
+    EXPECT_NE(GetPixel(dc, 8, 8), 0xFFFFFFu);
+    SelectObject(dc, old);
+    DeleteObject(white);
+    DeleteObject(target);
+    DeleteDC(dc);
+    ReleaseDC(nullptr, screen);
+
+    HICON icon = list.GetIcon(10);
+    EXPECT_NE(icon, nullptr);
+    DestroyIcon(icon);
+    EXPECT_TRUE(list.Destroy());
+    EXPECT_EQ(ImageList_GetImageCount(list), 0);
+}
+
+TEST_F(UiResources, SoundsAndIconsArePackaged)
+{
+    for (const char* path : { ":/res/sounds/wave242.wav", ":/res/sounds/wave243.wav" }) {
+        QFile file(QString::fromLatin1(path));
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly)) << path;
+        const QByteArray head = file.read(12);
+        EXPECT_TRUE(head.startsWith("RIFF") && head.mid(8, 4) == "WAVE") << path;
+    }
+    for (WORD id : { IDR_MAINFRAME, IDI_TRAY_PROBE, IDI_PAGE_16x16, IDI_PAGE_NEW_16x16, IDI_CRASH }) {
+        HICON icon = LoadIcon(nullptr, MAKEINTRESOURCE(id));
+        EXPECT_NE(icon, nullptr) << id;
+    }
+}
+
+TEST_F(UiResources, ClipboardTextThroughTheCodec)
+{
+    // "ANSI" text with a byte that is no UTF-8: it must come back as the same bytes.
+    const QByteArray ansi("http://example.test/\xe9t\xc3\xa9", 24);
+    HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, static_cast<size_t>(ansi.size()) + 1);
+    std::memcpy(GlobalLock(block), ansi.constData(), static_cast<size_t>(ansi.size()));
+    GlobalUnlock(block);
+
+    EXPECT_EQ(SetClipboardData(CF_TEXT, block), nullptr); // not open: the caller keeps the block
+    EXPECT_EQ(GlobalSize(block), static_cast<size_t>(ansi.size()) + 1);
+    ASSERT_TRUE(OpenClipboard(nullptr));
+    EXPECT_EQ(SetClipboardData(CF_TEXT, block), block);
+    EXPECT_TRUE(CloseClipboard());
+    EXPECT_EQ(GlobalSize(block), 0u); // the clipboard freed it
+    EXPECT_EQ(taluvo::ui::ClipboardText(), QString::fromUtf16(u"http://example.test/\xdce9t\u00e9"));
+
+    ASSERT_TRUE(OpenClipboard(nullptr));
+    EXPECT_TRUE(IsClipboardFormatAvailable(CF_TEXT));
+    HANDLE text = GetClipboardData(CF_TEXT);
+    ASSERT_NE(text, nullptr);
+    EXPECT_EQ(QByteArray(static_cast<const char*>(GlobalLock(text))), ansi);
+    HANDLE wide = GetClipboardData(CF_UNICODETEXT);
+    ASSERT_NE(wide, nullptr);
+    EXPECT_EQ(QString::fromUtf16(static_cast<const char16_t*>(GlobalLock(wide))), taluvo::ui::ClipboardText());
+    EXPECT_FALSE(OpenClipboard(reinterpret_cast<HWND>(0x1234))); // somebody else's turn later
+    EXPECT_TRUE(CloseClipboard());
+    EXPECT_EQ(GlobalSize(text), 0u);
+
+    // Only the user-interface thread has the clipboard.
+    BOOL opened = TRUE;
+    DWORD error = 0;
+    std::thread worker([&] {
+        opened = OpenClipboard(nullptr);
+        error = GetLastError();
+    });
+    worker.join();
+    EXPECT_FALSE(opened);
+    EXPECT_EQ(error, ERROR_WRONG_THREAD);
+
+    EXPECT_TRUE(taluvo::ui::SetClipboardText(QStringLiteral("plain")));
+    EXPECT_EQ(QGuiApplication::clipboard()->text(), QStringLiteral("plain"));
+    EXPECT_EQ(GlobalFree(reinterpret_cast<HGLOBAL>(0x77)), reinterpret_cast<HGLOBAL>(0x77));
+}
+
+} // namespace
