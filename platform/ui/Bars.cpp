@@ -96,10 +96,10 @@ void Rebuild(ToolBarState& state)
             if (auto s = StateOf<ToolBarState>(hwnd))
                 for (Button& b : s->buttons)
                     if (b.id == id && b.action)
-                        b.state = static_cast<BYTE>(b.action->isChecked() ? (b.state | TBSTATE_CHECKED)
-                                                                          : (b.state & ~TBSTATE_CHECKED));
-            SendMessage(r->parent, WM_COMMAND, MAKEWPARAM(static_cast<WORD>(id), BN_CLICKED),
-                reinterpret_cast<LPARAM>(hwnd));
+                        b.state = static_cast<BYTE>(
+                            b.action->isChecked() ? (b.state | TBSTATE_CHECKED) : (b.state & ~TBSTATE_CHECKED));
+            SendMessage(
+                r->parent, WM_COMMAND, MAKEWPARAM(static_cast<WORD>(id), BN_CLICKED), reinterpret_cast<LPARAM>(hwnd));
         });
         ShowButton(state, button);
     }
@@ -552,7 +552,8 @@ LRESULT RebarProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
         Band band;
         ReadBand(band, *info);
         const int index = static_cast<int>(wParam);
-        const size_t at = index < 0 ? state->bands.size() : std::min<size_t>(static_cast<size_t>(index), state->bands.size());
+        const size_t at
+            = index < 0 ? state->bands.size() : std::min<size_t>(static_cast<size_t>(index), state->bands.size());
         state->bands.insert(state->bands.begin() + static_cast<std::ptrdiff_t>(at), band);
         LayOutBands(*state);
         return TRUE;
@@ -667,8 +668,8 @@ void AttachMenu(CommandBarState& state, HMENU menu)
         FillQMenu(qmenu, popup, owner, chosen);
         QObject::connect(qmenu, &QMenu::aboutToShow, qmenu, [qmenu, popup, owner, i, chosen]() {
             if (IsWindow(owner))
-                SendMessage(owner, WM_INITMENUPOPUP, reinterpret_cast<WPARAM>(popup),
-                    MAKELPARAM(static_cast<WORD>(i), FALSE));
+                SendMessage(
+                    owner, WM_INITMENUPOPUP, reinterpret_cast<WPARAM>(popup), MAKELPARAM(static_cast<WORD>(i), FALSE));
             FillQMenu(qmenu, popup, owner, chosen);
         });
         QObject::connect(qmenu, &QMenu::aboutToHide, qmenu, [owner]() { SendMenuSelect(owner, nullptr, 0, 0); });

@@ -91,7 +91,10 @@ public:
     int AddIcon(HICON icon) { return ImageList_AddIcon(m_hImageList, icon); }
     int GetImageCount() const { return ImageList_GetImageCount(m_hImageList); }
     BOOL SetOverlayImage(int image, int overlay) { return ImageList_SetOverlayImage(m_hImageList, image, overlay); }
-    BOOL Draw(HDC dc, int index, int x, int y, UINT style) { return ImageList_Draw(m_hImageList, index, dc, x, y, style); }
+    BOOL Draw(HDC dc, int index, int x, int y, UINT style)
+    {
+        return ImageList_Draw(m_hImageList, index, dc, x, y, style);
+    }
     HICON GetIcon(int index, UINT flags = ILD_NORMAL) const { return ImageList_GetIcon(m_hImageList, index, flags); }
 };
 
@@ -268,8 +271,8 @@ public:
     }
     HTREEITEM InsertItem(const QString& text, int image, int selectedImage, HTREEITEM parent, HTREEITEM insertAfter)
     {
-        return InsertItem(TVIF_TEXT | TVIF_IMAGE | TVIF_SELECTEDIMAGE, text, image, selectedImage, 0, 0, 0, parent,
-            insertAfter);
+        return InsertItem(
+            TVIF_TEXT | TVIF_IMAGE | TVIF_SELECTEDIMAGE, text, image, selectedImage, 0, 0, 0, parent, insertAfter);
     }
     HTREEITEM InsertItem(const QString& text, HTREEITEM parent, HTREEITEM insertAfter)
     {
@@ -337,10 +340,7 @@ public:
         text = done ? QString::fromUtf16(buffer) : QString();
         return done;
     }
-    BOOL SetItemText(HTREEITEM hItem, const QString& text)
-    {
-        return SetItem(hItem, TVIF_TEXT, text, 0, 0, 0, 0, 0);
-    }
+    BOOL SetItemText(HTREEITEM hItem, const QString& text) { return SetItem(hItem, TVIF_TEXT, text, 0, 0, 0, 0, 0); }
     BOOL GetItemImage(HTREEITEM hItem, int& image, int& selectedImage) const
     {
         TVITEM item;
@@ -552,12 +552,12 @@ public:
     }
     BOOL GetItemRect(int index, RECT* rect) const
     {
-        return static_cast<BOOL>(SendMessage(TB_GETITEMRECT, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(rect)));
+        return static_cast<BOOL>(
+            SendMessage(TB_GETITEMRECT, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(rect)));
     }
     int GetButtonInfo(int id, TBBUTTONINFO* info) const
     {
-        return static_cast<int>(
-            SendMessage(TB_GETBUTTONINFO, static_cast<WPARAM>(id), reinterpret_cast<LPARAM>(info)));
+        return static_cast<int>(SendMessage(TB_GETBUTTONINFO, static_cast<WPARAM>(id), reinterpret_cast<LPARAM>(info)));
     }
     BOOL SetButtonInfo(int id, const TBBUTTONINFO* info)
     {
@@ -569,7 +569,10 @@ public:
         return reinterpret_cast<HIMAGELIST>(SendMessage(TB_SETIMAGELIST, 0, reinterpret_cast<LPARAM>(list)));
     }
     HIMAGELIST GetImageList() const { return reinterpret_cast<HIMAGELIST>(SendMessage(TB_GETIMAGELIST)); }
-    void SetButtonStructSize(int size = sizeof(TBBUTTON)) { SendMessage(TB_BUTTONSTRUCTSIZE, static_cast<WPARAM>(size)); }
+    void SetButtonStructSize(int size = sizeof(TBBUTTON))
+    {
+        SendMessage(TB_BUTTONSTRUCTSIZE, static_cast<WPARAM>(size));
+    }
     DWORD GetStyle() const { return static_cast<DWORD>(SendMessage(TB_GETSTYLE)); }
     void SetStyle(DWORD style) { SendMessage(TB_SETSTYLE, 0, static_cast<LPARAM>(style)); }
     void AutoSize() { SendMessage(TB_AUTOSIZE); }
@@ -605,8 +608,8 @@ public:
     BOOL SetText(int part, const QString& text, int type = 0)
     {
         const QString copy = text;
-        return static_cast<BOOL>(SendMessage(
-            SB_SETTEXT, static_cast<WPARAM>(part | type), reinterpret_cast<LPARAM>(copy.utf16())));
+        return static_cast<BOOL>(
+            SendMessage(SB_SETTEXT, static_cast<WPARAM>(part | type), reinterpret_cast<LPARAM>(copy.utf16())));
     }
     QString GetText(int part) const
     {
@@ -698,7 +701,8 @@ public:
     UINT GetBarHeight() const { return static_cast<UINT>(SendMessage(RB_GETBARHEIGHT)); }
     BOOL InsertBand(int index, const REBARBANDINFO* band)
     {
-        return static_cast<BOOL>(SendMessage(RB_INSERTBAND, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(band)));
+        return static_cast<BOOL>(
+            SendMessage(RB_INSERTBAND, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(band)));
     }
     BOOL DeleteBand(int index) { return static_cast<BOOL>(SendMessage(RB_DELETEBAND, static_cast<WPARAM>(index))); }
     int IdToIndex(UINT id) const { return static_cast<int>(SendMessage(RB_IDTOINDEX, id)); }
@@ -708,6 +712,7 @@ public:
     }
     BOOL GetBandInfo(int index, REBARBANDINFO* band) const
     {
-        return static_cast<BOOL>(SendMessage(RB_GETBANDINFO, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(band)));
+        return static_cast<BOOL>(
+            SendMessage(RB_GETBANDINFO, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(band)));
     }
 };

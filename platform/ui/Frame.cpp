@@ -11,8 +11,8 @@
 
 HWND CCommandBarCtrl::Create(HWND parent, const RECT* rect, const QString& name, DWORD style, DWORD exStyle, UINT id)
 {
-    m_hWnd = ::CreateWindowEx(exStyle, COMMANDBARCLASSNAME, nullptr, style, rect ? rect->left : 0,
-        rect ? rect->top : 0, rect ? rect->right - rect->left : 0, rect ? rect->bottom - rect->top : 0, parent,
+    m_hWnd = ::CreateWindowEx(exStyle, COMMANDBARCLASSNAME, nullptr, style, rect ? rect->left : 0, rect ? rect->top : 0,
+        rect ? rect->right - rect->left : 0, rect ? rect->bottom - rect->top : 0, parent,
         reinterpret_cast<HMENU>(static_cast<uintptr_t>(id)), nullptr, nullptr);
     (void)name;
     return m_hWnd;
@@ -154,8 +154,8 @@ CFrameWindowImplBase::~CFrameWindowImplBase()
         ::DestroyMenu(m_hMenu);
 }
 
-HWND CFrameWindowImplBase::CreateFrame(const char16_t* className, WORD resourceId, HWND parent, const RECT* rect,
-    DWORD style, DWORD exStyle, LPVOID param)
+HWND CFrameWindowImplBase::CreateFrame(
+    const char16_t* className, WORD resourceId, HWND parent, const RECT* rect, DWORD style, DWORD exStyle, LPVOID param)
 {
     if (!style)
         style = WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN | WS_CLIPSIBLINGS;
@@ -249,7 +249,8 @@ BOOL CFrameWindowImplBase::AddSimpleReBarBandCtrl(
     return bar.InsertBand(-1, &info);
 }
 
-BOOL CFrameWindowImplBase::AddSimpleReBarBand(HWND band, const QString& title, BOOL newRow, int cx, BOOL fullWidthAlways)
+BOOL CFrameWindowImplBase::AddSimpleReBarBand(
+    HWND band, const QString& title, BOOL newRow, int cx, BOOL fullWidthAlways)
 {
     return AddSimpleReBarBandCtrl(m_hWndToolBar, band, 0, title, newRow, cx, fullWidthAlways);
 }

@@ -42,8 +42,8 @@ constexpr UINT ID_APP_ABOUT = 0xE140;
 constexpr DWORD ATL_SIMPLE_TOOLBAR_STYLE = WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN | WS_CLIPSIBLINGS | TBSTYLE_TOOLTIPS;
 constexpr DWORD ATL_SIMPLE_TOOLBAR_PANE_STYLE = WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN | WS_CLIPSIBLINGS
     | CCS_NODIVIDER | CCS_NORESIZE | CCS_NOPARENTALIGN | TBSTYLE_TOOLTIPS | TBSTYLE_FLAT;
-constexpr DWORD ATL_SIMPLE_CMDBAR_PANE_STYLE = WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN | WS_CLIPSIBLINGS
-    | CCS_NODIVIDER | CCS_NORESIZE | CCS_NOPARENTALIGN | TBSTYLE_FLAT | TBSTYLE_LIST;
+constexpr DWORD ATL_SIMPLE_CMDBAR_PANE_STYLE = WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN | WS_CLIPSIBLINGS | CCS_NODIVIDER
+    | CCS_NORESIZE | CCS_NOPARENTALIGN | TBSTYLE_FLAT | TBSTYLE_LIST;
 constexpr DWORD ATL_SIMPLE_REBAR_STYLE
     = WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN | WS_CLIPSIBLINGS | RBS_VARHEIGHT | RBS_BANDBORDERS | RBS_AUTOSIZE;
 constexpr DWORD ATL_SIMPLE_REBAR_NOBORDER_STYLE
@@ -65,7 +65,10 @@ public:
     // The bar's commands go to the parent given here (the frame), wherever the bar is placed later.
     HWND Create(HWND parent, const RECT* rect = nullptr, const QString& name = QString(),
         DWORD style = ATL_SIMPLE_CMDBAR_PANE_STYLE, DWORD exStyle = 0, UINT id = ATL_IDW_COMMAND_BAR);
-    BOOL AttachMenu(HMENU menu) { return static_cast<BOOL>(SendMessage(CBRM_ATTACHMENU, reinterpret_cast<WPARAM>(menu))); }
+    BOOL AttachMenu(HMENU menu)
+    {
+        return static_cast<BOOL>(SendMessage(CBRM_ATTACHMENU, reinterpret_cast<WPARAM>(menu)));
+    }
     HMENU GetMenu() const { return reinterpret_cast<HMENU>(SendMessage(CBRM_GETMENU)); }
     // Button images of menu items are not shown; kept for the frame's creation sequence.
     BOOL LoadImages(WORD) { return TRUE; }
@@ -95,7 +98,9 @@ struct _AtlUpdateUIMap {
         static const _AtlUpdateUIMap theMap[] = {
 #define UPDATE_ELEMENT(nID, wType) { static_cast<WORD>(nID), static_cast<WORD>(wType) },
 #define END_UPDATE_UI_MAP()                                                                                            \
-    { static_cast<WORD>(-1), 0 }                                                                                       \
+    {                                                                                                                  \
+        static_cast<WORD>(-1), 0                                                                                       \
+    }                                                                                                                  \
     }                                                                                                                  \
     ;                                                                                                                  \
     return theMap;                                                                                                     \
@@ -184,11 +189,12 @@ public:
     static BOOL AddSimpleReBarBandCtrl(HWND rebar, HWND band, int id = 0, const QString& title = QString(),
         BOOL newRow = FALSE, int cx = 0, BOOL fullWidthAlways = FALSE);
     BOOL CreateSimpleReBar(DWORD style = ATL_SIMPLE_REBAR_STYLE, UINT id = ATL_IDW_TOOLBAR);
-    BOOL AddSimpleReBarBand(HWND band, const QString& title = QString(), BOOL newRow = FALSE, int cx = 0,
-        BOOL fullWidthAlways = FALSE);
-    BOOL CreateSimpleStatusBar(UINT textId = ATL_IDS_IDLEMESSAGE, DWORD style = ATL_SIMPLE_STATUSBAR_STYLE,
-        UINT id = ATL_IDW_STATUS_BAR);
-    BOOL CreateSimpleStatusBar(const QString& text, DWORD style = ATL_SIMPLE_STATUSBAR_STYLE, UINT id = ATL_IDW_STATUS_BAR);
+    BOOL AddSimpleReBarBand(
+        HWND band, const QString& title = QString(), BOOL newRow = FALSE, int cx = 0, BOOL fullWidthAlways = FALSE);
+    BOOL CreateSimpleStatusBar(
+        UINT textId = ATL_IDS_IDLEMESSAGE, DWORD style = ATL_SIMPLE_STATUSBAR_STYLE, UINT id = ATL_IDW_STATUS_BAR);
+    BOOL CreateSimpleStatusBar(
+        const QString& text, DWORD style = ATL_SIMPLE_STATUSBAR_STYLE, UINT id = ATL_IDW_STATUS_BAR);
 
     // Rebar at the top and status bar at the bottom (each sized by itself first), client between.
     void UpdateLayout(BOOL resizeBars = TRUE);
@@ -198,12 +204,12 @@ public:
     BOOL TranslateFrameAccelerator(MSG* msg);
 
     BEGIN_MSG_MAP(CFrameWindowImplBase)
-        MESSAGE_HANDLER(WM_SIZE, OnSize)
-        MESSAGE_HANDLER(WM_SETFOCUS, OnSetFocus)
-        MESSAGE_HANDLER(WM_MENUSELECT, OnMenuSelect)
-        MESSAGE_HANDLER(WM_DESTROY, OnDestroy)
-        NOTIFY_CODE_HANDLER(RBN_AUTOSIZE, OnReBarAutoSize)
-        NOTIFY_CODE_HANDLER(RBN_HEIGHTCHANGE, OnReBarAutoSize)
+    MESSAGE_HANDLER(WM_SIZE, OnSize)
+    MESSAGE_HANDLER(WM_SETFOCUS, OnSetFocus)
+    MESSAGE_HANDLER(WM_MENUSELECT, OnMenuSelect)
+    MESSAGE_HANDLER(WM_DESTROY, OnDestroy)
+    NOTIFY_CODE_HANDLER(RBN_AUTOSIZE, OnReBarAutoSize)
+    NOTIFY_CODE_HANDLER(RBN_HEIGHTCHANGE, OnReBarAutoSize)
     END_MSG_MAP()
 
     LRESULT OnSize(UINT, WPARAM wParam, LPARAM, BOOL& bHandled);
@@ -224,14 +230,14 @@ public:
     // Title, menu, accelerators and icon from the frame's resource id. Style 0 means an
     // overlapped window with clip-children and clip-siblings; extended style 0 means app-window
     // and window-edge.
-    HWND CreateEx(HWND parent = nullptr, const RECT* rect = nullptr, DWORD style = 0, DWORD exStyle = 0,
-        LPVOID param = nullptr)
+    HWND CreateEx(
+        HWND parent = nullptr, const RECT* rect = nullptr, DWORD style = 0, DWORD exStyle = 0, LPVOID param = nullptr)
     {
         return CreateFrame(T::GetWndClassName(), T::GetWndResourceID(), parent, rect, style, exStyle, param);
     }
 
     BEGIN_MSG_MAP(CFrameWindowImpl)
-        CHAIN_MSG_MAP(CFrameWindowImplBase)
+    CHAIN_MSG_MAP(CFrameWindowImplBase)
     END_MSG_MAP()
 };
 
@@ -266,10 +272,10 @@ public:
     void UpdateSplitterLayout();
 
     BEGIN_MSG_MAP(CSplitterWindowBase)
-        MESSAGE_HANDLER(WM_SIZE, OnSize)
-        MESSAGE_HANDLER(WM_SETFOCUS, OnSetFocus)
-        MESSAGE_HANDLER(WM_COMMAND, OnForward)
-        MESSAGE_HANDLER(WM_NOTIFY, OnForward)
+    MESSAGE_HANDLER(WM_SIZE, OnSize)
+    MESSAGE_HANDLER(WM_SETFOCUS, OnSetFocus)
+    MESSAGE_HANDLER(WM_COMMAND, OnForward)
+    MESSAGE_HANDLER(WM_NOTIFY, OnForward)
     END_MSG_MAP()
 
     LRESULT OnSize(UINT, WPARAM, LPARAM, BOOL&);

@@ -74,8 +74,7 @@ int AppendStrip(ImageListObject& list, const QImage& strip)
         return -1;
     const int first = static_cast<int>(list.images.size());
     for (int x = 0; x + list.cx <= strip.width(); x += list.cx)
-        list.images.push_back(
-            strip.copy(x, 0, list.cx, list.cy).convertToFormat(QImage::Format_ARGB32_Premultiplied));
+        list.images.push_back(strip.copy(x, 0, list.cx, list.cy).convertToFormat(QImage::Format_ARGB32_Premultiplied));
     list.version = NextVersion();
     return first;
 }
@@ -206,8 +205,7 @@ BOOL ImageList_Remove(HIMAGELIST list, int index)
 BOOL ImageList_SetOverlayImage(HIMAGELIST list, int image, int overlay)
 {
     auto object = Registry::Instance().Find(list);
-    if (!object || overlay < 1 || overlay > kOverlays || image < 0
-        || image >= static_cast<int>(object->images.size()))
+    if (!object || overlay < 1 || overlay > kOverlays || image < 0 || image >= static_cast<int>(object->images.size()))
         return FALSE;
     object->overlays[static_cast<size_t>(overlay)] = image;
     object->version = NextVersion();
@@ -235,7 +233,8 @@ BOOL ImageList_Draw(HIMAGELIST list, int index, HDC dc, int x, int y, UINT style
     blend.BlendOp = AC_SRC_OVER;
     blend.SourceConstantAlpha = 255;
     blend.AlphaFormat = 0x01; // AC_SRC_ALPHA: the image list's pixels are premultiplied
-    const BOOL done = AlphaBlend(dc, x, y, image.width(), image.height(), memory, 0, 0, image.width(), image.height(), blend);
+    const BOOL done
+        = AlphaBlend(dc, x, y, image.width(), image.height(), memory, 0, 0, image.width(), image.height(), blend);
     SelectObject(memory, old);
     DeleteDC(memory);
     DeleteObject(bitmap);

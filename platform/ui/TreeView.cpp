@@ -459,8 +459,7 @@ LRESULT TreeProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
         return DefWindowProc(hwnd, message, wParam, lParam);
     switch (message) {
     case TVM_INSERTITEM:
-        return lParam ? reinterpret_cast<LRESULT>(Insert(*state, *reinterpret_cast<const TVINSERTSTRUCT*>(lParam)))
-                      : 0;
+        return lParam ? reinterpret_cast<LRESULT>(Insert(*state, *reinterpret_cast<const TVINSERTSTRUCT*>(lParam))) : 0;
     case TVM_DELETEITEM: {
         const auto handle = reinterpret_cast<HTREEITEM>(lParam);
         if (handle == TVI_ROOT || handle == nullptr) {
@@ -526,7 +525,8 @@ LRESULT TreeProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
     case TVM_GETIMAGELIST:
         return wParam == TVSIL_NORMAL ? reinterpret_cast<LRESULT>(state->images) : 0;
     case TVM_GETNEXTITEM:
-        return reinterpret_cast<LRESULT>(NextItem(*state, static_cast<UINT>(wParam), reinterpret_cast<HTREEITEM>(lParam)));
+        return reinterpret_cast<LRESULT>(
+            NextItem(*state, static_cast<UINT>(wParam), reinterpret_cast<HTREEITEM>(lParam)));
     case TVM_SELECTITEM: {
         if (wParam != TVGN_CARET && wParam != TVGN_FIRSTVISIBLE)
             return FALSE;

@@ -49,26 +49,26 @@ public:
     int idleRuns = 0;
 
     BEGIN_UPDATE_UI_MAP(CTestFrame)
-        UPDATE_ELEMENT(ID_FILE_WORK_OFFLINE, UPDUI_MENUPOPUP)
-        UPDATE_ELEMENT(ID_VIEW_TOOLBAR, UPDUI_MENUPOPUP)
-        UPDATE_ELEMENT(ID_VIEW_STATUS_BAR, UPDUI_MENUPOPUP)
-        UPDATE_ELEMENT(ID_GROUP_ADD, UPDUI_MENUPOPUP | UPDUI_TOOLBAR)
-        UPDATE_ELEMENT(ID_GROUP_DELETE, UPDUI_MENUPOPUP | UPDUI_TOOLBAR)
-        UPDATE_ELEMENT(ID_PAGE_ADD, UPDUI_MENUPOPUP | UPDUI_TOOLBAR)
-        UPDATE_ELEMENT(ID_PAGE_DELETE, UPDUI_MENUPOPUP | UPDUI_TOOLBAR)
-        UPDATE_ELEMENT(ID_PAGE_CHECK_UPDATE, UPDUI_MENUPOPUP | UPDUI_TOOLBAR)
-        UPDATE_ELEMENT(ID_TOOLS_CHECK_ALL, UPDUI_MENUPOPUP | UPDUI_TOOLBAR)
-        UPDATE_ELEMENT(ID_TOOLS_CANCEL_CHECKS, UPDUI_TOOLBAR)
+    UPDATE_ELEMENT(ID_FILE_WORK_OFFLINE, UPDUI_MENUPOPUP)
+    UPDATE_ELEMENT(ID_VIEW_TOOLBAR, UPDUI_MENUPOPUP)
+    UPDATE_ELEMENT(ID_VIEW_STATUS_BAR, UPDUI_MENUPOPUP)
+    UPDATE_ELEMENT(ID_GROUP_ADD, UPDUI_MENUPOPUP | UPDUI_TOOLBAR)
+    UPDATE_ELEMENT(ID_GROUP_DELETE, UPDUI_MENUPOPUP | UPDUI_TOOLBAR)
+    UPDATE_ELEMENT(ID_PAGE_ADD, UPDUI_MENUPOPUP | UPDUI_TOOLBAR)
+    UPDATE_ELEMENT(ID_PAGE_DELETE, UPDUI_MENUPOPUP | UPDUI_TOOLBAR)
+    UPDATE_ELEMENT(ID_PAGE_CHECK_UPDATE, UPDUI_MENUPOPUP | UPDUI_TOOLBAR)
+    UPDATE_ELEMENT(ID_TOOLS_CHECK_ALL, UPDUI_MENUPOPUP | UPDUI_TOOLBAR)
+    UPDATE_ELEMENT(ID_TOOLS_CANCEL_CHECKS, UPDUI_TOOLBAR)
     END_UPDATE_UI_MAP()
 
     BEGIN_MSG_MAP(CTestFrame)
-        MESSAGE_HANDLER(WM_CREATE, OnCreate)
-        MESSAGE_HANDLER(WM_INITMENUPOPUP, OnInitMenuPopup)
-        COMMAND_RANGE_HANDLER(32773, 32800, OnCommand)
-        COMMAND_RANGE_HANDLER(57664, 57665, OnCommand)
-        COMMAND_RANGE_HANDLER(59392, 59393, OnCommand)
-        CHAIN_MSG_MAP(CUpdateUI<CTestFrame>)
-        CHAIN_MSG_MAP(CFrameWindowImpl<CTestFrame>)
+    MESSAGE_HANDLER(WM_CREATE, OnCreate)
+    MESSAGE_HANDLER(WM_INITMENUPOPUP, OnInitMenuPopup)
+    COMMAND_RANGE_HANDLER(32773, 32800, OnCommand)
+    COMMAND_RANGE_HANDLER(57664, 57665, OnCommand)
+    COMMAND_RANGE_HANDLER(59392, 59393, OnCommand)
+    CHAIN_MSG_MAP(CUpdateUI<CTestFrame>)
+    CHAIN_MSG_MAP(CFrameWindowImpl<CTestFrame>)
     END_MSG_MAP()
 
     BOOL PreTranslateMessage(MSG* msg) override { return TranslateFrameAccelerator(msg); }
@@ -259,8 +259,8 @@ TEST_F(UiFrame, AcceleratorRunsItsCommandEvenWhenDisabled)
             taluvo::ui::test::PressKey(frame.m_mainTree, key.vk, key.ctrl, key.shift, key.alt);
     });
     ASSERT_EQ(frame.commands.size(), 5u);
-    const WORD expected[] = { ID_PAGE_DELETE, ID_GROUP_DELETE, ID_PAGE_CHECK_UPDATE, ID_PAGE_PROPERTIES,
-        ID_FILE_MIN_TO_TRAY };
+    const WORD expected[]
+        = { ID_PAGE_DELETE, ID_GROUP_DELETE, ID_PAGE_CHECK_UPDATE, ID_PAGE_PROPERTIES, ID_FILE_MIN_TO_TRAY };
     for (size_t i = 0; i < 5; ++i) {
         EXPECT_EQ(frame.commands[i].id, expected[i]);
         EXPECT_EQ(frame.commands[i].code, 1) << "accelerators send notify code 1";
@@ -331,10 +331,8 @@ TEST_F(UiFrame, MenuPromptsReachTheStatusBar)
         const char16_t* prompt;
     };
     const Case cases[] = {
-        { 1, ID_GROUP_ADD, u"Add new group" },
-        { 2, ID_PAGE_COPY_ADDRESS, u"Copy page address in buffer" },
-        { 0, ID_APP_EXIT, u"Quit the application" },
-        { 4, ID_VIEW_STATUS_BAR, u"Show or hide the status bar" },
+        { 1, ID_GROUP_ADD, u"Add new group" }, { 2, ID_PAGE_COPY_ADDRESS, u"Copy page address in buffer" },
+        { 0, ID_APP_EXIT, u"Quit the application" }, { 4, ID_VIEW_STATUS_BAR, u"Show or hide the status bar" },
         { 5, ID_APP_ABOUT, u"" }, // a command without a string shows an empty prompt
     };
     for (const Case& c : cases) {

@@ -97,7 +97,8 @@ TEST_F(UiResources, AcceleratorTableAndStrings)
     EXPECT_EQ(QString::fromUtf16(buffer), QStringLiteral("Add new"));
     EXPECT_EQ(LoadString(nullptr, 4242, buffer, 8), 0);
     EXPECT_EQ(taluvo::ui::AtlLoadString(ATL_IDS_IDLEMESSAGE), QStringLiteral("Ready"));
-    EXPECT_EQ(taluvo::ui::AtlLoadString(ID_PAGE_COPY_ADDRESS), QStringLiteral("Copy page address in buffer\nCopy address"));
+    EXPECT_EQ(
+        taluvo::ui::AtlLoadString(ID_PAGE_COPY_ADDRESS), QStringLiteral("Copy page address in buffer\nCopy address"));
 }
 
 TEST_F(UiResources, ImageListFromTheStrip)

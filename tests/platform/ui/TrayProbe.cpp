@@ -24,14 +24,14 @@ public:
     UINT command = 0;
 
     BEGIN_MSG_MAP(COwner)
-        MESSAGE_HANDLER(WM_TRAY_ICON_NOTIFY, OnTray)
-        MESSAGE_HANDLER(WM_COMMAND, OnCommand)
+    MESSAGE_HANDLER(WM_TRAY_ICON_NOTIFY, OnTray)
+    MESSAGE_HANDLER(WM_COMMAND, OnCommand)
     END_MSG_MAP()
 
     LRESULT OnTray(UINT, WPARAM wParam, LPARAM lParam, BOOL&)
     {
-        std::printf("callback: icon %u, mouse message 0x%x\n", static_cast<unsigned>(wParam),
-            static_cast<unsigned>(lParam));
+        std::printf(
+            "callback: icon %u, mouse message 0x%x\n", static_cast<unsigned>(wParam), static_cast<unsigned>(lParam));
         lastMouse = static_cast<UINT>(lParam);
         if (wParam == IDR_TRAY_POPUP && lParam == WM_RBUTTONUP) {
             CMenu menu;

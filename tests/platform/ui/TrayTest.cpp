@@ -23,7 +23,7 @@ class CTrayOwner : public CWindowImpl<CTrayOwner> {
 public:
     std::vector<std::pair<WPARAM, LPARAM>> calls;
     BEGIN_MSG_MAP(CTrayOwner)
-        MESSAGE_HANDLER(WM_TRAY_ICON_NOTIFY, OnTray)
+    MESSAGE_HANDLER(WM_TRAY_ICON_NOTIFY, OnTray)
     END_MSG_MAP()
     LRESULT OnTray(UINT, WPARAM wParam, LPARAM lParam, BOOL&)
     {
@@ -83,9 +83,8 @@ TEST_F(UiTray, IconsReportClicksToTheirWindow)
         ASSERT_TRUE(taluvo::ui::test::ClickTrayIcon(owner, IDR_TRAY_POPUP, mouse));
     EXPECT_TRUE(owner.calls.empty()); // posted, as the shell does
     DispatchPosted();
-    const std::vector<std::pair<WPARAM, LPARAM>> expected {
-        { IDR_TRAY_POPUP, WM_RBUTTONUP }, { IDR_TRAY_POPUP, WM_LBUTTONUP }, { IDR_TRAY_POPUP, WM_LBUTTONDBLCLK }
-    };
+    const std::vector<std::pair<WPARAM, LPARAM>> expected { { IDR_TRAY_POPUP, WM_RBUTTONUP },
+        { IDR_TRAY_POPUP, WM_LBUTTONUP }, { IDR_TRAY_POPUP, WM_LBUTTONDBLCLK } };
     EXPECT_EQ(owner.calls, expected);
 
     EXPECT_TRUE(Shell_NotifyIcon(NIM_DELETE, &data));

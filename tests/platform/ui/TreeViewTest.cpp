@@ -35,7 +35,7 @@ public:
     CTreeViewCtrl tree;
 
     BEGIN_MSG_MAP(CTreeHost)
-        MESSAGE_HANDLER(WM_NOTIFY, OnNotify)
+    MESSAGE_HANDLER(WM_NOTIFY, OnNotify)
     END_MSG_MAP()
 
     LRESULT OnNotify(UINT, WPARAM wParam, LPARAM lParam, BOOL&)
@@ -195,7 +195,8 @@ TEST_F(UiTreeView, ImagesAndOverlay)
     ASSERT_TRUE(tree.GetItemImage(page, image, selected));
     EXPECT_EQ(image, 10);
     const QImage now = Widget()->topLevelItem(0)->child(0)->icon(0).pixmap(16, 16).toImage();
-    EXPECT_EQ(now.convertToFormat(QImage::Format_ARGB32), taluvo::ui::ImageListImage(images, 10).convertToFormat(QImage::Format_ARGB32));
+    EXPECT_EQ(now.convertToFormat(QImage::Format_ARGB32),
+        taluvo::ui::ImageListImage(images, 10).convertToFormat(QImage::Format_ARGB32));
 }
 
 TEST_F(UiTreeView, SelectionReportsEveryChangeOnce)
@@ -345,8 +346,7 @@ TEST_F(UiTreeView, HitTestTellsIconLabelAndElsewhere)
     const Case cases[] = {
         { (label.left + label.right) / 2, TVHT_ONITEMLABEL, page },
         { label.left - 10, TVHT_ONITEMICON, page }, // the 16-pixel image left of the label
-        { label.right + 20, TVHT_ONITEMRIGHT, page },
-        { 2, TVHT_ONITEMINDENT, page }, // a child's indent
+        { label.right + 20, TVHT_ONITEMRIGHT, page }, { 2, TVHT_ONITEMINDENT, page }, // a child's indent
     };
     for (const Case& c : cases) {
         UINT flags = 0;
@@ -369,8 +369,8 @@ TEST_F(UiTreeView, TenThousandItemsInsertedAndWalked)
         const HTREEITEM group = Add(QStringLiteral("Group %1").arg(g), 0x03000000 | g, TVI_ROOT, TVI_LAST, 0, 1);
         ASSERT_NE(group, nullptr);
         for (int p = 0; p < kPagesPerGroup; ++p)
-            ASSERT_NE(Add(QStringLiteral("Page %1").arg(p), (g << 8) | p, group, TVI_LAST, 10 + p % 4, 10 + p % 4,
-                          p % 2),
+            ASSERT_NE(
+                Add(QStringLiteral("Page %1").arg(p), (g << 8) | p, group, TVI_LAST, 10 + p % 4, 10 + p % 4, p % 2),
                 nullptr);
         tree.Expand(group);
     }
