@@ -500,38 +500,37 @@ void CHtmlRenderer::ParseImageAttributes(const QString& attributes, SHtmlImage& 
 
 void CHtmlRenderer::ParseFontStyleLetters(const QString& letters)
 {
-    BOOL flag = TRUE;
+    BOOL flag = TRUE; // "-" switches the next letter off; every letter switches on again after it
     for (const QChar c : letters) {
+        BOOL* target = nullptr;
         switch (c.unicode()) {
         case u'+':
             flag = TRUE;
-            break;
+            continue;
         case u'-':
             flag = FALSE;
-            break;
+            continue;
         case u'b':
             m_curStyle.m_nWeight = flag ? 700 : 400;
             flag = TRUE;
-            break;
+            continue;
         case u'i':
-            m_curStyle.m_bItalic = flag;
-            flag = TRUE;
+            target = &m_curStyle.m_bItalic;
             break;
         case u'u':
-            m_curStyle.m_bUnderline = flag;
-            flag = TRUE;
+            target = &m_curStyle.m_bUnderline;
             break;
         case u's':
-            m_curStyle.m_bStrikeOut = flag;
-            flag = TRUE;
+            target = &m_curStyle.m_bStrikeOut;
             break;
         case u'o':
-            m_curStyle.m_bOverline = flag;
-            flag = TRUE;
+            target = &m_curStyle.m_bOverline;
             break;
         default:
-            break;
+            continue;
         }
+        *target = flag;
+        flag = TRUE;
     }
 }
 
