@@ -58,8 +58,9 @@ void Apply(TrayIcon& icon, const NOTIFYICONDATA& data)
         icon.tip = QString::fromUtf16(data.szTip, static_cast<qsizetype>(length));
         icon.qicon->setToolTip(icon.tip);
     }
-    // Qt refuses to show an icon without an image.
-    if (taluvo::ui::IsTrayAvailable() && !icon.qicon->icon().isNull())
+    // Qt refuses to show an icon without an image. A visible icon also appears in a tray that
+    // starts later.
+    if (!taluvo::ui::IsHeadless() && !icon.qicon->icon().isNull())
         icon.qicon->show();
 }
 

@@ -535,6 +535,8 @@ LRESULT TreeProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
         if (handle && !item)
             return FALSE;
         if (wParam == TVGN_FIRSTVISIBLE) {
+            if (!item)
+                return FALSE;
             state->widget->scrollToItem(item->q, QAbstractItemView::PositionAtTop);
             return TRUE;
         }

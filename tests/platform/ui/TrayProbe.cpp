@@ -95,12 +95,10 @@ int main(int argc, char** argv)
         std::printf("icon not added\n");
         return 5;
     }
-    // The tray host may start after us; a tray that appears late still takes the icon.
+    // The tray host may start after us: a tray that appears late still takes the icon.
     RECT where;
     const bool shown = PumpUntil(
         [&] {
-            if (taluvo::ui::IsTrayAvailable() && !taluvo::ui::IsTrayIconShown(owner, IDR_TRAY_POPUP))
-                Shell_NotifyIcon(NIM_MODIFY, &data);
             return taluvo::ui::IsTrayIconShown(owner, IDR_TRAY_POPUP)
                 && taluvo::ui::GetTrayIconRect(owner, IDR_TRAY_POPUP, &where);
         },
