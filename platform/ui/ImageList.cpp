@@ -4,6 +4,7 @@
 
 #include "platform/ui/Gdi.h"
 #include "platform/ui/detail/Core.h"
+#include "platform/ui/detail/HandleTable.h"
 
 #include <QIcon>
 #include <QImage>
@@ -29,37 +30,11 @@ struct ImageListObject {
     quint64 version = 0;
 };
 
-class Registry {
-public:
-    static Registry& Instance()
-    {
-        static Registry registry;
-        return registry;
-    }
-    HIMAGELIST Add(std::shared_ptr<ImageListObject> object)
-    {
-        std::lock_guard<std::mutex> guard(m_lock);
-        const auto handle = reinterpret_cast<HIMAGELIST>(static_cast<uintptr_t>(m_next++ * 4 + 0x40000));
-        m_lists[handle] = std::move(object);
-        return handle;
-    }
-    std::shared_ptr<ImageListObject> Find(HIMAGELIST list)
-    {
-        std::lock_guard<std::mutex> guard(m_lock);
-        auto it = m_lists.find(list);
-        return it == m_lists.end() ? nullptr : it->second;
-    }
-    bool Remove(HIMAGELIST list)
-    {
-        std::lock_guard<std::mutex> guard(m_lock);
-        return m_lists.erase(list) != 0;
-    }
-
-private:
-    std::mutex m_lock;
-    std::map<HIMAGELIST, std::shared_ptr<ImageListObject>> m_lists;
-    uintptr_t m_next = 1;
-};
+taluvo::ui::detail::HandleTable<HIMAGELIST, ImageListObject>& Lists()
+{
+    static auto* table = new taluvo::ui::detail::HandleTable<HIMAGELIST, ImageListObject>(0x40000);
+    return *table;
+}
 
 quint64 NextVersion()
 {
@@ -107,23 +82,23 @@ HIMAGELIST ImageList_Create(int cx, int cy, UINT flags, int initial, int)
     object->overlays.fill(-1);
     object->images.reserve(static_cast<size_t>(std::max(0, initial)));
     object->version = NextVersion();
-    return Registry::Instance().Add(std::move(object));
+    return Lists().Add(std::move(object));
 }
 
 BOOL ImageList_Destroy(HIMAGELIST list)
 {
-    return Registry::Instance().Remove(list) ? TRUE : FALSE;
+    return Lists().Remove(list) ? TRUE : FALSE;
 }
 
 int ImageList_GetImageCount(HIMAGELIST list)
 {
-    auto object = Registry::Instance().Find(list);
+    auto object = Lists().Find(list);
     return object ? static_cast<int>(object->images.size()) : 0;
 }
 
 BOOL ImageList_GetIconSize(HIMAGELIST list, int* cx, int* cy)
 {
-    auto object = Registry::Instance().Find(list);
+    auto object = Lists().Find(list);
     if (!object || !cx || !cy)
         return FALSE;
     *cx = object->cx;
@@ -131,48 +106,48 @@ BOOL ImageList_GetIconSize(HIMAGELIST list, int* cx, int* cy)
     return TRUE;
 }
 
-int ImageList_AddMasked(HIMAGELIST list, HBITMAP bitmap, COLORREF mask)
+namespace {
+
+// Appends the cells of a bitmap; `transparent` tells for each pixel (x, y, colour) whether it is
+// see-through.
+template <class Transparent> int AddStrip(HIMAGELIST list, HBITMAP bitmap, Transparent transparent)
 {
-    auto object = Registry::Instance().Find(list);
+    auto object = Lists().Find(list);
     if (!object)
         return -1;
     QImage strip = taluvo::ui::ImageOfBitmap(bitmap).convertToFormat(QImage::Format_ARGB32);
     if (strip.isNull())
         return -1;
-    // The mask colour is COLORREF 0x00BBGGRR; the pixel 0xAARRGGBB.
-    const QRgb key = qRgb(mask & 0xFF, (mask >> 8) & 0xFF, (mask >> 16) & 0xFF);
     for (int y = 0; y < strip.height(); ++y) {
         auto* line = reinterpret_cast<QRgb*>(strip.scanLine(y));
         for (int x = 0; x < strip.width(); ++x)
-            line[x] = (line[x] & 0xFFFFFF) == (key & 0xFFFFFF) ? 0 : (line[x] | 0xFF000000);
+            line[x] = transparent(x, y, line[x]) ? 0 : (line[x] | 0xFF000000);
     }
     return AppendStrip(*object, strip);
+}
+
+} // namespace
+
+int ImageList_AddMasked(HIMAGELIST list, HBITMAP bitmap, COLORREF mask)
+{
+    // The mask colour is COLORREF 0x00BBGGRR; the pixel 0xAARRGGBB.
+    const QRgb key = qRgb(mask & 0xFF, (mask >> 8) & 0xFF, (mask >> 16) & 0xFF) & 0xFFFFFF;
+    return AddStrip(list, bitmap, [key](int, int, QRgb pixel) { return (pixel & 0xFFFFFF) == key; });
 }
 
 int ImageList_Add(HIMAGELIST list, HBITMAP bitmap, HBITMAP mask)
 {
-    auto object = Registry::Instance().Find(list);
-    if (!object)
-        return -1;
-    QImage strip = taluvo::ui::ImageOfBitmap(bitmap).convertToFormat(QImage::Format_ARGB32);
-    if (strip.isNull())
-        return -1;
+    // A white mask pixel is transparent; without a mask the image is opaque.
     const QImage maskImage = mask ? taluvo::ui::ImageOfBitmap(mask) : QImage();
-    for (int y = 0; y < strip.height(); ++y) {
-        auto* line = reinterpret_cast<QRgb*>(strip.scanLine(y));
-        for (int x = 0; x < strip.width(); ++x) {
-            // A white mask pixel is transparent; without a mask the image is opaque.
-            const bool transparent = !maskImage.isNull() && x < maskImage.width() && y < maskImage.height()
-                && (maskImage.pixel(x, y) & 0xFFFFFF) == 0xFFFFFF;
-            line[x] = transparent ? 0 : (line[x] | 0xFF000000);
-        }
-    }
-    return AppendStrip(*object, strip);
+    return AddStrip(list, bitmap, [&maskImage](int x, int y, QRgb) {
+        return !maskImage.isNull() && x < maskImage.width() && y < maskImage.height()
+            && (maskImage.pixel(x, y) & 0xFFFFFF) == 0xFFFFFF;
+    });
 }
 
 int ImageList_ReplaceIcon(HIMAGELIST list, int index, HICON icon)
 {
-    auto object = Registry::Instance().Find(list);
+    auto object = Lists().Find(list);
     const QIcon qicon = taluvo::ui::detail::IconOf(icon);
     if (!object || qicon.isNull() || index < -1 || index >= static_cast<int>(object->images.size()))
         return -1;
@@ -191,7 +166,7 @@ int ImageList_ReplaceIcon(HIMAGELIST list, int index, HICON icon)
 
 BOOL ImageList_Remove(HIMAGELIST list, int index)
 {
-    auto object = Registry::Instance().Find(list);
+    auto object = Lists().Find(list);
     if (!object || index < -1 || index >= static_cast<int>(object->images.size()))
         return FALSE;
     if (index == -1)
@@ -204,7 +179,7 @@ BOOL ImageList_Remove(HIMAGELIST list, int index)
 
 BOOL ImageList_SetOverlayImage(HIMAGELIST list, int image, int overlay)
 {
-    auto object = Registry::Instance().Find(list);
+    auto object = Lists().Find(list);
     if (!object || overlay < 1 || overlay > kOverlays || image < 0 || image >= static_cast<int>(object->images.size()))
         return FALSE;
     object->overlays[static_cast<size_t>(overlay)] = image;
@@ -245,13 +220,13 @@ namespace taluvo::ui {
 
 QImage ImageListImage(HIMAGELIST list, int index, int overlay)
 {
-    auto object = Registry::Instance().Find(list);
+    auto object = Lists().Find(list);
     return object ? Composed(*object, index, overlay) : QImage();
 }
 
 quint64 ImageListVersion(HIMAGELIST list)
 {
-    auto object = Registry::Instance().Find(list);
+    auto object = Lists().Find(list);
     return object ? object->version : 0;
 }
 

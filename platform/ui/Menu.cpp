@@ -3,6 +3,7 @@
 
 #include "platform/base/KernelObjects.h"
 #include "platform/ui/detail/Core.h"
+#include "platform/ui/detail/HandleTable.h"
 #include "platform/ui/detail/MenuWidgets.h"
 
 #include <QAction>
@@ -30,45 +31,24 @@ struct MenuObject {
     std::vector<MenuItem> items;
 };
 
-// Menus belong to the user-interface thread, but a worker may look one up; the registry is locked.
-class MenuRegistry {
-public:
-    static MenuRegistry& Instance()
-    {
-        static MenuRegistry registry;
-        return registry;
-    }
-    HMENU Add(bool popup)
-    {
-        std::lock_guard<std::mutex> guard(m_lock);
-        const auto handle = reinterpret_cast<HMENU>(static_cast<uintptr_t>(m_next++ * 4 + 0x20000));
-        auto object = std::make_shared<MenuObject>();
-        object->isPopup = popup;
-        m_menus[handle] = object;
-        return handle;
-    }
-    std::shared_ptr<MenuObject> Find(HMENU menu)
-    {
-        std::lock_guard<std::mutex> guard(m_lock);
-        auto it = m_menus.find(menu);
-        return it == m_menus.end() ? nullptr : it->second;
-    }
-    bool Remove(HMENU menu)
-    {
-        std::lock_guard<std::mutex> guard(m_lock);
-        return m_menus.erase(menu) != 0;
-    }
+// Menus belong to the user-interface thread, but a worker may look one up; the table is locked.
+taluvo::ui::detail::HandleTable<HMENU, MenuObject>& Menus()
+{
+    static auto* table = new taluvo::ui::detail::HandleTable<HMENU, MenuObject>(0x20000);
+    return *table;
+}
 
-private:
-    std::mutex m_lock;
-    std::map<HMENU, std::shared_ptr<MenuObject>> m_menus;
-    uintptr_t m_next = 1;
-};
+HMENU NewMenu(bool popup)
+{
+    auto object = std::make_shared<MenuObject>();
+    object->isPopup = popup;
+    return Menus().Add(std::move(object));
+}
 
 // The item an id or position names; by command the popups are searched depth first.
 MenuItem* Locate(HMENU menu, UINT item, UINT flags, HMENU* owner = nullptr)
 {
-    auto object = MenuRegistry::Instance().Find(menu);
+    auto object = Menus().Find(menu);
     if (!object)
         return nullptr;
     if (flags & MF_BYPOSITION) {
@@ -120,40 +100,11 @@ void Build(HMENU menu, const std::vector<taluvo::ui::MenuTemplateItem>& items)
 }
 
 // Accelerator tables.
-class AccelRegistry {
-public:
-    static AccelRegistry& Instance()
-    {
-        static AccelRegistry registry;
-        return registry;
-    }
-    HACCEL Add(std::vector<ACCEL> entries)
-    {
-        std::lock_guard<std::mutex> guard(m_lock);
-        const auto handle = reinterpret_cast<HACCEL>(static_cast<uintptr_t>(m_next++ * 4 + 0x30000));
-        m_tables[handle] = std::move(entries);
-        return handle;
-    }
-    bool Find(HACCEL table, std::vector<ACCEL>* entries)
-    {
-        std::lock_guard<std::mutex> guard(m_lock);
-        auto it = m_tables.find(table);
-        if (it == m_tables.end())
-            return false;
-        *entries = it->second;
-        return true;
-    }
-    bool Remove(HACCEL table)
-    {
-        std::lock_guard<std::mutex> guard(m_lock);
-        return m_tables.erase(table) != 0;
-    }
-
-private:
-    std::mutex m_lock;
-    std::map<HACCEL, std::vector<ACCEL>> m_tables;
-    uintptr_t m_next = 1;
-};
+taluvo::ui::detail::HandleTable<HACCEL, const std::vector<ACCEL>>& AccelTables()
+{
+    static auto* table = new taluvo::ui::detail::HandleTable<HACCEL, const std::vector<ACCEL>>(0x30000);
+    return *table;
+}
 
 std::mutex g_hookLock;
 taluvo::ui::test::PopupMenuHook g_popupHook;
@@ -173,27 +124,27 @@ BOOL ModifyState(HMENU menu, UINT item, UINT flags, UINT mask, UINT value, UINT*
 
 HMENU CreateMenu()
 {
-    return MenuRegistry::Instance().Add(false);
+    return NewMenu(false);
 }
 
 HMENU CreatePopupMenu()
 {
-    return MenuRegistry::Instance().Add(true);
+    return NewMenu(true);
 }
 
 BOOL IsMenu(HMENU menu)
 {
-    return MenuRegistry::Instance().Find(menu) ? TRUE : FALSE;
+    return Menus().Find(menu) ? TRUE : FALSE;
 }
 
 BOOL DestroyMenu(HMENU menu)
 {
-    auto object = MenuRegistry::Instance().Find(menu);
+    auto object = Menus().Find(menu);
     if (!object) {
         SetLastError(1401); // ERROR_INVALID_MENU_HANDLE
         return FALSE;
     }
-    MenuRegistry::Instance().Remove(menu);
+    Menus().Remove(menu);
     for (const auto& item : object->items)
         if (item.popup)
             DestroyMenu(item.popup);
@@ -224,7 +175,7 @@ HMENU LoadMenu(HINSTANCE, LPCWSTR name)
 
 BOOL InsertMenu(HMENU menu, UINT position, UINT flags, UINT_PTR idOrPopup, const QString& text)
 {
-    auto object = MenuRegistry::Instance().Find(menu);
+    auto object = Menus().Find(menu);
     if (!object)
         return FALSE;
     MenuItem item;
@@ -263,7 +214,7 @@ BOOL Unlink(HMENU menu, UINT position, UINT flags, bool destroyPopup)
     MenuItem* entry = Locate(menu, position, flags, &owner);
     if (!entry)
         return FALSE;
-    auto object = MenuRegistry::Instance().Find(owner);
+    auto object = Menus().Find(owner);
     const HMENU popup = entry->popup;
     object->items.erase(object->items.begin() + (entry - object->items.data()));
     if (destroyPopup && popup)
@@ -285,13 +236,13 @@ BOOL RemoveMenu(HMENU menu, UINT position, UINT flags)
 
 int GetMenuItemCount(HMENU menu)
 {
-    auto object = MenuRegistry::Instance().Find(menu);
+    auto object = Menus().Find(menu);
     return object ? static_cast<int>(object->items.size()) : -1;
 }
 
 UINT GetMenuItemID(HMENU menu, int position)
 {
-    auto object = MenuRegistry::Instance().Find(menu);
+    auto object = Menus().Find(menu);
     if (!object || position < 0 || static_cast<size_t>(position) >= object->items.size())
         return static_cast<UINT>(-1);
     const MenuItem& item = object->items[static_cast<size_t>(position)];
@@ -300,7 +251,7 @@ UINT GetMenuItemID(HMENU menu, int position)
 
 HMENU GetSubMenu(HMENU menu, int position)
 {
-    auto object = MenuRegistry::Instance().Find(menu);
+    auto object = Menus().Find(menu);
     if (!object || position < 0 || static_cast<size_t>(position) >= object->items.size())
         return nullptr;
     return object->items[static_cast<size_t>(position)].popup;
@@ -337,7 +288,7 @@ UINT GetMenuState(HMENU menu, UINT item, UINT flags)
 
 BOOL SetMenuDefaultItem(HMENU menu, UINT item, UINT byPosition)
 {
-    auto object = MenuRegistry::Instance().Find(menu);
+    auto object = Menus().Find(menu);
     if (!object)
         return FALSE;
     MenuItem* target = nullptr;
@@ -364,7 +315,7 @@ BOOL SetMenuDefaultItem(HMENU menu, UINT item, UINT byPosition)
 
 UINT GetMenuDefaultItem(HMENU menu, UINT byPosition, UINT)
 {
-    auto object = MenuRegistry::Instance().Find(menu);
+    auto object = Menus().Find(menu);
     if (!object)
         return static_cast<UINT>(-1);
     for (size_t i = 0; i < object->items.size(); ++i)
@@ -413,7 +364,7 @@ void SendMenuSelect(HWND owner, HMENU menu, UINT idOrIndex, UINT flags)
 void FillQMenu(QMenu* qmenu, HMENU menu, HWND owner, const std::function<void(UINT)>& chosen)
 {
     qmenu->clear();
-    auto object = MenuRegistry::Instance().Find(menu);
+    auto object = Menus().Find(menu);
     if (!object)
         return;
     for (size_t i = 0; i < object->items.size(); ++i) {
@@ -522,26 +473,27 @@ HACCEL LoadAccelerators(HINSTANCE, LPCWSTR name)
         }
         entries = it->second;
     }
-    return AccelRegistry::Instance().Add(std::move(entries));
+    return AccelTables().Add(std::make_shared<const std::vector<ACCEL>>(std::move(entries)));
 }
 
 HACCEL CreateAcceleratorTable(const ACCEL* entries, int count)
 {
     if (!entries || count <= 0)
         return nullptr;
-    return AccelRegistry::Instance().Add(std::vector<ACCEL>(entries, entries + count));
+    return AccelTables().Add(std::make_shared<const std::vector<ACCEL>>(entries, entries + count));
 }
 
 BOOL DestroyAcceleratorTable(HACCEL table)
 {
-    return AccelRegistry::Instance().Remove(table) ? TRUE : FALSE;
+    return AccelTables().Remove(table) ? TRUE : FALSE;
 }
 
 int CopyAcceleratorTable(HACCEL table, ACCEL* entries, int count)
 {
-    std::vector<ACCEL> all;
-    if (!AccelRegistry::Instance().Find(table, &all))
+    const auto found = AccelTables().Find(table);
+    if (!found)
         return 0;
+    const std::vector<ACCEL>& all = *found;
     if (!entries)
         return static_cast<int>(all.size());
     const int copied = std::min(count, static_cast<int>(all.size()));
@@ -553,13 +505,13 @@ int TranslateAccelerator(HWND hwnd, HACCEL table, MSG* msg)
 {
     if (!msg || (msg->message != WM_KEYDOWN && msg->message != WM_SYSKEYDOWN))
         return 0;
-    std::vector<ACCEL> entries;
-    if (!IsWindow(hwnd) || !AccelRegistry::Instance().Find(table, &entries))
+    const auto entries = AccelTables().Find(table);
+    if (!IsWindow(hwnd) || !entries)
         return 0;
     const bool ctrl = GetKeyState(VK_CONTROL) < 0;
     const bool shift = GetKeyState(VK_SHIFT) < 0;
     const bool alt = GetKeyState(VK_MENU) < 0;
-    for (const ACCEL& entry : entries) {
+    for (const ACCEL& entry : *entries) {
         if (!(entry.fVirt & FVIRTKEY) || entry.key != msg->wParam)
             continue;
         if (ctrl != ((entry.fVirt & FCONTROL) != 0) || shift != ((entry.fVirt & FSHIFT) != 0)
