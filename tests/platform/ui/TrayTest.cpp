@@ -119,6 +119,11 @@ TEST_F(UiTray, RealTrayUnderVirtualXServer)
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
     environment.remove(QStringLiteral("DBUS_SESSION_BUS_ADDRESS")); // the X11 tray, not a desktop's
+    // Qt's X11 platform keeps its D-Bus connection to the end of the process, which a leak check
+    // of the helper would report; the helper's own objects are checked by the other tests.
+    const QString asan = environment.value(QStringLiteral("ASAN_OPTIONS"));
+    environment.insert(QStringLiteral("ASAN_OPTIONS"),
+        asan.isEmpty() ? QStringLiteral("detect_leaks=0") : asan + QStringLiteral(":detect_leaks=0"));
     run.setProcessEnvironment(environment);
     run.setProcessChannelMode(QProcess::MergedChannels);
     const QString script = QStringLiteral(
