@@ -431,10 +431,14 @@ BOOL TrackPopupMenu(HMENU menu, UINT flags, int x, int y, int, HWND owner, const
         if (command && (GetMenuState(menu, command, MF_BYCOMMAND) & (MF_GRAYED | MF_DISABLED)))
             command = 0;
     } else if (!taluvo::ui::IsHeadless()) {
+        // The menu's own modal loop: sends from workers are served, filters and accelerators
+        // rest, and a shutdown by signal closes the menu.
         QMenu qmenu;
         FillQMenu(&qmenu, menu, owner, [&command](UINT id) { command = id; });
         t_openPopup = &qmenu;
-        qmenu.exec(QPoint(x, y));
+        qmenu.popup(QPoint(x, y));
+        RunModalLoop([&qmenu] { return !qmenu.isVisible(); });
+        qmenu.close();
         t_openPopup = nullptr;
     }
     SendMenuSelect(owner, nullptr, 0, 0);

@@ -142,6 +142,7 @@ TEST_F(UiTray, RealTrayUnderVirtualXServer)
     EXPECT_EQ(run.exitCode(), 0) << output.toStdString();
     EXPECT_TRUE(output.contains(QStringLiteral("tray available: yes")));
     EXPECT_TRUE(output.contains(QStringLiteral("command %1 reached the owner").arg(ID_TOOLS_CHECK_ALL)));
+    EXPECT_TRUE(output.contains(QStringLiteral("real menu: command %1").arg(ID_TOOLS_CHECK_ALL)));
 }
 
 } // namespace
