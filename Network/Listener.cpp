@@ -1,0 +1,300 @@
+#include "Network/Listener.h"
+
+#include "Network/MessageHandler.h"
+#include "core/DebugTracer.h"
+#include "core/Exceptions.h"
+#include "core/Globals.h"
+#include "core/db/Database.h"
+#include "core/prefs/Preferences.h"
+#include "platform/base/Process.h"
+#include "platform/ui/UserApi.h"
+
+#include <algorithm>
+#include <chrono>
+
+TRACE_MODULE("CListener");
+
+namespace {
+
+void WriteLe32(char* bytes, DWORD value)
+{
+    for (int i = 0; i < 4; ++i)
+        bytes[i] = static_cast<char>((value >> (8 * i)) & 0xFF);
+}
+
+// Accept failures that say nothing about the listening socket itself: the server goes on.
+bool IsPassingAcceptFailure(int error)
+{
+    switch (error) {
+    case WSAECONNABORTED:
+    case WSAECONNRESET:
+    case WSAEINTR:
+    case WSAEMFILE:
+    case WSAENOBUFS:
+        return true;
+    default:
+        return false;
+    }
+}
+
+}  // namespace
+
+CListener::CListener(const char* localhost, int type, WORD port) : CPerfSocket(type, port)
+{
+    TRACE_SCOPE(u"CListener::CListener");
+    if (localhost)
+        m_pLocalhost = QByteArray(localhost);
+    Listen(localhost ? m_pLocalhost.constData() : nullptr, nullptr);
+    ReportServerSettings(localhost ? m_pLocalhost.constData() : nullptr);
+    if (taluvo::ui::IsUiThread()) {
+        m_pHandOffWnd = std::make_unique<CToolbarHandOffWnd>();
+        m_hHandOffWnd = m_pHandOffWnd->Create(nullptr);
+    }
+}
+
+CListener::~CListener()
+{
+    TRACE_SCOPE(u"CListener::~Listener");
+    SignalStop();
+    Close();
+    {
+        CMutexLocker lock(m_lock);
+        ClearHandlers();
+    }
+    // Windows belong to the user-interface thread; the main window deletes the server there.
+    if (m_pHandOffWnd && taluvo::ui::IsUiThread())
+        m_pHandOffWnd->DestroyWindow();
+    else
+        static_cast<void>(m_pHandOffWnd.release());
+    m_hHandOffWnd = nullptr;
+}
+
+WORD CListener::GetListeningPort() const
+{
+    return GetLocalAddress().GetPort();
+}
+
+size_t CListener::GetHandlerCount()
+{
+    CMutexLocker lock(m_lock);
+    return m_handlers.size();
+}
+
+void CListener::Run()
+{
+    TRACE_SCOPE(u"CListener::Run");
+    if (m_type == TYPE_UDP)
+        return;
+    while (!IsStopSignalled()) {
+        const SOCKET sock = Accept();
+        if (sock == INVALID_SOCKET) {
+            const int error = WSAGetLastError();
+            if (IsStopSignalled() || !IsPassingAcceptFailure(error))
+                break;
+            TRACE0(u"CListener::Run. accept failed. Error: %d.\r\n", error);
+            // Out of descriptors, for instance: give the system a moment, but wake for a stop.
+            WaitForSingleObject(m_hCloseEvent, 100);
+            continue;
+        }
+        if (IsStopSignalled()) {
+            taluvo::net::closesocket(sock);
+            break;
+        }
+        TRACE1(u"[%3d] CListener::Run. Accepted new connection.\r\n", sock);
+        ReapHandlers();
+
+        bool owned = false;  // once a handler holds the socket, it closes it
+        try {
+            auto handler = std::make_unique<CMessageHandler>(TYPE_TCP, INVALID_SOCKET, 0, this);
+            owned = true;
+            handler->AdoptConnection(sock);
+            CMessageHandler* started = handler.get();
+            {
+                std::lock_guard<std::mutex> guard(m_ownedLock);
+                m_owned.push_back(std::move(handler));
+            }
+            if (!started->Start()) {
+                std::unique_ptr<CMessageHandler> failed;
+                {
+                    std::lock_guard<std::mutex> guard(m_ownedLock);
+                    failed = std::move(m_owned.back());
+                    m_owned.pop_back();
+                }
+                FAIL_CHECK(false, QStringLiteral("Unable to start handler thread."));
+            }
+            // The handler lists itself under the server's lock before it can disconnect; this
+            // wait only paces the accepting, and ends early when the handler ends or the server
+            // stops.
+            const HANDLE events[3] = {started->GetStartEvent(), started->GetHandle(), m_hCloseEvent};
+            WaitForMultipleObjects(3, events, FALSE, kHandlerStartMs);
+        } catch (CCmnException& e) {
+            TRACE0(u"CListener::Run. [%3d] initialize connection error. %s\n", sock, e.GetMessage());
+            if (!owned)
+                taluvo::net::closesocket(sock);
+        } catch (const std::exception& e) {
+            TRACE0(u"CListener::Run. [%3d] initialize connection error. %hs\n", sock, e.what());
+            if (!owned)
+                taluvo::net::closesocket(sock);
+        }
+    }
+}
+
+void CListener::ReapHandlers()
+{
+    std::vector<std::unique_ptr<CMessageHandler>> ended;
+    {
+        std::lock_guard<std::mutex> guard(m_ownedLock);
+        auto keep = std::stable_partition(m_owned.begin(), m_owned.end(),
+                                          [](const std::unique_ptr<CMessageHandler>& h) { return !h->IsStopped(); });
+        std::move(keep, m_owned.end(), std::back_inserter(ended));
+        m_owned.erase(keep, m_owned.end());
+    }
+    // Destroyed outside the lock: each joins a thread that has already ended.
+}
+
+void CListener::Close()
+{
+    if (m_bClosed.exchange(true))
+        return;
+    SignalStop();
+    {
+        // Closing a descriptor does not wake a thread blocked in accept on it; shutting it down does.
+        CMutexLocker lock(m_lock);
+        const SOCKET sock = m_sock;
+        if (sock != INVALID_SOCKET)
+            taluvo::net::shutdown(sock, SD_BOTH);
+    }
+    if (GetThreadId() != GetCurrentThreadId() && !Wait(kStopMs)) {
+        TRACE0(u"CListener::Close. The accept thread did not end within %u ms; waiting for it.\r\n", kStopMs);
+        Wait(INFINITE);
+    }
+    StopHandlers();
+    CPerfSocket::Close();
+}
+
+void CListener::StopHandlers()
+{
+    std::vector<std::unique_ptr<CMessageHandler>> handlers;
+    {
+        std::lock_guard<std::mutex> guard(m_ownedLock);
+        handlers.swap(m_owned);
+    }
+    // Every connection is told to end first, so they all end together.
+    for (auto& handler : handlers) {
+        handler->Stop();
+        CMutexLocker lock(handler->m_lock);
+        const SOCKET sock = handler->m_sock;
+        if (sock != INVALID_SOCKET)
+            taluvo::net::shutdown(sock, SD_BOTH);
+    }
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kStopMs);
+    for (auto& handler : handlers) {
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+        if (handler->Wait(static_cast<DWORD>(std::max<int64_t>(left.count(), 0))))
+            continue;
+        // Still in the main window's command: this thread may itself be serving that command
+        // (a shutdown from inside it), so waiting longer could wait for ever. The handler lets go
+        // of the server and is kept, never destroyed, until the process ends.
+        TRACE0(u"CListener::StopHandlers. Handler 0x%p did not end within %u ms; left to end alone.\r\n",
+               handler.get(), kStopMs);
+        handler->DetachServer();
+        static auto* abandoned = new std::vector<std::unique_ptr<CMessageHandler>>;
+        static std::mutex abandonedLock;
+        std::lock_guard<std::mutex> guard(abandonedLock);
+        abandoned->push_back(std::move(handler));
+    }
+    handlers.clear();
+}
+
+QByteArray CListener::GetGroupsData()
+{
+    TRACE_SCOPE(u"CMessageHandler::GetGroupsData");
+    try {
+        AUTO_DB_LOCKER();
+        QByteArray message(MSGSIZE, '\0');
+        CSqlQuery query = m_db.runQuery("SELECT * FROM GROUPS;");
+        while (!query.eof()) {
+            message += query.getStringField("title", "");
+            message += '\n';
+            message += taluvo::Format(u"0x%.4X", static_cast<DWORD>(query.getIntField("id", 0)) & 0xFFFF).toLatin1();
+            message += '\n';
+            query.stepRow();
+        }
+        query.finalize();
+        message += '\0';
+        // A toolbar cannot take a message larger than its receive buffer.
+        FAIL_CHECK(static_cast<size_t>(message.size()) <= kBufferSize,
+                   QStringLiteral("The groups list does not fit in one message."));
+
+        DWORD workMode;
+        {
+            CMutexLocker prefsLock(g_prefs.m_mutex);
+            workMode = static_cast<DWORD>(g_prefs.GetParam("WorkMode")->GetInt());
+        }
+        WriteLe32(message.data(), MSG_GROUPS_DATA);
+        WriteLe32(message.data() + 4, workMode);
+        WriteLe32(message.data() + 8, static_cast<DWORD>(message.size()) - MSGSIZE);
+        return message;
+    } catch (CSqlException& e) {
+        TRACE0(u"CMessageHandler::GetGroupsData. SQL error: %hs.\r\n", e.errorMessage());
+    } catch (CCmnException& e) {
+        TRACE0(u"CMessageHandler::OnConnect. Exception: %s.\r\n", e.GetMessage());
+    }
+    return QByteArray();
+}
+
+BOOL CListener::SentToAllGroupsData()
+{
+    TRACE_SCOPE(u"CListener::SentToAllGroupsData");
+    CMutexLocker lock(m_lock);
+    const QByteArray message = GetGroupsData();
+    if (message.isNull())
+        return FALSE;
+    return SendToAll(message.constData(), static_cast<DWORD>(message.size()));
+}
+
+BOOL CListener::SendToAll(const void* data, DWORD len)
+{
+    TRACE_SCOPE(u"CListener::SendToAll");
+    CMutexLocker lock(m_lock);
+    BOOL all = TRUE;
+    for (CMessageHandler* handler : m_handlers) {
+        CMutexLocker handlerLock(handler->m_lock);
+        if (!handler->Send(data, len))
+            all = FALSE;  // the others still get theirs
+    }
+    return all;
+}
+
+BOOL CListener::AddHandler(CMessageHandler* handler)
+{
+    TRACE_SCOPE(u"CListener::AddHandler");
+    CMutexLocker lock(m_lock);
+    if (std::find(m_handlers.begin(), m_handlers.end(), handler) != m_handlers.end()) {
+        TRACE0(u"CListener::AddHandler. Handler: \"0x%.8X\" already exists.\r\n", handler);
+        return FALSE;
+    }
+    m_handlers.push_back(handler);
+    return TRUE;
+}
+
+BOOL CListener::DeleteHandler(CMessageHandler* handler)
+{
+    TRACE_SCOPE(u"CListener::DeleteHandler");
+    CMutexLocker lock(m_lock);
+    const auto it = std::find(m_handlers.begin(), m_handlers.end(), handler);
+    if (it == m_handlers.end()) {
+        TRACE0(u"CListener::DeleteHandler. Unable to find handler: \"0x%.8X\".\r\n", handler);
+        return FALSE;
+    }
+    m_handlers.erase(it);
+    return TRUE;
+}
+
+void CListener::ClearHandlers()
+{
+    TRACE_SCOPE(u"CListener::ClearHandlers");
+    CMutexLocker lock(m_lock);
+    while (!m_handlers.empty())
+        DeleteHandler(m_handlers.front());
+}

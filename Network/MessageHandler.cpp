@@ -1,0 +1,236 @@
+#include "Network/MessageHandler.h"
+
+#include "core/DebugTracer.h"
+#include "core/Exceptions.h"
+#include "core/Globals.h"
+#include "core/prefs/Preferences.h"
+#include "platform/ui/Clipboard.h"
+#include "platform/ui/UserApi.h"
+
+#include <cstring>
+#include <netinet/tcp.h>
+#include <mutex>
+
+TRACE_MODULE("CMessageHandler");
+
+namespace {
+
+// One add request at a time, from every connection of every server: the clipboard and the main
+// window's dialogs serve one page. Never destroyed, so a handler let go at shutdown can still
+// release it.
+CMutex& RequestLock()
+{
+    static CMutex* lock = new CMutex;
+    return *lock;
+}
+
+void WriteHeader(BYTE* block, DWORD type, DWORD param)
+{
+    std::memset(block, 0, MSGSIZE);
+    for (int i = 0; i < 4; ++i) {
+        block[i] = static_cast<BYTE>((type >> (8 * i)) & 0xFF);
+        block[4 + i] = static_cast<BYTE>((param >> (8 * i)) & 0xFF);
+    }
+}
+
+}  // namespace
+
+LRESULT CToolbarHandOffWnd::OnHandOff(UINT, WPARAM, LPARAM lParam, BOOL&)
+{
+    const QByteArray* url = reinterpret_cast<const QByteArray*>(lParam);
+    if (!url || !OpenClipboard(nullptr))
+        return 0;
+    BOOL stored = FALSE;
+    EmptyClipboard();
+    // The address and its NUL, as the toolbar sent them.
+    const size_t size = static_cast<size_t>(url->size()) + 1;
+    if (HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, size)) {
+        if (void* bytes = GlobalLock(block)) {
+            std::memcpy(bytes, url->constData(), size - 1);
+            GlobalUnlock(block);
+            stored = SetClipboardData(CF_TEXT, block) ? TRUE : FALSE;
+        }
+        if (!stored)
+            GlobalFree(block);
+    }
+    CloseClipboard();
+    return stored;
+}
+
+CMessageHandler::CMessageHandler(int type, SOCKET sock, WORD port, CListener* server)
+    : CPerfSocket(type, port), m_pServer(server ? server : g_pListener)
+{
+    TRACE_SCOPE(u"CMessageHandler::CMessageHandler");
+    if (sock != INVALID_SOCKET)
+        AdoptConnection(sock);
+}
+
+CMessageHandler::~CMessageHandler()
+{
+    TRACE_SCOPE(u"CMessageHandler::~CMessageHandler");
+    StopAndJoin();
+}
+
+void CMessageHandler::AdoptConnection(SOCKET sock)
+{
+    m_sock = sock;
+    // Non-blocking from the start: a toolbar that reads nothing must never hold a thread that
+    // sends to it, least of all one that holds the server's lock.
+    taluvo::net::WSAEventSelect(sock, m_hSocketEvent, 0);
+    // The answers are small messages written one after another: waiting to fill a segment would
+    // hold each behind the toolbar's delayed acknowledgement.
+    const int noDelay = 1;
+    taluvo::net::setsockopt(sock, IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<const char*>(&noDelay), sizeof noDelay);
+    ReportConnection(sock);
+}
+
+void CMessageHandler::Run()
+{
+    TRACE_SCOPE(u"CMessageHandler::Run");
+    if (m_type != TYPE_TCP)
+        return;
+    OnConnect();
+    ReceiveTCPPackets(-1);
+    OnDisconnect();
+    // The connection ends with its loop; the toolbar sees it closed at once.
+    Close();
+}
+
+void CMessageHandler::Stop()
+{
+    TRACE_SCOPE(u"CMessageHandler::Stop");
+    SignalStop();
+    CWorkerThread::Stop();
+}
+
+void CMessageHandler::DetachServer()
+{
+    std::lock_guard<std::mutex> guard(m_serverLink);
+    m_pServer = nullptr;
+}
+
+void CMessageHandler::OnConnect()
+{
+    TRACE_SCOPE(u"CMessageHandler::OnConnect");
+    // Listed and greeted under the server's lock: no broadcast can reach this toolbar before its
+    // groups list, and the handler is listed before it can ever disconnect.
+    WithServer([this](CListener& server) {
+        CMutexLocker serverLock(server.m_lock);
+        server.AddHandler(this);
+        const QByteArray message = server.GetGroupsData();
+        if (!message.isNull()) {
+            CMutexLocker ownLock(m_lock);
+            Send(message.constData(), static_cast<DWORD>(message.size()));
+        }
+    });
+}
+
+void CMessageHandler::OnDisconnect()
+{
+    TRACE_SCOPE(u"CMessageHandler::OnDisconnect");
+    WithServer([this](CListener& server) {
+        CMutexLocker serverLock(server.m_lock);
+        server.DeleteHandler(this);
+    });
+}
+
+BOOL CMessageHandler::OnMessage(const SMessage* msg)
+{
+    if (!msg)
+        return FALSE;
+    switch (msg->type) {
+    case MSG_REQ_ADD_URL:
+        return MSG_REQ_ADD_URL_Handler(msg);
+    case MSG_NOP:
+        return TRUE;
+    default:
+        return FALSE;
+    }
+}
+
+void CMessageHandler::SetWorkMode(DWORD mode)
+{
+    CMutexLocker prefsLock(g_prefs.m_mutex);
+    g_prefs.GetParam("WorkMode")->SetInt(static_cast<INT>(mode));
+}
+
+void CMessageHandler::SendWorkModeToAll(DWORD mode)
+{
+    BYTE block[MSGSIZE];
+    WriteHeader(block, MSG_WORK_MODE, mode);
+    WithServer([&block](CListener& server) {
+        CMutexLocker serverLock(server.m_lock);
+        server.SendToAll(block, MSGSIZE);
+    });
+}
+
+void CMessageHandler::Respond(BOOL added)
+{
+    BYTE block[MSGSIZE];
+    WriteHeader(block, MSG_RESP_ADD_URL, added ? 1 : 0);
+    CMutexLocker ownLock(m_lock);
+    Send(block, MSGSIZE);
+}
+
+BOOL CMessageHandler::MSG_REQ_ADD_URL_Handler(const SMessage* msg)
+{
+    TRACE_SCOPE(u"CMessageHandler::MSG_REQ_ADD_URL_Handler");
+    BOOL added = FALSE;
+    bool requestLocked = false;
+    bool workModeOff = false;
+    try {
+        const BYTE* lpszUrl = msg->payloadLength > 0 ? msg->payload : nullptr;
+        if (!lpszUrl) {
+            // A toolbar waiting for its answer gets one, also for a request it got wrong.
+            Respond(FALSE);
+            FAIL_CHECK(lpszUrl, QStringLiteral("Url in NULL."));
+        }
+        // The address ends at its NUL, or at the payload's end when the toolbar sent none.
+        const char* text = reinterpret_cast<const char*>(lpszUrl);
+        const QByteArray url(text, static_cast<qsizetype>(strnlen(text, msg->payloadLength)));
+        TRACE1(u"CMessageHandler::MSG_REQ_ADD_URL_Handler. \"%hs\"\r\n", url);
+        if (url.isEmpty()) {
+            Respond(FALSE);
+            FAIL_CHECK(!url.isEmpty(), QStringLiteral("Url is empty."));
+        }
+
+        // Another toolbar's request may be with the main window: wait for it, but not past a stop.
+        while (!(requestLocked = RequestLock().Lock(100) != FALSE))
+            if (IsStopSignalled())
+                return FALSE;
+
+        SetWorkMode(wmDisable);
+        workModeOff = true;
+        TRACE1(u"CMessageHandler::MSG_REQ_ADD_URL_Handler. Send to all \"wmDisable\".\r\n");
+        SendWorkModeToAll(wmDisable);
+
+        // No request reaches a main window that is going away with the server.
+        HWND handOffWnd = nullptr;
+        WithServer([&handOffWnd](CListener& server) { handOffWnd = server.m_hHandOffWnd; });
+        if (IsWindow(g_hMainWnd) && !IsStopSignalled()
+            && SendMessage(handOffWnd, CToolbarHandOffWnd::WM_TOOLBAR_HANDOFF, 0, reinterpret_cast<LPARAM>(&url)) == 1) {
+            TRACE1(u"CMessageHandler::MSG_REQ_ADD_URL_Handler. \"%hs\" added to clipboard.\r\n", url);
+            const LRESULT result = SendMessage(g_hMainWnd, WM_COMMAND,
+                                               MAKEWPARAM(kPageAddCommand, LOWORD(msg->param)), TOOLBAR_REQUEST_TAG);
+            added = result == 1 ? TRUE : FALSE;
+            TRACE1(u"CMessageHandler::MSG_REQ_ADD_URL_Handler. Page add result: %s\r\n", added ? u"SUCCESS" : u"FAIL");
+        }
+        Respond(added);
+    } catch (CCmnException& e) {
+        TRACE0(u"CMessageHandler::MSG_REQ_ADD_URL_Handler. Exception: %s\r\n", e.GetMessage());
+    }
+
+    // Whatever happened above, the toolbars must not be left waiting for a ready signal.
+    if (workModeOff) {
+        try {
+            SetWorkMode(wmActive);
+        } catch (CCmnException& e) {
+            TRACE0(u"CMessageHandler::MSG_REQ_ADD_URL_Handler. Exception: %s\r\n", e.GetMessage());
+        }
+        SendWorkModeToAll(wmActive);
+        TRACE1(u"CMessageHandler::MSG_REQ_ADD_URL_Handler. Send to all \"wmActive\".\r\n");
+    }
+    if (requestLocked)
+        RequestLock().Unlock();
+    return added;
+}

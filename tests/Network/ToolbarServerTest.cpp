@@ -1,0 +1,421 @@
+// The toolbar server on 127.0.0.1 port 6790 against Python toolbars, with a stand-in main window
+// on the test's user-interface thread.
+#include "tests/Network/NetworkTestSupport.h"
+
+#include "Network/Listener.h"
+#include "Network/MessageHandler.h"
+#include "core/Globals.h"
+#include "core/db/Database.h"
+#include "core/prefs/Preferences.h"
+#include "platform/ui/Clipboard.h"
+#include "tests/platform/ui/UiTestSupport.h"
+#include "tests/support/TestEnvironment.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdio>
+#include <map>
+
+using nettest::Frame;
+using nettest::MakeFrame;
+using nettest::MakeHeader;
+
+TRACE_MODULE("ToolbarServerTest");
+
+namespace {
+
+constexpr WORD kPort = 6790;
+
+int WorkMode()
+{
+    CMutexLocker lock(g_prefs.m_mutex);
+    return g_prefs.GetParam("WorkMode")->GetInt();
+}
+
+Frame Mode(DWORD mode) { return {MSG_WORK_MODE, mode, QByteArray()}; }
+Frame Resp(DWORD added) { return {MSG_RESP_ADD_URL, added, QByteArray()}; }
+
+QByteArray Request(DWORD group, const QByteArray& url) { return MakeFrame(MSG_REQ_ADD_URL, group, url + '\0'); }
+
+class ToolbarServerTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        taluvo::test::EnsureUiApplication();
+        dbPath = dir.File("database.db");
+        m_db.open(dbPath.c_str());
+        CheckDb(m_db, g_dbMutex, g_prefs);
+        SetWorkMode(wmActive);
+        ASSERT_TRUE(window.Create(nullptr));
+        g_hMainWnd = window;
+        StartServer();
+    }
+    void TearDown() override
+    {
+        if (server)
+            StopServer();
+        window.DestroyWindow();
+        g_hMainWnd = nullptr;
+        m_db.close();
+    }
+    void StartServer()
+    {
+        server = new CListener("127.0.0.1", 0, kPort);
+        g_pListener = server;
+        ASSERT_TRUE(server->Start());
+    }
+    // What the main window does at shutdown.
+    void StopServer()
+    {
+        server->SignalStop();
+        server->Close();
+        EXPECT_TRUE(server->Wait(INFINITE));
+        delete server;
+        server = nullptr;
+        g_pListener = nullptr;
+    }
+    static void SetWorkMode(int mode)
+    {
+        CMutexLocker lock(g_prefs.m_mutex);
+        g_prefs.GetParam("WorkMode")->SetInt(mode);
+    }
+    void Sql(const char* sql)
+    {
+        AUTO_DB_LOCKER();
+        m_db.execDML(sql);
+    }
+    // What the main window does after it changed a group.
+    BOOL GroupsChanged()
+    {
+        CMutexLocker lock(server->m_lock);
+        return server->SentToAllGroupsData();
+    }
+    bool HandlersBecome(size_t count)
+    {
+        return nettest::ServeUntil([&] { return server->GetHandlerCount() == count; });
+    }
+    // Connects toolbars and takes the groups list each receives first.
+    std::vector<int> Connect(int count)
+    {
+        const size_t before = server->GetHandlerCount();
+        std::vector<int> ids = peer.Connect(count, kPort);
+        for (int id : ids) {
+            const std::vector<Frame> first = peer.Read(id, 1);
+            EXPECT_EQ(first.size(), 1u);
+            if (!first.empty()) {
+                EXPECT_EQ(first[0].type, MSG_GROUPS_DATA);
+            }
+        }
+        EXPECT_TRUE(HandlersBecome(before + ids.size()));
+        return ids;
+    }
+    // The frames a request must produce: wmDisable to all, the answer to the requester, wmActive to all.
+    void ExpectRequestServed(int requester, const std::vector<int>& all, DWORD added)
+    {
+        for (int id : all) {
+            const std::vector<Frame> expected =
+                id == requester ? std::vector<Frame>{Mode(wmDisable), Resp(added), Mode(wmActive)}
+                                : std::vector<Frame>{Mode(wmDisable), Mode(wmActive)};
+            const std::vector<Frame> got = peer.Read(id, static_cast<int>(expected.size()));
+            EXPECT_EQ(got, expected) << "toolbar " << id << ": " << nettest::Describe(got);
+        }
+    }
+
+    taluvo::test::TempDir dir;
+    std::string dbPath;
+    nettest::CStandInMainWnd window;
+    nettest::ToolbarPeer peer;
+    CListener* server = nullptr;
+};
+
+TEST_F(ToolbarServerTest, GroupsListEqualsTheDatabaseOnConnectAndAfterEveryChange)
+{
+    // No group: one NUL, a 13-byte message.
+    std::vector<int> ids = peer.Connect(2, kPort);
+    for (int id : ids) {
+        const std::vector<Frame> got = peer.Read(id, 1);
+        ASSERT_EQ(got.size(), 1u);
+        EXPECT_EQ(got[0], (Frame{MSG_GROUPS_DATA, wmActive, QByteArray(1, '\0')}));
+    }
+    ASSERT_TRUE(HandlersBecome(2));
+
+    // Titles as stored, whatever they hold; ids cut to 16 bits.
+    const char* changes[] = {
+        "INSERT INTO GROUPS(id, title) VALUES (1, 'NEWS');",
+        "INSERT INTO GROUPS(id, title) VALUES (26, 'BLOGS');",
+        "INSERT INTO GROUPS(id, title) VALUES (27, NULL);",
+        "INSERT INTO GROUPS(id, title) VALUES (28, '');",
+        "INSERT INTO GROUPS(id, title) VALUES (65536, CAST(X'C3A9FF0A41' AS TEXT));",
+        "INSERT INTO GROUPS(id, title) VALUES (70000, 'Caf' || char(233) || ' ''quoted''');",
+        "UPDATE GROUPS SET title = 'NEWS 2' WHERE id = 1;",
+        "DELETE FROM GROUPS WHERE id = 26;",
+    };
+    for (const char* change : changes) {
+        Sql(change);
+        const QByteArray expected = peer.OracleGroupsPayload(dbPath);
+        ASSERT_FALSE(expected.isEmpty());
+        EXPECT_TRUE(GroupsChanged()) << change;
+        for (int id : ids) {
+            const std::vector<Frame> got = peer.Read(id, 1);
+            ASSERT_EQ(got.size(), 1u) << change;
+            EXPECT_EQ(got[0].type, MSG_GROUPS_DATA);
+            EXPECT_EQ(got[0].param, static_cast<DWORD>(wmActive));
+            EXPECT_EQ(got[0].payload.toHex(), expected.toHex()) << change;
+        }
+    }
+    // The payload of the example: NEWS (1) and BLOGS (26) give 26 bytes.
+    Sql("DELETE FROM GROUPS;");
+    Sql("INSERT INTO GROUPS(id, title) VALUES (1, 'NEWS'), (26, 'BLOGS');");
+    SetWorkMode(wmDisable);
+    EXPECT_TRUE(GroupsChanged());
+    const std::vector<Frame> got = peer.Read(ids[0], 1);
+    ASSERT_EQ(got.size(), 1u);
+    EXPECT_EQ(got[0], (Frame{MSG_GROUPS_DATA, wmDisable, QByteArray("NEWS\n0x0001\nBLOGS\n0x001A\n\0", 26)}));
+
+    // A toolbar that joins now gets the same list.
+    const std::vector<int> late = peer.Connect(1, kPort);
+    EXPECT_EQ(peer.Read(late[0], 1), got);
+}
+
+TEST_F(ToolbarServerTest, GroupsListThatCannotBeBuiltSendsNothingAndSaysSo)
+{
+    const std::vector<int> ids = Connect(1);
+    Sql("DROP TABLE GROUPS;");
+    EXPECT_FALSE(GroupsChanged());
+    // Nothing went out: the next frame the toolbar sees is the one of the next request.
+    Sql("CREATE TABLE GROUPS(id INTEGER PRIMARY KEY, title TEXT, enable INTEGER, sortType INTEGER, pagesOrder BLOB);");
+    peer.Send(ids[0], Request(1, "http://next/"));
+    ExpectRequestServed(ids[0], ids, 1);
+}
+
+TEST_F(ToolbarServerTest, AddRequestIsHandedToTheMainWindowBetweenTheWorkModes)
+{
+    const std::vector<int> ids = Connect(3);
+    struct Case { DWORD param; WORD group; LRESULT answer; DWORD added; } cases[] = {
+        {3, 3, 1, 1}, {65539, 3, 1, 1}, {7, 7, 0, 0}, {8, 8, 2, 0}};
+    const QByteArray url = "http://example.com/p\xC3\xA4ge?q=1";
+    for (const Case& c : cases) {
+        window.commands.clear();
+        window.answer = [&](WORD) { return c.answer; };
+        // While the main window runs its command, every toolbar already has wmDisable and the
+        // setting says so.
+        window.during = [&](const nettest::CStandInMainWnd::Command&) {
+            EXPECT_EQ(WorkMode(), wmDisable);
+            for (int id : ids)
+                EXPECT_EQ(peer.Read(id, 1), std::vector<Frame>{Mode(wmDisable)}) << "toolbar " << id;
+        };
+        peer.Send(ids[1], Request(c.param, url));
+        ASSERT_TRUE(nettest::ServeUntil([&] { return !window.commands.empty(); }));
+        for (int id : ids) {
+            const std::vector<Frame> expected = id == ids[1] ? std::vector<Frame>{Resp(c.added), Mode(wmActive)}
+                                                             : std::vector<Frame>{Mode(wmActive)};
+            const std::vector<Frame> got = peer.Read(id, static_cast<int>(expected.size()));
+            EXPECT_EQ(got, expected) << "toolbar " << id << ": " << nettest::Describe(got);
+        }
+        ASSERT_EQ(window.commands.size(), 1u);
+        EXPECT_EQ(window.commands[0].group, c.group);
+        EXPECT_EQ(window.commands[0].tag, TOOLBAR_REQUEST_TAG);
+        // Exactly the payload: the address and its NUL.
+        EXPECT_EQ(window.commands[0].clipboard, url + '\0');
+        EXPECT_EQ(WorkMode(), wmActive);
+    }
+}
+
+TEST_F(ToolbarServerTest, RequestWithoutAWayToTheMainWindowIsAnsweredNo)
+{
+    const std::vector<int> ids = Connect(2);
+    // Another window holds the clipboard open: the address cannot be handed over.
+    ASSERT_TRUE(OpenClipboard(window));
+    peer.Send(ids[0], Request(1, "http://busy/"));
+    ExpectRequestServed(ids[0], ids, 0);
+    CloseClipboard();
+    EXPECT_TRUE(window.commands.empty());
+
+    // The main window is gone (closing): nothing is sent to it.
+    window.DestroyWindow();
+    peer.Send(ids[1], Request(2, "http://gone/"));
+    ExpectRequestServed(ids[1], ids, 0);
+    EXPECT_TRUE(window.commands.empty());
+    EXPECT_EQ(WorkMode(), wmActive);
+}
+
+TEST_F(ToolbarServerTest, MessagesOtherThanRequestsGetNoAnswer)
+{
+    const std::vector<int> ids = Connect(2);
+    QByteArray quiet;
+    for (DWORD type : std::initializer_list<DWORD>{MSG_NOP, MSG_RESP_ADD_URL, MSG_WORK_MODE, MSG_GROUPS_DATA, 4u, 6u, 1000u, 0xFFFFFFFFu})
+        quiet += MakeFrame(type, 1, "ignored");
+    quiet += MakeFrame(MSG_NOP, 0, QByteArray());
+    // A request without an address, or with an empty one, is refused to its toolbar alone.
+    quiet += MakeFrame(MSG_REQ_ADD_URL, 1, QByteArray());
+    quiet += MakeFrame(MSG_REQ_ADD_URL, 1, QByteArray(1, '\0'));
+    peer.Send(ids[0], quiet);
+    EXPECT_EQ(peer.Read(ids[0], 2), (std::vector<Frame>{Resp(0), Resp(0)}));
+    // Then an address without its NUL is taken up to the payload's end; the others saw only that.
+    peer.Send(ids[0], MakeFrame(MSG_REQ_ADD_URL, 4, "http://no-nul/"));
+    ExpectRequestServed(ids[0], ids, 1);
+    ASSERT_EQ(window.commands.size(), 1u);
+    EXPECT_EQ(window.commands[0].clipboard, QByteArray("http://no-nul/\0", 15));
+    EXPECT_EQ(WorkMode(), wmActive);
+}
+
+TEST_F(ToolbarServerTest, FramesSplitAtEveryByteAndFramesTogetherAreServed)
+{
+    const std::vector<int> ids = Connect(1);
+    const QByteArray frame = Request(5, "http://s/");
+    for (int split = 1; split < frame.size(); ++split) {
+        peer.Send(ids[0], frame, QJsonArray{split});
+        ExpectRequestServed(ids[0], ids, 1);
+    }
+    EXPECT_EQ(window.commands.size(), static_cast<size_t>(frame.size() - 1));
+    // Two requests and NOPs in one piece: served in order.
+    window.commands.clear();
+    peer.Send(ids[0], MakeFrame(MSG_NOP, 0) + Request(1, "http://one/") + MakeFrame(MSG_NOP, 0) + Request(2, "http://two/"));
+    ExpectRequestServed(ids[0], ids, 1);
+    ExpectRequestServed(ids[0], ids, 1);
+    ASSERT_EQ(window.commands.size(), 2u);
+    EXPECT_EQ(window.commands[0].clipboard, QByteArray("http://one/\0", 12));
+    EXPECT_EQ(window.commands[1].clipboard, QByteArray("http://two/\0", 12));
+}
+
+TEST_F(ToolbarServerTest, MalformedFrameClosesOnlyItsConnection)
+{
+    const std::vector<int> ids = Connect(2);
+    const DWORD lengths[] = {0xFFFFFFFFu, 0xFFFFFFF4u, 0x80000000u, CPerfSocket::kBufferSize - MSGSIZE + 1};
+    for (DWORD length : lengths) {
+        const std::vector<int> bad = peer.Connect(1, kPort);
+        ASSERT_EQ(peer.Read(bad[0], 1).size(), 1u);
+        peer.Send(bad[0], MakeHeader(MSG_REQ_ADD_URL, 1, length) + QByteArray(100, 'x'));
+        std::vector<Frame> after;
+        EXPECT_TRUE(peer.WaitClosed(bad[0], 20, &after)) << length;
+        EXPECT_TRUE(after.empty()) << nettest::Describe(after);
+        ASSERT_TRUE(HandlersBecome(2)) << length;
+        // The others are served as before and saw nothing of it.
+        peer.Send(ids[1], Request(9, "http://still/"));
+        ExpectRequestServed(ids[1], ids, 1);
+    }
+    EXPECT_EQ(window.commands.size(), 4u);
+    // The largest frame there is goes through.
+    peer.Send(ids[0], MakeFrame(MSG_NOP, 0, QByteArray(CPerfSocket::kBufferSize - MSGSIZE, 'n')) + Request(1, "http://big/"));
+    ExpectRequestServed(ids[0], ids, 1);
+}
+
+TEST_F(ToolbarServerTest, RequestThatArrivesWithTheCloseIsStillServed)
+{
+    const std::vector<int> ids = Connect(2);
+    peer.Send(ids[0], Request(4, "http://last-words/"), {}, true);
+    EXPECT_EQ(peer.Read(ids[1], 2), (std::vector<Frame>{Mode(wmDisable), Mode(wmActive)}));
+    std::vector<Frame> got;
+    EXPECT_TRUE(peer.WaitClosed(ids[0], 20, &got));
+    EXPECT_EQ(got, (std::vector<Frame>{Mode(wmDisable), Resp(1), Mode(wmActive)}));
+    ASSERT_EQ(window.commands.size(), 1u);
+    EXPECT_EQ(window.commands[0].clipboard, QByteArray("http://last-words/\0", 19));
+    EXPECT_TRUE(HandlersBecome(1));
+}
+
+TEST_F(ToolbarServerTest, DisconnectedToolbarsLeaveTheListAndBroadcastsStillSucceed)
+{
+    const std::vector<int> ids = Connect(4);
+    EXPECT_EQ(server->GetHandlerCount(), 4u);
+    peer.Close(ids[1]);
+    peer.Close(ids[2], true);  // reset
+    ASSERT_TRUE(HandlersBecome(2));
+    EXPECT_TRUE(GroupsChanged());
+    for (int id : {ids[0], ids[3]})
+        EXPECT_EQ(peer.Read(id, 1).size(), 1u);
+    // A broadcast that fails on one connection reports it, and the others still get theirs.
+    {
+        CMutexLocker lock(server->m_lock);
+        CMessageHandler* first = server->m_handlers.front();
+        CMutexLocker own(first->m_lock);
+        first->CloseSocket();
+    }
+    EXPECT_FALSE(GroupsChanged());
+    EXPECT_EQ(peer.Read(ids[3], 1).size(), 1u);
+}
+
+TEST_F(ToolbarServerTest, ShutdownFromInsideTheAddCommandDoesNotHang)
+{
+    const std::vector<int> ids = Connect(1);
+    // The main window is destroyed while its add dialog runs: it stops the server from inside the
+    // command that a handler is waiting for.
+    window.during = [&](const nettest::CStandInMainWnd::Command&) { StopServer(); };
+    peer.Send(ids[0], Request(1, "http://closing/"));
+    ASSERT_TRUE(nettest::ServeUntil([&] { return server == nullptr; }, 30000));
+    std::vector<Frame> got;
+    EXPECT_TRUE(peer.WaitClosed(ids[0], 20, &got));
+    ASSERT_FALSE(got.empty());
+    EXPECT_EQ(got[0], Mode(wmDisable));
+    // The setting is restored once the command has returned.
+    EXPECT_TRUE(nettest::ServeUntil([] { return WorkMode() == wmActive; }));
+}
+
+TEST_F(ToolbarServerTest, ServerRestartsOnItsPortAndRefusesASecondServer)
+{
+    EXPECT_THROW(CListener("127.0.0.1", 0, kPort), CSocketException);
+    Connect(2);
+    StopServer();
+    StartServer();
+    const std::vector<int> ids = Connect(1);
+    peer.Send(ids[0], Request(1, "http://again/"));
+    ExpectRequestServed(ids[0], ids, 1);
+}
+
+TEST_F(ToolbarServerTest, TwoHundredToolbarsAreAllServedAndShutDownQuickly)
+{
+    constexpr int kToolbars = 200;
+    constexpr int kRequests = 2;
+    Sql("INSERT INTO GROUPS(id, title) VALUES (1, 'NEWS'), (2, 'BLOGS');");
+    std::map<WORD, int> perGroup;
+    window.answer = [&](WORD group) {
+        ++perGroup[group];
+        return group % 2 == 0 ? LRESULT{1} : LRESULT{0};
+    };
+    const QJsonObject reply = peer.Command(
+        {{"op", "load"}, {"port", kPort}, {"toolbars", kToolbars}, {"requests", kRequests}, {"nops", 2}}, 170000);
+    ASSERT_TRUE(reply["ok"].toBool()) << qPrintable(reply["error"].toString());
+    const QJsonArray toolbars = reply["toolbars"].toArray();
+    ASSERT_EQ(toolbars.size(), kToolbars);
+    EXPECT_EQ(window.commands.size(), static_cast<size_t>(kToolbars * kRequests));
+    for (int i = 0; i < kToolbars; ++i) {
+        const QJsonObject bar = toolbars[i].toObject();
+        EXPECT_EQ(bar["groups"].toInt(), 1) << "toolbar " << i;
+        EXPECT_EQ(bar["frames"].toArray().size(), 2 * kToolbars * kRequests + kRequests) << "toolbar " << i;
+        // Requests are served one at a time: the work mode alternates, and each answer sits
+        // between a wmDisable and the wmActive after it.
+        int answers = 0;
+        DWORD expectedMode = wmDisable;
+        bool inRequest = false;
+        for (const QJsonValue& value : bar["frames"].toArray()) {
+            const QJsonArray f = value.toArray();
+            const DWORD type = static_cast<DWORD>(f[0].toInteger());
+            const DWORD param = static_cast<DWORD>(f[1].toInteger());
+            if (type == MSG_WORK_MODE) {
+                ASSERT_EQ(param, expectedMode) << "toolbar " << i;
+                inRequest = param == wmDisable;
+                expectedMode = 1 - expectedMode;
+            } else {
+                ASSERT_EQ(type, MSG_RESP_ADD_URL) << "toolbar " << i;
+                ASSERT_TRUE(inRequest) << "toolbar " << i;
+                ASSERT_EQ(param, static_cast<DWORD>(((i * 100 + answers) & 0xFFFF) % 2 == 0 ? 1 : 0));
+                ++answers;
+            }
+        }
+        EXPECT_EQ(answers, kRequests) << "toolbar " << i;
+    }
+    for (int i = 0; i < kToolbars; ++i)
+        for (int r = 0; r < kRequests; ++r)
+            EXPECT_EQ(perGroup[static_cast<WORD>(i * 100 + r)], 1) << i << "/" << r;
+    EXPECT_EQ(server->GetHandlerCount(), static_cast<size_t>(kToolbars));
+
+    // Shutdown with all of them connected; every connection is closed by the time it returns.
+    const auto start = std::chrono::steady_clock::now();
+    StopServer();
+    const double ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
+    printf("shutdown with %d toolbars connected: %.1f ms\n", kToolbars, ms);
+    const QJsonObject closed = peer.Command({{"op", "all_closed"}, {"timeout", 10}});
+    EXPECT_TRUE(closed["closed"].toBool());
+}
+
+}  // namespace

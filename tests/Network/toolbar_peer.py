@@ -1,0 +1,226 @@
+"""Browser toolbars for the toolbar server tests.
+
+Reads one JSON command per line on stdin and answers each with one JSON line on stdout. Every
+connection is a plain blocking socket with a time-out; frames are 12-byte little-endian headers
+(type, param, payloadLength) followed by the payload.
+"""
+import json
+import selectors
+import socket
+import struct
+import subprocess
+import sys
+import time
+
+HEADER = struct.Struct("<III")
+
+
+class Toolbar:
+    def __init__(self, port):
+        self.sock = socket.create_connection(("127.0.0.1", port), timeout=20)
+        self.sock.setsockopt(socket.IPPROTO_TCP, socket.TCP_NODELAY, 1)
+        self.pending = b""
+        self.closed = False
+
+    def take_frame(self):
+        if len(self.pending) < HEADER.size:
+            return None
+        kind, param, length = HEADER.unpack_from(self.pending)
+        if len(self.pending) < HEADER.size + length:
+            return None
+        payload = self.pending[HEADER.size:HEADER.size + length]
+        self.pending = self.pending[HEADER.size + length:]
+        return {"type": kind, "param": param, "payload": payload.hex()}
+
+    def read_frames(self, count, timeout):
+        frames = []
+        deadline = time.monotonic() + timeout
+        while len(frames) < count:
+            frame = self.take_frame()
+            if frame is not None:
+                frames.append(frame)
+                continue
+            left = deadline - time.monotonic()
+            if left <= 0:
+                break
+            self.sock.settimeout(left)
+            try:
+                data = self.sock.recv(65536)
+            except socket.timeout:
+                break
+            except ConnectionError:
+                data = b""
+            if not data:
+                self.closed = True
+                break
+            self.pending += data
+        return frames
+
+    def wait_closed(self, timeout):
+        """True when the server ends the connection within the time (frames before it are kept)."""
+        deadline = time.monotonic() + timeout
+        while not self.closed:
+            left = deadline - time.monotonic()
+            if left <= 0:
+                return False
+            self.sock.settimeout(left)
+            try:
+                data = self.sock.recv(65536)
+            except socket.timeout:
+                return False
+            except ConnectionError:
+                data = b""
+            if not data:
+                self.closed = True
+            self.pending += data
+        return True
+
+
+def oracle_groups(db):
+    """MSG_GROUPS_DATA's payload built from the database by the sqlite3 tool."""
+    out = subprocess.run(["sqlite3", "-batch", "-noheader", "-separator", "|", db,
+                          "SELECT hex(title), id FROM GROUPS;"],
+                         check=True, capture_output=True, text=True).stdout
+    payload = b""
+    for line in out.splitlines():
+        title_hex, ident = line.split("|")
+        payload += bytes.fromhex(title_hex) + b"\n" + b"0x%04X\n" % (int(ident) & 0xFFFF)
+    return payload + b"\0"
+
+
+def load(port, toolbars, requests, nops):
+    """Connects every toolbar at once, then each sends its requests (with NOPs between them) and
+    reads until it has its answers and the work mode is active again after the last one."""
+    bars = [Toolbar(port) for _ in range(toolbars)]
+    sel = selectors.DefaultSelector()
+    stats = []
+    # Each toolbar has its groups list, so each is listed before any request is made.
+    for bar in bars:
+        if len(bar.read_frames(1, 20)) != 1:
+            raise RuntimeError("no groups list")
+    for index, bar in enumerate(bars):
+        bar.sock.setblocking(False)
+        sel.register(bar.sock, selectors.EVENT_READ, index)
+        stats.append({"frames": [], "groups": 1})
+    expected_modes = 2 * toolbars * requests
+    for index, bar in enumerate(bars):
+        data = b""
+        for r in range(requests):
+            url = b"http://toolbar-%d.example/page-%d\0" % (index, r)
+            data += HEADER.pack(0, index * 100 + r, len(url)) + url
+            for _ in range(nops):
+                data += HEADER.pack(5, 0, 0)
+        bar.sock.setblocking(True)
+        bar.sock.sendall(data)
+        bar.sock.setblocking(False)
+    deadline = time.monotonic() + 120
+
+    counts = [[0, 0] for _ in range(toolbars)]  # answers, work modes
+
+    def done(i):
+        return counts[i][0] == requests and counts[i][1] == expected_modes
+
+    remaining = set(range(toolbars))
+    while remaining and time.monotonic() < deadline:
+        for key, _ in sel.select(timeout=1):
+            i = key.data
+            bar = bars[i]
+            try:
+                data = bar.sock.recv(1 << 16)
+            except BlockingIOError:
+                continue
+            if not data:
+                remaining.discard(i)
+                sel.unregister(bar.sock)
+                continue
+            bar.pending += data
+            while True:
+                frame = bar.take_frame()
+                if frame is None:
+                    break
+                if frame["type"] == 3:
+                    stats[i]["groups"] += 1
+                else:
+                    stats[i]["frames"].append((frame["type"], frame["param"]))
+                    if frame["type"] == 1:
+                        counts[i][0] += 1
+                    elif frame["type"] == 2:
+                        counts[i][1] += 1
+            if done(i):
+                remaining.discard(i)
+    result = []
+    for i, s in enumerate(stats):
+        result.append({"groups": s["groups"], "frames": s["frames"]})
+    return bars, result
+
+
+def main():
+    bars = []
+    for line in sys.stdin:
+        cmd = json.loads(line)
+        op = cmd["op"]
+        reply = {"ok": True}
+        seq = cmd.get("seq")
+        try:
+            if op == "connect":
+                first = len(bars)
+                for _ in range(cmd.get("count", 1)):
+                    bars.append(Toolbar(cmd["port"]))
+                reply["ids"] = list(range(first, len(bars)))
+            elif op == "send":
+                data = bytes.fromhex(cmd["hex"])
+                pieces = cmd.get("pieces")
+                bar = bars[cmd["id"]]
+                if not pieces:
+                    bar.sock.sendall(data)
+                else:
+                    at = 0
+                    for size in pieces + [len(data)]:
+                        piece = data[at:at + size] if size else b""
+                        if piece:
+                            bar.sock.sendall(piece)
+                            # Separate segments, so the server reads the pieces apart.
+                            time.sleep(cmd.get("pause", 0.002))
+                        at += len(piece)
+                    if at < len(data):
+                        bar.sock.sendall(data[at:])
+                if cmd.get("close"):
+                    bar.sock.shutdown(socket.SHUT_WR)
+            elif op == "read":
+                bar = bars[cmd["id"]]
+                reply["frames"] = bar.read_frames(cmd.get("count", 1), cmd.get("timeout", 20))
+                reply["closed"] = bar.closed
+            elif op == "wait_closed":
+                bar = bars[cmd["id"]]
+                reply["closed"] = bar.wait_closed(cmd.get("timeout", 20))
+                frames = []
+                while True:
+                    frame = bar.take_frame()
+                    if frame is None:
+                        break
+                    frames.append(frame)
+                reply["frames"] = frames
+            elif op == "close":
+                bar = bars[cmd["id"]]
+                if cmd.get("reset"):
+                    bar.sock.setsockopt(socket.SOL_SOCKET, socket.SO_LINGER, struct.pack("ii", 1, 0))
+                bar.sock.close()
+            elif op == "oracle":
+                reply["payload"] = oracle_groups(cmd["db"]).hex()
+            elif op == "load":
+                new_bars, reply["toolbars"] = load(cmd["port"], cmd["toolbars"], cmd["requests"], cmd.get("nops", 0))
+                bars.extend(new_bars)
+            elif op == "all_closed":
+                ids = cmd.get("ids", range(len(bars)))
+                reply["closed"] = all(bars[i].wait_closed(cmd.get("timeout", 20)) for i in ids)
+            else:
+                reply = {"ok": False, "error": "unknown op " + op}
+        except Exception as error:  # the test reads the error instead of a hang
+            reply = {"ok": False, "error": repr(error)}
+        reply["seq"] = seq
+        sys.stdout.write(json.dumps(reply) + "\n")
+        sys.stdout.flush()
+
+
+if __name__ == "__main__":
+    main()
