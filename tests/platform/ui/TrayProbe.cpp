@@ -12,11 +12,17 @@
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QGuiApplication>
-#include <QProcess>
 #include <QStyleHints>
 #include <QTimer>
 
 #include <cstdio>
+#include <string>
+#include <vector>
+
+#include <spawn.h>
+#include <sys/wait.h>
+
+extern char** environ;
 
 namespace {
 
@@ -63,6 +69,28 @@ public:
         return 0;
     }
 };
+
+// Starts xdotool with posix_spawn rather than QProcess, whose helper thread inside Qt a thread
+// sanitizer cannot follow. Returns the child's id, or -1.
+pid_t StartXdotool(std::vector<std::string> arguments)
+{
+    arguments.insert(arguments.begin(), "xdotool");
+    std::vector<char*> argv;
+    for (std::string& argument : arguments)
+        argv.push_back(argument.data());
+    argv.push_back(nullptr);
+    pid_t child = -1;
+    return posix_spawnp(&child, "xdotool", nullptr, nullptr, argv.data(), environ) == 0 ? child : -1;
+}
+
+int RunXdotool(std::vector<std::string> arguments)
+{
+    const pid_t child = StartXdotool(std::move(arguments));
+    int status = 0;
+    if (child < 0 || waitpid(child, &status, 0) != child)
+        return -1;
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
 
 bool PumpUntil(const std::function<bool()>& done, int milliseconds)
 {
@@ -125,9 +153,8 @@ int main(int argc, char** argv)
         return 7;
     const int x = (where.left + where.right) / 2;
     const int y = (where.top + where.bottom) / 2;
-    const int clicked = QProcess::execute(QStringLiteral("xdotool"),
-        { QStringLiteral("mousemove"), QString::number(x), QString::number(y), QStringLiteral("click"),
-            QStringLiteral("3") });
+    const std::vector<std::string> rightClick { "mousemove", std::to_string(x), std::to_string(y), "click", "3" };
+    const int clicked = RunXdotool(rightClick);
     if (clicked != 0) {
         std::printf("xdotool failed: %d\n", clicked);
         return 8;
@@ -146,24 +173,23 @@ int main(int argc, char** argv)
     owner.realMenu = true;
     owner.command = 0;
     QTimer watcher;
-    QObject::connect(&watcher, &QTimer::timeout, [&watcher] {
+    pid_t keys = -1;
+    QObject::connect(&watcher, &QTimer::timeout, [&watcher, &keys] {
         if (!QApplication::activePopupWidget())
             return;
         watcher.stop();
-        QProcess::startDetached(
-            QStringLiteral("xdotool"), { QStringLiteral("key"), QStringLiteral("Down"), QStringLiteral("Return") });
+        keys = StartXdotool({ "key", "Down", "Return" });
     });
     watcher.start(20);
-    if (QProcess::execute(QStringLiteral("xdotool"),
-            { QStringLiteral("mousemove"), QString::number(x), QString::number(y), QStringLiteral("click"),
-                QStringLiteral("3") })
-        != 0)
+    if (RunXdotool(rightClick) != 0)
         return 8;
     if (!PumpUntil([&] { return owner.command != 0; }, 10000)) {
         std::printf("no command came from the real menu\n");
         return 11;
     }
     std::printf("real menu: command %u\n", owner.command);
+    if (keys > 0)
+        waitpid(keys, nullptr, 0);
     Shell_NotifyIcon(NIM_DELETE, &data);
     owner.DestroyWindow();
     return owner.command == ID_TOOLS_CHECK_ALL && owner.commands == 2 ? 0 : 12;
