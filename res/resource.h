@@ -10,7 +10,7 @@ constexpr WORD IDR_MAINFRAME = 128;
 constexpr WORD IDR_TRAY_POPUP = 210;
 
 // Icons.
-constexpr WORD IDI_TRAY_PROBE = 213; // the pattern the tray icon is found by on screen
+constexpr WORD IDI_TRAY_PROBE = 213; // all black: the tray icon is found on the screen by this square
 constexpr WORD IDI_PAGE_16x16 = 247;
 constexpr WORD IDI_PAGE_NEW_16x16 = 248;
 constexpr WORD IDI_CRASH = 4005;

@@ -167,6 +167,12 @@ TEST_F(UiResources, SoundsAndIconsArePackaged)
         HICON icon = LoadIcon(nullptr, MAKEINTRESOURCE(id));
         EXPECT_NE(icon, nullptr) << id;
     }
+    // The probe the tray icon is searched for on the screen: 32 x 32, every pixel black and opaque.
+    const QImage probe(QStringLiteral(":/res/images/icon213.png"));
+    ASSERT_EQ(probe.size(), QSize(32, 32));
+    for (int y = 0; y < 32; ++y)
+        for (int x = 0; x < 32; ++x)
+            ASSERT_EQ(probe.pixel(x, y), qRgba(0, 0, 0, 255)) << x << "," << y;
 }
 
 TEST_F(UiResources, ClipboardTextThroughTheCodec)
