@@ -1,18 +1,104 @@
-// Program entry. Until the main window exists, the program sets up its tracing and says so.
+// Program entry: tracing, the single-instance guard, the main window and the message loop.
+#include "app/ShutdownSignals.h"
 #include "core/DebugTracer.h"
+#include "core/Globals.h"
 #include "crash/CrashHandler.h"
+#include "frame/mainfrm.h"
+#include "platform/base/KernelObjects.h"
 #include "platform/base/Process.h"
-
-#include <cstdio>
+#include "platform/net/WinSock.h"
+#include "platform/ui/Application.h"
+#include "res/resource.h"
 
 TRACE_MODULE("Taluvo");
 
-int main()
+using taluvo::net::WSACleanup;
+using taluvo::net::WSAStartup;
+
+namespace {
+
+constexpr int kWindowWidth = 640;
+constexpr int kWindowHeight = 450;
+
+int Run(int showCommand)
+{
+    CMessageLoop theLoop;
+    _Module.AddMessageLoop(&theLoop);
+
+    RECT rect { 0, 0, kWindowWidth, kWindowHeight };
+    RECT desktop;
+    if (GetWindowRect(GetDesktopWindow(), &desktop)) {
+        const int width = desktop.right - desktop.left;
+        const int height = desktop.bottom - desktop.top;
+        if (width > kWindowWidth) {
+            rect.left += (width - kWindowWidth) / 2;
+            rect.right += (width - kWindowWidth) / 2;
+        }
+        if (height > kWindowHeight) {
+            rect.top += (height - kWindowHeight) / 2;
+            rect.bottom += (height - kWindowHeight) / 2;
+        }
+    } else {
+        TRACE0(u"GetWindowRect() of desktop failed.\n");
+    }
+
+    int result = 0;
+    {
+        CMainFrame wndMain;
+        g_hMainWnd = wndMain.CreateEx(GetDesktopWindow(), &rect);
+        if (!g_hMainWnd) {
+            TRACE0(u"Main window creation failed!\n");
+            _Module.RemoveMessageLoop();
+            return 0;
+        }
+        wndMain.ShowWindow(showCommand);
+        wndMain.SetForegroundWindow();
+        // A signal that came while the window was being made closes it now.
+        if (taluvo::app::ShutdownRequested())
+            wndMain.PostMessage(WM_CLOSE);
+        result = theLoop.Run();
+        g_hMainWnd = nullptr;
+    }
+    _Module.RemoveMessageLoop();
+    return result;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
 {
     InstallCrashHandler();
-    CDebugTracer* tracer = CDbgTracer::Instance();
-    tracer->SetLogFile(taluvo::ProgramFilePath(QStringLiteral("trc")));
+    const QString programPath = taluvo::ExecutablePath();
+    if (programPath.isEmpty())
+        return -1;
+    CDbgTracer::Instance()->SetLogFile(taluvo::ProgramFilePath(QStringLiteral("trc")));
     TRACE1(u"Taluvo started. Program folder: %s\r\n", taluvo::ProgramFolder());
-    std::fprintf(stderr, "taluvo: the main window is not built yet; tracing is set up, nothing else runs.\n");
-    return 0;
+
+    taluvo::ui::CUiApplication application(argc, argv);
+    taluvo::res::RegisterResources();
+    _Module.Init(nullptr, nullptr);
+
+    WSADATA wsaData;
+    if (WSAStartup(0x0101, &wsaData) != 0) {
+        TRACE0(u"WSAStartup failed.\n");
+        return -1;
+    }
+
+    HANDLE hMutex = CreateMutex(nullptr, TRUE, u"TALUVO_MUTEX");
+    if (hMutex && GetLastError() == ERROR_ALREADY_EXISTS) {
+        MessageBox(GetDesktopWindow(), QStringLiteral("Other instance of application already running."),
+            QStringLiteral("Warning"), MB_OK | MB_ICONINFORMATION);
+        CloseHandle(hMutex);
+        WSACleanup();
+        return -1;
+    }
+
+    taluvo::app::InstallShutdownSignals();
+    const int result = Run(SW_SHOW);
+
+    _Module.Term();
+    WSACleanup();
+    if (hMutex)
+        CloseHandle(hMutex);
+    return result;
 }

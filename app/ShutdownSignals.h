@@ -1,0 +1,13 @@
+// SIGTERM, SIGINT and SIGHUP close the main window as the user's Exit does: any modal loop is
+// ended first (as if cancelled), then the main window gets WM_CLOSE, so the settings are saved and
+// the database is compacted before the process ends.
+#pragma once
+
+namespace taluvo::app {
+
+// Installs the handlers; the work happens on the user-interface thread, never in the handler.
+bool InstallShutdownSignals();
+// True once a shutdown signal arrived (also before the main window existed).
+bool ShutdownRequested();
+
+} // namespace taluvo::app

@@ -1,0 +1,221 @@
+// The main window's members, its message filter and idle handler, the tray and system commands,
+// and the command handlers whose bodies come with their own features.
+#include "frame/mainfrm.h"
+
+#include "core/DebugTracer.h"
+#include "core/Globals.h"
+#include "core/InternetHandle.h"
+#include "core/prefs/Preferences.h"
+
+TRACE_MODULE("CMainFrame");
+
+CAppModule _Module;
+
+const char16_t* GetSortTypeName(int sortType)
+{
+    switch (sortType) {
+    case sortAlphabeticalAsc:
+        return u"Alphabetically ascending";
+    case sortAlphabeticalDesc:
+        return u"Alphabetically descending";
+    case sortStatus:
+        return u"Status";
+    case sortUserOrder:
+        return u"User order";
+    default:
+        return u"Unknown";
+    }
+}
+
+const char16_t* GetPageStatusName(int status)
+{
+    switch (status) {
+    case statusNew:
+        return u"New";
+    case statusError:
+        return u"Error";
+    case statusOrdinary:
+        return u"Ordinary";
+    default:
+        return u"Unknown";
+    }
+}
+
+CMainFrame::CMainFrame()
+{
+    m_strPopupHeader = QStringLiteral(
+        "<body><table><tr><td colspan=2><center><h2>Updated web page:</h2><br><hr color=blue></center><br></td></tr>");
+    m_strPopupFooter = QStringLiteral("</table></body>");
+    m_strGroupToolTip = QStringLiteral(
+        "<body><table><tr><td colspan=2><center><h2>Group: %s:</h2><br><hr color=blue></center><br></td></tr>"
+        "<tr><td>Enable:</td><td>%s</td></tr>"
+        "<tr><td>Sort type:</td><td>%s</td></tr>"
+        "<tr><td>Items count:</td><td>%d</td></tr>"
+        "</table></body>");
+    m_strPageToolTip = QStringLiteral(
+        "<body><table><tr><td colspan=2><center><h2>Page: %s:</h2><br><hr color=blue></center><br></td></tr>"
+        "<tr><td>Group:</td><td>%s</td></tr>"
+        "<tr><td>Enable:</td><td>%s</td></tr>"
+        "<tr><td>Url:</td><td><a msg=\"%d,%d,%s\">%s</a></td></tr>"
+        "<tr><td>Status:</td><td>%s</td></tr>"
+        "<tr><td>Interval:</td><td>%s</td></tr>"
+        "<tr><td>Last checked:</td><td>%s</td></tr>"
+        "</table></body>");
+    g_hInternet.Close();
+}
+
+CMainFrame::~CMainFrame()
+{
+    g_hInternet.Close();
+}
+
+BOOL CMainFrame::PreTranslateMessage(MSG* pMsg)
+{
+    m_trayToolTip.RelayEvent(pMsg);
+    m_treeToolTip.RelayEvent(pMsg);
+    m_tbarToolTip.RelayEvent(pMsg);
+    return TranslateFrameAccelerator(pMsg);
+}
+
+void CMainFrame::CountCheckablePages(int& enabled, int& updated) const
+{
+    enabled = updated = 0;
+    for (HTREEITEM group = m_mainTree.GetRootItem(); group; group = m_mainTree.GetNextSiblingItem(group)) {
+        if (!(m_mainTree.GetItemData(group) & TREE_IS_ENABLED))
+            continue;
+        for (HTREEITEM page = m_mainTree.GetChildItem(group); page; page = m_mainTree.GetNextSiblingItem(page)) {
+            const DWORD_PTR data = m_mainTree.GetItemData(page);
+            if (!(data & TREE_IS_ENABLED))
+                continue;
+            ++enabled;
+            if (TREE_GET_STATUS(data) == statusNew)
+                ++updated;
+        }
+    }
+}
+
+BOOL CMainFrame::OnIdle()
+{
+    auto setEnabled = [this](int id, bool enable) {
+        const bool enabledNow = !(UIGetState(id) & UPDUI_DISABLED);
+        if (enabledNow != enable)
+            UIEnable(id, enable ? TRUE : FALSE);
+    };
+    if (m_hWndToolBarCtrl)
+        setEnabled(ID_TOOLS_CANCEL_CHECKS, !m_checks.m_ctxsRun.empty());
+
+    int enabled = 0;
+    int updated = 0;
+    if (m_mainTree.IsWindow()) {
+        CountCheckablePages(enabled, updated);
+        setEnabled(ID_TOOLS_CHECK_ALL, enabled > 0);
+        setEnabled(ID_TOOLS_OPEN_ALL_UPDATED, updated > 0);
+    }
+    if (m_trayIcon.IsVisible()) {
+        const int wanted = updated > 0 ? 1 : 0;
+        if (m_trayIcon.GetCurrentIconIndex() != wanted)
+            m_trayIcon.ShowNextIcon();
+    }
+    UIUpdateToolBar();
+    UIUpdateMenuBar();
+    return FALSE;
+}
+
+LRESULT CMainFrame::OnTrayIconNotify(UINT, WPARAM wParam, LPARAM lParam, BOOL&)
+{
+    return m_trayIcon.OnTrayNotification(wParam, lParam);
+}
+
+LRESULT CMainFrame::OnSysCommand(UINT, WPARAM wParam, LPARAM, BOOL& bHandled)
+{
+    TRACE_SCOPE(u"CMainFrame::OnSysCommand");
+    const WPARAM command = wParam & 0xFFF0;
+    if (command == SC_MINIMIZE) {
+        if (g_prefs.GetParam("MinToTray")->GetBool()) {
+            m_bTrayShownForPopup = FALSE;
+            m_trayIcon.ShowIcon();
+            HideWindowToTray(m_hWnd);
+        }
+    } else if (command == SC_CLOSE) {
+        BOOL handled = TRUE;
+        OnFileExit(0, ID_APP_EXIT, nullptr, handled);
+    }
+    bHandled = FALSE;
+    return 0;
+}
+
+LRESULT CMainFrame::OnRestoreFromTray(WORD, WORD, HWND, BOOL&)
+{
+    TRACE_SCOPE(u"CMainFrame::OnRestoreFromTray");
+    ShowWindowFromTray(m_hWnd);
+    m_trayIcon.RemoveIcon();
+    return 0;
+}
+
+LRESULT CMainFrame::OnFileExit(WORD, WORD, HWND, BOOL&)
+{
+    TRACE_SCOPE(u"CMainFrame::OnFileExit");
+    PostMessage(WM_CLOSE);
+    return 0;
+}
+
+// Routed commands whose bodies belong to their own features: each returns 0, as every command
+// handler does, until its feature fills it in.
+#define TALUVO_ROUTED_COMMAND(name) \
+    LRESULT CMainFrame::name(WORD, WORD, HWND, BOOL&) \
+    { \
+        TRACE_SCOPE(u"CMainFrame::" #name); \
+        return 0; \
+    }
+
+TALUVO_ROUTED_COMMAND(OnFileMinToTray)
+TALUVO_ROUTED_COMMAND(OnFileWorkOffline)
+TALUVO_ROUTED_COMMAND(OnFileImportBookmarks)
+TALUVO_ROUTED_COMMAND(OnGroupAdd)
+TALUVO_ROUTED_COMMAND(OnGroupModify)
+TALUVO_ROUTED_COMMAND(OnGroupDelete)
+TALUVO_ROUTED_COMMAND(OnGroupToggle)
+TALUVO_ROUTED_COMMAND(OnGroupCheckAll)
+TALUVO_ROUTED_COMMAND(OnPageAdd)
+TALUVO_ROUTED_COMMAND(OnPageDelete)
+TALUVO_ROUTED_COMMAND(OnPageModify)
+TALUVO_ROUTED_COMMAND(OnPageToggle)
+TALUVO_ROUTED_COMMAND(OnPageCancelStatus)
+TALUVO_ROUTED_COMMAND(OnPageCopyAddress)
+TALUVO_ROUTED_COMMAND(OnPageOpenInBrowser)
+TALUVO_ROUTED_COMMAND(OnPageCheckUpdate)
+TALUVO_ROUTED_COMMAND(OnPageProperties)
+TALUVO_ROUTED_COMMAND(OnPageMove)
+TALUVO_ROUTED_COMMAND(OnViewToolBar)
+TALUVO_ROUTED_COMMAND(OnViewStatusBar)
+TALUVO_ROUTED_COMMAND(OnToolsOpenLogFile)
+TALUVO_ROUTED_COMMAND(OnToolsPreferences)
+TALUVO_ROUTED_COMMAND(OnToolsCheckAll)
+TALUVO_ROUTED_COMMAND(OnToolsOpenAllUpdated)
+TALUVO_ROUTED_COMMAND(OnToolsCancelChecks)
+TALUVO_ROUTED_COMMAND(OnAppAbout)
+
+LRESULT CMainFrame::OnTreeSelChanged(int, LPNMHDR, BOOL&)
+{
+    return 0;
+}
+
+LRESULT CMainFrame::OnTreeRClick(int, LPNMHDR, BOOL&)
+{
+    return 0;
+}
+
+LRESULT CMainFrame::OnTreeDblClick(int, LPNMHDR, BOOL&)
+{
+    return 0;
+}
+
+LRESULT CMainFrame::OnToolTipHyperLink(UINT, WPARAM, LPARAM, BOOL&)
+{
+    return 0;
+}
+
+LRESULT CMainFrame::OnToolTipNotify(int, LPNMHDR, BOOL&)
+{
+    return 0;
+}

@@ -1,0 +1,264 @@
+// The tree of groups and pages: items built from GROUPS and PAGES rows, searches by id, the order
+// of a group's pages (by name, by status or the user's stored order) and the first filling.
+#include "frame/mainfrm.h"
+
+#include "core/Conversion.h"
+#include "core/DebugTracer.h"
+#include "core/Exceptions.h"
+#include "core/db/Database.h"
+#include "core/db/SqlBinary.h"
+
+#include <algorithm>
+#include <vector>
+
+TRACE_MODULE("CMainFrame");
+
+namespace {
+
+constexpr int kPageImageBase = 9;
+constexpr UINT kDisabledOverlay = 1;
+
+QString TextField(CSqlQuery& row, const char* field)
+{
+    return CAnsiToWide(QByteArray(row.getStringField(field))).Get();
+}
+
+} // namespace
+
+HTREEITEM CMainFrame::AddGroupItem(CSqlQuery& row, HTREEITEM item)
+{
+    TRACE_SCOPE(u"CMainFrame::AddGroupItem");
+    try {
+        const int id = row.getIntField("id");
+        const int sortType = row.getIntField("sortType");
+        const bool enabled = row.getIntField("enable") != 0;
+        const DWORD data = (static_cast<DWORD>(id) & 0xFFFF) | ((static_cast<DWORD>(sortType) & 0xFF) << 16)
+            | TREE_IS_GROUP | (enabled ? TREE_IS_ENABLED : 0);
+        const QString title = TextField(row, "title");
+        const int image = enabled ? 0 : 2;
+        if (!item) {
+            return m_mainTree.InsertItem(TVIF_TEXT | TVIF_IMAGE | TVIF_SELECTEDIMAGE | TVIF_PARAM, title, image,
+                image + 1, 0, 0, static_cast<LPARAM>(data), TVI_ROOT, TVI_LAST);
+        }
+        if (!(m_mainTree.GetItemData(item) & TREE_IS_GROUP)) {
+            TRACE0(u"CMainFrame::AddGroupItem - Illegal tree item data, it's not a group.\n");
+            return nullptr;
+        }
+        m_mainTree.SetItem(item, TVIF_TEXT | TVIF_IMAGE | TVIF_SELECTEDIMAGE | TVIF_PARAM, title, image, image + 1, 0,
+            0, static_cast<LPARAM>(data));
+        return item;
+    } catch (const CSqlException& e) {
+        TRACE0(u"CMainFrame::AddGroupItem - SQL Exception. Error: %hs\r\n", e.errorMessage());
+        return nullptr;
+    }
+}
+
+HTREEITEM CMainFrame::AddPageItem(CSqlQuery& row, HTREEITEM item, HTREEITEM parent)
+{
+    try {
+        const int id = row.getIntField("id");
+        const bool enabled = row.getIntField("enable") != 0;
+        const int status = row.getIntField("status");
+        const DWORD data = (static_cast<DWORD>(id) & 0xFFFF) | ((static_cast<DWORD>(status) & 0xFF) << 16)
+            | (enabled ? TREE_IS_ENABLED : 0);
+        TRACE2(u"CMainFrame::AddPageItem. Added page nPageId: %d\n", id);
+        const QString descr = TextField(row, "descr");
+        const int image = status + kPageImageBase;
+        const UINT overlay = enabled ? 0 : INDEXTOOVERLAYMASK(kDisabledOverlay);
+        const UINT mask = TVIF_TEXT | TVIF_IMAGE | TVIF_SELECTEDIMAGE | TVIF_PARAM | TVIF_STATE;
+        if (!item) {
+            return m_mainTree.InsertItem(
+                mask, descr, image, image, overlay, TVIS_OVERLAYMASK, static_cast<LPARAM>(data), parent, TVI_LAST);
+        }
+        if (m_mainTree.GetItemData(item) & TREE_IS_GROUP) {
+            TRACE0(u"CMainFrame::AddPageItem - Illegal tree item data, it's not a page.\n");
+            return nullptr;
+        }
+        m_mainTree.SetItem(item, mask, descr, image, image, overlay, TVIS_OVERLAYMASK, static_cast<LPARAM>(data));
+        return item;
+    } catch (const CSqlException& e) {
+        TRACE0(u"CMainFrame::AddPageItem - SQL Exception. Error: %hs\r\n", e.errorMessage());
+        return nullptr;
+    }
+}
+
+HTREEITEM CMainFrame::FindGroup(WORD nGroupId)
+{
+    TRACE_SCOPE(u"CMainFrame::FindGroup");
+    for (HTREEITEM group = m_mainTree.GetRootItem(); group; group = m_mainTree.GetNextSiblingItem(group)) {
+        const DWORD_PTR data = m_mainTree.GetItemData(group);
+        if ((data & TREE_IS_GROUP) && TREE_GET_ID(data) == nGroupId)
+            return group;
+    }
+    return nullptr;
+}
+
+HTREEITEM CMainFrame::FindPage(WORD nGroupId, WORD nPageId)
+{
+    TRACE_SCOPE(u"CMainFrame::FindPage");
+    for (HTREEITEM group = m_mainTree.GetRootItem(); group; group = m_mainTree.GetNextSiblingItem(group)) {
+        if (TREE_GET_ID(m_mainTree.GetItemData(group)) != nGroupId)
+            continue;
+        // Only the first group with this id is searched.
+        for (HTREEITEM page = m_mainTree.GetChildItem(group); page; page = m_mainTree.GetNextSiblingItem(page)) {
+            if (TREE_GET_ID(m_mainTree.GetItemData(page)) == nPageId)
+                return page;
+        }
+        return nullptr;
+    }
+    return nullptr;
+}
+
+BOOL CMainFrame::ResortGroup(CSqlQuery& queryGroup, HTREEITEM groupItem)
+{
+    TRACE_SCOPE(u"CMainFrame::ResortGroup");
+    try {
+        const WORD nGroupId = TREE_GET_ID(m_mainTree.GetItemData(groupItem));
+        m_treeToolTip.HideTooltip();
+
+        WORD selGroupId = 0;
+        WORD selPageId = 0;
+        if (HTREEITEM selected = m_mainTree.GetSelectedItem()) {
+            const DWORD_PTR data = m_mainTree.GetItemData(selected);
+            if (data & TREE_IS_GROUP) {
+                selGroupId = TREE_GET_ID(data);
+                selPageId = 0xFFFF;
+            } else {
+                selPageId = TREE_GET_ID(data);
+                selGroupId = TREE_GET_ID(m_mainTree.GetItemData(m_mainTree.GetParentItem(selected)));
+            }
+        }
+
+        if (queryGroup.eof()) {
+            TRACE0(u"CMainFrame::ResortGroup - Illegal parameter. queryGroup is emptry.\n");
+            return FALSE;
+        }
+        const int sortType = queryGroup.getIntField("sortType");
+        while (HTREEITEM child = m_mainTree.GetChildItem(groupItem))
+            m_mainTree.DeleteItem(child);
+
+        CSqlBuffer sql;
+        auto addRows = [&](const char* statement) {
+            CSqlQuery pages = m_db.runQuery(statement);
+            for (; !pages.eof(); pages.stepRow())
+                AddPageItem(pages, nullptr, groupItem);
+        };
+        switch (sortType) {
+        case sortAlphabeticalAsc:
+            addRows(sql.format("SELECT * FROM PAGES WHERE groupId = %d ORDER BY descr %s;", int(nGroupId), "ASC"));
+            break;
+        case sortAlphabeticalDesc:
+            addRows(sql.format("SELECT * FROM PAGES WHERE groupId = %d ORDER BY descr %s;", int(nGroupId), "DESC"));
+            break;
+        case sortStatus:
+            addRows(sql.format("SELECT * FROM PAGES WHERE groupId = %d ORDER BY STATUS ASC;", int(nGroupId)));
+            break;
+        case sortUserOrder:
+            try {
+                FAIL_CHECK(!queryGroup.isNullField("pagesOrder"), QStringLiteral("pagesOrder field data is NULL."));
+                const char* encoded = queryGroup.getStringField("pagesOrder");
+                FAIL_CHECK(encoded && *encoded, QStringLiteral("pagesOrder field data length is 0."));
+                CSqlBinary order;
+                order.assignEncoded(encoded);
+                const unsigned char* bytes = order.binaryData();
+                FAIL_CHECK(bytes, QStringLiteral("pagesOrder field data is NULL after decoding."));
+                const int count = order.binaryLength() / 2;
+                FAIL_CHECK(count > 0, QStringLiteral("items count in pagesOrder is 0."));
+                // The ids are copied first: each query below may reuse the decoder's buffer.
+                std::vector<int> ids;
+                ids.reserve(static_cast<size_t>(count));
+                for (int i = 0; i < count; ++i)
+                    ids.push_back(bytes[2 * i] | (bytes[2 * i + 1] << 8));
+                for (int id : ids)
+                    addRows(sql.format("SELECT * FROM PAGES WHERE groupId = %d AND id = %d;", int(nGroupId), id));
+            } catch (CCmnException& e) {
+                TRACE0(u"CMainFrame::ResortGroup - Exception: %s\n", e.GetMessage());
+            }
+            break;
+        default:
+            return FALSE;
+        }
+
+        HTREEITEM reselect = selPageId == 0xFFFF ? FindGroup(selGroupId) : FindPage(selGroupId, selPageId);
+        if (selGroupId || selPageId)
+            m_mainTree.SelectItem(reselect);
+        return TRUE;
+    } catch (const CSqlException& e) {
+        TRACE0(u"CMainFrame::ResortGroup - SQL Exception. Error: %hs\r\n", e.errorMessage());
+        return FALSE;
+    }
+}
+
+BOOL CMainFrame::UpdateGroupPagesOrder(HTREEITEM groupItem)
+{
+    TRACE_SCOPE(u"CMainFrame::UpdateGroupPagesOrder");
+    try {
+        const DWORD_PTR groupData = m_mainTree.GetItemData(groupItem);
+        if (TREE_GET_SORT_TYPE(groupData) != sortUserOrder)
+            return FALSE;
+        const WORD nGroupId = TREE_GET_ID(groupData);
+
+        std::vector<WORD> ids;
+        for (HTREEITEM page = m_mainTree.GetChildItem(groupItem); page; page = m_mainTree.GetNextSiblingItem(page))
+            ids.push_back(TREE_GET_ID(m_mainTree.GetItemData(page)));
+
+        AUTO_DB_LOCKER();
+        try {
+            CSqlBuffer sql;
+            CSqlQuery pages = m_db.runQuery(
+                sql.format("SELECT * FROM PAGES WHERE groupId = %d ORDER BY id ASC;", int(nGroupId)));
+            for (; !pages.eof(); pages.stepRow()) {
+                const WORD id = static_cast<WORD>(pages.getIntField("id") & 0xFFFF);
+                if (std::find(ids.begin(), ids.end(), id) == ids.end())
+                    ids.push_back(id);
+            }
+            pages.finalize();
+            if (ids.empty())
+                return TRUE;
+
+            std::vector<unsigned char> bytes;
+            bytes.reserve(ids.size() * 2);
+            for (WORD id : ids) {
+                bytes.push_back(static_cast<unsigned char>(id & 0xFF));
+                bytes.push_back(static_cast<unsigned char>(id >> 8));
+            }
+            CSqlBinary order;
+            order.assignBinary(bytes.data(), static_cast<int>(bytes.size()));
+            const int changed = m_db.execDML(sql.format(
+                "UPDATE GROUPS SET pagesOrder = %Q WHERE id = %d;", order.encodedText(), int(nGroupId)));
+            FAIL_CHECK(changed == 1, QStringLiteral("Unable to update database record \"pagesOrder\"."));
+        } catch (const CSqlException& e) {
+            throw CCmnException(QStringLiteral("SQL Error. ") + CAnsiToWide(QByteArray(e.errorMessage())).Get());
+        }
+        return TRUE;
+    } catch (CFailException& e) {
+        TRACE0(u"CMainFrame::UpdateGroupPagesOrder - Exception: %s\n", e.GetMessage());
+        return FALSE;
+    }
+}
+
+void CMainFrame::LoadContent()
+{
+    TRACE_SCOPE(u"CMainFrame::LoadContent");
+    m_mainTree.DeleteAllItems();
+    try {
+        AUTO_DB_LOCKER();
+        CSqlQuery groups = m_db.runQuery("SELECT * FROM GROUPS;");
+        for (; !groups.eof(); groups.stepRow()) {
+            const int id = groups.getIntField("id");
+            HTREEITEM item = AddGroupItem(groups, nullptr);
+            if (!item) {
+                TRACE2(u"CMainFrame::LoadContent - Unable to add group into tree view. Group id: %d.\n", id);
+                continue;
+            }
+            TRACE2(u"CMainFrame::LoadContent - Added group id: %d.\n", id);
+            if (ResortGroup(groups, item))
+                m_mainTree.Expand(item);
+            else
+                TRACE2(u"CMainFrame::LoadContent - Unable to resort group. Group id: %d.\n", id);
+        }
+    } catch (const CSqlException& e) {
+        TRACE0(u"CMainFrame::LoadContent - SQL Exception. Error: %hs\r\n", e.errorMessage());
+        throw;
+    }
+}
