@@ -345,11 +345,6 @@ int GetMenuString(HMENU menu, UINT item, char16_t* buffer, int size, UINT flags)
 
 namespace taluvo::ui::detail {
 
-QString MenuItemQtText(const QString& text)
-{
-    return text; // Qt shows "text\tshortcut" in two columns and takes '&' as the mnemonic, as Windows does
-}
-
 void SendMenuSelect(HWND owner, HMENU menu, UINT idOrIndex, UINT flags)
 {
     if (!IsWindow(owner))
@@ -361,6 +356,8 @@ void SendMenuSelect(HWND owner, HMENU menu, UINT idOrIndex, UINT flags)
             reinterpret_cast<LPARAM>(menu));
 }
 
+// Qt shows "text\tkey" in two columns and takes '&' for the mnemonic, as Windows does, so item
+// texts go to Qt unchanged.
 void FillQMenu(QMenu* qmenu, HMENU menu, HWND owner, const std::function<void(UINT)>& chosen)
 {
     qmenu->clear();
@@ -374,7 +371,7 @@ void FillQMenu(QMenu* qmenu, HMENU menu, HWND owner, const std::function<void(UI
             continue;
         }
         if (item.popup) {
-            QMenu* sub = qmenu->addMenu(MenuItemQtText(item.text));
+            QMenu* sub = qmenu->addMenu(item.text);
             sub->setEnabled(!(item.state & (MF_GRAYED | MF_DISABLED)));
             const HMENU popup = item.popup;
             const int index = static_cast<int>(i);
@@ -388,7 +385,7 @@ void FillQMenu(QMenu* qmenu, HMENU menu, HWND owner, const std::function<void(UI
                 [owner, menu, index]() { SendMenuSelect(owner, menu, static_cast<UINT>(index), MF_POPUP); });
             continue;
         }
-        QAction* action = qmenu->addAction(MenuItemQtText(item.text));
+        QAction* action = qmenu->addAction(item.text);
         action->setEnabled(!(item.state & (MF_GRAYED | MF_DISABLED)));
         action->setCheckable((item.state & MF_CHECKED) != 0);
         action->setChecked((item.state & MF_CHECKED) != 0);

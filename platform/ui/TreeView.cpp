@@ -70,27 +70,21 @@ HTREEITEM HandleOf(const QTreeWidgetItem* q)
     return q ? reinterpret_cast<HTREEITEM>(q->data(0, kHandleRole).value<quintptr>()) : nullptr;
 }
 
-void Notify(const TreeState& state, NMHDR* header, UINT code)
-{
-    auto record = Find(state.hwnd);
-    if (!record || !record->parent || record->destroying)
-        return;
-    header->hwndFrom = state.hwnd;
-    header->idFrom = record->id;
-    header->code = code;
-    SendMessage(record->parent, WM_NOTIFY, record->id, reinterpret_cast<LPARAM>(header));
-}
-
-LRESULT NotifyResult(const TreeState& state, UINT code)
+LRESULT Notify(const TreeState& state, NMHDR* header, UINT code)
 {
     auto record = Find(state.hwnd);
     if (!record || !record->parent || record->destroying)
         return 0;
+    header->hwndFrom = state.hwnd;
+    header->idFrom = record->id;
+    header->code = code;
+    return SendMessage(record->parent, WM_NOTIFY, record->id, reinterpret_cast<LPARAM>(header));
+}
+
+LRESULT NotifyResult(const TreeState& state, UINT code)
+{
     NMHDR header;
-    header.hwndFrom = state.hwnd;
-    header.idFrom = record->id;
-    header.code = code;
-    return SendMessage(record->parent, WM_NOTIFY, record->id, reinterpret_cast<LPARAM>(&header));
+    return Notify(state, &header, code);
 }
 
 class TreeWidget : public QTreeWidget {

@@ -16,7 +16,4 @@ void FillQMenu(QMenu* qmenu, HMENU menu, HWND owner, const std::function<void(UI
 // closes.
 void SendMenuSelect(HWND owner, HMENU menu, UINT idOrIndex, UINT flags);
 
-// The Qt text of a menu item: the tab part becomes the shortcut column, '&' marks stay.
-QString MenuItemQtText(const QString& text);
-
 } // namespace taluvo::ui::detail
