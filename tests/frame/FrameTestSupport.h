@@ -1,0 +1,94 @@
+// The main window under test: made in this process on the offscreen platform over the database
+// of the process's program folder, with message boxes answered and recorded.
+#pragma once
+
+#include "tests/platform/ui/UiTestSupport.h"
+#include "tests/support/TestEnvironment.h"
+
+#include "core/Globals.h"
+#include "core/db/Database.h"
+#include "frame/mainfrm.h"
+#include "platform/ui/TestHooks.h"
+
+#include <gtest/gtest.h>
+
+#include <QString>
+
+#include <cstdio>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace taluvo::test {
+
+inline std::string DatabasePath()
+{
+    return HomeDir() + "/database.db";
+}
+
+// Runs SQL through the sqlite3 tool and returns what it prints.
+inline std::string Sqlite(const std::string& database, const std::string& sql)
+{
+    static int counter = 0;
+    const std::string script = HomeDir() + "/script" + std::to_string(++counter) + ".sql";
+    WriteFile(script, sql);
+    const std::string command = "sqlite3 -batch '" + database + "' < '" + script + "' 2>&1";
+    std::string output;
+    if (FILE* pipe = ::popen(command.c_str(), "r")) {
+        char buffer[4096];
+        size_t read;
+        while ((read = std::fread(buffer, 1, sizeof buffer, pipe)) > 0)
+            output.append(buffer, read);
+        ::pclose(pipe);
+    }
+    while (!output.empty() && output.back() == '\n')
+        output.pop_back();
+    return output;
+}
+
+inline std::string SchemaSql()
+{
+    return std::string(kCreatePagesTable) + "\n" + kCreateGroupsTable + "\n";
+}
+
+class MainFrameTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        EnsureUiApplication();
+        taluvo::res::RegisterResources();
+        _Module.AddMessageLoop(&m_loop);
+        m_boxes = std::make_unique<taluvo::ui::test::ScopedMessageBoxHook>(
+            [this](const taluvo::ui::test::MessageBoxRequest& request) {
+                m_messages.push_back(request.caption + QStringLiteral(": ") + request.text);
+                return IDOK;
+            });
+    }
+    void TearDown() override
+    {
+        if (m_frame.IsWindow())
+            m_frame.DestroyWindow();
+        DrainMessages();
+        _Module.RemoveMessageLoop();
+    }
+
+    HWND Create()
+    {
+        RECT rect { 0, 0, 640, 450 };
+        return m_frame.CreateEx(GetDesktopWindow(), &rect);
+    }
+    // Delivers what has been posted, WM_CLOSE of a failed start included.
+    void DrainMessages()
+    {
+        MSG msg;
+        while (PeekMessage(&msg, nullptr, 0, 0, PM_REMOVE))
+            DispatchMessage(&msg);
+    }
+
+    CMessageLoop m_loop;
+    CMainFrame m_frame;
+    std::vector<QString> m_messages;
+    std::unique_ptr<taluvo::ui::test::ScopedMessageBoxHook> m_boxes;
+};
+
+} // namespace taluvo::test
