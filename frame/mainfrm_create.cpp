@@ -139,6 +139,10 @@ void CMainFrame::CreateTrayAndToolTips()
 
 void CMainFrame::OpenDatabase(const QString& path)
 {
+    // Said plainly at start rather than as a database error later.
+    const QFileInfo folder(QFileInfo(path).path());
+    FAIL_CHECK_FMT(folder.isDir() && folder.isWritable(), u"The program's folder \"%s\" cannot be written.",
+        folder.filePath());
     try {
         if (!QFileInfo::exists(path))
             TRACE2(u"CMainFrame::OnCreate - Database file not exists. Try to create it.");
