@@ -194,14 +194,13 @@ void CListener::StopHandlers()
             continue;
         // Still in the main window's command: this thread may itself be serving that command
         // (a shutdown from inside it), so waiting longer could wait for ever. The handler lets go
-        // of the server and is kept, never destroyed, until the process ends.
+        // of the server and ends alone.
         TRACE0(u"CListener::StopHandlers. Handler 0x%p did not end within %u ms; left to end alone.\r\n",
                handler.get(), kStopMs);
-        handler->DetachServer();
-        static auto* abandoned = new std::vector<std::unique_ptr<CMessageHandler>>;
-        static std::mutex abandonedLock;
-        std::lock_guard<std::mutex> guard(abandonedLock);
-        abandoned->push_back(std::move(handler));
+        if (handler->Abandon())
+            static_cast<void>(handler.release());  // it deletes itself
+        else
+            handler->Wait(INFINITE);  // past its last wait: ending now
     }
     handlers.clear();
 }

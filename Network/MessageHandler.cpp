@@ -103,10 +103,23 @@ void CMessageHandler::Stop()
     CWorkerThread::Stop();
 }
 
-void CMessageHandler::DetachServer()
+BOOL CMessageHandler::Abandon()
 {
     std::lock_guard<std::mutex> guard(m_serverLink);
     m_pServer = nullptr;
+    if (m_bExited)
+        return FALSE;
+    m_bAbandoned = true;
+    return TRUE;
+}
+
+void CMessageHandler::OnExit()
+{
+    // Decided under the link, on the handler's own thread, before the thread reads the flag.
+    std::lock_guard<std::mutex> guard(m_serverLink);
+    m_bExited = true;
+    if (m_bAbandoned)
+        m_bAutoDelete = TRUE;
 }
 
 void CMessageHandler::OnConnect()

@@ -28,9 +28,11 @@ public:
 
     void Run() override;
     void Stop() override;
+    void OnExit() override;
     // The server lets go of a handler that did not end in time: from then on the handler never
-    // touches the server again (it ends on its own and is kept until the process ends).
-    void DetachServer();
+    // touches the server again, and it deletes itself when its thread ends. FALSE when its work
+    // is already done: the thread is ending, and the server waits for it and deletes it.
+    BOOL Abandon();
     BOOL OnMessage(const SMessage* msg) override;
     BOOL MSG_REQ_ADD_URL_Handler(const SMessage* msg);
 
@@ -51,8 +53,10 @@ private:
             f(*m_pServer);
     }
 
-    std::mutex m_serverLink;
+    std::mutex m_serverLink;  // guards the three below
     CListener* m_pServer;
+    bool m_bAbandoned = false;
+    bool m_bExited = false;
 };
 
 // The user-interface thread's side of an add request: a hidden window of the server, made on that
