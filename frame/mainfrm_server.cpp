@@ -1,10 +1,34 @@
-// The toolbar server's start and stop.
-//
-// The server library is not part of the program yet: these two are where it is wired in
-// (create the server on 127.0.0.1:6790 and start its thread; on shutdown signal it, close it,
-// wait for its thread and delete it).
+// The toolbar server's start and stop: browser toolbars reach the program on 127.0.0.1:6790.
 #include "frame/mainfrm.h"
 
-void StartToolbarServer() { }
+#include "Network/Listener.h"
+#include "core/DebugTracer.h"
+#include "core/Exceptions.h"
+#include "core/Globals.h"
 
-void StopToolbarServer() { }
+TRACE_MODULE("CMainFrame");
+
+namespace {
+
+constexpr WORD kToolbarServerPort = 6790;
+
+} // namespace
+
+void StartToolbarServer()
+{
+    // The server's own failures (a port in use, for one) arrive as CCmnException with their text.
+    g_pListener = new CListener("127.0.0.1", 0, kToolbarServerPort);
+    FAIL_CHECK(g_pListener, QStringLiteral("Unable to create toolbars server."));
+    FAIL_CHECK(g_pListener->Start(), QStringLiteral("Unable to start toolbars server."));
+}
+
+void StopToolbarServer()
+{
+    if (!g_pListener)
+        return;
+    g_pListener->SignalStop();
+    g_pListener->Close();
+    g_pListener->Wait(INFINITE);
+    delete g_pListener;
+    g_pListener = nullptr;
+}

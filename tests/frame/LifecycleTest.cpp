@@ -6,6 +6,11 @@
 
 #include <cstdlib>
 
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
 TRACE_MODULE("FrameTest");
 
 using namespace taluvo::test;
@@ -156,6 +161,53 @@ TEST_F(MainFrameTest, CancelledSessionEndLeavesTheProgramRunning)
     EXPECT_EQ(StoredInterval(), 2468);
     m_frame.DestroyWindow();
     EXPECT_TRUE(QuitPostedWith(1));
+}
+
+} // namespace
+
+namespace {
+
+// A TCP connection attempt to the toolbar server's port.
+bool ToolbarPortAnswers()
+{
+    const int sock = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address {};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(6790);
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    const bool connected = ::connect(sock, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
+    ::close(sock);
+    return connected;
+}
+
+TEST_F(MainFrameTest, ToolbarServerRunsWhileTheWindowLives)
+{
+    ASSERT_TRUE(Create());
+    EXPECT_TRUE(g_pListener);
+    EXPECT_TRUE(ToolbarPortAnswers());
+    m_frame.DestroyWindow();
+    EXPECT_EQ(g_pListener, nullptr);
+    EXPECT_FALSE(ToolbarPortAnswers());
+}
+
+TEST_F(MainFrameTest, ToolbarPortInUseEndsTheStartWithOneBox)
+{
+    const int blocker = ::socket(AF_INET, SOCK_STREAM, 0);
+    const int reuse = 1; // a connection of an earlier test may linger on the port
+    ::setsockopt(blocker, SOL_SOCKET, SO_REUSEADDR, &reuse, sizeof reuse);
+    sockaddr_in address {};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(6790);
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ASSERT_EQ(::bind(blocker, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    ASSERT_EQ(::listen(blocker, 1), 0);
+
+    ASSERT_TRUE(Create());
+    EXPECT_EQ(m_messages.size(), 1u);
+    EXPECT_TRUE(QuitPostedWith(1));
+    EXPECT_FALSE(m_frame.IsWindow());
+    EXPECT_EQ(g_pListener, nullptr);
+    ::close(blocker);
 }
 
 } // namespace
