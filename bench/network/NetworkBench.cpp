@@ -271,6 +271,19 @@ void GroupsBroadcast(benchmark::State& state)
     state.SetLabel(std::to_string(state.range(0)) + " toolbars");
 }
 
+// The server's side of one work-mode message to every toolbar (a request sends two).
+void WorkModeSendToAll(benchmark::State& state)
+{
+    CServerRig rig(static_cast<int>(state.range(0)));
+    rig.StartDrain(0);
+    const QByteArray message = Frame(MSG_WORK_MODE, wmActive, QByteArray());
+    for (auto _ : state) {
+        CMutexLocker lock(rig.m_server->m_lock);
+        rig.m_server->SendToAll(message.constData(), MSGSIZE);
+    }
+    state.SetLabel(std::to_string(state.range(0)) + " toolbars");
+}
+
 void ShutdownWithToolbars(benchmark::State& state)
 {
     for (auto _ : state) {
@@ -288,6 +301,7 @@ void ShutdownWithToolbars(benchmark::State& state)
 BENCHMARK(GroupsRoundTrip)->Arg(1)->Arg(200)->Unit(benchmark::kMicrosecond)->UseRealTime();
 BENCHMARK(AddRoundTrip)->Arg(1)->Arg(200)->Unit(benchmark::kMicrosecond)->UseRealTime();
 BENCHMARK(GroupsBroadcast)->Arg(200)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(WorkModeSendToAll)->Arg(200)->Unit(benchmark::kMicrosecond)->UseRealTime();
 BENCHMARK(ShutdownWithToolbars)->Arg(200)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(5);
 
 }  // namespace
