@@ -42,10 +42,6 @@ bool InstallShutdownSignals()
 {
     if (::pipe2(g_signalPipe, O_CLOEXEC | O_NONBLOCK) != 0)
         return false;
-    // Lives as long as the application; the notifier fires in nested loops too.
-    auto* notifier = new QSocketNotifier(g_signalPipe[0], QSocketNotifier::Read);
-    QObject::connect(notifier, &QSocketNotifier::activated, [] { CloseMainWindow(); });
-
     struct sigaction action {};
     action.sa_handler = OnSignal;
     sigemptyset(&action.sa_mask);
@@ -53,6 +49,15 @@ bool InstallShutdownSignals()
     for (int signal : { SIGTERM, SIGINT, SIGHUP })
         ::sigaction(signal, &action, nullptr);
     return true;
+}
+
+void ListenForShutdownSignals()
+{
+    if (g_signalPipe[0] < 0)
+        return;
+    // Lives as long as the application; the notifier fires in nested loops too.
+    auto* notifier = new QSocketNotifier(g_signalPipe[0], QSocketNotifier::Read);
+    QObject::connect(notifier, &QSocketNotifier::activated, [] { CloseMainWindow(); });
 }
 
 bool ShutdownRequested()

@@ -5,8 +5,11 @@
 
 namespace taluvo::app {
 
-// Installs the handlers; the work happens on the user-interface thread, never in the handler.
+// Installs the handlers as early as possible; a signal that comes before the user-interface
+// thread listens waits in the pipe.
 bool InstallShutdownSignals();
+// Once the application object exists: the user-interface thread starts acting on the signals.
+void ListenForShutdownSignals();
 // True once a shutdown signal arrived (also before the main window existed).
 bool ShutdownRequested();
 

@@ -67,6 +67,7 @@ int Run(int showCommand)
 
 int main(int argc, char** argv)
 {
+    taluvo::app::InstallShutdownSignals();
     InstallCrashHandler();
     const QString programPath = taluvo::ExecutablePath();
     if (programPath.isEmpty())
@@ -93,7 +94,7 @@ int main(int argc, char** argv)
         return -1;
     }
 
-    taluvo::app::InstallShutdownSignals();
+    taluvo::app::ListenForShutdownSignals();
     const int result = Run(SW_SHOW);
 
     _Module.Term();
