@@ -182,9 +182,11 @@ CDebugTracer* CDbgTracer::Instance()
 }
 
 CTraceScope::CTraceScope(const char16_t* qualifiedName, DWORD moduleLevel, const char* file, int line)
-    : m_szScope(taluvo::FormatN(260, u"[+] %s\r\n", qualifiedName)), m_dwLevel(moduleLevel), m_nLine(line), m_szFile(file)
+    : m_dwLevel(moduleLevel), m_nLine(line), m_szFile(file)
 {
+    // A scope whose module does not trace scopes costs one test: the text is made only when needed.
     if (m_dwLevel & TRACE_LEVEL_SCOPE) {
+        m_szScope = taluvo::FormatN(260, u"[+] %s\r\n", qualifiedName);
         CDebugTracer* tracer = CDbgTracer::Instance();
         tracer->WriteHeader(u"%s\t%hs(%d)\t::ENTRY :\t", kMarker, m_szFile, m_nLine);
         tracer->WriteMessage(u"%s", m_szScope);
