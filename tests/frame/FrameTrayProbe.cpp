@@ -1,0 +1,145 @@
+// Runs on a real X server with a tray host: the main window goes into the tray, a left click on
+// its icon brings it back, and a command chosen with the keyboard in the icon's real menu (the
+// last item, Exit) closes it. Exit code 0 on success; the steps are printed for the test's log.
+#include "core/Globals.h"
+#include "frame/mainfrm.h"
+#include "platform/ui/Application.h"
+#include "platform/ui/Tray.h"
+#include "res/resource.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QGuiApplication>
+#include <QStyleHints>
+#include <QTimer>
+
+#include <cstdio>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include <spawn.h>
+#include <sys/wait.h>
+
+extern char** environ;
+
+namespace {
+
+pid_t StartXdotool(std::vector<std::string> arguments)
+{
+    arguments.insert(arguments.begin(), "xdotool");
+    std::vector<char*> argv;
+    for (std::string& argument : arguments)
+        argv.push_back(argument.data());
+    argv.push_back(nullptr);
+    pid_t child = -1;
+    return posix_spawnp(&child, "xdotool", nullptr, nullptr, argv.data(), environ) == 0 ? child : -1;
+}
+
+int RunXdotool(std::vector<std::string> arguments)
+{
+    const pid_t child = StartXdotool(std::move(arguments));
+    int status = 0;
+    if (child < 0 || waitpid(child, &status, 0) != child)
+        return -1;
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+bool PumpUntil(const std::function<bool()>& done, int milliseconds)
+{
+    QElapsedTimer timer;
+    timer.start();
+    while (!done()) {
+        if (timer.elapsed() > milliseconds)
+            return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents, 50);
+        MSG msg;
+        while (PeekMessage(&msg, nullptr, 0, 0, PM_REMOVE))
+            DispatchMessage(&msg);
+    }
+    return true;
+}
+
+// Minimises into the tray and returns the icon's centre once the tray shows it.
+bool IntoTray(CMainFrame& frame, int& x, int& y)
+{
+    frame.SendMessage(WM_SYSCOMMAND, SC_MINIMIZE);
+    RECT where {};
+    if (!PumpUntil(
+            [&] {
+                return taluvo::ui::IsTrayIconShown(frame, IDR_TRAY_POPUP)
+                    && taluvo::ui::GetTrayIconRect(frame, IDR_TRAY_POPUP, &where);
+            },
+            20000))
+        return false;
+    x = (where.left + where.right) / 2;
+    y = (where.top + where.bottom) / 2;
+    std::printf("icon at %d,%d; window visible: %s\n", x, y, frame.IsWindowVisible() ? "yes" : "no");
+    return true;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    taluvo::ui::CUiApplication app(argc, argv);
+    if (app.Headless()) {
+        std::printf("no X display\n");
+        return 3;
+    }
+    taluvo::res::RegisterResources();
+    CMessageLoop loop;
+    _Module.AddMessageLoop(&loop);
+    CMainFrame frame;
+    RECT rect { 0, 0, 640, 450 };
+    g_hMainWnd = frame.CreateEx(GetDesktopWindow(), &rect);
+    if (!g_hMainWnd) {
+        std::printf("main window not created\n");
+        return 4;
+    }
+    frame.ShowWindow(SW_SHOW);
+    std::printf("tray available: %s\n", taluvo::ui::IsTrayAvailable() ? "yes" : "no");
+
+    int x = 0;
+    int y = 0;
+    if (!IntoTray(frame, x, y)) {
+        std::printf("the tray did not show the icon\n");
+        return 5;
+    }
+    if (RunXdotool({ "mousemove", std::to_string(x), std::to_string(y), "click", "1" }) != 0)
+        return 6;
+    if (!PumpUntil([&] { return frame.m_trayIcon.m_bHidden && frame.IsWindowVisible(); }, 10000)) {
+        std::printf("a left click did not bring the window back\n");
+        return 7;
+    }
+    std::printf("left click restored the window\n");
+
+    if (!IntoTray(frame, x, y)) {
+        std::printf("the tray did not show the icon again\n");
+        return 8;
+    }
+    // The real menu: once it shows, the keyboard takes its last item, Exit.
+    QGuiApplication::styleHints()->setMouseDoubleClickInterval(0);
+    QTimer watcher;
+    pid_t keys = -1;
+    QObject::connect(&watcher, &QTimer::timeout, [&watcher, &keys] {
+        if (!QApplication::activePopupWidget())
+            return;
+        watcher.stop();
+        keys = StartXdotool({ "key", "Up", "Return" });
+    });
+    watcher.start(20);
+    if (RunXdotool({ "mousemove", std::to_string(x), std::to_string(y), "click", "3" }) != 0)
+        return 6;
+    const bool closed = PumpUntil([&] { return !frame.IsWindow(); }, 10000);
+    if (keys > 0)
+        waitpid(keys, nullptr, 0);
+    if (!closed) {
+        std::printf("the menu's command did not reach the window\n");
+        return 9;
+    }
+    std::printf("menu command closed the window\n");
+    _Module.RemoveMessageLoop();
+    return 0;
+}
