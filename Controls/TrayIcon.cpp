@@ -5,11 +5,27 @@
 #include <QDateTime>
 
 #include <algorithm>
+#include <utility>
 
 namespace {
 
 constexpr int kTipLimit = 64;
 constexpr UINT kSpiSetWorkArea = 47;
+
+// The icon's menu resource (named by the icon id) and its first popup; both null when either is
+// missing. The caller destroys the menu.
+std::pair<HMENU, HMENU> LoadIconMenu(HINSTANCE instance, UINT id)
+{
+    HMENU menu = ::LoadMenu(instance, MAKEINTRESOURCE(LOWORD(id)));
+    if (!menu)
+        return { nullptr, nullptr };
+    HMENU popup = ::GetSubMenu(menu, 0);
+    if (!popup) {
+        ::DestroyMenu(menu);
+        return { nullptr, nullptr };
+    }
+    return { menu, popup };
+}
 
 void CopyTip(NOTIFYICONDATA& data, const QString& tip, int maxChars)
 {
@@ -269,14 +285,12 @@ BOOL CTrayIcon::SetMenuDefaultItem(UINT item, BOOL byPosition)
         return TRUE;
     m_uDefaultItem = item;
     m_bDefaultByPosition = byPosition;
-    HMENU menu = ::LoadMenu(m_hInstance, MAKEINTRESOURCE(static_cast<WORD>(m_tnd.uID)));
+    const auto [menu, popup] = LoadIconMenu(m_hInstance, m_tnd.uID);
     if (!menu)
         return FALSE;
-    HMENU popup = ::GetSubMenu(menu, 0);
-    if (popup)
-        ::SetMenuDefaultItem(popup, item, byPosition);
+    ::SetMenuDefaultItem(popup, item, byPosition);
     ::DestroyMenu(menu);
-    return popup != nullptr;
+    return TRUE;
 }
 
 LRESULT CTrayIcon::OnTrayNotification(WPARAM id, LPARAM mouseMessage)
@@ -289,14 +303,9 @@ LRESULT CTrayIcon::OnTrayNotification(WPARAM id, LPARAM mouseMessage)
 
     const UINT message = LOWORD(static_cast<DWORD>(mouseMessage));
     if (message == WM_RBUTTONUP) {
-        HMENU menu = ::LoadMenu(m_hInstance, MAKEINTRESOURCE(LOWORD(static_cast<DWORD>(id))));
+        const auto [menu, popup] = LoadIconMenu(m_hInstance, static_cast<UINT>(id));
         if (!menu)
             return 0;
-        HMENU popup = ::GetSubMenu(menu, 0);
-        if (!popup) {
-            ::DestroyMenu(menu);
-            return 0;
-        }
         ::SetMenuDefaultItem(popup, m_uDefaultItem, m_bDefaultByPosition);
         CustomizeMenu(popup);
         POINT cursor {};
@@ -309,14 +318,9 @@ LRESULT CTrayIcon::OnTrayNotification(WPARAM id, LPARAM mouseMessage)
         ::SetForegroundWindow(m_tnd.hWnd);
         UINT command = m_uDefaultItem;
         if (m_bDefaultByPosition) {
-            HMENU menu = ::LoadMenu(m_hInstance, MAKEINTRESOURCE(LOWORD(static_cast<DWORD>(id))));
+            const auto [menu, popup] = LoadIconMenu(m_hInstance, static_cast<UINT>(id));
             if (!menu)
                 return 0;
-            HMENU popup = ::GetSubMenu(menu, 0);
-            if (!popup) {
-                ::DestroyMenu(menu);
-                return 0;
-            }
             command = ::GetMenuItemID(popup, static_cast<int>(m_uDefaultItem));
             ::DestroyMenu(menu);
         }

@@ -1,6 +1,7 @@
 // The program run as its own process in a folder of the test's, and its exit status.
 #pragma once
 
+#include "tests/frame/ProgramProbes.h"
 #include "tests/support/TestEnvironment.h"
 
 #include <chrono>
@@ -84,25 +85,5 @@ private:
     pid_t m_pid = -1;
     bool m_exited = false;
 };
-
-// Runs SQL through the sqlite3 tool and returns what it prints.
-inline std::string Sqlite(const std::string& database, const std::string& sql)
-{
-    static int counter = 0;
-    const std::string script = HomeDir() + "/app-script" + std::to_string(++counter) + ".sql";
-    WriteFile(script, sql);
-    const std::string command = "sqlite3 -batch '" + database + "' < '" + script + "' 2>&1";
-    std::string output;
-    if (FILE* pipe = ::popen(command.c_str(), "r")) {
-        char buffer[4096];
-        size_t read;
-        while ((read = std::fread(buffer, 1, sizeof buffer, pipe)) > 0)
-            output.append(buffer, read);
-        ::pclose(pipe);
-    }
-    while (!output.empty() && output.back() == '\n')
-        output.pop_back();
-    return output;
-}
 
 } // namespace taluvo::test

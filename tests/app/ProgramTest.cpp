@@ -4,11 +4,6 @@
 
 #include <gtest/gtest.h>
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
 using namespace taluvo::test;
 
 namespace {
@@ -26,21 +21,7 @@ protected:
     }
     std::string Database() const { return m_home.File("database.db"); }
     // The toolbar server is the last thing the window starts: once it answers, the program runs.
-    static bool WaitUntilRunning()
-    {
-        return WaitUntil(
-            [] {
-                const int sock = ::socket(AF_INET, SOCK_STREAM, 0);
-                sockaddr_in address {};
-                address.sin_family = AF_INET;
-                address.sin_port = htons(6790);
-                address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-                const bool connected = ::connect(sock, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
-                ::close(sock);
-                return connected;
-            },
-            std::chrono::seconds(20));
-    }
+    static bool WaitUntilRunning() { return WaitUntil(ToolbarPortAnswers, std::chrono::seconds(20)); }
 
     TempDir m_home;
     TempDir m_runtime;

@@ -2,6 +2,7 @@
 // of the process's program folder, with message boxes answered and recorded.
 #pragma once
 
+#include "tests/frame/ProgramProbes.h"
 #include "tests/platform/ui/UiTestSupport.h"
 #include "tests/support/TestEnvironment.h"
 
@@ -24,26 +25,6 @@ namespace taluvo::test {
 inline std::string DatabasePath()
 {
     return HomeDir() + "/database.db";
-}
-
-// Runs SQL through the sqlite3 tool and returns what it prints.
-inline std::string Sqlite(const std::string& database, const std::string& sql)
-{
-    static int counter = 0;
-    const std::string script = HomeDir() + "/script" + std::to_string(++counter) + ".sql";
-    WriteFile(script, sql);
-    const std::string command = "sqlite3 -batch '" + database + "' < '" + script + "' 2>&1";
-    std::string output;
-    if (FILE* pipe = ::popen(command.c_str(), "r")) {
-        char buffer[4096];
-        size_t read;
-        while ((read = std::fread(buffer, 1, sizeof buffer, pipe)) > 0)
-            output.append(buffer, read);
-        ::pclose(pipe);
-    }
-    while (!output.empty() && output.back() == '\n')
-        output.pop_back();
-    return output;
 }
 
 inline std::string SchemaSql()

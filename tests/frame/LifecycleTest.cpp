@@ -6,11 +6,6 @@
 
 #include <cstdlib>
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
 TRACE_MODULE("FrameTest");
 
 using namespace taluvo::test;
@@ -167,19 +162,6 @@ TEST_F(MainFrameTest, CancelledSessionEndLeavesTheProgramRunning)
 
 namespace {
 
-// A TCP connection attempt to the toolbar server's port.
-bool ToolbarPortAnswers()
-{
-    const int sock = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address {};
-    address.sin_family = AF_INET;
-    address.sin_port = htons(6790);
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    const bool connected = ::connect(sock, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
-    ::close(sock);
-    return connected;
-}
-
 TEST_F(MainFrameTest, ToolbarServerRunsWhileTheWindowLives)
 {
     ASSERT_TRUE(Create());
@@ -195,10 +177,7 @@ TEST_F(MainFrameTest, ToolbarPortInUseEndsTheStartWithOneBox)
     const int blocker = ::socket(AF_INET, SOCK_STREAM, 0);
     const int reuse = 1; // a connection of an earlier test may linger on the port
     ::setsockopt(blocker, SOL_SOCKET, SO_REUSEADDR, &reuse, sizeof reuse);
-    sockaddr_in address {};
-    address.sin_family = AF_INET;
-    address.sin_port = htons(6790);
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    sockaddr_in address = ToolbarAddress();
     ASSERT_EQ(::bind(blocker, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
     ASSERT_EQ(::listen(blocker, 1), 0);
 
