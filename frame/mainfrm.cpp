@@ -2,6 +2,7 @@
 // and the command handlers whose bodies come with their own features.
 #include "frame/mainfrm.h"
 
+#include "core/Conversion.h"
 #include "core/DebugTracer.h"
 #include "core/Globals.h"
 #include "core/InternetHandle.h"
@@ -67,6 +68,17 @@ CMainFrame::CMainFrame()
 CMainFrame::~CMainFrame()
 {
     g_hInternet.Close();
+}
+
+QString CMainFrame::SqlErrorText(const CSqlException& e)
+{
+    return QStringLiteral("SQL Error. ") + CAnsiToWide(QByteArray(e.errorMessage())).Get();
+}
+
+void CMainFrame::ReportCommandFailure(const char16_t* handler, CCmnException& e)
+{
+    TRACE0(u"%s. Exception: %s\r\n", QString::fromUtf16(handler), e.GetMessage());
+    MessageBox(e.GetShortText(), QStringLiteral("Error"), MB_OK | MB_ICONERROR);
 }
 
 BOOL CMainFrame::PreTranslateMessage(MSG* pMsg)

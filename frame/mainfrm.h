@@ -7,6 +7,8 @@
 #pragma once
 
 #include "Controls/HtmlToolTip.h"
+#include "core/Exceptions.h"
+#include "core/db/SqlWrapper.h"
 #include "Controls/TrayIcon.h"
 #include "Controls/TrayIconPosition.h"
 #include "engine/CheckLists.h"
@@ -17,8 +19,6 @@
 #include "res/resource.h"
 
 #include <QString>
-
-class CSqlQuery;
 
 inline constexpr char16_t APP_NAME[] = u"Taluvo";
 
@@ -166,6 +166,29 @@ public:
     BOOL ResortGroup(CSqlQuery& queryGroup, HTREEITEM groupItem);
     BOOL UpdateGroupPagesOrder(HTREEITEM groupItem);
     void LoadContent();
+
+    // The frame every command handler runs its body in: a CCmnException from the body is traced
+    // as "<handler>. Exception: %s" with its whole text and shown in a box "Error" with its short
+    // text; the handler then returns normally. Database work inside the body runs in SqlGuard.
+    template <typename Body> void CommandFrame(const char16_t* handler, Body&& body)
+    {
+        try {
+            body();
+        } catch (CCmnException& e) {
+            ReportCommandFailure(handler, e);
+        }
+    }
+    // Runs database work; an SQL error becomes CCmnException "SQL Error. " + its message.
+    template <typename Body> static auto SqlGuard(Body&& body) -> decltype(body())
+    {
+        try {
+            return body();
+        } catch (const CSqlException& e) {
+            throw CCmnException(SqlErrorText(e));
+        }
+    }
+    static QString SqlErrorText(const CSqlException& e);
+    void ReportCommandFailure(const char16_t* handler, CCmnException& e);
 
     // Tray, system commands, idle state.
     LRESULT OnTrayIconNotify(UINT, WPARAM wParam, LPARAM lParam, BOOL&);

@@ -203,7 +203,7 @@ BOOL CMainFrame::UpdateGroupPagesOrder(HTREEITEM groupItem)
             ids.push_back(TREE_GET_ID(m_mainTree.GetItemData(page)));
 
         AUTO_DB_LOCKER();
-        try {
+        SqlGuard([&] {
             CSqlBuffer sql;
             CSqlQuery pages = m_db.runQuery(
                 sql.format("SELECT * FROM PAGES WHERE groupId = %d ORDER BY id ASC;", int(nGroupId)));
@@ -214,7 +214,7 @@ BOOL CMainFrame::UpdateGroupPagesOrder(HTREEITEM groupItem)
             }
             pages.finalize();
             if (ids.empty())
-                return TRUE;
+                return;
 
             std::vector<unsigned char> bytes;
             bytes.reserve(ids.size() * 2);
@@ -227,9 +227,7 @@ BOOL CMainFrame::UpdateGroupPagesOrder(HTREEITEM groupItem)
             const int changed = m_db.execDML(sql.format(
                 "UPDATE GROUPS SET pagesOrder = %Q WHERE id = %d;", order.encodedText(), int(nGroupId)));
             FAIL_CHECK(changed == 1, QStringLiteral("Unable to update database record \"pagesOrder\"."));
-        } catch (const CSqlException& e) {
-            throw CCmnException(QStringLiteral("SQL Error. ") + CAnsiToWide(QByteArray(e.errorMessage())).Get());
-        }
+        });
         return TRUE;
     } catch (CFailException& e) {
         TRACE0(u"CMainFrame::UpdateGroupPagesOrder - Exception: %s\n", e.GetMessage());
