@@ -149,3 +149,31 @@ TEST_F(MainFrameTest, ShutdownEndsRunningChecksBeforeTheirContextsGo)
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(MainFrameTest, FinishedChecksAreStoredAndTheNextOneStarts)
+{
+    TempDir dir;
+    PageServer server(dir, "pages");
+    server.SetRoutes(QJsonObject { { QStringLiteral("/page"), taluvo::test::Page(QStringLiteral("<html>hello</html>")) } });
+    const std::string url = server.Url(QStringLiteral("/page")).toStdString();
+    ASSERT_EQ(Sqlite(DatabasePath(),
+                  SchemaSql() + "INSERT INTO GROUPS VALUES(1, 'G', 1, 1, NULL);\n" + Page(1, 1, 1, 4, url)
+                      + Page(2, 1, 1, 4, url)),
+        "");
+    ASSERT_TRUE(Create());
+    const SCheckSource source { m_db, g_dbMutex, m_frame, g_hInternet.Get(), &g_prefs };
+    QueueGroupPages(source, m_frame.m_checks, 1, sortAlphabeticalAsc);
+    ASSERT_TRUE(WaitUntil(
+        [&] {
+            QCoreApplication::processEvents();
+            return m_frame.m_checks.m_ctxsRun.empty() && m_frame.m_checks.m_ctxsPending.empty();
+        },
+        std::chrono::seconds(20)));
+    // The first checksum of a page makes it Ordinary.
+    EXPECT_EQ(Sqlite(DatabasePath(), "SELECT id, status, httpStatusCode FROM PAGES ORDER BY id;"), "1|3|200\n2|3|200");
+    EXPECT_EQ(server.Requests().size(), 2u);
+}
+
+} // namespace
