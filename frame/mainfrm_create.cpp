@@ -238,6 +238,8 @@ LRESULT CMainFrame::OnCreate(UINT, WPARAM, LPARAM, BOOL& bHandled)
         OpenDatabase(path);
         OpenInternetSession();
         StartTimers();
+        // The server's handlers send their requests to this window.
+        g_hMainWnd = m_hWnd;
         StartToolbarServer();
         g_prefs.GetParam("WorkMode")->SetInt(1);
         m_mainTree.SetFocus();

@@ -28,7 +28,7 @@ xdotool getwindowgeometry "$wid"
 # The screenshot is kept once the window has painted its bars and tree (more than a few colours).
 for i in $(seq 1 100); do
     import -window root "$SHOT"
-    colours=$(convert "$SHOT" -format %k info:)
+    colours=$(identify -format %k "$SHOT")
     [ "$colours" -gt 30 ] && break
 done
 echo "colours: $colours"
@@ -46,7 +46,7 @@ exit 0
 
 TEST(ProgramOnScreen, MainWindowCentredWithBarsAndSignalDuringAModalBox)
 {
-    for (const char* tool : { "xvfb-run", "Xvfb", "xauth", "trayer", "xdotool", "import", "convert", "sqlite3" })
+    for (const char* tool : { "xvfb-run", "Xvfb", "xauth", "trayer", "xdotool", "import", "identify", "sqlite3" })
         if (!Installed(tool))
             GTEST_SKIP() << "screen check skipped: " << tool
                          << " not installed (Debian packages xvfb, xauth, trayer, xdotool, imagemagick)";
