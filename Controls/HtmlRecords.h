@@ -113,3 +113,15 @@ struct SHtmlAnimation {
 
 // The widest grid a table of the markup gets: hostile markup may ask for any colspan.
 constexpr int kHtmlMaxTableColumns = 1000;
+// The most rows, and the most places of one grid: a page may hold any number of "tr" tags.
+constexpr int kHtmlMaxTableRows = 1000;
+constexpr int kHtmlMaxTableCells = 100000;
+// Tables nested deeper than this take no space and draw nothing: each level costs a scan of its
+// text and a few stack frames, so hostile nesting must stop somewhere.
+constexpr int kHtmlMaxTableDepth = 32;
+// The largest picture side, rule thickness, font height and line-break count the markup may ask
+// for: beyond them a single tag would make the drawing allocate or loop without end.
+constexpr int kHtmlMaxImageSide = 4096;
+constexpr int kHtmlMaxRuleThickness = 256;
+constexpr int kHtmlMaxFontSize = 1024;
+constexpr int kHtmlMaxBreakCount = 1000;

@@ -68,6 +68,22 @@ public:
     // Widest allowed layout in pixels, 0 for no limit; owners write it before measuring.
     int m_nMaxWidth = 0;
 
+    // Layout and drawing. MeasureHtml keeps the text and the layout it made; RenderHtml draws that
+    // text into a rectangle of (at least) the measured size. Drawing is not clipped.
+    void MeasureHtml(HDC hdc, const QString& text, SIZE* size);
+    void RenderHtml(HDC hdc, const RECT* rect);
+    void RenderHtmlAt(HDC hdc, const QString& text, POINT point);
+
+    // Mouse and timer input from the owner.
+    BOOL OnSetCursor(POINT point); // TRUE when the renderer set the hand cursor
+    void OnClick(POINT point);
+    BOOL StepAnimations(); // TRUE when a frame changed and the owner should draw again
+    int FindLinkAt(POINT point) const;
+
+    // Images of "ilst" tags without a source of their own. The list copies the images.
+    void SetImageList(HBITMAP bitmap, int cx, int cy, int count, COLORREF mask);
+    void SetImageList(UINT bitmapId, int cx, int cy, int count, COLORREF mask);
+
     // --- Operations the layout, tag and table code use ---
 
     // Text preparation: entities, carriage returns, line feeds and tabs of m_strMarkup.
@@ -121,6 +137,52 @@ public:
     static void ParseTextDecoration(const QString& value, SHtmlStyle& style);
 
 protected:
+    struct SBlock; // the pen and line bookkeeping of one plain block
+
+    // Layout passes and lines.
+    void DrawBlocks(SIZE* size, const RECT* rect);
+    SIZE DrawMarkup(const QString& text, const RECT* rect);
+    int BeginLine(int x);
+    int NewLine(SBlock& block, int count);
+    void StartLine(SBlock& block);
+    int AlignTextInLine(int y, int height);
+    int AlignObjectInLine(int y, int height);
+    void NextTabStop(int* x, int count);
+    void LayoutText(SBlock& block, QString run);
+
+    // Tags, style stack and inline objects.
+    void HandleTag(SBlock& block, const QString& name, const QString& attributes);
+    void ApplyStyleTag(int id, const QString& name, const QString& attributes);
+    BOOL PushPopStyle(BOOL closing);
+    void ApplyFont();
+    void CreateFontFromDescription();
+    static BOOL ImageHasShadow(const SHtmlImage& image);
+    void PlaceRule(SBlock& block, const QString& attributes);
+    void PlaceImage(SBlock& block, int id, const QString& attributes);
+    void PlaceString(SBlock& block, const QString& attributes);
+    // Room for an object of width `width`: wraps first when it does not fit.
+    void FitObject(SBlock& block, int width);
+
+    // Tables.
+    SIZE DrawTable(const QString& text, const RECT* area);
+    void DrawTableRow(const QString& text, const RECT* inner, SHtmlTable& table, int row);
+    void DrawTableCell(const QString& text, const RECT* cellRect, SHtmlTableCell& cell);
+    void FillClipped(const RECT& rect);
+
+    // Images, links and animations.
+    HICON LoadIconFromModule(int id, int width, int height);
+    HICON LoadIconFromFile(const QString& file, int width, int height);
+    HICON LoadIconFromDll(int id, int width, int height);
+    HBITMAP LoadBitmapFromModule(int id);
+    HBITMAP LoadBitmapFromFile(const QString& file);
+    HBITMAP LoadBitmapFromDll(int id);
+    void DrawBackgroundImage(HDC dc, int x, int y, int width, int height, const QString& background);
+    void AddLinkArea(int left, int top, int right, int bottom);
+    void ActivateLink(int index);
+    void OpenUrl(const QString& address);
+    void NotifyRepaint(WPARAM wParam);
+    void NotifyLink(const QString& text);
+
     void BuildTagTable();
     void BuildEntityTable();
     void BuildColorTable();
@@ -183,4 +245,13 @@ protected:
     std::map<QString, QString> m_selectors;
     std::map<QString, QString> m_entities;
     std::map<QString, SHtmlTag> m_tags;
+    int m_nTableDepth = 0; // tables open around the one being laid out
+    // Draw pass: the part of the target that can show anything, when the target knows it.
+    // Items wholly above or below it are laid out but not drawn.
+    RECT m_rcVisible { 0, 0, 0, 0 };
+    bool m_bVisibleKnown = false;
+    bool IsRowVisible(int top, int bottom) const
+    {
+        return !m_bVisibleKnown || (bottom > m_rcVisible.top && top < m_rcVisible.bottom);
+    }
 };

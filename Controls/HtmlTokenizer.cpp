@@ -283,7 +283,8 @@ SIZE CHtmlRenderer::CountTableSize(const QString& text)
     int rows = 0;
     int pos = 0;
     int rowEnd = -1; // kept while it lies ahead: the scan only moves forward
-    while ((pos = NextTag(text, pos, end, { u"tr" })) < end) {
+    // Rows past the bound are never laid out, so their cells need not be counted either.
+    while (rows < kHtmlMaxTableRows && (pos = NextTag(text, pos, end, { u"tr" })) < end) {
         ++rows;
         qint64 rowColumns = 0;
         for (;;) {
@@ -306,6 +307,8 @@ SIZE CHtmlRenderer::CountTableSize(const QString& text)
         }
         columns = int(std::max<qint64>(columns, std::min<qint64>(rowColumns, kHtmlMaxTableColumns)));
     }
+    if (columns > 0)
+        rows = std::min(rows, kHtmlMaxTableCells / columns);
     return SIZE { columns, rows };
 }
 

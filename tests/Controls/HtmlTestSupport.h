@@ -20,6 +20,12 @@ public:
     using CHtmlRenderer::m_selectors;
     using CHtmlRenderer::m_strMarkup;
     using CHtmlRenderer::m_tags;
+    using CHtmlRenderer::m_arrTables;
+    using CHtmlRenderer::m_lines;
+    using CHtmlRenderer::m_linkAreas;
+    using CHtmlRenderer::m_animations;
+    using CHtmlRenderer::m_lf;
+    using CHtmlRenderer::CreateFontFromDescription;
 
     QString Prepared(const QString& text)
     {
