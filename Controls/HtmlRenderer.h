@@ -156,6 +156,7 @@ protected:
     BOOL PushPopStyle(BOOL closing);
     void ApplyFont();
     void CreateFontFromDescription();
+    void DescribeFont(); // m_lf from the current style
     static BOOL ImageHasShadow(const SHtmlImage& image);
     void PlaceRule(SBlock& block, const QString& attributes);
     void PlaceImage(SBlock& block, int id, const QString& attributes);

@@ -6,6 +6,7 @@
 #include "Controls/HtmlRenderer.h"
 
 #include <algorithm>
+#include <cstring>
 
 namespace {
 
@@ -182,6 +183,12 @@ BOOL CHtmlRenderer::PushPopStyle(BOOL closing)
 
 void CHtmlRenderer::CreateFontFromDescription()
 {
+    DescribeFont();
+    m_hFont = CreateFontIndirect(&m_lf);
+}
+
+void CHtmlRenderer::DescribeFont()
+{
     m_lf.lfHeight = std::clamp(m_curStyle.m_nSize, -kHtmlMaxFontSize, kHtmlMaxFontSize);
     m_lf.lfWeight = std::clamp(m_curStyle.m_nWeight, 0, 1000);
     m_lf.lfItalic = m_curStyle.m_bItalic ? 1 : 0;
@@ -194,11 +201,20 @@ void CHtmlRenderer::CreateFontFromDescription()
         --length;
     std::fill(std::begin(m_lf.lfFaceName), std::end(m_lf.lfFaceName), WCHAR(0));
     std::copy_n(m_curStyle.m_strFace.utf16(), length, m_lf.lfFaceName);
-    m_hFont = CreateFontIndirect(&m_lf);
 }
 
 void CHtmlRenderer::ApplyFont()
 {
+    // Most style changes (table, row and cell tags, links, closing tags) leave the font as it
+    // is; the font in the context is then kept instead of being made again.
+    const LOGFONT previous = m_lf;
+    DescribeFont();
+    if (m_hFont && std::memcmp(&previous, &m_lf, sizeof(LOGFONT)) == 0) {
+        SetBkMode(m_hDC, m_curStyle.m_nBkMode);
+        SetTextColor(m_hDC, m_curStyle.m_clrText);
+        SetBkColor(m_hDC, m_curStyle.m_clrBk);
+        return;
+    }
     SelectObject(m_hDC, m_hOldFont);
     if (m_hFont)
         DeleteObject(m_hFont);
