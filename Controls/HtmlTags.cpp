@@ -307,17 +307,20 @@ void CHtmlRenderer::PlaceImage(SBlock& block, int id, const QString& attributes)
     int cellHeight = 0;
     bool fromImageList = false;
 
-    if (id == TAG_BMP) {
+    // The first source the record names, and only that one; a handle stays the caller's.
+    auto loadBitmap = [&]() -> HBITMAP {
         if (image.nIdRes != 0)
-            bitmap = LoadBitmapFromModule(image.nIdRes);
-        else if (!image.strFile.isEmpty())
-            bitmap = LoadBitmapFromFile(image.strFile);
-        else if (image.nIdDll != 0)
-            bitmap = LoadBitmapFromDll(image.nIdDll);
-        else if (image.hHandle != 0) {
-            bitmap = reinterpret_cast<HBITMAP>(intptr_t(unsigned(image.hHandle)));
-            ownBitmap = false;
-        }
+            return LoadBitmapFromModule(image.nIdRes);
+        if (!image.strFile.isEmpty())
+            return LoadBitmapFromFile(image.strFile);
+        if (image.nIdDll != 0)
+            return LoadBitmapFromDll(image.nIdDll);
+        ownBitmap = false;
+        return reinterpret_cast<HBITMAP>(intptr_t(unsigned(image.hHandle)));
+    };
+
+    if (id == TAG_BMP) {
+        bitmap = loadBitmap();
         if (!bitmap)
             return;
         SIZE size { 0, 0 };
@@ -344,16 +347,7 @@ void CHtmlRenderer::PlaceImage(SBlock& block, int id, const QString& attributes)
         w = ClampSide(size.cx);
         h = ClampSide(size.cy);
     } else if (hasSource) {
-        if (image.nIdRes != 0)
-            bitmap = LoadBitmapFromModule(image.nIdRes);
-        else if (!image.strFile.isEmpty())
-            bitmap = LoadBitmapFromFile(image.strFile);
-        else if (image.nIdDll != 0)
-            bitmap = LoadBitmapFromDll(image.nIdDll);
-        else {
-            bitmap = reinterpret_cast<HBITMAP>(intptr_t(unsigned(image.hHandle)));
-            ownBitmap = false;
-        }
+        bitmap = loadBitmap();
         if (!bitmap)
             return;
         SIZE size { 0, 0 };

@@ -4,6 +4,7 @@
 
 #include "platform/shell/ShellHooks.h"
 #include "platform/ui/AtlWin.h"
+#include "platform/ui/Menu.h"
 #include "platform/ui/UserApi.h"
 #include "tests/support/TestEnvironment.h"
 
@@ -239,6 +240,17 @@ TEST_F(HtmlLayoutTest, StyleStackAndRules)
     EXPECT_EQ(Measure(QStringLiteral("<hr width=50 size=3>")).cy, 3 + 8 + 1);
     const int word = WidthOf(QStringLiteral("abcdefghij"));
     EXPECT_EQ(Measure(QStringLiteral("abcdefghij<br><hr>")).cx, word + 1 + 1);
+
+    // Capitalisation starts words only at ASCII letters after a space.
+    r.SetSelectorStyle(QStringLiteral(".cap"), QStringLiteral("text-transform:capitalize"));
+    EXPECT_EQ(Measure(QStringLiteral("<span class=cap>hello o'neil-x \u00e9t\u00e9</span>")).cx,
+        WidthOf(QStringLiteral("Hello O'neil-x \u00e9t\u00e9")) + 1);
+
+    // A resource string is placed like a word; a library name beside it is never used.
+    taluvo::ui::RegisterStringResources({ { 61001, u"From the table" } });
+    EXPECT_EQ(Measure(QStringLiteral("<string idres=61001 srcdll=/tmp/evil.so>")).cx,
+        WidthOf(QStringLiteral("From the table")) + 1);
+    EXPECT_EQ(Measure(QStringLiteral("<string iddll=61001 srcdll=/tmp/evil.so>")).cx, 0);
 
     // A face name longer than the font description holds is cut to 31 characters.
     r.m_hDC = dc.dc;
