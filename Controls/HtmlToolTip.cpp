@@ -26,5 +26,16 @@ void CHtmlToolTip::SetBehaviourFlags(DWORD) { }
 void CHtmlToolTip::AddToolBar(HWND) { }
 void CHtmlToolTip::SetDirection(int) { }
 void CHtmlToolTip::RelayEvent(MSG*) { }
-void CHtmlToolTip::ShowTooltipAt(POINT, const QString&, HICON) { }
-void CHtmlToolTip::HideTooltip() { }
+void CHtmlToolTip::ShowTooltipAt(POINT screenPoint, const QString& text, HICON)
+{
+    m_strLastShownText = text;
+    m_ptLastShown = screenPoint;
+    if (IsWindow())
+        ShowWindow(SW_SHOWNOACTIVATE);
+}
+
+void CHtmlToolTip::HideTooltip()
+{
+    if (IsWindow())
+        ShowWindow(SW_HIDE);
+}

@@ -54,4 +54,8 @@ public:
     void RelayEvent(MSG* msg);
     void ShowTooltipAt(POINT screenPoint, const QString& text, HICON icon = nullptr);
     void HideTooltip();
+
+    // What the last ShowTooltipAt asked for, so the owner's tests can see where a popup landed.
+    QString m_strLastShownText;
+    POINT m_ptLastShown {};
 };

@@ -19,7 +19,7 @@ const QString kRowStart = QStringLiteral("<tr><td><icon idres=");
 
 }  // namespace
 
-SStoredPage StoreCheckResult(CSqlDatabase& db, const SPageCtx& ctx)
+void UpdateCheckResult(CSqlDatabase& db, const SPageCtx& ctx)
 {
     CSqlBuffer sql;
     const int changed = db.execDML(sql.format(
@@ -29,10 +29,21 @@ SStoredPage StoreCheckResult(CSqlDatabase& db, const SPageCtx& ctx)
         static_cast<int>(ctx.m_dwErrorCode.load()), static_cast<int>(ctx.m_dwHttpStatusCode),
         static_cast<int>(ctx.m_nPageId), static_cast<int>(ctx.m_nGroupId)));
     FAIL_CHECK((1 == changed), QStringLiteral("Unable to update database record."));
+}
+
+CSqlQuery ReadPageRow(CSqlDatabase& db, WORD nGroupId, WORD nPageId)
+{
     CSqlBuffer select;
     CSqlQuery page = db.runQuery(select.format("SELECT * FROM PAGES WHERE id = %d and groupId = %d;",
-                                               static_cast<int>(ctx.m_nPageId), static_cast<int>(ctx.m_nGroupId)));
+                                               static_cast<int>(nPageId), static_cast<int>(nGroupId)));
     FAIL_CHECK(!page.eof(), QStringLiteral("Unable to find page in database."));
+    return page;
+}
+
+SStoredPage StoreCheckResult(CSqlDatabase& db, const SPageCtx& ctx)
+{
+    UpdateCheckResult(db, ctx);
+    CSqlQuery page = ReadPageRow(db, ctx.m_nGroupId, ctx.m_nPageId);
     return {CAnsiToWide(page.getStringField("urlBrowser", "")).Get(), CAnsiToWide(page.getStringField("descr", "")).Get()};
 }
 

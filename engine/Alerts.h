@@ -9,6 +9,7 @@
 
 class CPreferences;
 class CSqlDatabase;
+class CSqlQuery;
 struct SPageCtx;
 
 // The page's row as it reads after its result was stored.
@@ -21,6 +22,9 @@ struct SStoredPage {
 // CFailException when not exactly one row changed or the row is gone, CSqlException on a database
 // error. The caller holds the database lock.
 SStoredPage StoreCheckResult(CSqlDatabase& db, const SPageCtx& ctx);
+// The two steps of StoreCheckResult, for a caller that needs the whole row back.
+void UpdateCheckResult(CSqlDatabase& db, const SPageCtx& ctx);
+CSqlQuery ReadPageRow(CSqlDatabase& db, WORD nGroupId, WORD nPageId);
 
 // Text for the popup's and tooltips' HTML: & < > " escaped, so a page or a user can neither break
 // the markup nor add a link of their own.

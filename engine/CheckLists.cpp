@@ -91,8 +91,9 @@ void Cancel(SPageCtx* ctx)
 
 void CCheckLists::CancelRunning(DWORD waitMs)
 {
-    Contexts running;
-    running.swap(m_ctxsRun);
+    Contexts& running = m_ctxsCancelling;
+    running.insert(running.end(), m_ctxsRun.begin(), m_ctxsRun.end());
+    m_ctxsRun.clear();
     for (SPageCtx* ctx : running) {
         if (!ctx)
             continue;
@@ -118,6 +119,7 @@ void CCheckLists::CancelRunning(DWORD waitMs)
             if (ctx && ctx->m_pUpdater && !ctx->m_pUpdater->Wait(std::min<DWORD>(50, waitMs - spent)))
                 break;
     }
+    Contexts leftRunning;
     for (SPageCtx* ctx : running) {
         if (!ctx)
             continue;
@@ -126,6 +128,7 @@ void CCheckLists::CancelRunning(DWORD waitMs)
                 // Still running: leave it its context rather than free memory it may touch.
                 TRACE0(u"CMainFrame::OnDestroy. Updater thread of nGroupId: %d, nPageId: %d did not end; left running.\n",
                        ctx->m_nGroupId, ctx->m_nPageId);
+                leftRunning.push_back(ctx);
                 continue;
             }
             delete updater;
@@ -133,6 +136,12 @@ void CCheckLists::CancelRunning(DWORD waitMs)
         }
         delete ctx;
     }
+    running.swap(leftRunning);
+}
+
+bool CCheckLists::IsBeingCancelled(const SPageCtx* pPageCtx) const
+{
+    return std::find(m_ctxsCancelling.begin(), m_ctxsCancelling.end(), pPageCtx) != m_ctxsCancelling.end();
 }
 
 void CCheckLists::Release(SPageCtx* pPageCtx)

@@ -39,9 +39,18 @@ public:
     // finished notice, so the worker (waiting in that notice) deletes itself when its thread ends.
     void Release(SPageCtx* pPageCtx);
 
+    // True for a context CancelRunning is ending: it frees it itself, so a notice that arrives
+    // meanwhile must leave it alone.
+    bool IsBeingCancelled(const SPageCtx* pPageCtx) const;
+
     // Frees a context that no list holds any more, with its worker when that never started.
     static void DeleteContext(SPageCtx* pPageCtx);
 
     Contexts m_ctxsPending;
     Contexts m_ctxsRun;
+
+private:
+    // The contexts CancelRunning has taken out of m_ctxsRun and not freed yet (those whose worker
+    // would not end stay here for good).
+    Contexts m_ctxsCancelling;
 };

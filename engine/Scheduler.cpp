@@ -7,6 +7,7 @@
 #include "core/db/Database.h"
 #include "core/db/SqlWrapper.h"
 #include "engine/Updater.h"
+#include "platform/inet/WinInet.h"
 
 TRACE_MODULE("CMainFrame");
 
@@ -131,4 +132,9 @@ void QueueGroupPages(const SCheckSource& source, CCheckLists& lists, WORD nGroup
     } catch (const CSqlException& e) {
         throw SqlError(e);
     }
+}
+
+bool IsOfflineConnection(DWORD flags, bool dialUpLinkUp)
+{
+    return !(flags & INTERNET_CONNECTION_LAN) && (flags & INTERNET_CONNECTION_MODEM) && !dialUpLinkUp;
 }

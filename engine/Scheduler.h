@@ -36,3 +36,8 @@ void QueueDuePages(const SCheckSource& source, CCheckLists& lists, uint32_t now)
 // pending list was empty before. Throws CCmnException for an unknown sort type, an empty group or
 // a database error ("SQL Error. ..."); pages queued before the failure stay queued.
 void QueueGroupPages(const SCheckSource& source, CCheckLists& lists, WORD nGroupId, int sortType);
+
+// The online check's verdict on the connected state WinInet reports (flags of
+// InternetGetConnectedState): offline only for a dial-up (modem) connection without any dial-up
+// link up. A LAN connection is online whatever the dial-up links do.
+bool IsOfflineConnection(DWORD flags, bool dialUpLinkUp);

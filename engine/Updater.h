@@ -37,6 +37,8 @@ public:
     LRESULT Notify(LPARAM lParam);
     // Asks the thread to stop and closes the context's handles, which ends a pending step.
     void CancelUpdate();
+    // The address this worker fetches.
+    const QString& GetUrl() const { return m_szUrl; }
 
     // The session's status callback; dwContext is the SPageCtx of the fetch.
     static void WinInetCallback(HINTERNET hInternet, DWORD_PTR dwContext, DWORD dwInternetStatus,

@@ -53,7 +53,7 @@ enum : int {
 constexpr UINT kMainTreeId = 2000;
 constexpr UINT_PTR g_iIntervalTimerId = 0xAACC;
 constexpr UINT_PTR g_iCheckOnlineTimerId = 0xAADD;
-constexpr UINT_PTR g_iPopupTimerId = 0xAAEE;
+constexpr UINT_PTR g_iPopupTimerId = 0xAABB;
 // How long shutdown waits for running checks to end before it gives up on them.
 constexpr DWORD kShutdownCheckWaitMs = 5000;
 
@@ -199,6 +199,18 @@ public:
     // Check engine (the scheduler's timers and the check results).
     LRESULT OnTimer(UINT, WPARAM wParam, LPARAM, BOOL&);
     LRESULT OnUpdaterNotify(UINT, WPARAM, LPARAM lParam, BOOL&);
+    // The group check of a group's tree item (null: refused as no selection); everything it
+    // refuses or fails on goes to the trace only.
+    void CheckGroup(HTREEITEM hGroup);
+    CCheckLists::Contexts::iterator IsPageInProcessing(WORD nGroupId, WORD nPageId)
+    {
+        return m_checks.IsPageInProcessing(nGroupId, nPageId);
+    }
+    CCheckLists::Contexts::iterator IsPageInPending(WORD nGroupId, WORD nPageId)
+    {
+        return m_checks.IsPageInPending(nGroupId, nPageId);
+    }
+    int CheckPendingList() { return m_checks.CheckPendingList(); }
 
     // Commands whose bodies come with their own features; routed here already.
     LRESULT OnFileMinToTray(WORD, WORD, HWND, BOOL&);
@@ -232,6 +244,12 @@ public:
     LRESULT OnTreeDblClick(int, LPNMHDR, BOOL&);
     LRESULT OnToolTipHyperLink(UINT, WPARAM, LPARAM, BOOL&);
     LRESULT OnToolTipNotify(int, LPNMHDR, BOOL&);
+
+    // Alerts of a finished check (update log, popup, sound, command, e-mail; or the error sound).
+    void RaiseUpdateAlerts(const SPageCtx& ctx, const QString& url, const QString& urlBrowser, const QString& descr);
+    void ShowUpdatePopup(WORD nGroupId, WORD nPageId, const QString& url, const QString& urlBrowser);
+    // The finished check's row stored and its tree item refreshed (moved in a status-sorted group).
+    void StoreFinishedCheck(SPageCtx& ctx, HTREEITEM hItem, QString& urlBrowser, QString& descr);
 
     // Members, in the order the window's parts depend on each other.
     HWND m_hWndToolBarCtrl = nullptr;

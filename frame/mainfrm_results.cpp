@@ -1,0 +1,235 @@
+// The check results as the main window receives them: each step of a check shown beside its page,
+// and at its end the result stored, the page's item refreshed, the alerts raised and the next
+// queued check started.
+#include "frame/mainfrm.h"
+
+#include "core/Conversion.h"
+#include "core/DebugTracer.h"
+#include "core/Exceptions.h"
+#include "core/Globals.h"
+#include "core/Utils.h"
+#include "core/db/Database.h"
+#include "core/prefs/Preferences.h"
+#include "engine/Alerts.h"
+#include "platform/base/Format.h"
+#include "platform/shell/Launch.h"
+#include "platform/shell/Sound.h"
+#include "platform/ui/UserApi.h"
+
+TRACE_MODULE("CMainFrame");
+
+namespace {
+
+constexpr DWORD kSoundFlags = SND_ASYNC | SND_NOWAIT | SND_PURGE;
+
+QString ProgressText(const QString& descr, WORD state, WORD progress)
+{
+    switch (state) {
+    case stateResolvingName:
+        return descr + QStringLiteral(" [Resolving name...]");
+    case stateNameResolved:
+        return descr + QStringLiteral(" [Name resolved]");
+    case stateConnecting:
+        return descr + QStringLiteral(" [Connecting...]");
+    case stateConnected:
+        return descr + QStringLiteral(" [Connected]");
+    case stateReadingData:
+        if (progress & 0x8000)
+            return descr + taluvo::Format(u" [Reading data - %d %%]", progress & 0x7FFF);
+        return descr + taluvo::Format(u" [Reading data - %d KBytes]", static_cast<int>(progress));
+    default:
+        return QString();
+    }
+}
+
+// The update sound or the error sound: the program's own, or the user's file.
+void PlayAlertSound(const char* defaultParam, const char* fileParam, WORD resourceId)
+{
+    if (g_prefs.GetParam(defaultParam)->GetBool())
+        PlaySound(QString::number(resourceId), nullptr, SND_RESOURCE | kSoundFlags);
+    else
+        PlaySound(g_prefs.GetParam(fileParam)->GetString(), nullptr, SND_FILENAME | kSoundFlags);
+}
+
+// Where the popup goes when the tray icon's place is unknown (no tray, or a tray that does not
+// say): the bottom right corner of the work area, where trays usually sit.
+POINT FallbackPopupPoint()
+{
+    RECT area {};
+    if (!SystemParametersInfo(SPI_GETWORKAREA, 0, &area, 0))
+        return POINT { 0, 0 };
+    return POINT { area.right - 1, area.bottom - 1 };
+}
+
+} // namespace
+
+LRESULT CMainFrame::OnUpdaterNotify(UINT, WPARAM wParam, LPARAM lParam, BOOL&)
+{
+    auto* ctx = reinterpret_cast<SPageCtx*>(wParam);
+    const WORD state = static_cast<WORD>(lParam & 0xFF);
+    const WORD progress = HIWORD(static_cast<DWORD>(lParam));
+    // The shutdown's cancel frees its contexts itself; a notice from one of them changes nothing.
+    if (ctx && m_checks.IsBeingCancelled(ctx))
+        return 0;
+
+    HTREEITEM hItem = nullptr;
+    try {
+        FAIL_CHECK(ctx, QStringLiteral("Page context is NULL."));
+        FAIL_CHECK(IsPageInProcessing(ctx->m_nGroupId, ctx->m_nPageId) != m_checks.m_ctxsRun.end(),
+            QStringLiteral("Unable to find page in m_runCtxs."));
+        hItem = FindPage(ctx->m_nGroupId, ctx->m_nPageId);
+        FAIL_CHECK(hItem, QStringLiteral("Unable to find page in tree."));
+    } catch (CCmnException& e) {
+        TRACE0(u"CMainFrame::OnUpdaterNotify. Exception: %s\r\n", e.GetMessage());
+        // A finished check that cannot be shown still ends: its context and its worker are freed
+        // rather than left behind, and the queue goes on.
+        if (ctx && state == stateFinished) {
+            m_checks.Release(ctx);
+            CheckPendingList();
+        }
+        return 0;
+    }
+
+    if (state != stateFinished) {
+        const QString text = ProgressText(ctx->m_strDescr, state, progress);
+        if (!text.isEmpty())
+            m_mainTree.SetItemText(hItem, text);
+        return 0;
+    }
+
+    const QString url = ctx->m_pUpdater ? ctx->m_pUpdater->GetUrl() : QString();
+    try {
+        QString urlBrowser;
+        QString descr;
+        StoreFinishedCheck(*ctx, hItem, urlBrowser, descr);
+        if (ctx->m_iStatus == statusNew)
+            RaiseUpdateAlerts(*ctx, url, urlBrowser, descr);
+        else if (ctx->m_iStatus == statusError && g_prefs.GetParam("ErrorSoundEnable")->GetBool())
+            PlayAlertSound("ErrorSoundDefault", "ErrorSoundFilePath", IDR_WAVE_ERROR);
+    } catch (CCmnException& e) {
+        TRACE0(u"CMainFrame::OnUpdaterNotify. Exception: %s\r\n", e.GetMessage());
+    }
+    m_checks.Release(ctx);
+    CheckPendingList();
+    return 0;
+}
+
+void CMainFrame::StoreFinishedCheck(SPageCtx& ctx, HTREEITEM hItem, QString& urlBrowser, QString& descr)
+{
+    m_mainTree.SetItemText(hItem, ctx.m_strDescr);
+    HTREEITEM hGroup = m_mainTree.GetParentItem(hItem);
+    FAIL_CHECK(hGroup, QStringLiteral("Parent of item is NULL."));
+
+    AUTO_DB_LOCKER();
+    SqlGuard([&] {
+        const DWORD_PTR groupData = m_mainTree.GetItemData(hGroup);
+        const WORD nGroupId = TREE_GET_ID(groupData);
+        const bool byStatus = TREE_GET_SORT_TYPE(groupData) == sortStatus;
+        // In a group sorted by status: the last item of each status, as stored before this result.
+        HTREEITEM lastOfStatus[statusUnknown + 1] = {};
+        if (byStatus) {
+            for (HTREEITEM page = m_mainTree.GetChildItem(hGroup); page; page = m_mainTree.GetNextSiblingItem(page)) {
+                CSqlBuffer sql;
+                CSqlQuery row = m_db.runQuery(sql.format("SELECT * FROM PAGES WHERE groupId = %d and id = %d",
+                    static_cast<int>(nGroupId), static_cast<int>(TREE_GET_ID(m_mainTree.GetItemData(page)))));
+                if (row.eof())
+                    continue;
+                const int status = row.getIntField("status", 0);
+                if (status >= statusNew && status <= statusUnknown)
+                    lastOfStatus[status] = page;
+            }
+        }
+
+        UpdateCheckResult(m_db, ctx);
+        CSqlQuery row = ReadPageRow(m_db, ctx.m_nGroupId, ctx.m_nPageId);
+        urlBrowser = CAnsiToWide(row.getStringField("urlBrowser", "")).Get();
+        descr = CAnsiToWide(row.getStringField("descr", "")).Get();
+        AddPageItem(row, hItem, hGroup);
+
+        const int status = ctx.m_iStatus;
+        if (!byStatus || status < statusNew || status > statusUnknown)
+            return;
+        // The place after which an item of each status goes: after the last of its own status, or
+        // else where the status before it ends; status New goes first when there is none.
+        HTREEITEM place = TVI_FIRST;
+        for (int s = statusNew; s <= status; ++s)
+            if (lastOfStatus[s])
+                place = lastOfStatus[s];
+
+        // The copy takes the whole label and the overlay (a disabled page's mark) with it.
+        QString text;
+        m_mainTree.GetItemText(hItem, text);
+        int image = 0;
+        int selectedImage = 0;
+        m_mainTree.GetItemImage(hItem, image, selectedImage);
+        const UINT overlay = m_mainTree.GetItemState(hItem, TVIS_OVERLAYMASK);
+        const DWORD_PTR data = m_mainTree.GetItemData(hItem);
+        const bool selected = m_mainTree.GetSelectedItem() == hItem;
+        HTREEITEM moved = m_mainTree.InsertItem(TVIF_TEXT | TVIF_IMAGE | TVIF_SELECTEDIMAGE | TVIF_PARAM | TVIF_STATE,
+            text, image, selectedImage, overlay, TVIS_OVERLAYMASK, static_cast<LPARAM>(data), hGroup, place);
+        if (!moved)
+            return;
+        if (selected)
+            m_mainTree.SelectItem(moved);
+        m_mainTree.DeleteItem(hItem);
+    });
+}
+
+void CMainFrame::RaiseUpdateAlerts(
+    const SPageCtx& ctx, const QString& url, const QString& urlBrowser, const QString& descr)
+{
+    if (g_prefs.GetParam("LogEnable")->GetBool()) {
+        m_logFile.Log(u"Description : %s\nAddress     : %s\nDate & Time : %s\n"
+                      u"-----------------------------------------------------------------------------",
+            descr, url, FormatTime(ctx.m_tLastChecked));
+    }
+    if (g_prefs.GetParam("PopupAlertEnable")->GetBool())
+        ShowUpdatePopup(ctx.m_nGroupId, ctx.m_nPageId, url, urlBrowser);
+    if (g_prefs.GetParam("AlertSoundEnable")->GetBool())
+        PlayAlertSound("AlertSoundDefault", "AlertSoundFilePath", IDR_WAVE_UPDATE);
+    if (g_prefs.GetParam("RunCmdEnable")->GetBool()) {
+        const QString command = g_prefs.GetParam("RunCmdText")->GetString();
+        const QStringList argv = BuildRunCommand(command, urlBrowser);
+        if (!argv.isEmpty()) {
+            const BOOL started = taluvo::shell::RunProgram(argv);
+            TRACE1(u"CMainFrame::OnUpdaterNotify. Run cmd: \"%s\" - %s.\n", command,
+                started ? u"SUCCESS" : u"FAIL");
+        }
+    }
+    if (g_prefs.GetParam("UseEMailNotification")->GetBool()) {
+        try {
+            SendUpdateMail(g_prefs, url);
+        } catch (...) {
+            TRACE0(u"Exception in email processing block.\r\n");
+        }
+    }
+}
+
+void CMainFrame::ShowUpdatePopup(WORD nGroupId, WORD nPageId, const QString& url, const QString& urlBrowser)
+{
+    if (!m_trayIcon.IsVisible()) {
+        m_bTrayShownForPopup = TRUE;
+        m_trayIcon.ShowIcon();
+    }
+    POINT point {};
+    m_trayIconPos.TrackIcon(m_hWnd, IDR_TRAY_POPUP);
+    const int located = m_trayIconPos.LocateIcon(point, 0);
+    m_trayIconPos.RestoreIconImage(m_trayIcon.GetIcon());
+    if (located <= 0) {
+        TRACE1(u"CMainFrame::OnUpdaterNotify. Tray icon position was not found.\n");
+        point = FallbackPopupPoint();
+    }
+
+    const QString row = BuildPopupRow(nGroupId, nPageId, urlBrowser, url);
+    const int maxItems = g_prefs.GetParam("PopupAlertItems")->GetInt();
+    // The page is listed already: the popup and its timer stay as they are.
+    if (!AddPopupRow(m_strPopupLines, row, m_trayToolTip.IsWindowVisible() != FALSE, maxItems))
+        return;
+    if (m_iPopupTimer) {
+        KillTimer(g_iPopupTimerId);
+        m_iPopupTimer = 0;
+        m_trayToolTip.HideTooltip();
+    }
+    m_trayToolTip.ShowTooltipAt(point, m_strPopupHeader + m_strPopupLines + m_strPopupFooter);
+    m_iPopupTimer = SetTimer(g_iPopupTimerId, static_cast<UINT>(g_prefs.GetParam("PopupAlertTimeout")->GetInt()) * 1000);
+}

@@ -1,0 +1,284 @@
+// The commands that start, cancel and open checks: the group check, check-now, check-all, cancel,
+// open in browser, open all updated; and the one road by which a page is opened in the browser.
+#include "frame/mainfrm.h"
+
+#include "core/Conversion.h"
+#include "core/DebugTracer.h"
+#include "core/Exceptions.h"
+#include "core/Globals.h"
+#include "core/InternetHandle.h"
+#include "core/InternetUtils.h"
+#include "core/db/Database.h"
+#include "core/prefs/Preferences.h"
+#include "engine/Alerts.h"
+#include "engine/Scheduler.h"
+#include "platform/base/Format.h"
+#include "platform/shell/Launch.h"
+
+#include <utility>
+#include <vector>
+
+TRACE_MODULE("CMainFrame");
+
+namespace {
+
+// One decimal id field of a link text: at most 15 characters, truncated to 16 bits; 0 when the
+// field is missing, empty or longer.
+WORD LinkId(const QString& field)
+{
+    if (field.isEmpty() || field.size() > 15)
+        return 0;
+    return static_cast<WORD>(field.toLongLong() & 0xFFFF);
+}
+
+// A column of a result by its position in the select list.
+QByteArray TextAt(CSqlQuery& row, int col)
+{
+    return row.isNullField(col) ? QByteArray() : QByteArray(row.columnText(col));
+}
+
+} // namespace
+
+void CMainFrame::CheckGroup(HTREEITEM hGroup)
+{
+    try {
+        FAIL_CHECK(hGroup, QStringLiteral("Selected item is NULL."));
+        const DWORD_PTR data = m_mainTree.GetItemData(hGroup);
+        FAIL_CHECK((0 != data), QStringLiteral("GetItemData failed."));
+        FAIL_CHECK(data & TREE_IS_GROUP, QStringLiteral("Please select group."));
+        const SCheckSource source { m_db, g_dbMutex, m_hWnd, g_hInternet.Get(), &g_prefs };
+        QueueGroupPages(source, m_checks, TREE_GET_ID(data), TREE_GET_SORT_TYPE(data));
+    } catch (CCmnException& e) {
+        TRACE0(u"CMainFrame::OnGroupCheckAll. Exception: %s\r\n", e.GetMessage());
+    }
+}
+
+LRESULT CMainFrame::OnGroupCheckAll(WORD, WORD, HWND, BOOL&)
+{
+    TRACE_SCOPE(u"CMainFrame::OnGroupCheckAll");
+    CheckGroup(m_mainTree.GetSelectedItem());
+    return 0;
+}
+
+LRESULT CMainFrame::OnPageCheckUpdate(WORD, WORD, HWND, BOOL&)
+{
+    TRACE_SCOPE(u"CMainFrame::OnPageCheckUpdate");
+    CommandFrame(u"CMainFrame::OnPageCheckUpdate", [this] {
+        HTREEITEM hItem = m_mainTree.GetSelectedItem();
+        FAIL_CHECK(hItem, QStringLiteral("Selected item is NULL."));
+        const DWORD_PTR data = m_mainTree.GetItemData(hItem);
+        FAIL_CHECK((0 != data), QStringLiteral("GetItemData failed."));
+        FAIL_CHECK(!(data & TREE_IS_GROUP), QStringLiteral("Please select page."));
+        const WORD nPageId = TREE_GET_ID(data);
+        HTREEITEM hParent = m_mainTree.GetParentItem(hItem);
+        FAIL_CHECK(hParent, QStringLiteral("Parent of selected item is NULL."));
+        const DWORD_PTR parentData = m_mainTree.GetItemData(hParent);
+        FAIL_CHECK((0 != parentData), QStringLiteral("GetItemData of item parent failed."));
+        const WORD nGroupId = TREE_GET_ID(parentData);
+        FAIL_CHECK(IsPageInProcessing(nGroupId, nPageId) == m_checks.m_ctxsRun.end(),
+            QStringLiteral("This page now in processing. Try this operation later."));
+        FAIL_CHECK(IsPageInPending(nGroupId, nPageId) == m_checks.m_ctxsPending.end(),
+            QStringLiteral("This page already present in queue for checking. Try this operation later."));
+
+        AUTO_DB_LOCKER();
+        SqlGuard([&] {
+            CSqlQuery row = ReadPageRow(m_db, nGroupId, nPageId);
+            const SCheckSource source { m_db, g_dbMutex, m_hWnd, g_hInternet.Get(), &g_prefs };
+            SPageCtx* ctx = MakePageCheck(source, row, nGroupId);
+            // The tree's label, which may differ from the stored description while it is edited.
+            m_mainTree.GetItemText(hItem, ctx->m_strDescr);
+            const bool wasEmpty = m_checks.m_ctxsPending.empty();
+            m_checks.m_ctxsPending.push_back(ctx);
+            if (wasEmpty)
+                CheckPendingList();
+        });
+    });
+    return 0;
+}
+
+LRESULT CMainFrame::OnToolsCheckAll(WORD, WORD, HWND, BOOL&)
+{
+    TRACE_SCOPE(u"CMainFrame::OnToolsCheckAll");
+    try {
+        AUTO_DB_LOCKER();
+        SqlGuard([&] {
+            std::vector<WORD> groups;
+            CSqlQuery rows = m_db.runQuery("SELECT * FROM GROUPS WHERE enable = 1;");
+            for (; !rows.eof(); rows.stepRow())
+                groups.push_back(static_cast<WORD>(rows.getIntField("id", 0) & 0xFFFF));
+            rows.finalize();
+            for (WORD nGroupId : groups)
+                CheckGroup(FindGroup(nGroupId));
+        });
+    } catch (CCmnException& e) {
+        TRACE0(u"CMainFrame::OnToolsCheckAll. Exception: %s\r\n", e.GetMessage());
+    }
+    return 0;
+}
+
+LRESULT CMainFrame::OnToolsCancelChecks(WORD, WORD, HWND, BOOL&)
+{
+    TRACE_SCOPE(u"CMainFrame::OnToolsCancelChecks");
+    m_checks.DropPending();
+    if (!m_checks.m_ctxsRun.empty()) {
+        // The check in progress: its worker wakes on the event and ends with the cancel's code.
+        SPageCtx* ctx = m_checks.m_ctxsRun.front();
+        if (ctx) {
+            ctx->m_dwErrorCode = ERROR_CANCELLED;
+            ctx->m_bCancelled = TRUE;
+            if (ctx->m_hSignalEvent.IsValid())
+                SetEvent(ctx->m_hSignalEvent);
+        }
+    }
+    return 0;
+}
+
+LRESULT CMainFrame::OnPageOpenInBrowser(WORD, WORD, HWND, BOOL&)
+{
+    TRACE_SCOPE(u"CMainFrame::OnPageOpenInBrowser");
+    BOOL handled = TRUE;
+    OnTreeDblClick(static_cast<int>(kMainTreeId), nullptr, handled);
+    return 0;
+}
+
+LRESULT CMainFrame::OnTreeDblClick(int, LPNMHDR pnmh, BOOL&)
+{
+    TRACE_SCOPE(u"CMainFrame::OnTreeDblClick");
+    HTREEITEM hItem = nullptr;
+    if (pnmh) {
+        POINT point {};
+        GetCursorPos(&point);
+        m_mainTree.ScreenToClient(&point);
+        UINT flags = 0;
+        hItem = m_mainTree.HitTest(point, &flags);
+    } else {
+        hItem = m_mainTree.GetSelectedItem();
+    }
+    if (!hItem)
+        return 0;
+    const DWORD_PTR data = m_mainTree.GetItemData(hItem);
+    if (!data || (data & TREE_IS_GROUP))
+        return 0;
+    HTREEITEM hParent = m_mainTree.GetParentItem(hItem);
+    if (!hParent)
+        return 0;
+    const WORD nGroupId = TREE_GET_ID(m_mainTree.GetItemData(hParent));
+    const WORD nPageId = TREE_GET_ID(data);
+    QString link;
+    try {
+        AUTO_DB_LOCKER();
+        CSqlQuery row = ReadPageRow(m_db, nGroupId, nPageId);
+        link = taluvo::Format(u"%d,%d,%s", nGroupId, nPageId, CAnsiToWide(row.getStringField("urlBrowser", "")).Get());
+    } catch (const CSqlException& e) {
+        TRACE0(u"CMainFrame::OnTreeDblClick - SQL Error: %hs\n", e.errorMessage());
+        return 0;
+    } catch (CCmnException& e) {
+        TRACE0(u"CMainFrame::OnTreeDblClick - Exception: %s\n", e.GetMessage());
+        return 0;
+    }
+    BOOL handled = TRUE;
+    OnToolTipHyperLink(0, reinterpret_cast<WPARAM>(link.utf16()), 0, handled);
+    return 0;
+}
+
+LRESULT CMainFrame::OnToolsOpenAllUpdated(WORD, WORD, HWND, BOOL&)
+{
+    TRACE_SCOPE(u"CMainFrame::OnToolsOpenAllUpdated");
+    std::vector<QString> links;
+    try {
+        AUTO_DB_LOCKER();
+        SqlGuard([&] {
+            CSqlBuffer sql;
+            // The columns are read by position: the join's column names depend on the library.
+            CSqlQuery rows = m_db.runQuery(sql.format(
+                "SELECT PAGES.id, PAGES.groupId, PAGES.status, PAGES.enable, PAGES.urlBrowser, GROUPS.enable FROM "
+                "PAGES, GROUPS WHERE ((PAGES.groupId = GROUPS.id) AND (GROUPS.enable = 1) AND (PAGES.enable = 1) AND "
+                "(PAGES.status = %d));",
+                static_cast<int>(statusNew)));
+            for (; !rows.eof(); rows.stepRow()) {
+                const int nPageId = TextAt(rows, 0).toInt() & 0xFFFF;
+                const int nGroupId = TextAt(rows, 1).toInt() & 0xFFFF;
+                links.push_back(taluvo::Format(u"%d,%d,%hs", nGroupId, nPageId, TextAt(rows, 4)));
+            }
+        });
+    } catch (CCmnException& e) {
+        TRACE0(u"CMainFrame::OnToolsOpenAllUpdated. Exception: %s\r\n", e.GetMessage());
+        return 0;
+    }
+    // No database lock is held while the browsers start; each opening takes it on its own.
+    for (const QString& link : links) {
+        BOOL handled = TRUE;
+        OnToolTipHyperLink(0, reinterpret_cast<WPARAM>(link.utf16()), 0, handled);
+    }
+    return 0;
+}
+
+LRESULT CMainFrame::OnToolTipHyperLink(UINT, WPARAM wParam, LPARAM, BOOL&)
+{
+    const auto* text = reinterpret_cast<const char16_t*>(wParam);
+    if (!text || !*text)
+        return 0;
+    const QString link = QString::fromUtf16(text);
+    const QStringList fields = link.split(QLatin1Char(','));
+    const WORD nGroupId = LinkId(fields.value(0));
+    const WORD nPageId = LinkId(fields.value(1));
+
+    // The address is the page's own, read by the ids: a link's text came through HTML that a
+    // page's content helped to build, so it is never trusted as the address to start.
+    QString address;
+    try {
+        AUTO_DB_LOCKER();
+        CSqlQuery row = ReadPageRow(m_db, nGroupId, nPageId);
+        address = CAnsiToWide(row.getStringField("urlBrowser", "")).Get();
+    } catch (const CSqlException& e) {
+        TRACE0(u"CMainFrame::OnToolTipHyperLink - SQL Error: %hs\n", e.errorMessage());
+    } catch (CCmnException& e) {
+        TRACE0(u"CMainFrame::OnToolTipHyperLink - Exception: %s\n", e.GetMessage());
+    }
+
+    bool opened = false;
+    if (!address.isEmpty()) {
+        if (g_prefs.GetParam("UseDefaultBrowser")->GetBool()) {
+            opened = GotoURL(m_hWnd, address, TRUE, SW_SHOWDEFAULT) > 32;
+        } else {
+            const QString browser = g_prefs.GetParam("UserBrowserPath")->GetString();
+            opened = !browser.isEmpty() && taluvo::shell::RunProgram({ browser, address });
+        }
+    }
+    if (!opened) {
+        MessageBox(QStringLiteral("Unable to open web page in browser."), QStringLiteral("Error"), MB_OK | MB_ICONERROR);
+        return 0;
+    }
+    if (!g_prefs.GetParam("BrowserResetNewStatus")->GetBool())
+        return 0;
+
+    HTREEITEM hItem = FindPage(nGroupId, nPageId);
+    try {
+        AUTO_DB_LOCKER();
+        CSqlBuffer sql;
+        const int changed = m_db.execDML(sql.format(
+            "UPDATE PAGES SET status = %d WHERE id = %d AND groupId = %d AND status = %d;",
+            static_cast<int>(statusOrdinary), static_cast<int>(nPageId), static_cast<int>(nGroupId),
+            static_cast<int>(statusNew)));
+        if (changed == 0)
+            return 0;
+        CSqlQuery group = m_db.runQuery(sql.format("SELECT * FROM GROUPS WHERE id = %d;", static_cast<int>(nGroupId)));
+        const int sortType = group.eof() ? 0 : group.getIntField("sortType", 0);
+        if (sortType == sortStatus) {
+            if (HTREEITEM hGroup = FindGroup(nGroupId)) {
+                ResortGroup(group, hGroup);
+                m_mainTree.SelectItem(FindPage(nGroupId, nPageId));
+            }
+        } else {
+            CSqlQuery row = m_db.runQuery(sql.format(
+                "SELECT * FROM PAGES WHERE id = %d and groupId = %d;", static_cast<int>(nPageId), static_cast<int>(nGroupId)));
+            if (!row.eof() && hItem) {
+                AddPageItem(row, hItem, m_mainTree.GetParentItem(hItem));
+                m_mainTree.SelectItem(hItem);
+            }
+        }
+    } catch (const CSqlException& e) {
+        TRACE0(u"CMainFrame::OnToolTipHyperLink - SQL Error: %hs\n", e.errorMessage());
+    }
+    return 0;
+}
