@@ -317,6 +317,28 @@ TEST_F(HtmlLayoutTest, TablesPlainAndSpanning)
     EXPECT_EQ(Measure(QStringLiteral("<table border=1 borderstyle=double><tr><td>x</td></tr></table>")).cx, plain.cx + 6 + 2);
 }
 
+TEST_F(HtmlLayoutTest, TableBackgroundsAndFills)
+{
+    const QString tile = QDir(qEnvironmentVariable("TALUVO_HOME")).filePath(QStringLiteral("tile.png"));
+    QImage red(4, 4, QImage::Format_RGB32);
+    red.fill(QColor(255, 0, 0));
+    ASSERT_TRUE(red.save(tile));
+    const QString tiled = QStringLiteral("<table background=\"file:%1\"><tr><td width=30 height=20></td></tr></table>")
+                              .arg(tile);
+    Layout(tiled);
+    EXPECT_EQ(Snapshot().pixelColor(9, 9), QColor(255, 0, 0));
+    EXPECT_EQ(Snapshot().pixelColor(60, 40), QColor(255, 255, 255));
+
+    // A filled table repeats its fill in every cell; with colours off no background is drawn.
+    Resize(400, 300);
+    Layout(QStringLiteral("<table bgcolor=#0000ff><tr><td width=30 height=20></td></tr></table>"));
+    EXPECT_EQ(Snapshot().pixelColor(9, 9), QColor(0, 0, 255));
+    Resize(400, 300);
+    r.EnableColors(FALSE);
+    Layout(tiled);
+    EXPECT_EQ(Snapshot().pixelColor(9, 9), QColor(255, 255, 255));
+}
+
 TEST_F(HtmlLayoutTest, TextAndTablesStackAndUnclosedTablesEnd)
 {
     const TEXTMETRIC tm = MetricsOf();
