@@ -16,6 +16,9 @@
 #include "platform/shell/Sound.h"
 #include "platform/ui/UserApi.h"
 
+#include <algorithm>
+#include <vector>
+
 TRACE_MODULE("CMainFrame");
 
 namespace {
@@ -49,6 +52,18 @@ void PlayAlertSound(const char* defaultParam, const char* fileParam, WORD resour
         PlaySound(QString::number(resourceId), nullptr, SND_RESOURCE | kSoundFlags);
     else
         PlaySound(g_prefs.GetParam(fileParam)->GetString(), nullptr, SND_FILENAME | kSoundFlags);
+}
+
+// An item's label however long it is (the tree's own text getter stops at 259 characters).
+QString ItemLabel(const CTreeViewCtrl& tree, HTREEITEM item, qsizetype longest)
+{
+    std::vector<char16_t> buffer(static_cast<size_t>(std::max<qsizetype>(longest, 259)) + 1, u'\0');
+    TVITEM data;
+    data.hItem = item;
+    data.mask = TVIF_TEXT;
+    data.pszText = buffer.data();
+    data.cchTextMax = static_cast<int>(buffer.size());
+    return tree.GetItem(&data) ? QString::fromUtf16(buffer.data()) : QString();
 }
 
 // Where the popup goes when the tray icon's place is unknown (no tray, or a tray that does not
@@ -157,8 +172,7 @@ void CMainFrame::StoreFinishedCheck(SPageCtx& ctx, HTREEITEM hItem, QString& url
                 place = lastOfStatus[s];
 
         // The copy takes the whole label and the overlay (a disabled page's mark) with it.
-        QString text;
-        m_mainTree.GetItemText(hItem, text);
+        const QString text = ItemLabel(m_mainTree, hItem, std::max(descr.size(), ctx.m_strDescr.size()));
         int image = 0;
         int selectedImage = 0;
         m_mainTree.GetItemImage(hItem, image, selectedImage);

@@ -1,0 +1,326 @@
+// The check commands of the main window against a loopback page server: what the timer, check-now,
+// the group check, check-all and cancel queue and start, how a finished check moves its item, and
+// how pages are opened in the browser.
+#include "tests/frame/CheckTestSupport.h"
+
+#include "core/WorkerThread.h"
+#include "core/prefs/Preferences.h"
+#include "engine/Scheduler.h"
+#include "platform/inet/WinInet.h"
+
+#include <QDateTime>
+
+using namespace taluvo::test;
+using taluvo::shell::RequestKind;
+
+namespace {
+
+class CheckCommands : public MainFrameTest {
+protected:
+    void SetUp() override
+    {
+        MainFrameTest::SetUp();
+        m_server = std::make_unique<PageServer>(m_dir, "pages");
+        QJsonObject hang;
+        hang[QStringLiteral("hang")] = true;
+        m_server->SetRoutes({ { QStringLiteral("/a"), Page(QStringLiteral("page a")) },
+            { QStringLiteral("/b"), Page(QStringLiteral("page b")) }, { QStringLiteral("/hang"), hang } });
+        m_now = QDateTime::currentSecsSinceEpoch();
+        g_prefs.GetParam("WorkOffline")->SetBool(false);
+        g_prefs.GetParam("PopupAlertEnable")->SetBool(false);
+        g_prefs.GetParam("ErrorSoundEnable")->SetBool(false);
+    }
+    void TearDown() override
+    {
+        MainFrameTest::TearDown();
+        m_server.reset();
+    }
+    std::string Url(const char* path) const { return m_server->Url(QString::fromLatin1(path)).toStdString(); }
+    bool Start(const std::string& rows)
+    {
+        if (Sqlite(DatabasePath(), SchemaSql() + rows) != "")
+            return false;
+        const bool started = Create() != nullptr && m_messages.empty();
+        // The toolbar server's thread is a worker too.
+        m_baseWorkers = CWorkerThread::RunningWorkers();
+        return started;
+    }
+    void Command(UINT id) { m_frame.SendMessage(WM_COMMAND, id); }
+    void Select(WORD group, WORD page)
+    {
+        m_frame.m_mainTree.SelectItem(page == 0xFFFF ? m_frame.FindGroup(group) : m_frame.FindPage(group, page));
+    }
+    bool ServerAsked(size_t count)
+    {
+        return WaitUntil([&] {
+            QCoreApplication::processEvents();
+            return m_server->Requests().size() >= count;
+        });
+    }
+    std::string Stored() { return Sqlite(DatabasePath(), "SELECT id, status, errorCode FROM PAGES ORDER BY id;"); }
+
+    TempDir m_dir;
+    std::unique_ptr<PageServer> m_server;
+    long long m_now = 0;
+    int m_baseWorkers = 0;
+};
+
+TEST_F(CheckCommands, TimerSkipsQueuedAndRunningPagesAndChecksNothingOffline)
+{
+    ASSERT_TRUE(Start(Group(1, "G", 1, sortAlphabeticalAsc) + Insert({ 1, 1, Url("/hang"), "", "hang", m_now - 600 })
+        + Insert({ 2, 1, Url("/a"), "", "a", m_now - 300 })));
+
+    g_prefs.GetParam("WorkOffline")->SetBool(true);
+    m_frame.SendMessage(WM_TIMER, g_iIntervalTimerId);
+    EXPECT_TRUE(m_frame.m_checks.m_ctxsPending.empty());
+    EXPECT_TRUE(m_frame.m_checks.m_ctxsRun.empty());
+
+    g_prefs.GetParam("WorkOffline")->SetBool(false);
+    m_frame.SendMessage(WM_TIMER, g_iIntervalTimerId);
+    ASSERT_EQ(m_frame.m_checks.m_ctxsRun.size(), 1u);
+    ASSERT_EQ(m_frame.m_checks.m_ctxsPending.size(), 1u);
+    EXPECT_EQ(m_frame.m_checks.m_ctxsRun.front()->m_nPageId, 1);
+    ASSERT_TRUE(ServerAsked(1));
+    // Due again while one runs and the other waits: neither is queued a second time.
+    m_frame.SendMessage(WM_TIMER, g_iIntervalTimerId);
+    EXPECT_EQ(m_frame.m_checks.m_ctxsRun.size(), 1u);
+    EXPECT_EQ(m_frame.m_checks.m_ctxsPending.size(), 1u);
+    EXPECT_NE(m_frame.m_iIntervalTimer, 0u);
+}
+
+TEST_F(CheckCommands, CancelEmptiesTheQueueAndEndsTheRunningCheckWith1223)
+{
+    ASSERT_TRUE(Start(Group(1, "G", 1, sortAlphabeticalAsc) + Insert({ 1, 1, Url("/hang"), "", "1 hang", m_now - 900 })
+        + Insert({ 2, 1, Url("/a"), "", "2", m_now - 800 }) + Insert({ 3, 1, Url("/a"), "", "3", m_now - 700 })
+        + Insert({ 4, 1, Url("/b"), "", "4", m_now - 600 })));
+    // Nothing to cancel: nothing happens.
+    Command(ID_TOOLS_CANCEL_CHECKS);
+
+    Select(1, 0xFFFF);
+    Command(ID_GROUP_CHECK_ALL);
+    ASSERT_EQ(m_frame.m_checks.m_ctxsRun.size(), 1u);
+    ASSERT_EQ(m_frame.m_checks.m_ctxsPending.size(), 3u);
+    ASSERT_TRUE(ServerAsked(1));
+
+    Command(ID_TOOLS_CANCEL_CHECKS);
+    EXPECT_TRUE(m_frame.m_checks.m_ctxsPending.empty());
+    ASSERT_TRUE(WaitForChecks(m_frame));
+    EXPECT_EQ(Stored(), "1|2|1223\n2|3|0\n3|3|0\n4|3|0");
+
+    // The lists work on: a check-now after the cancel runs to its end.
+    Select(1, 4);
+    Command(ID_PAGE_CHECK_UPDATE);
+    ASSERT_TRUE(WaitForChecks(m_frame));
+    EXPECT_EQ(Sqlite(DatabasePath(), "SELECT status, httpStatusCode FROM PAGES WHERE id = 4;"), "3|200");
+    EXPECT_TRUE(m_messages.empty());
+    EXPECT_TRUE(WaitUntil([this] {
+        QCoreApplication::processEvents();
+        return CWorkerThread::RunningWorkers() == m_baseWorkers;
+    }));
+}
+
+TEST_F(CheckCommands, CheckNowRefusesWhatItCannotQueueAndWaitsBehindTheQueue)
+{
+    ASSERT_TRUE(Start(Group(1, "G", 1, sortAlphabeticalAsc) + Insert({ 1, 1, Url("/hang"), "", "1", 4294967295LL })
+        + Insert({ 2, 1, Url("/a"), "", "2", 4294967295LL }) + Insert({ 3, 1, Url("/b"), "", "3", 4294967295LL })));
+    Select(1, 0xFFFF);
+    Command(ID_PAGE_CHECK_UPDATE);
+    ASSERT_EQ(m_messages.size(), 1u);
+    EXPECT_EQ(m_messages.back(), QStringLiteral("Error: Please select page."));
+
+    // Offline does not stop check-now; a never-checked page is checked this way.
+    g_prefs.GetParam("WorkOffline")->SetBool(true);
+    Select(1, 1);
+    Command(ID_PAGE_CHECK_UPDATE);
+    ASSERT_EQ(m_frame.m_checks.m_ctxsRun.size(), 1u);
+    Command(ID_PAGE_CHECK_UPDATE);
+    EXPECT_EQ(m_messages.back(), QStringLiteral("Error: This page now in processing. Try this operation later."));
+
+    Select(1, 2);
+    Command(ID_PAGE_CHECK_UPDATE);
+    // A second series starts beside the running check when the queue was empty.
+    EXPECT_EQ(m_frame.m_checks.m_ctxsRun.size(), 2u);
+    ASSERT_TRUE(WaitUntil([&] {
+        QCoreApplication::processEvents();
+        return m_frame.m_checks.m_ctxsRun.size() == 1u;
+    }));
+    // The group check queues all three; its start drops the running page 1 and starts page 2.
+    Select(1, 0xFFFF);
+    Command(ID_GROUP_CHECK_ALL);
+    ASSERT_EQ(m_frame.m_checks.m_ctxsRun.size(), 2u);
+    ASSERT_EQ(m_frame.m_checks.m_ctxsPending.size(), 1u);
+    Select(1, 3);
+    Command(ID_PAGE_CHECK_UPDATE);
+    EXPECT_EQ(m_messages.back(),
+        QStringLiteral("Error: This page already present in queue for checking. Try this operation later."));
+    EXPECT_EQ(m_messages.size(), 3u);
+    // Page 3 waits behind page 2 and starts when it ends.
+    ASSERT_TRUE(WaitUntil([&] {
+        QCoreApplication::processEvents();
+        return m_frame.m_checks.m_ctxsPending.empty() && m_frame.m_checks.m_ctxsRun.size() == 1u;
+    }));
+    EXPECT_EQ(Sqlite(DatabasePath(), "SELECT id, httpStatusCode FROM PAGES ORDER BY id;"), "1|0\n2|200\n3|200");
+}
+
+TEST_F(CheckCommands, CheckAllQueuesEachEnabledPageOnce)
+{
+    ASSERT_TRUE(Start(Group(1, "On", 1, sortAlphabeticalAsc) + Group(2, "Off", 0, sortAlphabeticalAsc)
+        + Group(3, "Empty", 1, sortAlphabeticalAsc) + Group(4, "Also on", 1, sortStatus)
+        + Insert({ 1, 1, Url("/hang"), "", "1", m_now }) + Insert({ 2, 1, Url("/a"), "", "2", m_now })
+        + Insert({ 3, 2, Url("/a"), "", "3", m_now }) + Insert({ 4, 4, Url("/b"), "", "4", m_now })
+        + Insert({ 5, 4, Url("/b"), "", "5 off", m_now, 0 })));
+    Command(ID_TOOLS_CHECK_ALL);
+    // The hanging page runs; the other enabled pages of enabled groups wait; the empty group is
+    // traced only.
+    ASSERT_EQ(m_frame.m_checks.m_ctxsRun.size(), 1u);
+    std::vector<int> pending;
+    for (SPageCtx* ctx : m_frame.m_checks.m_ctxsPending)
+        pending.push_back(ctx->m_nPageId);
+    EXPECT_EQ(pending, (std::vector<int> { 2, 4 }));
+    Command(ID_TOOLS_CHECK_ALL);
+    EXPECT_EQ(m_frame.m_checks.m_ctxsPending.size(), 3u) << "the running page is queued again, the waiting ones not";
+    EXPECT_TRUE(m_messages.empty());
+}
+
+TEST_F(CheckCommands, FinishedCheckOfAPageGoneFromTheTreeIsFreedAndTheNextStarts)
+{
+    ASSERT_TRUE(Start(Group(1, "G", 1, sortAlphabeticalAsc) + Insert({ 1, 1, Url("/a"), "", "1", m_now })
+        + Insert({ 2, 1, Url("/b"), "", "2", m_now })));
+    Select(1, 0xFFFF);
+    Command(ID_GROUP_CHECK_ALL);
+    ASSERT_EQ(m_frame.m_checks.m_ctxsRun.size(), 1u);
+    m_frame.m_mainTree.DeleteItem(m_frame.FindPage(1, 1));
+    ASSERT_TRUE(WaitForChecks(m_frame));
+    // The first page's result had no item to show it: not stored; the second is.
+    EXPECT_EQ(Sqlite(DatabasePath(), "SELECT id, httpStatusCode FROM PAGES ORDER BY id;"), "1|0\n2|200");
+    EXPECT_TRUE(WaitUntil([this] {
+        QCoreApplication::processEvents();
+        return CWorkerThread::RunningWorkers() == m_baseWorkers;
+    }));
+}
+
+TEST_F(CheckCommands, AStatusSortedGroupMovesTheItemWholeWithItsOverlay)
+{
+    const std::string longName(300, 'x');
+    const int dead = DeadPort();
+    ASSERT_TRUE(Start(Group(1, "G", 1, sortStatus) + Insert({ 1, 1, Url("/a"), "", "new", m_now, 1, 60, 1 })
+        + Insert({ 2, 1, Url("/a"), "", "error", m_now, 1, 60, 2 })
+        + Insert({ 3, 1, "http://127.0.0.1:" + std::to_string(dead) + "/", "", longName, m_now, 0, 60, 3 })
+        + Insert({ 4, 1, Url("/a"), "", "ordinary", m_now, 1, 60, 3 })));
+    Select(1, 3);
+    Command(ID_PAGE_CHECK_UPDATE);
+    ASSERT_TRUE(WaitForChecks(m_frame));
+    EXPECT_EQ(ChildLabels(m_frame, m_frame.FindGroup(1)),
+        (std::vector<QString> { QStringLiteral("new"), QStringLiteral("error"), QString::fromStdString(longName),
+            QStringLiteral("ordinary") }));
+    HTREEITEM moved = m_frame.FindPage(1, 3);
+    ASSERT_NE(moved, nullptr);
+    EXPECT_EQ(m_frame.m_mainTree.GetSelectedItem(), moved);
+    EXPECT_EQ(TREE_GET_STATUS(m_frame.m_mainTree.GetItemData(moved)), statusError);
+    EXPECT_EQ(m_frame.m_mainTree.GetItemState(moved, TVIS_OVERLAYMASK), INDEXTOOVERLAYMASK(1));
+}
+
+TEST_F(CheckCommands, OpeningPagesUsesTheStoredAddressAndResetsNew)
+{
+    const std::string evil = "http://127.0.0.1:1/\"><a msg=\"9,9,x";
+    ASSERT_TRUE(Start(Group(1, "On", 1, sortAlphabeticalAsc) + Group(2, "Off", 0, sortAlphabeticalAsc)
+        + Insert({ 1, 1, Url("/a"), "http://one/a b", "1", m_now, 1, 60, 1 })
+        + Insert({ 2, 1, Url("/a"), evil, "2", m_now, 1, 60, 1 })
+        + Insert({ 3, 1, Url("/a"), "http://three/", "3 off", m_now, 0, 60, 1 })
+        + Insert({ 4, 2, Url("/a"), "http://four/", "4", m_now, 1, 60, 1 })
+        + Insert({ 5, 1, Url("/a"), "http://five/", "5", m_now, 1, 60, 3 })));
+    DesktopRequests desktop;
+    g_prefs.GetParam("UseDefaultBrowser")->SetBool(false);
+    g_prefs.GetParam("UserBrowserPath")->SetString(QStringLiteral("/usr/bin/browser"));
+    g_prefs.GetParam("BrowserResetNewStatus")->SetBool(true);
+
+    // A link's address is not what is opened: the page's stored address is.
+    const std::u16string forged = u"1,5,http://elsewhere/";
+    m_frame.SendMessage(WM_TOOLTIP_HYPERLINK, reinterpret_cast<WPARAM>(forged.c_str()));
+    const auto first = desktop.Of(RequestKind::RunProgram);
+    ASSERT_EQ(first.size(), 1u);
+    EXPECT_EQ(first[0], (QStringList { QStringLiteral("/usr/bin/browser"), QStringLiteral("http://five/") }));
+    desktop.Clear();
+
+    Command(ID_TOOLS_OPEN_ALL_UPDATED);
+    const auto opened = desktop.Of(RequestKind::RunProgram);
+    ASSERT_EQ(opened.size(), 2u);
+    EXPECT_EQ(opened[0].value(1), QStringLiteral("http://one/a b"));
+    EXPECT_EQ(opened[1].value(1), QString::fromStdString(evil));
+    EXPECT_EQ(Sqlite(DatabasePath(), "SELECT id, status FROM PAGES ORDER BY id;"), "1|3\n2|3\n3|1\n4|1\n5|3");
+    EXPECT_EQ(TREE_GET_STATUS(m_frame.m_mainTree.GetItemData(m_frame.FindPage(1, 2))), statusOrdinary);
+    desktop.Clear();
+    Command(ID_TOOLS_OPEN_ALL_UPDATED);
+    EXPECT_TRUE(desktop.Of(RequestKind::RunProgram).empty());
+
+    // Open in browser works on the selected page; a group or an empty browser path opens nothing.
+    Select(1, 0xFFFF);
+    Command(ID_PAGE_OPEN_IN_BROWSER);
+    EXPECT_TRUE(desktop.Of(RequestKind::RunProgram).empty());
+    g_prefs.GetParam("UserBrowserPath")->SetString(QString());
+    Select(1, 3);
+    Command(ID_PAGE_OPEN_IN_BROWSER);
+    EXPECT_TRUE(desktop.Of(RequestKind::RunProgram).empty());
+    ASSERT_EQ(m_messages.size(), 1u);
+    EXPECT_EQ(m_messages.back(), QStringLiteral("Error: Unable to open web page in browser."));
+    EXPECT_EQ(Sqlite(DatabasePath(), "SELECT status FROM PAGES WHERE id = 3;"), "1");
+}
+
+TEST_F(CheckCommands, PopupListsEachUpdatedPageOnceUntilItsTimerHidesIt)
+{
+    ASSERT_TRUE(Start(Group(1, "G", 1, sortAlphabeticalAsc)));
+    g_prefs.GetParam("PopupAlertItems")->SetInt(2);
+    g_prefs.GetParam("PopupAlertTimeout")->SetInt(30);
+    auto rows = [this] { return m_frame.m_strPopupLines.count(QStringLiteral("<tr><td><icon idres=")); };
+    auto shows = [this](const char* url) {
+        return m_frame.m_trayToolTip.m_strLastShownText.contains(QString::fromLatin1(url));
+    };
+    ASSERT_FALSE(m_frame.m_trayIcon.IsVisible());
+
+    m_frame.ShowUpdatePopup(1, 1, QStringLiteral("http://one/"), QStringLiteral("http://one/"));
+    EXPECT_TRUE(m_frame.m_trayIcon.IsVisible());
+    EXPECT_TRUE(m_frame.m_bTrayShownForPopup);
+    EXPECT_TRUE(m_frame.m_trayToolTip.IsWindowVisible());
+    // Listed already: nothing changes.
+    m_frame.m_trayToolTip.m_strLastShownText.clear();
+    m_frame.ShowUpdatePopup(1, 1, QStringLiteral("http://one/"), QStringLiteral("http://one/"));
+    EXPECT_EQ(rows(), 1);
+    EXPECT_TRUE(m_frame.m_trayToolTip.m_strLastShownText.isEmpty());
+    m_frame.ShowUpdatePopup(1, 2, QStringLiteral("http://two/"), QStringLiteral("http://two/"));
+    EXPECT_EQ(rows(), 2);
+    EXPECT_LT(m_frame.m_strPopupLines.indexOf(QStringLiteral("http://one/")),
+        m_frame.m_strPopupLines.indexOf(QStringLiteral("http://two/")));
+    // Full: the oldest row goes.
+    m_frame.ShowUpdatePopup(1, 3, QStringLiteral("http://three/"), QStringLiteral("http://three/"));
+    EXPECT_EQ(rows(), 2);
+    EXPECT_FALSE(shows("http://one/"));
+    EXPECT_TRUE(shows("http://two/") && shows("http://three/"));
+
+    m_frame.SendMessage(WM_TIMER, g_iPopupTimerId);
+    EXPECT_FALSE(m_frame.m_trayToolTip.IsWindowVisible());
+    EXPECT_FALSE(m_frame.m_trayIcon.IsVisible());
+    EXPECT_FALSE(m_frame.m_bTrayShownForPopup);
+    // Hidden, it starts again from one row.
+    m_frame.ShowUpdatePopup(1, 4, QStringLiteral("http://four/"), QStringLiteral("http://four/"));
+    EXPECT_EQ(rows(), 1);
+}
+
+TEST(OnlineState, OnlyADialUpConnectionWithoutALinkIsOffline)
+{
+    struct Case {
+        DWORD flags;
+        bool linkUp;
+        bool offline;
+    };
+    const Case cases[] = {
+        { INTERNET_CONNECTION_LAN, false, false },
+        { INTERNET_CONNECTION_LAN | INTERNET_RAS_INSTALLED, false, false },
+        { INTERNET_CONNECTION_LAN | INTERNET_CONNECTION_MODEM | INTERNET_RAS_INSTALLED, false, false },
+        { INTERNET_CONNECTION_MODEM | INTERNET_RAS_INSTALLED, false, true },
+        { INTERNET_CONNECTION_MODEM | INTERNET_RAS_INSTALLED, true, false },
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(IsOfflineConnection(c.flags, c.linkUp), c.offline) << c.flags << " " << c.linkUp;
+}
+
+} // namespace
