@@ -1,6 +1,7 @@
 // Fetch cost of one page check: 1,000 sequential checks of a 100 KB page served on loopback,
 // each by its own fetch worker, as the scheduler runs them. Prints the mean wall and CPU time per
 // check. The server is a small thread of this program; its own CPU time is left out of the figure.
+#include "bench/support/LoopbackPageServer.h"
 #include "core/prefs/Preferences.h"
 #include "engine/Updater.h"
 #include "platform/inet/WinInet.h"
@@ -22,92 +23,10 @@
 #include <unistd.h>
 #include <vector>
 
+using taluvo::bench::PageServer;
+using taluvo::bench::ProcessCpuSeconds;
+
 namespace {
-
-double ThreadCpuSeconds()
-{
-    timespec t{};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
-    return t.tv_sec + t.tv_nsec / 1e9;
-}
-
-double ProcessCpuSeconds()
-{
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return usage.ru_utime.tv_sec + usage.ru_utime.tv_usec / 1e6 + usage.ru_stime.tv_sec + usage.ru_stime.tv_usec / 1e6;
-}
-
-// Answers every request on a connection with the same 100 KB page, keeping connections open.
-class PageServer {
-public:
-    PageServer()
-    {
-        std::string body;
-        while (body.size() < 100 * 1024)
-            body += "<p>Line of a watched page with some text in it, number " + std::to_string(body.size()) + "</p>\n";
-        m_response = "HTTP/1.1 200 OK\r\nContent-Type: text/html\r\nContent-Length: " + std::to_string(body.size()) +
-                     "\r\n\r\n" + body;
-        m_listener = socket(AF_INET, SOCK_STREAM, 0);
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        bind(m_listener, reinterpret_cast<sockaddr*>(&address), sizeof address);
-        listen(m_listener, 64);
-        socklen_t length = sizeof address;
-        getsockname(m_listener, reinterpret_cast<sockaddr*>(&address), &length);
-        m_port = ntohs(address.sin_port);
-        m_thread = std::thread([this] { Serve(); });
-    }
-    ~PageServer()
-    {
-        shutdown(m_listener, SHUT_RDWR);
-        close(m_listener);
-        m_thread.join();
-    }
-    int Port() const { return m_port; }
-    double CpuSeconds() const { return m_cpu.load(); }
-
-private:
-    void Serve()
-    {
-        for (;;) {
-            const int client = accept(m_listener, nullptr, nullptr);
-            if (client < 0)
-                break;
-            std::thread([this, client] {
-                const double start = ThreadCpuSeconds();
-                std::string request;
-                char buffer[4096];
-                for (;;) {
-                    const ssize_t n = recv(client, buffer, sizeof buffer, 0);
-                    if (n <= 0)
-                        break;
-                    request.append(buffer, static_cast<size_t>(n));
-                    size_t end;
-                    while ((end = request.find("\r\n\r\n")) != std::string::npos) {
-                        request.erase(0, end + 4);
-                        send(client, m_response.data(), m_response.size(), MSG_NOSIGNAL);
-                    }
-                }
-                close(client);
-                AddCpu(ThreadCpuSeconds() - start);
-            }).detach();
-        }
-    }
-    void AddCpu(double seconds)
-    {
-        double current = m_cpu.load();
-        while (!m_cpu.compare_exchange_weak(current, current + seconds)) {
-        }
-    }
-
-    std::string m_response;
-    int m_listener = -1;
-    int m_port = 0;
-    std::thread m_thread;
-    std::atomic<double> m_cpu{0.0};
-};
 
 class CSink : public CWindowImpl<CSink> {
 public:

@@ -1,0 +1,147 @@
+// The check scheduler of the main window at scale: 10,000 pages in 100 groups, all due, served on
+// loopback by the benchmarks' 100 KB page server. One tick of the check timer selects and queues
+// them all; the main window then checks them one after another and stores each result. Prints the
+// time to select and queue, the time until the last check is stored, the mean per check, the cost
+// of the per-check database write alone, and the bare fetch cost from the engine's fetch benchmark
+// run beside it.
+#include "bench/support/LoopbackPageServer.h"
+#include "core/DebugTracer.h"
+#include "core/Globals.h"
+#include "core/Mutex.h"
+#include "core/db/Database.h"
+#include "core/prefs/Preferences.h"
+#include "engine/Alerts.h"
+#include "frame/mainfrm.h"
+#include "platform/ui/Application.h"
+#include "platform/ui/TestHooks.h"
+#include "res/resource.h"
+
+#include <QCoreApplication>
+#include <QDateTime>
+#include <QTemporaryDir>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+TRACE_MODULE("SchedulerBench");
+
+namespace {
+
+constexpr int kGroups = 100;
+constexpr int kPagesPerGroup = 100;
+constexpr int kPages = kGroups * kPagesPerGroup;
+
+using Clock = std::chrono::steady_clock;
+
+double Ms(Clock::duration d)
+{
+    return std::chrono::duration<double, std::milli>(d).count();
+}
+
+void MakeDatabase(const std::string& path, int port)
+{
+    CSqlDatabase db;
+    db.open(path.c_str());
+    db.execDML("BEGIN;");
+    db.execDML(kCreatePagesTable);
+    db.execDML(kCreateGroupsTable);
+    const long long due = QDateTime::currentSecsSinceEpoch() - 3600;
+    CSqlBuffer sql;
+    int pageId = 1;
+    for (int group = 1; group <= kGroups; ++group) {
+        db.execDML(sql.format("INSERT INTO GROUPS VALUES(%d, 'GROUP %d', 1, 1, NULL);", group, group));
+        for (int i = 0; i < kPagesPerGroup; ++i, ++pageId) {
+            db.execDML(sql.format("INSERT INTO PAGES VALUES(%d, %d, 'http://127.0.0.1:%d/page%d', "
+                                  "'http://127.0.0.1:%d/page%d', '', '', 'Page %05d', %lld, 4294967295, "
+                                  "4294967295, 1, 600, 3, 0, 0);",
+                pageId, group, port, pageId, port, pageId, pageId, due + pageId % 1000));
+        }
+    }
+    db.execDML("COMMIT;");
+    db.close();
+}
+
+// The per-check database write alone: the result's UPDATE and the row read back, as the finished
+// check does them, on the same database.
+double MeanStoreMs(int count)
+{
+    SPageCtx ctx;
+    ctx.m_iStatus = statusOrdinary;
+    ctx.m_dwHttpStatusCode = 200;
+    const auto start = Clock::now();
+    for (int i = 0; i < count; ++i) {
+        ctx.m_nGroupId = static_cast<WORD>(1 + i % kGroups);
+        ctx.m_nPageId = static_cast<WORD>(1 + (ctx.m_nGroupId - 1) * kPagesPerGroup + i / kGroups % kPagesPerGroup);
+        ctx.m_tLastChecked = static_cast<DWORD>(QDateTime::currentSecsSinceEpoch());
+        AUTO_DB_LOCKER();
+        StoreCheckResult(m_db, ctx);
+    }
+    return Ms(Clock::now() - start) / count;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    QTemporaryDir home;
+    ::setenv("TALUVO_HOME", home.path().toLocal8Bit().constData(), 1);
+    ::setenv("XDG_RUNTIME_DIR", home.path().toLocal8Bit().constData(), 1);
+    if (!std::getenv("QT_QPA_PLATFORM"))
+        ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    taluvo::ui::CUiApplication app(argc, argv);
+    taluvo::res::RegisterResources();
+    CMessageLoop loop;
+    _Module.AddMessageLoop(&loop);
+    taluvo::ui::test::ScopedMessageBoxHook boxes([](const taluvo::ui::test::MessageBoxRequest& box) {
+        std::fprintf(stderr, "box: %s\n", box.text.toLocal8Bit().constData());
+        return IDOK;
+    });
+
+    taluvo::bench::PageServer server;
+    MakeDatabase(home.filePath(QStringLiteral("database.db")).toStdString(), server.Port());
+
+    CMainFrame frame;
+    RECT rect { 0, 0, 640, 450 };
+    if (!frame.CreateEx(GetDesktopWindow(), &rect) || !m_db.opened()) {
+        std::fprintf(stderr, "main window not created (is the toolbar port 6790 taken?)\n");
+        return 1;
+    }
+    g_prefs.GetParam("WorkOffline")->SetBool(false);
+
+    const double cpuStart = taluvo::bench::ProcessCpuSeconds(), serverCpuStart = server.CpuSeconds();
+    const auto start = Clock::now();
+    frame.SendMessage(WM_TIMER, g_iIntervalTimerId);
+    const auto queued = Clock::now();
+    const size_t selected = frame.m_checks.m_ctxsPending.size() + frame.m_checks.m_ctxsRun.size();
+    while (!frame.m_checks.m_ctxsPending.empty() || !frame.m_checks.m_ctxsRun.empty())
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+    const auto finished = Clock::now();
+    const double cpu = (taluvo::bench::ProcessCpuSeconds() - cpuStart) - (server.CpuSeconds() - serverCpuStart);
+
+    int stored = 0;
+    {
+        AUTO_DB_LOCKER();
+        stored = m_db.runScalar("SELECT COUNT(*) FROM PAGES WHERE httpStatusCode = 200;");
+    }
+    const double store = MeanStoreMs(2000);
+    frame.DestroyWindow();
+
+    std::printf("pages due: %d in %d groups; selected and queued: %zu; stored with HTTP 200: %d\n", kPages, kGroups,
+        selected, stored);
+    std::printf("select and queue (one timer tick): %.1f ms (%.3f ms per page)\n", Ms(queued - start),
+        Ms(queued - start) / kPages);
+    std::printf("tick until the last check is stored: %.1f ms\n", Ms(finished - start));
+    std::printf("mean wall time per check through the scheduler: %.3f ms\n", Ms(finished - start) / kPages);
+    std::printf("mean CPU time per check through the scheduler:  %.3f ms (the server's CPU is not counted)\n",
+        cpu * 1000.0 / kPages);
+    std::printf("per-check database write alone (UPDATE and read back): %.3f ms\n", store);
+    std::fflush(stdout);
+
+    // The bare fetch, from the engine's fetch benchmark, to set the figures above against.
+    std::printf("--- bare fetch (engine fetch benchmark, 1,000 checks of the same page) ---\n");
+    std::fflush(stdout);
+    const int fetch = std::system(TALUVO_BENCH_FETCH " 1000");
+    return stored == kPages && fetch == 0 ? 0 : 1;
+}
