@@ -163,6 +163,8 @@ public:
     HTREEITEM AddPageItem(CSqlQuery& row, HTREEITEM item, HTREEITEM parent);
     HTREEITEM FindGroup(WORD nGroupId);
     HTREEITEM FindPage(WORD nGroupId, WORD nPageId);
+    // An item's whole label.
+    QString ItemLabel(HTREEITEM hItem) const;
     BOOL ResortGroup(CSqlQuery& queryGroup, HTREEITEM groupItem);
     BOOL UpdateGroupPagesOrder(HTREEITEM groupItem);
     void LoadContent();

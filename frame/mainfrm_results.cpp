@@ -16,8 +16,8 @@
 #include "platform/shell/Sound.h"
 #include "platform/ui/UserApi.h"
 
-#include <algorithm>
 #include <vector>
+
 
 TRACE_MODULE("CMainFrame");
 
@@ -54,18 +54,6 @@ void PlayAlertSound(const char* defaultParam, const char* fileParam, WORD resour
         PlaySound(g_prefs.GetParam(fileParam)->GetString(), nullptr, SND_FILENAME | kSoundFlags);
 }
 
-// An item's label however long it is (the tree's own text getter stops at 259 characters).
-QString ItemLabel(const CTreeViewCtrl& tree, HTREEITEM item, qsizetype longest)
-{
-    std::vector<char16_t> buffer(static_cast<size_t>(std::max<qsizetype>(longest, 259)) + 1, u'\0');
-    TVITEM data;
-    data.hItem = item;
-    data.mask = TVIF_TEXT;
-    data.pszText = buffer.data();
-    data.cchTextMax = static_cast<int>(buffer.size());
-    return tree.GetItem(&data) ? QString::fromUtf16(buffer.data()) : QString();
-}
-
 // Where the popup goes when the tray icon's place is unknown (no tray, or a tray that does not
 // say): the bottom right corner of the work area, where trays usually sit.
 POINT FallbackPopupPoint()
@@ -77,6 +65,24 @@ POINT FallbackPopupPoint()
 }
 
 } // namespace
+
+QString CMainFrame::ItemLabel(HTREEITEM hItem) const
+{
+    // The tree's own text getter stops at 259 characters; labels may be longer.
+    for (size_t size = 512;; size *= 4) {
+        std::vector<char16_t> buffer(size, u'\0');
+        TVITEM item;
+        item.hItem = hItem;
+        item.mask = TVIF_TEXT;
+        item.pszText = buffer.data();
+        item.cchTextMax = static_cast<int>(size);
+        if (!m_mainTree.GetItem(&item))
+            return QString();
+        const QString text = QString::fromUtf16(buffer.data());
+        if (static_cast<size_t>(text.size()) < size - 1)
+            return text;
+    }
+}
 
 LRESULT CMainFrame::OnUpdaterNotify(UINT, WPARAM wParam, LPARAM lParam, BOOL&)
 {
@@ -172,7 +178,7 @@ void CMainFrame::StoreFinishedCheck(SPageCtx& ctx, HTREEITEM hItem, QString& url
                 place = lastOfStatus[s];
 
         // The copy takes the whole label and the overlay (a disabled page's mark) with it.
-        const QString text = ItemLabel(m_mainTree, hItem, std::max(descr.size(), ctx.m_strDescr.size()));
+        const QString text = ItemLabel(hItem);
         int image = 0;
         int selectedImage = 0;
         m_mainTree.GetItemImage(hItem, image, selectedImage);

@@ -86,7 +86,7 @@ LRESULT CMainFrame::OnPageCheckUpdate(WORD, WORD, HWND, BOOL&)
             const SCheckSource source { m_db, g_dbMutex, m_hWnd, g_hInternet.Get(), &g_prefs };
             SPageCtx* ctx = MakePageCheck(source, row, nGroupId);
             // The tree's label, which may differ from the stored description while it is edited.
-            m_mainTree.GetItemText(hItem, ctx->m_strDescr);
+            ctx->m_strDescr = ItemLabel(hItem);
             const bool wasEmpty = m_checks.m_ctxsPending.empty();
             m_checks.m_ctxsPending.push_back(ctx);
             if (wasEmpty)

@@ -122,20 +122,11 @@ inline int DeadPort()
     return ntohs(address.sin_port);
 }
 
-// The labels of a group's items, whole (the tree's text getter stops at 259 characters).
 inline std::vector<QString> ChildLabels(CMainFrame& frame, HTREEITEM group)
 {
     std::vector<QString> labels;
-    for (HTREEITEM item = frame.m_mainTree.GetChildItem(group); item; item = frame.m_mainTree.GetNextSiblingItem(item)) {
-        std::vector<char16_t> buffer(4096, u'\0');
-        TVITEM data;
-        data.hItem = item;
-        data.mask = TVIF_TEXT;
-        data.pszText = buffer.data();
-        data.cchTextMax = static_cast<int>(buffer.size());
-        frame.m_mainTree.GetItem(&data);
-        labels.push_back(QString::fromUtf16(buffer.data()));
-    }
+    for (HTREEITEM item = frame.m_mainTree.GetChildItem(group); item; item = frame.m_mainTree.GetNextSiblingItem(item))
+        labels.push_back(frame.ItemLabel(item));
     return labels;
 }
 
