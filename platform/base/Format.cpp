@@ -79,7 +79,7 @@ QByteArray FormatArg::asNarrow() const
 
 namespace {
 
-struct Spec {
+struct Directive {
     bool left = false, plus = false, space = false, alt = false, zero = false;
     int width = -1;
     int precision = -1;
@@ -109,42 +109,42 @@ struct NarrowOut {
 };
 
 template <typename Out, typename Text>
-void AppendPadded(Out& out, const Text& body, const Spec& spec)
+void AppendPadded(Out& out, const Text& body, const Directive& directive)
 {
-    const qsizetype pad = spec.width > 0 ? spec.width - Out::Units(body) : 0;
-    if (!spec.left)
+    const qsizetype pad = directive.width > 0 ? directive.width - Out::Units(body) : 0;
+    if (!directive.left)
         out.Pad(pad, ' ');
     out.AppendText(body);
-    if (spec.left)
+    if (directive.left)
         out.Pad(pad, ' ');
 }
 
 // Integer conversions: the argument's bits are cut to the width the length modifier names,
 // as a Windows vararg of that width would have been read.
-std::string FormatInteger(const Spec& spec, const FormatArg* arg)
+std::string FormatInteger(const Directive& directive, const FormatArg* arg)
 {
     uint64_t bits = arg ? static_cast<uint64_t>(arg->asInt()) : 0;
-    if (spec.intBits < 64)
-        bits &= (uint64_t(1) << spec.intBits) - 1;
-    const bool isSigned = spec.type == 'd' || spec.type == 'i';
+    if (directive.intBits < 64)
+        bits &= (uint64_t(1) << directive.intBits) - 1;
+    const bool isSigned = directive.type == 'd' || directive.type == 'i';
     bool negative = false;
     uint64_t magnitude = bits;
-    if (isSigned && spec.intBits < 64 && (bits >> (spec.intBits - 1)) & 1) {
+    if (isSigned && directive.intBits < 64 && (bits >> (directive.intBits - 1)) & 1) {
         negative = true;
-        magnitude = (uint64_t(1) << spec.intBits) - bits;
-    } else if (isSigned && spec.intBits == 64 && static_cast<int64_t>(bits) < 0) {
+        magnitude = (uint64_t(1) << directive.intBits) - bits;
+    } else if (isSigned && directive.intBits == 64 && static_cast<int64_t>(bits) < 0) {
         negative = true;
         magnitude = ~bits + 1;
     }
     std::string digits;
-    const int base = spec.type == 'o' ? 8 : (spec.type == 'x' || spec.type == 'X') ? 16 : 10;
-    const char* alphabet = spec.type == 'X' ? "0123456789ABCDEF" : "0123456789abcdef";
+    const int base = directive.type == 'o' ? 8 : (directive.type == 'x' || directive.type == 'X') ? 16 : 10;
+    const char* alphabet = directive.type == 'X' ? "0123456789ABCDEF" : "0123456789abcdef";
     for (uint64_t v = magnitude; v; v /= base)
         digits.insert(digits.begin(), alphabet[v % base]);
-    if (spec.precision >= 0) {
-        if (spec.precision == 0 && magnitude == 0)
+    if (directive.precision >= 0) {
+        if (directive.precision == 0 && magnitude == 0)
             digits.clear();
-        while (static_cast<int>(digits.size()) < spec.precision)
+        while (static_cast<int>(digits.size()) < directive.precision)
             digits.insert(digits.begin(), '0');
     } else if (digits.empty()) {
         digits = "0";
@@ -152,32 +152,32 @@ std::string FormatInteger(const Spec& spec, const FormatArg* arg)
     std::string prefix;
     if (isSigned) {
         if (negative) prefix = "-";
-        else if (spec.plus) prefix = "+";
-        else if (spec.space) prefix = " ";
+        else if (directive.plus) prefix = "+";
+        else if (directive.space) prefix = " ";
     }
-    if (spec.alt && magnitude != 0) {
-        if (base == 16) prefix += spec.type == 'X' ? "0X" : "0x";
+    if (directive.alt && magnitude != 0) {
+        if (base == 16) prefix += directive.type == 'X' ? "0X" : "0x";
         else if (base == 8 && digits[0] != '0') digits.insert(digits.begin(), '0');
     }
-    if (spec.zero && !spec.left && spec.precision < 0 && spec.width > 0) {
-        while (static_cast<int>(prefix.size() + digits.size()) < spec.width)
+    if (directive.zero && !directive.left && directive.precision < 0 && directive.width > 0) {
+        while (static_cast<int>(prefix.size() + digits.size()) < directive.width)
             digits.insert(digits.begin(), '0');
     }
     return prefix + digits;
 }
 
-std::string FormatFloating(const Spec& spec, const FormatArg* arg)
+std::string FormatFloating(const Directive& directive, const FormatArg* arg)
 {
     const double value = arg ? arg->asDouble() : 0.0;
     std::string conv = "%";
-    if (spec.left) conv += '-';
-    if (spec.plus) conv += '+';
-    if (spec.space) conv += ' ';
-    if (spec.alt) conv += '#';
-    if (spec.zero) conv += '0';
-    if (spec.width > 0) conv += std::to_string(spec.width);
-    if (spec.precision >= 0) conv += "." + std::to_string(spec.precision);
-    conv += spec.type;
+    if (directive.left) conv += '-';
+    if (directive.plus) conv += '+';
+    if (directive.space) conv += ' ';
+    if (directive.alt) conv += '#';
+    if (directive.zero) conv += '0';
+    if (directive.width > 0) conv += std::to_string(directive.width);
+    if (directive.precision >= 0) conv += "." + std::to_string(directive.precision);
+    conv += directive.type;
     char buffer[512];
     const int n = std::snprintf(buffer, sizeof buffer, conv.c_str(), value);
     if (n < 0)
@@ -217,41 +217,41 @@ void Run(Out& out, const Char* f, qsizetype n, std::initializer_list<FormatArg> 
             continue;
         }
         const qsizetype start = i++;
-        Spec spec;
+        Directive directive;
         for (; i < n; ++i) {
             const Char c = f[i];
-            if (c == '-') spec.left = true;
-            else if (c == '+') spec.plus = true;
-            else if (c == ' ') spec.space = true;
-            else if (c == '#') spec.alt = true;
-            else if (c == '0') spec.zero = true;
+            if (c == '-') directive.left = true;
+            else if (c == '+') directive.plus = true;
+            else if (c == ' ') directive.space = true;
+            else if (c == '#') directive.alt = true;
+            else if (c == '0') directive.zero = true;
             else break;
         }
         if (i < n && f[i] == '*') {
             const FormatArg* w = take();
             int width = w ? static_cast<int>(w->asInt()) : 0;
-            if (width < 0) { spec.left = true; width = -width; }
-            spec.width = width;
+            if (width < 0) { directive.left = true; width = -width; }
+            directive.width = width;
             ++i;
         } else {
             while (i < n && IsDigit(f[i])) {
-                spec.width = (spec.width < 0 ? 0 : spec.width) * 10 + (f[i] - '0');
-                if (spec.width > 1 << 20) spec.width = 1 << 20;
+                directive.width = (directive.width < 0 ? 0 : directive.width) * 10 + (f[i] - '0');
+                if (directive.width > 1 << 20) directive.width = 1 << 20;
                 ++i;
             }
         }
         if (i < n && f[i] == '.') {
             ++i;
-            spec.precision = 0;
+            directive.precision = 0;
             if (i < n && f[i] == '*') {
                 const FormatArg* p = take();
-                spec.precision = p ? static_cast<int>(p->asInt()) : 0;
-                if (spec.precision < 0) spec.precision = -1;
+                directive.precision = p ? static_cast<int>(p->asInt()) : 0;
+                if (directive.precision < 0) directive.precision = -1;
                 ++i;
             } else {
                 while (i < n && IsDigit(f[i])) {
-                    spec.precision = spec.precision * 10 + (f[i] - '0');
-                    if (spec.precision > 1 << 20) spec.precision = 1 << 20;
+                    directive.precision = directive.precision * 10 + (f[i] - '0');
+                    if (directive.precision > 1 << 20) directive.precision = 1 << 20;
                     ++i;
                 }
             }
@@ -262,19 +262,19 @@ void Run(Out& out, const Char* f, qsizetype n, std::initializer_list<FormatArg> 
         while (i < n) {
             const Char c = f[i];
             if (c == 'h') {
-                spec.intBits = spec.intBits == 16 ? 8 : 16;
+                directive.intBits = directive.intBits == 16 ? 8 : 16;
                 wideText = false; explicitText = true; ++i;
             } else if (c == 'l') {
-                if (i + 1 < n && f[i + 1] == 'l') { spec.intBits = 64; i += 2; }
-                else { spec.intBits = 32; wideText = true; explicitText = true; ++i; }
+                if (i + 1 < n && f[i + 1] == 'l') { directive.intBits = 64; i += 2; }
+                else { directive.intBits = 32; wideText = true; explicitText = true; ++i; }
             } else if (c == 'w') {
                 wideText = true; explicitText = true; ++i;
             } else if (c == 'I') {
-                if (i + 2 < n && f[i + 1] == '6' && f[i + 2] == '4') { spec.intBits = 64; i += 3; }
-                else if (i + 2 < n && f[i + 1] == '3' && f[i + 2] == '2') { spec.intBits = 32; i += 3; }
-                else { spec.intBits = 64; ++i; }
+                if (i + 2 < n && f[i + 1] == '6' && f[i + 2] == '4') { directive.intBits = 64; i += 3; }
+                else if (i + 2 < n && f[i + 1] == '3' && f[i + 2] == '2') { directive.intBits = 32; i += 3; }
+                else { directive.intBits = 64; ++i; }
             } else if (c == 'z' || c == 'j' || c == 't' || c == 'q') {
-                spec.intBits = 64; ++i;
+                directive.intBits = 64; ++i;
             } else if (c == 'L') {
                 ++i;
             } else {
@@ -287,28 +287,28 @@ void Run(Out& out, const Char* f, qsizetype n, std::initializer_list<FormatArg> 
                 out.AppendAscii(std::string(1, static_cast<char>(f[k] < 0x80 ? f[k] : '?')));
             break;
         }
-        spec.type = static_cast<char>(f[i] < 0x80 ? f[i] : '?');
+        directive.type = static_cast<char>(f[i] < 0x80 ? f[i] : '?');
         ++i;
-        switch (spec.type) {
+        switch (directive.type) {
         case '%':
             out.AppendAscii("%");
             break;
         case 'd': case 'i': case 'u': case 'o': case 'x': case 'X': {
-            const std::string body = FormatInteger(spec, take());
-            Spec pad = spec;
+            const std::string body = FormatInteger(directive, take());
+            Directive pad = directive;
             out.Pad(pad.width > 0 && !pad.left ? pad.width - static_cast<qsizetype>(body.size()) : 0, ' ');
             out.AppendAscii(body);
             out.Pad(pad.width > 0 && pad.left ? pad.width - static_cast<qsizetype>(body.size()) : 0, ' ');
             break;
         }
         case 'e': case 'E': case 'f': case 'F': case 'g': case 'G': case 'a': case 'A':
-            out.AppendAscii(FormatFloating(spec, take()));
+            out.AppendAscii(FormatFloating(directive, take()));
             break;
         case 'p': {
             const std::string body = FormatPointer(take());
-            out.Pad(spec.width > 0 && !spec.left ? spec.width - static_cast<qsizetype>(body.size()) : 0, ' ');
+            out.Pad(directive.width > 0 && !directive.left ? directive.width - static_cast<qsizetype>(body.size()) : 0, ' ');
             out.AppendAscii(body);
-            out.Pad(spec.width > 0 && spec.left ? spec.width - static_cast<qsizetype>(body.size()) : 0, ' ');
+            out.Pad(directive.width > 0 && directive.left ? directive.width - static_cast<qsizetype>(body.size()) : 0, ' ');
             break;
         }
         case 'c': case 'C': {
@@ -320,7 +320,7 @@ void Run(Out& out, const Char* f, qsizetype n, std::initializer_list<FormatArg> 
             } else if (a) {
                 unit = static_cast<char16_t>(a->asInt());
             }
-            const bool asWideChar = spec.type == 'C' ? !wideFormat : wideText;
+            const bool asWideChar = directive.type == 'C' ? !wideFormat : wideText;
             QString one;
             if (asWideChar || unit < 0x80)
                 one = QString(QChar(unit));
@@ -329,7 +329,7 @@ void Run(Out& out, const Char* f, qsizetype n, std::initializer_list<FormatArg> 
             typename std::conditional_t<std::is_same_v<Out, WideOut>, QString, QByteArray> body;
             if constexpr (std::is_same_v<Out, WideOut>) body = one;
             else body = AnsiEncode(one);
-            AppendPadded(out, body, spec);
+            AppendPadded(out, body, directive);
             break;
         }
         case 's': case 'S': {
@@ -340,16 +340,16 @@ void Run(Out& out, const Char* f, qsizetype n, std::initializer_list<FormatArg> 
                 if constexpr (std::is_same_v<Out, WideOut>) body = QStringLiteral("(null)");
                 else body = QByteArray("(null)");
             }
-            if (spec.precision >= 0 && Out::Units(body) > spec.precision) {
+            if (directive.precision >= 0 && Out::Units(body) > directive.precision) {
                 if constexpr (std::is_same_v<Out, WideOut>) {
-                    qsizetype keep = spec.precision;
+                    qsizetype keep = directive.precision;
                     if (keep > 0 && body.at(keep - 1).isHighSurrogate()) --keep;
                     body.truncate(keep);
                 } else {
-                    body = AnsiTruncate(body, spec.precision);
+                    body = AnsiTruncate(body, directive.precision);
                 }
             }
-            AppendPadded(out, body, spec);
+            AppendPadded(out, body, directive);
             break;
         }
         case 'n':
