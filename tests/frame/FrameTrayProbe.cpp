@@ -3,6 +3,7 @@
 // last item, Exit) closes it. Exit code 0 on success; the steps are printed for the test's log.
 #include "core/Globals.h"
 #include "frame/mainfrm.h"
+#include "tests/platform/ui/TrayTestSupport.h"
 #include "platform/ui/Application.h"
 #include "platform/ui/Tray.h"
 #include "res/resource.h"
@@ -24,42 +25,9 @@
 
 extern char** environ;
 
+using namespace taluvo::test::tray;
 namespace {
 
-pid_t StartXdotool(std::vector<std::string> arguments)
-{
-    arguments.insert(arguments.begin(), "xdotool");
-    std::vector<char*> argv;
-    for (std::string& argument : arguments)
-        argv.push_back(argument.data());
-    argv.push_back(nullptr);
-    pid_t child = -1;
-    return posix_spawnp(&child, "xdotool", nullptr, nullptr, argv.data(), environ) == 0 ? child : -1;
-}
-
-int RunXdotool(std::vector<std::string> arguments)
-{
-    const pid_t child = StartXdotool(std::move(arguments));
-    int status = 0;
-    if (child < 0 || waitpid(child, &status, 0) != child)
-        return -1;
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
-
-bool PumpUntil(const std::function<bool()>& done, int milliseconds)
-{
-    QElapsedTimer timer;
-    timer.start();
-    while (!done()) {
-        if (timer.elapsed() > milliseconds)
-            return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents, 50);
-        MSG msg;
-        while (PeekMessage(&msg, nullptr, 0, 0, PM_REMOVE))
-            DispatchMessage(&msg);
-    }
-    return true;
-}
 
 // Minimises into the tray and returns the icon's centre once the tray shows it.
 bool IntoTray(CMainFrame& frame, int& x, int& y)

@@ -1,6 +1,7 @@
 // Runs on a real X server with a tray host: puts the tray icon up, waits until the tray shows it,
 // right-clicks it with xdotool and checks that the tray menu's command reaches the owner window.
 // Exit code 0 on success; the steps are printed for the test's log.
+#include "tests/platform/ui/TrayTestSupport.h"
 #include "platform/ui/Application.h"
 #include "platform/ui/AtlWin.h"
 #include "platform/ui/Menu.h"
@@ -24,6 +25,7 @@
 
 extern char** environ;
 
+using namespace taluvo::test::tray;
 namespace {
 
 constexpr UINT WM_TRAY_ICON_NOTIFY = WM_APP + 0x100;
@@ -70,42 +72,6 @@ public:
     }
 };
 
-// Starts xdotool with posix_spawn rather than QProcess, whose helper thread inside Qt a thread
-// sanitizer cannot follow. Returns the child's id, or -1.
-pid_t StartXdotool(std::vector<std::string> arguments)
-{
-    arguments.insert(arguments.begin(), "xdotool");
-    std::vector<char*> argv;
-    for (std::string& argument : arguments)
-        argv.push_back(argument.data());
-    argv.push_back(nullptr);
-    pid_t child = -1;
-    return posix_spawnp(&child, "xdotool", nullptr, nullptr, argv.data(), environ) == 0 ? child : -1;
-}
-
-int RunXdotool(std::vector<std::string> arguments)
-{
-    const pid_t child = StartXdotool(std::move(arguments));
-    int status = 0;
-    if (child < 0 || waitpid(child, &status, 0) != child)
-        return -1;
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
-
-bool PumpUntil(const std::function<bool()>& done, int milliseconds)
-{
-    QElapsedTimer timer;
-    timer.start();
-    while (!done()) {
-        if (timer.elapsed() > milliseconds)
-            return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents, 50);
-        MSG msg;
-        while (PeekMessage(&msg, nullptr, 0, 0, PM_REMOVE))
-            DispatchMessage(&msg);
-    }
-    return true;
-}
 
 } // namespace
 

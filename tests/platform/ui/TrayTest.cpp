@@ -6,6 +6,8 @@
 #include "platform/ui/Tray.h"
 #include "res/resource.h"
 
+#include "tests/platform/ui/TrayTestSupport.h"
+
 #include <gtest/gtest.h>
 
 #include <QProcess>
@@ -107,44 +109,17 @@ TEST_F(UiTray, WithoutATrayTheWindowIsMinimisedInstead)
 
 TEST_F(UiTray, RealTrayUnderVirtualXServer)
 {
-    QStringList missing;
-    for (const char* tool : { "xvfb-run", "Xvfb", "xauth", "trayer", "xdotool" })
-        if (QStandardPaths::findExecutable(QString::fromLatin1(tool)).isEmpty())
-            missing << QString::fromLatin1(tool);
+    const QStringList missing = taluvo::test::tray::MissingTools();
     if (!missing.isEmpty())
         GTEST_SKIP() << "tray check skipped: " << missing.join(QStringLiteral(", ")).toStdString()
                      << " not installed (Debian packages xvfb, xauth, trayer, xdotool)";
 
-    QProcess run;
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
-    environment.remove(QStringLiteral("DBUS_SESSION_BUS_ADDRESS")); // the X11 tray, not a desktop's
-    // Qt's X11 platform keeps its D-Bus connection to the end of the process, which a leak check
-    // of the helper would report; the helper's own objects are checked by the other tests.
-    // Its X11 connection also reads events on a thread of Qt's, which a thread sanitizer cannot
-    // follow in an uninstrumented Qt; the helper's own code runs on one thread.
-    auto append = [&environment](const QString& name, const QString& option) {
-        const QString present = environment.value(name);
-        environment.insert(name, present.isEmpty() ? option : present + QLatin1Char(':') + option);
-    };
-    append(QStringLiteral("ASAN_OPTIONS"), QStringLiteral("detect_leaks=0"));
-    append(QStringLiteral("TSAN_OPTIONS"), QStringLiteral("report_bugs=0"));
-    run.setProcessEnvironment(environment);
-    run.setProcessChannelMode(QProcess::MergedChannels);
-    const QString script = QStringLiteral(
-        "trayer --edge top --align right --widthtype pixel --width 120 --height 24 --SetDockType true & "
-        "host=$!; \"$0\"; code=$?; kill $host 2>/dev/null; wait $host 2>/dev/null; exit $code");
-    run.start(QStringLiteral("xvfb-run"),
-        { QStringLiteral("-a"), QStringLiteral("-s"), QStringLiteral("-screen 0 800x600x24"), QStringLiteral("/bin/sh"),
-            QStringLiteral("-c"), script, QStringLiteral(TALUVO_UI_TRAY_PROBE) });
-    ASSERT_TRUE(run.waitForStarted(10000));
-    const bool finished = run.waitForFinished(50000);
-    if (!finished)
-        run.kill();
-    const QString output = QString::fromLocal8Bit(run.readAll());
+    const auto run = taluvo::test::tray::RunProbeWithTrayHost(QStringLiteral(TALUVO_UI_TRAY_PROBE), QStringLiteral("800x600x24"));
+    const QString& output = run.output;
     std::printf("%s", qPrintable(output));
-    ASSERT_TRUE(finished) << "the tray check did not finish";
-    EXPECT_EQ(run.exitCode(), 0) << output.toStdString();
+    ASSERT_TRUE(run.started) << "xvfb-run did not start";
+    ASSERT_TRUE(run.finished) << "the tray check did not finish";
+    EXPECT_EQ(run.exitCode, 0) << output.toStdString();
     EXPECT_TRUE(output.contains(QStringLiteral("tray available: yes")));
     EXPECT_TRUE(output.contains(QStringLiteral("command %1 reached the owner").arg(ID_TOOLS_CHECK_ALL)));
     EXPECT_TRUE(output.contains(QStringLiteral("real menu: command %1").arg(ID_TOOLS_CHECK_ALL)));

@@ -1,0 +1,117 @@
+// Helpers of the tray checks on a real X server, shared by the layer's and the main window's
+// tests: the tools they need, a probe program run under xvfb-run with trayer as the tray host,
+// and, inside a probe, xdotool and pumping the user-interface thread.
+#pragma once
+
+#include "platform/ui/UserApi.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QProcess>
+#include <QProcessEnvironment>
+#include <QStandardPaths>
+#include <QStringList>
+
+#include <functional>
+#include <spawn.h>
+#include <string>
+#include <sys/wait.h>
+#include <vector>
+
+extern char** environ;
+
+namespace taluvo::test::tray {
+
+// The programs a real tray check needs that are not installed.
+inline QStringList MissingTools()
+{
+    QStringList missing;
+    for (const char* tool : { "xvfb-run", "Xvfb", "xauth", "trayer", "xdotool" })
+        if (QStandardPaths::findExecutable(QString::fromLatin1(tool)).isEmpty())
+            missing << QString::fromLatin1(tool);
+    return missing;
+}
+
+struct ProbeRun {
+    bool started = false;
+    bool finished = false;
+    int exitCode = -1;
+    QString output;
+};
+
+// Runs the probe on a virtual X server of the given screen ("1024x768x24") beside trayer.
+inline ProbeRun RunProbeWithTrayHost(const QString& probe, const QString& screen)
+{
+    QProcess run;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
+    environment.remove(QStringLiteral("DBUS_SESSION_BUS_ADDRESS")); // the X11 tray, not a desktop's
+    // Qt's X11 platform keeps its D-Bus connection to the end of the process, which a leak check
+    // of the probe would report, and reads X11 events on a thread of Qt's that a thread sanitizer
+    // cannot follow in an uninstrumented Qt; the probe's own code is checked by the other tests.
+    auto append = [&environment](const QString& name, const QString& option) {
+        const QString present = environment.value(name);
+        environment.insert(name, present.isEmpty() ? option : present + QLatin1Char(':') + option);
+    };
+    append(QStringLiteral("ASAN_OPTIONS"), QStringLiteral("detect_leaks=0"));
+    append(QStringLiteral("TSAN_OPTIONS"), QStringLiteral("report_bugs=0"));
+    run.setProcessEnvironment(environment);
+    run.setProcessChannelMode(QProcess::MergedChannels);
+    const QString script = QStringLiteral(
+        "trayer --edge top --align right --widthtype pixel --width 120 --height 24 --SetDockType true & "
+        "host=$!; \"$0\"; code=$?; kill $host 2>/dev/null; wait $host 2>/dev/null; exit $code");
+    run.start(QStringLiteral("xvfb-run"),
+        { QStringLiteral("-a"), QStringLiteral("-s"), QStringLiteral("-screen 0 ") + screen, QStringLiteral("/bin/sh"),
+            QStringLiteral("-c"), script, probe });
+    ProbeRun result;
+    result.started = run.waitForStarted(10000);
+    if (!result.started)
+        return result;
+    result.finished = run.waitForFinished(50000);
+    if (!result.finished)
+        run.kill();
+    result.exitCode = run.exitCode();
+    result.output = QString::fromLocal8Bit(run.readAll());
+    return result;
+}
+
+// Starts xdotool with posix_spawn rather than QProcess, whose helper thread inside Qt a thread
+// sanitizer cannot follow. Returns the child's id, or -1.
+inline pid_t StartXdotool(std::vector<std::string> arguments)
+{
+    arguments.insert(arguments.begin(), "xdotool");
+    std::vector<char*> argv;
+    for (std::string& argument : arguments)
+        argv.push_back(argument.data());
+    argv.push_back(nullptr);
+    pid_t child = -1;
+    return posix_spawnp(&child, "xdotool", nullptr, nullptr, argv.data(), environ) == 0 ? child : -1;
+}
+
+inline int RunXdotool(std::vector<std::string> arguments)
+{
+    const pid_t child = StartXdotool(std::move(arguments));
+    int status = 0;
+    if (child < 0 || waitpid(child, &status, 0) != child)
+        return -1;
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+// Serves Qt's events and the thread's messages until done() holds; false after the time.
+inline bool PumpUntil(const std::function<bool()>& done, int milliseconds)
+{
+    QElapsedTimer timer;
+    timer.start();
+    while (!done()) {
+        if (timer.elapsed() > milliseconds)
+            return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents, 50);
+        MSG msg;
+        while (PeekMessage(&msg, nullptr, 0, 0, PM_REMOVE))
+            DispatchMessage(&msg);
+    }
+    return true;
+}
+
+} // namespace taluvo::test::tray
