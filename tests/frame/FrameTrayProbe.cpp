@@ -9,7 +9,6 @@
 #include "res/resource.h"
 
 #include <QApplication>
-#include <QElapsedTimer>
 #include <QEventLoop>
 #include <QGuiApplication>
 #include <QStyleHints>
@@ -20,10 +19,8 @@
 #include <string>
 #include <vector>
 
-#include <spawn.h>
 #include <sys/wait.h>
 
-extern char** environ;
 
 using namespace taluvo::test::tray;
 namespace {
