@@ -23,10 +23,6 @@ DWORD NumberColumn(CSqlQuery& row, const char* name)
     return static_cast<DWORD>(row.getIntField(name, 0));
 }
 
-CCmnException SqlError(const CSqlException& e)
-{
-    return CCmnException(QStringLiteral("SQL Error. ") + CAnsiToWide(e.errorMessage()).Get());
-}
 
 }  // namespace
 
@@ -80,7 +76,7 @@ void QueueDuePages(const SCheckSource& source, CCheckLists& lists, uint32_t now)
             }
         }
     } catch (const CSqlException& e) {
-        TRACE0(u"CMainFrame::OnTimer(g_iIntervalTimerId). %s.\n", SqlError(e).GetMessage());
+        TRACE0(u"CMainFrame::OnTimer(g_iIntervalTimerId). %s.\n", SqlErrorText(e));
     }
     if (wasEmpty)
         lists.CheckPendingList();
@@ -130,7 +126,7 @@ void QueueGroupPages(const SCheckSource& source, CCheckLists& lists, WORD nGroup
         if (wasEmpty)
             lists.CheckPendingList();
     } catch (const CSqlException& e) {
-        throw SqlError(e);
+        throw CCmnException(SqlErrorText(e));
     }
 }
 

@@ -70,11 +70,6 @@ CMainFrame::~CMainFrame()
     g_hInternet.Close();
 }
 
-QString CMainFrame::SqlErrorText(const CSqlException& e)
-{
-    return QStringLiteral("SQL Error. ") + CAnsiToWide(QByteArray(e.errorMessage())).Get();
-}
-
 void CMainFrame::ReportCommandFailure(const char16_t* handler, CCmnException& e)
 {
     TRACE0(u"%s. Exception: %s\r\n", QString::fromUtf16(handler), e.GetMessage());

@@ -8,6 +8,7 @@
 
 #include "Controls/HtmlToolTip.h"
 #include "core/Exceptions.h"
+#include "core/db/Database.h"
 #include "core/db/SqlWrapper.h"
 #include "Controls/TrayIcon.h"
 #include "Controls/TrayIconPosition.h"
@@ -186,10 +187,9 @@ public:
         try {
             return body();
         } catch (const CSqlException& e) {
-            throw CCmnException(SqlErrorText(e));
+            throw CCmnException(::SqlErrorText(e));
         }
     }
-    static QString SqlErrorText(const CSqlException& e);
     void ReportCommandFailure(const char16_t* handler, CCmnException& e);
 
     // Tray, system commands, idle state.

@@ -1,5 +1,6 @@
 #include "core/db/Database.h"
 
+#include "core/Conversion.h"
 #include "core/Exceptions.h"
 #include "core/db/SqlBinary.h"
 #include "core/prefs/Preferences.h"
@@ -140,4 +141,9 @@ bool LoadPrefs(CSqlDatabase& db, CMutex& dbMutex, CPreferences& prefs)
         TRACE0(u"CMainFrame::LoadPrefs - SQL Exception. Error: %hs\r\n", e.errorMessage());
     }
     return false;
+}
+
+QString SqlErrorText(const CSqlException& e)
+{
+    return QStringLiteral("SQL Error. ") + CAnsiToWide(QByteArray(e.errorMessage())).Get();
 }

@@ -27,6 +27,9 @@ inline constexpr char kCreatePrefsTable[] = "CREATE TABLE PREFS (blobPrefs BLOB)
 
 // Creates whichever of PAGES, GROUPS and PREFS is missing; a new PREFS gets the settings row of
 // prefs. Takes no lock and lets database errors reach the caller.
+// The text a database error is shown with: "SQL Error. " and the database's message.
+QString SqlErrorText(const CSqlException& e);
+
 void CheckDb(CSqlDatabase& db, CMutex& dbMutex, CPreferences& prefs);
 
 // Replaces the PREFS row with the record of prefs, in one transaction: a failed save leaves the
