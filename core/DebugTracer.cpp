@@ -3,12 +3,12 @@
 #include "core/AutoHandle.h"
 #include "core/Mutex.h"
 #include "platform/base/DebugOutput.h"
+#include "platform/base/FileWrite.h"
 #include "platform/base/Process.h"
 #include "platform/base/Profile.h"
 #include "platform/base/TextCodec.h"
 #include "platform/base/Time.h"
 
-#include <cerrno>
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -161,17 +161,7 @@ void CDebugTracer::Output()
     if (!file.IsValid())
         return;
     const QByteArray bytes = taluvo::AnsiEncode(m_lineBuffer);
-    const char* p = bytes.constData();
-    qsizetype left = bytes.size();
-    while (left > 0) {
-        const ssize_t n = ::write(file, p, static_cast<size_t>(left));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            break;
-        p += n;
-        left -= n;
-    }
+    taluvo::WriteAll(file, bytes.constData(), static_cast<size_t>(bytes.size()));
 }
 
 CDebugTracer* CDbgTracer::Instance()

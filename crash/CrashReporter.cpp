@@ -1,12 +1,12 @@
 #include "crash/CrashReporter.h"
 
 #include "crash/CallStack.h"
+#include "platform/base/FileWrite.h"
 #include "platform/base/TextCodec.h"
 #include "platform/debug/ExceptionSection.h"
 #include "platform/debug/ProcessMemory.h"
 #include "platform/debug/SafeText.h"
 
-#include <cerrno>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <unistd.h>
@@ -52,17 +52,8 @@ int CCrashReporter::WriteReportText(const QString& text)
     if (m_reportFile < 0)
         return 0;
     // QString holds UTF-16 in the machine's order, which on this machine is little-endian.
-    const char* bytes = reinterpret_cast<const char*>(text.utf16());
-    size_t left = static_cast<size_t>(text.size()) * 2;
-    while (left > 0) {
-        const ssize_t n = write(m_reportFile, bytes, left);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            break;  // a failed write is ignored; every later step still runs
-        bytes += n;
-        left -= static_cast<size_t>(n);
-    }
+    // A failed write is ignored; every later step still runs.
+    taluvo::WriteAll(m_reportFile, text.utf16(), static_cast<size_t>(text.size()) * 2);
     return static_cast<int>(text.size());
 }
 

@@ -1,8 +1,8 @@
 #include "engine/LogFile.h"
 
 #include "platform/base/TextCodec.h"
+#include "platform/base/FileWrite.h"
 
-#include <cerrno>
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -44,20 +44,7 @@ int CLogFile::Write(const QString& entry)
     // opened in text mode would have it.
     QByteArray bytes = taluvo::AnsiEncode(entry + QLatin1Char('\n'));
     bytes.replace("\n", "\r\n");
-    const char* p = bytes.constData();
-    qsizetype left = bytes.size();
-    bool complete = true;
-    while (left > 0) {
-        const ssize_t n = ::write(fd, p, static_cast<size_t>(left));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0) {
-            complete = false;
-            break;
-        }
-        p += n;
-        left -= n;
-    }
+    const bool complete = taluvo::WriteAll(fd, bytes.constData(), static_cast<size_t>(bytes.size()));
     ::close(fd);
     return complete ? 1 : 0;
 }

@@ -1,8 +1,8 @@
 #include "platform/base/DebugOutput.h"
 
+#include "platform/base/FileWrite.h"
 #include "platform/base/TextCodec.h"
 
-#include <cerrno>
 #include <unistd.h>
 
 namespace taluvo {
@@ -10,17 +10,7 @@ namespace taluvo {
 void OutputDebugText(const QString& text)
 {
     const QByteArray bytes = AnsiEncode(text);
-    const char* p = bytes.constData();
-    qsizetype left = bytes.size();
-    while (left > 0) {
-        const ssize_t n = write(STDERR_FILENO, p, static_cast<size_t>(left));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return;
-        p += n;
-        left -= n;
-    }
+    WriteAll(STDERR_FILENO, bytes.constData(), static_cast<size_t>(bytes.size()));
 }
 
 }  // namespace taluvo
