@@ -473,6 +473,11 @@ bool CSymbolEngine::LineFromAddress(uint64_t address, std::string& file, unsigne
     if (!source || lineNumber <= 0)
         return false;
     file = source;
+    // A file compiled with a relative name (ccache's base_dir, out-of-tree builds) is named
+    // relative to its unit's compile folder; join them so the report names a file one can open.
+    const char* compileDir = dwfl_line_comp_dir(found);
+    if (!file.empty() && file.front() != '/' && compileDir && *compileDir)
+        file = std::string(compileDir) + '/' + file;
     if (file.size() > kMaxNameLength)
         file.resize(kMaxNameLength);
     line = static_cast<unsigned>(lineNumber);
