@@ -94,32 +94,6 @@ bool AddPopupRow(QString& lines, const QString& row, bool popupVisible, int maxI
     return true;
 }
 
-QStringList BuildRunCommand(const QString& commandText, const QString& address)
-{
-    QStringList argv;
-    QString current;
-    bool inQuotes = false, inArgument = false;
-    for (const QChar c : commandText) {
-        if (c == QLatin1Char('"')) {
-            inQuotes = !inQuotes;
-            inArgument = true;
-        } else if (!inQuotes && (c == QLatin1Char(' ') || c == QLatin1Char('\t'))) {
-            if (inArgument)
-                argv.push_back(current);
-            current.clear();
-            inArgument = false;
-        } else {
-            current += c;
-            inArgument = true;
-        }
-    }
-    if (inArgument)
-        argv.push_back(current);
-    for (QString& argument : argv)
-        argument.replace(QStringLiteral("%1"), address);
-    return argv;
-}
-
 int SendUpdateMail(CPreferences& prefs, const QString& url)
 {
     QString server, fromAddress;

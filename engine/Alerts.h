@@ -5,7 +5,6 @@
 #include "platform/base/WinTypes.h"
 
 #include <QString>
-#include <QStringList>
 
 class CPreferences;
 class CSqlDatabase;
@@ -38,11 +37,6 @@ QString BuildPopupRow(WORD nGroupId, WORD nPageId, const QString& urlBrowser, co
 // oldest row first. False (nothing changed but a drop) when the page is listed already.
 bool AddPopupRow(QString& lines, const QString& row, bool popupVisible, int maxItems);
 int CountPopupRows(const QString& lines);
-
-// The user's command as a program and its arguments: split at blanks outside double quotes, each
-// "%1" replaced by the address inside its argument. No shell ever sees it, so an address with
-// blanks or quotes stays one argument. Empty when the command is empty.
-QStringList BuildRunCommand(const QString& commandText, const QString& address);
 
 // The e-mail notice of an updated page to the recipients of the settings store, sent at once on
 // this thread (bounded by the time-out settings). Returns the client's result: 0 sent; -1 when

@@ -12,6 +12,7 @@
 #include "core/prefs/Preferences.h"
 #include "engine/Alerts.h"
 #include "platform/base/Format.h"
+#include "platform/shell/CommandLine.h"
 #include "platform/shell/Launch.h"
 #include "platform/shell/Sound.h"
 #include "platform/ui/UserApi.h"
@@ -209,7 +210,8 @@ void CMainFrame::RaiseUpdateAlerts(
         PlayAlertSound("AlertSoundDefault", "AlertSoundFilePath", IDR_WAVE_UPDATE);
     if (g_prefs.GetParam("RunCmdEnable")->GetBool()) {
         const QString command = g_prefs.GetParam("RunCmdText")->GetString();
-        const QStringList argv = BuildRunCommand(command, urlBrowser);
+        const QStringList argv
+            = taluvo::shell::SplitCommandLine(command, urlBrowser, taluvo::shell::Placeholders::Percent1);
         if (!argv.isEmpty()) {
             const BOOL started = taluvo::shell::RunProgram(argv);
             TRACE1(u"CMainFrame::OnUpdaterNotify. Run cmd: \"%s\" - %s.\n", command,

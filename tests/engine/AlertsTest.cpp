@@ -68,26 +68,6 @@ TEST(Alerts, PopupRowsAreEscapedAndCounted)
     EXPECT_EQ(lines, row);
 }
 
-TEST(Alerts, RunCommandKeepsTheAddressOneArgument)
-{
-    struct Case {
-        const char16_t* command;
-        QStringList argv;
-    };
-    const QString address = QStringLiteral("http://a.example/x y?q=\"1\"&r=$(rm)");
-    const Case cases[] = {
-        {u"notify %1 %1", {QStringLiteral("notify"), address, address}},
-        {u"/usr/bin/logger -t taluvo \"Page %1 changed\"",
-         {QStringLiteral("/usr/bin/logger"), QStringLiteral("-t"), QStringLiteral("taluvo"), QStringLiteral("Page ") + address + QStringLiteral(" changed")}},
-        {u"\"/opt/my tools/run\" --url=%1", {QStringLiteral("/opt/my tools/run"), QStringLiteral("--url=") + address}},
-        {u"plain", {QStringLiteral("plain")}},
-        {u"   ", {}},
-        {u"a \"\" b", {QStringLiteral("a"), QString(), QStringLiteral("b")}},
-    };
-    for (const Case& c : cases)
-        EXPECT_EQ(BuildRunCommand(QString::fromUtf16(c.command), address), c.argv) << QString::fromUtf16(c.command).toStdString();
-}
-
 TEST(Alerts, NoMailWithoutRecipientsOrServer)
 {
     CPreferences prefs;
