@@ -3,13 +3,15 @@
 #include "import/IniParser.h"
 #include "import/IniValues.h"
 #include "import/UserFolders.h"
+#include "platform/base/FileRead.h"
 #include "platform/base/TextCodec.h"
 
 #include <sys/stat.h>
 
 #include <algorithm>
-#include <fstream>
 #include <optional>
+#include <set>
+#include <sstream>
 #include <utility>
 #include <vector>
 
@@ -19,7 +21,7 @@ namespace {
 
 // An Internet shortcut is a few hundred bytes; anything far larger is not one, and reading it
 // whole would only cost memory.
-constexpr std::uintmax_t kMaxShortcutSize = 1024 * 1024;
+constexpr size_t kMaxShortcutSize = 1024 * 1024;
 
 struct SFolderItem {
     fs::path path;
@@ -78,16 +80,33 @@ std::optional<std::vector<SFolderItem>> ListFolder(const fs::path& folder)
     return items;
 }
 
-// Adds the listed items of one folder to the level of head, descending into every subfolder.
-// ancestors holds the folders on the way down, to leave out a folder that would contain itself.
-void ReadFolder(const std::vector<SFolderItem>& items, SFavoriteNode* head, std::vector<FolderId>& ancestors)
+// What one walk has seen. Each real folder is read once, however many links lead to it: folders
+// linked repeatedly from every level would otherwise be walked an exponential number of times. The
+// node budget bounds a tree that is huge for real.
+struct SWalk {
+    static constexpr size_t kMaxNodes = 100000;
+    std::set<FolderId> visited;
+    size_t nodes = 0;
+
+    bool TakeNode()
+    {
+        if (nodes >= kMaxNodes)
+            return false;
+        ++nodes;
+        return true;
+    }
+};
+
+// Adds the listed items of one folder to the level of head, descending into every subfolder not
+// walked yet.
+void ReadFolder(const std::vector<SFolderItem>& items, SFavoriteNode* head, SWalk& walk)
 {
     SFavoriteNode* lastFolder = nullptr;
     SFavoriteNode* lastLink = nullptr;
     for (const SFolderItem& item : items) {
         if (item.folder) {
             const std::optional<FolderId> id = IdentifyFolder(item.path);
-            if (!id || std::find(ancestors.begin(), ancestors.end(), *id) != ancestors.end())
+            if (!id || !walk.visited.insert(*id).second || !walk.TakeNode())
                 continue;
             auto* node = new SFavoriteNode;
             node->m_dwKind = SFGAO_FOLDER;
@@ -100,11 +119,11 @@ void ReadFolder(const std::vector<SFolderItem>& items, SFavoriteNode* head, std:
                 auto* childHead = new SFavoriteNode;
                 childHead->m_pParent = node;
                 node->m_pChild = childHead;
-                ancestors.push_back(*id);
-                ReadFolder(*children, childHead, ancestors);
-                ancestors.pop_back();
+                ReadFolder(*children, childHead, walk);
             }
         } else {
+            if (!walk.TakeNode())
+                continue;
             QString url = ReadInternetShortcutUrl(item.path);
             if (url.isEmpty())
                 continue;
@@ -128,20 +147,13 @@ void ReadFolder(const std::vector<SFolderItem>& items, SFavoriteNode* head, std:
 
 QString ReadInternetShortcutUrl(const fs::path& file)
 {
-    std::error_code ec;
-    const std::uintmax_t size = fs::file_size(file, ec);
-    if (ec || size > kMaxShortcutSize)
-        return QString();
-    std::ifstream in(file, std::ios::in | std::ios::binary);
-    if (!in.is_open())
+    std::string contents;
+    if (taluvo::ReadRegularFile(file.native(), kMaxShortcutSize, contents) != taluvo::EFileRead::ok)
         return QString();
     // Shortcuts saved by text editors may start with a byte order mark.
-    char bom[3] = {};
-    in.read(bom, 3);
-    if (!(in.gcount() == 3 && bom[0] == '\xEF' && bom[1] == '\xBB' && bom[2] == '\xBF')) {
-        in.clear();
-        in.seekg(0);
-    }
+    if (contents.compare(0, 3, "\xEF\xBB\xBF") == 0)
+        contents.erase(0, 3);
+    std::istringstream in(contents);
     std::string url;
     IniParser::CIniFile shortcut(true, true, true);
     shortcut.AddSection("InternetShortcut")
@@ -179,10 +191,10 @@ SFavoriteNode* CFavoritesReader::Read()
     m_pRoot = new SFavoriteNode;
     // An unlistable favorites folder gives an empty top level.
     if (const auto items = ListFolder(root)) {
-        std::vector<FolderId> ancestors;
+        SWalk walk;
         if (const auto id = IdentifyFolder(root))
-            ancestors.push_back(*id);
-        ReadFolder(*items, m_pRoot, ancestors);
+            walk.visited.insert(*id);
+        ReadFolder(*items, m_pRoot, walk);
     }
     return m_pRoot;
 }

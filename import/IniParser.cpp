@@ -1,5 +1,6 @@
 #include "import/IniParser.h"
 
+#include "platform/base/FileRead.h"
 #include "platform/base/TextCodec.h"
 
 #include <algorithm>
@@ -8,6 +9,7 @@
 #include <fstream>
 #include <istream>
 #include <ostream>
+#include <sstream>
 
 namespace IniParser {
 
@@ -208,14 +210,13 @@ CSection* CIniFile::FindSection(const std::string& name) const
 
 void CIniFile::Load(const char* path)
 {
-    errno = 0;
-    std::ifstream in(path ? path : "", std::ios::in | std::ios::binary);
-    if (!in.is_open())
-        throw new CException(CException::codeOpen, errno ? errno : ENOENT);
-    // A folder opens for reading but yields nothing; say so instead of parsing an empty file.
-    std::error_code ignored;
-    if (std::filesystem::is_directory(path, ignored))
-        throw new CException(CException::codeOpen, EISDIR);
+    // A profile list is a few kilobytes; the bound only keeps a wrong file from costing memory.
+    constexpr size_t kMaxIniFileSize = 4 * 1024 * 1024;
+    std::string contents;
+    int error = 0;
+    if (taluvo::ReadRegularFile(path ? path : "", kMaxIniFileSize, contents, &error) != taluvo::EFileRead::ok)
+        throw new CException(CException::codeOpen, error ? error : ENOENT);
+    std::istringstream in(contents);
     Parse(in);
 }
 

@@ -195,3 +195,32 @@ TEST(FavoritesReader, ShortcutFilesAreReadTolerantly)
     }
     EXPECT_TRUE(ReadInternetShortcutUrl(dir.File("missing.url")).isNull());
 }
+
+TEST(FavoritesReader, FoldersReachedByManyLinksAreReadOnce)
+{
+    // Every level links twice to the next one: walked per path, 24 levels would be 2^24 folders.
+    TempDir home;
+    const std::string fav = home.Path() + "/Favorites";
+    const int levels = 24;
+    for (int i = 0; i < levels; ++i) {
+        const std::string level = home.Path() + "/level" + std::to_string(i);
+        fs::create_directories(level);
+        WriteFile(level + "/Page" + std::to_string(i) + ".url", Shortcut("https://p" + std::to_string(i) + ".example/"));
+        if (i + 1 < levels) {
+            const std::string next = home.Path() + "/level" + std::to_string(i + 1);
+            fs::create_directory_symlink(next, level + "/a");
+            fs::create_directory_symlink(next, level + "/b");
+        }
+    }
+    fs::create_directory_symlink(home.Path() + "/level0", fav);
+
+    CFavoritesReader reader;
+    reader.SetFolder(QString::fromStdString(fav));
+    const SFavoriteNode* root = reader.Read();
+    ASSERT_NE(root, nullptr);
+    const std::vector<std::string> links = Walk(root);
+    ASSERT_EQ(links.size(), size_t(levels));
+    EXPECT_EQ(links.back(), "Page0 -> https://p0.example/");
+    // The second link to a level already read is left out rather than listed empty.
+    EXPECT_EQ(FolderNames(root), std::vector<std::string>{"a"});
+}

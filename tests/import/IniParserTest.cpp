@@ -9,6 +9,8 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <cerrno>
 #include <map>
 #include <memory>
@@ -101,6 +103,8 @@ TEST(IniParser, OpenFailuresGiveErrnoAsLine)
 {
     TempDir dir;
     WriteFile(dir.File("plain"), "x");
+    // A pipe in the file's place must fail at once: opened blocking, it would wait for a writer.
+    ASSERT_EQ(mkfifo(dir.File("pipe.ini").c_str(), 0600), 0);
     struct Case {
         std::string path;
         bool save;
@@ -110,6 +114,7 @@ TEST(IniParser, OpenFailuresGiveErrnoAsLine)
         {dir.File("missing.ini"), false, ENOENT},
         {dir.File("plain/inside.ini"), false, ENOTDIR},
         {dir.Path(), false, EISDIR},
+        {dir.File("pipe.ini"), false, EINVAL},
         {dir.File("plain/inside.ini"), true, ENOTDIR},
         {dir.Path(), true, EISDIR},
     };
