@@ -11,7 +11,8 @@ using namespace taluvo::debug;
 
 namespace {
 
-// Texts of the version block are cut as the report has always cut them.
+// Texts of the version block are cut to 199 characters, so that one odd resource cannot stretch
+// the report.
 constexpr qsizetype kVersionTextLength = 199;
 
 }  // namespace

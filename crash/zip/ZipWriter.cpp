@@ -32,7 +32,9 @@ DWORD SetLastResult(DWORD result)
     return result;
 }
 
-constexpr DWORD kVersionMadeBy = 0x0B17;
+// Made on Unix (3), format version 2.3: the external attributes carry Unix modes, which readers
+// keep only for archives made on Unix.
+constexpr DWORD kVersionMadeBy = 0x0317;
 constexpr WORD kVersionNeeded = 20;
 constexpr WORD kFlagDataDescriptor = 8;
 constexpr WORD kMethodStored = 0;

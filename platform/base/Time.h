@@ -15,7 +15,7 @@ DWORD GetTickCount();
 
 namespace taluvo {
 
-// Seconds since 1970 (64-bit; the database stores the low 32 bits as the spec's records do).
+// Seconds since 1970 (64-bit; the database and the settings record store the low 32 bits).
 int64_t UnixTimeNow();
 
 // Calendar fields of t in local time / UTC; false when t cannot be converted (negative times).

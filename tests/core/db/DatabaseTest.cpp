@@ -292,7 +292,8 @@ TEST_F(PrefsRowTest, CheckDbCreatesOnlyWhatIsMissing)
 {
     TempDir dir;
     CTraceCapture trace(dir);
-    // A database made by an earlier version: PAGES only, declared with the old column types.
+    // A database with PAGES only, declared with other column types: the check adds what is missing
+    // and leaves what exists alone.
     CSqlDatabase old;
     const std::string path = dir.File("old.db");
     old.open(path.c_str());
