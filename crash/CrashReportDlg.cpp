@@ -119,10 +119,15 @@ LRESULT CCrashReportDlg::OnSend(WORD, WORD, HWND, BOOL&)
     const QString address = QStringLiteral(TALUVO_CRASH_SUPPORT_ADDRESS);
     if (!SendReportMail(m_hWnd, address, QStringLiteral(TALUVO_CRASH_SUPPORT_NAME), subject, m_szDescription,
                         m_szZipPath)) {
-        MessageBox(taluvo::FormatN(kWarningCapacity + 1,
-                                   u"!!! THE ERROR REPORT WAS NOT SENT !!!.\nPlease send the file:\r\n'%s'\r\nto %s.",
-                                   m_szZipPath, address),
-                   m_szModuleName, MB_OK | MB_ICONWARNING);
+        // A build without a support address names no recipient rather than ending in "to .".
+        const QString warning = address.isEmpty()
+                                    ? taluvo::FormatN(kWarningCapacity + 1,
+                                                      u"!!! THE ERROR REPORT WAS NOT SENT !!!.\nPlease send the file:\r\n'%s'.",
+                                                      m_szZipPath)
+                                    : taluvo::FormatN(kWarningCapacity + 1,
+                                                      u"!!! THE ERROR REPORT WAS NOT SENT !!!.\nPlease send the file:\r\n'%s'\r\nto %s.",
+                                                      m_szZipPath, address);
+        MessageBox(warning, m_szModuleName, MB_OK | MB_ICONWARNING);
     }
     EndDialog(IDOK);
     return 0;
