@@ -10,4 +10,11 @@ cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTALUVO_SANIT
 cmake --build "$build"
 jobs="$(nproc)"
 cd "$build"
-ctest --output-on-failure -j "$jobs" "$@"
+# Some suites bind the program's fixed ports (the toolbar server's 6790, SMTP's 25). Run in a
+# private network namespace with its own loopback where the machine allows it, so another suite
+# running at the same time (a sanitizer build, another checkout) never takes those ports; where it
+# does not, runs of this script take turns through a machine-wide lock.
+if unshare -rn true 2>/dev/null && command -v ip >/dev/null; then
+  exec unshare -rn bash -c 'ip link set lo up && exec ctest --output-on-failure -j "$0" "$@"' "$jobs" "$@"
+fi
+exec flock "${TMPDIR:-/tmp}/taluvo-fixed-ports.lock" ctest --output-on-failure -j "$jobs" "$@"
