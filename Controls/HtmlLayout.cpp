@@ -59,8 +59,8 @@ void CHtmlRenderer::MeasureHtml(HDC hdc, const QString& text, SIZE* size)
             m_strMarkup.clear();
         if (m_nMaxWidth != 0 && m_nMaxWidth < result.cx)
             result.cx = m_nMaxWidth;
-        result.cx += 1;
-        result.cy += 1;
+        result.cx = std::min(result.cx + 1, kHtmlMaxExtent);
+        result.cy = std::min(result.cy + 1, kHtmlMaxExtent);
     }
     if (m_strMarkup.isEmpty())
         result = SIZE { 0, 0 };
@@ -117,21 +117,24 @@ void CHtmlRenderer::DrawBlocks(SIZE* size, const RECT* rect)
     m_clrOldText = SetTextColor(m_hDC, m_curStyle.m_clrText);
     m_clrOldBk = SetBkColor(m_hDC, m_curStyle.m_clrBk);
     GetTextMetrics(m_hDC, &m_tm);
+    m_nSpaceWidth = -1;
 
     const int end = int(m_strMarkup.size());
     int pos = 0;
     while (pos < end) {
         int tag = pos;
-        const BOOL found = FindTag(m_strMarkup, tag, QStringLiteral("table"));
+        const BOOL found = SeekTag(m_strMarkup, tag, QStringLiteral("table"));
         SIZE part { 0, 0 };
         auto add = [&](SIZE blockSize) {
+            // Blocks stack: their sum is kept where a further sum cannot overflow.
+            constexpr qint64 kLimit = INT_MAX / 4;
             size->cx = std::max(size->cx, blockSize.cx);
-            size->cy += blockSize.cy;
+            size->cy = LONG(std::min<qint64>(qint64(size->cy) + blockSize.cy, kLimit));
             if (!m_bMeasure)
-                block.top += blockSize.cy;
+                block.top = LONG(std::clamp<qint64>(qint64(block.top) + blockSize.cy, -kLimit, kLimit));
         };
         if (tag > pos) {
-            part = DrawMarkup(m_strMarkup.mid(pos, tag - pos), &block);
+            part = DrawMarkup(m_strMarkup.mid(pos, tag - pos), &block, m_nMaxWidth);
             add(part);
         }
         if (!found)
@@ -139,7 +142,7 @@ void CHtmlRenderer::DrawBlocks(SIZE* size, const RECT* rect)
         // A table without its closing tag runs to the end of the text; either way the scan moves
         // past the opening tag, so no markup can hold it in place.
         int tableEnd = tag;
-        FindTableEnd(m_strMarkup, tableEnd);
+        SeekEnd(FindTableEnd, m_strMarkup, tableEnd);
         part = DrawTable(m_strMarkup.mid(tag, tableEnd - tag), &block);
         add(part);
         pos = std::max(tableEnd, tag + 1);
@@ -153,15 +156,16 @@ void CHtmlRenderer::DrawBlocks(SIZE* size, const RECT* rect)
     if (m_hFont)
         DeleteObject(m_hFont);
     m_hFont = nullptr;
+    m_nSpaceWidth = -1;
 }
 
-SIZE CHtmlRenderer::DrawMarkup(const QString& markup, const RECT* rect)
+SIZE CHtmlRenderer::DrawMarkup(const QString& markup, const RECT* rect, int wrapWidth)
 {
     const QString text = QStringLiteral("<body>") + markup + QStringLiteral("</body>");
     m_rcBlock = *rect;
     SBlock block;
     block.left = rect->left;
-    block.width = rect->right - rect->left;
+    block.width = std::max(wrapWidth, 0);
     block.pen = POINT { rect->left, rect->top };
     block.firstLine = m_nLine;
     block.pen.x = BeginLine(rect->left);
@@ -173,7 +177,7 @@ SIZE CHtmlRenderer::DrawMarkup(const QString& markup, const RECT* rect)
         QString tag;
         const QString run = GetNextRun(text, tag, pos);
         if (!run.isEmpty())
-            LayoutText(block, run);
+            LayoutRun(block, run);
         if (!tag.isEmpty()) {
             const QString attributes = SplitTagName(tag);
             HandleTag(block, tag, attributes);
@@ -213,10 +217,8 @@ int CHtmlRenderer::BeginLine(int x)
     }
     if (m_curLine.nWidthPercent != 0)
         m_curLine.nWidth += MulDiv(width, m_curLine.nWidthPercent, 100);
-    if (m_curLine.nAlign == 3 && m_curLine.bWrapped == 1)
-        SetTextJustification(m_hDC, width - m_curLine.nWidth, m_curLine.nSpaces);
-    else
-        SetTextJustification(m_hDC, 0, 0);
+    // Justified lines are spread by the text layout itself (DrawJustified), never by the context.
+    SetTextJustification(m_hDC, 0, 0);
     switch (m_curLine.nAlign) {
     case 1:
         return m_rcBlock.left + (width - m_curLine.nWidth) / 2;
@@ -249,6 +251,7 @@ int CHtmlRenderer::NewLine(SBlock& block, int count)
 void CHtmlRenderer::StartLine(SBlock& block)
 {
     block.lineStart = block.pen.x;
+    block.extra = 0;
     block.remainingWidth = m_bMeasure ? 0 : m_curLine.nWidth;
     block.remainingSpaces = m_bMeasure ? 0 : m_curLine.nSpaces;
 }
@@ -307,15 +310,45 @@ void CHtmlRenderer::NextTabStop(int* x, int count)
     *x = int(std::clamp<qint64>(left + offset, INT_MIN / 4, INT_MAX / 4));
 }
 
+void CHtmlRenderer::LayoutRun(SBlock& block, const QString& run)
+{
+    qsizetype start = 0;
+    for (qsizetype i = 0; i <= run.size(); ++i) {
+        if (i < run.size() && run[i] != u'\n' && run[i] != u'\t')
+            continue;
+        if (i > start)
+            LayoutText(block, ExpandEntities(QStringView(run).mid(start, i - start)));
+        if (i < run.size())
+            HandleTag(block, QString(run[i]), QString()); // the tag table holds both characters
+        start = i + 1;
+    }
+}
+
+BOOL CHtmlRenderer::SeekTag(const QString& text, int& pos, const QString& name)
+{
+    const int from = pos;
+    const BOOL found = FindTag(text, pos, name);
+    m_work.scanned += std::max(pos - from, 0);
+    return found;
+}
+
+void CHtmlRenderer::SeekEnd(void (*find)(const QString&, int&), const QString& text, int& pos)
+{
+    const int from = pos;
+    find(text, pos);
+    m_work.scanned += std::max(pos - from, 0);
+}
+
 void CHtmlRenderer::LayoutText(SBlock& block, QString run)
 {
     ApplyTextTransform(run, m_curStyle.m_nTextTransform);
     const int end = int(run.size());
     int offset = 0;
     while (offset < end) {
-        SetTextJustification(m_hDC, 0, 0);
         const int textTop = AlignTextInLine(block.pen.y, m_tm.tmHeight);
-        const int available = m_rcBlock.right - block.pen.x;
+        // Wrapping decisions look only at what the measure pass saw of the line, so both passes
+        // break at the same places whatever the draw rectangle and the justification add.
+        const int room = block.width - block.Used();
         QString piece;
         int pieceWidth = 0;
         if (m_nMaxWidth != 0 && block.width != 0) {
@@ -324,27 +357,27 @@ void CHtmlRenderer::LayoutText(SBlock& block, QString run)
             int windowWidth = 0;
             // About twice what the room holds, so one or two measurements settle it.
             const int average = std::max<int>(m_tm.tmAveCharWidth, 1);
-            const int first = std::clamp(2 * std::max(available, 0) / average + 8, 16, kFirstWindow);
+            const int first = std::clamp(2 * std::max(room, 0) / average + 8, 16, kFirstWindow);
             for (int length = first;; length *= 2) {
                 window = run.mid(offset, length);
                 windowWidth = TextWidth(window);
-                if (offset + int(window.size()) >= end || windowWidth > available)
+                if (offset + int(window.size()) >= end || windowWidth > room)
                     break;
             }
-            if (offset + int(window.size()) >= end && windowWidth <= available) {
+            if (offset + int(window.size()) >= end && windowWidth <= room) {
                 piece = window;
                 pieceWidth = windowWidth;
                 offset = end;
             } else {
                 const int before = int(window.size());
-                pieceWidth = available;
+                pieceWidth = room;
                 piece = SplitToFit(window, block.width, pieceWidth);
-                if (piece.isEmpty() && block.pen.x == block.lineStart) {
-                    // Nothing fits even on a line that holds nothing yet (a line placed off its
-                    // left edge): cut the word here, so every round moves forward.
+                if (piece.isEmpty() && block.Used() == 0) {
+                    // Nothing fits even on a line that holds nothing yet (room narrowed by a
+                    // tab): cut the word here, so every round moves forward.
                     window = run.mid(offset, before);
-                    pieceWidth = available;
-                    piece = SplitToFit(window, available, pieceWidth);
+                    pieceWidth = std::max(room, 0);
+                    piece = SplitToFit(window, pieceWidth, pieceWidth);
                 }
                 offset += before - int(window.size());
                 if (window.isEmpty())
@@ -362,7 +395,6 @@ void CHtmlRenderer::LayoutText(SBlock& block, QString run)
             m_curLine.nAlign = m_curStyle.m_nAlign;
             m_curLine.nSpaces += CountSpaces(piece);
         } else if (pieceWidth != 0) {
-            int spaces = CountSpaces(piece);
             if (block.remainingWidth == pieceWidth && piece.endsWith(u' ')) {
                 // The line's last piece: its trailing spaces are neither drawn nor justified.
                 qsizetype n = piece.size();
@@ -372,30 +404,28 @@ void CHtmlRenderer::LayoutText(SBlock& block, QString run)
                 const int trimmedWidth = TextWidth(piece);
                 block.remainingWidth -= pieceWidth - trimmedWidth;
                 pieceWidth = trimmedWidth;
-                spaces = CountSpaces(piece);
-                block.remainingSpaces = spaces;
+                block.remainingSpaces = CountSpaces(piece);
             }
-            if (m_curLine.nAlign == 3 && m_curLine.bWrapped == 1)
-                SetTextJustification(m_hDC, available - block.remainingWidth, block.remainingSpaces);
-            block.remainingWidth -= pieceWidth;
-            SIZE extent { 0, 0 };
-            GetTextExtentPoint32(m_hDC, piece, &extent);
+            const int height = m_tm.tmHeight;
+            const bool justify = m_curLine.nAlign == 3 && m_curLine.bWrapped == 1;
+            if (justify || m_curStyle.m_nAlign == 3) {
+                advance = DrawWords(block, textTop, piece, pieceWidth, justify);
+            } else {
+                if (IsRowVisible(textTop, textTop + height))
+                    TextOut(m_hDC, block.pen.x, textTop, piece);
+                block.remainingWidth -= pieceWidth;
+                block.remainingSpaces -= CountSpaces(piece);
+            }
             if (m_curStyle.m_nLinkType != 0)
-                AddLinkArea(block.pen.x, textTop, block.pen.x + extent.cx, textTop + extent.cy);
-            const bool visible = IsRowVisible(textTop, textTop + extent.cy);
-            if (visible)
-                TextOut(m_hDC, block.pen.x, textTop, piece);
-            block.remainingSpaces -= spaces;
-            if (visible && m_curStyle.m_bOverline) {
+                AddLinkArea(block.pen.x, textTop, block.pen.x + advance, textTop + height);
+            if (m_curStyle.m_bOverline && IsRowVisible(textTop, textTop + height)) {
                 HPEN pen = CreatePen(PS_SOLID, m_curStyle.m_nWeight >= 700 ? 2 : 1, m_curStyle.m_clrText);
                 HGDIOBJ old = SelectObject(m_hDC, pen);
                 MoveToEx(m_hDC, block.pen.x, textTop, nullptr);
-                LineTo(m_hDC, block.pen.x + extent.cx, textTop);
+                LineTo(m_hDC, block.pen.x + advance, textTop);
                 SelectObject(m_hDC, old);
                 DeleteObject(pen);
             }
-            // A justified piece is wider than measured; the next piece starts after it.
-            advance = extent.cx;
         }
         block.pen.x += advance;
         if (offset < end) {
@@ -404,4 +434,40 @@ void CHtmlRenderer::LayoutText(SBlock& block, QString run)
             StartLine(block);
         }
     }
+}
+
+int CHtmlRenderer::DrawWords(SBlock& block, int top, const QString& piece, int pieceWidth, bool justify)
+{
+    // The room left between the pen and the block's right edge, less what the rest of the line
+    // measured, goes to the line's remaining spaces; the first spaces take the odd pixels. A
+    // rectangle narrower than measured leaves nothing to spread.
+    const int spaces = std::max(block.remainingSpaces, 0);
+    const int total = justify ? std::max(0, int(m_rcBlock.right - block.pen.x) - block.remainingWidth) : 0;
+    const int each = spaces > 0 ? total / spaces : 0;
+    int odd = spaces > 0 ? total % spaces : 0;
+    const bool visible = IsRowVisible(top, top + m_tm.tmHeight);
+    if (m_nSpaceWidth < 0)
+        TextWidth(u" ");
+    int x = block.pen.x;
+    qsizetype start = 0;
+    for (qsizetype i = 0; i <= piece.size(); ++i) {
+        if (i < piece.size() && piece[i] != u' ')
+            continue;
+        const QStringView word = QStringView(piece).mid(start, i - start);
+        if (!word.isEmpty()) {
+            if (visible)
+                TextOut(m_hDC, x, top, reinterpret_cast<LPCWSTR>(word.utf16()), int(word.size()));
+            x += TextWidth(word);
+        }
+        if (i < piece.size()) {
+            const int share = each + (odd > 0 ? 1 : 0);
+            odd = std::max(odd - 1, 0);
+            x += m_nSpaceWidth + share;
+            block.extra += share;
+            --block.remainingSpaces;
+        }
+        start = i + 1;
+    }
+    block.remainingWidth -= pieceWidth;
+    return x - block.pen.x;
 }

@@ -125,3 +125,5 @@ constexpr int kHtmlMaxImageSide = 4096;
 constexpr int kHtmlMaxRuleThickness = 256;
 constexpr int kHtmlMaxFontSize = 1024;
 constexpr int kHtmlMaxBreakCount = 1000;
+// The largest size a markup measures: owners make bitmaps and windows of it.
+constexpr int kHtmlMaxExtent = 16384;

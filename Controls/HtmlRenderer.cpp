@@ -94,30 +94,82 @@ QString CHtmlRenderer::TextOrResource(LPCWSTR text) const
     return QString::fromUtf16(text);
 }
 
-int CHtmlRenderer::TextWidth(const QString& text, int count) const
+int CHtmlRenderer::TextWidth(QStringView text, int count) const
 {
     if (count < 0 || count > text.size())
         count = int(text.size());
-    SIZE size;
-    if (!m_hDC || count == 0 || !GetTextExtentPoint32(m_hDC, reinterpret_cast<LPCWSTR>(text.utf16()), count, &size))
+    m_work.measured += count;
+    if (!m_hDC || count == 0)
         return 0;
-    return size.cx;
+    auto extent = [this](QStringView part) {
+        SIZE size { 0, 0 };
+        if (!part.isEmpty())
+            GetTextExtentPoint32(m_hDC, reinterpret_cast<LPCWSTR>(part.utf16()), int(part.size()), &size);
+        return int(size.cx);
+    };
+    if (m_curStyle.m_nAlign != 3)
+        return extent(text.left(count));
+    int width = 0;
+    qsizetype start = 0;
+    for (qsizetype i = 0; i <= count; ++i) {
+        if (i < count && text[i] != u' ')
+            continue;
+        width += extent(text.mid(start, i - start));
+        if (i < count) {
+            if (m_nSpaceWidth < 0)
+                m_nSpaceWidth = extent(u" ");
+            width += m_nSpaceWidth;
+        }
+        start = i + 1;
+    }
+    return width;
 }
 
 void CHtmlRenderer::PreprocessText()
 {
-    // Entities in ascending order of their text, each in one left-to-right sweep, so a later
-    // entity sees what an earlier one produced ("&amp;lt;" ends as the escape "<<").
-    for (const auto& [entity, replacement] : m_entities)
-        m_strMarkup.replace(entity, replacement);
+    // Entities are not touched here: they are expanded in text runs and attribute values once the
+    // tags around them are read (ExpandEntities), so an escaped quote or "<" never becomes markup.
+    // Line feeds and tabs likewise become breaks and tab stops only where a text run holds them.
     m_strMarkup.remove(u'\r');
-    if (m_bEscapes) {
-        m_strMarkup.replace(u'\n', QStringLiteral("<br>"));
-        m_strMarkup.replace(u'\t', QStringLiteral("<t>"));
-    } else {
+    if (!m_bEscapes) {
         m_strMarkup.remove(u'\n');
         m_strMarkup.remove(u'\t');
     }
+}
+
+QString CHtmlRenderer::ExpandEntities(QStringView text) const
+{
+    // One left-to-right sweep: what an entity yields is text and is never read again, so
+    // "&amp;lt;" shows as "&lt;". Where two entities start at one place the longer one wins.
+    QString out;
+    qsizetype done = 0;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        if (!m_strEntityStarts.contains(text[i]))
+            continue;
+        const QString* replacement = nullptr;
+        qsizetype length = 0;
+        for (const auto& [entity, value] : m_entities) {
+            if (entity.size() > length && text.mid(i).startsWith(entity)) {
+                replacement = &value;
+                length = entity.size();
+            }
+        }
+        if (!replacement)
+            continue;
+        out += text.mid(done, i - done);
+        out += *replacement;
+        done = i + length;
+        i = done - 1;
+    }
+    if (done == 0)
+        return text.toString();
+    out += text.mid(done);
+    return out;
+}
+
+QString CHtmlRenderer::NextAttribute(const QString& attributes, int& pos, QString& name) const
+{
+    return ExpandEntities(GetNextAttribute(attributes, pos, name));
 }
 
 int CHtmlRenderer::GetTagId(QString name, QString& styleName, BOOL& closing) const
@@ -154,8 +206,11 @@ void CHtmlRenderer::AddTag(LPCWSTR name, int id, LPCWSTR style)
 void CHtmlRenderer::AddEntity(const QString& entity, const QString& replacement)
 {
     // An empty pattern would be found between every two characters of every text.
-    if (!entity.isEmpty())
-        m_entities[entity] = replacement;
+    if (entity.isEmpty())
+        return;
+    m_entities[entity] = replacement;
+    if (!m_strEntityStarts.contains(entity[0]))
+        m_strEntityStarts += entity[0];
 }
 
 void CHtmlRenderer::AddEntity(LPCWSTR entity, LPCWSTR replacement)

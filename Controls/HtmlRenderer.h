@@ -86,8 +86,12 @@ public:
 
     // --- Operations the layout, tag and table code use ---
 
-    // Text preparation: entities, carriage returns, line feeds and tabs of m_strMarkup.
+    // Text preparation: carriage returns, and line feeds and tabs while escapes are off.
     void PreprocessText();
+    // The text of a run or an attribute value with its entities replaced, in one sweep.
+    QString ExpandEntities(QStringView text) const;
+    // GetNextAttribute with the value's entities expanded.
+    QString NextAttribute(const QString& attributes, int& pos, QString& name) const;
     int GetTagId(QString name, QString& styleName, BOOL& closing) const;
     COLORREF ColorByName(const QString& name, COLORREF defaultColor) const;
 
@@ -141,7 +145,8 @@ protected:
 
     // Layout passes and lines.
     void DrawBlocks(SIZE* size, const RECT* rect);
-    SIZE DrawMarkup(const QString& text, const RECT* rect);
+    // wrapWidth: what the measure pass's rectangle was wide (see SBlock::width).
+    SIZE DrawMarkup(const QString& text, const RECT* rect, int wrapWidth);
     int BeginLine(int x);
     int NewLine(SBlock& block, int count);
     void StartLine(SBlock& block);
@@ -149,6 +154,9 @@ protected:
     int AlignObjectInLine(int y, int height);
     void NextTabStop(int* x, int count);
     void LayoutText(SBlock& block, QString run);
+    // A text run as the scanner returns it: its line feeds and tabs break and tab, the text
+    // between them is laid out with its entities expanded.
+    void LayoutRun(SBlock& block, const QString& run);
 
     // Tags, style stack and inline objects.
     void HandleTag(SBlock& block, const QString& name, const QString& attributes);
@@ -163,6 +171,10 @@ protected:
     void PlaceString(SBlock& block, const QString& attributes);
     // Room for an object of width `width`: wraps first when it does not fit.
     void FitObject(SBlock& block, int width);
+
+    // The table searches, counting the characters they pass over.
+    BOOL SeekTag(const QString& text, int& pos, const QString& name);
+    void SeekEnd(void (*find)(const QString&, int&), const QString& text, int& pos);
 
     // Tables.
     SIZE DrawTable(const QString& text, const RECT* area);
@@ -191,7 +203,12 @@ protected:
     // A text argument that may be a string-resource id; null stays a null QString.
     QString TextOrResource(LPCWSTR text) const;
     // Width of the first `count` characters (all when -1) in the context's font; 0 without one.
-    int TextWidth(const QString& text, int count = -1) const;
+    // Justified text is measured word by word, the way it is drawn, so the words of a justified
+    // line add up to exactly the pixels the measure pass gave it.
+    int TextWidth(QStringView text, int count = -1) const;
+    // Draws a piece word by word; on a justified line its spaces are widened so the line ends on
+    // the block's right edge. Returns its advance.
+    int DrawWords(SBlock& block, int top, const QString& piece, int pieceWidth, bool justify);
 
     std::vector<SHtmlTable> m_arrTables;
     int m_nTableIndex = -1;
@@ -245,8 +262,18 @@ protected:
     std::map<QString, COLORREF> m_colors;
     std::map<QString, QString> m_selectors;
     std::map<QString, QString> m_entities;
+    QString m_strEntityStarts;
+    mutable int m_nSpaceWidth = -1; // of the context's font; -1 until measured // the first character of every entity, for a quick test
     std::map<QString, SHtmlTag> m_tags;
     int m_nTableDepth = 0; // tables open around the one being laid out
+    // What the passes cost since it was last cleared: characters the searches passed over,
+    // characters measured, and pixels of pictures and fills. Tests bound it for hostile markup.
+    struct SWork {
+        qint64 scanned = 0;
+        qint64 measured = 0;
+        qint64 pixels = 0;
+    };
+    mutable SWork m_work;
     // Draw pass: the part of the target that can show anything, when the target knows it.
     // Items wholly above or below it are laid out but not drawn.
     RECT m_rcVisible { 0, 0, 0, 0 };

@@ -87,6 +87,7 @@ SIZE CHtmlRenderer::DrawTable(const QString& text, const RECT* area)
     const int k = ++m_nTableIndex;
     if (m_bMeasure) {
         const SIZE grid = CountTableSize(text);
+        m_work.scanned += text.size(); // the count passes over the table's text once
         SHtmlTable record;
         record.m_rows.assign(grid.cy, std::vector<SHtmlTableCell>(grid.cx));
         record.m_colWidths.assign(grid.cx, 0);
@@ -161,10 +162,10 @@ SIZE CHtmlRenderer::DrawTable(const QString& text, const RECT* area)
         int pos = 0;
         for (int r = 0; r < rows && pos < end; ++r) {
             int rowStart = pos;
-            if (!FindTag(text, rowStart, QStringLiteral("tr")))
+            if (!SeekTag(text, rowStart, QStringLiteral("tr")))
                 break;
             int rowEnd = rowStart;
-            FindRowEnd(text, rowEnd);
+            SeekEnd(FindRowEnd, text, rowEnd);
             DrawTableRow(text.mid(rowStart, rowEnd - rowStart), &inner, table, r);
             pos = std::max(rowEnd + 5, rowStart + 1);
         }
@@ -259,17 +260,25 @@ void CHtmlRenderer::DrawTableRow(const QString& text, const RECT* inner, SHtmlTa
 
     const int end = int(text.size());
     int c = 0;
+    // Each search's find is kept while it lies ahead, so every boundary of the row is found once
+    // and a row of any number of cells costs its length.
+    int rowEnd = -1;
+    int cellStart = -1;
     while (pos < end) {
-        int rowEnd = pos;
-        FindTag(text, rowEnd, QStringLiteral("/tr"));
-        int cellStart = pos;
-        FindTag(text, cellStart, QStringLiteral("td"));
+        if (rowEnd < pos) {
+            rowEnd = pos;
+            SeekTag(text, rowEnd, QStringLiteral("/tr"));
+        }
+        if (cellStart < pos) {
+            cellStart = pos;
+            SeekTag(text, cellStart, QStringLiteral("td"));
+        }
         if (cellStart >= rowEnd)
             break;
         while (c < columns && cells[c].m_nColSpan < 0)
             ++c;
         int cellEnd = cellStart;
-        FindCellEnd(text, cellEnd);
+        SeekEnd(FindCellEnd, text, cellEnd);
         const int next = std::max(cellEnd, cellStart + 1);
         if (c >= columns) {
             // Past the last column of the grid: the cell is ignored.
@@ -367,19 +376,25 @@ void CHtmlRenderer::DrawTableCell(const QString& text, const RECT* cellRect, SHt
     }
 
     const int end = int(text.size());
+    int cellEnd = -1;
+    int nested = -1;
     while (pos < end) {
-        int cellEnd = pos;
-        FindTag(text, cellEnd, QStringLiteral("/td"));
-        int nested = pos;
-        FindTag(text, nested, QStringLiteral("table"));
+        if (cellEnd < pos) {
+            cellEnd = pos;
+            SeekTag(text, cellEnd, QStringLiteral("/td"));
+        }
+        if (nested < pos) {
+            nested = pos;
+            SeekTag(text, nested, QStringLiteral("table"));
+        }
         const int t = std::min(cellEnd, nested);
         SIZE piece { 0, 0 };
         if (pos < t) {
-            piece = DrawMarkup(text.mid(pos, t - pos), &content);
+            piece = DrawMarkup(text.mid(pos, t - pos), &content, ownWidth);
             pos = t;
         } else if (nested < cellEnd) {
             int tableEnd = nested;
-            FindTableEnd(text, tableEnd);
+            SeekEnd(FindTableEnd, text, tableEnd);
             piece = DrawTable(text.mid(nested, tableEnd - nested), &content);
             pos = std::max(tableEnd, nested + 1);
         } else {

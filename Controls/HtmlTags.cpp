@@ -47,9 +47,10 @@ void CHtmlRenderer::HandleTag(SBlock& block, const QString& name, const QString&
         StartLine(block);
         break;
     case TAG_TAB: {
-        int x = block.pen.x;
+        // Stops are counted on what the measure pass saw of the line, so both passes agree.
+        int x = m_rcBlock.left + block.Used();
         NextTabStop(&x, RepeatCount(*this, attributes));
-        block.pen.x = x;
+        block.pen.x = block.lineStart + block.extra + (x - m_rcBlock.left);
         break;
     }
     case TAG_HR:
@@ -76,7 +77,7 @@ void CHtmlRenderer::ApplyStyleTag(int id, const QString& name, const QString& at
         QString attribute;
         while (pos < int(attributes.size())) {
             const int before = pos;
-            const QString value = GetNextAttribute(attributes, pos, attribute);
+            const QString value = NextAttribute(attributes, pos, attribute);
             if (!attribute.isEmpty())
                 action(attribute, value);
             if (pos <= before)
@@ -221,6 +222,7 @@ void CHtmlRenderer::ApplyFont()
     CreateFontFromDescription();
     SelectObject(m_hDC, m_hFont);
     GetTextMetrics(m_hDC, &m_tm);
+    m_nSpaceWidth = -1;
     SetBkMode(m_hDC, m_curStyle.m_nBkMode);
     SetTextColor(m_hDC, m_curStyle.m_clrText);
     SetBkColor(m_hDC, m_curStyle.m_clrBk);
@@ -234,8 +236,8 @@ BOOL CHtmlRenderer::ImageHasShadow(const SHtmlImage& image)
 
 void CHtmlRenderer::FitObject(SBlock& block, int width)
 {
-    const int available = m_rcBlock.right - block.pen.x;
-    if (m_nMaxWidth != 0 && block.width != 0 && width > available && block.pen.x != block.lineStart) {
+    const int room = block.width - block.Used();
+    if (m_nMaxWidth != 0 && block.width != 0 && width > room && block.Used() != 0) {
         m_curLine.bWrapped = 1;
         NewLine(block, 1);
         StartLine(block);
@@ -253,7 +255,7 @@ void CHtmlRenderer::PlaceRule(SBlock& block, const QString& attributes)
     QString name;
     while (pos < int(attributes.size())) {
         const int before = pos;
-        const QString value = GetNextAttribute(attributes, pos, name);
+        const QString value = NextAttribute(attributes, pos, name);
         if (name == u"width") {
             percent = IsPercent(value);
             width = ParseLength(value, 100, FALSE);
@@ -267,23 +269,33 @@ void CHtmlRenderer::PlaceRule(SBlock& block, const QString& attributes)
     }
     const int thickness = std::clamp(rule.m_nBorderWidth, 0, kHtmlMaxRuleThickness);
     width = std::clamp(width, 0, percent ? 100 : kHtmlMaxImageSide * 4);
+    // A share of a wrapping block is a fixed width, the same in both passes; without one the
+    // measure pass counts 1 pixel and widens the block by the share, which the draw pass paints.
+    int advance = width;
     int drawnWidth = width;
-    if (percent) {
-        if (m_bMeasure) {
-            m_curLine.nWidthPercent += width;
-            drawnWidth = 1;
-        } else {
-            drawnWidth = MulDiv(m_rcBlock.right - m_rcBlock.left, width, 100);
-        }
+    if (percent && block.width != 0) {
+        advance = drawnWidth = MulDiv(block.width, width, 100);
+        FitObject(block, advance);
+    } else if (percent && m_bMeasure) {
+        advance = 1;
+        m_curLine.nWidthPercent += width;
+    } else if (percent) {
+        // Nothing wraps in such a block, so the wider draw cannot break a line differently.
+        advance = drawnWidth = MulDiv(m_rcBlock.right - m_rcBlock.left, width, 100);
+    } else {
+        FitObject(block, advance);
     }
     if (m_bMeasure) {
         m_curLine.nHeight = std::max(m_curLine.nHeight, thickness + 8);
         m_curLine.nAlign = m_curStyle.m_nAlign;
-    } else if (thickness > 0) {
-        const int y = block.pen.y + m_curLine.nHeight / 2;
-        m_drawManager.DrawLine(m_hDC, block.pen.x, y, block.pen.x + drawnWidth, y, rule.m_clrText, 1, thickness);
+    } else {
+        block.remainingWidth -= advance;
+        if (thickness > 0 && drawnWidth > 0) {
+            const int y = block.pen.y + m_curLine.nHeight / 2;
+            m_drawManager.DrawLine(m_hDC, block.pen.x, y, block.pen.x + drawnWidth, y, rule.m_clrText, 1, thickness);
+        }
     }
-    block.pen.x += drawnWidth;
+    block.pen.x += advance;
 }
 
 void CHtmlRenderer::PlaceImage(SBlock& block, int id, const QString& attributes)
@@ -435,7 +447,7 @@ void CHtmlRenderer::PlaceString(SBlock& block, const QString& attributes)
     QString name;
     while (pos < int(attributes.size())) {
         const int before = pos;
-        const QString value = GetNextAttribute(attributes, pos, name);
+        const QString value = NextAttribute(attributes, pos, name);
         if (name == u"idres")
             idRes = ParseLength(value, 0, FALSE);
         else if (name == u"iddll")

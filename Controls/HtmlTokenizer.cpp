@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <initializer_list>
 #include <iterator>
+#include <vector>
 
 namespace {
 
@@ -401,7 +402,7 @@ SIZE CHtmlRenderer::ParseTableAttributes(const QString& attributes, SHtmlStyle& 
     int pos = 0;
     QString name;
     while (pos < Length(attributes)) {
-        const QString value = GetNextAttribute(attributes, pos, name);
+        const QString value = NextAttribute(attributes, pos, name);
         if (name.isEmpty())
             break;
         if (name == u"cellpadding" && table) {
@@ -472,7 +473,7 @@ void CHtmlRenderer::ParseImageAttributes(const QString& attributes, SHtmlImage& 
     int pos = 0;
     QString name;
     while (pos < Length(attributes)) {
-        const QString value = GetNextAttribute(attributes, pos, name);
+        const QString value = NextAttribute(attributes, pos, name);
         if (name.isEmpty())
             break;
         const auto number = std::find_if(std::begin(kImageNumbers), std::end(kImageNumbers),
@@ -582,17 +583,25 @@ QString CHtmlRenderer::SplitToFit(QString& text, int lineWidth, int& width)
 {
     static const QString kBreaks = QStringLiteral(" -.,!:;)}]?");
     const int room = width;
-    int lastFit = -1;
-    // The first search starts at character 1: a break character at the start never splits.
-    int from = 1;
-    for (;;) {
-        int at = from;
+    // Widths grow with the length, so the last break position that fits (the first that does
+    // not, less one) is found by halving rather than by measuring every break in turn.
+    std::vector<int> breaks;
+    for (int at = 1;; ++at) {
         if (!FindOneOf(text, at, kBreaks).unicode())
             break;
-        if (TextWidth(text, at) > room)
-            break;
-        lastFit = at;
-        from = at + 1;
+        breaks.push_back(at);
+    }
+    int lastFit = -1;
+    int low = 0;
+    int high = int(breaks.size()) - 1;
+    while (low <= high) {
+        const int mid = low + (high - low) / 2;
+        if (TextWidth(text, breaks[mid]) <= room) {
+            lastFit = breaks[mid];
+            low = mid + 1;
+        } else {
+            high = mid - 1;
+        }
     }
     if (lastFit >= 0) {
         const QString piece = TrimmedRight(text.left(lastFit + 1));

@@ -68,7 +68,7 @@ constexpr EntityEntry kEntities[] = {
     { u"&euro;", u"\u20AC" },
     { u"&gt;", u">" },
     { u"&iquest;", u"\u00BF" },
-    { u"&lt;", u"<<" }, // the scanner's escape for one literal "<"
+    { u"&lt;", u"<" }, // expanded after the tags are read, so it never opens one
     { u"&nbsp;", u" " }, // an ordinary space: a place where a line may break
     { u"&para;", u"\u00B6" },
     { u"&pound;", u"\u00A3" },
