@@ -161,7 +161,9 @@ HBITMAP CDrawManager::CreateEffectBitmap(
                 const DWORD alpha = pixel & 0xFF000000;
                 if (alpha)
                     m_bImageAlpha = true;
-                if (useMask && pixel == mask) {
+                // The mask names a colour: a pixel of the picture (opaque, or a GDI pixel whose
+                // alpha is 0) in that colour is transparent; the alpha is not part of the colour.
+                if (useMask && (alpha == 0 || alpha == 0xFF000000) && (pixel & 0xFFFFFF) == mask) {
                     pixel = 0;
                 } else {
                     pixel &= 0xFFFFFF;
@@ -328,7 +330,7 @@ void CDrawManager::DrawIconWithEffects(HDC dc, int x, int y, int cx, int cy, HIC
     }
     HBITMAP image = (imageFlags & IMAGE_COLOR)
         ? CreateEffectBitmap(info.hbmMask, cx, cy, imageFlags, TRUE, RGB(255, 255, 255), color)
-        : CreateEffectBitmap(info.hbmColor, cx, cy, imageFlags, TRUE, RGB(0, 0, 0), color);
+        : CreateEffectBitmap(info.hbmColor, cx, cy, imageFlags, FALSE, RGB(0, 0, 0), color);
     int ix = x, iy = y;
     if (shadow) {
         if (imageFlags & (IMAGE_SHADOW | IMAGE_BLUR_SHADOW)) {

@@ -98,7 +98,10 @@ void CHtmlRenderer::DrawBlocks(SIZE* size, const RECT* rect)
     if (m_bMeasure) {
         m_lines.clear();
         m_animations.clear();
+        m_imageBoxes.clear();
     }
+    m_nImage = -1;
+    m_nImagePixels = 0;
     m_nLine = 0;
     m_nTableIndex = -1;
     m_nLinkId = -1;

@@ -3,6 +3,7 @@
 #include "Controls/HtmlRenderer.h"
 
 #include "platform/shell/Launch.h"
+#include "platform/ui/ImageFile.h"
 #include "platform/ui/UserApi.h"
 
 #include <algorithm>
@@ -26,8 +27,9 @@ HICON CHtmlRenderer::LoadIconFromModule(int id, int width, int height)
 
 HICON CHtmlRenderer::LoadIconFromFile(const QString& file, int width, int height)
 {
-    return static_cast<HICON>(
-        LoadImage(nullptr, reinterpret_cast<LPCWSTR>(file.utf16()), IMAGE_ICON, width, height, LR_LOADFROMFILE));
+    // Markup may name any path: only a regular file is read, without blocking and within bounds.
+    return static_cast<HICON>(taluvo::ui::LoadImageFileBounded(
+        file, IMAGE_ICON, width, height, kHtmlMaxImageFileBytes, kHtmlMaxImagePixels));
 }
 
 HICON CHtmlRenderer::LoadIconFromDll(int id, int width, int height)
@@ -48,8 +50,8 @@ HBITMAP CHtmlRenderer::LoadBitmapFromModule(int id)
 
 HBITMAP CHtmlRenderer::LoadBitmapFromFile(const QString& file)
 {
-    return static_cast<HBITMAP>(LoadImage(nullptr, reinterpret_cast<LPCWSTR>(file.utf16()), IMAGE_BITMAP, 0, 0,
-        LR_CREATEDIBSECTION | LR_DEFAULTSIZE | LR_LOADFROMFILE));
+    return static_cast<HBITMAP>(static_cast<HGDIOBJ>(
+        taluvo::ui::LoadImageFileBounded(file, IMAGE_BITMAP, 0, 0, kHtmlMaxImageFileBytes, kHtmlMaxImagePixels)));
 }
 
 HBITMAP CHtmlRenderer::LoadBitmapFromDll(int id)

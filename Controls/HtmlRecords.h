@@ -104,6 +104,14 @@ struct SHtmlLinkArea {
     QString strLink;
 };
 
+// What one image tag took in the measure pass, for the draw pass to place it without loading it.
+struct SHtmlImageBox {
+    bool placed = false; // false: the tag took no space
+    bool animated = false; // an animated strip, which owns an animation record
+    int w = 0;
+    int h = 0;
+};
+
 struct SHtmlAnimation {
     int nFrame = 0;
     int nFrames = 0;
@@ -127,3 +135,8 @@ constexpr int kHtmlMaxFontSize = 1024;
 constexpr int kHtmlMaxBreakCount = 1000;
 // The largest size a markup measures: owners make bitmaps and windows of it.
 constexpr int kHtmlMaxExtent = 16384;
+// The pixels the pictures of one markup may cover in all (a 1024 x 1024 picture, or many small
+// ones); pictures beyond it take no space.
+constexpr qint64 kHtmlMaxImagePixels = 1 << 20;
+// The longest picture file markup may name.
+constexpr qint64 kHtmlMaxImageFileBytes = 4 << 20;

@@ -258,6 +258,9 @@ protected:
     std::vector<SHtmlStyle> m_styleStack;
     std::vector<SHtmlLinkArea> m_linkAreas;
     std::vector<SHtmlAnimation> m_animations;
+    std::vector<SHtmlImageBox> m_imageBoxes; // one per image tag of the measured text
+    int m_nImage = -1; // index of the current image tag in the draw pass
+    qint64 m_nImagePixels = 0; // pixels the pass's pictures took so far
     // Ordered by key, compared code unit by code unit; lookups are exact.
     std::map<QString, COLORREF> m_colors;
     std::map<QString, QString> m_selectors;

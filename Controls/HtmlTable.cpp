@@ -67,15 +67,29 @@ qint64 TotalOf(const std::vector<int>& sizes, int padding)
 
 void CHtmlRenderer::FillClipped(const RECT& rect)
 {
-    // Fill only what the target can show: a cell of hostile size must not become a huge bitmap.
+    // The effect is worked out over the whole rectangle, so a gradient looks the same however
+    // much of the table the target shows, and only the visible part is painted. A rectangle of
+    // hostile size is filled over its visible part alone: no effect is worked out over more than
+    // a screen's worth of pixels.
     RECT box;
     RECT area = rect;
-    if (GetClipBox(m_hDC, &box) != 0 && !IsRectEmpty(&box))
+    const bool clipKnown = GetClipBox(m_hDC, &box) != 0 && !IsRectEmpty(&box);
+    if (clipKnown)
         IntersectRect(&area, &rect, &box);
     if (IsRectEmpty(&area))
         return;
-    m_drawManager.FillEffect(m_hDC, UINT(m_curStyle.m_nFillEffect), &area, m_curStyle.m_clrBk, m_curStyle.m_clrBkMid,
-        m_curStyle.m_clrBkEnd, 5, 0);
+    m_work.pixels += qint64(area.right - area.left) * (area.bottom - area.top);
+    const qint64 width = qint64(rect.right) - rect.left;
+    const qint64 height = qint64(rect.bottom) - rect.top;
+    const bool whole = width <= kHtmlMaxExtent && height <= kHtmlMaxExtent
+        && (m_curStyle.m_nFillEffect < FILL_NOISE || width * height <= kHtmlMaxImagePixels);
+    const int saved = whole ? SaveDC(m_hDC) : 0;
+    if (saved)
+        IntersectClipRect(m_hDC, area.left, area.top, area.right, area.bottom);
+    m_drawManager.FillEffect(m_hDC, UINT(m_curStyle.m_nFillEffect), saved ? &rect : &area, m_curStyle.m_clrBk,
+        m_curStyle.m_clrBkMid, m_curStyle.m_clrBkEnd, 5, 0);
+    if (saved)
+        RestoreDC(m_hDC, saved);
 }
 
 SIZE CHtmlRenderer::DrawTable(const QString& text, const RECT* area)

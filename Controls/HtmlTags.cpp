@@ -304,8 +304,54 @@ void CHtmlRenderer::PlaceImage(SBlock& block, int id, const QString& attributes)
     ParseImageAttributes(attributes, image);
     const bool hasSource = image.nIdRes != 0 || image.nIdDll != 0 || image.hHandle != 0 || !image.strFile.isEmpty();
     const bool shadow = ImageHasShadow(image);
+    const bool animated = id == TAG_ILST && hasSource && image.nSpeed != 0;
     auto scaled = [](int base, int value, BOOL percent) {
         return ClampSide(percent ? MulDiv(base, value, 100) : value);
+    };
+    auto boxOf = [&](int w, int h) {
+        const bool boxed = shadow && w != 0 && h != 0;
+        return SIZE { w + (boxed ? m_nImageShadowDx : 0), h + (boxed ? m_nImageShadowDy : 0) };
+    };
+
+    // The measure pass records what each image tag took; the draw pass places the tag from that
+    // record and loads the picture only when its box can show, so pictures out of sight cost
+    // nothing, and both passes spend the pixel budget alike.
+    if (!m_bMeasure) {
+        const int index = ++m_nImage;
+        if (index < 0 || index >= int(m_imageBoxes.size()))
+            return;
+        const SHtmlImageBox record = m_imageBoxes[index];
+        if (!record.placed) {
+            if (record.animated)
+                ++m_nAnimation;
+            return;
+        }
+        const SIZE box = boxOf(record.w, record.h);
+        const int line = m_curLine.nHeight;
+        if (!IsRowVisible(block.pen.y, block.pen.y + std::max(line, int(box.cy)))) {
+            if (record.animated)
+                ++m_nAnimation;
+            FitObject(block, box.cx);
+            block.remainingWidth -= id == TAG_ILST && !hasSource ? record.w : box.cx;
+            const int top = AlignObjectInLine(block.pen.y, id == TAG_ILST ? box.cy : record.h);
+            AddLinkArea(block.pen.x, top, block.pen.x + box.cx, top + box.cy);
+            block.pen.x += box.cx;
+            return;
+        }
+    }
+    SHtmlImageBox* record = nullptr;
+    if (m_bMeasure) {
+        m_imageBoxes.push_back(SHtmlImageBox { false, animated, 0, 0 });
+        record = &m_imageBoxes.back();
+    }
+    // What a markup's pictures may cover in all, per pass; beyond it an image takes no space.
+    auto withinBudget = [&](int w, int h) {
+        const qint64 pixels = qint64(w) * h;
+        if (m_nImagePixels + pixels > kHtmlMaxImagePixels)
+            return false;
+        m_nImagePixels += pixels;
+        m_work.pixels += pixels;
+        return true;
     };
 
     HICON icon = nullptr;
@@ -318,6 +364,12 @@ void CHtmlRenderer::PlaceImage(SBlock& block, int id, const QString& attributes)
     int cellWidth = 0;
     int cellHeight = 0;
     bool fromImageList = false;
+    auto release = [&]() {
+        if (bitmap && ownBitmap)
+            DeleteObject(bitmap);
+        if (icon && ownIcon)
+            DestroyIcon(icon);
+    };
 
     // The first source the record names, and only that one; a handle stays the caller's.
     auto loadBitmap = [&]() -> HBITMAP {
@@ -342,6 +394,9 @@ void CHtmlRenderer::PlaceImage(SBlock& block, int id, const QString& attributes)
     } else if (id == TAG_ICON) {
         const int rw = scaled(GetSystemMetrics(SM_CXICON), image.nWidth, image.bWidthPercent);
         const int rh = scaled(GetSystemMetrics(SM_CYICON), image.nHeight, image.bHeightPercent);
+        // An icon is made at the size asked for: that size must fit the budget before it is made.
+        if (qint64(rw) * rh > kHtmlMaxImagePixels - m_nImagePixels)
+            return;
         if (image.nIdRes != 0)
             icon = LoadIconFromModule(image.nIdRes, rw, rh);
         else if (!image.strFile.isEmpty())
@@ -386,8 +441,7 @@ void CHtmlRenderer::PlaceImage(SBlock& block, int id, const QString& attributes)
             }
         }
         if (cell < 0 || cell >= frames) {
-            if (ownBitmap)
-                DeleteObject(bitmap);
+            release();
             return;
         }
         w = scaled(cellWidth, image.nWidth, image.bWidthPercent);
@@ -402,10 +456,19 @@ void CHtmlRenderer::PlaceImage(SBlock& block, int id, const QString& attributes)
         w = scaled(m_cxImageList, image.nWidth, image.bWidthPercent);
         h = scaled(m_cyImageList, image.nHeight, image.bHeightPercent);
     }
+    if (!withinBudget(w, h)) {
+        release();
+        return;
+    }
+    if (record) {
+        record->placed = true;
+        record->w = w;
+        record->h = h;
+    }
 
-    const bool boxed = shadow && w != 0 && h != 0;
-    const int bw = w + (boxed ? m_nImageShadowDx : 0);
-    const int bh = h + (boxed ? m_nImageShadowDy : 0);
+    const SIZE box = boxOf(w, h);
+    const int bw = box.cx;
+    const int bh = box.cy;
     FitObject(block, bw);
     block.remainingWidth -= fromImageList ? w : bw;
     if (m_bMeasure)
@@ -433,10 +496,7 @@ void CHtmlRenderer::PlaceImage(SBlock& block, int id, const QString& attributes)
         }
     }
     block.pen.x += bw;
-    if (bitmap && ownBitmap)
-        DeleteObject(bitmap);
-    if (icon && ownIcon)
-        DestroyIcon(icon);
+    release();
 }
 
 void CHtmlRenderer::PlaceString(SBlock& block, const QString& attributes)
