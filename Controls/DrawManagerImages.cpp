@@ -158,13 +158,14 @@ HBITMAP CDrawManager::CreateEffectBitmap(
             const DWORD replacement = PixelOfColor(color);
             for (size_t i = 0, n = size_t(cx) * cy; i < n; ++i) {
                 DWORD pixel = bits[i];
-                const DWORD alpha = pixel & 0xFF000000;
+                DWORD alpha = pixel & 0xFF000000;
                 if (alpha)
                     m_bImageAlpha = true;
                 // The mask names a colour: a pixel of the picture (opaque, or a GDI pixel whose
                 // alpha is 0) in that colour is transparent; the alpha is not part of the colour.
                 if (useMask && (alpha == 0 || alpha == 0xFF000000) && (pixel & 0xFFFFFF) == mask) {
                     pixel = 0;
+                    alpha = 0; // see-through in a picture with alpha too
                 } else {
                     pixel &= 0xFFFFFF;
                     if (imageFlags & IMAGE_GRAY)

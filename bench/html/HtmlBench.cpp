@@ -12,6 +12,7 @@
 #include <QPainter>
 #include <QTextDocument>
 
+#include <algorithm>
 #include <cstdio>
 
 namespace {
@@ -114,12 +115,23 @@ void BM_QTextDocumentToolTip(benchmark::State& state)
 }
 BENCHMARK(BM_QTextDocumentToolTip)->Unit(benchmark::kMicrosecond);
 
-// Microseconds per call over a fixed number of calls after a warm-up.
-template <class F> double PerCall(F&& round)
+// A megabyte of hostile markup: one table row of cells followed by entities, breaks and a long
+// justified paragraph under a wrapping width.
+QString HostileMarkup()
 {
-    for (int i = 0; i < 5; ++i)
+    QString text = QStringLiteral("<table><tr>") + QStringLiteral("<td>x&quot;</td>").repeated(30000)
+        + QStringLiteral("</tr></table>");
+    text += QStringLiteral("&lt;table&gt;&amp;<br=99999999>").repeated(5000);
+    text += QStringLiteral("<justify>") + QStringLiteral("justified words of a long line ").repeated(12000);
+    return text;
+}
+
+// Microseconds per call over a fixed number of calls after a warm-up.
+template <class F> double PerCall(F&& round, int calls = 200)
+{
+    for (int i = 0; i < std::min(calls, 5); ++i)
         round();
-    constexpr int kCalls = 200;
+    const int kCalls = calls;
     QElapsedTimer timer;
     timer.start();
     for (int i = 0; i < kCalls; ++i)
@@ -127,13 +139,14 @@ template <class F> double PerCall(F&& round)
     return double(timer.nsecsElapsed()) / 1000.0 / kCalls;
 }
 
-void PrintComparison(const char* name, const QString& markup)
+void PrintComparison(const char* name, const QString& markup, int maxWidth = 0, int calls = 200)
 {
     Target target;
     CHtmlRenderer renderer;
+    renderer.m_nMaxWidth = maxWidth;
     QImage image(kWidth, kHeight, QImage::Format_ARGB32_Premultiplied);
-    const double ours = PerCall([&] { RendererRound(renderer, target.dc, markup); });
-    const double qt = PerCall([&] { QtRound(image, markup); });
+    const double ours = PerCall([&] { RendererRound(renderer, target.dc, markup); }, calls);
+    const double qt = PerCall([&] { QtRound(image, markup); }, calls);
     std::printf("%-22s renderer %9.1f us   QTextDocument %9.1f us   ratio %.2f\n", name, ours, qt, ours / qt);
 }
 
@@ -149,5 +162,8 @@ int main(int argc, char** argv)
     benchmark::Shutdown();
     PrintComparison("update popup, 20 pages", PopupMarkup(20));
     PrintComparison("tree tooltip", ToolTipMarkup());
+    const QString hostile = HostileMarkup();
+    std::printf("hostile markup: %lld characters\n", static_cast<long long>(hostile.size()));
+    PrintComparison("1 MB hostile markup", hostile, kWidth, 1);
     return 0;
 }

@@ -26,6 +26,9 @@ public:
     using CHtmlRenderer::m_animations;
     using CHtmlRenderer::m_lf;
     using CHtmlRenderer::CreateFontFromDescription;
+    using CHtmlRenderer::m_imageBoxes;
+    using CHtmlRenderer::m_nLine;
+    using CHtmlRenderer::m_work;
 
     QString Prepared(const QString& text)
     {
