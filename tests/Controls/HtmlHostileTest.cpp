@@ -18,68 +18,8 @@
 
 namespace {
 
-class HtmlHostileTest : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
-        r.SetSelectorStyle(QStringLiteral("body"), QStringLiteral("font-size:13px; color:black; font-family:DejaVu Sans"));
-        Target(400, 300);
-    }
-    void TearDown() override { Release(); }
-
-    void Target(int width, int height)
-    {
-        Release();
-        bitmap = CreateCompatibleBitmap(dc.dc, width, height);
-        old = SelectObject(dc.dc, bitmap);
-        RECT all { 0, 0, width, height };
-        HBRUSH white = CreateSolidBrush(RGB(255, 255, 255));
-        FillRect(dc.dc, &all, white);
-        DeleteObject(white);
-    }
-    void Release()
-    {
-        if (bitmap) {
-            SelectObject(dc.dc, old);
-            DeleteObject(bitmap);
-            bitmap = nullptr;
-        }
-    }
-    QImage Snapshot() const { return taluvo::ui::ImageOfBitmap(bitmap).convertToFormat(QImage::Format_RGB32); }
-    int WidthOf(const QString& text, int px = 13, int weight = 400) const
-    {
-        HFONT font = CreateFont(px, 0, 0, 0, weight, 0, 0, 0, DEFAULT_CHARSET, 0, 0, 0, 0, u"DejaVu Sans");
-        HFONT previous = SelectObject(dc.dc, font);
-        SIZE size { 0, 0 };
-        GetTextExtentPoint32(dc.dc, text, &size);
-        SelectObject(dc.dc, previous);
-        DeleteObject(font);
-        return size.cx;
-    }
-
-    CHtmlTestDc dc;
-    CTestHtmlRenderer r;
-    HBITMAP bitmap = nullptr;
-    HGDIOBJ old = nullptr;
+class HtmlHostileTest : public HtmlCanvasTest {
 };
-
-QString ArtefactPath(const QString& name)
-{
-    return QFileInfo(QStringLiteral(TALUVO_CONTACT_SHEET)).dir().filePath(name);
-}
-
-void RegisterIcon128()
-{
-    static bool done = false;
-    if (done)
-        return;
-    const QString path = QDir(qEnvironmentVariable("TALUVO_HOME")).filePath(QStringLiteral("hostile-icon128.png"));
-    QImage icon(16, 16, QImage::Format_ARGB32);
-    icon.fill(QColor(0, 128, 0));
-    ASSERT_TRUE(icon.save(path));
-    taluvo::ui::RegisterIconResource(128, path);
-    done = true;
-}
 
 // A markup of about `bytes` characters made of one piece repeated.
 QString Repeat(const QString& piece, qsizetype bytes)
@@ -89,7 +29,7 @@ QString Repeat(const QString& piece, qsizetype bytes)
 
 TEST_F(HtmlHostileTest, HostileMarkupIsBoundedInSizeAndWork)
 {
-    RegisterIcon128();
+    RegisterPopupIcon();
     const struct {
         const char* name;
         QString markup;
@@ -149,7 +89,7 @@ TEST_F(HtmlHostileTest, HostileMarkupIsBoundedInSizeAndWork)
 
 TEST_F(HtmlHostileTest, PopupRowsShowHostileAddressesAsText)
 {
-    RegisterIcon128();
+    RegisterPopupIcon();
     const QString addresses[] = {
         QStringLiteral("http://x/\" href=\"file:///etc/passwd"),
         QStringLiteral("http://example.com/a&b<c>\"d\""),
@@ -189,7 +129,7 @@ TEST_F(HtmlHostileTest, PopupRowsShowHostileAddressesAsText)
         + lines + QStringLiteral("</table></body>");
     SIZE size { 0, 0 };
     r.MeasureHtml(dc.dc, popup, &size);
-    Target(size.cx, size.cy);
+    Resize(size.cx, size.cy);
     const RECT rect { 0, 0, size.cx, size.cy };
     r.RenderHtml(dc.dc, &rect);
     EXPECT_EQ(r.m_linkAreas.size(), std::size(addresses));
@@ -239,7 +179,7 @@ TEST_F(HtmlHostileTest, MaskRemovesTheColourOfOpaquePictures)
             button.setPixelColor(x, y, QColor(0, 0, 200));
     ASSERT_TRUE(button.save(path));
     taluvo::ui::RegisterBitmapResource(249, path);
-    Target(40, 20);
+    Resize(40, 20);
     SIZE size;
     r.MeasureHtml(dc.dc, QStringLiteral("<bmp idres=249 mask>"), &size);
     const RECT rect { 0, 0, size.cx, size.cy };
@@ -254,13 +194,13 @@ TEST_F(HtmlHostileTest, TableFillIsWorkedOutOverTheWholeCell)
     // A gradient looks the same whether the table lies wholly inside the target or partly out.
     const QString markup = QStringLiteral("<table bgcolor=#000000 bgendcolor=#ffffff bgeffect=hgradient cellspacing=0>"
                                           "<tr><td width=200 height=20></td></tr></table>");
-    Target(400, 60);
+    Resize(400, 60);
     SIZE size;
     r.MeasureHtml(dc.dc, markup, &size);
     RECT rect { 0, 0, size.cx, size.cy };
     r.RenderHtml(dc.dc, &rect);
     const QImage whole = Snapshot();
-    Target(400, 60);
+    Resize(400, 60);
     rect = RECT { -100, 0, size.cx - 100, size.cy };
     r.RenderHtml(dc.dc, &rect);
     const QImage shifted = Snapshot();
@@ -277,7 +217,7 @@ TEST_F(HtmlHostileTest, JustifiedLinesEndOnTheRightEdge)
         "while the last line of the paragraph keeps to the left as a reader expects it to.</justify>");
     SIZE size;
     r.MeasureHtml(dc.dc, paragraph, &size);
-    Target(width + 20, size.cy + 10);
+    Resize(width + 20, size.cy + 10);
     const RECT rect { 0, 0, width, size.cy };
     r.RenderHtml(dc.dc, &rect);
     const QImage shot = Snapshot();

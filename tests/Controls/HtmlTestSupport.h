@@ -4,7 +4,14 @@
 
 #include "Controls/HtmlRenderer.h"
 
+#include "platform/ui/UserApi.h"
 #include "tests/platform/ui/UiTestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFileInfo>
+#include <QImage>
 
 class CTestHtmlRenderer : public CHtmlRenderer {
 public:
@@ -79,3 +86,105 @@ private:
     HFONT font = nullptr;
     HFONT oldFont = nullptr;
 };
+
+constexpr int kBodyPx = 13;
+constexpr int kH2Px = 17;
+
+// A renderer whose fonts are DejaVu Sans at pixel sizes, and a context of the given size.
+class HtmlCanvasTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        r.SetSelectorStyle(QStringLiteral("body"), QStringLiteral("font-size:13px; color:black; font-family:DejaVu Sans"));
+        r.SetSelectorStyle(
+            QStringLiteral("h2"), QStringLiteral("font-size:17px; color:#ff9900; font-family:DejaVu Sans; font-weight:bold"));
+        Resize(400, 300);
+    }
+    void TearDown() override { Release(); }
+
+    void Resize(int width, int height)
+    {
+        Release();
+        bitmap = CreateCompatibleBitmap(dc.dc, width, height);
+        old = SelectObject(dc.dc, bitmap);
+        RECT all { 0, 0, width, height };
+        HBRUSH white = CreateSolidBrush(RGB(255, 255, 255));
+        FillRect(dc.dc, &all, white);
+        DeleteObject(white);
+    }
+    void Release()
+    {
+        if (bitmap) {
+            SelectObject(dc.dc, old);
+            DeleteObject(bitmap);
+            bitmap = nullptr;
+        }
+    }
+
+    SIZE Measure(const QString& text)
+    {
+        SIZE size { -1, -1 };
+        r.MeasureHtml(dc.dc, text, &size);
+        return size;
+    }
+    // Measures, then draws at the origin into the measured size.
+    SIZE Layout(const QString& text)
+    {
+        const SIZE size = Measure(text);
+        const RECT rect { 0, 0, size.cx, size.cy };
+        r.RenderHtml(dc.dc, &rect);
+        return size;
+    }
+
+    // Width and metrics of a text in DejaVu Sans of the given pixel size and weight.
+    int WidthOf(const QString& text, int px = kBodyPx, int weight = 400) const
+    {
+        HFONT font = CreateFont(px, 0, 0, 0, weight, 0, 0, 0, DEFAULT_CHARSET, 0, 0, 0, 0, u"DejaVu Sans");
+        HFONT previous = SelectObject(dc.dc, font);
+        SIZE size { 0, 0 };
+        GetTextExtentPoint32(dc.dc, text, &size);
+        SelectObject(dc.dc, previous);
+        DeleteObject(font);
+        return size.cx;
+    }
+    TEXTMETRIC MetricsOf(int px = kBodyPx, int weight = 400) const
+    {
+        HFONT font = CreateFont(px, 0, 0, 0, weight, 0, 0, 0, DEFAULT_CHARSET, 0, 0, 0, 0, u"DejaVu Sans");
+        HFONT previous = SelectObject(dc.dc, font);
+        TEXTMETRIC tm;
+        GetTextMetrics(dc.dc, &tm);
+        SelectObject(dc.dc, previous);
+        DeleteObject(font);
+        return tm;
+    }
+
+    // The context keeps alpha 0 as a Windows DIB does; the picture is opaque.
+    QImage Snapshot() const { return taluvo::ui::ImageOfBitmap(bitmap).convertToFormat(QImage::Format_RGB32); }
+
+    CHtmlTestDc dc;
+    CTestHtmlRenderer r;
+    HBITMAP bitmap = nullptr;
+    HGDIOBJ old = nullptr;
+};
+
+// Artefacts go beside the effects contact sheet in the build tree.
+inline QString ArtefactPath(const QString& name)
+{
+    return QFileInfo(QStringLiteral(TALUVO_CONTACT_SHEET)).dir().filePath(name);
+}
+
+
+// The popup's page icon, as the program's resources provide it.
+inline void RegisterPopupIcon()
+{
+    static bool done = false;
+    if (done)
+        return;
+    const QString path = QDir(qEnvironmentVariable("TALUVO_HOME")).filePath(QStringLiteral("icon128.png"));
+    QImage icon(16, 16, QImage::Format_ARGB32);
+    icon.fill(QColor(0, 128, 0));
+    ASSERT_TRUE(icon.save(path));
+    taluvo::ui::RegisterIconResource(128, path);
+    done = true;
+}
+
