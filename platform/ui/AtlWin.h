@@ -7,6 +7,8 @@
 
 #include <QString>
 
+#include <cassert>
+
 // ---------------------------------------------------------------------------------------------
 // CWindow: a thin wrapper over a window handle; copying it copies the handle only.
 
@@ -321,6 +323,15 @@ INT_PTR RunDialog(WORD templateId, HWND parent, DLGPROC proc, void* object, LPAR
 HWND CreateModelessDialog(WORD templateId, HWND parent, DLGPROC proc, void* object, LPARAM initParam);
 LRESULT ReflectNotification(HWND parent, UINT uMsg, WPARAM wParam, LPARAM lParam, BOOL& bHandled);
 BOOL DefaultReflection(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam, LRESULT& lResult);
+// Routes an existing window's messages to an object's procedure; the procedure it replaces comes
+// back in *previous. FALSE when the window is missing or already belongs to another object.
+BOOL BindWindowObject(HWND hwnd, void* object, WNDPROC proc, WNDPROC* previous);
+// Undoes BindWindowObject; FALSE when someone else has replaced the procedure since (with force
+// the object lets go of the window all the same).
+BOOL UnbindWindowObject(HWND hwnd, void* object, WNDPROC proc, WNDPROC restore, bool force);
+// A window or dialog object asked to take a second window while it still has one: refused
+// (asserts in debug builds), with ERROR_INVALID_PARAMETER as the last error.
+bool RefuseSecondWindow(HWND current);
 } // namespace taluvo::ui::detail
 
 class CWindowImplRoot : public CWindow, public CMessageMap {
@@ -389,8 +400,39 @@ public:
     HWND Create(const QString& className, HWND hWndParent, const RECT* rect, const QString& windowName, DWORD style,
         DWORD exStyle, UINT_PTR id, LPVOID createParam)
     {
+        if (taluvo::ui::detail::RefuseSecondWindow(m_hWnd))
+            return nullptr;
         return taluvo::ui::detail::CreateImplWindow(
             GetWindowProc(), this, className, hWndParent, rect, windowName, style, exStyle, id, createParam);
+    }
+
+    // Takes over the messages of an existing window (a control of a dialog, say): the message map
+    // sees them first, and what it leaves goes to the window's previous procedure. FALSE when the
+    // window does not exist, this object has a window already, or another object has taken it.
+    BOOL SubclassWindow(HWND hWnd)
+    {
+        if (taluvo::ui::detail::RefuseSecondWindow(m_hWnd))
+            return FALSE;
+        WNDPROC previous = nullptr;
+        if (!taluvo::ui::detail::BindWindowObject(hWnd, this, GetWindowProc(), &previous))
+            return FALSE;
+        m_pfnSuperWindowProc = previous;
+        m_hWnd = hWnd;
+        return TRUE;
+    }
+    // Gives the window its previous procedure back; the window, or null when it cannot be undone
+    // (nothing subclassed, or a later subclass sits on top and bForce is not set).
+    HWND UnsubclassWindow(BOOL bForce = FALSE)
+    {
+        if (!m_hWnd)
+            return nullptr;
+        HWND hWnd = m_hWnd;
+        if (!taluvo::ui::detail::UnbindWindowObject(
+                hWnd, this, GetWindowProc(), m_pfnSuperWindowProc, bForce != FALSE))
+            return nullptr;
+        m_pfnSuperWindowProc = ::DefWindowProc;
+        m_hWnd = nullptr;
+        return hWnd;
     }
 };
 
@@ -416,6 +458,11 @@ public:
 class CDialogImplBase : public CWindowImplRoot {
 public:
     virtual void OnFinalMessage(HWND /*hWnd*/) { }
+
+    // On the non-template base, so a base class shared by several dialogs can end them and lay
+    // them out.
+    BOOL EndDialog(int nRetCode) { return ::EndDialog(m_hWnd, nRetCode); }
+    BOOL MapDialogRect(RECT* rect) const { return ::MapDialogRect(m_hWnd, rect); }
 
     static INT_PTR DialogProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam)
     {
@@ -458,16 +505,20 @@ public:
 // T declares enum { IDD = <template id> } and the message map.
 template <class T, class TBase = CWindow> class CDialogImpl : public CDialogImplBase {
 public:
+    // -1 when the dialog cannot be made (unknown template, a control that cannot be created, or
+    // this object already showing a dialog).
     INT_PTR DoModal(HWND hWndParent = ::GetActiveWindow(), LPARAM dwInitParam = 0)
     {
+        if (taluvo::ui::detail::RefuseSecondWindow(m_hWnd))
+            return -1;
         return taluvo::ui::detail::RunDialog(static_cast<WORD>(T::IDD), hWndParent, DialogProc, this, dwInitParam);
     }
     HWND Create(HWND hWndParent, LPARAM dwInitParam = 0)
     {
+        if (taluvo::ui::detail::RefuseSecondWindow(m_hWnd))
+            return nullptr;
         return taluvo::ui::detail::CreateModelessDialog(
             static_cast<WORD>(T::IDD), hWndParent, DialogProc, this, dwInitParam);
     }
-    BOOL EndDialog(int nRetCode) { return ::EndDialog(m_hWnd, nRetCode); }
     BOOL DestroyWindow() { return ::DestroyWindow(m_hWnd); }
-    BOOL MapDialogRect(RECT* rect) { return ::MapDialogRect(m_hWnd, rect); }
 };

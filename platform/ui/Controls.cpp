@@ -308,7 +308,8 @@ struct StaticState {
 void ShowStaticText(WindowRecord& record)
 {
     if (auto* label = qobject_cast<QLabel*>(record.widget.data()); label && (record.style & SS_TYPEMASK) != SS_ICON)
-        label->setText((record.style & SS_NOPREFIX) ? record.text : WithoutPrefix(record.text));
+        // A label with a buddy shows its mnemonic itself (LabelMnemonics.cpp).
+        label->setText((record.style & SS_NOPREFIX) || label->buddy() ? record.text : WithoutPrefix(record.text));
 }
 
 LRESULT StaticProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)

@@ -4,6 +4,7 @@
 #include "platform/ui/DialogTemplate.h"
 #include "platform/ui/detail/Core.h"
 
+#include "platform/base/DebugOutput.h"
 #include "platform/base/KernelObjects.h"
 
 #include <QApplication>
@@ -172,6 +173,22 @@ HWND FirstTabStop(HWND dialog)
     return nullptr;
 }
 
+void ReportBadControl(WORD dialogId, const DialogItem& item, DWORD error)
+{
+    const QString line = error == 1407
+        ? QStringLiteral("taluvo: dialog %1: unknown control class \"%2\" (control %3)\n")
+              .arg(dialogId)
+              .arg(Text(item.cls))
+              .arg(item.id)
+        : QStringLiteral("taluvo: dialog %1: control %2 of class \"%3\" could not be created (error %4)\n")
+              .arg(dialogId)
+              .arg(item.id)
+              .arg(Text(item.cls))
+              .arg(error);
+    taluvo::OutputDebugText(line);
+    std::fputs(qPrintable(line), stderr);
+}
+
 HWND CreateFromTemplate(const DialogTemplate& t, HWND parent, DLGPROC proc, void* object, LPARAM initParam, bool modal)
 {
     const bool child = (t.style & WS_CHILD) != 0;
@@ -205,7 +222,7 @@ HWND CreateFromTemplate(const DialogTemplate& t, HWND parent, DLGPROC proc, void
         CreateParams c;
         c.className = Text(item.cls);
         c.text = Text(item.text);
-        c.style = item.style | WS_CHILD | WS_VISIBLE;
+        c.style = item.style | WS_CHILD | (item.hidden ? 0 : WS_VISIBLE);
         c.exStyle = item.exStyle;
         c.x = r.left;
         c.y = r.top;
@@ -214,11 +231,16 @@ HWND CreateFromTemplate(const DialogTemplate& t, HWND parent, DLGPROC proc, void
         c.parent = hwnd;
         c.id = static_cast<UINT_PTR>(static_cast<WORD>(item.id));
         if (!CreateWindowObject(c)) {
-            // A control that cannot be made fails the dialog, as on Windows.
+            // A control that cannot be made fails the dialog, as on Windows; say which, since the
+            // caller only sees -1.
+            const DWORD error = GetLastError();
+            ReportBadControl(t.id, item, error);
             DestroyWindow(hwnd);
+            SetLastError(error);
             return nullptr;
         }
     }
+    LinkLabelMnemonics(hwnd);
     if (!child)
         CWindow(hwnd).CenterWindow(params.parent);
     HWND focus = FirstTabStop(hwnd);
@@ -255,9 +277,15 @@ void RegisterDialogClass()
             widget = new QWidget(parentWidget);
         } else {
             auto* dialog = new DialogWidget(record.hwnd, parentWidget ? parentWidget->window() : nullptr);
+            // Only the buttons the style asks for: a fixed-size dialog has no minimise or
+            // maximise box, so the window manager must not add them.
             Qt::WindowFlags flags = Qt::Dialog | Qt::WindowTitleHint | Qt::CustomizeWindowHint;
             if (record.style & WS_SYSMENU)
                 flags |= Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint;
+            if (record.style & WS_MINIMIZEBOX)
+                flags |= Qt::WindowMinimizeButtonHint;
+            if (record.style & WS_MAXIMIZEBOX)
+                flags |= Qt::WindowMaximizeButtonHint;
             dialog->setWindowFlags(flags);
             dialog->setSizeGripEnabled(false);
             widget = dialog;

@@ -14,12 +14,23 @@ namespace taluvo::ui {
 
 struct DialogItem {
     int id; // control id; IDC_STATIC (-1) for labels nobody addresses
-    const char16_t* cls; // "Button", "Edit", "Static", "ComboBox" (and the classes later layers add)
+    // "Button", "Edit", "Static", "ComboBox", "ScrollBar", "msctls_trackbar32", "SysListView32"
+    // (the classes of CommCtrl.h and Controls.h); an unknown class fails the dialog
+    const char16_t* cls;
     const char16_t* text; // may be null
-    DWORD style; // WS_CHILD and WS_VISIBLE are implied
+    DWORD style; // WS_CHILD and WS_VISIBLE are implied (see Hidden for a hidden control)
     short x, y, cx, cy; // dialog units
     DWORD exStyle = 0;
+    bool hidden = false; // made without WS_VISIBLE: shown only when the program shows it
 };
+
+// A control the dialog starts with hidden, as "NOT WS_VISIBLE" does in a resource script:
+// Hidden({ 4000, u"Static", u"click here.", SS_NOTIFY, 124, 182, 34, 8 }).
+inline DialogItem Hidden(DialogItem item)
+{
+    item.hidden = true;
+    return item;
+}
 
 struct DialogTemplate {
     WORD id;

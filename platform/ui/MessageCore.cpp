@@ -612,6 +612,7 @@ void EnsureUiSetup()
     RegisterDialogClass();
     RegisterTreeViewClass();
     RegisterBarClasses();
+    RegisterDialogControlClasses();
     InstallInputFilter();
     // Every wait of the foundation on another thread (joining a worker) serves sends from now on.
     taluvo::SetServingWaitHook(static_cast<DWORD (*)(DWORD, const HANDLE*, DWORD)>(&taluvo::ui::WaitServingSends));
@@ -711,6 +712,8 @@ HWND CreateWindowObject(const CreateParams& params)
         return nullptr;
     if (record->style & WS_VISIBLE)
         widget->show();
+    else if (record->style & WS_CHILD)
+        widget->hide(); // explicitly: Qt would show it with its parent, behind IsWindowVisible's back
     return hwnd;
 }
 

@@ -6,12 +6,19 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QElapsedTimer>
 #include <QKeyEvent>
 #include <QMessageBox>
 #include <QMouseEvent>
 #include <QRadioButton>
 
 #include <atomic>
+#include <utility>
+
+// Qt's own entry for shortcuts of synthetic key events (its test library uses it): a key with
+// modifiers first goes through the shortcut map, as the window system's keys do.
+Q_GUI_EXPORT bool qt_sendShortcutOverrideEvent(QObject* o, ulong timestamp, int k, Qt::KeyboardModifiers mods,
+    const QString& text = QString(), bool autorep = false, ushort count = 1);
 
 using namespace taluvo::ui::detail;
 
@@ -20,6 +27,7 @@ namespace {
 std::mutex g_hookLock;
 taluvo::ui::test::MessageBoxHook g_boxHook;
 taluvo::ui::test::DialogHook g_dialogHook;
+std::function<void(UINT)> g_beepHook;
 
 // Test events carry their own increasing time stamps, so an event Qt passes on to a parent is
 // recognised as the same input.
@@ -120,6 +128,19 @@ void CallDialogHook(HWND dialog, WORD templateId)
         hook(dialog, templateId);
 }
 
+bool RecordBeep(UINT type)
+{
+    std::function<void(UINT)> hook;
+    {
+        std::lock_guard<std::mutex> guard(g_hookLock);
+        hook = g_beepHook;
+    }
+    if (!hook)
+        return false;
+    hook(type);
+    return true;
+}
+
 bool HasMessageBoxHook()
 {
     std::lock_guard<std::mutex> guard(g_hookLock);
@@ -174,6 +195,29 @@ std::vector<taluvo::shell::Request> ShellRequestCapture::Requests() const
 {
     std::lock_guard<std::mutex> guard(m_shared->lock);
     return m_shared->requests;
+}
+
+BeepRecorder::BeepRecorder()
+    : m_shared(std::make_shared<Shared>())
+{
+    auto shared = m_shared;
+    std::lock_guard<std::mutex> guard(g_hookLock);
+    m_previous = std::exchange(g_beepHook, [shared](UINT type) {
+        std::lock_guard<std::mutex> lock(shared->lock);
+        shared->beeps.push_back(type);
+    });
+}
+
+BeepRecorder::~BeepRecorder()
+{
+    std::lock_guard<std::mutex> guard(g_hookLock);
+    g_beepHook = std::move(m_previous);
+}
+
+std::vector<UINT> BeepRecorder::Beeps() const
+{
+    std::lock_guard<std::mutex> guard(m_shared->lock);
+    return m_shared->beeps;
 }
 
 HWND TopMessageBox()
@@ -233,7 +277,11 @@ void PressKey(HWND window, UINT vk, bool ctrl, bool shift, bool alt)
         modifiers |= Qt::ShiftModifier;
     if (alt)
         modifiers |= Qt::AltModifier;
-    SendKey(KeyTarget(widget), key, modifiers == Qt::NoModifier ? text : QString(), modifiers);
+    QWidget* target = KeyTarget(widget);
+    const QString shown = modifiers == Qt::NoModifier ? text : QString();
+    if (modifiers != Qt::NoModifier && qt_sendShortcutOverrideEvent(target, NextStamp(), key, modifiers, shown))
+        return; // a shortcut took it (a label's mnemonic, say)
+    SendKey(target, key, shown, modifiers);
 }
 
 void Click(HWND control)
@@ -266,6 +314,27 @@ BOOL SelectComboItem(HWND combo, int index)
     emit box->activated(index);
     emit box->textActivated(box->itemText(index));
     return TRUE;
+}
+
+} // namespace taluvo::ui::test
+
+namespace taluvo::ui::test {
+
+bool WaitForActiveWindow(HWND window)
+{
+    QWidget* widget = WidgetOf(window);
+    if (!widget)
+        return false;
+    QWidget* top = widget->window();
+    top->activateWindow();
+    QElapsedTimer timer;
+    timer.start();
+    while (QApplication::activeWindow() != top) {
+        if (timer.elapsed() > 5000 || !WidgetOf(window))
+            return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    }
+    return true;
 }
 
 } // namespace taluvo::ui::test

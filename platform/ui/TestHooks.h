@@ -10,6 +10,7 @@
 #include <QString>
 
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <vector>
 
@@ -77,6 +78,25 @@ private:
     taluvo::shell::RequestHook m_previous;
 };
 
+// Records every MessageBeep call while it lives, in order; nothing is heard meanwhile. A refusal by
+// beep (a number field out of range, say) is asserted through it.
+class BeepRecorder {
+public:
+    BeepRecorder();
+    ~BeepRecorder();
+    BeepRecorder(const BeepRecorder&) = delete;
+    BeepRecorder& operator=(const BeepRecorder&) = delete;
+    std::vector<UINT> Beeps() const; // the types passed, 0xFFFFFFFF for the simple beep
+
+private:
+    struct Shared {
+        mutable std::mutex lock;
+        std::vector<UINT> beeps;
+    };
+    std::shared_ptr<Shared> m_shared;
+    std::function<void(UINT)> m_previous;
+};
+
 // The innermost message box open on this thread, or null.
 HWND TopMessageBox();
 // Presses the box's button with that result; FALSE when the box has no such button.
@@ -90,5 +110,8 @@ void PressKey(HWND window, UINT vk, bool ctrl, bool shift, bool alt); // with mo
 void Click(HWND control); // left button down and up at its centre
 void MoveMouse(HWND window, int x, int y); // client coordinates
 BOOL SelectComboItem(HWND combo, int index); // picks from the list as a user does
+// Serves events until the window's top-level window is the active one (keyboard focus and
+// shortcuts follow the active window), for at most a few seconds; false when it never became so.
+bool WaitForActiveWindow(HWND window);
 
 } // namespace taluvo::ui::test

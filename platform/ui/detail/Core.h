@@ -138,12 +138,18 @@ LRESULT CopyText(const QString& text, WPARAM size, LPARAM buffer);
 // Sends a WM_COMMAND notification from a control to its parent.
 void NotifyParent(HWND control, WORD code);
 
+// Gives each label of the dialog whose text has a mnemonic ("&Address:") the next tab stop after
+// it as its buddy, so Alt+letter moves the focus there, as on Windows.
+void LinkLabelMnemonics(HWND dialog);
+
 // Dialog base units for a font description (family, point size); defaults to the application font.
 void DialogBaseUnits(const QString& family, int pointSize, int* baseX, int* baseY);
 
 // Dialog framework hooks from the test side.
 bool HasDialogHook();
 void CallDialogHook(HWND dialog, WORD templateId);
+// True when a test records beeps (the beep is then only recorded).
+bool RecordBeep(UINT type);
 bool HasMessageBoxHook();
 // 0 when the hook lets the box show.
 int CallMessageBoxHook(HWND owner, const QString& text, const QString& caption, UINT type);
@@ -153,6 +159,7 @@ void RegisterControlClasses();
 void RegisterDialogClass();
 void RegisterTreeViewClass();
 void RegisterBarClasses(); // toolbar, status bar, rebar, command bar
+void RegisterDialogControlClasses(); // list view, trackbar, scroll bar
 
 // Sends WM_PAINT to the window of a plain window widget from its paint event and puts what the
 // procedure drew between BeginPaint and EndPaint on the widget (the drawing layer).
