@@ -147,7 +147,7 @@ std::string FormatInteger(const Directive& directive, const FormatArg* arg)
         while (static_cast<int>(digits.size()) < directive.precision)
             digits.insert(digits.begin(), '0');
     } else if (digits.empty()) {
-        digits = "0";
+        digits.assign(1, '0');
     }
     std::string prefix;
     if (isSigned) {
@@ -176,7 +176,10 @@ std::string FormatFloating(const Directive& directive, const FormatArg* arg)
     if (directive.alt) conv += '#';
     if (directive.zero) conv += '0';
     if (directive.width > 0) conv += std::to_string(directive.width);
-    if (directive.precision >= 0) conv += "." + std::to_string(directive.precision);
+    if (directive.precision >= 0) {
+        conv += '.';
+        conv += std::to_string(directive.precision);
+    }
     conv += directive.type;
     char buffer[512];
     const int n = std::snprintf(buffer, sizeof buffer, conv.c_str(), value);
