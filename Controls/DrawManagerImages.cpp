@@ -61,6 +61,65 @@ private:
     HGDIOBJ m_old = nullptr;
 };
 
+// The part of an image of cx × cy at (x, y) that the context can show, in the image's own
+// coordinates; the whole image when the context does not say what it shows.
+RECT VisiblePart(HDC dc, int x, int y, int cx, int cy)
+{
+    RECT whole { 0, 0, cx, cy };
+    RECT box;
+    if (GetClipBox(dc, &box) == 0 || IsRectEmpty(&box))
+        return whole;
+    OffsetRect(&box, -x, -y);
+    RECT part;
+    if (!IntersectRect(&part, &whole, &box))
+        return RECT { 0, 0, 0, 0 };
+    return part;
+}
+
+bool IsWhole(const RECT& part, int cx, int cy)
+{
+    return part.left == 0 && part.top == 0 && part.right == cx && part.bottom == cy;
+}
+
+// A copy of one rectangle of a bitmap.
+HBITMAP Crop(HBITMAP source, const RECT& part)
+{
+    const int cx = part.right - part.left;
+    const int cy = part.bottom - part.top;
+    if (!source || cx <= 0 || cy <= 0)
+        return nullptr;
+    HDC screen = GetDC(nullptr);
+    HBITMAP copy = CreateCompatibleBitmap(screen, cx, cy);
+    {
+        Selected from(screen, source);
+        Selected to(screen, copy);
+        if (copy && from.ok() && to.ok())
+            BitBlt(to.dc(), 0, 0, cx, cy, from.dc(), part.left, part.top, SRCCOPY);
+    }
+    ReleaseDC(nullptr, screen);
+    return copy;
+}
+
+// Whether any pixel of the bitmap carries alpha: such a picture is blended by its alpha, however
+// little of it is drawn.
+bool AnyAlpha(HBITMAP bitmap, int cx, int cy)
+{
+    if (!bitmap || cx <= 0 || cy <= 0)
+        return false;
+    BITMAPINFO info {};
+    info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+    info.bmiHeader.biWidth = cx;
+    info.bmiHeader.biHeight = -cy;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    info.bmiHeader.biCompression = BI_RGB;
+    std::vector<DWORD> pixels(size_t(cx) * cy);
+    HDC screen = GetDC(nullptr);
+    const int rows = GetDIBits(screen, bitmap, 0, UINT(cy), pixels.data(), &info, DIB_RGB_COLORS);
+    ReleaseDC(nullptr, screen);
+    return rows > 0 && std::any_of(pixels.begin(), pixels.end(), [](DWORD p) { return (p >> 24) != 0; });
+}
+
 } // namespace
 
 // ---------------------------------------------------------------------------------------------
@@ -292,26 +351,34 @@ void CDrawManager::DrawBitmapWithEffects(HDC dc, int x, int y, int cx, int cy, H
     HBITMAP copy = CopyScaled(bitmap, cx, cy);
     if (!copy)
         return;
-    HBITMAP mask = CreateEffectBitmap(copy, cx, cy, IMAGE_INVERT | IMAGE_COLOR, useMask, maskColor, RGB(255, 255, 255));
-    HBITMAP image = CreateEffectBitmap(copy, cx, cy, imageFlags, useMask, maskColor, color);
-    int ix = x, iy = y;
-    if (shadow) {
-        if (imageFlags & (IMAGE_SHADOW | IMAGE_BLUR_SHADOW)) {
-            const bool alpha = m_bImageAlpha;
-            ShadowOf(dc, x + shadowDx, y + shadowDy, cx, cy,
-                CreateEffectBitmap(copy, cx, cy, IMAGE_INVERT | IMAGE_COLOR, useMask, maskColor, ~color & 0xFFFFFF),
-                imageFlags, depthX, depthY);
-            m_bImageAlpha = alpha;
-        } else {
-            ix += shadowDx;
-            iy += shadowDy;
-        }
+    const bool castsShadow = shadow && (imageFlags & (IMAGE_SHADOW | IMAGE_BLUR_SHADOW));
+    const int ix = x + (shadow && !castsShadow ? shadowDx : 0);
+    const int iy = y + (shadow && !castsShadow ? shadowDy : 0);
+    // Colour effects are worked out for the part of the picture the context can show.
+    const RECT part = VisiblePart(dc, ix, iy, cx, cy);
+    const bool whole = IsWhole(part, cx, cy);
+    HBITMAP shown = whole ? copy : Crop(copy, part);
+    const int pw = part.right - part.left;
+    const int ph = part.bottom - part.top;
+    HBITMAP mask = CreateEffectBitmap(shown, pw, ph, IMAGE_INVERT | IMAGE_COLOR, useMask, maskColor, RGB(255, 255, 255));
+    HBITMAP image = CreateEffectBitmap(shown, pw, ph, imageFlags, useMask, maskColor, color);
+    if (!whole)
+        m_bImageAlpha = AnyAlpha(copy, cx, cy);
+    const RECT shadowPart = VisiblePart(dc, x + shadowDx, y + shadowDy, cx, cy);
+    if (castsShadow && !IsRectEmpty(&shadowPart)) {
+        const bool alpha = m_bImageAlpha;
+        ShadowOf(dc, x + shadowDx, y + shadowDy, cx, cy,
+            CreateEffectBitmap(copy, cx, cy, IMAGE_INVERT | IMAGE_COLOR, useMask, maskColor, ~color & 0xFFFFFF),
+            imageFlags, depthX, depthY);
+        m_bImageAlpha = alpha;
     }
     if (mask && image)
-        PutImage(dc, ix, iy, cx, cy, image, mask, false);
+        PutImage(dc, ix + part.left, iy + part.top, pw, ph, image, mask, false);
     for (HBITMAP b : { copy, mask, image })
         if (b)
             DeleteObject(b);
+    if (!whole && shown)
+        DeleteObject(shown);
 }
 
 void CDrawManager::DrawIconWithEffects(HDC dc, int x, int y, int cx, int cy, HICON icon, UINT imageFlags, BOOL shadow,
@@ -329,29 +396,39 @@ void CDrawManager::DrawIconWithEffects(HDC dc, int x, int y, int cx, int cy, HIC
             DestroyIcon(copy);
         return;
     }
+    const bool castsShadow = shadow && (imageFlags & (IMAGE_SHADOW | IMAGE_BLUR_SHADOW));
+    const int ix = x + (shadow && !castsShadow ? shadowDx : 0);
+    const int iy = y + (shadow && !castsShadow ? shadowDy : 0);
+    const RECT part = VisiblePart(dc, ix, iy, cx, cy);
+    const bool whole = IsWhole(part, cx, cy);
+    const int pw = part.right - part.left;
+    const int ph = part.bottom - part.top;
+    HBITMAP shownColor = whole ? info.hbmColor : Crop(info.hbmColor, part);
+    HBITMAP shownMask = whole ? info.hbmMask : Crop(info.hbmMask, part);
     HBITMAP image = (imageFlags & IMAGE_COLOR)
-        ? CreateEffectBitmap(info.hbmMask, cx, cy, imageFlags, TRUE, RGB(255, 255, 255), color)
-        : CreateEffectBitmap(info.hbmColor, cx, cy, imageFlags, FALSE, RGB(0, 0, 0), color);
-    int ix = x, iy = y;
-    if (shadow) {
-        if (imageFlags & (IMAGE_SHADOW | IMAGE_BLUR_SHADOW)) {
-            const bool alpha = m_bImageAlpha;
-            ShadowOf(dc, x + shadowDx, y + shadowDy, cx, cy,
-                CreateEffectBitmap(
-                    info.hbmMask, cx, cy, IMAGE_INVERT | IMAGE_COLOR, TRUE, RGB(255, 255, 255), ~color & 0xFFFFFF),
-                imageFlags, depthX, depthY);
-            m_bImageAlpha = alpha;
-        } else {
-            ix += shadowDx;
-            iy += shadowDy;
-        }
+        ? CreateEffectBitmap(shownMask, pw, ph, imageFlags, TRUE, RGB(255, 255, 255), color)
+        : CreateEffectBitmap(shownColor, pw, ph, imageFlags, FALSE, RGB(0, 0, 0), color);
+    if (!whole)
+        m_bImageAlpha = !(imageFlags & IMAGE_COLOR) && AnyAlpha(info.hbmColor, cx, cy);
+    const RECT shadowPart = VisiblePart(dc, x + shadowDx, y + shadowDy, cx, cy);
+    if (castsShadow && !IsRectEmpty(&shadowPart)) {
+        const bool alpha = m_bImageAlpha;
+        ShadowOf(dc, x + shadowDx, y + shadowDy, cx, cy,
+            CreateEffectBitmap(
+                info.hbmMask, cx, cy, IMAGE_INVERT | IMAGE_COLOR, TRUE, RGB(255, 255, 255), ~color & 0xFFFFFF),
+            imageFlags, depthX, depthY);
+        m_bImageAlpha = alpha;
     }
     if (image)
-        PutImage(dc, ix, iy, cx, cy, image, info.hbmMask, true);
+        PutImage(dc, ix + part.left, iy + part.top, pw, ph, image, shownMask, true);
     DestroyIcon(copy);
     for (HBITMAP b : { info.hbmColor, info.hbmMask, image })
         if (b)
             DeleteObject(b);
+    if (!whole)
+        for (HBITMAP b : { shownColor, shownMask })
+            if (b)
+                DeleteObject(b);
 }
 
 void CDrawManager::DrawImageFromStrip(HDC dc, int x, int y, int cx, int cy, HBITMAP strip, int index, int cellWidth,

@@ -189,6 +189,37 @@ TEST_F(HtmlHostileTest, MaskRemovesTheColourOfOpaquePictures)
     EXPECT_EQ(shot.pixelColor(9, 2), QColor(255, 255, 255)); // magenta is see-through
 }
 
+TEST_F(HtmlHostileTest, PicturesPartlyOutOfSightDrawTheirVisiblePartAlike)
+{
+    // A picture drawn across the target's left edge shows the same pixels as the same picture
+    // drawn wholly inside it: its effects are worked out for the visible part only.
+    const QString path = QDir(qEnvironmentVariable("TALUVO_HOME")).filePath(QStringLiteral("stripes.png"));
+    QImage stripes(60, 30, QImage::Format_ARGB32);
+    for (int x = 0; x < 60; ++x)
+        for (int y = 0; y < 30; ++y)
+            stripes.setPixelColor(x, y, x < 50 ? QColor(x * 5, 255 - x * 4, y * 8) : QColor(255, 0, 255, 0));
+    ASSERT_TRUE(stripes.save(path));
+    taluvo::ui::RegisterBitmapResource(250, path);
+    taluvo::ui::RegisterIconResource(251, path);
+    for (const char16_t* tag : { u"<bmp idres=250 style=gs>", u"<bmp idres=250 style=d hotstyle=s>",
+             u"<icon idres=251 width=60 height=30 style=ls>" }) {
+        SCOPED_TRACE(QString::fromUtf16(tag).toStdString());
+        SIZE size;
+        Resize(200, 60);
+        r.MeasureHtml(dc.dc, QString::fromUtf16(tag), &size);
+        RECT rect { 100, 10, 100 + size.cx, 10 + size.cy };
+        r.RenderHtml(dc.dc, &rect);
+        const QImage inside = Snapshot();
+        Resize(200, 60);
+        rect = RECT { -25, 10, -25 + size.cx, 10 + size.cy };
+        r.RenderHtml(dc.dc, &rect);
+        const QImage across = Snapshot();
+        for (int x = 0; x < size.cx - 25; ++x)
+            for (int y = 0; y < 60; ++y)
+                ASSERT_EQ(across.pixel(x, y), inside.pixel(x + 125, y)) << x << "," << y;
+    }
+}
+
 TEST_F(HtmlHostileTest, TableFillIsWorkedOutOverTheWholeCell)
 {
     // A gradient looks the same whether the table lies wholly inside the target or partly out.
