@@ -274,10 +274,16 @@ TEST_F(HtmlHostileTest, JustifiedLinesEndOnTheRightEdge)
     }
     EXPECT_GE(justified, 3);
 
-    // A rectangle narrower than measured gives no negative justification: words keep their order.
-    r.RenderHtml(dc.dc, &rect);
+    // A rectangle narrower than measured gives no negative justification: each wrapped line keeps
+    // its measured width instead of words being pushed into each other.
+    r.MeasureHtml(dc.dc, QStringLiteral("<a msg=j>") + paragraph + QStringLiteral("</a>"), &size);
     const RECT narrow { 0, 0, width / 2, size.cy };
     r.RenderHtml(dc.dc, &narrow);
+    ASSERT_GE(r.m_linkAreas.size(), 4u); // one area per line: one piece each
+    ASSERT_GE(r.m_lines.size(), r.m_linkAreas.size());
+    for (size_t i = 0; i < r.m_linkAreas.size(); ++i)
+        if (r.m_lines[i].bWrapped)
+            EXPECT_EQ(r.m_linkAreas[i].rc.right - r.m_linkAreas[i].rc.left, r.m_lines[i].nWidth) << "line " << i;
 }
 
 } // namespace
