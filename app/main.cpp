@@ -4,6 +4,8 @@
 #include "core/Globals.h"
 #include "crash/CrashHandler.h"
 #include "frame/mainfrm.h"
+#include "platform/base/ErrorTexts.h"
+#include "platform/base/Format.h"
 #include "platform/base/KernelObjects.h"
 #include "platform/base/Process.h"
 #include "platform/net/WinSock.h"
@@ -63,6 +65,14 @@ int Run(int showCommand)
     return result;
 }
 
+QString SingleInstanceLockFailure(DWORD error)
+{
+    const QString reason = taluvo::SystemErrorMessage(error).value_or(QString()).trimmed();
+    return taluvo::Format(u"Unable to take the single-instance lock \"%s\".\n%s\nThe program does not start "
+                          u"without it: a second copy could work on the same database.",
+        taluvo::NamedLockPath(QStringLiteral("TALUVO_MUTEX")), reason);
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -86,7 +96,14 @@ int main(int argc, char** argv)
     }
 
     HANDLE hMutex = CreateMutex(nullptr, TRUE, u"TALUVO_MUTEX");
-    if (hMutex && GetLastError() == ERROR_ALREADY_EXISTS) {
+    if (!hMutex) {
+        // Without the lock a second copy could run on the same database unnoticed.
+        MessageBox(GetDesktopWindow(), SingleInstanceLockFailure(GetLastError()), QStringLiteral("Error"),
+            MB_OK | MB_ICONERROR);
+        WSACleanup();
+        return -1;
+    }
+    if (GetLastError() == ERROR_ALREADY_EXISTS) {
         MessageBox(GetDesktopWindow(), QStringLiteral("Other instance of application already running."),
             QStringLiteral("Warning"), MB_OK | MB_ICONINFORMATION);
         CloseHandle(hMutex);
@@ -99,7 +116,6 @@ int main(int argc, char** argv)
 
     _Module.Term();
     WSACleanup();
-    if (hMutex)
-        CloseHandle(hMutex);
+    CloseHandle(hMutex);
     return result;
 }

@@ -157,7 +157,7 @@ void CDebugTracer::Output()
     // Opened and closed per part, so the file is complete at all times and may be deleted
     // while the program runs.
     const QByteArray path = taluvo::AnsiEncode(m_szLogPath);
-    CAutoFileHandle file(::open(path.constData(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644));
+    CAutoFileHandle file(taluvo::OpenUserFileForAppend(path.constData()));
     if (!file.IsValid())
         return;
     const QByteArray bytes = taluvo::AnsiEncode(m_lineBuffer);

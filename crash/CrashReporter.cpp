@@ -71,7 +71,7 @@ int CCrashReporter::CrashExceptionFilter(const CrashRecord& record)
     m_process = record.processId;
     m_reportOpened = false;
     const QByteArray path = taluvo::AnsiEncode(m_reportPath);
-    m_reportFile = open(path.constData(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
+    m_reportFile = open(path.constData(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, taluvo::kUserFileMode);
     if (m_reportFile < 0)
         return 0;
     m_reportOpened = true;

@@ -1,10 +1,16 @@
 #include "engine/LogFile.h"
 
+#include "core/Utils.h"
+
 #include "platform/base/TextCodec.h"
 #include "platform/base/FileWrite.h"
 
-#include <fcntl.h>
-#include <unistd.h>
+
+QString UpdateLogPath(const QString& folder)
+{
+    const QString base = folder.isEmpty() ? GetModuleDirectory() : folder;
+    return taluvo::Format(u"%s/%s.log", base, QStringLiteral("Taluvo"));
+}
 
 void CLogFile::SetFileName(const QString& path)
 {
@@ -37,14 +43,11 @@ int CLogFile::Write(const QString& entry)
         return 0;
     if (!m_bEnabled)
         return 1;
-    const int fd = ::open(taluvo::AnsiEncode(m_szFileName).constData(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
-    if (fd < 0)
-        return 0;
     // The log is a text file of the CRLF kind: every line feed is written as CR LF, as a file
     // opened in text mode would have it.
     QByteArray bytes = taluvo::AnsiEncode(entry + QLatin1Char('\n'));
     bytes.replace("\n", "\r\n");
-    const bool complete = taluvo::WriteAll(fd, bytes.constData(), static_cast<size_t>(bytes.size()));
-    ::close(fd);
+    const bool complete = taluvo::AppendToUserFile(
+        taluvo::AnsiEncode(m_szFileName).constData(), bytes.constData(), static_cast<size_t>(bytes.size()));
     return complete ? 1 : 0;
 }

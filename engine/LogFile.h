@@ -10,6 +10,10 @@
 
 #include <QString>
 
+// The update log's file, "<folder>/Taluvo.log": an empty folder (the setting's default) means the
+// program's folder, never the root of the file system.
+QString UpdateLogPath(const QString& folder);
+
 class CLogFile {
 public:
     static constexpr qsizetype kLineCapacity = 3000;

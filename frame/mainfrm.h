@@ -21,12 +21,16 @@
 
 #include <QString>
 
+#include <deque>
+
 inline constexpr char16_t APP_NAME[] = u"Taluvo";
 
 // The program's module: the message loop of each thread and the instance resources come from.
 extern CAppModule _Module;
 
 constexpr UINT WM_TRAY_ICON_NOTIFY = WM_APP + 0x100;
+// Posted to the window to show the oldest of its queued notices (see PostNotice).
+constexpr UINT WM_SHOW_NOTICE = WM_APP + 0x120;
 
 // Tree item data: bits 0-15 the id, 16-23 the sort type or the page status.
 constexpr DWORD TREE_IS_GROUP = 0x01000000;
@@ -141,6 +145,7 @@ public:
     MESSAGE_HANDLER(WM_SYSCOMMAND, OnSysCommand)
     MESSAGE_HANDLER(WM_TIMER, OnTimer)
     MESSAGE_HANDLER(WM_TOOLTIP_HYPERLINK, OnToolTipHyperLink)
+    MESSAGE_HANDLER(WM_SHOW_NOTICE, OnShowNotice)
     NOTIFY_CODE_HANDLER(HTMLTTN_DISPLAY, OnToolTipNotify)
     COMMAND_ID_HANDLER(ID_APP_EXIT, OnFileExit)
     COMMAND_ID_HANDLER(ID_APP_ABOUT, OnAppAbout)
@@ -157,7 +162,7 @@ public:
     // Database schema and settings row.
     void CheckDb();
     bool SavePrefs();
-    bool LoadPrefs();
+    bool LoadPrefs(SStoredPrefsProblem* problem = nullptr);
 
     // Tree of groups and pages.
     HTREEITEM AddGroupItem(CSqlQuery& row, HTREEITEM item);
@@ -253,6 +258,18 @@ public:
     // The finished check's row stored and its tree item refreshed (moved in a status-sorted group).
     void StoreFinishedCheck(SPageCtx& ctx, HTREEITEM hItem, QString& urlBrowser, QString& descr);
 
+    // What the user must learn of, but not where it arises (inside a worker's send, or while the
+    // window is being made): queued and shown one box at a time from a posted message.
+    void PostNotice(const QString& text, const QString& caption, UINT icon);
+    LRESULT OnShowNotice(UINT, WPARAM, LPARAM, BOOL&);
+    void SetStatusText(const QString& text);
+    // Check results that cannot be stored, and the update log that cannot be written, are said once
+    // when they start failing and once when they work again (null: the write worked).
+    void NoteResultStore(const CSqlException* failure);
+    void NoteUpdateLog(bool written);
+    // The stored settings row that could not be used as it stood, said once at start.
+    void ReportStoredPrefsProblem(const SStoredPrefsProblem& problem);
+
     // Members, in the order the window's parts depend on each other.
     HWND m_hWndToolBarCtrl = nullptr;
     UINT_PTR m_iPopupTimer = 0;
@@ -295,6 +312,14 @@ private:
     // The stored settings reached g_prefs (or nothing was stored): only then may shutdown write
     // g_prefs back, so a start that failed early never puts defaults over the user's settings.
     bool m_bPrefsLoaded = false;
+    struct SNotice {
+        QString text;
+        QString caption;
+        UINT icon;
+    };
+    std::deque<SNotice> m_notices;
+    bool m_bResultsNotStored = false;
+    bool m_bLogNotWritten = false;
 };
 
 // The toolbar server's start and stop, kept apart so the frame does not depend on how the server

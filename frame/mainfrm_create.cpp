@@ -150,16 +150,22 @@ void CMainFrame::OpenDatabase(const QString& path)
         TRACE2(u"CMainFrame::OnCreate - DB was successfully opened.\r\n");
         CheckDb();
         LoadContent();
-        // Without a stored row there is nothing of the user's to protect: shutdown may store one.
-        m_bPrefsLoaded = LoadPrefs();
-        if (!m_bPrefsLoaded) {
+        SStoredPrefsProblem problem;
+        m_bPrefsLoaded = LoadPrefs(&problem);
+        if (!problem.what.isEmpty()) {
+            // Shutdown may put good settings over the row only once the row is safe in its file.
+            m_bPrefsLoaded = !problem.asidePath.isEmpty();
+            ReportStoredPrefsProblem(problem);
+        } else if (!m_bPrefsLoaded) {
+            // Without a stored row there is nothing of the user's to protect: shutdown may store one.
             AUTO_DB_LOCKER();
             m_bPrefsLoaded = m_db.runScalar("SELECT COUNT(*) FROM PREFS;") == 0;
         }
         ApplySettings();
     } catch (const CSqlException& e) {
         TRACE0(u"CMainFrame::OnCreate - SQL Exception. Error: %hs\r\n", e.errorMessage());
-        FAIL_CHECK(false, QStringLiteral("Database initialization error."));
+        // The first line as users know it; the second says which file and what SQLite found wrong.
+        FAIL_CHECK_FMT(false, u"Database initialization error.\n%s: %s", path, SqlErrorReason(e));
     }
 }
 
@@ -172,8 +178,7 @@ void CMainFrame::ApplySettings()
     OnViewToolBar(0, static_cast<WORD>(-1), nullptr, handled);
     OnViewStatusBar(0, static_cast<WORD>(-1), nullptr, handled);
     m_logFile.SetEnabled(logEnabled ? TRUE : FALSE);
-    m_logFile.SetFileName(
-        taluvo::Format(u"%s/%s.log", g_prefs.GetParam("LogFilePath")->GetString(), QString::fromUtf16(APP_NAME)));
+    m_logFile.SetFileName(UpdateLogPath(g_prefs.GetParam("LogFilePath")->GetString()));
 
     NMTREEVIEW none;
     none.hdr.hwndFrom = m_mainTree;

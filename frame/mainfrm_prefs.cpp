@@ -16,7 +16,7 @@ bool CMainFrame::SavePrefs()
     return ::SavePrefs(m_db, g_dbMutex, g_prefs);
 }
 
-bool CMainFrame::LoadPrefs()
+bool CMainFrame::LoadPrefs(SStoredPrefsProblem* problem)
 {
-    return ::LoadPrefs(m_db, g_dbMutex, g_prefs);
+    return ::LoadPrefs(m_db, g_dbMutex, g_prefs, problem);
 }

@@ -162,7 +162,14 @@ void CMainFrame::StoreFinishedCheck(SPageCtx& ctx, HTREEITEM hItem, QString& url
             }
         }
 
-        UpdateCheckResult(m_db, ctx);
+        try {
+            UpdateCheckResult(m_db, ctx);
+        } catch (const CSqlException& e) {
+            // The row stays as it was: the user learns of it once, not only the trace.
+            NoteResultStore(&e);
+            throw;
+        }
+        NoteResultStore(nullptr);
         CSqlQuery row = ReadPageRow(m_db, ctx.m_nGroupId, ctx.m_nPageId);
         urlBrowser = CAnsiToWide(row.getStringField("urlBrowser", "")).Get();
         descr = CAnsiToWide(row.getStringField("descr", "")).Get();
@@ -200,9 +207,10 @@ void CMainFrame::RaiseUpdateAlerts(
     const SPageCtx& ctx, const QString& url, const QString& urlBrowser, const QString& descr)
 {
     if (g_prefs.GetParam("LogEnable")->GetBool()) {
-        m_logFile.Log(u"Description : %s\nAddress     : %s\nDate & Time : %s\n"
-                      u"-----------------------------------------------------------------------------",
+        const int written = m_logFile.Log(u"Description : %s\nAddress     : %s\nDate & Time : %s\n"
+                                          u"-----------------------------------------------------------------------------",
             descr, url, FormatTime(ctx.m_tLastChecked));
+        NoteUpdateLog(written == 1);
     }
     if (g_prefs.GetParam("PopupAlertEnable")->GetBool())
         ShowUpdatePopup(ctx.m_nGroupId, ctx.m_nPageId, url, urlBrowser);

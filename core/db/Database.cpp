@@ -5,7 +5,14 @@
 #include "core/db/SqlBinary.h"
 #include "core/prefs/Preferences.h"
 
+#include "core/Utils.h"
+#include "platform/base/FileWrite.h"
+#include "platform/base/Format.h"
+#include "platform/base/Process.h"
+#include "platform/base/Time.h"
+
 #include <QByteArray>
+#include <QStringList>
 
 // These operations belong to the main window; their trace lines say so.
 TRACE_MODULE("CMainFrame");
@@ -62,6 +69,33 @@ private:
     bool m_bReleased = false;
 };
 
+// Copies a stored settings row that cannot be used as it stands into a new file beside the database,
+// before anything of it is dropped: "database.db.settings-2026-12-10", or with "-2", "-3", ... when
+// that day has one already. The row may hold the proxy password: the file is the user's alone.
+void SetStoredRowAside(CSqlDatabase& db, const QByteArray& stored, const QString& what, SStoredPrefsProblem* problem)
+{
+    SYSTEMTIME now {};
+    GetLocalTime(&now);
+    const QString base = taluvo::Format(u"%hs.settings-%04d-%02d-%02d", db.fileName(), int(now.wYear), int(now.wMonth),
+        int(now.wDay));
+    QString aside;
+    if (*db.fileName()) {
+        for (int n = 1; n <= 1000 && aside.isEmpty(); ++n) {
+            const QString path = n == 1 ? base : taluvo::Format(u"%s-%d", base, n);
+            if (taluvo::WriteNewUserFile(CWideToAnsi(path).Get().constData(), stored.constData(),
+                    static_cast<size_t>(stored.size())))
+                aside = path;
+            else if (!FileExists(path) && !taluvo::FolderExists(path))
+                break;  // nothing there and still not written: the folder refuses
+        }
+    }
+    TRACE0(u"CMainFrame::LoadPrefs - Stored settings %s. Copied to: \"%s\".\r\n", what, aside);
+    if (problem) {
+        problem->what = what;
+        problem->asidePath = aside;
+    }
+}
+
 }  // namespace
 
 void CheckDb(CSqlDatabase& db, CMutex& dbMutex, CPreferences& prefs)
@@ -109,7 +143,7 @@ bool SavePrefs(CSqlDatabase& db, CMutex& dbMutex, CPreferences& prefs)
     return false;
 }
 
-bool LoadPrefs(CSqlDatabase& db, CMutex& dbMutex, CPreferences& prefs)
+bool LoadPrefs(CSqlDatabase& db, CMutex& dbMutex, CPreferences& prefs, SStoredPrefsProblem* problem)
 {
     TRACE_SCOPE(u"CMainFrame::LoadPrefs");
     try {
@@ -124,15 +158,41 @@ bool LoadPrefs(CSqlDatabase& db, CMutex& dbMutex, CPreferences& prefs)
         FAIL_CHECK(iBlobLen, QStringLiteral("blob field data length is 0."));
 
         // The column's bytes carry no terminator of their own.
-        const QByteArray encoded(reinterpret_cast<const char*>(pBlobData), iBlobLen);
-        CSqlBinary binary;
-        binary.assignEncoded(encoded.constData());
-        const unsigned char* record = binary.binaryData();
-        const int length = binary.binaryLength();
+        const QByteArray stored(reinterpret_cast<const char*>(pBlobData), iBlobLen);
         query.finalize();
+        CSqlBinary binary;
+        binary.assignEncoded(stored.constData());
+        const unsigned char* record = nullptr;
+        try {
+            record = binary.binaryData();
+        } catch (const CSqlException&) {
+            SetStoredRowAside(db, stored, QStringLiteral("cannot be decoded"), problem);
+            throw;
+        }
+        const int length = binary.binaryLength();
+        // More bytes than the record holds is not a record of this program (a row that another
+        // tool rewrote as UTF-8 text decodes to about twice its size): none of it is trusted.
+        if (length > static_cast<int>(sizeof(PreferencesBlob_t))) {
+            const QString what = taluvo::Format(u"decode to %d bytes, more than the %d of the settings record", length,
+                static_cast<int>(sizeof(PreferencesBlob_t)));
+            SetStoredRowAside(db, stored, what, problem);
+            FAIL_CHECK_FMT(false, u"Stored settings %s.", what);
+        }
+
+        CPreferences loaded;
+        loaded.AssignRecord(record, static_cast<size_t>(length));
+        const std::vector<QByteArray> broken = loaded.ResetBrokenValues(static_cast<size_t>(length));
+        if (!broken.empty()) {
+            QStringList names;
+            for (const QByteArray& name : broken)
+                names << QString::fromLatin1(name);
+            SetStoredRowAside(db, stored,
+                QStringLiteral("hold values that cannot be used (%1)").arg(names.join(QStringLiteral(", "))),
+                problem);
+        }
 
         CMutexLocker prefsLock(prefs.m_mutex);
-        prefs.AssignRecord(record, static_cast<size_t>(length));
+        prefs.AssignRecord(&loaded.m_blob, sizeof(loaded.m_blob));
         prefs.ParseCsvFile(prefs.GetParam("CSVFile")->GetString());
         return true;
     } catch (const CCmnException& e) {
@@ -141,6 +201,13 @@ bool LoadPrefs(CSqlDatabase& db, CMutex& dbMutex, CPreferences& prefs)
         TRACE0(u"CMainFrame::LoadPrefs - SQL Exception. Error: %hs\r\n", e.errorMessage());
     }
     return false;
+}
+
+QString SqlErrorReason(const CSqlException& e)
+{
+    const QByteArray message(e.errorMessage());
+    const qsizetype colon = message.indexOf("]: ");
+    return CAnsiToWide(colon < 0 ? message : message.mid(colon + 3)).Get();
 }
 
 QString SqlErrorText(const CSqlException& e)

@@ -29,6 +29,8 @@ inline constexpr char kCreatePrefsTable[] = "CREATE TABLE PREFS (blobPrefs BLOB)
 // prefs. Takes no lock and lets database errors reach the caller.
 // The text a database error is shown with: "SQL Error. " and the database's message.
 QString SqlErrorText(const CSqlException& e);
+// SQLite's own words of a database error, without the code its message starts with.
+QString SqlErrorReason(const CSqlException& e);
 
 void CheckDb(CSqlDatabase& db, CMutex& dbMutex, CPreferences& prefs);
 
@@ -36,9 +38,20 @@ void CheckDb(CSqlDatabase& db, CMutex& dbMutex, CPreferences& prefs);
 // previous row. Failures are only traced; false tells the caller it failed.
 bool SavePrefs(CSqlDatabase& db, CMutex& dbMutex, CPreferences& prefs);
 
+// What was wrong with a stored settings row that could not be used as it stands, for the user.
+struct SStoredPrefsProblem {
+    QString what;       // what was wrong; empty when the row was fine (or there was none)
+    QString asidePath;  // the file beside the database that holds the original row; empty when it
+                        // could not be written, and then the row must stay in the database
+};
+
 // Loads the PREFS row into prefs, then reads the recipients file the settings name. Failures are
 // only traced and leave the settings as they were; false tells the caller it failed.
-bool LoadPrefs(CSqlDatabase& db, CMutex& dbMutex, CPreferences& prefs);
+// A row that does not decode, decodes to more bytes than the record holds, or holds values that
+// would break the program is first copied whole into a new file beside the database (named with
+// the date, readable by the user alone); then only the usable values are taken, the others keep
+// their defaults, and problem (when given) says what happened.
+bool LoadPrefs(CSqlDatabase& db, CMutex& dbMutex, CPreferences& prefs, SStoredPrefsProblem* problem = nullptr);
 
 // The scope lock on a database mutex, written once per scope before the database is used:
 //   AUTO_DB_LOCKER();            on g_dbMutex (declared in core/Globals.h)

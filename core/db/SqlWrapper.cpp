@@ -1,5 +1,7 @@
 #include "core/db/SqlWrapper.h"
 
+#include "platform/base/FileWrite.h"
+
 #include <sqlite3.h>
 
 #include <cstdarg>
@@ -20,6 +22,12 @@ int DecimalToInt(const char* text)
     if (!text)
         return 0;
     return static_cast<int>(static_cast<int64_t>(std::strtoll(text, nullptr, 10)));
+}
+
+// A file name of its own: not SQLite's private temporary database ("") nor ":memory:" nor a URI.
+bool IsPlainFilePath(const char* path)
+{
+    return path && *path && std::strcmp(path, ":memory:") != 0 && std::strncmp(path, "file:", 5) != 0;
 }
 
 }  // namespace
@@ -564,6 +572,10 @@ CSqlDatabase::~CSqlDatabase()
 void CSqlDatabase::open(const char* path)
 {
     close();
+    // SQLite would create a new file readable by everyone; the database holds the proxy password.
+    // Its journals take the database file's mode. A failure here leaves the error to SQLite.
+    if (IsPlainFilePath(path))
+        taluvo::CreateUserFile(path);
     sqlite3* db = nullptr;
     const int rc = sqlite3_open(path ? path : "", &db);
     if (rc != SQLITE_OK) {
@@ -583,6 +595,12 @@ void CSqlDatabase::close()
         sqlite3_close_v2(m_pDB);
         m_pDB = nullptr;
     }
+}
+
+const char* CSqlDatabase::fileName() const
+{
+    const char* name = m_pDB ? sqlite3_db_filename(m_pDB, "main") : nullptr;
+    return name ? name : "";
 }
 
 void CSqlDatabase::setBusyWait(int milliseconds)

@@ -155,6 +155,8 @@ public:
     void open(const char* path);
     void close();
     bool opened() const { return m_pDB != nullptr; }
+    // The full path of the open database's file; empty when closed, in memory or temporary.
+    const char* fileName() const;
     void setBusyWait(int milliseconds);
 
     // Runs the SQL and returns the number of rows the last statement changed.

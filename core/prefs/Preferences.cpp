@@ -23,20 +23,27 @@ namespace {
 
 enum class Kind { Flag, Integer, Text };
 
+// What a value must be for the program to work with it.
+enum class Range { Any, Positive };
+
 struct SSetting {
     const char* name;
     size_t offset;
     Kind kind;
     INT defaultValue;  // flags and integers; texts start empty
+    Range range = Range::Any;
 };
 
 #define PREFS_SETTING(field, kind, value) {#field, offsetof(PreferencesBlob_t, field), Kind::kind, value}
+// Time-outs, intervals and counts: zero or below stalls timers, checks and the popup.
+#define PREFS_POSITIVE(field, value) \
+    {#field, offsetof(PreferencesBlob_t, field), Kind::Integer, value, Range::Positive}
 
 // In registration order.
 const SSetting kSettings[] = {
     PREFS_SETTING(PopupAlertEnable, Flag, 1),
-    PREFS_SETTING(PopupAlertTimeout, Integer, 10),
-    PREFS_SETTING(PopupAlertItems, Integer, 5),
+    PREFS_POSITIVE(PopupAlertTimeout, 10),
+    PREFS_POSITIVE(PopupAlertItems, 5),
     PREFS_SETTING(AlertSoundEnable, Flag, 1),
     PREFS_SETTING(AlertSoundDefault, Flag, 1),
     PREFS_SETTING(AlertSoundFilePath, Text, 0),
@@ -48,9 +55,9 @@ const SSetting kSettings[] = {
     PREFS_SETTING(LogEnable, Flag, 0),
     PREFS_SETTING(LogFilePath, Text, 0),
     PREFS_SETTING(AutoDetectOnline, Flag, 1),
-    PREFS_SETTING(ConnectTimeout, Integer, 30),
-    PREFS_SETTING(RecvTimeout, Integer, 15),
-    PREFS_SETTING(SendTimeout, Integer, 15),
+    PREFS_POSITIVE(ConnectTimeout, 30),
+    PREFS_POSITIVE(RecvTimeout, 15),
+    PREFS_POSITIVE(SendTimeout, 15),
     PREFS_SETTING(UseProxy, Flag, 0),
     PREFS_SETTING(ProxyServer, Text, 0),
     PREFS_SETTING(ProxyPort, Integer, 3128),
@@ -63,7 +70,7 @@ const SSetting kSettings[] = {
     PREFS_SETTING(UseDefaultBrowser, Flag, 1),
     PREFS_SETTING(OpenNewWindow, Flag, 1),
     PREFS_SETTING(UserBrowserPath, Text, 0),
-    PREFS_SETTING(DefaultUpdateInterval, Integer, 86400),
+    PREFS_POSITIVE(DefaultUpdateInterval, 86400),
     PREFS_SETTING(UseEMailNotification, Flag, 0),
     PREFS_SETTING(CSVFile, Text, 0),
     PREFS_SETTING(SmtpServer, Text, 0),
@@ -81,6 +88,7 @@ const SSetting kSettings[] = {
     PREFS_SETTING(WorkMode, Integer, 0),
 };
 
+#undef PREFS_POSITIVE
 #undef PREFS_SETTING
 
 static_assert(std::size(kSettings) == 45);
@@ -243,6 +251,35 @@ void CPreferences::CopyRecord(const void* bytes, size_t length)
         return;
     std::memset(record, 0, sizeof(m_blob));
     std::memcpy(record, bytes, std::min(length, sizeof(m_blob)));
+}
+
+std::vector<QByteArray> CPreferences::ResetBrokenValues(size_t storedLength)
+{
+    std::vector<QByteArray> stored;
+    const BYTE* record = reinterpret_cast<const BYTE*>(&m_blob);
+    for (const SSetting& setting : kSettings) {
+        CParam* param = GetParam(setting.name);
+        bool broken = false;
+        switch (setting.kind) {
+        case Kind::Flag:
+            broken = record[setting.offset] > 1;
+            break;
+        case Kind::Integer:
+            broken = setting.range == Range::Positive && param->GetInt() <= 0;
+            break;
+        case Kind::Text:
+            break;
+        }
+        if (!broken)
+            continue;
+        if (setting.kind == Kind::Flag)
+            param->SetBool(setting.defaultValue != 0);
+        else
+            param->SetInt(setting.defaultValue);
+        if (setting.offset < storedLength)
+            stored.emplace_back(setting.name);
+    }
+    return stored;
 }
 
 BOOL CPreferences::ParseCsvFile(const QString& path)

@@ -129,6 +129,13 @@ public:
         return it->second.get();
     }
 
+    // Puts back to its default every setting whose value would break the program: a time-out,
+    // interval or count of zero or below, a flag byte other than 0 or 1. Returns the names of the
+    // settings so reset that begin within the first storedLength bytes of the record, the
+    // values a stored record of that length really held; the rest (zeros after a shorter record)
+    // lose nothing of the user's. Out-of-range values that harm nothing are kept.
+    std::vector<QByteArray> ResetBrokenValues(size_t storedLength = sizeof(PreferencesBlob_t));
+
     // Replaces the recipients with those of a CSV file ("address;name" per line); FALSE, with the
     // list unchanged, when the file is missing or unreadable.
     BOOL ParseCsvFile(const QString& path);

@@ -1,6 +1,7 @@
 #include "crash/zip/ZipWriter.h"
 
 #include "crash/zip/Deflate.h"
+#include "platform/base/FileWrite.h"
 #include "platform/base/TextCodec.h"
 #include "platform/base/Time.h"
 
@@ -300,7 +301,7 @@ DWORD CZipWriter::Create(const void* target, DWORD size, DWORD kind)
         if (!target)
             return ZipErrCreate;
         const QByteArray path = taluvo::AnsiEncode(static_cast<const char16_t*>(target));
-        m_fd = ::open(path.constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+        m_fd = ::open(path.constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, taluvo::kUserFileMode);
         if (m_fd < 0)
             return ZipErrCreate;
         m_seekable = ::fstat(m_fd, &st) == 0 && S_ISREG(st.st_mode);

@@ -1,6 +1,7 @@
 #include "platform/base/FileWrite.h"
 
 #include <cerrno>
+#include <fcntl.h>
 #include <unistd.h>
 
 namespace taluvo {
@@ -18,6 +19,43 @@ bool WriteAll(int fd, const void* data, size_t size)
         size -= static_cast<size_t>(n);
     }
     return true;
+}
+
+int OpenUserFileForAppend(const char* path)
+{
+    return ::open(path, O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, kUserFileMode);
+}
+
+bool AppendToUserFile(const char* path, const void* data, size_t size)
+{
+    const int fd = OpenUserFileForAppend(path);
+    if (fd < 0)
+        return false;
+    const bool complete = WriteAll(fd, data, size);
+    return ::close(fd) == 0 && complete;
+}
+
+bool CreateUserFile(const char* path)
+{
+    const int fd = ::open(path, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, kUserFileMode);
+    if (fd >= 0) {
+        ::close(fd);
+        return true;
+    }
+    return errno == EEXIST;
+}
+
+bool WriteNewUserFile(const char* path, const void* data, size_t size)
+{
+    const int fd = ::open(path, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, kUserFileMode);
+    if (fd < 0)
+        return false;
+    const bool complete = WriteAll(fd, data, size) && ::fsync(fd) == 0;
+    const bool closed = ::close(fd) == 0;
+    if (complete && closed)
+        return true;
+    ::unlink(path);
+    return false;
 }
 
 }  // namespace taluvo

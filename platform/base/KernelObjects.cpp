@@ -15,6 +15,7 @@
 #include <pthread.h>
 #include <sys/eventfd.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <thread>
 #include <time.h>
 #include <unistd.h>
@@ -198,6 +199,23 @@ private:
     int m_fd;
 };
 
+// The lock file of a named mutex, opened for the calling user only. A symbolic link is refused, and
+// so is a file someone else owns: in a shared folder such as /tmp another user could otherwise
+// plant or hold the lock. -1 with errno set on failure.
+int OpenLockFile(const char* path)
+{
+    const int fd = open(path, O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
+    if (fd < 0)
+        return -1;
+    struct stat info {};
+    if (fstat(fd, &info) != 0 || info.st_uid != geteuid() || !S_ISREG(info.st_mode)) {
+        close(fd);
+        errno = EACCES;
+        return -1;
+    }
+    return fd;
+}
+
 class Registry {
 public:
     static Registry& Instance()
@@ -333,13 +351,22 @@ HANDLE CreateMutex(void*, BOOL initialOwner, const char16_t* name)
 {
     if (name && *name) {
         const QByteArray path = taluvo::AnsiEncode(taluvo::NamedLockPath(QString::fromUtf16(name)));
-        const int fd = open(path.constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+        const int fd = OpenLockFile(path.constData());
         if (fd < 0) {
+            SetLastError(errno == ENOENT || errno == ENOTDIR ? ERROR_PATH_NOT_FOUND : ERROR_ACCESS_DENIED);
+            return nullptr;
+        }
+        int taken;
+        while ((taken = flock(fd, LOCK_EX | LOCK_NB)) != 0 && errno == EINTR) {
+        }
+        if (taken != 0 && errno != EWOULDBLOCK) {
+            // A lock that cannot be taken at all guards nothing: the caller must not go on as if
+            // it were the only holder.
+            close(fd);
             SetLastError(ERROR_ACCESS_DENIED);
             return nullptr;
         }
-        const bool taken = flock(fd, LOCK_EX | LOCK_NB) == 0;
-        SetLastError(taken ? ERROR_SUCCESS : ERROR_ALREADY_EXISTS);
+        SetLastError(taken == 0 ? ERROR_SUCCESS : ERROR_ALREADY_EXISTS);
         return Registry::Instance().Add(std::make_shared<NamedLock>(fd));
     }
     auto mutex = std::make_shared<Mutex>();
@@ -438,14 +465,21 @@ DWORD WaitServing(DWORD count, const HANDLE* handles, DWORD milliseconds)
 
 QString NamedLockPath(const QString& name)
 {
-    const char* runtime = std::getenv("XDG_RUNTIME_DIR");
-    QString folder = runtime && *runtime ? AnsiDecode(runtime) : QStringLiteral("/tmp");
     QString file = name;
     file.replace(QLatin1Char('/'), QLatin1Char('_'));
-    // Without a runtime folder /tmp is shared by all users: keep one lock per user there.
-    if (!(runtime && *runtime))
-        file += QStringLiteral(".%1").arg(getuid());
-    return folder + QLatin1Char('/') + file + QStringLiteral(".lock");
+    // A program folder of its own (tests, a portable copy) is a world of its own.
+    const char* home = std::getenv("TALUVO_HOME");
+    if (home && *home)
+        return AnsiDecode(home) + QLatin1Char('/') + file + QStringLiteral(".lock");
+    // Otherwise the place depends on the user alone, never on the environment: a start from cron,
+    // ssh or sudo, where XDG_RUNTIME_DIR is missing or another's, must meet the same lock.
+    const uid_t uid = geteuid();
+    const QString runtime = QStringLiteral("/run/user/%1").arg(uid);
+    struct stat info {};
+    if (stat(AnsiEncode(runtime).constData(), &info) == 0 && S_ISDIR(info.st_mode) && info.st_uid == uid)
+        return runtime + QLatin1Char('/') + file + QStringLiteral(".lock");
+    // /tmp is shared by all users: one lock file per user there.
+    return QStringLiteral("/tmp/") + file + QStringLiteral(".%1.lock").arg(uid);
 }
 
 }  // namespace taluvo

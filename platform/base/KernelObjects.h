@@ -59,7 +59,9 @@ void SetServingWaitHook(ServingWaitHook hook);
 DWORD WaitServing(DWORD count, const HANDLE* handles, DWORD milliseconds);
 inline DWORD WaitServing(HANDLE handle, DWORD milliseconds) { return WaitServing(1, &handle, milliseconds); }
 
-// The file that carries the named lock of CreateMutex for a name (for diagnostics and tests).
+// The file that carries the named lock of CreateMutex for a name: inside TALUVO_HOME when that is
+// set, else in the user's runtime folder /run/user/<uid> when it exists, else a per-user file in
+// /tmp. A lock file that cannot be opened or locked makes CreateMutex fail (null).
 QString NamedLockPath(const QString& name);
 
 }  // namespace taluvo

@@ -1,5 +1,6 @@
 #include "platform/debug/CrashCapture.h"
 
+#include "platform/base/FileWrite.h"
 #include "platform/debug/ExceptionCodes.h"
 #include "platform/debug/ExceptionSection.h"
 #include "platform/debug/SafeText.h"
@@ -94,7 +95,7 @@ bool AskHelper()
 
 void WriteFallbackReport(const CrashRecord& record)
 {
-    const int fd = open(record.reportPath, O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
+    const int fd = open(record.reportPath, O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, taluvo::kUserFileMode);
     if (fd < 0)
         return;
     SafeText text(g_fallbackText, sizeof(g_fallbackText));

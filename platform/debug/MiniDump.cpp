@@ -1,5 +1,6 @@
 #include "platform/debug/MiniDump.h"
 
+#include "platform/base/FileWrite.h"
 #include "platform/debug/ProcessMemory.h"
 #include "platform/debug/SystemInfo.h"
 
@@ -404,7 +405,7 @@ std::vector<uint8_t> BuildMiniDump(const CrashRecord& record, const std::vector<
 
 bool WriteMiniDumpFile(const std::string& path, const CrashRecord& record, const std::vector<ModuleInfo>& modules)
 {
-    const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, taluvo::kUserFileMode);
     if (fd < 0)
         return false;
     const std::vector<uint8_t> bytes = BuildMiniDump(record, modules);

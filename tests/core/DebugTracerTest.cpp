@@ -47,6 +47,7 @@ TEST(DebugTracer, WithoutIniEverythingIsOff)
 TEST(DebugTracer, IniSelectsLevelsAndFileOutput)
 {
     TempDir dir;
+    const taluvo::test::UsualUmask umask;
     const std::string ini = dir.File("taluvo.ini");
     WriteFile(ini, "[TraceLevel]\r\nCMainFrame=31\r\nCUpdater=2\r\n[Output]\r\nType=FiLe\r\n");
     CDebugTracer tracer(Q(ini));
@@ -60,6 +61,7 @@ TEST(DebugTracer, IniSelectsLevelsAndFileOutput)
     ASSERT_EQ(lines.size(), 1);
     const QRegularExpression shape(QStringLiteral(R"(^\[TID:[ 0-9A-F]{8}\] \S+ \d\d:\d\d:\d\d UPDATER\.CPP \(   77\) TRACE1 Hello$)"));
     EXPECT_TRUE(shape.match(lines[0]).hasMatch()) << lines[0].toStdString();
+    EXPECT_EQ(taluvo::test::FileMode(dir.File("taluvo.log")), 0600) << "trace lines may carry the user's data";
 }
 
 TEST(DebugTracer, DebuggerTypeWithAUsableFileStillWritesTheFile)

@@ -322,6 +322,7 @@ TEST(CrashReport, WithoutTheHelperTheHandlerWritesExceptionAndRegisters)
     for (const auto& [kind, helper] : cases) {
         SCOPED_TRACE(kind);
         TempDir home;
+        const taluvo::test::UsualUmask umask;
         const FixtureRun run = RunFixture(kind, home.Path(), helper);
         EXPECT_EQ(run.signal, SIGSEGV);
         const QString report = ReadReport(ReportPath(home));
@@ -337,6 +338,7 @@ TEST(CrashReport, WithoutTheHelperTheHandlerWritesExceptionAndRegisters)
         EXPECT_TRUE(lines.value(registers + 18).startsWith(QStringLiteral("Flags:")));
         EXPECT_EQ(IndexOf(lines, QStringLiteral("Call stack:")), -1);
         EXPECT_TRUE(report.endsWith(QStringLiteral("\r\n===== [end of crash report] =====\r\n")));
+        EXPECT_EQ(taluvo::test::FileMode(ReportPath(home)), 0600);
     }
 }
 

@@ -37,6 +37,7 @@ TEST(ProgramCrash, SignalLeavesReportAndMinidumpInTheProgramFolder)
     if (stat(kProgram.c_str(), &info) != 0)
         GTEST_SKIP() << "the program is not built: " << kProgram;
     TempDir home;
+    const taluvo::test::UsualUmask umask;
 
     // The program must be caught while it runs, after its crash handler is in place: its trace
     // file is a named pipe that nobody reads, so it waits where it opens the file for its first
@@ -99,6 +100,9 @@ TEST(ProgramCrash, SignalLeavesReportAndMinidumpInTheProgramFolder)
         << Text(report.left(2000));
     EXPECT_TRUE(report.endsWith(QStringLiteral("===== [end of crash report] =====\r\n")));
     EXPECT_EQ(taluvo::test::ReadFile(home.File("Crash.dmp")).substr(0, 4), "MDMP");
+    // Both hold the user's memory: they are the user's alone.
+    EXPECT_EQ(taluvo::test::FileMode(home.File(name + ".RPT")), 0600);
+    EXPECT_EQ(taluvo::test::FileMode(home.File("Crash.dmp")), 0600);
 }
 
 }  // namespace

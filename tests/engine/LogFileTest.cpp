@@ -59,9 +59,10 @@ TEST(LogFile, OverlongEntriesAreCut)
     EXPECT_EQ(ReadFile(dir.File("long.log")), std::string(2999, 'y') + "\r\n");
 }
 
-TEST(LogFile, DeletedFileIsCreatedAgain)
+TEST(LogFile, DeletedFileIsCreatedAgainForTheUserAlone)
 {
     TempDir dir;
+    const taluvo::test::UsualUmask umask;
     CLogFile log;
     const std::string path = dir.File("again.log");
     log.SetFileName(QString::fromStdString(path));
@@ -70,4 +71,5 @@ TEST(LogFile, DeletedFileIsCreatedAgain)
     std::remove(path.c_str());
     ASSERT_EQ(log.Log(u"two"), 1);
     EXPECT_EQ(ReadFile(path), "two\r\n");
+    EXPECT_EQ(taluvo::test::FileMode(path), 0600);
 }

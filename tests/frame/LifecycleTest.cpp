@@ -34,6 +34,18 @@ void StoreSettings(int interval)
     db.close();
 }
 
+// The bytes of a text read as Latin-1 and written as UTF-8, as a tool that does not know the row is
+// binary writes it back.
+std::string ToUtf8(const std::string& latin1)
+{
+    return QString::fromLatin1(QByteArray::fromStdString(latin1)).toUtf8().toStdString();
+}
+
+std::string ToUtf8Hex(const std::string& latin1)
+{
+    return QByteArray::fromStdString(ToUtf8(latin1)).toHex().toStdString();
+}
+
 int StoredInterval()
 {
     CSqlDatabase db;
@@ -97,7 +109,8 @@ TEST_F(MainFrameTest, StartThatFailsBeforeTheSettingsAreReadKeepsTheStoredOnes)
 
     ASSERT_TRUE(Create());
     ASSERT_EQ(m_messages.size(), 1u);
-    EXPECT_EQ(m_messages[0].toStdString(), "Error: Database initialization error.");
+    EXPECT_EQ(m_messages[0].toStdString(),
+        "Error: Database initialization error.\n" + DatabasePath() + ": view PAGES already exists");
     g_prefs.GetParam("DefaultUpdateInterval")->SetInt(1); // a change nobody may store now
     EXPECT_TRUE(QuitPostedWith(1)); // the failure closed the window
     EXPECT_FALSE(m_frame.IsWindow());
@@ -105,16 +118,46 @@ TEST_F(MainFrameTest, StartThatFailsBeforeTheSettingsAreReadKeepsTheStoredOnes)
     EXPECT_EQ(StoredInterval(), 777);
 }
 
-TEST_F(MainFrameTest, UnreadableStoredSettingsAreNotOverwritten)
+// A file that is no database: the box names the file and what SQLite found.
+TEST_F(MainFrameTest, DatabaseInitializationErrorNamesTheFileAndTheCause)
 {
-    ASSERT_EQ(Sqlite(DatabasePath(),
-                  SchemaSql() + "CREATE TABLE PREFS (blobPrefs BLOB);\nINSERT INTO PREFS VALUES('x" "\x01" "9abc');\n"),
-        "");
-    const std::string before = Sqlite(DatabasePath(), "SELECT hex(blobPrefs) FROM PREFS;");
+    WriteFile(DatabasePath(), std::string(4096, 'z'));
     ASSERT_TRUE(Create());
-    EXPECT_TRUE(m_messages.empty());
+    ASSERT_EQ(m_messages.size(), 1u);
+    EXPECT_EQ(m_messages[0].toStdString(),
+        "Error: Database initialization error.\n" + DatabasePath() + ": file is not a database");
+    EXPECT_TRUE(QuitPostedWith(1));
+    EXPECT_EQ(ReadFile(DatabasePath()), std::string(4096, 'z'));
+}
+
+// A settings row that cannot be used as it stands (here the program's own row rewritten by another
+// tool as UTF-8 text) is kept whole in a file beside the database, the user is told once, and only
+// then may the exit store good settings over it.
+TEST_F(MainFrameTest, UnusableStoredSettingsAreSetAsideAndSaidOnce)
+{
+    StoreSettings(777);
+    const std::string original =
+        QByteArray::fromHex(QByteArray::fromStdString(Sqlite(DatabasePath(), "SELECT hex(blobPrefs) FROM PREFS;")))
+            .toStdString();
+    ASSERT_EQ(Sqlite(DatabasePath(), "UPDATE PREFS SET blobPrefs = CAST(x'" + ToUtf8Hex(original) + "' AS TEXT);"), "");
+
+    ASSERT_TRUE(Create());
+    EXPECT_TRUE(m_messages.empty()) << "no box while the window is being made";
+    DrainMessages();
+    ASSERT_EQ(m_messages.size(), 1u);
+    const std::string said = m_messages[0].toStdString();
+    EXPECT_EQ(said.rfind("Warning: The stored settings decode to ", 0), 0u) << said;
+    const size_t quote = said.find("copied to \"");
+    ASSERT_NE(quote, std::string::npos) << said;
+    const std::string aside = said.substr(quote + 11, said.find('"', quote + 11) - quote - 11);
+    EXPECT_EQ(aside.rfind(DatabasePath() + ".settings-", 0), 0u) << aside;
+    EXPECT_EQ(ReadFile(aside), ToUtf8(original));
+    EXPECT_EQ(g_prefs.GetParam("DefaultUpdateInterval")->GetInt(), 86400);
+    EXPECT_FALSE(g_prefs.GetParam("WorkOffline")->GetBool());
+
     m_frame.DestroyWindow();
-    EXPECT_EQ(Sqlite(DatabasePath(), "SELECT hex(blobPrefs) FROM PREFS;"), before);
+    EXPECT_EQ(StoredInterval(), 86400);
+    EXPECT_EQ(m_messages.size(), 1u);
 }
 
 TEST_F(MainFrameTest, EmptySettingsTableGetsTheSettingsAtExit)

@@ -8,6 +8,7 @@
 #include <thread>
 
 #include <csignal>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -47,6 +48,21 @@ std::string ReadFile(const std::string& path)
     std::ostringstream text;
     text << in.rdbuf();
     return text.str();
+}
+
+int FileMode(const std::string& path)
+{
+    struct stat info {};
+    if (::stat(path.c_str(), &info) != 0)
+        return -1;
+    return static_cast<int>(info.st_mode & 0777);
+}
+
+UsualUmask::UsualUmask() : m_previous(::umask(022)) {}
+
+UsualUmask::~UsualUmask()
+{
+    ::umask(static_cast<mode_t>(m_previous));
 }
 
 ChildProcess::ChildProcess(const std::vector<std::string>& argv)

@@ -28,6 +28,22 @@ private:
 void WriteFile(const std::string& path, const std::string& bytes);
 std::string ReadFile(const std::string& path);
 
+// The permission bits of a file (st_mode & 0777); -1 when it does not exist.
+int FileMode(const std::string& path);
+
+// The usual umask (022) while it lives, so that a file created readable by others shows it, and
+// programs started meanwhile inherit it.
+class UsualUmask {
+public:
+    UsualUmask();
+    ~UsualUmask();
+    UsualUmask(const UsualUmask&) = delete;
+    UsualUmask& operator=(const UsualUmask&) = delete;
+
+private:
+    unsigned m_previous;
+};
+
 // A helper program started for a test (a server, a peer); killed and reaped on destruction.
 // Started with fork and exec rather than through Qt, whose process start the thread sanitizer
 // does not follow.

@@ -9,6 +9,8 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <functional>
+#include <sys/stat.h>
 #include <cstring>
 #include <string>
 #include <thread>
@@ -184,6 +186,9 @@ TEST_F(PrefsRowTest, LoadFailuresKeepTheSettingsAndSayWhy)
         {"DELETE FROM PREFS; INSERT INTO PREFS VALUES ('');", "Error: blob field data is NULL.\nFile: "},
         {"DELETE FROM PREFS; INSERT INTO PREFS VALUES (char(5, 1, 4, 65, 66));",
          "CMainFrame::LoadPrefs - SQL Exception. Error: SQLWRAP_ERROR[1000]: Cannot decode binary"},
+        {"DELETE FROM PREFS; INSERT INTO PREFS VALUES ('A' || replace(hex(zeroblob(2000)), '0', 'B'));",
+         "CMainFrame::LoadPrefs - Exception. Error: Stored settings decode to 4000 bytes, more than the 3177 of the "
+         "settings record.\nFile: "},
         {"DELETE FROM PREFS; INSERT INTO PREFS VALUES (char(5, 65, 1));", "Error: SQLWRAP_ERROR[1000]: Cannot decode binary"},
         {"DROP TABLE PREFS;", "CMainFrame::LoadPrefs - SQL Exception. Error: SQLITE_ERROR[1]: no such table: PREFS"},
     };
@@ -207,26 +212,127 @@ TEST_F(PrefsRowTest, LoadFailuresKeepTheSettingsAndSayWhy)
     }
 }
 
-TEST_F(PrefsRowTest, RecordsOfOtherLengthsLoadIntoTheFirstBytes)
+// A shorter record loads into the first bytes; past its end every setting reads as 0, false or
+// empty, except the time-outs, intervals and counts that cannot be 0 and take their defaults.
+TEST_F(PrefsRowTest, ShorterRecordsLoadIntoTheFirstBytes)
 {
     StoreRecord(std::vector<unsigned char>(100, 1));
     CPreferences prefs;
-    ASSERT_TRUE(LoadPrefs(m_db, m_mutex, prefs));
+    SStoredPrefsProblem problem;
+    ASSERT_TRUE(LoadPrefs(m_db, m_mutex, prefs, &problem));
+    EXPECT_TRUE(problem.what.isEmpty());
     EXPECT_TRUE(prefs.GetParam("PopupAlertEnable")->GetBool());
     EXPECT_EQ(prefs.GetParam("PopupAlertTimeout")->GetInt(), 0x01010101);
-    EXPECT_EQ(prefs.GetParam("DefaultUpdateInterval")->GetInt(), 0);
+    EXPECT_EQ(prefs.GetParam("DefaultUpdateInterval")->GetInt(), 86400);
+    EXPECT_EQ(prefs.GetParam("ConnectTimeout")->GetInt(), 30);
     EXPECT_EQ(prefs.GetParam("ProxyPort")->GetInt(), 0);
     EXPECT_FALSE(prefs.GetParam("RunWithWindows")->GetBool());
     EXPECT_TRUE(prefs.GetParam("SmtpServer")->GetString().isEmpty());
 
-    // A longer record is cut at the record's size; "x" is a stored record of no bytes.
-    StoreRecord(std::vector<unsigned char>(5000, 2));
-    ASSERT_TRUE(LoadPrefs(m_db, m_mutex, prefs));
-    EXPECT_EQ(prefs.GetParam("WorkMode")->GetInt(), 0x02020202);
+    // "x" is a stored record of no bytes.
     StoreRecord({});
-    ASSERT_TRUE(LoadPrefs(m_db, m_mutex, prefs));
-    for (size_t i = 0; i < sizeof(PreferencesBlob_t); ++i)
-        ASSERT_EQ(reinterpret_cast<const BYTE*>(&prefs.m_blob)[i], 0) << i;
+    ASSERT_TRUE(LoadPrefs(m_db, m_mutex, prefs, &problem));
+    EXPECT_TRUE(problem.what.isEmpty());
+    EXPECT_FALSE(prefs.GetParam("PopupAlertEnable")->GetBool());
+    EXPECT_EQ(prefs.GetParam("PopupAlertItems")->GetInt(), 5);
+    EXPECT_EQ(prefs.GetParam("WorkMode")->GetInt(), 0);
+}
+
+// A row that cannot be used as it stands is copied whole into a dated file beside the database
+// before anything of it is dropped; what can be used of it is used, the rest keeps its defaults.
+TEST_F(PrefsRowTest, RowsThatCannotBeUsedAreSetAsideFirst)
+{
+    // The program's own row, rewritten by another tool as UTF-8 text: every byte above 127 becomes
+    // two, and the row decodes to far more than the record.
+    CPreferences saved;
+    saved.GetParam("ProxyPassword")->SetString(QStringLiteral("secret"));
+    saved.GetParam("DefaultUpdateInterval")->SetInt(600);
+    ASSERT_TRUE(SavePrefs(m_db, m_mutex, saved));
+    const std::string original = StoredText();
+    const std::string asUtf8 = QString::fromLatin1(QByteArray::fromStdString(original)).toUtf8().toStdString();
+    ASSERT_GT(asUtf8.size(), original.size());
+
+    PreferencesBlob_t record;
+    std::memcpy(&record, &saved.m_blob, sizeof record);
+    record.ConnectTimeout = 0;
+    record.WorkOffline = 197;
+    record.RecvTimeout = 120;  // odd but harmless: kept
+    std::vector<unsigned char> brokenValues(sizeof record);
+    std::memcpy(brokenValues.data(), &record, sizeof record);
+
+    struct Case {
+        const char* what;
+        std::function<std::string()> store;  // the stored text
+        const char* problem;
+        bool loaded;
+    };
+    const Case cases[] = {
+        {"UTF-8 text",
+            [&] {
+                CSqlBuffer bufSQL;
+                m_db.execDML("DELETE FROM PREFS;");
+                m_db.execDML(bufSQL.format("INSERT INTO PREFS (blobPrefs) VALUES (%Q);", asUtf8.c_str()));
+                return asUtf8;
+            },
+            "decode to ", false},
+        {"no decoding",
+            [&] {
+                m_db.execDML("DELETE FROM PREFS; INSERT INTO PREFS VALUES (char(5, 65, 1, 4, 66));");
+                return std::string("\x05" "A\x01\x04" "B");
+            },
+            "cannot be decoded", false},
+        {"values that break the program",
+            [&] {
+                StoreRecord(brokenValues);
+                return StoredText();
+            },
+            "hold values that cannot be used (ConnectTimeout, WorkOffline)", true},
+    };
+    const taluvo::test::UsualUmask umask;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        TempDir traceDir;
+        CTraceCapture trace(traceDir);
+        const std::string stored = c.store();
+        CPreferences prefs;
+        SStoredPrefsProblem problem;
+        EXPECT_EQ(LoadPrefs(m_db, m_mutex, prefs, &problem), c.loaded);
+        EXPECT_TRUE(problem.what.startsWith(QString::fromLatin1(c.problem))) << problem.what.toStdString();
+        ASSERT_FALSE(problem.asidePath.isEmpty());
+        const std::string aside = problem.asidePath.toStdString();
+        EXPECT_EQ(aside.rfind(m_path + ".settings-", 0), 0u) << aside;
+        EXPECT_EQ(ReadFile(aside), stored);
+        EXPECT_EQ(taluvo::test::FileMode(aside), 0600) << "the row holds the proxy password";
+        trace.Expect("CMainFrame::LoadPrefs - Stored settings ");
+        if (c.loaded) {
+            EXPECT_EQ(prefs.GetParam("ConnectTimeout")->GetInt(), 30);
+            EXPECT_FALSE(prefs.GetParam("WorkOffline")->GetBool());
+            EXPECT_EQ(prefs.GetParam("RecvTimeout")->GetInt(), 120);
+            EXPECT_EQ(prefs.GetParam("DefaultUpdateInterval")->GetInt(), 600);
+            EXPECT_EQ(prefs.GetParam("ProxyPassword")->GetString(), QStringLiteral("secret"));
+        } else {
+            CPreferences defaults;
+            EXPECT_EQ(std::memcmp(&prefs.m_blob, &defaults.m_blob, sizeof(PreferencesBlob_t)), 0);
+        }
+        // The database row itself is not touched by loading.
+        EXPECT_EQ(m_db.runScalar("SELECT count(*) FROM PREFS;"), 1);
+    }
+
+    // Every bad row of the day gets a file of its own.
+    CPreferences prefs;
+    SStoredPrefsProblem first;
+    SStoredPrefsProblem second;
+    LoadPrefs(m_db, m_mutex, prefs, &first);
+    LoadPrefs(m_db, m_mutex, prefs, &second);
+    EXPECT_NE(first.asidePath, second.asidePath);
+    EXPECT_EQ(ReadFile(first.asidePath.toStdString()), ReadFile(second.asidePath.toStdString()));
+
+    // A good row sets nothing aside.
+    ASSERT_TRUE(SavePrefs(m_db, m_mutex, saved));
+    SStoredPrefsProblem none;
+    ASSERT_TRUE(LoadPrefs(m_db, m_mutex, prefs, &none));
+    EXPECT_TRUE(none.what.isEmpty());
+    EXPECT_TRUE(none.asidePath.isEmpty());
 }
 
 TEST_F(PrefsRowTest, TwoRowsLoadTheFirstAndSaveLeavesOne)
@@ -337,4 +443,31 @@ TEST(DbLock, ScopeLockHoldsTheDatabaseMutex)
         EXPECT_TRUE(lockedElsewhere());
     }
     EXPECT_FALSE(lockedElsewhere());
+}
+
+// The file holds the proxy password: a new one is the user's alone, and so are the journals SQLite
+// makes beside it; a file the user made otherwise keeps its mode.
+TEST(DatabaseFile, NewFileIsTheUsersAlone)
+{
+    TempDir dir;
+    const taluvo::test::UsualUmask umask;
+    const std::string path = dir.File("database.db");
+    CSqlDatabase db;
+    db.open(path.c_str());
+    CMutex mutex;
+    CPreferences prefs;
+    CheckDb(db, mutex, prefs);
+    db.execDML("PRAGMA journal_mode = WAL;");
+    db.execDML("INSERT INTO GROUPS (title) VALUES ('G');");
+    EXPECT_EQ(taluvo::test::FileMode(path), 0600);
+    EXPECT_EQ(taluvo::test::FileMode(path + "-wal"), 0600);
+    db.close();
+
+    const std::string shared = dir.File("shared.db");
+    WriteFile(shared, "");
+    ASSERT_EQ(::chmod(shared.c_str(), 0640), 0);
+    db.open(shared.c_str());
+    CheckDb(db, mutex, prefs);
+    db.close();
+    EXPECT_EQ(taluvo::test::FileMode(shared), 0640);
 }

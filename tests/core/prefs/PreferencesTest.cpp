@@ -7,6 +7,8 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cstddef>
+#include <cstdint>
 #include <cstring>
 #include <string>
 #include <thread>
@@ -167,6 +169,64 @@ TEST(Preferences, RecordAssignmentClearsWhatIsNotGiven)
         EXPECT_EQ(e.GetShortText(), QStringLiteral("CPreferences::operator = (PreferencesBlob_t* x). Invalid parameter."));
     }
     EXPECT_EQ(prefs.GetParam("WorkMode")->GetInt(), 0x07070707);
+}
+
+// Values that would stall timers, checks or the popup, and flag bytes that are neither 0 nor 1,
+// take their defaults; values that are odd but harm nothing stay.
+TEST(Preferences, BrokenValuesTakeTheirDefaultsAndHarmlessOnesStay)
+{
+    constexpr size_t kInteger = SIZE_MAX;  // the setting is an integer, set through its parameter
+    struct Case {
+        const char* name;
+        size_t flagOffset;
+        INT stored;
+        INT expected;
+        bool reset;
+    };
+    const Case cases[] = {
+        {"ConnectTimeout", kInteger, 0, 30, true},
+        {"RecvTimeout", kInteger, -5, 15, true},
+        {"SendTimeout", kInteger, INT(0x80000000), 15, true},
+        {"PopupAlertTimeout", kInteger, 0, 10, true},
+        {"PopupAlertItems", kInteger, -1, 5, true},
+        {"DefaultUpdateInterval", kInteger, 0, 86400, true},
+        {"ConnectTimeout", kInteger, 120, 120, false},
+        {"DefaultUpdateInterval", kInteger, 1, 1, false},
+        {"ProxyPort", kInteger, 0, 0, false},
+        {"WorkMode", kInteger, -3, -3, false},
+        {"WorkOffline", offsetof(PreferencesBlob_t, WorkOffline), 197, 0, true},
+        {"RunWithWindows", offsetof(PreferencesBlob_t, RunWithWindows), 2, 1, true},
+        {"UseProxy", offsetof(PreferencesBlob_t, UseProxy), 1, 1, false},
+        {"MinToTray", offsetof(PreferencesBlob_t, MinToTray), 0, 0, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        CPreferences prefs;
+        CParam* param = prefs.GetParam(c.name);
+        if (c.flagOffset == kInteger)
+            param->SetInt(c.stored);
+        else
+            Record(prefs)[c.flagOffset] = static_cast<BYTE>(c.stored);
+        const std::vector<QByteArray> reset = prefs.ResetBrokenValues();
+        EXPECT_EQ(c.flagOffset == kInteger ? param->GetInt() : INT(Record(prefs)[c.flagOffset]), c.expected);
+        EXPECT_EQ(reset, c.reset ? std::vector<QByteArray> {QByteArray(c.name)} : std::vector<QByteArray> {});
+    }
+}
+
+// After a shorter record the zeros past its end take their defaults without being reported: they
+// were never the user's.
+TEST(Preferences, ZerosPastAShortRecordAreNotReportedAsStored)
+{
+    CPreferences prefs;
+    std::vector<BYTE> bytes(1060, 0);  // ends inside the settings, after AutoDetectOnline
+    bytes[1] = 0;                      // PopupAlertTimeout 0: stored, broken
+    prefs.AssignRecord(bytes.data(), bytes.size());
+    const std::vector<QByteArray> reset = prefs.ResetBrokenValues(bytes.size());
+    EXPECT_EQ(reset, (std::vector<QByteArray> { "PopupAlertTimeout", "PopupAlertItems", "ConnectTimeout" }));
+    EXPECT_EQ(prefs.GetParam("PopupAlertTimeout")->GetInt(), 10);
+    EXPECT_EQ(prefs.GetParam("RecvTimeout")->GetInt(), 15);
+    EXPECT_EQ(prefs.GetParam("DefaultUpdateInterval")->GetInt(), 86400);
+    EXPECT_FALSE(prefs.GetParam("RunWithWindows")->GetBool());
 }
 
 TEST(Preferences, StoreAssignmentCopiesRecordAndRecipientsOnly)

@@ -416,6 +416,7 @@ private:
 TEST(ZipWriter, ArchiveToFile)
 {
     SFixture f;
+    const taluvo::test::UsualUmask umask;
     const std::string path = f.dir.File("archive.zip");
     HZIP zip = ZipWriterCreate(WPath(path).c_str(), 0, ZipKindFile);
     ASSERT_NE(zip, nullptr);
@@ -430,6 +431,7 @@ TEST(ZipWriter, ArchiveToFile)
     const SToolResult listing = RunTool("zipinfo '" + path + "' bin/tool");
     EXPECT_EQ(listing.status, 0) << listing.output;
     EXPECT_EQ(listing.output.rfind("-rwxr-xr-x", 0), 0u) << listing.output;
+    EXPECT_EQ(taluvo::test::FileMode(path), 0600) << "the archive carries the crash report";
 }
 
 TEST(ZipWriter, ArchiveToPipeUsesDataDescriptors)

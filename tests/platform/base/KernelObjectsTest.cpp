@@ -1,10 +1,14 @@
 #include "platform/base/KernelObjects.h"
 
+#include "tests/support/TestEnvironment.h"
+
 #include <gtest/gtest.h>
 
 #include <atomic>
 #include <chrono>
+#include <functional>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <thread>
 #include <unistd.h>
 
@@ -157,6 +161,75 @@ TEST(NamedLock, AnotherProcessSeesAlreadyExists)
     close(report[0]);
     close(report[1]);
     CloseHandle(held);
+}
+
+// Where the lock lies depends on the user alone: a start without XDG_RUNTIME_DIR (cron, ssh,
+// sudo) or with another one meets the same lock; only TALUVO_HOME moves it into that folder.
+TEST(NamedLock, PlaceDependsOnTheUserAloneUnlessTheHomeIsGiven)
+{
+    const std::string home = taluvo::test::HomeDir();
+    EXPECT_EQ(taluvo::NamedLockPath(QStringLiteral("TALUVO_MUTEX")).toStdString(), home + "/TALUVO_MUTEX.lock");
+
+    const uid_t uid = geteuid();
+    const std::string runtime = "/run/user/" + std::to_string(uid);
+    struct stat info {};
+    const bool hasRuntime = stat(runtime.c_str(), &info) == 0 && S_ISDIR(info.st_mode) && info.st_uid == uid;
+    const std::string expected =
+        hasRuntime ? runtime + "/TALUVO_MUTEX.lock" : "/tmp/TALUVO_MUTEX." + std::to_string(uid) + ".lock";
+    const std::string savedRuntime = std::getenv("XDG_RUNTIME_DIR") ? std::getenv("XDG_RUNTIME_DIR") : "";
+    ::unsetenv("TALUVO_HOME");
+    for (const char* runtimeDir : {"", "/somewhere/else", savedRuntime.c_str()}) {
+        SCOPED_TRACE(runtimeDir);
+        if (*runtimeDir)
+            ::setenv("XDG_RUNTIME_DIR", runtimeDir, 1);
+        else
+            ::unsetenv("XDG_RUNTIME_DIR");
+        EXPECT_EQ(taluvo::NamedLockPath(QStringLiteral("TALUVO_MUTEX")).toStdString(), expected);
+    }
+    ::setenv("TALUVO_HOME", home.c_str(), 1);
+    ::setenv("XDG_RUNTIME_DIR", savedRuntime.c_str(), 1);
+}
+
+// A lock that cannot be opened, or that someone else could hold, is a failure, not a lock.
+TEST(NamedLock, LockFileThatCannotBeOpenedOrIsAnothersFails)
+{
+    const std::string home = taluvo::test::HomeDir();
+    taluvo::test::TempDir dir;
+    taluvo::test::WriteFile(dir.File("plain"), "x");
+    struct Case {
+        const char* what;
+        std::string folder;
+        std::function<bool(const std::string& lockPath)> prepare;  // false: cannot be made here
+        DWORD error;
+    };
+    const Case cases[] = {
+        {"folder is a file", dir.File("plain"), [](const std::string&) { return true; }, ERROR_PATH_NOT_FOUND},
+        {"lock is a symbolic link", dir.Path(),
+            [&](const std::string& lock) { return symlink(dir.File("plain").c_str(), lock.c_str()) == 0; },
+            ERROR_ACCESS_DENIED},
+        // In a user namespace that maps root alone no other owner can be given.
+        {"lock belongs to another user", dir.Path(),
+            [](const std::string& lock) {
+                taluvo::test::WriteFile(lock, "");
+                return chown(lock.c_str(), 4242, 4242) == 0;
+            },
+            ERROR_ACCESS_DENIED},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        ::setenv("TALUVO_HOME", c.folder.c_str(), 1);
+        const std::string lock = taluvo::NamedLockPath(QStringLiteral("TALUVO_FAIL_MUTEX")).toStdString();
+        if (c.prepare(lock)) {
+            SetLastError(ERROR_SUCCESS);
+            HANDLE handle = CreateMutex(nullptr, TRUE, u"TALUVO_FAIL_MUTEX");
+            EXPECT_EQ(handle, nullptr);
+            EXPECT_EQ(GetLastError(), c.error);
+            if (handle)
+                CloseHandle(handle);
+        }
+        ::unlink(lock.c_str());
+    }
+    ::setenv("TALUVO_HOME", home.c_str(), 1);
 }
 
 namespace {
