@@ -119,11 +119,16 @@ bool SavePrefs(CSqlDatabase& db, CMutex& dbMutex, CPreferences& prefs)
     TRACE_SCOPE(u"CMainFrame::SavePrefs");
     try {
         AUTO_DB_LOCKER_ON(dbMutex);
-        CSqlBinary binary;
+        CPreferences checked;
         {
             CMutexLocker prefsLock(prefs.m_mutex);
-            binary.assignBinary(reinterpret_cast<const unsigned char*>(&prefs.m_blob), sizeof(prefs.m_blob));
+            checked.AssignRecord(&prefs.m_blob, sizeof(prefs.m_blob));
         }
+        // A value that would break the program never replaces the user's row: its default is stored.
+        for (const QByteArray& name : checked.ResetBrokenValues())
+            TRACE0(u"CMainFrame::SavePrefs - %hs cannot be used; its default is stored.\r\n", name);
+        CSqlBinary binary;
+        binary.assignBinary(reinterpret_cast<const unsigned char*>(&checked.m_blob), sizeof(checked.m_blob));
         CSqlBuffer bufSQL;
         bufSQL.format("INSERT INTO PREFS (blobPrefs) VALUES (%Q);", binary.encodedText());
 

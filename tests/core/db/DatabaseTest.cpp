@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstddef>
 #include <cstdio>
 #include <functional>
 #include <sys/stat.h>
@@ -333,6 +334,28 @@ TEST_F(PrefsRowTest, RowsThatCannotBeUsedAreSetAsideFirst)
     ASSERT_TRUE(LoadPrefs(m_db, m_mutex, prefs, &none));
     EXPECT_TRUE(none.what.isEmpty());
     EXPECT_TRUE(none.asidePath.isEmpty());
+}
+
+// Values that would break the program are never stored: their defaults are, the rest as it is.
+TEST_F(PrefsRowTest, SaveStoresDefaultsInPlaceOfBrokenValues)
+{
+    TempDir dir;
+    CTraceCapture trace(dir);
+    CPreferences prefs;
+    prefs.GetParam("SendTimeout")->SetInt(0);
+    prefs.GetParam("ConnectTimeout")->SetInt(120);
+    reinterpret_cast<BYTE*>(&prefs.m_blob)[offsetof(PreferencesBlob_t, WorkOffline)] = 197;
+    ASSERT_TRUE(SavePrefs(m_db, m_mutex, prefs));
+    EXPECT_EQ(prefs.GetParam("SendTimeout")->GetInt(), 0) << "the store in memory is left alone";
+
+    CPreferences loaded;
+    SStoredPrefsProblem problem;
+    ASSERT_TRUE(LoadPrefs(m_db, m_mutex, loaded, &problem));
+    EXPECT_TRUE(problem.what.isEmpty());
+    EXPECT_EQ(loaded.GetParam("SendTimeout")->GetInt(), 15);
+    EXPECT_EQ(loaded.GetParam("ConnectTimeout")->GetInt(), 120);
+    EXPECT_FALSE(loaded.GetParam("WorkOffline")->GetBool());
+    trace.Expect("CMainFrame::SavePrefs - SendTimeout cannot be used; its default is stored.\r\n");
 }
 
 TEST_F(PrefsRowTest, TwoRowsLoadTheFirstAndSaveLeavesOne)
