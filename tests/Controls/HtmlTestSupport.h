@@ -167,10 +167,12 @@ protected:
     HGDIOBJ old = nullptr;
 };
 
-// Artefacts go beside the effects contact sheet in the build tree.
+// Screenshots for people to look at, in the suite's build folder "artefacts".
 inline QString ArtefactPath(const QString& name)
 {
-    return QFileInfo(QStringLiteral(TALUVO_CONTACT_SHEET)).dir().filePath(name);
+    const QDir folder(QStringLiteral(TALUVO_CONTROLS_ARTEFACT_DIR));
+    folder.mkpath(QStringLiteral("."));
+    return folder.filePath(name);
 }
 
 
