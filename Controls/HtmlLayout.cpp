@@ -220,7 +220,7 @@ int CHtmlRenderer::BeginLine(int x)
     }
     if (m_curLine.nWidthPercent != 0)
         m_curLine.nWidth += MulDiv(width, m_curLine.nWidthPercent, 100);
-    // Justified lines are spread by the text layout itself (DrawJustified), never by the context.
+    // Justified lines are spread by the text layout itself (DrawWords), never by the context.
     SetTextJustification(m_hDC, 0, 0);
     switch (m_curLine.nAlign) {
     case 1:
