@@ -1,6 +1,6 @@
 #include "engine/WatchedPart.h"
 
-#include "engine/Crc32.h"
+#include "core/Crc32.h"
 #include "platform/base/TextCodec.h"
 
 SWatchedPartCut CutWatchedPart(const QString& html, const QString& startText, const QString& stopText)

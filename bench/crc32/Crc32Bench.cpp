@@ -1,5 +1,5 @@
 // CRC-32 throughput of the checksum of watched parts beside zlib's crc32, in the same run.
-#include "engine/Crc32.h"
+#include "core/Crc32.h"
 
 #include <benchmark/benchmark.h>
 #include <zlib.h>

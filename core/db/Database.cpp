@@ -112,6 +112,14 @@ void CheckDb(CSqlDatabase& db, CMutex& dbMutex, CPreferences& prefs)
         if (table.create == kCreatePrefsTable)
             SavePrefs(db, dbMutex, prefs);
     }
+    // Start-up, the minute's scheduling and the tree read PAGES one group at a time; without this
+    // index each group scans the whole table. A database that cannot take it (read-only, full) is
+    // only slower, so its failure never stops the start.
+    try {
+        db.execDML("CREATE INDEX IF NOT EXISTS PAGES_groupId ON PAGES(groupId);");
+    } catch (CSqlException& e) {
+        TRACE0(u"CMainFrame::CheckDb - Unable to create the index of PAGES by group: %hs\r\n", e.errorMessage());
+    }
 }
 
 bool SavePrefs(CSqlDatabase& db, CMutex& dbMutex, CPreferences& prefs)

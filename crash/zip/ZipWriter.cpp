@@ -1,12 +1,12 @@
 #include "crash/zip/ZipWriter.h"
 
+#include "core/Crc32.h"
 #include "crash/zip/Deflate.h"
 #include "platform/base/FileWrite.h"
 #include "platform/base/TextCodec.h"
 #include "platform/base/Time.h"
 
 #include <algorithm>
-#include <array>
 #include <initializer_list>
 #include <atomic>
 #include <cerrno>
@@ -175,19 +175,6 @@ void ZipFlushCallback(void* owner, const BYTE* bytes, unsigned* count)
     *count = 0;
 }
 
-constexpr std::array<DWORD, 256> MakeCrcTable()
-{
-    std::array<DWORD, 256> table{};
-    for (DWORD n = 0; n < 256; ++n) {
-        DWORD c = n;
-        for (int k = 0; k < 8; ++k)
-            c = (c & 1) ? 0xEDB88320u ^ (c >> 1) : c >> 1;
-        table[n] = c;
-    }
-    return table;
-}
-constexpr std::array<DWORD, 256> kCrcTable = MakeCrcTable();
-
 // Seconds of the day of t, for any t (also before 1970).
 int64_t SecondsOfDay(int64_t t)
 {
@@ -200,25 +187,7 @@ int64_t SecondsOfDay(int64_t t)
 
 DWORD Crc32Update(DWORD crc, const BYTE* bytes, size_t count)
 {
-    if (bytes == nullptr || count == 0)
-        return crc;
-    crc = ~crc;
-    auto step = [&crc](BYTE b) { crc = kCrcTable[(crc ^ b) & 0xFF] ^ (crc >> 8); };
-    while (count >= 8) {
-        step(bytes[0]);
-        step(bytes[1]);
-        step(bytes[2]);
-        step(bytes[3]);
-        step(bytes[4]);
-        step(bytes[5]);
-        step(bytes[6]);
-        step(bytes[7]);
-        bytes += 8;
-        count -= 8;
-    }
-    while (count-- > 0)
-        step(*bytes++);
-    return ~crc;
+    return CCrc32::Continue(crc, bytes, count);
 }
 
 bool HasCompressedSuffix(const char* name)

@@ -281,9 +281,11 @@ TEST_F(HtmlHostileTest, JustifiedLinesEndOnTheRightEdge)
     r.RenderHtml(dc.dc, &narrow);
     ASSERT_GE(r.m_linkAreas.size(), 4u); // one area per line: one piece each
     ASSERT_GE(r.m_lines.size(), r.m_linkAreas.size());
-    for (size_t i = 0; i < r.m_linkAreas.size(); ++i)
-        if (r.m_lines[i].bWrapped)
+    for (size_t i = 0; i < r.m_linkAreas.size(); ++i) {
+        if (r.m_lines[i].bWrapped) {
             EXPECT_EQ(r.m_linkAreas[i].rc.right - r.m_linkAreas[i].rc.left, r.m_lines[i].nWidth) << "line " << i;
+        }
+    }
 }
 
 } // namespace

@@ -3,7 +3,7 @@
 #include "engine/Updater.h"
 
 #include "core/prefs/Preferences.h"
-#include "engine/Crc32.h"
+#include "core/Crc32.h"
 #include "engine/HttpTexts.h"
 #include "platform/base/KernelObjects.h"
 #include "platform/base/Time.h"
@@ -132,9 +132,11 @@ TEST_F(UpdaterTest, FirstUnchangedAndChangedChecks)
     EXPECT_EQ(first.states, (std::vector<WORD>{stateResolvingName, stateNameResolved, stateConnecting, stateConnected,
                                                stateReadingData, stateFinished}));
     // Progress with a Content-Length is a percentage with bit 15 set.
-    for (LPARAM n : first.notices)
-        if (LOWORD(n) == stateReadingData)
+    for (LPARAM n : first.notices) {
+        if (LOWORD(n) == stateReadingData) {
             EXPECT_EQ(HIWORD(n), 0x8000 | 100);
+        }
+    }
 
     const Outcome same = Check(s_server->Url(QStringLiteral("/p")), first.checksum);
     EXPECT_EQ(same.status, statusOrdinary);

@@ -1,6 +1,6 @@
 #include "engine/WatchedPart.h"
 
-#include "engine/Crc32.h"
+#include "core/Crc32.h"
 
 #include <gtest/gtest.h>
 

@@ -125,8 +125,9 @@ TEST_F(TrayIconTest, LeftClickPostsTheDefaultCommand)
     for (const Case& c : cases) {
         CTrayIcon tray;
         ASSERT_TRUE(tray.Create(nullptr, owner, kCallback, QStringLiteral("Taluvo"), nullptr, IDR_TRAY_POPUP, TRUE));
-        if (c.item || !c.byPosition)
+        if (c.item || !c.byPosition) {
             EXPECT_TRUE(tray.SetMenuDefaultItem(c.item, c.byPosition));
+        }
         owner.commands.clear();
         EXPECT_EQ(tray.OnTrayNotification(IDR_TRAY_POPUP, WM_LBUTTONUP), 1);
         Deliver();

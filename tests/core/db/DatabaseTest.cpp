@@ -440,6 +440,20 @@ TEST_F(PrefsRowTest, CheckDbCreatesOnlyWhatIsMissing)
     CheckDb(old, m_mutex, m_prefs);
     EXPECT_EQ(old.runScalar("SELECT count(*) FROM PREFS;"), 1);
     trace.Expect("CMainFrame::CheckDb - Table SETTINGS exists.\r\n");
+    // Pages are read a group at a time: the check gives every database, old ones too, the index.
+    EXPECT_EQ(old.runScalar("SELECT count(*) FROM sqlite_master WHERE type = 'index' AND tbl_name = 'PAGES' "
+                            "AND sql LIKE '%(groupId)%';"),
+              1);
+    EXPECT_EQ(old.runScalar("SELECT count(*) FROM PAGES WHERE groupId = 1;"), 1);
+
+    // A database that cannot take the index still starts.
+    CSqlDatabase readOnly;
+    readOnly.open(dir.File("readonly.db").c_str());
+    readOnly.execDML("CREATE TABLE PAGES(id INTEGER PRIMARY KEY, groupId INTEGER); CREATE TABLE GROUPS(id INTEGER); "
+                     "CREATE TABLE PREFS(blobPrefs BLOB);");
+    readOnly.execDML("PRAGMA query_only = 1;");
+    EXPECT_NO_THROW(CheckDb(readOnly, m_mutex, m_prefs));
+    trace.Expect("CMainFrame::CheckDb - Unable to create the index of PAGES by group: ");
 
     CSqlDatabase closed;
     EXPECT_THROW(CheckDb(closed, m_mutex, m_prefs), CSqlException);

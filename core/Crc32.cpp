@@ -1,4 +1,4 @@
-#include "engine/Crc32.h"
+#include "core/Crc32.h"
 
 #include <array>
 #include <cstring>
@@ -140,4 +140,12 @@ DWORD CCrc32::Of(const void* bytes, size_t count)
     crc.Reset();
     crc.Update(bytes, count);
     return ~crc.GetState();
+}
+
+DWORD CCrc32::Continue(DWORD checksum, const void* bytes, size_t count)
+{
+    CCrc32 crc;
+    crc.m_dwState = ~checksum;
+    crc.Update(bytes, count);
+    return ~crc.m_dwState;
 }

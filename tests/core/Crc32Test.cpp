@@ -1,4 +1,4 @@
-#include "engine/Crc32.h"
+#include "core/Crc32.h"
 
 #include <gtest/gtest.h>
 #include <zlib.h>

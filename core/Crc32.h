@@ -18,6 +18,8 @@ public:
 
     // The whole checksum of a buffer (reset, update, complement).
     static DWORD Of(const void* bytes, size_t count);
+    // A finished checksum extended by more bytes, as zlib's crc32() and ZIP writers chain it.
+    static DWORD Continue(DWORD checksum, const void* bytes, size_t count);
 
     // The byte-at-a-time table form, which every faster form must agree with.
     static DWORD UpdateByTable(DWORD state, const BYTE* bytes, size_t count);
