@@ -10,7 +10,9 @@
 
 #include <canberra.h>
 
+#include <condition_variable>
 #include <map>
+#include <memory>
 #include <mutex>
 
 namespace taluvo::shell {
@@ -52,6 +54,50 @@ QString ResourceFile(const QString& path, WORD id)
     return file;
 }
 
+// The end of one synchronous sound, signalled from the sound system's own thread (finished,
+// cancelled by a newer sound, or failed).
+struct SoundEnd {
+    std::mutex lock;
+    std::condition_variable changed;
+    bool ended = false;
+
+    static void Finished(ca_context*, uint32_t, int, void* userdata)
+    {
+        // The waiter holds a reference of its own; this one was handed over at the start.
+        std::unique_ptr<std::shared_ptr<SoundEnd>> self(static_cast<std::shared_ptr<SoundEnd>*>(userdata));
+        std::lock_guard<std::mutex> guard((*self)->lock);
+        (*self)->ended = true;
+        (*self)->changed.notify_all();
+    }
+
+    void Wait()
+    {
+        std::unique_lock<std::mutex> guard(lock);
+        changed.wait(guard, [this] { return ended; });
+    }
+};
+
+int Play(ca_context* context, const QByteArray& path, bool wait, std::shared_ptr<SoundEnd>& end)
+{
+    if (!wait)
+        return ca_context_play(context, kSoundId, CA_PROP_MEDIA_FILENAME, path.constData(), CA_PROP_EVENT_DESCRIPTION,
+                               "Taluvo alert", nullptr);
+    ca_proplist* properties = nullptr;
+    if (ca_proplist_create(&properties) != CA_SUCCESS)
+        return CA_ERROR_OOM;
+    ca_proplist_sets(properties, CA_PROP_MEDIA_FILENAME, path.constData());
+    ca_proplist_sets(properties, CA_PROP_EVENT_DESCRIPTION, "Taluvo alert");
+    end = std::make_shared<SoundEnd>();
+    auto* handedOver = new std::shared_ptr<SoundEnd>(end);
+    const int result = ca_context_play_full(context, kSoundId, properties, &SoundEnd::Finished, handedOver);
+    ca_proplist_destroy(properties);
+    if (result != CA_SUCCESS) {
+        delete handedOver;  // the callback only runs for a sound that started
+        end.reset();
+    }
+    return result;
+}
+
 }  // namespace
 
 void RegisterSoundResource(WORD id, const QString& path)
@@ -84,14 +130,20 @@ BOOL PlaySound(const QString& sound, HMODULE, DWORD flags)
         return FALSE;
     if (OfferToHook({RequestKind::PlaySound, {file}}))
         return TRUE;
-    std::lock_guard<std::mutex> guard(system.lock);
-    ca_context* context = system.Context();
-    if (!context)
-        return FALSE;
-    ca_context_cancel(context, kSoundId);
-    const QByteArray path = taluvo::AnsiEncode(file);
-    return ca_context_play(context, kSoundId, CA_PROP_MEDIA_FILENAME, path.constData(), CA_PROP_EVENT_DESCRIPTION,
-                           "Taluvo alert", nullptr) == CA_SUCCESS
-               ? TRUE
-               : FALSE;
+    // Without SND_ASYNC the caller waits until the sound has ended; the lock is not held meanwhile,
+    // so a newer sound can still cancel this one (which ends the wait too).
+    const bool wait = (flags & SND_ASYNC) == 0;
+    std::shared_ptr<SoundEnd> end;
+    {
+        std::lock_guard<std::mutex> guard(system.lock);
+        ca_context* context = system.Context();
+        if (!context)
+            return FALSE;
+        ca_context_cancel(context, kSoundId);
+        if (Play(context, taluvo::AnsiEncode(file), wait, end) != CA_SUCCESS)
+            return FALSE;
+    }
+    if (end)
+        end->Wait();
+    return TRUE;
 }

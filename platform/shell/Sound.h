@@ -16,7 +16,9 @@ constexpr DWORD SND_FILENAME = 0x00020000;
 constexpr DWORD SND_RESOURCE = 0x00040004;
 
 // sound: a file path with SND_FILENAME; with SND_RESOURCE, the decimal id of a registered sound
-// resource ("242"). Returns TRUE when the sound was handed to the sound system.
+// resource ("242"). With SND_ASYNC the call returns at once; without it (SND_SYNC) it returns when
+// the sound has ended, was replaced by a newer one, or could not play (no device: at once).
+// Returns TRUE when the sound was handed to the sound system (or to the request hook).
 BOOL PlaySound(const QString& sound, HMODULE module, DWORD flags);
 
 namespace taluvo::shell {

@@ -1,6 +1,8 @@
 #include "platform/shell/Launch.h"
 
+#include "platform/shell/PathIsUrl.h"
 #include "platform/shell/ShellHooks.h"
+#include "platform/shell/WinExec.h"
 #include "tests/support/TestEnvironment.h"
 
 #include <gtest/gtest.h>
@@ -77,4 +79,55 @@ TEST(Launch, HookedRequestsStartNothing)
     ASSERT_EQ(seen.size(), 2u);
     EXPECT_EQ(seen[0].arguments, (QStringList { QStringLiteral("/nonexistent/program"), QStringLiteral("a b") }));
     EXPECT_EQ(seen[1].kind, taluvo::shell::RequestKind::OpenUrl);
+}
+
+TEST(Launch, WinExecSplitsTheLineAndReportsFailuresBelow32)
+{
+    std::vector<QStringList> seen;
+    taluvo::shell::SetRequestHook([&](const taluvo::shell::Request& r) {
+        seen.push_back(r.arguments);
+        return true;
+    });
+    EXPECT_GT(WinExec(QStringLiteral("\"/opt/my browser/run\" \"http://a/?q=1 2\""), 5), 31u);
+    EXPECT_GT(WinExec("/usr/bin/tool \"caf\xc3\xa9 x\"", 5), 31u);
+    taluvo::shell::SetRequestHook({});
+    ASSERT_EQ(seen.size(), 2u);
+    EXPECT_EQ(seen[0], (QStringList { QStringLiteral("/opt/my browser/run"), QStringLiteral("http://a/?q=1 2") }));
+    EXPECT_EQ(seen[1], (QStringList { QStringLiteral("/usr/bin/tool"), QString::fromUtf8("caf\xc3\xa9 x") }));
+
+    TempDir dir;
+    WriteFile(dir.File("plain.txt"), "not a program");
+    EXPECT_EQ(WinExec(QString(), 5), ERROR_FILE_NOT_FOUND);
+    EXPECT_EQ(WinExec("   ", 5), ERROR_FILE_NOT_FOUND);
+    EXPECT_EQ(WinExec(QStringLiteral("/nonexistent/program x"), 5), ERROR_FILE_NOT_FOUND);
+    EXPECT_EQ(WinExec(QString::fromStdString(dir.File("plain.txt")), 5), ERROR_ACCESS_DENIED);
+}
+
+TEST(Launch, WinExecStartsAProgramWithItsArguments)
+{
+    TempDir dir;
+    const std::string script = dir.File("record args.sh");
+    const std::string out = dir.File("args.txt");
+    WriteFile(script, "#!/bin/sh\nprintf '%s\\n' \"$@\" > \"" + out + "\"\n");
+    chmod(script.c_str(), 0755);
+    const QString line = QStringLiteral("\"%1\" one \"two words\" '$(x)'").arg(QString::fromStdString(script));
+    ASSERT_GT(WinExec(line, 5), 31u);
+    const std::string expected = "one\ntwo words\n'$(x)'\n";
+    EXPECT_TRUE(WaitUntil([&] { return ReadFile(out) == expected; })) << ReadFile(out);
+}
+
+TEST(Launch, PathIsUrlWantsASchemeOfTwoOrMoreCharacters)
+{
+    struct Case {
+        const char* text;
+        BOOL url;
+    };
+    const Case cases[] = {
+        { "http://example.com/", TRUE }, { "https://a b", TRUE }, { "ftp:x", TRUE }, { "mailto:a@b.c", TRUE },
+        { "svn+ssh://h/p", TRUE }, { "x-y.z:1", TRUE }, { "http:", TRUE },
+        { "c:\\dir\\file", FALSE }, { "/usr/bin/x", FALSE }, { "", FALSE }, { "www.example.com", FALSE },
+        { ":x", FALSE }, { "1http://a", FALSE }, { " http://a", FALSE }, { "ht tp://a", FALSE }, { "h_t://a", FALSE },
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(PathIsURL(QString::fromUtf8(c.text)), c.url) << c.text;
 }

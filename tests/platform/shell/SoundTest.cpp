@@ -12,9 +12,8 @@ using namespace taluvo::shell;
 namespace {
 
 // A short silent 8 kHz mono WAV file.
-std::string SilentWav()
+std::string SilentWav(uint32_t samples = 800)
 {
-    const uint32_t samples = 800;
     std::string wav = "RIFF";
     auto put32 = [&](uint32_t v) { wav.append(reinterpret_cast<const char*>(&v), 4); };
     auto put16 = [&](uint16_t v) { wav.append(reinterpret_cast<const char*>(&v), 2); };
@@ -77,4 +76,32 @@ TEST(Sound, WithoutADeviceNothingBreaks)
     PlaySound(QString::fromStdString(wav), nullptr, SND_FILENAME | SND_ASYNC);
     PlaySound(QString::fromStdString(wav), nullptr, SND_FILENAME | SND_ASYNC);
     EXPECT_FALSE(PlaySound(QString::fromStdString(dir.File("missing.wav")), nullptr, SND_FILENAME | SND_ASYNC));
+}
+
+TEST(Sound, SynchronousSoundReturnsOnlyWhenItHasBeenPlayed)
+{
+    // An ALSA device that writes what it plays into a file stands in for a sound card: when the
+    // synchronous call returns, every sample must be in the file.
+    taluvo::test::TempDir dir;
+    const std::string played = dir.File("played.raw");
+    taluvo::test::WriteFile(dir.File("asound.conf"), "pcm.!default { type file slave.pcm \"null\" file \"" + played
+                                                         + "\" format \"raw\" }\npcm.null { type null }\n");
+    setenv("ALSA_CONFIG_PATH", dir.File("asound.conf").c_str(), 1);
+    const uint32_t samples = 16000;  // two seconds at 8 kHz
+    const std::string wav = dir.File("long.wav");
+    taluvo::test::WriteFile(wav, SilentWav(samples));
+    ASSERT_TRUE(PlaySound(QString::fromStdString(wav), nullptr, SND_FILENAME | SND_SYNC));
+    EXPECT_EQ(taluvo::test::ReadFile(played).size(), samples);
+}
+
+TEST(Sound, SynchronousSoundWithoutADeviceEndsAtOnce)
+{
+    taluvo::test::TempDir dir;
+    taluvo::test::WriteFile(dir.File("asound.conf"), "# no devices at all\n");
+    setenv("ALSA_CONFIG_PATH", dir.File("asound.conf").c_str(), 1);
+    const std::string wav = dir.File("alert.wav");
+    taluvo::test::WriteFile(wav, SilentWav());
+    // Returns (the test's time-out would catch a hang) and says the sound did not play.
+    EXPECT_FALSE(PlaySound(QString::fromStdString(wav), nullptr, SND_FILENAME | SND_SYNC));
+    EXPECT_FALSE(PlaySound(QString::fromStdString(dir.File("missing.wav")), nullptr, SND_FILENAME | SND_SYNC));
 }
