@@ -8,11 +8,8 @@
 #include "platform/debug/SystemInfo.h"
 #include "platform/shell/MailClient.h"
 #include "platform/ui/Application.h"
-#include "platform/ui/DialogTemplate.h"
 
 #include <cstdio>
-
-using taluvo::ui::DialogTemplate;
 
 // Where reports go, fixed when the program is built; empty: the user picks the recipient.
 #ifndef TALUVO_CRASH_SUPPORT_ADDRESS
@@ -26,35 +23,6 @@ namespace {
 
 // The warning's text is cut as a 2000-character buffer would hold it.
 constexpr qsizetype kWarningCapacity = 1999;
-
-const taluvo::ui::DialogTemplateTable kCrashTemplates{DialogTemplate{
-    IDD_CRASH_REPORT, u"", WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME, 270, 222, nullptr, 8,
-    {
-        {IDC_CRASH_BAND, u"Static", u"", SS_LEFT, 0, 0, 269, 32},
-        {IDC_CRASH_HEADLINE, u"Static", u"", SS_LEFT | SS_NOPREFIX, 20, 7, 212, 21, WS_EX_TRANSPARENT},
-        {IDC_CRASH_ICON, u"Static", nullptr, SS_ICON, 234, 6, 20, 20, WS_EX_TRANSPARENT},
-        {IDC_STATIC, u"Static", nullptr, SS_ETCHEDHORZ, 0, 32, 272, 1},
-        {IDC_STATIC, u"Static",
-         u"If you were in the middle of something, the information you were working on might be lost.", SS_LEFT,
-         20, 39, 230, 20},
-        {IDC_STATIC, u"Static",
-         u"I have created an error report that you can send to me. I will treat this report as confidential and "
-         u"anonymous.",
-         SS_LEFT, 20, 62, 230, 18},
-        {IDC_STATIC, u"Static",
-         u"To help me diagnose the cause of this error and improve this software, please describe what you were "
-         u"doing when this error occurred, and send this report to me.",
-         SS_LEFT, 20, 83, 230, 28},
-        {IDC_STATIC, u"Static", u"Describe what you were doing when the error occurred (optional):", SS_LEFT, 20,
-         114, 230, 8},
-        {IDC_CRASH_DESCRIPTION, u"Edit", u"",
-         ES_MULTILINE | ES_AUTOVSCROLL | ES_WANTRETURN | WS_VSCROLL | WS_BORDER | WS_TABSTOP, 20, 127, 231, 54},
-        {IDC_CRASH_LINK_CAPTION, u"Static", u"To see what this report contains", SS_LEFT, 20, 182, 101, 8},
-        {IDC_CRASH_LINK, u"Static", u"click here.", SS_LEFT | SS_NOTIFY, 124, 182, 34, 8},
-        {IDC_STATIC, u"Static", nullptr, SS_ETCHEDHORZ, 0, 194, 271, 1},
-        {IDOK, u"Button", u"&Send", BS_DEFPUSHBUTTON | WS_TABSTOP, 148, 202, 50, 14},
-        {IDCANCEL, u"Button", u"E&xit", BS_PUSHBUTTON | WS_TABSTOP, 201, 202, 50, 14},
-    }}};
 
 const char16_t* Wide(const QString& text)
 {

@@ -7,20 +7,14 @@
 
 #include "crash/ColorStatic.h"
 #include "platform/ui/AtlWin.h"
+#include "res/DialogIds.h"
 
 #include <QString>
 
 class CCrashReporter;
 
 enum : int {
-    IDD_CRASH_REPORT = 4002,
-    IDC_CRASH_LINK = 4000,
-    IDC_CRASH_DESCRIPTION = 4001,
-    IDC_CRASH_BAND = 4003,
-    IDC_CRASH_HEADLINE = 4004,
     IDI_CRASH_ICON = 4005,
-    IDC_CRASH_ICON = 4006,
-    IDC_CRASH_LINK_CAPTION = 4007,  // the caption before the link, hidden with it
 };
 
 class CCrashReportDlg : public CDialogImpl<CCrashReportDlg> {

@@ -8,6 +8,7 @@
 #include "crash/SystemSections.h"
 #include "platform/base/TextCodec.h"
 #include "platform/debug/CrashCapture.h"
+#include "res/resource.h"
 
 #include <cstdio>
 #include <cstring>
@@ -32,6 +33,7 @@ int main(int argc, char** argv)
     InstallCrashDialog(reporter, dialog);
     reporter.CrashExceptionFilter(channel.Record());
     channel.Answer(reporter.ReportOpened());
+    taluvo::res::RegisterResources();
     ShowCrashDialog(dialog, argc, argv);
     return 0;
 }

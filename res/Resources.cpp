@@ -1,6 +1,9 @@
 // The program's resource tables.
 #include "res/resource.h"
 
+#include "res/DialogIds.h"
+#include "res/templates/Templates.h"
+
 #include "platform/shell/Sound.h"
 #include "platform/ui/Gdi.h"
 
@@ -194,7 +197,9 @@ void RegisterImagesAndSounds()
 {
     for (WORD id : { IDR_MAINFRAME, IDI_TRAY_PROBE, IDI_PAGE_16x16, IDI_PAGE_NEW_16x16, IDI_CRASH })
         taluvo::ui::RegisterIconResource(id, QStringLiteral(":/res/images/icon%1.png").arg(id));
+    taluvo::ui::RegisterIconResource(IDI_ABOUT_LOGO, QStringLiteral(":/res/images/icon226.png"));
     taluvo::ui::RegisterBitmapResource(IDB_TREE_IMAGES, QStringLiteral(":/res/images/bitmap201.png"));
+    taluvo::ui::RegisterBitmapResource(IDB_ABOUT_CLOSE, QStringLiteral(":/res/images/bitmap249.png"));
     taluvo::shell::RegisterSoundResource(IDR_WAVE_UPDATE, QStringLiteral(":/res/sounds/wave242.wav"));
     taluvo::shell::RegisterSoundResource(IDR_WAVE_ERROR, QStringLiteral(":/res/sounds/wave243.wav"));
 }
@@ -212,6 +217,11 @@ void RegisterResources()
         RegisterStrings();
         RegisterToolBar();
         RegisterImagesAndSounds();
+        taluvo::res::templates::RegisterOptionPageTemplates();
+        taluvo::res::templates::RegisterPageDialogTemplates();
+        taluvo::res::templates::RegisterMailTemplates();
+        taluvo::res::templates::RegisterImportTemplates();
+        taluvo::res::templates::RegisterCrashTemplates();
     });
 }
 

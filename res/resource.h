@@ -55,7 +55,7 @@ constexpr UINT IDS_APP_TITLE = IDR_MAINFRAME; // "Taluvo"
 namespace taluvo::res {
 
 // Puts the program's resource tables into the user-interface layer: menus, accelerators, strings,
-// the toolbar, icons, the image strip and the sounds. Safe to call more than once.
+// the toolbar, the dialog templates, icons, bitmaps and the sounds. Safe to call more than once.
 void RegisterResources();
 
 } // namespace taluvo::res

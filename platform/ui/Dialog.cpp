@@ -52,6 +52,20 @@ QString Text(const char16_t* text)
     return text ? QString::fromUtf16(text) : QString();
 }
 
+// The template of a dialog about to be made. A missing one fails the dialog, and the caller sees
+// only -1 or a null handle, so the trace and standard error say which id was asked for.
+const DialogTemplate* TemplateToShow(WORD id)
+{
+    const DialogTemplate* t = FindDialogTemplate(id);
+    if (!t) {
+        const QString line = QStringLiteral("taluvo: dialog template %1 is not registered\n").arg(id);
+        taluvo::OutputDebugText(line);
+        std::fputs(qPrintable(line), stderr);
+        SetLastError(ERROR_RESOURCE_NAME_NOT_FOUND);
+    }
+    return t;
+}
+
 HWND TopLevelOf(HWND hwnd)
 {
     auto record = Find(hwnd);
@@ -349,9 +363,11 @@ HWND CreateImplWindow(WNDPROC proc, void* object, const QString& className, HWND
 INT_PTR RunDialog(WORD templateId, HWND parent, DLGPROC proc, void* object, LPARAM initParam)
 {
     EnsureUiSetup();
-    const DialogTemplate* t = FindDialogTemplate(templateId);
-    if (!t || !IsUiThread()) {
-        SetLastError(t ? ERROR_WRONG_THREAD : ERROR_RESOURCE_NAME_NOT_FOUND);
+    const DialogTemplate* t = TemplateToShow(templateId);
+    if (!t)
+        return -1;
+    if (!IsUiThread()) {
+        SetLastError(ERROR_WRONG_THREAD);
         return -1;
     }
     const HWND owner = TopLevelOf(parent);
@@ -410,11 +426,9 @@ INT_PTR RunDialog(WORD templateId, HWND parent, DLGPROC proc, void* object, LPAR
 HWND CreateModelessDialog(WORD templateId, HWND parent, DLGPROC proc, void* object, LPARAM initParam)
 {
     EnsureUiSetup();
-    const DialogTemplate* t = FindDialogTemplate(templateId);
-    if (!t) {
-        SetLastError(ERROR_RESOURCE_NAME_NOT_FOUND);
+    const DialogTemplate* t = TemplateToShow(templateId);
+    if (!t)
         return nullptr;
-    }
     const HWND hwnd = CreateFromTemplate(*t, parent, proc, object, initParam, false);
     if (hwnd && (t->style & WS_VISIBLE))
         ::ShowWindow(hwnd, SW_SHOW);

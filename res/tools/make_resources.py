@@ -320,6 +320,60 @@ def crash_icon():
     return c
 
 
+def about_logo():
+    """The program's picture for the about box, 48x48: a page under a magnifier."""
+    c = Canvas(48, 48, CLEAR)
+    c.rect(9, 3, 37, 44, PAPER)
+    c.frame(9, 3, 37, 44, GREY)
+    c.rect(31, 3, 37, 9, CLEAR)
+    c.line(31, 3, 37, 9, GREY)
+    c.line(31, 3, 31, 9, GREY)
+    c.line(31, 9, 37, 9, GREY)
+    for y in (13, 18, 23, 28):
+        c.line(14, y, 32, y, LIGHT, 2)
+    c.disc(27, 27, 8, (200, 225, 255, 255))
+    c.ring(27, 27, 9, BLUE, 3.0)
+    c.line(33, 34, 42, 43, (90, 50, 20, 255), 4)
+    return c
+
+
+# A 5x7 pixel font, only for the letters the picture button needs.
+GLYPHS = {
+    "C": ["01110", "10001", "10000", "10000", "10000", "10001", "01110"],
+    "L": ["10000", "10000", "10000", "10000", "10000", "10000", "11111"],
+    "O": ["01110", "10001", "10001", "10001", "10001", "10001", "01110"],
+    "S": ["01111", "10000", "10000", "01110", "00001", "00001", "11110"],
+    "E": ["11111", "10000", "10000", "11110", "10000", "10000", "11111"],
+}
+
+
+def about_close_button():
+    """The about box's closing picture button, 117x25 on the mask colour: a rounded blue bar
+    with the word CLOSE."""
+    w, h, r = 117, 25, 6
+    c = Canvas(w, h, MAGENTA)
+    top, bottom = (120, 170, 235), (40, 90, 190)
+    for y in range(h):
+        t = y / (h - 1)
+        colour = tuple(round(top[i] + (bottom[i] - top[i]) * t) for i in range(3)) + (255,)
+        for x in range(w):
+            dx = max(r - x, x - (w - 1 - r), 0)
+            dy = max(r - y, y - (h - 1 - r), 0)
+            if dx * dx + dy * dy <= r * r:
+                c.put(x, y, colour)
+    word = "CLOSE"
+    scale, gap = 2, 2
+    width = len(word) * 5 * scale + (len(word) - 1) * gap
+    x0, y0 = (w - width) // 2, (h - 7 * scale) // 2
+    for i, letter in enumerate(word):
+        for gy, row in enumerate(GLYPHS[letter]):
+            for gx, bit in enumerate(row):
+                if bit == "1":
+                    x = x0 + i * (5 * scale + gap) + gx * scale
+                    c.rect(x, y0 + gy * scale, x + scale - 1, y0 + gy * scale + scale - 1, WHITE)
+    return c
+
+
 # Sounds ------------------------------------------------------------------------------------
 
 RATE = 22050
@@ -369,6 +423,8 @@ def main():
     tray_icon(False).png(os.path.join(images, "icon247.png"))
     tray_icon(True).png(os.path.join(images, "icon248.png"))
     crash_icon().png(os.path.join(images, "icon4005.png"))
+    about_logo().png(os.path.join(images, "icon226.png"))
+    about_close_button().png(os.path.join(images, "bitmap249.png"))
     write_wav(os.path.join(sounds, "wave242.wav"), update_sound())
     write_wav(os.path.join(sounds, "wave243.wav"), error_sound())
 

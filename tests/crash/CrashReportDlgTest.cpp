@@ -6,6 +6,7 @@
 #include "platform/ui/Controls.h"
 #include "platform/ui/Gdi.h"
 #include "platform/ui/TestHooks.h"
+#include "res/resource.h"
 #include "tests/crash/CrashTestSupport.h"
 
 #include <gtest/gtest.h>
@@ -69,6 +70,7 @@ protected:
     {
         if (!g_app)
             g_app = new taluvo::ui::CUiApplication(g_argc, g_argv);
+        taluvo::res::RegisterResources();
         ASSERT_EQ(mkdir(m_dir.File("bin").c_str(), 0755), 0);
         ASSERT_EQ(mkdir(m_dir.File("nobin").c_str(), 0755), 0);
         taluvo::test::WriteFile(m_dir.File("bin/xdg-email"), kStandIn);

@@ -1,0 +1,276 @@
+// Dialog template ids and the ids of their controls. Program code names controls only through
+// these constants; each TALUVO_CONTROLS_<dialog> list names the controls of one template, and the
+// resource test checks that every listed control exists in its template and that every control
+// constant the program's code uses is listed.
+#pragma once
+
+#include "platform/base/WinTypes.h"
+
+// Dialog templates.
+constexpr WORD IDD_ABOUTBOX = 100;
+constexpr WORD IDD_GROUP = 202;
+constexpr WORD IDD_PAGE_ADD = 204;
+constexpr WORD IDD_PAGE_MODIFY = 205;
+constexpr WORD IDD_PAGE_PROPERTIES = 207;
+constexpr WORD IDD_DEFAULT_INTERVAL = 209;
+constexpr WORD IDD_SEARCH_CONTENT = 220;
+constexpr WORD IDD_IMPORT_LIST = 223;
+constexpr WORD IDD_EMAIL_TEST = 227;
+constexpr WORD IDD_IMPORT_SOURCE = 228;
+constexpr WORD IDD_UPDATE_ALERTS = 229;
+constexpr WORD IDD_ERROR_ALERTS = 230;
+constexpr WORD IDD_LOGGING = 231;
+constexpr WORD IDD_CONNECTIONS = 232;
+constexpr WORD IDD_PROXY_SERVER = 233;
+constexpr WORD IDD_VISUAL_SETTINGS = 234;
+constexpr WORD IDD_WEB_BROWSER = 235;
+constexpr WORD IDD_SMTP_NOTIFY = 236;
+constexpr WORD IDD_MISC = 244;
+constexpr WORD IDD_AUTOMATION = 245;
+constexpr WORD IDD_CRASH_REPORT = 4002;
+
+// Images of the about box.
+constexpr WORD IDI_ABOUT_LOGO = 226;    // 48x48
+constexpr WORD IDB_ABOUT_CLOSE = 249;   // 117x25 picture button on the mask colour 0xFF00FF
+
+enum : int {
+    // About box.
+    IDC_ABOUT_HTML = 1063,
+
+    // Group dialog.
+    IDC_GROUP_ENABLE = 1000,
+    IDC_GROUP_SORT = 1001,
+    IDC_GROUP_TITLE = 1002,
+    IDC_GROUP_FRAME = 1007,
+
+    // Page address dialog; the progress line is shared with the content-selection dialog.
+    IDC_PAGE_PROGRESS = 1004,
+    IDC_PAGE_URL = 1013,
+    IDC_PAGE_ADD_PROMPT = 1061,
+
+    // Page modify dialog; the interval controls are shared with the "Default Interval" page.
+    IDC_PAGE_MODIFY_URL = 1002,
+    IDC_PAGE_DESCR = 1004,
+    IDC_INTERVAL_MINUTES = 1005,
+    IDC_INTERVAL_HOURS = 1006,
+    IDC_INTERVAL_DAYS = 1007,
+    IDC_PAGE_BROWSER_LINK = 1008,
+    IDC_PAGE_MODIFY_BROWSER_URL = 1009,
+    IDC_PAGE_CONTENT_FOR_CHECK = 1011,
+    IDC_PAGE_ENABLE = 1012,
+    IDC_PAGE_URL_LINK = 1013,
+    IDC_INTERVAL_CAPTION = 1014,
+
+    // Page properties dialog.
+    IDC_PROP_DESCR = 1016,
+    IDC_PROP_INTERVAL = 1019,
+    IDC_PROP_LAST_CHECKED = 1020,
+    IDC_PROP_LAST_MODIFIED = 1021,
+    IDC_PROP_CHECK_DUE1 = 1022,
+    IDC_PROP_CHECKSUM = 1023,
+    IDC_PROP_START_CHECK = 1024,
+    IDC_PROP_STOP_CHECK = 1025,
+    IDC_HTTP_CODE = 1026,
+    IDC_PROP_STATUS = 1029,
+    IDC_PROP_URL = 1030,
+    IDC_PROP_CHECK_DUE_IN = 1052,
+
+    // Content-selection dialog.
+    IDC_START_FROM_BEGINNING = 1032,
+    IDC_START_FROM_TEXT = 1033,
+    IDC_START_TEXT = 1034,
+    IDC_STOP_AT_END = 1035,
+    IDC_STOP_AT_TEXT = 1036,
+    IDC_STOP_TEXT = 1037,
+    IDC_PAGE_TEXT = 1039,
+    IDC_DOWNLOAD_PAGE = 1040,
+    IDC_START_FRAME = 1042,
+    IDC_STOP_FRAME = 1043,
+    IDC_PROGRESS_FRAME = 1044,
+
+    // Bookmark import wizard.
+    IDC_IMPORT_SELECT_NONE = 1047,
+    IDC_IMPORT_SELECT_ALL = 1048,
+    IDC_IMPORT_BOOKMARKS = 1054,
+    IDC_IMPORT_GROUP = 1057,
+    IDC_IMPORT_CLEAR_GROUP = 1060,
+    IDC_IMPORT_FROM_IE = 1065,
+    IDC_IMPORT_FROM_FIREFOX = 1066,
+
+    // "Update alerts" page.
+    IDC_POPUP_ALERT_ENABLE = 1067,
+    IDC_POPUP_ALERT_TIMEOUT = 1068,
+    IDC_POPUP_ALERT_ITEMS = 1069,
+    IDC_ALERT_SOUND_ENABLE = 1070,
+    IDC_ALERT_SOUND_DEFAULT = 1071,
+    IDC_ALERT_SOUND_CUSTOM = 1072,
+    IDC_ALERT_SOUND_PATH = 1073,
+    IDC_ALERT_SOUND_BROWSE = 1074,
+    IDC_ALERT_SOUND_TEST = 1075,
+    IDC_RUN_CMD_ENABLE = 1076,
+    IDC_RUN_CMD_TEXT = 1077,
+    IDC_POPUP_ALERT_TIMEOUT_LABEL = 1116,
+    IDC_POPUP_ALERT_ITEMS_LABEL = 1117,
+
+    // "Error alerts" page.
+    IDC_ERROR_SOUND_ENABLE = 1078,
+    IDC_ERROR_SOUND_DEFAULT = 1079,
+    IDC_ERROR_SOUND_CUSTOM = 1080,
+    IDC_ERROR_SOUND_PATH = 1081,
+    IDC_ERROR_SOUND_BROWSE = 1082,
+    IDC_ERROR_SOUND_TEST = 1083,
+
+    // "Logging" page.
+    IDC_LOG_ENABLE = 1084,
+    IDC_LOG_PATH = 1085,
+    IDC_LOG_BROWSE = 1086,
+
+    // "Connection" page.
+    IDC_CONNECTION_MANUAL = 1087,
+    IDC_CONNECTION_AUTODETECT = 1088,
+    IDC_CONNECT_TIMEOUT = 1089,
+    IDC_RECV_TIMEOUT = 1090,
+    IDC_CONNECT_TIMEOUT_LABEL = 1091,
+    IDC_RECV_TIMEOUT_LABEL = 1092,
+    IDC_SEND_TIMEOUT = 1114,
+    IDC_SEND_TIMEOUT_LABEL = 1115,
+
+    // "Proxy settings" page.
+    IDC_USE_PROXY = 1093,
+    IDC_PROXY_SERVER = 1094,
+    IDC_PROXY_PORT = 1095,
+    IDC_PROXY_USE_AUTH = 1096,
+    IDC_PROXY_USER = 1097,
+    IDC_PROXY_PASSWORD = 1098,
+    IDC_PROXY_EXCLUDE = 1099,
+    IDC_PROXY_SERVER_LABEL = 1118,
+    IDC_PROXY_PORT_LABEL = 1119,
+    IDC_PROXY_USER_LABEL = 1120,
+    IDC_PROXY_PASSWORD_LABEL = 1121,
+    IDC_PROXY_EXCLUDE_LABEL = 1122,
+
+    // "Visual settings" page.
+    IDC_SHOW_TOOLBAR = 1100,
+    IDC_SHOW_STATUSBAR = 1101,
+
+    // "Web browser" page.
+    IDC_DEFAULT_BROWSER = 1102,
+    IDC_OPEN_NEW_WINDOW = 1103,
+    IDC_USER_BROWSER = 1104,
+    IDC_USER_BROWSER_PATH = 1105,
+    IDC_USER_BROWSER_BROWSE = 1112,
+
+    // "SMTP Notifications" page.
+    IDC_USE_EMAIL = 1106,
+    IDC_SMTP_SERVER = 1107,
+    IDC_EMAIL_FROM = 1108,
+    IDC_CSV_FILE = 1109,
+    IDC_EMAIL_TEST = 1110,
+    IDC_CSV_BROWSE = 1111,
+    IDC_SMTP_SERVER_LABEL = 1123,
+    IDC_EMAIL_FROM_LABEL = 1124,
+    IDC_CSV_FILE_LABEL = 1125,
+
+    // "Automation" page.
+    IDC_AUTO_DOWNLOAD = 1126,
+    IDC_AUTO_SET_DESCR = 1127,
+    IDC_AUTO_CHECK_FRAMES = 1128,
+    IDC_BROWSER_RESET_NEW = 1129,
+    IDC_RUN_WITH_WINDOWS = 1130,
+
+    // "Miscellaneous" page.
+    IDC_MIN_TO_TRAY = 1131,
+    IDC_CONFIRM_DELETE = 1132,
+    IDC_REPORT_EMPTY_PAGES = 1133,
+    IDC_USE_HEADERS_DATA = 1134,
+
+    // E-mail test dialog.
+    IDC_TEST_TO_NAME = 2023,
+    IDC_TEST_FROM_NAME = 2024,
+    IDC_TEST_FROM_ADDRESS = 2025,
+    IDC_TEST_TO_ADDRESS = 2026,
+    IDC_TEST_SUBJECT = 2027,
+    IDC_TEST_MESSAGE = 2028,
+    IDC_TEST_OUTPUT = 2029,
+    IDC_TEST_SMTP_SERVER = 2030,
+    IDC_TEST_TRY = 2033,
+    IDC_TEST_PROGRESS = 2034,
+
+    // Crash dialog.
+    IDC_CRASH_LINK = 4000,
+    IDC_CRASH_DESCRIPTION = 4001,
+    IDC_CRASH_BAND = 4003,
+    IDC_CRASH_HEADLINE = 4004,
+    IDC_CRASH_ICON = 4006,
+    IDC_CRASH_LINK_CAPTION = 4007,  // the caption before the link, hidden with it
+};
+
+// The controls of each template, for the resource test: X(dialog id, control constant).
+#define TALUVO_DIALOG_CONTROLS(X)                                                                                      \
+    X(IDD_ABOUTBOX, IDC_ABOUT_HTML)                                                                                    \
+    X(IDD_GROUP, IDC_GROUP_ENABLE) X(IDD_GROUP, IDC_GROUP_SORT) X(IDD_GROUP, IDC_GROUP_TITLE)                          \
+    X(IDD_GROUP, IDC_GROUP_FRAME)                                                                                      \
+    X(IDD_PAGE_ADD, IDC_PAGE_ADD_PROMPT) X(IDD_PAGE_ADD, IDC_PAGE_URL) X(IDD_PAGE_ADD, IDC_PAGE_PROGRESS)              \
+    X(IDD_PAGE_MODIFY, IDC_PAGE_ENABLE) X(IDD_PAGE_MODIFY, IDC_PAGE_URL_LINK) X(IDD_PAGE_MODIFY, IDC_PAGE_MODIFY_URL)  \
+    X(IDD_PAGE_MODIFY, IDC_PAGE_DESCR) X(IDD_PAGE_MODIFY, IDC_INTERVAL_CAPTION)                                        \
+    X(IDD_PAGE_MODIFY, IDC_INTERVAL_MINUTES) X(IDD_PAGE_MODIFY, IDC_INTERVAL_HOURS)                                    \
+    X(IDD_PAGE_MODIFY, IDC_INTERVAL_DAYS) X(IDD_PAGE_MODIFY, IDC_PAGE_BROWSER_LINK)                                    \
+    X(IDD_PAGE_MODIFY, IDC_PAGE_MODIFY_BROWSER_URL) X(IDD_PAGE_MODIFY, IDC_PAGE_CONTENT_FOR_CHECK)                     \
+    X(IDD_PAGE_PROPERTIES, IDC_PROP_URL) X(IDD_PAGE_PROPERTIES, IDC_PROP_DESCR)                                        \
+    X(IDD_PAGE_PROPERTIES, IDC_PROP_STATUS) X(IDD_PAGE_PROPERTIES, IDC_HTTP_CODE)                                      \
+    X(IDD_PAGE_PROPERTIES, IDC_PROP_INTERVAL) X(IDD_PAGE_PROPERTIES, IDC_PROP_LAST_CHECKED)                            \
+    X(IDD_PAGE_PROPERTIES, IDC_PROP_LAST_MODIFIED) X(IDD_PAGE_PROPERTIES, IDC_PROP_CHECK_DUE1)                         \
+    X(IDD_PAGE_PROPERTIES, IDC_PROP_CHECK_DUE_IN) X(IDD_PAGE_PROPERTIES, IDC_PROP_CHECKSUM)                            \
+    X(IDD_PAGE_PROPERTIES, IDC_PROP_START_CHECK) X(IDD_PAGE_PROPERTIES, IDC_PROP_STOP_CHECK)                           \
+    X(IDD_DEFAULT_INTERVAL, IDC_INTERVAL_CAPTION) X(IDD_DEFAULT_INTERVAL, IDC_INTERVAL_MINUTES)                        \
+    X(IDD_DEFAULT_INTERVAL, IDC_INTERVAL_HOURS) X(IDD_DEFAULT_INTERVAL, IDC_INTERVAL_DAYS)                             \
+    X(IDD_SEARCH_CONTENT, IDC_START_FRAME) X(IDD_SEARCH_CONTENT, IDC_START_FROM_BEGINNING)                             \
+    X(IDD_SEARCH_CONTENT, IDC_START_FROM_TEXT) X(IDD_SEARCH_CONTENT, IDC_START_TEXT)                                   \
+    X(IDD_SEARCH_CONTENT, IDC_STOP_FRAME) X(IDD_SEARCH_CONTENT, IDC_STOP_AT_END)                                       \
+    X(IDD_SEARCH_CONTENT, IDC_STOP_AT_TEXT) X(IDD_SEARCH_CONTENT, IDC_STOP_TEXT)                                       \
+    X(IDD_SEARCH_CONTENT, IDC_PAGE_TEXT) X(IDD_SEARCH_CONTENT, IDC_PAGE_PROGRESS)                                      \
+    X(IDD_SEARCH_CONTENT, IDC_PROGRESS_FRAME) X(IDD_SEARCH_CONTENT, IDC_DOWNLOAD_PAGE)                                 \
+    X(IDD_IMPORT_LIST, IDC_IMPORT_BOOKMARKS) X(IDD_IMPORT_LIST, IDC_IMPORT_GROUP)                                      \
+    X(IDD_IMPORT_LIST, IDC_IMPORT_SELECT_NONE) X(IDD_IMPORT_LIST, IDC_IMPORT_SELECT_ALL)                               \
+    X(IDD_IMPORT_LIST, IDC_IMPORT_CLEAR_GROUP)                                                                         \
+    X(IDD_IMPORT_SOURCE, IDC_IMPORT_FROM_IE) X(IDD_IMPORT_SOURCE, IDC_IMPORT_FROM_FIREFOX)                             \
+    X(IDD_EMAIL_TEST, IDC_TEST_SMTP_SERVER) X(IDD_EMAIL_TEST, IDC_TEST_FROM_NAME)                                      \
+    X(IDD_EMAIL_TEST, IDC_TEST_FROM_ADDRESS) X(IDD_EMAIL_TEST, IDC_TEST_TO_NAME)                                       \
+    X(IDD_EMAIL_TEST, IDC_TEST_TO_ADDRESS) X(IDD_EMAIL_TEST, IDC_TEST_SUBJECT) X(IDD_EMAIL_TEST, IDC_TEST_MESSAGE)     \
+    X(IDD_EMAIL_TEST, IDC_TEST_OUTPUT) X(IDD_EMAIL_TEST, IDC_TEST_TRY) X(IDD_EMAIL_TEST, IDC_TEST_PROGRESS)            \
+    X(IDD_UPDATE_ALERTS, IDC_POPUP_ALERT_ENABLE) X(IDD_UPDATE_ALERTS, IDC_POPUP_ALERT_TIMEOUT)                         \
+    X(IDD_UPDATE_ALERTS, IDC_POPUP_ALERT_TIMEOUT_LABEL) X(IDD_UPDATE_ALERTS, IDC_POPUP_ALERT_ITEMS)                    \
+    X(IDD_UPDATE_ALERTS, IDC_POPUP_ALERT_ITEMS_LABEL) X(IDD_UPDATE_ALERTS, IDC_ALERT_SOUND_ENABLE)                     \
+    X(IDD_UPDATE_ALERTS, IDC_ALERT_SOUND_DEFAULT) X(IDD_UPDATE_ALERTS, IDC_ALERT_SOUND_CUSTOM)                         \
+    X(IDD_UPDATE_ALERTS, IDC_ALERT_SOUND_PATH) X(IDD_UPDATE_ALERTS, IDC_ALERT_SOUND_BROWSE)                            \
+    X(IDD_UPDATE_ALERTS, IDC_ALERT_SOUND_TEST) X(IDD_UPDATE_ALERTS, IDC_RUN_CMD_ENABLE)                                \
+    X(IDD_UPDATE_ALERTS, IDC_RUN_CMD_TEXT)                                                                             \
+    X(IDD_ERROR_ALERTS, IDC_ERROR_SOUND_ENABLE) X(IDD_ERROR_ALERTS, IDC_ERROR_SOUND_DEFAULT)                           \
+    X(IDD_ERROR_ALERTS, IDC_ERROR_SOUND_CUSTOM) X(IDD_ERROR_ALERTS, IDC_ERROR_SOUND_PATH)                              \
+    X(IDD_ERROR_ALERTS, IDC_ERROR_SOUND_BROWSE) X(IDD_ERROR_ALERTS, IDC_ERROR_SOUND_TEST)                              \
+    X(IDD_LOGGING, IDC_LOG_ENABLE) X(IDD_LOGGING, IDC_LOG_PATH) X(IDD_LOGGING, IDC_LOG_BROWSE)                         \
+    X(IDD_CONNECTIONS, IDC_CONNECTION_MANUAL) X(IDD_CONNECTIONS, IDC_CONNECTION_AUTODETECT)                            \
+    X(IDD_CONNECTIONS, IDC_CONNECT_TIMEOUT) X(IDD_CONNECTIONS, IDC_RECV_TIMEOUT)                                       \
+    X(IDD_CONNECTIONS, IDC_SEND_TIMEOUT) X(IDD_CONNECTIONS, IDC_CONNECT_TIMEOUT_LABEL)                                 \
+    X(IDD_CONNECTIONS, IDC_RECV_TIMEOUT_LABEL) X(IDD_CONNECTIONS, IDC_SEND_TIMEOUT_LABEL)                              \
+    X(IDD_PROXY_SERVER, IDC_USE_PROXY) X(IDD_PROXY_SERVER, IDC_PROXY_SERVER) X(IDD_PROXY_SERVER, IDC_PROXY_PORT)       \
+    X(IDD_PROXY_SERVER, IDC_PROXY_USE_AUTH) X(IDD_PROXY_SERVER, IDC_PROXY_USER)                                        \
+    X(IDD_PROXY_SERVER, IDC_PROXY_PASSWORD) X(IDD_PROXY_SERVER, IDC_PROXY_EXCLUDE)                                     \
+    X(IDD_PROXY_SERVER, IDC_PROXY_SERVER_LABEL) X(IDD_PROXY_SERVER, IDC_PROXY_PORT_LABEL)                              \
+    X(IDD_PROXY_SERVER, IDC_PROXY_USER_LABEL) X(IDD_PROXY_SERVER, IDC_PROXY_PASSWORD_LABEL)                            \
+    X(IDD_PROXY_SERVER, IDC_PROXY_EXCLUDE_LABEL)                                                                       \
+    X(IDD_VISUAL_SETTINGS, IDC_SHOW_TOOLBAR) X(IDD_VISUAL_SETTINGS, IDC_SHOW_STATUSBAR)                                \
+    X(IDD_WEB_BROWSER, IDC_DEFAULT_BROWSER) X(IDD_WEB_BROWSER, IDC_OPEN_NEW_WINDOW)                                    \
+    X(IDD_WEB_BROWSER, IDC_USER_BROWSER) X(IDD_WEB_BROWSER, IDC_USER_BROWSER_PATH)                                     \
+    X(IDD_WEB_BROWSER, IDC_USER_BROWSER_BROWSE)                                                                        \
+    X(IDD_SMTP_NOTIFY, IDC_USE_EMAIL) X(IDD_SMTP_NOTIFY, IDC_SMTP_SERVER) X(IDD_SMTP_NOTIFY, IDC_EMAIL_FROM)           \
+    X(IDD_SMTP_NOTIFY, IDC_CSV_FILE) X(IDD_SMTP_NOTIFY, IDC_EMAIL_TEST) X(IDD_SMTP_NOTIFY, IDC_CSV_BROWSE)             \
+    X(IDD_SMTP_NOTIFY, IDC_SMTP_SERVER_LABEL) X(IDD_SMTP_NOTIFY, IDC_EMAIL_FROM_LABEL)                                 \
+    X(IDD_SMTP_NOTIFY, IDC_CSV_FILE_LABEL)                                                                             \
+    X(IDD_AUTOMATION, IDC_AUTO_DOWNLOAD) X(IDD_AUTOMATION, IDC_AUTO_SET_DESCR) X(IDD_AUTOMATION, IDC_AUTO_CHECK_FRAMES) \
+    X(IDD_AUTOMATION, IDC_BROWSER_RESET_NEW) X(IDD_AUTOMATION, IDC_RUN_WITH_WINDOWS)                                   \
+    X(IDD_MISC, IDC_MIN_TO_TRAY) X(IDD_MISC, IDC_CONFIRM_DELETE) X(IDD_MISC, IDC_REPORT_EMPTY_PAGES)                   \
+    X(IDD_MISC, IDC_USE_HEADERS_DATA)                                                                                  \
+    X(IDD_CRASH_REPORT, IDC_CRASH_LINK) X(IDD_CRASH_REPORT, IDC_CRASH_DESCRIPTION)                                     \
+    X(IDD_CRASH_REPORT, IDC_CRASH_BAND) X(IDD_CRASH_REPORT, IDC_CRASH_HEADLINE) X(IDD_CRASH_REPORT, IDC_CRASH_ICON)    \
+    X(IDD_CRASH_REPORT, IDC_CRASH_LINK_CAPTION)
