@@ -27,8 +27,8 @@ DialogTemplate ImportList()
     constexpr short labelW = 84, comboX = 7 + labelW + 2;
     return { IDD_IMPORT_LIST, nullptr, kPageStyle, kWizardPageWidth, kWizardPageHeight, nullptr, 0,
         {
-            { IDC_IMPORT_BOOKMARKS, u"SysListView32", nullptr,
-                kListViewReport | kListViewShowSelAlways | WS_BORDER | WS_TABSTOP, 7, 7, kRight - 7, 128 },
+            { IDC_IMPORT_BOOKMARKS, WC_LISTVIEW, nullptr, LVS_REPORT | LVS_SHOWSELALWAYS | WS_BORDER | WS_TABSTOP, 7, 7,
+                kRight - 7, 128 },
             Label(u"Import into the group:", 7, 163, labelW),
             { IDC_IMPORT_GROUP, u"ComboBox", nullptr, CBS_DROPDOWNLIST | CBS_UPPERCASE | WS_VSCROLL | WS_TABSTOP,
                 comboX, 161, kRight - comboX, 80 },

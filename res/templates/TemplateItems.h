@@ -5,6 +5,9 @@
 #pragma once
 
 #include "platform/ui/DialogTemplate.h"
+#include "platform/ui/ListView.h"
+#include "platform/ui/ScrollBar.h"
+#include "platform/ui/Trackbar.h"
 
 namespace taluvo::res::templates {
 
@@ -54,21 +57,14 @@ inline DialogItem PushButton(int id, const char16_t* text, short x, short y, sho
     return { id, u"Button", text, BS_PUSHBUTTON | WS_TABSTOP | extra, x, y, cx, 14 };
 }
 
-// Control classes and styles of the common controls the templates use.
-// TODO(i21a landing): take these from the control headers of the user-interface layer.
-constexpr DWORD kTrackbarAutoTicks = 0x0001; // TBS_AUTOTICKS
-constexpr DWORD kScrollBarHorizontal = 0x0000; // SBS_HORZ
-constexpr DWORD kListViewReport = 0x0001; // LVS_REPORT
-constexpr DWORD kListViewShowSelAlways = 0x0008; // LVS_SHOWSELALWAYS
-
 inline DialogItem Trackbar(int id, short x, short y, short cx, short cy = 16)
 {
-    return { id, u"msctls_trackbar32", nullptr, kTrackbarAutoTicks | WS_TABSTOP, x, y, cx, cy };
+    return { id, TRACKBAR_CLASS, nullptr, TBS_AUTOTICKS | WS_TABSTOP, x, y, cx, cy };
 }
 
 inline DialogItem HorizontalScrollBar(int id, short x, short y, short cx)
 {
-    return { id, u"ScrollBar", nullptr, kScrollBarHorizontal | WS_TABSTOP, x, y, cx, 10 };
+    return { id, u"ScrollBar", nullptr, SBS_HORZ | WS_TABSTOP, x, y, cx, 10 };
 }
 
 inline DialogItem DefaultButton(int id, const char16_t* text, short x, short y, short cx = 50)
