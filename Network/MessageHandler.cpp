@@ -220,10 +220,11 @@ BOOL CMessageHandler::MSG_REQ_ADD_URL_Handler(const SMessage* msg)
         // No request reaches a main window that is going away with the server.
         HWND handOffWnd = nullptr;
         WithServer([&handOffWnd](CListener& server) { handOffWnd = server.m_hHandOffWnd; });
-        if (IsWindow(g_hMainWnd) && !IsStopSignalled()
+        const HWND hMainWnd = g_hMainWnd.load();
+        if (IsWindow(hMainWnd) && !IsStopSignalled()
             && SendMessage(handOffWnd, CToolbarHandOffWnd::WM_TOOLBAR_HANDOFF, 0, reinterpret_cast<LPARAM>(&url)) == 1) {
             TRACE1(u"CMessageHandler::MSG_REQ_ADD_URL_Handler. \"%hs\" added to clipboard.\r\n", url);
-            const LRESULT result = SendMessage(g_hMainWnd, WM_COMMAND,
+            const LRESULT result = SendMessage(hMainWnd, WM_COMMAND,
                                                MAKEWPARAM(kPageAddCommand, LOWORD(msg->param)), TOOLBAR_REQUEST_TAG);
             added = result == 1 ? TRUE : FALSE;
             TRACE1(u"CMessageHandler::MSG_REQ_ADD_URL_Handler. Page add result: %s\r\n", added ? u"SUCCESS" : u"FAIL");

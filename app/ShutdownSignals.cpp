@@ -30,8 +30,9 @@ void CloseMainWindow()
     char bytes[16];
     while (::read(g_signalPipe[0], bytes, sizeof bytes) > 0) { }
     taluvo::ui::EndAllModalLoops();
-    if (g_hMainWnd && IsWindow(g_hMainWnd))
-        PostMessage(g_hMainWnd, WM_CLOSE, 0, 0);
+    const HWND hMainWnd = g_hMainWnd.load();
+    if (hMainWnd && IsWindow(hMainWnd))
+        PostMessage(hMainWnd, WM_CLOSE, 0, 0);
 }
 
 } // namespace

@@ -2,6 +2,7 @@
 #include "app/ShutdownSignals.h"
 #include "core/DebugTracer.h"
 #include "core/Globals.h"
+#include "core/WorkerThread.h"
 #include "crash/CrashHandler.h"
 #include "frame/mainfrm.h"
 #include "platform/base/ErrorTexts.h"
@@ -21,6 +22,8 @@ namespace {
 
 constexpr int kWindowWidth = 640;
 constexpr int kWindowHeight = 450;
+// Workers still running when the window has gone (a check, an alert e-mail) get this long in all.
+constexpr DWORD kExitWorkerWaitMs = 5000;
 
 int Run(int showCommand)
 {
@@ -47,8 +50,9 @@ int Run(int showCommand)
     int result = 0;
     {
         CMainFrame wndMain;
-        g_hMainWnd = wndMain.CreateEx(GetDesktopWindow(), &rect);
-        if (!g_hMainWnd) {
+        // The window publishes itself while it is created, before its toolbar server starts.
+        const HWND hWndMain = wndMain.CreateEx(GetDesktopWindow(), &rect);
+        if (!hWndMain) {
             TRACE0(u"Main window creation failed!\n");
             _Module.RemoveMessageLoop();
             return 0;
@@ -113,6 +117,8 @@ int main(int argc, char** argv)
 
     taluvo::app::ListenForShutdownSignals();
     const int result = Run(SW_SHOW);
+    if (!CWorkerThread::WaitForAllWorkers(kExitWorkerWaitMs))
+        TRACE0(u"%d worker threads still running at exit.\r\n", CWorkerThread::RunningWorkers());
 
     _Module.Term();
     WSACleanup();

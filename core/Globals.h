@@ -9,6 +9,8 @@
 
 #include "platform/base/WinTypes.h"
 
+#include <atomic>
+
 class CPreferences;
 class CSqlDatabase;
 class CMutex;
@@ -22,5 +24,6 @@ extern CSqlDatabase m_db;
 extern CMutex g_dbMutex;
 // The toolbar server, null while it does not run.
 extern CListener* g_pListener;
-// The main window, null before it exists.
-extern HWND g_hMainWnd;
+// The main window, null before it exists. Published by the window's creation handler before the
+// toolbar server starts; its handler threads read it, so it is atomic.
+extern std::atomic<HWND> g_hMainWnd;

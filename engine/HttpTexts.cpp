@@ -73,6 +73,10 @@ QString GetInternetErrorText(DWORD code)
 {
     if (code == 0)
         return QStringLiteral("No error.");
+    if (code == ERROR_PAGE_TOO_LARGE)
+        return QStringLiteral("The page is larger than the 16 MB a check keeps.");
+    if (code == ERROR_CHECK_TOO_LONG)
+        return QStringLiteral("The server sent the page too slowly: the check ran out of time.");
     if (code >= 12000 && code <= 12174)
         return GetErrorDescription(code, u"wininet.dll");
     return GetErrorDescription(code);

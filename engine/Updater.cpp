@@ -12,6 +12,8 @@
 #include "platform/inet/WinInet.h"
 #include "platform/ui/UserApi.h"
 
+#include <algorithm>
+#include <chrono>
 #include <ctime>
 #include <vector>
 
@@ -45,6 +47,7 @@ CUpdater::CUpdater(HINTERNET hInternet, SPageCtx* pPageCtx, const QString& szUrl
 
     CMutexLocker guard(pPrefs->m_mutex);
     m_bUseProxy = pPrefs->GetParam("UseProxy")->GetBool();
+    m_dwConnectTimeout = static_cast<DWORD>(pPrefs->GetParam("ConnectTimeout")->GetInt());
     m_dwSendTimeout = static_cast<DWORD>(pPrefs->GetParam("SendTimeout")->GetInt());
     m_dwRecvTimeout = static_cast<DWORD>(pPrefs->GetParam("RecvTimeout")->GetInt());
     m_strProxyUserName = pPrefs->GetParam("ProxyUserName")->GetString();
@@ -74,17 +77,33 @@ void CUpdater::CancelUpdate()
     m_pPageCtx->m_hConnect.Close();
 }
 
+BOOL CUpdater::WaitForEvent(DWORD milliseconds, DWORD timeoutError)
+{
+    const auto left =
+        std::chrono::duration_cast<std::chrono::milliseconds>(m_deadline - std::chrono::steady_clock::now()).count();
+    const DWORD bound = static_cast<DWORD>(std::clamp<int64_t>(left, 0, milliseconds));
+    if (WaitForSingleObject(m_pPageCtx->m_hSignalEvent, bound) == WAIT_OBJECT_0)
+        return TRUE;
+    m_pPageCtx->m_hRequest.Close();
+    m_pPageCtx->m_hConnect.Close();
+    throw FetchFailure{bound < milliseconds ? ERROR_CHECK_TOO_LONG : timeoutError};
+}
+
+void CUpdater::CheckDeadline()
+{
+    if (std::chrono::steady_clock::now() < m_deadline)
+        return;
+    m_pPageCtx->m_hRequest.Close();
+    m_pPageCtx->m_hConnect.Close();
+    throw FetchFailure{ERROR_CHECK_TOO_LONG};
+}
+
 DWORD CUpdater::WaitStep(DWORD milliseconds)
 {
-    const DWORD result = WaitForSingleObject(m_pPageCtx->m_hSignalEvent, milliseconds);
-    if (result != WAIT_OBJECT_0) {
-        m_pPageCtx->m_hRequest.Close();
-        m_pPageCtx->m_hConnect.Close();
-        throw FetchFailure{ERROR_INTERNET_TIMEOUT};
-    }
+    WaitForEvent(milliseconds, ERROR_INTERNET_TIMEOUT);
     if (const DWORD error = m_pPageCtx->m_dwErrorCode.load())
         throw FetchFailure{error};
-    return result;
+    return WAIT_OBJECT_0;
 }
 
 void CUpdater::Run()
@@ -93,6 +112,8 @@ void CUpdater::Run()
     ctx->m_iStatus = statusOrdinary;
     ctx->m_dwErrorCode = 0;
     ctx->m_bCancelled = FALSE;
+    const uint64_t budgetSeconds = uint64_t{m_dwConnectTimeout} + m_dwSendTimeout + 4 * uint64_t{m_dwRecvTimeout};
+    m_deadline = std::chrono::steady_clock::now() + std::chrono::seconds(budgetSeconds);
     DWORD error = 0;
     try {
         error = Fetch();
@@ -200,7 +221,9 @@ DWORD CUpdater::ReadBody()
     ctx->m_strHtml.clear();
     // Pieces are decoded as one stream, so a character cut between two pieces is kept whole.
     taluvo::CAnsiStreamDecoder decoder;
+    qsizetype received = 0;  // body bytes so far, whatever their text became
     for (;;) {
+        CheckDeadline();
         INTERNET_BUFFERSA description{};
         description.dwStructSize = sizeof(INTERNET_BUFFERSA);
         description.lpvBuffer = buffer.data();
@@ -209,6 +232,12 @@ DWORD CUpdater::ReadBody()
         if (InternetReadFileExA(ctx->m_hRequest, &description, IRF_ASYNC | IRF_NO_WAIT, context)) {
             if (description.dwBufferLength == 0)
                 break;
+            for (INTERNET_BUFFERSA* piece = &description; piece; piece = piece->Next)
+                received += piece->dwBufferLength;
+            if (received > kMaxPageBytes) {
+                TRACE1(u"CUpdater::Run - The page is larger than %d bytes.\n", static_cast<int>(kMaxPageBytes));
+                throw FetchFailure{ERROR_PAGE_TOO_LARGE};
+            }
             for (INTERNET_BUFFERSA* piece = &description; piece; piece = piece->Next) {
                 const char* bytes = static_cast<const char*>(piece->lpvBuffer);
                 // A zero byte ends the piece's text: the rest of the piece is not taken.
@@ -238,11 +267,11 @@ DWORD CUpdater::ReadBody()
             continue;
         }
         if (error == ERROR_IO_PENDING) {
-            if (WaitForSingleObject(ctx->m_hSignalEvent, m_dwRecvTimeout * 1000) != WAIT_OBJECT_0) {
+            try {
+                WaitForEvent(m_dwRecvTimeout * 1000, ERROR_INTERNET_TIMEOUT);
+            } catch (const FetchFailure&) {
                 TRACE1(u"CUpdater::Run - InternetReadFileEx IO_PENDING error.\n");
-                ctx->m_hRequest.Close();
-                ctx->m_hConnect.Close();
-                throw FetchFailure{ERROR_INTERNET_TIMEOUT};
+                throw;
             }
             continue;
         }
@@ -325,7 +354,7 @@ void CUpdater::WinInetCallback(HINTERNET, DWORD_PTR dwContext, DWORD dwInternetS
             ok = HttpQueryInfo(ctx->m_hRequest, HTTP_QUERY_CONTENT_LENGTH | HTTP_QUERY_FLAG_NUMBER, &value, &size, nullptr);
             if (ok)
                 ctx->m_dwContentLength = value;
-            TRACE2(u"WininetCallback - HttpQueryInfo(HTTP_QUERY_CONTENT_LENGTH) - %s. Content length: %d.\n", Outcome(ok), value);
+            TRACE2(u"WininetCallback - HttpQueryInfo(HTTP_QUERY_CONTENT_LENGTH) - %s. Content length: %u.\n", Outcome(ok), value);
             SYSTEMTIME modified{};
             size = sizeof modified;
             ok = HttpQueryInfo(ctx->m_hRequest, HTTP_QUERY_LAST_MODIFIED | HTTP_QUERY_FLAG_SYSTEMTIME, &modified, &size, nullptr);

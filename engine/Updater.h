@@ -10,6 +10,8 @@
 
 #include <QString>
 
+#include <chrono>
+
 class CPreferences;
 
 constexpr UINT WM_UPDATER_NOTIFY = WM_USER + 100;
@@ -48,6 +50,12 @@ private:
     // Runs the fetch steps; a failure ends them with its error code (returned), 0 on success.
     DWORD Fetch();
     DWORD WaitStep(DWORD milliseconds);
+    // Waits for the step's event at most milliseconds and never past the check's deadline; TRUE
+    // when the event came. On a time-out the handles are closed and the fetch fails: with
+    // ERROR_CHECK_TOO_LONG when the deadline ran out, otherwise with timeoutError.
+    BOOL WaitForEvent(DWORD milliseconds, DWORD timeoutError);
+    // Fails the fetch with ERROR_CHECK_TOO_LONG once the deadline has passed.
+    void CheckDeadline();
     DWORD ReadBody();
     void Finish(DWORD error);
 
@@ -55,9 +63,13 @@ private:
     QString m_szUrl;
     SPageCtx* m_pPageCtx;
     bool m_bUseProxy = false;
+    DWORD m_dwConnectTimeout = 30;
     DWORD m_dwSendTimeout = 15;
     DWORD m_dwRecvTimeout = 15;
     QString m_strProxyUserName;
     QString m_strProxyPassword;
     bool m_bUseHeadersData = false;
+    // A check ends by then whatever the server does: ConnectTimeout + SendTimeout + 4 x RecvTimeout
+    // after it started.
+    std::chrono::steady_clock::time_point m_deadline;
 };

@@ -4,6 +4,7 @@
 #include "mail/Base64Coder.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cctype>
 #include <cstring>
 #include <new>
@@ -161,6 +162,9 @@ int CSmtp::ReadReply(const QString& command)
     };
     takeLines();
     char buffer[kPieceSize];
+    // The whole reply must come within the receive time-out: a server that trickles continuation
+    // lines must not hold the caller longer than one that says nothing.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(Milliseconds(m_nRecvTimeout));
     while (!complete) {
         if (m_pending.size() + lines.size() * 80 > kMaxReplyBytes)
             break;
@@ -172,7 +176,8 @@ int CSmtp::ReadReply(const QString& command)
                 m_bBroken = true;
                 return error;
             }
-            if (WaitForSingleObject(m_hEvent, Milliseconds(m_nRecvTimeout)) != WAIT_OBJECT_0)
+            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+            if (left.count() <= 0 || WaitForSingleObject(m_hEvent, static_cast<DWORD>(left.count())) != WAIT_OBJECT_0)
                 break;
             continue;
         }
@@ -180,6 +185,8 @@ int CSmtp::ReadReply(const QString& command)
             break;
         m_pending.append(buffer, n);
         takeLines();
+        if (!complete && std::chrono::steady_clock::now() >= deadline)
+            break;
     }
     if (!complete) {
         // No whole reply: the server is silent, gone, or not speaking SMTP. What arrived is kept

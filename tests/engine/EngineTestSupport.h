@@ -1,6 +1,7 @@
 // A notify window and a page server for the engine's tests.
 #pragma once
 
+#include "core/DebugTracer.h"
 #include "engine/Updater.h"
 #include "platform/base/KernelObjects.h"
 #include "platform/ui/AtlWin.h"
@@ -9,6 +10,8 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QStringList>
+
+#include <gtest/gtest.h>
 
 #include <cstdlib>
 #include <functional>
@@ -107,6 +110,44 @@ private:
     std::string m_routes, m_log, m_cert;
     std::unique_ptr<ChildProcess> m_process;
     int m_port = 0;
+};
+
+// Sends the trace lines to a file of the test while it lives. The INI file beside the executable
+// switches the modules on; when it does not name `module`, the checks are skipped.
+class CTraceCapture {
+public:
+    CTraceCapture(const TempDir& dir, const std::string& module) : m_path(dir.File("trace.log"))
+    {
+        CDebugTracer* tracer = CDbgTracer::Instance();
+        m_bEnabled = ReadFile(tracer->IniPath().toStdString()).find(module) != std::string::npos;
+        WriteFile(m_path, "");
+        tracer->SetLogFile(QString::fromStdString(m_path));
+        tracer->SetOutput(FALSE, FALSE);
+    }
+    ~CTraceCapture() { CDbgTracer::Instance()->SetOutput(TRUE, FALSE); }
+    CTraceCapture(const CTraceCapture&) = delete;
+    CTraceCapture& operator=(const CTraceCapture&) = delete;
+
+    void Expect(const std::string& text) const
+    {
+        if (!m_bEnabled)
+            return;
+        const std::string lines = ReadFile(m_path);
+        EXPECT_NE(lines.find(text), std::string::npos) << "missing trace text: " << text;
+    }
+    size_t Count(const std::string& text) const
+    {
+        const std::string lines = ReadFile(m_path);
+        size_t n = 0;
+        for (size_t at = lines.find(text); at != std::string::npos; at = lines.find(text, at + 1))
+            ++n;
+        return n;
+    }
+    bool Enabled() const { return m_bEnabled; }
+
+private:
+    std::string m_path;
+    bool m_bEnabled = false;
 };
 
 inline QJsonObject Page(const QString& body, int status = 200)

@@ -254,6 +254,49 @@ TEST_F(UpdaterTest, FailuresEndAsErrors)
     EXPECT_EQ(bad.error, 12005u);
 }
 
+TEST_F(UpdaterTest, EndlessAndDrippingBodiesEndAtTheCheckLimits)
+{
+    m_prefs.GetParam("ConnectTimeout")->SetInt(1);
+    m_prefs.GetParam("SendTimeout")->SetInt(1);
+    QJsonObject endless{{QStringLiteral("endless"), true},
+                        {QStringLiteral("headers"), QJsonObject{{QStringLiteral("Content-Length"), QStringLiteral("2147483648")}}}};
+    // One byte well within the receive time-out each time: only the check's whole budget
+    // (1 + 1 + 4 x 2 seconds) ends it; the server would go on for minutes.
+    QJsonObject dripping{{QStringLiteral("drip"), 0.25}, {QStringLiteral("drip_bytes"), 1000}};
+    s_server->SetRoutes({{QStringLiteral("/endless"), endless},
+                         {QStringLiteral("/drip"), dripping},
+                         {QStringLiteral("/next"), Page(QStringLiteral("<p>next page</p>"))}});
+
+    CTraceCapture trace(*s_dir, "CUpdater=15");
+    // Budget enough for 16 MB on a loaded machine: the size ends this one.
+    m_prefs.GetParam("RecvTimeout")->SetInt(10);
+    const Outcome huge = Check(s_server->Url(QStringLiteral("/endless")), 0x55u);
+    EXPECT_EQ(huge.status, statusError);
+    EXPECT_EQ(huge.error, ERROR_PAGE_TOO_LARGE);
+    EXPECT_EQ(huge.http, 0u);
+    EXPECT_TRUE(huge.html.isEmpty());  // nothing of the 16 MB is kept
+    EXPECT_EQ(huge.checksum, 0x55u);
+    EXPECT_EQ(huge.states.back(), stateFinished);
+    // The announced length is traced as the server wrote it, not as a negative number.
+    trace.Expect("Content length: 2147483648.");
+
+    m_prefs.GetParam("RecvTimeout")->SetInt(2);
+    const Outcome drip = Check(s_server->Url(QStringLiteral("/drip")), 0x55u);
+    EXPECT_EQ(drip.status, statusError);
+    EXPECT_EQ(drip.error, ERROR_CHECK_TOO_LONG);
+    EXPECT_TRUE(drip.html.isEmpty());
+    EXPECT_EQ(drip.checksum, 0x55u);
+    EXPECT_EQ(drip.states.back(), stateFinished);
+
+    EXPECT_NE(GetInternetErrorText(ERROR_PAGE_TOO_LARGE), GetInternetErrorText(ERROR_INTERNET_TIMEOUT));
+    EXPECT_NE(GetInternetErrorText(ERROR_CHECK_TOO_LONG), GetInternetErrorText(ERROR_INTERNET_TIMEOUT));
+
+    // The worker is free for the next page at once.
+    const Outcome next = Check(s_server->Url(QStringLiteral("/next")));
+    EXPECT_EQ(next.status, statusOrdinary);
+    EXPECT_EQ(next.html, QStringLiteral("<p>next page</p>"));
+}
+
 TEST_F(UpdaterTest, CancelEndsWith1223)
 {
     QJsonObject hang;

@@ -4,7 +4,9 @@
 Routes come from a JSON file that is read again for every request, so a test changes a page by
 rewriting the file. Each route may give: status, body (text) or body_hex, headers, one_byte_writes
 (send the body a byte at a time), hang (accept and never answer), redirect (a Location),
-not_modified_since (answer 304 when If-Modified-Since is present). A request for an absolute
+not_modified_since (answer 304 when If-Modified-Since is present), endless (send blocks of "x" until
+the client goes, after the given headers), drip (seconds between the single bytes of a body that
+never ends; "drip_bytes" bounds it). A request for an absolute
 address ("GET http://host/path") is served as a proxy would serve it. Every request is logged,
 one JSON object per line, with its request line and headers.
 
@@ -56,6 +58,26 @@ class Handler(BaseHTTPRequestHandler):
             return
         if route.get("hang"):
             time.sleep(3600)
+            return
+        if route.get("endless") or route.get("drip"):
+            self.send_response(route.get("status", 200))
+            for name, value in route.get("headers", {}).items():
+                self.send_header(name, value)
+            self.send_header("Connection", "close")
+            self.end_headers()
+            self.close_connection = True
+            try:
+                if route.get("endless"):
+                    block = b"x" * 65536
+                    for _ in range(1 << 16):  # 4 GB at most
+                        self.wfile.write(block)
+                else:
+                    for _ in range(route.get("drip_bytes", 1000)):
+                        self.wfile.write(b"x")
+                        self.wfile.flush()
+                        time.sleep(route["drip"])
+            except OSError:
+                pass
             return
         if route.get("not_modified_since") and "If-Modified-Since" in self.headers:
             self.send_response(304)

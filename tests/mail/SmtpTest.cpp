@@ -316,6 +316,32 @@ TEST(Smtp, SilentAndVanishingServersEndWithinTheTimeOut)
     }
 }
 
+TEST(Smtp, AReplyTrickledLineByLineEndsAtTheReceiveTimeOut)
+{
+    // Each continuation line would renew a per-piece wait: the greeting never ends, and the
+    // client must give up on the reply as a whole while the server is still sending.
+    std::atomic<bool> clientDone{false};
+    std::atomic<int> linesSent{0};
+    constexpr int kLines = 150;
+    ScriptedServer server([&](ScriptPeer& peer) {
+        for (int i = 0; i < kLines && !clientDone.load(); ++i) {
+            peer.Send("220-still greeting\r\n");
+            ++linesSent;
+            peer.Pause(100ms);
+        }
+    });
+    CRecordingSmtp client;
+    UsePort(client, server.Port(), 1);
+    EXPECT_FALSE(client.Connect(QStringLiteral("127.0.0.1")));
+    clientDone = true;
+    EXPECT_LT(linesSent.load(), kLines);
+    ASSERT_EQ(client.calls.size(), 1u);
+    EXPECT_EQ(client.calls[0].code, -1);
+    EXPECT_TRUE(client.calls[0].text.startsWith(QStringLiteral("220-still greeting")));
+    client.Disconnect();
+    server.Join();
+}
+
 TEST(Smtp, RefusedConnectionFailsConnect)
 {
     uint16_t port;
