@@ -46,6 +46,8 @@ CListener::CListener(const char* localhost, int type, WORD port) : CPerfSocket(t
         m_pLocalhost = QByteArray(localhost);
     Listen(localhost ? m_pLocalhost.constData() : nullptr, nullptr);
     ReportServerSettings(localhost ? m_pLocalhost.constData() : nullptr);
+    m_hHandlerEnded = CreateEvent(nullptr, TRUE, FALSE, nullptr);
+    FAIL_CHECK(m_hHandlerEnded, QStringLiteral("CListener::CListener. Unable to create the handler end event."));
     if (taluvo::ui::IsUiThread()) {
         m_pHandOffWnd = std::make_unique<CToolbarHandOffWnd>();
         m_hHandOffWnd = m_pHandOffWnd->Create(nullptr);
@@ -67,6 +69,9 @@ CListener::~CListener()
     else
         static_cast<void>(m_pHandOffWnd.release());
     m_hHandOffWnd = nullptr;
+    if (m_hHandlerEnded)
+        CloseHandle(m_hHandlerEnded);
+    m_hHandlerEnded = nullptr;
 }
 
 WORD CListener::GetListeningPort() const
@@ -85,71 +90,119 @@ void CListener::Run()
     TRACE_SCOPE(u"CListener::Run");
     if (m_type == TYPE_UDP)
         return;
+    // The accept loop waits for a connection, a handler's end or the stop; it never waits for a
+    // handler to start, so a crowd of connections cannot hold up the next toolbar.
+    {
+        CMutexLocker lock(m_lock);
+        if (taluvo::net::WSAEventSelect(m_sock, m_hSocketEvent, FD_ACCEPT) == SOCKET_ERROR) {
+            TRACE0(u"CListener::Run. WSAEventSelect failed. Error: %d.\r\n", WSAGetLastError());
+            return;
+        }
+    }
+    DWORD backOffMs = INFINITE;
     while (!IsStopSignalled()) {
-        const SOCKET sock = Accept();
-        if (sock == INVALID_SOCKET) {
-            const int error = WSAGetLastError();
-            if (IsStopSignalled() || !IsPassingAcceptFailure(error))
-                break;
-            TRACE0(u"CListener::Run. accept failed. Error: %d.\r\n", error);
-            // Out of descriptors, for instance: give the system a moment, but wake for a stop.
-            WaitForSingleObject(m_hCloseEvent, 100);
+        const HANDLE events[3] = {m_hCloseEvent, m_hHandlerEnded, m_hSocketEvent};
+        const DWORD woken = WaitForMultipleObjects(3, events, FALSE, backOffMs);
+        if (IsStopSignalled() || woken == WAIT_FAILED)
+            break;
+        if (woken == WAIT_OBJECT_0 + 1) {
+            ResetEvent(m_hHandlerEnded);
+            ReapHandlers();
             continue;
         }
-        if (IsStopSignalled()) {
-            taluvo::net::closesocket(sock);
-            break;
+        backOffMs = INFINITE;
+        WSANETWORKEVENTS network{};
+        {
+            CMutexLocker lock(m_lock);
+            if (taluvo::net::WSAEnumNetworkEvents(m_sock, m_hSocketEvent, &network) == SOCKET_ERROR)
+                break;
         }
-        TRACE1(u"[%3d] CListener::Run. Accepted new connection.\r\n", sock);
-        ReapHandlers();
-
-        bool owned = false;  // once a handler holds the socket, it closes it
-        try {
-            auto handler = std::make_unique<CMessageHandler>(TYPE_TCP, INVALID_SOCKET, 0, this);
-            owned = true;
-            handler->AdoptConnection(sock);
-            CMessageHandler* started = handler.get();
-            {
-                std::lock_guard<std::mutex> guard(m_ownedLock);
-                m_owned.push_back(std::move(handler));
+        // Every connection waiting now is taken, one after another.
+        for (;;) {
+            const SOCKET sock = Accept();
+            if (sock == INVALID_SOCKET) {
+                const int error = WSAGetLastError();
+                if (error == WSAEWOULDBLOCK)
+                    break;
+                if (IsStopSignalled() || !IsPassingAcceptFailure(error))
+                    return;
+                // Out of descriptors, for instance: the server goes on and tries again a little
+                // later; the connection stays queued meanwhile.
+                TRACE0(u"CListener::Run. accept failed. Error: %d.\r\n", error);
+                ReapHandlers();
+                backOffMs = 100;
+                break;
             }
-            if (!started->Start()) {
-                std::unique_ptr<CMessageHandler> failed;
-                {
-                    std::lock_guard<std::mutex> guard(m_ownedLock);
-                    failed = std::move(m_owned.back());
-                    m_owned.pop_back();
-                }
-                FAIL_CHECK(false, QStringLiteral("Unable to start handler thread."));
+            if (IsStopSignalled()) {
+                taluvo::net::closesocket(sock);
+                return;
             }
-            // The handler lists itself under the server's lock before it can disconnect; this
-            // wait only paces the accepting, and ends early when the handler ends or the server
-            // stops.
-            const HANDLE events[3] = {started->GetStartEvent(), started->GetHandle(), m_hCloseEvent};
-            WaitForMultipleObjects(3, events, FALSE, kHandlerStartMs);
-        } catch (CCmnException& e) {
-            TRACE0(u"CListener::Run. [%3d] initialize connection error. %s\n", sock, e.GetMessage());
-            if (!owned)
-                taluvo::net::closesocket(sock);
-        } catch (const std::exception& e) {
-            TRACE0(u"CListener::Run. [%3d] initialize connection error. %hs\n", sock, e.what());
-            if (!owned)
-                taluvo::net::closesocket(sock);
+            ServeConnection(sock);
         }
     }
 }
 
-void CListener::ReapHandlers()
+void CListener::ServeConnection(SOCKET sock)
+{
+    TRACE1(u"[%3d] CListener::Run. Accepted new connection.\r\n", sock);
+    const size_t serving = ReapHandlers();
+    if (serving >= m_nMaxConnections) {
+        TRACE0(u"CListener::Run. [%3d] %d connections are served already; the new one is closed.\r\n", sock,
+               static_cast<int>(serving));
+        taluvo::net::closesocket(sock);
+        return;
+    }
+    bool owned = false;  // once a handler holds the socket, it closes it
+    try {
+        auto handler = std::make_unique<CMessageHandler>(TYPE_TCP, INVALID_SOCKET, 0, this);
+        owned = true;
+        handler->m_dwIncompleteFrameLimitMs = m_dwIncompleteFrameMs;
+        handler->AdoptConnection(sock);
+        CMessageHandler* started = handler.get();
+        {
+            std::lock_guard<std::mutex> guard(m_ownedLock);
+            m_owned.push_back(std::move(handler));
+        }
+        if (!started->Start()) {
+            std::unique_ptr<CMessageHandler> failed;
+            {
+                std::lock_guard<std::mutex> guard(m_ownedLock);
+                failed = std::move(m_owned.back());
+                m_owned.pop_back();
+            }
+            FAIL_CHECK(false, QStringLiteral("Unable to start handler thread."));
+        }
+    } catch (CCmnException& e) {
+        TRACE0(u"CListener::Run. [%3d] initialize connection error. %s\n", sock, e.GetMessage());
+        if (!owned)
+            taluvo::net::closesocket(sock);
+    } catch (const std::exception& e) {
+        TRACE0(u"CListener::Run. [%3d] initialize connection error. %hs\n", sock, e.what());
+        if (!owned)
+            taluvo::net::closesocket(sock);
+    }
+}
+
+void CListener::HandlerEnded()
+{
+    if (m_hHandlerEnded)
+        SetEvent(m_hHandlerEnded);
+}
+
+size_t CListener::ReapHandlers()
 {
     std::vector<std::unique_ptr<CMessageHandler>> ended;
+    size_t left;
     {
         std::lock_guard<std::mutex> guard(m_ownedLock);
         auto keep = std::stable_partition(m_owned.begin(), m_owned.end(),
-                                          [](const std::unique_ptr<CMessageHandler>& h) { return !h->IsStopped(); });
+                                          [](const std::unique_ptr<CMessageHandler>& h) { return !h->HasEnded(); });
         std::move(keep, m_owned.end(), std::back_inserter(ended));
         m_owned.erase(keep, m_owned.end());
+        left = m_owned.size();
     }
-    // Destroyed outside the lock: each joins a thread that has already ended.
+    // Destroyed outside the lock: each joins a thread that is past its work.
+    return left;
 }
 
 void CListener::Close()

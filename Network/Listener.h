@@ -75,15 +75,29 @@ public:
     std::vector<CMessageHandler*> m_handlers;  // connected toolbars; guarded by m_lock
 
     // Bounds of the waits of the server.
-    static constexpr DWORD kHandlerStartMs = 5000;
     static constexpr DWORD kStopMs = 3000;
+    // Connections served at once; one more is closed as soon as it is accepted, so no local
+    // process can take the program's descriptors, threads or memory by connecting.
+    static constexpr size_t kMaxConnections = 256;
+
+    // Set before Start: the connection limit, and how long a connection may hold an incomplete
+    // frame before it is closed (tests make these small).
+    size_t m_nMaxConnections = kMaxConnections;
+    DWORD m_dwIncompleteFrameMs = kIncompleteFrameMs;
 
 private:
     friend class CMessageHandler;
 
     void StopHandlers();
-    // Destroys the handlers whose thread has ended (accept thread only).
-    void ReapHandlers();
+    // Destroys the handlers whose thread has ended (accept thread only); the number left.
+    size_t ReapHandlers();
+    // Serves one accepted connection: a handler of its own, or closed at once past the limit.
+    void ServeConnection(SOCKET sock);
+    // A handler's thread is ending: the accept loop destroys it now rather than at the next
+    // accept, so an ended connection keeps neither its thread nor its buffers.
+    void HandlerEnded();
+
+    HANDLE m_hHandlerEnded = nullptr;
 
     // Every handler the accept loop made, connected or ended, until it is reaped or the server
     // closes: the server owns its handlers and joins them.

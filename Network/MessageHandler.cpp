@@ -92,8 +92,10 @@ void CMessageHandler::Run()
     OnConnect();
     ReceiveTCPPackets(-1);
     OnDisconnect();
-    // The connection ends with its loop; the toolbar sees it closed at once.
+    // The connection ends with its loop; the toolbar sees it closed at once, and what it held
+    // is given back now.
     Close();
+    ReleaseBuffers();
 }
 
 void CMessageHandler::Stop()
@@ -113,6 +115,14 @@ BOOL CMessageHandler::Abandon()
     return TRUE;
 }
 
+bool CMessageHandler::HasEnded()
+{
+    if (IsStopped())
+        return true;
+    std::lock_guard<std::mutex> guard(m_serverLink);
+    return m_bExited;
+}
+
 void CMessageHandler::OnExit()
 {
     // Decided under the link, on the handler's own thread, before the thread reads the flag.
@@ -120,6 +130,8 @@ void CMessageHandler::OnExit()
     m_bExited = true;
     if (m_bAbandoned)
         m_bAutoDelete = TRUE;
+    else if (m_pServer)
+        m_pServer->HandlerEnded();
 }
 
 void CMessageHandler::OnConnect()

@@ -33,6 +33,8 @@ public:
     // touches the server again, and it deletes itself when its thread ends. FALSE when its work
     // is already done: the thread is ending, and the server waits for it and deletes it.
     BOOL Abandon();
+    // The handler's work is done (its thread is ending or has ended): it may be destroyed.
+    bool HasEnded();
     BOOL OnMessage(const SMessage* msg) override;
     BOOL MSG_REQ_ADD_URL_Handler(const SMessage* msg);
 

@@ -68,10 +68,24 @@ int CPerfSocket::ReceiveTCPPackets(int maxMessages)
 
         bool end = false;
         while (!m_bStop.load() && !end) {
+            // A frame begun and not finished holds its bytes: it gets a limited time to come whole.
+            DWORD timeout = INFINITE;
+            if (m_dwRecvCount > 0) {
+                const auto held = std::chrono::duration_cast<std::chrono::milliseconds>(
+                                      std::chrono::steady_clock::now() - m_incompleteSince).count();
+                if (held >= static_cast<int64_t>(m_dwIncompleteFrameLimitMs)) {
+                    TRACE0(u"CPerfSocket::ReceiveTCPPackets. A frame stayed incomplete for %u ms; closing the "
+                           u"connection.\r\n", m_dwIncompleteFrameLimitMs);
+                    break;
+                }
+                timeout = static_cast<DWORD>(m_dwIncompleteFrameLimitMs - held);
+            }
             TRACE2(u"CPerfSocket::ReceiveTCPPackets. WaitForMultipleObjects() ...\r\n");
             const HANDLE events[2] = {m_hSocketEvent, m_hCloseEvent};
-            const DWORD dwRes = WaitForMultipleObjects(2, events, FALSE, INFINITE);
+            const DWORD dwRes = WaitForMultipleObjects(2, events, FALSE, timeout);
             SOCKET_CHECK(dwRes != WAIT_FAILED, QStringLiteral("WaitForMultipleObjects() failed."));
+            if (dwRes == WAIT_TIMEOUT)
+                continue;
             const DWORD index = dwRes - WAIT_OBJECT_0;
             TRACE2(u"CPerfSocket::ReceiveTCPPackets. WaitForMultipleObjects() return index: %d.\r\n", index);
 
@@ -135,7 +149,7 @@ bool CPerfSocket::ReadAvailable(int maxMessages, int& handled, bool toTheEnd)
         {
             CMutexLocker lock(m_lock);
             const SOCKET sock = m_sock;
-            if (sock == INVALID_SOCKET)
+            if (sock == INVALID_SOCKET || !m_pRecvBuffer)
                 return true;
             received = taluvo::net::recv(sock, reinterpret_cast<char*>(m_pRecvBuffer.get()) + m_dwRecvCount,
                                          static_cast<int>(m_dwBufferSize - m_dwRecvCount), 0);
@@ -156,10 +170,14 @@ bool CPerfSocket::ReadAvailable(int maxMessages, int& handled, bool toTheEnd)
         TRACE2(u"CPerfSocket::ReceiveTCPPackets. FD_READ receive %d bytes.\r\n", received);
         if (received == 0)
             return true;
+        const DWORD heldBefore = m_dwRecvCount;
         m_dwRecvCount += static_cast<DWORD>(received);
         m_dwRecvHighWater = std::max(m_dwRecvHighWater, m_dwRecvCount);
         if (DeliverFrames(maxMessages, handled) != FrameResult::More)
             return true;
+        // The held bytes begin a new frame when nothing was held before or the old one was cut.
+        if (m_dwRecvCount > 0 && (heldBefore == 0 || m_dwRecvCount < heldBefore + static_cast<DWORD>(received)))
+            m_incompleteSince = std::chrono::steady_clock::now();
     }
     return false;
 }
@@ -347,9 +365,20 @@ void CPerfSocket::ClearSendQueue()
     m_queuedBytes = 0;
 }
 
+void CPerfSocket::ReleaseBuffers()
+{
+    ClearSendQueue();
+    m_pRecvBuffer.reset();
+    m_dwBufferSize = 0;
+    m_dwRecvCount = 0;
+    m_dwFrameLength = 0;
+    m_dwRecvHighWater = 0;
+}
+
 void CPerfSocket::ResetBuffers()
 {
-    std::memset(m_pRecvBuffer.get(), 0, m_dwRecvHighWater);
+    if (m_pRecvBuffer)
+        std::memset(m_pRecvBuffer.get(), 0, m_dwRecvHighWater);
     m_dwRecvCount = 0;
     m_dwFrameLength = 0;
     m_dwRecvHighWater = 0;

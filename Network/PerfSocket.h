@@ -11,6 +11,7 @@
 #include "platform/base/WinTypes.h"
 
 #include <atomic>
+#include <chrono>
 #include <cstdlib>
 #include <deque>
 #include <memory>
@@ -38,6 +39,8 @@ public:
     // A peer that reads nothing cannot make the program hoard its messages without end: past
     // this many queued bytes its connection is ended.
     static constexpr size_t kMaxQueuedBytes = 16u << 20;
+    // A peer that starts a frame and never finishes it has its connection closed after this long.
+    static constexpr DWORD kIncompleteFrameMs = 10000;
 
     CPerfSocket(int type, WORD port);
     ~CPerfSocket() override;
@@ -59,10 +62,14 @@ public:
     HANDLE GetStartEvent() const { return m_hStartEvent; }
     void ClearSendQueue();
     void ResetBuffers();
+    // Gives the receive buffer and the send queue back once the connection has ended.
+    void ReleaseBuffers();
     void ReportConnection(SOCKET sock);
     void ReportServerSettings(const char* host);
 
     CMutex m_lock;
+    // Set before the receive loop runs.
+    DWORD m_dwIncompleteFrameLimitMs = kIncompleteFrameMs;
 
 protected:
     enum class FrameResult { More, LimitReached, Malformed };
@@ -81,6 +88,8 @@ protected:
     DWORD m_dwFrameLength = 0;  // length of the frame at the buffer's start once its header is in
     DWORD m_dwRecvHighWater = 0;  // bytes of the buffer ever written (what ResetBuffers clears)
     std::atomic<bool> m_bStop{false};
+    // When the bytes of the incomplete frame at the buffer's start began to arrive.
+    std::chrono::steady_clock::time_point m_incompleteSince;
 
 private:
     // Reads what the socket holds and delivers the frames; true when the connection ends.

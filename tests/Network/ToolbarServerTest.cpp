@@ -13,6 +13,13 @@
 
 #include <gtest/gtest.h>
 
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <map>
@@ -38,6 +45,78 @@ Frame Resp(DWORD added) { return {MSG_RESP_ADD_URL, added, QByteArray()}; }
 
 QByteArray Request(DWORD group, const QByteArray& url) { return MakeFrame(MSG_REQ_ADD_URL, group, url + '\0'); }
 
+// A local process's plain connection to the server, as many as it likes.
+int RawConnect(WORD port)
+{
+    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(port);
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    if (fd >= 0 && ::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
+        ::close(fd);
+        return -1;
+    }
+    return fd;
+}
+
+// What the server did with each connection, waited for with a bound: closed it at once, or
+// greeted it with the groups list and kept it.
+struct Fates {
+    int greeted = 0;
+    int closed = 0;
+    std::vector<int> kept;  // the greeted connections
+};
+Fates WaitForFates(const std::vector<int>& fds, bool untilClosed)
+{
+    Fates fates;
+    std::vector<bool> decided(fds.size(), false);
+    std::vector<bool> greeted(fds.size(), false);
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    size_t open = fds.size();
+    while (open > 0 && std::chrono::steady_clock::now() < deadline) {
+        std::vector<pollfd> polls;
+        std::vector<size_t> index;
+        for (size_t i = 0; i < fds.size(); ++i)
+            if (!decided[i]) {
+                polls.push_back({fds[i], POLLIN, 0});
+                index.push_back(i);
+            }
+        if (::poll(polls.data(), polls.size(), 200) <= 0)
+            continue;
+        for (size_t k = 0; k < polls.size(); ++k) {
+            if (!(polls[k].revents & (POLLIN | POLLHUP | POLLERR)))
+                continue;
+            const size_t i = index[k];
+            char buffer[4096];
+            const ssize_t n = ::recv(fds[i], buffer, sizeof buffer, 0);
+            if (n > 0) {
+                greeted[i] = true;
+                if (!untilClosed) {
+                    decided[i] = true;
+                    ++fates.greeted;
+                    fates.kept.push_back(fds[i]);
+                    --open;
+                }
+                continue;
+            }
+            decided[i] = true;
+            --open;
+            if (greeted[i] && !untilClosed)
+                continue;
+            ++fates.closed;
+        }
+    }
+    return fates;
+}
+
+void CloseAll(std::vector<int>& fds)
+{
+    for (int fd : fds)
+        ::close(fd);
+    fds.clear();
+}
+
 class ToolbarServerTest : public ::testing::Test {
 protected:
     void SetUp() override
@@ -59,9 +138,12 @@ protected:
         g_hMainWnd = nullptr;
         m_db.close();
     }
-    void StartServer()
+    void StartServer(size_t maxConnections = CListener::kMaxConnections,
+                     DWORD incompleteFrameMs = CListener::kIncompleteFrameMs)
     {
         server = new CListener("127.0.0.1", 0, kPort);
+        server->m_nMaxConnections = maxConnections;
+        server->m_dwIncompleteFrameMs = incompleteFrameMs;
         g_pListener = server;
         ASSERT_TRUE(server->Start());
     }
@@ -419,3 +501,60 @@ TEST_F(ToolbarServerTest, TwoHundredToolbarsAreAllServedAndShutDownQuickly)
 }
 
 }  // namespace
+
+TEST_F(ToolbarServerTest, CrowdsOfConnectionsCannotCrowdOutAToolbar)
+{
+    // A local process opens a thousand connections and says nothing on them: past the limit each
+    // is closed at once, and the server keeps serving.
+    StopServer();
+    constexpr size_t kLimit = 40;
+    StartServer(kLimit, 300);
+    Sql("INSERT INTO GROUPS(id, title) VALUES (1, 'NEWS');");
+    std::vector<int> idle;
+    for (int i = 0; i < 1000; ++i) {
+        const int fd = RawConnect(kPort);
+        ASSERT_GE(fd, 0) << "connection " << i;
+        idle.push_back(fd);
+    }
+    const Fates crowd = WaitForFates(idle, false);
+    EXPECT_EQ(crowd.greeted, static_cast<int>(kLimit));
+    EXPECT_EQ(crowd.closed, 1000 - static_cast<int>(kLimit));
+    EXPECT_TRUE(HandlersBecome(kLimit));
+    for (int fd : idle)
+        if (std::find(crowd.kept.begin(), crowd.kept.end(), fd) == crowd.kept.end())
+            ::close(fd);
+    idle = crowd.kept;
+
+    // Connections that begin a frame and never finish it are closed once their time is up, and
+    // what they held is given back: the limit has room again afterwards.
+    for (size_t i = 0; i < kLimit / 2; ++i)
+        ::close(idle[i]);
+    idle.erase(idle.begin(), idle.begin() + kLimit / 2);
+    EXPECT_TRUE(HandlersBecome(kLimit - kLimit / 2));
+    std::vector<int> halfSent;
+    const QByteArray start = MakeHeader(MSG_REQ_ADD_URL, 1, 100) + QByteArray("http:");
+    for (size_t i = 0; i < kLimit / 2; ++i) {
+        const int fd = RawConnect(kPort);
+        ASSERT_GE(fd, 0);
+        ASSERT_EQ(::send(fd, start.constData(), static_cast<size_t>(start.size()), MSG_NOSIGNAL), start.size());
+        halfSent.push_back(fd);
+    }
+    const Fates incomplete = WaitForFates(halfSent, true);
+    EXPECT_EQ(incomplete.closed, static_cast<int>(kLimit / 2));
+    EXPECT_TRUE(HandlersBecome(kLimit - kLimit / 2));
+    CloseAll(halfSent);
+
+    // A real toolbar still gets its groups list and its request served.
+    ::close(idle.back());
+    idle.pop_back();
+    EXPECT_TRUE(HandlersBecome(kLimit - kLimit / 2 - 1));
+    const std::vector<int> ids = peer.Connect(1, kPort);
+    const std::vector<Frame> first = peer.Read(ids[0], 1);
+    ASSERT_EQ(first.size(), 1u);
+    EXPECT_EQ(first[0].type, MSG_GROUPS_DATA);
+    EXPECT_TRUE(first[0].payload.startsWith("NEWS\n0x0001\n"));
+    window.answer = [](WORD) { return LRESULT{1}; };
+    peer.Send(ids[0], Request(1, "http://still-served/"));
+    ASSERT_TRUE(nettest::ServeUntil([&] { return window.commands.size() == 1; }));
+    CloseAll(idle);
+}
