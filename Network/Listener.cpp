@@ -5,6 +5,7 @@
 #include "core/Exceptions.h"
 #include "core/Globals.h"
 #include "core/db/Database.h"
+#include "core/db/RowIds.h"
 #include "core/prefs/Preferences.h"
 #include "platform/base/Process.h"
 #include "platform/ui/UserApi.h"
@@ -265,12 +266,14 @@ QByteArray CListener::GetGroupsData()
         AUTO_DB_LOCKER();
         QByteArray message(MSGSIZE, '\0');
         CSqlQuery query = m_db.runQuery("SELECT * FROM GROUPS;");
-        while (!query.eof()) {
+        for (; !query.eof(); query.stepRow()) {
+            WORD nGroupId;
+            if (!ReadRowId(query, "GROUPS", "id", nGroupId))
+                continue;  // a toolbar could not name it back
             message += query.getStringField("title", "");
             message += '\n';
-            message += taluvo::Format(u"0x%.4X", static_cast<DWORD>(query.getIntField("id", 0)) & 0xFFFF).toLatin1();
+            message += taluvo::Format(u"0x%.4X", static_cast<DWORD>(nGroupId)).toLatin1();
             message += '\n';
-            query.stepRow();
         }
         query.finalize();
         message += '\0';

@@ -5,6 +5,7 @@
 #include "core/Exceptions.h"
 #include "core/SmartPtr.h"
 #include "core/db/Database.h"
+#include "core/db/RowIds.h"
 #include "core/db/SqlWrapper.h"
 #include "engine/Updater.h"
 #include "platform/inet/WinInet.h"
@@ -42,7 +43,7 @@ SPageCtx* MakePageCheck(const SCheckSource& source, CSqlQuery& row, WORD nGroupI
     ctx->m_iStatus = static_cast<int>(NumberColumn(row, "status"));
     ctx->m_dwErrorCode = NumberColumn(row, "errorCode");
     ctx->m_dwHttpStatusCode = NumberColumn(row, "httpStatusCode");
-    ctx->m_nPageId = static_cast<WORD>(row.getIntField("id", 0));
+    FAIL_CHECK(ReadRowId(row, "PAGES", "id", ctx->m_nPageId), QStringLiteral("The page's id does not fit in 16 bits."));
     ctx->m_nGroupId = nGroupId;
     const QString url = TextColumn(row, "url");
     CSmartPtr<CUpdater> spUpdater(new CUpdater(source.hInternet, ctx, url, source.pPrefs));
@@ -58,15 +59,19 @@ void QueueDuePages(const SCheckSource& source, CCheckLists& lists, uint32_t now)
     try {
         CSqlQuery groups = source.db.runQuery("SELECT * FROM GROUPS WHERE enable = 1;");
         for (; !groups.eof(); groups.stepRow()) {
-            const WORD nGroupId = static_cast<WORD>(groups.getIntField("id", 0));
+            WORD nGroupId;
+            if (!ReadRowId(groups, "GROUPS", "id", nGroupId))
+                continue;
             CSqlBuffer sql;
             CSqlQuery pages = source.db.runQuery(sql.format(
                 "SELECT * FROM PAGES WHERE (enable = 1) AND (groupId = %d) AND ((%u - lastChecked) >= interval) "
                 "ORDER BY lastChecked ASC;",
                 static_cast<int>(nGroupId), now));
             for (; !pages.eof(); pages.stepRow()) {
+                WORD nPageId;
+                if (!ReadRowId(pages, "PAGES", "id", nPageId))
+                    continue;
                 try {
-                    const WORD nPageId = static_cast<WORD>(pages.getIntField("id", 0));
                     FAIL_CHECK(!lists.IsRunning(nGroupId, nPageId), QStringLiteral("This page now in processing. Skip it."));
                     FAIL_CHECK(!lists.IsPending(nGroupId, nPageId), QStringLiteral("This page now in pending list. Skip it."));
                     lists.m_ctxsPending.push_back(MakePageCheck(source, pages, nGroupId));
@@ -109,7 +114,9 @@ void QueueGroupPages(const SCheckSource& source, CCheckLists& lists, WORD nGroup
         const bool wasEmpty = lists.m_ctxsPending.empty();
         try {
             for (; !pages.eof(); pages.stepRow()) {
-                const WORD nPageId = static_cast<WORD>(pages.getIntField("id", 0));
+                WORD nPageId;
+                if (!ReadRowId(pages, "PAGES", "id", nPageId))
+                    continue;
                 if (lists.IsPending(nGroupId, nPageId)) {
                     TRACE2(u"CMainFrame::OnGroupCheckAll. Page already in processing. Skipping.\n");
                     continue;

@@ -9,6 +9,7 @@
 #include "core/InternetHandle.h"
 #include "core/InternetUtils.h"
 #include "core/db/Database.h"
+#include "core/db/RowIds.h"
 #include "core/prefs/Preferences.h"
 #include "engine/Alerts.h"
 #include "engine/Scheduler.h"
@@ -104,8 +105,11 @@ LRESULT CMainFrame::OnToolsCheckAll(WORD, WORD, HWND, BOOL&)
         SqlGuard([&] {
             std::vector<WORD> groups;
             CSqlQuery rows = m_db.runQuery("SELECT * FROM GROUPS WHERE enable = 1;");
-            for (; !rows.eof(); rows.stepRow())
-                groups.push_back(static_cast<WORD>(rows.getIntField("id", 0) & 0xFFFF));
+            for (; !rows.eof(); rows.stepRow()) {
+                WORD nGroupId;
+                if (ReadRowId(rows, "GROUPS", "id", nGroupId))
+                    groups.push_back(nGroupId);
+            }
             rows.finalize();
             for (WORD nGroupId : groups)
                 CheckGroup(FindGroup(nGroupId));

@@ -6,6 +6,7 @@
 #include "core/DebugTracer.h"
 #include "core/Exceptions.h"
 #include "core/db/Database.h"
+#include "core/db/RowIds.h"
 #include "core/db/SqlBinary.h"
 
 #include <algorithm>
@@ -138,10 +139,17 @@ BOOL CMainFrame::ResortGroup(CSqlQuery& queryGroup, HTREEITEM groupItem)
             m_mainTree.DeleteItem(child);
 
         CSqlBuffer sql;
-        auto addRows = [&](const char* statement) {
+        // Pages whose ids do not fit are left out: nothing could address their items.
+        auto addRows = [&](const char* statement, const std::vector<WORD>* skip = nullptr) {
             CSqlQuery pages = m_db.runQuery(statement);
-            for (; !pages.eof(); pages.stepRow())
+            for (; !pages.eof(); pages.stepRow()) {
+                WORD id;
+                if (!ReadRowId(pages, "PAGES", "id", id))
+                    continue;
+                if (skip && std::find(skip->begin(), skip->end(), id) != skip->end())
+                    continue;
                 AddPageItem(pages, nullptr, groupItem);
+            }
         };
         switch (sortType) {
         case sortAlphabeticalAsc:
@@ -153,7 +161,10 @@ BOOL CMainFrame::ResortGroup(CSqlQuery& queryGroup, HTREEITEM groupItem)
         case sortStatus:
             addRows(sql.format("SELECT * FROM PAGES WHERE groupId = %d ORDER BY STATUS ASC;", int(nGroupId)));
             break;
-        case sortUserOrder:
+        case sortUserOrder: {
+            // The ids are copied first: each query below may reuse the decoder's buffer. A page
+            // listed twice keeps its first place.
+            std::vector<WORD> listed;
             try {
                 FAIL_CHECK(!queryGroup.isNullField("pagesOrder"), QStringLiteral("pagesOrder field data is NULL."));
                 const char* encoded = queryGroup.getStringField("pagesOrder");
@@ -164,17 +175,22 @@ BOOL CMainFrame::ResortGroup(CSqlQuery& queryGroup, HTREEITEM groupItem)
                 FAIL_CHECK(bytes, QStringLiteral("pagesOrder field data is NULL after decoding."));
                 const int count = order.binaryLength() / 2;
                 FAIL_CHECK(count > 0, QStringLiteral("items count in pagesOrder is 0."));
-                // The ids are copied first: each query below may reuse the decoder's buffer.
-                std::vector<int> ids;
-                ids.reserve(static_cast<size_t>(count));
-                for (int i = 0; i < count; ++i)
-                    ids.push_back(bytes[2 * i] | (bytes[2 * i + 1] << 8));
-                for (int id : ids)
-                    addRows(sql.format("SELECT * FROM PAGES WHERE groupId = %d AND id = %d;", int(nGroupId), id));
+                for (int i = 0; i < count; ++i) {
+                    const WORD id = static_cast<WORD>(bytes[2 * i] | (bytes[2 * i + 1] << 8));
+                    if (std::find(listed.begin(), listed.end(), id) == listed.end())
+                        listed.push_back(id);
+                }
             } catch (CCmnException& e) {
                 TRACE0(u"CMainFrame::ResortGroup - Exception: %s\n", e.GetMessage());
             }
+            for (WORD id : listed)
+                addRows(sql.format("SELECT * FROM PAGES WHERE groupId = %d AND id = %d;", int(nGroupId), int(id)));
+            // Pages the stored order does not list (added by another tool, or before an order was
+            // ever stored) follow in id order, as writing the order puts them: left out, their
+            // checks would find no item and be thrown away every minute.
+            addRows(sql.format("SELECT * FROM PAGES WHERE groupId = %d ORDER BY id ASC;", int(nGroupId)), &listed);
             break;
+        }
         default:
             return FALSE;
         }
@@ -208,7 +224,9 @@ BOOL CMainFrame::UpdateGroupPagesOrder(HTREEITEM groupItem)
             CSqlQuery pages = m_db.runQuery(
                 sql.format("SELECT * FROM PAGES WHERE groupId = %d ORDER BY id ASC;", int(nGroupId)));
             for (; !pages.eof(); pages.stepRow()) {
-                const WORD id = static_cast<WORD>(pages.getIntField("id") & 0xFFFF);
+                WORD id;
+                if (!ReadRowId(pages, "PAGES", "id", id))
+                    continue;
                 if (std::find(ids.begin(), ids.end(), id) == ids.end())
                     ids.push_back(id);
             }
@@ -243,7 +261,9 @@ void CMainFrame::LoadContent()
         AUTO_DB_LOCKER();
         CSqlQuery groups = m_db.runQuery("SELECT * FROM GROUPS;");
         for (; !groups.eof(); groups.stepRow()) {
-            const int id = groups.getIntField("id");
+            WORD id;
+            if (!ReadRowId(groups, "GROUPS", "id", id))
+                continue;
             HTREEITEM item = AddGroupItem(groups, nullptr);
             if (!item) {
                 TRACE2(u"CMainFrame::LoadContent - Unable to add group into tree view. Group id: %d.\n", id);

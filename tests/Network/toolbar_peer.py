@@ -84,7 +84,9 @@ def oracle_groups(db):
     payload = b""
     for line in out.splitlines():
         title_hex, ident = line.split("|")
-        payload += bytes.fromhex(title_hex) + b"\n" + b"0x%04X\n" % (int(ident) & 0xFFFF)
+        if not 0 <= int(ident) < 0xFFFF:
+            continue  # an id a toolbar could not send back is left out
+        payload += bytes.fromhex(title_hex) + b"\n" + b"0x%04X\n" % int(ident)
     return payload + b"\0"
 
 

@@ -118,6 +118,30 @@ TEST_F(SchedulerTest, DuePagesAreQueuedOldestFirstAndTheFirstStarts)
     EXPECT_TRUE(m_lists.m_ctxsPending.empty());
 }
 
+TEST_F(SchedulerTest, RowsWhoseIdsDoNotFitAreNeverQueuedAndTracedOnce)
+{
+    // Cut to 16 bits, page 65546 would be checked as page 10 and its result stored in page 10's
+    // row; group 65537 would be group 1.
+    const uint32_t now = 1800000000;
+    m_db.execDML("INSERT INTO GROUPS (id, title, enable, sortType) VALUES (65537, 'High', 1, 1);");
+    AddPage(65546, 1, QStringLiteral("/a"), now - 9000, 60);
+    AddPage(10, 1, QStringLiteral("/b"), now - 100, 60);
+    AddPage(30, 65537, QStringLiteral("/a"), now - 9000, 60);
+    CTraceCapture trace(*s_dir, "CMainFrame=");
+    QueueDuePages(Source(), m_lists, now);
+    ASSERT_EQ(m_lists.m_ctxsRun.size(), 1u);
+    EXPECT_EQ(m_lists.m_ctxsRun[0]->m_nPageId, 10);
+    EXPECT_TRUE(m_lists.m_ctxsPending.empty());
+    QueueDuePages(Source(), m_lists, now);
+    // The group check queues page 10 alone, and drops it at once since it is running.
+    QueueGroupPages(Source(), m_lists, 1, 1);
+    EXPECT_TRUE(m_lists.m_ctxsPending.empty());
+    ASSERT_EQ(m_lists.m_ctxsRun.size(), 1u);
+    EXPECT_EQ(m_lists.m_ctxsRun[0]->m_nPageId, 10);
+    EXPECT_EQ(trace.Count("has the id \"65546\""), trace.Enabled() ? 1u : 0u);
+    EXPECT_EQ(trace.Count("has the id \"65537\""), trace.Enabled() ? 1u : 0u);
+}
+
 TEST_F(SchedulerTest, PendingChecksOfRunningPagesAreDropped)
 {
     AddPage(30, 1, QStringLiteral("/hang"), 0, 60);

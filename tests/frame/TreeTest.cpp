@@ -25,9 +25,9 @@ std::string EncodedOrder(const std::vector<int>& ids)
     return binary.encodedText();
 }
 
-std::string Page(int id, int groupId, const char* descr, int enable, int status)
+std::string Page(long long id, long long groupId, const char* descr, int enable, int status)
 {
-    return taluvo::Format(u"INSERT INTO PAGES VALUES(%d, %d, 'http://h/%d', 'http://h/%d', '', '', '%hs', "
+    return taluvo::Format(u"INSERT INTO PAGES VALUES(%I64d, %I64d, 'http://h/%I64d', 'http://h/%I64d', '', '', '%hs', "
                           u"4294967295, 4294967295, 4294967295, %d, 600, %d, 0, 0);\n",
         id, groupId, id, id, descr, enable, status)
         .toStdString();
@@ -63,8 +63,9 @@ TEST_F(MainFrameTest, TreeShowsGroupsAndPagesInTheirOrder)
     sql += "INSERT INTO GROUPS VALUES(1, 'ASCENDING', 1, 1, NULL);\n";
     sql += "INSERT INTO GROUPS VALUES(2, 'DESCENDING', 0, 2, NULL);\n";
     sql += "INSERT INTO GROUPS VALUES(3, 'BY STATUS', 1, 3, NULL);\n";
-    // Stored order 22, 20, 999 (no such page); page 21 is not in the order and stays out.
-    sql += "INSERT INTO GROUPS VALUES(4, 'USER', 1, 4, '" + EncodedOrder({ 22, 20, 999 }) + "');\n";
+    // Stored order 22, 20, 999 (no such page), 22 again; page 21 is not in the order and follows
+    // the listed ones, as writing the order would put it.
+    sql += "INSERT INTO GROUPS VALUES(4, 'USER', 1, 4, '" + EncodedOrder({ 22, 20, 999, 22 }) + "');\n";
     sql += "INSERT INTO GROUPS VALUES(5, 'USER NO ORDER', 1, 4, NULL);\n";
     sql += "INSERT INTO GROUPS VALUES(6, 'SORT ZERO', 1, 0, NULL);\n";
     sql += "INSERT INTO GROUPS VALUES(7, 'SORT FIVE', 1, 5, NULL);\n";
@@ -72,7 +73,8 @@ TEST_F(MainFrameTest, TreeShowsGroupsAndPagesInTheirOrder)
     sql += Page(4, 2, "beta", 1, 2) + Page(5, 2, "alpha", 1, 3) + Page(6, 2, "gamma", 1, 1);
     sql += Page(7, 3, "ordinary", 1, 3) + Page(8, 3, "new", 1, 1) + Page(9, 3, "unknown", 0, 4)
         + Page(10, 3, "error", 1, 2);
-    sql += Page(20, 4, "first id", 1, 3) + Page(21, 4, "not listed", 1, 3) + Page(22, 4, "listed first", 1, 1);
+    sql += Page(20, 4, "first id", 1, 3) + Page(23, 4, "not listed", 1, 3) + Page(21, 4, "not listed either", 1, 3)
+        + Page(22, 4, "listed first", 1, 1);
     sql += Page(30, 5, "waits for its order", 1, 3) + Page(31, 6, "zero", 1, 3) + Page(32, 7, "five", 1, 3);
     ASSERT_EQ(Sqlite(DatabasePath(), sql), "");
 
@@ -94,8 +96,11 @@ TEST_F(MainFrameTest, TreeShowsGroupsAndPagesInTheirOrder)
         "USER 0/1 ov0 0x03040004 expanded",
         "  listed first 10/10 ov0 0x02010016",
         "  first id 12/12 ov0 0x02030014",
-        // A user-order group without a stored order shows nothing until the order is written.
+        "  not listed either 12/12 ov0 0x02030015",
+        "  not listed 12/12 ov0 0x02030017",
+        // A user-order group without a stored order shows its pages in id order.
         "USER NO ORDER 0/1 ov0 0x03040005 expanded",
+        "  waits for its order 12/12 ov0 0x0203001E",
         "SORT ZERO 0/1 ov0 0x03000006",
         "SORT FIVE 0/1 ov0 0x03050007",
     };
@@ -103,24 +108,35 @@ TEST_F(MainFrameTest, TreeShowsGroupsAndPagesInTheirOrder)
     EXPECT_TRUE(m_messages.empty());
 }
 
-TEST_F(MainFrameTest, SearchesCompareSixteenBitIds)
+TEST_F(MainFrameTest, RowsWhoseIdsDoNotFitAreLeftOutOfTheTree)
 {
+    // Rows made by another tool: cut to 16 bits, page 65546 would be page 10's twin and group
+    // 65537 group 1's, and a result could land in the other one's row.
     std::string sql = SchemaSql();
-    sql += "INSERT INTO GROUPS VALUES(1, 'G', 1, 1, NULL);\n";
-    sql += Page(65546, 1, "high", 1, 3) + Page(10, 1, "low", 1, 3);
+    sql += "INSERT INTO GROUPS VALUES(65537, 'HIGH GROUP', 1, 1, NULL);\n";
+    sql += "INSERT INTO GROUPS VALUES(1, 'G', 1, 4, NULL);\n";
+    sql += "INSERT INTO GROUPS VALUES(65535, 'NONE MARKER', 1, 1, NULL);\n";
+    sql += Page(65546, 1, "high", 1, 3) + Page(10, 1, "low", 1, 3) + Page(4294967306, 1, "very high", 1, 3);
+    sql += Page(11, 65537, "in the high group", 1, 3);
     ASSERT_EQ(Sqlite(DatabasePath(), sql), "");
     ASSERT_TRUE(Create());
 
+    const std::vector<std::string> expected = {
+        "G 0/1 ov0 0x03040001 expanded selected",
+        "  low 12/12 ov0 0x0203000A",
+    };
+    EXPECT_EQ(DumpTree(m_frame.m_mainTree), expected);
     HTREEITEM group = m_frame.FindGroup(1);
     ASSERT_TRUE(group);
-    EXPECT_EQ(m_frame.FindGroup(65537 & 0xFFFF), group);
     EXPECT_EQ(m_frame.FindGroup(2), nullptr);
-    // Both pages carry id 10 in the tree; the first in tree order is found.
     HTREEITEM page = m_frame.FindPage(1, 10);
     ASSERT_TRUE(page);
     QString text;
     m_frame.m_mainTree.GetItemText(page, text);
-    EXPECT_EQ(text.toStdString(), "high");
+    EXPECT_EQ(text.toStdString(), "low");
+    // The order written for the group lists only what the tree can show.
+    ASSERT_TRUE(m_frame.UpdateGroupPagesOrder(group));
+    EXPECT_EQ(Sqlite(DatabasePath(), "SELECT pagesOrder FROM GROUPS WHERE id = 1;"), EncodedOrder({ 10 }));
     EXPECT_EQ(m_frame.FindPage(1, 11), nullptr);
     EXPECT_EQ(m_frame.FindPage(3, 10), nullptr);
 }
