@@ -94,41 +94,50 @@ bool AddPopupRow(QString& lines, const QString& row, bool popupVisible, int maxI
     return true;
 }
 
+SMailAlertSettings ReadMailAlertSettings(CPreferences& prefs)
+{
+    SMailAlertSettings settings;
+    CMutexLocker guard(prefs.m_mutex);
+    settings.server = prefs.GetParam("SmtpServer")->GetString();
+    settings.fromAddress = prefs.GetParam("EMailFromAddr")->GetString();
+    settings.connectTimeout = prefs.GetParam("ConnectTimeout")->GetInt();
+    settings.sendTimeout = prefs.GetParam("SendTimeout")->GetInt();
+    settings.recvTimeout = prefs.GetParam("RecvTimeout")->GetInt();
+    for (const auto& recipient : prefs.m_recipients)
+        settings.recipients.emplace_back(recipient.first, recipient.second);
+    return settings;
+}
+
 int SendUpdateMail(CPreferences& prefs, const QString& url)
 {
-    QString server, fromAddress;
-    int connectTimeout = 30, sendTimeout = 15, recvTimeout = 15;
-    std::vector<CPreferences::Recipient> recipients;
-    {
-        CMutexLocker guard(prefs.m_mutex);
-        server = prefs.GetParam("SmtpServer")->GetString();
-        fromAddress = prefs.GetParam("EMailFromAddr")->GetString();
-        connectTimeout = prefs.GetParam("ConnectTimeout")->GetInt();
-        sendTimeout = prefs.GetParam("SendTimeout")->GetInt();
-        recvTimeout = prefs.GetParam("RecvTimeout")->GetInt();
-        recipients.assign(prefs.m_recipients.begin(), prefs.m_recipients.end());
-    }
-    if (recipients.empty() || server.isEmpty()) {
+    return SendUpdateMail(ReadMailAlertSettings(prefs), url);
+}
+
+int SendUpdateMail(const SMailAlertSettings& settings, const QString& url)
+{
+    const auto& recipients = settings.recipients;
+    if (recipients.empty() || settings.server.isEmpty()) {
         TRACE1(u"CMainFrame::OnUpdaterNotify. No emails for send, or no recipients, or no SMTP server.\r\n");
         return -1;
     }
     CSmtpMsg message;
     CSmtpMsgBody body(QString(), QStringLiteral("text/plain"), QStringLiteral("iso-8859-1"), static_cast<SmtpEncoding>(0));
     CSmtp smtp;
-    smtp.m_nConnectTimeout = connectTimeout;
-    smtp.m_nSendTimeout = sendTimeout;
-    smtp.m_nRecvTimeout = recvTimeout;
+    smtp.m_nConnectTimeout = settings.connectTimeout;
+    smtp.m_nSendTimeout = settings.sendTimeout;
+    smtp.m_nRecvTimeout = settings.recvTimeout;
+    smtp.m_nPort = static_cast<uint16_t>((settings.port >> 8) | (settings.port << 8));  // network byte order
     message.m_to = CSmtpMsgAddress(CAnsiToWide(recipients[0].first).Get(), CAnsiToWide(recipients[0].second).Get());
     for (size_t i = 1; i < recipients.size(); ++i)
         message.m_cc.push_back(CSmtpMsgAddress(CAnsiToWide(recipients[i].first).Get(), CAnsiToWide(recipients[i].second).Get()));
-    if (!smtp.Connect(server)) {
-        TRACE1(u"CMainFrame::OnUpdaterNotify. Connect to SMTP server: %s - FAIL.\r\n", server);
+    if (!smtp.Connect(settings.server)) {
+        TRACE1(u"CMainFrame::OnUpdaterNotify. Connect to SMTP server: %s - FAIL.\r\n", settings.server);
         return -1;
     }
     body = taluvo::Format(u"Page \"%s\" was updated.", url);
     message.m_bodies.push_back(body);
     message.m_strSubject = QStringLiteral("Page is updated.");
-    message.m_from = CSmtpMsgAddress(fromAddress, QStringLiteral("Taluvo"));
+    message.m_from = CSmtpMsgAddress(settings.fromAddress, QStringLiteral("Taluvo"));
     const int result = smtp.SendMessage(message);
     smtp.Disconnect();
     TRACE1(u"CMainFrame::OnUpdaterNotify. Sending alert message - %s.\r\n", result == 0 ? u"SUCCESS" : u"FAIL");

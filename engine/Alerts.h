@@ -4,7 +4,12 @@
 
 #include "platform/base/WinTypes.h"
 
+#include <QByteArray>
 #include <QString>
+
+#include <cstdint>
+#include <utility>
+#include <vector>
 
 class CPreferences;
 class CSqlDatabase;
@@ -38,7 +43,21 @@ QString BuildPopupRow(WORD nGroupId, WORD nPageId, const QString& urlBrowser, co
 bool AddPopupRow(QString& lines, const QString& row, bool popupVisible, int maxItems);
 int CountPopupRows(const QString& lines);
 
-// The e-mail notice of an updated page to the recipients of the settings store, sent at once on
-// this thread (bounded by the time-out settings). Returns the client's result: 0 sent; -1 when
-// there is no recipient or server, or the connection failed.
+// What the e-mail notice needs of the settings store, taken at once so it can be sent later on
+// another thread.
+struct SMailAlertSettings {
+    QString server;
+    QString fromAddress;
+    int connectTimeout = 30;
+    int sendTimeout = 15;
+    int recvTimeout = 15;
+    uint16_t port = 25;
+    std::vector<std::pair<QByteArray, QByteArray>> recipients;  // address and name, ANSI
+};
+SMailAlertSettings ReadMailAlertSettings(CPreferences& prefs);
+
+// The e-mail notice of an updated page to the recipients, sent at once on this thread (bounded
+// by the time-out settings). Returns the client's result: 0 sent; -1 when there is no recipient
+// or server, or the connection failed.
+int SendUpdateMail(const SMailAlertSettings& settings, const QString& url);
 int SendUpdateMail(CPreferences& prefs, const QString& url);

@@ -8,13 +8,15 @@ TRACE_MODULE("CUpdater");
 SPageCtx::SPageCtx()
 {
     m_hSignalEvent = CreateEvent(nullptr, TRUE, FALSE, nullptr);
+    m_hHandlesClosed = CreateEvent(nullptr, TRUE, FALSE, nullptr);
 }
 
 SPageCtx::~SPageCtx()
 {
-    m_hSignalEvent.Close();
     m_hRequest.Close();
     m_hConnect.Close();
+    m_hSignalEvent.Close();
+    m_hHandlesClosed.Close();
 }
 
 void SPageCtx::Reset()

@@ -66,4 +66,9 @@ struct SPageCtx {
     CAutoHandle m_hSignalEvent;
     CUpdater* m_pUpdater = nullptr;
     std::atomic<BOOL> m_bCancelled{FALSE};
+    // Handles of the fetch whose closing notice has not come yet; the event is set when the last
+    // one came. The fetch waits for it before its finished notice: no status notice can reach the
+    // context once its receiver may have freed it.
+    std::atomic<int> m_nOpenHandles{0};
+    CAutoHandle m_hHandlesClosed;
 };

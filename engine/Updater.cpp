@@ -112,6 +112,8 @@ void CUpdater::Run()
     ctx->m_iStatus = statusOrdinary;
     ctx->m_dwErrorCode = 0;
     ctx->m_bCancelled = FALSE;
+    ctx->m_nOpenHandles = 0;
+    ResetEvent(ctx->m_hHandlesClosed);
     const uint64_t budgetSeconds = uint64_t{m_dwConnectTimeout} + m_dwSendTimeout + 4 * uint64_t{m_dwRecvTimeout};
     m_deadline = std::chrono::steady_clock::now() + std::chrono::seconds(budgetSeconds);
     DWORD error = 0;
@@ -297,6 +299,9 @@ void CUpdater::Finish(DWORD error)
     ctx->m_tLastChecked = static_cast<DWORD>(taluvo::UnixTimeNow());
     ctx->m_hRequest.Close();
     ctx->m_hConnect.Close();
+    // A notice of a closed handle may still run on another thread: its closing notice comes last.
+    while (ctx->m_nOpenHandles.load() > 0)
+        WaitForSingleObject(ctx->m_hHandlesClosed, 1000);
     if (ctx->m_dwHttpStatusCode == 200 && ctx->m_iStatus != statusError)
         ctx->UpdateCRC32();
     // The last touch of the context: its receiver may delete it while handling this notice.
@@ -333,10 +338,16 @@ void CUpdater::WinInetCallback(HINTERNET, DWORD_PTR dwContext, DWORD dwInternetS
     case INTERNET_STATUS_RESPONSE_RECEIVED:
     case INTERNET_STATUS_CLOSING_CONNECTION:
     case INTERNET_STATUS_CONNECTION_CLOSED:
-    case INTERNET_STATUS_HANDLE_CLOSING:
         TRACE3(u"WininetCallback - status %u.\n", dwInternetStatus);
         break;
+    case INTERNET_STATUS_HANDLE_CLOSING:
+        TRACE3(u"WininetCallback - status %u.\n", dwInternetStatus);
+        // The handle's last notice: the fetch may end once every handle of it has had its own.
+        if (--ctx->m_nOpenHandles <= 0)
+            SetEvent(ctx->m_hHandlesClosed);
+        break;
     case INTERNET_STATUS_HANDLE_CREATED:
+        ++ctx->m_nOpenHandles;
         SetEvent(ctx->m_hSignalEvent);
         break;
     case INTERNET_STATUS_REQUEST_COMPLETE: {

@@ -14,6 +14,7 @@
 #include "Controls/TrayIconPosition.h"
 #include "engine/CheckLists.h"
 #include "engine/LogFile.h"
+#include "engine/MailAlert.h"
 #include "engine/Updater.h"
 #include "platform/ui/CommCtrl.h"
 #include "platform/ui/Frame.h"
@@ -276,6 +277,7 @@ public:
     UINT_PTR m_iIntervalTimer = 0;
     UINT_PTR m_iCheckOnlineTimer = 0;
     CLogFile m_logFile;
+    CMailAlertSender m_mailAlerts; // the alert e-mails, sent on a thread of their own
     CSplitterWindow m_splitter;
     CTreeViewCtrl m_mainTree;
     CImageList m_treeImages;

@@ -281,6 +281,8 @@ void CMainFrame::Shutdown()
     }
     // The workers are waited for (bounded) before their contexts go, so none touches freed memory.
     m_checks.CancelRunning(kShutdownCheckWaitMs);
+    // An alert e-mail under way may finish (bounded); those not started are dropped.
+    m_mailAlerts.Shutdown(CMailAlertSender::kShutdownWaitMs);
 
     if (m_db.opened()) {
         if (m_bPrefsLoaded)

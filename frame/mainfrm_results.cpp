@@ -226,9 +226,10 @@ void CMainFrame::RaiseUpdateAlerts(
                 started ? u"SUCCESS" : u"FAIL");
         }
     }
+    // Last of the alerts, and only started here: it is sent on a thread of its own.
     if (g_prefs.GetParam("UseEMailNotification")->GetBool()) {
         try {
-            SendUpdateMail(g_prefs, url);
+            m_mailAlerts.Post(g_prefs, url);
         } catch (...) {
             TRACE0(u"Exception in email processing block.\r\n");
         }

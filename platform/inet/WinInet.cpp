@@ -71,6 +71,12 @@ struct Object {
     std::shared_ptr<Object> parent;
     std::atomic<bool> closed { false };
     Options options; // guarded by the registry lock
+    // Notices of the handle now running on any thread, and whether the closing notice waits for
+    // them: it is always the handle's last notice, so its receiver may free the context at once.
+    std::mutex noticeLock;
+    int noticesRunning = 0;
+    bool closingOwed = false;
+    bool closingGiven = false;
     explicit Object(Kind k)
         : kind(k)
     {
@@ -252,7 +258,7 @@ void Register(const std::shared_ptr<Object>& object)
         object->options = object->parent->options;
 }
 
-void Notify(Object& object, DWORD status, LPVOID info, DWORD length)
+void CallBack(Object& object, DWORD status, LPVOID info, DWORD length)
 {
     // As WinInet: handles opened with a context of 0 get no notices.
     const INTERNET_STATUS_CALLBACK callback = object.callback.load();
@@ -261,11 +267,57 @@ void Notify(Object& object, DWORD status, LPVOID info, DWORD length)
     callback(object.Handle(), object.context, status, info, length);
 }
 
+// A notice may start unless the closing notice has been given; one of a closed handle only when
+// it may still come (the one completion of an operation taken before the close).
+bool BeginNotice(Object& object, bool evenWhenClosed)
+{
+    std::lock_guard<std::mutex> guard(object.noticeLock);
+    if (object.closingGiven || (!evenWhenClosed && object.closed.load()))
+        return false;
+    ++object.noticesRunning;
+    return true;
+}
+
+void GiveClosingNotice(Object& object)
+{
+    HINTERNET handle = object.Handle();
+    CallBack(object, INTERNET_STATUS_HANDLE_CLOSING, &handle, sizeof(handle));
+}
+
+// The last notice running of a closed handle gives the closing notice, on its own thread.
+void EndNotice(Object& object)
+{
+    bool closing = false;
+    {
+        std::lock_guard<std::mutex> guard(object.noticeLock);
+        --object.noticesRunning;
+        if (object.noticesRunning == 0 && object.closingOwed) {
+            object.closingOwed = false;
+            object.closingGiven = true;
+            closing = true;
+        }
+    }
+    if (closing)
+        GiveClosingNotice(object);
+}
+
+// A notice whose start was counted already.
+void NotifyCounted(Object& object, DWORD status, LPVOID info, DWORD length)
+{
+    CallBack(object, status, info, length);
+    EndNotice(object);
+}
+
+void Notify(Object& object, DWORD status, LPVOID info, DWORD length, bool evenWhenClosed = true)
+{
+    if (BeginNotice(object, evenWhenClosed))
+        NotifyCounted(object, status, info, length);
+}
+
 // Notices of a live handle only: none starts once the handle is closed.
 void NotifyLive(Object& object, DWORD status, LPVOID info, DWORD length)
 {
-    if (!object.closed.load())
-        Notify(object, status, info, length);
+    Notify(object, status, info, length, false);
 }
 
 void NotifyText(Object& object, DWORD status, const QByteArray& text)
@@ -297,8 +349,9 @@ void Complete(Request& request, BOOL result, DWORD error)
     if (request.session->async) {
         // The operation was taken from the pending slot, so a close that comes now does not
         // complete it: this is its one completion, even when the handle has just been closed.
+        // Its notice was counted when it was taken, so the closing notice waits for it.
         INTERNET_ASYNC_RESULT asyncResult { static_cast<DWORD_PTR>(result), error };
-        Notify(request, INTERNET_STATUS_REQUEST_COMPLETE, &asyncResult, sizeof(asyncResult));
+        NotifyCounted(request, INTERNET_STATUS_REQUEST_COMPLETE, &asyncResult, sizeof(asyncResult));
     } else {
         std::lock_guard<std::mutex> guard(request.lock);
         request.syncDone = true;
@@ -704,6 +757,9 @@ void RunRequest(std::shared_ptr<Request> request)
             }
             r.resumeWanted = false;
             complete = TakeCompletion(r, op, result, error);
+            // Counted under the request's lock, before a close can take the operation away.
+            if (complete && r.session->async && !BeginNotice(r, true))
+                complete = false;
             noticeResponse = complete && op == Op::End && result;
             if (r.pending == Op::Read) {
                 const auto held = r.readSince + kPartialReadHold;
@@ -800,8 +856,20 @@ void CloseObject(const std::shared_ptr<Object>& object)
             Notify(request, INTERNET_STATUS_REQUEST_COMPLETE, &result, sizeof(result));
         }
     }
-    HINTERNET handle = object->Handle();
-    Notify(*object, INTERNET_STATUS_HANDLE_CLOSING, &handle, sizeof(handle));
+    // The closing notice is the handle's last: given here when no notice runs, else by the last
+    // one that ends.
+    bool closeNow = false;
+    {
+        std::lock_guard<std::mutex> guard(object->noticeLock);
+        if (object->closingGiven || object->closingOwed)
+            return;
+        if (object->noticesRunning == 0)
+            closeNow = object->closingGiven = true;
+        else
+            object->closingOwed = true;
+    }
+    if (closeNow)
+        GiveClosingNotice(*object);
 }
 
 bool ParseHeaderLines(LPCWSTR text, DWORD length, std::vector<Header>& out)

@@ -10,8 +10,11 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cstdlib>
+#include <map>
 #include <memory>
+#include <random>
 
 using namespace taluvo::test;
 using namespace std::chrono_literals;
@@ -88,7 +91,9 @@ TEST_F(InternetTest, NoticesComeInOrderAndStepsCompleteOnTheRequestThread)
         ASSERT_GE(all.size(), 4u);
         EXPECT_EQ(all[0], INTERNET_STATUS_HANDLE_CREATED);
         EXPECT_EQ(all[1], INTERNET_STATUS_HANDLE_CREATED);
-        EXPECT_EQ(all[all.size() - 2], INTERNET_STATUS_HANDLE_CLOSING);
+        // Each handle closes once, and the last notice is a closing one (a completion still running
+        // when the request was closed comes before the request's own closing notice).
+        EXPECT_EQ(std::count(all.begin(), all.end(), INTERNET_STATUS_HANDLE_CLOSING), 2);
         EXPECT_EQ(all.back(), INTERNET_STATUS_HANDLE_CLOSING);
         // The send completes after the request went out and before the response is reported.
         const auto at = [&](DWORD status) { return std::find(all.begin(), all.end(), status) - all.begin(); };
@@ -588,3 +593,145 @@ TEST_F(InternetTest, SessionWithoutAsyncModeCompletesInTheCall)
 }
 
 } // namespace
+
+namespace {
+
+// Every notice of the stress test below, checked as it enters and leaves the callback: a
+// notice of a handle after that handle's closing notice, or a closing notice while another
+// notice of the handle still runs, is a fault. The context is a number, never a pointer, so a
+// notice for a context that has been retired is counted, not followed.
+class ClosingWatch {
+public:
+    static ClosingWatch& Instance()
+    {
+        static ClosingWatch watch;
+        return watch;
+    }
+    DWORD_PTR NewContext()
+    {
+        std::lock_guard<std::mutex> guard(m_lock);
+        const DWORD_PTR id = ++m_nextId;
+        m_live[id];
+        return id;
+    }
+    static void Callback(HINTERNET handle, DWORD_PTR context, DWORD status, LPVOID, DWORD)
+    {
+        ClosingWatch& watch = Instance();
+        {
+            std::lock_guard<std::mutex> guard(watch.m_lock);
+            const auto live = watch.m_live.find(context);
+            if (live == watch.m_live.end()) {
+                ++watch.m_faults;  // a retired context
+                return;
+            }
+            HandleState& state = live->second[handle];
+            if (state.closed || (status == INTERNET_STATUS_HANDLE_CLOSING && state.running > 0))
+                ++watch.m_faults;
+            ++state.running;
+            if (status == INTERNET_STATUS_HANDLE_CLOSING)
+                state.closed = true;
+        }
+        // A receiver that takes its time widens every window a race could use.
+        std::this_thread::yield();
+        std::lock_guard<std::mutex> guard(watch.m_lock);
+        const auto live = watch.m_live.find(context);
+        if (live == watch.m_live.end())
+            return;
+        HandleState& state = live->second[handle];
+        --state.running;
+        if (status == INTERNET_STATUS_HANDLE_CLOSING) {
+            // Both handles had their last notice: the context is freed, as a receiver would.
+            int closed = 0;
+            for (const auto& [h, s] : live->second)
+                closed += s.closed ? 1 : 0;
+            if (closed == 2) {
+                watch.m_live.erase(live);
+                ++watch.m_retired;
+            }
+        }
+    }
+    int Faults()
+    {
+        std::lock_guard<std::mutex> guard(m_lock);
+        return m_faults;
+    }
+    int Retired()
+    {
+        std::lock_guard<std::mutex> guard(m_lock);
+        return m_retired;
+    }
+
+private:
+    struct HandleState {
+        int running = 0;
+        bool closed = false;
+    };
+    std::mutex m_lock;
+    DWORD_PTR m_nextId = 0;
+    std::map<DWORD_PTR, std::map<HINTERNET, HandleState>> m_live;
+    int m_faults = 0;
+    int m_retired = 0;
+};
+
+} // namespace
+
+TEST_F(InternetTest, HandleClosingIsTheLastNoticeWhateverRacesIt)
+{
+    // Requests that complete, time out and get closed from another thread at every moment of
+    // their life, all at once: each handle's closing notice must be its last.
+    PeerProcess server({ "http", "A" });
+    HINTERNET session = InternetOpen(u"Taluvo", INTERNET_OPEN_TYPE_DIRECT, nullptr, nullptr, INTERNET_FLAG_ASYNC);
+    ASSERT_NE(session, nullptr);
+    InternetSetStatusCallback(session, &ClosingWatch::Callback);
+    SetTimeout(session, INTERNET_OPTION_RECEIVE_TIMEOUT, 50);
+    const char16_t* paths[] = { u"/body?size=20000&chunk=700", u"/stall", u"/stall-headers", u"/status/404" };
+    constexpr int kDrivers = 6;
+    constexpr int kRounds = 40;
+    std::atomic<int> started { 0 };
+    auto drive = [&](int driver) {
+        std::mt19937 random(static_cast<unsigned>(driver * 7919 + 1));
+        for (int round = 0; round < kRounds; ++round) {
+            const DWORD_PTR context = ClosingWatch::Instance().NewContext();
+            HINTERNET connect = InternetConnect(session, u"127.0.0.1", static_cast<INTERNET_PORT>(server.Port()),
+                nullptr, nullptr, INTERNET_SERVICE_HTTP, 0, context);
+            HINTERNET request = HttpOpenRequest(connect, u"GET", reinterpret_cast<LPCWSTR>(paths[random() % 4]),
+                nullptr, nullptr, nullptr, 0, context);
+            ++started;
+            HttpSendRequestEx(request, nullptr, nullptr, HSR_ASYNC, context);
+            // The close comes from another thread after a random moment: before the send, while
+            // the response or the body is on its way, or after the time-out.
+            const auto delay = std::chrono::microseconds(random() % 120000);
+            std::thread closer([request, connect, delay] {
+                std::this_thread::sleep_for(delay);
+                InternetCloseHandle(request);
+                InternetCloseHandle(connect);
+            });
+            for (int step = 0; step < 50; ++step) {
+                char buffer[1024];
+                INTERNET_BUFFERSA piece {};
+                piece.dwStructSize = sizeof(piece);
+                piece.lpvBuffer = buffer;
+                piece.dwBufferLength = sizeof(buffer);
+                if (!HttpEndRequest(request, nullptr, HSR_ASYNC | HSR_INITIATE, context)
+                    && GetLastError() == ERROR_INVALID_HANDLE)
+                    break;
+                if (!InternetReadFileExA(request, &piece, IRF_ASYNC | IRF_NO_WAIT, context)
+                    && GetLastError() == ERROR_INVALID_HANDLE)
+                    break;
+                std::this_thread::yield();
+            }
+            closer.join();
+        }
+    };
+    std::vector<std::thread> drivers;
+    for (int d = 0; d < kDrivers; ++d)
+        drivers.emplace_back(drive, d);
+    for (std::thread& t : drivers)
+        t.join();
+    EXPECT_TRUE(taluvo::inet::WaitForRequestThreads(20000));
+    EXPECT_EQ(started.load(), kDrivers * kRounds);
+    EXPECT_EQ(ClosingWatch::Instance().Faults(), 0);
+    // Every context had both closing notices.
+    EXPECT_EQ(ClosingWatch::Instance().Retired(), kDrivers * kRounds);
+    InternetCloseHandle(session);
+}
