@@ -83,6 +83,9 @@ TEST_F(InternetTest, NoticesComeInOrderAndStepsCompleteOnTheRequestThread)
         EXPECT_TRUE(result.sendWasPending);
         EXPECT_TRUE(result.endWasPending);
 
+        // A closing notice that waited for a notice still running comes from the request's
+        // thread, which ends right after it.
+        ASSERT_TRUE(taluvo::inet::WaitForRequestThreads(5000));
         const std::vector<DWORD> all = recorder.Statuses();
         std::vector<DWORD> seen;
         std::copy_if(all.begin(), all.end(), std::back_inserter(seen),
