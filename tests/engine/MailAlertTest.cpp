@@ -135,16 +135,22 @@ private:
     std::vector<std::string> m_bodies;
 };
 
+// One recipient, a sender, and a receive time-out far beyond any wait of the tests.
+void UseLoopbackServer(CPreferences& prefs)
+{
+    prefs.GetParam("SmtpServer")->SetString(QStringLiteral("127.0.0.1"));
+    prefs.GetParam("RecvTimeout")->SetInt(60);
+    prefs.GetParam("EMailFromAddr")->SetString(QStringLiteral("watcher@example.com"));
+    prefs.m_recipients.push_back({QByteArray("to@example.com"), QByteArray("To")});
+}
+
 }  // namespace
 
 TEST(MailAlert, MailsGoOutOnAThreadOfTheirOwnInTheirOrder)
 {
     SilentUntilReleasedServer server;
     CPreferences prefs;
-    prefs.GetParam("SmtpServer")->SetString(QStringLiteral("127.0.0.1"));
-    prefs.GetParam("RecvTimeout")->SetInt(60);
-    prefs.GetParam("EMailFromAddr")->SetString(QStringLiteral("watcher@example.com"));
-    prefs.m_recipients.push_back({QByteArray("to@example.com"), QByteArray("To")});
+    UseLoopbackServer(prefs);
     CMailAlertSender sender;
     sender.m_nPort = server.Port();
 
@@ -166,10 +172,7 @@ TEST(MailAlert, ShutdownDropsWhatHasNotStartedAndWaitsBoundedForTheRest)
 {
     SilentUntilReleasedServer server;
     CPreferences prefs;
-    prefs.GetParam("SmtpServer")->SetString(QStringLiteral("127.0.0.1"));
-    prefs.GetParam("RecvTimeout")->SetInt(60);
-    prefs.GetParam("EMailFromAddr")->SetString(QStringLiteral("watcher@example.com"));
-    prefs.m_recipients.push_back({QByteArray("to@example.com"), QByteArray("To")});
+    UseLoopbackServer(prefs);
     auto sender = std::make_unique<CMailAlertSender>();
     sender->m_nPort = server.Port();
     sender->Post(prefs, QStringLiteral("http://held/"));
