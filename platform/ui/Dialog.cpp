@@ -1,6 +1,7 @@
 // The dialog framework: templates in dialog units, the dialog manager's default handling, modal
 // loops, and the helpers on dialog items.
 #include "platform/ui/AtlWin.h"
+#include "platform/ui/DataExchange.h"
 #include "platform/ui/DialogTemplate.h"
 #include "platform/ui/detail/Core.h"
 
@@ -374,7 +375,14 @@ INT_PTR RunDialog(WORD templateId, HWND parent, DLGPROC proc, void* object, LPAR
     const HWND hwnd = CreateFromTemplate(*t, owner, proc, object, initParam, true);
     if (!hwnd)
         return -1;
+    return RunModalDialogWindow(hwnd, owner, templateId);
+}
+
+INT_PTR RunModalDialogWindow(HWND hwnd, HWND owner, WORD templateId)
+{
     auto record = Find(hwnd);
+    if (!record)
+        return -1;
     QPointer<QWidget> widget = record->widget.data();
     const auto ended = [hwnd]() {
         auto r = Find(hwnd);
@@ -421,6 +429,19 @@ INT_PTR RunDialog(WORD templateId, HWND parent, DLGPROC proc, void* object, LPAR
     if (owner && IsWindow(owner))
         ::SetActiveWindow(owner);
     return result;
+}
+
+HWND CreateChildDialog(WORD templateId, HWND parent, DLGPROC proc, void* object, LPARAM initParam)
+{
+    const DialogTemplate* t = FindDialogTemplate(templateId);
+    if (!t) {
+        SetLastError(ERROR_RESOURCE_NAME_NOT_FOUND);
+        return nullptr;
+    }
+    DialogTemplate child = *t;
+    child.style = (child.style & ~(WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_THICKFRAME | DS_MODALFRAME | WS_VISIBLE))
+        | WS_CHILD;
+    return CreateFromTemplate(child, parent, proc, object, initParam, false);
 }
 
 HWND CreateModelessDialog(WORD templateId, HWND parent, DLGPROC proc, void* object, LPARAM initParam)
@@ -537,17 +558,8 @@ UINT GetDlgItemInt(HWND dialog, int id, BOOL* translated, BOOL isSigned)
     HWND item = ::GetDlgItem(dialog, id);
     if (!item)
         return 0;
-    const QString text = ::GetWindowText(item).trimmed();
-    bool ok = false;
-    long long value = 0;
-    if (!text.isEmpty() && (text.at(0).isDigit() || (isSigned && text.at(0) == QLatin1Char('-') && text.size() > 1))) {
-        value = text.toLongLong(&ok, 10);
-        if (ok && isSigned && (value < INT32_MIN || value > INT32_MAX))
-            ok = false;
-        if (ok && !isSigned && (value < 0 || value > UINT32_MAX))
-            ok = false;
-    }
-    if (!ok)
+    qint64 value = 0;
+    if (ParseIntegerText(::GetWindowText(item), isSigned != FALSE, &value) != IntegerText::Ok)
         return 0;
     if (translated)
         *translated = TRUE;

@@ -11,6 +11,12 @@
 #include <QMessageBox>
 #include <QMouseEvent>
 #include <QRadioButton>
+#include <QAbstractSlider>
+#include <QTabBar>
+#include <QTableWidget>
+
+#include "platform/ui/PropertySheet.h"
+#include "platform/ui/Trackbar.h"
 
 #include <atomic>
 #include <utility>
@@ -76,6 +82,10 @@ int QtKey(UINT vk, QString* text)
         return Qt::Key_Down;
     case VK_HOME:
         return Qt::Key_Home;
+    case VK_PRIOR:
+        return Qt::Key_PageUp;
+    case VK_NEXT:
+        return Qt::Key_PageDown;
     case VK_END:
         return Qt::Key_End;
     default:
@@ -335,6 +345,91 @@ bool WaitForActiveWindow(HWND window)
         QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
     }
     return true;
+}
+
+} // namespace taluvo::ui::test
+
+namespace taluvo::ui::test {
+
+BOOL SelectSheetTab(HWND sheet, int index)
+{
+    QWidget* widget = WidgetOf(sheet);
+    auto* tabs = widget ? widget->findChild<QTabBar*>() : nullptr;
+    if (!tabs || index < 0 || index >= tabs->count())
+        return FALSE;
+    SendMouse(tabs, QEvent::MouseButtonPress, tabs->tabRect(index).center(), Qt::LeftButton, Qt::LeftButton);
+    SendMouse(tabs, QEvent::MouseButtonRelease, tabs->tabRect(index).center(), Qt::LeftButton, Qt::NoButton);
+    return tabs->currentIndex() == index ? TRUE : FALSE;
+}
+
+BOOL PressSheetButton(HWND sheet, int button)
+{
+    static const int ids[] = { ID_WIZBACK, ID_WIZNEXT, ID_WIZFINISH, IDOK, ID_APPLY_NOW, IDCANCEL };
+    if (button < 0 || button >= 6)
+        return FALSE;
+    HWND control = GetDlgItem(sheet, ids[button]);
+    if (!control || !IsWindowVisible(control) || !IsWindowEnabled(control))
+        return FALSE;
+    Click(control);
+    return TRUE;
+}
+
+BOOL CheckListRow(HWND list, int row, bool checked)
+{
+    auto* table = qobject_cast<QTableWidget*>(WidgetOf(list));
+    QTableWidgetItem* item = table && row >= 0 && row < table->rowCount() ? table->item(row, 0) : nullptr;
+    if (!item || !(item->flags() & Qt::ItemIsUserCheckable) || !table->isEnabled())
+        return FALSE;
+    item->setCheckState(checked ? Qt::Checked : Qt::Unchecked);
+    return TRUE;
+}
+
+BOOL ScrollControl(HWND control, WORD code)
+{
+    auto* slider = qobject_cast<QAbstractSlider*>(WidgetOf(control));
+    if (!slider || !slider->isEnabled())
+        return FALSE;
+    switch (code) {
+    case TB_LINEUP:
+        slider->triggerAction(QAbstractSlider::SliderSingleStepSub);
+        return TRUE;
+    case TB_LINEDOWN:
+        slider->triggerAction(QAbstractSlider::SliderSingleStepAdd);
+        return TRUE;
+    case TB_PAGEUP:
+        slider->triggerAction(QAbstractSlider::SliderPageStepSub);
+        return TRUE;
+    case TB_PAGEDOWN:
+        slider->triggerAction(QAbstractSlider::SliderPageStepAdd);
+        return TRUE;
+    case TB_TOP:
+        slider->triggerAction(QAbstractSlider::SliderToMinimum);
+        return TRUE;
+    case TB_BOTTOM:
+        slider->triggerAction(QAbstractSlider::SliderToMaximum);
+        return TRUE;
+    default:
+        return FALSE;
+    }
+}
+
+BOOL DragThumb(HWND control, int position)
+{
+    auto* slider = qobject_cast<QAbstractSlider*>(WidgetOf(control));
+    if (!slider || !slider->isEnabled())
+        return FALSE;
+    slider->setSliderDown(true);
+    slider->setSliderPosition(position);
+    slider->setSliderDown(false);
+    return TRUE;
+}
+
+BOOL ClickLink(HWND link)
+{
+    if (!IsWindowVisible(link) || !IsWindowEnabled(link))
+        return FALSE;
+    Click(link);
+    return TRUE;
 }
 
 } // namespace taluvo::ui::test

@@ -110,6 +110,21 @@ void PressKey(HWND window, UINT vk, bool ctrl, bool shift, bool alt); // with mo
 void Click(HWND control); // left button down and up at its centre
 void MoveMouse(HWND window, int x, int y); // client coordinates
 BOOL SelectComboItem(HWND combo, int index); // picks from the list as a user does
+// A sheet's tab clicked (the active page may refuse to be left: FALSE then, or when there is no
+// such tab); a sheet button pressed (PSBTN_*; FALSE when it is hidden or disabled, as a user could
+// not press it either).
+BOOL SelectSheetTab(HWND sheet, int index);
+BOOL PressSheetButton(HWND sheet, int button);
+// A list row's check box clicked into the given state; FALSE without check boxes or such a row.
+BOOL CheckListRow(HWND list, int row, bool checked);
+// A trackbar or scroll bar moved as by its arrows, page area, Home and End: code is the TB_* /
+// SB_* code the move reports (LINEUP, LINEDOWN, PAGEUP, PAGEDOWN, TOP, BOTTOM).
+BOOL ScrollControl(HWND control, WORD code);
+// The thumb dragged to a position and let go.
+BOOL DragThumb(HWND control, int position);
+// A link clicked; FALSE when it is hidden or disabled.
+BOOL ClickLink(HWND link);
+
 // Serves events until the window's top-level window is the active one (keyboard focus and
 // shortcuts follow the active window), for at most a few seconds; false when it never became so.
 bool WaitForActiveWindow(HWND window);

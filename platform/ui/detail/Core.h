@@ -138,6 +138,13 @@ LRESULT CopyText(const QString& text, WPARAM size, LPARAM buffer);
 // Sends a WM_COMMAND notification from a control to its parent.
 void NotifyParent(HWND control, WORD code);
 
+// Runs a dialog window made by the dialog framework as a modal dialog owned by owner, then
+// destroys it; its EndDialog result, IDCANCEL when nobody can answer (no display, no test hook).
+INT_PTR RunModalDialogWindow(HWND hwnd, HWND owner, WORD templateId);
+// A dialog template made as a child window of parent (a property page): caption and frame styles
+// dropped, hidden until shown.
+HWND CreateChildDialog(WORD templateId, HWND parent, DLGPROC proc, void* object, LPARAM initParam);
+
 // Gives each label of the dialog whose text has a mnemonic ("&Address:") the next tab stop after
 // it as its buddy, so Alt+letter moves the focus there, as on Windows.
 void LinkLabelMnemonics(HWND dialog);
