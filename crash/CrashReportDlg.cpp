@@ -72,10 +72,10 @@ LRESULT CCrashReportDlg::OnInitDialog(UINT, WPARAM, LPARAM, BOOL&)
     // Headline and icon follow the band in the z-order; being transparent, they are painted over it.
     for (int id : {IDC_CRASH_HEADLINE, IDC_CRASH_ICON})
         ::SetWindowPos(GetDlgItem(id), GetDlgItem(IDC_CRASH_BAND), 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_SHOWWINDOW);
-    // The link to the report's contents is not offered; it stays hidden with its caption.
-    m_link.Attach(GetDlgItem(IDC_CRASH_LINK));
-    m_link.ShowWindow(SW_HIDE);
-    ::ShowWindow(GetDlgItem(IDC_CRASH_LINK_CAPTION), SW_HIDE);
+    // The link to the report's contents is not offered: the template keeps it hidden with its
+    // caption, and its command does nothing.
+    if (m_link.SubclassWindow(GetDlgItem(IDC_CRASH_LINK)))
+        m_link.SetHyperLinkExtendedStyle(HLINK_COMMANDBUTTON | HLINK_ACTONPRESS);
     return TRUE;
 }
 

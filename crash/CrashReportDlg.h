@@ -8,6 +8,7 @@
 #include "crash/ColorStatic.h"
 #include "platform/ui/AtlWin.h"
 #include "res/DialogIds.h"
+#include "platform/ui/HyperLink.h"
 
 #include <QString>
 
@@ -54,7 +55,7 @@ public:
 
 private:
     QString m_szDescription;
-    CWindow m_link;
+    CHyperLink m_link; // command 4000 on a press, as a command link
     CColorStatic m_band, m_headline, m_icon;
     HFONT m_headlineFont = nullptr;
     QString m_szModulePath;

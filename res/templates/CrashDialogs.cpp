@@ -31,8 +31,10 @@ void RegisterCrashTemplates()
                 114, 230, 8 },
             { IDC_CRASH_DESCRIPTION, u"Edit", u"",
                 ES_MULTILINE | ES_AUTOVSCROLL | ES_WANTRETURN | WS_VSCROLL | WS_BORDER | WS_TABSTOP, 20, 127, 231, 54 },
-            { IDC_CRASH_LINK_CAPTION, u"Static", u"To see what this report contains", SS_LEFT, 20, 182, 112, 8 },
-            { IDC_CRASH_LINK, u"Static", u"click here.", SS_LEFT | SS_NOTIFY, 134, 182, 40, 8 },
+            // The link to the report's contents is not offered: hidden with its caption.
+            taluvo::ui::Hidden(
+                { IDC_CRASH_LINK_CAPTION, u"Static", u"To see what this report contains", SS_LEFT, 20, 182, 112, 8 }),
+            taluvo::ui::Hidden({ IDC_CRASH_LINK, u"Static", u"click here.", SS_LEFT | SS_NOTIFY, 134, 182, 40, 8 }),
             { IDC_STATIC, u"Static", nullptr, SS_ETCHEDHORZ, 0, 194, 270, 1 },
             { IDOK, u"Button", u"&Send", BS_DEFPUSHBUTTON | WS_TABSTOP, 148, 202, 50, 14 },
             { IDCANCEL, u"Button", u"E&xit", BS_PUSHBUTTON | WS_TABSTOP, 201, 202, 50, 14 },

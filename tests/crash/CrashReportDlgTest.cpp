@@ -188,6 +188,27 @@ TEST_F(CrashDialog, SendPacksTheArchiveAndHandsItToTheMailClient)
     }
 }
 
+TEST_F(CrashDialog, IconIsLoadedAndTheHiddenLinkIsACommandLinkThatDoesNothing)
+{
+    taluvo::res::RegisterResources();
+    bool icon = false;
+    bool hiddenClickRefused = false;
+    bool openAfterClick = false;
+    const INT_PTR result = Run([&](HWND dialog) {
+        icon = ::SendDlgItemMessage(dialog, IDC_CRASH_ICON, STM_GETICON, 0, 0) != 0;
+        HWND link = ::GetDlgItem(dialog, IDC_CRASH_LINK);
+        hiddenClickRefused = !uitest::ClickLink(link);
+        ::ShowWindow(link, SW_SHOW);
+        EXPECT_TRUE(uitest::ClickLink(link)); // command 4000: answered and nothing else
+        openAfterClick = ::IsWindowVisible(dialog) != FALSE;
+        uitest::Click(::GetDlgItem(dialog, IDCANCEL));
+    });
+    EXPECT_EQ(result, IDCANCEL);
+    EXPECT_TRUE(icon);
+    EXPECT_TRUE(hiddenClickRefused);
+    EXPECT_TRUE(openAfterClick);
+}
+
 TEST_F(CrashDialog, ExitAndEscapeCloseWithoutAnArchive)
 {
     UseMailClient(true);
