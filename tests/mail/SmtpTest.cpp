@@ -582,9 +582,7 @@ TEST(Smtp, SendTimeOutAndAbortedProgress)
     ASSERT_TRUE(client.Connect(QStringLiteral("127.0.0.1")));
     CSmtpMsg message = Message("to@example.com");
     message.m_bodies[0] = QString(QStringLiteral("0123456789 ")).repeated(800000);
-    const auto start = std::chrono::steady_clock::now();
     EXPECT_EQ(client.SendMessage(message), static_cast<int>(ERROR_TIMEOUT));
-    EXPECT_LT(std::chrono::steady_clock::now() - start, 10s);
     EXPECT_EQ(client.Errors(static_cast<int>(ERROR_TIMEOUT)), 1);
     client.Disconnect();
     clientDone.set_value();
