@@ -2,6 +2,8 @@
 
 #include "platform/base/KernelObjects.h"
 
+#include <algorithm>
+
 #include <fcntl.h>
 #include <netinet/in.h>
 #include <poll.h>
@@ -102,6 +104,17 @@ int RefusedPort()
     getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
     close(fd);
     return ntohs(address.sin_port);
+}
+
+Recorder::~Recorder()
+{
+    std::unique_lock<std::mutex> guard(m_lock);
+    m_changed.wait_for(guard, std::chrono::seconds(10), [this] {
+        const auto count = [this](DWORD status) {
+            return std::count_if(m_notices.begin(), m_notices.end(), [status](const Notice& n) { return n.status == status; });
+        };
+        return count(INTERNET_STATUS_HANDLE_CLOSING) >= count(INTERNET_STATUS_HANDLE_CREATED);
+    });
 }
 
 void Recorder::Callback(HINTERNET, DWORD_PTR context, DWORD status, LPVOID info, DWORD length)

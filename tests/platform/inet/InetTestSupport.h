@@ -55,6 +55,12 @@ struct Notice {
 // The status callback's record; a Recorder* is the context of every handle of a fetch.
 class Recorder {
 public:
+    Recorder() = default;
+    // A closing notice held back by a notice still running comes from the request's thread after
+    // the handle was closed: the record waits (bounded) for every handle it saw made to close.
+    ~Recorder();
+    Recorder(const Recorder&) = delete;
+    Recorder& operator=(const Recorder&) = delete;
     static void Callback(HINTERNET, DWORD_PTR context, DWORD status, LPVOID info, DWORD length);
     // Waits for the next REQUEST_COMPLETE not yet taken; false when none came within the bound.
     bool WaitCompletion(INTERNET_ASYNC_RESULT& result, std::chrono::milliseconds bound = std::chrono::seconds(10));
