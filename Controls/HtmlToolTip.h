@@ -5,6 +5,7 @@
 // nothing and relays nothing; its settings are kept for the day it draws.
 #pragma once
 
+#include "Controls/HtmlToolInfo.h"
 #include "platform/ui/AtlWin.h"
 #include "platform/ui/CommCtrl.h"
 
@@ -12,13 +13,6 @@
 
 constexpr UINT HTMLTTN_DISPLAY = 0x464;
 constexpr UINT WM_TOOLTIP_HYPERLINK = WM_APP + 0x110;
-
-struct HTMLTOOLINFO {
-    HWND hWnd = nullptr;
-    UINT_PTR uId = 0;
-    RECT rect {};
-    QString text; // HTML; empty after HTMLTTN_DISPLAY: nothing is shown
-};
 
 struct NMHTMLTTDISPLAY {
     NMHDR hdr {};
