@@ -2,6 +2,7 @@
 
 #include "core/DebugTracer.h"
 #include "platform/base/KernelObjects.h"
+#include "platform/shell/CommandLine.h"
 #include "platform/shell/Launch.h"
 #include "platform/shell/OnlineState.h"
 
@@ -15,24 +16,13 @@ constexpr int kNoBrowserRegistered = 32;
 constexpr int kBrowserNotStarted = 31;
 constexpr int kBrowserStarted = 33;
 
-// The program part of a browser command: the text in the leading double quotes, else up to the
-// first blank; cut before an argument placeholder that sticks to it.
-QString ProgramOfCommand(const QString& command)
+// The command line as the trace shows it: every argument in double quotes.
+QString QuotedCommandLine(const QStringList& argv)
 {
-    QString program;
-    if (command.startsWith(QLatin1Char('"'))) {
-        const qsizetype close = command.indexOf(QLatin1Char('"'), 1);
-        program = close < 0 ? command.mid(1) : command.mid(1, close - 1);
-    } else {
-        const qsizetype blank = command.indexOf(QLatin1Char(' '));
-        program = blank < 0 ? command : command.left(blank);
-    }
-    qsizetype cut = program.indexOf(QStringLiteral("\"%1\""));
-    if (cut < 0)
-        cut = program.indexOf(QStringLiteral("%1"));
-    if (cut >= 0)
-        program.truncate(cut);
-    return program;
+    QStringList quoted;
+    for (const QString& argument : argv)
+        quoted << QLatin1Char('"') + argument + QLatin1Char('"');
+    return quoted.join(QLatin1Char(' '));
 }
 
 } // namespace
@@ -124,14 +114,27 @@ int GotoURL(HWND hWnd, const QString& szUrl, BOOL fOpenNewWindow, int iShowCmd)
             TRACE1(u"GotoURL. Unable to find the default handler of \"x-scheme-handler/http\".\r\n");
         else
             TRACE1(u"GotoURL. Unable to read the Exec value of \"%s\".\r\n", desktopFile);
-        return kNoBrowserRegistered;
+        // No browser of its own registered: the desktop's opener may still know one.
+        const int result = taluvo::shell::OpenUrl(szUrl);
+        TRACE1(u"GotoURL. Using xdg-open. Result: %d\r\n", result);
+        return result > 32 ? kBrowserStarted : kNoBrowserRegistered;
     }
     TRACE1(u"GotoURL. Using desktop file: \"%s\"\r\n", desktopFile);
     TRACE1(u"GotoURL. Default value: \"%s\".\r\n", command);
-    const QString program = ProgramOfCommand(command);
-    TRACE1(u"GotoURL. Command line: \"%s\".\r\n", QStringLiteral("\"%1\" \"%2\"").arg(program, szUrl));
+    // The whole Exec line counts: wrappers such as "env VAR=1 browser %u" or "flatpak run id %u"
+    // start the browser only with all their arguments.
+    bool placed = false;
+    QStringList argv
+        = taluvo::shell::SplitCommandLine(command, szUrl, taluvo::shell::Placeholders::DesktopEntry, &placed);
+    if (!placed)
+        argv << szUrl;
+    if (argv.front().isEmpty() || !taluvo::shell::IsSafeAddressArgument(szUrl)) {
+        TRACE1(u"GotoURL. Refused to start \"%s\" with \"%s\".\r\n", command, szUrl);
+        return kBrowserNotStarted;
+    }
+    TRACE1(u"GotoURL. Command line: \"%s\".\r\n", QuotedCommandLine(argv));
     DWORD error = 0;
-    if (!taluvo::shell::RunProgram({ program, szUrl }, &error)) {
+    if (!taluvo::shell::RunProgram(argv, &error)) {
         TRACE1(u"GotoURL. CreateProcess failed. Error: %d.\r\n", error);
         return kBrowserNotStarted;
     }

@@ -21,8 +21,10 @@ QString FormatInterval(int nDays, int nHours, int nMinutes);
 BOOL CountActiveRasConnections();
 
 // Opens the address in the web browser: with the desktop's default handler, or, for a new
-// window, by starting the default browser's program with the address as its one argument.
-// A result above 32 is success; 31 (the browser could not be started) and 32 (no default
-// browser is registered) are failures. The show command is accepted for its callers and has no
+// window, by starting the default browser's command (its desktop entry's whole Exec line, the
+// address put in as one argument), falling back to the desktop's handler when no browser is
+// registered. A result above 32 is success, given only once a program was really started; 31
+// (the browser could not be started, or the address could be taken for an option) and 32 (no
+// browser and no handler) are failures. The show command is accepted for its callers and has no
 // effect here.
 int GotoURL(HWND hWnd, const QString& szUrl, BOOL fOpenNewWindow = TRUE, int iShowCmd = 10 /* SW_SHOWDEFAULT */);

@@ -14,6 +14,7 @@
 #include "engine/Alerts.h"
 #include "engine/Scheduler.h"
 #include "platform/base/Format.h"
+#include "platform/shell/CommandLine.h"
 #include "platform/shell/Launch.h"
 
 #include <utility>
@@ -245,8 +246,11 @@ LRESULT CMainFrame::OnToolTipHyperLink(UINT, WPARAM wParam, LPARAM, BOOL&)
         if (g_prefs.GetParam("UseDefaultBrowser")->GetBool()) {
             opened = GotoURL(m_hWnd, address, TRUE, SW_SHOWDEFAULT) > 32;
         } else {
-            const QString browser = g_prefs.GetParam("UserBrowserPath")->GetString();
-            opened = !browser.isEmpty() && taluvo::shell::RunProgram({ browser, address });
+            // The user's browser may carry arguments of its own ("firefox --new-window"); the
+            // address follows as one argument, and no shell sees either.
+            QStringList argv = taluvo::shell::SplitCommandLine(g_prefs.GetParam("UserBrowserPath")->GetString());
+            opened = !argv.isEmpty() && taluvo::shell::IsSafeAddressArgument(address)
+                && taluvo::shell::RunProgram(argv << address);
         }
     }
     if (!opened) {

@@ -65,7 +65,8 @@ QString ReadEntry(const QString& path, const QString& section, const QString& ke
     return {};
 }
 
-// Desktop-entry string escapes: \s \n \t \r \\.
+// Desktop-entry string escapes: \s \n \t \r \\. Any other backslash belongs to the syntax of the
+// key itself (the Exec key's quoting, \" inside quotes) and stays for that syntax to read.
 QString Unescape(const QString& value)
 {
     QString out;
@@ -75,11 +76,18 @@ QString Unescape(const QString& value)
             continue;
         }
         const QChar next = value[++i];
-        out += next == QLatin1Char('s') ? QChar(' ')
-            : next == QLatin1Char('n')  ? QChar('\n')
-            : next == QLatin1Char('t')  ? QChar('\t')
-            : next == QLatin1Char('r')  ? QChar('\r')
-                                        : next;
+        if (next == QLatin1Char('s'))
+            out += QLatin1Char(' ');
+        else if (next == QLatin1Char('n'))
+            out += QLatin1Char('\n');
+        else if (next == QLatin1Char('t'))
+            out += QLatin1Char('\t');
+        else if (next == QLatin1Char('r'))
+            out += QLatin1Char('\r');
+        else if (next == QLatin1Char('\\'))
+            out += QLatin1Char('\\');
+        else
+            out += QLatin1Char('\\') + QString(next);
     }
     return out;
 }
@@ -98,8 +106,15 @@ QString FindDesktopFile(const QString& id)
 
 } // namespace
 
+bool IsSafeAddressArgument(const QString& address)
+{
+    return !address.isEmpty() && !address.startsWith(QLatin1Char('-'));
+}
+
 int OpenUrl(const QString& address)
 {
+    if (!IsSafeAddressArgument(address))
+        return SE_ERR_NOASSOC;
     if (OfferToHook({ RequestKind::OpenUrl, { address } }))
         return SE_SUCCESS;
     if (QStandardPaths::findExecutable(QStringLiteral("xdg-open")).isEmpty())

@@ -15,12 +15,18 @@ constexpr int SE_ERR_FNF = 2;
 constexpr int SE_ERR_NOASSOC = 31;
 constexpr int SE_SUCCESS = 33;
 
-// Opens an address (or file) with the desktop's default handler (xdg-open); SE_SUCCESS or
-// SE_ERR_NOASSOC when no handler could be started.
+// An address may reach a program only where it cannot be read as an option: it is not empty and
+// does not start with '-'.
+bool IsSafeAddressArgument(const QString& address);
+
+// Opens an address (or file) with the desktop's default handler (xdg-open); SE_SUCCESS once the
+// handler has started, SE_ERR_NOASSOC when none could be started or the address is not safe to
+// hand to it.
 int OpenUrl(const QString& address);
 
-// Starts argv[0] with the other elements as its arguments, detached from the program. FALSE with
-// a Windows error number (ERROR_FILE_NOT_FOUND, ERROR_ACCESS_DENIED) when it cannot be started.
+// Starts argv[0] with the other elements as its arguments, detached from the program. TRUE only
+// once the program has really been executed; FALSE with a Windows error number
+// (ERROR_FILE_NOT_FOUND, ERROR_ACCESS_DENIED) when it cannot be started.
 BOOL RunProgram(const QStringList& argv, DWORD* error = nullptr);
 
 // The default web browser, in place of the registry's "http\shell" command: the desktop file that

@@ -246,15 +246,7 @@ protected:
         setenv("XDG_CONFIG_DIRS", (root + "/empty").c_str(), 1);
         setenv("XDG_DATA_DIRS", (root + "/empty").c_str(), 1);
         m_browser = root + "/my browser/recorder";
-        MakeRecorder(m_browser, m_dir.File("browser.out"));
-    }
-
-    static void MakeRecorder(const std::string& path, const std::string& out)
-    {
-        WriteFile(path,
-            "#!/bin/sh\nfor a in \"$0\" \"$@\"; do printf '%s\\0' \"$a\"; done > '" + out + ".tmp' && mv '" + out
-                + ".tmp' '" + out + "'\n");
-        chmod(path.c_str(), 0755);
+        WriteArgvRecorder(m_browser, m_dir.File("browser.out"));
     }
 
     void RegisterBrowser(const std::string& exec)
@@ -267,38 +259,80 @@ protected:
             "[Desktop Entry]\nType=Application\nName=Stand-in\nExec=" + exec + "\n");
     }
 
-    static std::vector<std::string> ReadArgv(const std::string& path)
-    {
-        if (!WaitUntil([&] { return access(path.c_str(), F_OK) == 0; }))
-            return {};
-        std::vector<std::string> argv;
-        std::string all = ReadFile(path);
-        for (size_t start = 0; start < all.size();) {
-            const size_t end = all.find('\0', start);
-            argv.push_back(all.substr(start, end - start));
-            start = end + 1;
-        }
-        return argv;
-    }
-
     TempDir m_dir;
     std::string m_browser;
 };
 
-TEST_F(GotoUrlTest, NewWindowStartsTheBrowserWithTheAddressAsItsOneArgument)
+TEST_F(GotoUrlTest, NewWindowRunsTheWholeExecLineWithTheAddressAsOneArgument)
 {
-    RegisterBrowser("\"" + m_browser + "\" --new-window %u");
+    // A second stand-in where a wrapper (flatpak) would be.
+    const std::string wrapper = m_dir.File("bin/flatpak");
+    WriteArgvRecorder(wrapper, m_dir.File("browser.out"));
+    const std::string quoted = "\"" + m_browser + "\"";
+    struct Case {
+        std::string exec; // as written in the desktop file
+        std::vector<std::string> arguments; // what the started program gets after its own name; "@" is the address
+        std::string program;
+    };
+    const Case cases[] = {
+        { quoted + " --new-window %u", { "--new-window", "@" }, m_browser },
+        // env runs the browser only when it gets the whole line (it took the address for a
+        // variable or a program before).
+        { "env TALUVO_TEST_VAR=1 " + quoted + " %u", { "@" }, m_browser },
+        { wrapper + " run org.example.Browser %U", { "run", "org.example.Browser", "@" }, wrapper },
+        // Field codes without a value vanish with their argument; "%%" is a percent sign.
+        { quoted + " --icon %i --name=%c %k 100%% %u", { "--icon", "--name=", "100%", "@" }, m_browser },
+        // Quoting by the desktop-entry rules: a quoted blank and an escaped quote stay in their
+        // argument (the file's "\\" is one backslash once the value is read).
+        { quoted + " \"--title=a b \\\\\"c\\\\\"\" %u", { "--title=a b \"c\"", "@" }, m_browser },
+        // No place for the address: it is appended.
+        { quoted, { "@" }, m_browser },
+    };
     const char* addresses[] = {
         "http://example.com/page",
-        "http://example.com/a b?q=\"quoted\" 'single'&x=$(id);`uname`",
+        "http://example.com/a b?q=\"quoted\" 'single'&x=$(id);`uname`%u",
         "http://example.com/\" --evil-flag \"",
     };
-    for (const char* address : addresses) {
-        SCOPED_TRACE(address);
-        std::remove(m_dir.File("browser.out").c_str());
-        EXPECT_EQ(GotoURL(nullptr, QString::fromUtf8(address), TRUE), 33);
-        EXPECT_EQ(ReadArgv(m_dir.File("browser.out")), (std::vector<std::string> { m_browser, address }));
+    for (const Case& c : cases) {
+        RegisterBrowser(c.exec);
+        for (const char* address : addresses) {
+            SCOPED_TRACE(c.exec + " / " + address);
+            std::remove(m_dir.File("browser.out").c_str());
+            EXPECT_EQ(GotoURL(nullptr, QString::fromUtf8(address), TRUE), 33);
+            std::vector<std::string> expected { c.program };
+            for (const std::string& argument : c.arguments)
+                expected.push_back(argument == "@" ? address : argument);
+            EXPECT_EQ(ReadArgv(m_dir.File("browser.out")), expected);
+        }
     }
+}
+
+TEST_F(GotoUrlTest, WithoutARegisteredBrowserTheDesktopHandlerOpensTheAddress)
+{
+    WriteArgvRecorder(m_dir.File("bin/xdg-open"), m_dir.File("xdg.out"));
+    const std::string path = m_dir.File("bin") + ":" + std::getenv("PATH");
+    setenv("PATH", path.c_str(), 1);
+    EXPECT_EQ(GotoURL(nullptr, QStringLiteral("http://example.com/x y"), TRUE), 33);
+    EXPECT_EQ(ReadArgv(m_dir.File("xdg.out")),
+        (std::vector<std::string> { m_dir.File("bin/xdg-open"), "http://example.com/x y" }));
+}
+
+TEST_F(GotoUrlTest, AnAddressThatLooksLikeAnOptionReachesNoProgram)
+{
+    RegisterBrowser("\"" + m_browser + "\" %u");
+    WriteArgvRecorder(m_dir.File("bin/xdg-open"), m_dir.File("xdg.out"));
+    const std::string path = m_dir.File("bin") + ":" + std::getenv("PATH");
+    setenv("PATH", path.c_str(), 1);
+    for (const char* address : { "--remote-debugging-port=9222", "-new-instance", "" }) {
+        SCOPED_TRACE(address);
+        EXPECT_LE(GotoURL(nullptr, QString::fromUtf8(address), TRUE), 32);
+        EXPECT_LE(GotoURL(nullptr, QString::fromUtf8(address), FALSE), 32);
+    }
+    // Nothing was started: a harmless address afterwards is the first either program sees.
+    EXPECT_EQ(GotoURL(nullptr, QStringLiteral("http://x/-y"), TRUE), 33);
+    EXPECT_EQ(GotoURL(nullptr, QStringLiteral("http://x/-z"), FALSE), 33);
+    EXPECT_EQ(ReadArgv(m_dir.File("browser.out")), (std::vector<std::string> { m_browser, "http://x/-y" }));
+    EXPECT_EQ(ReadArgv(m_dir.File("xdg.out")), (std::vector<std::string> { m_dir.File("bin/xdg-open"), "http://x/-z" }));
 }
 
 TEST_F(GotoUrlTest, TheRequestGoesThroughTheShellHook)
@@ -323,7 +357,7 @@ TEST_F(GotoUrlTest, TheRequestGoesThroughTheShellHook)
 
 TEST_F(GotoUrlTest, WithoutNewWindowTheDesktopHandlerOpensTheAddress)
 {
-    MakeRecorder(m_dir.File("bin/xdg-open"), m_dir.File("xdg.out"));
+    WriteArgvRecorder(m_dir.File("bin/xdg-open"), m_dir.File("xdg.out"));
     const std::string path = m_dir.File("bin") + ":" + std::getenv("PATH");
     setenv("PATH", path.c_str(), 1);
     const char* address = "http://example.com/a b?c=\"d\"";
@@ -335,13 +369,21 @@ TEST_F(GotoUrlTest, WithoutNewWindowTheDesktopHandlerOpensTheAddress)
 
 TEST_F(GotoUrlTest, FailuresAreResultsAtOrBelow32)
 {
-    // No browser registered: 32, and nothing is started.
+    // No browser registered and no desktop handler: 32, and nothing is started.
+    setenv("PATH", m_dir.File("empty").c_str(), 1);
     EXPECT_EQ(GotoURL(nullptr, QStringLiteral("http://example.com/"), TRUE), 32);
-    // A registered browser whose program is missing: 31.
+    // A registered browser whose program is missing, or whose interpreter is (the file is there
+    // and executable, but exec fails): 31, so no caller takes the page for opened.
     RegisterBrowser("/nonexistent/browser %u");
     EXPECT_EQ(GotoURL(nullptr, QStringLiteral("http://example.com/"), TRUE), 31);
+    WriteFile(m_dir.File("bin/broken"), "#!/nonexistent/interpreter\n");
+    chmod(m_dir.File("bin/broken").c_str(), 0755);
+    RegisterBrowser(m_dir.File("bin/broken") + " %u");
+    EXPECT_EQ(GotoURL(nullptr, QStringLiteral("http://example.com/"), TRUE), 31);
+    // A line that names no program.
+    RegisterBrowser("%u");
+    EXPECT_EQ(GotoURL(nullptr, QStringLiteral("http://example.com/"), TRUE), 31);
     // No desktop handler on the PATH.
-    setenv("PATH", m_dir.File("empty").c_str(), 1);
     EXPECT_LE(GotoURL(nullptr, QStringLiteral("http://example.com/"), FALSE), 32);
 }
 

@@ -266,6 +266,52 @@ TEST_F(CheckCommands, OpeningPagesUsesTheStoredAddressAndResetsNew)
     EXPECT_EQ(Sqlite(DatabasePath(), "SELECT status FROM PAGES WHERE id = 3;"), "1");
 }
 
+TEST_F(CheckCommands, APageStaysNewUnlessItsBrowserReallyStarted)
+{
+    ASSERT_TRUE(Start(Group(1, "G", 1, sortAlphabeticalAsc) + Insert({ 1, 1, Url("/a"), "http://one/", "1", m_now, 1, 60, 1 })
+        + Insert({ 2, 1, Url("/a"), "-new-instance", "2", m_now, 1, 60, 1 })));
+    // The desktop as the test builds it: a default browser whose program cannot be executed.
+    for (const char* sub : { "config", "data", "data/applications", "bin", "my browser" })
+        mkdir(m_dir.File(sub).c_str(), 0755);
+    setenv("XDG_CONFIG_HOME", m_dir.File("config").c_str(), 1);
+    setenv("XDG_DATA_HOME", m_dir.File("data").c_str(), 1);
+    setenv("XDG_CONFIG_DIRS", m_dir.File("bin").c_str(), 1);
+    setenv("XDG_DATA_DIRS", m_dir.File("bin").c_str(), 1);
+    const std::string broken = m_dir.File("bin/broken");
+    WriteFile(broken, "#!/nonexistent/interpreter\n");
+    chmod(broken.c_str(), 0755);
+    WriteFile(m_dir.File("config/mimeapps.list"), "[Default Applications]\nx-scheme-handler/http=b.desktop\n");
+    WriteFile(m_dir.File("data/applications/b.desktop"), "[Desktop Entry]\nExec=" + broken + " --new-window %u\n");
+    const std::string recorder = m_dir.File("my browser/recorder");
+    WriteArgvRecorder(recorder, m_dir.File("browser.out"));
+    g_prefs.GetParam("BrowserResetNewStatus")->SetBool(true);
+    auto open = [this](const char16_t* link) {
+        m_frame.SendMessage(WM_TOOLTIP_HYPERLINK, reinterpret_cast<WPARAM>(link));
+    };
+
+    // The popup's link with the default browser, then with the user's own: neither starts.
+    g_prefs.GetParam("UseDefaultBrowser")->SetBool(true);
+    open(u"1,1,x");
+    g_prefs.GetParam("UseDefaultBrowser")->SetBool(false);
+    g_prefs.GetParam("UserBrowserPath")->SetString(QString::fromStdString(broken) + QStringLiteral(" --new-window"));
+    open(u"1,1,x");
+    // A stored address that a browser would take for an option reaches no browser at all.
+    g_prefs.GetParam("UserBrowserPath")->SetString(QStringLiteral("\"") + QString::fromStdString(recorder)
+        + QStringLiteral("\" --new-window"));
+    open(u"1,2,x");
+    ASSERT_EQ(m_messages.size(), 3u);
+    for (const QString& message : m_messages)
+        EXPECT_EQ(message, QStringLiteral("Error: Unable to open web page in browser."));
+    EXPECT_EQ(Sqlite(DatabasePath(), "SELECT id, status FROM PAGES ORDER BY id;"), "1|1\n2|1");
+    EXPECT_EQ(TREE_GET_STATUS(m_frame.m_mainTree.GetItemData(m_frame.FindPage(1, 1))), statusNew);
+
+    // The user's browser with arguments of its own: they stay, the address follows as one argument.
+    open(u"1,1,x");
+    EXPECT_EQ(ReadArgv(m_dir.File("browser.out")), (std::vector<std::string> { recorder, "--new-window", "http://one/" }));
+    EXPECT_EQ(Sqlite(DatabasePath(), "SELECT id, status FROM PAGES ORDER BY id;"), "1|3\n2|1");
+    EXPECT_EQ(m_messages.size(), 3u);
+}
+
 TEST_F(CheckCommands, PopupListsEachUpdatedPageOnceUntilItsTimerHidesIt)
 {
     ASSERT_TRUE(Start(Group(1, "G", 1, sortAlphabeticalAsc)));

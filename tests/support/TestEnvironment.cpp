@@ -99,6 +99,29 @@ std::string WaitForFileText(const std::string& path, std::chrono::milliseconds b
     return text;
 }
 
+void WriteArgvRecorder(const std::string& path, const std::string& out)
+{
+    // Written under another name and moved, so a reader never sees half of it.
+    WriteFile(path,
+        "#!/bin/sh\nfor a in \"$0\" \"$@\"; do printf '%s\\0' \"$a\"; done > '" + out + ".tmp' && mv '" + out
+            + ".tmp' '" + out + "'\n");
+    chmod(path.c_str(), 0755);
+}
+
+std::vector<std::string> ReadArgv(const std::string& out, std::chrono::milliseconds bound)
+{
+    if (!WaitUntil([&] { return access(out.c_str(), F_OK) == 0; }, bound))
+        return {};
+    std::vector<std::string> argv;
+    const std::string all = ReadFile(out);
+    for (size_t start = 0; start < all.size();) {
+        const size_t end = all.find('\0', start);
+        argv.push_back(all.substr(start, end - start));
+        start = end + 1;
+    }
+    return argv;
+}
+
 bool WaitUntil(const std::function<bool()>& condition, std::chrono::milliseconds bound)
 {
     const auto deadline = std::chrono::steady_clock::now() + bound;

@@ -62,6 +62,12 @@ private:
 // Waits until the file exists and holds text (a server writes its port there); empty on time-out.
 std::string WaitForFileText(const std::string& path, std::chrono::milliseconds bound = std::chrono::seconds(15));
 
+// A stand-in program (a browser, xdg-open) at path that writes its argv, $0 first, NUL-separated,
+// to the file out once it runs; ReadArgv waits for that file and returns the arguments (empty
+// when the program did not run within the bound).
+void WriteArgvRecorder(const std::string& path, const std::string& out);
+std::vector<std::string> ReadArgv(const std::string& out, std::chrono::milliseconds bound = std::chrono::seconds(10));
+
 // Polls the condition until it holds or the bound passes; true when it held.
 bool WaitUntil(const std::function<bool()>& condition,
                std::chrono::milliseconds bound = std::chrono::seconds(10));
