@@ -4,6 +4,7 @@
 
 #include <cstdlib>
 #include <limits.h>
+#include <pwd.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
 #include <unistd.h>
@@ -30,20 +31,70 @@ QString ExecutablePath()
     return AnsiDecode(buffer, n);
 }
 
+namespace {
+
+QString WithoutTrailingSlashes(QString folder)
+{
+    while (folder.size() > 1 && folder.endsWith(QLatin1Char('/')))
+        folder.chop(1);
+    return folder;
+}
+
+QString EnvironmentPath(const char* name)
+{
+    const char* value = std::getenv(name);
+    return value && *value ? AnsiDecode(value) : QString();
+}
+
+QString UserHome()
+{
+    QString home = EnvironmentPath("HOME");
+    if (home.isEmpty()) {
+        if (const passwd* entry = getpwuid(getuid()))
+            home = AnsiDecode(entry->pw_dir);
+    }
+    return WithoutTrailingSlashes(home);
+}
+
+// The user's data folder by the XDG base-directory rules: XDG_DATA_HOME when it is an absolute
+// path, else ~/.local/share.
+QString UserDataHome()
+{
+    const QString data = EnvironmentPath("XDG_DATA_HOME");
+    if (data.startsWith(QLatin1Char('/')))
+        return WithoutTrailingSlashes(data);
+    return UserHome() + QStringLiteral("/.local/share");
+}
+
+// Creates the folder and any missing parent for the user alone (0700), as the XDG rules ask for
+// folders the program makes there; folders that exist keep their modes.
+void MakeUserFolder(const QString& folder)
+{
+    const QByteArray path = AnsiEncode(folder);
+    for (qsizetype slash = path.indexOf('/', 1); slash > 0; slash = path.indexOf('/', slash + 1))
+        mkdir(path.left(slash).constData(), 0700);
+    mkdir(path.constData(), 0700);
+}
+
+} // namespace
+
 QString ProgramFolder()
 {
-    const char* home = std::getenv("TALUVO_HOME");
-    if (home && *home) {
-        QString folder = AnsiDecode(home);
-        while (folder.size() > 1 && folder.endsWith(QLatin1Char('/')))
-            folder.chop(1);
-        return folder;
-    }
+    const QString home = EnvironmentPath("TALUVO_HOME");
+    if (!home.isEmpty())
+        return WithoutTrailingSlashes(home);
+    // A portable copy keeps its data beside the executable; an installed program, or one run from
+    // its build folder, never writes there.
     const QString exe = ExecutablePath();
     const qsizetype slash = exe.lastIndexOf(QLatin1Char('/'));
-    if (slash < 0)
-        return QString();
-    return slash == 0 ? QStringLiteral("/") : exe.left(slash);
+    if (slash >= 0) {
+        const QString exeFolder = slash == 0 ? QStringLiteral("/") : exe.left(slash);
+        if (RegularFileExists(exeFolder + QStringLiteral("/database.db")))
+            return exeFolder;
+    }
+    const QString data = UserDataHome() + QStringLiteral("/taluvo");
+    MakeUserFolder(data);
+    return data;
 }
 
 QString ChangeExtension(const QString& path, const QString& extension)

@@ -14,7 +14,10 @@ namespace taluvo {
 // Full path of the executable ("/usr/bin/taluvo"); empty when it cannot be read.
 QString ExecutablePath();
 
-// The program's folder: TALUVO_HOME when set, else the executable's folder (no trailing '/').
+// The program's folder (no trailing '/'): TALUVO_HOME when set; else the executable's folder when
+// it already holds a "database.db" (a portable copy); else the user's data folder
+// ($XDG_DATA_HOME/taluvo, by default ~/.local/share/taluvo), created for the user alone when
+// missing.
 QString ProgramFolder();
 
 // A file of the program's folder named after the executable: ProgramFilePath("ini") gives

@@ -24,6 +24,14 @@ using namespace taluvo::ui::detail;
 
 namespace {
 
+// Brings a widget to the front of its siblings, or a top-level window to the front of the screen.
+// The offscreen platform has no screen stacking and warns on every such raise.
+void Raise(QWidget* widget)
+{
+    if (!widget->isWindow() || !taluvo::ui::IsHeadless())
+        widget->raise();
+}
+
 // The input message being delivered from Qt right now: DefWindowProc on it means "let the widget
 // have its default handling".
 thread_local const MSG* t_input = nullptr;
@@ -404,7 +412,7 @@ BOOL ShowWindow(HWND hwnd, int command)
     default:
         widget->show();
         if (!noActivate && IsTopLevel(*record)) {
-            widget->raise();
+            Raise(widget);
             widget->activateWindow();
         }
         break;
@@ -481,7 +489,7 @@ BOOL SetForegroundWindow(HWND hwnd)
     QWidget* widget = WidgetOf(hwnd);
     if (!widget)
         return FALSE;
-    widget->window()->raise();
+    Raise(widget->window());
     widget->window()->activateWindow();
     return TRUE;
 }
@@ -606,7 +614,7 @@ BOOL SetWindowPos(HWND hwnd, HWND, int x, int y, int cx, int cy, UINT flags)
     if (flags & SWP_HIDEWINDOW)
         ShowWindow(hwnd, SW_HIDE);
     if (!(flags & SWP_NOZORDER) || (flags & SWP_SHOWWINDOW))
-        widget->raise();
+        Raise(widget);
     return TRUE;
 }
 

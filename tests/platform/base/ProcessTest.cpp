@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <sys/stat.h>
 #include <thread>
 
 using namespace taluvo;
@@ -17,6 +18,47 @@ TEST(Process, ProgramFolderFollowsTalovoHome)
     EXPECT_TRUE(ProgramFilePath(QStringLiteral("ini")).startsWith(home + QLatin1Char('/')));
     EXPECT_TRUE(ProgramFilePath(QStringLiteral("ini")).endsWith(QStringLiteral(".ini")));
     EXPECT_FALSE(ExecutablePath().isEmpty());
+}
+
+TEST(Process, WithoutTalovoHomeTheDataLivesInTheUsersDataFolder)
+{
+    // The executable's folder (the build tree) holds no database.db: it is not the program's.
+    const std::string given = taluvo::test::HomeDir();
+    taluvo::test::TempDir dir;
+    unsetenv("TALUVO_HOME");
+    auto mode = [](const std::string& path) {
+        struct stat st {};
+        return stat(path.c_str(), &st) == 0 ? static_cast<int>(st.st_mode & 07777) : -1;
+    };
+    struct Case {
+        std::string dataHome; // XDG_DATA_HOME ("" unset)
+        std::string expected;
+    };
+    setenv("HOME", dir.File("home/").c_str(), 1);
+    const Case cases[] = {
+        { dir.File("data/nested/"), dir.File("data/nested/taluvo") },
+        { "", dir.File("home/.local/share/taluvo") },
+        { "relative/data", dir.File("home/.local/share/taluvo") }, // not absolute: ignored
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.dataHome);
+        if (c.dataHome.empty())
+            unsetenv("XDG_DATA_HOME");
+        else
+            setenv("XDG_DATA_HOME", c.dataHome.c_str(), 1);
+        EXPECT_EQ(ProgramFolder(), QString::fromStdString(c.expected));
+        // Made for the user alone, with the parents that were missing.
+        EXPECT_EQ(mode(c.expected), 0700);
+        EXPECT_EQ(mode(c.expected.substr(0, c.expected.rfind('/'))), 0700);
+        EXPECT_EQ(ProgramFilePath(QStringLiteral("trc")).left(c.expected.size()), QString::fromStdString(c.expected));
+    }
+    // A folder that exists keeps its mode.
+    chmod(dir.File("data/nested/taluvo").c_str(), 0750);
+    setenv("XDG_DATA_HOME", dir.File("data/nested").c_str(), 1);
+    EXPECT_EQ(ProgramFolder(), QString::fromStdString(dir.File("data/nested/taluvo")));
+    EXPECT_EQ(mode(dir.File("data/nested/taluvo")), 0750);
+    setenv("TALUVO_HOME", given.c_str(), 1);
+    EXPECT_EQ(ProgramFolder(), QString::fromStdString(given));
 }
 
 TEST(Process, ChangeExtensionTouchesTheFileNameOnly)
