@@ -137,7 +137,9 @@ void QueueGroupPages(const SCheckSource& source, CCheckLists& lists, WORD nGroup
     }
 }
 
-bool IsOfflineConnection(DWORD flags, bool dialUpLinkUp)
+bool IsOfflineConnection(BOOL connected, DWORD flags, bool dialUpLinkUp)
 {
+    if (!connected)
+        return true;
     return !(flags & INTERNET_CONNECTION_LAN) && (flags & INTERNET_CONNECTION_MODEM) && !dialUpLinkUp;
 }

@@ -37,7 +37,8 @@ void QueueDuePages(const SCheckSource& source, CCheckLists& lists, uint32_t now)
 // a database error ("SQL Error. ..."); pages queued before the failure stay queued.
 void QueueGroupPages(const SCheckSource& source, CCheckLists& lists, WORD nGroupId, int sortType);
 
-// The online check's verdict on the connected state WinInet reports (flags of
-// InternetGetConnectedState): offline only for a dial-up (modem) connection without any dial-up
-// link up. A LAN connection is online whatever the dial-up links do.
-bool IsOfflineConnection(DWORD flags, bool dialUpLinkUp);
+// The online check's verdict on the connected state WinInet reports (the result and flags of
+// InternetGetConnectedState): offline when no connection is up at all (no interface but
+// loopback), and for a dial-up (modem) connection without any dial-up link up. A LAN connection
+// is online whatever the dial-up links do.
+bool IsOfflineConnection(BOOL connected, DWORD flags, bool dialUpLinkUp);

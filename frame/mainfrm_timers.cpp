@@ -48,19 +48,20 @@ LRESULT CMainFrame::OnTimer(UINT, WPARAM wParam, LPARAM, BOOL&)
             KillTimer(g_iCheckOnlineTimerId);
         m_iCheckOnlineTimer = 0;
         DWORD flags = 0;
-        if (InternetGetConnectedState(&flags, 0)) {
-            const bool dialUp = (flags & (INTERNET_RAS_INSTALLED | INTERNET_CONNECTION_MODEM)) != 0;
-            {
-                // The store's own lock is needed only when dial-up links are asked about.
-                std::optional<CMutexLocker> guard;
-                if (dialUp)
-                    guard.emplace(g_prefs.m_mutex);
-                g_prefs.GetParam("WorkOffline")->SetBool(
-                    IsOfflineConnection(flags, dialUp && CountActiveRasConnections() != 0));
-            }
-            BOOL handled = TRUE;
-            OnFileWorkOffline(0, static_cast<WORD>(-1), nullptr, handled);
+        // With no connection at all the program works offline too (no checks that can only
+        // fail), and comes back online by itself at the first tick that finds a link again.
+        const BOOL connected = InternetGetConnectedState(&flags, 0);
+        const bool dialUp = connected && (flags & (INTERNET_RAS_INSTALLED | INTERNET_CONNECTION_MODEM)) != 0;
+        {
+            // The store's own lock is needed only when dial-up links are asked about.
+            std::optional<CMutexLocker> guard;
+            if (dialUp)
+                guard.emplace(g_prefs.m_mutex);
+            g_prefs.GetParam("WorkOffline")->SetBool(
+                IsOfflineConnection(connected, flags, dialUp && CountActiveRasConnections() != 0));
         }
+        BOOL handled = TRUE;
+        OnFileWorkOffline(0, static_cast<WORD>(-1), nullptr, handled);
         try {
             m_iCheckOnlineTimer = SetTimer(g_iCheckOnlineTimerId, kCheckOnlineMs);
             FAIL_CHECK(m_iCheckOnlineTimer, QStringLiteral("Unable to set check online timer."));

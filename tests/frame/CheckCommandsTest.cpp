@@ -7,6 +7,10 @@
 #include "core/prefs/Preferences.h"
 #include "engine/Scheduler.h"
 #include "platform/inet/WinInet.h"
+#include "platform/shell/OnlineState.h"
+
+#include <net/if.h>
+#include <sys/stat.h>
 
 #include <QDateTime>
 
@@ -351,22 +355,49 @@ TEST_F(CheckCommands, PopupListsEachUpdatedPageOnceUntilItsTimerHidesIt)
     EXPECT_EQ(rows(), 1);
 }
 
-TEST(OnlineState, OnlyADialUpConnectionWithoutALinkIsOffline)
+TEST_F(CheckCommands, AutomaticDetectionWorksOfflineWithoutAConnectionAndComesBack)
 {
+    ASSERT_TRUE(Start(Group(1, "G", 1, sortAlphabeticalAsc) + Insert({ 1, 1, Url("/a"), "", "a", m_now - 600 })));
+    ASSERT_NE(m_frame.m_iCheckOnlineTimer, 0u);
+    using taluvo::shell::NetworkInterface;
+    const unsigned up = IFF_UP | IFF_RUNNING;
+    const NetworkInterface lo { QStringLiteral("lo"), up | IFF_LOOPBACK, true };
+    const NetworkInterface eth { QStringLiteral("eth0"), up | IFF_BROADCAST, true };
+    const NetworkInterface ppp { QStringLiteral("ppp0"), up | IFF_POINTOPOINT, true };
+    const NetworkInterface pppDown { QStringLiteral("ppp0"), IFF_POINTOPOINT, true };
     struct Case {
-        DWORD flags;
-        bool linkUp;
+        const char* name;
+        std::vector<NetworkInterface> interfaces;
         bool offline;
     };
     const Case cases[] = {
-        { INTERNET_CONNECTION_LAN, false, false },
-        { INTERNET_CONNECTION_LAN | INTERNET_RAS_INSTALLED, false, false },
-        { INTERNET_CONNECTION_LAN | INTERNET_CONNECTION_MODEM | INTERNET_RAS_INSTALLED, false, false },
-        { INTERNET_CONNECTION_MODEM | INTERNET_RAS_INSTALLED, false, true },
-        { INTERNET_CONNECTION_MODEM | INTERNET_RAS_INSTALLED, true, false },
+        { "loopback only", { lo }, true },
+        { "LAN", { lo, eth }, false },
+        { "nothing at all", {}, true },
+        { "dial-up link up", { lo, ppp }, false },
+        { "dial-up link down", { lo, pppDown }, true },
+        { "LAN and a dial-up link that is down", { lo, eth, pppDown }, false },
     };
-    for (const Case& c : cases)
-        EXPECT_EQ(IsOfflineConnection(c.flags, c.linkUp), c.offline) << c.flags << " " << c.linkUp;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::vector<NetworkInterface> interfaces = c.interfaces;
+        taluvo::shell::SetInterfaceSource([interfaces] { return interfaces; });
+        m_frame.SendMessage(WM_TIMER, g_iCheckOnlineTimerId);
+        EXPECT_EQ(g_prefs.GetParam("WorkOffline")->GetBool(), c.offline);
+        EXPECT_NE(m_frame.m_iCheckOnlineTimer, 0u);
+    }
+
+    // Offline, the check timer checks nothing (no failed check, no error sound); once a link is
+    // back, the next tick checks the due page.
+    taluvo::shell::SetInterfaceSource([lo] { return std::vector<NetworkInterface> { lo }; });
+    m_frame.SendMessage(WM_TIMER, g_iCheckOnlineTimerId);
+    m_frame.SendMessage(WM_TIMER, g_iIntervalTimerId);
+    EXPECT_TRUE(m_frame.m_checks.m_ctxsPending.empty() && m_frame.m_checks.m_ctxsRun.empty());
+    taluvo::shell::SetInterfaceSource([lo, eth] { return std::vector<NetworkInterface> { lo, eth }; });
+    m_frame.SendMessage(WM_TIMER, g_iCheckOnlineTimerId);
+    m_frame.SendMessage(WM_TIMER, g_iIntervalTimerId);
+    ASSERT_TRUE(WaitForChecks(m_frame));
+    EXPECT_EQ(Stored(), "1|3|0");
 }
 
 } // namespace

@@ -9,11 +9,14 @@
 #include "core/Globals.h"
 #include "core/db/Database.h"
 #include "frame/mainfrm.h"
+#include "platform/shell/OnlineState.h"
 #include "platform/ui/TestHooks.h"
 
 #include <gtest/gtest.h>
 
 #include <QString>
+
+#include <net/if.h>
 
 #include <cstdio>
 #include <memory>
@@ -38,6 +41,11 @@ protected:
     {
         EnsureUiApplication();
         taluvo::res::RegisterResources();
+        // The window's online check sees a LAN, whatever the test's network namespace holds.
+        taluvo::shell::SetInterfaceSource([] {
+            return std::vector<taluvo::shell::NetworkInterface> { { QStringLiteral("eth0"),
+                IFF_UP | IFF_RUNNING | IFF_BROADCAST, true } };
+        });
         _Module.AddMessageLoop(&m_loop);
         m_boxes = std::make_unique<taluvo::ui::test::ScopedMessageBoxHook>(
             [this](const taluvo::ui::test::MessageBoxRequest& request) {
@@ -51,6 +59,7 @@ protected:
             m_frame.DestroyWindow();
         DrainMessages();
         _Module.RemoveMessageLoop();
+        taluvo::shell::SetInterfaceSource({});
     }
 
     HWND Create()
