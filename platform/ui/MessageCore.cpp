@@ -493,6 +493,16 @@ void ServeSends()
         LRESULT result = 0;
         if (record && record->proc)
             result = CallWindowProc(record->proc, item->hwnd, item->message, item->wParam, item->lParam);
+        // What another thread sent (a worker's notice that its check ended) changes what the idle
+        // handlers show, as any other message does.
+        if (LoopObserver* observer = ActiveMainObserver()) {
+            MSG handled {};
+            handled.hwnd = item->hwnd;
+            handled.message = item->message;
+            handled.wParam = item->wParam;
+            handled.lParam = item->lParam;
+            observer->InputHandled(handled);
+        }
         item->Finish(result);
     }
 }

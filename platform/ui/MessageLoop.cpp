@@ -94,8 +94,9 @@ int CMessageLoop::Run()
             if (!OnIdle(idleCount++))
                 doIdle = FALSE;
         }
-        // Wait for the next posted message; input that Qt delivers meanwhile went through the
-        // filters and window procedures already and only counts for idle processing.
+        // Wait for the next posted message; input that Qt delivers and messages other threads
+        // send meanwhile went through the filters and window procedures already and only count
+        // for idle processing.
         bool gotMessage = false;
         for (;;) {
             ServeSends();

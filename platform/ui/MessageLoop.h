@@ -4,7 +4,8 @@
 // Filters are asked newest first and may swallow a message; they see the posted messages the loop
 // takes and the input Qt delivers while this loop is the innermost one, never the input of a
 // modal dialog, message box or menu that runs its own loop. Idle handlers run when the queue has
-// become empty after a message other than a mouse move, a paint or the caret timer.
+// become empty after any message other than a mouse move, a paint or the caret timer: posted,
+// timer and input messages, and messages other threads sent.
 #pragma once
 
 #include "platform/ui/UserApi.h"

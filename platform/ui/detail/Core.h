@@ -97,7 +97,8 @@ class LoopObserver {
 public:
     virtual ~LoopObserver() = default;
     virtual bool FilterInput(MSG& msg) = 0; // true: swallowed
-    virtual void InputHandled(const MSG& msg) = 0; // for idle bookkeeping
+    // For idle bookkeeping: input from Qt, and messages other threads sent, once handled.
+    virtual void InputHandled(const MSG& msg) = 0;
 };
 enum class LoopKind { Main, Modal };
 class LoopScope {

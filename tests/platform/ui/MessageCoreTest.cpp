@@ -442,6 +442,35 @@ TEST_F(UiMessageCoreTest, IdleHandlersRunAfterACommandButNotAfterAMouseMove)
     EXPECT_NE(std::find(m_wnd.log.begin(), m_wnd.log.end(), "mousemove"), m_wnd.log.end());
 }
 
+TEST_F(UiMessageCoreTest, IdleHandlersRunAfterAMessageAnotherThreadSent)
+{
+    std::vector<std::string> log;
+    CRecordingIdle idle(log);
+    CMessageLoop loop;
+    loop.AddIdleHandler(&idle);
+    std::thread worker;
+    // After the first idle period a worker sends, as a check that ends does; only a second idle
+    // period ends the loop.
+    idle.next = [&] {
+        worker = std::thread([&] { m_wnd.SendMessage(WM_PROBE, 21); });
+        idle.next = [&] {
+            worker.join();
+            log.push_back("probes:" + std::to_string(m_wnd.probes.load()));
+            PostQuitMessage(0);
+        };
+    };
+    // The bound, should the idle period never come.
+    QTimer bound;
+    bound.setSingleShot(true);
+    QObject::connect(&bound, &QTimer::timeout, [] { PostQuitMessage(1); });
+    bound.start(10000);
+    EXPECT_EQ(loop.Run(), 0);
+    if (worker.joinable())
+        worker.join();
+    const std::vector<std::string> expected { "idle", "idle", "probes:1" };
+    EXPECT_EQ(log, expected);
+}
+
 TEST_F(UiMessageCoreTest, AppModuleKeepsOneLoopPerThread)
 {
     CAppModule module;
