@@ -13,8 +13,8 @@
 
 #include <vector>
 
-// Sent to the icon's hidden window when a tray (re)appears: a shown icon is added again.
-constexpr UINT WM_TRAY_TASKBAR_CREATED = WM_APP + 0x1F0;
+// What the icon's hidden window hears when a tray (re)appears: a shown icon is added again.
+constexpr UINT WM_TRAY_TASKBAR_CREATED = WM_TASKBARCREATED;
 constexpr UINT_PTR kTrayIconCycleTimerId = 4567;
 
 class CTrayIcon {

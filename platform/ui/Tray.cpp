@@ -4,8 +4,11 @@
 #include "platform/base/KernelObjects.h"
 #include "platform/ui/detail/Core.h"
 
+#include <QAction>
 #include <QCoreApplication>
+#include <QGuiApplication>
 #include <QSystemTrayIcon>
+#include <QTimer>
 
 #include <map>
 #include <memory>
@@ -42,6 +45,57 @@ void Report(const TrayIcon& icon, UINT mouseMessage)
     if (icon.callback && IsWindow(icon.hwnd))
         PostMessage(icon.hwnd, icon.callback, icon.id, static_cast<LPARAM>(mouseMessage));
 }
+
+void TellTopLevelWindows()
+{
+    for (const RecordPtr& record : TopLevelWindows())
+        PostMessage(record->hwnd, WM_TASKBARCREATED, 0, 0);
+}
+
+// Every top-level window hears when a tray is there again. On X11 the platform plugin signals
+// each change of the tray's window ("systemTrayWindowChanged"; Qt itself moves the icons it shows
+// into the new tray on it); a change that leaves a tray in place is a new tray. The signal is no
+// public API, so it is looked up by name and reached through a QAction's trigger slot (the layer
+// has no meta-object compiler). Where the platform has no such signal, the tray's presence is
+// looked at once a second, and a tray that is there again after none was counts.
+class TrayWatcher : public QObject {
+public:
+    static void Start()
+    {
+        static TrayWatcher* watcher = nullptr;
+        if (!watcher && QCoreApplication::instance())
+            watcher = new TrayWatcher(QCoreApplication::instance());
+    }
+
+private:
+    explicit TrayWatcher(QObject* parent)
+        : QObject(parent)
+        , m_available(taluvo::ui::IsTrayAvailable())
+    {
+        // QPlatformNativeInterface derives from QObject alone: its address is its QObject's.
+        auto* native = reinterpret_cast<QObject*>(QGuiApplication::platformNativeInterface());
+        if (native && native->metaObject()->indexOfSignal("systemTrayWindowChanged(QScreen*)") >= 0) {
+            QObject::connect(native, SIGNAL(systemTrayWindowChanged(QScreen*)), &m_changed, SLOT(trigger()));
+            QObject::connect(&m_changed, &QAction::triggered, this, [] {
+                if (taluvo::ui::IsTrayAvailable())
+                    TellTopLevelWindows();
+            });
+            return;
+        }
+        m_timer.setInterval(1000);
+        QObject::connect(&m_timer, &QTimer::timeout, this, [this] {
+            const bool available = taluvo::ui::IsTrayAvailable();
+            if (available && !m_available)
+                TellTopLevelWindows();
+            m_available = available;
+        });
+        m_timer.start();
+    }
+
+    QAction m_changed;
+    QTimer m_timer;
+    bool m_available;
+};
 
 void Apply(TrayIcon& icon, const NOTIFYICONDATA& data)
 {
@@ -104,6 +158,8 @@ BOOL Shell_NotifyIcon(DWORD message, NOTIFYICONDATA* data)
             });
         Apply(*raw, *data);
         Icons().emplace(key, std::move(added));
+        if (!taluvo::ui::IsHeadless())
+            TrayWatcher::Start();
         return TRUE;
     }
     case NIM_MODIFY:

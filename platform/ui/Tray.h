@@ -9,6 +9,11 @@
 
 #include "platform/ui/UserApi.h"
 
+// Posted to every top-level window when a tray becomes available again (a tray host started or
+// restarted), as the shell's "TaskbarCreated" message is: icons a program shows belong to the
+// tray that went away and may have to be added again. A number of the registered-message range.
+constexpr UINT WM_TASKBARCREATED = 0xC0F0;
+
 constexpr DWORD NIM_ADD = 0x0;
 constexpr DWORD NIM_MODIFY = 0x1;
 constexpr DWORD NIM_DELETE = 0x2;

@@ -33,11 +33,19 @@ public:
     UINT command = 0;
     int commands = 0;
     bool realMenu = false; // the menu on the screen, worked with keys, instead of the hook
+    int taskbarCreated = 0;
 
     BEGIN_MSG_MAP(COwner)
     MESSAGE_HANDLER(WM_TRAY_ICON_NOTIFY, OnTray)
     MESSAGE_HANDLER(WM_COMMAND, OnCommand)
+    MESSAGE_HANDLER(WM_TASKBARCREATED, OnTaskbarCreated)
     END_MSG_MAP()
+
+    LRESULT OnTaskbarCreated(UINT, WPARAM, LPARAM, BOOL&)
+    {
+        ++taskbarCreated;
+        return 0;
+    }
 
     LRESULT OnTray(UINT, WPARAM wParam, LPARAM lParam, BOOL&)
     {
@@ -153,7 +161,26 @@ int main(int argc, char** argv)
     std::printf("real menu: command %u\n", owner.command);
     if (keys > 0)
         waitpid(keys, nullptr, 0);
+    if (owner.command != ID_TOOLS_CHECK_ALL || owner.commands != 2)
+        return 12;
+
+    // The tray host goes and another one comes: every top-level window hears of the new tray
+    // once, and the icon is in it. (A tray host that came up after the probe was told already.)
+    owner.taskbarCreated = 0;
+    const pid_t newHost = RestartTrayHost();
+    if (newHost < 0) {
+        std::printf("the tray host could not be restarted\n");
+        return 14;
+    }
+    const bool heard = PumpUntil(
+        [&] {
+            return owner.taskbarCreated > 0 && taluvo::ui::IsTrayIconShown(owner, IDR_TRAY_POPUP)
+                && taluvo::ui::GetTrayIconRect(owner, IDR_TRAY_POPUP, &where);
+        },
+        20000);
+    std::printf("new tray: told %d time(s), icon shown: %s\n", owner.taskbarCreated, heard ? "yes" : "no");
+    StopTrayHost(newHost);
     Shell_NotifyIcon(NIM_DELETE, &data);
     owner.DestroyWindow();
-    return owner.command == ID_TOOLS_CHECK_ALL && owner.commands == 2 ? 0 : 12;
+    return heard && owner.taskbarCreated == 1 ? 0 : 15;
 }

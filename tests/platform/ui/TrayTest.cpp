@@ -123,6 +123,7 @@ TEST_F(UiTray, RealTrayUnderVirtualXServer)
     EXPECT_TRUE(output.contains(QStringLiteral("tray available: yes")));
     EXPECT_TRUE(output.contains(QStringLiteral("command %1 reached the owner").arg(ID_TOOLS_CHECK_ALL)));
     EXPECT_TRUE(output.contains(QStringLiteral("real menu: command %1").arg(ID_TOOLS_CHECK_ALL)));
+    EXPECT_TRUE(output.contains(QStringLiteral("new tray: told 1 time(s), icon shown: yes")));
 }
 
 } // namespace

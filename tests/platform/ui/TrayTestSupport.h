@@ -3,6 +3,7 @@
 // and, inside a probe, xdotool and pumping the user-interface thread.
 #pragma once
 
+#include "platform/ui/Tray.h"
 #include "platform/ui/UserApi.h"
 
 #include <QCoreApplication>
@@ -13,6 +14,8 @@
 #include <QStandardPaths>
 #include <QStringList>
 
+#include <csignal>
+#include <cstdlib>
 #include <functional>
 #include <spawn.h>
 #include <string>
@@ -32,6 +35,10 @@ inline QStringList MissingTools()
             missing << QString::fromLatin1(tool);
     return missing;
 }
+
+// The tray host's place and size on the virtual screen.
+constexpr char kTrayerArguments[]
+    = "--edge top --align right --widthtype pixel --width 120 --height 24 --SetDockType true";
 
 struct ProbeRun {
     bool started = false;
@@ -58,9 +65,10 @@ inline ProbeRun RunProbeWithTrayHost(const QString& probe, const QString& screen
     append(QStringLiteral("TSAN_OPTIONS"), QStringLiteral("report_bugs=0"));
     run.setProcessEnvironment(environment);
     run.setProcessChannelMode(QProcess::MergedChannels);
-    const QString script = QStringLiteral(
-        "trayer --edge top --align right --widthtype pixel --width 120 --height 24 --SetDockType true & "
-        "host=$!; \"$0\"; code=$?; kill $host 2>/dev/null; wait $host 2>/dev/null; exit $code");
+    // The probe learns the tray host's id, so it can end it and start another (a restarted tray).
+    const QString script = QStringLiteral("trayer ") + QString::fromLatin1(kTrayerArguments)
+        + QStringLiteral(" & host=$!; TALUVO_TRAY_HOST_PID=$host \"$0\"; code=$?; kill $host 2>/dev/null; "
+                         "wait $host 2>/dev/null; exit $code");
     run.start(QStringLiteral("xvfb-run"),
         { QStringLiteral("-a"), QStringLiteral("-s"), QStringLiteral("-screen 0 ") + screen, QStringLiteral("/bin/sh"),
             QStringLiteral("-c"), script, probe });
@@ -112,6 +120,37 @@ inline bool PumpUntil(const std::function<bool()>& done, int milliseconds)
             DispatchMessage(&msg);
     }
     return true;
+}
+
+// Inside a probe: ends the tray host the probe was started beside, waits until the tray is gone,
+// and starts a new tray host, whose id it returns (-1 on failure). The caller ends that one.
+inline pid_t RestartTrayHost()
+{
+    const char* host = std::getenv("TALUVO_TRAY_HOST_PID");
+    if (!host || ::kill(static_cast<pid_t>(std::atoi(host)), SIGTERM) != 0)
+        return -1;
+    if (!PumpUntil([] { return !taluvo::ui::IsTrayAvailable(); }, 10000))
+        return -1;
+    std::vector<std::string> arguments { "trayer" };
+    std::string rest = kTrayerArguments;
+    for (size_t start = 0, end; start < rest.size(); start = end + 1) {
+        end = rest.find(' ', start);
+        if (end == std::string::npos)
+            end = rest.size();
+        arguments.push_back(rest.substr(start, end - start));
+    }
+    std::vector<char*> argv;
+    for (std::string& argument : arguments)
+        argv.push_back(argument.data());
+    argv.push_back(nullptr);
+    pid_t child = -1;
+    return posix_spawnp(&child, "trayer", nullptr, nullptr, argv.data(), environ) == 0 ? child : -1;
+}
+
+inline void StopTrayHost(pid_t host)
+{
+    if (host > 0 && ::kill(host, SIGTERM) == 0)
+        waitpid(host, nullptr, 0);
 }
 
 } // namespace taluvo::test::tray
