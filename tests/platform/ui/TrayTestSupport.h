@@ -84,17 +84,22 @@ inline ProbeRun RunProbeWithTrayHost(const QString& probe, const QString& screen
     return result;
 }
 
-// Starts xdotool with posix_spawn rather than QProcess, whose helper thread inside Qt a thread
-// sanitizer cannot follow. Returns the child's id, or -1.
-inline pid_t StartXdotool(std::vector<std::string> arguments)
+// Starts a program found on the PATH with posix_spawn rather than QProcess, whose helper thread
+// inside Qt a thread sanitizer cannot follow. Returns the child's id, or -1.
+inline pid_t StartTool(std::vector<std::string> arguments)
 {
-    arguments.insert(arguments.begin(), "xdotool");
     std::vector<char*> argv;
     for (std::string& argument : arguments)
         argv.push_back(argument.data());
     argv.push_back(nullptr);
     pid_t child = -1;
-    return posix_spawnp(&child, "xdotool", nullptr, nullptr, argv.data(), environ) == 0 ? child : -1;
+    return posix_spawnp(&child, argv[0], nullptr, nullptr, argv.data(), environ) == 0 ? child : -1;
+}
+
+inline pid_t StartXdotool(std::vector<std::string> arguments)
+{
+    arguments.insert(arguments.begin(), "xdotool");
+    return StartTool(std::move(arguments));
 }
 
 inline int RunXdotool(std::vector<std::string> arguments)
@@ -139,12 +144,7 @@ inline pid_t RestartTrayHost()
             end = rest.size();
         arguments.push_back(rest.substr(start, end - start));
     }
-    std::vector<char*> argv;
-    for (std::string& argument : arguments)
-        argv.push_back(argument.data());
-    argv.push_back(nullptr);
-    pid_t child = -1;
-    return posix_spawnp(&child, "trayer", nullptr, nullptr, argv.data(), environ) == 0 ? child : -1;
+    return StartTool(std::move(arguments));
 }
 
 inline void StopTrayHost(pid_t host)
