@@ -1,5 +1,6 @@
 #include "platform/ui/ImageFile.h"
 
+#include "platform/base/FileRead.h"
 #include "platform/ui/Gdi.h"
 #include "platform/ui/detail/Core.h"
 
@@ -11,43 +12,7 @@
 #include <QImageReader>
 #include <QPixmap>
 
-#include <cerrno>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-namespace {
-
-// The whole file, or nothing when it is not a regular file within the bound.
-bool ReadRegularFile(const QString& path, qint64 maxBytes, QByteArray* out)
-{
-    const QByteArray name = QFile::encodeName(path);
-    if (name.isEmpty())
-        return false;
-    // O_NONBLOCK: opening a FIFO without a writer, or a device, returns at once instead of waiting.
-    const int fd = ::open(name.constData(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-    if (fd < 0)
-        return false;
-    struct stat info;
-    bool ok = ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && info.st_size <= maxBytes;
-    if (ok) {
-        out->resize(qsizetype(info.st_size));
-        qsizetype done = 0;
-        while (done < out->size()) {
-            const ssize_t got = ::read(fd, out->data() + done, size_t(out->size() - done));
-            if (got < 0 && errno == EINTR)
-                continue;
-            if (got <= 0)
-                break;
-            done += got;
-        }
-        out->resize(done); // a file that shrank meanwhile gives what it held
-    }
-    ::close(fd);
-    return ok;
-}
-
-} // namespace
+#include <string>
 
 namespace taluvo::ui {
 
@@ -55,9 +20,12 @@ HANDLE LoadImageFileBounded(const QString& path, UINT type, int width, int heigh
 {
     if (type != IMAGE_BITMAP && type != IMAGE_ICON)
         return nullptr;
-    QByteArray bytes;
-    if (!ReadRegularFile(path, maxBytes, &bytes))
+    std::string contents;
+    if (maxBytes < 0
+        || taluvo::ReadRegularFile(QFile::encodeName(path).toStdString(), size_t(maxBytes), contents)
+               != taluvo::EFileRead::ok)
         return nullptr;
+    QByteArray bytes = QByteArray::fromStdString(contents);
     QBuffer buffer(&bytes);
     buffer.open(QIODevice::ReadOnly);
     QImageReader reader(&buffer);
