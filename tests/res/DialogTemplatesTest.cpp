@@ -102,8 +102,9 @@ TEST_F(DialogTemplates, EveryDialogIsRegisteredWithUniqueControlIds)
         EXPECT_EQ(t->id, id);
         std::set<int> seen;
         for (const DialogItem& item : t->items) {
-            if (item.id != IDC_STATIC)
+            if (item.id != IDC_STATIC) {
                 EXPECT_TRUE(seen.insert(item.id).second) << "dialog " << id << ": control id " << item.id << " twice";
+            }
         }
     }
 }
@@ -311,10 +312,11 @@ TEST_F(DialogTemplates, LayoutsFitTheDefaultFont)
         }
         for (size_t a = 0; a < placed.size(); ++a)
             for (size_t b = a + 1; b < placed.size(); ++b)
-                if (!placed[a].frame && !placed[b].frame)
+                if (!placed[a].frame && !placed[b].frame) {
                     EXPECT_FALSE(placed[a].rect.intersects(placed[b].rect))
                         << "dialog " << id << ": controls " << placed[a].id << " \"" << placed[a].text.toStdString()
                         << "\" and " << placed[b].id << " \"" << placed[b].text.toStdString() << "\" overlap";
+                }
         DestroyWindow(dialog);
         if (host)
             DestroyWindow(host);

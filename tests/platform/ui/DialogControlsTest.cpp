@@ -277,8 +277,9 @@ TEST(DataExchangeTest, OneRuleForWholeNumbersInFields)
         qint64 value = 0;
         const QString text = QString::fromUtf16(c.text);
         EXPECT_EQ(taluvo::ui::ParseIntegerText(text, c.isSigned, &value), c.kind) << text.toStdString();
-        if (c.kind != IntegerText::NotANumber)
+        if (c.kind != IntegerText::NotANumber) {
             EXPECT_EQ(value, c.value) << text.toStdString();
+        }
     }
 }
 
