@@ -492,6 +492,7 @@ public:
         // These answer through the return value itself, as the dialog manager expects.
         case WM_INITDIALOG:
         case WM_CTLCOLORDLG:
+        case WM_CTLCOLORBTN:
         case WM_CTLCOLORSTATIC:
         case WM_CTLCOLOREDIT:
             return lResult;

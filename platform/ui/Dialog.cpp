@@ -137,6 +137,7 @@ LRESULT DialogWindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
             switch (message) {
             case WM_INITDIALOG:
             case WM_CTLCOLORDLG:
+            case WM_CTLCOLORBTN:
             case WM_CTLCOLORSTATIC:
             case WM_CTLCOLOREDIT:
                 return handled;
@@ -464,6 +465,7 @@ LRESULT ReflectNotification(HWND parent, UINT uMsg, WPARAM wParam, LPARAM lParam
     case WM_HSCROLL:
     case WM_VSCROLL:
     case WM_CTLCOLORDLG:
+    case WM_CTLCOLORBTN:
     case WM_CTLCOLORSTATIC:
     case WM_CTLCOLOREDIT:
         child = reinterpret_cast<HWND>(lParam);

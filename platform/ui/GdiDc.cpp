@@ -340,19 +340,12 @@ HDC GetDC(HWND hwnd)
         dc->surface.fill(0);
         return AddDc(std::move(dc));
     }
-    auto record = detail::Find(hwnd);
-    if (!record)
+    if (!detail::Find(hwnd))
         return nullptr;
     auto dc = NewDc(Dc::Kind::Window);
     dc->hwnd = hwnd;
-    QWidget* widget = record->widget.data();
-    const QSize size = widget ? widget->size().expandedTo(QSize(1, 1)) : QSize(1, 1);
-    // What the window shows now; drawing here does not reach the window (programs draw in WM_PAINT).
-    dc->surface = widget ? widget->grab().toImage().convertToFormat(QImage::Format_ARGB32) : QImage();
-    if (dc->surface.size() != size) {
-        dc->surface = QImage(size, QImage::Format_ARGB32);
-        dc->surface.fill(0);
-    }
+    // What the window shows now; what is drawn here reaches the window when the context is released.
+    dc->surface = detail::WindowSurface(hwnd);
     return AddDc(std::move(dc));
 }
 
@@ -361,19 +354,10 @@ int ReleaseDC(HWND, HDC dc)
     Dc* record = FindDc(dc);
     if (!record || (record->kind != Dc::Kind::Window && record->kind != Dc::Kind::Screen))
         return 0;
+    if (record->kind == Dc::Kind::Window)
+        detail::ShowDrawnSurface(record->hwnd, record->surface);
     return RemoveDc(dc) ? 1 : 0;
 }
-
-namespace {
-
-// The image that the window's last EndPaint produced, waiting for the paint event to show it.
-struct PaintResult {
-    HWND hwnd = nullptr;
-    QImage image;
-};
-thread_local std::vector<PaintResult> t_painted;
-
-} // namespace
 
 HDC BeginPaint(HWND hwnd, PAINTSTRUCT* ps)
 {
@@ -382,11 +366,8 @@ HDC BeginPaint(HWND hwnd, PAINTSTRUCT* ps)
         return nullptr;
     auto dc = NewDc(Dc::Kind::Paint);
     dc->hwnd = hwnd;
-    QWidget* widget = record->widget.data();
-    const QSize size = widget ? widget->size().expandedTo(QSize(1, 1)) : QSize(1, 1);
-    dc->surface = QImage(size, QImage::Format_ARGB32);
-    const QColor background = widget ? widget->palette().color(widget->backgroundRole()) : QColor(Qt::white);
-    dc->surface.fill(background.rgb() & 0xFFFFFF);
+    dc->surface = detail::ErasedSurface(hwnd);
+    const QSize size = dc->surface.size();
     *ps = PAINTSTRUCT {};
     ps->fErase = TRUE;
     ps->rcPaint = RECT { 0, 0, size.width(), size.height() };
@@ -401,31 +382,11 @@ BOOL EndPaint(HWND hwnd, const PAINTSTRUCT* ps)
     Dc* record = FindDc(ps->hdc);
     if (!record || record->kind != Dc::Kind::Paint)
         return FALSE;
-    t_painted.push_back(PaintResult { hwnd, record->surface });
+    detail::PaintEnded(hwnd, record->surface);
     RemoveDc(ps->hdc);
     return TRUE;
 }
 
-namespace taluvo::ui::detail {
-
-// Called from a window widget's paint event: the window procedure paints through
-// BeginPaint/EndPaint while WM_PAINT runs, and the image it drew goes onto the widget.
-void PaintWindowWidget(QWidget* widget)
-{
-    auto record = FromWidget(widget);
-    if (!record || record->widget.data() != widget)
-        return;
-    const size_t mark = t_painted.size();
-    SendMessage(record->hwnd, WM_PAINT, 0, 0);
-    if (t_painted.size() <= mark)
-        return;
-    const QImage image = t_painted.back().image;
-    t_painted.resize(mark);
-    QPainter painter(widget);
-    painter.drawImage(0, 0, image.convertToFormat(QImage::Format_RGB32));
-}
-
-} // namespace taluvo::ui::detail
 
 int GetDeviceCaps(HDC dc, int index)
 {

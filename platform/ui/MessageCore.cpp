@@ -373,8 +373,8 @@ public:
     using QWidget::QWidget;
 
 protected:
-    // The window procedure paints in WM_PAINT through BeginPaint/EndPaint.
-    void paintEvent(QPaintEvent*) override { PaintWindowWidget(this); }
+    // The window procedure paints in WM_PAINT (the paint filter asks it); nothing of its own.
+    void paintEvent(QPaintEvent*) override { }
 };
 
 thread_local std::vector<QPointer<QWidget>> t_graveyard;
@@ -623,7 +623,11 @@ void EnsureUiSetup()
     RegisterTreeViewClass();
     RegisterBarClasses();
     RegisterDialogControlClasses();
+    RegisterRichEditClass();
     InstallInputFilter();
+    InstallPaintFilter();
+    InstallCursorFilter();
+    InstallActivationWatch();
     // Every wait of the foundation on another thread (joining a worker) serves sends from now on.
     taluvo::SetServingWaitHook(static_cast<DWORD (*)(DWORD, const HANDLE*, DWORD)>(&taluvo::ui::WaitServingSends));
     // When the application object goes, nobody will serve sends any more: release every sender.
@@ -670,6 +674,7 @@ HWND CreateWindowObject(const CreateParams& params)
     record->instance = params.instance;
     record->proc = params.procOverride ? params.procOverride : info.proc;
     record->object = params.object;
+    record->classCursor = info.cursor;
     if (params.prepare)
         params.prepare(*record);
     const HWND hwnd = Registry::Instance().Add(record);
@@ -678,10 +683,8 @@ HWND CreateWindowObject(const CreateParams& params)
     QWidget* widget = info.makeWidget ? info.makeWidget(*record, parentWidget) : nullptr;
     if (!widget) {
         widget = new WindowWidget((params.style & WS_CHILD) ? parentWidget : nullptr);
-        if (!(params.style & WS_CHILD) && parentWidget) {
-            // An owned popup stays above its owner and off the task bar.
-            widget->setParent(parentWidget->window(), Qt::Window | Qt::Tool);
-        }
+        if (!(params.style & WS_CHILD))
+            ApplyTopLevelStyle(*record, widget, parentWidget);
     }
     widget->setProperty("taluvo_hwnd", QVariant::fromValue<quintptr>(reinterpret_cast<quintptr>(hwnd)));
     record->widget = widget;
@@ -810,6 +813,7 @@ WORD RegisterClass(const WNDCLASS* wndClass)
     ClassInfo info;
     info.name = QString::fromUtf16(wndClass->lpszClassName);
     info.proc = wndClass->lpfnWndProc;
+    info.cursor = wndClass->hCursor;
     RegisterBuiltinClass(std::move(info));
     return atom.fetch_add(1);
 }

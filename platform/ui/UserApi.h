@@ -10,6 +10,8 @@
 // waiting when its window is destroyed gets 0.
 #pragma once
 
+#include "platform/ui/Cursor.h"
+#include "platform/ui/PopupWindow.h"
 #include "platform/ui/WinUser.h"
 
 #include <QString>

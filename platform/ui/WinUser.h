@@ -160,6 +160,7 @@ constexpr UINT WM_INITMENUPOPUP = 0x0117;
 constexpr UINT WM_SYSTIMER = 0x0118; // blinks the caret; never re-arms idle processing
 constexpr UINT WM_MENUSELECT = 0x011F;
 constexpr UINT WM_CTLCOLOREDIT = 0x0133;
+constexpr UINT WM_CTLCOLORBTN = 0x0135;
 constexpr UINT WM_CTLCOLORDLG = 0x0136;
 constexpr UINT WM_CTLCOLORSTATIC = 0x0138;
 constexpr UINT WM_MOUSEMOVE = 0x0200;

@@ -188,6 +188,11 @@ LRESULT DefWindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
     }
     case WM_GETICON:
         return reinterpret_cast<LRESULT>(wParam == ICON_BIG ? record->iconBig : record->iconSmall);
+    case WM_SETFONT:
+    case WM_GETFONT:
+        return FontMessage(*record, message, wParam, lParam);
+    case WM_SETCURSOR:
+        return CursorMessage(*record, wParam, lParam);
     case WM_SETFOCUS:
     case WM_KILLFOCUS:
         return 0;
@@ -391,9 +396,12 @@ BOOL ShowWindow(HWND hwnd, int command)
             widget->hide();
         return wasVisible;
     }
-    record->style |= WS_VISIBLE;
-    if (!widget)
+    if (!widget) {
+        record->style |= WS_VISIBLE;
         return wasVisible;
+    }
+    PrepareToShow(*record);
+    record->style |= WS_VISIBLE;
     const bool noActivate = command == SW_SHOWNOACTIVATE || command == SW_SHOWNA || command == SW_SHOWMINNOACTIVE;
     if (noActivate)
         widget->setAttribute(Qt::WA_ShowWithoutActivating, true);

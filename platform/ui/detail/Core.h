@@ -10,6 +10,7 @@
 #include "platform/ui/UserApi.h"
 
 #include <QIcon>
+#include <QImage>
 #include <QPointer>
 #include <QString>
 #include <QWidget>
@@ -54,6 +55,12 @@ struct WindowRecord {
 
     // Controls: per-kind state kept by the control code.
     std::shared_ptr<void> controlState;
+
+    // Painting, fonts and the pointer (Paint.cpp, Cursor.cpp).
+    HFONT font = nullptr; // from WM_SETFONT; null: the system font
+    HCURSOR classCursor = nullptr;
+    bool trackingLeave = false; // TrackMouseEvent(TME_LEAVE) waits for the pointer to leave
+    std::shared_ptr<struct PaintState> paint;
 };
 using RecordPtr = std::shared_ptr<WindowRecord>;
 
@@ -71,6 +78,7 @@ struct ClassInfo {
     QString name;
     WNDPROC proc = nullptr;
     std::function<QWidget*(WindowRecord& record, QWidget* parentWidget)> makeWidget;
+    HCURSOR cursor = nullptr; // the class cursor; null: the arrow
 };
 void RegisterBuiltinClass(ClassInfo info);
 
@@ -169,9 +177,28 @@ void RegisterTreeViewClass();
 void RegisterBarClasses(); // toolbar, status bar, rebar, command bar
 void RegisterDialogControlClasses(); // list view, trackbar, scroll bar
 
-// Sends WM_PAINT to the window of a plain window widget from its paint event and puts what the
-// procedure drew between BeginPaint and EndPaint on the widget (the drawing layer).
-void PaintWindowWidget(QWidget* widget);
+// The painting path (Paint.cpp): every paint of a window's widget goes through WM_PAINT first
+// (what the procedure drew between BeginPaint and EndPaint, or through GetDC, is shown); a control
+// left to paint itself gets its colours from the WM_CTLCOLOR* answer of its parent.
+void InstallPaintFilter();
+// The window side of the device contexts: what GetDC starts from (what the window shows now), what
+// BeginPaint starts from (the erased window), and where released and painted images go.
+QImage WindowSurface(HWND hwnd);
+QImage ErasedSurface(HWND hwnd);
+void ShowDrawnSurface(HWND hwnd, const QImage& image);
+void PaintEnded(HWND hwnd, const QImage& image);
+// WM_SETFONT and WM_GETFONT of the default window procedure.
+LRESULT FontMessage(WindowRecord& record, UINT message, WPARAM wParam, LPARAM lParam);
+// The pointer (Cursor.cpp): WM_SETCURSOR, the class cursor and WM_MOUSELEAVE.
+void InstallCursorFilter();
+LRESULT CursorMessage(WindowRecord& record, WPARAM wParam, LPARAM lParam);
+// How a top-level window meets the window manager (PopupWindow.cpp): frame, task bar, stacking,
+// activation, and WM_ACTIVATEAPP.
+void ApplyTopLevelStyle(WindowRecord& record, QWidget* widget, QWidget* ownerWidget);
+void InstallActivationWatch();
+// Called before a hidden top-level window shows: a frameless popup takes the screen under it.
+void PrepareToShow(WindowRecord& record);
+void RegisterRichEditClass();
 
 // Icons.
 QIcon IconOf(HICON icon);

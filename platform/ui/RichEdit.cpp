@@ -1,0 +1,4 @@
+#include "platform/ui/detail/Core.h"
+namespace taluvo::ui::detail {
+void RegisterRichEditClass() { }
+}
