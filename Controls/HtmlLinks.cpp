@@ -175,9 +175,10 @@ BOOL CHtmlRenderer::OnSetCursor(POINT point)
         m_nHoverLink = area.nId;
         NotifyRepaint(WPARAM(area.nId));
     }
-    // The platform has no cursor to show yet (m_hHandCursor stays empty), so links keep the
-    // owner's cursor, as they do wherever no hand cursor exists.
-    return !area.strLink.isEmpty() && m_hHandCursor ? TRUE : FALSE;
+    if (area.strLink.isEmpty() || !m_hHandCursor)
+        return FALSE;
+    ::SetCursor(m_hHandCursor);
+    return TRUE;
 }
 
 void CHtmlRenderer::OnClick(POINT point)

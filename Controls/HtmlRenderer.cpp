@@ -37,7 +37,7 @@ CHtmlRenderer::~CHtmlRenderer()
 {
     SetResourceDll(nullptr, 0);
     if (m_hHandCursor)
-        DestroyIcon(m_hHandCursor);
+        DestroyCursor(m_hHandCursor);
     if (m_hImageList)
         ImageList_Destroy(m_hImageList);
     if (m_hFont)
@@ -79,7 +79,9 @@ void CHtmlRenderer::SetResourceDll(LPCWSTR, DWORD)
 
 void CHtmlRenderer::LoadHandCursor()
 {
-    // The platform offers no cursor resources yet; links then keep the owner's cursor.
+    // The desktop's own pointing hand, the cursor links show everywhere else.
+    if (!m_hHandCursor)
+        m_hHandCursor = ::LoadCursor(nullptr, IDC_HAND);
 }
 
 QString CHtmlRenderer::TextOrResource(LPCWSTR text) const

@@ -344,11 +344,12 @@ TEST_F(HtmlLayoutTest, HoverAndClickNotifyTheOwner)
     const POINT outside { first.right + 3, first.top + 2 };
 
     EXPECT_FALSE(r.OnSetCursor(outside));
-    EXPECT_FALSE(r.OnSetCursor(POINT { first.left, first.top }));
+    EXPECT_TRUE(r.OnSetCursor(POINT { first.left, first.top })) << "a link shows the hand";
+    EXPECT_EQ(::GetCursor(), ::LoadCursor(nullptr, IDC_HAND));
     r.OnSetCursor(POINT { first.right, first.bottom }); // edges belong to the area
     r.OnSetCursor(outside);
     r.OnSetCursor(outside);
-    r.OnSetCursor(POINT { none.left + 1, none.top + 1 });
+    EXPECT_FALSE(r.OnSetCursor(POINT { none.left + 1, none.top + 1 })) << "a link without a target shows no hand";
     ASSERT_EQ(wnd.log.size(), 3u);
     EXPECT_EQ(wnd.log[0].second, QStringLiteral("0/7"));
     EXPECT_EQ(wnd.log[1].second, QStringLiteral("-2/7"));
