@@ -74,7 +74,7 @@ std::string Name(const char16_t* text)
 // Control classes that a template names before the user-interface layer has them: the content-
 // selection dialog's rich edit. While such a class is missing, the dialogs using it are left out
 // of the checks that need them made; once it exists, the class test asks for its removal here.
-const std::set<std::string> kClassesNotYetInTheLayer = { "RICHEDIT" };
+const std::set<std::string> kClassesNotYetInTheLayer = {};
 
 bool ClassExists(const std::string& cls)
 {
