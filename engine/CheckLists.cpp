@@ -75,6 +75,15 @@ void CCheckLists::DropPending()
         DeleteContext(ctx);
 }
 
+void CCheckLists::DropPending(WORD nGroupId, WORD nPageId)
+{
+    for (auto it = IsPageInPending(nGroupId, nPageId); it != m_ctxsPending.end(); it = IsPageInPending(nGroupId, nPageId)) {
+        SPageCtx* ctx = *it;
+        m_ctxsPending.erase(it);
+        DeleteContext(ctx);
+    }
+}
+
 namespace {
 
 void Cancel(SPageCtx* ctx)

@@ -29,6 +29,9 @@ public:
 
     // Frees every queued check with its (never started) worker.
     void DropPending();
+    // Frees the queued checks of one page (nPageId 0xFFFF: of every page of the group); the
+    // other queued checks keep their order.
+    void DropPending(WORD nGroupId, WORD nPageId);
 
     // Cancels every running check and waits up to waitMs in all for their workers, serving sends
     // on the user-interface thread meanwhile; then frees what has ended. A worker that is still

@@ -22,7 +22,10 @@
 
 #include <QString>
 
+#include <cstdint>
+#include <ctime>
 #include <deque>
+#include <functional>
 
 inline constexpr char16_t APP_NAME[] = u"Taluvo";
 
@@ -253,6 +256,32 @@ public:
     LRESULT OnToolTipHyperLink(UINT, WPARAM, LPARAM, BOOL&);
     LRESULT OnToolTipNotify(int, LPNMHDR, BOOL&);
 
+    // The item a group or page command acts on: found from the selection, and found again by its
+    // ids after a dialog or a box, since a toolbar request or a popup link may rebuild the tree
+    // meanwhile. The texts are each command's own failure texts.
+    struct SPageFailureTexts {
+        QString noSelection = QStringLiteral("Selected item is NULL.");
+        QString noParent = QStringLiteral("Parent of selected item is NULL.");
+        QString noParentData = QStringLiteral("GetItemData of item parent failed.");
+    };
+    struct SPageItem {
+        HTREEITEM hItem;
+        HTREEITEM hGroup;
+        WORD nGroupId;
+        WORD nPageId;
+    };
+    SPageItem SelectedPage(const SPageFailureTexts& texts);
+    SPageItem SelectedPage() { return SelectedPage(SPageFailureTexts()); }
+    SPageItem PageItemAgain(WORD nGroupId, WORD nPageId, const QString& gone);
+    WORD SelectedGroupId(const QString& noSelection);
+    HTREEITEM GroupItemAgain(WORD nGroupId, const QString& gone);
+    // Selects nothing and sets the commands for that.
+    void ClearTreeSelection();
+    // Runs the selection-change handler as the tree does for a new item with this data.
+    void NotifyTreeSelection(DWORD_PTR data);
+    // The clock of the properties command's due time (seconds since 1970); tests set their own.
+    std::function<int64_t()> m_clock = [] { return static_cast<int64_t>(std::time(nullptr)); };
+
     // Alerts of a finished check (update log, popup, sound, command, e-mail; or the error sound).
     void RaiseUpdateAlerts(const SPageCtx& ctx, const QString& url, const QString& urlBrowser, const QString& descr);
     void ShowUpdatePopup(WORD nGroupId, WORD nPageId, const QString& url, const QString& urlBrowser);
@@ -328,3 +357,5 @@ private:
 // is built.
 void StartToolbarServer();
 void StopToolbarServer();
+// Sends every connected toolbar the list of groups; call it without holding the database lock.
+void TellToolbarsGroups();

@@ -32,3 +32,13 @@ void StopToolbarServer()
     delete g_pListener;
     g_pListener = nullptr;
 }
+
+void TellToolbarsGroups()
+{
+    // The server's mutex before the database lock, which the server takes itself to read the list;
+    // a failed send is the server's business.
+    if (!g_pListener)
+        return;
+    CMutexLocker lock(g_pListener->m_lock);
+    g_pListener->SentToAllGroupsData();
+}

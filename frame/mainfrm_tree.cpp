@@ -8,8 +8,10 @@
 #include "core/db/Database.h"
 #include "core/db/RowIds.h"
 #include "core/db/SqlBinary.h"
+#include "engine/PagesOrder.h"
 
 #include <algorithm>
+#include <utility>
 #include <vector>
 
 TRACE_MODULE("CMainFrame");
@@ -219,33 +221,7 @@ BOOL CMainFrame::UpdateGroupPagesOrder(HTREEITEM groupItem)
             ids.push_back(TREE_GET_ID(m_mainTree.GetItemData(page)));
 
         AUTO_DB_LOCKER();
-        SqlGuard([&] {
-            CSqlBuffer sql;
-            CSqlQuery pages = m_db.runQuery(
-                sql.format("SELECT * FROM PAGES WHERE groupId = %d ORDER BY id ASC;", int(nGroupId)));
-            for (; !pages.eof(); pages.stepRow()) {
-                WORD id;
-                if (!ReadRowId(pages, "PAGES", "id", id))
-                    continue;
-                if (std::find(ids.begin(), ids.end(), id) == ids.end())
-                    ids.push_back(id);
-            }
-            pages.finalize();
-            if (ids.empty())
-                return;
-
-            std::vector<unsigned char> bytes;
-            bytes.reserve(ids.size() * 2);
-            for (WORD id : ids) {
-                bytes.push_back(static_cast<unsigned char>(id & 0xFF));
-                bytes.push_back(static_cast<unsigned char>(id >> 8));
-            }
-            CSqlBinary order;
-            order.assignBinary(bytes.data(), static_cast<int>(bytes.size()));
-            const int changed = m_db.execDML(sql.format(
-                "UPDATE GROUPS SET pagesOrder = %Q WHERE id = %d;", order.encodedText(), int(nGroupId)));
-            FAIL_CHECK(changed == 1, QStringLiteral("Unable to update database record \"pagesOrder\"."));
-        });
+        SqlGuard([&] { StorePagesOrder(m_db, nGroupId, std::move(ids)); });
         return TRUE;
     } catch (CFailException& e) {
         TRACE0(u"CMainFrame::UpdateGroupPagesOrder - Exception: %s\n", e.GetMessage());
