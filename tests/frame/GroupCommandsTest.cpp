@@ -91,6 +91,7 @@ protected:
 
 TEST_F(GroupCommands, AddRenameAndDeleteTellTheToolbarsAndToggleDoesNot)
 {
+    TALUVO_NEEDS_DIALOG_TEMPLATE(kGroupDialog);
     // The largest id is taken: the new group gets the first free 16-bit id.
     ASSERT_TRUE(Start(Group(1, "NEWS", 1, 1) + Group(65535, "LAST", 1, 1) + Page(1, 1, "Alpha")));
     const int toolbar = ConnectToolbar();
@@ -141,6 +142,7 @@ TEST_F(GroupCommands, AddRenameAndDeleteTellTheToolbarsAndToggleDoesNot)
 
 TEST_F(GroupCommands, TakenTitlesAreRefusedAndNothingIsSent)
 {
+    TALUVO_NEEDS_DIALOG_TEMPLATE(kGroupDialog);
     ASSERT_TRUE(Start(Group(1, "NEWS", 1, 1) + Group(2, "MINE", 1, 2)));
     const int toolbar = ConnectToolbar();
     const std::string before = Groups();
@@ -168,6 +170,7 @@ TEST_F(GroupCommands, TakenTitlesAreRefusedAndNothingIsSent)
 
 TEST_F(GroupCommands, ABlankTitleIsRefusedInTheDialog)
 {
+    TALUVO_NEEDS_DIALOG_TEMPLATE(kGroupDialog);
     ASSERT_TRUE(Start(Group(1, "NEWS", 1, 1)));
     WithDialog(ID_GROUP_ADD, { QStringLiteral("   ") });
     EXPECT_EQ(Messages(), "Error: Group title cannot be empty.\n");
@@ -177,6 +180,7 @@ TEST_F(GroupCommands, ABlankTitleIsRefusedInTheDialog)
 
 TEST_F(GroupCommands, ModifyShowsStoredTitlesUpperCasedAndNeverWritesAnUnknownSortType)
 {
+    TALUVO_NEEDS_DIALOG_TEMPLATE(kGroupDialog);
     ASSERT_TRUE(Start(Group(1, "mixed Case", 1, 7) + Group(2, "ZERO", 0, 0)));
     Select(1);
     WithDialog(ID_GROUP_MODIFY, { QString() });
@@ -194,6 +198,7 @@ TEST_F(GroupCommands, ModifyShowsStoredTitlesUpperCasedAndNeverWritesAnUnknownSo
 
 TEST_F(GroupCommands, SwitchingToUserOrderKeepsTheOrderShownAndBackSortsAtOnce)
 {
+    TALUVO_NEEDS_DIALOG_TEMPLATE(kGroupDialog);
     ASSERT_TRUE(Start(Group(1, "G", 1, 2) + Page(1, 1, "Alpha") + Page(2, 1, "Charlie") + Page(3, 1, "Bravo")));
     ASSERT_EQ(PageLabels(1), (std::vector<QString> { QStringLiteral("Charlie"), QStringLiteral("Bravo"), QStringLiteral("Alpha") }));
     Select(1);
@@ -207,6 +212,7 @@ TEST_F(GroupCommands, SwitchingToUserOrderKeepsTheOrderShownAndBackSortsAtOnce)
 
 TEST_F(GroupCommands, TheGroupIsFoundAgainAfterTheDialogAndAGoneGroupIsReported)
 {
+    TALUVO_NEEDS_DIALOG_TEMPLATE(kGroupDialog);
     ASSERT_TRUE(Start(Group(1, "NEWS", 1, 1) + Group(2, "MINE", 1, 1)));
     Select(2);
     // The tree is filled anew while the dialog is open (a toolbar request, a popup link).
