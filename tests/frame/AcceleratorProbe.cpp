@@ -10,6 +10,7 @@
 #include "platform/ui/TestHooks.h"
 #include "platform/ui/detail/Core.h"
 #include "res/resource.h"
+#include "tests/frame/ProbeWindow.h"
 #include "tests/platform/ui/TrayTestSupport.h"
 
 #include <QApplication>
@@ -59,17 +60,10 @@ int main(int argc, char** argv)
         std::printf("TALUVO_PROBE_ARTEFACTS names no folder\n");
         return 2;
     }
-    taluvo::res::RegisterResources();
     CMessageLoop loop;
-    _Module.AddMessageLoop(&loop);
     CMainFrame frame;
-    RECT rect { 0, 0, 640, 450 };
-    g_hMainWnd = frame.CreateEx(GetDesktopWindow(), &rect);
-    if (!g_hMainWnd) {
-        std::printf("main window not created\n");
-        return 4;
-    }
-    frame.ShowWindow(SW_SHOW);
+    if (const int failed = ShowProbeWindow(loop, frame))
+        return failed;
     // The keys go to the window with the keyboard focus, as the user's would.
     QWidget* window = taluvo::ui::detail::WidgetOf(frame);
     const bool active = PumpUntil(

@@ -3,6 +3,7 @@
 // last item, Exit) closes it. Exit code 0 on success; the steps are printed for the test's log.
 #include "core/Globals.h"
 #include "frame/mainfrm.h"
+#include "tests/frame/ProbeWindow.h"
 #include "tests/platform/ui/TrayTestSupport.h"
 #include "platform/ui/Application.h"
 #include "platform/ui/Tray.h"
@@ -53,17 +54,10 @@ int main(int argc, char** argv)
         std::printf("no X display\n");
         return 3;
     }
-    taluvo::res::RegisterResources();
     CMessageLoop loop;
-    _Module.AddMessageLoop(&loop);
     CMainFrame frame;
-    RECT rect { 0, 0, 640, 450 };
-    g_hMainWnd = frame.CreateEx(GetDesktopWindow(), &rect);
-    if (!g_hMainWnd) {
-        std::printf("main window not created\n");
-        return 4;
-    }
-    frame.ShowWindow(SW_SHOW);
+    if (const int failed = ShowProbeWindow(loop, frame))
+        return failed;
     std::printf("tray available: %s\n", taluvo::ui::IsTrayAvailable() ? "yes" : "no");
 
     int x = 0;
