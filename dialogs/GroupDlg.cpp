@@ -17,11 +17,11 @@ LRESULT CGroupDlg::OnInitDialog(UINT, WPARAM, LPARAM lParam, BOOL&)
     if (HICON icon = ::LoadIcon(nullptr, MAKEINTRESOURCE(IDR_MAINFRAME)))
         SetIcon(icon, TRUE);
 
-    m_combo = GetDlgItem(kSortTypeCombo);
+    m_combo = GetDlgItem(IDC_GROUP_SORT);
     for (const char16_t* text : kSortTypeTexts)
         m_combo.AddString(QString::fromUtf16(text));
 
-    CEdit title(GetDlgItem(kTitleEdit));
+    CEdit title(GetDlgItem(IDC_GROUP_TITLE));
     if (m_bModify) {
         SetWindowText(QStringLiteral("Modify group properties"));
         m_strTitle = m_strTitle.toUpper();
@@ -37,7 +37,7 @@ LRESULT CGroupDlg::OnInitDialog(UINT, WPARAM, LPARAM lParam, BOOL&)
         m_combo.SetCurSel(0);
     }
     title.SetWindowText(m_strTitle);
-    CButton(GetDlgItem(kEnableCheck)).SetCheck(m_bEnable ? BST_CHECKED : BST_UNCHECKED);
+    CButton(GetDlgItem(IDC_GROUP_ENABLE)).SetCheck(m_bEnable ? BST_CHECKED : BST_UNCHECKED);
     if (m_bModify)
         title.SetSelAll();
     title.SetFocus();
@@ -46,8 +46,8 @@ LRESULT CGroupDlg::OnInitDialog(UINT, WPARAM, LPARAM lParam, BOOL&)
 
 LRESULT CGroupDlg::OnOk(WORD, WORD, HWND, BOOL&)
 {
-    m_strTitle = CEdit(GetDlgItem(kTitleEdit)).GetWindowText();
-    m_bEnable = CButton(GetDlgItem(kEnableCheck)).GetCheck() == BST_CHECKED;
+    m_strTitle = CEdit(GetDlgItem(IDC_GROUP_TITLE)).GetWindowText();
+    m_bEnable = CButton(GetDlgItem(IDC_GROUP_ENABLE)).GetCheck() == BST_CHECKED;
     const int index = m_combo.GetCurSel();
     m_sortType = static_cast<BYTE>((index >= 0 && index < kSortTypeCount) ? index + 1 : 1);
     m_strTitle = m_strTitle.trimmed().toUpper();

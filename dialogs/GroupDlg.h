@@ -6,17 +6,13 @@
 
 #include "platform/ui/AtlWin.h"
 #include "platform/ui/Controls.h"
+#include "res/DialogIds.h"
 
 #include <QString>
 
 class CGroupDlg : public CDialogImpl<CGroupDlg> {
 public:
-    enum { IDD = 202 };
-    enum : int {
-        kSortTypeCombo = 1001,
-        kTitleEdit = 1002,
-        kEnableCheck = 1000,
-    };
+    enum { IDD = IDD_GROUP };
     // Creation parameters.
     enum : LPARAM {
         modeAddGroup = 0,

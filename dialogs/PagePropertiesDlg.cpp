@@ -1,6 +1,7 @@
 #include "dialogs/PagePropertiesDlg.h"
 
 #include "core/DebugTracer.h"
+#include "res/DialogIds.h"
 #include "res/resource.h"
 
 #include <utility>
@@ -15,18 +16,18 @@ LRESULT CPagePropertiesDlg::OnInitDialog(UINT, WPARAM, LPARAM, BOOL&)
         SetIcon(icon, TRUE);
     // Every control gets its text, an empty one included: the template's placeholders never show.
     const std::pair<int, const QString*> fields[] = {
-        { 1030, &m_strUrl },
-        { 1016, &m_strDescr },
-        { 1029, &m_strStatus },
-        { 1026, &m_strHttpCode },
-        { 1019, &m_strInterval },
-        { 1020, &m_strLastChecked },
-        { 1021, &m_strLastModified },
-        { 1022, &m_strCheckDue },
-        { 1052, &m_strCheckDueIn },
-        { 1023, &m_strCheckSum },
-        { 1024, &m_strStartCheck },
-        { 1025, &m_strStopCheck },
+        { IDC_PROP_URL, &m_strUrl },
+        { IDC_PROP_DESCR, &m_strDescr },
+        { IDC_PROP_STATUS, &m_strStatus },
+        { IDC_HTTP_CODE, &m_strHttpCode },
+        { IDC_PROP_INTERVAL, &m_strInterval },
+        { IDC_PROP_LAST_CHECKED, &m_strLastChecked },
+        { IDC_PROP_LAST_MODIFIED, &m_strLastModified },
+        { IDC_PROP_CHECK_DUE1, &m_strCheckDue },
+        { IDC_PROP_CHECK_DUE_IN, &m_strCheckDueIn },
+        { IDC_PROP_CHECKSUM, &m_strCheckSum },
+        { IDC_PROP_START_CHECK, &m_strStartCheck },
+        { IDC_PROP_STOP_CHECK, &m_strStopCheck },
     };
     for (const auto& [id, text] : fields)
         SetDlgItemText(id, *text);

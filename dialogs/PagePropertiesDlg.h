@@ -3,12 +3,13 @@
 #pragma once
 
 #include "platform/ui/AtlWin.h"
+#include "res/DialogIds.h"
 
 #include <QString>
 
 class CPagePropertiesDlg : public CDialogImpl<CPagePropertiesDlg> {
 public:
-    enum { IDD = 207 };
+    enum { IDD = IDD_PAGE_PROPERTIES };
 
     BEGIN_MSG_MAP(CPagePropertiesDlg)
     MESSAGE_HANDLER(WM_INITDIALOG, OnInitDialog)

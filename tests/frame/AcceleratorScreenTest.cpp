@@ -16,9 +16,6 @@ TEST(FrameAccelerators, KeysReachTheirCommandsAlsoWhenDisabled)
     if (!missing.isEmpty())
         GTEST_SKIP() << "accelerator check skipped: " << missing.join(QStringLiteral(", ")).toStdString()
                      << " not installed (Debian packages xvfb, xauth, trayer, xdotool)";
-    taluvo::res::RegisterResources();
-    TALUVO_NEEDS_DIALOG_TEMPLATE(202);
-    TALUVO_NEEDS_DIALOG_TEMPLATE(207);
     ASSERT_EQ(Sqlite(DatabasePath(),
                   SchemaSql() + Group(1, "NEWS", 1, 1)
                       + "INSERT INTO PAGES VALUES(1, 1, 'http://example.test/check', 'http://example.test/browser', "

@@ -5,7 +5,6 @@
 #include "tests/frame/CheckTestSupport.h"
 
 #include "core/db/SqlBinary.h"
-#include "platform/ui/DialogTemplate.h"
 #include "core/prefs/Preferences.h"
 
 #include <string>
@@ -64,11 +63,6 @@ protected:
         return all;
     }
 };
-
-// The dialogs' templates come with the resources; until they are there a dialog cannot open.
-#define TALUVO_NEEDS_DIALOG_TEMPLATE(id) \
-    if (!taluvo::ui::FindDialogTemplate(id)) \
-    GTEST_SKIP() << "dialog template " << (id) << " is not in the resources yet"
 
 // A page row with the columns the commands show.
 inline std::string Page(int id, int group, const std::string& descr, int status = 3, int enable = 1,

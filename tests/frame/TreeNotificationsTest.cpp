@@ -129,7 +129,6 @@ TEST_F(TreeNotifications, RightClickOnALabelOrAnIconOpensTheItemsMenu)
 
 TEST_F(TreeNotifications, PropertiesShowTheTwelveTextsAtTheInjectedTimeWithoutHoldingTheDatabase)
 {
-    TALUVO_NEEDS_DIALOG_TEMPLATE(207);
     const long long now = 1800000000;
     ASSERT_TRUE(Start(Group(1, "NEWS", 1, 1)
         + "INSERT INTO PAGES VALUES(1, 1, 'http://example.test/a', 'http://example.test/b', '<b>', '', 'Alpha', "
