@@ -17,8 +17,15 @@ bool Installed(const char* tool)
 }
 
 // Waits for a window by its exact title, prints its geometry, ...
-constexpr char kScript[] = R"(
+constexpr char kScript[] = R"SH(
 set -u
+# A box is kept once its text is drawn (anti-aliased text gives it more than a few colours).
+shoot() {
+    for i in $(seq 1 100); do
+        import -window "$1" "$2"
+        [ "$(identify -format %k "$2")" -gt 12 ] && break
+    done
+}
 trayer --edge top --align right --widthtype pixel --width 120 --height 24 --SetDockType true & host=$!
 
 TALUVO_HOME="$HOME1" "$PROGRAM" & app=$!
@@ -38,11 +45,19 @@ kill -TERM $app; wait $app; echo "normal exit: $?"
 TALUVO_HOME="$HOME2" "$PROGRAM" & app=$!
 box=$(timeout 20 xdotool search --sync --onlyvisible --name '^Error$' | head -n 1)
 echo "error box: $box"
+shoot "$box" "$ERROR_SHOT"
 kill -TERM $app; wait $app; echo "modal exit: $?"
+
+# Stored settings that cannot be used: the warning comes once the main window is up.
+TALUVO_HOME="$HOME3" "$PROGRAM" & app=$!
+box=$(timeout 20 xdotool search --sync --onlyvisible --name '^Warning$' | head -n 1)
+echo "warning box: $box"
+shoot "$box" "$WARNING_SHOT"
+kill -TERM $app; wait $app; echo "warning exit: $?"
 
 kill $host 2>/dev/null; wait $host 2>/dev/null
 exit 0
-)";
+)SH";
 
 TEST(ProgramOnScreen, MainWindowCentredWithBarsAndSignalDuringAModalBox)
 {
@@ -53,16 +68,22 @@ TEST(ProgramOnScreen, MainWindowCentredWithBarsAndSignalDuringAModalBox)
 
     TempDir first;
     TempDir second;
+    TempDir third;
     TempDir runtime;
     // The second start fails: a PAGES view stands where the table belongs.
     Sqlite(second.File("database.db"), "CREATE VIEW PAGES AS SELECT 1 AS id;\n");
+    // The third start finds a settings row that decodes to more than the record holds.
+    Sqlite(third.File("database.db"),
+        "CREATE TABLE PREFS (blobPrefs BLOB);\nINSERT INTO PREFS VALUES ('A' || replace(hex(zeroblob(2000)), '0', 'B'));\n");
     const std::string artefacts = TALUVO_APP_ARTEFACT_DIR;
     std::system(("mkdir -p '" + artefacts + "'").c_str());
     const std::string shot = artefacts + "/main-window.png";
     const std::string output = first.File("screen.txt");
 
     CProgram run({ "/usr/bin/xvfb-run", "-a", "-s", "-screen 0 1024x768x24", "/bin/sh", "-c", kScript },
-        { "PROGRAM=" TALUVO_PROGRAM, "HOME1=" + first.Path(), "HOME2=" + second.Path(), "SHOT=" + shot,
+        { "PROGRAM=" TALUVO_PROGRAM, "HOME1=" + first.Path(), "HOME2=" + second.Path(), "HOME3=" + third.Path(),
+            "SHOT=" + shot, "ERROR_SHOT=" + artefacts + "/init-error-box.png",
+            "WARNING_SHOT=" + artefacts + "/settings-warning-box.png",
             "XDG_RUNTIME_DIR=" + runtime.Path(), "QT_QPA_PLATFORM=xcb", "DBUS_SESSION_BUS_ADDRESS=",
             "ASAN_OPTIONS=detect_leaks=0", "TSAN_OPTIONS=report_bugs=0" },
         output);
@@ -75,6 +96,8 @@ TEST(ProgramOnScreen, MainWindowCentredWithBarsAndSignalDuringAModalBox)
     EXPECT_NE(said.find("normal exit: 1"), std::string::npos) << said;
     EXPECT_EQ(said.find("error box: \n"), std::string::npos) << said;
     EXPECT_NE(said.find("modal exit: 1"), std::string::npos) << said;
+    EXPECT_EQ(said.find("warning box: \n"), std::string::npos) << said;
+    EXPECT_NE(said.find("warning exit: 1"), std::string::npos) << said;
     EXPECT_EQ(Sqlite(first.File("database.db"), "SELECT COUNT(*) FROM PREFS;"), "1");
     // The failed start wrote no settings.
     EXPECT_EQ(Sqlite(second.File("database.db"), ".tables"), "PAGES");
