@@ -57,9 +57,9 @@ INT_PTR NoDialogProc(HWND, UINT, WPARAM, LPARAM)
     return FALSE;
 }
 
-void ProcessEventsUntil(const std::function<bool()>& done)
+void ProcessEventsUntil(const std::function<bool()>& done, int milliseconds = 5000)
 {
-    QDeadlineTimer deadline(5000);
+    QDeadlineTimer deadline(milliseconds);
     while (!done() && !deadline.hasExpired())
         QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
 }
@@ -105,8 +105,18 @@ int main(int argc, char** argv)
         ShowWindow(dialog, SW_SHOW);
         QWidget* window = taluvo::ui::detail::Find(dialog)->widget.data();
         // Shown, framed by the window manager, and painted.
-        ProcessEventsUntil([&] { return window->windowHandle() && window->windowHandle()->isExposed(); });
-        ProcessEventsUntil([&] { return window->frameGeometry().size() != window->geometry().size(); });
+        const auto ready = [&] {
+            return window->windowHandle() && window->windowHandle()->isExposed()
+                && window->frameGeometry().size() != window->geometry().size();
+        };
+        ProcessEventsUntil(ready, 2000);
+        if (!ready()) {
+            // A window mapped while the window manager was still starting is never framed: map it again.
+            ShowWindow(dialog, SW_HIDE);
+            QCoreApplication::processEvents();
+            ShowWindow(dialog, SW_SHOW);
+            ProcessEventsUntil(ready);
+        }
         for (int i = 0; i < 10; ++i)
             QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
         const QRect frame = window->frameGeometry();
