@@ -11,6 +11,7 @@
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QGuiApplication>
+#include <QImage>
 #include <QPixmap>
 #include <QScreen>
 #include <QWidget>
@@ -62,6 +63,16 @@ void ProcessEventsUntil(const std::function<bool()>& done, int milliseconds = 50
     QDeadlineTimer deadline(milliseconds);
     while (!done() && !deadline.hasExpired())
         QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+}
+
+// A painted frame and dialog show far more than a few colours; an unpainted one shows one or two.
+bool Painted(const QImage& image)
+{
+    std::set<QRgb> colours;
+    for (int y = 0; y < image.height(); y += 4)
+        for (int x = 0; x < image.width(); x += 4)
+            colours.insert(image.pixel(x, y));
+    return colours.size() > 8;
 }
 
 // The template to show: a page becomes a top-level dialog of the same size under a spare id.
@@ -117,11 +128,14 @@ int main(int argc, char** argv)
             ShowWindow(dialog, SW_SHOW);
             ProcessEventsUntil(ready);
         }
-        for (int i = 0; i < 10; ++i)
-            QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        // The window manager draws the frame and the dialog its controls some time after the map.
+        QPixmap pixels;
+        ProcessEventsUntil([&] {
+            const QRect frame = window->frameGeometry();
+            pixels = QGuiApplication::primaryScreen()->grabWindow(0, frame.x(), frame.y(), frame.width(), frame.height());
+            return Painted(pixels.toImage());
+        });
         const QRect frame = window->frameGeometry();
-        const QPixmap pixels
-            = QGuiApplication::primaryScreen()->grabWindow(0, frame.x(), frame.y(), frame.width(), frame.height());
         const QString path = folder + QStringLiteral("/dialog-%1.png").arg(shot.id);
         if (!pixels.save(path)) {
             std::printf("dialog %d: %s not written\n", shot.id, qPrintable(path));
