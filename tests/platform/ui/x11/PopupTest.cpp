@@ -208,8 +208,9 @@ void CheckTipsOverTheScreen(const char* artefact)
     for (const Case c : { Case { 25, 0, 191 }, Case { 25, 20, 203 }, Case { 50, 0, 128 }, Case { 25, 40, 0 } }) {
         SCOPED_TRACE(testing::Message() << "darkness " << c.darkness << ", transparency " << c.transparency);
         const int grey = CTip::ShadowGrey(c.darkness, c.transparency);
-        if (c.grey)
+        if (c.grey) {
             EXPECT_EQ(grey, c.grey);
+        }
         CTip tip(c.darkness, c.transparency);
         tip.ShowAt(300, 250);
         // The body blends with the white below it, and where its own shadow lies under it, with the

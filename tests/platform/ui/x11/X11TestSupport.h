@@ -56,24 +56,36 @@ inline QWidget* Widget(HWND hwnd)
 inline bool WaitOnScreen(HWND hwnd, int milliseconds = 5000)
 {
     QString last;
-    const bool ok = PumpUntil(
-        [hwnd, &last] {
-            QWidget* widget = Widget(hwnd);
-            if (!widget || !widget->window()->isVisible())
-                return false;
-            QWidget* window = widget->window();
-            QProcess xwininfo;
-            xwininfo.start(QStringLiteral("xwininfo"), { QStringLiteral("-id"), QString::number(window->winId()) });
-            if (!xwininfo.waitForFinished(5000))
-                return false;
-            const QString info = QString::fromLatin1(xwininfo.readAllStandardOutput());
-            const QPoint origin = window->mapToGlobal(QPoint(0, 0));
-            last = QStringLiteral("program: %1,%2\n").arg(origin.x()).arg(origin.y()) + info;
-            return info.contains(QLatin1String("IsViewable"))
-                && info.contains(QStringLiteral("Absolute upper-left X:  %1\n").arg(origin.x()))
-                && info.contains(QStringLiteral("Absolute upper-left Y:  %1\n").arg(origin.y()));
-        },
-        milliseconds);
+    const auto placed = [&](int wait) {
+        return PumpUntil(
+            [hwnd, &last] {
+                QWidget* widget = Widget(hwnd);
+                if (!widget || !widget->window()->isVisible())
+                    return false;
+                QWidget* window = widget->window();
+                QProcess xwininfo;
+                xwininfo.start(QStringLiteral("xwininfo"), { QStringLiteral("-id"), QString::number(window->winId()) });
+                if (!xwininfo.waitForFinished(5000))
+                    return false;
+                const QString info = QString::fromLatin1(xwininfo.readAllStandardOutput());
+                const QPoint origin = window->mapToGlobal(QPoint(0, 0));
+                last = QStringLiteral("program: %1,%2\n").arg(origin.x()).arg(origin.y()) + info;
+                return info.contains(QLatin1String("IsViewable"))
+                    && info.contains(QStringLiteral("Absolute upper-left X:  %1\n").arg(origin.x()))
+                    && info.contains(QStringLiteral("Absolute upper-left Y:  %1\n").arg(origin.y()));
+            },
+            wait);
+    };
+    bool ok = placed(milliseconds / 2);
+    if (!ok && last.contains(QLatin1String("IsUnMapped"))) {
+        // A window mapped while the window manager or compositor was still starting up can stay
+        // unmapped for good: map it again.
+        if (QWidget* widget = Widget(hwnd)) {
+            widget->window()->hide();
+            widget->window()->show();
+        }
+        ok = placed(milliseconds);
+    }
     if (!ok)
         std::printf("not on the screen where placed:\n%s\n", qPrintable(last));
     return ok;
