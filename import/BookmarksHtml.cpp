@@ -1,14 +1,11 @@
 #include "import/BookmarksHtml.h"
 
-#include "core/AutoHandle.h"
 #include "core/Exceptions.h"
 #include "import/UserFolders.h"
+#include "platform/base/FileRead.h"
 
-#include <fcntl.h>
 #include <libxml/HTMLparser.h>
 #include <libxml/parser.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <cerrno>
 #include <cstring>
@@ -272,42 +269,32 @@ void ParseBookmarksHtml(const char* data, size_t size, std::vector<SBookmark>& b
 void ReadBookmarksHtml(const QString& path, std::vector<SBookmark>& bookmarks, const std::function<bool()>& shouldStop)
 {
     FAIL_CHECK(!path.isEmpty(), QStringLiteral("No bookmarks file was found."));
-    const std::string native = NativePath(path).native();
-    // Not blocking, so that a pipe put in the file's place cannot hold the reader forever.
-    CAutoFileHandle file(open(native.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
-    const int openError = errno;
-    FAIL_CHECK_FMT(file.Get() >= 0, u"Unable to open bookmarks file \"%s\": %s.", path, ErrnoText(openError));
-    struct stat info {};
-    FAIL_CHECK_FMT(fstat(file.Get(), &info) == 0 && S_ISREG(info.st_mode),
-                   u"Bookmarks file \"%s\" is not a regular file.", path);
-    FAIL_CHECK_FMT(info.st_size <= kMaxBookmarksFileSize,
-                   u"Bookmarks file \"%s\" is too large: %I64d bytes, at most %I64d are read.", path,
-                   static_cast<qint64>(info.st_size), kMaxBookmarksFileSize);
+    std::string contents;
+    int error = 0;
+    switch (taluvo::ReadRegularFile(NativePath(path).native(), static_cast<size_t>(kMaxBookmarksFileSize), contents,
+                                    &error)) {
+    case taluvo::EFileRead::ok:
+        break;
+    case taluvo::EFileRead::cannotOpen:
+        FAIL_CHECK_FMT(false, u"Unable to open bookmarks file \"%s\": %s.", path, ErrnoText(error));
+        break;
+    case taluvo::EFileRead::notRegular:
+        FAIL_CHECK_FMT(false, u"Bookmarks file \"%s\" is not a regular file.", path);
+        break;
+    case taluvo::EFileRead::tooLarge:
+        FAIL_CHECK_FMT(false, u"Bookmarks file \"%s\" is too large: more than %I64d bytes are not read.", path,
+                       kMaxBookmarksFileSize);
+        break;
+    case taluvo::EFileRead::readError:
+        FAIL_CHECK_FMT(false, u"Unable to read bookmarks file \"%s\": %s.", path, ErrnoText(error));
+        break;
+    }
 
     CAnchorCollector collector(bookmarks);
-    std::string piece(kPieceSize, '\0');
-    qint64 total = 0;
-    for (;;) {
+    for (size_t offset = 0; offset < contents.size(); offset += kPieceSize) {
         if (shouldStop && shouldStop())
             break;
-        const ssize_t got = read(file.Get(), piece.data(), piece.size());
-        if (got < 0 && errno == EINTR)
-            continue;
-        const int readError = errno;
-        if (got < 0) {
-            collector.Finish();
-            FAIL_CHECK_FMT(got >= 0, u"Unable to read bookmarks file \"%s\": %s.", path, ErrnoText(readError));
-        }
-        if (got == 0)
-            break;
-        total += got;
-        if (total > kMaxBookmarksFileSize) {
-            // The file has grown since it was measured.
-            collector.Finish();
-            FAIL_CHECK_FMT(total <= kMaxBookmarksFileSize,
-                           u"Bookmarks file \"%s\" is too large: more than %I64d bytes.", path, kMaxBookmarksFileSize);
-        }
-        if (!collector.Feed(piece.data(), static_cast<size_t>(got)))
+        if (!collector.Feed(contents.data() + offset, std::min(kPieceSize, contents.size() - offset)))
             break;
     }
     collector.Finish();

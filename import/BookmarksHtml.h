@@ -27,9 +27,9 @@ constexpr qint64 kMaxBookmarksFileSize = 64 * 1024 * 1024;
 
 // Appends the anchors of the file to bookmarks, in document order. Throws a CFailException
 // with a message naming the file when it cannot be opened or read, is not a regular file, or is
-// larger than kMaxBookmarksFileSize; the anchors found before a read failure stay appended.
-// shouldStop (may be empty) is asked between pieces of the file; when it says so, reading ends
-// with the anchors found so far.
+// larger than kMaxBookmarksFileSize; nothing is appended then. The file is read whole without
+// blocking (a pipe in its place fails at once), then parsed in pieces: shouldStop (may be empty)
+// is asked before each piece, and when it says so, parsing ends with the anchors found so far.
 void ReadBookmarksHtml(const QString& path, std::vector<SBookmark>& bookmarks,
                        const std::function<bool()>& shouldStop = {});
 
