@@ -2,6 +2,7 @@
 
 #include "core/Conversion.h"
 #include "core/Exceptions.h"
+#include "core/db/Savepoint.h"
 #include "core/db/SqlBinary.h"
 #include "core/prefs/Preferences.h"
 
@@ -31,42 +32,6 @@ const STable kTables[] = {
     {"PAGES", "PAGES", kCreatePagesTable},
     {"GROUPS", "GROUPS", kCreateGroupsTable},
     {"PREFS", "SETTINGS", kCreatePrefsTable},
-};
-
-// Undoes the statements since the savepoint when the scope is left by an exception.
-class CSavepoint {
-public:
-    CSavepoint(CSqlDatabase& db, const char* name) : m_db(db), m_name(name)
-    {
-        CSqlBuffer bufSQL;
-        m_db.execDML(bufSQL.format("SAVEPOINT %s;", m_name));
-    }
-    ~CSavepoint()
-    {
-        if (m_bReleased)
-            return;
-        try {
-            CSqlBuffer bufSQL;
-            m_db.execDML(bufSQL.format("ROLLBACK TO %s;", m_name));
-            m_db.execDML(bufSQL.format("RELEASE %s;", m_name));
-        } catch (const CSqlException&) {
-            // SQLite has already rolled back the whole transaction after some errors.
-        }
-    }
-    CSavepoint(const CSavepoint&) = delete;
-    CSavepoint& operator=(const CSavepoint&) = delete;
-
-    void Release()
-    {
-        CSqlBuffer bufSQL;
-        m_db.execDML(bufSQL.format("RELEASE %s;", m_name));
-        m_bReleased = true;
-    }
-
-private:
-    CSqlDatabase& m_db;
-    const char* m_name;
-    bool m_bReleased = false;
 };
 
 // Copies a stored settings row that cannot be used as it stands into a new file beside the database,

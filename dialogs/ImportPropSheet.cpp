@@ -1,0 +1,188 @@
+#include "dialogs/ImportPropSheet.h"
+
+#include "core/Conversion.h"
+#include "core/DebugTracer.h"
+#include "core/Exceptions.h"
+#include "core/Globals.h"
+#include "core/db/Database.h"
+#include "core/prefs/Preferences.h"
+#include "engine/BookmarkImport.h"
+#include "platform/shell/PathIsUrl.h"
+
+TRACE_MODULE("CImportPropSheet");
+
+namespace {
+
+constexpr int kColumnWidth = 200;
+
+}  // namespace
+
+SImportData::SImportData(CMutex* lock, CSqlDatabase* db, std::vector<QByteArray> titles, std::vector<WORD> ids)
+    : m_pLock(lock), m_pDB(db), m_groupTitles(std::move(titles)), m_groupIds(std::move(ids))
+{
+}
+
+// ---------------------------------------------------------------------------------------------
+// Source page
+
+CImportPropSheet_ImportSource::CImportPropSheet_ImportSource(SImportData* data)
+    : CPropertyPageImpl<CImportPropSheet_ImportSource>(QStringLiteral("Select import source")), m_pData(data)
+{
+}
+
+LRESULT CImportPropSheet_ImportSource::OnInitDialog(UINT, WPARAM, LPARAM, BOOL&)
+{
+    taluvo::ui::SetRadioGroupIndex(m_hWnd, IDC_IMPORT_FROM_IE, m_pData->m_nSource);
+    return TRUE;
+}
+
+int CImportPropSheet_ImportSource::OnSetActive()
+{
+    ::PostMessage(GetPropertySheet(), PSM_SETWIZBUTTONS, 0, PSWIZB_NEXT);
+    return 0;
+}
+
+int CImportPropSheet_ImportSource::OnWizardNext()
+{
+    m_pData->m_nSource = taluvo::ui::GetRadioGroupIndex(m_hWnd, IDC_IMPORT_FROM_IE);
+    return 0;
+}
+
+// ---------------------------------------------------------------------------------------------
+// List page
+
+CImportPropSheet_IEFavorites::CImportPropSheet_IEFavorites(SImportData* data)
+    : CPropertyPageImpl<CImportPropSheet_IEFavorites>(QStringLiteral("Import bookmarks")), m_pData(data)
+{
+}
+
+LRESULT CImportPropSheet_IEFavorites::OnInitDialog(UINT, WPARAM, LPARAM, BOOL&)
+{
+    m_lvBookmarks = GetDlgItem(IDC_IMPORT_BOOKMARKS);
+    m_lvBookmarks.SetExtendedListViewStyle(LVS_EX_GRIDLINES | LVS_EX_CHECKBOXES | LVS_EX_FULLROWSELECT);
+    m_lvBookmarks.InsertColumn(0, QStringLiteral("Name"), LVCFMT_LEFT, kColumnWidth);
+    m_lvBookmarks.InsertColumn(1, QStringLiteral("Url"), LVCFMT_LEFT, kColumnWidth);
+    m_lvBookmarks.DeleteAllItems();
+
+    m_bClearGroup = FALSE;
+    DoDataExchange(FALSE);
+
+    m_cbGroups = GetDlgItem(IDC_IMPORT_GROUP);
+    for (size_t i = 0; i < m_pData->m_groupTitles.size() && i < m_pData->m_groupIds.size(); ++i) {
+        const int index = m_cbGroups.AddString(CAnsiToWide(m_pData->m_groupTitles[i]).Get());
+        if (index >= 0)
+            m_cbGroups.SetItemData(index, m_pData->m_groupIds[i]);
+    }
+    // Without a group the import makes one; the user sees its name where the groups would be.
+    if (m_cbGroups.GetCount() == 0) {
+        const int index = m_cbGroups.AddString(QString::fromUtf16(kImportedGroupTitle));
+        if (index >= 0)
+            m_cbGroups.SetItemData(index, kNewImportGroup);
+    }
+    m_cbGroups.SetCurSel(0);
+    return TRUE;
+}
+
+int CImportPropSheet_IEFavorites::OnSetActive()
+{
+    FillBookmarks();
+    SetWizardButtons(PSWIZB_BACK | PSWIZB_FINISH);
+    return 0;
+}
+
+void CImportPropSheet_IEFavorites::FillBookmarks()
+{
+    m_lvBookmarks.DeleteAllItems();
+    if (m_pData->m_nSource == 0) {
+        WalkFavoritesTree(m_pData->m_favoritesReader.Read(), *this, &CImportPropSheet_IEFavorites::AddBookmark);
+        return;
+    }
+    try {
+        m_pData->m_fireFoxReader.ImportBookmarks(FALSE);
+    } catch (CCmnException& e) {
+        TRACE0(u"CImportPropSheet_IEFavorites::OnInitDialog. Exception: %s.\r\n", e.GetMessage());
+    }
+    for (const SBookmark& bookmark : m_pData->m_fireFoxReader.m_bookmarks)
+        AddBookmark(bookmark.m_strTitle, bookmark.m_strHref);
+}
+
+void CImportPropSheet_IEFavorites::WalkFavoritesTree(const SFavoriteNode* head, CImportPropSheet_IEFavorites& page,
+    void (CImportPropSheet_IEFavorites::*add)(const QString&, const QString&))
+{
+    if (!head)
+        return;
+    for (const SFavoriteNode* folder = head->m_pNextFolder; folder; folder = folder->m_pNextFolder)
+        WalkFavoritesTree(folder->m_pChild, page, add);
+    for (const SFavoriteNode* link = head->m_pNextLink; link; link = link->m_pNextLink)
+        (page.*add)(link->m_pszName, link->m_pszUrl);
+}
+
+void CImportPropSheet_IEFavorites::AddBookmark(const QString& name, const QString& url)
+{
+    if (!PathIsURL(url))
+        return;
+    const int row = m_lvBookmarks.AddItem(name);
+    if (row >= 0)
+        m_lvBookmarks.SetItemText(row, 1, ImportedAddress(url));
+}
+
+LRESULT CImportPropSheet_IEFavorites::OnSelectAll(WORD, WORD, HWND, BOOL&)
+{
+    for (int row = 0; row < m_lvBookmarks.GetItemCount(); ++row)
+        m_lvBookmarks.SetCheckState(row, TRUE);
+    return 0;
+}
+
+LRESULT CImportPropSheet_IEFavorites::OnSelectNone(WORD, WORD, HWND, BOOL&)
+{
+    for (int row = 0; row < m_lvBookmarks.GetItemCount(); ++row)
+        m_lvBookmarks.SetCheckState(row, FALSE);
+    return 0;
+}
+
+INT_PTR CImportPropSheet_IEFavorites::OnWizardFinish()
+{
+    DoDataExchange(TRUE);
+    const int selected = m_cbGroups.GetCurSel();
+    const WORD nGroupId = selected >= 0 ? static_cast<WORD>(m_cbGroups.GetItemData(selected)) : kNewImportGroup;
+    std::vector<SImportedBookmark> chosen;
+    for (int row = 0; row < m_lvBookmarks.GetItemCount(); ++row) {
+        if (m_lvBookmarks.GetCheckState(row))
+            chosen.push_back({m_lvBookmarks.GetItemText(row, 0), m_lvBookmarks.GetItemText(row, 1)});
+    }
+    try {
+        const auto interval = static_cast<uint32_t>(g_prefs.GetParam("DefaultUpdateInterval")->GetInt());
+        CMutexLocker lock(*m_pData->m_pLock);
+        try {
+            const SImportOutcome outcome = StoreImportedBookmarks(*m_pData->m_pDB, nGroupId,
+                QString::fromUtf16(kImportedGroupTitle), m_bClearGroup != FALSE, chosen, interval);
+            m_pData->m_nGroupId = outcome.m_nGroupId;
+            m_pData->m_bNewGroup = outcome.m_bNewGroup ? TRUE : FALSE;
+        } catch (const CSqlException& e) {
+            throw CCmnException(SqlErrorText(e));
+        }
+    } catch (CCmnException& e) {
+        TRACE0(u"CImportPropSheet::CImportPropSheet_IEFavorites<>::OnWizardFinish - Exception. Error: %s\r\n",
+               e.GetMessage());
+        // Nothing was stored: the wizard stays open, so the user can try again or cancel.
+        MessageBox(e.GetShortText(), QStringLiteral("Error"), MB_OK | MB_ICONERROR);
+        return TRUE;
+    }
+    return FALSE;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Sheet
+
+CImportPropSheet::CImportPropSheet(CMutex* lock, CSqlDatabase* db, std::vector<QByteArray> titles,
+                                   std::vector<WORD> ids, const QString& caption, UINT startPage, HWND parent)
+    : CPropertySheetImpl<CImportPropSheet>(caption, startPage, parent),
+      m_data(lock, db, std::move(titles), std::move(ids)),
+      m_listPage(&m_data),
+      m_sourcePage(&m_data)
+{
+    SetWizardMode();
+    // A page that cannot be made is left out; the wizard runs with the other.
+    AddPage(m_sourcePage);
+    AddPage(m_listPage);
+}
