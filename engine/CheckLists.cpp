@@ -101,8 +101,14 @@ void Cancel(SPageCtx* ctx)
 void CCheckLists::CancelRunning(DWORD waitMs)
 {
     Contexts& running = m_ctxsCancelling;
-    running.insert(running.end(), m_ctxsRun.begin(), m_ctxsRun.end());
-    m_ctxsRun.clear();
+    Contexts borrowed;
+    for (SPageCtx* ctx : m_ctxsRun) {
+        if (std::find(m_ctxsBorrowed.begin(), m_ctxsBorrowed.end(), ctx) != m_ctxsBorrowed.end())
+            borrowed.push_back(ctx);
+        else
+            running.push_back(ctx);
+    }
+    m_ctxsRun.swap(borrowed);
     for (SPageCtx* ctx : running) {
         if (!ctx)
             continue;
@@ -151,6 +157,24 @@ void CCheckLists::CancelRunning(DWORD waitMs)
 bool CCheckLists::IsBeingCancelled(const SPageCtx* pPageCtx) const
 {
     return std::find(m_ctxsCancelling.begin(), m_ctxsCancelling.end(), pPageCtx) != m_ctxsCancelling.end();
+}
+
+void CCheckLists::AddBorrowed(SPageCtx* pPageCtx)
+{
+    m_ctxsBorrowed.push_back(pPageCtx);
+    m_ctxsRun.push_back(pPageCtx);
+}
+
+bool CCheckLists::RemoveBorrowed(SPageCtx* pPageCtx)
+{
+    const auto owned = std::find(m_ctxsBorrowed.begin(), m_ctxsBorrowed.end(), pPageCtx);
+    if (owned != m_ctxsBorrowed.end())
+        m_ctxsBorrowed.erase(owned);
+    const auto it = std::find(m_ctxsRun.begin(), m_ctxsRun.end(), pPageCtx);
+    if (it == m_ctxsRun.end())
+        return false;
+    m_ctxsRun.erase(it);
+    return true;
 }
 
 void CCheckLists::Release(SPageCtx* pPageCtx)

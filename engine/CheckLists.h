@@ -49,6 +49,13 @@ public:
     // Frees a context that no list holds any more, with its worker when that never started.
     static void DeleteContext(SPageCtx* pPageCtx);
 
+    // A context its caller owns marks its page as being checked while it stands in m_ctxsRun (the
+    // page modify command's, for as long as its dialog is open). The lists never free it, and a
+    // shutdown meanwhile leaves it in m_ctxsRun for its owner to take out.
+    void AddBorrowed(SPageCtx* pPageCtx);
+    // Takes it out of m_ctxsRun again; false when it was not there.
+    bool RemoveBorrowed(SPageCtx* pPageCtx);
+
     Contexts m_ctxsPending;
     Contexts m_ctxsRun;
 
@@ -56,4 +63,5 @@ private:
     // The contexts CancelRunning has taken out of m_ctxsRun and not freed yet (those whose worker
     // would not end stay here for good).
     Contexts m_ctxsCancelling;
+    Contexts m_ctxsBorrowed;
 };

@@ -66,3 +66,17 @@ DWORD SPageCtx::UpdateCRC32()
     }
     return result;
 }
+
+QString SPageCtx::GetHtmlTitle() const
+{
+    static const QString open = QStringLiteral("<title>");
+    static const QString close = QStringLiteral("</title>");
+    const qsizetype start = m_strHtml.indexOf(open, 0, Qt::CaseInsensitive);
+    if (start < 0)
+        return QString();
+    const qsizetype from = start + open.size();
+    const qsizetype end = m_strHtml.indexOf(close, from, Qt::CaseInsensitive);
+    if (end < 0)
+        return QString();
+    return m_strHtml.mid(from, end - from).trimmed();
+}

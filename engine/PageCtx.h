@@ -45,6 +45,10 @@ struct SPageCtx {
     // a stored one. Returns the checksum now in force.
     DWORD UpdateCRC32();
 
+    // The text between the first "<title>" of m_strHtml and the "</title>" after it (letter case
+    // ignored), without white space at its ends; empty when either is missing.
+    QString GetHtmlTitle() const;
+
     QString m_strDescr;
     WORD m_nGroupId = 0xFFFF;
     WORD m_nPageId = 0xFFFF;

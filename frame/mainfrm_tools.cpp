@@ -12,10 +12,9 @@
 #include "core/db/RowIds.h"
 #include "core/prefs/Preferences.h"
 #include "engine/Alerts.h"
+#include "engine/OpenInBrowser.h"
 #include "engine/Scheduler.h"
 #include "platform/base/Format.h"
-#include "platform/shell/CommandLine.h"
-#include "platform/shell/Launch.h"
 
 #include <utility>
 #include <vector>
@@ -241,19 +240,7 @@ LRESULT CMainFrame::OnToolTipHyperLink(UINT, WPARAM wParam, LPARAM, BOOL&)
         TRACE0(u"CMainFrame::OnToolTipHyperLink - Exception: %s\n", e.GetMessage());
     }
 
-    bool opened = false;
-    if (!address.isEmpty()) {
-        if (g_prefs.GetParam("UseDefaultBrowser")->GetBool()) {
-            opened = GotoURL(m_hWnd, address, TRUE, SW_SHOWDEFAULT) > 32;
-        } else {
-            // The user's browser may carry arguments of its own ("firefox --new-window"); the
-            // address follows as one argument, and no shell sees either.
-            QStringList argv = taluvo::shell::SplitCommandLine(g_prefs.GetParam("UserBrowserPath")->GetString());
-            opened = !argv.isEmpty() && taluvo::shell::IsSafeAddressArgument(address)
-                && taluvo::shell::RunProgram(argv << address);
-        }
-    }
-    if (!opened) {
+    if (!OpenInUserBrowser(m_hWnd, address, TRUE)) {
         MessageBox(QStringLiteral("Unable to open web page in browser."), QStringLiteral("Error"), MB_OK | MB_ICONERROR);
         return 0;
     }

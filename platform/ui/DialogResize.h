@@ -15,6 +15,7 @@
 #pragma once
 
 #include "platform/ui/AtlWin.h"
+#include "platform/ui/Frame.h"
 
 #include <vector>
 
@@ -24,8 +25,7 @@ constexpr DWORD DLSZ_MOVE_X = 0x00000004;
 constexpr DWORD DLSZ_MOVE_Y = 0x00000008;
 constexpr DWORD DLSZ_REPAINT = 0x00000010;
 
-// The size grip's control id.
-constexpr int ATL_IDW_STATUS_BAR = 0xE801;
+// The size grip's control id is the status bar's (ATL_IDW_STATUS_BAR), as in a frame window.
 
 struct MINMAXINFO {
     POINT ptReserved {};

@@ -13,6 +13,8 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
+
 using namespace taluvo::test;
 
 namespace {
@@ -204,6 +206,32 @@ TEST_F(SchedulerTest, CancellingRunningChecksWaitsForTheirWorkers)
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(3));
     EXPECT_TRUE(m_lists.m_ctxsRun.empty());
     EXPECT_EQ(CWorkerThread::RunningWorkers(), 0);
+}
+
+TEST_F(SchedulerTest, ABorrowedContextMarksItsPageBusyAndIsNeverFreedByTheLists)
+{
+    // The page modify command's context: owned by the command, in the running list while its dialog
+    // is open. A shutdown meanwhile must neither free it nor lose the busy mark of its page.
+    auto borrowed = std::make_unique<SPageCtx>();
+    borrowed->m_nGroupId = 1;
+    borrowed->m_nPageId = 70;
+    m_lists.AddBorrowed(borrowed.get());
+    AddPage(70, 1, QStringLiteral("/a"), 0, 60);
+    AddPage(71, 1, QStringLiteral("/hang"), 0, 60);
+    QueueGroupPages(Source(), m_lists, 1, 1);
+    // Page 70's queued check is dropped on its turn; page 71 runs beside the borrowed context.
+    EXPECT_TRUE(m_lists.m_ctxsPending.empty());
+    ASSERT_EQ(m_lists.m_ctxsRun.size(), 2u);
+    EXPECT_EQ(m_lists.m_ctxsRun[1]->m_nPageId, 71);
+
+    m_lists.CancelRunning(5000);
+    ASSERT_EQ(m_lists.m_ctxsRun.size(), 1u);
+    EXPECT_EQ(m_lists.m_ctxsRun[0], borrowed.get());
+    EXPECT_TRUE(m_lists.IsRunning(1, 70));
+    EXPECT_TRUE(m_lists.RemoveBorrowed(borrowed.get()));
+    EXPECT_FALSE(m_lists.RemoveBorrowed(borrowed.get()));
+    EXPECT_TRUE(m_lists.m_ctxsRun.empty());
+    // The unique_ptr frees it once, here.
 }
 
 }  // namespace

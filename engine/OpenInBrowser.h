@@ -1,0 +1,12 @@
+// Opening a page's address in the web browser the settings name: the desktop's default browser,
+// or the user's own browser program (which may carry arguments of its own), the address always
+// one argument of its own and never seen by a shell.
+#pragma once
+
+#include "platform/base/WinTypes.h"
+
+#include <QString>
+
+// True once a program really started. An empty address, an address a program could take for an
+// option, and a missing browser setting start nothing. Settings errors are thrown (CCmnException).
+bool OpenInUserBrowser(HWND hWnd, const QString& address, BOOL newWindow);
