@@ -29,6 +29,8 @@
 
 inline constexpr char16_t APP_NAME[] = u"Taluvo";
 
+class CPageModifyDlg;
+
 // The program's module: the message loop of each thread and the instance resources come from.
 extern CAppModule _Module;
 
@@ -326,6 +328,13 @@ public:
     CCommandBarCtrl m_cmdBar;
 
 private:
+    // The window sits in the tray (hidden there, or minimised where no tray hides it).
+    bool IsWindowInTray() const;
+    // Writes what the page modify dialog and its context hold into the page's row and refreshes
+    // its item; changed: the address or the watched part changed in the dialog.
+    void StoreModifiedPage(
+        WORD nGroupId, WORD nPageId, const CPageModifyDlg& dlg, SPageCtx& ctx, const QString& oldUrl, bool changed);
+
     // The steps of OnCreate, in their order.
     void CreateBars();
     void CreateTree();
