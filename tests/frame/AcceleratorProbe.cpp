@@ -4,6 +4,7 @@
 // The dialogs the keys open are saved as screenshots into the folder TALUVO_PROBE_ARTEFACTS names. One
 // line per key is printed; exit code 0 when every key reached its command.
 #include "core/Globals.h"
+#include "core/prefs/Preferences.h"
 #include "frame/mainfrm.h"
 #include "platform/ui/Application.h"
 #include "platform/ui/Clipboard.h"
@@ -108,6 +109,15 @@ int main(int argc, char** argv)
         std::function<void()> select;
         std::function<bool()> reached;
     };
+    // Work offline by its key: automatic detection is switched off first, as the preferences leave it.
+    g_prefs.GetParam("AutoDetectOnline")->SetBool(false);
+    frame.KillTimer(g_iCheckOnlineTimerId);
+    frame.UIEnable(ID_FILE_WORK_OFFLINE, TRUE);
+    auto offline = [&] { return g_prefs.GetParam("WorkOffline")->GetBool(); };
+    auto offlineChecked = [&] { return (frame.UIGetState(ID_FILE_WORK_OFFLINE) & UPDUI_CHECKED) != 0; };
+    const bool offlineWas = offline();
+    auto nothing = [] {};
+
     const bool pageWas = pageEnabled();
     const bool groupWas = groupEnabled();
     const Key keys[] = {
@@ -127,6 +137,8 @@ int main(int argc, char** argv)
         { "ctrl+c", ID_PAGE_COPY_ADDRESS, selectGroup, [&] { return lastBox == QStringLiteral("Please select page."); } },
         { "alt+Return", ID_PAGE_PROPERTIES, selectPage, [&] { return lastDialog == 207; } },
         { "alt+Return", ID_PAGE_PROPERTIES, selectGroup, [&] { return lastBox == QStringLiteral("Please select page."); } },
+        { "F12", ID_FILE_WORK_OFFLINE, nothing, [&] { return offline() != offlineWas && offlineChecked() == offline(); } },
+        { "F12", ID_FILE_WORK_OFFLINE, nothing, [&] { return offline() == offlineWas && offlineChecked() == offline(); } },
     };
     // The keys are pressed from a timer while the main message loop runs: accelerators belong to
     // that loop, as on the desktop.

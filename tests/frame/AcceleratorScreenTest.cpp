@@ -1,4 +1,4 @@
-// The group and page commands' keys pressed with xdotool on a virtual X server reach their
+// The group and page commands' keys, and the work offline key, pressed with xdotool on a virtual X server reach their
 // commands, also while the menus show them disabled; the group and properties dialogs they open
 // are kept as screenshots. Skipped with a message when the X tools are not installed.
 #include "tests/frame/TreeCommandsSupport.h"
@@ -28,9 +28,11 @@ TEST(FrameAccelerators, KeysReachTheirCommandsAlsoWhenDisabled)
     ASSERT_TRUE(run.started) << "xvfb-run did not start";
     ASSERT_TRUE(run.finished) << "the accelerator check did not finish";
     EXPECT_EQ(run.exitCode, 0) << run.output.toStdString();
-    EXPECT_EQ(run.output.count(QStringLiteral(": reached")), 15) << run.output.toStdString();
+    EXPECT_EQ(run.output.count(QStringLiteral(": reached")), 17) << run.output.toStdString();
     EXPECT_TRUE(run.output.contains(QStringLiteral("ctrl+d (disabled): reached")));
     EXPECT_TRUE(run.output.contains(QStringLiteral("alt+Return (enabled): reached")));
+    // Pressed twice, the work offline key gives the setting and its check mark back.
+    EXPECT_EQ(run.output.count(QStringLiteral("F12 (enabled): reached")), 2) << run.output.toStdString();
     EXPECT_TRUE(run.output.contains(QStringLiteral("screenshot saved: ") + artefacts + QStringLiteral("/group-dialog.png")));
     EXPECT_TRUE(run.output.contains(QStringLiteral("screenshot saved: ") + artefacts + QStringLiteral("/page-properties-dialog.png")));
     EXPECT_EQ(Sqlite(DatabasePath(), "SELECT enable, status FROM PAGES WHERE id = 1;"), "0|3");

@@ -1,6 +1,7 @@
 // Runs on a real X server with a tray host: the main window goes into the tray, a left click on
-// its icon brings it back, and a command chosen with the keyboard in the icon's real menu (the
-// last item, Exit) closes it. Exit code 0 on success; the steps are printed for the test's log.
+// its icon brings it back, the File menu's "Minimize to tray" hides it again while an alert popup
+// holds the icon, and a command chosen with the keyboard in the icon's real menu (the last item,
+// Exit) closes it. Exit code 0 on success; the steps are printed for the test's log.
 #include "core/Globals.h"
 #include "frame/mainfrm.h"
 #include "tests/frame/ProbeWindow.h"
@@ -27,10 +28,11 @@ using namespace taluvo::test::tray;
 namespace {
 
 
-// Minimises into the tray and returns the icon's centre once the tray shows it.
-bool IntoTray(CMainFrame& frame, int& x, int& y)
+// Sends the window into the tray with the message given and returns the icon's centre once the tray
+// shows it.
+bool IntoTray(CMainFrame& frame, int& x, int& y, UINT message, WPARAM wParam)
 {
-    frame.SendMessage(WM_SYSCOMMAND, SC_MINIMIZE);
+    frame.SendMessage(message, wParam);
     RECT where {};
     if (!PumpUntil(
             [&] {
@@ -62,7 +64,7 @@ int main(int argc, char** argv)
 
     int x = 0;
     int y = 0;
-    if (!IntoTray(frame, x, y)) {
+    if (!IntoTray(frame, x, y, WM_SYSCOMMAND, SC_MINIMIZE)) {
         std::printf("the tray did not show the icon\n");
         return 5;
     }
@@ -74,10 +76,20 @@ int main(int argc, char** argv)
     }
     std::printf("left click restored the window\n");
 
-    if (!IntoTray(frame, x, y)) {
+    // This time the icon is up for an alert popup already; the File menu's command still hides
+    // the window, and the icon then stays when the popup ends.
+    frame.m_bTrayShownForPopup = TRUE;
+    frame.m_trayIcon.ShowIcon();
+    if (!IntoTray(frame, x, y, WM_COMMAND, ID_FILE_MIN_TO_TRAY)) {
         std::printf("the tray did not show the icon again\n");
         return 8;
     }
+    frame.SendMessage(WM_TIMER, g_iPopupTimerId);
+    if (frame.IsWindowVisible() || frame.m_bTrayShownForPopup || !frame.m_trayIcon.IsVisible()) {
+        std::printf("minimise to tray did not take the popup's icon\n");
+        return 10;
+    }
+    std::printf("minimise to tray hid the window while a popup held the icon\n");
     // The real menu: once it shows, the keyboard takes its last item, Exit.
     QGuiApplication::styleHints()->setMouseDoubleClickInterval(0);
     QTimer watcher;

@@ -27,6 +27,7 @@ TEST(MainFrameTray, IconAndMenuOnARealTray)
     ASSERT_TRUE(run.finished) << "the tray check did not finish";
     EXPECT_EQ(run.exitCode, 0) << output.toStdString();
     EXPECT_TRUE(output.contains(QStringLiteral("left click restored the window")));
+    EXPECT_TRUE(output.contains(QStringLiteral("minimise to tray hid the window while a popup held the icon")));
     EXPECT_TRUE(output.contains(QStringLiteral("menu command closed the window")));
 }
 

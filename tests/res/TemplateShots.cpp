@@ -7,19 +7,13 @@
 #include "platform/ui/detail/Core.h"
 #include "res/DialogIds.h"
 #include "res/resource.h"
+#include "tests/platform/ui/WindowShot.h"
 
-#include <QCoreApplication>
-#include <QDeadlineTimer>
-#include <QGuiApplication>
-#include <QImage>
 #include <QPixmap>
-#include <QScreen>
 #include <QWidget>
-#include <QWindow>
 
 #include <cstdio>
 #include <cstdlib>
-#include <functional>
 #include <set>
 
 namespace {
@@ -56,23 +50,6 @@ const Shot kShots[] = {
 INT_PTR NoDialogProc(HWND, UINT, WPARAM, LPARAM)
 {
     return FALSE;
-}
-
-void ProcessEventsUntil(const std::function<bool()>& done, int milliseconds = 5000)
-{
-    QDeadlineTimer deadline(milliseconds);
-    while (!done() && !deadline.hasExpired())
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-}
-
-// A painted frame and dialog show far more than a few colours; an unpainted one shows one or two.
-bool Painted(const QImage& image)
-{
-    std::set<QRgb> colours;
-    for (int y = 0; y < image.height(); y += 4)
-        for (int x = 0; x < image.width(); x += 4)
-            colours.insert(image.pixel(x, y));
-    return colours.size() > 8;
 }
 
 // The template to show: a page becomes a top-level dialog of the same size under a spare id.
@@ -114,27 +91,8 @@ int main(int argc, char** argv)
             continue;
         }
         ShowWindow(dialog, SW_SHOW);
-        QWidget* window = taluvo::ui::detail::Find(dialog)->widget.data();
-        // Shown, framed by the window manager, and painted.
-        const auto ready = [&] {
-            return window->windowHandle() && window->windowHandle()->isExposed()
-                && window->frameGeometry().size() != window->geometry().size();
-        };
-        ProcessEventsUntil(ready, 2000);
-        if (!ready()) {
-            // A window mapped while the window manager was still starting is never framed: map it again.
-            ShowWindow(dialog, SW_HIDE);
-            QCoreApplication::processEvents();
-            ShowWindow(dialog, SW_SHOW);
-            ProcessEventsUntil(ready);
-        }
-        // The window manager draws the frame and the dialog its controls some time after the map.
-        QPixmap pixels;
-        ProcessEventsUntil([&] {
-            const QRect frame = window->frameGeometry();
-            pixels = QGuiApplication::primaryScreen()->grabWindow(0, frame.x(), frame.y(), frame.width(), frame.height());
-            return Painted(pixels.toImage());
-        });
+        const QPixmap pixels = taluvo::test::GrabFramed(dialog);
+        QWidget* window = taluvo::ui::detail::WidgetOf(dialog);
         const QRect frame = window->frameGeometry();
         const QString path = folder + QStringLiteral("/dialog-%1.png").arg(shot.id);
         if (!pixels.save(path)) {
