@@ -276,9 +276,15 @@ int CSmtp::SendHello()
     QString line = QStringLiteral("EHLO %1\r\n").arg(ComputerName());
     int code = -1;
     m_bEsmtp = FALSE;
+    m_b8BitMime = false;
     if (m_bUseEhlo) {
         code = SendCommand(line);
         m_bEsmtp = code == 250;
+        // Each line after the first names an extension: "250-8BITMIME" or "250 8BITMIME".
+        if (m_bEsmtp)
+            for (const QString& reply : m_strLastResponse.split(QStringLiteral("\r\n")).mid(1))
+                if (reply.mid(4).trimmed().section(QLatin1Char(' '), 0, 0).compare(QLatin1String("8BITMIME"), Qt::CaseInsensitive) == 0)
+                    m_b8BitMime = true;
     }
     if (!m_bEsmtp) {
         line[0] = QLatin1Char('H');
@@ -347,9 +353,9 @@ int CSmtp::SendAuthLogin()
     return 0;
 }
 
-int CSmtp::SendMailFrom(const QString& address)
+int CSmtp::SendMailFrom(const QString& address, bool eightBit)
 {
-    const QString line = QStringLiteral("MAIL FROM: <%1>\r\n").arg(address);
+    const QString line = QStringLiteral("MAIL FROM: <%1>%2\r\n").arg(address, eightBit ? QStringLiteral(" BODY=8BITMIME") : QString());
     int code = SendCommand(line);
     // A server that wants a login first says 530; without a user name a login cannot change that.
     for (int retry = 0; code == 530 && !m_strUser.isEmpty() && retry < kMaxMailFromRetries; ++retry) {
@@ -424,11 +430,13 @@ int CSmtp::SendMessage(CSmtpMsg& message)
             if (!IsSafeInCommand(recipient))
                 return -1;
         // Rendered before anything is sent, so a message that cannot be rendered sends nothing.
+        // 8bit parts only to a server that takes them; to others they go quoted-printable.
+        message.m_allow8Bit = m_b8BitMime;
         QString rendered;
         if (!message.Render(rendered))
             return -1;
 
-        if (const int rc = SendMailFrom(message.m_from.m_strAddress))
+        if (const int rc = SendMailFrom(message.m_from.m_strAddress, message.m_has8Bit))
             return rc;
         int accepted = 0, last = 0;
         for (const QString& recipient : recipients) {

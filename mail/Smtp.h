@@ -54,7 +54,8 @@ protected:
     int SendCommand(const QString& command);
     int SendHello();
     int SendAuthLogin();
-    int SendMailFrom(const QString& address);
+    // With eightBit the message holds 8bit parts, announced as BODY=8BITMIME.
+    int SendMailFrom(const QString& address, bool eightBit = false);
     int SendRcptTo(const QString& address);
     int SendData(const QString& rendered);
     int SendQuit();
@@ -71,6 +72,8 @@ private:
     QString m_strLastResponse;
     BOOL m_bConnected = FALSE;
     BOOL m_bEsmtp = FALSE;
+    // The server's EHLO reply offered 8BITMIME.
+    bool m_b8BitMime = false;
     // Bytes received after the end of the last reply: the start of the next one.
     QByteArray m_pending;
     // The dialogue lost its footing (no reply in time, connection closed or failed): a late

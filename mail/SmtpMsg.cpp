@@ -6,6 +6,7 @@
 #include "platform/base/Time.h"
 
 #include <QFile>
+#include <algorithm>
 
 #include <ctime>
 
@@ -36,15 +37,18 @@ bool StartsWithText(const QString& contentType)
 
 // RFC 2047 encoded words ("=?utf-8?B?...?="), each at most 75 characters and never splitting a
 // character, separated by blanks (which a reader drops between encoded words).
-QString EncodedWords(const QString& text, const QString& separator)
+// firstRoom: the characters left on the first line for the first word.
+QString EncodedWords(const QString& text, const QString& separator, qsizetype firstRoom = 76)
 {
     const QByteArray bytes = taluvo::AnsiEncode(text);
     constexpr qsizetype kChunk = 45;  // 60 base64 characters + 12 of the frame
+    constexpr qsizetype kFrame = 12;  // "=?utf-8?B?" and "?="
     QString out;
     CBase64Coder coder;
     qsizetype i = 0;
     while (i < bytes.size()) {
-        qsizetype end = std::min(i + kChunk, bytes.size());
+        const qsizetype chunk = i == 0 ? std::clamp((firstRoom - kFrame) / 4 * 3, qsizetype{3}, kChunk) : kChunk;
+        qsizetype end = std::min(i + chunk, bytes.size());
         while (end < bytes.size() && end > i + 1 && (static_cast<BYTE>(bytes[end]) & 0xC0) == 0x80)
             --end;
         coder.Encode(reinterpret_cast<const BYTE*>(bytes.constData() + i), static_cast<DWORD>(end - i));
@@ -60,11 +64,15 @@ QString EncodedWords(const QString& text, const QString& separator)
 // text itself, folded before blanks so lines stay short.
 QString UnstructuredValue(const QString& name, const QString& value)
 {
-    if (!IsAscii(value))
-        return EncodedWords(value, QStringLiteral("\r\n "));
+    // A word that reads as an encoded word would be decoded by the reader: encode the text then.
+    const QStringList words = value.split(QLatin1Char(' '));
+    const bool looksEncoded = std::any_of(words.begin(), words.end(), [](const QString& word) {
+        return word.startsWith(QLatin1String("=?")) && word.endsWith(QLatin1String("?="));
+    });
+    if (!IsAscii(value) || looksEncoded)
+        return EncodedWords(value, QStringLiteral("\r\n "), 76 - (name.size() + 2));
     QString out;
     qsizetype lineLength = name.size() + 2;
-    const QStringList words = value.split(QLatin1Char(' '));
     for (qsizetype k = 0; k < words.size(); ++k) {
         const QString& word = words[k];
         if (k == 0) {
@@ -310,9 +318,28 @@ void CSmtpMsg::BuildHeaders()
     m_headers.Add(QStringLiteral("From"), from);
 }
 
+void CSmtpMsg::EncodePart(SmtpEncoding encoding, QString& text, QString& name, const BYTE* data, DWORD size,
+                          QString* charset)
+{
+    const QString source = text;
+    const QString sourceCharset = charset ? *charset : QString();
+    EncodeText(encoding, text, name, data, size, charset);
+    if (name != QLatin1String("8bit"))
+        return;
+    if (m_allow8Bit) {
+        m_has8Bit = true;
+        return;
+    }
+    text = source;
+    if (charset)
+        *charset = sourceCharset;
+    EncodeText(encodingQuotedPrintable, text, name, data, size, charset);
+}
+
 BOOL CSmtpMsg::Render(QString& out)
 {
     out.clear();
+    m_has8Bit = false;
     if (!IsWellFormed())
         return FALSE;
     const qsizetype parts = m_bodies.size() + m_attachments.size();
@@ -350,7 +377,7 @@ BOOL CSmtpMsg::Render(QString& out)
             out += QLatin1String("\r\n--") + (inner.isEmpty() ? outer : inner) + QLatin1String("\r\n");
         QString text = body.m_strText, name;
         QString charset = body.m_strCharset;
-        EncodeText(body.m_nEncoding, text, name, nullptr, 0, &charset);
+        EncodePart(body.m_nEncoding, text, name, nullptr, 0, &charset);
         out += QLatin1String("Content-Type: ") + body.m_strContentType;
         if (StartsWithText(body.m_strContentType)) {
             if (charset.isEmpty())
@@ -383,7 +410,7 @@ BOOL CSmtpMsg::Render(QString& out)
             out += QLatin1String(";\r\n\tcharset=\"") + attachment.m_strCharset + QLatin1Char('"');
         out += QLatin1String(";\r\n\t") + Parameter("name", name) + QLatin1String("\r\n");
         QString encoded, encodingName;
-        EncodeText(attachment.m_nEncoding, encoded, encodingName, reinterpret_cast<const BYTE*>(data.constData()),
+        EncodePart(attachment.m_nEncoding, encoded, encodingName, reinterpret_cast<const BYTE*>(data.constData()),
                    static_cast<DWORD>(data.size()));
         out += QLatin1String("Content-Transfer-Encoding: ") + encodingName + QLatin1String("\r\n");
         out += QLatin1String("Content-Disposition: ") + (attachment.m_bInline ? QLatin1String("inline") : QLatin1String("attachment"))

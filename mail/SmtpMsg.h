@@ -95,6 +95,10 @@ public:
     // may set m_mimeType. FALSE, with out empty, when a header value, address, name or part field
     // holds a line break: such a message could add headers of its own choosing.
     BOOL Render(QString& out);
+    // EncodeText, but an 8bit result is made quoted-printable unless m_allow8Bit; m_has8Bit
+    // records an 8bit part.
+    void EncodePart(SmtpEncoding encoding, QString& text, QString& name, const BYTE* data = nullptr, DWORD size = 0,
+                    QString* charset = nullptr);
     void BuildHeaders();
     // Whether every text that goes into a header line or an SMTP command is free of line breaks.
     BOOL IsWellFormed() const;
@@ -125,6 +129,10 @@ public:
     SYSTEMTIME m_time;
     SmtpMimeType m_mimeType = mimeAuto;
     QString m_strMessageId;
+    // Whether parts may go as 8bit (the server takes 8BITMIME); otherwise they go quoted-printable.
+    bool m_allow8Bit = false;
+    // Set by Render: a part went as 8bit.
+    bool m_has8Bit = false;
     int m_nTimeZone = 0;  // hours * 100 + minutes east of UTC (+0530 is 530, -0330 is -330)
 };
 

@@ -173,6 +173,9 @@ TEST(SmtpMsg, NamesAndSubjectsSurviveQuotingAndEncodedWords)
         {"Jürgen Groß", "Größe: 5 € — überall"},
         {"Ω", QString(120, QChar(0x4E2D))},
         {"", "A long subject " + QString("word ").repeated(40).trimmed()},
+        {"", "Änderung " + QString("ä").repeated(60)},
+        // ASCII that a reader would take for an encoded word and decode.
+        {"", "=?utf-8?B?SGk=?="},
     };
     QList<QByteArray> wires;
     for (const Case& c : cases) {
@@ -184,6 +187,16 @@ TEST(SmtpMsg, NamesAndSubjectsSurviveQuotingAndEncodedWords)
         wires.append(Wire(message));
         for (const QByteArray& line : wires.back().split('\n'))
             EXPECT_LT(line.size(), 100) << line.toStdString();  // folded or encoded into short lines
+        // Lines with encoded words hold at most 76 characters, the first with "Subject: " too.
+        const QList<QByteArray> lines = wires.back().split('\n');
+        for (qsizetype k = 0; k < lines.size(); ++k) {
+            if (!lines[k].startsWith("Subject: "))
+                continue;
+            for (qsizetype j = k; j < lines.size() && (j == k || lines[j].startsWith(' ')); ++j)
+                if (lines[j].contains("=?")) {
+                    EXPECT_LE(lines[j].trimmed().size(), 76) << lines[j].toStdString();
+                }
+        }
     }
     const QJsonArray parsed = Parse(wires);
     ASSERT_EQ(parsed.size(), cases.size());

@@ -485,6 +485,52 @@ TEST(Smtp, LoginIsRetriedWhenTheHookAsks)
     EXPECT_EQ(lines[7], "QUIT");
 }
 
+TEST(Smtp, EightBitBodiesGoAsEightBitOnlyToServersThatOfferIt)
+{
+    struct Case {
+        const char* ehloReply;
+        const char* mailFrom;
+        const char* transferEncoding;
+    };
+    const Case cases[] = {
+        {"250-scripted\r\n250-8BITMIME\r\n250 SIZE 1000000\r\n", "MAIL FROM: <sender@example.com> BODY=8BITMIME",
+         "Content-Transfer-Encoding: 8bit"},
+        {"250-scripted\r\n250 8bitmime\r\n", "MAIL FROM: <sender@example.com> BODY=8BITMIME",
+         "Content-Transfer-Encoding: 8bit"},
+        {"250-scripted\r\n250 SIZE 1000000\r\n", "MAIL FROM: <sender@example.com>",
+         "Content-Transfer-Encoding: quoted-printable"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.ehloReply);
+        std::string data;
+        ScriptedServer server([&](ScriptPeer& peer) {
+            peer.Send("220 scripted ESMTP\r\n");
+            peer.ReadLine();
+            peer.Send(c.ehloReply);
+            for (const char* reply : {"250 ok\r\n", "250 ok\r\n", "354 go ahead\r\n"}) {
+                peer.ReadLine();
+                peer.Send(reply);
+            }
+            data = peer.ReadData();
+            peer.Send("250 queued\r\n");
+            peer.ReadLine(1s);
+            peer.Send("221 bye\r\n");
+        });
+        CRecordingSmtp client;
+        UsePort(client, server.Port());
+        ASSERT_TRUE(client.Connect(QStringLiteral("127.0.0.1")));
+        CSmtpMsg message = Message("to@example.com");
+        message.m_bodies[0] = CSmtpMsgBody(u"The page of sizes (Gr\u00F6\u00DFen) was changed: new prices and dates.",
+                                           u"text/plain", u"iso-8859-1", encodingGuess);
+        EXPECT_EQ(client.SendMessage(message), 0);
+        client.Disconnect();
+        const std::vector<std::string> lines = server.Join();
+        ASSERT_GE(lines.size(), 2u);
+        EXPECT_EQ(lines[1], c.mailFrom);
+        EXPECT_NE(data.find(c.transferEncoding), std::string::npos) << data;
+    }
+}
+
 TEST(Smtp, MailFromRefusedWith530LogsInFirst)
 {
     // The server takes no login after EHLO, then asks for one at MAIL FROM.
