@@ -422,7 +422,7 @@ DWORD CZipWriter::CloseSource()
 unsigned CZipWriter::ReadSource(BYTE* buffer, unsigned wanted)
 {
     // After a failure the rest of the entry is useless: end its input at once.
-    if (m_error != 0 || wanted == 0)
+    if (m_error != 0 || m_src.readError != 0 || wanted == 0)
         return 0;
     size_t got = 0;
     if (m_src.memory) {
@@ -435,8 +435,9 @@ unsigned CZipWriter::ReadSource(BYTE* buffer, unsigned wanted)
             n = ::read(m_src.fd, buffer, wanted);
         } while (n < 0 && errno == EINTR);
         if (n < 0) {
-            // A failed read is no end of input: the entry would be stored cut short.
-            RecordError(ZipErrRead);
+            // A failed read is no end of input: the entry would be stored cut short. It fails
+            // this entry only; the archive itself is still sound.
+            m_src.readError = ZipErrRead;
             return 0;
         }
         got = static_cast<size_t>(n);
@@ -617,6 +618,17 @@ DWORD CZipWriter::AddEntry(const QByteArray& name, const void* source, DWORD len
     e.crc = m_src.crc;
     e.compressedSize = static_cast<DWORD>(m_src.compressedSize);
     e.uncompressedSize = static_cast<DWORD>(m_src.bytesRead);
+    // An entry whose source could not be read to its end is taken back where the target can
+    // seek; in a stream it is finished like any other, so its bytes can be stepped over, and left
+    // out of the central directory that readers go by.
+    const DWORD readError = m_src.readError;
+    if (readError != 0 && m_seekable) {
+        m_written = e.localHeaderOffset - m_initialOffset;
+        m_truncateAtEnd = true;
+        if (SeekTo(m_written) != ZipResultOk)
+            return m_error;
+        return readError;
+    }
 
     if (m_seekable) {
         if (!(e.flags & 1))
@@ -636,6 +648,8 @@ DWORD CZipWriter::AddEntry(const QByteArray& name, const void* source, DWORD len
         m_written += kDataDescriptorSize;
         e.flags = e.localFlags;
     }
+    if (readError != 0)
+        return readError;
     m_entries.push_back(std::move(e));
     return ZipResultOk;
 }
@@ -677,6 +691,9 @@ DWORD CZipWriter::Finish()
         m_mapping = nullptr;
         m_memory = nullptr;
     }
+    if (m_fd >= 0 && m_truncateAtEnd && result == ZipResultOk
+        && ::ftruncate(m_fd, static_cast<off_t>(m_initialOffset + m_written)) != 0)
+        result = RecordError(ZipErrWrite);
     if (m_fd >= 0) {
         // A file system may report a lost write only here.
         if (::close(m_fd) != 0 && errno != EINTR && result == ZipResultOk)

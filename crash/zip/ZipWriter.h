@@ -146,6 +146,8 @@ private:
         DWORD memoryLength = 0;
         DWORD memoryPos = 0;
         uint64_t compressedSize = 0;
+        // A read of this source failed: the entry fails, the archive goes on.
+        DWORD readError = 0;
     };
 
     void ResetSource();
@@ -172,6 +174,8 @@ private:
     DWORD m_memorySize = 0;
     uint64_t m_pos = 0;  // where the next byte goes, counted from the start of the archive
     bool m_finished = false;
+    // An entry was taken back by seeking: the file may hold its bytes past the archive's end.
+    bool m_truncateAtEnd = false;
     std::vector<SZipEntry> m_entries;
     SSource m_src;
     BYTE m_buffer[kBufferSize];
