@@ -8,6 +8,8 @@
 #include "core/db/SqlWrapper.h"
 #include "engine/GroupRows.h"
 
+#include <set>
+
 TRACE_MODULE("CImportPropSheet");
 
 namespace {
@@ -21,12 +23,28 @@ QByteArray Ansi(const QString& text)
     return CWideToAnsi(text).Get();
 }
 
-bool GroupHasAddress(CSqlDatabase& db, WORD nGroupId, const QByteArray& url)
+// The ids of the group's pages, whole (not cut to 16 bits).
+std::set<long long> PageIds(CSqlDatabase& db, WORD nGroupId)
+{
+    CSqlBuffer sql;
+    std::set<long long> ids;
+    CSqlQuery rows = db.runQuery(sql.format("SELECT id FROM PAGES WHERE groupId = %d;", int(nGroupId)));
+    for (; !rows.eof(); rows.stepRow())
+        ids.insert(QByteArray(rows.columnText(0)).toLongLong());
+    return ids;
+}
+
+// True when a page of the group other than those about to go has the address.
+bool GroupHasAddress(CSqlDatabase& db, WORD nGroupId, const QByteArray& url, const std::set<long long>& going)
 {
     CSqlBuffer sql;
     CSqlQuery rows = db.runQuery(
-        sql.format("SELECT * FROM PAGES WHERE (groupId = %d) AND (url = %Q);", int(nGroupId), url.constData()));
-    return !rows.eof();
+        sql.format("SELECT id FROM PAGES WHERE (groupId = %d) AND (url = %Q);", int(nGroupId), url.constData()));
+    for (; !rows.eof(); rows.stepRow()) {
+        if (!going.count(QByteArray(rows.columnText(0)).toLongLong()))
+            return true;
+    }
+    return false;
 }
 
 }  // namespace
@@ -64,15 +82,16 @@ SImportOutcome StoreImportedBookmarks(CSqlDatabase& db, WORD nGroupId, const QSt
         TRACE1(u"CImportPropSheet::CImportPropSheet_IEFavorites<>::OnWizardFinish. New group id: %d\n", id);
     } else {
         FAIL_CHECK(!ReadGroupRow(db, nGroupId).eof(), QStringLiteral("Unable to find group in database."));
-        if (clearGroup)
-            db.execDML(sql.format("DELETE FROM PAGES WHERE groupId = %d;", int(nGroupId)));
     }
+    // The pages a clearing removes go only after the new ones are in: their ids are never given
+    // again to a new page, so a check of an old page that ends late cannot land on a new one.
+    const std::set<long long> going = clearGroup && !outcome.m_bNewGroup ? PageIds(db, nGroupId) : std::set<long long>();
     outcome.m_nGroupId = nGroupId;
 
     for (const SImportedBookmark& bookmark : bookmarks) {
         const QByteArray url = Ansi(bookmark.m_strUrl);
         TRACE1(u"CImportPropSheet::CImportPropSheet_IEFavorites<>::OnWizardFinish. Adding page \"%hs\".\n", url);
-        if (GroupHasAddress(db, nGroupId, url))
+        if (GroupHasAddress(db, nGroupId, url, going))
             continue;
         const int id = NewRowId(db, "PAGES");
         FAIL_CHECK(id != 0, QStringLiteral("Unable to insert page in group."));
@@ -85,6 +104,8 @@ SImportOutcome StoreImportedBookmarks(CSqlDatabase& db, WORD nGroupId, const QSt
         FAIL_CHECK(changed == 1, QStringLiteral("Unable to insert page in group."));
         ++outcome.m_nAdded;
     }
+    for (long long id : going)
+        db.execDML(sql.format("DELETE FROM PAGES WHERE groupId = %d AND id = %lld;", int(nGroupId), id));
     transaction.Release();
     return outcome;
 }

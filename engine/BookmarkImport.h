@@ -33,8 +33,8 @@ struct SImportOutcome {
 
 // Stores the bookmarks, in order, as pages of group nGroupId (kNewImportGroup: a new group titled
 // newGroupTitle, enabled, sorted alphabetically). A bookmark whose address the group holds already
-// (an earlier bookmark of the same import included) is skipped. clearGroup deletes the group's pages
-// first. Everything happens in one transaction: when any step fails, nothing of it stays and the
+// (an earlier bookmark of the same import included) is skipped. clearGroup removes the group's earlier pages
+// (their ids are not given to the new pages). Everything happens in one transaction: when any step fails, nothing of it stays and the
 // failure is thrown (CSqlException from the database, CCmnException for a missing group or an id
 // that cannot be given). New ids fit 16 bits. The caller holds the database lock.
 SImportOutcome StoreImportedBookmarks(CSqlDatabase& db, WORD nGroupId, const QString& newGroupTitle, bool clearGroup,

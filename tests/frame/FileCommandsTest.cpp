@@ -155,7 +155,7 @@ TEST_F(FileCommands, AnImportIntoAUserOrderGroupAppendsInIdOrderAndClearingKeeps
 
     Import({ 1 }, true);
     EXPECT_EQ(PageLabels(2), (std::vector<QString> { QStringLiteral("Mixed & case") }));
-    EXPECT_EQ(StoredOrder(2), "1"); // the cleared pages' ids are free again
+    EXPECT_EQ(StoredOrder(2), "6");
 }
 
 TEST_F(FileCommands, WithoutGroupsTheImportMakesOneThatTheTreeAndTheToolbarsGetAtOnce)
