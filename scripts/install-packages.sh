@@ -1,8 +1,15 @@
 #!/usr/bin/env bash
-# Installs the Debian packages of scripts/packages.txt that are not installed yet.
+# Installs the Debian packages of scripts/packages.txt that are not installed yet; with --run only
+# those the build and the program need (the list's first section).
 set -euo pipefail
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
-mapfile -t wanted < <(grep -v '^\s*#' "$here/packages.txt" | sed '/^\s*$/d')
+list="$here/packages.txt"
+if [ "${1:-}" = "--run" ]; then
+  list_text="$(sed '/^# tests/,$d' "$list")"
+else
+  list_text="$(cat "$list")"
+fi
+mapfile -t wanted < <(grep -v '^\s*#' <<<"$list_text" | sed '/^\s*$/d')
 missing=()
 for pkg in "${wanted[@]}"; do
   if ! dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null | grep -q 'install ok installed'; then

@@ -1,8 +1,8 @@
 #!/usr/bin/python3
 """Draws the program's images and makes its sounds.
 
-Writes res/images/*.png (the 16x16 image strip of bitmap 201 on magenta, and the icons) and
-res/sounds/*.wav. Uses the standard library only, so the output is the same on every machine.
+Writes res/images/*.png (the 16x16 image strip of bitmap 201 on magenta, and the icons),
+res/icons/taluvo-<size>.png (the program's icon for the desktop's menus) and res/sounds/*.wav. Uses the standard library only, so the output is the same on every machine.
 Run it from anywhere: python3 res/tools/make_resources.py
 """
 
@@ -294,6 +294,61 @@ def program_icon():
     return c
 
 
+# The program's icon for the desktop's menus, at any size: the same picture as program_icon,
+# drawn from shapes in a 32-unit square and sampled 4x4 per pixel, so every size is sharp.
+
+def _blend(under, colour, cover):
+    if cover <= 0:
+        return under
+    a = colour[3] / 255 * cover
+    out_a = a + under[3] / 255 * (1 - a)
+    if out_a == 0:
+        return CLEAR
+    rgb = [(colour[i] * a + under[i] * under[3] / 255 * (1 - a)) / out_a for i in range(3)]
+    return tuple(round(v) for v in rgb) + (round(out_a * 255),)
+
+
+def _segment_distance(px, py, x0, y0, x1, y1):
+    dx, dy = x1 - x0, y1 - y0
+    t = max(0.0, min(1.0, ((px - x0) * dx + (py - y0) * dy) / (dx * dx + dy * dy)))
+    return math.hypot(px - x0 - t * dx, py - y0 - t * dy)
+
+
+def program_icon_shapes():
+    """(test, colour) pairs over the 32-unit square, painted in order."""
+    def box(x0, y0, x1, y1):
+        return lambda x, y: x0 <= x <= x1 and y0 <= y <= y1
+
+    def outline(x0, y0, x1, y1, w):
+        return lambda x, y: box(x0, y0, x1, y1)(x, y) and not box(x0 + w, y0 + w, x1 - w, y1 - w)(x, y)
+
+    shapes = [(box(6, 2, 26, 30), PAPER), (outline(6, 2, 26, 30, 1), GREY)]
+    for y in (8, 12, 16):
+        shapes.append((box(9, y, 23, y + 1), LIGHT))
+    shapes.append((lambda x, y: _segment_distance(x, y, 22.5, 23.5, 28.5, 29.5) <= 1.6, (90, 50, 20, 255)))
+    shapes.append((lambda x, y: math.hypot(x - 18.5, y - 18.5) <= 5.4, (200, 225, 255, 255)))
+    shapes.append((lambda x, y: abs(math.hypot(x - 18.5, y - 18.5) - 6.5) <= 1.1, BLUE))
+    return shapes
+
+
+def program_icon_at(size):
+    c = Canvas(size, size, CLEAR)
+    unit = 32 / size
+    samples = [(i + 0.5) / 4 for i in range(4)]
+    shapes = program_icon_shapes()
+    for py in range(size):
+        for px in range(size):
+            pixel = CLEAR
+            for test, colour in shapes:
+                hits = sum(1 for sy in samples for sx in samples if test((px + sx) * unit, (py + sy) * unit))
+                pixel = _blend(pixel, colour, hits / 16)
+            c.pixels[py][px] = pixel
+    return c
+
+
+HICOLOR_SIZES = (16, 24, 32, 48, 64, 128, 256)
+
+
 def tray_icon(new):
     c = scaled(cell(12))
     if new:
@@ -425,6 +480,10 @@ def main():
     crash_icon().png(os.path.join(images, "icon4005.png"))
     about_logo().png(os.path.join(images, "icon226.png"))
     about_close_button().png(os.path.join(images, "bitmap249.png"))
+    hicolor = os.path.join(RES, "icons")
+    os.makedirs(hicolor, exist_ok=True)
+    for size in HICOLOR_SIZES:
+        program_icon_at(size).png(os.path.join(hicolor, "taluvo-%d.png" % size))
     write_wav(os.path.join(sounds, "wave242.wav"), update_sound())
     write_wav(os.path.join(sounds, "wave243.wav"), error_sound())
 
