@@ -137,9 +137,13 @@ TEST_F(FileCommands, ImportedPagesTakeTheirPlacesInTheGroupsTheTreeShows)
     EXPECT_EQ(PageLabels(1),
         (std::vector<QString> { QStringLiteral("Echo"), QStringLiteral("Files"), QStringLiteral("First post") }));
 
-    // Cancelled: nothing changes.
+    // Cancelled: nothing changes, neither stored nor shown.
+    const std::vector<QString> shown = PageLabels(1);
     Import({ 1 }, false, false);
+    EXPECT_TRUE(m_wizardRan);
     EXPECT_EQ(Sqlite(DatabasePath(), "SELECT COUNT(*) FROM PAGES;"), "3");
+    EXPECT_EQ(PageLabels(1), shown);
+    EXPECT_EQ(RootLabels(), (std::vector<QString> { QStringLiteral("ALPHA"), QStringLiteral("OTHER") }));
 }
 
 TEST_F(FileCommands, AnImportIntoAUserOrderGroupAppendsInIdOrderAndClearingKeepsOnlyTheNewPages)
