@@ -5,6 +5,7 @@
 // nothing and relays nothing; its settings are kept for the day it draws.
 #pragma once
 
+#include "Controls/HtmlRecords.h"
 #include "Controls/HtmlToolInfo.h"
 #include "platform/ui/AtlWin.h"
 #include "platform/ui/CommCtrl.h"
@@ -12,7 +13,6 @@
 #include <QString>
 
 constexpr UINT HTMLTTN_DISPLAY = 0x464;
-constexpr UINT WM_TOOLTIP_HYPERLINK = WM_APP + 0x110;
 
 struct NMHTMLTTDISPLAY {
     NMHDR hdr {};

@@ -315,6 +315,38 @@ void MoveMouse(HWND window, int x, int y)
         SendMouse(widget, QEvent::MouseMove, QPoint(x, y), Qt::NoButton, Qt::NoButton);
 }
 
+void ClickAt(HWND window, int x, int y)
+{
+    QWidget* widget = WidgetOf(window);
+    if (!widget)
+        return;
+    SendMouse(widget, QEvent::MouseButtonPress, QPoint(x, y), Qt::LeftButton, Qt::LeftButton);
+    if (IsWindow(window) && WidgetOf(window) == widget)
+        SendMouse(widget, QEvent::MouseButtonRelease, QPoint(x, y), Qt::LeftButton, Qt::NoButton);
+}
+
+void DoubleClickAt(HWND window, int x, int y)
+{
+    ClickAt(window, x, y);
+    QWidget* widget = WidgetOf(window);
+    if (!widget)
+        return;
+    SendMouse(widget, QEvent::MouseButtonDblClick, QPoint(x, y), Qt::LeftButton, Qt::LeftButton);
+    if (IsWindow(window) && WidgetOf(window) == widget)
+        SendMouse(widget, QEvent::MouseButtonRelease, QPoint(x, y), Qt::LeftButton, Qt::NoButton);
+}
+
+void DragMouse(HWND window, int fromX, int fromY, int toX, int toY)
+{
+    QWidget* widget = WidgetOf(window);
+    if (!widget)
+        return;
+    SendMouse(widget, QEvent::MouseButtonPress, QPoint(fromX, fromY), Qt::LeftButton, Qt::LeftButton);
+    SendMouse(widget, QEvent::MouseMove, QPoint((fromX + toX) / 2, (fromY + toY) / 2), Qt::NoButton, Qt::LeftButton);
+    SendMouse(widget, QEvent::MouseMove, QPoint(toX, toY), Qt::NoButton, Qt::LeftButton);
+    SendMouse(widget, QEvent::MouseButtonRelease, QPoint(toX, toY), Qt::LeftButton, Qt::NoButton);
+}
+
 BOOL SelectComboItem(HWND combo, int index)
 {
     auto* box = qobject_cast<QComboBox*>(WidgetOf(combo));

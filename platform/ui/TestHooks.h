@@ -109,6 +109,12 @@ void PressKey(HWND window, UINT vk); // to the focused control of the window
 void PressKey(HWND window, UINT vk, bool ctrl, bool shift, bool alt); // with modifier keys held
 void Click(HWND control); // left button down and up at its centre
 void MoveMouse(HWND window, int x, int y); // client coordinates
+// Left button down and up at a client point of the window (or of the child widget there).
+void ClickAt(HWND window, int x, int y);
+// Two clicks at a client point, the second press arriving as the double click.
+void DoubleClickAt(HWND window, int x, int y);
+// The left button pressed at one client point, moved with it held to another and let go there.
+void DragMouse(HWND window, int fromX, int fromY, int toX, int toY);
 BOOL SelectComboItem(HWND combo, int index); // picks from the list as a user does
 // A sheet's tab clicked (the active page may refuse to be left: FALSE then, or when there is no
 // such tab); a sheet button pressed (PSBTN_*; FALSE when it is hidden or disabled, as a user could

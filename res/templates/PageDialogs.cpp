@@ -21,9 +21,9 @@ void AddOkCancel(std::vector<DialogItem>& items, short width, short height)
 DialogTemplate AboutBox()
 {
     // The HTML control draws everything, the closing picture button included.
-    return { IDD_ABOUTBOX, u"About", kModalDialogStyle, 230, 170, nullptr, 0,
+    return { IDD_ABOUTBOX, u"About", kModalDialogStyle, 230, 104, nullptr, 0,
         {
-            { IDC_ABOUT_HTML, u"Static", nullptr, SS_ETCHEDFRAME | SS_NOTIFY, 0, 0, 230, 170 },
+            { IDC_ABOUT_HTML, u"Static", nullptr, SS_ETCHEDFRAME | SS_NOTIFY, 0, 0, 230, 104 },
         } };
 }
 
