@@ -624,10 +624,12 @@ void EnsureUiSetup()
     RegisterBarClasses();
     RegisterDialogControlClasses();
     RegisterRichEditClass();
+    RegisterListBoxClass();
     InstallInputFilter();
     InstallPaintFilter();
     InstallCursorFilter();
     InstallActivationWatch();
+    InstallSettingChangeWatch();
     // Every wait of the foundation on another thread (joining a worker) serves sends from now on.
     taluvo::SetServingWaitHook(static_cast<DWORD (*)(DWORD, const HANDLE*, DWORD)>(&taluvo::ui::WaitServingSends));
     // When the application object goes, nobody will serve sends any more: release every sender.

@@ -315,25 +315,26 @@ void MoveMouse(HWND window, int x, int y)
         SendMouse(widget, QEvent::MouseMove, QPoint(x, y), Qt::NoButton, Qt::NoButton);
 }
 
-void ClickAt(HWND window, int x, int y)
+// A press of the given kind and its release at a client point of the window's widget.
+static void PressAndRelease(HWND window, QEvent::Type press, QPoint point)
 {
     QWidget* widget = WidgetOf(window);
     if (!widget)
         return;
-    SendMouse(widget, QEvent::MouseButtonPress, QPoint(x, y), Qt::LeftButton, Qt::LeftButton);
+    SendMouse(widget, press, point, Qt::LeftButton, Qt::LeftButton);
     if (IsWindow(window) && WidgetOf(window) == widget)
-        SendMouse(widget, QEvent::MouseButtonRelease, QPoint(x, y), Qt::LeftButton, Qt::NoButton);
+        SendMouse(widget, QEvent::MouseButtonRelease, point, Qt::LeftButton, Qt::NoButton);
+}
+
+void ClickAt(HWND window, int x, int y)
+{
+    PressAndRelease(window, QEvent::MouseButtonPress, QPoint(x, y));
 }
 
 void DoubleClickAt(HWND window, int x, int y)
 {
     ClickAt(window, x, y);
-    QWidget* widget = WidgetOf(window);
-    if (!widget)
-        return;
-    SendMouse(widget, QEvent::MouseButtonDblClick, QPoint(x, y), Qt::LeftButton, Qt::LeftButton);
-    if (IsWindow(window) && WidgetOf(window) == widget)
-        SendMouse(widget, QEvent::MouseButtonRelease, QPoint(x, y), Qt::LeftButton, Qt::NoButton);
+    PressAndRelease(window, QEvent::MouseButtonDblClick, QPoint(x, y));
 }
 
 void DragMouse(HWND window, int fromX, int fromY, int toX, int toY)

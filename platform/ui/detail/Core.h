@@ -199,6 +199,9 @@ void InstallActivationWatch();
 // Called before a hidden top-level window shows: a frameless popup takes the screen under it.
 void PrepareToShow(WindowRecord& record);
 void RegisterRichEditClass();
+void RegisterListBoxClass();
+// WM_SETTINGCHANGE to the top-level windows when the desktop's font or colours change.
+void InstallSettingChangeWatch();
 
 // Icons.
 QIcon IconOf(HICON icon);
