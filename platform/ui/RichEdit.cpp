@@ -361,6 +361,12 @@ LRESULT RichEditProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
     case EM_SETREADONLY:
         view->setReadOnly(wParam != 0);
         return TRUE;
+    case WM_CONTEXTMENU:
+        // The owner offers the menu (as a child window's default handling asks its parent), not
+        // the text widget's own editing menu.
+        if (HWND parent = GetParent(hwnd))
+            return SendMessage(parent, WM_CONTEXTMENU, wParam, lParam);
+        return 0;
     default:
         return DefWindowProc(hwnd, message, wParam, lParam);
     }

@@ -11,6 +11,7 @@
 #include "core/prefs/Preferences.h"
 #include "engine/HttpTexts.h"
 #include "platform/ui/Controls.h"
+#include "platform/ui/Menu.h"
 #include "platform/ui/RichEdit.h"
 #include "platform/ui/ScrollBar.h"
 #include "platform/ui/TestHooks.h"
@@ -64,6 +65,7 @@ protected:
             { QStringLiteral("/empty"), Page(QString()) },
             { QStringLiteral("/slow"), slow },
             { QStringLiteral("/prices"), Page(kPrices) },
+            { QStringLiteral("/dripping"), QJsonObject { { QStringLiteral("drip"), 0.05 }, { QStringLiteral("drip_bytes"), 30 } } },
         });
     }
     static void TearDownTestSuite()
@@ -338,6 +340,211 @@ TEST_F(PageDialogs, IntervalBarsOpenSplitAndComeBackInWholeMinutes)
             EXPECT_EQ(dlg.m_nInterval, c.back);
         }
     }
+}
+
+// Runs the content dialog on the context; the hook acts once the first download (if any) ended.
+INT_PTR RunContentDialog(SPageCtx& ctx, const QString& url, const std::function<void(HWND, CSearchContentDlg&)>& act)
+{
+    CPageModifyDlg owner;
+    owner.m_strUrl = url;
+    CSearchContentDlg dlg(&ctx);
+    ScopedDialogHook hook([&](HWND d, WORD id) {
+        if (id == IDD_SEARCH_CONTENT)
+            act(d, dlg);
+    });
+    return dlg.DoModal(nullptr, reinterpret_cast<LPARAM>(&owner));
+}
+
+TEST_F(PageDialogs, ContentDialogOkDuringADownloadAppliesTheTextsToWhatItBrought)
+{
+    // Offline: no download at opening; the one the user starts is still running at OK.
+    g_prefs.GetParam("WorkOffline")->SetBool(true);
+    SPageCtx ctx;
+    ctx.Reset();
+    ctx.m_dwCheckSum = 0xABCD;
+    ctx.m_iStatus = statusOrdinary;
+    bool waitedWithOkDisabled = false;
+    const INT_PTR result = RunContentDialog(ctx, Url("/dripping"), [&](HWND d, CSearchContentDlg& dlg) {
+        EXPECT_TRUE(CWindow(::GetDlgItem(d, IDC_PAGE_TEXT)).GetWindowText().isEmpty());
+        Click(::GetDlgItem(d, IDC_DOWNLOAD_PAGE));
+        ASSERT_TRUE(dlg.IsDownloading());
+        Click(::GetDlgItem(d, IDOK));
+        waitedWithOkDisabled = ::IsWindow(d) && !::IsWindowEnabled(::GetDlgItem(d, IDOK));
+    });
+    EXPECT_TRUE(waitedWithOkDisabled);
+    EXPECT_EQ(result, IDOK);
+    EXPECT_EQ(ctx.m_strHtml, QString(30, u'x'));
+    // Both texts empty: the whole page but its last two units is watched.
+    const std::string fixture = s_dir->File("dripped.txt");
+    WriteFile(fixture, std::string(30, 'x'));
+    EXPECT_EQ(ctx.m_dwCheckSum, PythonCrc32(fixture, 0, 28));
+    EXPECT_EQ(ctx.m_iStatus, statusOrdinary);
+}
+
+TEST_F(PageDialogs, ContentDialogCancelDuringADownloadClosesOnceTheWorkerEnded)
+{
+    SPageCtx ctx;
+    ctx.Reset();
+    QString terminating;
+    bool buttonsDisabled = false;
+    const INT_PTR result = RunContentDialog(ctx, Url("/slow"), [&](HWND d, CSearchContentDlg& dlg) {
+        ASSERT_TRUE(dlg.IsDownloading()); // opening online with an empty context downloads
+        Click(::GetDlgItem(d, IDCANCEL));
+        terminating = ::GetDlgItemText(d, IDC_PAGE_PROGRESS);
+        buttonsDisabled = !::IsWindowEnabled(::GetDlgItem(d, IDOK)) && !::IsWindowEnabled(::GetDlgItem(d, IDCANCEL))
+            && !::IsWindowEnabled(::GetDlgItem(d, IDC_DOWNLOAD_PAGE));
+    });
+    EXPECT_EQ(result, IDCANCEL);
+    EXPECT_EQ(terminating, QStringLiteral("Terminating ..."));
+    EXPECT_TRUE(buttonsDisabled);
+    EXPECT_EQ(ctx.m_dwErrorCode, 1223u);
+}
+
+TEST_F(PageDialogs, ContentDialogTakesTextsFromTheSelectionAndAnEmptiedEditFlipsItsRadio)
+{
+    SPageCtx ctx;
+    ctx.Reset();
+    ctx.m_strHtml = kPrices; // shown at once, nothing downloaded
+    std::vector<QStringList> menus;
+    UINT choice = 0;
+    taluvo::ui::test::ScopedPopupMenuHook menusHook([&](HMENU menu, HWND, POINT) {
+        QStringList items;
+        for (int i = 0; i < GetMenuItemCount(menu); ++i) {
+            const UINT state = GetMenuState(menu, static_cast<UINT>(i), MF_BYPOSITION);
+            items << GetMenuString(menu, static_cast<UINT>(i), MF_BYPOSITION) + QString::fromUtf16((state & MF_GRAYED) ? u" (grey)" : u"");
+        }
+        menus.push_back(items);
+        return choice;
+    });
+    bool startRadioBack = false, startEditDisabled = false;
+    int startAfterSelection = -2, stopAfterSelection = -2;
+    RunContentDialog(ctx, Url("/prices"), [&](HWND d, CSearchContentDlg& dlg) {
+        CWindow text(::GetDlgItem(d, IDC_PAGE_TEXT));
+        text.SendMessage(WM_CONTEXTMENU, reinterpret_cast<WPARAM>(text.m_hWnd), MAKELPARAM(10, 10));
+        const int li = static_cast<int>(kPrices.indexOf(QStringLiteral("<li>")));
+        CHARRANGE range { li, li + 4 };
+        text.SendMessage(EM_EXSETSEL, 0, reinterpret_cast<LPARAM>(&range));
+        choice = 2;
+        text.SendMessage(WM_CONTEXTMENU, reinterpret_cast<WPARAM>(text.m_hWnd), MAKELPARAM(10, 10));
+        const int end = static_cast<int>(kPrices.indexOf(QStringLiteral("</ul>")));
+        range = CHARRANGE { end, end + 5 };
+        text.SendMessage(EM_EXSETSEL, 0, reinterpret_cast<LPARAM>(&range));
+        choice = 3;
+        text.SendMessage(WM_CONTEXTMENU, reinterpret_cast<WPARAM>(text.m_hWnd), MAKELPARAM(10, 10));
+        startAfterSelection = dlg.m_iStartPos;
+        stopAfterSelection = dlg.m_iStopPos;
+        EXPECT_EQ(::IsDlgButtonChecked(d, IDC_START_FROM_TEXT), BST_CHECKED);
+        EXPECT_EQ(::GetDlgItemText(d, IDC_START_TEXT), QStringLiteral("<li>"));
+        EXPECT_EQ(::GetDlgItemText(d, IDC_STOP_TEXT), QStringLiteral("</ul>"));
+
+        // The start edit emptied by hand: back to the beginning of the page.
+        CEdit start(::GetDlgItem(d, IDC_START_TEXT));
+        TypeText(start, QString());
+        start.SetSelAll();
+        taluvo::ui::test::PressKey(start, VK_BACK);
+        startRadioBack = ::IsDlgButtonChecked(d, IDC_START_FROM_BEGINNING) == BST_CHECKED;
+        startEditDisabled = !::IsWindowEnabled(start.m_hWnd);
+        EXPECT_EQ(dlg.m_iStartPos, 0);
+        Click(::GetDlgItem(d, IDOK));
+    });
+    ASSERT_EQ(menus.size(), 3u);
+    EXPECT_EQ(menus[0], QStringList { QStringLiteral("Selection is empty (grey)") });
+    EXPECT_EQ(menus[1], (QStringList { QStringLiteral("Use as \"Start checking text\""), QStringLiteral("Use as \"Stop checking text\"") }));
+    EXPECT_EQ(startAfterSelection, kPrices.indexOf(QStringLiteral("<li>")));
+    EXPECT_EQ(stopAfterSelection, kPrices.indexOf(QStringLiteral("</ul>")));
+    EXPECT_TRUE(startRadioBack);
+    EXPECT_TRUE(startEditDisabled);
+    EXPECT_EQ(ctx.m_strStartCheckMask, QString());
+    EXPECT_EQ(ctx.m_strStopCheckMask, QStringLiteral("</ul>"));
+}
+
+TEST_F(PageDialogs, ModifyDialogLinksOpenLongAddressesWholeInTheUsersBrowser)
+{
+    taluvo::ui::test::ShellRequestCapture requests;
+    g_prefs.GetParam("UseDefaultBrowser")->SetBool(false);
+    g_prefs.GetParam("UserBrowserPath")->SetString(QStringLiteral("\"/opt/my browser/run\" --new-tab"));
+    const QString longest = QStringLiteral("http://example.com/") + QString(CPageModifyDlg::kMaxLinkAddress - 19, u'a');
+    struct Case {
+        QString address;
+        bool opens;
+    };
+    const Case cases[] = {
+        { QStringLiteral("http://example.com/a b?q=\"x\"&y=$HOME"), true },
+        { longest, true },
+        { longest + u'a', false },
+    };
+    for (const Case& c : cases) {
+        m_messages.clear();
+        const size_t before = requests.Requests().size();
+        CPageModifyDlg dlg;
+        dlg.m_strUrl = c.address;
+        dlg.m_strUrlBrowser = QStringLiteral("http://browser.example.com/");
+        dlg.m_nInterval = 3600;
+        ScopedDialogHook hook([&](HWND d, WORD) {
+            taluvo::ui::test::ClickLink(::GetDlgItem(d, IDC_PAGE_URL_LINK));
+            Click(::GetDlgItem(d, IDCANCEL));
+        });
+        dlg.DoModal(nullptr, 0);
+        const auto all = requests.Requests();
+        if (c.opens) {
+            ASSERT_EQ(all.size(), before + 1);
+            EXPECT_EQ(all.back().arguments,
+                (QStringList { QStringLiteral("/opt/my browser/run"), QStringLiteral("--new-tab"), c.address }));
+            EXPECT_TRUE(m_messages.empty());
+        } else {
+            EXPECT_EQ(all.size(), before);
+            EXPECT_EQ(m_messages, std::vector<QString> { QStringLiteral("Error: Unable to open web page in browser.") });
+        }
+    }
+    g_prefs.GetParam("UseDefaultBrowser")->SetBool(true);
+}
+
+TEST_F(PageDialogs, ModifyDialogTakesANewAddressWithItsTitleAndKeepsATypedDescriptionForTheBrowserAddress)
+{
+    SPageCtx ctx;
+    ctx.Reset();
+    CPageModifyDlg dlg;
+    dlg.m_pPageCtx = &ctx;
+    dlg.m_strUrl = QStringLiteral("http://old.example.com/");
+    dlg.m_strUrlBrowser = dlg.m_strUrl;
+    dlg.m_strDescr = QStringLiteral("Old");
+    dlg.m_nInterval = 3600;
+    QString afterAddress, afterBrowser, linkAfterBrowser;
+    bool disabledAll = false;
+    ScopedDialogHook hook([&](HWND d, WORD id) {
+        if (id == IDD_PAGE_ADD) {
+            ::SetDlgItemText(d, IDC_PAGE_URL, ::GetWindowText(d) == QStringLiteral("Modify address")
+                    ? Url("/title") : QStringLiteral("http://Browser.Example.com/Path"));
+            Click(::GetDlgItem(d, IDOK));
+            return;
+        }
+        Click(::GetDlgItem(d, IDC_PAGE_MODIFY_URL));
+        afterAddress = ::GetDlgItemText(d, IDC_PAGE_DESCR);
+        ::SetDlgItemText(d, IDC_PAGE_DESCR, QStringLiteral("Typed by hand"));
+        Click(::GetDlgItem(d, IDC_PAGE_MODIFY_BROWSER_URL));
+        afterBrowser = ::GetDlgItemText(d, IDC_PAGE_DESCR);
+        linkAfterBrowser = ::GetWindowText(::GetDlgItem(d, IDC_PAGE_BROWSER_LINK));
+        // Unchecking Enable leaves only the interval label, OK and Cancel usable.
+        Click(::GetDlgItem(d, IDC_PAGE_ENABLE));
+        disabledAll = true;
+        for (int control : { IDC_PAGE_URL_LINK, IDC_PAGE_MODIFY_URL, IDC_PAGE_MODIFY_BROWSER_URL,
+                 IDC_PAGE_CONTENT_FOR_CHECK, IDC_PAGE_DESCR, IDC_INTERVAL_MINUTES, IDC_INTERVAL_HOURS,
+                 IDC_INTERVAL_DAYS, IDC_PAGE_BROWSER_LINK })
+            disabledAll = disabledAll && !::IsWindowEnabled(::GetDlgItem(d, control));
+        disabledAll = disabledAll && ::IsWindowEnabled(::GetDlgItem(d, IDOK));
+        Click(::GetDlgItem(d, IDOK));
+    });
+    EXPECT_EQ(dlg.DoModal(nullptr, 0), IDOK);
+    EXPECT_EQ(afterAddress, QStringLiteral("Big News"));
+    EXPECT_EQ(afterBrowser, QStringLiteral("Typed by hand"));
+    EXPECT_EQ(linkAfterBrowser, QStringLiteral("http://browser.example.com/Path"));
+    EXPECT_TRUE(disabledAll);
+    EXPECT_EQ(dlg.m_strUrl, Url("/title"));
+    EXPECT_EQ(dlg.m_strUrlBrowser, QStringLiteral("http://browser.example.com/Path"));
+    EXPECT_EQ(dlg.m_strDescr, QStringLiteral("Typed by hand"));
+    EXPECT_FALSE(dlg.m_bEnable);
+    EXPECT_FALSE(dlg.m_bCheckStateStale);
+    EXPECT_EQ(ctx.m_dwHttpStatusCode, 200u);
 }
 
 } // namespace

@@ -172,10 +172,15 @@ TEST_F(PageEditCommands, AToolbarAddRequestRunsTheDialogsWithItsAddressAndHearsT
     const QString url = s_server->Url(QStringLiteral("/news"));
     const QByteArray request = nettest::MakeFrame(MSG_REQ_ADD_URL, 1, url.toUtf8() + '\0');
 
+    // The window sits in the tray: the request brings it back before the dialogs open.
+    m_frame.ShowWindow(SW_HIDE);
     PageDialogsScript s;
+    bool shownForTheDialogs = false;
+    s.inModify = [&](HWND) { shownForTheDialogs = ::IsWindowVisible(m_frame) != FALSE; };
     auto hook = Script(s);
     peer.Send(ids[0], request);
     std::vector<nettest::Frame> got = peer.Read(ids[0], 3);
+    EXPECT_TRUE(shownForTheDialogs);
     EXPECT_EQ(got, (std::vector<nettest::Frame> { Mode(wmDisable), Answer(1), Mode(wmActive) })) << nettest::Describe(got);
     EXPECT_EQ(s.addressShown, url);
     // The test download named the page.
