@@ -37,12 +37,10 @@ CPageAddDlg::~CPageAddDlg()
     if (!m_bDownloading || !m_pPageCtx || !m_pPageCtx->m_pUpdater)
         return;
     CUpdater* updater = m_pPageCtx->m_pUpdater;
-    m_pPageCtx->m_dwErrorCode = ERROR_CANCELLED;
-    m_pPageCtx->m_bCancelled = TRUE;
-    updater->CancelUpdate();
-    if (m_pPageCtx->m_hSignalEvent.IsValid())
-        SetEvent(m_pPageCtx->m_hSignalEvent);
-    updater->Wait(INFINITE);
+    // Repeated until the worker has ended: one that was only starting resets the cancel state.
+    CancelDownload(*m_pPageCtx);
+    while (!updater->Wait(50))
+        CancelDownload(*m_pPageCtx);
     delete updater;
     m_pPageCtx->m_pUpdater = nullptr;
 }
@@ -182,6 +180,10 @@ LRESULT CPageAddDlg::OnUpdaterNotify(UINT, WPARAM wParam, LPARAM lParam, BOOL&)
         OnTestFinished();
         return 1;
     }
+    if (m_bCancelRequested) {
+        CancelDownload(*ctx);
+        return 1;
+    }
     const QString text = UpdaterProgressText(lParam);
     if (!text.isNull())
         SetProgress(text);
@@ -196,6 +198,7 @@ void CPageAddDlg::OnTestFinished()
         m_pPageCtx->m_pUpdater = nullptr;
     }
     m_bDownloading = false;
+    m_bCancelRequested = false;
     m_bTested = TRUE;
     m_strDownloadedUrl = m_strCheckedUrl;
     ::EnableWindow(GetDlgItem(IDCANCEL), TRUE);
@@ -232,9 +235,7 @@ LRESULT CPageAddDlg::OnCancel(WORD, WORD, HWND, BOOL&)
     TRACE1(u"CPageAddDlg::OnCancel - Terminating m_pUpdater ...\n");
     SetProgress(QStringLiteral("Terminating ..."));
     ::EnableWindow(GetDlgItem(IDCANCEL), FALSE);
-    m_pPageCtx->m_dwErrorCode = ERROR_CANCELLED;
-    m_pPageCtx->m_bCancelled = TRUE;
-    if (m_pPageCtx->m_hSignalEvent.IsValid())
-        SetEvent(m_pPageCtx->m_hSignalEvent);
+    m_bCancelRequested = true;
+    CancelDownload(*m_pPageCtx);
     return 0;
 }

@@ -57,5 +57,6 @@ private:
 
     // From the good start of a test download until its finished notice has been handled.
     bool m_bDownloading = false;
+    bool m_bCancelRequested = false;
     QString m_strDownloadedUrl;
 };

@@ -22,3 +22,13 @@ QString UpdaterProgressText(LPARAM lParam)
         return QString();
     }
 }
+
+void CancelDownload(SPageCtx& ctx)
+{
+    ctx.m_dwErrorCode = ERROR_CANCELLED;
+    ctx.m_bCancelled = TRUE;
+    if (ctx.m_hSignalEvent.IsValid())
+        SetEvent(ctx.m_hSignalEvent);
+    if (ctx.m_pUpdater)
+        ctx.m_pUpdater->CancelUpdate();
+}

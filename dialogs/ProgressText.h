@@ -1,6 +1,7 @@
-// The progress line the page dialogs show while their download runs.
+// What the page dialogs share about their downloads: the progress line, and the cancel.
 #pragma once
 
+#include "engine/PageCtx.h"
 #include "platform/base/WinTypes.h"
 
 #include <QString>
@@ -9,3 +10,7 @@
 // set: bits 16-30 are a percentage, clear: the high word is kilobytes read). A null string for the
 // finished state and for states the line does not show.
 QString UpdaterProgressText(LPARAM lParam);
+
+// Asks the context's running fetch to end with the cancel's error. A worker resets the cancel
+// state when its fetch begins, so a dialog repeats this at each notice until the finished one.
+void CancelDownload(SPageCtx& ctx);

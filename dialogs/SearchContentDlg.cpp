@@ -40,8 +40,11 @@ CSearchContentDlg::~CSearchContentDlg()
 {
     // Ended from outside while downloading (a shutdown): the worker is told to stop before its
     // destructor waits for it.
-    if (m_bDownloading)
+    if (m_bDownloading && m_spUpdater) {
         StopDownload();
+        while (!m_spUpdater->Wait(50))
+            StopDownload();
+    }
     m_spUpdater.reset();
     if (m_dc)
         DeleteDC(m_dc);
@@ -315,12 +318,17 @@ LRESULT CSearchContentDlg::OnDownload(WORD, WORD, HWND, BOOL&)
 LRESULT CSearchContentDlg::OnUpdaterNotify(UINT, WPARAM, LPARAM lParam, BOOL&)
 {
     if ((lParam & 0xFF) != stateFinished) {
+        if (m_bCancelRequested) {
+            StopDownload();
+            return 1;
+        }
         const QString text = UpdaterProgressText(lParam);
         if (!text.isNull())
             SetDlgItemText(IDC_PAGE_PROGRESS, text);
         return 1;
     }
     m_bDownloading = false;
+    m_bCancelRequested = false;
     if (m_bClosePending) {
         TRACE1(u"CSearchContentDlg::OnDestroy. Updater thread is termintad. Close dialog with code: %d\n",
             static_cast<int>(m_nCloseCode));
@@ -362,10 +370,8 @@ void CSearchContentDlg::StopDownload()
 {
     if (!m_pPageCtx)
         return;
-    m_pPageCtx->m_dwErrorCode = ERROR_CANCELLED;
-    m_pPageCtx->m_bCancelled = TRUE;
-    if (m_pPageCtx->m_hSignalEvent.IsValid())
-        SetEvent(m_pPageCtx->m_hSignalEvent);
+    m_bCancelRequested = true;
+    CancelDownload(*m_pPageCtx);
     if (m_spUpdater)
         m_spUpdater->CancelUpdate();
 }

@@ -96,4 +96,5 @@ private:
     void StopDownload();
 
     bool m_bDownloading = false;
+    bool m_bCancelRequested = false;
 };
