@@ -10,6 +10,7 @@
 #include "core/InternetUtils.h"
 #include "core/prefs/Preferences.h"
 #include "engine/HttpTexts.h"
+#include "platform/ui/Clipboard.h"
 #include "platform/ui/Controls.h"
 #include "platform/ui/Menu.h"
 #include "platform/ui/RichEdit.h"
@@ -545,6 +546,34 @@ TEST_F(PageDialogs, ModifyDialogTakesANewAddressWithItsTitleAndKeepsATypedDescri
     EXPECT_FALSE(dlg.m_bEnable);
     EXPECT_FALSE(dlg.m_bCheckStateStale);
     EXPECT_EQ(ctx.m_dwHttpStatusCode, 200u);
+}
+
+TEST_F(PageDialogs, AddModeTakesTheClipboardsAddressUpToItsFirstBlank)
+{
+    struct Case {
+        const char16_t* clipboard;
+        const char16_t* given;
+        int mode;
+        const char16_t* shown;
+    };
+    const Case cases[] = {
+        { u"HTTP://Example.COM/Page more words", u"", CPageAddDlg::modeAddPage, u"http://example.com/Page" },
+        { u"not an address", u"", CPageAddDlg::modeAddPage, u"" },
+        { u"http://clip.example.com/", u"http://given.example.com/", CPageAddDlg::modeAddPage, u"http://given.example.com/" },
+        { u"http://clip.example.com/", u"", CPageAddDlg::modeModifyUrl, u"" },
+    };
+    for (const Case& c : cases) {
+        ASSERT_TRUE(taluvo::ui::SetClipboardText(QString::fromUtf16(c.clipboard)));
+        CPageAddDlg dlg;
+        dlg.m_strUrl = QString::fromUtf16(c.given);
+        QString shown;
+        ScopedDialogHook hook([&](HWND d, WORD) {
+            shown = ::GetDlgItemText(d, IDC_PAGE_URL);
+            Click(::GetDlgItem(d, IDCANCEL));
+        });
+        EXPECT_EQ(dlg.DoModal(nullptr, c.mode), IDCANCEL);
+        EXPECT_EQ(shown, QString::fromUtf16(c.shown)) << QString::fromUtf16(c.clipboard).toStdString();
+    }
 }
 
 } // namespace
