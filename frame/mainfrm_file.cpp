@@ -62,7 +62,11 @@ LRESULT CMainFrame::OnFileImportBookmarks(WORD, WORD, HWND, BOOL&)
                 ids.push_back(id);
             }
         }
-        // Without groups the wizard offers the group it will make.
+        if (ids.empty()) {
+            MessageBox(QStringLiteral("Please create at least one group before import bookmarks."),
+                       QStringLiteral("Warning"), MB_OK | MB_ICONEXCLAMATION);
+            return 0;
+        }
         auto sheet = std::make_unique<CImportPropSheet>(&g_dbMutex, &m_db, std::move(titles), std::move(ids),
                                                         QStringLiteral("Import bookmarks"), 0, nullptr);
         if (sheet->DoModal(::GetActiveWindow()) != IDOK)
@@ -70,31 +74,21 @@ LRESULT CMainFrame::OnFileImportBookmarks(WORD, WORD, HWND, BOOL&)
         const WORD nGroupId = sheet->m_data.m_nGroupId;
         TRACE2(u"CMainFrame::OnFileImportBookmarks. Import into groupId: %d.\n", int(nGroupId));
 
-        if (HTREEITEM hGroup = FindGroup(nGroupId)) {
-            if (sheet->m_listPage.m_bClearGroup) {
-                // The group's pages are gone from the table: their items and queued checks go too,
-                // so the stored user order lists only pages that exist.
-                m_checks.DropPending(nGroupId, 0xFFFF);
-                while (HTREEITEM page = m_mainTree.GetChildItem(hGroup))
-                    m_mainTree.DeleteItem(page);
-            }
-            UpdateGroupPagesOrder(hGroup);
-            AUTO_DB_LOCKER();
-            CSqlQuery row = ReadGroupRow(m_db, nGroupId);
-            ResortGroup(row, hGroup);
+        // The wizard imports into one of the groups listed, which the tree shows.
+        HTREEITEM hGroup = FindGroup(nGroupId);
+        if (!hGroup)
             return 0;
+        if (sheet->m_listPage.m_bClearGroup) {
+            // The group's pages are gone from the table: their items and queued checks go too,
+            // so the stored user order lists only pages that exist.
+            m_checks.DropPending(nGroupId, 0xFFFF);
+            while (HTREEITEM page = m_mainTree.GetChildItem(hGroup))
+                m_mainTree.DeleteItem(page);
         }
-        // The import made the group: it is shown at once, and the toolbars learn of it.
-        {
-            AUTO_DB_LOCKER();
-            CSqlQuery row = ReadGroupRow(m_db, nGroupId);
-            if (HTREEITEM hGroup = row.eof() ? nullptr : AddGroupItem(row, nullptr)) {
-                if (ResortGroup(row, hGroup))
-                    m_mainTree.Expand(hGroup);
-                m_mainTree.SelectItem(hGroup);
-            }
-        }
-        TellToolbarsGroups();
+        UpdateGroupPagesOrder(hGroup);
+        AUTO_DB_LOCKER();
+        CSqlQuery row = ReadGroupRow(m_db, nGroupId);
+        ResortGroup(row, hGroup);
     } catch (const CSqlException& e) {
         TRACE0(u"CMainFrame::OnFileImportBookmarks - SQL Exception. Error: %hs\r\n", e.errorMessage());
     }

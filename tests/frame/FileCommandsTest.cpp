@@ -162,26 +162,17 @@ TEST_F(FileCommands, AnImportIntoAUserOrderGroupAppendsInIdOrderAndClearingKeeps
     EXPECT_EQ(StoredOrder(2), "6");
 }
 
-TEST_F(FileCommands, WithoutGroupsTheImportMakesOneThatTheTreeAndTheToolbarsGetAtOnce)
+TEST_F(FileCommands, WithoutGroupsTheImportAsksForAGroupFirst)
 {
     m_home.Use();
     ASSERT_TRUE(Start(""));
-    nettest::ToolbarPeer peer;
-    const std::vector<int> ids = peer.Connect(1, kToolbarPort);
-    ASSERT_EQ(ids.size(), 1u);
-    ASSERT_EQ(peer.Read(ids[0], 1).size(), 1u); // the list every toolbar gets on connecting
-    ASSERT_TRUE(nettest::ServeUntil([] { return g_pListener && g_pListener->GetHandlerCount() == 1; }));
-
     Import({ 4, 1 });
-    EXPECT_TRUE(m_messages.empty()) << Messages();
-    EXPECT_EQ(Sqlite(DatabasePath(), "SELECT id, title FROM GROUPS;"), "1|IMPORTED BOOKMARKS");
-    EXPECT_EQ(RootLabels(), (std::vector<QString> { QStringLiteral("IMPORTED BOOKMARKS") }));
-    EXPECT_EQ(m_frame.m_mainTree.GetSelectedItem(), m_frame.FindGroup(1));
-    EXPECT_EQ(PageLabels(1), (std::vector<QString> { QString(), QStringLiteral("Mixed & case") }));
-    const std::vector<nettest::Frame> got = peer.Read(ids[0], 1);
-    ASSERT_EQ(got.size(), 1u);
-    EXPECT_EQ(got[0].type, MSG_GROUPS_DATA);
-    EXPECT_EQ(got[0].payload, peer.OracleGroupsPayload(DatabasePath())) << nettest::Describe(got);
+    EXPECT_FALSE(m_wizardRan);
+    ASSERT_EQ(m_messages.size(), 1u);
+    EXPECT_EQ(m_messages[0], QStringLiteral("Warning: Please create at least one group before import bookmarks."));
+    EXPECT_EQ(Sqlite(DatabasePath(), "SELECT count(*) FROM GROUPS;"), "0");
+    EXPECT_EQ(Sqlite(DatabasePath(), "SELECT count(*) FROM PAGES;"), "0");
+    EXPECT_TRUE(RootLabels().empty());
 }
 
 } // namespace
