@@ -21,15 +21,19 @@ else
     grep -qx 'Exec=taluvo' "$entry" || { echo "the entry does not start taluvo"; fail=1; }
     grep -qx 'Icon=taluvo' "$entry" || { echo "the entry names no icon taluvo"; fail=1; }
 fi
-for size in 16 24 32 48 64 128 256; do
-    icon="$prefix/share/icons/hicolor/${size}x${size}/apps/taluvo.png"
-    if [ ! -f "$icon" ]; then
-        echo "missing: icon ${size}x${size}"; fail=1
-    elif command -v python3 >/dev/null 2>&1; then
-        # The PNG's own size must be the folder's.
-        python3 -c 'import struct,sys; d=open(sys.argv[1],"rb").read(24); w,h=struct.unpack(">II",d[16:24]); sys.exit(0 if (w,h)==(int(sys.argv[2]),)*2 else 1)' "$icon" "$size" \
-            || { echo "icon ${size}x${size} has another size"; fail=1; }
-    fi
-done
+# Each PNG's own size must be its folder's (one interpreter for all: starting one is slow under load).
+python3 - "$prefix/share/icons/hicolor" <<'PY' || fail=1
+import struct, sys
+bad = 0
+for size in (16, 24, 32, 48, 64, 128, 256):
+    path = "%s/%dx%d/apps/taluvo.png" % (sys.argv[1], size, size)
+    try:
+        head = open(path, "rb").read(24)
+    except OSError:
+        print("missing: icon %dx%d" % (size, size)); bad = 1; continue
+    if head[:8] != b"\x89PNG\r\n\x1a\n" or struct.unpack(">II", head[16:24]) != (size, size):
+        print("icon %dx%d is not a PNG of that size" % (size, size)); bad = 1
+sys.exit(bad)
+PY
 [ "$fail" -eq 0 ] && echo "installed and checked under $prefix"
 exit "$fail"
