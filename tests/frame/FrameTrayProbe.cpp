@@ -15,6 +15,9 @@
 #include <QGuiApplication>
 #include <QStyleHints>
 #include <QTimer>
+#include <QMenu>
+#include <QWidget>
+#include <QWindow>
 
 #include <cstdio>
 #include <functional>
@@ -90,22 +93,30 @@ int main(int argc, char** argv)
         return 10;
     }
     std::printf("minimise to tray hid the window while a popup held the icon\n");
-    // The real menu: once it shows, the keyboard takes its last item, Exit.
+    // The real menu: once it is on the screen, the keyboard takes its last item, Exit. A key that
+    // comes before the menu has taken the keyboard is lost, so the menu's own state says which key
+    // is next: Up while nothing is chosen, Return once the last item is.
     QGuiApplication::styleHints()->setMouseDoubleClickInterval(0);
     QTimer watcher;
-    pid_t keys = -1;
-    QObject::connect(&watcher, &QTimer::timeout, [&watcher, &keys] {
-        if (!QApplication::activePopupWidget())
+    std::vector<pid_t> keys;
+    int ticksOpen = 0;
+    QObject::connect(&watcher, &QTimer::timeout, [&keys, &ticksOpen] {
+        auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+        if (!menu || !menu->windowHandle() || !menu->windowHandle()->isExposed() || menu->actions().isEmpty())
             return;
-        watcher.stop();
-        keys = StartXdotool({ "key", "Up", "Return" });
+        if (ticksOpen++ % 15 != 0) // at once, then every 300 ms
+            return;
+        const bool lastChosen = menu->activeAction() == menu->actions().constLast();
+        keys.push_back(StartXdotool({ "key", lastChosen ? "Return" : "Up" }));
     });
     watcher.start(20);
     if (RunXdotool({ "mousemove", std::to_string(x), std::to_string(y), "click", "3" }) != 0)
         return 6;
     const bool closed = PumpUntil([&] { return !frame.IsWindow(); }, 10000);
-    if (keys > 0)
-        waitpid(keys, nullptr, 0);
+    watcher.stop();
+    for (pid_t pid : keys)
+        if (pid > 0)
+            waitpid(pid, nullptr, 0);
     if (!closed) {
         std::printf("the menu's command did not reach the window\n");
         return 9;
