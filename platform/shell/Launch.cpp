@@ -122,6 +122,19 @@ int OpenUrl(const QString& address)
     return QProcess::startDetached(QStringLiteral("xdg-open"), { address }) ? SE_SUCCESS : SE_ERR_NOASSOC;
 }
 
+int OpenFile(const QString& path)
+{
+    if (path.isEmpty() || !QFileInfo(path).isFile())
+        return SE_ERR_FNF;
+    // An absolute path never reads as an option; a relative one is made absolute for that reason.
+    const QString absolute = QFileInfo(path).absoluteFilePath();
+    if (OfferToHook({ RequestKind::OpenFile, { absolute } }))
+        return SE_SUCCESS;
+    if (QStandardPaths::findExecutable(QStringLiteral("xdg-open")).isEmpty())
+        return SE_ERR_NOASSOC;
+    return QProcess::startDetached(QStringLiteral("xdg-open"), { absolute }) ? SE_SUCCESS : SE_ERR_NOASSOC;
+}
+
 BOOL RunProgram(const QStringList& argv, DWORD* error)
 {
     if (argv.isEmpty() || argv.front().isEmpty()) {

@@ -24,6 +24,11 @@ bool IsSafeAddressArgument(const QString& address);
 // hand to it.
 int OpenUrl(const QString& address);
 
+// Opens an existing file with the desktop's handler for its type (xdg-open), as the shell's "open"
+// verb does: SE_ERR_FNF, with nothing started, when no such file exists; SE_SUCCESS once the
+// handler has started; SE_ERR_NOASSOC when none could be started.
+int OpenFile(const QString& path);
+
 // Starts argv[0] with the other elements as its arguments, detached from the program. TRUE only
 // once the program has really been executed; FALSE with a Windows error number
 // (ERROR_FILE_NOT_FOUND, ERROR_ACCESS_DENIED) when it cannot be started.

@@ -131,3 +131,26 @@ TEST(Launch, PathIsUrlWantsASchemeOfTwoOrMoreCharacters)
     for (const Case& c : cases)
         EXPECT_EQ(PathIsURL(QString::fromUtf8(c.text)), c.url) << c.text;
 }
+
+TEST(Launch, OpenFileRefusesWhatIsNoFileBeforeAnythingStarts)
+{
+    TempDir dir;
+    std::vector<taluvo::shell::Request> seen;
+    taluvo::shell::SetRequestHook([&](const taluvo::shell::Request& r) {
+        seen.push_back(r);
+        return true;
+    });
+    WriteFile(dir.File("Taluvo.log"), "Description : x\n");
+    EXPECT_EQ(taluvo::shell::OpenFile(QString::fromStdString(dir.File("missing.log"))), taluvo::shell::SE_ERR_FNF);
+    EXPECT_EQ(taluvo::shell::OpenFile(QString::fromStdString(dir.Path())), taluvo::shell::SE_ERR_FNF);
+    EXPECT_EQ(taluvo::shell::OpenFile(QString()), taluvo::shell::SE_ERR_FNF);
+    EXPECT_TRUE(seen.empty());
+    EXPECT_EQ(taluvo::shell::OpenFile(QString::fromStdString(dir.File("Taluvo.log"))), taluvo::shell::SE_SUCCESS);
+    taluvo::shell::SetRequestHook({});
+    ASSERT_EQ(seen.size(), 1u);
+    EXPECT_EQ(seen[0].kind, taluvo::shell::RequestKind::OpenFile);
+    EXPECT_EQ(seen[0].arguments, QStringList { QString::fromStdString(dir.File("Taluvo.log")) });
+
+    setenv("PATH", dir.Path().c_str(), 1); // no xdg-open there
+    EXPECT_EQ(taluvo::shell::OpenFile(QString::fromStdString(dir.File("Taluvo.log"))), taluvo::shell::SE_ERR_NOASSOC);
+}
