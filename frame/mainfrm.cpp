@@ -166,20 +166,6 @@ LRESULT CMainFrame::OnFileExit(WORD, WORD, HWND, BOOL&)
     return 0;
 }
 
-// Routed commands whose bodies belong to their own features: each returns 0, as every command
-// handler does, until its feature fills it in.
-#define TALUVO_ROUTED_COMMAND(name) \
-    LRESULT CMainFrame::name(WORD, WORD, HWND, BOOL&) \
-    { \
-        TRACE_SCOPE(u"CMainFrame::" #name); \
-        return 0; \
-    }
-
-TALUVO_ROUTED_COMMAND(OnViewToolBar)
-TALUVO_ROUTED_COMMAND(OnViewStatusBar)
-TALUVO_ROUTED_COMMAND(OnToolsOpenLogFile)
-TALUVO_ROUTED_COMMAND(OnToolsPreferences)
-
 LRESULT CMainFrame::OnToolTipNotify(int, LPNMHDR, BOOL&)
 {
     return 0;

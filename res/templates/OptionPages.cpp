@@ -151,7 +151,7 @@ DialogTemplate WebBrowser()
         {
             GroupBox(IDC_STATIC, u" Opening pages in a web browser", kGroupX, 7, kGroupW, 76),
             RadioButton(IDC_DEFAULT_BROWSER, u"Use the system default web browser", kInX, 20, kInW, true),
-            CheckBox(IDC_OPEN_NEW_WINDOW, u"Open web pages in a new browser window in Internet Explorer", kIndentX, 33,
+            CheckBox(IDC_OPEN_NEW_WINDOW, u"Open pages in a new browser window", kIndentX, 33,
                 kInRight - kIndentX),
             RadioButton(IDC_USER_BROWSER, u"Specify web browser:", kInX, 47, kInW, false),
             EditField(IDC_USER_BROWSER_PATH, kIndentX, 62, kButtonX - 4 - kIndentX, WS_GROUP),
@@ -205,7 +205,7 @@ DialogTemplate Automation()
                 kIndentX, 48, kInRight - kIndentX),
             CheckBox(IDC_BROWSER_RESET_NEW, u"Reset 'new' status when opening pages in a web browser", kInX, 62, kInW),
             GroupBox(IDC_STATIC, u"Startup options:", kGroupX, 85, kGroupW, 31),
-            CheckBox(IDC_RUN_WITH_WINDOWS, u"Run when Windows starts", kInX, 98, kInW),
+            CheckBox(IDC_RUN_WITH_WINDOWS, u"Start with the desktop session", kInX, 98, kInW),
         });
 }
 

@@ -1,0 +1,78 @@
+#include "dialogs/SMTPNotifyDlg.h"
+
+#include "dialogs/EMailTestDlg.h"
+#include "platform/ui/FileDialogs.h"
+
+TRACE_MODULE("SMTPNotifyDlg");
+
+namespace {
+
+constexpr char16_t kDisplayName[] = u"Taluvo";
+
+} // namespace
+
+CSMTPNotifyDlg::CSMTPNotifyDlg()
+    : CPreferencesPage(IDD, QStringLiteral("SMTP Notifications"))
+{
+}
+
+LRESULT CSMTPNotifyDlg::OnInitDialog(UINT, WPARAM, LPARAM, BOOL& handled)
+{
+    WithPrefs(PAGE_TRACE_LEVEL, u"CSMTPNotifyDlg::OnInitDialog", [this](CPreferences& prefs) {
+        m_bUseEMailNotification = prefs.GetParam("UseEMailNotification")->GetBool();
+        m_strCSVFile = prefs.GetParam("CSVFile")->GetString();
+        m_strSmtpServer = prefs.GetParam("SmtpServer")->GetString();
+        m_strEMailFromAddr = prefs.GetParam("EMailFromAddr")->GetString();
+    });
+    DoDataExchange(FALSE);
+    OnUseEMailNotification(BN_CLICKED, IDC_USE_EMAIL, nullptr, handled);
+    return FALSE;
+}
+
+LRESULT CSMTPNotifyDlg::OnUseEMailNotification(WORD, WORD, HWND, BOOL&)
+{
+    DoDataExchange(TRUE, IDC_USE_EMAIL);
+    EnableControls({ IDC_SMTP_SERVER, IDC_EMAIL_FROM, IDC_CSV_FILE, IDC_SMTP_SERVER_LABEL, IDC_EMAIL_FROM_LABEL,
+                       IDC_CSV_FILE_LABEL, IDC_EMAIL_TEST, IDC_CSV_BROWSE },
+        m_bUseEMailNotification);
+    return 0;
+}
+
+LRESULT CSMTPNotifyDlg::OnBrowse(WORD, WORD, HWND, BOOL&)
+{
+    CFileDialog dlg(TRUE, u"csv", nullptr, OFN_HIDEREADONLY | OFN_OVERWRITEPROMPT,
+        u"CSV files (*.csv)\0*.csv\0All Files (*.*)\0*.*\0");
+    if (dlg.DoModal(::GetActiveWindow()) == IDOK) {
+        m_strCSVFile = dlg.m_szFileName;
+        DoDataExchange(FALSE, IDC_CSV_FILE);
+    }
+    return 0;
+}
+
+LRESULT CSMTPNotifyDlg::OnTest(WORD, WORD, HWND, BOOL&)
+{
+    DoDataExchange(TRUE);
+    const QString name = QString::fromUtf16(kDisplayName);
+    CEMailTestDlg dlg;
+    dlg.m_strSmtpServer = m_strSmtpServer;
+    dlg.m_strFromName = name;
+    dlg.m_strFromAddress = m_strEMailFromAddr;
+    dlg.m_strToName = name;
+    dlg.m_strToAddress = m_strEMailFromAddr;
+    dlg.m_strSubject = QStringLiteral("This is a test message from %1").arg(name);
+    dlg.m_strMessage = QStringLiteral("Simple text");
+    dlg.DoModal(::GetActiveWindow());
+    return 0;
+}
+
+BOOL CSMTPNotifyDlg::Save()
+{
+    DoDataExchange(TRUE);
+    WithPrefs(PAGE_TRACE_LEVEL, u"CSMTPNotifyDlg::Save", [this](CPreferences& prefs) {
+        prefs.GetParam("UseEMailNotification")->SetBool(m_bUseEMailNotification);
+        prefs.GetParam("CSVFile")->SetString(m_strCSVFile);
+        prefs.GetParam("SmtpServer")->SetString(m_strSmtpServer);
+        prefs.GetParam("EMailFromAddr")->SetString(m_strEMailFromAddr);
+    });
+    return TRUE;
+}

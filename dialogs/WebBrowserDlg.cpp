@@ -1,0 +1,52 @@
+#include "dialogs/WebBrowserDlg.h"
+
+#include "platform/ui/FileDialogs.h"
+
+TRACE_MODULE("CWebBrowserDlg");
+
+CWebBrowserDlg::CWebBrowserDlg()
+    : CPreferencesPage(IDD, QStringLiteral("Web browser"))
+{
+}
+
+LRESULT CWebBrowserDlg::OnInitDialog(UINT, WPARAM, LPARAM, BOOL& handled)
+{
+    WithPrefs(PAGE_TRACE_LEVEL, u"CWebBrowserDlg::OnInitDialog", [this](CPreferences& prefs) {
+        m_nBrowserType = prefs.GetParam("UseDefaultBrowser")->GetBool() ? 0 : 1;
+        m_bOpenNewWindow = prefs.GetParam("OpenNewWindow")->GetBool();
+        m_strUserBrowserPath = prefs.GetParam("UserBrowserPath")->GetString();
+    });
+    DoDataExchange(FALSE);
+    OnBrowserType(BN_CLICKED, IDC_DEFAULT_BROWSER, nullptr, handled);
+    return FALSE;
+}
+
+LRESULT CWebBrowserDlg::OnBrowserType(WORD, WORD, HWND, BOOL&)
+{
+    DoDataExchange(TRUE, IDC_DEFAULT_BROWSER);
+    EnableControls({ IDC_OPEN_NEW_WINDOW }, m_nBrowserType == 0);
+    EnableControls({ IDC_USER_BROWSER_PATH, IDC_USER_BROWSER_BROWSE }, m_nBrowserType == 1);
+    return 0;
+}
+
+LRESULT CWebBrowserDlg::OnBrowse(WORD, WORD, HWND, BOOL&)
+{
+    CFileDialog dlg(TRUE, u"exe", nullptr, OFN_HIDEREADONLY | OFN_OVERWRITEPROMPT,
+        u"Executable files (*.exe)\0*.exe\0All Files (*.*)\0*.*\0");
+    if (dlg.DoModal(::GetActiveWindow()) == IDOK) {
+        m_strUserBrowserPath = dlg.m_szFileName;
+        DoDataExchange(FALSE, IDC_USER_BROWSER_PATH);
+    }
+    return 0;
+}
+
+BOOL CWebBrowserDlg::Save()
+{
+    DoDataExchange(TRUE);
+    WithPrefs(PAGE_TRACE_LEVEL, u"CWebBrowserDlg::Save", [this](CPreferences& prefs) {
+        prefs.GetParam("UseDefaultBrowser")->SetBool(m_nBrowserType == 0);
+        prefs.GetParam("OpenNewWindow")->SetBool(m_bOpenNewWindow);
+        prefs.GetParam("UserBrowserPath")->SetString(m_strUserBrowserPath);
+    });
+    return TRUE;
+}
