@@ -468,6 +468,13 @@ void LayOutBands(RebarState& state)
             child->setParent(state.widget);
             child->setVisible(shown);
         }
+        // A hidden band's child is a hidden window, as IsWindowVisible and its parent see it.
+        if (auto childRecord = Find(band.child)) {
+            if (shown)
+                childRecord->style |= WS_VISIBLE;
+            else
+                childRecord->style &= ~WS_VISIBLE;
+        }
         if (!shown || !child)
             continue;
         if (!row || (band.style & RBBS_BREAK)) {

@@ -378,8 +378,15 @@ TEST_F(UiFrame, LayoutFollowsTheBarsShownOrHidden)
 
     // Hiding the toolbar's band: the rebar shrinks and tells the frame, which lays out again.
     CReBarCtrl rebar(frame.m_hWndToolBar);
+    REBARBANDINFO band;
+    band.fMask = RBBIM_CHILD;
+    ASSERT_TRUE(rebar.GetBandInfo(1, &band));
+    frame.ShowWindow(SW_SHOW);
+    EXPECT_TRUE(::IsWindowVisible(band.hwndChild));
     ASSERT_TRUE(rebar.ShowBand(rebar.IdToIndex(ATL_IDW_BAND_FIRST + 1), FALSE));
     EXPECT_EQ(rebar.GetRowCount(), 1u);
+    // The band's child is hidden as a window, not only drawn away.
+    EXPECT_FALSE(::IsWindowVisible(band.hwndChild));
     const int withoutToolBar = check(false, true);
     EXPECT_LT(withoutToolBar, withToolBar);
 
@@ -388,6 +395,7 @@ TEST_F(UiFrame, LayoutFollowsTheBarsShownOrHidden)
     check(false, false);
 
     ASSERT_TRUE(rebar.ShowBand(1, TRUE));
+    EXPECT_TRUE(::IsWindowVisible(band.hwndChild));
     ::ShowWindow(frame.m_hWndStatusBar, SW_SHOWNOACTIVATE);
     frame.UpdateLayout();
     EXPECT_EQ(check(true, true), withToolBar);
