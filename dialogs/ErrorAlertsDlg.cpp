@@ -43,7 +43,7 @@ LRESULT CErrorAlertsDlg::OnErrorSoundType(WORD, WORD, HWND, BOOL&)
 
 LRESULT CErrorAlertsDlg::OnBrowse(WORD, WORD, HWND, BOOL&)
 {
-    const QString picked = BrowseForSoundFile();
+    const QString picked = PickFile(u"wav", kSoundFileFilter);
     if (!picked.isNull()) {
         m_strErrorSoundFilePath = picked;
         DoDataExchange(FALSE, IDC_ERROR_SOUND_PATH);

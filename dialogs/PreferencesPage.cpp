@@ -1,5 +1,7 @@
 #include "dialogs/PreferencesPage.h"
 
+#include "platform/ui/FileDialogs.h"
+
 #include <initializer_list>
 
 CPreferencesPage::CPreferencesPage(WORD templateId, const QString& title)
@@ -20,4 +22,12 @@ void CPreferencesPage::TracePageFailure(DWORD traceLevel, const char16_t* where,
 {
     const DWORD s_dwTraceModuleLevel = traceLevel;
     TRACE0(u"%s. Exception: %s.\r\n", QString::fromUtf16(where), e.GetMessage());
+}
+
+QString CPreferencesPage::PickFile(const char16_t* defaultExtension, const char16_t* filter)
+{
+    CFileDialog dlg(TRUE, defaultExtension, nullptr, OFN_HIDEREADONLY | OFN_OVERWRITEPROMPT, filter);
+    if (dlg.DoModal(::GetActiveWindow()) != IDOK)
+        return QString();
+    return dlg.m_szFileName;
 }

@@ -39,6 +39,10 @@ protected:
         }
     }
 
+    // The open-file dialog the pages' Browse buttons show (filter pairs as the layer's file dialog
+    // takes them); the full path picked, or a null string when the user cancelled.
+    static QString PickFile(const char16_t* defaultExtension, const char16_t* filter);
+
     // Enables or disables the page's controls of the given ids together.
     void EnableControls(std::initializer_list<int> ids, bool enable);
 

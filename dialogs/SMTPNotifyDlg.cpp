@@ -1,7 +1,6 @@
 #include "dialogs/SMTPNotifyDlg.h"
 
 #include "dialogs/EMailTestDlg.h"
-#include "platform/ui/FileDialogs.h"
 
 TRACE_MODULE("SMTPNotifyDlg");
 
@@ -40,10 +39,9 @@ LRESULT CSMTPNotifyDlg::OnUseEMailNotification(WORD, WORD, HWND, BOOL&)
 
 LRESULT CSMTPNotifyDlg::OnBrowse(WORD, WORD, HWND, BOOL&)
 {
-    CFileDialog dlg(TRUE, u"csv", nullptr, OFN_HIDEREADONLY | OFN_OVERWRITEPROMPT,
-        u"CSV files (*.csv)\0*.csv\0All Files (*.*)\0*.*\0");
-    if (dlg.DoModal(::GetActiveWindow()) == IDOK) {
-        m_strCSVFile = dlg.m_szFileName;
+    const QString picked = PickFile(u"csv", u"CSV files (*.csv)\0*.csv\0All Files (*.*)\0*.*\0");
+    if (!picked.isNull()) {
+        m_strCSVFile = picked;
         DoDataExchange(FALSE, IDC_CSV_FILE);
     }
     return 0;

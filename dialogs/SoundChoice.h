@@ -1,13 +1,12 @@
-// What the two sound pages share: picking a WAV file and playing the chosen sound to the end.
+// What the two sound pages share: the file filter of their Browse and playing the chosen sound to
+// the end.
 #pragma once
 
 #include "platform/base/WinTypes.h"
 
 #include <QString>
 
-// The open-file dialog for a WAV file; the full path of the file picked, or a null string when the
-// user cancelled.
-QString BrowseForSoundFile();
+inline constexpr char16_t kSoundFileFilter[] = u"WAV files (*.wav)\0*.wav\0All Files (*.*)\0*.*\0";
 
 // Kind 0 plays the program's sound resource; any other kind plays the file at path, and nothing
 // when the path is empty. Returns when the sound has ended.

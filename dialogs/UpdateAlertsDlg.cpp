@@ -67,7 +67,7 @@ LRESULT CUpdateAlertsDlg::OnRunCmdEnable(WORD, WORD, HWND, BOOL&)
 
 LRESULT CUpdateAlertsDlg::OnBrowse(WORD, WORD, HWND, BOOL&)
 {
-    const QString picked = BrowseForSoundFile();
+    const QString picked = PickFile(u"wav", kSoundFileFilter);
     if (!picked.isNull()) {
         m_strAlertSoundFilePath = picked;
         DoDataExchange(FALSE, IDC_ALERT_SOUND_PATH);

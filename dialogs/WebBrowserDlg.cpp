@@ -1,7 +1,5 @@
 #include "dialogs/WebBrowserDlg.h"
 
-#include "platform/ui/FileDialogs.h"
-
 TRACE_MODULE("CWebBrowserDlg");
 
 CWebBrowserDlg::CWebBrowserDlg()
@@ -31,10 +29,9 @@ LRESULT CWebBrowserDlg::OnBrowserType(WORD, WORD, HWND, BOOL&)
 
 LRESULT CWebBrowserDlg::OnBrowse(WORD, WORD, HWND, BOOL&)
 {
-    CFileDialog dlg(TRUE, u"exe", nullptr, OFN_HIDEREADONLY | OFN_OVERWRITEPROMPT,
-        u"Executable files (*.exe)\0*.exe\0All Files (*.*)\0*.*\0");
-    if (dlg.DoModal(::GetActiveWindow()) == IDOK) {
-        m_strUserBrowserPath = dlg.m_szFileName;
+    const QString picked = PickFile(u"exe", u"Executable files (*.exe)\0*.exe\0All Files (*.*)\0*.*\0");
+    if (!picked.isNull()) {
+        m_strUserBrowserPath = picked;
         DoDataExchange(FALSE, IDC_USER_BROWSER_PATH);
     }
     return 0;

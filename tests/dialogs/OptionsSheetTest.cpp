@@ -98,6 +98,32 @@ TEST_F(OptionsSheet, NumberFieldsRefuseWithABeepAndOnlyTheAlertPageShowsABoxForT
     }
 }
 
+TEST_F(OptionsSheet, AStoredPortOutOfRangeHoldsTheProxyPageUntilFixedYetCancelCloses)
+{
+    CPreferences source;
+    source.GetParam("ProxyPort")->SetInt(80);
+    CPreferencesDlg dlg(&source, QStringLiteral("Preferences"));
+    bool leftWhileOff = true;
+    bool leftWhenFixed = false;
+    std::vector<UINT> beeps;
+    const INT_PTR result = RunSheet(dlg, [&](HWND sheet) {
+        ASSERT_TRUE(uitest::SelectSheetTab(sheet, kProxy));
+        uitest::BeepRecorder recorder;
+        // The proxy is off and its port field disabled, yet the port is checked.
+        leftWhileOff = uitest::SelectSheetTab(sheet, kMisc);
+        beeps = recorder.Beeps();
+        uitest::Click(Control(sheet, kProxy, IDC_USE_PROXY));
+        Retype(Control(sheet, kProxy, IDC_PROXY_PORT), QStringLiteral("8080"));
+        leftWhenFixed = uitest::SelectSheetTab(sheet, kMisc);
+        uitest::PressSheetButton(sheet, PSBTN_CANCEL);
+    });
+    EXPECT_EQ(result, 0);
+    EXPECT_FALSE(leftWhileOff);
+    EXPECT_EQ(beeps, std::vector<UINT> { 0xFFFFFFFFu });
+    EXPECT_TRUE(leftWhenFixed);
+    EXPECT_EQ(source.GetParam("ProxyPort")->GetInt(), 80);
+}
+
 TEST_F(OptionsSheet, IntervalShowsDaysHoursMinutesStepsByOneAndRefusesZero)
 {
     CPreferences source; // 86400 seconds

@@ -27,17 +27,8 @@ enum : int { kLoggingTab = 2, kConnectionTab = 3, kProxyTab = 4, kVisualTab = 5,
 // The named settings of the stored row, "NAME=VALUE" per line, as Python's struct reads them.
 std::string ReadRecord(const std::string& names)
 {
-    const std::string command = "/usr/bin/python3 " TALUVO_SOURCE_DIR "/tests/frame/read_prefs_record.py '"
-        + DatabasePath() + "' " + names + " 2>&1";
-    std::string output;
-    if (FILE* pipe = ::popen(command.c_str(), "r")) {
-        char buffer[4096];
-        size_t read;
-        while ((read = std::fread(buffer, 1, sizeof buffer, pipe)) > 0)
-            output.append(buffer, read);
-        ::pclose(pipe);
-    }
-    return output;
+    return CommandOutput("/usr/bin/python3 " TALUVO_SOURCE_DIR "/tests/frame/read_prefs_record.py '" + DatabasePath()
+        + "' " + names + " 2>&1");
 }
 
 QByteArray LiveRecord()

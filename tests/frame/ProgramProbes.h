@@ -14,13 +14,9 @@
 
 namespace taluvo::test {
 
-// Runs SQL through the sqlite3 tool and returns what it prints.
-inline std::string Sqlite(const std::string& database, const std::string& sql)
+// What a shell command prints on its standard output.
+inline std::string CommandOutput(const std::string& command)
 {
-    static int counter = 0;
-    const std::string script = HomeDir() + "/script" + std::to_string(++counter) + ".sql";
-    WriteFile(script, sql);
-    const std::string command = "sqlite3 -batch '" + database + "' < '" + script + "' 2>&1";
     std::string output;
     if (FILE* pipe = ::popen(command.c_str(), "r")) {
         char buffer[4096];
@@ -29,6 +25,16 @@ inline std::string Sqlite(const std::string& database, const std::string& sql)
             output.append(buffer, read);
         ::pclose(pipe);
     }
+    return output;
+}
+
+// Runs SQL through the sqlite3 tool and returns what it prints.
+inline std::string Sqlite(const std::string& database, const std::string& sql)
+{
+    static int counter = 0;
+    const std::string script = HomeDir() + "/script" + std::to_string(++counter) + ".sql";
+    WriteFile(script, sql);
+    std::string output = CommandOutput("sqlite3 -batch '" + database + "' < '" + script + "' 2>&1");
     while (!output.empty() && output.back() == '\n')
         output.pop_back();
     return output;
