@@ -147,7 +147,13 @@ void CListener::ServeConnection(SOCKET sock)
 {
     TRACE1(u"[%3d] CListener::Run. Accepted new connection.\r\n", sock);
     const size_t serving = ReapHandlers();
-    if (serving >= m_nMaxConnections) {
+    if (taluvo::DescriptorsLeft() < kReservedDescriptors) {
+        TRACE0(u"CListener::Run. [%3d] Too few descriptors are left for the rest of the program; the new "
+               u"connection is closed.\r\n", sock);
+        taluvo::net::closesocket(sock);
+        return;
+    }
+    if (serving >= m_nMaxConnections && !CloseLongestSilentConnection()) {
         TRACE0(u"CListener::Run. [%3d] %d connections are served already; the new one is closed.\r\n", sock,
                static_cast<int>(serving));
         taluvo::net::closesocket(sock);
@@ -200,10 +206,41 @@ size_t CListener::ReapHandlers()
                                           [](const std::unique_ptr<CMessageHandler>& h) { return !h->HasEnded(); });
         std::move(keep, m_owned.end(), std::back_inserter(ended));
         m_owned.erase(keep, m_owned.end());
-        left = m_owned.size();
+        left = static_cast<size_t>(std::count_if(m_owned.begin(), m_owned.end(),
+                                                 [](const std::unique_ptr<CMessageHandler>& h) { return !h->m_bMakingRoom; }));
     }
     // Destroyed outside the lock: each joins a thread that is past its work.
     return left;
+}
+
+bool CListener::CloseLongestSilentConnection()
+{
+    const auto silentSince = std::chrono::steady_clock::now() - std::chrono::milliseconds(m_dwSilentGraceMs);
+    CMessageHandler* chosen = nullptr;
+    {
+        // In the order they were accepted: the first that qualifies has been silent longest.
+        std::lock_guard<std::mutex> guard(m_ownedLock);
+        for (const auto& handler : m_owned) {
+            if (handler->m_accepted > silentSince)
+                break;
+            if (!handler->m_bMakingRoom && !handler->HasReceivedAFrame() && !handler->HasEnded()) {
+                chosen = handler.get();
+                break;
+            }
+        }
+    }
+    if (!chosen)
+        return false;
+    // Only this thread destroys handlers, so the one chosen lives on outside the lock.
+    TRACE0(u"CListener::Run. The server is full; the connection silent longest (0x%p) is closed to make room.\r\n",
+           chosen);
+    chosen->m_bMakingRoom = true;
+    chosen->Stop();
+    CMutexLocker lock(chosen->m_lock);
+    const SOCKET sock = chosen->m_sock;
+    if (sock != INVALID_SOCKET)
+        taluvo::net::shutdown(sock, SD_BOTH);
+    return true;
 }
 
 void CListener::Close()

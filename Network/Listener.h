@@ -80,17 +80,31 @@ public:
     // process can take the program's descriptors, threads or memory by connecting.
     static constexpr size_t kMaxConnections = 256;
 
-    // Set before Start: the connection limit, and how long a connection may hold an incomplete
-    // frame before it is closed (tests make these small).
+    // A full server makes room for a new connection by closing the connection silent longest,
+    // when that one never sent a whole frame and has been silent this long: a crowd of silent
+    // connections cannot lock a toolbar out, and a burst of new ones is not let in by closing
+    // each other.
+    static constexpr DWORD kSilentGraceMs = 10000;
+    // Descriptors the server leaves to the rest of the program (checks, the database, alerts):
+    // with fewer left, a new connection is closed at once.
+    static constexpr size_t kReservedDescriptors = 64;
+
+    // Set before Start: the connection limit, how long a connection may hold an incomplete
+    // frame before it is closed, and the silent connections' grace (tests make these small).
     size_t m_nMaxConnections = kMaxConnections;
     DWORD m_dwIncompleteFrameMs = kIncompleteFrameMs;
+    DWORD m_dwSilentGraceMs = kSilentGraceMs;
 
 private:
     friend class CMessageHandler;
 
     void StopHandlers();
-    // Destroys the handlers whose thread has ended (accept thread only); the number left.
+    // Destroys the handlers whose thread has ended (accept thread only); the number left that
+    // are not being closed to make room.
     size_t ReapHandlers();
+    // Closes the connection silent longest that never sent a whole frame and is past its grace
+    // (accept thread only); false when there is none.
+    bool CloseLongestSilentConnection();
     // Serves one accepted connection: a handler of its own, or closed at once past the limit.
     void ServeConnection(SOCKET sock);
     // A handler's thread is ending: the accept loop destroys it now rather than at the next

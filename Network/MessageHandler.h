@@ -10,6 +10,7 @@
 
 #include <QByteArray>
 
+#include <chrono>
 #include <mutex>
 
 class CMessageHandler : public CPerfSocket, public CWorkerThread {
@@ -40,6 +41,11 @@ public:
 
     void OnConnect();
     void OnDisconnect();
+
+    // When the server took the connection, and whether the server closes it to make room for a
+    // new one (both for the accept thread).
+    const std::chrono::steady_clock::time_point m_accepted = std::chrono::steady_clock::now();
+    bool m_bMakingRoom = false;
 
 private:
     void SetWorkMode(DWORD mode);

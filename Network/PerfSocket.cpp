@@ -211,6 +211,7 @@ CPerfSocket::FrameResult CPerfSocket::DeliverFrames(int maxMessages, int& handle
         TRACE1(u"CPerfSocket::ReceiveTCPPackets. Got a message. Message type: %d\r\n", msg.type);
         offset += m_dwFrameLength;
         m_dwFrameLength = 0;
+        m_bFrameReceived.store(true);
         if (OnMessage(&msg)) {
             ++handled;
             if (maxMessages > 0 && handled >= maxMessages) {

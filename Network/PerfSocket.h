@@ -66,6 +66,8 @@ public:
     void ReleaseBuffers();
     void ReportConnection(SOCKET sock);
     void ReportServerSettings(const char* host);
+    // Whether the peer ever sent a whole frame (any thread may ask).
+    bool HasReceivedAFrame() const { return m_bFrameReceived.load(); }
 
     CMutex m_lock;
     // Set before the receive loop runs.
@@ -88,6 +90,7 @@ protected:
     DWORD m_dwFrameLength = 0;  // length of the frame at the buffer's start once its header is in
     DWORD m_dwRecvHighWater = 0;  // bytes of the buffer ever written (what ResetBuffers clears)
     std::atomic<bool> m_bStop{false};
+    std::atomic<bool> m_bFrameReceived{false};
     // When the bytes of the incomplete frame at the buffer's start began to arrive.
     std::chrono::steady_clock::time_point m_incompleteSince;
 

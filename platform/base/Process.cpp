@@ -3,8 +3,10 @@
 #include "platform/base/TextCodec.h"
 
 #include <cstdlib>
+#include <dirent.h>
 #include <limits.h>
 #include <pwd.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
 #include <unistd.h>
@@ -128,6 +130,23 @@ bool RegularFileExists(const QString& path)
 {
     struct stat st;
     return !path.isEmpty() && stat(AnsiEncode(path).constData(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+size_t DescriptorsLeft()
+{
+    rlimit limit {};
+    if (getrlimit(RLIMIT_NOFILE, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY)
+        return SIZE_MAX;
+    DIR* open = opendir("/proc/self/fd");
+    if (!open)
+        return SIZE_MAX;  // nothing to go by: the system's own refusals remain
+    size_t used = 0;
+    while (const dirent* entry = readdir(open))
+        if (entry->d_name[0] != '.')
+            ++used;
+    closedir(open);
+    --used;  // the listing's own descriptor
+    return limit.rlim_cur > used ? static_cast<size_t>(limit.rlim_cur - used) : 0;
 }
 
 }  // namespace taluvo

@@ -31,4 +31,8 @@ QString ChangeExtension(const QString& path, const QString& extension);
 bool FolderExists(const QString& path);
 bool RegularFileExists(const QString& path);
 
+// How many more descriptors the process may open before it reaches its limit (RLIMIT_NOFILE's
+// soft value); a large number when there is no limit.
+size_t DescriptorsLeft();
+
 }  // namespace taluvo

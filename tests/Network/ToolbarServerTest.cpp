@@ -139,11 +139,13 @@ protected:
         m_db.close();
     }
     void StartServer(size_t maxConnections = CListener::kMaxConnections,
-                     DWORD incompleteFrameMs = CListener::kIncompleteFrameMs)
+                     DWORD incompleteFrameMs = CListener::kIncompleteFrameMs,
+                     DWORD silentGraceMs = CListener::kSilentGraceMs)
     {
         server = new CListener("127.0.0.1", 0, kPort);
         server->m_nMaxConnections = maxConnections;
         server->m_dwIncompleteFrameMs = incompleteFrameMs;
+        server->m_dwSilentGraceMs = silentGraceMs;
         g_pListener = server;
         ASSERT_TRUE(server->Start());
     }
@@ -506,10 +508,11 @@ TEST_F(ToolbarServerTest, TwoHundredToolbarsAreAllServedAndShutDownQuickly)
 TEST_F(ToolbarServerTest, CrowdsOfConnectionsCannotCrowdOutAToolbar)
 {
     // A local process opens a thousand connections and says nothing on them: past the limit each
-    // is closed at once, and the server keeps serving.
+    // is closed at once (none of the first has been silent long enough to give way), and the
+    // server keeps serving.
     StopServer();
     constexpr size_t kLimit = 40;
-    StartServer(kLimit, 300);
+    StartServer(kLimit, 300, 600000);
     // A group whose id a toolbar could not send back is left out of the list.
     Sql("INSERT INTO GROUPS(id, title) VALUES (1, 'NEWS'), (70000, 'MADE ELSEWHERE');");
     std::vector<int> idle;
@@ -559,4 +562,62 @@ TEST_F(ToolbarServerTest, CrowdsOfConnectionsCannotCrowdOutAToolbar)
     peer.Send(ids[0], Request(1, "http://still-served/"));
     ASSERT_TRUE(nettest::ServeUntil([&] { return window.commands.size() == 1; }));
     CloseAll(idle);
+}
+
+namespace {
+
+// True while the connection is open and has nothing more to read.
+bool StillOpenAndQuiet(int fd)
+{
+    pollfd poll{fd, POLLIN, 0};
+    return ::poll(&poll, 1, 0) == 0;
+}
+
+}  // namespace
+
+TEST_F(ToolbarServerTest, SilentConnectionsGiveWayToToolbarsWhenTheServerIsFull)
+{
+    // Silent connections past their grace (none here) make room for a new one, the one silent
+    // longest first; a toolbar that has sent a request keeps its place.
+    StopServer();
+    constexpr size_t kLimit = 10;
+    StartServer(kLimit, CListener::kIncompleteFrameMs, 0);
+    Sql("INSERT INTO GROUPS(id, title) VALUES (1, 'NEWS');");
+    window.answer = [](WORD) { return LRESULT{1}; };
+    const int first = Connect(1)[0];
+    peer.Send(first, Request(1, "http://first/"));
+    ExpectRequestServed(first, {first}, 1);
+
+    std::vector<int> silent;
+    for (size_t i = 0; i + 1 < kLimit; ++i)
+        silent.push_back(RawConnect(kPort));
+    EXPECT_EQ(WaitForFates(silent, false).greeted, static_cast<int>(kLimit - 1));
+    EXPECT_TRUE(HandlersBecome(kLimit));
+
+    // The server is full: a new toolbar still gets its groups list, in place of the first silent one.
+    const std::vector<int> second = peer.Connect(1, kPort);
+    const std::vector<Frame> list = peer.Read(second[0], 1);
+    ASSERT_EQ(list.size(), 1u);
+    EXPECT_EQ(list[0].type, MSG_GROUPS_DATA);
+    EXPECT_EQ(WaitForFates({silent[0]}, true).closed, 1);
+    for (size_t i = 1; i < silent.size(); ++i)
+        EXPECT_TRUE(StillOpenAndQuiet(silent[i])) << "silent connection " << i;
+    EXPECT_TRUE(HandlersBecome(kLimit));
+    peer.Send(second[0], Request(1, "http://second/"));
+    ExpectRequestServed(second[0], {first, second[0]}, 1);
+
+    // A crowd of thirty more: each takes the place of the one silent longest, so the newest
+    // silent ones are left, and both toolbars are still served.
+    for (int i = 0; i < 30; ++i)
+        silent.push_back(RawConnect(kPort));
+    const std::vector<int> closedOnes(silent.begin(), silent.end() - (kLimit - 2));
+    const std::vector<int> kept(silent.end() - (kLimit - 2), silent.end());
+    EXPECT_EQ(WaitForFates(closedOnes, true).closed, static_cast<int>(closedOnes.size()));
+    EXPECT_EQ(WaitForFates(kept, false).greeted, static_cast<int>(kept.size()));
+    for (int fd : kept)
+        EXPECT_TRUE(StillOpenAndQuiet(fd));
+    EXPECT_TRUE(HandlersBecome(kLimit));
+    peer.Send(first, Request(1, "http://first-again/"));
+    ExpectRequestServed(first, {first, second[0]}, 1);
+    CloseAll(silent);
 }

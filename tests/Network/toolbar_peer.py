@@ -76,6 +76,31 @@ class Toolbar:
         return True
 
 
+def fates(bars, timeout):
+    """How the server dealt with each connection: greeted it (sent something) or closed it at once."""
+    undecided = {bar.sock: bar for bar in bars if not bar.pending and not bar.closed}
+    selector = selectors.DefaultSelector()
+    for sock in undecided:
+        selector.register(sock, selectors.EVENT_READ)
+    deadline = time.monotonic() + timeout
+    while undecided and time.monotonic() < deadline:
+        for key, _ in selector.select(max(0.0, deadline - time.monotonic())):
+            bar = undecided.pop(key.fileobj)
+            selector.unregister(key.fileobj)
+            try:
+                data = bar.sock.recv(65536)
+            except ConnectionError:
+                data = b""
+            if data:
+                bar.pending += data
+            else:
+                bar.closed = True
+    selector.close()
+    greeted = sum(1 for bar in bars if bar.pending)
+    closed = sum(1 for bar in bars if bar.closed and not bar.pending)
+    return greeted, closed
+
+
 def oracle_groups(db):
     """MSG_GROUPS_DATA's payload built from the database by the sqlite3 tool."""
     out = subprocess.run(["sqlite3", "-batch", "-noheader", "-separator", "|", db,
@@ -207,6 +232,9 @@ def main():
                 if cmd.get("reset"):
                     bar.sock.setsockopt(socket.SOL_SOCKET, socket.SO_LINGER, struct.pack("ii", 1, 0))
                 bar.sock.close()
+            elif op == "fates":
+                ids = cmd.get("ids", range(len(bars)))
+                reply["greeted"], reply["closed"] = fates([bars[i] for i in ids], cmd.get("timeout", 20))
             elif op == "oracle":
                 reply["payload"] = oracle_groups(cmd["db"]).hex()
             elif op == "load":

@@ -6,7 +6,10 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <fcntl.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <unistd.h>
 #include <thread>
 
 using namespace taluvo;
@@ -89,6 +92,33 @@ TEST(Process, ThreadIdsDifferPerThreadAndAreNeverZero)
     EXPECT_NE(mine, 0u);
     EXPECT_NE(other, 0u);
     EXPECT_NE(mine, other);
+}
+
+TEST(Process, DescriptorsLeftCountsToTheSoftLimit)
+{
+    rlimit given {};
+    ASSERT_EQ(getrlimit(RLIMIT_NOFILE, &given), 0);
+    // Under a lowered limit the answer is exact: what opens and closes counts, at once.
+    const int probe = ::open("/dev/null", O_RDONLY | O_CLOEXEC);
+    ASSERT_GE(probe, 0);
+    ::close(probe);
+    size_t used = 0;
+    for (int fd = 0; fd < 4096; ++fd)
+        if (::fcntl(fd, F_GETFD) != -1)
+            ++used;
+    rlimit lowered = given;
+    lowered.rlim_cur = used + 10;
+    ASSERT_EQ(setrlimit(RLIMIT_NOFILE, &lowered), 0);
+    EXPECT_EQ(DescriptorsLeft(), 10u);
+    int fds[3];
+    for (int& fd : fds)
+        fd = ::open("/dev/null", O_RDONLY | O_CLOEXEC);
+    EXPECT_EQ(DescriptorsLeft(), 7u);
+    for (int fd : fds)
+        ::close(fd);
+    EXPECT_EQ(DescriptorsLeft(), 10u);
+    ASSERT_EQ(setrlimit(RLIMIT_NOFILE, &given), 0);
+    EXPECT_GT(DescriptorsLeft(), 10u);
 }
 
 TEST(Time, ConversionsRejectNegativeTimes)
