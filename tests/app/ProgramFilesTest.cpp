@@ -4,7 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <filesystem>
+#include <memory>
 
 #include <sys/stat.h>
 
@@ -43,6 +45,18 @@ protected:
         return program.Wait();
     }
     std::string DataFolder() const { return m_home.File(".local/share/taluvo"); }
+    // The program started in a private mount namespace where the folder is bind-mounted read-only
+    // and the single-instance lock has a place of its own (a copy run by anyone else on this
+    // machine cannot hold it).
+    std::unique_ptr<CProgram> StartWithReadOnly(const std::string& program, const std::string& folder,
+        const std::string& output) const
+    {
+        const std::string script = "mount -t tmpfs -o mode=755 tmpfs /run/user && mkdir -m 700 /run/user/0 && "
+                                   "mount --bind \"$RO\" \"$RO\" && mount -o remount,bind,ro \"$RO\" && exec \"$0\"";
+        return std::make_unique<CProgram>(std::vector<std::string> { "/usr/bin/unshare", "-rm", "/bin/sh", "-c", script, program },
+            UserEnvironment({ "RO=" + folder }), output);
+    }
+    static bool PrivateMountsAllowed() { return std::system("unshare -rm true 2>/dev/null") == 0; }
 
     TempDir m_bin;
     TempDir m_home;
@@ -60,10 +74,8 @@ TEST_F(ProgramFiles, AProgramInAReadOnlyFolderKeepsItsDataInTheUsersDataFolder)
 {
     // The executable's folder is made read-only for the program alone: a bind mount of its own in
     // a private mount namespace.
-    const std::string script = "mount --bind \"$BIN\" \"$BIN\" && mount -o remount,bind,ro \"$BIN\" && exec \"$BIN/taluvo\"";
-    CProgram program({ "/usr/bin/unshare", "-rm", "/bin/sh", "-c", script }, UserEnvironment({ "BIN=" + m_bin.Path() }),
-        m_output.File("run.txt"));
-    EXPECT_EQ(RunOnce(program), 1) << ReadFile(m_output.File("run.txt"));
+    auto program = StartWithReadOnly(m_bin.File("taluvo"), m_bin.Path(), m_output.File("run.txt"));
+    EXPECT_EQ(RunOnce(*program), 1) << ReadFile(m_output.File("run.txt"));
     EXPECT_EQ(Sqlite(DataFolder() + "/database.db", "SELECT COUNT(*) FROM PREFS;"), "1");
     EXPECT_EQ(ModeOf(DataFolder()), 0700);
     EXPECT_FALSE(std::filesystem::exists(m_bin.File("database.db")));
@@ -89,6 +101,25 @@ TEST_F(ProgramFiles, ANormalStartPrintsNothingAndTalovoDebugShowsTheTrace)
     const std::string said = ReadFile(m_output.File("debug.txt"));
     EXPECT_NE(said.find("CDebugTracer::GetModuleTraceLevel. Module \"CMainFrame\", Level: 0\n"), std::string::npos)
         << said;
+}
+
+// A data folder the system keeps read-only: the start says so and ends, the database untouched.
+TEST_F(ProgramFiles, AReadOnlyDataFolderIsSaidAtStartAndLeftAlone)
+{
+    if (!PrivateMountsAllowed())
+        GTEST_SKIP() << "no private mount namespace here";
+    auto first = StartWithReadOnly(m_bin.File("taluvo"), m_bin.Path(), m_output.File("first.txt"));
+    ASSERT_EQ(RunOnce(*first), 1) << ReadFile(m_output.File("first.txt"));
+    const std::string database = DataFolder() + "/database.db";
+    const std::string before = ReadFile(database);
+    ASSERT_FALSE(before.empty());
+
+    auto program = StartWithReadOnly(m_bin.File("taluvo"), DataFolder(), m_output.File("run.txt"));
+    EXPECT_EQ(program->Wait(), 1);
+    const std::string said = ReadFile(m_output.File("run.txt"));
+    EXPECT_NE(said.find("\"Error\": The program's folder \"" + DataFolder() + "\" cannot be written."), std::string::npos)
+        << said;
+    EXPECT_EQ(ReadFile(database), before);
 }
 
 } // namespace

@@ -5,6 +5,9 @@
 
 #include "core/prefs/Preferences.h"
 #include "engine/Scheduler.h"
+#include "tests/support/ReadOnlyMounts.h"
+
+#include <sys/stat.h>
 
 TRACE_MODULE("FrameTest");
 
@@ -40,14 +43,15 @@ protected:
     }
     // A page whose stored checksum differs from what the server gives: each check makes it New. A
     // second group's page is never checked.
-    bool Start()
+    bool Start() { return WriteRows() && Create() && m_messages.empty(); }
+    bool WriteRows()
     {
         const std::string rows = SchemaSql() + Group(1, "G", 1, sortAlphabeticalAsc) + Group(2, "H", 1, sortAlphabeticalAsc)
             + "INSERT INTO PAGES VALUES(1, 1, " + SqlText(Url("/a")) + ", " + SqlText(Url("/a"))
             + ", '', '', 'a', 1000, 4294967295, 1, 1, 600, 3, 0, 0);\n"
             + "INSERT INTO PAGES VALUES(2, 2, " + SqlText(Url("/b")) + ", " + SqlText(Url("/b"))
             + ", '', '', 'b', 1000, 4294967295, 1, 1, 600, 3, 0, 0);\n";
-        return Sqlite(DatabasePath(), rows).empty() && Create() && m_messages.empty();
+        return Sqlite(DatabasePath(), rows).empty();
     }
     std::string Url(const char* path) const { return m_server->Url(QString::fromLatin1(path)).toStdString(); }
     // Checks the first group's page and serves what the window posted meanwhile.
@@ -122,6 +126,59 @@ TEST_F(Notices, UpdateLogGoesToTheProgramFolderAndAFailingOneIsSaidOnce)
     Sqlite(DatabasePath(), "UPDATE PAGES SET checkSum = 1;");
     ASSERT_TRUE(CheckAll());
     EXPECT_EQ(StatusText(), QStringLiteral("The update log is written again."));
+    EXPECT_TRUE(m_messages.empty());
+    g_prefs.GetParam("LogEnable")->SetBool(false);
+}
+
+// A database file the system keeps read-only (a read-only mount) is told as the stand-in above.
+TEST_F(Notices, ResultsThatCannotBeStoredInAReadOnlyMountedDatabaseAreSaid)
+{
+    if (!IsReadOnlyChild()) {
+        // Everything a start would add is there already, so only the results need writing.
+        ASSERT_TRUE(WriteRows());
+        ASSERT_EQ(Sqlite(DatabasePath(), "CREATE TABLE PREFS (blobPrefs BLOB);\nCREATE INDEX PAGES_groupId ON PAGES(groupId);\n"), "");
+        const std::string before = Stored();
+        std::string output;
+        const ReadOnlyRun run = RunAgainWithReadOnly({ DatabasePath() }, output);
+        if (run == ReadOnlyRun::NotPermitted)
+            GTEST_SKIP() << "no private mount namespace here: " << output;
+        EXPECT_EQ(run, ReadOnlyRun::Passed) << output;
+        EXPECT_EQ(Stored(), before);
+        return;
+    }
+    ASSERT_TRUE(Create());
+    const std::string before = Stored();
+    ASSERT_TRUE(CheckAll());
+    EXPECT_EQ(Stored(), before);
+    EXPECT_EQ(StatusText().toStdString(), "Check results cannot be stored: attempt to write a readonly database");
+    ASSERT_EQ(m_messages.size(), 1u);
+    EXPECT_EQ(m_messages[0].toStdString(),
+        "Error: Check results cannot be stored in the database.\n" + DatabasePath()
+            + ": attempt to write a readonly database\nPages are checked again until their results can be stored.");
+    EXPECT_FALSE(m_boxInsideACheck);
+}
+
+TEST_F(Notices, AnUpdateLogInAReadOnlyMountedFolderIsSaid)
+{
+    const std::string folder = HomeDir() + "/logs";
+    const std::string log = folder + "/Taluvo.log";
+    if (!IsReadOnlyChild()) {
+        ASSERT_EQ(::mkdir(folder.c_str(), 0700), 0);
+        WriteFile(log, "earlier entries\r\n");
+        std::string output;
+        const ReadOnlyRun run = RunAgainWithReadOnly({ folder }, output);
+        if (run == ReadOnlyRun::NotPermitted)
+            GTEST_SKIP() << "no private mount namespace here: " << output;
+        EXPECT_EQ(run, ReadOnlyRun::Passed) << output;
+        EXPECT_EQ(ReadFile(log), "earlier entries\r\n");
+        return;
+    }
+    g_prefs.GetParam("LogEnable")->SetBool(true);
+    g_prefs.GetParam("LogFilePath")->SetString(QString::fromStdString(folder));
+    ASSERT_TRUE(Start());
+    m_frame.m_logFile.SetFileName(QString::fromStdString(log));
+    ASSERT_TRUE(CheckAll());
+    EXPECT_EQ(StatusText(), QStringLiteral("The update log \"%1\" cannot be written.").arg(QString::fromStdString(log)));
     EXPECT_TRUE(m_messages.empty());
     g_prefs.GetParam("LogEnable")->SetBool(false);
 }
