@@ -11,12 +11,8 @@
 #include <thread>
 #include <vector>
 
-#include <fcntl.h>
-#include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
-
-extern char** environ;
 
 namespace taluvo::test {
 
@@ -25,32 +21,8 @@ public:
     // Starts argv with the extra environment entries ("NAME=value"); stdout and stderr go to a file.
     CProgram(const std::vector<std::string>& argv, const std::vector<std::string>& extraEnvironment,
         const std::string& outputFile)
+        : m_pid(SpawnWithOutput(argv, extraEnvironment, outputFile))
     {
-        std::vector<std::string> environment;
-        for (char** entry = environ; *entry; ++entry)
-            environment.emplace_back(*entry);
-        for (const std::string& extra : extraEnvironment) {
-            const std::string name = extra.substr(0, extra.find('=') + 1);
-            std::erase_if(environment, [&](const std::string& e) { return e.rfind(name, 0) == 0; });
-            environment.push_back(extra);
-        }
-        std::vector<char*> envp;
-        for (std::string& entry : environment)
-            envp.push_back(entry.data());
-        envp.push_back(nullptr);
-        std::vector<std::string> args = argv;
-        std::vector<char*> argp;
-        for (std::string& arg : args)
-            argp.push_back(arg.data());
-        argp.push_back(nullptr);
-
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_addopen(&actions, 1, outputFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        posix_spawn_file_actions_adddup2(&actions, 1, 2);
-        if (posix_spawn(&m_pid, args[0].c_str(), &actions, nullptr, argp.data(), envp.data()) != 0)
-            m_pid = -1;
-        posix_spawn_file_actions_destroy(&actions);
     }
     ~CProgram()
     {

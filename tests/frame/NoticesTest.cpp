@@ -53,6 +53,18 @@ protected:
             + ", '', '', 'b', 1000, 4294967295, 1, 1, 600, 3, 0, 0);\n";
         return Sqlite(DatabasePath(), rows).empty();
     }
+    // A check whose result SQLite refuses as read-only: the row stays, the status bar and one box say it.
+    void ExpectACheckThatCannotBeStoredSaid()
+    {
+        const std::string before = Stored();
+        ASSERT_TRUE(CheckAll());
+        EXPECT_EQ(Stored(), before);
+        EXPECT_EQ(StatusText().toStdString(), "Check results cannot be stored: attempt to write a readonly database");
+        ASSERT_EQ(m_messages.size(), 1u);
+        EXPECT_EQ(m_messages[0].toStdString(),
+            "Error: Check results cannot be stored in the database.\n" + DatabasePath()
+                + ": attempt to write a readonly database\nPages are checked again until their results can be stored.");
+    }
     std::string Url(const char* path) const { return m_server->Url(QString::fromLatin1(path)).toStdString(); }
     // Checks the first group's page and serves what the window posted meanwhile.
     bool CheckAll()
@@ -78,13 +90,7 @@ TEST_F(Notices, ResultsThatCannotBeStoredAreSaidOnceAndAgainWhenStoringWorks)
     // Writes are refused as on a read-only file: SQLite's own refusal, from the window's connection.
     m_db.execDML("PRAGMA query_only = 1;");
 
-    ASSERT_TRUE(CheckAll());
-    EXPECT_EQ(Stored(), before);
-    EXPECT_EQ(StatusText().toStdString(), "Check results cannot be stored: attempt to write a readonly database");
-    ASSERT_EQ(m_messages.size(), 1u);
-    EXPECT_EQ(m_messages[0].toStdString(),
-        "Error: Check results cannot be stored in the database.\n" + DatabasePath()
-            + ": attempt to write a readonly database\nPages are checked again until their results can be stored.");
+    ExpectACheckThatCannotBeStoredSaid();
 
     // Still failing: nothing more is said.
     m_frame.SetStatusText(QStringLiteral("something else"));
@@ -147,14 +153,7 @@ TEST_F(Notices, ResultsThatCannotBeStoredInAReadOnlyMountedDatabaseAreSaid)
         return;
     }
     ASSERT_TRUE(Create());
-    const std::string before = Stored();
-    ASSERT_TRUE(CheckAll());
-    EXPECT_EQ(Stored(), before);
-    EXPECT_EQ(StatusText().toStdString(), "Check results cannot be stored: attempt to write a readonly database");
-    ASSERT_EQ(m_messages.size(), 1u);
-    EXPECT_EQ(m_messages[0].toStdString(),
-        "Error: Check results cannot be stored in the database.\n" + DatabasePath()
-            + ": attempt to write a readonly database\nPages are checked again until their results can be stored.");
+    ExpectACheckThatCannotBeStoredSaid();
     EXPECT_FALSE(m_boxInsideACheck);
 }
 

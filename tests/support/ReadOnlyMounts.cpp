@@ -6,12 +6,8 @@
 
 #include <climits>
 #include <cstdlib>
-#include <fcntl.h>
-#include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
-
-extern char** environ;
 
 namespace taluvo::test {
 
@@ -23,30 +19,9 @@ constexpr int kNotPermitted = 77;
 // Runs argv with the extra environment entries, output to the file; the exit status, or -1.
 int Run(const std::vector<std::string>& argv, const std::vector<std::string>& extra, const std::string& outputFile)
 {
-    std::vector<std::string> environment;
-    for (char** entry = environ; *entry; ++entry)
-        environment.emplace_back(*entry);
-    environment.insert(environment.end(), extra.begin(), extra.end());
-    std::vector<char*> envp;
-    for (std::string& entry : environment)
-        envp.push_back(entry.data());
-    envp.push_back(nullptr);
-    std::vector<std::string> args = argv;
-    std::vector<char*> argp;
-    for (std::string& arg : args)
-        argp.push_back(arg.data());
-    argp.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, outputFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    posix_spawn_file_actions_adddup2(&actions, 1, 2);
-    pid_t pid = -1;
-    const int spawned = posix_spawn(&pid, args[0].c_str(), &actions, nullptr, argp.data(), envp.data());
-    posix_spawn_file_actions_destroy(&actions);
-    if (spawned != 0)
-        return -1;
+    const pid_t pid = SpawnWithOutput(argv, extra, outputFile);
     int status = 0;
-    if (waitpid(pid, &status, 0) != pid)
+    if (pid <= 0 || waitpid(pid, &status, 0) != pid)
         return -1;
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }

@@ -59,6 +59,11 @@ private:
     int m_pid = -1;
 };
 
+// Starts argv with this process's environment and the extra entries ("NAME=value", each in place
+// of the variable of that name); its standard output and error go to outputFile. The pid, or -1.
+int SpawnWithOutput(const std::vector<std::string>& argv, const std::vector<std::string>& extraEnvironment,
+    const std::string& outputFile);
+
 // Waits until the file exists and holds text (a server writes its port there); empty on time-out.
 std::string WaitForFileText(const std::string& path, std::chrono::milliseconds bound = std::chrono::seconds(15));
 
