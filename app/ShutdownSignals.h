@@ -5,12 +5,8 @@
 
 namespace taluvo::app {
 
-// Installs the handlers as early as possible; a signal that comes before the user-interface
-// thread listens waits in the pipe.
-bool InstallShutdownSignals();
-// Once the application object exists: the user-interface thread starts acting on the signals.
+// Once the application object exists: the user-interface thread starts acting on the signals
+// that taluvo::shell::InstallShutdownSignals caught from the start.
 void ListenForShutdownSignals();
-// True once a shutdown signal arrived (also before the main window existed).
-bool ShutdownRequested();
 
 } // namespace taluvo::app

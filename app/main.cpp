@@ -10,6 +10,7 @@
 #include "platform/base/KernelObjects.h"
 #include "platform/base/Process.h"
 #include "platform/net/WinSock.h"
+#include "platform/shell/ShutdownSignals.h"
 #include "platform/ui/Application.h"
 #include "res/resource.h"
 
@@ -60,7 +61,7 @@ int Run(int showCommand)
         wndMain.ShowWindow(showCommand);
         wndMain.SetForegroundWindow();
         // A signal that came while the window was being made closes it now.
-        if (taluvo::app::ShutdownRequested())
+        if (taluvo::shell::ShutdownRequested())
             wndMain.PostMessage(WM_CLOSE);
         result = theLoop.Run();
         g_hMainWnd = nullptr;
@@ -81,7 +82,7 @@ QString SingleInstanceLockFailure(DWORD error)
 
 int main(int argc, char** argv)
 {
-    taluvo::app::InstallShutdownSignals();
+    taluvo::shell::InstallShutdownSignals();
     InstallCrashHandler();
     const QString programPath = taluvo::ExecutablePath();
     if (programPath.isEmpty())

@@ -4,11 +4,11 @@
 // check's connection) without a race on the field: the handle is closed exactly once.
 #pragma once
 
+#include "platform/base/FileWrite.h"
 #include "platform/base/KernelObjects.h"
 #include "platform/base/WinTypes.h"
 
 #include <atomic>
-#include <unistd.h>
 
 template <typename Traits>
 class CHandleHolder {
@@ -64,7 +64,7 @@ struct KernelHandleTraits {
 struct FileHandleTraits {
     using Handle = int;
     static Handle Empty() { return -1; }
-    static BOOL Close(Handle fd) { return ::close(fd) == 0 ? TRUE : FALSE; }
+    static BOOL Close(Handle fd) { return taluvo::CloseFile(fd) ? TRUE : FALSE; }
 };
 
 using CAutoHandle = CHandleHolder<KernelHandleTraits>;

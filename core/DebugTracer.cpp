@@ -9,9 +9,6 @@
 #include "platform/base/TextCodec.h"
 #include "platform/base/Time.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
 namespace {
 
 constexpr auto kMarker = u"#FILE_LINE#";

@@ -1,11 +1,10 @@
 #include "core/Utils.h"
 
+#include "platform/base/FileStatus.h"
 #include "platform/base/Format.h"
 #include "platform/base/Process.h"
 #include "platform/base/TextCodec.h"
 #include "platform/base/Time.h"
-
-#include <sys/stat.h>
 
 QString FormatTime(int64_t t)
 {
@@ -69,10 +68,10 @@ QString GetModuleDirectory()
 
 BOOL GetFileSize64(const QString& path, uint64_t& size)
 {
-    struct stat st;
-    if (path.isEmpty() || stat(taluvo::AnsiEncode(path).constData(), &st) != 0)
+    taluvo::SFileStatus status;
+    if (!taluvo::GetFileStatus(taluvo::AnsiEncode(path).toStdString(), status))
         return FALSE;
-    size = static_cast<uint64_t>(st.st_size);
+    size = status.size;
     return TRUE;
 }
 

@@ -7,10 +7,6 @@
 #include "platform/debug/ProcessMemory.h"
 #include "platform/debug/SafeText.h"
 
-#include <fcntl.h>
-#include <sys/file.h>
-#include <unistd.h>
-
 using namespace taluvo::debug;
 
 CCrashReporter::CCrashReporter() = default;
@@ -61,8 +57,8 @@ void CCrashReporter::CloseReport()
 {
     if (m_reportFile < 0)
         return;
-    fsync(m_reportFile);
-    close(m_reportFile);  // also releases the lock
+    taluvo::SyncFile(m_reportFile);
+    taluvo::CloseFile(m_reportFile);  // also releases the lock
     m_reportFile = -1;
 }
 
@@ -71,12 +67,12 @@ int CCrashReporter::CrashExceptionFilter(const CrashRecord& record)
     m_process = record.processId;
     m_reportOpened = false;
     const QByteArray path = taluvo::AnsiEncode(m_reportPath);
-    m_reportFile = open(path.constData(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, taluvo::kUserFileMode);
+    m_reportFile = taluvo::OpenUserFileForAppend(path.constData());
     if (m_reportFile < 0)
         return 0;
     m_reportOpened = true;
     // Another process writing its report to the same file finishes first.
-    flock(m_reportFile, LOCK_EX);
+    taluvo::LockFileExclusive(m_reportFile);
 
     WriteExceptionReport(record);
     if (m_hooks.writeMiniDump)

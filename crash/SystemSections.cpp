@@ -1,11 +1,10 @@
 #include "crash/SystemSections.h"
 
 #include "crash/CrashReporter.h"
+#include "platform/base/FileStatus.h"
 #include "platform/base/TextCodec.h"
 #include "platform/debug/MiniDump.h"
 #include "platform/debug/SystemInfo.h"
-
-#include <sys/stat.h>
 
 using namespace taluvo::debug;
 
@@ -97,10 +96,10 @@ bool WriteModuleEntry(CCrashReporter& reporter, const ModuleInfo& module, int nu
 {
     uint64_t fileSize = 0;
     QString fileTime;
-    struct stat info {};
-    if (stat(module.path.c_str(), &info) == 0) {
-        fileSize = static_cast<uint64_t>(info.st_size);
-        fileTime = FormatDosTimeText(info.st_mtime);
+    taluvo::SFileStatus status;
+    if (taluvo::GetFileStatus(module.path, status)) {
+        fileSize = status.size;
+        fileTime = FormatDosTimeText(static_cast<time_t>(status.modified));
     }
     reporter.ReportPrintf(u"Module %d\r\n", number);
     reporter.ReportPrintf(u"%hs\r\n", module.path);

@@ -4,9 +4,8 @@
 #include "import/IniValues.h"
 #include "import/UserFolders.h"
 #include "platform/base/FileRead.h"
+#include "platform/base/FileStatus.h"
 #include "platform/base/TextCodec.h"
-
-#include <sys/stat.h>
 
 #include <algorithm>
 #include <optional>
@@ -30,14 +29,14 @@ struct SFolderItem {
 };
 
 // Identity of a folder, to leave out a folder that (through a link) contains itself.
-using FolderId = std::pair<dev_t, ino_t>;
+using FolderId = std::pair<uint64_t, uint64_t>;
 
 std::optional<FolderId> IdentifyFolder(const fs::path& folder)
 {
-    struct stat info {};
-    if (stat(folder.c_str(), &info) != 0)
+    taluvo::SFileStatus status;
+    if (!taluvo::GetFileStatus(folder.native(), status))
         return std::nullopt;
-    return FolderId(info.st_dev, info.st_ino);
+    return FolderId(status.device, status.node);
 }
 
 bool HasShortcutExtension(const std::string& name)

@@ -8,8 +8,6 @@
 
 namespace taluvo::import {
 
-// The user's home folder: $HOME, else the account's home; empty when neither is known.
-QString HomeFolder();
 // The folder of Internet shortcut files: <home>/Favorites; empty without a home.
 QString DefaultFavoritesFolder();
 // The folder that holds profiles.ini: <home>/.mozilla/firefox; empty without a home.

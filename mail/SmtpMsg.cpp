@@ -1,16 +1,21 @@
 #include "mail/SmtpMsg.h"
 
 #include "mail/Base64Coder.h"
+#include "platform/base/FileRead.h"
 #include "platform/base/Format.h"
 #include "platform/base/TextCodec.h"
 #include "platform/base/Time.h"
+#include "platform/shell/MimeTypes.h"
 
-#include <QFile>
 #include <algorithm>
 
 #include <ctime>
 
 namespace {
+
+// An attachment is read whole into the message; a file that is not a regular one (a pipe that
+// would hold the mail thread) or that is larger than this is left out like a missing one.
+constexpr size_t kMaxAttachmentBytes = size_t(256) << 20;
 
 QString FromWide(const char16_t* text) { return text ? QString::fromUtf16(text) : QString(); }
 
@@ -133,9 +138,9 @@ QString ContentTypeForName(const QString& name)
         return type;
     // The whole extension from the first period names compound types; the last one is what the
     // system's list holds for ordinary names such as "report.v2.pdf".
-    QString found = taluvo::mail::ContentTypeForExtension(name.mid(first + 1));
+    QString found = taluvo::shell::ContentTypeForExtension(name.mid(first + 1));
     if (found.isNull())
-        found = taluvo::mail::ContentTypeForExtension(name.mid(name.lastIndexOf(QLatin1Char('.')) + 1));
+        found = taluvo::shell::ContentTypeForExtension(name.mid(name.lastIndexOf(QLatin1Char('.')) + 1));
     return found.isNull() ? type : found;
 }
 
@@ -393,12 +398,11 @@ BOOL CSmtpMsg::Render(QString& out)
         out += QLatin1String("\r\n--") + inner + QLatin1String("--\r\n");
 
     for (const CSmtpMsgAttachment& attachment : m_attachments) {
-        QFile file(attachment.m_strPath);
-        if (!file.open(QIODevice::ReadOnly))
+        std::string bytes;
+        if (taluvo::ReadRegularFile(taluvo::AnsiEncode(attachment.m_strPath).toStdString(), kMaxAttachmentBytes, bytes)
+            != taluvo::EFileRead::ok)
             continue;
-        const QByteArray data = file.readAll();
-        if (file.error() != QFileDevice::NoError)
-            continue;
+        const QByteArray data = QByteArray::fromStdString(bytes);
         if (multipart)
             out += QLatin1String("\r\n--") + outer + QLatin1String("\r\n");
         QString name = attachment.m_strName;

@@ -135,11 +135,3 @@ public:
     bool m_has8Bit = false;
     int m_nTimeZone = 0;  // hours * 100 + minutes east of UTC (+0530 is 530, -0330 is -330)
 };
-
-namespace taluvo::mail {
-
-// The content type of a file extension (without the period) from the system's MIME types list;
-// null when it names none.
-QString ContentTypeForExtension(const QString& extension);
-
-}  // namespace taluvo::mail

@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <unistd.h>
 
 namespace taluvo {
@@ -24,6 +25,25 @@ bool WriteAll(int fd, const void* data, size_t size)
 int OpenUserFileForAppend(const char* path)
 {
     return ::open(path, O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, kUserFileMode);
+}
+
+bool SyncFile(int fd)
+{
+    return ::fsync(fd) == 0;
+}
+
+bool LockFileExclusive(int fd)
+{
+    int result;
+    do
+        result = ::flock(fd, LOCK_EX);
+    while (result != 0 && errno == EINTR);
+    return result == 0;
+}
+
+bool CloseFile(int fd)
+{
+    return ::close(fd) == 0;
 }
 
 bool AppendToUserFile(const char* path, const void* data, size_t size)

@@ -17,6 +17,16 @@ bool WriteAll(int fd, const void* data, size_t size);
 // Opens path for appending, creating it for the user alone when it is missing; -1 on failure.
 int OpenUserFileForAppend(const char* path);
 
+// Waits until what was written to the descriptor is on the disk; false when it cannot be.
+bool SyncFile(int fd);
+
+// Waits for the exclusive advisory lock of the open file (released when the descriptor closes),
+// so two processes appending to one file take turns; false when the lock cannot be had.
+bool LockFileExclusive(int fd);
+
+// Closes the descriptor; false when the close reports an error.
+bool CloseFile(int fd);
+
 // Appends the bytes whole to path, creating it for the user alone when it is missing. False when
 // the file cannot be opened or takes not all of them.
 bool AppendToUserFile(const char* path, const void* data, size_t size);

@@ -1,6 +1,7 @@
 #include "platform/base/Process.h"
 
 #include "platform/base/TextCodec.h"
+#include "platform/base/UserFolders.h"
 
 #include <cstdlib>
 #include <dirent.h>
@@ -46,26 +47,6 @@ QString EnvironmentPath(const char* name)
 {
     const char* value = std::getenv(name);
     return value && *value ? AnsiDecode(value) : QString();
-}
-
-QString UserHome()
-{
-    QString home = EnvironmentPath("HOME");
-    if (home.isEmpty()) {
-        if (const passwd* entry = getpwuid(getuid()))
-            home = AnsiDecode(entry->pw_dir);
-    }
-    return WithoutTrailingSlashes(home);
-}
-
-// The user's data folder by the XDG base-directory rules: XDG_DATA_HOME when it is an absolute
-// path, else ~/.local/share.
-QString UserDataHome()
-{
-    const QString data = EnvironmentPath("XDG_DATA_HOME");
-    if (data.startsWith(QLatin1Char('/')))
-        return WithoutTrailingSlashes(data);
-    return UserHome() + QStringLiteral("/.local/share");
 }
 
 // Creates the folder and any missing parent for the user alone (0700), as the XDG rules ask for

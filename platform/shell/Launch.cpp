@@ -1,8 +1,8 @@
 #include "platform/shell/Launch.h"
 
+#include "platform/base/UserFolders.h"
 #include "platform/shell/ShellHooks.h"
 
-#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
@@ -23,14 +23,6 @@ QStringList EnvPaths(const char* name, const QString& fallback)
     return EnvPath(name, fallback).split(QLatin1Char(':'), Qt::SkipEmptyParts);
 }
 
-QString ConfigHome()
-{
-    return EnvPath("XDG_CONFIG_HOME", QDir::homePath() + QStringLiteral("/.config"));
-}
-QString DataHome()
-{
-    return EnvPath("XDG_DATA_HOME", QDir::homePath() + QStringLiteral("/.local/share"));
-}
 QStringList ConfigDirs()
 {
     return EnvPaths("XDG_CONFIG_DIRS", QStringLiteral("/etc/xdg"));
@@ -94,7 +86,7 @@ QString Unescape(const QString& value)
 
 QString FindDesktopFile(const QString& id)
 {
-    QStringList dirs { DataHome() };
+    QStringList dirs { UserDataHome() };
     dirs += DataDirs();
     for (const QString& dir : dirs) {
         const QString path = dir + QStringLiteral("/applications/") + id;
@@ -167,14 +159,14 @@ BOOL FindDefaultBrowser(QString& desktopFile, QString& exec)
     QStringList lists;
     const QStringList desktops
         = qEnvironmentVariable("XDG_CURRENT_DESKTOP").split(QLatin1Char(':'), Qt::SkipEmptyParts);
-    QStringList configDirs { ConfigHome() };
+    QStringList configDirs { UserConfigHome() };
     configDirs += ConfigDirs();
     for (const QString& dir : configDirs) {
         for (const QString& desktop : desktops)
             lists << dir + QLatin1Char('/') + desktop.toLower() + QStringLiteral("-mimeapps.list");
         lists << dir + QStringLiteral("/mimeapps.list");
     }
-    QStringList dataDirs { DataHome() };
+    QStringList dataDirs { UserDataHome() };
     dataDirs += DataDirs();
     for (const QString& dir : dataDirs) {
         lists << dir + QStringLiteral("/applications/mimeapps.list");

@@ -1,12 +1,12 @@
 // Content types by file extension, from the system's list (/etc/mime.types of Debian's
 // media-types: a type, then the extensions that name it).
-#include "mail/SmtpMsg.h"
+#include "platform/shell/MimeTypes.h"
 
 #include <QFile>
 #include <QHash>
 #include <QRegularExpression>
 
-namespace taluvo::mail {
+namespace taluvo::shell {
 namespace {
 
 QHash<QString, QString> LoadTypes()
@@ -37,4 +37,4 @@ QString ContentTypeForExtension(const QString& extension)
     return types.value(extension.toLower());
 }
 
-}  // namespace taluvo::mail
+}  // namespace taluvo::shell
