@@ -5,9 +5,7 @@
 #include "core/Utils.h"
 #include "platform/base/TextCodec.h"
 
-#include <QList>
 #include <QStringList>
-#include <QtEndian>
 
 #include <algorithm>
 #include <cstddef>
@@ -22,6 +20,19 @@ CPreferences g_prefs;
 namespace {
 
 enum class Kind { Flag, Integer, Text };
+
+// The record keeps its integers little-endian, whatever the machine's order.
+int32_t ReadLittleEndian32(const BYTE* p)
+{
+    return static_cast<int32_t>(uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24);
+}
+
+void WriteLittleEndian32(int32_t value, BYTE* p)
+{
+    const auto bits = static_cast<uint32_t>(value);
+    for (int i = 0; i < 4; ++i)
+        p[i] = static_cast<BYTE>(bits >> (8 * i));
+}
 
 // What a value must be for the program to work with it.
 enum class Range { Any, Positive };
@@ -169,13 +180,13 @@ CParam& CParam::SetBool(bool value)
 INT CParam::GetInt()
 {
     CCritSecLocker guard(m_cs);
-    return qFromLittleEndian<qint32>(m_pRecord + m_dwOffset);
+    return ReadLittleEndian32(m_pRecord + m_dwOffset);
 }
 
 CParam& CParam::SetInt(INT value)
 {
     CCritSecLocker guard(m_cs);
-    qToLittleEndian<qint32>(value, m_pRecord + m_dwOffset);
+    WriteLittleEndian32(value, m_pRecord + m_dwOffset);
     return *this;
 }
 
@@ -298,7 +309,7 @@ BOOL CPreferences::ParseCsvFile(const QString& path)
         content.remove(0, 3);
 
     m_recipients.clear();
-    const QList<QByteArray> lines = content.split('\n');
+    const auto lines = content.split('\n');
     for (qsizetype i = 0; i < lines.size(); ++i) {
         QByteArray line = lines[i];
         if (i == lines.size() - 1 && line.isEmpty())
