@@ -239,7 +239,7 @@ TEST_F(UpdaterTest, FailuresEndAsErrors)
     EXPECT_EQ(silent.checksum, 0x55u);
     EXPECT_EQ(silent.states.back(), stateFinished);
 
-    // A port nobody listens on: bind one, keep it closed.
+    // Port 1 (tcpmux): no service of this machine listens there, so the connection is refused.
     const Outcome refused = Check(QStringLiteral("http://127.0.0.1:1/"));
     EXPECT_EQ(refused.status, statusError);
     EXPECT_EQ(refused.error, 12029u);
