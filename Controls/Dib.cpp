@@ -1,9 +1,10 @@
 #include "Controls/Dib.h"
 
-#include <QFile>
-#include <QFileInfo>
+#include "platform/base/FileWrite.h"
+#include "platform/base/TextCodec.h"
 
 #include <cstring>
+#include <string>
 #include <new>
 
 namespace {
@@ -200,19 +201,8 @@ BOOL CDib::SaveToFile(const QString& path)
     file.bfType = 0x4D42; // "BM"
     file.bfSize = DWORD(m_block.size() + sizeof file);
     file.bfOffBits = DWORD(sizeof(BITMAPINFOHEADER) + GetPaletteSize() + sizeof file);
-    QFile out(path);
-    if (!out.open(QIODevice::WriteOnly | QIODevice::Truncate))
-        return FALSE;
+    std::string bytes(reinterpret_cast<const char*>(&file), sizeof file);
+    bytes.append(reinterpret_cast<const char*>(m_block.data()), m_block.size());
     // A short write (a full disk) must not leave a truncated picture that looks saved.
-    const bool written = out.write(reinterpret_cast<const char*>(&file), sizeof file) == qint64(sizeof file)
-        && out.write(reinterpret_cast<const char*>(m_block.data()), qint64(m_block.size())) == qint64(m_block.size())
-        && out.flush();
-    out.close();
-    if (!written || out.error() != QFileDevice::NoError) {
-        // Only a regular file holds a partial picture; a device or pipe is never unlinked.
-        if (QFileInfo(path).isFile())
-            QFile::remove(path);
-        return FALSE;
-    }
-    return TRUE;
+    return taluvo::ReplaceFileContents(taluvo::AnsiEncode(path).constData(), bytes.data(), bytes.size()) ? TRUE : FALSE;
 }

@@ -1,8 +1,7 @@
 #include "Controls/TrayIcon.h"
 
+#include "platform/base/Time.h"
 #include "platform/ui/Menu.h"
-
-#include <QDateTime>
 
 #include <algorithm>
 #include <utility>
@@ -204,7 +203,7 @@ BOOL CTrayIcon::StartIconCycle(UINT intervalMs, int durationSeconds)
         return FALSE;
     StopIconCycle();
     m_nCurrentIcon = 0;
-    m_tCycleStart = QDateTime::currentSecsSinceEpoch();
+    m_tCycleStart = taluvo::UnixTimeNow();
     m_nCycleSeconds = durationSeconds;
     m_hSavedIcon = m_tnd.hIcon;
     m_uCycleTimer = m_wnd.IsWindow() ? m_wnd.SetTimer(kTrayIconCycleTimerId, intervalMs) : 0;
@@ -224,7 +223,7 @@ BOOL CTrayIcon::StopIconCycle()
 
 void CTrayIcon::OnCycleTimer()
 {
-    if (m_nCycleSeconds > 0 && QDateTime::currentSecsSinceEpoch() - m_tCycleStart > m_nCycleSeconds)
+    if (m_nCycleSeconds > 0 && taluvo::UnixTimeNow() - m_tCycleStart > m_nCycleSeconds)
         StopIconCycle();
     else
         ShowNextIcon();

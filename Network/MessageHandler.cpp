@@ -8,7 +8,6 @@
 #include "platform/ui/UserApi.h"
 
 #include <cstring>
-#include <netinet/tcp.h>
 #include <mutex>
 
 TRACE_MODULE("CMessageHandler");

@@ -10,11 +10,11 @@
 #include "core/Utils.h"
 #include "core/db/Database.h"
 #include "core/prefs/Preferences.h"
+#include "platform/base/FileStatus.h"
 #include "platform/base/Format.h"
 #include "platform/base/Process.h"
 #include "platform/ui/Gdi.h"
 
-#include <QFileInfo>
 
 #include <iterator>
 #include <vector>
@@ -140,11 +140,13 @@ void CMainFrame::CreateTrayAndToolTips()
 void CMainFrame::OpenDatabase(const QString& path)
 {
     // Said plainly at start rather than as a database error later.
-    const QFileInfo folder(QFileInfo(path).path());
-    FAIL_CHECK_FMT(folder.isDir() && folder.isWritable(), u"The program's folder \"%s\" cannot be written.",
-        folder.filePath());
+    const qsizetype slash = path.lastIndexOf(QLatin1Char('/'));
+    const QString folder = slash < 0 ? QStringLiteral(".") : slash == 0 ? QStringLiteral("/") : path.left(slash);
+    FAIL_CHECK_FMT(taluvo::IsWritableFolder(CWideToAnsi(folder).Get().toStdString()),
+        u"The program's folder \"%s\" cannot be written.", folder);
     try {
-        if (!QFileInfo::exists(path))
+        taluvo::SFileStatus existing;
+        if (!taluvo::GetFileStatus(CWideToAnsi(path).Get().toStdString(), existing))
             TRACE2(u"CMainFrame::OnCreate - Database file not exists. Try to create it.");
         m_db.open(CWideToAnsi(path).Get().constData());
         TRACE2(u"CMainFrame::OnCreate - DB was successfully opened.\r\n");

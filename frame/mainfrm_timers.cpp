@@ -11,9 +11,8 @@
 #include "core/db/Database.h"
 #include "core/prefs/Preferences.h"
 #include "engine/Scheduler.h"
+#include "platform/base/Time.h"
 #include "platform/inet/WinInet.h"
-
-#include <QDateTime>
 
 #include <optional>
 
@@ -38,7 +37,7 @@ LRESULT CMainFrame::OnTimer(UINT, WPARAM wParam, LPARAM, BOOL&)
         m_iIntervalTimer = 0;
         if (m_db.opened()) {
             const SCheckSource source { m_db, g_dbMutex, m_hWnd, g_hInternet.Get(), &g_prefs };
-            QueueDuePages(source, m_checks, static_cast<uint32_t>(QDateTime::currentSecsSinceEpoch()));
+            QueueDuePages(source, m_checks, static_cast<uint32_t>(taluvo::UnixTimeNow()));
         }
         m_iIntervalTimer = SetTimer(g_iIntervalTimerId, kIntervalMs);
         break;

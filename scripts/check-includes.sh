@@ -18,20 +18,6 @@ import/BookmarksHtml.cpp|libxml/HTMLparser.h|the bookmark file is parsed by the 
 import/BookmarksHtml.cpp|libxml/parser.h|as above
 mail/SmtpMsg.h|QList|the message'"'"'s bodies, recipients and attachments are QLists its callers fill; to become standard containers in a change of their own
 mail/SmtpMsg.h|QPair|as above (header name and value pairs)
-crash/zip/ZipWriter.cpp|fcntl.h|waiting: the archive'"'"'s file and descriptor sources and targets move to platform/base with the split of the writer
-crash/zip/ZipWriter.cpp|strings.h|waiting: as above
-crash/zip/ZipWriter.cpp|sys/mman.h|waiting: as above
-crash/zip/ZipWriter.cpp|sys/stat.h|waiting: as above
-crash/zip/ZipWriter.cpp|unistd.h|waiting: as above
-frame/AutoRun.cpp|QDir|waiting: the autostart file moves to platform/shell once the preferences work in frame/ has landed
-frame/AutoRun.cpp|QFile|waiting: as above
-frame/AutoRun.cpp|QSaveFile|waiting: as above
-frame/mainfrm_create.cpp|QFileInfo|waiting: frame/ is being changed by other work
-frame/mainfrm_timers.cpp|QDateTime|waiting: frame/ is being changed by other work
-Controls/Dib.cpp|QFile|waiting: Controls/ is being changed by other work
-Controls/Dib.cpp|QFileInfo|waiting: as above
-Controls/TrayIcon.cpp|QDateTime|waiting: as above
-Network/MessageHandler.cpp|netinet/tcp.h|waiting: the socket option moves to platform/net once the toolbar-server work has landed
 '
 
 is_exception() {

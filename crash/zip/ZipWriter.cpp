@@ -1,25 +1,19 @@
 #include "crash/zip/ZipWriter.h"
 
-#include "core/Crc32.h"
 #include "crash/zip/Deflate.h"
+#include "platform/base/FileDescriptor.h"
 #include "platform/base/FileWrite.h"
 #include "platform/base/TextCodec.h"
 #include "platform/base/Time.h"
 
 #include <algorithm>
-#include <initializer_list>
 #include <atomic>
-#include <cerrno>
 #include <cstring>
 #include <ctime>
 #include <new>
 #include <string_view>
 
-#include <fcntl.h>
-#include <strings.h>
-#include <sys/mman.h>
-#include <sys/stat.h>
-#include <unistd.h>
+using namespace taluvo::zip;
 
 namespace {
 
@@ -33,133 +27,13 @@ DWORD SetLastResult(DWORD result)
     return result;
 }
 
-// Made on Unix (3), format version 2.3: the external attributes carry Unix modes, which readers
-// keep only for archives made on Unix.
-constexpr DWORD kVersionMadeBy = 0x0317;
-constexpr WORD kVersionNeeded = 20;
-constexpr WORD kFlagDataDescriptor = 8;
-constexpr WORD kMethodStored = 0;
-constexpr WORD kMethodDeflated = 8;
-constexpr DWORD kAttrNotDiskFile = 0x80000000;  // regular file, no permission bits
-constexpr DWORD kAttrFolder = 0x41C00010;       // directory, rwx for the owner, DOS directory bit
-constexpr DWORD kLocalHeaderSize = 30;
-constexpr DWORD kCentralHeaderSize = 46;
-constexpr DWORD kEndRecordSize = 22;
-constexpr DWORD kDataDescriptorSize = 16;
-// Entry names beyond this many bytes count as a failed conversion.
-constexpr qsizetype kMaxNameBytes = 518;
-// Every byte of the archive must lie at an offset the 32-bit fields can name.
-constexpr uint64_t kArchiveLimit = 0x100000000ULL;
-constexpr uint64_t kMaxField = 0xFFFFFFFFULL;
-
-// Little-endian record builder.
-class CRecord {
-public:
-    void U16(unsigned v)
-    {
-        m_bytes.push_back(static_cast<char>(v & 0xFF));
-        m_bytes.push_back(static_cast<char>((v >> 8) & 0xFF));
-    }
-    void U32(uint32_t v)
-    {
-        U16(v & 0xFFFF);
-        U16(v >> 16);
-    }
-    void Bytes(const QByteArray& b) { m_bytes.append(b); }
-    const QByteArray& Data() const { return m_bytes; }
-
-private:
-    QByteArray m_bytes;
-};
-
-// The extended time stamp: the local header carries modification, access and creation time,
-// the central header only the modification time; both say all three exist (flags 7).
-QByteArray TimeStampExtra(std::initializer_list<int64_t> times)
-{
-    CRecord r;
-    r.U16(0x5455);  // "UT"
-    r.U16(static_cast<unsigned>(1 + 4 * times.size()));
-    QByteArray b = r.Data();
-    b.append(char(7));
-    CRecord t;
-    for (int64_t v : times)
-        t.U32(static_cast<uint32_t>(v));
-    b.append(t.Data());
-    return b;
-}
-
 // Header writers: non-zero when the bytes could not all be written.
-int ZipWriteCallback(CZipWriter& writer, const QByteArray& bytes)
+int WriteRecord(CZipWriter& writer, const QByteArray& bytes)
 {
     if (bytes.isEmpty())
         return 0;
     const DWORD count = static_cast<DWORD>(bytes.size());
     return writer.PutBytes(bytes.constData(), count) == count ? 0 : 1;
-}
-
-// The run of fields that local and central headers share, from version needed to the
-// extra field's length.
-void PutSharedFields(CRecord& r, const SZipEntry& e, const QByteArray& extra)
-{
-    r.U16(e.versionNeeded);
-    r.U16(e.flags);
-    r.U16(e.method);
-    r.U32(e.dosTime);
-    r.U32(e.crc);
-    r.U32(e.compressedSize);
-    r.U32(e.uncompressedSize);
-    r.U16(static_cast<unsigned>(e.name.size()));
-    r.U16(static_cast<unsigned>(extra.size()));
-}
-
-int WriteLocalHeader(CZipWriter& writer, const SZipEntry& e)
-{
-    CRecord r;
-    r.U32(0x04034B50);
-    PutSharedFields(r, e, e.localExtra);
-    r.Bytes(e.name);
-    r.Bytes(e.localExtra);
-    return ZipWriteCallback(writer, r.Data());
-}
-
-int WriteDataDescriptor(CZipWriter& writer, const SZipEntry& e)
-{
-    CRecord r;
-    r.U32(0x08074B50);
-    r.U32(e.crc);
-    r.U32(e.compressedSize);
-    r.U32(e.uncompressedSize);
-    return ZipWriteCallback(writer, r.Data());
-}
-
-int WriteCentralHeader(CZipWriter& writer, const SZipEntry& e)
-{
-    CRecord r;
-    r.U32(0x02014B50);
-    r.U16(e.versionMadeBy);
-    PutSharedFields(r, e, e.centralExtra);
-    r.U16(e.commentLength);
-    r.U16(e.diskNumber);
-    r.U16(e.internalAttr);
-    r.U32(e.externalAttr);
-    r.U32(e.localHeaderOffset);
-    r.Bytes(e.name);
-    r.Bytes(e.centralExtra);
-    return ZipWriteCallback(writer, r.Data());
-}
-
-int WriteEndRecord(CZipWriter& writer, unsigned count, uint32_t directorySize, uint32_t directoryOffset)
-{
-    CRecord r;
-    r.U32(0x06054B50);
-    r.U16(0);  // this disk
-    r.U16(0);  // disk of the central directory
-    r.U16(count);
-    r.U16(count);
-    r.U32(directorySize);
-    r.U32(directoryOffset);
-    r.U16(0);  // comment length
-    return ZipWriteCallback(writer, r.Data());
 }
 
 int ZipReadCallback(SDeflateState* state, BYTE* buffer, unsigned count)
@@ -175,93 +49,36 @@ void ZipFlushCallback(void* owner, const BYTE* bytes, unsigned* count)
     *count = 0;
 }
 
-// Seconds of the day of t, for any t (also before 1970).
-int64_t SecondsOfDay(int64_t t)
-{
-    return ((t % 86400) + 86400) % 86400;
-}
-
 }  // namespace
-
-// ---- Free helpers ---------------------------------------------------------------------------
-
-DWORD Crc32Update(DWORD crc, const BYTE* bytes, size_t count)
-{
-    return CCrc32::Continue(crc, bytes, count);
-}
-
-bool HasCompressedSuffix(const char* name)
-{
-    if (!name)
-        return false;
-    const char* dot = std::strrchr(name, '.');
-    if (!dot)
-        return false;
-    static const char* const kSuffixes[] = {".Z", ".zip", ".zoo", ".arc", ".lzh", ".arj", ".gz", ".tgz"};
-    for (const char* suffix : kSuffixes) {
-        if (strcasecmp(dot, suffix) == 0)
-            return true;
-    }
-    return false;
-}
-
-int64_t FileTimeToUnixTime(int64_t t)
-{
-    const time_t tt = static_cast<time_t>(t);
-    struct tm utc {};
-    if (!gmtime_r(&tt, &utc))
-        return t < 0 ? SecondsOfDay(t) : 24836LL * 86400 + SecondsOfDay(t);
-    const int year = utc.tm_year + 1900;
-    if (year < 1970)
-        return SecondsOfDay(t);
-    if (year > 2037)
-        return 24836LL * 86400 + SecondsOfDay(t);  // day 24836 is 2037-12-31
-    return t;
-}
-
-DWORD UnixTimeToDosStamp(int64_t t)
-{
-    const time_t tt = static_cast<time_t>(t);
-    struct tm local {};
-    if (!localtime_r(&tt, &local) || local.tm_year + 1900 < 1980)
-        return DWORD(0x0021) << 16;  // 1980-01-01 00:00:00, the earliest DOS date
-    if (local.tm_year + 1900 > 2107)
-        return (DWORD((127 << 9) | (12 << 5) | 31) << 16) | ((23 << 11) | (59 << 5) | 29);
-    const DWORD date = DWORD(((local.tm_year + 1900 - 1980) << 9) | ((local.tm_mon + 1) << 5) | local.tm_mday);
-    const DWORD time = DWORD((local.tm_hour << 11) | (local.tm_min << 5) | (local.tm_sec / 2));
-    return (date << 16) | time;
-}
 
 // ---- CZipWriter -----------------------------------------------------------------------------
 
 CZipWriter::~CZipWriter()
 {
     if (m_src.owned && m_src.fd >= 0)
-        ::close(m_src.fd);
-    if (m_mapping)
-        ::munmap(m_mapping, m_mappingSize);
+        taluvo::CloseFile(m_src.fd);
+    taluvo::UnmapMemory(m_mapping, m_mappingSize);
     if (m_fd >= 0)
-        ::close(m_fd);
+        taluvo::CloseFile(m_fd);
 }
 
 DWORD CZipWriter::Create(const void* target, DWORD size, DWORD kind)
 {
-    struct stat st {};
+    taluvo::SDescriptorStatus st;
     switch (kind) {
     case ZipKindHandle: {
-        const int fd = target ? *static_cast<const int*>(target) : -1;
-        m_fd = fd >= 0 ? ::fcntl(fd, F_DUPFD_CLOEXEC, 0) : -1;
+        m_fd = taluvo::DuplicateDescriptor(target ? *static_cast<const int*>(target) : -1);
         if (m_fd < 0)
             return ZipErrDuplicate;
-        if (::fstat(m_fd, &st) == 0 && S_ISREG(st.st_mode)) {
-            if (::fcntl(m_fd, F_GETFL) & O_APPEND) {
+        if (taluvo::GetDescriptorStatus(m_fd, st) && st.regular) {
+            if (st.appendOnly) {
                 // Every write lands at the end, so a header cannot be rewritten in place:
                 // write it like a stream, from where the file ends now.
-                m_initialOffset = static_cast<uint64_t>(st.st_size);
+                m_initialOffset = st.size;
             } else {
                 m_seekable = true;
-                const off_t pos = ::lseek(m_fd, 0, SEEK_CUR);
-                m_initialOffset = pos > 0 ? static_cast<uint64_t>(pos) : 0;
+                if (!taluvo::GetDescriptorOffset(m_fd, m_initialOffset))
+                    m_initialOffset = 0;
             }
         }
         return ZipResultOk;
@@ -270,10 +87,10 @@ DWORD CZipWriter::Create(const void* target, DWORD size, DWORD kind)
         if (!target)
             return ZipErrCreate;
         const QByteArray path = taluvo::AnsiEncode(static_cast<const char16_t*>(target));
-        m_fd = ::open(path.constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, taluvo::kUserFileMode);
+        m_fd = taluvo::CreateUserFileForWriting(path.constData());
         if (m_fd < 0)
             return ZipErrCreate;
-        m_seekable = ::fstat(m_fd, &st) == 0 && S_ISREG(st.st_mode);
+        m_seekable = taluvo::GetDescriptorStatus(m_fd, st) && st.regular;
         return ZipResultOk;
     }
     case ZipKindMemory:
@@ -282,8 +99,8 @@ DWORD CZipWriter::Create(const void* target, DWORD size, DWORD kind)
         if (target) {
             m_memory = static_cast<BYTE*>(const_cast<void*>(target));
         } else {
-            void* view = ::mmap(nullptr, size, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-            if (view == MAP_FAILED)
+            void* view = taluvo::MapAnonymousMemory(size);
+            if (!view)
                 return ZipErrAlloc;
             m_mapping = view;
             m_mappingSize = size;
@@ -312,42 +129,37 @@ void CZipWriter::SetSourceTimesNow()
 
 DWORD CZipWriter::ReadFileInfo(int fd)
 {
-    struct stat st {};
-    if (::fstat(fd, &st) != 0)
+    taluvo::SDescriptorStatus st;
+    if (!taluvo::GetDescriptorStatus(fd, st))
         return ZipErrCreate;
-    if (!S_ISREG(st.st_mode))
+    if (!st.regular)
         return ZipErrNotInited;
-    if (static_cast<uint64_t>(st.st_size) > kMaxField)
+    if (st.size > kMaxField)
         return ZipErrArgs;  // the size fields hold 32 bits
 
     DWORD dos = 0;
-    if (!(st.st_mode & S_IWUSR))
+    if (!st.ownerWritable)
         dos |= 0x01;  // read-only
-    const DWORD mode = (st.st_mode & S_IFMT) | (st.st_mode & 0777);
-    m_src.attributes = (mode << 16) | dos;
-    m_src.expectedSize = st.st_size;
+    m_src.attributes = (st.unixMode << 16) | dos;
+    m_src.expectedSize = static_cast<int64_t>(st.size);
 
-    int64_t created = st.st_mtim.tv_sec;
-    struct statx sx {};
-    if (::statx(fd, "", AT_EMPTY_PATH, STATX_BTIME, &sx) == 0 && (sx.stx_mask & STATX_BTIME))
-        created = sx.stx_btime.tv_sec;
-    m_src.atime = FileTimeToUnixTime(st.st_atim.tv_sec);
-    m_src.mtime = FileTimeToUnixTime(st.st_mtim.tv_sec);
-    m_src.ctime = FileTimeToUnixTime(created);
-    m_src.dosStamp = UnixTimeToDosStamp(st.st_mtim.tv_sec);
+    m_src.atime = FileTimeToUnixTime(st.accessed);
+    m_src.mtime = FileTimeToUnixTime(st.modified);
+    m_src.ctime = FileTimeToUnixTime(st.created);
+    m_src.dosStamp = UnixTimeToDosStamp(st.modified);
     return ZipResultOk;
 }
 
 DWORD CZipWriter::OpenSourceHandle(int fd, DWORD length)
 {
     ResetSource();
-    struct stat st {};
-    if (fd < 0 || ::fstat(fd, &st) != 0)
+    taluvo::SDescriptorStatus st;
+    if (fd < 0 || !taluvo::GetDescriptorStatus(fd, st))
         return ZipErrArgs;
-    if (S_ISREG(st.st_mode)) {
+    if (st.regular) {
         if (const DWORD r = ReadFileInfo(fd))
             return r;
-        if (::lseek(fd, 0, SEEK_SET) < 0)
+        if (!taluvo::SetDescriptorOffset(fd, 0))
             return ZipErrRead;
     } else {
         m_src.attributes = kAttrNotDiskFile;
@@ -365,18 +177,17 @@ DWORD CZipWriter::OpenSourceFile(const void* name)
         return ZipErrArgs;
     const QByteArray path = taluvo::AnsiEncode(static_cast<const char16_t*>(name));
     // Not blocking in open: a named pipe without a writer would otherwise hold the call forever.
-    const int fd = ::open(path.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    const int fd = taluvo::OpenFileForReading(path.constData());
     if (fd < 0)
         return ZipErrCreate;
-    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
-    struct stat st {};
-    if (::fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
+    taluvo::SDescriptorStatus st;
+    if (!taluvo::GetDescriptorStatus(fd, st) || st.folder) {
         // A folder has no contents to read: it cannot be opened as a file.
-        ::close(fd);
+        taluvo::CloseFile(fd);
         return ZipErrCreate;
     }
     if (const DWORD r = OpenSourceHandle(fd, 0)) {
-        ::close(fd);
+        taluvo::CloseFile(fd);
         return r;
     }
     m_src.owned = true;
@@ -409,7 +220,7 @@ DWORD CZipWriter::CloseSource()
 {
     DWORD result = ZipResultOk;
     if (m_src.owned && m_src.fd >= 0)
-        ::close(m_src.fd);
+        taluvo::CloseFile(m_src.fd);
     m_src.fd = -1;
     m_src.owned = false;
     m_src.memory = nullptr;
@@ -430,10 +241,7 @@ unsigned CZipWriter::ReadSource(BYTE* buffer, unsigned wanted)
         std::memcpy(buffer, m_src.memory + m_src.memoryPos, got);
         m_src.memoryPos += static_cast<DWORD>(got);
     } else if (m_src.fd >= 0) {
-        ssize_t n;
-        do {
-            n = ::read(m_src.fd, buffer, wanted);
-        } while (n < 0 && errno == EINTR);
+        const long long n = taluvo::ReadDescriptor(m_src.fd, buffer, wanted);
         if (n < 0) {
             // A failed read is no end of input: the entry would be stored cut short. It fails
             // this entry only; the archive itself is still sound.
@@ -476,16 +284,7 @@ DWORD CZipWriter::PutBytes(const void* bytes, DWORD count)
         RecordError(ZipErrNotInited);
         return 0;
     }
-    const char* p = static_cast<const char*>(bytes);
-    DWORD done = 0;
-    while (done < count) {
-        const ssize_t n = ::write(m_fd, p + done, count - done);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            break;
-        done += static_cast<DWORD>(n);
-    }
+    const DWORD done = static_cast<DWORD>(taluvo::WriteDescriptor(m_fd, bytes, count));
     m_pos += done;
     if (done != count)
         RecordError(ZipErrWrite);
@@ -499,7 +298,7 @@ DWORD CZipWriter::SeekTo(uint64_t position)
     if (m_memory) {
         if (position >= m_memorySize)
             return RecordError(ZipErrMemSize);
-    } else if (::lseek(m_fd, static_cast<off_t>(position + m_initialOffset), SEEK_SET) < 0) {
+    } else if (!taluvo::SetDescriptorOffset(m_fd, position + m_initialOffset)) {
         return RecordError(ZipErrSeek);
     }
     m_pos = position;
@@ -593,7 +392,7 @@ DWORD CZipWriter::AddEntry(const QByteArray& name, const void* source, DWORD len
     // A write that fails records its own code (0x400, or 0x30000 for a full memory block).
     auto failure = [this]() { return m_error != 0 ? m_error : ZipErrWrite; };
 
-    if (WriteLocalHeader(*this, e) != 0) {
+    if (WriteRecord(*this, LocalHeaderRecord(e)) != 0) {
         CloseSource();
         return failure();
     }
@@ -636,14 +435,14 @@ DWORD CZipWriter::AddEntry(const QByteArray& name, const void* source, DWORD len
         e.localFlags = e.flags;
         if (SeekTo(e.localHeaderOffset - m_initialOffset) != ZipResultOk)
             return m_error;
-        if (WriteLocalHeader(*this, e) != 0)
+        if (WriteRecord(*this, LocalHeaderRecord(e)) != 0)
             return failure();
         if (SeekTo(m_written) != ZipResultOk)
             return m_error;
     } else {
         if (e.method == kMethodStored && e.compressedSize != announcedCompressed)
             return ZipErrNoChange;
-        if (WriteDataDescriptor(*this, e) != 0)
+        if (WriteRecord(*this, DataDescriptorRecord(e)) != 0)
             return failure();
         m_written += kDataDescriptorSize;
         e.flags = e.localFlags;
@@ -663,7 +462,7 @@ DWORD CZipWriter::WriteCentralDirectory()
     unsigned count = 0;
     bool failed = false;
     for (const SZipEntry& e : m_entries) {
-        if (!failed && WriteCentralHeader(*this, e) != 0)
+        if (!failed && WriteRecord(*this, CentralHeaderRecord(e)) != 0)
             failed = true;
         m_written += kCentralHeaderSize + static_cast<DWORD>(e.name.size() + e.centralExtra.size()) + e.commentLength;
         ++count;
@@ -671,7 +470,7 @@ DWORD CZipWriter::WriteCentralDirectory()
     m_entries.clear();
     if (failed)
         return failure();
-    if (WriteEndRecord(*this, count, static_cast<uint32_t>(m_written - start),
+    if (WriteRecord(*this, EndRecord(count, static_cast<uint32_t>(m_written - start),
                        static_cast<uint32_t>(start + m_initialOffset))
         != 0)
         return failure();
@@ -687,16 +486,16 @@ DWORD CZipWriter::Finish()
         m_finished = true;
     }
     if (m_mapping) {
-        ::munmap(m_mapping, m_mappingSize);
+        taluvo::UnmapMemory(m_mapping, m_mappingSize);
         m_mapping = nullptr;
         m_memory = nullptr;
     }
     if (m_fd >= 0 && m_truncateAtEnd && result == ZipResultOk
-        && ::ftruncate(m_fd, static_cast<off_t>(m_initialOffset + m_written)) != 0)
+        && !taluvo::TruncateDescriptor(m_fd, m_initialOffset + m_written))
         result = RecordError(ZipErrWrite);
     if (m_fd >= 0) {
         // A file system may report a lost write only here.
-        if (::close(m_fd) != 0 && errno != EINTR && result == ZipResultOk)
+        if (!taluvo::CloseFile(m_fd) && result == ZipResultOk)
             result = ZipErrWrite;
         m_fd = -1;
     }

@@ -12,6 +12,7 @@
 //   ZipKindFolder  (sources only) nothing: an empty folder entry
 #pragma once
 
+#include "crash/zip/ZipFormat.h"
 #include "platform/base/WinTypes.h"
 
 #include <QByteArray>
@@ -71,37 +72,6 @@ DWORD ZipWriterGetMemory(HZIP handle, void** block, DWORD* length);
 bool ZipWriterIsHandle(HZIP handle);
 // Length of the code's text; copies at most capacity - 1 code units and a terminator.
 DWORD ZipWriterResultText(DWORD code, char16_t* buffer, DWORD capacity);
-
-// ---- Building blocks, exposed for the tests -------------------------------------------------
-
-// Standard reflected CRC-32; a call without bytes leaves crc as it is.
-DWORD Crc32Update(DWORD crc, const BYTE* bytes, size_t count);
-// True for names ending in a suffix of an already compressed format (stored, not deflated).
-bool HasCompressedSuffix(const char* name);
-// Clamps a time to the calendar dates 1970-01-01 .. 2037-12-31, keeping the time of day.
-int64_t FileTimeToUnixTime(int64_t t);
-// DOS date (high half) and time (low half) of t in local time; times before 1980 give 1980-01-01.
-DWORD UnixTimeToDosStamp(int64_t t);
-
-struct SZipEntry {
-    WORD versionMadeBy = 0;
-    WORD versionNeeded = 0;
-    WORD flags = 0;
-    WORD method = 0;
-    DWORD dosTime = 0;
-    DWORD crc = 0;
-    DWORD compressedSize = 0;
-    DWORD uncompressedSize = 0;
-    WORD commentLength = 0;
-    WORD diskNumber = 0;
-    WORD internalAttr = 0;
-    WORD localFlags = 0;
-    DWORD externalAttr = 0;
-    DWORD localHeaderOffset = 0;
-    QByteArray localExtra;
-    QByteArray centralExtra;
-    QByteArray name;
-};
 
 class CZipWriter {
 public:

@@ -1,6 +1,7 @@
 #include "platform/base/FileStatus.h"
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace taluvo {
 
@@ -16,6 +17,12 @@ bool GetFileStatus(const std::string& path, SFileStatus& status)
     status.device = static_cast<uint64_t>(info.st_dev);
     status.node = static_cast<uint64_t>(info.st_ino);
     return true;
+}
+
+bool IsWritableFolder(const std::string& path)
+{
+    SFileStatus status;
+    return GetFileStatus(path, status) && status.folder && ::access(path.c_str(), W_OK) == 0;
 }
 
 }  // namespace taluvo

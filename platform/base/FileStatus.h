@@ -20,4 +20,8 @@ struct SFileStatus {
 // The status of what path names, links followed; false when it names nothing that can be examined.
 bool GetFileStatus(const std::string& path, SFileStatus& status);
 
+// Whether path is a folder this process may create files in (its access rights and a read-only
+// file system both count).
+bool IsWritableFolder(const std::string& path);
+
 }  // namespace taluvo

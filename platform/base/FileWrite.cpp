@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace taluvo {
@@ -43,7 +44,8 @@ bool LockFileExclusive(int fd)
 
 bool CloseFile(int fd)
 {
-    return ::close(fd) == 0;
+    // An interrupted close has still closed the descriptor on Linux: no failure, and no retry.
+    return ::close(fd) == 0 || errno == EINTR;
 }
 
 bool AppendToUserFile(const char* path, const void* data, size_t size)
@@ -63,6 +65,22 @@ bool CreateUserFile(const char* path)
         return true;
     }
     return errno == EEXIST;
+}
+
+bool ReplaceFileContents(const char* path, const void* data, size_t size)
+{
+    const int fd = ::open(path, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    if (fd < 0)
+        return false;
+    const bool complete = WriteAll(fd, data, size);
+    struct stat info {};
+    const bool regular = ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode);
+    const bool closed = ::close(fd) == 0;
+    if (complete && closed)
+        return true;
+    if (regular)
+        ::unlink(path);
+    return false;
 }
 
 bool WriteNewUserFile(const char* path, const void* data, size_t size)

@@ -24,7 +24,8 @@ bool SyncFile(int fd);
 // so two processes appending to one file take turns; false when the lock cannot be had.
 bool LockFileExclusive(int fd);
 
-// Closes the descriptor; false when the close reports an error.
+// Closes the descriptor; false when the close reports an error (a file system may report a lost
+// write only here).
 bool CloseFile(int fd);
 
 // Appends the bytes whole to path, creating it for the user alone when it is missing. False when
@@ -34,6 +35,11 @@ bool AppendToUserFile(const char* path, const void* data, size_t size);
 // Makes an empty file for the user alone when path names nothing yet; an existing file is left
 // as it is. False when the file neither exists nor can be made.
 bool CreateUserFile(const char* path);
+
+// Writes the bytes as the whole content of path, created when missing with the usual modes (less
+// the umask). False when they cannot all be written; a regular file is then removed, so no partial
+// file looks written (a device or pipe is never unlinked).
+bool ReplaceFileContents(const char* path, const void* data, size_t size);
 
 // Writes a new file for the user alone with the given bytes; never replaces an existing file.
 // False when the file exists or cannot be written whole (a partly written file is removed).

@@ -36,19 +36,6 @@ QString ExecutablePath()
 
 namespace {
 
-QString WithoutTrailingSlashes(QString folder)
-{
-    while (folder.size() > 1 && folder.endsWith(QLatin1Char('/')))
-        folder.chop(1);
-    return folder;
-}
-
-QString EnvironmentPath(const char* name)
-{
-    const char* value = std::getenv(name);
-    return value && *value ? AnsiDecode(value) : QString();
-}
-
 // Creates the folder and any missing parent for the user alone (0700), as the XDG rules ask for
 // folders the program makes there; folders that exist keep their modes.
 void MakeUserFolder(const QString& folder)

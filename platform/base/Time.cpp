@@ -7,9 +7,9 @@
 #include <chrono>
 #include <ctime>
 
-namespace {
+namespace taluvo {
 
-void FromTm(const std::tm& tm, int milliseconds, SYSTEMTIME& out)
+void SystemTimeFromTm(const std::tm& tm, SYSTEMTIME& out)
 {
     out.wYear = static_cast<WORD>(tm.tm_year + 1900);
     out.wMonth = static_cast<WORD>(tm.tm_mon + 1);
@@ -18,8 +18,12 @@ void FromTm(const std::tm& tm, int milliseconds, SYSTEMTIME& out)
     out.wHour = static_cast<WORD>(tm.tm_hour);
     out.wMinute = static_cast<WORD>(tm.tm_min);
     out.wSecond = static_cast<WORD>(tm.tm_sec);
-    out.wMilliseconds = static_cast<WORD>(milliseconds);
+    out.wMilliseconds = 0;
 }
+
+}  // namespace taluvo
+
+namespace {
 
 void Now(SYSTEMTIME* out, bool local)
 {
@@ -33,7 +37,8 @@ void Now(SYSTEMTIME* out, bool local)
         localtime_r(&t, &tm);
     else
         gmtime_r(&t, &tm);
-    FromTm(tm, static_cast<int>(ms % 1000), *out);
+    taluvo::SystemTimeFromTm(tm, *out);
+    out->wMilliseconds = static_cast<WORD>(ms % 1000);
 }
 
 }  // namespace
@@ -62,7 +67,7 @@ bool ToLocalTime(int64_t t, SYSTEMTIME& out)
     std::tm tm{};
     if (!localtime_r(&value, &tm))
         return false;
-    FromTm(tm, 0, out);
+    SystemTimeFromTm(tm, out);
     return true;
 }
 
@@ -74,7 +79,7 @@ bool ToUtcTime(int64_t t, SYSTEMTIME& out)
     std::tm tm{};
     if (!gmtime_r(&value, &tm))
         return false;
-    FromTm(tm, 0, out);
+    SystemTimeFromTm(tm, out);
     return true;
 }
 

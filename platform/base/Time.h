@@ -6,6 +6,7 @@
 #include <QString>
 
 #include <cstdint>
+#include <ctime>
 
 void GetLocalTime(SYSTEMTIME* time);
 void GetSystemTime(SYSTEMTIME* time);
@@ -21,6 +22,8 @@ int64_t UnixTimeNow();
 // Calendar fields of t in local time / UTC; false when t cannot be converted (negative times).
 bool ToLocalTime(int64_t t, SYSTEMTIME& out);
 bool ToUtcTime(int64_t t, SYSTEMTIME& out);
+// The calendar fields of a broken-down time (any year the fields can hold), milliseconds 0.
+void SystemTimeFromTm(const std::tm& tm, SYSTEMTIME& out);
 
 // The user's short date and 24-hour time, as the trace lines show them ("10.12.2026", "12:37:20").
 QString ShortDateText(const SYSTEMTIME& time);

@@ -10,19 +10,6 @@
 namespace taluvo {
 namespace {
 
-QString WithoutTrailingSlashes(QString folder)
-{
-    while (folder.size() > 1 && folder.endsWith(QLatin1Char('/')))
-        folder.chop(1);
-    return folder;
-}
-
-QString EnvironmentPath(const char* name)
-{
-    const char* value = std::getenv(name);
-    return value && *value ? AnsiDecode(value) : QString();
-}
-
 // Reentrant: the import runs on a worker thread while the user-interface thread may ask too.
 QString PasswordEntryHome()
 {
@@ -44,6 +31,19 @@ QString XdgHome(const char* variable, const QString& underHome)
 }
 
 }  // namespace
+
+QString WithoutTrailingSlashes(QString folder)
+{
+    while (folder.size() > 1 && folder.endsWith(QLatin1Char('/')))
+        folder.chop(1);
+    return folder;
+}
+
+QString EnvironmentPath(const char* name)
+{
+    const char* value = std::getenv(name);
+    return value && *value ? AnsiDecode(value) : QString();
+}
 
 QString UserHomeFolder()
 {

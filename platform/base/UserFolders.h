@@ -16,4 +16,10 @@ QString UserHomeFolder();
 QString UserConfigHome();
 QString UserDataHome();
 
+// The value of an environment variable that names a path, decoded by the program's codec; empty
+// when the variable is unset or empty.
+QString EnvironmentPath(const char* name);
+// The folder without trailing '/' ("/" itself stays).
+QString WithoutTrailingSlashes(QString folder);
+
 }  // namespace taluvo

@@ -12,6 +12,7 @@
 #include "platform/base/ErrorTexts.h"
 #include "platform/base/KernelObjects.h"
 #include "platform/base/TextCodec.h"
+#include "platform/base/Time.h"
 #include "platform/inet/CurlErrors.h"
 #include "platform/inet/ProxyConfig.h"
 
@@ -1294,13 +1295,7 @@ BOOL HttpQueryInfo(HINTERNET hRequest, DWORD dwInfoLevel, LPVOID lpBuffer, LPDWO
             return FALSE;
         }
         SYSTEMTIME st {};
-        st.wYear = static_cast<WORD>(parts.tm_year + 1900);
-        st.wMonth = static_cast<WORD>(parts.tm_mon + 1);
-        st.wDayOfWeek = static_cast<WORD>(parts.tm_wday);
-        st.wDay = static_cast<WORD>(parts.tm_mday);
-        st.wHour = static_cast<WORD>(parts.tm_hour);
-        st.wMinute = static_cast<WORD>(parts.tm_min);
-        st.wSecond = static_cast<WORD>(parts.tm_sec);
+        taluvo::SystemTimeFromTm(parts, st);
         std::memcpy(lpBuffer, &st, sizeof(st));
         *lpdwBufferLength = sizeof(SYSTEMTIME);
     } else {

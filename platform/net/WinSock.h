@@ -22,6 +22,7 @@
 #include <arpa/inet.h>
 #include <netdb.h>
 #include <netinet/in.h>
+#include <netinet/tcp.h>  // TCP_NODELAY, which the Windows socket headers offer too
 #include <sys/socket.h>
 
 using SOCKET = int;

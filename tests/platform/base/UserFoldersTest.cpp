@@ -100,3 +100,13 @@ TEST(FileStatus, KindSizeAndIdentity)
     EXPECT_FALSE(GetFileStatus(dir.File("five/below"), again));  // a file used as a folder
     EXPECT_FALSE(GetFileStatus("", again));
 }
+
+TEST(FileStatus, WritableFolderIsAFolderOnly)
+{
+    test::TempDir dir;
+    test::WriteFile(dir.File("file"), "x");
+    EXPECT_TRUE(IsWritableFolder(dir.Path()));
+    EXPECT_FALSE(IsWritableFolder(dir.File("file")));
+    EXPECT_FALSE(IsWritableFolder(dir.File("missing")));
+    EXPECT_FALSE(IsWritableFolder(dir.File("file/below")));  // a file used as a folder
+}
