@@ -471,7 +471,7 @@ DWORD CZipWriter::WriteCentralDirectory()
     if (failed)
         return failure();
     if (WriteRecord(*this, EndRecord(count, static_cast<uint32_t>(m_written - start),
-                       static_cast<uint32_t>(start + m_initialOffset))
+                               static_cast<uint32_t>(start + m_initialOffset)))
         != 0)
         return failure();
     m_written += kEndRecordSize;
