@@ -54,6 +54,28 @@ namespace detail = taluvo::ui::detail;
 
 namespace {
 
+// A screen context reads the screen once, at its first read. The program's own windows are drawn
+// first: a paint they asked for (a tray icon given a new picture, a window just invalidated) is
+// on the screen when it is read, as it would be on a system that paints synchronously.
+void GrabScreenOnce(Dc& record)
+{
+    if (record.kind != Dc::Kind::Screen || record.screenGrabbed)
+        return;
+    record.screenGrabbed = true;
+    if (!qGuiApp)
+        return;
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::UpdateRequest);
+    if (QScreen* screen = QGuiApplication::primaryScreen()) {
+        const QImage grabbed = screen->grabWindow(0).toImage().convertToFormat(QImage::Format_ARGB32);
+        if (!grabbed.isNull())
+            record.surface = grabbed;
+    }
+}
+
+} // namespace
+
+namespace {
+
 std::unique_ptr<Dc> NewDc(Dc::Kind kind)
 {
     auto dc = std::make_unique<Dc>();
@@ -248,14 +270,7 @@ BOOL Blit(HDC destDc, int x, int y, int width, int height, HDC srcDc, int xSrc, 
     int sourceDepth = 32;
     COLORREF sourceBk = 0xFFFFFF;
     if (src) {
-        if (src->kind == Dc::Kind::Screen && !src->screenGrabbed) {
-            if (QScreen* screen = QGuiApplication::primaryScreen()) {
-                const QImage grabbed = screen->grabWindow(0).toImage().convertToFormat(QImage::Format_ARGB32);
-                if (!grabbed.isNull())
-                    src->surface = grabbed;
-            }
-            src->screenGrabbed = true;
-        }
+        GrabScreenOnce(*src);
         QImage* image = Target(*src);
         if (!image)
             return FALSE;
@@ -678,15 +693,7 @@ COLORREF GetPixel(HDC dc, int x, int y)
     Dc* record = FindDc(dc);
     if (!record)
         return CLR_INVALID;
-    if (record->kind == Dc::Kind::Screen && !record->screenGrabbed) {
-        if (qGuiApp)
-            if (QScreen* screen = QGuiApplication::primaryScreen()) {
-                const QImage grabbed = screen->grabWindow(0).toImage().convertToFormat(QImage::Format_ARGB32);
-                if (!grabbed.isNull())
-                    record->surface = grabbed;
-            }
-        record->screenGrabbed = true;
-    }
+    GrabScreenOnce(*record);
     QImage* image = Target(*record);
     if (!image || x < 0 || y < 0 || x >= image->width() || y >= image->height())
         return CLR_INVALID;

@@ -49,6 +49,9 @@ bool IsTrayAvailable();
 bool IsTrayIconShown(HWND hwnd, UINT id);
 // The icon's rectangle on the screen, where the tray tells it; FALSE when it is not known.
 BOOL GetTrayIconRect(HWND hwnd, UINT id, RECT* rect);
+// The tray host's own rectangle on the screen (the area its icons are drawn in); FALSE where the
+// desktop has no tray window to ask (no X11 tray, no display).
+BOOL GetTrayAreaRect(RECT* rect);
 
 namespace test {
 // The tray reporting a click on the icon (WM_LBUTTONUP, WM_RBUTTONUP, WM_LBUTTONDBLCLK); FALSE

@@ -122,6 +122,18 @@ int main(int argc, char** argv)
         static_cast<int>(where.right), static_cast<int>(where.bottom));
     if (where.right <= where.left || where.bottom <= where.top)
         return 7;
+    // The tray host's own area holds the icon.
+    RECT area {};
+    if (!taluvo::ui::GetTrayAreaRect(&area)) {
+        std::printf("no tray area\n");
+        return 15;
+    }
+    std::printf("tray area: %d,%d - %d,%d\n", static_cast<int>(area.left), static_cast<int>(area.top),
+        static_cast<int>(area.right), static_cast<int>(area.bottom));
+    if (where.left < area.left || where.top < area.top || where.right > area.right || where.bottom > area.bottom) {
+        std::printf("the icon lies outside the tray area\n");
+        return 16;
+    }
     const int x = (where.left + where.right) / 2;
     const int y = (where.top + where.bottom) / 2;
     const std::vector<std::string> rightClick { "mousemove", std::to_string(x), std::to_string(y), "click", "3" };

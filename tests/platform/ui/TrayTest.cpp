@@ -76,6 +76,7 @@ TEST_F(UiTray, IconsReportClicksToTheirWindow)
     EXPECT_FALSE(taluvo::ui::IsTrayIconShown(owner, IDR_TRAY_POPUP));
     RECT where;
     EXPECT_FALSE(taluvo::ui::GetTrayIconRect(owner, IDR_TRAY_POPUP, &where));
+    EXPECT_FALSE(taluvo::ui::GetTrayAreaRect(&where));
 
     data.uFlags = NIF_ICON;
     data.hIcon = LoadIcon(nullptr, MAKEINTRESOURCE(IDI_PAGE_NEW_16x16));
@@ -121,6 +122,8 @@ TEST_F(UiTray, RealTrayUnderVirtualXServer)
     ASSERT_TRUE(run.finished) << "the tray check did not finish";
     EXPECT_EQ(run.exitCode, 0) << output.toStdString();
     EXPECT_TRUE(output.contains(QStringLiteral("tray available: yes")));
+    // trayer's place: the top right corner, 120 × 24.
+    EXPECT_TRUE(output.contains(QStringLiteral("tray area: 680,0 - 800,24"))) << output.toStdString();
     EXPECT_TRUE(output.contains(QStringLiteral("command %1 reached the owner").arg(ID_TOOLS_CHECK_ALL)));
     EXPECT_TRUE(output.contains(QStringLiteral("real menu: command %1").arg(ID_TOOLS_CHECK_ALL)));
     EXPECT_TRUE(output.contains(QStringLiteral("new tray: told 1 time(s), icon shown: yes")));

@@ -148,3 +148,25 @@ TEST_F(UiOnScreen, CrashDialogShowsItsWhiteBandAndBoldHeadline)
 }
 
 } // namespace
+
+namespace {
+
+// Reading the screen shows the program's own windows as their last requests to paint left them:
+// a window invalidated just before is drawn before the screen is read.
+TEST_F(UiOnScreen, TheScreenIsReadAfterTheProgramsOwnPendingPaints)
+{
+    CColourWindow window(RGB(200, 40, 40));
+    ASSERT_TRUE(window.Open(150, 150, 200, 120, WS_OVERLAPPEDWINDOW | WS_VISIBLE));
+    ASSERT_TRUE(WaitOnScreen(window));
+    POINT middle { 100, 60 };
+    ClientToScreen(window, &middle);
+    ASSERT_TRUE(WaitForScreen([&](const QImage& shot) { return ScreenColor(shot, middle.x, middle.y) == RGB(200, 40, 40); }));
+
+    window.m_colour = RGB(20, 180, 60);
+    ::InvalidateRect(window, nullptr, TRUE);
+    HDC screen = GetDC(nullptr);
+    EXPECT_EQ(GetPixel(screen, middle.x, middle.y), RGB(20, 180, 60));
+    ReleaseDC(nullptr, screen);
+}
+
+} // namespace
