@@ -79,6 +79,8 @@ public:
     void OnClick(POINT point);
     BOOL StepAnimations(); // TRUE when a frame changed and the owner should draw again
     int FindLinkAt(POINT point) const;
+    // Clickable areas of the last layout (one per line a link spans).
+    size_t LinkAreaCount() const { return m_linkAreas.size(); }
 
     // Images of "ilst" tags without a source of their own. The list copies the images.
     void SetImageList(HBITMAP bitmap, int cx, int cy, int count, COLORREF mask);
