@@ -165,8 +165,3 @@ LRESULT CMainFrame::OnFileExit(WORD, WORD, HWND, BOOL&)
     PostMessage(WM_CLOSE);
     return 0;
 }
-
-LRESULT CMainFrame::OnToolTipNotify(int, LPNMHDR, BOOL&)
-{
-    return 0;
-}
