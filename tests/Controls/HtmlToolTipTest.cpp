@@ -252,7 +252,8 @@ TEST_F(HtmlToolTip, RedrawBlendsTheBodyOverTheBackdropAndCastsTheShadowsGrey)
         m_tip.OnRedrawTooltip(canvas, c.transparency);
 
         const RECT body = m_tip.m_rcBody;
-        const COLORREF inBody = GetPixel(canvas, body.left + 4, (body.top + body.bottom) / 2);
+        // Left of the shadow's offset: the body over the white backdrop alone.
+        const COLORREF inBody = GetPixel(canvas, body.left + 3, (body.top + body.bottom) / 2);
         EXPECT_TRUE(Near(inBody, Blend(kFill, kWhite, 100 - c.transparency))) << std::hex << inBody;
         // Right of the body, inside its shadow: the backdrop darkened to the grey.
         const COLORREF inShadow = GetPixel(canvas, body.right + 3, (body.top + body.bottom) / 2);

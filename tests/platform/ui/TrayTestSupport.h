@@ -47,8 +47,9 @@ struct ProbeRun {
     QString output;
 };
 
-// Runs the probe on a virtual X server of the given screen ("1024x768x24") beside trayer.
-inline ProbeRun RunProbeWithTrayHost(const QString& probe, const QString& screen)
+// Runs the probe on a virtual X server of the given screen ("1024x768x24") beside trayer, and
+// with a window manager (openbox) when asked.
+inline ProbeRun RunProbeWithTrayHost(const QString& probe, const QString& screen, bool windowManager = false)
 {
     QProcess run;
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
@@ -66,8 +67,10 @@ inline ProbeRun RunProbeWithTrayHost(const QString& probe, const QString& screen
     run.setProcessEnvironment(environment);
     run.setProcessChannelMode(QProcess::MergedChannels);
     // The probe learns the tray host's id, so it can end it and start another (a restarted tray).
-    const QString script = QStringLiteral("trayer ") + QString::fromLatin1(kTrayerArguments)
-        + QStringLiteral(" & host=$!; TALUVO_TRAY_HOST_PID=$host \"$0\"; code=$?; kill $host 2>/dev/null; "
+    const QString manager = windowManager ? QStringLiteral("openbox --sm-disable >/dev/null 2>&1 & wm=$!; ")
+                                          : QStringLiteral("wm=; ");
+    const QString script = manager + QStringLiteral("trayer ") + QString::fromLatin1(kTrayerArguments)
+        + QStringLiteral(" & host=$!; TALUVO_TRAY_HOST_PID=$host \"$0\"; code=$?; kill $host $wm 2>/dev/null; "
                          "wait $host 2>/dev/null; exit $code");
     run.start(QStringLiteral("xvfb-run"),
         { QStringLiteral("-a"), QStringLiteral("-s"), QStringLiteral("-screen 0 ") + screen, QStringLiteral("/bin/sh"),
