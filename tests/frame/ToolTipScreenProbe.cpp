@@ -208,6 +208,21 @@ int main(int argc, char** argv)
         return true;
     });
     steps.push_back([&] { return popup.IsWindowVisible() == FALSE; });
+    // The probe search alone: the icon wears the black square, the tray area is read from the
+    // screen, and the square's middle lies on the icon.
+    steps.push_back([&] {
+        CTrayIconPosition position;
+        position.TrackIcon(frame, IDR_TRAY_POPUP);
+        POINT found {};
+        const int result = position.LocateIcon(&found, 3, 0);
+        position.RestoreIconImage(frame.m_trayIcon.GetIcon());
+        std::printf("probe search: %d at %d,%d by %s\n", result, int(found.x), int(found.y),
+            SourceName(position.LastSource()));
+        check(result == 1 && position.LastSource() == CTrayIconPosition::Source::ProbeSearch
+                && PtInRect(&icon, found),
+            "the probe search found the icon");
+        return true;
+    });
     steps.push_back([&] {
         check(true, "popup hid after its time-out");
         frame.m_mainTree.SelectItem(frame.FindPage(1, 2));
