@@ -16,6 +16,7 @@
 #include "engine/LogFile.h"
 #include "engine/MailAlert.h"
 #include "engine/Updater.h"
+#include "frame/PageItemIndex.h"
 #include "platform/ui/CommCtrl.h"
 #include "platform/ui/Frame.h"
 #include "res/resource.h"
@@ -311,6 +312,7 @@ public:
     CMailAlertSender m_mailAlerts; // the alert e-mails, sent on a thread of their own
     CSplitterWindow m_splitter;
     CTreeViewCtrl m_mainTree;
+    CPageItemIndex m_pageItems { m_mainTree }; // FindPage's answers without a walk of the tree
     CImageList m_treeImages;
     CImageList m_toolBarImages;
     CTrayIcon m_trayIcon;

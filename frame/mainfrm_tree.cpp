@@ -98,18 +98,8 @@ HTREEITEM CMainFrame::FindGroup(WORD nGroupId)
 
 HTREEITEM CMainFrame::FindPage(WORD nGroupId, WORD nPageId)
 {
-    TRACE_SCOPE(u"CMainFrame::FindPage");
-    for (HTREEITEM group = m_mainTree.GetRootItem(); group; group = m_mainTree.GetNextSiblingItem(group)) {
-        if (TREE_GET_ID(m_mainTree.GetItemData(group)) != nGroupId)
-            continue;
-        // Only the first group with this id is searched.
-        for (HTREEITEM page = m_mainTree.GetChildItem(group); page; page = m_mainTree.GetNextSiblingItem(page)) {
-            if (TREE_GET_ID(m_mainTree.GetItemData(page)) == nPageId)
-                return page;
-        }
-        return nullptr;
-    }
-    return nullptr;
+    // Only the first group with this id is searched.
+    return m_pageItems.Find(nGroupId, nPageId);
 }
 
 BOOL CMainFrame::ResortGroup(CSqlQuery& queryGroup, HTREEITEM groupItem)

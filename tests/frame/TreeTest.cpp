@@ -183,6 +183,56 @@ TEST_F(MainFrameTest, WritingTheUserOrderAppendsUnlistedPagesAndResortKeepsTheSe
     EXPECT_EQ(m_frame.m_mainTree.GetSelectedItem(), nullptr);
 }
 
+// Pages are looked up by id at every progress notice; the answer must follow the tree through
+// every change made behind the lookup's back: items refilled, deleted, added, given other data.
+TEST_F(MainFrameTest, FindPageFollowsItemsChangedInTheTree)
+{
+    std::string sql = SchemaSql();
+    sql += "INSERT INTO GROUPS VALUES(1, 'ONE', 1, 1, NULL);\n";
+    sql += "INSERT INTO GROUPS VALUES(2, 'TWO', 1, 1, NULL);\n";
+    sql += Page(10, 1, "ten", 1, 3) + Page(11, 1, "eleven", 1, 3) + Page(20, 2, "twenty", 1, 3);
+    ASSERT_EQ(Sqlite(DatabasePath(), sql), "");
+    ASSERT_TRUE(Create());
+    CTreeViewCtrl& tree = m_frame.m_mainTree;
+    auto label = [&](HTREEITEM item) {
+        QString text;
+        tree.GetItemText(item, text);
+        return text.toStdString();
+    };
+
+    const HTREEITEM ten = m_frame.FindPage(1, 10);
+    EXPECT_EQ(label(ten), "ten");
+    EXPECT_EQ(label(m_frame.FindPage(2, 20)), "twenty");
+    EXPECT_EQ(m_frame.FindPage(2, 10), nullptr); // the page's id under another group
+    EXPECT_EQ(m_frame.FindPage(1, 20), nullptr);
+
+    // Refilled: every item is new, none of the old handles comes back.
+    m_frame.LoadContent();
+    const HTREEITEM refilled = m_frame.FindPage(1, 10);
+    EXPECT_NE(refilled, ten);
+    EXPECT_EQ(label(refilled), "ten");
+
+    // Deleted, then one with the same ids added to the other group.
+    ASSERT_TRUE(tree.DeleteItem(refilled));
+    EXPECT_EQ(m_frame.FindPage(1, 10), nullptr);
+    const HTREEITEM moved = tree.InsertItem(TVIF_TEXT | TVIF_PARAM, QStringLiteral("ten moved"), 0, 0, 0, 0,
+        static_cast<LPARAM>(10 | (3 << 16) | TREE_IS_ENABLED), m_frame.FindGroup(2), TVI_FIRST);
+    EXPECT_EQ(m_frame.FindPage(2, 10), moved);
+    EXPECT_EQ(m_frame.FindPage(1, 10), nullptr);
+
+    // An item given another page's data answers for that page only.
+    const HTREEITEM eleven = m_frame.FindPage(1, 11);
+    ASSERT_TRUE(tree.SetItemData(eleven, 12 | (3 << 16)));
+    EXPECT_EQ(m_frame.FindPage(1, 11), nullptr);
+    EXPECT_EQ(m_frame.FindPage(1, 12), eleven);
+
+    // A whole group gone takes its pages with it.
+    ASSERT_TRUE(tree.DeleteItem(m_frame.FindGroup(2)));
+    EXPECT_EQ(m_frame.FindPage(2, 10), nullptr);
+    EXPECT_EQ(m_frame.FindPage(2, 20), nullptr);
+    EXPECT_EQ(m_frame.FindPage(1, 12), eleven);
+}
+
 TEST(TreeNames, SortTypesAndStatuses)
 {
     const std::pair<int, const char*> sorts[]
