@@ -30,25 +30,27 @@ public:
     virtual ~KernelObject() = default;
 };
 
-// Manual- or auto-reset event; the eventfd is readable exactly while the event is signalled, so
+// Manual- or auto-reset event; its eventfd is readable exactly while the event is signalled, so
 // poll sees the state. Auto-reset events are consumed by reading the counter, which only one
-// waiter can do.
+// waiter can do. The eventfd is made at the first wait: a program may hold many events that are
+// never waited on (a queued check's), and a descriptor for each would run out of them.
 class Event : public KernelObject {
 public:
-    Event(bool manualReset, bool initial) : m_manual(manualReset)
-    {
-        m_fd = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
-        if (initial)
-            Set();
-    }
+    Event(bool manualReset, bool initial) : m_manual(manualReset), m_signalled(initial) {}
     ~Event() override
     {
         if (m_fd >= 0)
             close(m_fd);
     }
-    bool Valid() const { return m_fd >= 0; }
-    int Fd() const { return m_fd; }
     bool Manual() const { return m_manual; }
+    // The descriptor for poll, made when first asked for; -1 when none can be had.
+    int Fd()
+    {
+        std::lock_guard<std::mutex> guard(m_lock);
+        if (m_fd < 0)
+            m_fd = eventfd(m_signalled ? 1 : 0, EFD_CLOEXEC | EFD_NONBLOCK);
+        return m_fd;
+    }
 
     void Set()
     {
@@ -57,7 +59,8 @@ public:
             return;
         m_signalled = true;
         const uint64_t one = 1;
-        (void)!write(m_fd, &one, sizeof one);
+        if (m_fd >= 0)
+            (void)!write(m_fd, &one, sizeof one);
     }
     void Reset()
     {
@@ -95,14 +98,15 @@ private:
     void Drain()
     {
         uint64_t value = 0;
-        (void)!read(m_fd, &value, sizeof value);
+        if (m_fd >= 0)
+            (void)!read(m_fd, &value, sizeof value);
         m_signalled = false;
     }
 
     const bool m_manual;
     int m_fd = -1;
     std::mutex m_lock;
-    bool m_signalled = false;
+    bool m_signalled;
     std::shared_ptr<taluvo::PollSource> m_source;
 };
 
@@ -278,8 +282,14 @@ DWORD WaitAny(const std::vector<std::shared_ptr<Event>>& events, DWORD milliseco
     for (;;) {
         std::vector<pollfd> fds;
         std::vector<std::pair<std::shared_ptr<taluvo::PollSource>, size_t>> sources;
-        for (const auto& event : events)
-            fds.push_back({event->Fd(), POLLIN, 0});
+        for (const auto& event : events) {
+            const int fd = event->Fd();
+            if (fd < 0) {
+                SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+                return WAIT_FAILED;
+            }
+            fds.push_back({fd, POLLIN, 0});
+        }
         for (const auto& event : events) {
             if (auto source = event->Source()) {
                 const size_t first = fds.size();
@@ -318,10 +328,6 @@ void SetLastError(DWORD error) { t_lastError = error; }
 HANDLE CreateEvent(void*, BOOL manualReset, BOOL initialState, const char16_t*)
 {
     auto event = std::make_shared<Event>(manualReset != FALSE, initialState != FALSE);
-    if (!event->Valid()) {
-        SetLastError(ERROR_NOT_ENOUGH_MEMORY);
-        return nullptr;
-    }
     return Registry::Instance().Add(std::move(event));
 }
 

@@ -59,6 +59,36 @@ TEST(Events, WaitForMultipleReportsTheFirstSignalledIndex)
         CloseHandle(e);
 }
 
+// Every queued page check holds events that nothing waits on until its turn: thousands of them
+// must not use up the process's descriptors, and the state set before the first wait is kept.
+TEST(Events, EventsNeverWaitedOnTakeNoDescriptorAndKeepTheirState)
+{
+    const int before = dup(0);
+    ASSERT_GE(before, 0);
+    close(before);
+    std::vector<HANDLE> events;
+    for (int i = 0; i < 3000; ++i) {
+        events.push_back(CreateEvent(nullptr, i % 2 == 0, i % 3 == 0, nullptr));
+        ASSERT_NE(events.back(), nullptr);
+        if (i % 5 == 0)
+            SetEvent(events.back());
+        if (i % 7 == 0)
+            ResetEvent(events.back());
+    }
+    // The lowest free descriptor is still the one it was: none was taken by the events.
+    const int after = dup(0);
+    EXPECT_EQ(after, before);
+    close(after);
+    for (int i = 0; i < 3000; ++i) {
+        const bool signalled = i % 7 != 0 && (i % 5 == 0 || i % 3 == 0);
+        EXPECT_EQ(WaitForSingleObject(events[i], 0), signalled ? WAIT_OBJECT_0 : WAIT_TIMEOUT) << i;
+        // An auto-reset event's signal went to that wait; a manual one keeps it.
+        const bool still = signalled && i % 2 == 0;
+        EXPECT_EQ(WaitForSingleObject(events[i], 0), still ? WAIT_OBJECT_0 : WAIT_TIMEOUT) << i;
+        CloseHandle(events[i]);
+    }
+}
+
 TEST(Events, TimedWaitHonoursItsBound)
 {
     HANDLE event = CreateEvent(nullptr, TRUE, FALSE, nullptr);
