@@ -3,7 +3,9 @@
 #include "core/Crc32.h"
 #include "platform/base/TextCodec.h"
 
-SWatchedPartCut CutWatchedPart(const QString& html, const QString& startText, const QString& stopText)
+#include <cstring>
+
+SWatchedPartCut CutWatchedPart(QStringView html, QStringView startText, QStringView stopText)
 {
     SWatchedPartCut cut;
     const qsizetype length = html.size();
@@ -26,16 +28,23 @@ SWatchedPartCut CutWatchedPart(const QString& html, const QString& startText, co
     return cut;
 }
 
-bool WatchedPartChecksum(const QString& part, DWORD& checksum)
+bool WatchedPartChecksum(QStringView part, DWORD& checksum)
 {
     if (part.isEmpty())
         return false;
-    QByteArray bytes = taluvo::AnsiEncode(part);
-    const qsizetype zero = bytes.indexOf('\0');
-    if (zero >= 0)
-        bytes.truncate(zero);  // the text ends at its first zero byte, as a C string would
-    if (bytes.isEmpty())
+    CCrc32 crc;
+    crc.Reset();
+    qsizetype taken = 0;
+    taluvo::AnsiEncodePieces(part, [&](const char* bytes, qsizetype size) {
+        // The text ends at its first zero byte, as a C string would.
+        const void* zero = std::memchr(bytes, '\0', static_cast<size_t>(size));
+        const qsizetype before = zero ? static_cast<const char*>(zero) - bytes : size;
+        crc.Update(bytes, static_cast<size_t>(before));
+        taken += before;
+        return zero == nullptr;
+    });
+    if (taken == 0)
         return false;
-    checksum = CCrc32::Of(bytes.constData(), static_cast<size_t>(bytes.size()));
+    checksum = ~crc.GetState();
     return true;
 }

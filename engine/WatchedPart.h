@@ -5,16 +5,16 @@
 
 #include "platform/base/WinTypes.h"
 
-#include <QString>
+#include <QStringView>
 
 struct SWatchedPartCut {
     qsizetype startPos = 0;  // position of the start text, -1 when it does not occur
     qsizetype stopPos = 0;   // position of the stop text, -1 when it does not occur after the start
-    QString part;
+    QStringView part;        // a view into the page: the page must outlive it
 };
 
-SWatchedPartCut CutWatchedPart(const QString& html, const QString& startText, const QString& stopText);
+SWatchedPartCut CutWatchedPart(QStringView html, QStringView startText, QStringView stopText);
 
-// The checksum of the watched part's ANSI bytes (up to a first zero byte); false when there are no
-// bytes to take the checksum of.
-bool WatchedPartChecksum(const QString& part, DWORD& checksum);
+// The checksum of the watched part's ANSI bytes (up to a first zero byte), taken piece by piece
+// without a copy of the part; false when there are no bytes to take the checksum of.
+bool WatchedPartChecksum(QStringView part, DWORD& checksum);

@@ -1,5 +1,6 @@
 #include "platform/base/TextCodec.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace taluvo {
@@ -124,6 +125,27 @@ inline int PutUtf8(char* out, char32_t cp)
     return 4;
 }
 
+// Writes the bytes of the code unit at text[i] (with the next one, when the two make a pair, and i
+// then moves on to it); returns the new end.
+inline char* EncodeUnit(const char16_t* text, qsizetype len, qsizetype& i, char* dst)
+{
+    const char16_t unit = text[i];
+    if (unit < 0x80) {
+        *dst++ = static_cast<char>(unit);
+    } else if (unit >= 0xD800 && unit <= 0xDBFF && i + 1 < len && text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF) {
+        const char32_t cp = 0x10000 + ((static_cast<char32_t>(unit) - 0xD800) << 10) + (text[i + 1] - 0xDC00);
+        dst += PutUtf8(dst, cp);
+        ++i;
+    } else if (unit >= 0xDC80 && unit <= 0xDCFF) {
+        *dst++ = static_cast<char>(unit - kEscapeBase);
+    } else if (unit >= 0xD800 && unit <= 0xDFFF) {
+        dst += PutUtf8(dst, kReplacement);
+    } else {
+        dst += PutUtf8(dst, unit);
+    }
+    return dst;
+}
+
 }  // namespace
 
 QString AnsiDecode(const char* bytes, qsizetype len)
@@ -170,26 +192,42 @@ QByteArray AnsiEncode(const char16_t* text, qsizetype len)
     QByteArray out(size, Qt::Uninitialized);
     char* const begin = out.data();
     char* dst = begin;
-    for (qsizetype i = 0; i < len; ++i) {
-        const char16_t unit = text[i];
-        if (unit < 0x80) {
-            *dst++ = static_cast<char>(unit);
-        } else if (unit >= 0xD800 && unit <= 0xDBFF && i + 1 < len && text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF) {
-            const char32_t cp = 0x10000 + ((static_cast<char32_t>(unit) - 0xD800) << 10) + (text[i + 1] - 0xDC00);
-            dst += PutUtf8(dst, cp);
-            ++i;
-        } else if (unit >= 0xDC80 && unit <= 0xDCFF) {
-            *dst++ = static_cast<char>(unit - kEscapeBase);
-        } else if (unit >= 0xD800 && unit <= 0xDFFF) {
-            dst += PutUtf8(dst, kReplacement);
-        } else {
-            dst += PutUtf8(dst, unit);
-        }
-    }
+    for (qsizetype i = 0; i < len; ++i)
+        dst = EncodeUnit(text, len, i, dst);
     out.truncate(dst - begin);
     if (out.isNull())
         out = QByteArray("");
     return out;
+}
+
+void AnsiEncodePieces(QStringView text, const std::function<bool(const char*, qsizetype)>& sink)
+{
+    const auto* units = reinterpret_cast<const char16_t*>(text.utf16());
+    const qsizetype len = text.size();
+    constexpr qsizetype kPiece = 16384;
+    char piece[kPiece];
+    char* const end = piece + kPiece - 4;  // room for the longest sequence
+    qsizetype i = 0;
+    while (i < len) {
+        char* dst = piece;
+        while (i < len && dst < end) {
+            // Runs of ASCII are the common case of web pages.
+            const qsizetype run = std::min(len - i, static_cast<qsizetype>(end - dst));
+            qsizetype n = 0;
+            while (n < run && units[i + n] < 0x80) {
+                dst[n] = static_cast<char>(units[i + n]);
+                ++n;
+            }
+            dst += n;
+            i += n;
+            if (i < len && dst < end && units[i] >= 0x80) {
+                dst = EncodeUnit(units, len, i, dst);
+                ++i;
+            }
+        }
+        if (!sink(piece, dst - piece))
+            return;
+    }
 }
 
 QByteArray AnsiEncode(QStringView text)

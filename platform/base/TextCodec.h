@@ -10,6 +10,8 @@
 #include <QString>
 #include <QStringView>
 
+#include <functional>
+
 namespace taluvo {
 
 // Decodes len bytes (len < 0: up to the first NUL). A null pointer gives a null QString.
@@ -20,6 +22,9 @@ QString AnsiDecode(const QByteArray& bytes);
 // a lone U+DC80..U+DCFF its escaped byte, any other lone surrogate the UTF-8 of U+FFFD.
 QByteArray AnsiEncode(QStringView text);
 QByteArray AnsiEncode(const char16_t* text, qsizetype len = -1);
+// The same bytes handed to sink in order, a piece of at most 16 KB at a time, without building the
+// whole result (a page's checksum needs no copy of it); stops early when sink returns false.
+void AnsiEncodePieces(QStringView text, const std::function<bool(const char*, qsizetype)>& sink);
 
 // Cuts encoded text to at most maxBytes bytes without splitting a UTF-8 sequence.
 QByteArray AnsiTruncate(const QByteArray& bytes, qsizetype maxBytes);

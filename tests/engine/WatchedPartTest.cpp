@@ -1,8 +1,19 @@
 #include "engine/WatchedPart.h"
 
 #include "core/Crc32.h"
+#include "engine/PageCtx.h"
+#include "platform/base/TextCodec.h"
 
 #include <gtest/gtest.h>
+
+#include <QTemporaryDir>
+
+#include <cstdio>
+#include <fstream>
+#include <memory>
+#include <random>
+#include <string>
+#include <vector>
 
 TEST(WatchedPart, CutsAsTheStoredChecksumsExpect)
 {
@@ -33,7 +44,8 @@ TEST(WatchedPart, CutsAsTheStoredChecksumsExpect)
         {u"caseStartxxSTOP", u"start", u"", -1, 0, u""},        // exact case
     };
     for (const Case& c : cases) {
-        const auto cut = CutWatchedPart(QString::fromUtf16(c.html), QString::fromUtf16(c.start), QString::fromUtf16(c.stop));
+        const QString html = QString::fromUtf16(c.html);
+        const auto cut = CutWatchedPart(html, QString::fromUtf16(c.start), QString::fromUtf16(c.stop));
         EXPECT_EQ(cut.startPos, c.startPos) << QString::fromUtf16(c.html).toStdString();
         EXPECT_EQ(cut.stopPos, c.stopPos) << QString::fromUtf16(c.html).toStdString();
         EXPECT_EQ(cut.part, QString::fromUtf16(c.part)) << QString::fromUtf16(c.html).toStdString();
@@ -54,4 +66,105 @@ TEST(WatchedPart, ChecksumIsOfTheAnsiBytesUpToAZero)
     // Bytes that are not UTF-8 come back exactly as the page sent them.
     ASSERT_TRUE(WatchedPartChecksum(QString::fromUtf16(u"\xDCE9t\xDCE9"), crc));
     EXPECT_EQ(crc, CCrc32::Of("\xE9t\xE9", 3));
+}
+
+namespace {
+
+// zlib.crc32 of each byte string, computed by Python: the checksum's definition from outside.
+std::vector<DWORD> PythonCrc32(const std::vector<std::string>& parts)
+{
+    QTemporaryDir dir;
+    const std::string path = dir.filePath(QStringLiteral("parts.txt")).toStdString();
+    {
+        std::ofstream out(path);
+        for (const std::string& part : parts) {
+            for (unsigned char c : part) {
+                char hex[3];
+                std::snprintf(hex, sizeof hex, "%02x", c);
+                out << hex;
+            }
+            out << "\n";
+        }
+    }
+    const std::string command = "/usr/bin/python3 -c \"import sys, zlib\n"
+                                "for line in open(sys.argv[1]): print(zlib.crc32(bytes.fromhex(line.strip())))\" "
+        + path;
+    std::unique_ptr<FILE, int (*)(FILE*)> pipe(popen(command.c_str(), "r"), pclose);
+    std::vector<DWORD> sums;
+    unsigned long value = 0;
+    while (pipe && std::fscanf(pipe.get(), "%lu", &value) == 1)
+        sums.push_back(static_cast<DWORD>(value));
+    return sums;
+}
+
+// The page as the fetch builds it: its bytes decoded as a stream of 4,095-byte pieces.
+QString PageText(const std::string& bytes)
+{
+    taluvo::CAnsiStreamDecoder decoder;
+    QString text;
+    for (size_t at = 0; at < bytes.size(); at += 4095)
+        text += decoder.Feed(bytes.data() + at, static_cast<qsizetype>(std::min<size_t>(4095, bytes.size() - at)));
+    return text + decoder.Finish();
+}
+
+} // namespace
+
+// The stored checksums are the CRC-32 of the cut part's bytes: for pages in UTF-8, in other
+// charsets (bytes kept as escapes), with characters outside the basic plane cut in half, and for
+// parts long enough to be taken in several pieces, with multi-byte characters at every boundary.
+TEST(WatchedPart, StoredChecksumIsZlibCrc32OfTheCutBytes)
+{
+    struct Case {
+        std::string page;
+        std::u16string start, stop;
+        std::string part;  // the bytes the checksum is of
+    };
+    std::vector<Case> cases = {
+        {"abcdef", u"", u"", "abcd"},
+        {"xxSTARTabcdSTOPyy", u"START", u"STOP", "abc"},
+        {"<b>Pr\xC3\xA9is: 12 \xE2\x82\xAC</b>", u"<b>", u"</b>", "Pr\xC3\xA9is: 12 "},
+        {"<b>\xC3\xA9t\xC3\xA9 \xC3\xA0 Z\xC3\xBCrich!</b>", u"<b>", u"</b>", "\xC3\xA9t\xC3\xA9 \xC3\xA0 Z\xC3\xBCrich"},
+        // Latin-1 bytes are not UTF-8: each comes back as itself.
+        {"<i>caf\xE9 cr\xE8me</i>", u"<i>", u"</i>", "caf\xE9 cr\xE8m"},
+        {"\xFF\xFEhead\x80\x81tail", u"", u"", "\xFF\xFEhead\x80\x81ta"},
+        // A start text outside ASCII, found in the decoded page.
+        {"x\xC2\xABquote\xC2\xBB!", u"\u00AB", u"\u00BB", "quot"},
+        // The unit left out before the stop is the low half of a pair: the lone high half
+        // becomes U+FFFD.
+        {"<p>x\xF0\x9F\x98\x80y\xF0\x9F\x98\x80</p>", u"<p>", u"</p>", "x\xF0\x9F\x98\x80y\xEF\xBF\xBD"},
+        // A sequence cut short by the page's end is kept as its bytes.
+        {"abc\xE2\x82", u"", u"", "abc"},
+        {"[\xE2\x82]..", u"[", u".", "\xE2\x82"},
+    };
+    // Long parts: multi-byte and escaped characters everywhere, so piece boundaries fall inside.
+    std::mt19937 random(33);
+    const char* const atoms[] = {"a", "<p>", "\xC3\xA9", "\xE2\x82\xAC", "\xF0\x9F\x98\x80", "\xE9", "\x80", " "};
+    for (size_t size : {16383u, 16384u, 16385u, 50000u, 200000u}) {
+        std::string body;
+        while (body.size() < size)
+            body += atoms[random() % std::size(atoms)];
+        const std::string page = "<html>START" + body + "Z" + "STOP</html>";
+        const QString text = PageText(page);
+        const QString part = text.mid(text.indexOf(u"START") + 5, text.indexOf(u"STOP") - text.indexOf(u"START") - 5 - 1);
+        const QByteArray bytes = taluvo::AnsiEncode(part);
+        cases.push_back({page, u"START", u"STOP", std::string(bytes.constData(), static_cast<size_t>(bytes.size()))});
+    }
+
+    std::vector<std::string> parts;
+    for (const Case& c : cases)
+        parts.push_back(c.part);
+    const std::vector<DWORD> expected = PythonCrc32(parts);
+    ASSERT_EQ(expected.size(), cases.size()) << "python3 did not answer";
+    for (size_t i = 0; i < cases.size(); ++i) {
+        const Case& c = cases[i];
+        SPageCtx ctx;
+        ctx.m_strHtml = PageText(c.page);
+        ctx.m_strStartCheckMask = QString::fromStdU16String(c.start);
+        ctx.m_strStopCheckMask = QString::fromStdU16String(c.stop);
+        ctx.m_dwCheckSum = 0;
+        ctx.m_iStatus = statusOrdinary;
+        EXPECT_EQ(ctx.UpdateCRC32(), expected[i]) << "case " << i;
+        EXPECT_EQ(ctx.m_dwCheckSum, expected[i]) << "case " << i;
+        EXPECT_EQ(ctx.m_iStatus, statusNew) << "case " << i;
+    }
 }
