@@ -16,7 +16,6 @@
 #include "platform/ui/TestHooks.h"
 #include "res/resource.h"
 
-#include <QCoreApplication>
 #include <QDateTime>
 #include <QTemporaryDir>
 
@@ -29,9 +28,10 @@ TRACE_MODULE("SchedulerBench");
 
 namespace {
 
-constexpr int kGroups = 100;
+// The number of groups may be given as the first argument (100 pages each).
+int kGroups = 100;
 constexpr int kPagesPerGroup = 100;
-constexpr int kPages = kGroups * kPagesPerGroup;
+int kPages = kGroups * kPagesPerGroup;
 
 using Clock = std::chrono::steady_clock;
 
@@ -81,10 +81,31 @@ double MeanStoreMs(int count)
     return Ms(Clock::now() - start) / count;
 }
 
+class CChecksDone : public CIdleHandler {
+public:
+    explicit CChecksDone(CCheckLists& checks)
+        : m_checks(checks)
+    {
+    }
+    BOOL OnIdle() override
+    {
+        if (m_checks.m_ctxsPending.empty() && m_checks.m_ctxsRun.empty())
+            PostQuitMessage(0);
+        return FALSE;
+    }
+
+private:
+    CCheckLists& m_checks;
+};
+
 } // namespace
 
 int main(int argc, char** argv)
 {
+    if (argc > 1 && std::atoi(argv[1]) > 0) {
+        kGroups = std::atoi(argv[1]);
+        kPages = kGroups * kPagesPerGroup;
+    }
     QTemporaryDir home;
     ::setenv("TALUVO_HOME", home.path().toLocal8Bit().constData(), 1);
     ::setenv("XDG_RUNTIME_DIR", home.path().toLocal8Bit().constData(), 1);
@@ -110,20 +131,27 @@ int main(int argc, char** argv)
     }
     g_prefs.GetParam("WorkOffline")->SetBool(false);
 
+    // The program's own message loop runs the checks; it ends once the lists are empty, which an
+    // idle handler sees after the last finished notice.
+    CChecksDone done(frame.m_checks);
+    loop.AddIdleHandler(&done);
     const double cpuStart = taluvo::bench::ProcessCpuSeconds(), serverCpuStart = server.CpuSeconds();
     const auto start = Clock::now();
     frame.SendMessage(WM_TIMER, g_iIntervalTimerId);
     const auto queued = Clock::now();
     const size_t selected = frame.m_checks.m_ctxsPending.size() + frame.m_checks.m_ctxsRun.size();
-    while (!frame.m_checks.m_ctxsPending.empty() || !frame.m_checks.m_ctxsRun.empty())
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+    loop.Run();
     const auto finished = Clock::now();
+    loop.RemoveIdleHandler(&done);
     const double cpu = (taluvo::bench::ProcessCpuSeconds() - cpuStart) - (server.CpuSeconds() - serverCpuStart);
 
     int stored = 0;
     {
         AUTO_DB_LOCKER();
         stored = m_db.runScalar("SELECT COUNT(*) FROM PAGES WHERE httpStatusCode = 200;");
+        CSqlQuery errors = m_db.runQuery("SELECT errorCode AS code, COUNT(*) AS n FROM PAGES GROUP BY errorCode;");
+        for (; !errors.eof(); errors.stepRow())
+            std::printf("error code %d: %d pages\n", errors.getIntField("code"), errors.getIntField("n"));
     }
     const double store = MeanStoreMs(2000);
     frame.DestroyWindow();
