@@ -30,27 +30,27 @@ bool CPageItemIndex::Holds(HTREEITEM hItem, WORD nGroupId, WORD nPageId) const
         && IdOf(groupData) == nGroupId;
 }
 
-void CPageItemIndex::Refill()
-{
-    m_items.clear();
-    std::unordered_set<WORD> groups;
-    for (HTREEITEM hGroup = m_tree.GetRootItem(); hGroup; hGroup = m_tree.GetNextSiblingItem(hGroup)) {
-        const WORD nGroupId = IdOf(m_tree.GetItemData(hGroup));
-        // Only the first group with an id is searched, as the walk does.
-        if (!groups.insert(nGroupId).second)
-            continue;
-        for (HTREEITEM hPage = m_tree.GetChildItem(hGroup); hPage; hPage = m_tree.GetNextSiblingItem(hPage))
-            m_items.emplace(Key(nGroupId, IdOf(m_tree.GetItemData(hPage))), hPage);
-    }
-}
-
 HTREEITEM CPageItemIndex::Find(WORD nGroupId, WORD nPageId)
 {
-    const uint32_t key = Key(nGroupId, nPageId);
-    auto found = m_items.find(key);
+    auto found = m_items.find(Key(nGroupId, nPageId));
     if (found != m_items.end() && Holds(found->second, nGroupId, nPageId))
         return found->second;
-    Refill();
-    found = m_items.find(key);
-    return found == m_items.end() ? nullptr : found->second;
+    // Only the first group with this id is searched, as the walk does; its pages are indexed anew
+    // on the way, so a miss costs no more than the walk did.
+    for (HTREEITEM hGroup = m_tree.GetRootItem(); hGroup; hGroup = m_tree.GetNextSiblingItem(hGroup)) {
+        if (IdOf(m_tree.GetItemData(hGroup)) != nGroupId)
+            continue;
+        HTREEITEM hFound = nullptr;
+        std::unordered_set<WORD> seen;
+        for (HTREEITEM hPage = m_tree.GetChildItem(hGroup); hPage; hPage = m_tree.GetNextSiblingItem(hPage)) {
+            const WORD id = IdOf(m_tree.GetItemData(hPage));
+            if (!seen.insert(id).second)
+                continue;
+            m_items[Key(nGroupId, id)] = hPage;
+            if (id == nPageId)
+                hFound = hPage;
+        }
+        return hFound;
+    }
+    return nullptr;
 }

@@ -6,6 +6,7 @@
 // run beside it.
 #include "bench/support/LoopbackPageServer.h"
 #include "core/DebugTracer.h"
+#include "bench/support/MainWindowBench.h"
 #include "core/Globals.h"
 #include "core/Mutex.h"
 #include "core/db/Database.h"
@@ -106,22 +107,10 @@ int main(int argc, char** argv)
         kGroups = std::atoi(argv[1]);
         kPages = kGroups * kPagesPerGroup;
     }
-    QTemporaryDir home;
-    ::setenv("TALUVO_HOME", home.path().toLocal8Bit().constData(), 1);
-    ::setenv("XDG_RUNTIME_DIR", home.path().toLocal8Bit().constData(), 1);
-    if (!std::getenv("QT_QPA_PLATFORM"))
-        ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
-    taluvo::ui::CUiApplication app(argc, argv);
-    taluvo::res::RegisterResources();
-    CMessageLoop loop;
-    _Module.AddMessageLoop(&loop);
-    taluvo::ui::test::ScopedMessageBoxHook boxes([](const taluvo::ui::test::MessageBoxRequest& box) {
-        std::fprintf(stderr, "box: %s\n", box.text.toLocal8Bit().constData());
-        return IDOK;
-    });
+    taluvo::bench::CMainWindowBench bench(argc, argv);
 
     taluvo::bench::PageServer server;
-    MakeDatabase(home.filePath(QStringLiteral("database.db")).toStdString(), server.Port());
+    MakeDatabase(bench.DatabasePath(), server.Port());
 
     CMainFrame frame;
     RECT rect { 0, 0, 640, 450 };
@@ -134,15 +123,15 @@ int main(int argc, char** argv)
     // The program's own message loop runs the checks; it ends once the lists are empty, which an
     // idle handler sees after the last finished notice.
     CChecksDone done(frame.m_checks);
-    loop.AddIdleHandler(&done);
+    bench.Loop().AddIdleHandler(&done);
     const double cpuStart = taluvo::bench::ProcessCpuSeconds(), serverCpuStart = server.CpuSeconds();
     const auto start = Clock::now();
     frame.SendMessage(WM_TIMER, g_iIntervalTimerId);
     const auto queued = Clock::now();
     const size_t selected = frame.m_checks.m_ctxsPending.size() + frame.m_checks.m_ctxsRun.size();
-    loop.Run();
+    bench.Loop().Run();
     const auto finished = Clock::now();
-    loop.RemoveIdleHandler(&done);
+    bench.Loop().RemoveIdleHandler(&done);
     const double cpu = (taluvo::bench::ProcessCpuSeconds() - cpuStart) - (server.CpuSeconds() - serverCpuStart);
 
     int stored = 0;

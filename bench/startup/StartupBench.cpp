@@ -7,6 +7,7 @@
 //
 // The toolbar port is the fixed 6790: run in a private network namespace when another program
 // may hold it (unshare -rn sh -c 'ip link set lo up && ./startup_bench').
+#include "bench/support/MainWindowBench.h"
 #include "core/Globals.h"
 #include "core/Mutex.h"
 #include "core/db/Database.h"
@@ -168,20 +169,8 @@ void Print(const char* what, const std::vector<double>& small, const std::vector
 
 int main(int argc, char** argv)
 {
-    QTemporaryDir home;
-    ::setenv("TALUVO_HOME", home.path().toLocal8Bit().constData(), 1);
-    ::setenv("XDG_RUNTIME_DIR", home.path().toLocal8Bit().constData(), 1);
-    if (!std::getenv("QT_QPA_PLATFORM"))
-        ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
-    taluvo::ui::CUiApplication app(argc, argv);
-    taluvo::res::RegisterResources();
-    CMessageLoop loop;
-    _Module.AddMessageLoop(&loop);
-    taluvo::ui::test::ScopedMessageBoxHook boxes([](const taluvo::ui::test::MessageBoxRequest& box) {
-        std::fprintf(stderr, "box: %s\n", box.text.toLocal8Bit().constData());
-        return IDOK;
-    });
-    const std::string database = home.filePath(QStringLiteral("database.db")).toStdString();
+    taluvo::bench::CMainWindowBench bench(argc, argv);
+    const std::string database = bench.DatabasePath();
 
     SFigures small, large;
     MakeDatabase(database, 100);
