@@ -6,6 +6,7 @@
 #include "platform/ui/DialogTemplate.h"
 #include "platform/ui/TestHooks.h"
 #include "platform/ui/detail/Core.h"
+#include "tests/platform/ui/WindowShot.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -68,17 +69,12 @@ int main(int argc, char** argv)
         QString actions;
         QElapsedTimer timer;
         timer.start();
-        bool mappedAgain = false;
+        // openbox names itself on the root window before it takes new windows: one mapped in
+        // between is never managed, which WaitFramed mends by mapping it again.
+        taluvo::test::WaitFramed(dialog);
         while (!actions.contains(QLatin1String("_NET_WM_ACTION_CLOSE")) && timer.elapsed() < 15000) {
             QCoreApplication::processEvents(QEventLoop::AllEvents, 100);
             actions = AllowedActions(widget);
-            if (!mappedAgain && timer.elapsed() > 2000) {
-                // openbox names itself on the root window before it takes new windows: one mapped
-                // in between is never managed, so map it again.
-                mappedAgain = true;
-                ShowWindow(dialog, SW_HIDE);
-                ShowWindow(dialog, SW_SHOW);
-            }
         }
         if (!actions.contains(QLatin1String("_NET_WM_ACTION_CLOSE")))
             ++failures;
