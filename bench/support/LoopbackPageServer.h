@@ -1,5 +1,5 @@
 // A loopback web server for the benchmarks: answers every request on a connection with the same
-// 100 KB page, keeping connections open, and counts its own CPU time after every answer so a
+// page (100 KB unless asked otherwise), keeping connections open, and counts its own CPU time after every answer so a
 // benchmark can leave it out.
 #pragma once
 
@@ -31,11 +31,12 @@ inline double ProcessCpuSeconds()
 
 class PageServer {
 public:
-    PageServer()
+    explicit PageServer(size_t bodyBytes = 100 * 1024)
     {
         std::string body;
-        while (body.size() < 100 * 1024)
+        while (body.size() < bodyBytes)
             body += "<p>Line of a watched page with some text in it, number " + std::to_string(body.size()) + "</p>\n";
+        m_bodyBytes = body.size();
         m_response = "HTTP/1.1 200 OK\r\nContent-Type: text/html\r\nContent-Length: " + std::to_string(body.size()) +
                      "\r\n\r\n" + body;
         m_listener = socket(AF_INET, SOCK_STREAM, 0);
@@ -56,6 +57,7 @@ public:
         m_thread.join();
     }
     int Port() const { return m_port; }
+    size_t BodyBytes() const { return m_bodyBytes; }
     double CpuSeconds() const { return m_cpu.load(); }
 
 private:
@@ -98,6 +100,7 @@ private:
     }
 
     std::string m_response;
+    size_t m_bodyBytes = 0;
     int m_listener = -1;
     int m_port = 0;
     std::thread m_thread;
