@@ -5,6 +5,7 @@
 #include "core/WorkerThread.h"
 #include "crash/CrashHandler.h"
 #include "frame/mainfrm.h"
+#include "platform/base/Allocator.h"
 #include "platform/base/ErrorTexts.h"
 #include "platform/base/Format.h"
 #include "platform/base/KernelObjects.h"
@@ -82,6 +83,8 @@ QString SingleInstanceLockFailure(DWORD error)
 
 int main(int argc, char** argv)
 {
+    // Before any thread starts, so every heap the program makes follows the same rules.
+    const bool allocatorTuned = taluvo::TuneAllocator();
     taluvo::shell::InstallShutdownSignals();
     InstallCrashHandler();
     const QString programPath = taluvo::ExecutablePath();
@@ -89,6 +92,8 @@ int main(int argc, char** argv)
         return -1;
     CDbgTracer::Instance()->SetLogFile(taluvo::ProgramFilePath(QStringLiteral("trc")));
     TRACE1(u"Taluvo started. Program folder: %s\r\n", taluvo::ProgramFolder());
+    if (!allocatorTuned)
+        TRACE0(u"The allocator's thresholds could not be set; the C library's defaults stay.\r\n");
 
     taluvo::ui::CUiApplication application(argc, argv);
     taluvo::res::RegisterResources();

@@ -18,6 +18,7 @@
 #include "core/db/Database.h"
 #include "core/prefs/Preferences.h"
 #include "frame/mainfrm.h"
+#include "platform/base/Allocator.h"
 #include "platform/ui/Application.h"
 #include "platform/ui/TestHooks.h"
 #include "res/resource.h"
@@ -36,6 +37,7 @@
 #include <thread>
 #include <vector>
 
+#include <dirent.h>
 #include <sys/wait.h>
 
 using namespace taluvo::bench;
@@ -72,14 +74,47 @@ SOptions ParseOptions(int argc, char** argv)
     return options;
 }
 
-double ResidentMb()
+// A number field of /proc/self/status ("VmRSS:", "Threads:").
+double StatusField(const char* name)
 {
     std::ifstream status("/proc/self/status");
     std::string line;
     while (std::getline(status, line))
-        if (line.rfind("VmRSS:", 0) == 0)
-            return std::atof(line.c_str() + 6) / 1024.0;
+        if (line.rfind(name, 0) == 0)
+            return std::atof(line.c_str() + std::strlen(name));
     return 0;
+}
+
+double ResidentMb()
+{
+    return StatusField("VmRSS:") / 1024.0;
+}
+
+int OpenDescriptors()
+{
+    DIR* folder = ::opendir("/proc/self/fd");
+    if (!folder)
+        return -1;
+    int count = 0;
+    while (const dirent* entry = ::readdir(folder))
+        if (entry->d_name[0] != '.')
+            ++count;
+    ::closedir(folder);
+    return count - 1;  // the folder's own descriptor
+}
+
+// One line of the milestones table: memory, descriptors and threads of the process.
+struct SMilestone {
+    double seconds = 0;
+    uint64_t checks = 0;
+    double residentMb = 0;
+    int descriptors = 0;
+    int threads = 0;
+};
+
+SMilestone Measure(double seconds, uint64_t checks)
+{
+    return SMilestone { seconds, checks, ResidentMb(), OpenDescriptors(), static_cast<int>(StatusField("Threads:")) };
 }
 
 void MakeDatabase(const std::string& path, int pages, int port, int interval)
@@ -110,6 +145,8 @@ struct SWindowProbe {
 
 int main(int argc, char** argv)
 {
+    // As the program does at its start, before any thread exists.
+    taluvo::TuneAllocator();
     const SOptions options = ParseOptions(argc, argv);
     SPeerCounters* counters = MakeSharedCounters();
     pid_t serverPid = -1;
@@ -179,11 +216,16 @@ int main(int argc, char** argv)
     // The first part of the run: a sixth of the checks (5 minutes of the full soak's 30).
     const uint64_t firstPart = std::max<uint64_t>(1, options.checks / 6);
     double baselineMb = -1, peakMb = 0, endMb = 0;
+    // At the start, after every 500 checks and at the end of the checks.
+    constexpr uint64_t kMilestoneChecks = 500;
+    std::vector<SMilestone> milestones;
     std::printf("%8s %8s %10s\n", "seconds", "checks", "rss_MB");
     std::thread sampler([&] {
         for (int tick = 0;; ++tick) {
             const uint64_t checks = counters->requests.load();
             const double rss = ResidentMb();
+            if (milestones.empty() || checks >= milestones.back().checks / kMilestoneChecks * kMilestoneChecks + kMilestoneChecks)
+                milestones.push_back(Measure(msSince(start) / 1000.0, checks));
             peakMb = std::max(peakMb, rss);
             if (baselineMb < 0 && checks >= firstPart)
                 baselineMb = rss;
@@ -198,6 +240,7 @@ int main(int argc, char** argv)
             std::this_thread::sleep_for(std::chrono::seconds(1));
         }
         endMb = ResidentMb();
+        milestones.push_back(Measure(msSince(start) / 1000.0, counters->requests.load()));
         stopProbing.store(true);
         prober.join();
         std::printf("%8.0f %8llu %10.1f  (end)\n", msSince(start) / 1000.0,
@@ -226,6 +269,11 @@ int main(int argc, char** argv)
     std::printf("resident memory: after the first %llu checks %.1f MB, peak %.1f MB, at the end of the checks %.1f "
                 "MB, growth after the first part %.1f MB\n",
         static_cast<unsigned long long>(firstPart), baselineMb, peakMb, endMb, endMb - baselineMb);
+    std::printf("\n%8s %8s %10s %12s %8s   (the bench's own prober and sampler threads included)\n", "seconds",
+        "checks", "rss_MB", "descriptors", "threads");
+    for (const SMilestone& m : milestones)
+        std::printf("%8.0f %8llu %10.1f %12d %8d\n", m.seconds, static_cast<unsigned long long>(m.checks), m.residentMb,
+            m.descriptors, m.threads);
     std::printf("rows updated: %d of %d pages (hostile: %d of %d)\n", updated, options.pages, hostileUpdated, hostile);
     std::printf("window: %d messages sent from another thread, slowest answer %lld ms\n", probe.probes.load(),
         static_cast<long long>(probe.slowestMs.load()));
