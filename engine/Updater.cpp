@@ -14,6 +14,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstring>
 #include <ctime>
 #include <vector>
 
@@ -23,7 +24,9 @@ namespace {
 
 constexpr DWORD kRequestFlags =
     INTERNET_FLAG_RELOAD | INTERNET_FLAG_PRAGMA_NOCACHE | INTERNET_FLAG_NO_UI | INTERNET_FLAG_HYPERLINK;
-constexpr DWORD kFirstReadBuffer = 4096;
+// The piece the body is taken in: a zero byte ends the text of its own piece only.
+constexpr qsizetype kPieceBytes = 4095;
+constexpr qsizetype kPiecesPerRead = 16;
 constexpr DWORD kMaxReadBuffer = 64u << 20;  // a server that keeps asking for more room is refused
 
 const char16_t* Outcome(BOOL ok) { return ok ? u"SUCCESS" : u"FAIL"; }
@@ -68,6 +71,12 @@ LRESULT CUpdater::Notify(LPARAM lParam)
     if (!IsWindow(m_pPageCtx->m_hNotifyWnd))
         return 0;
     return SendMessage(m_pPageCtx->m_hNotifyWnd, WM_UPDATER_NOTIFY, reinterpret_cast<WPARAM>(m_pPageCtx), lParam);
+}
+
+void CUpdater::NotifyEach(const std::vector<LPARAM>& notices)
+{
+    for (LPARAM notice : notices)
+        Notify(notice);
 }
 
 void CUpdater::CancelUpdate()
@@ -219,45 +228,46 @@ DWORD CUpdater::ReadBody()
 {
     SPageCtx* ctx = m_pPageCtx;
     const auto context = reinterpret_cast<DWORD_PTR>(ctx);
-    std::vector<char> buffer(kFirstReadBuffer);
+    // Reads take many pieces at once; the pieces themselves are cut from the byte stream, so where
+    // the network or a read ended never moves a piece's border.
+    std::vector<char> buffer(kPieceBytes * kPiecesPerRead);
+    qsizetype carried = 0;  // the start of a piece not yet whole, at the front of the buffer
     ctx->m_strHtml.clear();
+    // A page's text has at most as many units as it has bytes: with the length announced, its
+    // room is taken once, and no part of it is copied or touched twice while it grows.
+    if (ctx->m_dwContentLength != 0)
+        ctx->m_strHtml.reserve(std::min<qsizetype>(ctx->m_dwContentLength, kMaxPageBytes));
     // Pieces are decoded as one stream, so a character cut between two pieces is kept whole.
     taluvo::CAnsiStreamDecoder decoder;
+    std::vector<LPARAM> progress;
     qsizetype received = 0;  // body bytes so far, whatever their text became
     for (;;) {
         CheckDeadline();
         INTERNET_BUFFERSA description{};
         description.dwStructSize = sizeof(INTERNET_BUFFERSA);
-        description.lpvBuffer = buffer.data();
-        description.dwBufferLength = static_cast<DWORD>(buffer.size() - 1);  // room for a zero byte
+        description.lpvBuffer = buffer.data() + carried;
+        description.dwBufferLength = static_cast<DWORD>(buffer.size() - static_cast<size_t>(carried));
         ResetEvent(ctx->m_hSignalEvent);
         if (InternetReadFileExA(ctx->m_hRequest, &description, IRF_ASYNC | IRF_NO_WAIT, context)) {
-            if (description.dwBufferLength == 0)
-                break;
-            for (INTERNET_BUFFERSA* piece = &description; piece; piece = piece->Next)
-                received += piece->dwBufferLength;
+            const qsizetype got = description.dwBufferLength;
+            received += got;
             if (received > kMaxPageBytes) {
                 TRACE1(u"CUpdater::Run - The page is larger than %d bytes.\n", static_cast<int>(kMaxPageBytes));
                 throw FetchFailure{ERROR_PAGE_TOO_LARGE};
             }
-            for (INTERNET_BUFFERSA* piece = &description; piece; piece = piece->Next) {
-                const char* bytes = static_cast<const char*>(piece->lpvBuffer);
-                // A zero byte ends the piece's text: the rest of the piece is not taken.
-                qsizetype length = 0;
-                while (length < static_cast<qsizetype>(piece->dwBufferLength) && bytes[length] != '\0')
-                    ++length;
-                if (length < static_cast<qsizetype>(piece->dwBufferLength))
-                    ctx->m_strHtml += decoder.Feed(bytes, length) + decoder.Finish();
-                else
-                    ctx->m_strHtml += decoder.Feed(bytes, length);
-                const qsizetype read = ctx->m_strHtml.size();
-                if (ctx->m_dwContentLength != 0) {
-                    const auto percent = static_cast<WORD>(static_cast<double>(read) / ctx->m_dwContentLength * 100.0);
-                    Notify(static_cast<LPARAM>(MAKELONG(stateReadingData, static_cast<WORD>(percent | 0x8000))));
-                } else {
-                    Notify(static_cast<LPARAM>(MAKELONG(stateReadingData, static_cast<WORD>((read / 1024) & 0xFFFF))));
-                }
-            }
+            const qsizetype held = carried + got;
+            const bool end = got == 0;
+            // Whole pieces, and at the end of the body the short last one.
+            const qsizetype whole = end ? held : held - held % kPieceBytes;
+            progress.clear();
+            for (qsizetype at = 0; at < whole; at += kPieceBytes)
+                progress.push_back(TakePiece(decoder, buffer.data() + at, std::min(kPieceBytes, whole - at)));
+            carried = held - whole;
+            if (carried > 0 && whole > 0)
+                std::memmove(buffer.data(), buffer.data() + whole, static_cast<size_t>(carried));
+            NotifyEach(progress);
+            if (end)
+                break;
             continue;
         }
         const DWORD error = GetLastError();
@@ -280,8 +290,24 @@ DWORD CUpdater::ReadBody()
         TRACE1(u"CUpdater::Run - WinInet error. %s\n", GetInternetErrorText(error));
         throw FetchFailure{error};
     }
-    ctx->m_strHtml += decoder.Finish();
+    decoder.FinishTo(ctx->m_strHtml);
     return 0;
+}
+
+LPARAM CUpdater::TakePiece(taluvo::CAnsiStreamDecoder& decoder, const char* bytes, qsizetype size)
+{
+    SPageCtx* ctx = m_pPageCtx;
+    // A zero byte ends the piece's text: the rest of the piece is not taken.
+    const auto* zero = static_cast<const char*>(std::memchr(bytes, 0, static_cast<size_t>(size)));
+    decoder.FeedTo(ctx->m_strHtml, bytes, zero ? zero - bytes : size);
+    if (zero)
+        decoder.FinishTo(ctx->m_strHtml);
+    const qsizetype read = ctx->m_strHtml.size();
+    if (ctx->m_dwContentLength != 0) {
+        const auto percent = static_cast<WORD>(static_cast<double>(read) / ctx->m_dwContentLength * 100.0);
+        return static_cast<LPARAM>(MAKELONG(stateReadingData, static_cast<WORD>(percent | 0x8000)));
+    }
+    return static_cast<LPARAM>(MAKELONG(stateReadingData, static_cast<WORD>((read / 1024) & 0xFFFF)));
 }
 
 void CUpdater::Finish(DWORD error)

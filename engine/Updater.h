@@ -11,8 +11,12 @@
 #include <QString>
 
 #include <chrono>
+#include <vector>
 
 class CPreferences;
+namespace taluvo {
+class CAnsiStreamDecoder;
+}
 
 constexpr UINT WM_UPDATER_NOTIFY = WM_USER + 100;
 
@@ -57,6 +61,10 @@ private:
     // Fails the fetch with ERROR_CHECK_TOO_LONG once the deadline has passed.
     void CheckDeadline();
     DWORD ReadBody();
+    // Adds one piece of the body to the page's text; returns its progress notice.
+    LPARAM TakePiece(taluvo::CAnsiStreamDecoder& decoder, const char* bytes, qsizetype size);
+    // Sends the notices in their order.
+    void NotifyEach(const std::vector<LPARAM>& notices);
     void Finish(DWORD error);
 
     HINTERNET m_hInternet;

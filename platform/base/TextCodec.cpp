@@ -1,6 +1,7 @@
 #include "platform/base/TextCodec.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
 
 namespace taluvo {
@@ -65,20 +66,37 @@ inline int PutCodePoint(char16_t* out, char32_t cp)
     return 1;
 }
 
-// Decodes bytes; when keepIncompleteTail is set, an incomplete sequence at the very end is not
-// decoded and its start is returned through tailStart (otherwise tailStart = len). The text never
-// has more code units than there are bytes, so it is written into one buffer of that size.
-QString DecodeBytes(const unsigned char* bytes, qsizetype len, bool keepIncompleteTail, qsizetype& tailStart)
+// Copies the run of ASCII bytes at bytes[pos] as code units; returns the new end of the output and
+// moves pos past the run. Sixteen bytes are tested at once: pages are mostly ASCII.
+inline char16_t* CopyAscii(const unsigned char* bytes, qsizetype len, qsizetype& pos, char16_t* dst)
 {
-    QString out(len, Qt::Uninitialized);
-    char16_t* const begin = reinterpret_cast<char16_t*>(out.data());
-    char16_t* dst = begin;
+    while (len - pos >= 16) {
+        uint64_t a, b;
+        std::memcpy(&a, bytes + pos, 8);
+        std::memcpy(&b, bytes + pos + 8, 8);
+        if ((a | b) & 0x8080808080808080ull)
+            break;
+        for (int k = 0; k < 16; ++k)
+            dst[k] = bytes[pos + k];
+        dst += 16;
+        pos += 16;
+    }
+    while (pos < len && bytes[pos] < 0x80)
+        *dst++ = bytes[pos++];
+    return dst;
+}
+
+// Decodes bytes into dst, which has room for len code units (the text never has more units than
+// there are bytes); returns the end of what was written. When keepIncompleteTail is set, an
+// incomplete sequence at the very end is not decoded and its start is returned through tailStart
+// (otherwise tailStart = len).
+char16_t* DecodeInto(const unsigned char* bytes, qsizetype len, bool keepIncompleteTail, qsizetype& tailStart,
+                     char16_t* dst)
+{
     qsizetype pos = 0;
     tailStart = len;
     while (pos < len) {
-        // Runs of ASCII are the common case of web pages.
-        while (pos < len && bytes[pos] < 0x80)
-            *dst++ = bytes[pos++];
+        dst = CopyAscii(bytes, len, pos, dst);
         if (pos >= len)
             break;
         qsizetype length = 1;
@@ -96,8 +114,26 @@ QString DecodeBytes(const unsigned char* bytes, qsizetype len, bool keepIncomple
         *dst++ = static_cast<char16_t>(kEscapeBase + bytes[pos]);
         ++pos;
     }
-    out.truncate(dst - begin);
+    return dst;
+}
+
+QString DecodeBytes(const unsigned char* bytes, qsizetype len, bool keepIncompleteTail, qsizetype& tailStart)
+{
+    QString out(len, Qt::Uninitialized);
+    char16_t* const begin = reinterpret_cast<char16_t*>(out.data());
+    out.truncate(DecodeInto(bytes, len, keepIncompleteTail, tailStart, begin) - begin);
     return out;
+}
+
+// Makes room for extra more code units at the end of out and returns where they go; the caller
+// truncates to what it wrote. Capacity grows by doubling, so appending piece by piece stays linear.
+char16_t* GrowForAppend(QString& out, qsizetype extra)
+{
+    const qsizetype size = out.size();
+    if (out.capacity() < size + extra)
+        out.reserve(std::max(size + extra, 2 * out.capacity()));
+    out.resize(size + extra);
+    return reinterpret_cast<char16_t*>(out.data()) + size;
 }
 
 // Writes the UTF-8 form of a code point at out; returns the bytes written.
@@ -214,6 +250,17 @@ void AnsiEncodePieces(QStringView text, const std::function<bool(const char*, qs
             // Runs of ASCII are the common case of web pages.
             const qsizetype run = std::min(len - i, static_cast<qsizetype>(end - dst));
             qsizetype n = 0;
+            // Eight units tested at once.
+            while (run - n >= 8) {
+                uint64_t a, b;
+                std::memcpy(&a, units + i + n, 8);
+                std::memcpy(&b, units + i + n + 4, 8);
+                if ((a | b) & 0xFF80FF80FF80FF80ull)
+                    break;
+                for (int k = 0; k < 8; ++k)
+                    dst[n + k] = static_cast<char>(units[i + n + k]);
+                n += 8;
+            }
             while (n < run && units[i + n] < 0x80) {
                 dst[n] = static_cast<char>(units[i + n]);
                 ++n;
@@ -261,13 +308,59 @@ QByteArray AnsiTruncate(const QByteArray& bytes, qsizetype maxBytes)
 
 QString CAnsiStreamDecoder::Feed(const char* bytes, qsizetype len)
 {
-    if (len <= 0 || !bytes)
-        return QString(QLatin1String(""));
-    m_pending.append(bytes, len);
-    qsizetype tail = 0;
-    QString text = DecodeBytes(reinterpret_cast<const unsigned char*>(m_pending.constData()), m_pending.size(), true, tail);
-    m_pending.remove(0, tail);
-    return text.isNull() ? QString(QLatin1String("")) : text;
+    QString text(QLatin1String(""));
+    FeedTo(text, bytes, len);
+    return text;
+}
+
+void CAnsiStreamDecoder::FeedTo(QString& out, const char* data, qsizetype len)
+{
+    if (len <= 0 || !data)
+        return;
+    const auto* bytes = reinterpret_cast<const unsigned char*>(data);
+    // A sequence begun in the last piece: finish it with the first bytes of this one.
+    char16_t joinedText[8];
+    int joinedUnits = 0;
+    qsizetype pos = 0;
+    while (!m_pending.isEmpty()) {
+        unsigned char joined[8];
+        const qsizetype carried = m_pending.size();
+        const qsizetype taken = std::min<qsizetype>(len, 4);
+        std::memcpy(joined, m_pending.constData(), static_cast<size_t>(carried));
+        std::memcpy(joined + carried, bytes, static_cast<size_t>(taken));
+        qsizetype length = 1;
+        char32_t cp = 0;
+        const Step step = DecodeOne(joined, carried + taken, length, cp);
+        if (step == Step::Incomplete) {  // the whole input belongs to the sequence still
+            m_pending.append(data, len);
+            break;
+        }
+        if (step == Step::Valid) {
+            // What was carried is a valid start of a sequence, so the sequence reaches into the input.
+            joinedUnits += PutCodePoint(joinedText + joinedUnits, cp);
+            pos = length - carried;
+            m_pending.clear();
+        } else {
+            // The carried lead byte cannot start a sequence after all: its escape, and the rest
+            // of what was carried is looked at again.
+            joinedText[joinedUnits++] = static_cast<char16_t>(kEscapeBase + joined[0]);
+            m_pending.remove(0, 1);
+        }
+    }
+    if (!m_pending.isEmpty() && pos == 0 && joinedUnits == 0)
+        return;
+    // Never more units than bytes: text of a body of known length fits the room reserved for it.
+    const qsizetype start = out.size();
+    char16_t* const begin = GrowForAppend(out, joinedUnits + (len - pos));
+    std::copy_n(joinedText, joinedUnits, begin);
+    char16_t* dst = begin + joinedUnits;
+    if (m_pending.isEmpty()) {
+        qsizetype tail = 0;
+        dst = DecodeInto(bytes + pos, len - pos, true, tail, dst);
+        if (pos + tail < len)
+            m_pending = QByteArray(data + pos + tail, len - pos - tail);
+    }
+    out.truncate(start + (dst - begin));
 }
 
 QString CAnsiStreamDecoder::Finish()
@@ -275,6 +368,14 @@ QString CAnsiStreamDecoder::Finish()
     QString text = AnsiDecode(m_pending);
     m_pending.clear();
     return text;
+}
+
+void CAnsiStreamDecoder::FinishTo(QString& out)
+{
+    if (m_pending.isEmpty())
+        return;
+    out += AnsiDecode(m_pending);
+    m_pending.clear();
 }
 
 }  // namespace taluvo

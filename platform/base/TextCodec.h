@@ -35,8 +35,11 @@ class CAnsiStreamDecoder {
 public:
     QString Feed(const char* bytes, qsizetype len);
     QString Feed(const QByteArray& bytes) { return Feed(bytes.constData(), bytes.size()); }
+    // The same text appended to out, without a string of its own for each piece.
+    void FeedTo(QString& out, const char* bytes, qsizetype len);
     // Decodes whatever is still carried (as escapes) and starts over.
     QString Finish();
+    void FinishTo(QString& out);
 
 private:
     QByteArray m_pending;

@@ -6,6 +6,7 @@
 #include "core/Crc32.h"
 #include "engine/HttpTexts.h"
 #include "platform/base/KernelObjects.h"
+#include "platform/base/TextCodec.h"
 #include "platform/base/Time.h"
 #include "platform/inet/WinInet.h"
 #include "platform/ui/AtlWin.h"
@@ -20,6 +21,7 @@
 #include <QJsonObject>
 #include <QStringList>
 
+#include <algorithm>
 #include <chrono>
 #include <memory>
 #include <vector>
@@ -221,6 +223,77 @@ TEST_F(UpdaterTest, BodiesAreDecodedAsOneStream)
     EXPECT_EQ(bytes.html, straddling);
     EXPECT_EQ(bytes.checksum, whole.checksum);
     EXPECT_EQ(whole.checksum, ChecksumOfPage(straddling));
+}
+
+// The body is taken in pieces of 4,095 bytes, and a zero byte ends the text of its own piece only:
+// the text and checksum must come out as from reads of exactly that size, whatever size the reads
+// have and wherever the network cut the body.
+TEST_F(UpdaterTest, ZeroBytesEndOnlyTheirPiece)
+{
+    constexpr qsizetype kPiece = 4095;
+    // The text as piece-by-piece reads of kPiece bytes make it.
+    const auto textOfPieces = [](const QByteArray& body) {
+        taluvo::CAnsiStreamDecoder decoder;
+        QString text;
+        for (qsizetype at = 0; at < body.size(); at += kPiece) {
+            const QByteArray piece = body.mid(at, kPiece);
+            const qsizetype zero = piece.indexOf('\0');
+            text += decoder.Feed(zero < 0 ? piece : piece.left(zero));
+            if (zero >= 0)
+                text += decoder.Finish();
+        }
+        return text + decoder.Finish();
+    };
+    const auto filled = [](qsizetype size, const QByteArray& unit) {
+        QByteArray bytes;
+        while (bytes.size() < size)
+            bytes += unit;
+        bytes.truncate(size);
+        return bytes;
+    };
+    // Zero bytes every so often over several reads' worth, with characters of two to four bytes
+    // falling across piece borders.
+    QByteArray scattered = filled(3 * 16 * kPiece + 777, QByteArray("ab\xC3\xA9" "cd\xE2\x82\xAC" "e\xF0\x9F\x98\x80"));
+    for (qsizetype at = 1000; at < scattered.size(); at += 1733)
+        scattered[at] = '\0';
+    struct Case {
+        const char* name;
+        QByteArray body;
+        bool byteByByte;  // the server writes one byte at a time
+    };
+    const Case cases[] = {
+        {"zero ends the first piece", filled(kPiece - 1, "a") + QByteArray(1, '\0') + filled(5000, "b"), false},
+        {"zero starts the second piece", filled(kPiece, "a") + QByteArray("\0xyz", 4) + filled(9000, "c"), false},
+        {"character across the border, then zero",
+         filled(kPiece - 1, "a") + "\xC3\xA9" + QByteArray(1, '\0') + filled(kPiece, "d") + "tail", false},
+        {"zero cuts a character short", filled(100, "a") + "\xE2\x82" + QByteArray(1, '\0') + filled(8000, "e"), false},
+        {"zeros around the border of sixteen pieces",
+         filled(16 * kPiece - 2, "f") + QByteArray("\0\xE2\x82\xAC\0", 5) + filled(2 * kPiece + 1234, "g"), true},
+        {"scattered zeros", scattered, false},
+        {"sixteen whole pieces, no zero", filled(16 * kPiece, "h\xC3\xA9"), false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const QString expected = textOfPieces(c.body);
+        const QByteArray part = taluvo::AnsiEncode(QStringView(expected).left(expected.size() - 2));
+        const DWORD checksum = CCrc32::Of(part.constData(), static_cast<size_t>(part.size()));
+        const qsizetype pieces = (c.body.size() + kPiece - 1) / kPiece;
+        for (const bool announced : {true, false}) {
+            SCOPED_TRACE(announced ? "with Content-Length" : "without Content-Length");
+            QJsonObject route{{QStringLiteral("body_hex"), QString::fromLatin1(c.body.toHex())}};
+            route[QStringLiteral("one_byte_writes")] = c.byteByByte;
+            route[QStringLiteral("no_length")] = !announced;
+            s_server->SetRoutes({{QStringLiteral("/z"), route}});
+            const Outcome result = Check(s_server->Url(QStringLiteral("/z")));
+            EXPECT_EQ(result.http, 200u);
+            EXPECT_EQ(result.html, expected);
+            EXPECT_EQ(result.checksum, checksum);
+            // One progress notice for every piece.
+            EXPECT_EQ(std::count_if(result.notices.begin(), result.notices.end(),
+                                    [](LPARAM n) { return LOWORD(n) == stateReadingData; }),
+                      pieces);
+        }
+    }
 }
 
 TEST_F(UpdaterTest, FailuresEndAsErrors)

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <random>
 
 using namespace taluvo;
@@ -91,6 +92,50 @@ TEST(TextCodec, StreamingDecoderIgnoresWhereThePiecesWereCut)
             text += bytewise.Feed(&b, 1);
         text += bytewise.Finish();
         ASSERT_EQ(text, whole);
+    }
+}
+
+// ASCII is copied many bytes at a time: a character or an escaped byte at any place in a long run,
+// and any cut of the stream, must give the same text as decoding byte by byte would.
+TEST(TextCodec, LongAsciiRunsAroundOtherCharacters)
+{
+    struct Sequence {
+        QByteArray bytes;
+        std::u16string text;
+    };
+    const Sequence sequences[] = {
+        {"\xFF", u"\xDCFF"},
+        {"\x80", u"\xDC80"},
+        {"\xC3\xA9", u"\u00E9"},
+        {"\xC4\x80", u"\u0100"},  // units whose low byte alone looks like ASCII
+        {"\xE4\xB8\x80", u"\u4E00"},
+        {"\xE2\x82\xAC", u"\u20AC"},
+        {"\xF0\x9F\x98\x80", u"\U0001F600"},
+        {"\xE2\x82", u"\xDCE2\xDC82"},
+    };
+    for (const Sequence& sequence : sequences) {
+        for (int offset = 0; offset <= 40; ++offset) {
+            const QByteArray bytes = QByteArray(offset, 'x') + sequence.bytes + QByteArray(47 - offset, 'y');
+            const QString expected = QString(offset, QLatin1Char('x')) + QString::fromStdU16String(sequence.text) +
+                                     QString(47 - offset, QLatin1Char('y'));
+            const std::string trace = bytes.toHex().toStdString();
+            ASSERT_EQ(AnsiDecode(bytes), expected) << trace;
+            ASSERT_EQ(AnsiEncode(expected), bytes) << trace;
+            QByteArray pieces;
+            AnsiEncodePieces(expected, [&](const char* data, qsizetype size) {
+                pieces.append(data, size);
+                return true;
+            });
+            ASSERT_EQ(pieces, bytes) << trace;
+            for (const qsizetype cut : {1, 3, 16, 17, 33}) {
+                CAnsiStreamDecoder decoder;
+                QString text = QStringLiteral("kept ");  // appending keeps what the text held
+                for (qsizetype at = 0; at < bytes.size(); at += cut)
+                    decoder.FeedTo(text, bytes.constData() + at, std::min(cut, bytes.size() - at));
+                decoder.FinishTo(text);
+                ASSERT_EQ(text, QStringLiteral("kept ") + expected) << trace << " cut " << cut;
+            }
+        }
     }
 }
 
