@@ -82,23 +82,6 @@ double MeanStoreMs(int count)
     return Ms(Clock::now() - start) / count;
 }
 
-class CChecksDone : public CIdleHandler {
-public:
-    explicit CChecksDone(CCheckLists& checks)
-        : m_checks(checks)
-    {
-    }
-    BOOL OnIdle() override
-    {
-        if (m_checks.m_ctxsPending.empty() && m_checks.m_ctxsRun.empty())
-            PostQuitMessage(0);
-        return FALSE;
-    }
-
-private:
-    CCheckLists& m_checks;
-};
-
 } // namespace
 
 int main(int argc, char** argv)
@@ -122,7 +105,7 @@ int main(int argc, char** argv)
 
     // The program's own message loop runs the checks; it ends once the lists are empty, which an
     // idle handler sees after the last finished notice.
-    CChecksDone done(frame.m_checks);
+    taluvo::bench::CChecksDone done(frame.m_checks);
     bench.Loop().AddIdleHandler(&done);
     const double cpuStart = taluvo::bench::ProcessCpuSeconds(), serverCpuStart = server.CpuSeconds();
     const auto start = Clock::now();

@@ -17,6 +17,25 @@
 
 namespace taluvo::bench {
 
+// Ends the message loop once the main window has no check pending or running: an idle handler
+// sees that after the last finished notice.
+class CChecksDone : public CIdleHandler {
+public:
+    explicit CChecksDone(CCheckLists& checks)
+        : m_checks(checks)
+    {
+    }
+    BOOL OnIdle() override
+    {
+        if (m_checks.m_ctxsPending.empty() && m_checks.m_ctxsRun.empty())
+            PostQuitMessage(0);
+        return FALSE;
+    }
+
+private:
+    CCheckLists& m_checks;
+};
+
 class CMainWindowBench {
 public:
     CMainWindowBench(int& argc, char** argv)
