@@ -186,96 +186,67 @@ public:                                                                         
     break;                                                                                                             \
     case msgMapID:
 
-#define MESSAGE_HANDLER(msg, func)                                                                                     \
-    if (uMsg == (msg)) {                                                                                               \
+// What every handler entry does once its test matched: the handler may clear bHandled to let the
+// message go on down the map.
+#define TALUVO_MSG_ANSWER(call)                                                                                        \
+    {                                                                                                                  \
         bHandled = TRUE;                                                                                               \
-        lResult = func(uMsg, wParam, lParam, bHandled);                                                                \
+        lResult = call;                                                                                                \
         if (bHandled)                                                                                                  \
             return TRUE;                                                                                               \
     }
+#define TALUVO_COMMAND_ANSWER(func)                                                                                    \
+    TALUVO_MSG_ANSWER(func(HIWORD(wParam), LOWORD(wParam), reinterpret_cast<HWND>(lParam), bHandled))
+#define TALUVO_NOTIFY_ANSWER(func)                                                                                     \
+    TALUVO_MSG_ANSWER(func(static_cast<int>(wParam), reinterpret_cast<LPNMHDR>(lParam), bHandled))
+#define TALUVO_NOTIFY_HEADER() reinterpret_cast<LPNMHDR>(lParam)
+
+#define MESSAGE_HANDLER(msg, func)                                                                                     \
+    if (uMsg == (msg))                                                                                                 \
+    TALUVO_MSG_ANSWER(func(uMsg, wParam, lParam, bHandled))
 
 #define MESSAGE_RANGE_HANDLER(msgFirst, msgLast, func)                                                                 \
-    if (uMsg >= (msgFirst) && uMsg <= (msgLast)) {                                                                     \
-        bHandled = TRUE;                                                                                               \
-        lResult = func(uMsg, wParam, lParam, bHandled);                                                                \
-        if (bHandled)                                                                                                  \
-            return TRUE;                                                                                               \
-    }
+    if (uMsg >= (msgFirst) && uMsg <= (msgLast))                                                                       \
+    TALUVO_MSG_ANSWER(func(uMsg, wParam, lParam, bHandled))
 
 #define COMMAND_HANDLER(id, code, func)                                                                                \
-    if (uMsg == WM_COMMAND && LOWORD(wParam) == static_cast<WORD>(id) && HIWORD(wParam) == static_cast<WORD>(code)) {  \
-        bHandled = TRUE;                                                                                               \
-        lResult = func(HIWORD(wParam), LOWORD(wParam), reinterpret_cast<HWND>(lParam), bHandled);                      \
-        if (bHandled)                                                                                                  \
-            return TRUE;                                                                                               \
-    }
+    if (uMsg == WM_COMMAND && LOWORD(wParam) == static_cast<WORD>(id) && HIWORD(wParam) == static_cast<WORD>(code))    \
+    TALUVO_COMMAND_ANSWER(func)
 
 #define COMMAND_ID_HANDLER(id, func)                                                                                   \
-    if (uMsg == WM_COMMAND && LOWORD(wParam) == static_cast<WORD>(id)) {                                               \
-        bHandled = TRUE;                                                                                               \
-        lResult = func(HIWORD(wParam), LOWORD(wParam), reinterpret_cast<HWND>(lParam), bHandled);                      \
-        if (bHandled)                                                                                                  \
-            return TRUE;                                                                                               \
-    }
+    if (uMsg == WM_COMMAND && LOWORD(wParam) == static_cast<WORD>(id))                                                 \
+    TALUVO_COMMAND_ANSWER(func)
 
 #define COMMAND_CODE_HANDLER(code, func)                                                                               \
-    if (uMsg == WM_COMMAND && HIWORD(wParam) == static_cast<WORD>(code)) {                                             \
-        bHandled = TRUE;                                                                                               \
-        lResult = func(HIWORD(wParam), LOWORD(wParam), reinterpret_cast<HWND>(lParam), bHandled);                      \
-        if (bHandled)                                                                                                  \
-            return TRUE;                                                                                               \
-    }
+    if (uMsg == WM_COMMAND && HIWORD(wParam) == static_cast<WORD>(code))                                               \
+    TALUVO_COMMAND_ANSWER(func)
 
 #define COMMAND_RANGE_HANDLER(idFirst, idLast, func)                                                                   \
-    if (uMsg == WM_COMMAND && LOWORD(wParam) >= (idFirst) && LOWORD(wParam) <= (idLast)) {                             \
-        bHandled = TRUE;                                                                                               \
-        lResult = func(HIWORD(wParam), LOWORD(wParam), reinterpret_cast<HWND>(lParam), bHandled);                      \
-        if (bHandled)                                                                                                  \
-            return TRUE;                                                                                               \
-    }
+    if (uMsg == WM_COMMAND && LOWORD(wParam) >= (idFirst) && LOWORD(wParam) <= (idLast))                               \
+    TALUVO_COMMAND_ANSWER(func)
 
 #define COMMAND_RANGE_CODE_HANDLER(idFirst, idLast, code, func)                                                        \
     if (uMsg == WM_COMMAND && HIWORD(wParam) == static_cast<WORD>(code) && LOWORD(wParam) >= (idFirst)                 \
-        && LOWORD(wParam) <= (idLast)) {                                                                               \
-        bHandled = TRUE;                                                                                               \
-        lResult = func(HIWORD(wParam), LOWORD(wParam), reinterpret_cast<HWND>(lParam), bHandled);                      \
-        if (bHandled)                                                                                                  \
-            return TRUE;                                                                                               \
-    }
+        && LOWORD(wParam) <= (idLast))                                                                                 \
+    TALUVO_COMMAND_ANSWER(func)
 
 #define NOTIFY_HANDLER(id, cd, func)                                                                                   \
-    if (uMsg == WM_NOTIFY && reinterpret_cast<LPNMHDR>(lParam)->idFrom == static_cast<UINT_PTR>(id)                    \
-        && reinterpret_cast<LPNMHDR>(lParam)->code == static_cast<UINT>(cd)) {                                         \
-        bHandled = TRUE;                                                                                               \
-        lResult = func(static_cast<int>(wParam), reinterpret_cast<LPNMHDR>(lParam), bHandled);                         \
-        if (bHandled)                                                                                                  \
-            return TRUE;                                                                                               \
-    }
+    if (uMsg == WM_NOTIFY && TALUVO_NOTIFY_HEADER()->idFrom == static_cast<UINT_PTR>(id)                               \
+        && TALUVO_NOTIFY_HEADER()->code == static_cast<UINT>(cd))                                                      \
+    TALUVO_NOTIFY_ANSWER(func)
 
 #define NOTIFY_ID_HANDLER(id, func)                                                                                    \
-    if (uMsg == WM_NOTIFY && reinterpret_cast<LPNMHDR>(lParam)->idFrom == static_cast<UINT_PTR>(id)) {                 \
-        bHandled = TRUE;                                                                                               \
-        lResult = func(static_cast<int>(wParam), reinterpret_cast<LPNMHDR>(lParam), bHandled);                         \
-        if (bHandled)                                                                                                  \
-            return TRUE;                                                                                               \
-    }
+    if (uMsg == WM_NOTIFY && TALUVO_NOTIFY_HEADER()->idFrom == static_cast<UINT_PTR>(id))                              \
+    TALUVO_NOTIFY_ANSWER(func)
 
 #define NOTIFY_CODE_HANDLER(cd, func)                                                                                  \
-    if (uMsg == WM_NOTIFY && reinterpret_cast<LPNMHDR>(lParam)->code == static_cast<UINT>(cd)) {                       \
-        bHandled = TRUE;                                                                                               \
-        lResult = func(static_cast<int>(wParam), reinterpret_cast<LPNMHDR>(lParam), bHandled);                         \
-        if (bHandled)                                                                                                  \
-            return TRUE;                                                                                               \
-    }
+    if (uMsg == WM_NOTIFY && TALUVO_NOTIFY_HEADER()->code == static_cast<UINT>(cd))                                    \
+    TALUVO_NOTIFY_ANSWER(func)
 
 #define NOTIFY_RANGE_HANDLER(idFirst, idLast, func)                                                                    \
-    if (uMsg == WM_NOTIFY && reinterpret_cast<LPNMHDR>(lParam)->idFrom >= static_cast<UINT_PTR>(idFirst)               \
-        && reinterpret_cast<LPNMHDR>(lParam)->idFrom <= static_cast<UINT_PTR>(idLast)) {                               \
-        bHandled = TRUE;                                                                                               \
-        lResult = func(static_cast<int>(wParam), reinterpret_cast<LPNMHDR>(lParam), bHandled);                         \
-        if (bHandled)                                                                                                  \
-            return TRUE;                                                                                               \
-    }
+    if (uMsg == WM_NOTIFY && TALUVO_NOTIFY_HEADER()->idFrom >= static_cast<UINT_PTR>(idFirst)                          \
+        && TALUVO_NOTIFY_HEADER()->idFrom <= static_cast<UINT_PTR>(idLast))                                            \
+    TALUVO_NOTIFY_ANSWER(func)
 
 #define CHAIN_MSG_MAP(theChainClass)                                                                                   \
     if (theChainClass::ProcessWindowMessage(hWnd, uMsg, wParam, lParam, lResult))                                      \
@@ -290,13 +261,7 @@ public:                                                                         
         return TRUE;
 
 // Sends a child's notification back to the child as message + OCM__BASE.
-#define REFLECT_NOTIFICATIONS()                                                                                        \
-    {                                                                                                                  \
-        bHandled = TRUE;                                                                                               \
-        lResult = this->ReflectNotifications(uMsg, wParam, lParam, bHandled);                                          \
-        if (bHandled)                                                                                                  \
-            return TRUE;                                                                                               \
-    }
+#define REFLECT_NOTIFICATIONS() TALUVO_MSG_ANSWER(this->ReflectNotifications(uMsg, wParam, lParam, bHandled))
 
 // A reflected message nobody handled goes to the control's default processing unreflected.
 #define DEFAULT_REFLECTION_HANDLER()                                                                                   \
@@ -351,6 +316,40 @@ public:
     {
         return taluvo::ui::detail::DefaultReflection(hWnd, uMsg, wParam, lParam, lResult);
     }
+
+    // Called after the last message (WM_NCDESTROY); the object may delete itself here.
+    virtual void OnFinalMessage(HWND /*hWnd*/) { }
+
+protected:
+    // The one path from a window's or a dialog's procedure to the message map: the object takes
+    // its handle at the first message, keeps the message for GetCurrentMessage() while the map
+    // runs (nested messages included), and lets go of the handle after WM_NCDESTROY. A message
+    // the map leaves gets its result from `unhandled`, which runs while the object still exists:
+    // OnFinalMessage may delete it, so nothing touches it after that. TRUE when the map handled
+    // the message.
+    template <class Unhandled>
+    BOOL RouteMessage(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam, LRESULT& lResult, Unhandled unhandled)
+    {
+        if (!m_hWnd)
+            m_hWnd = hWnd;
+        MSG msg;
+        msg.hwnd = hWnd;
+        msg.message = uMsg;
+        msg.wParam = wParam;
+        msg.lParam = lParam;
+        const MSG* previous = m_pCurrentMsg;
+        m_pCurrentMsg = &msg;
+        lResult = 0;
+        const BOOL handled = ProcessWindowMessage(hWnd, uMsg, wParam, lParam, lResult, 0);
+        m_pCurrentMsg = previous;
+        if (!handled)
+            lResult = unhandled();
+        if (uMsg == WM_NCDESTROY) {
+            m_hWnd = nullptr;
+            OnFinalMessage(hWnd);
+        }
+        return handled;
+    }
 };
 
 class CWindowImplBase : public CWindowImplRoot {
@@ -358,8 +357,6 @@ public:
     WNDPROC m_pfnSuperWindowProc = ::DefWindowProc;
 
     virtual WNDPROC GetWindowProc() { return WindowProc; }
-    // Called after the last message (WM_NCDESTROY); the object may delete itself here.
-    virtual void OnFinalMessage(HWND /*hWnd*/) { }
 
     LRESULT DefWindowProc(UINT uMsg, WPARAM wParam, LPARAM lParam)
     {
@@ -376,24 +373,9 @@ public:
         auto* self = static_cast<CWindowImplBase*>(taluvo::ui::detail::WindowObject(hWnd));
         if (!self)
             return ::DefWindowProc(hWnd, uMsg, wParam, lParam);
-        if (!self->m_hWnd)
-            self->m_hWnd = hWnd;
-        MSG msg;
-        msg.hwnd = hWnd;
-        msg.message = uMsg;
-        msg.wParam = wParam;
-        msg.lParam = lParam;
-        const MSG* previous = self->m_pCurrentMsg;
-        self->m_pCurrentMsg = &msg;
         LRESULT lResult = 0;
-        const BOOL handled = self->ProcessWindowMessage(hWnd, uMsg, wParam, lParam, lResult, 0);
-        self->m_pCurrentMsg = previous;
-        if (!handled)
-            lResult = ::CallWindowProc(self->m_pfnSuperWindowProc, hWnd, uMsg, wParam, lParam);
-        if (uMsg == WM_NCDESTROY) {
-            self->m_hWnd = nullptr;
-            self->OnFinalMessage(hWnd);
-        }
+        self->RouteMessage(hWnd, uMsg, wParam, lParam, lResult,
+            [&] { return ::CallWindowProc(self->m_pfnSuperWindowProc, hWnd, uMsg, wParam, lParam); });
         return lResult;
     }
 
@@ -457,8 +439,6 @@ public:
 
 class CDialogImplBase : public CWindowImplRoot {
 public:
-    virtual void OnFinalMessage(HWND /*hWnd*/) { }
-
     // On the non-template base, so a base class shared by several dialogs can end them and lay
     // them out.
     BOOL EndDialog(int nRetCode) { return ::EndDialog(m_hWnd, nRetCode); }
@@ -469,24 +449,10 @@ public:
         auto* self = static_cast<CDialogImplBase*>(taluvo::ui::detail::WindowObject(hWnd));
         if (!self)
             return FALSE;
-        if (!self->m_hWnd)
-            self->m_hWnd = hWnd;
-        MSG msg;
-        msg.hwnd = hWnd;
-        msg.message = uMsg;
-        msg.wParam = wParam;
-        msg.lParam = lParam;
-        const MSG* previous = self->m_pCurrentMsg;
-        self->m_pCurrentMsg = &msg;
         LRESULT lResult = 0;
-        const BOOL handled = self->ProcessWindowMessage(hWnd, uMsg, wParam, lParam, lResult, 0);
-        self->m_pCurrentMsg = previous;
-        if (uMsg == WM_NCDESTROY) {
-            self->m_hWnd = nullptr;
-            self->OnFinalMessage(hWnd);
-            return FALSE;
-        }
-        if (!handled)
+        // A message the map leaves goes to the dialog manager's own handling (FALSE).
+        const BOOL handled = self->RouteMessage(hWnd, uMsg, wParam, lParam, lResult, [] { return LRESULT(0); });
+        if (!handled || uMsg == WM_NCDESTROY)
             return FALSE;
         switch (uMsg) {
         // These answer through the return value itself, as the dialog manager expects.
