@@ -1,6 +1,7 @@
 // The packed bitmap: layout, palette work, drawing, and BMP files read back by ImageMagick.
 #include "Controls/Dib.h"
 
+#include "tests/platform/ui/GdiCanvas.h"
 #include "tests/platform/ui/UiTestSupport.h"
 #include "tests/support/TestEnvironment.h"
 
@@ -73,9 +74,8 @@ TEST_F(DibTest, DrawShowsThePixelsOfTheMomentAndCaptureFillsTheSection)
     dib.SetPaletteEntry(0, 255, 0, 0);
     dib.SetPaletteEntry(1, 0, 0, 255);
     dib.Fill(0);
-    HDC dc = CreateCompatibleDC(nullptr);
-    HBITMAP target = CreateCompatibleBitmap(dc, 4, 4);
-    HGDIOBJ old = SelectObject(dc, target);
+    const taluvo::test::Canvas target(4, 4);
+    HDC dc = target.dc;
     dib.Draw(dc, 1, 1);
     EXPECT_EQ(GetPixel(dc, 2, 1), RGB(255, 0, 0));
     dib.SetPixelIndex(1, 0, 1);
@@ -85,9 +85,6 @@ TEST_F(DibTest, DrawShowsThePixelsOfTheMomentAndCaptureFillsTheSection)
     copy.CopyFrom(dib);
     EXPECT_EQ(copy.GetSize(), dib.GetSize());
     EXPECT_EQ(0, memcmp(copy.GetBlock(), dib.GetBlock(), size_t(dib.GetSize())));
-    SelectObject(dc, old);
-    DeleteObject(target);
-    DeleteDC(dc);
 }
 
 QString RunTool(const QString& program, const QStringList& arguments)

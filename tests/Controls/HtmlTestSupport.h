@@ -5,6 +5,7 @@
 #include "Controls/HtmlRenderer.h"
 
 #include "platform/ui/UserApi.h"
+#include "tests/platform/ui/GdiCanvas.h"
 #include "tests/platform/ui/UiTestSupport.h"
 
 #include <gtest/gtest.h>
@@ -48,23 +49,15 @@ public:
 // A 32-bit memory context with a 16-pixel DejaVu Sans selected.
 class CHtmlTestDc {
 public:
-    CHtmlTestDc()
-    {
-        taluvo::test::EnsureUiApplication();
-        dc = CreateCompatibleDC(nullptr);
-        bitmap = CreateCompatibleBitmap(dc, 64, 64);
-        oldBitmap = SelectObject(dc, bitmap);
-        font = CreateFont(16, 0, 0, 0, 400, 0, 0, 0, DEFAULT_CHARSET, 0, 0, 0, 0, u"DejaVu Sans");
-        oldFont = SelectObject(dc, font);
-    }
+    CHtmlTestDc() { oldFont = SelectObject(dc, font); }
     ~CHtmlTestDc()
     {
         SelectObject(dc, oldFont);
         DeleteObject(font);
-        SelectObject(dc, oldBitmap);
-        DeleteObject(bitmap);
-        DeleteDC(dc);
     }
+    CHtmlTestDc(const CHtmlTestDc&) = delete;
+    CHtmlTestDc& operator=(const CHtmlTestDc&) = delete;
+
     int Width(const QString& text) const
     {
         SIZE size;
@@ -78,12 +71,16 @@ public:
         return tm;
     }
 
-    HDC dc = nullptr;
+private:
+    // Fonts need the application before the first context is made.
+    bool m_application = (taluvo::test::EnsureUiApplication(), true);
+
+public:
+    taluvo::test::Canvas canvas { 64, 64 };
+    HDC dc = canvas.dc;
 
 private:
-    HBITMAP bitmap = nullptr;
-    HGDIOBJ oldBitmap = nullptr;
-    HFONT font = nullptr;
+    HFONT font = CreateFont(16, 0, 0, 0, 400, 0, 0, 0, DEFAULT_CHARSET, 0, 0, 0, 0, u"DejaVu Sans");
     HFONT oldFont = nullptr;
 };
 
@@ -100,26 +97,9 @@ protected:
             QStringLiteral("h2"), QStringLiteral("font-size:17px; color:#ff9900; font-family:DejaVu Sans; font-weight:bold"));
         Resize(400, 300);
     }
-    void TearDown() override { Release(); }
 
-    void Resize(int width, int height)
-    {
-        Release();
-        bitmap = CreateCompatibleBitmap(dc.dc, width, height);
-        old = SelectObject(dc.dc, bitmap);
-        RECT all { 0, 0, width, height };
-        HBRUSH white = CreateSolidBrush(RGB(255, 255, 255));
-        FillRect(dc.dc, &all, white);
-        DeleteObject(white);
-    }
-    void Release()
-    {
-        if (bitmap) {
-            SelectObject(dc.dc, old);
-            DeleteObject(bitmap);
-            bitmap = nullptr;
-        }
-    }
+    // A white picture of the given size in the test's context.
+    void Resize(int width, int height) { dc.canvas.Resize(width, height); }
 
     SIZE Measure(const QString& text)
     {
@@ -159,12 +139,13 @@ protected:
     }
 
     // The context keeps alpha 0 as a Windows DIB does; the picture is opaque.
-    QImage Snapshot() const { return taluvo::ui::ImageOfBitmap(bitmap).convertToFormat(QImage::Format_RGB32); }
+    QImage Snapshot() const
+    {
+        return taluvo::ui::ImageOfBitmap(dc.canvas.bitmap).convertToFormat(QImage::Format_RGB32);
+    }
 
     CHtmlTestDc dc;
     CTestHtmlRenderer r;
-    HBITMAP bitmap = nullptr;
-    HGDIOBJ old = nullptr;
 };
 
 // Screenshots for people to look at, in the suite's build folder "artefacts".

@@ -4,6 +4,7 @@
 // moves, and the window description.
 #include "Controls/HtmlToolTip.h"
 
+#include "tests/platform/ui/GdiCanvas.h"
 #include "tests/platform/ui/TrayTestSupport.h"
 #include "tests/platform/ui/UiTestSupport.h"
 
@@ -241,12 +242,8 @@ TEST_F(HtmlToolTip, RedrawBlendsTheBodyOverTheBackdropAndCastsTheShadowsGrey)
         const int height = m_tip.m_rcWindow.bottom;
 
         // Over a white backdrop taken from the context this redraw is given.
-        HDC screen = GetDC(nullptr);
-        HDC canvas = CreateCompatibleDC(screen);
-        HBITMAP bitmap = CreateCompatibleBitmap(screen, width, height);
-        HGDIOBJ old = SelectObject(canvas, bitmap);
-        const RECT all { 0, 0, width, height };
-        FillRect(canvas, &all, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
+        const taluvo::test::Canvas backdrop(width, height);
+        HDC canvas = backdrop.dc;
         DeleteObject(m_tip.m_hBackdrop);
         m_tip.m_hBackdrop = nullptr;
         m_tip.OnRedrawTooltip(canvas, c.transparency);
@@ -259,11 +256,6 @@ TEST_F(HtmlToolTip, RedrawBlendsTheBodyOverTheBackdropAndCastsTheShadowsGrey)
         const COLORREF inShadow = GetPixel(canvas, body.right + 3, (body.top + body.bottom) / 2);
         EXPECT_TRUE(Near(inShadow, RGB(c.shadowGrey, c.shadowGrey, c.shadowGrey))) << std::hex << inShadow;
         EXPECT_EQ(GetPixel(canvas, 1, 1), kWhite) << "the rounded corner leaves the backdrop";
-
-        SelectObject(canvas, old);
-        DeleteObject(bitmap);
-        DeleteDC(canvas);
-        ReleaseDC(nullptr, screen);
         m_tip.Pop();
     }
 }

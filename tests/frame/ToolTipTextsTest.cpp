@@ -3,6 +3,7 @@
 // that carry markup show as text: the only link is the page's own, and clicking it opens the
 // address stored for the page, whatever the tooltip's text held.
 #include "tests/frame/TreeCommandsSupport.h"
+#include "tests/platform/ui/GdiCanvas.h"
 
 #include "Controls/HtmlRenderer.h"
 #include "core/InternetUtils.h"
@@ -62,19 +63,12 @@ public:
 // Lays the markup out as the tip does and returns its links.
 std::vector<SHtmlLinkArea> LinksOf(const QString& html)
 {
-    HDC screen = GetDC(nullptr);
-    HDC dc = CreateCompatibleDC(screen);
-    HBITMAP bitmap = CreateCompatibleBitmap(screen, 800, 600);
-    HGDIOBJ old = SelectObject(dc, bitmap);
+    const taluvo::test::Canvas canvas(800, 600);
     CLinkRenderer renderer;
     SIZE size {};
-    renderer.MeasureHtml(dc, html, &size);
+    renderer.MeasureHtml(canvas.dc, html, &size);
     const RECT rect { 0, 0, size.cx, size.cy };
-    renderer.RenderHtml(dc, &rect);
-    SelectObject(dc, old);
-    DeleteObject(bitmap);
-    DeleteDC(dc);
-    ReleaseDC(nullptr, screen);
+    renderer.RenderHtml(canvas.dc, &rect);
     return renderer.m_linkAreas;
 }
 

@@ -1,6 +1,7 @@
 // Resource tables and what is made from them: menus (states, default item, stale handles),
 // accelerator tables and their translation, the string table, image lists from the image strip
 // (magenta transparent, overlays), and the clipboard's text through the codec.
+#include "tests/platform/ui/GdiCanvas.h"
 #include "tests/platform/ui/UiTestSupport.h"
 
 #include "platform/base/KernelObjects.h"
@@ -132,21 +133,12 @@ TEST_F(UiResources, ImageListFromTheStrip)
     EXPECT_TRUE(taluvo::ui::ImageListImage(list, 28).isNull());
 
     // Drawing through a device context keeps the transparency: the background stays.
-    HDC screen = GetDC(nullptr);
-    HDC dc = CreateCompatibleDC(screen);
-    HBITMAP target = CreateCompatibleBitmap(screen, 16, 16);
-    HGDIOBJ old = SelectObject(dc, target);
-    RECT all { 0, 0, 16, 16 };
-    HBRUSH white = CreateSolidBrush(0xFFFFFF);
-    FillRect(dc, &all, white);
-    EXPECT_TRUE(list.Draw(dc, 0, 0, 0, ILD_TRANSPARENT));
-    EXPECT_EQ(GetPixel(dc, 0, 0), 0xFFFFFFu);
-    EXPECT_NE(GetPixel(dc, 8, 8), 0xFFFFFFu);
-    SelectObject(dc, old);
-    DeleteObject(white);
-    DeleteObject(target);
-    DeleteDC(dc);
-    ReleaseDC(nullptr, screen);
+    {
+        const taluvo::test::Canvas target(16, 16);
+        EXPECT_TRUE(list.Draw(target.dc, 0, 0, 0, ILD_TRANSPARENT));
+        EXPECT_EQ(target.Rgb(0, 0), 0xFFFFFFu);
+        EXPECT_NE(target.Rgb(8, 8), 0xFFFFFFu);
+    }
 
     HICON icon = list.GetIcon(10);
     EXPECT_NE(icon, nullptr);

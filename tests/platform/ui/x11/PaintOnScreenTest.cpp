@@ -1,6 +1,7 @@
 // What the painting path puts on a real screen: the parent's colours, a font set with WM_SETFONT, a
 // control that paints itself, drawing through GetDC, and the crash dialog's white band and bold
 // headline. Each check reads the pixels of a screenshot, kept under artefacts/.
+#include "tests/platform/ui/GdiCanvas.h"
 #include "tests/platform/ui/PaintScene.h"
 #include "tests/platform/ui/x11/X11TestSupport.h"
 
@@ -68,25 +69,16 @@ TEST_F(UiOnScreen, ControlsShowTheirColoursFontsAndOwnPainting)
 // Dark pixels of the text drawn into a white rectangle of the given size with the font.
 int InkOf(const QString& text, HFONT font, int width, int height)
 {
-    HDC dc = CreateCompatibleDC(nullptr);
-    HBITMAP bitmap = taluvo::ui::BitmapOfImage(QImage(width, height, QImage::Format_ARGB32));
-    HGDIOBJ oldBitmap = SelectObject(dc, bitmap);
+    const taluvo::test::Canvas canvas(width, height);
     RECT all { 0, 0, width, height };
-    HBRUSH white = CreateSolidBrush(RGB(255, 255, 255));
-    FillRect(dc, &all, white);
-    DeleteObject(white);
-    HGDIOBJ oldFont = SelectObject(dc, FontObject(font));
-    SetBkMode(dc, TRANSPARENT);
-    DrawText(dc, text, &all, DT_LEFT | DT_WORDBREAK);
-    SelectObject(dc, oldFont);
-    const QImage image = taluvo::ui::ImageOfDc(dc);
-    SelectObject(dc, oldBitmap);
-    DeleteObject(bitmap);
-    DeleteDC(dc);
+    HGDIOBJ oldFont = SelectObject(canvas.dc, FontObject(font));
+    SetBkMode(canvas.dc, TRANSPARENT);
+    DrawText(canvas.dc, text, &all, DT_LEFT | DT_WORDBREAK);
+    SelectObject(canvas.dc, oldFont);
     int ink = 0;
-    for (int y = 0; y < image.height(); ++y)
-        for (int x = 0; x < image.width(); ++x)
-            ink += Brightness(image.pixel(x, y)) < 128;
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x)
+            ink += Brightness(canvas.Rgb(x, y)) < 128;
     return ink;
 }
 

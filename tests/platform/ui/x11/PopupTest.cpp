@@ -2,6 +2,7 @@
 // shows the window below in its cut corners, stays on top, takes no activation and has no task-bar
 // entry; a tip composed over what its paint context holds blends with the screen below it and
 // casts the shadow grey its darkness and transparency give.
+#include "tests/platform/ui/GdiCanvas.h"
 #include "tests/platform/ui/PaintScene.h"
 #include "tests/platform/ui/x11/X11TestSupport.h"
 
@@ -132,14 +133,12 @@ public:
         PAINTSTRUCT ps;
         HDC dc = BeginPaint(m_hWnd, &ps);
         const int w = kWidth + kShadow, h = kHeight + kShadow;
-        HDC result = CreateCompatibleDC(dc);
-        HBITMAP resultBits = CreateCompatibleBitmap(dc, w, h);
-        HGDIOBJ oldResult = SelectObject(result, resultBits);
+        const taluvo::test::Canvas composed(w, h);
+        HDC result = composed.dc;
         BitBlt(result, 0, 0, w, h, dc, 0, 0, SRCCOPY); // the backdrop
 
-        HDC picture = CreateCompatibleDC(dc);
-        HBITMAP pictureBits = CreateCompatibleBitmap(dc, w, h);
-        HGDIOBJ oldPicture = SelectObject(picture, pictureBits);
+        const taluvo::test::Canvas tipPicture(w, h);
+        HDC picture = tipPicture.dc;
         RECT body { 0, 0, kWidth, kHeight };
         HBRUSH tip = CreateSolidBrush(kPopup);
         FillRect(picture, &body, tip);
@@ -163,13 +162,6 @@ public:
         SelectClipRgn(result, nullptr);
         DeleteObject(region);
         BitBlt(dc, 0, 0, w, h, result, 0, 0, SRCCOPY);
-
-        SelectObject(picture, oldPicture);
-        DeleteObject(pictureBits);
-        DeleteDC(picture);
-        SelectObject(result, oldResult);
-        DeleteObject(resultBits);
-        DeleteDC(result);
         EndPaint(m_hWnd, &ps);
         return 0;
     }
