@@ -20,6 +20,8 @@
 #include <optional>
 #include <vector>
 
+struct SHtmlTagPicture;
+
 class CHtmlRenderer {
 public:
     CHtmlRenderer();
@@ -170,6 +172,14 @@ protected:
     static BOOL ImageHasShadow(const SHtmlImage& image);
     void PlaceRule(SBlock& block, const QString& attributes);
     void PlaceImage(SBlock& block, int id, const QString& attributes);
+    // One loader per image kind: the picture and the size it takes, or false when the tag shows
+    // nothing (no picture, or a strip's cell out of range).
+    bool LoadBmpTag(const SHtmlImage& image, SHtmlTagPicture& picture);
+    bool LoadIconTag(const SHtmlImage& image, SHtmlTagPicture& picture);
+    bool LoadStripTag(const SHtmlImage& image, SHtmlTagPicture& picture);
+    bool LoadImageListTag(const SHtmlImage& image, SHtmlTagPicture& picture);
+    // The bitmap of a "bmp" tag or a strip from the first source the record names.
+    bool LoadTagBitmap(const SHtmlImage& image, SHtmlTagPicture& picture);
     void PlaceString(SBlock& block, const QString& attributes);
     // Room for an object of width `width`: wraps first when it does not fit.
     void FitObject(SBlock& block, int width);
