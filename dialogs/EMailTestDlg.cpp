@@ -76,7 +76,7 @@ void CEMailTestDlg::Try()
 
     FAIL_CHECK(m_spSmtp->Connect(m_strSmtpServer), QStringLiteral("Unable connect to SMTP server"));
     message.m_bodies.clear();
-    message.m_bodies.append(body);
+    message.m_bodies.push_back(body);
     // A refused message leaves the connection open; the next try or the dialog's end closes it.
     FAIL_CHECK(m_spSmtp->SendMessage(message) == 0, QStringLiteral("Unable to send message"));
     m_spSmtp->Disconnect();

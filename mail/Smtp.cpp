@@ -3,11 +3,14 @@
 #include "core/Conversion.h"
 #include "mail/Base64Coder.h"
 
+#include <QStringList>
+
 #include <algorithm>
 #include <chrono>
 #include <cctype>
 #include <cstring>
 #include <new>
+#include <vector>
 
 namespace net = taluvo::net;
 
@@ -147,7 +150,7 @@ int CSmtp::ReadReply(const QString& command)
 {
     // A reply is every line up to the first one that is not a continuation ("250-..."): all of
     // it is read, and what follows it stays for the next reply.
-    QList<QByteArray> lines;
+    std::vector<QByteArray> lines;
     bool complete = false;
     auto takeLines = [&] {
         qsizetype end;
@@ -157,7 +160,7 @@ int CSmtp::ReadReply(const QString& command)
                 line.chop(1);
             m_pending.remove(0, end + 1);
             complete = !(line.size() >= 4 && line[3] == '-');
-            lines.append(line);
+            lines.push_back(line);
         }
     };
     takeLines();
@@ -193,11 +196,17 @@ int CSmtp::ReadReply(const QString& command)
         // as the reply text for the hooks.
         m_bBroken = true;
         if (!m_pending.isEmpty())
-            lines.append(m_pending);
+            lines.push_back(m_pending);
         m_pending.clear();
     }
-    m_strLastResponse = CAnsiToWide(lines.join("\r\n")).Get();
-    const int code = complete && !lines.isEmpty() ? ReplyCode(lines.first()) : -1;
+    QByteArray text;
+    for (const QByteArray& line : lines) {
+        if (&line != &lines.front())
+            text += "\r\n";
+        text += line;
+    }
+    m_strLastResponse = CAnsiToWide(text).Get();
+    const int code = complete && !lines.empty() ? ReplyCode(lines.front()) : -1;
     if (code == -1)
         return -1;
     OnCommandResponse(command, code, m_strLastResponse);
@@ -415,15 +424,15 @@ int CSmtp::SendQuit()
 int CSmtp::SendMessage(CSmtpMsg& message)
 {
     try {
-        if (message.m_from.m_strAddress.isEmpty() || (message.m_to.m_strAddress.isEmpty() && message.m_cc.isEmpty()))
+        if (message.m_from.m_strAddress.isEmpty() || (message.m_to.m_strAddress.isEmpty() && message.m_cc.empty()))
             return -1;
         // Addresses go into command lines: a line break there would smuggle in commands.
-        QList<QString> recipients;
+        std::vector<QString> recipients;
         if (!message.m_to.m_strAddress.isEmpty())
-            recipients.append(message.m_to.m_strAddress);
+            recipients.push_back(message.m_to.m_strAddress);
         for (const auto* list : {&message.m_cc, &message.m_bcc})
             for (const CSmtpMsgAddress& a : *list)
-                recipients.append(a.m_strAddress);
+                recipients.push_back(a.m_strAddress);
         if (!IsSafeInCommand(message.m_from.m_strAddress))
             return -1;
         for (const QString& recipient : recipients)
@@ -457,9 +466,9 @@ int CSmtp::SendMessage(CSmtpMsg& message)
 int CSmtp::SendMessage(const QString& from, const QString& to, const QString& subject, const QString& body,
                        const char16_t* attachments)
 {
-    QList<QString> paths;
+    std::vector<QString> paths;
     for (const char16_t* p = attachments; p && *p; p += std::char_traits<char16_t>::length(p) + 1)
-        paths.append(QString::fromUtf16(p));
+        paths.push_back(QString::fromUtf16(p));
     return SendMessage(CSmtpMsgAddress(from), CSmtpMsgAddress(to), subject, body, paths.data(),
                        static_cast<int>(paths.size()));
 }
@@ -471,11 +480,11 @@ int CSmtp::SendMessage(const CSmtpMsgAddress& from, const CSmtpMsgAddress& to, c
     message.m_from = from;
     message.m_to = to;
     message.m_strSubject = subject;
-    message.m_bodies.append(CSmtpMsgBody(body, QStringLiteral("text/plain"), QStringLiteral("iso-8859-1"), encodingGuess));
+    message.m_bodies.push_back(CSmtpMsgBody(body, QStringLiteral("text/plain"), QStringLiteral("iso-8859-1"), encodingGuess));
     for (int i = count - 1; attachments && i >= 0; --i) {
         CSmtpMsgAttachment attachment(nullptr, nullptr, FALSE, nullptr, u"iso-8859-1", encodingGuess);
         attachment = attachments[i];
-        message.m_attachments.append(attachment);
+        message.m_attachments.push_back(attachment);
     }
     return SendMessage(message);
 }

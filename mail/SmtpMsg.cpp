@@ -7,6 +7,8 @@
 #include "platform/base/Time.h"
 #include "platform/shell/MimeTypes.h"
 
+#include <QStringList>
+
 #include <algorithm>
 
 #include <ctime>
@@ -212,12 +214,11 @@ CSmtpMsgAttachment& CSmtpMsgAttachment::operator=(const QString& path)
 
 bool CSmtpMsgHeaders::Remove(const QString& name)
 {
-    for (qsizetype i = 0; i < m_pairs.size(); ++i)
-        if (m_pairs[i].first == name) {
-            m_pairs.removeAt(i);
-            return true;
-        }
-    return false;
+    const auto found = std::find_if(m_pairs.begin(), m_pairs.end(), [&](const auto& pair) { return pair.first == name; });
+    if (found == m_pairs.end())
+        return false;
+    m_pairs.erase(found);
+    return true;
 }
 
 QString CSmtpMsgHeaders::Lookup(const QString& name) const
@@ -347,7 +348,7 @@ BOOL CSmtpMsg::Render(QString& out)
     m_has8Bit = false;
     if (!IsWellFormed())
         return FALSE;
-    const qsizetype parts = m_bodies.size() + m_attachments.size();
+    const size_t parts = m_bodies.size() + m_attachments.size();
     const bool multipart = parts > 1;
     QString outer, inner;
 
@@ -355,7 +356,7 @@ BOOL CSmtpMsg::Render(QString& out)
     if (multipart) {
         outer = taluvo::Format(u"CSmtpMsgPart123X456_000_%8.8X", GetTickCount());
         if (m_mimeType == mimeAuto)
-            m_mimeType = m_attachments.isEmpty() ? mimeAlternative : mimeMixed;
+            m_mimeType = m_attachments.empty() ? mimeAlternative : mimeMixed;
         const char16_t* subtype = m_mimeType == mimeMixed ? u"mixed" : m_mimeType == mimeRelated ? u"related" : u"alternative";
         m_headers.Add(QStringLiteral("Content-Type"),
                       taluvo::Format(u"multipart/%s;\r\n\tboundary=\"%s\"", subtype, outer));
@@ -372,7 +373,7 @@ BOOL CSmtpMsg::Render(QString& out)
 
     if (multipart)
         out += QLatin1String("\r\nThis is a multipart message in MIME format\r\n");
-    if (multipart && m_bodies.size() >= 2 && !m_attachments.isEmpty()) {
+    if (multipart && m_bodies.size() >= 2 && !m_attachments.empty()) {
         inner = taluvo::Format(u"CSmtpMsgPart123X456_001_%8.8X", GetTickCount());
         out += taluvo::Format(u"\r\n--%s\r\nContent-Type: multipart/alternative;\r\n\tboundary=\"%s\"\r\n", outer, inner);
     }

@@ -9,9 +9,10 @@
 #include "platform/base/WinTypes.h"
 
 #include <QByteArray>
-#include <QList>
-#include <QPair>
 #include <QString>
+
+#include <utility>
+#include <vector>
 
 enum SmtpEncoding : int32_t {
     encodingGuess = 0,
@@ -74,17 +75,17 @@ public:
 // exactly.
 class CSmtpMsgHeaders {
 public:
-    void Add(const QString& name, const QString& value) { m_pairs.append({name, value}); }
+    void Add(const QString& name, const QString& value) { m_pairs.emplace_back(name, value); }
     // Removes the first pair with that name; false when there is none.
     bool Remove(const QString& name);
     // The value of the first pair with that name; null when there is none.
     QString Lookup(const QString& name) const;
     bool Contains(const QString& name) const;
-    qsizetype Count() const { return m_pairs.size(); }
-    const QPair<QString, QString>& At(qsizetype i) const { return m_pairs.at(i); }
+    qsizetype Count() const { return qsizetype(m_pairs.size()); }
+    const std::pair<QString, QString>& At(qsizetype i) const { return m_pairs.at(size_t(i)); }
 
 private:
-    QList<QPair<QString, QString>> m_pairs;
+    std::vector<std::pair<QString, QString>> m_pairs;
 };
 
 class CSmtpMsg {
@@ -121,10 +122,10 @@ public:
     CSmtpMsgAddress m_from;
     CSmtpMsgAddress m_to;
     QString m_strSubject;
-    QList<CSmtpMsgBody> m_bodies;
-    QList<CSmtpMsgAddress> m_cc;
-    QList<CSmtpMsgAddress> m_bcc;
-    QList<CSmtpMsgAttachment> m_attachments;
+    std::vector<CSmtpMsgBody> m_bodies;
+    std::vector<CSmtpMsgAddress> m_cc;
+    std::vector<CSmtpMsgAddress> m_bcc;
+    std::vector<CSmtpMsgAttachment> m_attachments;
     CSmtpMsgHeaders m_headers;
     SYSTEMTIME m_time;
     SmtpMimeType m_mimeType = mimeAuto;

@@ -16,8 +16,6 @@ core/Crc32.cpp|immintrin.h|compiler intrinsics for the carry-less multiply: no s
 core/db/SqlWrapper.cpp|sqlite3.h|the one wrapper over the database library; SQLite is the program'"'"'s storage, the same on every system
 import/BookmarksHtml.cpp|libxml/HTMLparser.h|the bookmark file is parsed by the HTML parser library directly; no system interface
 import/BookmarksHtml.cpp|libxml/parser.h|as above
-mail/SmtpMsg.h|QList|the message'"'"'s bodies, recipients and attachments are QLists its callers fill; to become standard containers in a change of their own
-mail/SmtpMsg.h|QPair|as above (header name and value pairs)
 '
 
 is_exception() {

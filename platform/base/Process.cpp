@@ -6,7 +6,6 @@
 #include <cstdlib>
 #include <dirent.h>
 #include <limits.h>
-#include <pwd.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>

@@ -52,9 +52,9 @@ CSmtpMsg BaseMessage()
     CSmtpMsg message;
     message.m_from = CSmtpMsgAddress(u"taluvo@example.com", u"Taluvo");
     message.m_to = CSmtpMsgAddress(u"ann@example.com", u"Ann");
-    message.m_cc.append(CSmtpMsgAddress(u"bob@example.com", u"Bob"));
-    message.m_cc.append(CSmtpMsgAddress(u"carl@example.com"));
-    message.m_bcc.append(CSmtpMsgAddress(u"hidden@example.com", u"Hidden"));
+    message.m_cc.push_back(CSmtpMsgAddress(u"bob@example.com", u"Bob"));
+    message.m_cc.push_back(CSmtpMsgAddress(u"carl@example.com"));
+    message.m_bcc.push_back(CSmtpMsgAddress(u"hidden@example.com", u"Hidden"));
     message.m_strSubject = QStringLiteral("Page is updated.");
     return message;
 }
@@ -73,7 +73,7 @@ TEST(SmtpMsg, OneTextPartRendersAsTheUpdateNotice)
     message.m_bcc.clear();
     CSmtpMsgBody body(nullptr, u"text/plain", u"iso-8859-1", encodingGuess);
     body = QStringLiteral("Page \"http://example.com/\" was updated.");
-    message.m_bodies.append(body);
+    message.m_bodies.push_back(body);
     const QByteArray wire = Wire(message);
     EXPECT_EQ(HeaderNames(wire), QStringList({"From", "To", "Subject", "Date", "Importance", "X-MSMail-Priority",
                                               "X-Priority", "MIME-Version", "Content-Type", "Content-Transfer-Encoding"}));
@@ -117,11 +117,11 @@ TEST(SmtpMsg, EveryShapeParsesWithPythonEmail)
     for (const Shape& shape : shapes) {
         CSmtpMsg message = BaseMessage();
         message.m_mimeType = shape.mime;
-        message.m_bodies.append(CSmtpMsgBody(plain, QStringLiteral("text/plain"), QStringLiteral("iso-8859-1")));
+        message.m_bodies.push_back(CSmtpMsgBody(plain, QStringLiteral("text/plain"), QStringLiteral("iso-8859-1")));
         if (shape.bodies > 1)
-            message.m_bodies.append(CSmtpMsgBody(html, QStringLiteral("text/html"), QStringLiteral("utf-8"), encodingQuotedPrintable));
+            message.m_bodies.push_back(CSmtpMsgBody(html, QStringLiteral("text/html"), QStringLiteral("utf-8"), encodingQuotedPrintable));
         if (shape.attachment)
-            message.m_attachments.append(CSmtpMsgAttachment(reinterpret_cast<const char16_t*>(attachmentPath.utf16())));
+            message.m_attachments.push_back(CSmtpMsgAttachment(reinterpret_cast<const char16_t*>(attachmentPath.utf16())));
         wires.append(Wire(message));
         const QStringList names = HeaderNames(wires.back());
         if (shape.bodies + shape.attachment > 1) {
@@ -183,7 +183,7 @@ TEST(SmtpMsg, NamesAndSubjectsSurviveQuotingAndEncodedWords)
         message.m_cc.clear();
         message.m_to.m_strName = c.toName;
         message.m_strSubject = c.subject;
-        message.m_bodies.append(CSmtpMsgBody(u"x", u"text/plain", u"us-ascii"));
+        message.m_bodies.push_back(CSmtpMsgBody(u"x", u"text/plain", u"us-ascii"));
         wires.append(Wire(message));
         for (const QByteArray& line : wires.back().split('\n'))
             EXPECT_LT(line.size(), 100) << line.toStdString();  // folded or encoded into short lines
@@ -270,7 +270,7 @@ TEST(SmtpMsg, LineBreaksInHeaderTextsAreRefused)
     };
     for (qsizetype i = 0; i < injections.size(); ++i) {
         CSmtpMsg message = BaseMessage();
-        message.m_bodies.append(CSmtpMsgBody(u"x", u"text/plain", u"us-ascii"));
+        message.m_bodies.push_back(CSmtpMsgBody(u"x", u"text/plain", u"us-ascii"));
         injections[i](message);
         QString out = QStringLiteral("old");
         EXPECT_FALSE(message.Render(out)) << i;
@@ -281,7 +281,7 @@ TEST(SmtpMsg, LineBreaksInHeaderTextsAreRefused)
 TEST(SmtpMsg, RenderingAgainMovesGeneratedHeadersAndKeepsCallerOnes)
 {
     CSmtpMsg message = BaseMessage();
-    message.m_bodies.append(CSmtpMsgBody(u"x", u"text/plain", u"us-ascii"));
+    message.m_bodies.push_back(CSmtpMsgBody(u"x", u"text/plain", u"us-ascii"));
     message.m_headers.Add(QStringLiteral("X-Priority"), QStringLiteral("1 (Highest)"));
     message.m_headers.Add(QStringLiteral("X-Mailer-Note"), QStringLiteral("mine"));
     message.m_strMessageId = QStringLiteral("1234@example.com");
@@ -303,7 +303,7 @@ TEST(SmtpMsg, AttachmentTypesNamesAndMissingFiles)
 {
     taluvo::test::TempDir dir;
     CSmtpMsg message = BaseMessage();
-    message.m_bodies.append(CSmtpMsgBody(u"see attached", u"text/plain", u"us-ascii"));
+    message.m_bodies.push_back(CSmtpMsgBody(u"see attached", u"text/plain", u"us-ascii"));
     const QByteArray text("plain text\r\n");
     const QList<std::pair<std::string, const char*>> files = {
         {"report.pdf", "application/pdf"},
@@ -313,13 +313,13 @@ TEST(SmtpMsg, AttachmentTypesNamesAndMissingFiles)
         {"weird.zzqq", "application/octet-stream"},
     };
     for (const auto& [name, type] : files)
-        message.m_attachments.append(CSmtpMsgAttachment(
+        message.m_attachments.push_back(CSmtpMsgAttachment(
             reinterpret_cast<const char16_t*>(WriteAttachment(dir, name, text).utf16())));
     // A caller's name and type win; a name that is not ASCII survives; a missing file is left out.
     CSmtpMsgAttachment named(reinterpret_cast<const char16_t*>(WriteAttachment(dir, "x.bin", text).utf16()),
                              u"Grüße \"final\".txt", TRUE, u"text/csv", u"utf-8");
-    message.m_attachments.append(named);
-    message.m_attachments.append(CSmtpMsgAttachment(u"/nonexistent/file.txt"));
+    message.m_attachments.push_back(named);
+    message.m_attachments.push_back(CSmtpMsgAttachment(u"/nonexistent/file.txt"));
 
     const QJsonArray parsed = Parse({Wire(message)});
     ASSERT_EQ(parsed.size(), 1);

@@ -91,11 +91,11 @@ CSmtpMsg Message(const QString& to, const QStringList& cc = {}, const QStringLis
     message.m_from = CSmtpMsgAddress(u"sender@example.com", u"Taluvo");
     message.m_to = CSmtpMsgAddress(to, QStringLiteral("Primary"));
     for (const QString& a : cc)
-        message.m_cc.append(CSmtpMsgAddress(a));
+        message.m_cc.push_back(CSmtpMsgAddress(a));
     for (const QString& a : bcc)
-        message.m_bcc.append(CSmtpMsgAddress(a));
+        message.m_bcc.push_back(CSmtpMsgAddress(a));
     message.m_strSubject = QStringLiteral("Page is updated.");
-    message.m_bodies.append(CSmtpMsgBody(u"Page \"http://example.com/\" was updated.", u"text/plain", u"iso-8859-1"));
+    message.m_bodies.push_back(CSmtpMsgBody(u"Page \"http://example.com/\" was updated.", u"text/plain", u"iso-8859-1"));
     return message;
 }
 
@@ -153,7 +153,7 @@ TEST(Smtp, DeliversWholeMessagesToEveryRecipient)
     taluvo::test::TempDir dir;
     taluvo::test::WriteFile(dir.File("data.bin"), std::string(3000, '\x01'));
     CSmtpMsg second = Message("to@example.com");
-    second.m_attachments.append(CSmtpMsgAttachment(reinterpret_cast<const char16_t*>(
+    second.m_attachments.push_back(CSmtpMsgAttachment(reinterpret_cast<const char16_t*>(
         QString::fromStdString(dir.File("data.bin")).utf16())));
     ASSERT_EQ(client.SendMessage(second), 0);
     const QByteArray secondSent = Unstuffed(client.lastCommand);
@@ -246,8 +246,8 @@ TEST(Smtp, MessagesThatCannotBeSentSendNothing)
     };
     const Case cases[] = {
         {"no sender", [](CSmtpMsg& m) { m.m_from.m_strAddress.clear(); }},
-        {"only blind copies", [](CSmtpMsg& m) { m.m_to.m_strAddress.clear(); m.m_bcc.append(CSmtpMsgAddress(u"b@x.org")); }},
-        {"line break in a recipient", [](CSmtpMsg& m) { m.m_bcc.append(CSmtpMsgAddress(u"b@x.org>\r\nDATA")); }},
+        {"only blind copies", [](CSmtpMsg& m) { m.m_to.m_strAddress.clear(); m.m_bcc.push_back(CSmtpMsgAddress(u"b@x.org")); }},
+        {"line break in a recipient", [](CSmtpMsg& m) { m.m_bcc.push_back(CSmtpMsgAddress(u"b@x.org>\r\nDATA")); }},
         {"line break in the subject", [](CSmtpMsg& m) { m.m_strSubject = QStringLiteral("a\r\nBcc: b@x.org"); }},
     };
     for (const Case& c : cases) {
