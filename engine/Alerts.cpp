@@ -5,6 +5,7 @@
 #include "core/Exceptions.h"
 #include "core/Mutex.h"
 #include "core/db/SqlWrapper.h"
+#include "core/db/WriteAheadLog.h"
 #include "core/prefs/Preferences.h"
 #include "engine/PageCtx.h"
 #include "mail/Smtp.h"
@@ -21,6 +22,8 @@ const QString kRowStart = QStringLiteral("<tr><td><icon idres=");
 
 void UpdateCheckResult(CSqlDatabase& db, const SPageCtx& ctx)
 {
+    // The page's next check writes its result again, so this write does not wait for the disk.
+    const CResultWriteSync relaxed(db);
     CSqlBuffer sql;
     const int changed = db.execDML(sql.format(
         "UPDATE PAGES SET lastChecked = %u, lastModified = %u, checkSum = %u, status = %d, errorCode = %d, "

@@ -26,7 +26,8 @@ struct SStoredPage {
 // CFailException when not exactly one row changed or the row is gone, CSqlException on a database
 // error. The caller holds the database lock.
 SStoredPage StoreCheckResult(CSqlDatabase& db, const SPageCtx& ctx);
-// The two steps of StoreCheckResult, for a caller that needs the whole row back.
+// The two steps of StoreCheckResult, for a caller that needs the whole row back. The result's
+// commit is not waited for on the disk (see CResultWriteSync).
 void UpdateCheckResult(CSqlDatabase& db, const SPageCtx& ctx);
 CSqlQuery ReadPageRow(CSqlDatabase& db, WORD nGroupId, WORD nPageId);
 

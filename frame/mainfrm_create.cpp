@@ -9,6 +9,7 @@
 #include "core/InternetHandle.h"
 #include "core/Utils.h"
 #include "core/db/Database.h"
+#include "core/db/WriteAheadLog.h"
 #include "core/prefs/Preferences.h"
 #include "platform/base/FileStatus.h"
 #include "platform/base/Format.h"
@@ -150,6 +151,7 @@ void CMainFrame::OpenDatabase(const QString& path)
             TRACE2(u"CMainFrame::OnCreate - Database file not exists. Try to create it.");
         m_db.open(CWideToAnsi(path).Get().constData());
         TRACE2(u"CMainFrame::OnCreate - DB was successfully opened.\r\n");
+        UseWriteAheadLog(m_db);
         CheckDb();
         LoadContent();
         SStoredPrefsProblem problem;
@@ -291,6 +293,9 @@ void CMainFrame::Shutdown()
             SavePrefs();
         try {
             AUTO_DB_LOCKER();
+            // One self-contained file after exit, compacted without going through the log. A log
+            // that must stay (another program reads the file) keeps everything; it is traced.
+            LeaveWriteAheadLog(m_db);
             m_db.execDML("VACUUM;");
             m_db.close();
         } catch (const CSqlException& e) {

@@ -610,6 +610,11 @@ void CSqlDatabase::setBusyWait(int milliseconds)
         sqlite3_busy_timeout(m_pDB, m_nBusyTimeoutMs);
 }
 
+bool CSqlDatabase::inTransaction() const
+{
+    return m_pDB && !sqlite3_get_autocommit(m_pDB);
+}
+
 void CSqlDatabase::requireOpen()
 {
     if (!m_pDB)

@@ -158,6 +158,9 @@ public:
     // The full path of the open database's file; empty when closed, in memory or temporary.
     const char* fileName() const;
     void setBusyWait(int milliseconds);
+    int busyWait() const { return m_nBusyTimeoutMs; }
+    // True between BEGIN (or a SAVEPOINT outside one) and its end.
+    bool inTransaction() const;
 
     // Runs the SQL and returns the number of rows the last statement changed.
     int execDML(const char* sql);

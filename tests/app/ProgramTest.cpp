@@ -134,8 +134,14 @@ TEST_F(ProgramTest, SignalsShutDownAsExitDoes)
         ASSERT_NE(Sqlite(Database(), "PRAGMA freelist_count;"), "0");
         auto program = Start("run.txt");
         ASSERT_TRUE(WaitUntilRunning()) << signal;
+        // While it runs, the results go through the write-ahead log beside the file.
+        EXPECT_EQ(Sqlite(Database(), "PRAGMA journal_mode;"), "wal") << signal;
         program->Signal(signal);
         EXPECT_EQ(program->Wait(), 1) << signal;
+        // The stopped program leaves the one file, in the rollback journal, as before the log.
+        EXPECT_EQ(FileMode(Database() + "-wal"), -1) << signal;
+        EXPECT_EQ(FileMode(Database() + "-shm"), -1) << signal;
+        EXPECT_EQ(Sqlite(Database(), "PRAGMA journal_mode;"), "delete") << signal;
         EXPECT_EQ(Sqlite(Database(), "PRAGMA freelist_count;"), "0") << signal;
         EXPECT_EQ(Sqlite(Database(), "SELECT COUNT(*) FROM PREFS;"), "1") << signal;
         EXPECT_EQ(Sqlite(Database(), ".tables"), "GROUPS  PAGES   PREFS ") << signal;
