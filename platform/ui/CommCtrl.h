@@ -9,6 +9,7 @@
 #include "platform/ui/AtlWin.h"
 #include "platform/ui/GdiTypes.h"
 
+#include <QIcon>
 #include <QString>
 
 class QImage;
@@ -61,6 +62,13 @@ HICON ImageList_GetIcon(HIMAGELIST list, int index, UINT flags);
 namespace taluvo::ui {
 // An image of the list with the overlay (1-15, 0 for none) laid over it; null when out of range.
 QImage ImageListImage(HIMAGELIST list, int index, int overlay = 0);
+// The same at twice the density, where the list's strip was drawn so; null otherwise.
+QImage DoubledImageListImage(HIMAGELIST list, int index, int overlay = 0);
+// Adds the image (with the overlay) to a Qt icon in the given mode, with its doubled picture where
+// there is one, so the widget shows whichever fits its screen's device pixel ratio; false when the
+// index is out of range.
+bool AddImageListPixmaps(QIcon& icon, HIMAGELIST list, int index, int overlay, QIcon::Mode mode);
+QIcon ImageListIcon(HIMAGELIST list, int index, int overlay = 0);
 // Changes whenever images of the list change (caches of drawn images compare it).
 quint64 ImageListVersion(HIMAGELIST list);
 } // namespace taluvo::ui

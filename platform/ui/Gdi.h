@@ -188,6 +188,9 @@ QFont QFontOf(HFONT font);
 HFONT FontHandleOf(const QFont& font);
 // A copy of the pixels of a bitmap as a 32-bit image (0xAARRGGBB); null image for a bad handle.
 QImage ImageOfBitmap(HBITMAP bitmap);
+// The bitmap's picture for screens of twice the density (0xAARRGGBB, twice the width and height):
+// a resource bitmap whose "@2x" file exists, as long as nothing was drawn into it; null otherwise.
+QImage DoubledImageOfBitmap(HBITMAP bitmap);
 // A 32-bit bitmap holding the image's pixels.
 HBITMAP BitmapOfImage(const QImage& image);
 // A copy of what a device context holds (its bitmap, or the window image of a paint).

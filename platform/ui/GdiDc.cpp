@@ -947,6 +947,15 @@ QImage ImageOfBitmap(HBITMAP handle)
     return bitmap->image.copy();
 }
 
+QImage DoubledImageOfBitmap(HBITMAP handle)
+{
+    auto bitmap = FindBitmap(handle);
+    if (!bitmap || bitmap->doubled.isNull())
+        return QImage();
+    bitmap->Pull();
+    return bitmap->image.cacheKey() == bitmap->doubledFor ? bitmap->doubled : QImage();
+}
+
 HBITMAP BitmapOfImage(const QImage& image)
 {
     if (image.isNull())

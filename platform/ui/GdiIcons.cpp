@@ -232,7 +232,19 @@ HANDLE LoadImage(HINSTANCE instance, LPCWSTR name, UINT type, int width, int hei
             for (int x = 0; x < image.width(); ++x)
                 row[x] &= 0xFFFFFF;
         }
-    return taluvo::ui::BitmapOfImage(image);
+    HBITMAP handle = taluvo::ui::BitmapOfImage(image);
+    // A resource drawn also at twice the density ("name@2x.png") keeps that picture beside its
+    // own, for image lists shown on such screens.
+    const qsizetype dot = path.lastIndexOf(QLatin1Char('.'));
+    auto bitmap = FindBitmap(handle);
+    if (bitmap && !(flags & LR_LOADFROMFILE) && width <= 0 && height <= 0 && dot > 0) {
+        const QImage doubled(path.left(dot) + QStringLiteral("@2x") + path.mid(dot));
+        if (doubled.width() == 2 * image.width() && doubled.height() == 2 * image.height()) {
+            bitmap->doubled = doubled.convertToFormat(QImage::Format_ARGB32);
+            bitmap->doubledFor = bitmap->image.cacheKey();
+        }
+    }
+    return handle;
 }
 
 HBITMAP LoadBitmap(HINSTANCE instance, LPCWSTR name)

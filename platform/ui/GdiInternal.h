@@ -40,6 +40,10 @@ struct Bitmap : Object {
     int height = 0;
     int bitsPerPixel = 32;
     QImage image;
+    // The picture at twice the density, from a resource that has an "@2x" file. It stands for
+    // `image` only while that is unchanged: drawing into the bitmap gives the image a new cache key.
+    QImage doubled;
+    qint64 doubledFor = 0;
     bool dib = false;
     bool bottomUp = true;
     int stride = 0;

@@ -1,5 +1,6 @@
 // Image lists: equal-sized 32-bit images with transparency, cut from strip bitmaps, and the
-// overlay images laid over them.
+// overlay images laid over them. A strip drawn also at twice the density gives each image a
+// second picture, which widgets on such screens show (ImageListIcon).
 #include "platform/ui/CommCtrl.h"
 
 #include "platform/ui/Gdi.h"
@@ -26,6 +27,7 @@ struct ImageListObject {
     int cy = 16;
     UINT flags = 0;
     std::vector<QImage> images; // ARGB32 premultiplied
+    std::vector<QImage> doubled; // per image: its picture at twice the density, or null
     std::array<int, kOverlays + 1> overlays {}; // overlay number -> image index, -1 when unset
     quint64 version = 0;
 };
@@ -43,27 +45,38 @@ quint64 NextVersion()
 }
 
 // Cuts a strip into cells of the list's size; the last partial cell is dropped, as Windows does.
-int AppendStrip(ImageListObject& list, const QImage& strip)
+// `doubled` is the same strip at twice the density, or null.
+int AppendStrip(ImageListObject& list, const QImage& strip, const QImage& doubled)
 {
     if (strip.isNull() || strip.height() < list.cy || strip.width() < list.cx)
         return -1;
+    const bool twice = doubled.width() == 2 * strip.width() && doubled.height() == 2 * strip.height();
     const int first = static_cast<int>(list.images.size());
-    for (int x = 0; x + list.cx <= strip.width(); x += list.cx)
+    for (int x = 0; x + list.cx <= strip.width(); x += list.cx) {
         list.images.push_back(strip.copy(x, 0, list.cx, list.cy).convertToFormat(QImage::Format_ARGB32_Premultiplied));
+        list.doubled.push_back(twice ? doubled.copy(2 * x, 0, 2 * list.cx, 2 * list.cy)
+                                           .convertToFormat(QImage::Format_ARGB32_Premultiplied)
+                                     : QImage());
+    }
     list.version = NextVersion();
     return first;
 }
 
-QImage Composed(const ImageListObject& list, int index, int overlay)
+// An image with the overlay laid over it, from one resolution's pictures (`images` is the list's
+// own or its doubled ones; an overlay without a doubled picture is enlarged).
+QImage Composed(const ImageListObject& list, const std::vector<QImage>& images, int index, int overlay)
 {
-    if (index < 0 || static_cast<size_t>(index) >= list.images.size())
+    if (index < 0 || static_cast<size_t>(index) >= images.size() || images[static_cast<size_t>(index)].isNull())
         return QImage();
-    QImage image = list.images[static_cast<size_t>(index)];
+    QImage image = images[static_cast<size_t>(index)];
     if (overlay > 0 && overlay <= kOverlays) {
         const int overlayImage = list.overlays[static_cast<size_t>(overlay)];
-        if (overlayImage >= 0 && static_cast<size_t>(overlayImage) < list.images.size()) {
+        if (overlayImage >= 0 && static_cast<size_t>(overlayImage) < images.size()) {
+            QImage top = images[static_cast<size_t>(overlayImage)];
+            if (top.isNull())
+                top = list.images[static_cast<size_t>(overlayImage)].scaled(image.size());
             QPainter painter(&image);
-            painter.drawImage(0, 0, list.images[static_cast<size_t>(overlayImage)]);
+            painter.drawImage(0, 0, top);
         }
     }
     return image;
@@ -123,7 +136,16 @@ template <class Transparent> int AddStrip(HIMAGELIST list, HBITMAP bitmap, Trans
         for (int x = 0; x < strip.width(); ++x)
             line[x] = transparent(x, y, line[x]) ? 0 : (line[x] | 0xFF000000);
     }
-    return AppendStrip(*object, strip);
+    // The doubled picture keeps its own alpha (it is drawn with soft edges); the same test clears
+    // what the strip's own pixel at that place would clear.
+    QImage doubled = taluvo::ui::DoubledImageOfBitmap(bitmap);
+    for (int y = 0; y < doubled.height(); ++y) {
+        auto* line = reinterpret_cast<QRgb*>(doubled.scanLine(y));
+        for (int x = 0; x < doubled.width(); ++x)
+            if (transparent(x / 2, y / 2, line[x]))
+                line[x] = 0;
+    }
+    return AppendStrip(*object, strip, doubled);
 }
 
 } // namespace
@@ -158,9 +180,11 @@ int ImageList_ReplaceIcon(HIMAGELIST list, int index, HICON icon)
     object->version = NextVersion();
     if (index == -1) {
         object->images.push_back(image);
+        object->doubled.emplace_back();
         return static_cast<int>(object->images.size()) - 1;
     }
     object->images[static_cast<size_t>(index)] = image;
+    object->doubled[static_cast<size_t>(index)] = QImage();
     return index;
 }
 
@@ -169,10 +193,13 @@ BOOL ImageList_Remove(HIMAGELIST list, int index)
     auto object = Lists().Find(list);
     if (!object || index < -1 || index >= static_cast<int>(object->images.size()))
         return FALSE;
-    if (index == -1)
+    if (index == -1) {
         object->images.clear();
-    else
+        object->doubled.clear();
+    } else {
         object->images.erase(object->images.begin() + index);
+        object->doubled.erase(object->doubled.begin() + index);
+    }
     object->version = NextVersion();
     return TRUE;
 }
@@ -189,10 +216,8 @@ BOOL ImageList_SetOverlayImage(HIMAGELIST list, int image, int overlay)
 
 HICON ImageList_GetIcon(HIMAGELIST list, int index, UINT flags)
 {
-    const QImage image = taluvo::ui::ImageListImage(list, index, static_cast<int>((flags & ILD_OVERLAYMASK) >> 8));
-    if (image.isNull())
-        return nullptr;
-    return taluvo::ui::detail::IconHandle(QIcon(QPixmap::fromImage(image)));
+    const QIcon icon = taluvo::ui::ImageListIcon(list, index, static_cast<int>((flags & ILD_OVERLAYMASK) >> 8));
+    return icon.isNull() ? nullptr : taluvo::ui::detail::IconHandle(icon);
 }
 
 BOOL ImageList_Draw(HIMAGELIST list, int index, HDC dc, int x, int y, UINT style)
@@ -221,7 +246,35 @@ namespace taluvo::ui {
 QImage ImageListImage(HIMAGELIST list, int index, int overlay)
 {
     auto object = Lists().Find(list);
-    return object ? Composed(*object, index, overlay) : QImage();
+    return object ? Composed(*object, object->images, index, overlay) : QImage();
+}
+
+QImage DoubledImageListImage(HIMAGELIST list, int index, int overlay)
+{
+    auto object = Lists().Find(list);
+    return object ? Composed(*object, object->doubled, index, overlay) : QImage();
+}
+
+bool AddImageListPixmaps(QIcon& icon, HIMAGELIST list, int index, int overlay, QIcon::Mode mode)
+{
+    const QImage image = ImageListImage(list, index, overlay);
+    if (image.isNull())
+        return false;
+    icon.addPixmap(QPixmap::fromImage(image), mode);
+    const QImage doubled = DoubledImageListImage(list, index, overlay);
+    if (!doubled.isNull()) {
+        QPixmap sharp = QPixmap::fromImage(doubled);
+        sharp.setDevicePixelRatio(2.0);
+        icon.addPixmap(sharp, mode);
+    }
+    return true;
+}
+
+QIcon ImageListIcon(HIMAGELIST list, int index, int overlay)
+{
+    QIcon icon;
+    AddImageListPixmaps(icon, list, index, overlay, QIcon::Normal);
+    return icon;
 }
 
 quint64 ImageListVersion(HIMAGELIST list)

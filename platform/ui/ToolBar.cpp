@@ -41,8 +41,7 @@ void ShowButton(const ToolBarState& state, Button& button)
     QAction* action = button.action;
     if (button.style & BTNS_SEP)
         return;
-    const QImage image = taluvo::ui::ImageListImage(state.images, button.image);
-    action->setIcon(image.isNull() ? QIcon() : QIcon(QPixmap::fromImage(image)));
+    action->setIcon(taluvo::ui::ImageListIcon(state.images, button.image));
     action->setEnabled((button.state & TBSTATE_ENABLED) != 0);
     action->setCheckable((button.style & BTNS_CHECK) || (button.state & TBSTATE_CHECKED));
     action->setChecked((button.state & TBSTATE_CHECKED) != 0);

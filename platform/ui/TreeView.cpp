@@ -160,12 +160,8 @@ QIcon IconFor(TreeState& state, const Item& item)
     if (it != state.iconCache.end())
         return it->second;
     QIcon icon;
-    const QImage normal = taluvo::ui::ImageListImage(state.images, item.image, overlay);
-    const QImage selected = taluvo::ui::ImageListImage(state.images, item.selectedImage, overlay);
-    if (!normal.isNull())
-        icon.addPixmap(QPixmap::fromImage(normal), QIcon::Normal);
-    if (!selected.isNull())
-        icon.addPixmap(QPixmap::fromImage(selected), QIcon::Selected);
+    taluvo::ui::AddImageListPixmaps(icon, state.images, item.image, overlay, QIcon::Normal);
+    taluvo::ui::AddImageListPixmaps(icon, state.images, item.selectedImage, overlay, QIcon::Selected);
     state.iconCache.emplace(key, icon);
     return icon;
 }

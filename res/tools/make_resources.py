@@ -1,7 +1,8 @@
 #!/usr/bin/python3
 """Draws the program's images and makes its sounds.
 
-Writes res/images/*.png (the 16x16 image strip of bitmap 201 on magenta, and the icons),
+Writes res/images/*.png (the 16x16 image strip of bitmap 201 on magenta, its 32x32 cells for
+screens of twice the density, and the icons),
 res/icons/taluvo-<size>.png (the program's icon for the desktop's menus) and res/sounds/*.wav. Uses the standard library only, so the output is the same on every machine.
 Run it from anywhere: python3 res/tools/make_resources.py
 """
@@ -65,6 +66,14 @@ class Canvas:
                 if abs(d - r) <= thickness / 2:
                     self.put(x, y, colour)
 
+    def arc(self, cx, cy, r, start, stop, step, colour):
+        """A two-pixel band at radius r and r - 1 from angle start to stop (degrees, y up), dotted
+        at every step degrees."""
+        for a in range(start, stop, step):
+            t = math.radians(a)
+            self.put(round(cx + r * math.cos(t)), round(cy - r * math.sin(t)), colour)
+            self.put(round(cx + (r - 1) * math.cos(t)), round(cy - (r - 1) * math.sin(t)), colour)
+
     def blit(self, other, ox, oy, key=None):
         for y in range(other.height):
             for x in range(other.width):
@@ -83,6 +92,105 @@ class Canvas:
         data = b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", header) + chunk(b"IDAT", zlib.compress(raw, 9)) + chunk(b"IEND", b"")
         with open(path, "wb") as f:
             f.write(data)
+
+
+class FineCell:
+    """A 16-unit cell drawn with the same calls as a Canvas, kept as shapes and rendered at any
+    scale with 4x4 samples a pixel: the 2x images of the strip have smooth diagonals and circles
+    where the 1x ones have steps. Painting MAGENTA (the 1x strip's see-through colour) clears."""
+
+    def __init__(self):
+        self.shapes = []  # (test(x, y) over the unit square's coordinates, bounding box, colour)
+
+    def _add(self, test, box, colour):
+        self.shapes.append((test, box, colour))
+
+    def put(self, x, y, colour):
+        self.rect(x, y, x, y, colour)
+
+    def rect(self, x0, y0, x1, y1, colour):
+        """Pixels x0..x1, y0..y1 inclusive, as the 1x canvas fills them."""
+        box = (x0, y0, x1 + 1, y1 + 1)
+        self._add(lambda x, y: x0 <= x < x1 + 1 and y0 <= y < y1 + 1, box, colour)
+
+    def frame(self, x0, y0, x1, y1, colour):
+        self.rect(x0, y0, x1, y0, colour)
+        self.rect(x0, y1, x1, y1, colour)
+        self.rect(x0, y0, x0, y1, colour)
+        self.rect(x1, y0, x1, y1, colour)
+
+    def line(self, x0, y0, x1, y1, colour, width=1):
+        # The 1x line stamps width x width squares from each point: a stroke of that width through
+        # the squares' centres, with square ends.
+        h = width / 2
+        ax, ay, bx, by = x0 + h, y0 + h, x1 + h, y1 + h
+        length = math.hypot(bx - ax, by - ay)
+        if length == 0:
+            self.rect(x0, y0, x0 + width - 1, y0 + width - 1, colour)
+            return
+        ux, uy = (bx - ax) / length, (by - ay) / length
+
+        def test(x, y):
+            along = (x - ax) * ux + (y - ay) * uy
+            across = (x - ax) * -uy + (y - ay) * ux
+            return -h <= along <= length + h and abs(across) <= h
+
+        box = (min(ax, bx) - width, min(ay, by) - width, max(ax, bx) + width, max(ay, by) + width)
+        self._add(test, box, colour)
+
+    def disc(self, cx, cy, r, colour):
+        # The 1x disc holds the pixels whose corner-based position lies within r: centred on the
+        # pixel's middle, a touch larger so small discs keep their weight.
+        mx, my, rr = cx + 0.5, cy + 0.5, r + 0.2
+        self._add(lambda x, y: (x - mx) ** 2 + (y - my) ** 2 <= rr * rr, (mx - rr, my - rr, mx + rr, my + rr), colour)
+
+    def ring(self, cx, cy, r, colour, thickness=1.2):
+        mx, my, h = cx + 0.5, cy + 0.5, thickness / 2
+        box = (mx - r - h, my - r - h, mx + r + h, my + r + h)
+        self._add(lambda x, y: abs(math.hypot(x - mx, y - my) - r) <= h, box, colour)
+
+    def arc(self, cx, cy, r, start, stop, step, colour):
+        # The 1x dotted band at radii r - 1 and r, drawn whole.
+        mx, my = cx + 0.5, cy + 0.5
+        last = max(range(start, stop, step))
+
+        def test(x, y):
+            d = math.hypot(x - mx, y - my)
+            a = math.degrees(math.atan2(my - y, x - mx)) % 360
+            return r - 1.5 <= d <= r + 0.5 and start <= a <= last
+
+        self._add(test, (mx - r - 1, my - r - 1, mx + r + 1, my + r + 1), colour)
+
+    def polygon(self, points, colour):
+        xs = [p[0] for p in points]
+        ys = [p[1] for p in points]
+
+        def test(x, y):
+            inside = False
+            for (x0, y0), (x1, y1) in zip(points, points[1:] + points[:1]):
+                if (y0 > y) != (y1 > y) and x < x0 + (y - y0) * (x1 - x0) / (y1 - y0):
+                    inside = not inside
+            return inside
+
+        self._add(test, (min(xs), min(ys), max(xs), max(ys)), colour)
+
+    def render(self, scale):
+        size = 16 * scale
+        c = Canvas(size, size, CLEAR)
+        samples = [(i + 0.5) / 4 for i in range(4)]
+        for test, (bx0, by0, bx1, by1), colour in self.shapes:
+            for py in range(max(0, int(by0 * scale) - 1), min(size, int(by1 * scale) + 2)):
+                for px in range(max(0, int(bx0 * scale) - 1), min(size, int(bx1 * scale) + 2)):
+                    hits = sum(1 for sy in samples for sx in samples if test((px + sx) / scale, (py + sy) / scale))
+                    if not hits:
+                        continue
+                    under = c.pixels[py][px]
+                    if colour == MAGENTA:
+                        keep = 1 - hits / 16
+                        c.pixels[py][px] = under[:3] + (round(under[3] * keep),) if under[3] * keep >= 0.5 else CLEAR
+                    else:
+                        c.pixels[py][px] = _blend(under, colour, hits / 16)
+        return c
 
 
 BLACK = (0, 0, 0, 255)
@@ -142,16 +250,28 @@ def pencil(c):
 
 
 def refresh(c, cx, cy, r, colour=GREEN):
-    for a in range(30, 330, 8):
-        t = math.radians(a)
-        c.put(round(cx + r * math.cos(t)), round(cy - r * math.sin(t)), colour)
-        c.put(round(cx + (r - 1) * math.cos(t)), round(cy - (r - 1) * math.sin(t)), colour)
+    c.arc(cx, cy, r, 30, 330, 8, colour)
+    if isinstance(c, FineCell):
+        # The head as a barb across the band's start, pointing on clockwise.
+        t = math.radians(30)
+        mx, my = cx + 0.5, cy + 0.5
+        out = (mx + (r + 1.3) * math.cos(t), my - (r + 1.3) * math.sin(t))
+        inn = (mx + (r - 2.3) * math.cos(t), my - (r - 2.3) * math.sin(t))
+        mid = (mx + (r - 0.5) * math.cos(t), my - (r - 0.5) * math.sin(t))
+        tip = (mid[0] + 2.4 * math.sin(t), mid[1] + 2.4 * math.cos(t))
+        c.polygon([out, tip, inn], colour)
+        return
     tip_x = round(cx + r * math.cos(math.radians(30)))
     tip_y = round(cy - r * math.sin(math.radians(30)))
     c.rect(tip_x - 2, tip_y - 3, tip_x, tip_y - 1, colour)
 
 
 def arrow(c, up, colour=BLUE):
+    if isinstance(c, FineCell):
+        # The head as the triangle the rows of pixels stand for.
+        c.polygon([(2, 9), (8, 3), (14, 9)] if up else [(2, 7), (8, 13), (14, 7)], colour)
+        c.rect(6, 9, 9, 14, colour) if up else c.rect(6, 1, 9, 6, colour)
+        return
     for i in range(6):
         y = 3 + i if up else 12 - i
         c.line(8 - i, y, 7 + i, y, colour)
@@ -161,8 +281,10 @@ def arrow(c, up, colour=BLUE):
         c.rect(6, 1, 9, 6, colour)
 
 
-def cell(index):
-    c = Canvas(16, 16, MAGENTA)
+def cell(index, c=None):
+    """Cell index of the strip, drawn on c: a 16x16 Canvas on magenta unless a FineCell is given."""
+    if c is None:
+        c = Canvas(16, 16, MAGENTA)
     if index == 0:
         folder(c, YELLOW, DARK_YELLOW)
     elif index == 1:
@@ -262,10 +384,22 @@ def cell(index):
     return c
 
 
-def strip(count=28):
+STRIP_CELLS = 28
+
+
+def strip(count=STRIP_CELLS):
     s = Canvas(16 * count, 16, MAGENTA)
     for i in range(count):
         s.blit(cell(i), 16 * i, 0)
+    return s
+
+
+def fine_strip(scale, count=STRIP_CELLS):
+    """The strip at scale x 16 pixels a cell, with real transparency around the shapes."""
+    size = 16 * scale
+    s = Canvas(size * count, size, CLEAR)
+    for i in range(count):
+        s.blit(cell(i, FineCell()).render(scale), size * i, 0)
     return s
 
 
@@ -473,6 +607,7 @@ def main():
     os.makedirs(images, exist_ok=True)
     os.makedirs(sounds, exist_ok=True)
     strip().png(os.path.join(images, "bitmap201.png"))
+    fine_strip(2).png(os.path.join(images, "bitmap201@2x.png"))
     program_icon().png(os.path.join(images, "icon128.png"))
     probe_icon().png(os.path.join(images, "icon213.png"))
     tray_icon(False).png(os.path.join(images, "icon247.png"))

@@ -9,6 +9,7 @@
 #include "platform/ui/CommCtrl.h"
 #include "platform/ui/Gdi.h"
 #include "platform/ui/Menu.h"
+#include "res/DialogIds.h"
 #include "res/resource.h"
 
 #include <gtest/gtest.h>
@@ -145,6 +146,97 @@ TEST_F(UiResources, ImageListFromTheStrip)
     DestroyIcon(icon);
     EXPECT_TRUE(list.Destroy());
     EXPECT_EQ(ImageList_GetImageCount(list), 0);
+}
+
+// The strip is drawn also at twice the density: each image of the list gets a 32 x 32 picture
+// that a widget on such a screen shows, transparent where the 16 x 16 one is, and the 16 x 16
+// pictures stay exactly what they were.
+TEST_F(UiResources, TheStripAtTwiceTheDensity)
+{
+    CImageList list;
+    ASSERT_TRUE(list.Create(16, 16, ILC_COLOR32 | ILC_MASK, 3, 6));
+    HBITMAP strip = LoadBitmap(nullptr, MAKEINTRESOURCE(IDB_TREE_IMAGES));
+    ASSERT_EQ(list.Add(strip, 0xFF00FF), 0);
+    DeleteObject(strip);
+    ASSERT_TRUE(list.SetOverlayImage(24, 1));
+
+    for (int index : { 0, 8, 12, 26, 27 }) {
+        SCOPED_TRACE(index);
+        const QImage one = taluvo::ui::ImageListImage(list, index);
+        const QImage two = taluvo::ui::DoubledImageListImage(list, index);
+        ASSERT_EQ(two.size(), QSize(32, 32));
+        // The 2x picture draws the same shapes: soft edges reach at most the next pixel, so a 1x
+        // pixel whose neighbourhood is all see-through has a see-through 2x block, and one whose
+        // neighbourhood is all drawn has ink in its block.
+        for (int y = 1; y < 15; ++y)
+            for (int x = 1; x < 15; ++x) {
+                int drawn = 0;
+                for (int dy = -1; dy <= 1; ++dy)
+                    for (int dx = -1; dx <= 1; ++dx)
+                        drawn += qAlpha(one.pixel(x + dx, y + dy)) != 0;
+                if (drawn != 0 && drawn != 9)
+                    continue;
+                int inked = 0;
+                for (int fy = 2 * y; fy < 2 * y + 2; ++fy)
+                    for (int fx = 2 * x; fx < 2 * x + 2; ++fx)
+                        inked += qAlpha(two.pixel(fx, fy)) != 0;
+                if (drawn)
+                    ASSERT_GT(inked, 0) << x << "," << y;
+                else
+                    ASSERT_EQ(inked, 0) << x << "," << y;
+            }
+        // A Qt icon of the image: the 1x picture on a plain screen, the 2x one at ratio 2.
+        const QIcon icon = taluvo::ui::ImageListIcon(list, index);
+        EXPECT_EQ(icon.pixmap(QSize(16, 16), 1.0).toImage().convertToFormat(QImage::Format_ARGB32_Premultiplied),
+            one.convertToFormat(QImage::Format_ARGB32_Premultiplied));
+        const QPixmap sharp = icon.pixmap(QSize(16, 16), 2.0);
+        EXPECT_EQ(sharp.devicePixelRatio(), 2.0);
+        EXPECT_EQ(sharp.toImage().convertToFormat(QImage::Format_ARGB32_Premultiplied),
+            two.convertToFormat(QImage::Format_ARGB32_Premultiplied));
+    }
+    // The overlay goes over the 2x picture in its own 2x form: its red reaches the lower left.
+    const QImage crossed = taluvo::ui::DoubledImageListImage(list, 12, 1);
+    EXPECT_EQ(qRed(crossed.pixel(3, 21)), 220);
+    EXPECT_EQ(crossed.pixel(16, 10), taluvo::ui::DoubledImageListImage(list, 12).pixel(16, 10));
+
+    // A replaced image has only the picture it was given; indexes out of range give nothing.
+    HICON icon = list.GetIcon(10);
+    EXPECT_EQ(ImageList_ReplaceIcon(list, 12, icon), 12);
+    DestroyIcon(icon);
+    EXPECT_TRUE(taluvo::ui::DoubledImageListImage(list, 12).isNull());
+    EXPECT_FALSE(taluvo::ui::DoubledImageListImage(list, 11).isNull());
+    EXPECT_TRUE(taluvo::ui::DoubledImageListImage(list, 28).isNull());
+    // Removing an image moves the doubled pictures with the images.
+    const QImage second = taluvo::ui::DoubledImageListImage(list, 1);
+    EXPECT_TRUE(ImageList_Remove(list, 0));
+    EXPECT_EQ(taluvo::ui::DoubledImageListImage(list, 0), second);
+    EXPECT_TRUE(taluvo::ui::DoubledImageListImage(list, 11).isNull()); // was 12, the replaced one
+}
+
+// The doubled picture stands for the bitmap only as loaded: once something is drawn into the
+// bitmap, a list made from it has 1x pictures alone, never a stale 2x one.
+TEST_F(UiResources, ADrawnOverStripLosesItsDoubledPicture)
+{
+    HBITMAP strip = LoadBitmap(nullptr, MAKEINTRESOURCE(IDB_TREE_IMAGES));
+    ASSERT_FALSE(taluvo::ui::DoubledImageOfBitmap(strip).isNull());
+    HDC dc = CreateCompatibleDC(nullptr);
+    HGDIOBJ old = SelectObject(dc, strip);
+    RECT first { 0, 0, 16, 16 };
+    FillRect(dc, &first, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
+    SelectObject(dc, old);
+    DeleteDC(dc);
+    EXPECT_TRUE(taluvo::ui::DoubledImageOfBitmap(strip).isNull());
+    HIMAGELIST list = ImageList_Create(16, 16, ILC_COLOR32 | ILC_MASK, 28, 1);
+    ASSERT_EQ(ImageList_AddMasked(list, strip, 0xFF00FF), 0);
+    EXPECT_TRUE(taluvo::ui::DoubledImageListImage(list, 0).isNull());
+    EXPECT_EQ(taluvo::ui::ImageListIcon(list, 0).availableSizes().size(), 1);
+    ImageList_Destroy(list);
+    DeleteObject(strip);
+    // A bitmap with no drawing at twice the density has none.
+    HBITMAP button = LoadBitmap(nullptr, MAKEINTRESOURCE(IDB_ABOUT_CLOSE));
+    ASSERT_NE(button, nullptr);
+    EXPECT_TRUE(taluvo::ui::DoubledImageOfBitmap(button).isNull());
+    DeleteObject(button);
 }
 
 TEST_F(UiResources, SoundsAndIconsArePackaged)
