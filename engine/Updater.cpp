@@ -75,8 +75,10 @@ LRESULT CUpdater::Notify(LPARAM lParam)
 
 void CUpdater::NotifyEach(const std::vector<LPARAM>& notices)
 {
-    for (LPARAM notice : notices)
-        Notify(notice);
+    if (notices.empty() || !IsWindow(m_pPageCtx->m_hNotifyWnd))
+        return;
+    taluvo::ui::SendMessages(m_pPageCtx->m_hNotifyWnd, WM_UPDATER_NOTIFY, reinterpret_cast<WPARAM>(m_pPageCtx),
+                             notices.data(), notices.size());
 }
 
 void CUpdater::CancelUpdate()

@@ -63,7 +63,7 @@ private:
     DWORD ReadBody();
     // Adds one piece of the body to the page's text; returns its progress notice.
     LPARAM TakePiece(taluvo::CAnsiStreamDecoder& decoder, const char* bytes, qsizetype size);
-    // Sends the notices in their order.
+    // Sends the notices in their order, waking the window's thread once for all of them.
     void NotifyEach(const std::vector<LPARAM>& notices);
     void Finish(DWORD error);
 

@@ -146,6 +146,9 @@ struct ThreadQueue {
     HANDLE wake = nullptr;
     std::atomic<Waker*> waker { nullptr }; // the Qt thread only; null once the application has gone
     std::atomic<bool> wakePosted { false };
+    // The thread waits in WaitServingSends: a send wakes it through the wake event, and no Qt
+    // event is needed (guarded by lock).
+    bool servingWait = false;
 };
 using QueuePtr = std::shared_ptr<ThreadQueue>;
 
@@ -211,6 +214,17 @@ void WakeThread(const QueuePtr& queue, bool forWaits)
     if (waker)
         waker->Post();
     if (forWaits || !waker)
+        SetEvent(queue->wake);
+}
+
+// Wakes the thread for sends just queued, through the one way it can be waiting now:
+// servingWait is what the queue said while the sends went in.
+void WakeForSends(const QueuePtr& queue, bool servingWait)
+{
+    Waker* waker = queue->waker.load();
+    if (waker && !servingWait)
+        waker->Post();
+    else
         SetEvent(queue->wake);
 }
 
@@ -780,6 +794,12 @@ DWORD WaitServingSends(DWORD count, const HANDLE* handles, DWORD milliseconds)
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(infinite ? 0 : milliseconds);
     for (;;) {
         ServeSends();
+        {
+            std::lock_guard<std::mutex> guard(queue->lock);
+            if (!queue->sends.empty())
+                continue;
+            queue->servingWait = true;
+        }
         DWORD left = INFINITE;
         if (!infinite) {
             const auto ms
@@ -788,8 +808,14 @@ DWORD WaitServingSends(DWORD count, const HANDLE* handles, DWORD milliseconds)
             left = ms <= 0 ? 0 : static_cast<DWORD>(ms);
         }
         const DWORD result = WaitForMultipleObjects(count + 1, all.data(), FALSE, left);
+        {
+            std::lock_guard<std::mutex> guard(queue->lock);
+            queue->servingWait = false;
+        }
         if (result == WAIT_OBJECT_0 + count)
             continue; // a send arrived: serve it and keep waiting
+        // A send that came with the end of the wait woke nobody else: serve it now.
+        ServeSends();
         return result;
     }
 }
@@ -913,6 +939,52 @@ LRESULT CallWindowProc(WNDPROC proc, HWND hwnd, UINT message, WPARAM wParam, LPA
     return proc ? proc(hwnd, message, wParam, lParam) : 0;
 }
 
+namespace {
+
+// Hands messages for a window of another thread over to that thread in one go and waits until the
+// last has been handled (or dropped with the window); returns the last one's result.
+LRESULT HandOver(const RecordPtr& record, HWND hwnd, UINT message, WPARAM wParam, const LPARAM* lParams, size_t count)
+{
+    auto queue = Queues::Instance().Get(record->threadId, true);
+    std::vector<SendPtr> items(count);
+    for (size_t i = 0; i < count; ++i) {
+        items[i] = std::make_shared<SendItem>();
+        items[i]->hwnd = hwnd;
+        items[i]->message = message;
+        items[i]->wParam = wParam;
+        items[i]->lParam = lParams[i];
+    }
+    bool servingWait = false;
+    {
+        std::lock_guard<std::mutex> guard(queue->lock);
+        if (queue->closed)
+            return 0;
+        queue->sends.insert(queue->sends.end(), items.begin(), items.end());
+        servingWait = queue->servingWait;
+    }
+    // The window may have gone between the lookup and the queueing; its destruction cancels only
+    // what was queued before it, so check again.
+    if (!Find(hwnd)) {
+        {
+            std::lock_guard<std::mutex> guard(queue->lock);
+            auto& sends = queue->sends;
+            for (const SendPtr& item : items)
+                sends.erase(std::remove(sends.begin(), sends.end(), item), sends.end());
+        }
+        for (auto& item : items)
+            item->Finish(0);
+    }
+    WakeForSends(queue, servingWait);
+    // Each is waited for: a handler that waits serving sends may see the later ones handled first.
+    for (const SendPtr& item : items) {
+        std::unique_lock<std::mutex> lock(item->lock);
+        item->cv.wait(lock, [&] { return item->done; });
+    }
+    return items.back()->result;
+}
+
+} // namespace
+
 LRESULT SendMessage(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
 {
     auto record = Find(hwnd);
@@ -922,32 +994,27 @@ LRESULT SendMessage(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
     }
     if (record->threadId == GetCurrentThreadId())
         return CallWindowProc(record->proc, hwnd, message, wParam, lParam);
-
-    auto queue = Queues::Instance().Get(record->threadId, true);
-    auto item = std::make_shared<SendItem>();
-    item->hwnd = hwnd;
-    item->message = message;
-    item->wParam = wParam;
-    item->lParam = lParam;
-    {
-        std::lock_guard<std::mutex> guard(queue->lock);
-        if (queue->closed)
-            return 0;
-        queue->sends.push_back(item);
-    }
-    // The window may have gone between the lookup and the queueing; its destruction cancels only
-    // what was queued before it, so check again.
-    if (!Find(hwnd)) {
-        std::lock_guard<std::mutex> guard(queue->lock);
-        auto& sends = queue->sends;
-        sends.erase(std::remove(sends.begin(), sends.end(), item), sends.end());
-        item->Finish(0);
-    }
-    WakeThread(queue, true);
-    std::unique_lock<std::mutex> lock(item->lock);
-    item->cv.wait(lock, [&] { return item->done; });
-    return item->result;
+    return HandOver(record, hwnd, message, wParam, &lParam, 1);
 }
+
+namespace taluvo::ui {
+
+void SendMessages(HWND hwnd, UINT message, WPARAM wParam, const LPARAM* lParams, size_t count)
+{
+    auto record = Find(hwnd);
+    if (!record || count == 0)
+        return;
+    if (record->threadId != GetCurrentThreadId()) {
+        HandOver(record, hwnd, message, wParam, lParams, count);
+        return;
+    }
+    // A handler may destroy the window: what follows is then not delivered, as separate sends
+    // would not be.
+    for (size_t i = 0; i < count && Find(hwnd); ++i)
+        CallWindowProc(record->proc, hwnd, message, wParam, lParams[i]);
+}
+
+} // namespace taluvo::ui
 
 namespace {
 

@@ -124,6 +124,11 @@ inline DWORD WaitServingSends(HANDLE handle, DWORD milliseconds)
     return WaitServingSends(1, &handle, milliseconds);
 }
 
+// Sends the messages to one window in their order, as as many SendMessage calls would, but hands
+// them to the window's thread in one go: it is woken once for all of them. Returns when every one has
+// been handled; once a handler destroys the window, the rest are not delivered.
+void SendMessages(HWND hwnd, UINT message, WPARAM wParam, const LPARAM* lParams, size_t count);
+
 // True on the thread that owns the windows.
 bool IsUiThread();
 

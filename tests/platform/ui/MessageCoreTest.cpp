@@ -38,6 +38,7 @@ public:
     std::vector<std::string> log;
     std::vector<WPARAM> posted;
     std::function<void()> onRun;
+    std::function<void(LPARAM)> onProbe;
     std::atomic<int> probes { 0 };
     int timer1 = 0;
     int timer2 = 0;
@@ -65,8 +66,10 @@ public:
         log.push_back("create:" + std::to_string(reinterpret_cast<uintptr_t>(cs->lpCreateParams)));
         return 0;
     }
-    LRESULT OnProbe(UINT, WPARAM wParam, LPARAM, BOOL&)
+    LRESULT OnProbe(UINT, WPARAM wParam, LPARAM lParam, BOOL&)
     {
+        if (onProbe)
+            onProbe(lParam);
         ++probes;
         return static_cast<LRESULT>(wParam * 2);
     }
@@ -261,6 +264,66 @@ TEST_F(UiMessageCoreTest, SenderWaitingWhenTheWindowIsDestroyedGetsZero)
     worker.join();
     EXPECT_EQ(result.load(), 0);
     EXPECT_EQ(m_wnd.probes.load(), 0);
+}
+
+// A batch of sends from another thread arrives whole and in its order, whether the user-interface
+// thread waits serving sends or runs its message loop, and the sender goes on only after the last.
+TEST_F(UiMessageCoreTest, BatchOfSendsArrivesInOrderWhicheverLoopServesIt)
+{
+    std::vector<LPARAM> received;
+    m_wnd.onProbe = [&](LPARAM lParam) { received.push_back(lParam); };
+    const std::vector<LPARAM> batch{11, 12, 13, 14, 15, 16, 17};
+    for (const bool messageLoop : {false, true}) {
+        SCOPED_TRACE(messageLoop ? "message loop" : "waiting serving sends");
+        received.clear();
+        size_t seenBySender = 0;
+        HANDLE done = CreateEvent(nullptr, TRUE, FALSE, nullptr);
+        std::thread worker([&] {
+            taluvo::ui::SendMessages(m_wnd, WM_PROBE, 1, batch.data(), batch.size());
+            seenBySender = received.size();  // the handlers have all returned by now
+            SetEvent(done);
+            if (messageLoop)
+                PostMessage(m_wnd, WM_RUN, 0, 0);
+        });
+        if (messageLoop) {
+            m_wnd.onRun = [] { PostQuitMessage(0); };
+            RunLoop();
+        } else {
+            EXPECT_EQ(taluvo::ui::WaitServingSends(done, 30000), WAIT_OBJECT_0);
+        }
+        worker.join();
+        CloseHandle(done);
+        EXPECT_EQ(received, batch);
+        EXPECT_EQ(seenBySender, batch.size());
+    }
+}
+
+// A handler that destroys the window ends the batch there: the sender returns, the rest is dropped.
+TEST_F(UiMessageCoreTest, BatchOfSendsEndsWithItsWindow)
+{
+    std::vector<LPARAM> received;
+    m_wnd.onProbe = [&](LPARAM lParam) {
+        received.push_back(lParam);
+        if (lParam == 3)
+            m_wnd.DestroyWindow();
+    };
+    const std::vector<LPARAM> batch{1, 2, 3, 4, 5};
+    HANDLE done = CreateEvent(nullptr, TRUE, FALSE, nullptr);
+    std::thread worker([&] {
+        taluvo::ui::SendMessages(m_wnd, WM_PROBE, 1, batch.data(), batch.size());
+        SetEvent(done);
+    });
+    EXPECT_EQ(taluvo::ui::WaitServingSends(done, 30000), WAIT_OBJECT_0);
+    worker.join();
+    CloseHandle(done);
+    EXPECT_EQ(received, (std::vector<LPARAM>{1, 2, 3}));
+
+    // On the window's own thread the same holds.
+    received.clear();
+    RECT rect { 10, 10, 210, 160 };
+    ASSERT_TRUE(m_wnd.Create(nullptr, &rect, QStringLiteral("again"), WS_OVERLAPPEDWINDOW));
+    taluvo::ui::SendMessages(m_wnd, WM_PROBE, 1, batch.data(), batch.size());
+    EXPECT_EQ(received, (std::vector<LPARAM>{1, 2, 3}));
 }
 
 TEST_F(UiMessageCoreTest, PostedMessagesKeepTheirOrder)
