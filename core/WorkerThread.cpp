@@ -5,6 +5,7 @@
 #include "platform/base/Format.h"
 #include "platform/base/KernelObjects.h"
 #include "platform/base/Process.h"
+#include "platform/base/ThreadPool.h"
 
 #include <chrono>
 #include <condition_variable>
@@ -53,11 +54,13 @@ CWorkerThread::~CWorkerThread()
 
 void CWorkerThread::StopAndJoin()
 {
-    if (!m_thread.joinable())
+    // A kept thread is never joined: its end object says when the work is over.
+    if (!m_thread.joinable() && m_dwThreadId.load() == 0)
         return;
-    if (m_thread.get_id() == std::this_thread::get_id()) {
+    if (m_dwThreadId.load() == GetCurrentThreadId()) {
         // Destroyed from its own thread (auto-delete): nobody may wait on it any more.
-        m_thread.detach();
+        if (m_thread.joinable())
+            m_thread.detach();
         return;
     }
     Stop();
@@ -69,7 +72,8 @@ void CWorkerThread::StopAndJoin()
             m_dwThreadId.load(), kDestructorWaitMs));
         Wait(INFINITE);
     }
-    m_thread.join();  // the thread has signalled its end: this returns at once
+    if (m_thread.joinable())
+        m_thread.join();  // the thread has signalled its end: this returns at once
 }
 
 void CWorkerThread::JoinFinishedThread()
@@ -89,26 +93,39 @@ BOOL CWorkerThread::Start()
     HANDLE end = taluvo::CreateThreadEndObject();
     if (!end)
         return FALSE;
-
-    std::promise<DWORD> idPromise;
-    std::future<DWORD> idFuture = idPromise.get_future();
     LiveWorkers::Instance().Add();
-    try {
-        m_thread = std::thread([this, &idPromise] {
-            if (const ThreadStartHook hook = g_threadStartHook.load())
-                hook();
-            idPromise.set_value(GetCurrentThreadId());
-            {
-                // Wait until Start has published the id and handle, so the thread can never end
-                // before its owner sees it running.
-                std::lock_guard<std::mutex> published(m_startLock);
-            }
-            ThreadProc();
-        });
-    } catch (const std::system_error&) {
+    if (!Launch(end)) {
         LiveWorkers::Instance().Remove();
         CloseHandle(end);
         return FALSE;
+    }
+    return TRUE;
+}
+
+BOOL CWorkerThread::Launch(HANDLE end)
+{
+    std::promise<DWORD> idPromise;
+    std::future<DWORD> idFuture = idPromise.get_future();
+    auto body = [this, &idPromise] {
+        if (const ThreadStartHook hook = g_threadStartHook.load())
+            hook();
+        idPromise.set_value(GetCurrentThreadId());
+        {
+            // Wait until Start has published the id and handle, so the thread can never end
+            // before its owner sees it running.
+            std::lock_guard<std::mutex> published(m_startLock);
+        }
+        ThreadProc();
+    };
+    if (m_bReuseThread) {
+        if (!taluvo::RunPooled(body))
+            return FALSE;
+    } else {
+        try {
+            m_thread = std::thread(body);
+        } catch (const std::system_error&) {
+            return FALSE;
+        }
     }
     m_hThread = end;
     m_dwThreadId.store(idFuture.get());
@@ -144,17 +161,22 @@ void CWorkerThread::ThreadProc()
 
     const bool autoDelete = m_bAutoDelete != FALSE;
     const HANDLE end = m_hThread;
-    m_dwThreadId.store(0);
     if (autoDelete) {
+        m_dwThreadId.store(0);
         // Nobody may touch a self-deleting worker once its thread may have ended.
-        m_thread.detach();
+        if (m_thread.joinable())
+            m_thread.detach();
         SetEvent(end);
         delete this;
+        LiveWorkers::Instance().Remove();
     } else {
+        // No longer counted once its owner can see it ended: a kept thread is not joined, so
+        // nothing else would order the two.
+        LiveWorkers::Instance().Remove();
+        m_dwThreadId.store(0);
         // After this signal the owner may destroy the object: touch nothing of it any more.
         SetEvent(end);
     }
-    LiveWorkers::Instance().Remove();
 }
 
 BOOL CWorkerThread::WaitForAllWorkers(DWORD milliseconds)

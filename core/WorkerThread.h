@@ -2,6 +2,10 @@
 // thread, keeps its id and end object, counts stop requests, lets the owner wait, and can delete
 // the object when its thread ends (m_bAutoDelete).
 //
+// A worker that runs no message loop and leaves nothing behind on its thread may set
+// m_bReuseThread before Start: it then runs on a thread kept from earlier workers instead of a new
+// one (a page check is short, and starting a thread for each cost more than the check's own work).
+//
 // There is no forced termination. An owner asks its worker to stop and waits for it before
 // destroying it; derived classes do that in their own destructors, while their members still
 // exist. A self-deleting worker detaches its own thread before it deletes itself.
@@ -47,6 +51,8 @@ public:
     static void SetThreadStartHook(ThreadStartHook hook);
 
     BOOL m_bAutoDelete = FALSE;
+    // Run on a kept thread (see above); read by Start.
+    bool m_bReuseThread = false;
 
 protected:
     // For destructors of derived classes: ask the thread to stop and wait for its end.
@@ -55,6 +61,8 @@ protected:
 private:
     void ThreadProc();
     void JoinFinishedThread();
+    // Starts the thread's work on a new thread or a kept one; publishes its id before returning.
+    BOOL Launch(HANDLE end);
 
     std::atomic<DWORD> m_dwThreadId{0};
     std::atomic<LONG> m_lStopCount{0};

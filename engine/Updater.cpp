@@ -56,6 +56,8 @@ CUpdater::CUpdater(HINTERNET hInternet, SPageCtx* pPageCtx, const QString& szUrl
     m_strProxyUserName = pPrefs->GetParam("ProxyUserName")->GetString();
     m_strProxyPassword = pPrefs->GetParam("ProxyPassword")->GetString();
     m_bUseHeadersData = pPrefs->GetParam("UseHeadersData")->GetBool();
+    // A check is short and runs no message loop: its thread is one kept from earlier checks.
+    m_bReuseThread = true;
 }
 
 CUpdater::~CUpdater()

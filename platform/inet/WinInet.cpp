@@ -1,7 +1,8 @@
 // Sessions, connections and requests over libcurl.
 //
 // A request runs on a thread of its own that drives a curl multi handle with one transfer. The
-// thread lives from HttpSendRequestEx until the handle is closed, so every completion of the
+// thread (one kept from earlier requests where one waits idle) serves the request from
+// HttpSendRequestEx until the handle is closed, so every completion of the
 // asynchronous mode arrives from it, also when the transfer had already finished when the caller
 // asked. Received body bytes wait in the request until the caller reads them; when too much waits,
 // the transfer pauses, so a reader that falls behind never makes the layer hold a whole large body.
@@ -12,6 +13,7 @@
 #include "platform/base/ErrorTexts.h"
 #include "platform/base/KernelObjects.h"
 #include "platform/base/TextCodec.h"
+#include "platform/base/ThreadPool.h"
 #include "platform/base/Time.h"
 #include "platform/inet/CurlErrors.h"
 #include "platform/inet/ProxyConfig.h"
@@ -1135,9 +1137,7 @@ BOOL HttpSendRequestEx(HINTERNET hRequest, INTERNET_BUFFERSW* lpBuffersIn, INTER
         std::lock_guard<std::mutex> threads(Threads().lock);
         ++Threads().running;
     }
-    try {
-        std::thread(RunRequest, request).detach();
-    } catch (const std::system_error&) {
+    if (!taluvo::RunPooled([request] { RunRequest(request); })) {
         {
             std::lock_guard<std::mutex> threads(Threads().lock);
             --Threads().running;

@@ -69,11 +69,25 @@ private:
     std::atomic<DWORD>& m_deletedOn;
 };
 
+// Every behaviour holds for a worker on a thread of its own and for one on a kept thread.
+class WorkerThread : public ::testing::TestWithParam<bool> {
+protected:
+    template <typename T> T& Mode(T& worker)
+    {
+        worker.m_bReuseThread = GetParam();
+        return worker;
+    }
+};
+
 }  // namespace
 
-TEST(WorkerThread, StartTwiceRunsOneThread)
+INSTANTIATE_TEST_SUITE_P(Threads, WorkerThread, ::testing::Values(false, true),
+                         [](const ::testing::TestParamInfo<bool>& info) { return info.param ? "Kept" : "OwnThread"; });
+
+TEST_P(WorkerThread, StartTwiceRunsOneThread)
 {
     GatedWorker worker;
+    Mode(worker);
     EXPECT_TRUE(worker.Start());
     EXPECT_FALSE(worker.IsStopped());
     EXPECT_NE(worker.GetThreadId(), 0u);
@@ -87,17 +101,19 @@ TEST(WorkerThread, StartTwiceRunsOneThread)
     EXPECT_EQ(WaitForSingleObject(worker.GetHandle(), 0), WAIT_OBJECT_0);
 }
 
-TEST(WorkerThread, NeverStartedWorkerIsStopped)
+TEST_P(WorkerThread, NeverStartedWorkerIsStopped)
 {
     QuickWorker worker;
+    Mode(worker);
     EXPECT_TRUE(worker.IsStopped());
     EXPECT_TRUE(worker.Wait(INFINITE));
     EXPECT_EQ(worker.GetThreadId(), 0u);
 }
 
-TEST(WorkerThread, StopRequestsCountAndStartResetsThem)
+TEST_P(WorkerThread, StopRequestsCountAndStartResetsThem)
 {
     GatedWorker worker;
+    Mode(worker);
     worker.Stop();
     worker.Stop();
     worker.Stop();
@@ -108,22 +124,26 @@ TEST(WorkerThread, StopRequestsCountAndStartResetsThem)
     EXPECT_TRUE(worker.Wait(5000));
 }
 
-TEST(WorkerThread, CanRunAgainAfterItsThreadEnded)
+TEST_P(WorkerThread, CanRunAgainAfterItsThreadEnded)
 {
     QuickWorker worker;
+    Mode(worker);
     for (int i = 0; i < 3; ++i) {
         ASSERT_TRUE(worker.Start());
         ASSERT_TRUE(worker.Wait(5000));
+        // Seen ended by its owner: no longer counted among the running workers.
+        EXPECT_EQ(CWorkerThread::RunningWorkers(), 0);
     }
     EXPECT_EQ(worker.runs.load(), 3);
 }
 
-TEST(WorkerThread, AutoDeleteHappensOnceOnItsOwnThread)
+TEST_P(WorkerThread, AutoDeleteHappensOnceOnItsOwnThread)
 {
     std::atomic<int> deletions{0};
     std::atomic<DWORD> deletedOn{0};
     auto* worker = new SelfDeletingWorker(deletions, deletedOn);
     worker->m_bAutoDelete = TRUE;
+    Mode(*worker);
     ASSERT_TRUE(worker->Start());
     worker = nullptr;  // must not be touched any more: its thread may have ended already
     ASSERT_TRUE(WaitUntil([&] { return deletions.load() == 1; }));
@@ -132,10 +152,11 @@ TEST(WorkerThread, AutoDeleteHappensOnceOnItsOwnThread)
     EXPECT_EQ(deletions.load(), 1);
 }
 
-TEST(WorkerThread, ThousandsOfQuickRunsAreRaceFree)
+TEST_P(WorkerThread, ThousandsOfQuickRunsAreRaceFree)
 {
     for (int i = 0; i < 2000; ++i) {
         auto worker = std::make_unique<QuickWorker>();
+        Mode(*worker);
         ASSERT_TRUE(worker->Start());
         if (i % 2) {
             ASSERT_TRUE(worker->Wait(INFINITE));
@@ -147,6 +168,8 @@ TEST(WorkerThread, ThousandsOfQuickRunsAreRaceFree)
     for (int i = 0; i < 1000; ++i) {
         auto* worker = new SelfDeletingWorker(deletions, deletedOn);
         worker->m_bAutoDelete = TRUE;
+        Mode(*worker);
+    Mode(*worker);
         ASSERT_TRUE(worker->Start());
     }
     EXPECT_TRUE(CWorkerThread::WaitForAllWorkers(20000));
@@ -154,7 +177,7 @@ TEST(WorkerThread, ThousandsOfQuickRunsAreRaceFree)
     EXPECT_EQ(CWorkerThread::RunningWorkers(), 0);
 }
 
-TEST(WorkerThread, DestroyingARunningWorkerStopsAndJoinsIt)
+TEST_P(WorkerThread, DestroyingARunningWorkerStopsAndJoinsIt)
 {
     std::atomic<bool> finished{false};
     class Polling : public CWorkerThread {
@@ -174,6 +197,7 @@ TEST(WorkerThread, DestroyingARunningWorkerStopsAndJoinsIt)
     };
     {
         Polling worker(finished);
+        Mode(worker);
         ASSERT_TRUE(worker.Start());
     }
     EXPECT_TRUE(finished.load());
