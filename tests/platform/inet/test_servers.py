@@ -15,6 +15,7 @@ import select
 import socket
 import socketserver
 import ssl
+import struct
 import sys
 import threading
 import time
@@ -53,6 +54,12 @@ class Handler(http.server.BaseHTTPRequestHandler):
                 self.wfile.flush()
         else:
             self.wfile.write(body)
+
+    def reset(self):
+        # A reset (RST) rather than an orderly end (FIN): no lingering, so close aborts.
+        self.connection.setsockopt(socket.SOL_SOCKET, socket.SO_LINGER, struct.pack("ii", 1, 0))
+        self.connection.close()
+        self.close_connection = True
 
     def do_HEAD(self):
         self.do_GET()
@@ -105,6 +112,16 @@ class Handler(http.server.BaseHTTPRequestHandler):
             time.sleep(60)
         elif path == "/stall-headers":
             time.sleep(60)
+        elif path == "/reset":
+            # Announces 1000 bytes, sends 100 and resets the connection.
+            self.send_response(200)
+            self.send_header("Content-Length", "1000")
+            self.end_headers()
+            self.wfile.write(pattern(100))
+            self.wfile.flush()
+            self.reset()
+        elif path == "/reset-at-once":
+            self.reset()
         else:
             self.send_body(b"not found", status=404)
 
