@@ -10,9 +10,11 @@
 //
 // Each request runs on its own thread, so a callback that blocks (a window message sent to a busy
 // window) holds up only its own request. InternetCloseHandle never waits for that thread: it
-// completes a pending operation of the handle with ERROR_INTERNET_OPERATION_CANCELLED and reports
-// INTERNET_STATUS_HANDLE_CLOSING on the calling thread, and no callback of the handle starts after
-// it has returned (one already running on another thread may still finish).
+// completes a pending operation of the handle with ERROR_INTERNET_OPERATION_CANCELLED, and after
+// it no new notice of the handle starts but that one completion (or the completion the request's
+// thread had already taken). INTERNET_STATUS_HANDLE_CLOSING is always the handle's last notice, so
+// its receiver may free the context at once: it comes on the calling thread when no notice of the
+// handle is running, else from the last running one as it ends.
 #pragma once
 
 #include "platform/base/WinTypes.h"
