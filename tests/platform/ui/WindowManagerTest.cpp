@@ -22,8 +22,13 @@ TEST(UiWindowManager, DialogsAskOnlyForTheTitleBarBoxesTheirStyleHas)
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
     environment.remove(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"));
-    environment.insert(QStringLiteral("ASAN_OPTIONS"), QStringLiteral("detect_leaks=0"));
-    environment.insert(QStringLiteral("TSAN_OPTIONS"), QStringLiteral("report_bugs=0"));
+    // Added to the sanitizer options the run was given, which the probe needs as well.
+    auto append = [&environment](const QString& name, const QString& option) {
+        const QString present = environment.value(name);
+        environment.insert(name, present.isEmpty() ? option : present + QLatin1Char(':') + option);
+    };
+    append(QStringLiteral("ASAN_OPTIONS"), QStringLiteral("detect_leaks=0"));
+    append(QStringLiteral("TSAN_OPTIONS"), QStringLiteral("report_bugs=0"));
     run.setProcessEnvironment(environment);
     run.setProcessChannelMode(QProcess::MergedChannels);
     // openbox first; the probe waits for it to manage each dialog.
