@@ -7,7 +7,10 @@ cd "$(dirname "${BASH_SOURCE[0]}")"
 if [ ! -f build/release/build.ninja ]; then
   cmake -S . -B build/release -G Ninja -DCMAKE_BUILD_TYPE=Release -DTALUVO_BUILD_TESTS=OFF
 fi
-cmake --build build/release --target taluvo
+# Every start builds what changed; a normal start prints nothing, so the two lines of a build with
+# nothing to do (the check of the source folders, "no work to do") are left out.
+cmake --build build/release --target taluvo 2>&1 |
+  { grep --line-buffered -vE '^\[0/[0-9]+\] Re-checking globbed directories\.\.\.$|^ninja: no work to do\.$' || true; }
 if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ] && [ -z "${QT_QPA_PLATFORM:-}" ]; then
   echo "No display found: starting on Qt's offscreen platform."
   export QT_QPA_PLATFORM=offscreen
