@@ -1,5 +1,6 @@
 #include "platform/shell/ShutdownSignals.h"
 
+#include <QCoreApplication>
 #include <QSocketNotifier>
 
 #include <atomic>
@@ -49,8 +50,8 @@ void ListenForShutdownSignals(std::function<void()> onSignal)
 {
     if (g_signalPipe[0] < 0)
         return;
-    // Lives as long as the application; the notifier fires in nested loops too.
-    auto* notifier = new QSocketNotifier(g_signalPipe[0], QSocketNotifier::Read);
+    // Owned by the application object, so it goes with it; the notifier fires in nested loops too.
+    auto* notifier = new QSocketNotifier(g_signalPipe[0], QSocketNotifier::Read, QCoreApplication::instance());
     QObject::connect(notifier, &QSocketNotifier::activated, [onSignal = std::move(onSignal)] {
         DrainPipe();
         onSignal();

@@ -40,7 +40,10 @@ CUiApplication::CUiApplication(int& argc, char** argv)
     detail::EnsureUiSetup();
 }
 
-CUiApplication::~CUiApplication() = default;
+CUiApplication::~CUiApplication()
+{
+    detail::DeleteBuriedWidgets();
+}
 
 bool CUiApplication::Headless() const
 {

@@ -477,6 +477,11 @@ void BuryWidget(QWidget* widget)
     t_graveyard.emplace_back(widget);
 }
 
+void DeleteBuriedWidgets()
+{
+    FlushGraveyard();
+}
+
 LoopScope::LoopScope(LoopKind kind, LoopObserver* observer)
 {
     t_loops.push_back({ kind, observer, QtLoopLevel(), this });

@@ -10,6 +10,7 @@
 #include "platform/ui/detail/Core.h"
 #include "res/DialogIds.h"
 #include "res/resource.h"
+#include "tests/platform/ui/UiTestSupport.h"
 #include "tests/support/TestEnvironment.h"
 
 #include <gtest/gtest.h>
@@ -52,16 +53,11 @@ struct ListedControl {
 const ListedControl kListed[] = { TALUVO_DIALOG_CONTROLS(TALUVO_LISTED) };
 #undef TALUVO_LISTED
 
-int g_argc = 1;
-char g_name[] = "res-tests";
-char* g_argv[] = { g_name, nullptr };
-
 class DialogTemplates : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        static auto* app = new taluvo::ui::CUiApplication(g_argc, g_argv);
-        (void)app;
+        taluvo::test::EnsureUiApplication();
         taluvo::res::RegisterResources();
     }
 };

@@ -209,6 +209,9 @@ HICON IconHandle(const QIcon& icon);
 
 // Drops Qt widgets of destroyed windows once no handler of theirs can be running.
 void BuryWidget(QWidget* widget);
+// Deletes them now: the application object is about to go, and a program that ends without its
+// loop blocking once more (a window destroyed just before the end) would otherwise never free them.
+void DeleteBuriedWidgets();
 
 // The current thread's message-box stack (for the test hooks).
 std::vector<HWND>& OpenMessageBoxes();
