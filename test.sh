@@ -6,6 +6,9 @@ cd "$(dirname "${BASH_SOURCE[0]}")"
 ./scripts/install-packages.sh
 sanitize="${TALUVO_SANITIZE:-}"
 build="build/test${sanitize:+-$sanitize}"
+if [ -n "$sanitize" ]; then
+  . scripts/sanitizers/environment.sh
+fi
 cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTALUVO_SANITIZE="$sanitize" -DTALUVO_BUILD_BENCH=ON
 cmake --build "$build"
 jobs="$(nproc)"
