@@ -84,9 +84,9 @@ BOOL CMainFrame::PreTranslateMessage(MSG* pMsg)
     return TranslateFrameAccelerator(pMsg);
 }
 
-void CMainFrame::CountCheckablePages(int& enabled, int& updated) const
+void CMainFrame::FindCheckablePages(bool& anyEnabled, bool& anyNew) const
 {
-    enabled = updated = 0;
+    anyEnabled = anyNew = false;
     for (HTREEITEM group = m_mainTree.GetRootItem(); group; group = m_mainTree.GetNextSiblingItem(group)) {
         if (!(m_mainTree.GetItemData(group) & TREE_IS_ENABLED))
             continue;
@@ -94,9 +94,12 @@ void CMainFrame::CountCheckablePages(int& enabled, int& updated) const
             const DWORD_PTR data = m_mainTree.GetItemData(page);
             if (!(data & TREE_IS_ENABLED))
                 continue;
-            ++enabled;
-            if (TREE_GET_STATUS(data) == statusNew)
-                ++updated;
+            anyEnabled = true;
+            // A New page is also an enabled one: nothing further can change the answer.
+            if (TREE_GET_STATUS(data) == statusNew) {
+                anyNew = true;
+                return;
+            }
         }
     }
 }
@@ -111,15 +114,15 @@ BOOL CMainFrame::OnIdle()
     if (m_hWndToolBarCtrl)
         setEnabled(ID_TOOLS_CANCEL_CHECKS, !m_checks.m_ctxsRun.empty());
 
-    int enabled = 0;
-    int updated = 0;
+    bool anyEnabled = false;
+    bool anyNew = false;
     if (m_mainTree.IsWindow()) {
-        CountCheckablePages(enabled, updated);
-        setEnabled(ID_TOOLS_CHECK_ALL, enabled > 0);
-        setEnabled(ID_TOOLS_OPEN_ALL_UPDATED, updated > 0);
+        FindCheckablePages(anyEnabled, anyNew);
+        setEnabled(ID_TOOLS_CHECK_ALL, anyEnabled);
+        setEnabled(ID_TOOLS_OPEN_ALL_UPDATED, anyNew);
     }
     if (m_trayIcon.IsVisible()) {
-        const int wanted = updated > 0 ? 1 : 0;
+        const int wanted = anyNew ? 1 : 0;
         if (m_trayIcon.GetCurrentIconIndex() != wanted)
             m_trayIcon.ShowNextIcon();
     }

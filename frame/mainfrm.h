@@ -347,8 +347,9 @@ private:
     void StartTimers();
     // Stops everything the window started, once: on WM_DESTROY, or when the session ends first.
     void Shutdown();
-    // Count of enabled pages in enabled groups and of those that are New.
-    void CountCheckablePages(int& enabled, int& updated) const;
+    // Whether any enabled page of an enabled group exists, and whether any of those is New. Runs
+    // after every message: it stops at the first New page instead of walking every item.
+    void FindCheckablePages(bool& anyEnabled, bool& anyNew) const;
 
     bool m_bShutDown = false;
     // The stored settings reached g_prefs (or nothing was stored): only then may shutdown write

@@ -46,6 +46,13 @@ TEST_F(MainFrameTest, IdleStateFollowsTheCheckablePages)
             false },
         { "new page in a disabled group", "INSERT INTO GROUPS VALUES(1, 'G', 0, 1, NULL);\n" + Page(1, 1, 1, 1), false,
             false },
+        { "new page behind a disabled group and an ordinary page",
+            "INSERT INTO GROUPS VALUES(1, 'A', 0, 1, NULL);\nINSERT INTO GROUPS VALUES(2, 'B', 1, 1, NULL);\n"
+                + Page(1, 1, 1, 1) + Page(2, 2, 1, 3) + Page(3, 2, 1, 1),
+            true, true },
+        { "disabled new page before an ordinary one", "INSERT INTO GROUPS VALUES(1, 'G', 1, 1, NULL);\n"
+                + Page(1, 1, 0, 1) + Page(2, 1, 1, 3),
+            true, false },
     };
     ASSERT_EQ(Sqlite(DatabasePath(), SchemaSql()), "");
     ASSERT_TRUE(Create());
