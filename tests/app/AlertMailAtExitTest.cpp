@@ -2,11 +2,10 @@
 // gives up waiting for the mail after its own bound, and the process still lets the mail thread
 // finish (bounded) before it exits, so the mail server sees the whole dialogue, QUIT included.
 #include "tests/app/AppTestSupport.h"
+#include "tests/support/LoopbackPeer.h"
 
 #include <gtest/gtest.h>
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -22,52 +21,11 @@ using namespace taluvo::test;
 
 namespace {
 
-int LoopbackListener(uint16_t port)
-{
-    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    const int on = 1;
-    ::setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
-    sockaddr_in address {};
-    address.sin_family = AF_INET;
-    address.sin_port = htons(port);
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    if (::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 || ::listen(fd, 8) != 0) {
-        ::close(fd);
-        return -1;
-    }
-    return fd;
-}
-
-uint16_t PortOf(int listener)
-{
-    sockaddr_in address {};
-    socklen_t length = sizeof address;
-    ::getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length);
-    return ntohs(address.sin_port);
-}
-
-void Say(int fd, const std::string& text) { ::send(fd, text.data(), text.size(), MSG_NOSIGNAL); }
-
-// One line without its CR LF; kClosed when the other side closed the connection.
-const std::string kClosed = "\x01";
-std::string ReadLine(int fd)
-{
-    std::string line;
-    char c;
-    while (::recv(fd, &c, 1, 0) == 1) {
-        if (c == '\n')
-            return line;
-        if (c != '\r')
-            line += c;
-    }
-    return kClosed;
-}
-
 // Serves one page with the same body to every request, one connection at a time.
 class PagePeer {
 public:
     PagePeer()
-        : m_listener(LoopbackListener(0))
+        : m_listener(ListenOnLoopback(0))
         , m_thread([this] { Serve(); })
     {
     }
@@ -77,7 +35,7 @@ public:
         m_thread.join();
         ::close(m_listener);
     }
-    std::string Url() const { return "http://127.0.0.1:" + std::to_string(PortOf(m_listener)) + "/page"; }
+    std::string Url() const { return "http://127.0.0.1:" + std::to_string(LocalPortOf(m_listener)) + "/page"; }
 
 private:
     void Serve()
@@ -86,10 +44,11 @@ private:
             const int fd = ::accept(m_listener, nullptr, nullptr);
             if (fd < 0)
                 return;
-            for (std::string line = ReadLine(fd); !line.empty() && line != kClosed; line = ReadLine(fd)) { }
+            for (std::string line = ReadPeerLine(fd); !line.empty() && line != kPeerClosed;
+                 line = ReadPeerLine(fd)) { }
             const std::string body = "<html>changed since the last check</html>";
-            Say(fd, "HTTP/1.1 200 OK\r\nContent-Type: text/html\r\nContent-Length: " + std::to_string(body.size())
-                    + "\r\nConnection: close\r\n\r\n" + body);
+            SayToPeer(fd, "HTTP/1.1 200 OK\r\nContent-Type: text/html\r\nContent-Length: "
+                    + std::to_string(body.size()) + "\r\nConnection: close\r\n\r\n" + body);
             ::close(fd);
         }
     }
@@ -103,7 +62,7 @@ private:
 class HoldingSmtpPeer {
 public:
     HoldingSmtpPeer()
-        : m_listener(LoopbackListener(25))
+        : m_listener(ListenOnLoopback(25))
     {
         if (m_listener >= 0)
             m_thread = std::thread([this] { Serve(); });
@@ -150,25 +109,25 @@ private:
         const int fd = ::accept(m_listener, nullptr, nullptr);
         if (fd < 0)
             return;
-        Say(fd, "220 holding peer\r\n");
+        SayToPeer(fd, "220 holding peer\r\n");
         for (;;) {
-            const std::string command = ReadLine(fd);
-            if (command == kClosed || command.rfind("QUIT", 0) == 0) {
-                if (command != kClosed)
-                    Say(fd, "221 bye\r\n");
+            const std::string command = ReadPeerLine(fd);
+            if (command == kPeerClosed || command.rfind("QUIT", 0) == 0) {
+                if (command != kPeerClosed)
+                    SayToPeer(fd, "221 bye\r\n");
                 std::lock_guard<std::mutex> guard(m_lock);
-                m_end = command == kClosed ? "closed" : "QUIT";
+                m_end = command == kPeerClosed ? "closed" : "QUIT";
                 m_changed.notify_all();
                 break;
             }
             if (command.rfind("DATA", 0) != 0) {
-                Say(fd, "250 ok\r\n");
+                SayToPeer(fd, "250 ok\r\n");
                 continue;
             }
-            Say(fd, "354 go on\r\n");
+            SayToPeer(fd, "354 go on\r\n");
             std::string mail;
-            for (std::string line = ReadLine(fd); line != "."; line = ReadLine(fd)) {
-                if (line == kClosed)
+            for (std::string line = ReadPeerLine(fd); line != "."; line = ReadPeerLine(fd)) {
+                if (line == kPeerClosed)
                     break;
                 mail += line + "\n";
             }
@@ -178,7 +137,7 @@ private:
             m_changed.notify_all();
             m_changed.wait_for(guard, std::chrono::minutes(4), [this] { return m_released; });
             guard.unlock();
-            Say(fd, "250 accepted\r\n");
+            SayToPeer(fd, "250 accepted\r\n");
         }
         ::close(fd);
     }

@@ -5,10 +5,10 @@
 #include "core/WorkerThread.h"
 #include "core/prefs/Preferences.h"
 
+#include "tests/support/LoopbackPeer.h"
+
 #include <gtest/gtest.h>
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -31,15 +31,8 @@ class SilentUntilReleasedServer {
 public:
     SilentUntilReleasedServer()
     {
-        m_listener = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        ::bind(m_listener, reinterpret_cast<sockaddr*>(&address), sizeof address);
-        socklen_t length = sizeof address;
-        ::getsockname(m_listener, reinterpret_cast<sockaddr*>(&address), &length);
-        m_port = ntohs(address.sin_port);
-        ::listen(m_listener, 8);
+        m_listener = taluvo::test::ListenOnLoopback(0);
+        m_port = taluvo::test::LocalPortOf(m_listener);
         m_thread = std::thread([this] { Serve(); });
     }
     ~SilentUntilReleasedServer()
@@ -85,34 +78,20 @@ private:
             ::close(fd);
         }
     }
-    static constexpr const char* kClosed = "\x01closed";
-    std::string ReadLine(int fd)
-    {
-        std::string line;
-        char c;
-        while (::recv(fd, &c, 1, 0) == 1) {
-            if (c == '\n')
-                return line;
-            if (c != '\r')
-                line += c;
-        }
-        return kClosed;
-    }
-    void Say(int fd, const char* text) { ::send(fd, text, strlen(text), MSG_NOSIGNAL); }
     void Dialogue(int fd)
     {
-        Say(fd, "220 silent until now\r\n");
+        taluvo::test::SayToPeer(fd, "220 silent until now\r\n");
         for (;;) {
-            const std::string command = ReadLine(fd);
-            if (command == kClosed || command.rfind("QUIT", 0) == 0) {
-                Say(fd, "221 bye\r\n");
+            const std::string command = taluvo::test::ReadPeerLine(fd);
+            if (command == taluvo::test::kPeerClosed || command.rfind("QUIT", 0) == 0) {
+                taluvo::test::SayToPeer(fd, "221 bye\r\n");
                 return;
             }
             if (command.rfind("DATA", 0) == 0) {
-                Say(fd, "354 go on\r\n");
+                taluvo::test::SayToPeer(fd, "354 go on\r\n");
                 std::string data;
-                for (std::string line = ReadLine(fd); line != "."; line = ReadLine(fd)) {
-                    if (line == kClosed)
+                for (std::string line = taluvo::test::ReadPeerLine(fd); line != "."; line = taluvo::test::ReadPeerLine(fd)) {
+                    if (line == taluvo::test::kPeerClosed)
                         return;
                     data += line + "\n";
                 }
@@ -121,7 +100,7 @@ private:
                 std::lock_guard<std::mutex> guard(m_lock);
                 m_bodies.push_back(start == std::string::npos ? data : data.substr(start, data.find('/', start + 7) + 1 - start));
             }
-            Say(fd, "250 ok\r\n");
+            taluvo::test::SayToPeer(fd, "250 ok\r\n");
         }
     }
 
