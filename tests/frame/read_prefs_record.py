@@ -12,20 +12,14 @@ import struct
 import sys
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "core", "db"))
-from check_prefs_record import LAYOUT, RECORD_SIZE, decode  # noqa: E402
+from check_prefs_record import LAYOUT, stored_record  # noqa: E402
 
 
 def main():
     if len(sys.argv) < 3:
         raise SystemExit(__doc__)
     connection = sqlite3.connect(sys.argv[1])
-    connection.text_factory = bytes
-    rows = connection.execute("SELECT blobPrefs FROM PREFS").fetchall()
-    if len(rows) != 1:
-        raise SystemExit("PREFS holds %d rows, expected 1" % len(rows))
-    record = decode(rows[0][0])
-    if len(record) != RECORD_SIZE:
-        raise SystemExit("stored record has %d bytes" % len(record))
+    record = stored_record(connection)
     layout = {name: (offset, kind) for name, offset, kind, _ in LAYOUT}
     for name in sys.argv[2:]:
         offset, kind = layout[name]

@@ -80,6 +80,25 @@ def pack_defaults():
     return bytes(record)
 
 
+# The escapes of the encoding: these bytes cannot stand in the stored text as they are.
+ESCAPES = {0: 1, 1: 2, 39: 3}
+UNESCAPES = {code: byte for byte, code in ESCAPES.items()}
+# Any offset but 0 (the text's end) and the quote will do.
+OFFSET = 2
+
+
+def encode(record):
+    """The program's binary-to-text encoding of a record (the inverse of decode)."""
+    out = bytearray([OFFSET])
+    for c in record:
+        d = (c - OFFSET) & 0xFF
+        if d in ESCAPES:
+            out += bytes([1, ESCAPES[d]])
+        else:
+            out.append(d)
+    return bytes(out)
+
+
 def decode(text):
     """The binary-to-text decoding: an offset byte, then bytes with 1 as an escape."""
     if not text:
@@ -93,12 +112,29 @@ def decode(text):
         if c == 1:
             if i >= len(text):
                 raise ValueError("escape at the end")
-            c = {1: 0, 2: 1, 3: 39}.get(text[i])
+            c = UNESCAPES.get(text[i])
             i += 1
             if c is None:
                 raise ValueError("invalid escape at %d" % (i - 1))
         out.append((c + offset) & 0xFF)
     return bytes(out)
+
+
+def stored_text(connection):
+    """The encoded text of the one PREFS row (read as bytes)."""
+    connection.text_factory = bytes
+    rows = connection.execute("SELECT blobPrefs FROM PREFS").fetchall()
+    if len(rows) != 1:
+        raise SystemExit("PREFS holds %d rows, expected 1" % len(rows))
+    return rows[0][0]
+
+
+def stored_record(connection):
+    """The decoded record of the one PREFS row, which must have the record's size."""
+    record = decode(stored_text(connection))
+    if len(record) != RECORD_SIZE:
+        raise SystemExit("stored record has %d bytes, expected %d" % (len(record), RECORD_SIZE))
+    return record
 
 
 def setting_at(offset):
@@ -111,12 +147,7 @@ def setting_at(offset):
 def main():
     if len(sys.argv) != 2:
         raise SystemExit(__doc__)
-    connection = sqlite3.connect(sys.argv[1])
-    connection.text_factory = bytes
-    rows = connection.execute("SELECT blobPrefs FROM PREFS").fetchall()
-    if len(rows) != 1:
-        raise SystemExit("PREFS holds %d rows, expected 1" % len(rows))
-    encoded = rows[0][0]
+    encoded = stored_text(sqlite3.connect(sys.argv[1]))
     if b"\0" in encoded or b"'" in encoded:
         raise SystemExit("the encoded record holds a zero byte or a quote")
     stored = decode(encoded)
