@@ -32,19 +32,6 @@ bool IsAcceptedHttpStatus(DWORD code)
 
 } // namespace
 
-CPageAddDlg::~CPageAddDlg()
-{
-    if (!m_bDownloading || !m_pPageCtx || !m_pPageCtx->m_pUpdater)
-        return;
-    CUpdater* updater = m_pPageCtx->m_pUpdater;
-    // Repeated until the worker has ended: one that was only starting resets the cancel state.
-    CancelDownload(*m_pPageCtx);
-    while (!updater->Wait(50))
-        CancelDownload(*m_pPageCtx);
-    delete updater;
-    m_pPageCtx->m_pUpdater = nullptr;
-}
-
 LRESULT CPageAddDlg::OnInitDialog(UINT, WPARAM, LPARAM lParam, BOOL&)
 {
     TRACE_SCOPE(u"CPageAddDlg::OnInitDialog");
@@ -149,13 +136,11 @@ LRESULT CPageAddDlg::OnOk(WORD, WORD, HWND, BOOL&)
 void CPageAddDlg::StartTestDownload()
 {
     FAIL_CHECK(m_pPageCtx, QStringLiteral("Page context is NULL."));
-    auto* pUpdater = new CUpdater(g_hInternet.Get(), m_pPageCtx, m_strUrl, &g_prefs);
-    m_pPageCtx->m_pUpdater = pUpdater;
-    if (!pUpdater->Start()) {
-        m_pPageCtx->m_pUpdater = nullptr;
-        delete pUpdater;
-        FAIL_CHECK(false, QStringLiteral("Unable to start updater thread."));
-    }
+    m_check.reset();
+    auto check = std::make_unique<CPageCheck>(*m_pPageCtx);
+    check->MakeWorker(g_hInternet.Get(), m_strUrl, &g_prefs);
+    FAIL_CHECK(check->Start(), QStringLiteral("Unable to start updater thread."));
+    m_check = std::move(check);
     m_bDownloading = true;
     m_strCheckedUrl = m_strUrl;
     ::EnableWindow(GetDlgItem(IDOK), FALSE);
@@ -175,13 +160,12 @@ LRESULT CPageAddDlg::OnUpdaterNotify(UINT, WPARAM wParam, LPARAM lParam, BOOL&)
         TRACE1(u"CPageAddDlg::OnUpdaterNotify - Page context is NULL.\n");
         return 0;
     }
-    const WORD state = static_cast<WORD>(lParam & 0xFF);
-    if (state == stateFinished) {
+    if (ReadNotice(lParam).state == stateFinished) {
         OnTestFinished();
         return 1;
     }
-    if (m_bCancelRequested) {
-        CancelDownload(*ctx);
+    if (m_check && m_check->CancelRequested()) {
+        m_check->Cancel();
         return 1;
     }
     const QString text = UpdaterProgressText(lParam);
@@ -192,13 +176,7 @@ LRESULT CPageAddDlg::OnUpdaterNotify(UINT, WPARAM wParam, LPARAM lParam, BOOL&)
 
 void CPageAddDlg::OnTestFinished()
 {
-    // The worker deletes itself once its thread has ended; the context forgets it now.
-    if (m_pPageCtx->m_pUpdater) {
-        m_pPageCtx->m_pUpdater->m_bAutoDelete = TRUE;
-        m_pPageCtx->m_pUpdater = nullptr;
-    }
     m_bDownloading = false;
-    m_bCancelRequested = false;
     m_bTested = TRUE;
     m_strDownloadedUrl = m_strCheckedUrl;
     ::EnableWindow(GetDlgItem(IDCANCEL), TRUE);
@@ -235,7 +213,6 @@ LRESULT CPageAddDlg::OnCancel(WORD, WORD, HWND, BOOL&)
     TRACE1(u"CPageAddDlg::OnCancel - Terminating m_pUpdater ...\n");
     SetProgress(QStringLiteral("Terminating ..."));
     ::EnableWindow(GetDlgItem(IDCANCEL), FALSE);
-    m_bCancelRequested = true;
-    CancelDownload(*m_pPageCtx);
+    m_check->Cancel();
     return 0;
 }

@@ -5,11 +5,14 @@
 // the web browser (never downloaded).
 #pragma once
 
-#include "engine/Updater.h"
+#include "engine/CheckNotice.h"
+#include "engine/PageCheck.h"
 #include "platform/ui/AtlWin.h"
 #include "res/DialogIds.h"
 
 #include <QString>
+
+#include <memory>
 
 class CPageAddDlg : public CDialogImpl<CPageAddDlg> {
 public:
@@ -21,9 +24,9 @@ public:
     };
 
     CPageAddDlg() = default;
-    // Stops a test download still running (the dialog was ended from outside, as a shutdown does)
-    // and waits for its worker, so it never outlives the caller's context.
-    ~CPageAddDlg();
+    // A test download still running (the dialog was ended from outside, as a shutdown does) is
+    // cancelled and waited for by its check, so its worker never outlives the caller's context.
+    ~CPageAddDlg() = default;
 
     BEGIN_MSG_MAP(CPageAddDlg)
     MESSAGE_HANDLER(WM_INITDIALOG, OnInitDialog)
@@ -55,8 +58,10 @@ private:
     void StartTestDownload();
     void OnTestFinished();
 
+    // The test download on the caller's context; kept after its finished notice until the next
+    // one or the dialog's end, since its worker is still inside that notice.
+    std::unique_ptr<CPageCheck> m_check;
     // From the good start of a test download until its finished notice has been handled.
     bool m_bDownloading = false;
-    bool m_bCancelRequested = false;
     QString m_strDownloadedUrl;
 };

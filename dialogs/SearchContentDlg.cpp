@@ -38,14 +38,9 @@ CSearchContentDlg::CSearchContentDlg(SPageCtx* pPageCtx)
 
 CSearchContentDlg::~CSearchContentDlg()
 {
-    // Ended from outside while downloading (a shutdown): the worker is told to stop before its
-    // destructor waits for it.
-    if (m_bDownloading && m_spUpdater) {
-        StopDownload();
-        while (!m_spUpdater->Wait(50))
-            StopDownload();
-    }
-    m_spUpdater.reset();
+    // Ended from outside while downloading (a shutdown): the check cancels its worker and waits
+    // for it before the page context can go.
+    m_check.reset();
     if (m_dc)
         DeleteDC(m_dc);
     if (m_font)
@@ -302,10 +297,11 @@ LRESULT CSearchContentDlg::OnDownload(WORD, WORD, HWND, BOOL&)
         CPreferences prefs;
         prefs = g_prefs;
         prefs.GetParam("UseHeadersData")->SetBool(false);
-        m_spUpdater.reset();
-        m_spUpdater = std::make_unique<CUpdater>(g_hInternet.Get(), m_pPageCtx, m_pOwnerDlg->m_strUrl, &prefs);
-        FAIL_CHECK(m_spUpdater, QStringLiteral("Unable to create instance of CUpdater."));
-        FAIL_CHECK(m_spUpdater->Start(), QStringLiteral("Unable to start updater thread."));
+        m_check.reset();
+        auto check = std::make_unique<CPageCheck>(*m_pPageCtx);
+        check->MakeWorker(g_hInternet.Get(), m_pOwnerDlg->m_strUrl, &prefs);
+        FAIL_CHECK(check->Start(), QStringLiteral("Unable to start updater thread."));
+        m_check = std::move(check);
         m_bDownloading = true;
         ::EnableWindow(GetDlgItem(IDC_DOWNLOAD_PAGE), FALSE);
     } catch (CCmnException& e) {
@@ -317,9 +313,9 @@ LRESULT CSearchContentDlg::OnDownload(WORD, WORD, HWND, BOOL&)
 
 LRESULT CSearchContentDlg::OnUpdaterNotify(UINT, WPARAM, LPARAM lParam, BOOL&)
 {
-    if ((lParam & 0xFF) != stateFinished) {
-        if (m_bCancelRequested) {
-            StopDownload();
+    if (ReadNotice(lParam).state != stateFinished) {
+        if (m_check && m_check->CancelRequested()) {
+            m_check->Cancel();
             return 1;
         }
         const QString text = UpdaterProgressText(lParam);
@@ -328,7 +324,6 @@ LRESULT CSearchContentDlg::OnUpdaterNotify(UINT, WPARAM, LPARAM lParam, BOOL&)
         return 1;
     }
     m_bDownloading = false;
-    m_bCancelRequested = false;
     if (m_bClosePending) {
         TRACE1(u"CSearchContentDlg::OnDestroy. Updater thread is termintad. Close dialog with code: %d\n",
             static_cast<int>(m_nCloseCode));
@@ -368,12 +363,8 @@ void CSearchContentDlg::CloseWith(WORD code)
 
 void CSearchContentDlg::StopDownload()
 {
-    if (!m_pPageCtx)
-        return;
-    m_bCancelRequested = true;
-    CancelDownload(*m_pPageCtx);
-    if (m_spUpdater)
-        m_spUpdater->CancelUpdate();
+    if (m_check)
+        m_check->Cancel();
 }
 
 LRESULT CSearchContentDlg::OnOk(WORD, WORD wID, HWND, BOOL&)

@@ -8,7 +8,8 @@
 #pragma once
 
 #include "engine/ContentMarking.h"
-#include "engine/Updater.h"
+#include "engine/CheckNotice.h"
+#include "engine/PageCheck.h"
 #include "platform/ui/AtlWin.h"
 #include "platform/ui/DialogResize.h"
 #include "platform/ui/GdiTypes.h"
@@ -19,7 +20,6 @@
 #include <memory>
 
 class CPageModifyDlg;
-class CUpdater;
 
 class CSearchContentDlg : public CDialogImpl<CSearchContentDlg>, public CDialogResize<CSearchContentDlg> {
 public:
@@ -77,7 +77,9 @@ public:
     BOOL m_bClosePending = FALSE;
     CPageModifyDlg* m_pOwnerDlg = nullptr;
     SPageCtx* m_pPageCtx = nullptr;
-    std::unique_ptr<CUpdater> m_spUpdater;
+    // The download on the page context; kept after its finished notice until the next download or
+    // the dialog's end, since its worker is still inside that notice.
+    std::unique_ptr<CPageCheck> m_check;
     QString m_strStartText;
     QString m_strStopText;
     CWindow m_htmlCtrl;
@@ -96,5 +98,4 @@ private:
     void StopDownload();
 
     bool m_bDownloading = false;
-    bool m_bCancelRequested = false;
 };

@@ -2,12 +2,8 @@
 
 #include "core/Conversion.h"
 #include "core/DebugTracer.h"
-#include "core/Exceptions.h"
 #include "core/Mutex.h"
-#include "core/db/SqlWrapper.h"
-#include "core/db/WriteAheadLog.h"
 #include "core/prefs/Preferences.h"
-#include "engine/PageCtx.h"
 #include "mail/Smtp.h"
 #include "mail/SmtpMsg.h"
 #include "platform/base/Format.h"
@@ -19,36 +15,6 @@ namespace {
 const QString kRowStart = QStringLiteral("<tr><td><icon idres=");
 
 }  // namespace
-
-void UpdateCheckResult(CSqlDatabase& db, const SPageCtx& ctx)
-{
-    // The page's next check writes its result again, so this write does not wait for the disk.
-    const CResultWriteSync relaxed(db);
-    CSqlBuffer sql;
-    const int changed = db.execDML(sql.format(
-        "UPDATE PAGES SET lastChecked = %u, lastModified = %u, checkSum = %u, status = %d, errorCode = %d, "
-        "httpStatusCode = %d WHERE id = %d AND groupId = %d;",
-        ctx.m_tLastChecked, ctx.m_tLastModified, ctx.m_dwCheckSum, ctx.m_iStatus,
-        static_cast<int>(ctx.m_dwErrorCode.load()), static_cast<int>(ctx.m_dwHttpStatusCode),
-        static_cast<int>(ctx.m_nPageId), static_cast<int>(ctx.m_nGroupId)));
-    FAIL_CHECK((1 == changed), QStringLiteral("Unable to update database record."));
-}
-
-CSqlQuery ReadPageRow(CSqlDatabase& db, WORD nGroupId, WORD nPageId)
-{
-    CSqlBuffer select;
-    CSqlQuery page = db.runQuery(select.format("SELECT * FROM PAGES WHERE id = %d and groupId = %d;",
-                                               static_cast<int>(nPageId), static_cast<int>(nGroupId)));
-    FAIL_CHECK(!page.eof(), QStringLiteral("Unable to find page in database."));
-    return page;
-}
-
-SStoredPage StoreCheckResult(CSqlDatabase& db, const SPageCtx& ctx)
-{
-    UpdateCheckResult(db, ctx);
-    CSqlQuery page = ReadPageRow(db, ctx.m_nGroupId, ctx.m_nPageId);
-    return {CAnsiToWide(page.getStringField("urlBrowser", "")).Get(), CAnsiToWide(page.getStringField("descr", "")).Get()};
-}
 
 QString HtmlEscape(const QString& text)
 {

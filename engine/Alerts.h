@@ -1,5 +1,5 @@
-// What a page that became "New" raises, in the pieces that need no window: the stored result,
-// the popup's rows, the user's command and the e-mail notice.
+// What a page that became "New" raises, in the pieces that need no window: the popup's rows, the
+// user's command and the e-mail notice.
 #pragma once
 
 #include "platform/base/WinTypes.h"
@@ -12,24 +12,6 @@
 #include <vector>
 
 class CPreferences;
-class CSqlDatabase;
-class CSqlQuery;
-struct SPageCtx;
-
-// The page's row as it reads after its result was stored.
-struct SStoredPage {
-    QString strUrlBrowser;
-    QString strDescr;
-};
-
-// Stores the outcome of a finished check in its PAGES row and reads the row again. Throws
-// CFailException when not exactly one row changed or the row is gone, CSqlException on a database
-// error. The caller holds the database lock.
-SStoredPage StoreCheckResult(CSqlDatabase& db, const SPageCtx& ctx);
-// The two steps of StoreCheckResult, for a caller that needs the whole row back. The result's
-// commit is not waited for on the disk (see CResultWriteSync).
-void UpdateCheckResult(CSqlDatabase& db, const SPageCtx& ctx);
-CSqlQuery ReadPageRow(CSqlDatabase& db, WORD nGroupId, WORD nPageId);
 
 // Text for the popup's and tooltips' HTML: & < > " escaped, so a page or a user can neither break
 // the markup nor add a link of their own.

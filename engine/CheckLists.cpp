@@ -1,7 +1,6 @@
 #include "engine/CheckLists.h"
 
 #include "core/DebugTracer.h"
-#include "engine/Updater.h"
 #include "platform/base/Time.h"
 
 #include <algorithm>
@@ -10,11 +9,18 @@ TRACE_MODULE("CMainFrame");
 
 namespace {
 
-CCheckLists::Contexts::iterator FindPage(CCheckLists::Contexts& list, WORD nGroupId, WORD nPageId)
+CCheckLists::Checks::iterator FindPage(CCheckLists::Checks& list, WORD nGroupId, WORD nPageId)
 {
-    return std::find_if(list.begin(), list.end(), [=](const SPageCtx* ctx) {
-        return ctx && ctx->m_nGroupId == nGroupId && (nPageId == 0xFFFF || ctx->m_nPageId == nPageId);
+    return std::find_if(list.begin(), list.end(), [=](const std::unique_ptr<CPageCheck>& check) {
+        const SPageCtx& ctx = check->Ctx();
+        return ctx.m_nGroupId == nGroupId && (nPageId == 0xFFFF || ctx.m_nPageId == nPageId);
     });
+}
+
+CCheckLists::Checks::iterator FindContext(CCheckLists::Checks& list, const SPageCtx* pPageCtx)
+{
+    return std::find_if(list.begin(), list.end(),
+                        [=](const std::unique_ptr<CPageCheck>& check) { return &check->Ctx() == pPageCtx; });
 }
 
 }  // namespace
@@ -25,173 +31,133 @@ CCheckLists::~CCheckLists()
     CancelRunning(5000);
 }
 
-CCheckLists::Contexts::iterator CCheckLists::IsPageInProcessing(WORD nGroupId, WORD nPageId)
+CCheckLists::Checks::iterator CCheckLists::IsPageInProcessing(WORD nGroupId, WORD nPageId)
 {
     return FindPage(m_ctxsRun, nGroupId, nPageId);
 }
 
-CCheckLists::Contexts::iterator CCheckLists::IsPageInPending(WORD nGroupId, WORD nPageId)
+CCheckLists::Checks::iterator CCheckLists::IsPageInPending(WORD nGroupId, WORD nPageId)
 {
     return FindPage(m_ctxsPending, nGroupId, nPageId);
 }
 
-void CCheckLists::DeleteContext(SPageCtx* pPageCtx)
+CPageCheck* CCheckLists::FindRunning(const SPageCtx* pPageCtx)
 {
-    if (!pPageCtx)
-        return;
-    if (pPageCtx->m_pUpdater && pPageCtx->m_pUpdater->IsStopped())
-        delete pPageCtx->m_pUpdater;
-    pPageCtx->m_pUpdater = nullptr;
-    delete pPageCtx;
+    const auto it = FindContext(m_ctxsRun, pPageCtx);
+    return it == m_ctxsRun.end() ? nullptr : it->get();
 }
 
 int CCheckLists::CheckPendingList()
 {
+    FreeEnded();
     while (!m_ctxsPending.empty()) {
-        SPageCtx* ctx = m_ctxsPending.front();
+        std::unique_ptr<CPageCheck> check = std::move(m_ctxsPending.front());
         m_ctxsPending.erase(m_ctxsPending.begin());
-        if (!ctx)
+        const WORD nGroupId = check->Ctx().m_nGroupId;
+        const WORD nPageId = check->Ctx().m_nPageId;
+        if (IsRunning(nGroupId, nPageId))
             continue;
-        if (IsRunning(ctx->m_nGroupId, ctx->m_nPageId)) {
-            DeleteContext(ctx);
-            continue;
-        }
-        m_ctxsRun.push_back(ctx);
-        if (ctx->m_pUpdater && ctx->m_pUpdater->Start())
+        // In the running list before its worker starts: its first notice must find it there.
+        m_ctxsRun.push_back(std::move(check));
+        if (m_ctxsRun.back()->Start())
             return 1;
         m_ctxsRun.pop_back();
         TRACE0(u"CMainFrame::CheckPendingList. Unable to start updater thread. nGroupId: %d, nPageId: %d.\n",
-               ctx->m_nGroupId, ctx->m_nPageId);
-        DeleteContext(ctx);
+               nGroupId, nPageId);
     }
     return 0;
 }
 
 void CCheckLists::DropPending()
 {
-    Contexts pending;
+    Checks pending;
     pending.swap(m_ctxsPending);
-    for (SPageCtx* ctx : pending)
-        DeleteContext(ctx);
 }
 
 void CCheckLists::DropPending(WORD nGroupId, WORD nPageId)
 {
-    for (auto it = IsPageInPending(nGroupId, nPageId); it != m_ctxsPending.end(); it = IsPageInPending(nGroupId, nPageId)) {
-        SPageCtx* ctx = *it;
-        m_ctxsPending.erase(it);
-        DeleteContext(ctx);
-    }
+    std::erase_if(m_ctxsPending, [=](const std::unique_ptr<CPageCheck>& check) {
+        const SPageCtx& ctx = check->Ctx();
+        return ctx.m_nGroupId == nGroupId && (nPageId == 0xFFFF || ctx.m_nPageId == nPageId);
+    });
 }
 
-namespace {
-
-void Cancel(SPageCtx* ctx)
+void CCheckLists::CancelFirstRunning()
 {
-    ctx->m_bCancelled = TRUE;
-    ctx->m_dwErrorCode = ERROR_CANCELLED;
-    if (ctx->m_pUpdater)
-        ctx->m_pUpdater->CancelUpdate();
-    if (ctx->m_hSignalEvent.IsValid())
-        SetEvent(ctx->m_hSignalEvent);
+    if (!m_ctxsRun.empty())
+        m_ctxsRun.front()->Cancel();
 }
-
-}  // namespace
 
 void CCheckLists::CancelRunning(DWORD waitMs)
 {
-    Contexts& running = m_ctxsCancelling;
-    Contexts borrowed;
-    for (SPageCtx* ctx : m_ctxsRun) {
-        if (std::find(m_ctxsBorrowed.begin(), m_ctxsBorrowed.end(), ctx) != m_ctxsBorrowed.end())
-            borrowed.push_back(ctx);
+    Checks kept;
+    for (std::unique_ptr<CPageCheck>& check : m_ctxsRun) {
+        if (check->OwnsContext())
+            m_cancelling.push_back(std::move(check));
         else
-            running.push_back(ctx);
+            kept.push_back(std::move(check));
     }
-    m_ctxsRun.swap(borrowed);
-    for (SPageCtx* ctx : running) {
-        if (!ctx)
-            continue;
+    m_ctxsRun.swap(kept);
+    for (std::unique_ptr<CPageCheck>& check : m_finished)
+        m_cancelling.push_back(std::move(check));
+    m_finished.clear();
+    for (const std::unique_ptr<CPageCheck>& check : m_cancelling) {
+        const SPageCtx& ctx = check->Ctx();
         TRACE2(u"CMainFrame::OnDestroy. Terminating updater thread for nGroupId: %d, nPageId: %d, \"%s\".\n",
-               ctx->m_nGroupId, ctx->m_nPageId, ctx->m_strDescr);
-        Cancel(ctx);
+               ctx.m_nGroupId, ctx.m_nPageId, ctx.m_strDescr);
+        if (check->IsRunning())
+            check->Cancel();
     }
-    // A worker that had only just started resets its context's cancel state when its fetch
-    // begins, so the cancel is repeated until every worker has ended or the time is up.
     const DWORD start = GetTickCount();
-    for (;;) {
-        bool allEnded = true;
-        for (SPageCtx* ctx : running) {
-            if (ctx && ctx->m_pUpdater && !ctx->m_pUpdater->Wait(0)) {
-                allEnded = false;
-                Cancel(ctx);
-            }
-        }
+    for (const std::unique_ptr<CPageCheck>& check : m_cancelling) {
         const DWORD spent = GetTickCount() - start;
-        if (allEnded || spent >= waitMs)
-            break;
-        for (SPageCtx* ctx : running)
-            if (ctx && ctx->m_pUpdater && !ctx->m_pUpdater->Wait(std::min<DWORD>(50, waitMs - spent)))
-                break;
+        check->CancelAndWait(spent >= waitMs ? 0 : waitMs - spent);
     }
-    Contexts leftRunning;
-    for (SPageCtx* ctx : running) {
-        if (!ctx)
-            continue;
-        if (CUpdater* updater = ctx->m_pUpdater) {
-            if (!updater->Wait(0)) {
-                // Still running: leave it its context rather than free memory it may touch.
-                TRACE0(u"CMainFrame::OnDestroy. Updater thread of nGroupId: %d, nPageId: %d did not end; left running.\n",
-                       ctx->m_nGroupId, ctx->m_nPageId);
-                leftRunning.push_back(ctx);
-                continue;
-            }
-            delete updater;
-            ctx->m_pUpdater = nullptr;
-        }
-        delete ctx;
-    }
-    running.swap(leftRunning);
-}
-
-bool CCheckLists::IsBeingCancelled(const SPageCtx* pPageCtx) const
-{
-    return std::find(m_ctxsCancelling.begin(), m_ctxsCancelling.end(), pPageCtx) != m_ctxsCancelling.end();
-}
-
-void CCheckLists::AddBorrowed(SPageCtx* pPageCtx)
-{
-    m_ctxsBorrowed.push_back(pPageCtx);
-    m_ctxsRun.push_back(pPageCtx);
-}
-
-bool CCheckLists::RemoveBorrowed(SPageCtx* pPageCtx)
-{
-    const auto owned = std::find(m_ctxsBorrowed.begin(), m_ctxsBorrowed.end(), pPageCtx);
-    if (owned != m_ctxsBorrowed.end())
-        m_ctxsBorrowed.erase(owned);
-    const auto it = std::find(m_ctxsRun.begin(), m_ctxsRun.end(), pPageCtx);
-    if (it == m_ctxsRun.end())
+    std::erase_if(m_cancelling, [](const std::unique_ptr<CPageCheck>& check) {
+        if (!check->IsRunning())
+            return true;
+        // Still running: it keeps its context rather than free memory it may touch.
+        TRACE0(u"CMainFrame::OnDestroy. Updater thread of nGroupId: %d, nPageId: %d did not end; left running.\n",
+               check->Ctx().m_nGroupId, check->Ctx().m_nPageId);
         return false;
-    m_ctxsRun.erase(it);
-    return true;
+    });
 }
 
 void CCheckLists::Release(SPageCtx* pPageCtx)
 {
-    const auto it = std::find(m_ctxsRun.begin(), m_ctxsRun.end(), pPageCtx);
-    if (it != m_ctxsRun.end())
-        m_ctxsRun.erase(it);
-    if (!pPageCtx)
+    FreeEnded();
+    const auto it = FindContext(m_ctxsRun, pPageCtx);
+    if (it == m_ctxsRun.end())
         return;
-    if (CUpdater* updater = pPageCtx->m_pUpdater) {
-        // Called while the worker waits in its finished notice: its thread ends right after, and
-        // then it deletes itself. One whose thread has already ended is deleted here.
-        if (updater->IsStopped())
-            delete updater;
-        else
-            updater->m_bAutoDelete = TRUE;
-    }
-    pPageCtx->m_pUpdater = nullptr;
-    delete pPageCtx;
+    std::unique_ptr<CPageCheck> check = std::move(*it);
+    m_ctxsRun.erase(it);
+    if (check->IsRunning())
+        m_finished.push_back(std::move(check));
+}
+
+void CCheckLists::FreeEnded()
+{
+    std::erase_if(m_finished, [](const std::unique_ptr<CPageCheck>& check) { return !check->IsRunning(); });
+}
+
+bool CCheckLists::IsBeingCancelled(const SPageCtx* pPageCtx) const
+{
+    return std::any_of(m_cancelling.begin(), m_cancelling.end(),
+                       [=](const std::unique_ptr<CPageCheck>& check) { return &check->Ctx() == pPageCtx; });
+}
+
+void CCheckLists::AddBorrowed(SPageCtx* pPageCtx)
+{
+    m_ctxsRun.push_back(std::make_unique<CPageCheck>(*pPageCtx));
+}
+
+bool CCheckLists::RemoveBorrowed(SPageCtx* pPageCtx)
+{
+    const auto it = std::find_if(m_ctxsRun.begin(), m_ctxsRun.end(), [=](const std::unique_ptr<CPageCheck>& check) {
+        return !check->OwnsContext() && &check->Ctx() == pPageCtx;
+    });
+    if (it == m_ctxsRun.end())
+        return false;
+    m_ctxsRun.erase(it);
+    return true;
 }

@@ -3,11 +3,9 @@
 #include "core/Conversion.h"
 #include "core/DebugTracer.h"
 #include "core/Exceptions.h"
-#include "core/SmartPtr.h"
 #include "core/db/Database.h"
 #include "core/db/RowIds.h"
 #include "core/db/SqlWrapper.h"
-#include "engine/Updater.h"
 #include "platform/inet/WinInet.h"
 
 TRACE_MODULE("CMainFrame");
@@ -27,11 +25,10 @@ DWORD NumberColumn(CSqlQuery& row, const char* name)
 
 }  // namespace
 
-SPageCtx* MakePageCheck(const SCheckSource& source, CSqlQuery& row, WORD nGroupId)
+std::unique_ptr<CPageCheck> MakePageCheck(const SCheckSource& source, CSqlQuery& row, WORD nGroupId)
 {
-    CSmartPtr<SPageCtx> spPageCtx(new SPageCtx);
-    FAIL_CHECK(spPageCtx.IsValid(), QStringLiteral("Unable create instance of page context."));
-    SPageCtx* ctx = spPageCtx;
+    auto check = std::make_unique<CPageCheck>(std::make_unique<SPageCtx>());
+    SPageCtx* ctx = &check->Ctx();
     ctx->Reset();
     ctx->m_hNotifyWnd = source.hNotifyWnd;
     ctx->m_strDescr = TextColumn(row, "descr");
@@ -45,11 +42,8 @@ SPageCtx* MakePageCheck(const SCheckSource& source, CSqlQuery& row, WORD nGroupI
     ctx->m_dwHttpStatusCode = NumberColumn(row, "httpStatusCode");
     FAIL_CHECK(ReadRowId(row, "PAGES", "id", ctx->m_nPageId), QStringLiteral("The page's id does not fit in 16 bits."));
     ctx->m_nGroupId = nGroupId;
-    const QString url = TextColumn(row, "url");
-    CSmartPtr<CUpdater> spUpdater(new CUpdater(source.hInternet, ctx, url, source.pPrefs));
-    FAIL_CHECK(spUpdater.IsValid(), QStringLiteral("Unable to create instance of CUpdater."));
-    ctx->m_pUpdater = spUpdater.Release();
-    return spPageCtx.Release();
+    check->MakeWorker(source.hInternet, TextColumn(row, "url"), source.pPrefs);
+    return check;
 }
 
 void QueueDuePages(const SCheckSource& source, CCheckLists& lists, uint32_t now)
@@ -74,7 +68,7 @@ void QueueDuePages(const SCheckSource& source, CCheckLists& lists, uint32_t now)
                 try {
                     FAIL_CHECK(!lists.IsRunning(nGroupId, nPageId), QStringLiteral("This page now in processing. Skip it."));
                     FAIL_CHECK(!lists.IsPending(nGroupId, nPageId), QStringLiteral("This page now in pending list. Skip it."));
-                    lists.m_ctxsPending.push_back(MakePageCheck(source, pages, nGroupId));
+                    lists.Queue(MakePageCheck(source, pages, nGroupId));
                 } catch (const CCmnException& e) {
                     TRACE1(u"CMainFrame::OnTimer(g_iIntervalTimerId). Exception: %s.\n", e.GetMessage());
                 }
@@ -121,7 +115,7 @@ void QueueGroupPages(const SCheckSource& source, CCheckLists& lists, WORD nGroup
                     TRACE2(u"CMainFrame::OnGroupCheckAll. Page already in processing. Skipping.\n");
                     continue;
                 }
-                lists.m_ctxsPending.push_back(MakePageCheck(source, pages, nGroupId));
+                lists.Queue(MakePageCheck(source, pages, nGroupId));
             }
         } catch (...) {
             // Pages queued before the failure still get their turn; left alone, nothing would

@@ -6,6 +6,7 @@
 #include "platform/base/WinTypes.h"
 
 #include <cstdint>
+#include <memory>
 
 class CMutex;
 class CPreferences;
@@ -21,9 +22,9 @@ struct SCheckSource {
     CPreferences* pPrefs;
 };
 
-// A queued check for the page of the current PAGES row: the context filled from the row and its
-// worker made (not started). Throws the worker's refusals; nothing is left behind on a failure.
-SPageCtx* MakePageCheck(const SCheckSource& source, CSqlQuery& row, WORD nGroupId);
+// A check for the page of the current PAGES row: the context filled from the row and its worker
+// made (not started). Throws the worker's refusals; nothing is left behind on a failure.
+std::unique_ptr<CPageCheck> MakePageCheck(const SCheckSource& source, CSqlQuery& row, WORD nGroupId);
 
 // The interval timer's run: under the database lock, queues the pages of the enabled groups whose
 // interval has passed at `now` (oldest check first within a group), skipping pages already running

@@ -306,17 +306,23 @@ LPARAM CUpdater::TakePiece(taluvo::CAnsiStreamDecoder& decoder, const char* byte
     decoder.FeedTo(ctx->m_strHtml, bytes, zero ? zero - bytes : size);
     if (zero)
         decoder.FinishTo(ctx->m_strHtml);
-    const qsizetype read = ctx->m_strHtml.size();
-    if (ctx->m_dwContentLength != 0) {
-        const auto percent = static_cast<WORD>(static_cast<double>(read) / ctx->m_dwContentLength * 100.0);
-        return static_cast<LPARAM>(MAKELONG(stateReadingData, static_cast<WORD>(percent | 0x8000)));
-    }
-    return static_cast<LPARAM>(MAKELONG(stateReadingData, static_cast<WORD>((read / 1024) & 0xFFFF)));
+    return ReadingNotice(ctx->m_strHtml.size(), ctx->m_dwContentLength);
 }
 
 void CUpdater::Finish(DWORD error)
 {
     SPageCtx* ctx = m_pPageCtx;
+    // A cancel closes the handles, so the step it cut short fails with whatever the closed handle
+    // gave: the check still ends as cancelled, and one cut while its body was read keeps the HTTP
+    // status and the text read so far.
+    if (error != 0 && ctx->m_bCancelled.load()) {
+        if (ctx->m_iStage == stageReadData) {
+            ctx->m_dwErrorCode = ERROR_CANCELLED;
+            error = 0;
+        } else {
+            error = ERROR_CANCELLED;
+        }
+    }
     if (error != 0) {
         TRACE1(u"CUpdater::Run - Exception. Code: %d, %s\r\n", error, GetInternetErrorText(error));
         ctx->m_dwHttpStatusCode = 0;
@@ -335,7 +341,7 @@ void CUpdater::Finish(DWORD error)
     if (ctx->m_dwHttpStatusCode == 200 && ctx->m_iStatus != statusError)
         ctx->UpdateCRC32();
     // The last touch of the context: its receiver may delete it while handling this notice.
-    Notify(MAKELONG(stateFinished, 0));
+    Notify(StateNotice(stateFinished));
 }
 
 void CUpdater::WinInetCallback(HINTERNET, DWORD_PTR dwContext, DWORD dwInternetStatus, LPVOID lpvStatusInformation,
@@ -347,7 +353,7 @@ void CUpdater::WinInetCallback(HINTERNET, DWORD_PTR dwContext, DWORD dwInternetS
         return;
     }
     const auto notify = [ctx](WORD state) {
-        SendMessage(ctx->m_hNotifyWnd, WM_UPDATER_NOTIFY, reinterpret_cast<WPARAM>(ctx), MAKELONG(state, 0));
+        SendMessage(ctx->m_hNotifyWnd, WM_UPDATER_NOTIFY, reinterpret_cast<WPARAM>(ctx), StateNotice(state));
     };
     switch (dwInternetStatus) {
     case INTERNET_STATUS_RESOLVING_NAME:

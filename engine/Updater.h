@@ -4,6 +4,7 @@
 #pragma once
 
 #include "core/WorkerThread.h"
+#include "engine/CheckNotice.h"
 #include "engine/PageCtx.h"
 #include "platform/base/WinTypes.h"
 #include "platform/ui/WinUser.h"
@@ -17,18 +18,6 @@ class CPreferences;
 namespace taluvo {
 class CAnsiStreamDecoder;
 }
-
-constexpr UINT WM_UPDATER_NOTIFY = WM_USER + 100;
-
-// Low word of WM_UPDATER_NOTIFY's lParam.
-enum : WORD {
-    stateResolvingName = 0,
-    stateNameResolved = 1,
-    stateConnecting = 2,
-    stateConnected = 3,
-    stateReadingData = 4,  // high word: bit 15 set: percent of the announced length; clear: KB of text
-    stateFinished = 5,
-};
 
 class CUpdater : public CWorkerThread {
 public:

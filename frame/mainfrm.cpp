@@ -84,26 +84,6 @@ BOOL CMainFrame::PreTranslateMessage(MSG* pMsg)
     return TranslateFrameAccelerator(pMsg);
 }
 
-void CMainFrame::FindCheckablePages(bool& anyEnabled, bool& anyNew) const
-{
-    anyEnabled = anyNew = false;
-    for (HTREEITEM group = m_mainTree.GetRootItem(); group; group = m_mainTree.GetNextSiblingItem(group)) {
-        if (!(m_mainTree.GetItemData(group) & TREE_IS_ENABLED))
-            continue;
-        for (HTREEITEM page = m_mainTree.GetChildItem(group); page; page = m_mainTree.GetNextSiblingItem(page)) {
-            const DWORD_PTR data = m_mainTree.GetItemData(page);
-            if (!(data & TREE_IS_ENABLED))
-                continue;
-            anyEnabled = true;
-            // A New page is also an enabled one: nothing further can change the answer.
-            if (TREE_GET_STATUS(data) == statusNew) {
-                anyNew = true;
-                return;
-            }
-        }
-    }
-}
-
 BOOL CMainFrame::OnIdle()
 {
     auto setEnabled = [this](int id, bool enable) {
@@ -114,10 +94,10 @@ BOOL CMainFrame::OnIdle()
     if (m_hWndToolBarCtrl)
         setEnabled(ID_TOOLS_CANCEL_CHECKS, !m_checks.m_ctxsRun.empty());
 
-    bool anyEnabled = false;
-    bool anyNew = false;
+    // Counted where the tree's items change: nothing here walks the tree.
+    const bool anyEnabled = m_checkable.AnyEnabled();
+    const bool anyNew = m_checkable.AnyNew();
     if (m_mainTree.IsWindow()) {
-        FindCheckablePages(anyEnabled, anyNew);
         setEnabled(ID_TOOLS_CHECK_ALL, anyEnabled);
         setEnabled(ID_TOOLS_OPEN_ALL_UPDATED, anyNew);
     }

@@ -16,6 +16,7 @@
 #include "engine/LogFile.h"
 #include "engine/MailAlert.h"
 #include "engine/Updater.h"
+#include "frame/CheckablePages.h"
 #include "frame/PageItemIndex.h"
 #include "platform/ui/CommCtrl.h"
 #include "platform/ui/Frame.h"
@@ -216,11 +217,11 @@ public:
     // The group check of a group's tree item (null: refused as no selection); everything it
     // refuses or fails on goes to the trace only.
     void CheckGroup(HTREEITEM hGroup);
-    CCheckLists::Contexts::iterator IsPageInProcessing(WORD nGroupId, WORD nPageId)
+    CCheckLists::Checks::iterator IsPageInProcessing(WORD nGroupId, WORD nPageId)
     {
         return m_checks.IsPageInProcessing(nGroupId, nPageId);
     }
-    CCheckLists::Contexts::iterator IsPageInPending(WORD nGroupId, WORD nPageId)
+    CCheckLists::Checks::iterator IsPageInPending(WORD nGroupId, WORD nPageId)
     {
         return m_checks.IsPageInPending(nGroupId, nPageId);
     }
@@ -313,6 +314,7 @@ public:
     CSplitterWindow m_splitter;
     CTreeViewCtrl m_mainTree;
     CPageItemIndex m_pageItems { m_mainTree }; // FindPage's answers without a walk of the tree
+    CCheckablePages m_checkable; // the idle handler's answers without a walk of the tree
     CImageList m_treeImages;
     CImageList m_toolBarImages;
     CTrayIcon m_trayIcon;
@@ -347,9 +349,6 @@ private:
     void StartTimers();
     // Stops everything the window started, once: on WM_DESTROY, or when the session ends first.
     void Shutdown();
-    // Whether any enabled page of an enabled group exists, and whether any of those is New. Runs
-    // after every message: it stops at the first New page instead of walking every item.
-    void FindCheckablePages(bool& anyEnabled, bool& anyNew) const;
 
     bool m_bShutDown = false;
     // The stored settings reached g_prefs (or nothing was stored): only then may shutdown write

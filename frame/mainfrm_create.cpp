@@ -279,10 +279,6 @@ void CMainFrame::Shutdown()
     StopToolbarServer();
 
     m_checks.DropPending();
-    for (SPageCtx* ctx : m_checks.m_ctxsRun) {
-        TRACE2(u"CMainFrame::OnDestroy. Terminating updater thread for nGroupId: %d, nPageId: %d, \"%s\".\n",
-            int(ctx->m_nGroupId), int(ctx->m_nPageId), ctx->m_strDescr);
-    }
     // The workers are waited for (bounded) before their contexts go, so none touches freed memory.
     m_checks.CancelRunning(kShutdownCheckWaitMs);
     // An alert e-mail under way may finish (bounded); those not started are dropped.

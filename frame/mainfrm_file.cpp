@@ -84,6 +84,7 @@ LRESULT CMainFrame::OnFileImportBookmarks(WORD, WORD, HWND, BOOL&)
             m_checks.DropPending(nGroupId, 0xFFFF);
             while (HTREEITEM page = m_mainTree.GetChildItem(hGroup))
                 m_mainTree.DeleteItem(page);
+            m_checkable.RemovePages(nGroupId);
         }
         UpdateGroupPagesOrder(hGroup);
         AUTO_DB_LOCKER();

@@ -120,6 +120,7 @@ LRESULT CMainFrame::OnGroupDelete(WORD, WORD, HWND, BOOL&)
             AUTO_DB_LOCKER();
             SqlGuard([&] { DeleteGroupWithPages(m_db, nGroupId); });
             m_mainTree.DeleteItem(hGroup);
+            m_checkable.RemoveGroup(nGroupId);
         }
         ClearTreeSelection();
         TellToolbarsGroups();

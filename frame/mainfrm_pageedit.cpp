@@ -11,7 +11,7 @@
 #include "core/prefs/Preferences.h"
 #include "dialogs/PageAddDlg.h"
 #include "dialogs/PageModifyDlg.h"
-#include "engine/Alerts.h"
+#include "engine/PageRows.h"
 #include "engine/CheckState.h"
 #include "engine/GroupRows.h"
 #include "engine/PageEdits.h"

@@ -7,7 +7,6 @@
 #include "core/Exceptions.h"
 #include "core/db/Database.h"
 #include "core/prefs/Preferences.h"
-#include "engine/Alerts.h"
 #include "engine/GroupRows.h"
 #include "engine/PageRows.h"
 #include "platform/ui/Clipboard.h"
@@ -65,6 +64,7 @@ LRESULT CMainFrame::OnPageDelete(WORD, WORD, HWND, BOOL&)
             FAIL_CHECK(DeletePageRow(m_db, page.nGroupId, page.nPageId) == 1, QStringLiteral("Unable to delete page."));
         });
         m_mainTree.DeleteItem(page.hItem);
+        m_checkable.RemovePage(page.nGroupId, page.nPageId);
         // A user-order group stores its order without the page (an empty one for its last page).
         UpdateGroupPagesOrder(page.hGroup);
     });

@@ -6,7 +6,7 @@
 #include "core/Exceptions.h"
 #include "core/db/Database.h"
 #include "dialogs/PagePropertiesDlg.h"
-#include "engine/Alerts.h"
+#include "engine/PageRows.h"
 #include "engine/PageProperties.h"
 
 TRACE_MODULE("CMainFrame");

@@ -3,7 +3,6 @@
 // queued check started.
 #include "frame/mainfrm.h"
 
-#include "core/Conversion.h"
 #include "core/DebugTracer.h"
 #include "core/Exceptions.h"
 #include "core/Globals.h"
@@ -11,6 +10,7 @@
 #include "core/db/Database.h"
 #include "core/prefs/Preferences.h"
 #include "engine/Alerts.h"
+#include "engine/CheckResultStore.h"
 #include "platform/base/Format.h"
 #include "platform/shell/CommandLine.h"
 #include "platform/shell/Launch.h"
@@ -26,9 +26,9 @@ namespace {
 
 constexpr DWORD kSoundFlags = SND_ASYNC | SND_NOWAIT | SND_PURGE;
 
-QString ProgressText(const QString& descr, WORD state, WORD progress)
+QString ProgressText(const QString& descr, const SCheckNotice& notice)
 {
-    switch (state) {
+    switch (notice.state) {
     case stateResolvingName:
         return descr + QStringLiteral(" [Resolving name...]");
     case stateNameResolved:
@@ -38,9 +38,9 @@ QString ProgressText(const QString& descr, WORD state, WORD progress)
     case stateConnected:
         return descr + QStringLiteral(" [Connected]");
     case stateReadingData:
-        if (progress & 0x8000)
-            return descr + taluvo::Format(u" [Reading data - %d %%]", progress & 0x7FFF);
-        return descr + taluvo::Format(u" [Reading data - %d KBytes]", static_cast<int>(progress));
+        if (notice.percent)
+            return descr + taluvo::Format(u" [Reading data - %d %%]", notice.amount);
+        return descr + taluvo::Format(u" [Reading data - %d KBytes]", notice.amount);
     default:
         return QString();
     }
@@ -88,17 +88,19 @@ QString CMainFrame::ItemLabel(HTREEITEM hItem) const
 LRESULT CMainFrame::OnUpdaterNotify(UINT, WPARAM wParam, LPARAM lParam, BOOL&)
 {
     auto* ctx = reinterpret_cast<SPageCtx*>(wParam);
-    const WORD state = static_cast<WORD>(lParam & 0xFF);
-    const WORD progress = HIWORD(static_cast<DWORD>(lParam));
+    const SCheckNotice notice = ReadNotice(lParam);
+    const WORD state = notice.state;
     // The shutdown's cancel frees its contexts itself; a notice from one of them changes nothing.
     if (ctx && m_checks.IsBeingCancelled(ctx))
         return 0;
 
     HTREEITEM hItem = nullptr;
+    CPageCheck* check = nullptr;
     try {
         FAIL_CHECK(ctx, QStringLiteral("Page context is NULL."));
         FAIL_CHECK(IsPageInProcessing(ctx->m_nGroupId, ctx->m_nPageId) != m_checks.m_ctxsRun.end(),
             QStringLiteral("Unable to find page in m_runCtxs."));
+        check = m_checks.FindRunning(ctx);
         hItem = FindPage(ctx->m_nGroupId, ctx->m_nPageId);
         FAIL_CHECK(hItem, QStringLiteral("Unable to find page in tree."));
     } catch (CCmnException& e) {
@@ -113,13 +115,13 @@ LRESULT CMainFrame::OnUpdaterNotify(UINT, WPARAM wParam, LPARAM lParam, BOOL&)
     }
 
     if (state != stateFinished) {
-        const QString text = ProgressText(ctx->m_strDescr, state, progress);
+        const QString text = ProgressText(ctx->m_strDescr, notice);
         if (!text.isEmpty())
             m_mainTree.SetItemText(hItem, text);
         return 0;
     }
 
-    const QString url = ctx->m_pUpdater ? ctx->m_pUpdater->GetUrl() : QString();
+    const QString url = check ? check->Url() : QString();
     try {
         QString urlBrowser;
         QString descr;
@@ -162,18 +164,18 @@ void CMainFrame::StoreFinishedCheck(SPageCtx& ctx, HTREEITEM hItem, QString& url
             }
         }
 
+        SStoredPage stored;
         try {
-            UpdateCheckResult(m_db, ctx);
+            stored = StoreCheckResult(m_db, ctx);
         } catch (const CSqlException& e) {
             // The row stays as it was: the user learns of it once, not only the trace.
             NoteResultStore(&e);
             throw;
         }
         NoteResultStore(nullptr);
-        CSqlQuery row = ReadPageRow(m_db, ctx.m_nGroupId, ctx.m_nPageId);
-        urlBrowser = CAnsiToWide(row.getStringField("urlBrowser", "")).Get();
-        descr = CAnsiToWide(row.getStringField("descr", "")).Get();
-        AddPageItem(row, hItem, hGroup);
+        urlBrowser = stored.strUrlBrowser;
+        descr = stored.strDescr;
+        AddPageItem(stored.row, hItem, hGroup);
 
         const int status = ctx.m_iStatus;
         if (!byStatus || status < statusNew || status > statusUnknown)

@@ -11,7 +11,7 @@
 #include "core/db/Database.h"
 #include "core/db/RowIds.h"
 #include "core/prefs/Preferences.h"
-#include "engine/Alerts.h"
+#include "engine/PageRows.h"
 #include "engine/OpenInBrowser.h"
 #include "engine/Scheduler.h"
 #include "platform/base/Format.h"
@@ -85,11 +85,11 @@ LRESULT CMainFrame::OnPageCheckUpdate(WORD, WORD, HWND, BOOL&)
         SqlGuard([&] {
             CSqlQuery row = ReadPageRow(m_db, nGroupId, nPageId);
             const SCheckSource source { m_db, g_dbMutex, m_hWnd, g_hInternet.Get(), &g_prefs };
-            SPageCtx* ctx = MakePageCheck(source, row, nGroupId);
+            std::unique_ptr<CPageCheck> check = MakePageCheck(source, row, nGroupId);
             // The tree's label, which may differ from the stored description while it is edited.
-            ctx->m_strDescr = ItemLabel(hItem);
+            check->Ctx().m_strDescr = ItemLabel(hItem);
             const bool wasEmpty = m_checks.m_ctxsPending.empty();
-            m_checks.m_ctxsPending.push_back(ctx);
+            m_checks.Queue(std::move(check));
             if (wasEmpty)
                 CheckPendingList();
         });
@@ -124,16 +124,8 @@ LRESULT CMainFrame::OnToolsCancelChecks(WORD, WORD, HWND, BOOL&)
 {
     TRACE_SCOPE(u"CMainFrame::OnToolsCancelChecks");
     m_checks.DropPending();
-    if (!m_checks.m_ctxsRun.empty()) {
-        // The check in progress: its worker wakes on the event and ends with the cancel's code.
-        SPageCtx* ctx = m_checks.m_ctxsRun.front();
-        if (ctx) {
-            ctx->m_dwErrorCode = ERROR_CANCELLED;
-            ctx->m_bCancelled = TRUE;
-            if (ctx->m_hSignalEvent.IsValid())
-                SetEvent(ctx->m_hSignalEvent);
-        }
-    }
+    // The check in progress ends with the cancel's code.
+    m_checks.CancelFirstRunning();
     return 0;
 }
 

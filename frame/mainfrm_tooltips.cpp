@@ -12,6 +12,7 @@
 #include "core/Utils.h"
 #include "core/db/Database.h"
 #include "engine/Alerts.h"
+#include "engine/PageRows.h"
 #include "platform/base/Format.h"
 
 TRACE_MODULE("CMainFrame");

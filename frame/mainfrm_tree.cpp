@@ -39,15 +39,19 @@ HTREEITEM CMainFrame::AddGroupItem(CSqlQuery& row, HTREEITEM item)
         const QString title = TextField(row, "title");
         const int image = enabled ? 0 : 2;
         if (!item) {
-            return m_mainTree.InsertItem(TVIF_TEXT | TVIF_IMAGE | TVIF_SELECTEDIMAGE | TVIF_PARAM, title, image,
+            item = m_mainTree.InsertItem(TVIF_TEXT | TVIF_IMAGE | TVIF_SELECTEDIMAGE | TVIF_PARAM, title, image,
                 image + 1, 0, 0, static_cast<LPARAM>(data), TVI_ROOT, TVI_LAST);
+            if (item)
+                m_checkable.SetGroup(data);
+            return item;
         }
         if (!(m_mainTree.GetItemData(item) & TREE_IS_GROUP)) {
             TRACE0(u"CMainFrame::AddGroupItem - Illegal tree item data, it's not a group.\n");
             return nullptr;
         }
-        m_mainTree.SetItem(item, TVIF_TEXT | TVIF_IMAGE | TVIF_SELECTEDIMAGE | TVIF_PARAM, title, image, image + 1, 0,
-            0, static_cast<LPARAM>(data));
+        if (m_mainTree.SetItem(item, TVIF_TEXT | TVIF_IMAGE | TVIF_SELECTEDIMAGE | TVIF_PARAM, title, image, image + 1,
+                0, 0, static_cast<LPARAM>(data)))
+            m_checkable.SetGroup(data);
         return item;
     } catch (const CSqlException& e) {
         TRACE0(u"CMainFrame::AddGroupItem - SQL Exception. Error: %hs\r\n", e.errorMessage());
@@ -68,15 +72,21 @@ HTREEITEM CMainFrame::AddPageItem(CSqlQuery& row, HTREEITEM item, HTREEITEM pare
         const int image = status + kPageImageBase;
         const UINT overlay = enabled ? 0 : INDEXTOOVERLAYMASK(kDisabledOverlay);
         const UINT mask = TVIF_TEXT | TVIF_IMAGE | TVIF_SELECTEDIMAGE | TVIF_PARAM | TVIF_STATE;
+        // The row's group is the item's: pages are never put under another group's item.
+        const auto nGroupId = static_cast<WORD>(row.getIntField("groupId"));
         if (!item) {
-            return m_mainTree.InsertItem(
+            item = m_mainTree.InsertItem(
                 mask, descr, image, image, overlay, TVIS_OVERLAYMASK, static_cast<LPARAM>(data), parent, TVI_LAST);
+            if (item)
+                m_checkable.SetPage(nGroupId, data);
+            return item;
         }
         if (m_mainTree.GetItemData(item) & TREE_IS_GROUP) {
             TRACE0(u"CMainFrame::AddPageItem - Illegal tree item data, it's not a page.\n");
             return nullptr;
         }
-        m_mainTree.SetItem(item, mask, descr, image, image, overlay, TVIS_OVERLAYMASK, static_cast<LPARAM>(data));
+        if (m_mainTree.SetItem(item, mask, descr, image, image, overlay, TVIS_OVERLAYMASK, static_cast<LPARAM>(data)))
+            m_checkable.SetPage(nGroupId, data);
         return item;
     } catch (const CSqlException& e) {
         TRACE0(u"CMainFrame::AddPageItem - SQL Exception. Error: %hs\r\n", e.errorMessage());
@@ -128,6 +138,7 @@ BOOL CMainFrame::ResortGroup(CSqlQuery& queryGroup, HTREEITEM groupItem)
         const int sortType = queryGroup.getIntField("sortType");
         while (HTREEITEM child = m_mainTree.GetChildItem(groupItem))
             m_mainTree.DeleteItem(child);
+        m_checkable.RemovePages(nGroupId);
 
         CSqlBuffer sql;
         // Pages whose ids do not fit are left out: nothing could address their items.
@@ -233,6 +244,7 @@ void CMainFrame::LoadContent()
 {
     TRACE_SCOPE(u"CMainFrame::LoadContent");
     m_mainTree.DeleteAllItems();
+    m_checkable.Clear();
     try {
         AUTO_DB_LOCKER();
         CSqlQuery groups = m_db.runQuery("SELECT * FROM GROUPS;");

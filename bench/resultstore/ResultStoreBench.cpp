@@ -10,7 +10,7 @@
 #include "core/db/SqlWrapper.h"
 #include "core/db/WriteAheadLog.h"
 #include "core/prefs/Preferences.h"
-#include "engine/Alerts.h"
+#include "engine/CheckResultStore.h"
 #include "engine/PageCtx.h"
 
 #include <algorithm>
@@ -58,7 +58,7 @@ double StoreResults(const std::string& folder, bool log, int results)
             ctx.m_nPageId = static_cast<WORD>(n % kPages + 1);
             ctx.m_tLastChecked = 1800000000u + static_cast<DWORD>(n);
             ctx.m_dwCheckSum = static_cast<DWORD>(n) * 2654435761u;
-            UpdateCheckResult(db, ctx);
+            StoreCheckResult(db, ctx);
         }
         const double ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
         perResult = results > 0 ? ms / results : 0;

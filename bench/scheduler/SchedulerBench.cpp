@@ -11,7 +11,7 @@
 #include "core/Mutex.h"
 #include "core/db/Database.h"
 #include "core/prefs/Preferences.h"
-#include "engine/Alerts.h"
+#include "engine/CheckResultStore.h"
 #include "frame/mainfrm.h"
 #include "platform/ui/Application.h"
 #include "platform/ui/TestHooks.h"

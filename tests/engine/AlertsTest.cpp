@@ -1,4 +1,5 @@
 #include "engine/Alerts.h"
+#include "engine/CheckResultStore.h"
 
 #include "core/Mutex.h"
 #include "core/db/Database.h"

@@ -29,6 +29,7 @@ class CNotifyWindow : public CWindowImpl<CNotifyWindow> {
 public:
     std::vector<LPARAM> notices;
     std::function<void(SPageCtx*)> onFinished;  // runs inside the finished notice, as the main window's does
+    std::function<void()> onReading;            // runs inside each reading notice
     HANDLE finished = CreateEvent(nullptr, TRUE, FALSE, nullptr);
     HANDLE connected = CreateEvent(nullptr, TRUE, FALSE, nullptr);
 
@@ -54,6 +55,8 @@ public:
         }
         if (LOWORD(lParam) == stateConnected)
             SetEvent(connected);
+        if (LOWORD(lParam) == stateReadingData && onReading)
+            onReading();
         return 0;
     }
 

@@ -1,7 +1,7 @@
 // Which writes wait for the disk: a check result under the write-ahead log does not; the settings,
 // the user's edits, a result inside a caller's transaction and any write under the rollback
 // journal do. Counted at SQLite's file layer, so a level that silently stays or leaks shows.
-#include "engine/Alerts.h"
+#include "engine/CheckResultStore.h"
 
 #include "core/Mutex.h"
 #include "core/db/Database.h"
@@ -35,7 +35,7 @@ void WriteResult(CSqlDatabase& db, DWORD lastChecked)
     ctx.m_dwCheckSum = lastChecked ^ 0x5A5A5A5Au;
     ctx.m_iStatus = statusOrdinary;
     ctx.m_dwHttpStatusCode = 200;
-    UpdateCheckResult(db, ctx);
+    StoreCheckResult(db, ctx);
 }
 
 struct SWriteCase {

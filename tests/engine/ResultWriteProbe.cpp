@@ -13,7 +13,7 @@
 #include "core/db/SqlWrapper.h"
 #include "core/db/WriteAheadLog.h"
 #include "core/prefs/Preferences.h"
-#include "engine/Alerts.h"
+#include "engine/CheckResultStore.h"
 #include "engine/PageCtx.h"
 
 #include <cstdio>
@@ -41,7 +41,7 @@ void WriteResult(CSqlDatabase& db, int pages, unsigned value)
     ctx.m_dwCheckSum = value * 2654435761u;
     ctx.m_iStatus = statusOrdinary;
     ctx.m_dwHttpStatusCode = 200;
-    UpdateCheckResult(db, ctx);
+    StoreCheckResult(db, ctx);
     Say("committed " + std::to_string(ctx.m_nPageId) + " " + std::to_string(value));
 }
 

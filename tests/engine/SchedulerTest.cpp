@@ -69,8 +69,8 @@ protected:
     std::vector<WORD> PendingIds() const
     {
         std::vector<WORD> ids;
-        for (const SPageCtx* ctx : m_lists.m_ctxsPending)
-            ids.push_back(ctx->m_nPageId);
+        for (const auto& check : m_lists.m_ctxsPending)
+            ids.push_back(check->Ctx().m_nPageId);
         return ids;
     }
 
@@ -99,7 +99,7 @@ TEST_F(SchedulerTest, DuePagesAreQueuedOldestFirstAndTheFirstStarts)
     QueueDuePages(Source(), m_lists, now);
     // Page 11 (oldest check) started at once; page 10 waits.
     ASSERT_EQ(m_lists.m_ctxsRun.size(), 1u);
-    EXPECT_EQ(m_lists.m_ctxsRun[0]->m_nPageId, 11);
+    EXPECT_EQ(m_lists.m_ctxsRun[0]->Ctx().m_nPageId, 11);
     EXPECT_EQ(PendingIds(), (std::vector<WORD>{10}));
     // A second run skips what runs or waits already.
     QueueDuePages(Source(), m_lists, now);
@@ -116,7 +116,7 @@ TEST_F(SchedulerTest, DuePagesAreQueuedOldestFirstAndTheFirstStarts)
     m_window.onFinished = nullptr;
     EXPECT_EQ(started, 1);
     ASSERT_EQ(m_lists.m_ctxsRun.size(), 1u);
-    EXPECT_EQ(m_lists.m_ctxsRun[0]->m_nPageId, 10);
+    EXPECT_EQ(m_lists.m_ctxsRun[0]->Ctx().m_nPageId, 10);
     EXPECT_TRUE(m_lists.m_ctxsPending.empty());
 }
 
@@ -132,14 +132,14 @@ TEST_F(SchedulerTest, RowsWhoseIdsDoNotFitAreNeverQueuedAndTracedOnce)
     CTraceCapture trace(*s_dir, "CMainFrame=");
     QueueDuePages(Source(), m_lists, now);
     ASSERT_EQ(m_lists.m_ctxsRun.size(), 1u);
-    EXPECT_EQ(m_lists.m_ctxsRun[0]->m_nPageId, 10);
+    EXPECT_EQ(m_lists.m_ctxsRun[0]->Ctx().m_nPageId, 10);
     EXPECT_TRUE(m_lists.m_ctxsPending.empty());
     QueueDuePages(Source(), m_lists, now);
     // The group check queues page 10 alone, and drops it at once since it is running.
     QueueGroupPages(Source(), m_lists, 1, 1);
     EXPECT_TRUE(m_lists.m_ctxsPending.empty());
     ASSERT_EQ(m_lists.m_ctxsRun.size(), 1u);
-    EXPECT_EQ(m_lists.m_ctxsRun[0]->m_nPageId, 10);
+    EXPECT_EQ(m_lists.m_ctxsRun[0]->Ctx().m_nPageId, 10);
     EXPECT_EQ(trace.Count("has the id \"65546\""), trace.Enabled() ? 1u : 0u);
     EXPECT_EQ(trace.Count("has the id \"65537\""), trace.Enabled() ? 1u : 0u);
 }
@@ -150,13 +150,13 @@ TEST_F(SchedulerTest, PendingChecksOfRunningPagesAreDropped)
     AddPage(31, 1, QStringLiteral("/a"), 0, 60);
     QueueGroupPages(Source(), m_lists, 1, 1);  // by description: "Page 30", "Page 31"
     ASSERT_EQ(m_lists.m_ctxsRun.size(), 1u);
-    EXPECT_EQ(m_lists.m_ctxsRun[0]->m_nPageId, 30);
+    EXPECT_EQ(m_lists.m_ctxsRun[0]->Ctx().m_nPageId, 30);
     // The group again: page 31 is pending and passed over; page 30 runs and is queued anyway.
     QueueGroupPages(Source(), m_lists, 1, 1);
     EXPECT_EQ(PendingIds(), (std::vector<WORD>{31, 30}));
     // Its turn drops the second check of page 30 after starting page 31.
     EXPECT_EQ(m_lists.CheckPendingList(), 1);
-    EXPECT_EQ(m_lists.m_ctxsRun.back()->m_nPageId, 31);
+    EXPECT_EQ(m_lists.m_ctxsRun.back()->Ctx().m_nPageId, 31);
     EXPECT_EQ(m_lists.CheckPendingList(), 0);
     EXPECT_TRUE(m_lists.m_ctxsPending.empty());
     EXPECT_TRUE(m_lists.IsRunning(1, 0xFFFF));
@@ -191,7 +191,7 @@ TEST_F(SchedulerTest, AFailingGroupCheckStillStartsWhatItQueued)
                             ("http://x/" + std::string(3000, 'y')).c_str()));
     EXPECT_THROW(QueueGroupPages(Source(), m_lists, 1, 1), CFailException);
     ASSERT_EQ(m_lists.m_ctxsRun.size(), 1u);
-    EXPECT_EQ(m_lists.m_ctxsRun[0]->m_nPageId, 50);
+    EXPECT_EQ(m_lists.m_ctxsRun[0]->Ctx().m_nPageId, 50);
 }
 
 TEST_F(SchedulerTest, CancellingRunningChecksWaitsForTheirWorkers)
@@ -222,11 +222,11 @@ TEST_F(SchedulerTest, ABorrowedContextMarksItsPageBusyAndIsNeverFreedByTheLists)
     // Page 70's queued check is dropped on its turn; page 71 runs beside the borrowed context.
     EXPECT_TRUE(m_lists.m_ctxsPending.empty());
     ASSERT_EQ(m_lists.m_ctxsRun.size(), 2u);
-    EXPECT_EQ(m_lists.m_ctxsRun[1]->m_nPageId, 71);
+    EXPECT_EQ(m_lists.m_ctxsRun[1]->Ctx().m_nPageId, 71);
 
     m_lists.CancelRunning(5000);
     ASSERT_EQ(m_lists.m_ctxsRun.size(), 1u);
-    EXPECT_EQ(m_lists.m_ctxsRun[0], borrowed.get());
+    EXPECT_EQ(&m_lists.m_ctxsRun[0]->Ctx(), borrowed.get());
     EXPECT_TRUE(m_lists.IsRunning(1, 70));
     EXPECT_TRUE(m_lists.RemoveBorrowed(borrowed.get()));
     EXPECT_FALSE(m_lists.RemoveBorrowed(borrowed.get()));

@@ -6,7 +6,7 @@ rewriting the file. Each route may give: status, body (text) or body_hex, header
 (send the body a byte at a time), hang (accept and never answer), redirect (a Location),
 not_modified_since (answer 304 when If-Modified-Since is present), endless (send blocks of "x" until
 the client goes, after the given headers), drip (seconds between the single bytes of a body that
-never ends; "drip_bytes" bounds it). A request for an absolute
+never ends; "drip_bytes" bounds it, "drip_after" bytes come at once before it). A request for an absolute
 address ("GET http://host/path") is served as a proxy would serve it. Every request is logged,
 one JSON object per line, with its request line and headers.
 
@@ -72,6 +72,8 @@ class Handler(BaseHTTPRequestHandler):
                     for _ in range(1 << 16):  # 4 GB at most
                         self.wfile.write(block)
                 else:
+                    self.wfile.write(b"x" * route.get("drip_after", 0))
+                    self.wfile.flush()
                     for _ in range(route.get("drip_bytes", 1000)):
                         self.wfile.write(b"x")
                         self.wfile.flush()

@@ -83,7 +83,7 @@ TEST_F(CheckCommands, TimerSkipsQueuedAndRunningPagesAndChecksNothingOffline)
     m_frame.SendMessage(WM_TIMER, g_iIntervalTimerId);
     ASSERT_EQ(m_frame.m_checks.m_ctxsRun.size(), 1u);
     ASSERT_EQ(m_frame.m_checks.m_ctxsPending.size(), 1u);
-    EXPECT_EQ(m_frame.m_checks.m_ctxsRun.front()->m_nPageId, 1);
+    EXPECT_EQ(m_frame.m_checks.m_ctxsRun.front()->Ctx().m_nPageId, 1);
     ASSERT_TRUE(ServerAsked(1));
     // Due again while one runs and the other waits: neither is queued a second time.
     m_frame.SendMessage(WM_TIMER, g_iIntervalTimerId);
@@ -178,8 +178,8 @@ TEST_F(CheckCommands, CheckAllQueuesEachEnabledPageOnce)
     // traced only.
     ASSERT_EQ(m_frame.m_checks.m_ctxsRun.size(), 1u);
     std::vector<int> pending;
-    for (SPageCtx* ctx : m_frame.m_checks.m_ctxsPending)
-        pending.push_back(ctx->m_nPageId);
+    for (const auto& check : m_frame.m_checks.m_ctxsPending)
+        pending.push_back(check->Ctx().m_nPageId);
     EXPECT_EQ(pending, (std::vector<int> { 2, 4 }));
     Command(ID_TOOLS_CHECK_ALL);
     EXPECT_EQ(m_frame.m_checks.m_ctxsPending.size(), 3u) << "the running page is queued again, the waiting ones not";

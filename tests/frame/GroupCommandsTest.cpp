@@ -243,11 +243,11 @@ TEST_F(GroupCommands, DeleteAsksRefusesARunningCheckAndDropsQueuedOnes)
         return r.caption == QStringLiteral("Confirmation.") ? answer : IDOK;
     });
     auto context = [](WORD group, WORD page) {
-        auto* ctx = new SPageCtx;
+        auto ctx = std::make_unique<SPageCtx>();
         ctx->Reset();
         ctx->m_nGroupId = group;
         ctx->m_nPageId = page;
-        return ctx;
+        return std::make_unique<CPageCheck>(std::move(ctx));
     };
     Select(1);
     Command(ID_GROUP_DELETE);
@@ -261,7 +261,6 @@ TEST_F(GroupCommands, DeleteAsksRefusesARunningCheckAndDropsQueuedOnes)
     Command(ID_GROUP_DELETE);
     EXPECT_EQ(m_messages.back().toStdString(),
         "Error: At least one page now in processing from this group. Try this operation later");
-    CCheckLists::DeleteContext(m_frame.m_checks.m_ctxsRun.back());
     m_frame.m_checks.m_ctxsRun.clear();
 
     for (auto [group, page] : { std::pair<WORD, WORD> { 1, 1 }, { 2, 3 }, { 1, 2 } })
@@ -270,7 +269,7 @@ TEST_F(GroupCommands, DeleteAsksRefusesARunningCheckAndDropsQueuedOnes)
     EXPECT_EQ(Groups(), "2|MINE|1|1|NULL");
     EXPECT_EQ(Sqlite(DatabasePath(), "SELECT id FROM PAGES;"), "3");
     ASSERT_EQ(m_frame.m_checks.m_ctxsPending.size(), 1u);
-    EXPECT_EQ(m_frame.m_checks.m_ctxsPending[0]->m_nGroupId, 2);
+    EXPECT_EQ(m_frame.m_checks.m_ctxsPending[0]->Ctx().m_nGroupId, 2);
     // Nothing is selected afterwards, and only "add group" is available.
     EXPECT_EQ(m_frame.m_mainTree.GetSelectedItem(), nullptr);
     EXPECT_TRUE(Enabled(ID_GROUP_ADD));

@@ -18,13 +18,13 @@ const std::string kRows = Group(1, "NEWS", 1, 1) + Group(2, "MINE", 1, 4) + Grou
 class PageCommands : public TreeCommands {
 protected:
     std::string PageIds() { return Sqlite(DatabasePath(), "SELECT group_concat(id) FROM (SELECT id FROM PAGES ORDER BY id);"); }
-    SPageCtx* QueuedContext(WORD group, WORD page)
+    std::unique_ptr<CPageCheck> QueuedContext(WORD group, WORD page)
     {
-        auto* ctx = new SPageCtx;
+        auto ctx = std::make_unique<SPageCtx>();
         ctx->Reset();
         ctx->m_nGroupId = group;
         ctx->m_nPageId = page;
-        return ctx;
+        return std::make_unique<CPageCheck>(std::move(ctx));
     }
 };
 
@@ -88,7 +88,6 @@ TEST_F(PageCommands, DeleteAsksWhenSetAndRefusesARunningCheck)
     Command(ID_PAGE_DELETE);
     EXPECT_EQ(Messages(), "Error: This page now in processing. Try this operation later.\n");
     EXPECT_EQ(m_frame.m_checks.m_ctxsPending.size(), 1u);
-    CCheckLists::DeleteContext(m_frame.m_checks.m_ctxsRun.back());
     m_frame.m_checks.m_ctxsRun.clear();
 
     Command(ID_PAGE_DELETE);
@@ -114,8 +113,8 @@ TEST_F(PageCommands, DeleteDropsOnlyThePagesQueuedCheckAndFindsThePageAgainAfter
     EXPECT_EQ(PageIds(), "2,3,4,5,6,7,8");
     EXPECT_EQ(PageLabels(1), std::vector<QString> { QStringLiteral("Beta") });
     ASSERT_EQ(m_frame.m_checks.m_ctxsPending.size(), 2u);
-    EXPECT_EQ(m_frame.m_checks.m_ctxsPending[0]->m_nPageId, 2);
-    EXPECT_EQ(m_frame.m_checks.m_ctxsPending[1]->m_nPageId, 6);
+    EXPECT_EQ(m_frame.m_checks.m_ctxsPending[0]->Ctx().m_nPageId, 2);
+    EXPECT_EQ(m_frame.m_checks.m_ctxsPending[1]->Ctx().m_nPageId, 6);
 
     // Gone from the database and the tree while the question was open: the command's own text.
     std::vector<QString> errors;
@@ -216,6 +215,45 @@ TEST_F(PageCommands, CancelNewMovesThePageInAStatusSortedGroupAndRefusesOtherSta
     Command(ID_PAGE_CANCEL_STATUS);
     EXPECT_EQ(Messages(), "Error: Unable reset page \"new\" status.\nError: Unable reset page \"new\" status.\n");
     EXPECT_EQ(Sqlite(DatabasePath(), "SELECT status FROM PAGES WHERE id = 8;"), "2");
+}
+
+// The idle handler answers from counts the window keeps as it changes items: each command that
+// changes a page or a group must leave them as a walk of the tree would find them.
+TEST_F(PageCommands, TheIdleStateFollowsEveryCommandThatChangesAnItem)
+{
+    ASSERT_TRUE(Start(Group(1, "G", 1, 1) + Group(2, "H", 1, 3) + Page(1, 1, "Fresh", 1) + Page(2, 1, "Plain", 3)
+        + Page(3, 2, "Other", 3, 0)));
+    auto state = [&] {
+        m_frame.OnIdle();
+        return std::string(Enabled(ID_TOOLS_CHECK_ALL) ? "check" : "-") + (Enabled(ID_TOOLS_OPEN_ALL_UPDATED) ? " new" : " -");
+    };
+    EXPECT_EQ(state(), "check new");
+    Select(1, 1);
+    Command(ID_PAGE_CANCEL_STATUS);
+    EXPECT_EQ(state(), "check -");
+    Command(ID_PAGE_TOGGLE);
+    Select(1, 2);
+    Command(ID_PAGE_TOGGLE);
+    EXPECT_EQ(state(), "- -") << "both pages of the enabled group are off; the other group's page is off too";
+    Select(2, 3);
+    Command(ID_PAGE_TOGGLE);
+    EXPECT_EQ(state(), "check -");
+    Select(2);
+    Command(ID_GROUP_TOGGLE);
+    EXPECT_EQ(state(), "- -");
+    Command(ID_GROUP_TOGGLE);
+    EXPECT_EQ(state(), "check -");
+    Select(2, 3);
+    Command(ID_PAGE_DELETE);
+    EXPECT_EQ(state(), "- -");
+    // A refill of the tree starts the counts again from the rows.
+    Sqlite(DatabasePath(), "UPDATE PAGES SET enable = 1, status = 1 WHERE id = 2;");
+    m_frame.LoadContent();
+    EXPECT_EQ(state(), "check new");
+    Select(1);
+    Command(ID_GROUP_DELETE);
+    EXPECT_EQ(state(), "- -");
+    EXPECT_EQ(Messages(), "");
 }
 
 TEST_F(PageCommands, CopyPutsTheBrowserAddressOnTheClipboardInEveryFormat)
