@@ -29,6 +29,10 @@ CCheckLists::~CCheckLists()
 {
     DropPending();
     CancelRunning(5000);
+    // A worker that would not end keeps its check for good: freeing the check would wait for it
+    // without end, and the process's own bounded wait at exit covers it.
+    for (std::unique_ptr<CPageCheck>& check : m_cancelling)
+        static_cast<void>(check.release());
 }
 
 CCheckLists::Checks::iterator CCheckLists::IsPageInProcessing(WORD nGroupId, WORD nPageId)
