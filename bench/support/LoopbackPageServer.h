@@ -59,6 +59,8 @@ public:
     int Port() const { return m_port; }
     size_t BodyBytes() const { return m_bodyBytes; }
     double CpuSeconds() const { return m_cpu.load(); }
+    // Requests answered so far.
+    int Answered() const { return m_answered.load(); }
 
 private:
     void Serve()
@@ -82,6 +84,7 @@ private:
                     while ((end = request.find("\r\n\r\n")) != std::string::npos) {
                         request.erase(0, end + 4);
                         send(client, m_response.data(), m_response.size(), MSG_NOSIGNAL);
+                        ++m_answered;
                         const double now = ThreadCpuSeconds();
                         AddCpu(now - start);
                         start = now;
@@ -105,6 +108,7 @@ private:
     int m_port = 0;
     std::thread m_thread;
     std::atomic<double> m_cpu{0.0};
+    std::atomic<int> m_answered{0};
 };
 
 }  // namespace taluvo::bench
