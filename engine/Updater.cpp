@@ -4,7 +4,9 @@
 #include "core/Exceptions.h"
 #include "core/InternetUtils.h"
 #include "core/prefs/Preferences.h"
+#include "engine/CheckBuffers.h"
 #include "engine/HttpTexts.h"
+#include "platform/base/Allocator.h"
 #include "platform/base/Format.h"
 #include "platform/base/Process.h"
 #include "platform/base/TextCodec.h"
@@ -16,6 +18,7 @@
 #include <chrono>
 #include <cstring>
 #include <ctime>
+#include <mutex>
 #include <vector>
 
 TRACE_MODULE("CUpdater");
@@ -30,6 +33,16 @@ constexpr qsizetype kPiecesPerRead = 16;
 constexpr DWORD kMaxReadBuffer = 64u << 20;  // a server that keeps asking for more room is refused
 
 const char16_t* Outcome(BOOL ok) { return ok ? u"SUCCESS" : u"FAIL"; }
+
+// The internet layer's own lines go to this module's trace: its failed library calls as errors,
+// the library's account of each transfer as the finest steps.
+void TraceInternetLayer(DWORD level, const QString& line)
+{
+    if (level & TRACE_LEVEL_0)
+        TRACE0(u"%s", line);
+    else
+        TRACE3(u"%s", line);
+}
 
 // A thrown step failure carries its error code to the end of the fetch.
 struct FetchFailure {
@@ -56,6 +69,10 @@ CUpdater::CUpdater(HINTERNET hInternet, SPageCtx* pPageCtx, const QString& szUrl
     m_strProxyUserName = pPrefs->GetParam("ProxyUserName")->GetString();
     m_strProxyPassword = pPrefs->GetParam("ProxyPassword")->GetString();
     m_bUseHeadersData = pPrefs->GetParam("UseHeadersData")->GetBool();
+    static std::once_flag traced;
+    std::call_once(traced, [] {
+        taluvo::inet::SetTraceSink(&TraceInternetLayer, s_dwTraceModuleLevel & (TRACE_LEVEL_0 | TRACE_LEVEL_3));
+    });
     // A check is short and runs no message loop: its thread is one kept from earlier checks.
     m_bReuseThread = true;
 }
@@ -184,14 +201,19 @@ DWORD CUpdater::Fetch()
     WaitStep(stepWaitMs);
 
     if (m_bUseProxy) {
-        if (!m_strProxyUserName.isEmpty())
-            InternetSetOption(ctx->m_hRequest, INTERNET_OPTION_PROXY_USERNAME,
-                              const_cast<char16_t*>(reinterpret_cast<const char16_t*>(m_strProxyUserName.utf16())),
-                              static_cast<DWORD>(m_strProxyUserName.size()));
-        if (!m_strProxyPassword.isEmpty())
-            InternetSetOption(ctx->m_hRequest, INTERNET_OPTION_PROXY_PASSWORD,
-                              const_cast<char16_t*>(reinterpret_cast<const char16_t*>(m_strProxyPassword.utf16())),
-                              static_cast<DWORD>(m_strProxyPassword.size()));
+        // Without them the proxy's challenge is the page's answer: the check goes on, and the trace
+        // says why.
+        const auto setText = [&](DWORD option, const QString& text, const char16_t* name) {
+            if (text.isEmpty())
+                return;
+            const BOOL set =
+                InternetSetOption(ctx->m_hRequest, option, const_cast<char16_t*>(reinterpret_cast<const char16_t*>(text.utf16())),
+                                  static_cast<DWORD>(text.size()));
+            if (!set)
+                TRACE0(u"CUpdater::Run - InternetSetOption(%s) - FAIL. %s\n", name, GetInternetErrorText(GetLastError()));
+        };
+        setText(INTERNET_OPTION_PROXY_USERNAME, m_strProxyUserName, u"INTERNET_OPTION_PROXY_USERNAME");
+        setText(INTERNET_OPTION_PROXY_PASSWORD, m_strProxyPassword, u"INTERNET_OPTION_PROXY_PASSWORD");
     }
 
     if (m_bUseHeadersData && ctx->m_tLastModified != kNoTime) {
@@ -234,13 +256,15 @@ DWORD CUpdater::ReadBody()
     const auto context = reinterpret_cast<DWORD_PTR>(ctx);
     // Reads take many pieces at once; the pieces themselves are cut from the byte stream, so where
     // the network or a read ended never moves a piece's border.
-    std::vector<char> buffer(kPieceBytes * kPiecesPerRead);
+    std::vector<char>& buffer = taluvo::engine::KeptReadBuffer(kPieceBytes * kPiecesPerRead);
     qsizetype carried = 0;  // the start of a piece not yet whole, at the front of the buffer
-    ctx->m_strHtml.clear();
+    taluvo::engine::TakeKeptText(ctx->m_strHtml);
     // A page's text has at most as many units as it has bytes: with the length announced, its
     // room is taken once, and no part of it is copied or touched twice while it grows.
-    if (ctx->m_dwContentLength != 0)
+    if (ctx->m_dwContentLength != 0) {
         ctx->m_strHtml.reserve(std::min<qsizetype>(ctx->m_dwContentLength, kMaxPageBytes));
+        taluvo::AdviseLargeBlock(ctx->m_strHtml.data(), static_cast<size_t>(ctx->m_strHtml.capacity()) * sizeof(char16_t));
+    }
     // Pieces are decoded as one stream, so a character cut between two pieces is kept whole.
     taluvo::CAnsiStreamDecoder decoder;
     std::vector<LPARAM> progress;
@@ -340,6 +364,8 @@ void CUpdater::Finish(DWORD error)
         WaitForSingleObject(ctx->m_hHandlesClosed, 1000);
     if (ctx->m_dwHttpStatusCode == 200 && ctx->m_iStatus != statusError)
         ctx->UpdateCRC32();
+    taluvo::engine::KeepText(ctx->m_strHtml);
+    taluvo::engine::TrimReadBuffer();
     // The last touch of the context: its receiver may delete it while handling this notice.
     Notify(StateNotice(stateFinished));
 }

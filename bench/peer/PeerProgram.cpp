@@ -1,16 +1,18 @@
 // The program's side of the comparison with a peer (bench/peer/peer_bench.py runs it): the main
-// window checks the pages of a loopback server, one timer tick at a time, and prints per round the
-// wall and CPU time from the tick until the last result is stored and the peak resident memory of
-// the process during the round.
+// window checks the due pages of a loopback server, one timer tick at a time, and prints per round
+// the wall and CPU time from the tick until the last result is stored and the peak resident memory
+// of the process during the round.
 //
-//   bench_peer_program PORT PAGES
+//   bench_peer_program PORT PAGES DUE
 //
 // The database holds two groups of PAGES pages each: WHOLE (/full/N, always answered with the
-// whole body) and COND (/cond/N, answered 304 once the program asks with If-Modified-Since). A
-// first round over both fills the stored results as a running program has them; then one round
-// per group, each preceded by making the group's pages due again. The server runs in another
-// process, so no server CPU is counted. Output lines: "round NAME pages N wall_ms W cpu_ms C
-// peak_mb M stored S http200 A http304 B".
+// whole body) and COND (/cond/N, answered 304 once the program asks with If-Modified-Since). Every
+// page whose number is a multiple of PAGES / DUE is due in its group's round, the others were
+// checked a moment ago. A first round over both groups' due pages fills the stored results as a
+// running program has them; then one round per group, each preceded by making the group's due
+// pages due again. The server runs in another process, so no server CPU is counted. Output lines:
+// "begin NAME" when a round starts (the script measures the process from outside meanwhile) and
+// "round NAME pages N wall_ms W cpu_ms C peak_mb M stored S http200 A http304 B".
 #include "bench/support/LoopbackPageServer.h"
 #include "bench/support/MainWindowBench.h"
 #include "core/DebugTracer.h"
@@ -23,6 +25,7 @@
 
 #include <QDateTime>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -79,15 +82,20 @@ void ResetPeakMemory()
     std::ofstream("/proc/self/clear_refs") << "5";
 }
 
-// One timer tick over the enabled pages, until the last result is stored.
-bool Round(const char* name, CMainFrame& frame, CMessageLoop& loop, const char* enabled, int pages)
+// One timer tick over the due pages of the enabled groups, until the last result is stored.
+bool Round(const char* name, CMainFrame& frame, CMessageLoop& loop, const char* enabled, int pages, int every)
 {
     const uint32_t begun = static_cast<uint32_t>(QDateTime::currentSecsSinceEpoch());
     {
         AUTO_DB_LOCKER();
         CSqlBuffer sql;
-        m_db.execDML(sql.format("UPDATE PAGES SET lastChecked = 0, enable = (%s);", enabled));
+        // Not due: checked a second before the round began, well within the interval.
+        m_db.execDML(sql.format("UPDATE PAGES SET lastChecked = CASE WHEN id %% %d = 0 THEN 0 ELSE %u END, "
+                                "enable = (%s);",
+            every, begun - 1, enabled));
     }
+    std::printf("begin %s\n", name);
+    std::fflush(stdout);
     ResetPeakMemory();
     taluvo::bench::CChecksDone done(frame.m_checks);
     loop.AddIdleHandler(&done);
@@ -123,12 +131,14 @@ int main(int argc, char** argv)
 {
     // As the program does at its start.
     taluvo::TuneAllocator();
-    if (argc < 3) {
-        std::fprintf(stderr, "usage: %s PORT PAGES\n", argv[0]);
+    if (argc < 4) {
+        std::fprintf(stderr, "usage: %s PORT PAGES DUE\n", argv[0]);
         return 2;
     }
     const int port = std::atoi(argv[1]);
     const int pages = std::atoi(argv[2]);
+    const int due = std::max(1, std::min(pages, std::atoi(argv[3])));
+    const int every = pages / due;
     taluvo::bench::CMainWindowBench bench(argc, argv);
     MakeDatabase(bench.DatabasePath(), port, pages);
 
@@ -149,9 +159,12 @@ int main(int argc, char** argv)
         return 1;
     }
 
-    const bool complete = Round("first", frame, bench.Loop(), "1", 2 * pages) &&
-                          Round("whole", frame, bench.Loop(), "groupId = 1", pages) &&
-                          Round("304", frame, bench.Loop(), "groupId = 2", pages);
+    // Page ids of the second group follow the first's, so "id % every" picks the same numbers in
+    // both when every divides pages.
+    const int dueEach = pages / every;
+    const bool complete = Round("first", frame, bench.Loop(), "1", 2 * dueEach, every) &&
+                          Round("whole", frame, bench.Loop(), "groupId = 1", dueEach, every) &&
+                          Round("304", frame, bench.Loop(), "groupId = 2", dueEach, every);
     frame.DestroyWindow();
     return complete ? 0 : 1;
 }

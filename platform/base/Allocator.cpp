@@ -1,6 +1,9 @@
 #include "platform/base/Allocator.h"
 
+#include <cstdint>
+
 #include <malloc.h>
+#include <sys/mman.h>
 
 namespace taluvo {
 
@@ -16,6 +19,18 @@ bool TuneAllocator()
     const bool mapped = ::mallopt(M_MMAP_THRESHOLD, static_cast<int>(kAllocatorMapThreshold)) == 1;
     const bool trimmed = ::mallopt(M_TRIM_THRESHOLD, static_cast<int>(kAllocatorTrimThreshold)) == 1;
     return mapped && trimmed;
+}
+
+bool AdviseLargeBlock(void* data, size_t bytes)
+{
+    constexpr uintptr_t kHugePage = 2 * 1024 * 1024;
+    if (data == nullptr || bytes < 2 * kHugePage)
+        return false;
+    const uintptr_t begin = (reinterpret_cast<uintptr_t>(data) + kHugePage - 1) & ~(kHugePage - 1);
+    const uintptr_t end = (reinterpret_cast<uintptr_t>(data) + bytes) & ~(kHugePage - 1);
+    if (end <= begin)
+        return false;
+    return ::madvise(reinterpret_cast<void*>(begin), end - begin, MADV_HUGEPAGE) == 0;
 }
 
 }  // namespace taluvo

@@ -25,7 +25,7 @@ RequestThreads& Threads()
 void GlobalInit()
 {
     static std::once_flag once;
-    std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
+    std::call_once(once, [] { CurlOk(curl_global_init(CURL_GLOBAL_DEFAULT), "curl_global_init"); });
 }
 
 Session::~Session()

@@ -181,6 +181,17 @@ void GlobalInit();
 QByteArray Narrow(LPCWSTR text);
 QString Wide(LPCWSTR text);
 
+// ---- the layer's trace ----
+
+constexpr DWORD kTraceErrors = 0x01;
+constexpr DWORD kTraceWire = 0x08;
+// Whether lines of a level go anywhere; a line is made only then.
+bool Traced(DWORD level);
+void Trace(DWORD level, const QString& line);
+// A libcurl call's result: true when it succeeded, else the failure is traced with what was called.
+bool CurlOk(CURLcode code, const char* call);
+bool CurlOk(CURLMcode code, const char* call);
+
 // ---- handles ----
 
 std::shared_ptr<Object> Find(HINTERNET handle);

@@ -17,6 +17,7 @@
 #include <sys/socket.h>
 
 #include <algorithm>
+#include <thread>
 #include <utility>
 
 namespace taluvo::inet::detail {
@@ -94,22 +95,44 @@ int BeforeRequest(void* client, char* primaryIp, char*, int, int)
     return request.closed.load() ? CURL_PREREQFUNC_ABORT : CURL_PREREQFUNC_OK;
 }
 
-int OnDebug(CURL*, curl_infotype type, char*, size_t size, void* client)
+// libcurl's account of a transfer, asked for only while the finest trace level is on: its texts
+// and the headers both ways, never the body.
+int OnDebug(CURL*, curl_infotype type, char* data, size_t size, void* client)
 {
-    if (type != CURLINFO_HEADER_OUT)
+    const char* kind = type == CURLINFO_TEXT ? "*" : type == CURLINFO_HEADER_IN ? "<" : type == CURLINFO_HEADER_OUT ? ">" : nullptr;
+    if (!kind)
         return 0;
-    Request& request = *static_cast<Request*>(client);
-    bool first;
-    {
-        std::lock_guard<std::mutex> guard(request.lock);
-        first = !std::exchange(request.sent, true);
-        request.lastActivity = Clock::now();
-    }
-    if (first) {
-        DWORD bytes = static_cast<DWORD>(size);
-        NotifyLive(request, INTERNET_STATUS_REQUEST_SENT, &bytes, sizeof(bytes));
+    const Request& request = *static_cast<Request*>(client);
+    const QString text = QString::fromUtf8(data, static_cast<qsizetype>(size)).trimmed();
+    for (const QString& line : text.split(QLatin1Char('\n'))) {
+        Trace(kTraceWire,
+            QStringLiteral("WinInet - 0x%1 %2 %3\n")
+                .arg(static_cast<qulonglong>(request.id), 0, 16)
+                .arg(QLatin1String(kind), line.trimmed()));
     }
     return 0;
+}
+
+// libcurl counts the bytes of the request as it writes them out: the first count is the moment
+// the request was sent.
+void NoticeSent(Request& request)
+{
+    {
+        std::lock_guard<std::mutex> guard(request.lock);
+        if (request.sent)
+            return;
+    }
+    long bytes = 0;
+    if (!CurlOk(curl_easy_getinfo(request.easy, CURLINFO_REQUEST_SIZE, &bytes), "curl_easy_getinfo(CURLINFO_REQUEST_SIZE)")
+        || bytes <= 0)
+        return;
+    {
+        std::lock_guard<std::mutex> guard(request.lock);
+        request.sent = true;
+        request.lastActivity = Clock::now();
+    }
+    DWORD sent = static_cast<DWORD>(bytes);
+    NotifyLive(request, INTERNET_STATUS_REQUEST_SENT, &sent, sizeof(sent));
 }
 
 bool IsFollowedRedirect(const Request& request)
@@ -259,6 +282,33 @@ void CheckTimeouts(Request& request, Clock::time_point now, milliseconds& wait)
     wait = std::min(wait, std::chrono::duration_cast<milliseconds>(deadline - now) + milliseconds(1));
 }
 
+// The body buffer of the last request served by this thread, for the next one: a fresh buffer of
+// a large body costs a page fault for every 4 KB written into it. Larger ones are given back.
+constexpr qsizetype kKeptBodyBytes = 2 * 1024 * 1024;
+thread_local QByteArray t_body;
+
+void TakeKeptBody(Request& request)
+{
+    std::lock_guard<std::mutex> guard(request.lock);
+    if (request.body.isEmpty() && t_body.isDetached())
+        request.body.swap(t_body);
+    t_body = QByteArray();
+    request.body.resize(0);
+    request.bodyPos = 0;
+}
+
+// Only a body read to its end is taken back: a reader still racing the close finds what it would
+// have found anyway, nothing left to read.
+void KeepBody(Request& request)
+{
+    std::lock_guard<std::mutex> guard(request.lock);
+    if (request.bodyPos != request.body.size() || request.body.capacity() > kKeptBodyBytes)
+        return;
+    t_body.swap(request.body);
+    request.body = QByteArray();
+    request.bodyPos = 0;
+}
+
 void ReturnMulti(Session& session, CURLM* multi, bool reusable)
 {
     if (reusable && !session.closed.load()) {
@@ -278,7 +328,7 @@ void WakeRequest(Request& request)
     // Under the lock: the request thread gives its multi handle away under the same lock.
     std::lock_guard<std::mutex> guard(request.lock);
     if (request.multi && request.hasMulti.load())
-        curl_multi_wakeup(request.multi);
+        CurlOk(curl_multi_wakeup(request.multi), "curl_multi_wakeup");
 }
 
 // Sets the transfer up; a WinInet error when it cannot go out at all.
@@ -293,22 +343,25 @@ DWORD ConfigureTransfer(Request& request)
     }
     request.active = options;
     const QByteArray url = RequestUrl(request);
-    curl_easy_setopt(easy, CURLOPT_URL, url.constData());
-    curl_easy_setopt(easy, CURLOPT_PRIVATE, &request);
-    curl_easy_setopt(easy, CURLOPT_NOSIGNAL, 1L);
-    curl_easy_setopt(easy, CURLOPT_PATH_AS_IS, 1L);
-    curl_easy_setopt(easy, CURLOPT_HTTP_VERSION, static_cast<long>(CURL_HTTP_VERSION_1_1));
-    curl_easy_setopt(easy, CURLOPT_FOLLOWLOCATION, (request.flags & INTERNET_FLAG_NO_AUTO_REDIRECT) ? 0L : 1L);
-    curl_easy_setopt(easy, CURLOPT_MAXREDIRS, kMaxRedirects);
-    curl_easy_setopt(easy, CURLOPT_PROTOCOLS_STR, "http,https");
-    curl_easy_setopt(easy, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
-    curl_easy_setopt(easy, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(options.connectTimeout));
+    // A transfer that cannot be set up as asked (the proxy the settings name, say) does not go out.
+    bool ok = true;
+#define TALUVO_SET(option, value) ok = CurlOk(curl_easy_setopt(easy, option, value), "curl_easy_setopt(" #option ")") && ok
+    TALUVO_SET(CURLOPT_URL, url.constData());
+    TALUVO_SET(CURLOPT_PRIVATE, &request);
+    TALUVO_SET(CURLOPT_NOSIGNAL, 1L);
+    TALUVO_SET(CURLOPT_PATH_AS_IS, 1L);
+    TALUVO_SET(CURLOPT_HTTP_VERSION, static_cast<long>(CURL_HTTP_VERSION_1_1));
+    TALUVO_SET(CURLOPT_FOLLOWLOCATION, (request.flags & INTERNET_FLAG_NO_AUTO_REDIRECT) ? 0L : 1L);
+    TALUVO_SET(CURLOPT_MAXREDIRS, kMaxRedirects);
+    TALUVO_SET(CURLOPT_PROTOCOLS_STR, "http,https");
+    TALUVO_SET(CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
+    TALUVO_SET(CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(options.connectTimeout));
     if (!session.agent.isEmpty())
-        curl_easy_setopt(easy, CURLOPT_USERAGENT, session.agent.constData());
+        TALUVO_SET(CURLOPT_USERAGENT, session.agent.constData());
     if (request.verb == "HEAD")
-        curl_easy_setopt(easy, CURLOPT_NOBODY, 1L);
+        TALUVO_SET(CURLOPT_NOBODY, 1L);
     else if (request.verb != "GET")
-        curl_easy_setopt(easy, CURLOPT_CUSTOMREQUEST, request.verb.constData());
+        TALUVO_SET(CURLOPT_CUSTOMREQUEST, request.verb.constData());
 
     // Proxy: only what the session was given. An empty proxy also keeps libcurl from taking one
     // from the environment (http_proxy and friends).
@@ -325,55 +378,66 @@ DWORD ConfigureTransfer(Request& request)
     }
     if (session.accessType != INTERNET_OPEN_TYPE_PRECONFIG) {
         const QByteArray proxyText = proxy.toUtf8();
-        curl_easy_setopt(easy, CURLOPT_PROXY, proxyText.constData());
-        curl_easy_setopt(easy, CURLOPT_NOPROXY, "");
+        TALUVO_SET(CURLOPT_PROXY, proxyText.constData());
+        TALUVO_SET(CURLOPT_NOPROXY, "");
     }
-    curl_easy_setopt(easy, CURLOPT_SUPPRESS_CONNECT_HEADERS, 1L);
+    TALUVO_SET(CURLOPT_SUPPRESS_CONNECT_HEADERS, 1L);
     if (!options.proxyUserName.isEmpty()) {
-        curl_easy_setopt(easy, CURLOPT_PROXYUSERNAME, options.proxyUserName.toUtf8().constData());
-        curl_easy_setopt(easy, CURLOPT_PROXYPASSWORD, options.proxyPassword.toUtf8().constData());
-        curl_easy_setopt(easy, CURLOPT_PROXYAUTH, static_cast<long>(CURLAUTH_ANY));
+        TALUVO_SET(CURLOPT_PROXYUSERNAME, options.proxyUserName.toUtf8().constData());
+        TALUVO_SET(CURLOPT_PROXYPASSWORD, options.proxyPassword.toUtf8().constData());
+        TALUVO_SET(CURLOPT_PROXYAUTH, static_cast<long>(CURLAUTH_ANY));
     }
     if (!request.userName.isEmpty()) {
-        curl_easy_setopt(easy, CURLOPT_USERNAME, request.userName.toUtf8().constData());
-        curl_easy_setopt(easy, CURLOPT_PASSWORD, request.password.toUtf8().constData());
-        curl_easy_setopt(easy, CURLOPT_HTTPAUTH, static_cast<long>(CURLAUTH_ANY));
+        TALUVO_SET(CURLOPT_USERNAME, request.userName.toUtf8().constData());
+        TALUVO_SET(CURLOPT_PASSWORD, request.password.toUtf8().constData());
+        TALUVO_SET(CURLOPT_HTTPAUTH, static_cast<long>(CURLAUTH_ANY));
     }
     {
         std::lock_guard<std::mutex> guard(Reg().lock);
         if (!Reg().caFile.isEmpty()) {
-            curl_easy_setopt(easy, CURLOPT_CAINFO, Reg().caFile.toUtf8().constData());
-            curl_easy_setopt(easy, CURLOPT_CAPATH, nullptr);
+            TALUVO_SET(CURLOPT_CAINFO, Reg().caFile.toUtf8().constData());
+            TALUVO_SET(CURLOPT_CAPATH, nullptr);
         }
     }
 
     curl_slist* list = nullptr;
+    std::vector<QByteArray> lines;
     if (!request.accept.isEmpty())
-        list = curl_slist_append(list, ("Accept: " + request.accept).constData());
+        lines.push_back("Accept: " + request.accept);
     if (request.flags & INTERNET_FLAG_PRAGMA_NOCACHE)
-        list = curl_slist_append(list, "Pragma: no-cache");
+        lines.push_back("Pragma: no-cache");
     {
         std::lock_guard<std::mutex> guard(request.lock);
-        for (const Header& header : request.headers) {
-            const QByteArray line = header.value.isEmpty() ? header.name + ';' : header.name + ": " + header.value;
-            list = curl_slist_append(list, line.constData());
+        for (const Header& header : request.headers)
+            lines.push_back(header.value.isEmpty() ? header.name + ';' : header.name + ": " + header.value);
+    }
+    for (const QByteArray& line : lines) {
+        curl_slist* longer = curl_slist_append(list, line.constData());
+        if (!longer) {
+            Trace(kTraceErrors, QStringLiteral("WinInet - curl_slist_append failed.\n"));
+            ok = false;
+            break;
         }
+        list = longer;
     }
     request.headerList = list;
-    curl_easy_setopt(easy, CURLOPT_HTTPHEADER, list);
+    TALUVO_SET(CURLOPT_HTTPHEADER, list);
 
-    curl_easy_setopt(easy, CURLOPT_OPENSOCKETFUNCTION, OpenSocket);
-    curl_easy_setopt(easy, CURLOPT_OPENSOCKETDATA, &request);
-    curl_easy_setopt(easy, CURLOPT_PREREQFUNCTION, BeforeRequest);
-    curl_easy_setopt(easy, CURLOPT_PREREQDATA, &request);
-    curl_easy_setopt(easy, CURLOPT_DEBUGFUNCTION, OnDebug);
-    curl_easy_setopt(easy, CURLOPT_DEBUGDATA, &request);
-    curl_easy_setopt(easy, CURLOPT_VERBOSE, 1L);
-    curl_easy_setopt(easy, CURLOPT_HEADERFUNCTION, OnHeader);
-    curl_easy_setopt(easy, CURLOPT_HEADERDATA, &request);
-    curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, OnBody);
-    curl_easy_setopt(easy, CURLOPT_WRITEDATA, &request);
-    return ERROR_SUCCESS;
+    TALUVO_SET(CURLOPT_OPENSOCKETFUNCTION, OpenSocket);
+    TALUVO_SET(CURLOPT_OPENSOCKETDATA, &request);
+    TALUVO_SET(CURLOPT_PREREQFUNCTION, BeforeRequest);
+    TALUVO_SET(CURLOPT_PREREQDATA, &request);
+    if (Traced(kTraceWire)) {
+        TALUVO_SET(CURLOPT_DEBUGFUNCTION, OnDebug);
+        TALUVO_SET(CURLOPT_DEBUGDATA, &request);
+        TALUVO_SET(CURLOPT_VERBOSE, 1L);
+    }
+    TALUVO_SET(CURLOPT_HEADERFUNCTION, OnHeader);
+    TALUVO_SET(CURLOPT_HEADERDATA, &request);
+    TALUVO_SET(CURLOPT_WRITEFUNCTION, OnBody);
+    TALUVO_SET(CURLOPT_WRITEDATA, &request);
+#undef TALUVO_SET
+    return ok ? ERROR_SUCCESS : ERROR_INTERNET_INTERNAL_ERROR;
 }
 
 CURLM* TakeMulti(Session& session)
@@ -389,6 +453,7 @@ CURLM* TakeMulti(Session& session)
 void RunRequest(std::shared_ptr<Request> request)
 {
     Request& r = *request;
+    TakeKeptBody(r);
     NotifyText(r, INTERNET_STATUS_RESOLVING_NAME, r.host.toUtf8());
     if (taluvo::inet::IsAddressLiteral(r.host)) {
         // No lookup happens for an address literal; its notice is given all the same.
@@ -403,20 +468,32 @@ void RunRequest(std::shared_ptr<Request> request)
         std::lock_guard<std::mutex> guard(r.lock);
         inMulti = !r.ended; // a request that cannot go out only completes its step
     }
-    if (inMulti)
-        curl_multi_add_handle(r.multi, r.easy);
+    if (inMulti && !CurlOk(curl_multi_add_handle(r.multi, r.easy), "curl_multi_add_handle")) {
+        inMulti = false;
+        std::lock_guard<std::mutex> guard(r.lock);
+        r.ended = true;
+        r.error = ERROR_INTERNET_INTERNAL_ERROR;
+    }
     bool finishedWell = false;
     while (!r.closed.load()) {
         int running = 0;
+        if (inMulti && !CurlOk(curl_multi_perform(r.multi, &running), "curl_multi_perform")) {
+            std::lock_guard<std::mutex> guard(r.lock);
+            if (!r.ended) {
+                r.ended = true;
+                r.error = ERROR_INTERNET_INTERNAL_ERROR;
+            }
+        }
         if (inMulti)
-            curl_multi_perform(r.multi, &running);
+            NoticeSent(r);
         int queued = 0;
         while (CURLMsg* message = curl_multi_info_read(r.multi, &queued)) {
             if (message->msg != CURLMSG_DONE)
                 continue;
             long osErrno = 0, verify = 0;
-            curl_easy_getinfo(r.easy, CURLINFO_OS_ERRNO, &osErrno);
-            curl_easy_getinfo(r.easy, CURLINFO_SSL_VERIFYRESULT, &verify);
+            CurlOk(curl_easy_getinfo(r.easy, CURLINFO_OS_ERRNO, &osErrno), "curl_easy_getinfo(CURLINFO_OS_ERRNO)");
+            CurlOk(curl_easy_getinfo(r.easy, CURLINFO_SSL_VERIFYRESULT, &verify),
+                "curl_easy_getinfo(CURLINFO_SSL_VERIFYRESULT)");
             const CURLcode code = message->data.result;
             std::lock_guard<std::mutex> guard(r.lock);
             r.ended = true;
@@ -459,11 +536,14 @@ void RunRequest(std::shared_ptr<Request> request)
         }
         if (stopTransfer) {
             // Failed (or timed out): the transfer stops now.
-            curl_multi_remove_handle(r.multi, r.easy);
+            CurlOk(curl_multi_remove_handle(r.multi, r.easy), "curl_multi_remove_handle");
             inMulti = false;
         }
-        if (resume)
-            curl_easy_pause(r.easy, CURLPAUSE_CONT);
+        if (resume && !CurlOk(curl_easy_pause(r.easy, CURLPAUSE_CONT), "curl_easy_pause")) {
+            std::lock_guard<std::mutex> guard(r.lock);
+            r.ended = true;
+            r.error = ERROR_INTERNET_INTERNAL_ERROR;
+        }
         if (complete) {
             if (noticeResponse) {
                 NotifyLive(r, INTERNET_STATUS_RECEIVING_RESPONSE, nullptr, 0);
@@ -479,11 +559,21 @@ void RunRequest(std::shared_ptr<Request> request)
         }
         if (inMulti) {
             long curlWait = -1;
-            curl_multi_timeout(r.multi, &curlWait);
-            if (curlWait >= 0)
+            if (CurlOk(curl_multi_timeout(r.multi, &curlWait), "curl_multi_timeout") && curlWait >= 0)
                 wait = std::min(wait, milliseconds(curlWait));
         }
-        curl_multi_poll(r.multi, nullptr, 0, static_cast<int>(wait.count()), nullptr);
+        if (!CurlOk(curl_multi_poll(r.multi, nullptr, 0, static_cast<int>(wait.count()), nullptr), "curl_multi_poll")) {
+            // Never spin on a wait that keeps failing: the transfer ends, and the loop waits for
+            // the close at a slow pace.
+            {
+                std::lock_guard<std::mutex> guard(r.lock);
+                if (!r.ended) {
+                    r.ended = true;
+                    r.error = ERROR_INTERNET_INTERNAL_ERROR;
+                }
+            }
+            std::this_thread::sleep_for(std::min(wait, milliseconds(50)));
+        }
     }
     CURLM* multi;
     {
@@ -492,11 +582,12 @@ void RunRequest(std::shared_ptr<Request> request)
         multi = std::exchange(r.multi, nullptr);
     }
     if (inMulti)
-        curl_multi_remove_handle(multi, r.easy);
+        CurlOk(curl_multi_remove_handle(multi, r.easy), "curl_multi_remove_handle");
     curl_easy_cleanup(r.easy);
     curl_slist_free_all(r.headerList);
     r.easy = nullptr;
     r.headerList = nullptr;
+    KeepBody(r);
     ReturnMulti(*r.session, multi, true);
     std::lock_guard<std::mutex> guard(Threads().lock);
     --Threads().running;

@@ -257,4 +257,11 @@ int RunningRequestThreads();
 // Waits, bounded, until no request thread is left; TRUE when none is.
 bool WaitForRequestThreads(DWORD milliseconds);
 
+// Where the layer's own trace lines go. levels is a mask of the tracer's levels the receiver wants:
+// 0x01 (errors) gets every libcurl call that failed, 0x08 (finest steps) also libcurl's own account
+// of each transfer (its verbose mode, which costs a callback for every piece of data, so it is on
+// only while asked for). Set at any time; transfers that start later follow it.
+using TraceSink = void (*)(DWORD level, const QString& line);
+void SetTraceSink(TraceSink sink, DWORD levels);
+
 } // namespace taluvo::inet
