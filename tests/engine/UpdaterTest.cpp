@@ -224,6 +224,36 @@ TEST_F(UpdaterTest, BodiesAreDecodedAsOneStream)
     EXPECT_EQ(whole.checksum, ChecksumOfPage(straddling));
 }
 
+// Checks one after another reuse the room of the texts before them: a text still held (as a dialog
+// holds the page it shows) must stay as it was, and a shorter page must show nothing of a longer
+// one before it, whatever sizes follow each other.
+TEST_F(UpdaterTest, TextsOfChecksInTurnNeverShowThroughEachOther)
+{
+    const auto pageOf = [](int size, QChar fill) {
+        QString text = QStringLiteral("<html>");
+        text += QString(size, fill);
+        return text + QStringLiteral("</html>");
+    };
+    const std::vector<QString> bodies = {pageOf(300 * 1024, QLatin1Char('a')), pageOf(100, QLatin1Char('b')),
+                                         pageOf(90 * 1024, QLatin1Char('c')), pageOf(5 * 1024 * 1024, QLatin1Char('d')),
+                                         pageOf(30 * 1024, QLatin1Char('e'))};
+    QJsonObject routes;
+    for (size_t i = 0; i < bodies.size(); ++i)
+        routes[QStringLiteral("/size%1").arg(i)] = Page(bodies[i]);
+    s_server->SetRoutes(routes);
+    std::vector<Outcome> held;
+    for (int round = 0; round < 2; ++round) {
+        for (size_t i = 0; i < bodies.size(); ++i) {
+            SCOPED_TRACE(i);
+            held.push_back(Check(s_server->Url(QStringLiteral("/size%1").arg(i))));
+            EXPECT_EQ(held.back().html, bodies[i]);
+            EXPECT_EQ(held.back().checksum, ChecksumOfPage(bodies[i]));
+        }
+    }
+    for (size_t i = 0; i < held.size(); ++i)
+        EXPECT_EQ(held[i].html, bodies[i % bodies.size()]) << "held text " << i;
+}
+
 // The body is taken in pieces of 4,095 bytes, and a zero byte ends the text of its own piece only:
 // the text and checksum must come out as from reads of exactly that size, whatever size the reads
 // have and wherever the network cut the body.

@@ -12,6 +12,9 @@
 #include <algorithm>
 #include <cstdlib>
 #include <memory>
+#include <mutex>
+#include <utility>
+#include <vector>
 
 using namespace taluvo::test;
 using namespace std::chrono_literals;
@@ -593,3 +596,46 @@ TEST_F(InternetTest, SessionWithoutAsyncModeCompletesInTheCall)
 }
 
 } // namespace
+
+namespace {
+
+std::mutex g_traceLock;
+std::vector<std::pair<DWORD, QString>> g_traced;
+
+void RecordTrace(DWORD level, const QString& line)
+{
+    std::lock_guard<std::mutex> guard(g_traceLock);
+    g_traced.emplace_back(level, line);
+}
+
+} // namespace
+
+// libcurl's account of a transfer costs a callback for every piece of data: it is asked for only
+// while the finest level is traced, and then shows the request that went out.
+TEST_F(InternetTest, WireTraceOnlyWhileTheFinestLevelAsks)
+{
+    PeerProcess server({ "http", "A" });
+    Session session;
+    const auto fetchTraced = [&](DWORD levels) {
+        {
+            std::lock_guard<std::mutex> guard(g_traceLock);
+            g_traced.clear();
+        }
+        taluvo::inet::SetTraceSink(&RecordTrace, levels);
+        Recorder recorder;
+        FetchOptions options;
+        options.port = server.Port();
+        options.object = QStringLiteral("/body?size=100");
+        const FetchResult result = Fetch(session.handle, recorder, options);
+        taluvo::inet::SetTraceSink(nullptr, 0);
+        EXPECT_EQ(result.error, 0u);
+        EXPECT_EQ(result.Body(), Pattern(100));
+        std::lock_guard<std::mutex> guard(g_traceLock);
+        return g_traced;
+    };
+    const auto wire = fetchTraced(0x08);
+    EXPECT_TRUE(std::any_of(wire.begin(), wire.end(), [](const auto& line) {
+        return line.first == 0x08 && line.second.contains(QStringLiteral("> GET /body?size=100 HTTP/1.1"));
+    }));
+    EXPECT_TRUE(fetchTraced(0x01).empty()); // nothing failed, and no wire trace was asked for
+}
