@@ -54,13 +54,29 @@ public:
 
     void Set()
     {
-        std::lock_guard<std::mutex> guard(m_lock);
-        if (m_signalled)
-            return;
-        m_signalled = true;
+        int fd;
+        {
+            std::lock_guard<std::mutex> guard(m_lock);
+            if (m_signalled)
+                return;
+            m_signalled = true;
+            fd = m_fd;
+        }
+        // Written after the lock is left: the waiter it wakes takes the lock at once, and would
+        // otherwise block on it while the setter still holds it (a second switch for each signal
+        // on a busy machine). A reset that comes in between leaves the descriptor readable
+        // without a signal; the wait takes such a stale wake-up away (DropStaleWake).
         const uint64_t one = 1;
-        if (m_fd >= 0)
-            (void)!write(m_fd, &one, sizeof one);
+        if (fd >= 0)
+            (void)!write(fd, &one, sizeof one);
+    }
+    // After poll saw the descriptor readable: when no signal stands behind it, the wake-up is
+    // stale and is read away, so the next poll waits again.
+    void DropStaleWake()
+    {
+        std::lock_guard<std::mutex> guard(m_lock);
+        if (!m_signalled)
+            Drain();
     }
     void Reset()
     {
@@ -315,6 +331,9 @@ DWORD WaitAny(const std::vector<std::shared_ptr<Event>>& events, DWORD milliseco
         for (size_t i = 0; i < events.size(); ++i)
             if (events[i]->TryConsume())
                 return WAIT_OBJECT_0 + static_cast<DWORD>(i);
+        for (size_t i = 0; i < events.size(); ++i)
+            if (fds[i].revents & POLLIN)
+                events[i]->DropStaleWake();
         if (!infinite && RemainingMs(deadline, false) == 0)
             return WAIT_TIMEOUT;
     }
