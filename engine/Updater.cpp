@@ -29,7 +29,7 @@ constexpr DWORD kRequestFlags =
     INTERNET_FLAG_RELOAD | INTERNET_FLAG_PRAGMA_NOCACHE | INTERNET_FLAG_NO_UI | INTERNET_FLAG_HYPERLINK;
 // The piece the body is taken in: a zero byte ends the text of its own piece only.
 constexpr qsizetype kPieceBytes = 4095;
-constexpr qsizetype kPiecesPerRead = 16;
+constexpr qsizetype kPiecesPerRead = 64;  // a read wakes the window once for all its pieces
 constexpr DWORD kMaxReadBuffer = 64u << 20;  // a server that keeps asking for more room is refused
 
 const char16_t* Outcome(BOOL ok) { return ok ? u"SUCCESS" : u"FAIL"; }
