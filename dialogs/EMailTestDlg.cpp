@@ -38,6 +38,12 @@ LRESULT CEMailTestDlg::OnInitDialog(UINT, WPARAM, LPARAM, BOOL&)
     for (const SField& field : kFields)
         SetDlgItemText(field.id, this->*field.text);
     m_spSmtp = new CTraceSmtp(GetDlgItem(IDC_TEST_OUTPUT), GetDlgItem(IDC_TEST_PROGRESS));
+    // The log of the tries follows the note.
+    if (!m_strRecipientsNote.isEmpty()) {
+        QString note = m_strRecipientsNote;
+        SetDlgItemText(
+            IDC_TEST_OUTPUT, note.replace(QLatin1Char('\n'), QStringLiteral("\r\n")) + QStringLiteral("\r\n\r\n"));
+    }
     return FALSE;
 }
 
@@ -80,8 +86,12 @@ void CEMailTestDlg::Try()
     // A refused message leaves the connection open; the next try or the dialog's end closes it.
     FAIL_CHECK(m_spSmtp->SendMessage(message) == 0, QStringLiteral("Unable to send message"));
     m_spSmtp->Disconnect();
-    MessageBox(QStringLiteral("E-mail was SUCCESSFULLY send."), QStringLiteral("Congratulations"),
-        MB_OK | MB_ICONINFORMATION);
+    QString text = QStringLiteral("E-mail was SUCCESSFULLY send.");
+    if (!m_strRecipientsNote.isEmpty())
+        text += QStringLiteral("\n\nThe test went to the From address; change alerts go to the recipients file.\n")
+            + m_strRecipientsNote;
+    MessageBox(text, QStringLiteral("Congratulations"),
+        MB_OK | (m_strRecipientsNote.isEmpty() ? MB_ICONINFORMATION : MB_ICONWARNING));
 }
 
 LRESULT CEMailTestDlg::OnEnd(WORD, WORD wID, HWND, BOOL&)

@@ -37,6 +37,9 @@ public:
     QString m_strToAddress;
     QString m_strSubject;
     QString m_strMessage;
+    // What the caller found wrong with the recipients of the change alerts, which the test does
+    // not reach: shown in the output when the dialog opens and with a success. Empty when nothing.
+    QString m_strRecipientsNote;
 
 private:
     void Try();

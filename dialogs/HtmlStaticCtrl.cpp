@@ -108,7 +108,9 @@ LRESULT CHtmlStaticCtrl::OnPaint(UINT, WPARAM, LPARAM, BOOL&)
     m_renderer.MeasureHtml(dc, m_strHtml, &size);
     const int width = std::min<int>(std::max<int>(size.cx, clientWidth - 1), clientWidth);
     const int height = std::min<int>(size.cy, clientHeight);
-    m_rcHtml = RECT { client.left, client.top, client.left + width, client.top + height };
+    // The credits stand in the middle of the box, with as much room above them as below.
+    const int top = client.top + std::max(0, (clientHeight - height) / 2);
+    m_rcHtml = RECT { client.left, top, client.left + width, top + height };
     DrawHtml(dc);
     EndPaint(m_hWnd, &ps);
     return 0;

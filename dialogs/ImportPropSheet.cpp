@@ -4,10 +4,14 @@
 #include "core/DebugTracer.h"
 #include "core/Exceptions.h"
 #include "core/Globals.h"
+#include "core/Utils.h"
 #include "core/db/Database.h"
 #include "core/prefs/Preferences.h"
 #include "engine/BookmarkImport.h"
+#include "platform/base/Process.h"
 #include "platform/shell/PathIsUrl.h"
+
+#include <algorithm>
 
 TRACE_MODULE("CImportPropSheet");
 
@@ -93,17 +97,85 @@ int CImportPropSheet_IEFavorites::OnSetActive()
 void CImportPropSheet_IEFavorites::FillBookmarks()
 {
     m_lvBookmarks.DeleteAllItems();
+    bool homeKnown = true;
     if (m_pData->m_nSource == 0) {
         WalkFavoritesTree(m_pData->m_favoritesReader.Read(), *this, &CImportPropSheet_IEFavorites::AddBookmark);
+    } else {
+        try {
+            m_pData->m_fireFoxReader.ImportBookmarks(FALSE);
+        } catch (CCmnException& e) {
+            TRACE0(u"CImportPropSheet_IEFavorites::OnInitDialog. Exception: %s.\r\n", e.GetMessage());
+            homeKnown = false;
+        }
+        for (const SBookmark& bookmark : m_pData->m_fireFoxReader.m_bookmarks)
+            AddBookmark(bookmark.m_strTitle, bookmark.m_strHref);
+    }
+
+    // An empty list alone would look like a browser without bookmarks: say where the import
+    // looked instead, in the list's place.
+    const bool empty = m_lvBookmarks.GetItemCount() == 0;
+    const QString note = empty ? (homeKnown ? EmptyListNote()
+                                            : QStringLiteral("No bookmarks were found: the "
+                                                             "program cannot tell your home folder."))
+                               : QString();
+    SetDlgItemText(IDC_IMPORT_EMPTY_NOTE, note);
+    ::ShowWindow(GetDlgItem(IDC_IMPORT_EMPTY_NOTE), empty ? SW_SHOW : SW_HIDE);
+    m_lvBookmarks.ShowWindow(empty ? SW_HIDE : SW_SHOW);
+    ::EnableWindow(GetDlgItem(IDC_IMPORT_SELECT_ALL), empty ? FALSE : TRUE);
+    ::EnableWindow(GetDlgItem(IDC_IMPORT_SELECT_NONE), empty ? FALSE : TRUE);
+    if (empty)
+        TRACE1(u"CImportPropSheet_IEFavorites::FillBookmarks. %s\r\n", note);
+    else
+        FitColumns();
+}
+
+QString CImportPropSheet_IEFavorites::EmptyListNote() const
+{
+    const auto quoted = [](const QString& path) { return QStringLiteral("\n    %1\n").arg(path); };
+    QString text = QStringLiteral("No bookmarks were found.\n\n");
+    if (m_pData->m_nSource == 0) {
+        const QString folder = m_pData->m_favoritesReader.Folder();
+        text += QStringLiteral("The Internet Explorer import reads the Internet shortcut files (*.url) in the folder")
+            + quoted(folder) + QStringLiteral("and in the folders below it. ");
+        text += taluvo::FolderExists(folder) ? QStringLiteral("None of them holds a web address.")
+                                             : QStringLiteral("That folder does not exist.");
+        return text;
+    }
+    const CFireFoxReader& reader = m_pData->m_fireFoxReader;
+    const QString profiles = reader.Folder() + QStringLiteral("/profiles.ini");
+    text += QStringLiteral("The FireFox import reads the file bookmarks.html of the first profile that")
+        + quoted(profiles) + QStringLiteral("names. ");
+    if (!FileExists(profiles))
+        return text + QStringLiteral("That file does not exist.");
+    const QString bookmarks = reader.BookmarksPath();
+    if (bookmarks.isEmpty())
+        return text
+            + QStringLiteral("It names no profile the program can read (section Profile0 with Name, "
+                             "IsRelative and Path).");
+    if (!FileExists(bookmarks))
+        return text + QStringLiteral("The profile's file") + quoted(bookmarks)
+            + QStringLiteral("does not exist: FireFox writes it only when asked to, when the setting "
+                             "browser.bookmarks.autoExportHTML is true (about:config) or when the bookmarks are "
+                             "exported to HTML into the profile's folder.");
+    return text + QStringLiteral("Its file") + quoted(bookmarks) + QStringLiteral("holds no link with a web address.");
+}
+
+void CImportPropSheet_IEFavorites::FitColumns()
+{
+    // The address is what tells bookmarks apart: it gets the room the names do not need, and the
+    // last column fills the list, so no space stays empty beside a cut address.
+    m_lvBookmarks.SetColumnWidth(0, LVSCW_AUTOSIZE);
+    m_lvBookmarks.SetColumnWidth(1, LVSCW_AUTOSIZE);
+    const int names = m_lvBookmarks.GetColumnWidth(0);
+    const int addresses = m_lvBookmarks.GetColumnWidth(1);
+    m_lvBookmarks.SetColumnWidth(0, names);
+    m_lvBookmarks.SetColumnWidth(1, LVSCW_AUTOSIZE_USEHEADER);
+    const int room = names + m_lvBookmarks.GetColumnWidth(1);
+    if (m_lvBookmarks.GetColumnWidth(1) >= addresses)
         return;
-    }
-    try {
-        m_pData->m_fireFoxReader.ImportBookmarks(FALSE);
-    } catch (CCmnException& e) {
-        TRACE0(u"CImportPropSheet_IEFavorites::OnInitDialog. Exception: %s.\r\n", e.GetMessage());
-    }
-    for (const SBookmark& bookmark : m_pData->m_fireFoxReader.m_bookmarks)
-        AddBookmark(bookmark.m_strTitle, bookmark.m_strHref);
+    // Names give way down to a quarter of the list before an address is cut.
+    m_lvBookmarks.SetColumnWidth(0, std::max(room - addresses, std::min(names, room / 4)));
+    m_lvBookmarks.SetColumnWidth(1, LVSCW_AUTOSIZE_USEHEADER);
 }
 
 void CImportPropSheet_IEFavorites::WalkFavoritesTree(const SFavoriteNode* head, CImportPropSheet_IEFavorites& page,

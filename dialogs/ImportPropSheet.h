@@ -88,8 +88,13 @@ public:
     CComboBox m_cbGroups;
     BOOL m_bClearGroup = FALSE;
 
+    // What the page shows in the list's place when the source gave no bookmark: which file or
+    // folder the import read and what it found there.
+    QString EmptyListNote() const;
+
 private:
     void FillBookmarks();
+    void FitColumns();
 };
 
 class CImportPropSheet : public CPropertySheetImpl<CImportPropSheet> {

@@ -1,5 +1,7 @@
 #include "dialogs/LoggingDlg.h"
 
+#include "platform/base/Process.h"
+#include "platform/base/UserFolders.h"
 #include "platform/ui/FileDialogs.h"
 
 TRACE_MODULE("CLoggingDlg");
@@ -31,7 +33,10 @@ LRESULT CLoggingDlg::OnBrowse(WORD, WORD, HWND, BOOL&)
 {
     CFolderDialog folder(m_hWnd, u"Please select LOG file path:",
         BIF_RETURNONLYFSDIRS | BIF_RETURNFSANCESTORS | BIF_NONEWFOLDERBUTTON);
-    folder.SetRootFolder(CSIDL_DRIVES);
+    // The picker opens where the log goes now, or in the user's home when the field names no
+    // folder: the root of the file system is never where a log belongs.
+    const QString shown = GetDlgItemText(IDC_LOG_PATH).trimmed();
+    folder.SetInitialFolder(!shown.isEmpty() && taluvo::FolderExists(shown) ? shown : taluvo::UserHomeFolder());
     if (folder.DoModal(m_hWnd) != IDOK)
         return 0;
     m_strLogFilePath = folder.GetFolderPath();

@@ -1,5 +1,6 @@
 #include "dialogs/SMTPNotifyDlg.h"
 
+#include "core/prefs/RecipientsFile.h"
 #include "dialogs/EMailTestDlg.h"
 
 TRACE_MODULE("SMTPNotifyDlg");
@@ -59,6 +60,8 @@ LRESULT CSMTPNotifyDlg::OnTest(WORD, WORD, HWND, BOOL&)
     dlg.m_strToAddress = m_strEMailFromAddr;
     dlg.m_strSubject = QStringLiteral("This is a test message from %1").arg(name);
     dlg.m_strMessage = QStringLiteral("Simple text");
+    // The test goes to the sender, so its success says nothing of the recipients of the alerts.
+    dlg.m_strRecipientsNote = RecipientsProblem();
     dlg.DoModal(::GetActiveWindow());
     return 0;
 }
@@ -73,4 +76,21 @@ BOOL CSMTPNotifyDlg::Save()
         prefs.GetParam("EMailFromAddr")->SetString(m_strEMailFromAddr);
     });
     return TRUE;
+}
+
+QString CSMTPNotifyDlg::RecipientsProblem() const
+{
+    if (!m_bUseEMailNotification)
+        return QString();
+    return taluvo::prefs::DescribeRecipientsProblem(m_strCSVFile, taluvo::prefs::CheckRecipientsFile(m_strCSVFile));
+}
+
+int CSMTPNotifyDlg::OnApply()
+{
+    const QString problem = RecipientsProblem();
+    if (problem.isEmpty())
+        return PSNRET_NOERROR;
+    const int answer = MessageBox(problem + QStringLiteral("\n\nKeep these settings? No goes back to the page."),
+        QStringLiteral("E-mail notification"), MB_YESNO | MB_ICONWARNING);
+    return answer == IDNO ? PSNRET_INVALID : PSNRET_NOERROR;
 }

@@ -31,6 +31,13 @@ public:
     LRESULT OnBrowse(WORD, WORD, HWND, BOOL&);
     LRESULT OnTest(WORD, WORD, HWND, BOOL&);
     BOOL Save() override;
+    // OK of the sheet: with e-mail notification on, a recipients file that leaves recipients out
+    // is named with its lines; the user keeps the settings (Yes) or goes back to the page (No).
+    int OnApply() override;
+
+    // Why change alerts would miss recipients of the file the page names; empty when e-mail
+    // notification is off or every line gives a recipient.
+    QString RecipientsProblem() const;
 
     BOOL m_bUseEMailNotification = FALSE;
     QString m_strSmtpServer;

@@ -2,6 +2,8 @@
 
 #include "core/DebugTracer.h"
 #include "core/WorkerThread.h"
+#include "core/prefs/Preferences.h"
+#include "core/prefs/RecipientsFile.h"
 #include "engine/Alerts.h"
 
 #include <chrono>
@@ -116,6 +118,21 @@ void CMailAlertSender::Post(CPreferences& prefs, const QString& url)
 {
     SMailAlertSettings settings = ReadMailAlertSettings(prefs);
     settings.port = m_nPort;
+    if (settings.recipients.empty()) {
+        // The user reads the trace to learn why no alert mail came: say which file and which lines.
+        QString path;
+        {
+            CMutexLocker guard(prefs.m_mutex);
+            path = prefs.GetParam("CSVFile")->GetString();
+        }
+        QString why = taluvo::prefs::DescribeRecipientsProblem(path, taluvo::prefs::CheckRecipientsFile(path));
+        if (why.isEmpty())
+            why = QStringLiteral("The recipients file \"%1\" gives recipients now but did not when it was read; "
+                                 "OK in the options or a new start reads it again.")
+                      .arg(path);
+        TRACE0(u"CMainFrame::OnUpdaterNotify. The alert e-mail of \"%s\" reaches nobody. %s\r\n", url,
+            why.replace(QLatin1Char('\n'), QLatin1Char(' ')));
+    }
     if (!m_pWorker) {
         auto* worker = new CMailAlertWorker;
         if (!worker->Start()) {

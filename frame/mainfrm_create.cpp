@@ -2,6 +2,8 @@
 // session, timers, toolbar server) and its shutdown.
 #include "frame/mainfrm.h"
 
+#include "frame/AutoRun.h"
+
 #include "core/Conversion.h"
 #include "core/DebugTracer.h"
 #include "core/Exceptions.h"
@@ -147,7 +149,8 @@ void CMainFrame::OpenDatabase(const QString& path)
         u"The program's folder \"%s\" cannot be written.", folder);
     try {
         taluvo::SFileStatus existing;
-        if (!taluvo::GetFileStatus(CWideToAnsi(path).Get().toStdString(), existing))
+        const bool newDatabase = !taluvo::GetFileStatus(CWideToAnsi(path).Get().toStdString(), existing);
+        if (newDatabase)
             TRACE2(u"CMainFrame::OnCreate - Database file not exists. Try to create it.");
         m_db.open(CWideToAnsi(path).Get().constData());
         TRACE2(u"CMainFrame::OnCreate - DB was successfully opened.\r\n");
@@ -165,6 +168,11 @@ void CMainFrame::OpenDatabase(const QString& path)
             AUTO_DB_LOCKER();
             m_bPrefsLoaded = m_db.runScalar("SELECT COUNT(*) FROM PREFS;") == 0;
         }
+        // The options show "Start with the desktop session" ticked from the first start on: the
+        // entry it stands for exists from then on too. Later starts leave the entry to the user's
+        // choices in the options.
+        if (newDatabase && g_prefs.GetParam("RunWithWindows")->GetBool())
+            ManageAutoRun(TRUE);
         ApplySettings();
     } catch (const CSqlException& e) {
         TRACE0(u"CMainFrame::OnCreate - SQL Exception. Error: %hs\r\n", e.errorMessage());

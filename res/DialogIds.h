@@ -92,6 +92,7 @@ enum : int {
     IDC_IMPORT_SELECT_NONE = 1047,
     IDC_IMPORT_SELECT_ALL = 1048,
     IDC_IMPORT_BOOKMARKS = 1054,
+    IDC_IMPORT_EMPTY_NOTE = 1055,  // in the list's place when no bookmark was found: where the import looked
     IDC_IMPORT_GROUP = 1057,
     IDC_IMPORT_CLEAR_GROUP = 1060,
     IDC_IMPORT_FROM_IE = 1065,
@@ -232,7 +233,7 @@ enum : int {
     X(IDD_SEARCH_CONTENT, IDC_PROGRESS_FRAME) X(IDD_SEARCH_CONTENT, IDC_DOWNLOAD_PAGE)                                 \
     X(IDD_IMPORT_LIST, IDC_IMPORT_BOOKMARKS) X(IDD_IMPORT_LIST, IDC_IMPORT_GROUP)                                      \
     X(IDD_IMPORT_LIST, IDC_IMPORT_SELECT_NONE) X(IDD_IMPORT_LIST, IDC_IMPORT_SELECT_ALL)                               \
-    X(IDD_IMPORT_LIST, IDC_IMPORT_CLEAR_GROUP)                                                                         \
+    X(IDD_IMPORT_LIST, IDC_IMPORT_CLEAR_GROUP) X(IDD_IMPORT_LIST, IDC_IMPORT_EMPTY_NOTE)                               \
     X(IDD_IMPORT_SOURCE, IDC_IMPORT_FROM_IE) X(IDD_IMPORT_SOURCE, IDC_IMPORT_FROM_FIREFOX)                             \
     X(IDD_EMAIL_TEST, IDC_TEST_SMTP_SERVER) X(IDD_EMAIL_TEST, IDC_TEST_FROM_NAME)                                      \
     X(IDD_EMAIL_TEST, IDC_TEST_FROM_ADDRESS) X(IDD_EMAIL_TEST, IDC_TEST_TO_NAME)                                       \

@@ -10,11 +10,14 @@ else
   list_text="$(cat "$list")"
 fi
 mapfile -t wanted < <(grep -v '^\s*#' <<<"$list_text" | sed '/^\s*$/d')
+# One query for the whole list: a query per package costs a dpkg start each, seconds at every start.
+declare -A installed=()
+while IFS=$'\t' read -r name status; do
+  [ "$status" = "install ok installed" ] && installed["$name"]=1
+done < <(dpkg-query -W -f='${Package}\t${Status}\n' "${wanted[@]}" 2>/dev/null || true)
 missing=()
 for pkg in "${wanted[@]}"; do
-  if ! dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null | grep -q 'install ok installed'; then
-    missing+=("$pkg")
-  fi
+  [ -n "${installed[$pkg]:-}" ] || missing+=("$pkg")
 done
 [ ${#missing[@]} -eq 0 ] && exit 0
 echo "Installing: ${missing[*]}"

@@ -160,6 +160,8 @@ int main(int argc, char** argv)
     QTemporaryDir home;
     ::setenv("TALUVO_HOME", home.path().toLocal8Bit().constData(), 1);
     ::setenv("XDG_RUNTIME_DIR", home.path().toLocal8Bit().constData(), 1);
+    // A first start writes the autostart entry: into the run's own folder, not the user's.
+    ::setenv("XDG_CONFIG_HOME", (home.path() + QStringLiteral("/config")).toLocal8Bit().constData(), 1);
     if (!std::getenv("QT_QPA_PLATFORM"))
         ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
     int qtArgc = 1;

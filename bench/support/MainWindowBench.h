@@ -56,6 +56,8 @@ private:
         {
             ::setenv("TALUVO_HOME", home.path().toLocal8Bit().constData(), 1);
             ::setenv("XDG_RUNTIME_DIR", home.path().toLocal8Bit().constData(), 1);
+            // A first start writes the autostart entry: into the run's own folder, not the user's.
+            ::setenv("XDG_CONFIG_HOME", (home.path() + QStringLiteral("/config")).toLocal8Bit().constData(), 1);
             if (!std::getenv("QT_QPA_PLATFORM"))
                 ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
         }

@@ -3,6 +3,7 @@
 #include "core/Conversion.h"
 #include "core/DebugTracer.h"
 #include "core/Utils.h"
+#include "core/prefs/RecipientsFile.h"
 #include "platform/base/TextCodec.h"
 
 #include <QStringList>
@@ -103,40 +104,6 @@ const SSetting kSettings[] = {
 #undef PREFS_SETTING
 
 static_assert(std::size(kSettings) == 45);
-
-// One line of the recipients file: the address (lower-cased and checked) and the name.
-struct SCsvFields {
-    QString address;
-    QString name;
-    bool hasAddress = false;
-    bool hasName = false;
-};
-
-// Fields are separated by runs of ';'; leading separators are skipped, empty fields do not exist.
-SCsvFields SplitCsvLine(const QString& line)
-{
-    SCsvFields fields;
-    const QStringList tokens = line.split(QLatin1Char(';'), Qt::SkipEmptyParts);
-    if (!tokens.isEmpty()) {
-        fields.hasAddress = true;
-        fields.address = tokens[0];
-    }
-    if (tokens.size() > 1) {
-        fields.hasName = true;
-        fields.name = tokens[1];
-    }
-    return fields;
-}
-
-// Only A to Z: the rest of an address is checked as it stands.
-QString LowerAsciiLetters(QString text)
-{
-    for (QChar& c : text) {
-        if (c >= QLatin1Char('A') && c <= QLatin1Char('Z'))
-            c = QChar(c.unicode() + ('a' - 'A'));
-    }
-    return text;
-}
 
 bool ReadWholeFile(const QByteArray& path, QByteArray& bytes)
 {
@@ -304,29 +271,18 @@ BOOL CPreferences::ParseCsvFile(const QString& path)
         TRACE0(u"CPreferences::ParseCsvFile. Unable to open CSV file: %s.\r\n", path);
         return FALSE;
     }
-    // Files saved by editors may begin with a byte-order mark.
-    if (content.startsWith("\xEF\xBB\xBF"))
-        content.remove(0, 3);
-
     m_recipients.clear();
-    const auto lines = content.split('\n');
-    for (qsizetype i = 0; i < lines.size(); ++i) {
-        QByteArray line = lines[i];
-        if (i == lines.size() - 1 && line.isEmpty())
-            break;  // the file ended with its last line feed
-        if (line.endsWith('\r'))
-            line.chop(1);
+    for (const QByteArray& line : taluvo::prefs::RecipientFileLines(content)) {
         TRACE2(u"CPreferences::ParseCsvFile. Parse line: %hs\r\n", line);
 
-        const SCsvFields fields = SplitCsvLine(CAnsiToWide(line).Get());
-        if (!fields.hasAddress)
+        const taluvo::prefs::SRecipientLine fields = taluvo::prefs::ReadRecipientLine(CAnsiToWide(line).Get());
+        if (fields.kind == taluvo::prefs::SRecipientLine::blank)
             continue;
-        const QString address = LowerAsciiLetters(fields.address);
-        if (!IsValidEMail(address)) {
-            TRACE2(u"CPreferences::ParseCsvFile. Invalid email: %s.\r\n)", address);
+        if (fields.kind == taluvo::prefs::SRecipientLine::invalidAddress) {
+            TRACE2(u"CPreferences::ParseCsvFile. Invalid email: %s.\r\n)", fields.address);
             continue;
         }
-        const QByteArray ansiAddress = CWideToAnsi(address).Get();
+        const QByteArray ansiAddress = CWideToAnsi(fields.address).Get();
         bool known = false;
         for (const Recipient& recipient : m_recipients) {
             if (recipient.first == ansiAddress) {
@@ -338,7 +294,7 @@ BOOL CPreferences::ParseCsvFile(const QString& path)
             TRACE2(u"CPreferences::ParseCsvFile. Email: \"%hs\" alread exists.\r\n", ansiAddress);
             continue;
         }
-        if (!fields.hasName)
+        if (fields.kind == taluvo::prefs::SRecipientLine::noName)
             continue;
         const QByteArray ansiName = CWideToAnsi(fields.name).Get();
         TRACE2(u"CPreferences::ParseCsvFile. Add pair to emails. EMail: \"%hs\", Name: \"%hs\".\n", ansiAddress, ansiName);

@@ -6,9 +6,11 @@
 #include "platform/ui/detail/Core.h"
 
 #include <QHeaderView>
+#include <QScrollBar>
 #include <QSignalBlocker>
 #include <QTableWidget>
 
+#include <algorithm>
 #include <set>
 
 using namespace taluvo::ui::detail;
@@ -199,6 +201,23 @@ LRESULT SetRow(QTableWidget* table, const ListViewState& state, const LVITEM* it
     return TRUE;
 }
 
+// What is left of the list's inside for the last column, as LVSCW_AUTOSIZE_USEHEADER gives it:
+// the width inside the frame, less the vertical scroll bar when the rows need one, less the other
+// columns. Worked out from the list's own size, which a list not shown yet already has.
+int FillWidth(QTableWidget* table, int column)
+{
+    const int frame = table->frameWidth();
+    int inside = table->width() - 2 * frame;
+    const int rowsRoom = table->height() - 2 * frame
+        - (table->horizontalHeader()->isHidden() ? 0 : table->horizontalHeader()->sizeHint().height());
+    if (table->verticalScrollBarPolicy() != Qt::ScrollBarAlwaysOff
+        && (table->verticalScrollBarPolicy() == Qt::ScrollBarAlwaysOn || table->verticalHeader()->length() > rowsRoom))
+        inside -= table->verticalScrollBar()->sizeHint().width();
+    for (int other = 0; other < column; ++other)
+        inside -= table->columnWidth(other);
+    return inside;
+}
+
 LRESULT ListViewProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
 {
     auto record = Find(hwnd);
@@ -233,7 +252,10 @@ LRESULT ListViewProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
         const int column = static_cast<int>(wParam);
         if (column < 0 || column >= state.columns)
             return FALSE;
-        if (lParam < 0)
+        if (lParam == LVSCW_AUTOSIZE_USEHEADER && column == state.columns - 1)
+            table->setColumnWidth(
+                column, std::max(FillWidth(table, column), table->horizontalHeader()->sectionSizeHint(column)));
+        else if (lParam < 0)
             table->resizeColumnToContents(column); // LVSCW_AUTOSIZE and LVSCW_AUTOSIZE_USEHEADER
         else
             table->setColumnWidth(column, static_cast<int>(lParam));

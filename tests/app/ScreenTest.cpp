@@ -1,6 +1,6 @@
 // The program on a real X server (a virtual one, with a tray host): the main window at 640x450 in
-// the middle of the screen with its bars, kept as a screenshot; and SIGTERM while a modal box is
-// open still ends in the normal shutdown.
+// the middle of the screen with its bars, kept as a screenshot, and the autostart entry its first
+// start wrote; and SIGTERM while a modal box is open still ends in the normal shutdown.
 #include "tests/app/AppTestSupport.h"
 
 #include <gtest/gtest.h>
@@ -28,7 +28,7 @@ shoot() {
 }
 trayer --edge top --align right --widthtype pixel --width 120 --height 24 --SetDockType true & host=$!
 
-TALUVO_HOME="$HOME1" "$PROGRAM" & app=$!
+XDG_CONFIG_HOME="$HOME1/config" TALUVO_HOME="$HOME1" "$PROGRAM" & app=$!
 wid=$(timeout 20 xdotool search --sync --onlyvisible --name '^Taluvo$' | head -n 1)
 echo "main window: $wid"
 xdotool getwindowgeometry "$wid"
@@ -49,7 +49,7 @@ shoot "$box" "$ERROR_SHOT"
 kill -TERM $app; wait $app; echo "modal exit: $?"
 
 # Stored settings that cannot be used: the warning comes once the main window is up.
-TALUVO_HOME="$HOME3" "$PROGRAM" & app=$!
+XDG_CONFIG_HOME="$HOME3/config" TALUVO_HOME="$HOME3" "$PROGRAM" & app=$!
 box=$(timeout 20 xdotool search --sync --onlyvisible --name '^Warning$' | head -n 1)
 echo "warning box: $box"
 shoot "$box" "$WARNING_SHOT"
@@ -101,6 +101,11 @@ TEST(ProgramOnScreen, MainWindowCentredWithBarsAndSignalDuringAModalBox)
     EXPECT_EQ(Sqlite(first.File("database.db"), "SELECT COUNT(*) FROM PREFS;"), "1");
     // The failed start wrote no settings.
     EXPECT_EQ(Sqlite(second.File("database.db"), ".tables"), "PAGES");
+    // The first start, with "Start with the desktop session" ticked as it is by default, wrote the
+    // autostart entry of this program; the start over stored settings wrote none.
+    const std::string entry = ReadFile(first.File("config/autostart/taluvo.desktop"));
+    EXPECT_NE(entry.find("Exec=\"" TALUVO_PROGRAM "\"\n"), std::string::npos) << entry;
+    EXPECT_EQ(ReadFile(third.File("config/autostart/taluvo.desktop")), "");
 }
 
 } // namespace

@@ -119,6 +119,27 @@ TEST_F(EMailTestDialog, SendsThroughARealServerAndShowsTheWholeDialogue)
     EXPECT_TRUE(received[0].data.contains("0123456789 0123456789"));
 }
 
+// The test reaches the sender only: what its caller found wrong with the alerts' recipients stands
+// above the log from the start and beside the success.
+TEST_F(EMailTestDialog, ANoteOnTheRecipientsIsShownBeforeTheLogAndWithTheSuccess)
+{
+    mailtest::SmtpServer server;
+    ASSERT_TRUE(server.Started());
+    CEMailTestDlg dlg;
+    Fill(dlg);
+    dlg.m_strRecipientsNote = QStringLiteral("The recipients file \"/r.csv\" holds no usable recipient.\nLine 1: x");
+    const STryResult result = Try(dlg, server.Port());
+    EXPECT_TRUE(result.output.startsWith(
+        QStringLiteral("The recipients file \"/r.csv\" holds no usable recipient.\r\nLine 1: x\r\n\r\n[")))
+        << result.output.toStdString();
+    EXPECT_TRUE(result.output.contains(QStringLiteral("SMTP Response: 250 Message accepted")));
+    EXPECT_EQ(m_messages,
+        std::vector<QString> { QStringLiteral("Congratulations: E-mail was SUCCESSFULLY send.\n\nThe test went to the "
+                                              "From address; change alerts go to the recipients file.\nThe recipients "
+                                              "file \"/r.csv\" holds no usable recipient.\nLine 1: x") });
+    EXPECT_EQ(m_boxIcons, std::vector<UINT> { MB_ICONWARNING });
+}
+
 TEST_F(EMailTestDialog, AnEmptyMessageIsSentAndTwoTriesReuseTheClient)
 {
     mailtest::SmtpServer server;

@@ -8,6 +8,7 @@
 #include <QImage>
 #include <QString>
 
+#include <cstdio>
 #include <cstdlib>
 #include <string>
 
@@ -24,12 +25,40 @@ TEST(ImportWizardScreen, BothPagesKeptAsScreenshots)
     std::system(("mkdir -p '" + artefacts + "'").c_str());
     taluvo::test::TempDir dir;
     const std::string log = dir.File("shots.txt");
+    taluvo::test::TempDir empty;
     const int rc = taluvo::test::RunUnderXvfb(dir.Path(), TALUVO_DIALOGS_WIZARD_SHOTS,
-        "'" + artefacts + "' '" + dir.File("import.db") + "'", log);
+        "'" + artefacts + "' '" + dir.File("import.db") + "' '" + empty.Path() + "'", log);
     const std::string said = taluvo::test::ReadFile(log);
     ASSERT_EQ(rc, 0) << said;
     EXPECT_NE(said.find("rows listed: 5\n"), std::string::npos) << said;
-    for (const char* name : { "import-source.png", "import-list.png" }) {
+
+    // The two columns fill the list, and the addresses get what they need to be shown whole.
+    int name = 0, url = 0, list = 0, needed = 0;
+    const size_t columns = said.find("columns: ");
+    ASSERT_NE(columns, std::string::npos) << said;
+    ASSERT_EQ(std::sscanf(said.c_str() + columns, "columns: name %d, url %d, list %d, addresses need %d", &name, &url,
+                  &list, &needed),
+        4)
+        << said;
+    EXPECT_GT(list, 300);
+    EXPECT_LE(std::abs(name + url - list), 1) << said;
+    EXPECT_NE(said.find("horizontal scroll bar: hidden\n"), std::string::npos) << said;
+    EXPECT_GE(url, needed) << "an address is cut: " << said;
+    EXPECT_GE(name, list / 5) << said;
+
+    // An empty home: the note stands where the list would, and says where the import looked.
+    for (const std::string source : { "firefox", "favorites" }) {
+        EXPECT_NE(said.find(source + ": note shown: yes, list shown: no\n"), std::string::npos) << said;
+        const size_t start = said.find(source + " note: <");
+        ASSERT_NE(start, std::string::npos) << said;
+        const std::string note = said.substr(start, said.find(">\n", start) - start);
+        EXPECT_NE(note.find("No bookmarks were found."), std::string::npos) << note;
+        EXPECT_NE(note.find(empty.Path() + (source == "firefox" ? "/.mozilla/firefox/profiles.ini" : "/Favorites")),
+            std::string::npos)
+            << note;
+    }
+    for (const char* name :
+        { "import-source.png", "import-list.png", "import-empty-firefox.png", "import-empty-favorites.png" }) {
         const QImage image(QString::fromStdString(artefacts + "/" + name));
         ASSERT_FALSE(image.isNull()) << name << "\n" << said;
         EXPECT_GT(taluvo::test::ColourCount(image), 8u) << name;

@@ -20,6 +20,8 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -46,6 +48,10 @@ struct WizardSeen {
     std::vector<std::string> boxes;
     bool stayedAfterFinish = false;
     INT_PTR result = -2;
+    std::string note; // the text in the list's place
+    bool noteShown = false;
+    bool listShown = false;
+    bool selectAllEnabled = false;
 };
 
 std::string Group(int id, const std::string& title, int enable, int sortType)
@@ -130,6 +136,10 @@ protected:
             }
             HWND page = ActivePage(hwnd);
             seen.rows = ListRows(page);
+            seen.note = Text(GetDlgItemText(page, IDC_IMPORT_EMPTY_NOTE));
+            seen.noteShown = IsWindowVisible(GetDlgItem(page, IDC_IMPORT_EMPTY_NOTE)) != FALSE;
+            seen.listShown = IsWindowVisible(GetDlgItem(page, IDC_IMPORT_BOOKMARKS)) != FALSE;
+            seen.selectAllEnabled = IsWindowEnabled(GetDlgItem(page, IDC_IMPORT_SELECT_ALL)) != FALSE;
             CListViewCtrl list(GetDlgItem(page, IDC_IMPORT_BOOKMARKS));
             for (int row = 0; row < list.GetItemCount(); ++row)
                 EXPECT_FALSE(list.GetCheckState(row)) << "row " << row << " starts ticked";
@@ -345,6 +355,84 @@ TEST_F(ImportWizard, APipeAsProfileListAndALoopInTheFavoritesEndAtOnce)
     // The loop (Favorites/Loop is Favorites itself) adds nothing; the pipe gives an empty list.
     EXPECT_EQ(Run({ 0, {}, 0 }).rows, ImportFixtureHome::FavoritesRows());
     EXPECT_EQ(Run({ 1, {}, 0 }).rows, ImportRows());
+}
+
+// An empty list says which folder or file the chosen source read and what was wrong there; a
+// list with rows says nothing.
+TEST_F(ImportWizard, AnEmptyListSaysWhereTheImportLookedAndWhatItFound)
+{
+    namespace fs = std::filesystem;
+    using Strings = std::vector<std::string>;
+    const auto profiles = [](const ImportFixtureHome& h) { return h.ProfileList(); };
+    const auto bookmarks
+        = [](const ImportFixtureHome& h) { return h.Path() + "/.mozilla/firefox/Profiles/x.default/bookmarks.html"; };
+    struct Case {
+        const char* what;
+        int source;
+        std::function<void(ImportFixtureHome&)> prepare;
+        std::function<Strings(ImportFixtureHome&)> said; // each in the note, in this order
+    };
+    const std::vector<Case> cases {
+        { "favorites folder missing", 0, [](ImportFixtureHome& h) { fs::remove_all(h.Favorites()); },
+            [](ImportFixtureHome& h) {
+                return Strings { "No bookmarks were found.", "Internet shortcut files (*.url)", h.Favorites(),
+                    "That folder does not exist." };
+            } },
+        { "favorites without a usable shortcut", 0,
+            [](ImportFixtureHome& h) {
+                fs::remove_all(h.Favorites());
+                fs::create_directories(h.Favorites() + "/Empty");
+                WriteFile(h.Favorites() + "/Plain.url", "[InternetShortcut]\r\nURL=plain words\r\n");
+            },
+            [](ImportFixtureHome& h) {
+                return Strings { h.Favorites(), "None of them holds a web address." };
+            } },
+        { "profile list missing", 1, [&](ImportFixtureHome& h) { fs::remove(profiles(h)); },
+            [&](ImportFixtureHome& h) {
+                return Strings { "No bookmarks were found.", "bookmarks.html", profiles(h),
+                    "That file does not exist." };
+            } },
+        { "profile list without Profile0", 1,
+            [&](ImportFixtureHome& h) { WriteFile(profiles(h), "[General]\nStartWithLastProfile=1\n"); },
+            [&](ImportFixtureHome& h) {
+                return Strings { profiles(h), "names no profile" };
+            } },
+        { "bookmarks file not written", 1, [&](ImportFixtureHome& h) { fs::remove(bookmarks(h)); },
+            [&](ImportFixtureHome& h) {
+                return Strings { profiles(h), bookmarks(h), "does not exist", "browser.bookmarks.autoExportHTML" };
+            } },
+        { "bookmarks file without links", 1,
+            [&](ImportFixtureHome& h) { WriteFile(bookmarks(h), "<DL><p><DT><H3>Empty</H3></DL>\n"); },
+            [&](ImportFixtureHome& h) {
+                return Strings { bookmarks(h), "holds no link with a web address." };
+            } },
+    };
+    Prepare(Group(1, "ONE", 1, 1));
+    m_home.Use();
+    const WizardSeen full = Run({ 1, {}, 0 });
+    EXPECT_EQ(full.rows, ImportFixtureHome::FirefoxRows());
+    EXPECT_FALSE(full.noteShown);
+    EXPECT_TRUE(full.listShown);
+    EXPECT_TRUE(full.selectAllEnabled);
+
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        ImportFixtureHome home;
+        home.Use();
+        c.prepare(home);
+        const WizardSeen seen = Run({ c.source, {}, 0 });
+        EXPECT_EQ(seen.rows, ImportRows());
+        EXPECT_TRUE(seen.noteShown);
+        EXPECT_FALSE(seen.listShown);
+        EXPECT_FALSE(seen.selectAllEnabled);
+        size_t at = 0;
+        for (const std::string& part : c.said(home)) {
+            const size_t found = seen.note.find(part, at);
+            EXPECT_NE(found, std::string::npos) << "\"" << part << "\" in:\n" << seen.note;
+            if (found != std::string::npos)
+                at = found + 1;
+        }
+    }
 }
 
 // The database's folder is made read-only for a child process of this suite alone (a bind mount in

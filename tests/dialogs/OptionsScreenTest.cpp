@@ -36,6 +36,23 @@ TEST(OptionsScreen, EveryPageAndTheTestDialogKeptAsScreenshots)
     for (int page = 1; page <= 11; ++page)
         names.push_back("options-" + std::string(page < 10 ? "0" : "") + std::to_string(page) + ".png");
     names.push_back("email-test.png");
+    names.push_back("email-test-recipients.png");
+    names.push_back("recipients-box.png");
+    // The recipients that reach nobody, named in the test dialog and in the real box of OK.
+    const std::string csv = artefacts + "/recipients-with-commas.csv";
+    const std::string named
+        = "The recipients file \"" + csv + "\" holds no usable recipient: change alerts reach nobody.";
+    for (const char* where : { "test output: <", "real box: E-mail notification: <" }) {
+        const size_t start = said.find(where);
+        ASSERT_NE(start, std::string::npos) << where << "\n" << said;
+        const std::string text = said.substr(start, said.find(">\n", start) - start);
+        EXPECT_NE(text.find(named), std::string::npos) << text;
+        EXPECT_NE(
+            text.find("Line 1: \"ann@example.org, Ann\" (separated by commas, not by a semicolon)"), std::string::npos)
+            << text;
+        EXPECT_NE(text.find("Line 2: \"bob@example.org\" (no name after the address)"), std::string::npos) << text;
+    }
+    EXPECT_NE(said.find("recipients sheet result: 1\n"), std::string::npos) << said;
     for (const std::string& name : names) {
         const QImage image(QString::fromStdString(artefacts + "/" + name));
         ASSERT_FALSE(image.isNull()) << name << "\n" << said;

@@ -3,13 +3,16 @@
 // and when, the enabled states of the first view, and the buttons that play sounds, browse and
 // test the e-mail settings.
 #include "tests/dialogs/OptionsSheetTestSupport.h"
+#include "tests/support/TestEnvironment.h"
 
+#include "platform/base/UserFolders.h"
 #include "platform/ui/Controls.h"
 #include "platform/ui/FileDialogs.h"
 #include "platform/ui/ScrollBar.h"
 #include "platform/ui/Trackbar.h"
 
 #include <QByteArray>
+#include <QDir>
 
 #include <cstring>
 
@@ -427,6 +430,123 @@ TEST_F(OptionsSheet, SmtpTestShowsTheValuesTypedOnThePageAndBringsNothingBack)
             QStringLiteral("This is a test message from Taluvo"), QStringLiteral("Simple text") }));
     EXPECT_EQ(serverAfter, QStringLiteral("typed.example"));
     EXPECT_EQ(source.GetParam("SmtpServer")->GetString(), QStringLiteral("stored.example"));
+}
+
+// The log folder picker opens in the folder the field names, else in the user's home; never at the
+// root of the file system.
+TEST_F(OptionsSheet, TheLogFolderPickerStartsAtTheFieldsFolderElseAtHome)
+{
+    TempDir dir;
+    const QString logs = QString::fromStdString(dir.Path()) + QStringLiteral("/logs");
+    QDir().mkpath(logs);
+    const QString home = taluvo::UserHomeFolder();
+    ASSERT_FALSE(home.isEmpty());
+    const std::pair<QString, QString> cases[] = { { logs, logs }, { logs + QStringLiteral("/"), logs },
+        { QStringLiteral("/no/such/folder"), home }, { QString(), home } };
+    for (const auto& [field, start] : cases) {
+        SCOPED_TRACE(field.toStdString());
+        CPreferences source;
+        source.GetParam("LogEnable")->SetBool(true);
+        source.GetParam("LogFilePath")->SetString(QStringLiteral("/stored/elsewhere"));
+        std::vector<uitest::FileDialogRequest> asked;
+        uitest::ScopedFileDialogHook files([&](const uitest::FileDialogRequest& request) {
+            asked.push_back(request);
+            return QString();
+        });
+        CPreferencesDlg dlg(&source, QStringLiteral("Preferences"));
+        RunSheet(dlg, [&](HWND sheet) {
+            ASSERT_TRUE(uitest::SelectSheetTab(sheet, kLogging));
+            // What the field shows now counts, typed or stored.
+            Retype(Control(sheet, kLogging, IDC_LOG_PATH), field);
+            uitest::Click(Control(sheet, kLogging, IDC_LOG_BROWSE));
+            uitest::PressSheetButton(sheet, PSBTN_CANCEL);
+        });
+        ASSERT_EQ(asked.size(), 1u);
+        EXPECT_EQ(asked[0].title, QStringLiteral("Please select LOG file path:"));
+        EXPECT_EQ(QDir::cleanPath(asked[0].folder), QDir::cleanPath(start));
+    }
+}
+
+// Recipients the alerts cannot use are named where the user can act: by Test, before anything is
+// tried, and on OK, which then offers to go back to the page (No) or keep the settings (Yes).
+TEST_F(OptionsSheet, RecipientsThatReachNobodyAreNamedByTestAndOnOk)
+{
+    TempDir dir;
+    const QString csv = QString::fromStdString(dir.File("recipients.csv"));
+    WriteFile(csv.toStdString(), "ann@example.com\nbob@example.com, Bob\ncarl@example.com;Carl\n");
+    CPreferences source;
+    source.GetParam("UseEMailNotification")->SetBool(true);
+    source.GetParam("SmtpServer")->SetString(QStringLiteral("127.0.0.1"));
+    source.GetParam("EMailFromAddr")->SetString(QStringLiteral("me@example.org"));
+    source.GetParam("CSVFile")->SetString(csv);
+    CPreferencesDlg dlg(&source, QStringLiteral("Preferences"));
+
+    std::vector<QString> boxes;
+    int answer = IDNO;
+    uitest::ScopedMessageBoxHook hook([&](const uitest::MessageBoxRequest& box) {
+        boxes.push_back(box.caption + QStringLiteral(": ") + box.text);
+        return answer;
+    });
+    QString output;
+    bool openAfterCancel = false;
+    bool backOnTheMailPage = false;
+    const INT_PTR result = RunSheet(
+        dlg,
+        [&](HWND sheet) {
+            ASSERT_TRUE(uitest::SelectSheetTab(sheet, kSmtpNotify));
+            uitest::Click(Control(sheet, kSmtpNotify, IDC_EMAIL_TEST));
+            ASSERT_TRUE(uitest::SelectSheetTab(sheet, kLogging));
+            uitest::PressSheetButton(sheet, PSBTN_OK);
+            openAfterCancel = IsWindow(sheet) && IsWindowVisible(sheet);
+            backOnTheMailPage = reinterpret_cast<HWND>(SendMessage(sheet, PSM_GETCURRENTPAGEHWND, 0, 0))
+                == GetParent(Control(sheet, kSmtpNotify, IDC_USE_EMAIL));
+            answer = IDYES;
+            uitest::PressSheetButton(sheet, PSBTN_OK);
+        },
+        [&](HWND test, WORD id) {
+            EXPECT_EQ(id, IDD_EMAIL_TEST);
+            output = ::GetDlgItemText(test, IDC_TEST_OUTPUT);
+            ::SendMessage(test, WM_COMMAND, IDCANCEL, 0);
+        });
+    EXPECT_EQ(result, IDOK);
+    EXPECT_TRUE(openAfterCancel) << "No in the box keeps the sheet open";
+    EXPECT_TRUE(backOnTheMailPage) << "on the page that names the file";
+
+    const QString named = QStringLiteral("The recipients file \"%1\" has lines without a usable recipient; change "
+                                         "alerts go to the one recipient it gives.")
+                              .arg(csv);
+    const QString line1 = QStringLiteral("Line 1: \"ann@example.com\" (no name after the address)");
+    const QString line2 = QStringLiteral("Line 2: \"bob@example.com, Bob\" (separated by commas, not by a semicolon)");
+    EXPECT_TRUE(output.startsWith(named)) << output.toStdString();
+    EXPECT_TRUE(output.contains(line1) && output.contains(line2)) << output.toStdString();
+    ASSERT_EQ(boxes.size(), 2u);
+    for (const QString& box : boxes) {
+        EXPECT_TRUE(box.startsWith(QStringLiteral("E-mail notification: ") + named)) << box.toStdString();
+        EXPECT_TRUE(box.contains(line1) && box.contains(line2)) << box.toStdString();
+        EXPECT_TRUE(box.endsWith(QStringLiteral("Keep these settings? No goes back to the page.")));
+    }
+    EXPECT_EQ(dlg.m_prefs.GetParam("CSVFile")->GetString(), csv);
+}
+
+// A usable file, or e-mail notification off, asks nothing on OK.
+TEST_F(OptionsSheet, UsableRecipientsOrNoMailAskNothingOnOk)
+{
+    TempDir dir;
+    const QString good = QString::fromStdString(dir.File("good.csv"));
+    WriteFile(good.toStdString(), "ann@example.com;Ann\n");
+    for (const auto& [mail, csv] : { std::pair { true, good }, std::pair { false, QStringLiteral("/no/such.csv") } }) {
+        m_messages.clear();
+        CPreferences source;
+        source.GetParam("UseEMailNotification")->SetBool(mail);
+        source.GetParam("CSVFile")->SetString(csv);
+        CPreferencesDlg dlg(&source, QStringLiteral("Preferences"));
+        const INT_PTR result = RunSheet(dlg, [&](HWND sheet) {
+            ASSERT_TRUE(uitest::SelectSheetTab(sheet, kSmtpNotify));
+            uitest::PressSheetButton(sheet, PSBTN_OK);
+        });
+        EXPECT_EQ(result, IDOK);
+        EXPECT_TRUE(m_messages.empty()) << m_messages.front().toStdString();
+    }
 }
 
 } // namespace

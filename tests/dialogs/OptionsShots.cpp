@@ -1,13 +1,23 @@
 // dialogs_options_shots <folder> <smtp port>: runs the options sheet on the X server of the
 // environment and saves every page, framed, as <folder>/options-NN.png; then the e-mail test dialog
 // after one try against the SMTP server on the port, as <folder>/email-test.png. Exit code 0 when
-// all twelve were written.
+// all twelve were written; then, with a recipients file that names nobody usable, the test dialog
+// and the box of the sheet's OK as <folder>/email-test-recipients.png and recipients-box.png, their
+// texts printed.
 #include "dialogs/EMailTestDlg.h"
 #include "dialogs/PreferencesDlg.h"
 #include "platform/ui/Application.h"
 #include "platform/ui/TestHooks.h"
 #include "res/resource.h"
 #include "tests/platform/ui/WindowShot.h"
+
+#include <QApplication>
+#include <QFile>
+#include <QGuiApplication>
+#include <QMessageBox>
+#include <QScreen>
+#include <QTimer>
+#include <QWindow>
 
 #include <arpa/inet.h>
 
@@ -59,7 +69,23 @@ int main(int argc, char** argv)
 
     int saved = 0;
     CEMailTestDlg* test = nullptr;
+    bool recipients = false; // the last run: a recipients file that reaches nobody
     uitest::ScopedDialogHook hook([&](HWND dialog, WORD id) {
+        if (recipients) {
+            if (id == 0) {
+                uitest::SelectSheetTab(dialog, 8);
+                uitest::Click(GetDlgItem(
+                    reinterpret_cast<HWND>(SendMessage(dialog, PSM_GETCURRENTPAGEHWND, 0, 0)), IDC_EMAIL_TEST));
+                uitest::SelectSheetTab(dialog, 0);
+                // The real box the sheet's OK raises; Yes in it keeps the settings.
+                uitest::PressSheetButton(dialog, PSBTN_OK);
+            } else if (id == IDD_EMAIL_TEST) {
+                saved += Save(dialog, folder + QStringLiteral("/email-test-recipients.png")) ? 1 : 0;
+                std::printf("test output: <%s>\n", qPrintable(GetDlgItemText(dialog, IDC_TEST_OUTPUT)));
+                ::SendMessage(dialog, WM_COMMAND, IDCANCEL, 0);
+            }
+            return;
+        }
         if (id == 0) {
             for (int page = 0; page < 11; ++page) {
                 uitest::SelectSheetTab(dialog, page);
@@ -91,5 +117,47 @@ int main(int argc, char** argv)
     dlg.m_strSubject = QStringLiteral("This is a test message from Taluvo");
     dlg.m_strMessage = QStringLiteral("Simple text");
     dlg.DoModal(nullptr);
-    return saved == 12 ? 0 : 1;
+
+    // Recipients the alerts cannot use, named by Test and on OK in a box of its own.
+    recipients = true;
+    const QString csv = folder + QStringLiteral("/recipients-with-commas.csv");
+    QFile file(csv);
+    if (!file.open(QIODevice::WriteOnly) || file.write("ann@example.org, Ann\nbob@example.org\n") <= 0)
+        return 1;
+    file.close();
+    source.GetParam("CSVFile")->SetString(csv);
+    const uitest::MessageBoxHook scripted = uitest::SetMessageBoxHook({});
+    // Polls for the box; it keeps ticking after the answer, so the box's loop wakes to see it.
+    QTimer poll;
+    bool answered = false;
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        if (answered || !box || !box->windowHandle() || !box->windowHandle()->isExposed()
+            || box->frameGeometry().size() == box->geometry().size())
+            return;
+        answered = true;
+        QPixmap pixels;
+        taluvo::test::ProcessEventsUntil([&] {
+            const QRect frame = box->frameGeometry();
+            pixels
+                = QGuiApplication::primaryScreen()->grabWindow(0, frame.x(), frame.y(), frame.width(), frame.height());
+            const QRect inside(box->geometry().topLeft() - frame.topLeft(), box->geometry().size());
+            return taluvo::test::DifferingShare(pixels.toImage().copy(inside), box->grab().toImage()) < 0.01;
+        });
+        const QString path = folder + QStringLiteral("/recipients-box.png");
+        const bool ok = pixels.save(path, "PNG");
+        saved += ok ? 1 : 0;
+        std::printf("screenshot %s: %s\n", ok ? "saved" : "NOT saved", qPrintable(path));
+        std::printf("real box: %s: <%s>\n", qPrintable(box->windowTitle()), qPrintable(box->text()));
+        // Answered as a user does: Return takes the default button, Yes.
+        box->activateWindow();
+        std::printf(
+            "answering with Return: %s\n", std::system("xdotool key --clearmodifiers Return") == 0 ? "sent" : "failed");
+    });
+    poll.start(50);
+    CPreferencesDlg checked(&source, QStringLiteral("Preferences"));
+    std::printf("recipients sheet result: %d\n", int(checked.DoModal(nullptr)));
+    poll.stop();
+    uitest::SetMessageBoxHook(scripted);
+    return saved == 14 ? 0 : 1;
 }

@@ -5,6 +5,7 @@
 #include "core/WorkerThread.h"
 #include "core/prefs/Preferences.h"
 
+#include "tests/engine/EngineTestSupport.h"
 #include "tests/support/LoopbackPeer.h"
 
 #include <gtest/gtest.h>
@@ -145,6 +146,33 @@ TEST(MailAlert, MailsGoOutOnAThreadOfTheirOwnInTheirOrder)
     ASSERT_TRUE(sender.WaitIdle(60000));
     EXPECT_EQ(sender.Finished(), 2);
     EXPECT_EQ(server.Bodies(), (std::vector<std::string>{"http://first/", "http://second/"}));
+}
+
+// A change alert whose recipients file gave nobody says so in the trace when it happens, with the
+// file and the lines that hold no usable recipient; nothing is sent.
+TEST(MailAlert, AnAlertThatReachesNobodyTracesTheFileAndItsLines)
+{
+    taluvo::test::TempDir dir;
+    taluvo::test::CTraceCapture trace(dir, "CMainFrame=");
+    const std::string csv = dir.File("recipients.csv");
+    taluvo::test::WriteFile(csv, "ann@example.org\nbob@example.org, Bob\n");
+    SilentUntilReleasedServer server;
+    server.Release();
+    CPreferences prefs;
+    UseLoopbackServer(prefs);
+    prefs.GetParam("CSVFile")->SetString(QString::fromStdString(csv));
+    prefs.m_recipients.clear();
+    ASSERT_EQ(prefs.ParseCsvFile(QString::fromStdString(csv)), TRUE);
+    ASSERT_TRUE(prefs.m_recipients.empty());
+    CMailAlertSender sender;
+    sender.m_nPort = server.Port();
+    sender.Post(prefs, QStringLiteral("http://changed/"));
+    ASSERT_TRUE(sender.WaitIdle(60000));
+    EXPECT_TRUE(server.Bodies().empty());
+    trace.Expect("The alert e-mail of \"http://changed/\" reaches nobody. The recipients file \"" + csv
+        + "\" holds no usable recipient: change alerts reach nobody.");
+    trace.Expect("Line 1: \"ann@example.org\" (no name after the address) Line 2: \"bob@example.org, Bob\" "
+                 "(separated by commas, not by a semicolon)");
 }
 
 TEST(MailAlert, ShutdownDropsWhatHasNotStartedAndWaitsBoundedForTheRest)

@@ -104,6 +104,7 @@ TEST_F(PreferencesCommand, OkStoresWhatTheSheetEditedAndTheWindowFollows)
     WriteFile(csv, "Ann@Example.org;Ann\nbob@example.org;Bob\n");
     ASSERT_TRUE(m_frame.m_iCheckOnlineTimer != 0); // automatic detection is on by default
     ASSERT_TRUE(::IsWindowVisible(m_frame.m_hWndToolBarCtrl));
+    // The window started over a database made before it: no first start, no entry.
     ASSERT_FALSE(QFile::exists(AutoRunEntryPath()));
 
     WithSheet([&](HWND sheet) {

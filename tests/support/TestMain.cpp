@@ -1,5 +1,6 @@
-// Test entry: every test process works in its own program folder and runtime folder,
-// so tests never see each other's database, trace file or single-instance lock.
+// Test entry: every test process works in its own program folder, runtime folder and config
+// folder, so tests never see each other's database, trace file, single-instance lock or
+// autostart entry.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -27,6 +28,8 @@ int main(int argc, char** argv)
         if (!folder.empty()) {
             setenv("TALUVO_HOME", folder.c_str(), 1);
             setenv("XDG_RUNTIME_DIR", folder.c_str(), 1);
+            // A first start writes the autostart entry: it belongs to the test, not to the user.
+            setenv("XDG_CONFIG_HOME", (folder + "/config").c_str(), 1);
         }
     }
     const int result = RUN_ALL_TESTS();

@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <string>
 
 using namespace taluvo::test;
@@ -166,6 +167,56 @@ TEST_F(AboutOnScreen, TitleIconHoverAndClicksAsTheUserSeesThem)
     });
     EXPECT_TRUE(reached);
     EXPECT_EQ(result, IDCANCEL);
+}
+
+// The credits stand in the middle of the box: the room above the icon and the title is the room
+// below the picture button, as the screen shows them.
+TEST_F(AboutOnScreen, CreditsAreCentredWithEqualMarginsAboveAndBelow)
+{
+    CAboutDlg dlg;
+    bool reached = false;
+    RunAboutBox(dlg, nullptr, [&](HWND dialog, HWND html) {
+        ASSERT_TRUE(WaitOnScreen(dialog));
+        RECT client;
+        GetClientRect(html, &client);
+        const POINT origin = ToScreen(html, POINT { 0, 0 });
+        QImage shot;
+        ASSERT_TRUE(WaitForScreen([&](const QImage& screen) {
+            shot = screen;
+            return BluePixels(screen, html, RECT { 0, 0, 90, client.bottom }) > 100;
+        }));
+        // Drawn content: ink, the blue icon and the grey picture are darker than every shade of the
+        // background pattern. A few pixels at the edges belong to the control's frame.
+        const auto content = [&](int x, int y) {
+            const COLORREF c = ScreenColor(shot, origin.x + x, origin.y + y);
+            return (c & 0xFF) < 0xA0 || ((c >> 8) & 0xFF) < 0xA0 || ((c >> 16) & 0xFF) < 0xA0;
+        };
+        const int edge = 3;
+        int first = -1;
+        int last = -1;
+        for (int y = edge; y < client.bottom - edge; ++y) {
+            for (int x = edge; x < client.right - edge; ++x) {
+                if (content(x, y)) {
+                    if (first < 0)
+                        first = y;
+                    last = y;
+                    break;
+                }
+            }
+        }
+        ASSERT_GE(first, 0) << "nothing drawn";
+        SaveArtefact(shot.copy(QRect(origin.x - 40, origin.y - 60, client.right + 80, client.bottom + 100)),
+            "about-box-centred.png");
+        const int above = first;
+        const int below = client.bottom - 1 - last;
+        EXPECT_GE(above, 6) << "the first line touches the top edge";
+        EXPECT_GE(below, 6) << "the picture button touches the bottom edge";
+        EXPECT_LE(std::abs(above - below), 4) << "margin above " << above << " px, below " << below << " px";
+        std::printf("about box: %ld x %ld, content rows %d..%d, margins %d above, %d below\n", long(client.right),
+            long(client.bottom), first, last, above, below);
+        reached = true;
+    });
+    EXPECT_TRUE(reached);
 }
 
 } // namespace
