@@ -35,8 +35,10 @@ DialogTemplate ImportList()
             PushButton(IDC_IMPORT_SELECT_NONE, u"Select &none", 7, 139, 60),
             PushButton(IDC_IMPORT_SELECT_ALL, u"Select &all", 71, 139, 60),
             CheckBox(IDC_IMPORT_CLEAR_GROUP, u"Clear group before import", comboX, 177, kRight - comboX),
-            // Shown in the list's place, the list hidden, when nothing was found.
-            taluvo::ui::Hidden({ IDC_IMPORT_EMPTY_NOTE, u"Static", nullptr, SS_LEFT, 12, 12, kRight - 17, 118 }),
+            // Shown in the list's place, the list hidden, when nothing was found: the two are never
+            // seen together, so the note is laid over the list (see-through for the layout check).
+            taluvo::ui::Hidden(
+                { IDC_IMPORT_EMPTY_NOTE, u"Static", nullptr, SS_LEFT, 12, 12, kRight - 17, 118, WS_EX_TRANSPARENT }),
         } };
 }
 
