@@ -64,6 +64,10 @@ enum : int {
 };
 
 constexpr UINT kMainTreeId = 2000;
+// Passed as the command id of the group check: check the group whose id comes in place of the
+// control window instead of the selected one. Command ids are 16 bits wide, so the handler sees
+// the tag's low word, which no command uses.
+constexpr DWORD GROUP_ID_CALL_TAG = 0xAABBCCDD;
 constexpr UINT_PTR g_iIntervalTimerId = 0xAACC;
 constexpr UINT_PTR g_iCheckOnlineTimerId = 0xAADD;
 constexpr UINT_PTR g_iPopupTimerId = 0xAABB;

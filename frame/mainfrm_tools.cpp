@@ -54,10 +54,13 @@ void CMainFrame::CheckGroup(HTREEITEM hGroup)
     }
 }
 
-LRESULT CMainFrame::OnGroupCheckAll(WORD, WORD, HWND, BOOL&)
+LRESULT CMainFrame::OnGroupCheckAll(WORD, WORD wID, HWND hWndCtl, BOOL&)
 {
     TRACE_SCOPE(u"CMainFrame::OnGroupCheckAll");
-    CheckGroup(m_mainTree.GetSelectedItem());
+    if (wID == static_cast<WORD>(GROUP_ID_CALL_TAG))
+        CheckGroup(FindGroup(static_cast<WORD>(reinterpret_cast<uintptr_t>(hWndCtl))));
+    else
+        CheckGroup(m_mainTree.GetSelectedItem());
     return 0;
 }
 
@@ -111,8 +114,11 @@ LRESULT CMainFrame::OnToolsCheckAll(WORD, WORD, HWND, BOOL&)
                     groups.push_back(nGroupId);
             }
             rows.finalize();
-            for (WORD nGroupId : groups)
-                CheckGroup(FindGroup(nGroupId));
+            for (WORD nGroupId : groups) {
+                BOOL handled = TRUE;
+                OnGroupCheckAll(0, static_cast<WORD>(GROUP_ID_CALL_TAG),
+                    reinterpret_cast<HWND>(static_cast<uintptr_t>(nGroupId)), handled);
+            }
         });
     } catch (CCmnException& e) {
         TRACE0(u"CMainFrame::OnToolsCheckAll. Exception: %s\r\n", e.GetMessage());
@@ -140,40 +146,44 @@ LRESULT CMainFrame::OnPageOpenInBrowser(WORD, WORD, HWND, BOOL&)
 LRESULT CMainFrame::OnTreeDblClick(int, LPNMHDR pnmh, BOOL&)
 {
     TRACE_SCOPE(u"CMainFrame::OnTreeDblClick");
-    HTREEITEM hItem = nullptr;
-    if (pnmh) {
-        POINT point {};
-        GetCursorPos(&point);
-        m_mainTree.ScreenToClient(&point);
-        UINT flags = 0;
-        hItem = m_mainTree.HitTest(point, &flags);
-    } else {
-        hItem = m_mainTree.GetSelectedItem();
-    }
-    if (!hItem)
-        return 0;
-    const DWORD_PTR data = m_mainTree.GetItemData(hItem);
-    if (!data || (data & TREE_IS_GROUP))
-        return 0;
-    HTREEITEM hParent = m_mainTree.GetParentItem(hItem);
-    if (!hParent)
-        return 0;
-    const WORD nGroupId = TREE_GET_ID(m_mainTree.GetItemData(hParent));
-    const WORD nPageId = TREE_GET_ID(data);
     QString link;
-    try {
+    CommandFrame(u"CMainFrame::OnTreeDblClick", [&] {
+        HTREEITEM hItem = nullptr;
+        if (pnmh) {
+            // Only a click on the item itself opens it: the indent, the expand button and the
+            // empty rest of the row belong to the tree.
+            POINT point {};
+            GetCursorPos(&point);
+            m_mainTree.ScreenToClient(&point);
+            UINT flags = 0;
+            hItem = m_mainTree.HitTest(point, &flags);
+            if (!(flags & (TVHT_ONITEMLABEL | TVHT_ONITEMICON)))
+                hItem = nullptr;
+        } else {
+            hItem = m_mainTree.GetSelectedItem();
+        }
+        if (!hItem || (m_mainTree.GetItemData(hItem) & TREE_IS_GROUP))
+            return;
+        const WORD nPageId = TREE_GET_ID(m_mainTree.GetItemData(hItem));
+        HTREEITEM hParent = m_mainTree.GetParentItem(hItem);
+        FAIL_CHECK(hParent, QStringLiteral("Parent of selected item is NULL."));
+        const DWORD_PTR parentData = m_mainTree.GetItemData(hParent);
+        FAIL_CHECK((0 != parentData), QStringLiteral("GetItemData of item parent failed."));
+        const WORD nGroupId = TREE_GET_ID(parentData);
+
         AUTO_DB_LOCKER();
-        CSqlQuery row = ReadPageRow(m_db, nGroupId, nPageId);
-        link = taluvo::Format(u"%d,%d,%s", nGroupId, nPageId, CAnsiToWide(row.getStringField("urlBrowser", "")).Get());
-    } catch (const CSqlException& e) {
-        TRACE0(u"CMainFrame::OnTreeDblClick - SQL Error: %hs\n", e.errorMessage());
-        return 0;
-    } catch (CCmnException& e) {
-        TRACE0(u"CMainFrame::OnTreeDblClick - Exception: %s\n", e.GetMessage());
-        return 0;
+        SqlGuard([&] {
+            CSqlQuery row = ReadPageRow(m_db, nGroupId, nPageId);
+            link = taluvo::Format(
+                u"%d,%d,%s", nGroupId, nPageId, CAnsiToWide(row.getStringField("urlBrowser", "")).Get());
+            row.finalize();
+        });
+    });
+    // The database lock is released before the browser starts.
+    if (!link.isEmpty()) {
+        BOOL handled = TRUE;
+        OnToolTipHyperLink(0, reinterpret_cast<WPARAM>(link.utf16()), 0, handled);
     }
-    BOOL handled = TRUE;
-    OnToolTipHyperLink(0, reinterpret_cast<WPARAM>(link.utf16()), 0, handled);
     return 0;
 }
 
