@@ -8,6 +8,7 @@
 #include "dialogs/PageAddDlg.h"
 #include "dialogs/SearchContentDlg.h"
 #include "engine/OpenInBrowser.h"
+#include "platform/base/Format.h"
 #include "res/resource.h"
 
 TRACE_MODULE("CPageModifyDlg");
@@ -184,6 +185,9 @@ LRESULT CPageModifyDlg::OnUrlClick(WORD, WORD wID, HWND, BOOL&)
         address.clear();
     bool opened = false;
     try {
+        const QString browser = g_prefs.GetParam("UserBrowserPath")->GetString();
+        if (!g_prefs.GetParam("UseDefaultBrowser")->GetBool() && !browser.isEmpty())
+            TRACE1(u"CMainFrame::OnUrlClick. WinExec(%s).\n", taluvo::Format(u"\"%s\" \"%s\"", browser, address));
         opened = OpenInUserBrowser(m_hWnd, address, g_prefs.GetParam("OpenNewWindow")->GetBool());
     } catch (CCmnException& e) {
         TRACE0(u"CPageModifyDlg::OnUrlClick. Exception: %s\n", e.GetMessage());

@@ -29,7 +29,8 @@ LRESULT CWebBrowserDlg::OnBrowserType(WORD, WORD, HWND, BOOL&)
 
 LRESULT CWebBrowserDlg::OnBrowse(WORD, WORD, HWND, BOOL&)
 {
-    const QString picked = PickFile(u"exe", u"Executable files (*.exe)\0*.exe\0All Files (*.*)\0*.*\0");
+    // Programs on this system carry no extension: every file is offered, and none is added.
+    const QString picked = PickFile(nullptr, u"Executable files\0*\0All Files (*.*)\0*.*\0");
     if (!picked.isNull()) {
         m_strUserBrowserPath = picked;
         DoDataExchange(FALSE, IDC_USER_BROWSER_PATH);

@@ -7,12 +7,17 @@
 #include "platform/shell/Launch.h"
 #include "platform/ui/WinUser.h"
 
+#include <QFileInfo>
+
 bool OpenInUserBrowser(HWND hWnd, const QString& address, BOOL newWindow)
 {
     if (address.isEmpty())
         return false;
     if (g_prefs.GetParam("UseDefaultBrowser")->GetBool())
         return GotoURL(hWnd, address, newWindow, SW_SHOWDEFAULT) > 32;
-    QStringList argv = taluvo::shell::SplitCommandLine(g_prefs.GetParam("UserBrowserPath")->GetString());
+    const QString setting = g_prefs.GetParam("UserBrowserPath")->GetString();
+    // A setting that names a file is that program, whole: a path chosen with Browse may hold
+    // blanks. Anything else is a command line, the program followed by arguments of its own.
+    QStringList argv = QFileInfo(setting).isFile() ? QStringList { setting } : taluvo::shell::SplitCommandLine(setting);
     return !argv.isEmpty() && taluvo::shell::IsSafeAddressArgument(address) && taluvo::shell::RunProgram(argv << address);
 }

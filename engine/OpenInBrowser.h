@@ -1,6 +1,7 @@
 // Opening a page's address in the web browser the settings name: the desktop's default browser,
-// or the user's own browser program (which may carry arguments of its own), the address always
-// one argument of its own and never seen by a shell.
+// or the user's own browser program: a setting naming a file is that program, whatever blanks its
+// path holds; any other setting is a command line that may carry arguments of its own. The
+// address is always one argument of its own and never seen by a shell.
 #pragma once
 
 #include "platform/base/WinTypes.h"

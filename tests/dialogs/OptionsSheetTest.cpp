@@ -373,6 +373,8 @@ TEST_F(OptionsSheet, BrowseButtonsPutThePickedPathIntoTheirFields)
         asked.push_back(request);
         if (request.kind == uitest::FileDialogRequest::Kind::Folder)
             return QStringLiteral("/picked/folder");
+        if (request.defaultExtension.isEmpty())
+            return QStringLiteral("/picked/My Browser/browser");
         return QStringLiteral("/picked/file.") + request.defaultExtension;
     });
     CPreferencesDlg dlg(&source, QStringLiteral("Preferences"));
@@ -390,11 +392,14 @@ TEST_F(OptionsSheet, BrowseButtonsPutThePickedPathIntoTheirFields)
     EXPECT_EQ(asked[0].nameFilters, (QStringList { QStringLiteral("WAV files (*.wav) (*.wav)"), QStringLiteral("All Files (*.*) (*)") }));
     EXPECT_EQ(asked[1].kind, uitest::FileDialogRequest::Kind::Folder);
     EXPECT_EQ(asked[1].title, QStringLiteral("Please select LOG file path:"));
-    EXPECT_EQ(asked[2].defaultExtension, QStringLiteral("exe"));
+    // Programs have no extension: the browser's picker lists every file and adds none.
+    EXPECT_EQ(asked[2].nameFilters,
+        (QStringList { QStringLiteral("Executable files (*)"), QStringLiteral("All Files (*.*) (*)") }));
+    EXPECT_TRUE(asked[2].defaultExtension.isEmpty());
     EXPECT_EQ(asked[3].defaultExtension, QStringLiteral("csv"));
     EXPECT_EQ(dlg.m_prefs.GetParam("AlertSoundFilePath")->GetString(), QStringLiteral("/picked/file.wav"));
     EXPECT_EQ(dlg.m_prefs.GetParam("LogFilePath")->GetString(), QStringLiteral("/picked/folder"));
-    EXPECT_EQ(dlg.m_prefs.GetParam("UserBrowserPath")->GetString(), QStringLiteral("/picked/file.exe"));
+    EXPECT_EQ(dlg.m_prefs.GetParam("UserBrowserPath")->GetString(), QStringLiteral("/picked/My Browser/browser"));
     EXPECT_EQ(dlg.m_prefs.GetParam("CSVFile")->GetString(), QStringLiteral("/picked/file.csv"));
 }
 

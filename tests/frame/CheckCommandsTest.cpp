@@ -316,6 +316,42 @@ TEST_F(CheckCommands, APageStaysNewUnlessItsBrowserReallyStarted)
     EXPECT_EQ(m_messages.size(), 3u);
 }
 
+TEST_F(CheckCommands, ABrowserPathWithBlanksIsOneProgramAndAnyOtherSettingACommandLine)
+{
+    ASSERT_TRUE(Start(
+        Group(1, "G", 1, sortAlphabeticalAsc) + Insert({ 1, 1, Url("/a"), "http://one/", "1", m_now, 1, 60, 1 })));
+    // A browser picked with Browse in a folder whose name holds blanks.
+    mkdir(m_dir.File("My Browser").c_str(), 0755);
+    const std::string browser = m_dir.File("My Browser/browser");
+    WriteArgvRecorder(browser, m_dir.File("browser.out"));
+    g_prefs.GetParam("UseDefaultBrowser")->SetBool(false);
+    g_prefs.GetParam("BrowserResetNewStatus")->SetBool(false);
+    Select(1, 1);
+
+    const struct {
+        std::string setting;
+        std::vector<std::string> argv; // empty: nothing starts, the user is told
+    } cases[] = {
+        { browser, { browser, "http://one/" } },
+        { "\"" + browser + "\" --private-window", { browser, "--private-window", "http://one/" } },
+        { m_dir.File("My Browser/missing"), {} },
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.setting);
+        ::unlink(m_dir.File("browser.out").c_str());
+        m_messages.clear();
+        g_prefs.GetParam("UserBrowserPath")->SetString(QString::fromStdString(c.setting));
+        Command(ID_PAGE_OPEN_IN_BROWSER);
+        if (c.argv.empty()) {
+            EXPECT_EQ(
+                m_messages, (std::vector<QString> { QStringLiteral("Error: Unable to open web page in browser.") }));
+        } else {
+            EXPECT_TRUE(m_messages.empty());
+            EXPECT_EQ(ReadArgv(m_dir.File("browser.out")), c.argv);
+        }
+    }
+}
+
 TEST_F(CheckCommands, PopupListsEachUpdatedPageOnceUntilItsTimerHidesIt)
 {
     ASSERT_TRUE(Start(Group(1, "G", 1, sortAlphabeticalAsc)));
