@@ -546,6 +546,11 @@ void CHtmlToolTip::ShowTooltipAt(POINT screenPoint, const QString& text, IconRes
     ShowTooltipAt(screenPoint, ToolHtmlWithIcon(icon, size, text), nullptr);
 }
 
+void CHtmlToolTip::ShowTooltipAt(POINT screenPoint, StringResourceId text, IconResourceId icon, SIZE size)
+{
+    ShowTooltipAt(screenPoint, ToolTextFromResource(text), icon, size);
+}
+
 // --- Window messages ---
 
 LRESULT CHtmlToolTip::OnDestroy(UINT, WPARAM, LPARAM, BOOL& handled)

@@ -111,8 +111,24 @@ public:
         m_renderer.SetSelectorStyle(selector, properties);
     }
     void SetStyleSheet(const QString& text) { m_renderer.SetStyleSheet(text); }
+    void SetStyleSheet(StringResourceId text) { m_renderer.SetStyleSheet(MAKEINTRESOURCE(text.id)); }
+    void LoadStyleSheetResource(UINT id, LPCWSTR library = nullptr) { m_renderer.LoadStyleSheetResource(id, library); }
     const QString& GetStyleSheet() const { return m_renderer.GetStyleSheet(); }
     void EnableEscapes(BOOL enable) { m_renderer.EnableEscapes(enable); }
+    // The pictures of the tip's "ilst" tags and the shadow its pictures cast (not the tip's own).
+    void SetImageList(HBITMAP bitmap, int cx, int cy, int count, COLORREF mask)
+    {
+        m_renderer.SetImageList(bitmap, cx, cy, count, mask);
+    }
+    void SetImageList(UINT bitmapId, int cx, int cy, int count, COLORREF mask)
+    {
+        m_renderer.SetImageList(bitmapId, cx, cy, count, mask);
+    }
+    void SetImageShadow(
+        int offsetX, int offsetY, BYTE darkness = 50, BOOL soft = TRUE, int blurWidth = 7, int blurHeight = 7)
+    {
+        m_renderer.SetShadow(offsetX, offsetY, darkness, soft, blurWidth, blurHeight);
+    }
 
     // Tools (see CHtmlToolRegistry). A tool without text takes it from the notify window.
     void AddTool(HWND window, const HTMLTOOLINFO& tool);
@@ -149,6 +165,7 @@ public:
     void ShowTooltipAt(POINT screenPoint, const QString& html, HICON icon = nullptr);
     void ShowTooltipAt(POINT screenPoint, StringResourceId text, HICON icon = nullptr);
     void ShowTooltipAt(POINT screenPoint, const QString& text, IconResourceId icon, SIZE size);
+    void ShowTooltipAt(POINT screenPoint, StringResourceId text, IconResourceId icon, SIZE size);
     // Fading in or shown: the hide step (a fade-out, or hidden at once); otherwise nothing.
     void HideTooltip();
     // Hidden at once, without a fade.

@@ -23,8 +23,6 @@ bool ContainsPoint(const RECT& rect, POINT point)
 
 QString PictureBesideText(const QString& picture, const QString& text)
 {
-    if (text.isEmpty())
-        return QString();
     return QStringLiteral("<table><tr><td>%1</td><td>%2</td></tr></table>").arg(picture, text);
 }
 

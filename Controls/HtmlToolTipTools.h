@@ -21,9 +21,8 @@ struct BitmapResourceId {
     UINT id = 0;
 };
 
-// The HTML of a tool that shows a picture beside its text: a one-row table, picture first. An
-// empty text gives an empty HTML, so a tool whose text is missing shows nothing rather than a
-// lone picture.
+// The HTML of a tool that shows a picture beside its text: a one-row table, picture first, also
+// when the text is empty (the picture then shows alone).
 QString ToolHtmlWithIcon(HICON icon, const QString& text);
 QString ToolHtmlWithIcon(IconResourceId icon, SIZE size, const QString& text);
 QString ToolHtmlWithBitmap(BitmapResourceId bitmap, COLORREF mask, SIZE size, const QString& text);

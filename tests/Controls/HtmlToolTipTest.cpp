@@ -9,10 +9,13 @@
 #include "tests/platform/ui/UiTestSupport.h"
 
 #include "platform/ui/Gdi.h"
+#include "platform/ui/Menu.h"
 
 #include <gtest/gtest.h>
 
 #include <QCursor>
+#include <QImage>
+#include <QTemporaryDir>
 
 #include <cstdlib>
 #include <optional>
@@ -35,6 +38,7 @@ public:
     using CHtmlToolTip::m_nTransparency;
     using CHtmlToolTip::m_ptAnchor;
     using CHtmlToolTip::m_rcBody;
+    using CHtmlToolTip::m_rcText;
     using CHtmlToolTip::m_rcWindow;
     using CHtmlToolTip::OnRedrawTooltip;
     using CHtmlToolTip::OnTimerFadeIn;
@@ -258,6 +262,109 @@ TEST_F(HtmlToolTip, RedrawBlendsTheBodyOverTheBackdropAndCastsTheShadowsGrey)
         EXPECT_EQ(GetPixel(canvas, 1, 1), kWhite) << "the rounded corner leaves the backdrop";
         m_tip.Pop();
     }
+}
+
+// The pixels that differ from the fill inside a rectangle of a context, cut to their bounding box
+// (row by row, colours only): where the drawing lies within the rectangle does not matter.
+std::vector<std::vector<COLORREF>> Drawn(HDC dc, const RECT& area, COLORREF fill)
+{
+    int left = area.right, top = area.bottom, right = area.left - 1, bottom = area.top - 1;
+    for (int y = area.top; y < area.bottom; ++y)
+        for (int x = area.left; x < area.right; ++x)
+            if (!Near(GetPixel(dc, x, y), fill)) {
+                left = std::min(left, x);
+                right = std::max(right, x);
+                top = std::min(top, y);
+                bottom = std::max(bottom, y);
+            }
+    std::vector<std::vector<COLORREF>> rows;
+    for (int y = top; y <= bottom; ++y) {
+        rows.emplace_back();
+        for (int x = left; x <= right; ++x)
+            rows.back().push_back(GetPixel(dc, x, y));
+    }
+    return rows;
+}
+
+TEST_F(HtmlToolTip, ImageListImageShadowAndStyleSheetsAreTheRenderersOwn)
+{
+    // A strip of two 16 x 16 pictures, red then blue, given as a handle and as a bitmap resource.
+    taluvo::test::Canvas strip(32, 16, RGB(200, 0, 0));
+    HBRUSH blue = CreateSolidBrush(RGB(0, 0, 200));
+    const RECT second { 16, 0, 32, 16 };
+    FillRect(strip.dc, &second, blue);
+    DeleteObject(blue);
+    QTemporaryDir folder;
+    const QString stripFile = folder.filePath(QStringLiteral("strip.png"));
+    QImage picture(32, 16, QImage::Format_RGB32);
+    picture.fill(QColor(200, 0, 0));
+    for (int y = 0; y < 16; ++y)
+        for (int x = 16; x < 32; ++x)
+            picture.setPixelColor(x, y, QColor(0, 0, 200));
+    ASSERT_TRUE(picture.save(stripFile, "PNG"));
+    constexpr WORD kStripId = 0xFD21;
+    taluvo::ui::RegisterBitmapResource(kStripId, stripFile);
+
+    m_tip.SetBorder(RGB(0, 0, 0), 0, 0);
+    m_tip.SetShadow(0, 0, 25, FALSE, 0, 0);
+    const QString html = QStringLiteral("<ilst index=1 style=s>");
+    // What the renderer alone draws on the tip's fill with the same settings.
+    auto own = [&](bool fromResource, bool shadowSet) {
+        CHtmlRenderer renderer;
+        if (fromResource)
+            renderer.SetImageList(UINT(kStripId), 16, 16, 2, RGB(255, 0, 255));
+        else
+            renderer.SetImageList(strip.bitmap, 16, 16, 2, RGB(255, 0, 255));
+        if (shadowSet)
+            renderer.SetShadow(5, 3, 60, FALSE, 0, 0);
+        taluvo::test::Canvas alone(80, 60, kFill);
+        SIZE size {};
+        renderer.MeasureHtml(alone.dc, html, &size);
+        const RECT where { 10, 10, 10 + size.cx, 10 + size.cy };
+        renderer.RenderHtml(alone.dc, &where);
+        return Drawn(alone.dc, RECT { 0, 0, 80, 60 }, kFill);
+    };
+    for (const bool fromResource : { false, true }) {
+        SCOPED_TRACE(fromResource ? "image list from a resource" : "image list from a handle");
+        if (fromResource)
+            m_tip.SetImageList(UINT(kStripId), 16, 16, 2, RGB(255, 0, 255));
+        else
+            m_tip.SetImageList(strip.bitmap, 16, 16, 2, RGB(255, 0, 255));
+        m_tip.SetImageShadow(5, 3, 60, FALSE, 0, 0);
+        m_tip.ShowTooltipAt(POINT { 400, 300 }, html);
+        const taluvo::test::Canvas shown(m_tip.m_rcWindow.right, m_tip.m_rcWindow.bottom);
+        DeleteObject(m_tip.m_hBackdrop);
+        m_tip.m_hBackdrop = nullptr;
+        m_tip.OnRedrawTooltip(shown.dc, 0);
+        const auto tip = Drawn(shown.dc, m_tip.m_rcText, kFill);
+        ASSERT_FALSE(tip.empty()) << "the tip drew its picture";
+        // The blue picture with its hard shadow 5 right and 3 down: 21 x 19 pixels.
+        EXPECT_EQ(tip.size(), 19u);
+        EXPECT_EQ(tip.front().size(), 21u);
+        EXPECT_EQ(tip.front().front(), RGB(0, 0, 200));
+        EXPECT_EQ(tip == own(fromResource, true), true) << "drawn as the renderer draws it";
+        EXPECT_EQ(tip == own(fromResource, false), false) << "the image shadow reached the renderer";
+        m_tip.Pop();
+    }
+
+    // The style sheet from the string table, and a picture beside a text of the string table.
+    constexpr UINT kSheetId = 0xFD22;
+    constexpr UINT kTextId = 0xFD23;
+    taluvo::ui::RegisterStringResources({ { kSheetId, u"b { color: red }" }, { kTextId, u"Page <b>changed</b>" } });
+    CHtmlRenderer renderer;
+    renderer.LoadStyleSheetResource(kSheetId, nullptr);
+    m_tip.SetStyleSheet(QStringLiteral("i { color: blue }"));
+    m_tip.SetStyleSheet(StringResourceId { kSheetId });
+    EXPECT_EQ(m_tip.GetStyleSheet(), renderer.GetStyleSheet());
+    m_tip.SetStyleSheet(QStringLiteral("i { color: blue }"));
+    m_tip.LoadStyleSheetResource(kSheetId);
+    EXPECT_EQ(m_tip.GetStyleSheet(), renderer.GetStyleSheet());
+    EXPECT_EQ(m_tip.GetStyleSheet(), QStringLiteral("b { color: red }"));
+    m_tip.ShowTooltipAt(POINT { 400, 300 }, StringResourceId { kTextId }, IconResourceId { 213 }, SIZE { 16, 16 });
+    EXPECT_EQ(m_tip.m_strLastShownText,
+        QStringLiteral(
+            "<table><tr><td><icon idres=213 width=16 height=16></td><td>Page <b>changed</b></td></tr></table>"));
+    m_tip.Pop();
 }
 
 TEST_F(HtmlToolTip, TheBorderIsDrawnOnlyWithBothSizes)

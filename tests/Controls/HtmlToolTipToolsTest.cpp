@@ -192,15 +192,20 @@ TEST(HtmlToolTipToolsTest, PicturesBesideTextAreDistinctKinds)
         { "text only from the string table",
             [](CHtmlToolRegistry& t) { t.AddTool(kTree, StringResourceId { kStringId }, nullptr, 1); },
             u"Page <b>changed</b>"_qs },
-        // A missing text leaves the tool empty, so it shows nothing rather than a lone picture.
+        // The picture is wrapped whatever the text: a missing or empty text leaves it alone.
         { "missing string",
             [](CHtmlToolRegistry& t) {
                 t.AddTool(kTree, StringResourceId { 0xFE52 }, IconResourceId { 213 }, SIZE { 16, 16 }, nullptr, 1);
             },
-            QString() },
+            u"<table><tr><td><icon idres=213 width=16 height=16></td><td></td></tr></table>"_qs },
         { "empty text with a bitmap",
             [](CHtmlToolRegistry& t) { t.AddTool(kTree, QString(), BitmapResourceId { 249 }, 0, SIZE {}, nullptr, 1); },
-            QString() },
+            u"<table><tr><td><bmp idres=249 mask=0x0 width=0 height=0></td><td></td></tr></table>"_qs },
+        { "empty text with an icon handle",
+            [](CHtmlToolRegistry& t) { t.AddTool(kTree, QString(), reinterpret_cast<HICON>(0x2A), nullptr, 1); },
+            u"<table><tr><td><icon handle=0x2A></td><td></td></tr></table>"_qs },
+        { "text only, missing string",
+            [](CHtmlToolRegistry& t) { t.AddTool(kTree, StringResourceId { 0xFE52 }, nullptr, 1); }, QString() },
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
