@@ -1,6 +1,7 @@
 #include "Controls/TrayIcon.h"
 
 #include "platform/base/Time.h"
+#include "platform/ui/Gdi.h"
 #include "platform/ui/Menu.h"
 
 #include <algorithm>
@@ -48,6 +49,8 @@ CTrayIcon::~CTrayIcon()
     m_icons.clear();
     if (m_wnd.IsWindow())
         m_wnd.DestroyWindow();
+    if (m_hLoadedIcon)
+        ::DestroyIcon(m_hLoadedIcon);
 }
 
 BOOL CTrayIcon::Create(
@@ -161,6 +164,30 @@ BOOL CTrayIcon::SetIconFromResource(WORD id)
 {
     HICON icon = ::LoadIcon(m_hInstance, MAKEINTRESOURCE(id));
     return icon ? SetIcon(icon) : FALSE;
+}
+
+BOOL CTrayIcon::SetIconFromFile(const QString& path)
+{
+    HICON icon = static_cast<HICON>(::LoadImage(
+        nullptr, reinterpret_cast<LPCWSTR>(path.utf16()), IMAGE_ICON, 0, 0, LR_LOADFROMFILE | LR_DEFAULTSIZE));
+    return icon ? SetLoadedIcon(icon) : FALSE;
+}
+
+BOOL CTrayIcon::SetSystemIcon(LPCWSTR name)
+{
+    HICON icon = ::LoadIcon(nullptr, name);
+    return icon ? SetLoadedIcon(icon) : FALSE;
+}
+
+BOOL CTrayIcon::SetLoadedIcon(HICON icon)
+{
+    // The tray keeps showing the handle it was given, and the icon locator puts it back after its
+    // probe, so the icon lives until another loaded icon replaces it or the object goes.
+    const BOOL result = SetIcon(icon);
+    if (m_hLoadedIcon)
+        ::DestroyIcon(m_hLoadedIcon);
+    m_hLoadedIcon = icon;
+    return result;
 }
 
 HICON CTrayIcon::GetIcon() const

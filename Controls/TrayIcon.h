@@ -38,6 +38,11 @@ public:
 
     BOOL SetIcon(HICON icon);
     BOOL SetIconFromResource(WORD id);
+    // The icon of an image file at the default icon size; FALSE when the file cannot be loaded.
+    BOOL SetIconFromFile(const QString& path);
+    // One of the system's icons (IDI_APPLICATION, IDI_WARNING, ...); FALSE for any other name.
+    BOOL SetSystemIcon(LPCWSTR name);
+    BOOL SetSystemIcon(UINT id) { return SetSystemIcon(MAKEINTRESOURCE(static_cast<WORD>(id))); }
     HICON GetIcon() const;
 
     // Icons first..last of the resources; the current index becomes -1. FALSE when last < first.
@@ -95,6 +100,9 @@ private:
 
     BOOL Apply(UINT flags);
     void OnCycleTimer();
+    // Shows an icon this object loaded itself and keeps it as long as it may be shown or handed
+    // out (GetIcon); the icon it loaded before goes.
+    BOOL SetLoadedIcon(HICON icon);
 
     NOTIFYICONDATA m_tnd;
     HINSTANCE m_hInstance = nullptr;
@@ -112,4 +120,5 @@ private:
     UINT m_uDefaultItem = 0;
     BOOL m_bDefaultByPosition = TRUE;
     UINT m_uCreationFlags = 0;
+    HICON m_hLoadedIcon = nullptr; // loaded from a file or the system's icons, owned
 };

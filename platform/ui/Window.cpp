@@ -14,6 +14,7 @@
 #include <QMouseEvent>
 #include <QScreen>
 #include <QSessionManager>
+#include <QStyle>
 #include <QWheelEvent>
 #include <QWindowStateChangeEvent>
 
@@ -112,18 +113,53 @@ void taluvo::ui::RegisterIconResource(WORD id, const QString& imagePath)
     Icons::Instance().SetResource(id, imagePath);
 }
 
+namespace {
+
+// The desktop style's picture for one of the system's icon ids; null for any other id or
+// without an application object.
+QIcon SystemIcon(WORD id)
+{
+    QStyle* style = qobject_cast<QApplication*>(QCoreApplication::instance()) ? QApplication::style() : nullptr;
+    if (!style)
+        return QIcon();
+    switch (id) {
+    case 32512: // IDI_APPLICATION
+    case 32517: // IDI_WINLOGO
+        return QGuiApplication::windowIcon().isNull() ? style->standardIcon(QStyle::SP_ComputerIcon)
+                                                      : QGuiApplication::windowIcon();
+    case 32513: // IDI_HAND, IDI_ERROR
+        return style->standardIcon(QStyle::SP_MessageBoxCritical);
+    case 32514: // IDI_QUESTION
+        return style->standardIcon(QStyle::SP_MessageBoxQuestion);
+    case 32515: // IDI_EXCLAMATION, IDI_WARNING
+        return style->standardIcon(QStyle::SP_MessageBoxWarning);
+    case 32516: // IDI_ASTERISK, IDI_INFORMATION
+        return style->standardIcon(QStyle::SP_MessageBoxInformation);
+    case 32518: // IDI_SHIELD
+        return style->standardIcon(QStyle::SP_VistaShield);
+    default:
+        return QIcon();
+    }
+}
+
+} // namespace
+
 HICON LoadIcon(HINSTANCE, LPCWSTR name)
 {
     if (!IS_INTRESOURCE(name)) {
         SetLastError(ERROR_RESOURCE_NAME_NOT_FOUND);
         return nullptr;
     }
+    const WORD id = static_cast<WORD>(reinterpret_cast<uintptr_t>(name));
     QString path;
-    if (!Icons::Instance().Resource(static_cast<WORD>(reinterpret_cast<uintptr_t>(name)), &path)) {
+    if (Icons::Instance().Resource(id, &path))
+        return Icons::Instance().Add(QIcon(path));
+    const QIcon system = SystemIcon(id);
+    if (system.isNull()) {
         SetLastError(ERROR_RESOURCE_NAME_NOT_FOUND);
         return nullptr;
     }
-    return Icons::Instance().Add(QIcon(path));
+    return Icons::Instance().Add(system);
 }
 
 BOOL DestroyIcon(HICON icon)

@@ -4,9 +4,16 @@
 
 #include "Controls/TrayIcon.h"
 #include "platform/ui/Menu.h"
+#include "platform/ui/detail/Core.h"
 #include "res/resource.h"
 
 #include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QIcon>
+#include <QImage>
+#include <QStyle>
+#include <QTemporaryDir>
 
 #include <vector>
 
@@ -112,6 +119,52 @@ TEST_F(TrayIconTest, IconListStepsRoundAndRefusesAReversedRange)
     EXPECT_EQ(tray.GetCurrentIconIndex(), 0); // the list stays as it was
     EXPECT_TRUE(tray.ShowNextIcon());
     EXPECT_EQ(tray.GetIcon(), second);
+}
+
+TEST_F(TrayIconTest, IconsFromAFileOrTheSystemAreShownAndKeptWhileInUse)
+{
+    QTemporaryDir folder;
+    const QString red = folder.filePath(QStringLiteral("red.png"));
+    QImage picture(32, 32, QImage::Format_ARGB32);
+    picture.fill(QColor(220, 20, 20));
+    ASSERT_TRUE(picture.save(red, "PNG"));
+    auto centre = [](HICON icon) {
+        const QImage shown = taluvo::ui::detail::IconOf(icon).pixmap(16, 16).toImage();
+        return shown.isNull() ? QColor() : shown.pixelColor(shown.width() / 2, shown.height() / 2);
+    };
+    auto sameImage = [](HICON icon, const QIcon& expected) {
+        return taluvo::ui::detail::IconOf(icon).pixmap(32, 32).toImage() == expected.pixmap(32, 32).toImage();
+    };
+
+    CTrayIcon tray;
+    ASSERT_TRUE(tray.Create(nullptr, owner, kCallback, QStringLiteral("Taluvo"), nullptr, IDR_TRAY_POPUP));
+    EXPECT_TRUE(tray.SetIconFromFile(red));
+    const HICON fromFile = tray.GetIcon();
+    EXPECT_EQ(centre(fromFile), QColor(220, 20, 20));
+    // A file that cannot be loaded changes nothing.
+    EXPECT_FALSE(tray.SetIconFromFile(folder.filePath(QStringLiteral("missing.ico"))));
+    EXPECT_EQ(tray.GetIcon(), fromFile);
+    EXPECT_EQ(centre(fromFile), QColor(220, 20, 20)) << "the icon shown is still there";
+
+    QStyle* style = QApplication::style();
+    const struct {
+        LPCWSTR name;
+        QStyle::StandardPixmap picture;
+    } system[] = { { IDI_WARNING, QStyle::SP_MessageBoxWarning }, { IDI_ERROR, QStyle::SP_MessageBoxCritical },
+        { IDI_INFORMATION, QStyle::SP_MessageBoxInformation }, { IDI_QUESTION, QStyle::SP_MessageBoxQuestion } };
+    for (const auto& s : system) {
+        SCOPED_TRACE(reinterpret_cast<uintptr_t>(s.name));
+        EXPECT_TRUE(tray.SetSystemIcon(s.name));
+        EXPECT_TRUE(sameImage(tray.GetIcon(), style->standardIcon(s.picture)));
+    }
+    EXPECT_TRUE(taluvo::ui::detail::IconOf(fromFile).isNull()) << "the file's icon went once it was replaced";
+    EXPECT_TRUE(tray.SetSystemIcon(32512u)); // IDI_APPLICATION by its number
+    EXPECT_TRUE(tray.GetIcon() != nullptr);
+    const HICON application = tray.GetIcon();
+    EXPECT_FALSE(tray.SetSystemIcon(32600u)); // no system icon has this number
+    EXPECT_EQ(tray.GetIcon(), application);
+    EXPECT_TRUE(tray.ShowIcon());
+    EXPECT_TRUE(InTray(owner, IDR_TRAY_POPUP));
 }
 
 TEST_F(TrayIconTest, LeftClickPostsTheDefaultCommand)
