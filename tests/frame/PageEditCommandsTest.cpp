@@ -250,6 +250,57 @@ TEST_F(PageEditCommands, ModifyKeepsTheCheckStateUnlessTheWatchedAddressOrPartCh
     EXPECT_TRUE(m_frame.m_checks.m_ctxsRun.empty());
 }
 
+TEST_F(PageEditCommands, ANewWatchedPartChosenWithoutADownloadNeverComesUpNewAtTheNextCheck)
+{
+    // Two pages of one address, checked before with their old part: one fine, one in error since.
+    const std::string news = SqlText(s_server->Url(QStringLiteral("/news")).toStdString());
+    ASSERT_TRUE(StartWith(Group(1, "NEWS", 1, 1) + "INSERT INTO PAGES VALUES(1, 1, " + news
+            + ", 'http://browser.test/', '<b>', '</b>', 'Fine', 1700000000, 1690000000, 123456, 1, 3600, 3, 0, 200);\n"
+            + "INSERT INTO PAGES VALUES(2, 1, " + news
+            + ", 'http://browser.test/', '<b>', '</b>', 'Failing', 1700000000, 1690000000, 123456, 1, 3600, 2, 12029, "
+              "0);\n",
+        true));
+    g_prefs.GetParam("PopupAlertEnable")->SetBool(false);
+    g_prefs.GetParam("ErrorSoundEnable")->SetBool(false);
+    g_prefs.GetParam("AlertSoundEnable")->SetBool(false);
+    // Offline, so nothing is downloaded in the dialogs: the body becomes the watched part.
+    int contentOpened = 0;
+    ScopedDialogHook hook([&](HWND dlg, WORD id) {
+        if (id == IDD_PAGE_MODIFY) {
+            Click(GetDlgItem(dlg, IDC_PAGE_CONTENT_FOR_CHECK));
+            Click(GetDlgItem(dlg, IDOK));
+        } else if (id == IDD_SEARCH_CONTENT) {
+            ++contentOpened;
+            SetDlgItemText(dlg, IDC_START_TEXT, QStringLiteral("<body>"));
+            SetDlgItemText(dlg, IDC_STOP_TEXT, QStringLiteral("</body>"));
+            Click(GetDlgItem(dlg, IDOK));
+        } else {
+            ::EndDialog(dlg, IDCANCEL);
+        }
+    });
+    for (WORD page : { 1, 2 }) {
+        Select(1, page);
+        Command(ID_PAGE_MODIFY);
+    }
+    EXPECT_EQ(contentOpened, 2);
+    EXPECT_EQ(Messages(), "");
+    // A checksum of the old part would make the next check report a change that never happened:
+    // it is forgotten, also for the page in error.
+    EXPECT_EQ(
+        Sqlite(DatabasePath(), "SELECT id, startCheckMask, stopCheckMask, checkSum, status FROM PAGES ORDER BY id;"),
+        "1|<body>|</body>|4294967295|4\n2|<body>|</body>|4294967295|4");
+
+    g_prefs.GetParam("WorkOffline")->SetBool(false);
+    for (WORD page : { 1, 2 }) {
+        Select(1, page);
+        Command(ID_PAGE_CHECK_UPDATE);
+    }
+    ASSERT_TRUE(WaitForChecks(m_frame));
+    EXPECT_EQ(Sqlite(DatabasePath(), "SELECT id, status, errorCode, checkSum != 4294967295 FROM PAGES ORDER BY id;"),
+        "1|3|0|1\n2|3|0|1");
+    EXPECT_EQ(Sqlite(DatabasePath(), "SELECT COUNT(DISTINCT checkSum) FROM PAGES;"), "1");
+}
+
 TEST_F(PageEditCommands, ModifyFindsThePageAgainAfterTheTreeWasFilledAndDropsItsQueuedCheck)
 {
     ASSERT_TRUE(StartWith(Group(1, "NEWS", 1, 1)
