@@ -110,19 +110,8 @@ LRESULT SendDlgItemMessage(HWND dialog, int id, UINT message, WPARAM wParam, LPA
 int MessageBox(HWND owner, const QString& text, const QString& caption, UINT type);
 BOOL MessageBeep(UINT type);
 
-// Icons: registered by the resource tables, loaded by id. The system's icons (IDI_*) are the
-// desktop style's pictures of the same meaning, made anew by each call.
+// Icons: registered by the resource tables, loaded by id.
 HICON LoadIcon(HINSTANCE instance, LPCWSTR name);
-inline const LPCWSTR IDI_APPLICATION = MAKEINTRESOURCE(32512);
-inline const LPCWSTR IDI_HAND = MAKEINTRESOURCE(32513);
-inline const LPCWSTR IDI_QUESTION = MAKEINTRESOURCE(32514);
-inline const LPCWSTR IDI_EXCLAMATION = MAKEINTRESOURCE(32515);
-inline const LPCWSTR IDI_ASTERISK = MAKEINTRESOURCE(32516);
-inline const LPCWSTR IDI_WINLOGO = MAKEINTRESOURCE(32517);
-inline const LPCWSTR IDI_SHIELD = MAKEINTRESOURCE(32518);
-inline const LPCWSTR IDI_ERROR = IDI_HAND;
-inline const LPCWSTR IDI_WARNING = IDI_EXCLAMATION;
-inline const LPCWSTR IDI_INFORMATION = IDI_ASTERISK;
 BOOL DestroyIcon(HICON icon);
 
 namespace taluvo::ui {

@@ -4,6 +4,7 @@
 
 #include "Controls/TrayIcon.h"
 #include "platform/ui/Menu.h"
+#include "platform/ui/SystemIcons.h"
 #include "platform/ui/detail/Core.h"
 #include "res/resource.h"
 
