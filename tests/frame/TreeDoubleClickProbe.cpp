@@ -17,6 +17,8 @@
 
 #include <QDir>
 #include <QElapsedTimer>
+#include <QCoreApplication>
+#include <QEvent>
 #include <QTimer>
 #include <QWidget>
 
@@ -72,6 +74,21 @@ bool PointInRow(CTreeViewCtrl& tree, HTREEITEM item, UINT flag, POINT* screen)
     return false;
 }
 
+// Counts the double clicks the application received. The tree's handler asks where the pointer
+// is now, so a click is made only once the one before it has been handled.
+class DoubleClickCounter : public QObject {
+public:
+    int count = 0;
+
+protected:
+    bool eventFilter(QObject*, QEvent* event) override
+    {
+        if (event->type() == QEvent::MouseButtonDblClick)
+            ++count;
+        return false;
+    }
+};
+
 void DoubleClickAt(POINT screen)
 {
     RunXdotool({ "mousemove", std::to_string(screen.x), std::to_string(screen.y) });
@@ -101,6 +118,15 @@ int main(int argc, char** argv)
         boxes.push_back(r.caption + QStringLiteral(": ") + r.text);
         return IDOK;
     });
+
+    DoubleClickCounter doubleClicks;
+    QCoreApplication::instance()->installEventFilter(&doubleClicks);
+    int doubleClicksBefore = 0;
+    auto clickThere = [&](POINT where) {
+        doubleClicksBefore = doubleClicks.count;
+        DoubleClickAt(where);
+    };
+    auto clickHandled = [&] { return doubleClicks.count > doubleClicksBefore; };
 
     CMessageLoop loop;
     CMainFrame frame;
@@ -155,16 +181,18 @@ int main(int argc, char** argv)
                 return true;
             }
             std::printf("%s at %d,%d\n", c.name, int(where.x), int(where.y));
-            DoubleClickAt(where);
+            clickThere(where);
             return true;
         });
+        steps.push_back(clickHandled);
         // The sentinel: handled after the case's click, so the case has had its effect by then.
         steps.push_back([&] {
             POINT where {};
             if (PointInRow(tree, frame.FindPage(2, 3), TVHT_ONITEMLABEL, &where))
-                DoubleClickAt(where);
+                clickThere(where);
             return true;
         });
+        steps.push_back(clickHandled);
         steps.push_back([&, c] {
             if (opened.empty() || opened.back() != sentinel)
                 return false;
@@ -174,6 +202,9 @@ int main(int argc, char** argv)
             expected.push_back(sentinel);
             const std::vector<QString> got(opened.begin() + long(openedBefore), opened.end());
             check(got == expected, std::string(c.name) + (c.opens ? ": opens the page" : ": opens nothing"));
+            if (got != expected)
+                for (const QString& address : got)
+                    std::printf("  opened %s\n", qPrintable(address));
             if (c.part == TVHT_ONITEMLABEL && c.item() == group1()) {
                 const bool expanded = (tree.GetItemState(group1(), TVIS_EXPANDED) & TVIS_EXPANDED) != 0;
                 check(expanded != groupWasExpanded, "group label: the group opened or closed");
@@ -202,7 +233,7 @@ int main(int argc, char** argv)
             check(false, "the deleted page's item is on the screen");
             return true;
         }
-        DoubleClickAt(gone);
+        clickThere(gone);
         return true;
     });
     steps.push_back([&] { return boxes.size() > boxesBefore; });
@@ -223,7 +254,7 @@ int main(int argc, char** argv)
         openedBefore = opened.size();
         POINT where {};
         if (PointInRow(tree, frame.FindPage(1, 1), TVHT_ONITEMLABEL, &where))
-            DoubleClickAt(where);
+            clickThere(where);
         return true;
     });
     steps.push_back([&] { return boxes.size() > boxesBefore; });
