@@ -155,6 +155,7 @@ void CPageAddDlg::CloseWithoutDownload()
 
 LRESULT CPageAddDlg::OnUpdaterNotify(UINT, WPARAM wParam, LPARAM lParam, BOOL&)
 {
+    TRACE_SCOPE(u"CPageAddDlg::OnUpdaterNotify");
     auto* ctx = reinterpret_cast<SPageCtx*>(wParam);
     if (!ctx) {
         TRACE1(u"CPageAddDlg::OnUpdaterNotify - Page context is NULL.\n");

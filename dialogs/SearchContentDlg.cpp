@@ -202,6 +202,7 @@ void CSearchContentDlg::OnTextChanged(bool start, bool scroll)
 
 LRESULT CSearchContentDlg::OnCommand(UINT, WPARAM wParam, LPARAM, BOOL& bHandled)
 {
+    TRACE_SCOPE(u"CSearchContentDlg::OnCommand");
     bHandled = FALSE;
     const WORD code = HIWORD(wParam);
     const WORD id = LOWORD(wParam);
@@ -236,6 +237,7 @@ LRESULT CSearchContentDlg::OnCommand(UINT, WPARAM wParam, LPARAM, BOOL& bHandled
 
 LRESULT CSearchContentDlg::OnContextMenu(UINT, WPARAM, LPARAM lParam, BOOL&)
 {
+    TRACE_SCOPE(u"CSearchContentDlg::OnContextMenu");
     CHARRANGE range;
     m_htmlCtrl.SendMessage(EM_EXGETSEL, 0, reinterpret_cast<LPARAM>(&range));
     QString selected;
@@ -269,6 +271,7 @@ LRESULT CSearchContentDlg::OnContextMenu(UINT, WPARAM, LPARAM lParam, BOOL&)
 
 LRESULT CSearchContentDlg::OnSize(UINT, WPARAM, LPARAM, BOOL& bHandled)
 {
+    TRACE_SCOPE(u"CSearchContentDlg::OnSize");
     // The controls were laid out by the resize support already.
     CalcVisibleLines();
     bHandled = FALSE;
