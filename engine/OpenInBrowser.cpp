@@ -3,11 +3,10 @@
 #include "core/Globals.h"
 #include "core/InternetUtils.h"
 #include "core/prefs/Preferences.h"
+#include "platform/base/Process.h"
 #include "platform/shell/CommandLine.h"
 #include "platform/shell/Launch.h"
 #include "platform/ui/WinUser.h"
-
-#include <QFileInfo>
 
 bool OpenInUserBrowser(HWND hWnd, const QString& address, BOOL newWindow)
 {
@@ -18,6 +17,6 @@ bool OpenInUserBrowser(HWND hWnd, const QString& address, BOOL newWindow)
     const QString setting = g_prefs.GetParam("UserBrowserPath")->GetString();
     // A setting that names a file is that program, whole: a path chosen with Browse may hold
     // blanks. Anything else is a command line, the program followed by arguments of its own.
-    QStringList argv = QFileInfo(setting).isFile() ? QStringList { setting } : taluvo::shell::SplitCommandLine(setting);
+    QStringList argv = taluvo::RegularFileExists(setting) ? QStringList { setting } : taluvo::shell::SplitCommandLine(setting);
     return !argv.isEmpty() && taluvo::shell::IsSafeAddressArgument(address) && taluvo::shell::RunProgram(argv << address);
 }
