@@ -316,6 +316,7 @@ LRESULT CSearchContentDlg::OnDownload(WORD, WORD, HWND, BOOL&)
 
 LRESULT CSearchContentDlg::OnUpdaterNotify(UINT, WPARAM, LPARAM lParam, BOOL&)
 {
+    TRACE_SCOPE(u"CSearchContentDlg::OnUpdaterNotify");
     if (ReadNotice(lParam).state != stateFinished) {
         if (m_check && m_check->CancelRequested()) {
             m_check->Cancel();
