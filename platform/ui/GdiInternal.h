@@ -195,5 +195,8 @@ void FillPixels(QImage& image, const QRegion& region, uint32_t pixel);
 // draws: blending against the pixels' colour and writing alpha 0 where it drew, keeping the
 // alpha of every pixel it left alone.
 void PaintWith(Dc& dc, const QRect& bound, const std::function<void(QPainter&)>& paint);
+// A screen context reads the screen once, at its first read (the program's own pending paints
+// first).
+void GrabScreenOnce(Dc& record);
 
 } // namespace taluvo::ui::gdi
