@@ -199,171 +199,222 @@ std::string FormatPointer(const FormatArg* arg)
 template <typename Char>
 bool IsDigit(Char c) { return c >= '0' && c <= '9'; }
 
-template <typename Out, typename Char>
-void Run(Out& out, const Char* f, qsizetype n, std::initializer_list<FormatArg> args, bool wideFormat)
-{
-    const FormatArg* next = args.begin();
-    const FormatArg* const end = args.end();
-    auto take = [&]() -> const FormatArg* { return next < end ? next++ : nullptr; };
+// The arguments in order, each taken once; past the last, nullptr.
+struct ArgCursor {
+    const FormatArg* next;
+    const FormatArg* end;
+    const FormatArg* Take() { return next < end ? next++ : nullptr; }
+};
 
+// Text up to the next '%', as it stands.
+template <typename Out, typename Char>
+void AppendLiteral(Out& out, const Char* f, qsizetype from, qsizetype to)
+{
+    if constexpr (std::is_same_v<Out, WideOut>)
+        out.Append(QStringView(reinterpret_cast<const char16_t*>(f + from), to - from));
+    else
+        out.text.append(reinterpret_cast<const char*>(f + from), to - from);
+}
+
+// Part of the format written as it stands (an unfinished or unknown conversion).
+template <typename Out, typename Char>
+void AppendRaw(Out& out, const Char* f, qsizetype from, qsizetype to)
+{
+    for (qsizetype k = from; k < to; ++k)
+        out.AppendAscii(std::string(1, static_cast<char>(f[k] < 0x80 ? f[k] : '?')));
+}
+
+template <typename Char>
+void ParseFlags(const Char* f, qsizetype n, qsizetype& i, Directive& directive)
+{
+    for (; i < n; ++i) {
+        const Char c = f[i];
+        if (c == '-') directive.left = true;
+        else if (c == '+') directive.plus = true;
+        else if (c == ' ') directive.space = true;
+        else if (c == '#') directive.alt = true;
+        else if (c == '0') directive.zero = true;
+        else break;
+    }
+}
+
+// Width and precision, each written out or '*' (taken from the arguments).
+template <typename Char>
+void ParseWidthAndPrecision(const Char* f, qsizetype n, qsizetype& i, ArgCursor& args, Directive& directive)
+{
+    if (i < n && f[i] == '*') {
+        const FormatArg* w = args.Take();
+        int width = w ? static_cast<int>(w->asInt()) : 0;
+        if (width < 0) { directive.left = true; width = -width; }
+        directive.width = width;
+        ++i;
+    } else {
+        while (i < n && IsDigit(f[i])) {
+            directive.width = (directive.width < 0 ? 0 : directive.width) * 10 + (f[i] - '0');
+            if (directive.width > 1 << 20) directive.width = 1 << 20;
+            ++i;
+        }
+    }
+    if (i < n && f[i] == '.') {
+        ++i;
+        directive.precision = 0;
+        if (i < n && f[i] == '*') {
+            const FormatArg* p = args.Take();
+            directive.precision = p ? static_cast<int>(p->asInt()) : 0;
+            if (directive.precision < 0) directive.precision = -1;
+            ++i;
+        } else {
+            while (i < n && IsDigit(f[i])) {
+                directive.precision = directive.precision * 10 + (f[i] - '0');
+                if (directive.precision > 1 << 20) directive.precision = 1 << 20;
+                ++i;
+            }
+        }
+    }
+}
+
+// Length modifiers, with the Microsoft ones (I64, I32, I, w). Returns whether a text argument is
+// wide: the format's own width unless h, l or w says otherwise.
+template <typename Char>
+bool ParseLength(const Char* f, qsizetype n, qsizetype& i, Directive& directive, bool wideFormat)
+{
+    bool wideText = wideFormat;
+    while (i < n) {
+        const Char c = f[i];
+        if (c == 'h') {
+            directive.intBits = directive.intBits == 16 ? 8 : 16;
+            wideText = false; ++i;
+        } else if (c == 'l') {
+            if (i + 1 < n && f[i + 1] == 'l') { directive.intBits = 64; i += 2; }
+            else { directive.intBits = 32; wideText = true; ++i; }
+        } else if (c == 'w') {
+            wideText = true; ++i;
+        } else if (c == 'I') {
+            if (i + 2 < n && f[i + 1] == '6' && f[i + 2] == '4') { directive.intBits = 64; i += 3; }
+            else if (i + 2 < n && f[i + 1] == '3' && f[i + 2] == '2') { directive.intBits = 32; i += 3; }
+            else { directive.intBits = 64; ++i; }
+        } else if (c == 'z' || c == 'j' || c == 't' || c == 'q') {
+            directive.intBits = 64; ++i;
+        } else if (c == 'L') {
+            ++i;
+        } else {
+            break;
+        }
+    }
+    return wideText;
+}
+
+template <typename Out>
+void WriteCharacter(Out& out, const Directive& directive, const FormatArg* a, bool wideText, bool wideFormat)
+{
+    char16_t unit = 0;
+    if (a && (a->kind() == FormatArg::Kind::Wide || a->kind() == FormatArg::Kind::Narrow)) {
+        const QString s = a->asWide();
+        unit = s.isEmpty() ? 0 : s.at(0).unicode();
+    } else if (a) {
+        unit = static_cast<char16_t>(a->asInt());
+    }
+    const bool asWideChar = directive.type == 'C' ? !wideFormat : wideText;
+    QString one;
+    if (asWideChar || unit < 0x80)
+        one = QString(QChar(unit));
+    else
+        one = AnsiDecode(QByteArray(1, static_cast<char>(unit)));
+    typename std::conditional_t<std::is_same_v<Out, WideOut>, QString, QByteArray> body;
+    if constexpr (std::is_same_v<Out, WideOut>) body = one;
+    else body = AnsiEncode(one);
+    AppendPadded(out, body, directive);
+}
+
+template <typename Out>
+void WriteText(Out& out, const Directive& directive, const FormatArg* a)
+{
+    auto body = a ? Out::TextOf(*a) : decltype(Out::TextOf(FormatArg(0))){};
+    if (a && a->isNullText()) {
+        if constexpr (std::is_same_v<Out, WideOut>) body = QStringLiteral("(null)");
+        else body = QByteArray("(null)");
+    }
+    if (directive.precision >= 0 && Out::Units(body) > directive.precision) {
+        if constexpr (std::is_same_v<Out, WideOut>) {
+            qsizetype keep = directive.precision;
+            if (keep > 0 && body.at(keep - 1).isHighSurrogate()) --keep;
+            body.truncate(keep);
+        } else {
+            body = AnsiTruncate(body, directive.precision);
+        }
+    }
+    AppendPadded(out, body, directive);
+}
+
+// Writes one conversion; false for a conversion it does not know (nothing written, nothing taken).
+template <typename Out>
+bool Convert(Out& out, const Directive& directive, ArgCursor& args, bool wideText, bool wideFormat)
+{
+    switch (directive.type) {
+    case '%':
+        out.AppendAscii("%");
+        return true;
+    case 'd': case 'i': case 'u': case 'o': case 'x': case 'X': {
+        const std::string body = FormatInteger(directive, args.Take());
+        Directive pad = directive;
+        out.Pad(pad.width > 0 && !pad.left ? pad.width - static_cast<qsizetype>(body.size()) : 0, ' ');
+        out.AppendAscii(body);
+        out.Pad(pad.width > 0 && pad.left ? pad.width - static_cast<qsizetype>(body.size()) : 0, ' ');
+        return true;
+    }
+    case 'e': case 'E': case 'f': case 'F': case 'g': case 'G': case 'a': case 'A':
+        out.AppendAscii(FormatFloating(directive, args.Take()));
+        return true;
+    case 'p': {
+        const std::string body = FormatPointer(args.Take());
+        out.Pad(directive.width > 0 && !directive.left ? directive.width - static_cast<qsizetype>(body.size()) : 0, ' ');
+        out.AppendAscii(body);
+        out.Pad(directive.width > 0 && directive.left ? directive.width - static_cast<qsizetype>(body.size()) : 0, ' ');
+        return true;
+    }
+    case 'c': case 'C':
+        WriteCharacter(out, directive, args.Take(), wideText, wideFormat);
+        return true;
+    case 's': case 'S':
+        WriteText(out, directive, args.Take());
+        return true;
+    case 'n':
+        args.Take();  // never written through: the count is not reported
+        return true;
+    default:
+        return false;
+    }
+}
+
+template <typename Out, typename Char>
+void Run(Out& out, const Char* f, qsizetype n, std::initializer_list<FormatArg> argList, bool wideFormat)
+{
+    ArgCursor args { argList.begin(), argList.end() };
     qsizetype i = 0;
     while (i < n) {
         if (f[i] != '%') {
             qsizetype j = i;
             while (j < n && f[j] != '%')
                 ++j;
-            if constexpr (std::is_same_v<Out, WideOut>)
-                out.Append(QStringView(reinterpret_cast<const char16_t*>(f + i), j - i));
-            else
-                out.text.append(reinterpret_cast<const char*>(f + i), j - i);
+            AppendLiteral(out, f, i, j);
             i = j;
             continue;
         }
         const qsizetype start = i++;
         Directive directive;
-        for (; i < n; ++i) {
-            const Char c = f[i];
-            if (c == '-') directive.left = true;
-            else if (c == '+') directive.plus = true;
-            else if (c == ' ') directive.space = true;
-            else if (c == '#') directive.alt = true;
-            else if (c == '0') directive.zero = true;
-            else break;
-        }
-        if (i < n && f[i] == '*') {
-            const FormatArg* w = take();
-            int width = w ? static_cast<int>(w->asInt()) : 0;
-            if (width < 0) { directive.left = true; width = -width; }
-            directive.width = width;
-            ++i;
-        } else {
-            while (i < n && IsDigit(f[i])) {
-                directive.width = (directive.width < 0 ? 0 : directive.width) * 10 + (f[i] - '0');
-                if (directive.width > 1 << 20) directive.width = 1 << 20;
-                ++i;
-            }
-        }
-        if (i < n && f[i] == '.') {
-            ++i;
-            directive.precision = 0;
-            if (i < n && f[i] == '*') {
-                const FormatArg* p = take();
-                directive.precision = p ? static_cast<int>(p->asInt()) : 0;
-                if (directive.precision < 0) directive.precision = -1;
-                ++i;
-            } else {
-                while (i < n && IsDigit(f[i])) {
-                    directive.precision = directive.precision * 10 + (f[i] - '0');
-                    if (directive.precision > 1 << 20) directive.precision = 1 << 20;
-                    ++i;
-                }
-            }
-        }
-        // Length modifiers, with the Microsoft ones (I64, I32, I, w).
-        bool wideText = wideFormat;
-        bool explicitText = false;
-        while (i < n) {
-            const Char c = f[i];
-            if (c == 'h') {
-                directive.intBits = directive.intBits == 16 ? 8 : 16;
-                wideText = false; explicitText = true; ++i;
-            } else if (c == 'l') {
-                if (i + 1 < n && f[i + 1] == 'l') { directive.intBits = 64; i += 2; }
-                else { directive.intBits = 32; wideText = true; explicitText = true; ++i; }
-            } else if (c == 'w') {
-                wideText = true; explicitText = true; ++i;
-            } else if (c == 'I') {
-                if (i + 2 < n && f[i + 1] == '6' && f[i + 2] == '4') { directive.intBits = 64; i += 3; }
-                else if (i + 2 < n && f[i + 1] == '3' && f[i + 2] == '2') { directive.intBits = 32; i += 3; }
-                else { directive.intBits = 64; ++i; }
-            } else if (c == 'z' || c == 'j' || c == 't' || c == 'q') {
-                directive.intBits = 64; ++i;
-            } else if (c == 'L') {
-                ++i;
-            } else {
-                break;
-            }
-        }
+        ParseFlags(f, n, i, directive);
+        ParseWidthAndPrecision(f, n, i, args, directive);
+        const bool wideText = ParseLength(f, n, i, directive, wideFormat);
         if (i >= n) {
             // An unfinished conversion is written as it stands.
-            for (qsizetype k = start; k < n; ++k)
-                out.AppendAscii(std::string(1, static_cast<char>(f[k] < 0x80 ? f[k] : '?')));
+            AppendRaw(out, f, start, n);
             break;
         }
         directive.type = static_cast<char>(f[i] < 0x80 ? f[i] : '?');
         ++i;
-        switch (directive.type) {
-        case '%':
-            out.AppendAscii("%");
-            break;
-        case 'd': case 'i': case 'u': case 'o': case 'x': case 'X': {
-            const std::string body = FormatInteger(directive, take());
-            Directive pad = directive;
-            out.Pad(pad.width > 0 && !pad.left ? pad.width - static_cast<qsizetype>(body.size()) : 0, ' ');
-            out.AppendAscii(body);
-            out.Pad(pad.width > 0 && pad.left ? pad.width - static_cast<qsizetype>(body.size()) : 0, ' ');
-            break;
-        }
-        case 'e': case 'E': case 'f': case 'F': case 'g': case 'G': case 'a': case 'A':
-            out.AppendAscii(FormatFloating(directive, take()));
-            break;
-        case 'p': {
-            const std::string body = FormatPointer(take());
-            out.Pad(directive.width > 0 && !directive.left ? directive.width - static_cast<qsizetype>(body.size()) : 0, ' ');
-            out.AppendAscii(body);
-            out.Pad(directive.width > 0 && directive.left ? directive.width - static_cast<qsizetype>(body.size()) : 0, ' ');
-            break;
-        }
-        case 'c': case 'C': {
-            const FormatArg* a = take();
-            char16_t unit = 0;
-            if (a && (a->kind() == FormatArg::Kind::Wide || a->kind() == FormatArg::Kind::Narrow)) {
-                const QString s = a->asWide();
-                unit = s.isEmpty() ? 0 : s.at(0).unicode();
-            } else if (a) {
-                unit = static_cast<char16_t>(a->asInt());
-            }
-            const bool asWideChar = directive.type == 'C' ? !wideFormat : wideText;
-            QString one;
-            if (asWideChar || unit < 0x80)
-                one = QString(QChar(unit));
-            else
-                one = AnsiDecode(QByteArray(1, static_cast<char>(unit)));
-            typename std::conditional_t<std::is_same_v<Out, WideOut>, QString, QByteArray> body;
-            if constexpr (std::is_same_v<Out, WideOut>) body = one;
-            else body = AnsiEncode(one);
-            AppendPadded(out, body, directive);
-            break;
-        }
-        case 's': case 'S': {
-            (void)explicitText;
-            const FormatArg* a = take();
-            auto body = a ? Out::TextOf(*a) : decltype(Out::TextOf(FormatArg(0))){};
-            if (a && a->isNullText()) {
-                if constexpr (std::is_same_v<Out, WideOut>) body = QStringLiteral("(null)");
-                else body = QByteArray("(null)");
-            }
-            if (directive.precision >= 0 && Out::Units(body) > directive.precision) {
-                if constexpr (std::is_same_v<Out, WideOut>) {
-                    qsizetype keep = directive.precision;
-                    if (keep > 0 && body.at(keep - 1).isHighSurrogate()) --keep;
-                    body.truncate(keep);
-                } else {
-                    body = AnsiTruncate(body, directive.precision);
-                }
-            }
-            AppendPadded(out, body, directive);
-            break;
-        }
-        case 'n':
-            take();  // never written through: the count is not reported
-            break;
-        default:
-            // An unknown conversion is written as it stands.
-            for (qsizetype k = start; k < i; ++k)
-                out.AppendAscii(std::string(1, static_cast<char>(f[k] < 0x80 ? f[k] : '?')));
-            break;
-        }
+        // An unknown conversion is written as it stands.
+        if (!Convert(out, directive, args, wideText, wideFormat))
+            AppendRaw(out, f, start, i);
     }
 }
 

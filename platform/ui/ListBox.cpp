@@ -14,6 +14,7 @@
 #include <QScrollBar>
 
 #include <algorithm>
+#include <optional>
 
 using namespace taluvo::ui::detail;
 
@@ -393,125 +394,114 @@ bool OnScrollBar(WindowRecord& record, LPARAM lParam)
     return widget && widget->bar->isVisible() && GET_X_LPARAM(lParam) >= RowsWidth(record);
 }
 
-LRESULT ListBoxProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
+// The row a message's wParam names, and whether the list has it.
+struct RowArg {
+    int count;
+    int index;
+    bool valid;
+};
+
+RowArg RowOf(const ListBoxState& state, WPARAM wParam)
 {
-    auto record = Find(hwnd);
-    if (!record || !WidgetOfList(*record))
-        return DefWindowProc(hwnd, message, wParam, lParam);
-    ListBoxState& state = StateOf(*record);
     const int count = static_cast<int>(state.rows.size());
     const int index = static_cast<int>(static_cast<intptr_t>(wParam));
-    const bool valid = index >= 0 && index < count;
+    return { count, index, index >= 0 && index < count };
+}
+
+// Painting, size, redrawing, focus and the end of the window.
+std::optional<LRESULT> WindowMessage(WindowRecord& record, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    ListBoxState& state = StateOf(record);
     switch (message) {
     case WM_PAINT:
-        Paint(*record);
+        Paint(record);
         return 0;
     case WM_SIZE:
-        Refresh(*record);
+        Refresh(record);
         return 0;
     case WM_SETREDRAW:
         state.redraw = wParam != 0;
         if (state.redraw)
-            Refresh(*record);
+            Refresh(record);
         return 0;
     case WM_SETFOCUS:
     case WM_KILLFOCUS:
-        Refresh(*record);
+        Refresh(record);
         return 0;
     case WM_DESTROY:
-        RemoveAll(*record);
+        RemoveAll(record);
         return 0;
+    default:
+        return std::nullopt;
+    }
+}
+
+// The rows: added, removed, counted, their texts and data.
+std::optional<LRESULT> ContentMessage(WindowRecord& record, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    ListBoxState& state = StateOf(record);
+    const RowArg arg = RowOf(state, wParam);
+    switch (message) {
     case LB_ADDSTRING:
-        return Insert(*record, -1, lParam);
+        return Insert(record, -1, lParam);
     case LB_INSERTSTRING:
-        return Insert(*record, index < 0 ? count : index, lParam);
+        return Insert(record, arg.index < 0 ? arg.count : arg.index, lParam);
     case LB_DELETESTRING:
-        return Delete(*record, index);
+        return Delete(record, arg.index);
     case LB_RESETCONTENT:
-        RemoveAll(*record);
+        RemoveAll(record);
         return 0;
     case LB_GETCOUNT:
-        return count;
+        return arg.count;
+    case LB_GETTEXTLEN:
+        return arg.valid && HasStrings(record) ? state.rows[static_cast<size_t>(arg.index)].text.size() : LB_ERR;
+    case LB_GETTEXT:
+        if (!arg.valid || !lParam)
+            return LB_ERR;
+        if (!HasStrings(record)) {
+            *reinterpret_cast<ULONG_PTR*>(lParam) = state.rows[static_cast<size_t>(arg.index)].data;
+            return sizeof(ULONG_PTR);
+        }
+        return CopyText(state.rows[static_cast<size_t>(arg.index)].text,
+            static_cast<WPARAM>(state.rows[static_cast<size_t>(arg.index)].text.size()) + 1, lParam);
+    case LB_GETITEMDATA:
+        return arg.valid ? static_cast<LRESULT>(state.rows[static_cast<size_t>(arg.index)].data) : LB_ERR;
+    case LB_SETITEMDATA:
+        if (!arg.valid)
+            return LB_ERR;
+        state.rows[static_cast<size_t>(arg.index)].data = static_cast<ULONG_PTR>(lParam);
+        return LB_OKAY;
+    default:
+        return std::nullopt;
+    }
+}
+
+// The selection and the first row in view.
+std::optional<LRESULT> ViewMessage(WindowRecord& record, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    ListBoxState& state = StateOf(record);
+    const RowArg arg = RowOf(state, wParam);
+    switch (message) {
     case LB_GETCURSEL:
         return state.selection;
     case LB_SETCURSEL:
         // Silent, as on Windows: only the user's choice notifies.
-        state.selection = valid ? index : -1;
-        EnsureVisible(*record, state.selection);
-        Refresh(*record);
-        return valid ? index : LB_ERR;
+        state.selection = arg.valid ? arg.index : -1;
+        EnsureVisible(record, state.selection);
+        Refresh(record);
+        return arg.valid ? arg.index : LB_ERR;
     case LB_GETTOPINDEX:
         return state.top;
     case LB_SETTOPINDEX:
-        if (!valid)
+        if (!arg.valid)
             return LB_ERR;
-        state.top = index;
-        Refresh(*record);
+        state.top = arg.index;
+        Refresh(record);
         return 0;
-    case LB_GETTEXTLEN:
-        return valid && HasStrings(*record) ? state.rows[static_cast<size_t>(index)].text.size() : LB_ERR;
-    case LB_GETTEXT:
-        if (!valid || !lParam)
-            return LB_ERR;
-        if (!HasStrings(*record)) {
-            *reinterpret_cast<ULONG_PTR*>(lParam) = state.rows[static_cast<size_t>(index)].data;
-            return sizeof(ULONG_PTR);
-        }
-        return CopyText(state.rows[static_cast<size_t>(index)].text,
-            static_cast<WPARAM>(state.rows[static_cast<size_t>(index)].text.size()) + 1, lParam);
-    case LB_GETITEMDATA:
-        return valid ? static_cast<LRESULT>(state.rows[static_cast<size_t>(index)].data) : LB_ERR;
-    case LB_SETITEMDATA:
-        if (!valid)
-            return LB_ERR;
-        state.rows[static_cast<size_t>(index)].data = static_cast<ULONG_PTR>(lParam);
-        return LB_OKAY;
-    case LB_GETITEMRECT:
-        return lParam && ItemRect(*record, index, reinterpret_cast<RECT*>(lParam)) ? LB_OKAY : LB_ERR;
-    case LB_GETITEMHEIGHT:
-        if (Variable(*record) && !valid)
-            return LB_ERR;
-        return RowHeight(*record, Variable(*record) ? index : 0);
-    case LB_SETITEMHEIGHT: {
-        const int height = LOWORD(lParam);
-        if (height <= 0 || (Variable(*record) && !valid))
-            return LB_ERR;
-        if (Variable(*record))
-            state.rows[static_cast<size_t>(index)].height = height;
-        else
-            state.fixedHeight = height;
-        Refresh(*record);
-        return LB_OKAY;
-    }
-    case LB_ITEMFROMPOINT: {
-        const POINT point { GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam) };
-        const int row = RowAt(*record, point);
-        if (row >= 0)
-            return MAKELONG(static_cast<WORD>(row), 0);
-        return MAKELONG(static_cast<WORD>(std::max(0, count - 1)), 1);
-    }
-    case WM_LBUTTONDOWN:
-    case WM_LBUTTONDBLCLK: {
-        if (OnScrollBar(*record, lParam))
-            return DefWindowProc(hwnd, message, wParam, lParam);
-        SetFocus(hwnd);
-        const int row = RowAt(*record, POINT { GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam) });
-        Choose(*record, row);
-        if (message == WM_LBUTTONDBLCLK && row >= 0)
-            Notify(*record, LBN_DBLCLK);
-        return 0;
-    }
-    case WM_KEYDOWN: {
-        const int target = KeyTarget(*record, static_cast<UINT>(wParam));
-        if (target < 0)
-            return DefWindowProc(hwnd, message, wParam, lParam);
-        Choose(*record, target);
-        return 0;
-    }
     case WM_MOUSEWHEEL: {
         const int steps = -static_cast<short>(HIWORD(static_cast<DWORD>(wParam))) / 120 * 3;
         state.top += steps;
-        Refresh(*record);
+        Refresh(record);
         return 0;
     }
     case WM_VSCROLL:
@@ -526,16 +516,89 @@ LRESULT ListBoxProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
             state.top = 0;
             break;
         case SB_BOTTOM:
-            state.top = count;
+            state.top = arg.count;
             break;
         default:
             break;
         }
-        Refresh(*record);
+        Refresh(record);
         return 0;
     default:
-        return DefWindowProc(hwnd, message, wParam, lParam);
+        return std::nullopt;
     }
+}
+
+// Where rows are and how high.
+std::optional<LRESULT> GeometryMessage(WindowRecord& record, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    ListBoxState& state = StateOf(record);
+    const RowArg arg = RowOf(state, wParam);
+    switch (message) {
+    case LB_GETITEMRECT:
+        return lParam && ItemRect(record, arg.index, reinterpret_cast<RECT*>(lParam)) ? LB_OKAY : LB_ERR;
+    case LB_GETITEMHEIGHT:
+        if (Variable(record) && !arg.valid)
+            return LB_ERR;
+        return RowHeight(record, Variable(record) ? arg.index : 0);
+    case LB_SETITEMHEIGHT: {
+        const int height = LOWORD(lParam);
+        if (height <= 0 || (Variable(record) && !arg.valid))
+            return LB_ERR;
+        if (Variable(record))
+            state.rows[static_cast<size_t>(arg.index)].height = height;
+        else
+            state.fixedHeight = height;
+        Refresh(record);
+        return LB_OKAY;
+    }
+    case LB_ITEMFROMPOINT: {
+        const POINT point { GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam) };
+        const int row = RowAt(record, point);
+        if (row >= 0)
+            return MAKELONG(static_cast<WORD>(row), 0);
+        return MAKELONG(static_cast<WORD>(std::max(0, arg.count - 1)), 1);
+    }
+    default:
+        return std::nullopt;
+    }
+}
+
+// The user's clicks and keys; the scroll bar and keys the list does not use get the default handling.
+std::optional<LRESULT> InputMessage(WindowRecord& record, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    switch (message) {
+    case WM_LBUTTONDOWN:
+    case WM_LBUTTONDBLCLK: {
+        if (OnScrollBar(record, lParam))
+            return std::nullopt;
+        SetFocus(record.hwnd);
+        const int row = RowAt(record, POINT { GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam) });
+        Choose(record, row);
+        if (message == WM_LBUTTONDBLCLK && row >= 0)
+            Notify(record, LBN_DBLCLK);
+        return 0;
+    }
+    case WM_KEYDOWN: {
+        const int target = KeyTarget(record, static_cast<UINT>(wParam));
+        if (target < 0)
+            return std::nullopt;
+        Choose(record, target);
+        return 0;
+    }
+    default:
+        return std::nullopt;
+    }
+}
+
+LRESULT ListBoxProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    auto record = Find(hwnd);
+    if (!record || !WidgetOfList(*record))
+        return DefWindowProc(hwnd, message, wParam, lParam);
+    for (auto* group : { WindowMessage, ContentMessage, ViewMessage, GeometryMessage, InputMessage })
+        if (const auto result = group(*record, message, wParam, lParam))
+            return *result;
+    return DefWindowProc(hwnd, message, wParam, lParam);
 }
 
 QWidget* MakeListBox(WindowRecord& record, QWidget* parent)

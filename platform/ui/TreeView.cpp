@@ -18,6 +18,7 @@
 
 #include <map>
 #include <memory>
+#include <optional>
 #include <unordered_map>
 
 using namespace taluvo::ui::detail;
@@ -442,37 +443,60 @@ HTREEITEM HitTest(const TreeState& state, TVHITTESTINFO* info)
     return item->handle;
 }
 
-LRESULT TreeProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
+// Items: inserted, removed, counted, walked, read and changed.
+std::optional<LRESULT> ItemMessage(TreeState& state, UINT message, WPARAM wParam, LPARAM lParam)
 {
-    auto state = StateOf(hwnd);
-    if (!state || !state->widget)
-        return DefWindowProc(hwnd, message, wParam, lParam);
     switch (message) {
     case TVM_INSERTITEM:
-        return lParam ? reinterpret_cast<LRESULT>(Insert(*state, *reinterpret_cast<const TVINSERTSTRUCT*>(lParam))) : 0;
+        return lParam ? reinterpret_cast<LRESULT>(Insert(state, *reinterpret_cast<const TVINSERTSTRUCT*>(lParam))) : 0;
     case TVM_DELETEITEM: {
         const auto handle = reinterpret_cast<HTREEITEM>(lParam);
         if (handle == TVI_ROOT || handle == nullptr) {
             // Emptying the control ends with nothing selected, reported once.
-            const HTREEITEM selected = state->selected;
-            const LPARAM selectedParam = state->selectedParam;
-            state->quiet = true;
-            while (state->firstRoot)
-                Remove(*state, state->firstRoot);
-            state->quiet = false;
-            state->selected = selected;
-            state->selectedParam = selectedParam;
-            SelectionChanged(*state, nullptr);
+            const HTREEITEM selected = state.selected;
+            const LPARAM selectedParam = state.selectedParam;
+            state.quiet = true;
+            while (state.firstRoot)
+                Remove(state, state.firstRoot);
+            state.quiet = false;
+            state.selected = selected;
+            state.selectedParam = selectedParam;
+            SelectionChanged(state, nullptr);
             return TRUE;
         }
-        Item* item = state->Get(handle);
+        Item* item = state.Get(handle);
         if (!item)
             return FALSE;
-        Remove(*state, item);
+        Remove(state, item);
         return TRUE;
     }
+    case TVM_GETCOUNT:
+        return static_cast<LRESULT>(state.items.size());
+    case TVM_GETNEXTITEM:
+        return reinterpret_cast<LRESULT>(
+            NextItem(state, static_cast<UINT>(wParam), reinterpret_cast<HTREEITEM>(lParam)));
+    case TVM_GETITEM:
+        return GetItem(state, reinterpret_cast<TVITEM*>(lParam));
+    case TVM_SETITEM:
+        return SetItem(state, reinterpret_cast<const TVITEM*>(lParam));
+    case TVM_GETITEMSTATE: {
+        TVITEM item;
+        item.hItem = reinterpret_cast<HTREEITEM>(wParam);
+        item.mask = TVIF_STATE;
+        item.stateMask = static_cast<UINT>(lParam);
+        return GetItem(state, &item) ? item.state : 0;
+    }
+    default:
+        return std::nullopt;
+    }
+}
+
+// What the view shows: expanded items, the item in view, the selection.
+std::optional<LRESULT> ViewMessage(TreeState& state, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    switch (message) {
     case TVM_EXPAND: {
-        Item* item = state->Get(reinterpret_cast<HTREEITEM>(lParam));
+        Item* item = state.Get(reinterpret_cast<HTREEITEM>(lParam));
         if (!item)
             return FALSE;
         switch (wParam & 0x3) {
@@ -491,87 +515,100 @@ LRESULT TreeProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
         return TRUE;
     }
     case TVM_ENSUREVISIBLE: {
-        Item* item = state->Get(reinterpret_cast<HTREEITEM>(lParam));
+        Item* item = state.Get(reinterpret_cast<HTREEITEM>(lParam));
         if (!item)
             return FALSE;
-        state->widget->scrollToItem(item->q);
+        state.widget->scrollToItem(item->q);
         return TRUE;
     }
-    case TVM_GETCOUNT:
-        return static_cast<LRESULT>(state->items.size());
-    case TVM_SETIMAGELIST: {
-        if (wParam != TVSIL_NORMAL)
-            return 0;
-        HIMAGELIST previous = state->images;
-        state->images = reinterpret_cast<HIMAGELIST>(lParam);
-        state->iconCache.clear();
-        int cx = 16, cy = 16;
-        if (ImageList_GetIconSize(state->images, &cx, &cy))
-            state->widget->setIconSize(QSize(cx, cy));
-        for (auto& [handle, item] : state->items)
-            Show(*state, *item);
-        return reinterpret_cast<LRESULT>(previous);
-    }
-    case TVM_GETIMAGELIST:
-        return wParam == TVSIL_NORMAL ? reinterpret_cast<LRESULT>(state->images) : 0;
-    case TVM_GETNEXTITEM:
-        return reinterpret_cast<LRESULT>(
-            NextItem(*state, static_cast<UINT>(wParam), reinterpret_cast<HTREEITEM>(lParam)));
     case TVM_SELECTITEM: {
         if (wParam != TVGN_CARET && wParam != TVGN_FIRSTVISIBLE)
             return FALSE;
         const auto handle = reinterpret_cast<HTREEITEM>(lParam);
-        Item* item = state->Get(handle);
+        Item* item = state.Get(handle);
         if (handle && !item)
             return FALSE;
         if (wParam == TVGN_FIRSTVISIBLE) {
             if (!item)
                 return FALSE;
-            state->widget->scrollToItem(item->q, QAbstractItemView::PositionAtTop);
+            state.widget->scrollToItem(item->q, QAbstractItemView::PositionAtTop);
             return TRUE;
         }
-        state->pendingAction = TVC_UNKNOWN;
+        state.pendingAction = TVC_UNKNOWN;
         if (item) {
             // Selecting shows the item: its ancestors open.
             for (Item* up = item->parent; up; up = up->parent)
                 up->q->setExpanded(true);
-            state->widget->setCurrentItem(item->q);
-            state->widget->scrollToItem(item->q);
+            state.widget->setCurrentItem(item->q);
+            state.widget->scrollToItem(item->q);
         } else {
-            state->widget->setCurrentItem(nullptr);
-            state->widget->clearSelection();
+            state.widget->setCurrentItem(nullptr);
+            state.widget->clearSelection();
         }
-        SelectionChanged(*state, state->widget->currentItem());
+        SelectionChanged(state, state.widget->currentItem());
         return TRUE;
     }
-    case TVM_GETITEM:
-        return GetItem(*state, reinterpret_cast<TVITEM*>(lParam));
-    case TVM_SETITEM:
-        return SetItem(*state, reinterpret_cast<const TVITEM*>(lParam));
-    case TVM_GETITEMSTATE: {
-        TVITEM item;
-        item.hItem = reinterpret_cast<HTREEITEM>(wParam);
-        item.mask = TVIF_STATE;
-        item.stateMask = static_cast<UINT>(lParam);
-        return GetItem(*state, &item) ? item.state : 0;
+    default:
+        return std::nullopt;
     }
+}
+
+// The image list.
+std::optional<LRESULT> ImageMessage(TreeState& state, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    switch (message) {
+    case TVM_SETIMAGELIST: {
+        if (wParam != TVSIL_NORMAL)
+            return 0;
+        HIMAGELIST previous = state.images;
+        state.images = reinterpret_cast<HIMAGELIST>(lParam);
+        state.iconCache.clear();
+        int cx = 16, cy = 16;
+        if (ImageList_GetIconSize(state.images, &cx, &cy))
+            state.widget->setIconSize(QSize(cx, cy));
+        for (auto& [handle, item] : state.items)
+            Show(state, *item);
+        return reinterpret_cast<LRESULT>(previous);
+    }
+    case TVM_GETIMAGELIST:
+        return wParam == TVSIL_NORMAL ? reinterpret_cast<LRESULT>(state.images) : 0;
+    default:
+        return std::nullopt;
+    }
+}
+
+// Where items are: hit tests and item rectangles.
+std::optional<LRESULT> GeometryMessage(TreeState& state, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    switch (message) {
     case TVM_HITTEST:
-        return reinterpret_cast<LRESULT>(HitTest(*state, reinterpret_cast<TVHITTESTINFO*>(lParam)));
+        return reinterpret_cast<LRESULT>(HitTest(state, reinterpret_cast<TVHITTESTINFO*>(lParam)));
     case TVM_GETITEMRECT: {
         auto* rect = reinterpret_cast<RECT*>(lParam);
         if (!rect)
             return FALSE;
-        Item* item = state->Get(*reinterpret_cast<HTREEITEM*>(rect));
+        Item* item = state.Get(*reinterpret_cast<HTREEITEM*>(rect));
         ItemGeometry geometry;
-        if (!item || !Geometry(*state, *item, &geometry))
+        if (!item || !Geometry(state, *item, &geometry))
             return FALSE;
         const QRect& r = wParam ? geometry.label : geometry.row;
         *rect = RECT { r.left(), r.top(), r.right() + 1, r.bottom() + 1 };
         return TRUE;
     }
     default:
-        return DefWindowProc(hwnd, message, wParam, lParam);
+        return std::nullopt;
     }
+}
+
+LRESULT TreeProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    auto state = StateOf(hwnd);
+    if (!state || !state->widget)
+        return DefWindowProc(hwnd, message, wParam, lParam);
+    for (auto* group : { ItemMessage, ViewMessage, ImageMessage, GeometryMessage })
+        if (const auto result = group(*state, message, wParam, lParam))
+            return *result;
+    return DefWindowProc(hwnd, message, wParam, lParam);
 }
 
 QWidget* MakeTree(WindowRecord& record, QWidget* parent)
