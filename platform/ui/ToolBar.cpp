@@ -14,6 +14,7 @@
 #include <QToolBar>
 
 #include <algorithm>
+#include <optional>
 #include <vector>
 
 using namespace taluvo::ui::detail;
@@ -106,28 +107,67 @@ LRESULT SetButtonState(ToolBarState& state, WPARAM id, BYTE bit, bool on)
     return TRUE;
 }
 
-LRESULT ToolBarProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
+// The bar itself: sizes, style, image list, where a button is.
+std::optional<LRESULT> BarMessage(ToolBarState& state, UINT message, WPARAM wParam, LPARAM lParam)
 {
-    auto state = StateOf<ToolBarState>(hwnd);
-    if (!state || !state->bar)
-        return DefWindowProc(hwnd, message, wParam, lParam);
     switch (message) {
     case TB_BUTTONSTRUCTSIZE:
     case TB_SETBUTTONSIZE:
     case TB_SETBITMAPSIZE:
         return TRUE;
     case TB_AUTOSIZE:
-        state->bar->adjustSize();
+        state.bar->adjustSize();
         return 0;
+    case TB_GETITEMRECT: {
+        auto* rect = reinterpret_cast<RECT*>(lParam);
+        if (!rect || wParam >= state.buttons.size())
+            return FALSE;
+        const QRect r = state.bar->actionGeometry(state.buttons[wParam].action);
+        *rect = RECT { r.left(), r.top(), r.right() + 1, r.bottom() + 1 };
+        return TRUE;
+    }
+    case TB_SETIMAGELIST: {
+        HIMAGELIST previous = state.images;
+        state.images = reinterpret_cast<HIMAGELIST>(lParam);
+        int cx = 16, cy = 16;
+        if (ImageList_GetIconSize(state.images, &cx, &cy))
+            state.bar->setIconSize(QSize(cx, cy));
+        for (Button& b : state.buttons)
+            ShowButton(state, b);
+        return reinterpret_cast<LRESULT>(previous);
+    }
+    case TB_GETIMAGELIST:
+        return reinterpret_cast<LRESULT>(state.images);
+    case TB_GETSTYLE: {
+        auto record = Find(state.hwnd);
+        return record ? static_cast<LRESULT>(record->style & 0xFFFF) : 0;
+    }
+    case TB_SETSTYLE: {
+        auto record = Find(state.hwnd);
+        if (record) {
+            record->style = (record->style & 0xFFFF0000) | (static_cast<DWORD>(lParam) & 0xFFFF);
+            Rebuild(state);
+        }
+        return 0;
+    }
+    default:
+        return std::nullopt;
+    }
+}
+
+// The buttons: added, removed, counted, read, found by command.
+std::optional<LRESULT> ButtonListMessage(ToolBarState& state, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    switch (message) {
     case TB_ADDBUTTONS:
     case TB_INSERTBUTTON: {
         const auto* in = reinterpret_cast<const TBBUTTON*>(lParam);
         if (!in)
             return FALSE;
         const int count = message == TB_ADDBUTTONS ? static_cast<int>(wParam) : 1;
-        size_t at = state->buttons.size();
+        size_t at = state.buttons.size();
         if (message == TB_INSERTBUTTON && static_cast<int>(wParam) >= 0)
-            at = std::min<size_t>(static_cast<size_t>(wParam), state->buttons.size());
+            at = std::min<size_t>(static_cast<size_t>(wParam), state.buttons.size());
         for (int i = 0; i < count; ++i) {
             Button button;
             button.id = in[i].idCommand;
@@ -135,24 +175,24 @@ LRESULT ToolBarProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
             button.state = in[i].fsState;
             button.style = in[i].fsStyle;
             button.data = in[i].dwData;
-            state->buttons.insert(state->buttons.begin() + static_cast<std::ptrdiff_t>(at++), button);
+            state.buttons.insert(state.buttons.begin() + static_cast<std::ptrdiff_t>(at++), button);
         }
-        Rebuild(*state);
+        Rebuild(state);
         return TRUE;
     }
     case TB_DELETEBUTTON:
-        if (wParam >= state->buttons.size())
+        if (wParam >= state.buttons.size())
             return FALSE;
-        state->buttons.erase(state->buttons.begin() + static_cast<std::ptrdiff_t>(wParam));
-        Rebuild(*state);
+        state.buttons.erase(state.buttons.begin() + static_cast<std::ptrdiff_t>(wParam));
+        Rebuild(state);
         return TRUE;
     case TB_BUTTONCOUNT:
-        return static_cast<LRESULT>(state->buttons.size());
+        return static_cast<LRESULT>(state.buttons.size());
     case TB_GETBUTTON: {
         auto* out = reinterpret_cast<TBBUTTON*>(lParam);
-        if (!out || wParam >= state->buttons.size())
+        if (!out || wParam >= state.buttons.size())
             return FALSE;
-        const Button& b = state->buttons[wParam];
+        const Button& b = state.buttons[wParam];
         *out = TBBUTTON {};
         out->iBitmap = b.image;
         out->idCommand = b.id;
@@ -162,74 +202,60 @@ LRESULT ToolBarProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
         return TRUE;
     }
     case TB_COMMANDTOINDEX:
-        for (size_t i = 0; i < state->buttons.size(); ++i)
-            if (!(state->buttons[i].style & BTNS_SEP) && state->buttons[i].id == static_cast<int>(wParam))
+        for (size_t i = 0; i < state.buttons.size(); ++i)
+            if (!(state.buttons[i].style & BTNS_SEP) && state.buttons[i].id == static_cast<int>(wParam))
                 return static_cast<LRESULT>(i);
         return -1;
+    default:
+        return std::nullopt;
+    }
+}
+
+// A button's state: enabled, checked, pressed, hidden.
+std::optional<LRESULT> ButtonStateMessage(ToolBarState& state, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    switch (message) {
     case TB_ENABLEBUTTON:
-        return SetButtonState(*state, wParam, TBSTATE_ENABLED, LOWORD(static_cast<uintptr_t>(lParam)) != 0);
+        return SetButtonState(state, wParam, TBSTATE_ENABLED, LOWORD(static_cast<uintptr_t>(lParam)) != 0);
     case TB_CHECKBUTTON:
-        return SetButtonState(*state, wParam, TBSTATE_CHECKED, LOWORD(static_cast<uintptr_t>(lParam)) != 0);
+        return SetButtonState(state, wParam, TBSTATE_CHECKED, LOWORD(static_cast<uintptr_t>(lParam)) != 0);
     case TB_PRESSBUTTON:
-        return SetButtonState(*state, wParam, TBSTATE_PRESSED, LOWORD(static_cast<uintptr_t>(lParam)) != 0);
+        return SetButtonState(state, wParam, TBSTATE_PRESSED, LOWORD(static_cast<uintptr_t>(lParam)) != 0);
     case TB_HIDEBUTTON:
-        return SetButtonState(*state, wParam, TBSTATE_HIDDEN, LOWORD(static_cast<uintptr_t>(lParam)) != 0);
+        return SetButtonState(state, wParam, TBSTATE_HIDDEN, LOWORD(static_cast<uintptr_t>(lParam)) != 0);
     case TB_ISBUTTONENABLED: {
-        Button* b = ById(*state, wParam);
+        Button* b = ById(state, wParam);
         return b && (b->state & TBSTATE_ENABLED) ? TRUE : FALSE;
     }
     case TB_ISBUTTONCHECKED: {
-        Button* b = ById(*state, wParam);
+        Button* b = ById(state, wParam);
         return b && (b->state & TBSTATE_CHECKED) ? TRUE : FALSE;
     }
     case TB_ISBUTTONHIDDEN: {
-        Button* b = ById(*state, wParam);
+        Button* b = ById(state, wParam);
         return b && (b->state & TBSTATE_HIDDEN) ? TRUE : FALSE;
     }
     case TB_GETSTATE: {
-        Button* b = ById(*state, wParam);
+        Button* b = ById(state, wParam);
         return b ? b->state : -1;
     }
     case TB_SETSTATE: {
-        Button* b = ById(*state, wParam);
+        Button* b = ById(state, wParam);
         if (!b)
             return FALSE;
         b->state = static_cast<BYTE>(LOWORD(static_cast<uintptr_t>(lParam)));
-        ShowButton(*state, *b);
+        ShowButton(state, *b);
         return TRUE;
     }
-    case TB_GETITEMRECT: {
-        auto* rect = reinterpret_cast<RECT*>(lParam);
-        if (!rect || wParam >= state->buttons.size())
-            return FALSE;
-        const QRect r = state->bar->actionGeometry(state->buttons[wParam].action);
-        *rect = RECT { r.left(), r.top(), r.right() + 1, r.bottom() + 1 };
-        return TRUE;
+    default:
+        return std::nullopt;
     }
-    case TB_SETIMAGELIST: {
-        HIMAGELIST previous = state->images;
-        state->images = reinterpret_cast<HIMAGELIST>(lParam);
-        int cx = 16, cy = 16;
-        if (ImageList_GetIconSize(state->images, &cx, &cy))
-            state->bar->setIconSize(QSize(cx, cy));
-        for (Button& b : state->buttons)
-            ShowButton(*state, b);
-        return reinterpret_cast<LRESULT>(previous);
-    }
-    case TB_GETIMAGELIST:
-        return reinterpret_cast<LRESULT>(state->images);
-    case TB_GETSTYLE: {
-        auto record = Find(hwnd);
-        return record ? static_cast<LRESULT>(record->style & 0xFFFF) : 0;
-    }
-    case TB_SETSTYLE: {
-        auto record = Find(hwnd);
-        if (record) {
-            record->style = (record->style & 0xFFFF0000) | (static_cast<DWORD>(lParam) & 0xFFFF);
-            Rebuild(*state);
-        }
-        return 0;
-    }
+}
+
+// A button's image, state, style, command and data, read or changed together.
+std::optional<LRESULT> ButtonInfoMessage(ToolBarState& state, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    switch (message) {
     case TB_GETBUTTONINFO:
     case TB_SETBUTTONINFO: {
         auto* info = reinterpret_cast<TBBUTTONINFO*>(lParam);
@@ -237,9 +263,9 @@ LRESULT ToolBarProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
             return -1;
         Button* b = nullptr;
         if (info->dwMask & TBIF_BYINDEX)
-            b = wParam < state->buttons.size() ? &state->buttons[wParam] : nullptr;
+            b = wParam < state.buttons.size() ? &state.buttons[wParam] : nullptr;
         else
-            b = ById(*state, wParam);
+            b = ById(state, wParam);
         if (!b)
             return message == TB_GETBUTTONINFO ? -1 : FALSE;
         if (message == TB_GETBUTTONINFO) {
@@ -253,7 +279,7 @@ LRESULT ToolBarProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
                 info->idCommand = b->id;
             if (info->dwMask & TBIF_LPARAM)
                 info->lParam = b->data;
-            return static_cast<LRESULT>(b - state->buttons.data());
+            return static_cast<LRESULT>(b - state.buttons.data());
         }
         if (info->dwMask & TBIF_IMAGE)
             b->image = info->iImage;
@@ -266,15 +292,26 @@ LRESULT ToolBarProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
         if (info->dwMask & (TBIF_STYLE | TBIF_COMMAND)) {
             if (info->dwMask & TBIF_STYLE)
                 b->style = info->fsStyle;
-            Rebuild(*state);
+            Rebuild(state);
         } else {
-            ShowButton(*state, *b);
+            ShowButton(state, *b);
         }
         return TRUE;
     }
     default:
-        return DefWindowProc(hwnd, message, wParam, lParam);
+        return std::nullopt;
     }
+}
+
+LRESULT ToolBarProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    auto state = StateOf<ToolBarState>(hwnd);
+    if (!state || !state->bar)
+        return DefWindowProc(hwnd, message, wParam, lParam);
+    for (auto* group : { BarMessage, ButtonListMessage, ButtonStateMessage, ButtonInfoMessage })
+        if (const auto result = group(*state, message, wParam, lParam))
+            return *result;
+    return DefWindowProc(hwnd, message, wParam, lParam);
 }
 
 QWidget* MakeToolBar(WindowRecord& record, QWidget* parent)
