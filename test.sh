@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds with tests and runs every suite.
-# TALUVO_SANITIZE=address or TALUVO_SANITIZE=thread builds the suite with that sanitizer.
+# TALUVO_SANITIZE=address or TALUVO_SANITIZE=thread builds the suite with that sanitizer;
+# TALUVO_WERROR=ON (what .ci/run sets) makes warnings in the project's own code errors.
 set -euo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")"
 ./scripts/install-packages.sh
@@ -9,7 +10,8 @@ build="build/test${sanitize:+-$sanitize}"
 if [ -n "$sanitize" ]; then
   . scripts/sanitizers/environment.sh
 fi
-cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTALUVO_SANITIZE="$sanitize" -DTALUVO_BUILD_BENCH=ON
+cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTALUVO_SANITIZE="$sanitize" -DTALUVO_BUILD_BENCH=ON \
+  -DTALUVO_WERROR="${TALUVO_WERROR:-OFF}"
 cmake --build "$build"
 jobs="$(nproc)"
 cd "$build"

@@ -1,6 +1,12 @@
 # Shared build settings and the helpers every folder uses.
 
 set(TALUVO_WARNINGS -Wall -Wextra -Wno-unused-parameter)
+# CI turns warnings of the project's own code into errors; a user's build on a newer compiler, whose
+# new warnings nobody has seen yet, still builds.
+option(TALUVO_WERROR "Warnings are errors in the project's own code (CI)" OFF)
+if(TALUVO_WERROR)
+  list(APPEND TALUVO_WARNINGS -Werror)
+endif()
 # __FILE__ in exception texts and trace lines reads as a path inside the repository.
 add_compile_options(-fmacro-prefix-map=${PROJECT_SOURCE_DIR}/=)
 

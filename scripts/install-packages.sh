@@ -1,14 +1,15 @@
 #!/usr/bin/env bash
-# Installs the Debian packages of scripts/packages.txt that are not installed yet; with --run only
-# those the build and the program need (the list's first section).
+# Installs the Debian packages of scripts/packages.txt that are not installed yet: those the build,
+# the program and the tests need; with --run only those the build and the program need (the list's
+# first section); with --ci also those of CI's checks (the last section).
 set -euo pipefail
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
 list="$here/packages.txt"
-if [ "${1:-}" = "--run" ]; then
-  list_text="$(sed '/^# tests/,$d' "$list")"
-else
-  list_text="$(cat "$list")"
-fi
+case "${1:-}" in
+  --run) list_text="$(sed '/^# tests/,$d' "$list")" ;;
+  --ci) list_text="$(cat "$list")" ;;
+  *) list_text="$(sed '/^# ci/,$d' "$list")" ;;
+esac
 mapfile -t wanted < <(grep -v '^\s*#' <<<"$list_text" | sed '/^\s*$/d')
 # One query for the whole list: a query per package costs a dpkg start each, seconds at every start.
 declare -A installed=()
