@@ -102,11 +102,14 @@ void CListener::Run()
     }
     DWORD backOffMs = INFINITE;
     while (!IsStopSignalled()) {
-        const HANDLE events[3] = {m_hCloseEvent, m_hHandlerEnded, m_hSocketEvent};
+        // Waiting connections come before ended handlers: a wait reports the first event that is
+        // set, and with handlers ending all the time (a crowd coming and going) the connections
+        // would otherwise wait in the system's queue. Each accept reaps as well.
+        const HANDLE events[3] = {m_hCloseEvent, m_hSocketEvent, m_hHandlerEnded};
         const DWORD woken = WaitForMultipleObjects(3, events, FALSE, backOffMs);
         if (IsStopSignalled() || woken == WAIT_FAILED)
             break;
-        if (woken == WAIT_OBJECT_0 + 1) {
+        if (woken == WAIT_OBJECT_0 + 2) {
             ResetEvent(m_hHandlerEnded);
             ReapHandlers();
             continue;
@@ -147,13 +150,18 @@ void CListener::ServeConnection(SOCKET sock)
 {
     TRACE1(u"[%3d] CListener::Run. Accepted new connection.\r\n", sock);
     const size_t serving = ReapHandlers();
-    if (taluvo::DescriptorsLeft() < kReservedDescriptors) {
+    // Short of descriptors, the server makes room as when it is full. The one it closes gives its
+    // descriptors back only when its thread ends, so below half the reserve nothing new comes in.
+    const size_t descriptorsLeft = taluvo::DescriptorsLeft();
+    if (descriptorsLeft < kReservedDescriptors / 2
+        || (descriptorsLeft < kReservedDescriptors && !CloseOldestConnectionWithoutAFrame())) {
         TRACE0(u"CListener::Run. [%3d] Too few descriptors are left for the rest of the program; the new "
                u"connection is closed.\r\n", sock);
         taluvo::net::closesocket(sock);
         return;
     }
-    if (serving >= m_nMaxConnections && !CloseLongestSilentConnection()) {
+    if (descriptorsLeft >= kReservedDescriptors && serving >= m_nMaxConnections
+        && !CloseOldestConnectionWithoutAFrame()) {
         TRACE0(u"CListener::Run. [%3d] %d connections are served already; the new one is closed.\r\n", sock,
                static_cast<int>(serving));
         taluvo::net::closesocket(sock);
@@ -161,7 +169,8 @@ void CListener::ServeConnection(SOCKET sock)
     }
     bool owned = false;  // once a handler holds the socket, it closes it
     try {
-        auto handler = std::make_unique<CMessageHandler>(TYPE_TCP, INVALID_SOCKET, 0, this);
+        std::unique_ptr<CMessageHandler> handler = MakeHandler();
+        FAIL_CHECK(handler, QStringLiteral("Unable to create message handler"));
         owned = true;
         handler->m_dwIncompleteFrameLimitMs = m_dwIncompleteFrameMs;
         handler->AdoptConnection(sock);
@@ -190,6 +199,11 @@ void CListener::ServeConnection(SOCKET sock)
     }
 }
 
+std::unique_ptr<CMessageHandler> CListener::MakeHandler()
+{
+    return std::make_unique<CMessageHandler>(TYPE_TCP, INVALID_SOCKET, 0, this);
+}
+
 void CListener::HandlerEnded()
 {
     if (m_hHandlerEnded)
@@ -213,16 +227,13 @@ size_t CListener::ReapHandlers()
     return left;
 }
 
-bool CListener::CloseLongestSilentConnection()
+bool CListener::CloseOldestConnectionWithoutAFrame()
 {
-    const auto silentSince = std::chrono::steady_clock::now() - std::chrono::milliseconds(m_dwSilentGraceMs);
     CMessageHandler* chosen = nullptr;
     {
-        // In the order they were accepted: the first that qualifies has been silent longest.
+        // In the order they were accepted: the first that qualifies is the oldest.
         std::lock_guard<std::mutex> guard(m_ownedLock);
         for (const auto& handler : m_owned) {
-            if (handler->m_accepted > silentSince)
-                break;
             if (!handler->m_bMakingRoom && !handler->HasReceivedAFrame() && !handler->HasEnded()) {
                 chosen = handler.get();
                 break;
@@ -232,7 +243,8 @@ bool CListener::CloseLongestSilentConnection()
     if (!chosen)
         return false;
     // Only this thread destroys handlers, so the one chosen lives on outside the lock.
-    TRACE0(u"CListener::Run. The server is full; the connection silent longest (0x%p) is closed to make room.\r\n",
+    TRACE0(u"CListener::Run. The server is full; the oldest connection without a whole frame (0x%p) is closed "
+           u"to make room.\r\n",
            chosen);
     chosen->m_bMakingRoom = true;
     chosen->Stop();

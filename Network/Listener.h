@@ -76,24 +76,23 @@ public:
 
     // Bounds of the waits of the server.
     static constexpr DWORD kStopMs = 3000;
-    // Connections served at once; one more is closed as soon as it is accepted, so no local
-    // process can take the program's descriptors, threads or memory by connecting.
+    // Connections served at once, so no local process can take the program's descriptors, threads
+    // or memory by connecting. Past it a new connection takes the place of the oldest one that
+    // never sent a whole frame, or is closed at once when every connection has sent one.
     static constexpr size_t kMaxConnections = 256;
 
-    // A full server makes room for a new connection by closing the connection silent longest,
-    // when that one never sent a whole frame and has been silent this long: a crowd of silent
-    // connections cannot lock a toolbar out, and a burst of new ones is not let in by closing
-    // each other.
-    static constexpr DWORD kSilentGraceMs = 10000;
     // Descriptors the server leaves to the rest of the program (checks, the database, alerts):
-    // with fewer left, a new connection is closed at once.
+    // with fewer left, a new connection comes in only in place of one without a whole frame.
     static constexpr size_t kReservedDescriptors = 64;
 
-    // Set before Start: the connection limit, how long a connection may hold an incomplete
-    // frame before it is closed, and the silent connections' grace (tests make these small).
+    // Set before Start: the connection limit and how long a connection may hold an incomplete
+    // frame before it is closed (tests make these small).
     size_t m_nMaxConnections = kMaxConnections;
     DWORD m_dwIncompleteFrameMs = kIncompleteFrameMs;
-    DWORD m_dwSilentGraceMs = kSilentGraceMs;
+
+protected:
+    // A handler for the next accepted connection, not yet given its socket.
+    virtual std::unique_ptr<CMessageHandler> MakeHandler();
 
 private:
     friend class CMessageHandler;
@@ -102,9 +101,11 @@ private:
     // Destroys the handlers whose thread has ended (accept thread only); the number left that
     // are not being closed to make room.
     size_t ReapHandlers();
-    // Closes the connection silent longest that never sent a whole frame and is past its grace
-    // (accept thread only); false when there is none.
-    bool CloseLongestSilentConnection();
+    // A full server makes room for a new connection by closing the oldest connection that never
+    // sent a whole frame, however young (accept thread only); false when every connection has
+    // sent one. A crowd that never finishes a frame only ever pushes out its own oldest members,
+    // while a toolbar that has made a request keeps its place.
+    bool CloseOldestConnectionWithoutAFrame();
     // Serves one accepted connection: a handler of its own, or closed at once past the limit.
     void ServeConnection(SOCKET sock);
     // A handler's thread is ending: the accept loop destroys it now rather than at the next

@@ -88,13 +88,20 @@ void CMessageHandler::Run()
     TRACE_SCOPE(u"CMessageHandler::Run");
     if (m_type != TYPE_TCP)
         return;
+    // However the loop ends, an exception of any kind included, the handler leaves the server's
+    // list before it can be destroyed, the toolbar sees the connection closed at once, and what
+    // it held is given back now.
+    struct Disconnect {
+        CMessageHandler& handler;
+        ~Disconnect()
+        {
+            handler.OnDisconnect();
+            handler.Close();
+            handler.ReleaseBuffers();
+        }
+    } disconnect{*this};
     OnConnect();
     ReceiveTCPPackets(-1);
-    OnDisconnect();
-    // The connection ends with its loop; the toolbar sees it closed at once, and what it held
-    // is given back now.
-    Close();
-    ReleaseBuffers();
 }
 
 void CMessageHandler::Stop()
@@ -196,12 +203,82 @@ void CMessageHandler::Respond(BOOL added)
     Send(block, MSGSIZE);
 }
 
+BOOL CMessageHandler::HandOverToMainWindow(const QByteArray& url, WORD group)
+{
+    // No request reaches a main window that is going away with the server.
+    HWND handOffWnd = nullptr;
+    WithServer([&handOffWnd](CListener& server) { handOffWnd = server.m_hHandOffWnd; });
+    const HWND hMainWnd = g_hMainWnd.load();
+    if (!IsWindow(hMainWnd) || IsStopSignalled()
+        || SendMessage(handOffWnd, CToolbarHandOffWnd::WM_TOOLBAR_HANDOFF, 0, reinterpret_cast<LPARAM>(&url)) != 1)
+        return FALSE;
+    TRACE1(u"CMessageHandler::MSG_REQ_ADD_URL_Handler. \"%hs\" added to clipboard.\r\n", url);
+    const LRESULT result = SendMessage(hMainWnd, WM_COMMAND, MAKEWPARAM(kPageAddCommand, group), TOOLBAR_REQUEST_TAG);
+    const BOOL added = result == 1 ? TRUE : FALSE;
+    TRACE1(u"CMessageHandler::MSG_REQ_ADD_URL_Handler. Page add result: %s\r\n", added ? u"SUCCESS" : u"FAIL");
+    return added;
+}
+
+// Holds the process-wide request turn from construction to destruction.
+class CMessageHandler::RequestTurn {
+public:
+    // Waits for another toolbar's request to finish, but not past the handler's stop.
+    explicit RequestTurn(CMessageHandler& handler)
+    {
+        while (!(m_bHeld = RequestLock().Lock(100) != FALSE))
+            if (handler.IsStopSignalled())
+                return;
+    }
+    ~RequestTurn()
+    {
+        if (m_bHeld)
+            RequestLock().Unlock();
+    }
+    RequestTurn(const RequestTurn&) = delete;
+    RequestTurn& operator=(const RequestTurn&) = delete;
+    bool IsHeld() const { return m_bHeld; }
+
+private:
+    bool m_bHeld = false;
+};
+
+// Tells every toolbar to hold its requests for as long as it lives: whatever ends the request, an
+// exception of any kind included, the toolbars are not left waiting for a ready signal.
+class CMessageHandler::WorkModeOff {
+public:
+    explicit WorkModeOff(CMessageHandler& handler) : m_handler(handler)
+    {
+        m_handler.SetWorkMode(wmDisable);
+        TRACE1(u"CMessageHandler::MSG_REQ_ADD_URL_Handler. Send to all \"wmDisable\".\r\n");
+        m_handler.SendWorkModeToAll(wmDisable);
+    }
+    ~WorkModeOff()
+    {
+        try {
+            m_handler.SetWorkMode(wmActive);
+        } catch (CCmnException& e) {
+            TRACE0(u"CMessageHandler::MSG_REQ_ADD_URL_Handler. Exception: %s\r\n", e.GetMessage());
+        } catch (const std::exception& e) {
+            TRACE0(u"CMessageHandler::MSG_REQ_ADD_URL_Handler. Exception: %hs\r\n", e.what());
+        }
+        try {
+            m_handler.SendWorkModeToAll(wmActive);
+            TRACE1(u"CMessageHandler::MSG_REQ_ADD_URL_Handler. Send to all \"wmActive\".\r\n");
+        } catch (...) {
+            TRACE0(u"CMessageHandler::MSG_REQ_ADD_URL_Handler. \"wmActive\" could not be sent to all.\r\n");
+        }
+    }
+    WorkModeOff(const WorkModeOff&) = delete;
+    WorkModeOff& operator=(const WorkModeOff&) = delete;
+
+private:
+    CMessageHandler& m_handler;
+};
+
 BOOL CMessageHandler::MSG_REQ_ADD_URL_Handler(const SMessage* msg)
 {
     TRACE_SCOPE(u"CMessageHandler::MSG_REQ_ADD_URL_Handler");
     BOOL added = FALSE;
-    bool requestLocked = false;
-    bool workModeOff = false;
     try {
         const BYTE* lpszUrl = msg->payloadLength > 0 ? msg->payload : nullptr;
         if (!lpszUrl) {
@@ -218,44 +295,18 @@ BOOL CMessageHandler::MSG_REQ_ADD_URL_Handler(const SMessage* msg)
             FAIL_CHECK(!url.isEmpty(), QStringLiteral("Url is empty."));
         }
 
-        // Another toolbar's request may be with the main window: wait for it, but not past a stop.
-        while (!(requestLocked = RequestLock().Lock(100) != FALSE))
-            if (IsStopSignalled())
-                return FALSE;
-
-        SetWorkMode(wmDisable);
-        workModeOff = true;
-        TRACE1(u"CMessageHandler::MSG_REQ_ADD_URL_Handler. Send to all \"wmDisable\".\r\n");
-        SendWorkModeToAll(wmDisable);
-
-        // No request reaches a main window that is going away with the server.
-        HWND handOffWnd = nullptr;
-        WithServer([&handOffWnd](CListener& server) { handOffWnd = server.m_hHandOffWnd; });
-        const HWND hMainWnd = g_hMainWnd.load();
-        if (IsWindow(hMainWnd) && !IsStopSignalled()
-            && SendMessage(handOffWnd, CToolbarHandOffWnd::WM_TOOLBAR_HANDOFF, 0, reinterpret_cast<LPARAM>(&url)) == 1) {
-            TRACE1(u"CMessageHandler::MSG_REQ_ADD_URL_Handler. \"%hs\" added to clipboard.\r\n", url);
-            const LRESULT result = SendMessage(hMainWnd, WM_COMMAND,
-                                               MAKEWPARAM(kPageAddCommand, LOWORD(msg->param)), TOOLBAR_REQUEST_TAG);
-            added = result == 1 ? TRUE : FALSE;
-            TRACE1(u"CMessageHandler::MSG_REQ_ADD_URL_Handler. Page add result: %s\r\n", added ? u"SUCCESS" : u"FAIL");
-        }
+        // Another toolbar's request may be with the main window: wait for it.
+        const RequestTurn turn(*this);
+        if (!turn.IsHeld())
+            return FALSE;
+        const WorkModeOff workModeOff(*this);
+        added = HandOverToMainWindow(url, LOWORD(msg->param));
         Respond(added);
     } catch (CCmnException& e) {
         TRACE0(u"CMessageHandler::MSG_REQ_ADD_URL_Handler. Exception: %s\r\n", e.GetMessage());
+    } catch (const std::exception& e) {
+        // Out of memory, say: this request fails, the connection goes on.
+        TRACE0(u"CMessageHandler::MSG_REQ_ADD_URL_Handler. Exception: %hs\r\n", e.what());
     }
-
-    // Whatever happened above, the toolbars must not be left waiting for a ready signal.
-    if (workModeOff) {
-        try {
-            SetWorkMode(wmActive);
-        } catch (CCmnException& e) {
-            TRACE0(u"CMessageHandler::MSG_REQ_ADD_URL_Handler. Exception: %s\r\n", e.GetMessage());
-        }
-        SendWorkModeToAll(wmActive);
-        TRACE1(u"CMessageHandler::MSG_REQ_ADD_URL_Handler. Send to all \"wmActive\".\r\n");
-    }
-    if (requestLocked)
-        RequestLock().Unlock();
     return added;
 }

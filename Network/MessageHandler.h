@@ -10,7 +10,6 @@
 
 #include <QByteArray>
 
-#include <chrono>
 #include <mutex>
 
 class CMessageHandler : public CPerfSocket, public CWorkerThread {
@@ -42,12 +41,18 @@ public:
     void OnConnect();
     void OnDisconnect();
 
-    // When the server took the connection, and whether the server closes it to make room for a
-    // new one (both for the accept thread).
-    const std::chrono::steady_clock::time_point m_accepted = std::chrono::steady_clock::now();
+    // Whether the server closes it to make room for a new one (for the accept thread).
     bool m_bMakingRoom = false;
 
+protected:
+    // Puts the address on the clipboard and has the main window add it to the group; TRUE when
+    // the main window reports the page added.
+    virtual BOOL HandOverToMainWindow(const QByteArray& url, WORD group);
+
 private:
+    class RequestTurn;
+    class WorkModeOff;
+
     void SetWorkMode(DWORD mode);
     void SendWorkModeToAll(DWORD mode);
     void Respond(BOOL added);

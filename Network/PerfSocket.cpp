@@ -281,9 +281,15 @@ BOOL CPerfSocket::Send(const void* data, DWORD len)
         }
         TRACE1(u"CPerfSocket::Send success.\r\n");
         return TRUE;
+    } catch (CCmnException& e) {
+        TRACE0(u"CPerfSocket::Send error. Exception: %s\r\n", e.GetMessage());
+    } catch (const std::exception& e) {
+        // Out of memory for the queue, say: these bytes are lost to the peer, so say so.
+        TRACE0(u"CPerfSocket::Send error. Exception: %hs\r\n", e.what());
     } catch (...) {
-        return FALSE;
+        TRACE0(u"CPerfSocket::Send error. Unknown exception.\r\n");
     }
+    return FALSE;
 }
 
 void CPerfSocket::Enqueue(const BYTE* bytes, DWORD length)

@@ -5,19 +5,21 @@ connection is a plain blocking socket with a time-out; frames are 12-byte little
 (type, param, payloadLength) followed by the payload.
 """
 import json
+import resource
 import selectors
 import socket
 import struct
 import subprocess
 import sys
+import threading
 import time
 
 HEADER = struct.Struct("<III")
 
 
 class Toolbar:
-    def __init__(self, port):
-        self.sock = socket.create_connection(("127.0.0.1", port), timeout=20)
+    def __init__(self, port, timeout=20):
+        self.sock = socket.create_connection(("127.0.0.1", port), timeout=timeout)
         self.sock.setsockopt(socket.IPPROTO_TCP, socket.TCP_NODELAY, 1)
         self.pending = b""
         self.closed = False
@@ -115,15 +117,18 @@ def oracle_groups(db):
     return payload + b"\0"
 
 
-def load(port, toolbars, requests, nops):
+def load(port, toolbars, requests, nops, guard):
     """Connects every toolbar at once, then each sends its requests (with NOPs between them) and
-    reads until it has its answers and the work mode is active again after the last one."""
-    bars = [Toolbar(port) for _ in range(toolbars)]
+    reads until it has its answers and the work mode is active again after the last one, or the
+    server closed it. `guard` seconds only stop a hung run: a slow machine is waited for, and
+    "finished" says whether every toolbar came to its end."""
+    deadline = time.monotonic() + guard
+    bars = [Toolbar(port, guard) for _ in range(toolbars)]
     sel = selectors.DefaultSelector()
     stats = []
     # Each toolbar has its groups list, so each is listed before any request is made.
     for bar in bars:
-        if len(bar.read_frames(1, 20)) != 1:
+        if len(bar.read_frames(1, max(0.0, deadline - time.monotonic()))) != 1:
             raise RuntimeError("no groups list")
     for index, bar in enumerate(bars):
         bar.sock.setblocking(False)
@@ -140,7 +145,6 @@ def load(port, toolbars, requests, nops):
         bar.sock.setblocking(True)
         bar.sock.sendall(data)
         bar.sock.setblocking(False)
-    deadline = time.monotonic() + 120
 
     counts = [[0, 0] for _ in range(toolbars)]  # answers, work modes
 
@@ -178,11 +182,117 @@ def load(port, toolbars, requests, nops):
     result = []
     for i, s in enumerate(stats):
         result.append({"groups": s["groups"], "frames": s["frames"]})
-    return bars, result
+    return bars, result, not remaining
+
+
+class Crowd:
+    """A local process's crowd on the server's port, run on a thread of its own: `count`
+    connections that never finish a frame (silent ones, and with `half` that many sending the first
+    5 bytes of a header); with `recycle` each is closed and opened again when that many seconds
+    old. It counts the connections the server closed."""
+
+    def __init__(self, port, count, half, recycle):
+        soft, hard = resource.getrlimit(resource.RLIMIT_NOFILE)
+        if soft < hard:
+            resource.setrlimit(resource.RLIMIT_NOFILE, (hard, hard))
+        self.port, self.count, self.half, self.recycle = port, count, half, recycle
+        self.stop = threading.Event()
+        self.opened = 0
+        self.closed_by_server = 0
+        self.open_since = {}  # socket -> time opened
+        self.error = None
+        self.ready = threading.Event()
+        self.thread = threading.Thread(target=self.run, daemon=True)
+        self.thread.start()
+        self.ready.wait(60)
+
+    def open_one(self, index):
+        sock = socket.socket(socket.AF_INET, socket.SOCK_STREAM)
+        sock.settimeout(10)
+        sock.connect(("127.0.0.1", self.port))
+        if index < self.half:
+            sock.sendall(HEADER.pack(0, 1, 100)[:5])
+        sock.setblocking(False)
+        self.open_since[sock] = (time.monotonic(), index)
+        self.opened += 1
+        return sock
+
+    def run(self):
+        selector = selectors.DefaultSelector()
+        try:
+            for index in range(self.count):
+                selector.register(self.open_one(index), selectors.EVENT_READ)
+            self.ready.set()
+            waiting = []  # (when to reopen, index) of connections the server closed
+            while not self.stop.is_set():
+                for key, _ in selector.select(0.1):
+                    sock = key.fileobj
+                    try:
+                        data = sock.recv(65536)
+                    except BlockingIOError:
+                        continue
+                    except ConnectionError:
+                        data = b""
+                    if data:
+                        continue  # the groups list: a silent connection reads and says nothing
+                    selector.unregister(sock)
+                    opened, index = self.open_since.pop(sock)
+                    sock.close()
+                    self.closed_by_server += 1
+                    if self.recycle:
+                        waiting.append((opened + self.recycle, index))
+                if not self.recycle:
+                    continue
+                now = time.monotonic()
+                for sock, (opened, index) in list(self.open_since.items()):
+                    if now - opened >= self.recycle:
+                        selector.unregister(sock)
+                        del self.open_since[sock]
+                        sock.close()
+                        selector.register(self.open_one(index), selectors.EVENT_READ)
+                due = [w for w in waiting if w[0] <= now]
+                waiting = [w for w in waiting if w[0] > now]
+                for _, index in due:
+                    selector.register(self.open_one(index), selectors.EVENT_READ)
+        except Exception as error:  # reported by crowd_stop
+            self.error = repr(error)
+            self.ready.set()
+        finally:
+            for sock in list(self.open_since):
+                sock.close()
+            selector.close()
+
+    def finish(self):
+        still_open = len(self.open_since)
+        self.stop.set()
+        self.thread.join(60)
+        return {"opened": self.opened, "closed_by_server": self.closed_by_server,
+                "still_open": still_open, "error": self.error}
+
+    def snapshot(self):
+        return {"opened": self.opened, "closed_by_server": self.closed_by_server, "error": self.error}
+
+
+def try_toolbar(port, timeout):
+    """A real toolbar's visit: connects, waits for its groups list, leaves. The seconds the list
+    took, or None when the server closed the connection or sent nothing in time."""
+    started = time.monotonic()
+    try:
+        bar = Toolbar(port)
+    except OSError:
+        return None
+    try:
+        frames = bar.read_frames(1, timeout)
+    finally:
+        bar.sock.close()
+    if len(frames) == 1 and frames[0]["type"] == 3:
+        return time.monotonic() - started
+    return None
 
 
 def main():
     bars = []
+    crowd = None
     for line in sys.stdin:
         cmd = json.loads(line)
         op = cmd["op"]
@@ -238,8 +348,21 @@ def main():
             elif op == "oracle":
                 reply["payload"] = oracle_groups(cmd["db"]).hex()
             elif op == "load":
-                new_bars, reply["toolbars"] = load(cmd["port"], cmd["toolbars"], cmd["requests"], cmd.get("nops", 0))
+                new_bars, reply["toolbars"], reply["finished"] = load(
+                    cmd["port"], cmd["toolbars"], cmd["requests"], cmd.get("nops", 0), cmd["guard"])
                 bars.extend(new_bars)
+            elif op == "crowd_start":
+                crowd = Crowd(cmd["port"], cmd["count"], cmd.get("half", 0), cmd.get("recycle", 0))
+                reply.update(crowd.snapshot())
+            elif op == "crowd_state":
+                reply.update(crowd.snapshot())
+            elif op == "crowd_stop":
+                reply.update(crowd.finish())
+                crowd = None
+            elif op == "try_toolbar":
+                took = try_toolbar(cmd["port"], cmd.get("timeout", 20))
+                reply["greeted"] = took is not None
+                reply["seconds"] = took if took is not None else -1
             elif op == "all_closed":
                 ids = cmd.get("ids", range(len(bars)))
                 reply["closed"] = all(bars[i].wait_closed(cmd.get("timeout", 20)) for i in ids)
