@@ -243,8 +243,7 @@ bool CListener::CloseOldestConnectionWithoutAFrame()
     if (!chosen)
         return false;
     // Only this thread destroys handlers, so the one chosen lives on outside the lock.
-    TRACE0(u"CListener::Run. The server is full; the oldest connection without a whole frame (0x%p) is closed "
-           u"to make room.\r\n",
+    TRACE0(u"CListener::Run. The oldest connection without a whole frame (0x%p) is closed to make room.\r\n",
            chosen);
     chosen->m_bMakingRoom = true;
     chosen->Stop();

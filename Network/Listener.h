@@ -101,9 +101,9 @@ private:
     // Destroys the handlers whose thread has ended (accept thread only); the number left that
     // are not being closed to make room.
     size_t ReapHandlers();
-    // A full server makes room for a new connection by closing the oldest connection that never
-    // sent a whole frame, however young (accept thread only); false when every connection has
-    // sent one. A crowd that never finishes a frame only ever pushes out its own oldest members,
+    // A full server (or one short of descriptors) makes room for a new connection by closing the
+    // oldest connection that never sent a whole frame, however young (accept thread only); false
+    // when every connection has sent one. A crowd that never finishes a frame only ever pushes out its own oldest members,
     // while a toolbar that has made a request keeps its place.
     bool CloseOldestConnectionWithoutAFrame();
     // Serves one accepted connection: a handler of its own, or closed at once past the limit.

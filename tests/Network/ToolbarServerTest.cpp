@@ -7,6 +7,7 @@
 #include "core/Globals.h"
 #include "core/db/Database.h"
 #include "core/prefs/Preferences.h"
+#include "platform/base/Process.h"
 #include "platform/ui/Clipboard.h"
 #include "tests/platform/ui/UiTestSupport.h"
 #include "tests/support/TestEnvironment.h"
@@ -16,6 +17,7 @@
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <poll.h>
+#include <sys/resource.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -813,4 +815,41 @@ TEST_F(ToolbarServerTest, AForeignExceptionInARequestLeavesTheNextRequestServed)
         }
     }
     serverMaker = nullptr;
+}
+
+TEST_F(ToolbarServerTest, ShortOfDescriptorsANewToolbarTakesThePlaceOfASilentConnection)
+{
+    // The process has descriptors for about ten more connections before the server's reserve is
+    // reached (each costs this test one and the server a few); twenty silent ones come, then a
+    // toolbar, which is greeted all the same.
+    Sql("INSERT INTO GROUPS(id, title) VALUES (1, 'NEWS');");
+    rlimit given{};
+    ASSERT_EQ(getrlimit(RLIMIT_NOFILE, &given), 0);
+    rlimit lowered = given;
+    lowered.rlim_cur = given.rlim_cur - taluvo::DescriptorsLeft() + CListener::kReservedDescriptors + 40;
+    ASSERT_EQ(setrlimit(RLIMIT_NOFILE, &lowered), 0);
+    std::vector<int> silent;
+    for (int i = 0; i < 20; ++i) {
+        const int fd = RawConnect(serverPort);
+        if (fd >= 0)
+            silent.push_back(fd);
+        // Those the server closed give their descriptors back here too.
+        for (auto it = silent.begin(); it != silent.end();) {
+            char byte;
+            pollfd poll{*it, POLLIN, 0};
+            if (::poll(&poll, 1, 0) == 1 && ::recv(*it, &byte, 1, MSG_PEEK) == 0) {
+                ::close(*it);
+                it = silent.erase(it);
+            } else {
+                ++it;
+            }
+        }
+        nettest::ServeUntil([] { return false; }, 50);
+    }
+    for (int visit = 0; visit < 3; ++visit) {
+        const QJsonObject reply = peer.Command({{"op", "try_toolbar"}, {"port", serverPort}, {"timeout", 30}});
+        EXPECT_TRUE(reply["greeted"].toBool()) << "visit " << visit;
+    }
+    CloseAll(silent);
+    ASSERT_EQ(setrlimit(RLIMIT_NOFILE, &given), 0);
 }
