@@ -242,16 +242,14 @@ private:
     bool m_bHeld = false;
 };
 
-// Tells every toolbar to hold its requests for as long as it lives: whatever ends the request, an
-// exception of any kind included, the toolbars are not left waiting for a ready signal.
+// The work mode is off (the toolbars hold their requests) for as long as it lives: whatever ends
+// the request, an exception of any kind included, the setting and the toolbars are given back
+// wmActive.
 class CMessageHandler::WorkModeOff {
 public:
-    explicit WorkModeOff(CMessageHandler& handler) : m_handler(handler)
-    {
-        m_handler.SetWorkMode(wmDisable);
-        TRACE1(u"CMessageHandler::MSG_REQ_ADD_URL_Handler. Send to all \"wmDisable\".\r\n");
-        m_handler.SendWorkModeToAll(wmDisable);
-    }
+    // The setting only: once it is changed the guard exists, and a failing send to the toolbars
+    // is undone like anything after it.
+    explicit WorkModeOff(CMessageHandler& handler) : m_handler(handler) { m_handler.SetWorkMode(wmDisable); }
     ~WorkModeOff()
     {
         try {
@@ -300,6 +298,8 @@ BOOL CMessageHandler::MSG_REQ_ADD_URL_Handler(const SMessage* msg)
         if (!turn.IsHeld())
             return FALSE;
         const WorkModeOff workModeOff(*this);
+        TRACE1(u"CMessageHandler::MSG_REQ_ADD_URL_Handler. Send to all \"wmDisable\".\r\n");
+        SendWorkModeToAll(wmDisable);
         added = HandOverToMainWindow(url, LOWORD(msg->param));
         Respond(added);
     } catch (CCmnException& e) {
