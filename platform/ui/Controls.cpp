@@ -108,6 +108,16 @@ int WinPos(const QString& plain, int qtPos)
     return w;
 }
 
+// A read-only line shows on the dialog's colour, as on Windows, so it never passes for a field the
+// user could type into.
+void ShowReadOnly(QLineEdit* edit, bool readOnly)
+{
+    edit->setReadOnly(readOnly);
+    QPalette palette = edit->palette();
+    palette.setBrush(QPalette::Base, readOnly ? palette.brush(QPalette::Window) : QPalette().brush(QPalette::Base));
+    edit->setPalette(palette);
+}
+
 LRESULT EditProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
 {
     auto record = Find(hwnd);
@@ -204,7 +214,7 @@ LRESULT EditProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
         return line ? line->maxLength() : multi->limit;
     case EM_SETREADONLY:
         if (line)
-            line->setReadOnly(wParam != 0);
+            ShowReadOnly(line, wParam != 0);
         else
             multi->setReadOnly(wParam != 0);
         record->style = wParam ? (record->style | ES_READONLY) : (record->style & ~ES_READONLY);
@@ -269,7 +279,7 @@ QWidget* MakeEdit(WindowRecord& record, QWidget* parent)
     auto* edit = new QLineEdit(parent);
     edit->setMaxLength(kDefaultEditLimit);
     edit->setText(record.text);
-    edit->setReadOnly(style & ES_READONLY);
+    ShowReadOnly(edit, style & ES_READONLY);
     if (style & ES_PASSWORD)
         edit->setEchoMode(QLineEdit::Password);
     if (style & ES_CENTER)
@@ -280,8 +290,8 @@ QWidget* MakeEdit(WindowRecord& record, QWidget* parent)
         edit->setValidator(new CaseValidator((style & ES_UPPERCASE) != 0, edit));
     else if (style & ES_NUMBER)
         edit->setValidator(new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]*")), edit));
-    if (record.exStyle & WS_EX_CLIENTEDGE)
-        edit->setFrame(true);
+    // As on Windows, only a border style draws the box: without one an edit is a line of text.
+    edit->setFrame((style & WS_BORDER) || (record.exStyle & WS_EX_CLIENTEDGE));
     QObject::connect(edit, &QLineEdit::textChanged, [hwnd]() { NotifyParent(hwnd, EN_CHANGE); });
     return edit;
 }

@@ -4,6 +4,7 @@
 #include "platform/ui/PropertySheet.h"
 
 #include "platform/ui/DialogTemplate.h"
+#include "platform/ui/TabControl.h"
 #include "platform/ui/detail/Core.h"
 
 #include "platform/base/KernelObjects.h"
@@ -11,8 +12,6 @@
 #include <QCoreApplication>
 #include <QFrame>
 #include <QKeyEvent>
-#include <QMouseEvent>
-#include <QTabBar>
 
 #include <memory>
 #include <utility>
@@ -33,6 +32,8 @@ constexpr int kButtonWidth = 50;
 constexpr int kButtonHeight = 14;
 constexpr int kButtonGap = 4;
 constexpr int kFrameInset = 4;
+// The tab control's id, as the Windows sheet's.
+constexpr int kTabControlId = 0x3020;
 
 struct PageEntry {
     HPROPSHEETPAGE handle = nullptr;
@@ -45,7 +46,7 @@ struct SheetState {
     bool noApply = false;
     std::vector<PageEntry> pages;
     int current = -1;
-    QTabBar* tabs = nullptr;
+    HWND tabs = nullptr;
     QRect pageArea; // pixels, in the sheet's client area
 };
 
@@ -139,10 +140,8 @@ bool Activate(HWND sheet, SheetState& state, int index, int direction)
         if (previous >= 0 && previous != i)
             ShowWindow(state.pages[static_cast<size_t>(previous)].hwnd, SW_HIDE);
         ShowWindow(page, SW_SHOWNA);
-        if (state.tabs) {
-            QSignalBlocker block(state.tabs);
-            state.tabs->setCurrentIndex(i);
-        }
+        if (state.tabs)
+            SendMessage(state.tabs, TCM_SETCURSEL, static_cast<WPARAM>(i), 0);
         for (const auto& child : Children(page))
             if ((child->style & WS_TABSTOP) && !(child->style & WS_DISABLED) && (child->style & WS_VISIBLE)) {
                 ::SetFocus(child->hwnd);
@@ -275,6 +274,23 @@ LRESULT SheetProc(HWND sheet, UINT message, WPARAM wParam, LPARAM lParam)
     case WM_CLOSE:
         Cancel(sheet, *state);
         return 0;
+    case WM_NOTIFY: {
+        // A tab chosen by the user: the active page may refuse to be left, the new one to be shown.
+        const auto* header = reinterpret_cast<const NMHDR*>(lParam);
+        if (!header || !state->tabs || header->hwndFrom != state->tabs)
+            return 0;
+        if (header->code == TCN_SELCHANGING)
+            return state->current >= 0
+                    && NotifyPage(sheet, state->pages[static_cast<size_t>(state->current)].hwnd, PSN_KILLACTIVE)
+                ? TRUE
+                : FALSE;
+        if (header->code == TCN_SELCHANGE) {
+            const int chosen = static_cast<int>(SendMessage(state->tabs, TCM_GETCURSEL, 0, 0));
+            if (!Activate(sheet, *state, chosen, 0))
+                SendMessage(state->tabs, TCM_SETCURSEL, static_cast<WPARAM>(state->current), 0);
+        }
+        return 0;
+    }
     case PSM_SETCURSEL: {
         int index = static_cast<int>(static_cast<intptr_t>(wParam));
         if (lParam) {
@@ -332,33 +348,6 @@ LRESULT SheetProc(HWND sheet, UINT message, WPARAM wParam, LPARAM lParam)
         return DefWindowProc(sheet, message, wParam, lParam);
     }
 }
-
-// The tab strip: a click asks the sheet to change pages, which the active page may refuse.
-class SheetTabs : public QTabBar {
-public:
-    SheetTabs(HWND sheet, QWidget* parent)
-        : QTabBar(parent)
-        , m_sheet(sheet)
-    {
-        setFocusPolicy(Qt::NoFocus);
-        setDrawBase(false);
-        setExpanding(false);
-        setUsesScrollButtons(true);
-    }
-
-protected:
-    void mousePressEvent(QMouseEvent* event) override
-    {
-        const int index = tabAt(event->position().toPoint());
-        if (event->button() == Qt::LeftButton && index >= 0)
-            SendMessage(m_sheet, PSM_SETCURSEL, static_cast<WPARAM>(index), 0);
-        event->accept();
-    }
-    void wheelEvent(QWheelEvent* event) override { event->accept(); } // no page change by wheel
-
-private:
-    HWND m_sheet;
-};
 
 // Ctrl+Tab and Ctrl+PageDown (Ctrl+Shift+Tab and Ctrl+PageUp back) turn the pages from whatever
 // control has the focus, before the control sees them (a list would take Ctrl+PageDown itself).
@@ -449,21 +438,28 @@ void Build(HWND sheet, SheetState& state)
     int top = margin;
     int contentWidth = page.width();
     if (!state.wizard) {
-        auto* tabs = new SheetTabs(sheet, widget);
+        // The tabs stand in as many rows as the page's width needs, as on Windows: a row that
+        // scrolled would hide tabs behind arrows. The page keeps the inset inside the tabs' frame.
+        contentWidth = page.width() + 2 * inset;
+        CreateParams c;
+        c.className = QString::fromUtf16(WC_TABCONTROL);
+        c.style = WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | TCS_MULTILINE | TCS_FOCUSNEVER;
+        c.x = margin;
+        c.y = margin;
+        c.width = contentWidth;
+        c.height = page.height() + 2 * inset;
+        c.parent = sheet;
+        c.id = kTabControlId;
+        state.tabs = CreateWindowObject(c);
+        CTabCtrl tabs(state.tabs);
         for (const PageEntry& entry : state.pages)
-            tabs->addTab(TabTitle(*entry.handle));
-        tabs->move(margin, margin);
-        tabs->resize(page.width() + 2 * inset, tabs->sizeHint().height());
-        state.tabs = tabs;
-        auto* frame = new QFrame(widget);
-        frame->setFrameShape(QFrame::StyledPanel);
-        frame->setFrameShadow(QFrame::Raised);
-        frame->setGeometry(margin, margin + tabs->height() - 1, page.width() + 2 * inset, page.height() + 2 * inset);
-        frame->lower();
-        tabs->raise();
-        state.pageArea = QRect(frame->x() + inset, frame->y() + inset, page.width(), page.height());
-        top = frame->geometry().bottom() + 1 + margin;
-        contentWidth = frame->width();
+            tabs.InsertItem(tabs.GetItemCount(), TabTitle(*entry.handle));
+        RECT display { 0, 0, contentWidth, 0 };
+        tabs.AdjustRect(FALSE, &display);
+        const int frameTop = display.top - display.left; // the display area's margin is the frame's
+        tabs.MoveWindow(margin, margin, contentWidth, frameTop + page.height() + 2 * inset, FALSE);
+        state.pageArea = QRect(margin + inset, margin + frameTop + inset, page.width(), page.height());
+        top = margin + frameTop + page.height() + 2 * inset + margin;
     } else {
         state.pageArea = QRect(margin, margin, page.width(), page.height());
         auto* rule = new QFrame(widget);

@@ -8,8 +8,10 @@
 
 #include "platform/base/KernelObjects.h"
 
+#include <QPainter>
 #include <QScrollBar>
 #include <QSlider>
+#include <QStyle>
 
 using namespace taluvo::ui::detail;
 
@@ -48,6 +50,30 @@ void TellParent(HWND control, Qt::Orientation orientation, WORD code, int positi
         MAKEWPARAM(code, withPosition ? static_cast<WORD>(static_cast<short>(position)) : 0),
         reinterpret_cast<LPARAM>(control));
 }
+
+// The desktop style marks the focus of edits and buttons with an outline in its focus colour but
+// draws none on a scroll bar (and only a faint one on a slider's handle), so a bar reached with Tab
+// looked like every other. Both get the outline the edits show.
+template <class Slider> class FocusMarked : public Slider {
+public:
+    using Slider::Slider;
+
+protected:
+    void paintEvent(QPaintEvent* event) override
+    {
+        Slider::paintEvent(event);
+        if (!this->hasFocus())
+            return;
+        QPainter painter(this);
+        const QColor highlight = this->palette().color(QPalette::Highlight);
+        QColor inner = highlight;
+        inner.setAlpha(110);
+        painter.setPen(inner);
+        painter.drawRect(this->rect().adjusted(1, 1, -2, -2));
+        painter.setPen(highlight.darker(125));
+        painter.drawRect(this->rect().adjusted(0, 0, -1, -1));
+    }
+};
 
 // ---------------------------------------------------------------------------------------------
 // Trackbar
@@ -122,7 +148,7 @@ QWidget* MakeTrackbar(WindowRecord& record, QWidget* parent)
     record.controlState = state;
     const HWND hwnd = record.hwnd;
     const Qt::Orientation orientation = (record.style & TBS_VERT) ? Qt::Vertical : Qt::Horizontal;
-    auto* slider = new QSlider(orientation, parent);
+    auto* slider = new FocusMarked<QSlider>(orientation, parent);
     slider->setRange(0, 100);
     slider->setSingleStep(1);
     DefaultPageSize(slider, *state);
@@ -240,7 +266,7 @@ QWidget* MakeScrollBar(WindowRecord& record, QWidget* parent)
     record.controlState = state;
     const HWND hwnd = record.hwnd;
     const Qt::Orientation orientation = (record.style & SBS_VERT) ? Qt::Vertical : Qt::Horizontal;
-    auto* bar = new QScrollBar(orientation, parent);
+    auto* bar = new FocusMarked<QScrollBar>(orientation, parent);
     ApplyRange(bar, *state);
     bar->setSingleStep(1);
     bar->setFocusPolicy((record.style & WS_TABSTOP) ? Qt::StrongFocus : Qt::NoFocus);
@@ -282,10 +308,12 @@ bool IsControlBar(HWND hwnd, int bar)
 namespace taluvo::ui::detail {
 
 void RegisterListViewClass();
+void RegisterTabControlClass();
 
 void RegisterDialogControlClasses()
 {
     RegisterListViewClass();
+    RegisterTabControlClass();
     RegisterBuiltinClass({ QString::fromUtf16(TRACKBAR_CLASS), TrackbarProc, MakeTrackbar });
     RegisterBuiltinClass({ QStringLiteral("ScrollBar"), ScrollBarProc, MakeScrollBar });
 }

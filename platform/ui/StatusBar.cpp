@@ -110,6 +110,8 @@ QWidget* MakeStatus(WindowRecord& record, QWidget* parent)
     auto state = std::make_shared<StatusState>();
     state->hwnd = record.hwnd;
     state->bar = new QStatusBar(parent);
+    // The bar paints its own face, as on Windows, whatever its parent paints under it.
+    state->bar->setAutoFillBackground(true);
     state->bar->setSizeGripEnabled((record.style & SBARS_SIZEGRIP) != 0);
     state->label = new QLabel(state->bar);
     state->bar->addWidget(state->label, 1);

@@ -12,10 +12,10 @@
 #include <QMouseEvent>
 #include <QRadioButton>
 #include <QAbstractSlider>
-#include <QTabBar>
 #include <QTableWidget>
 
 #include "platform/ui/PropertySheet.h"
+#include "platform/ui/TabControl.h"
 #include "platform/ui/Trackbar.h"
 
 #include <atomic>
@@ -386,13 +386,15 @@ namespace taluvo::ui::test {
 
 BOOL SelectSheetTab(HWND sheet, int index)
 {
-    QWidget* widget = WidgetOf(sheet);
-    auto* tabs = widget ? widget->findChild<QTabBar*>() : nullptr;
-    if (!tabs || index < 0 || index >= tabs->count())
+    HWND tabs = nullptr;
+    for (const auto& child : Children(sheet))
+        if (child->className == QString::fromUtf16(WC_TABCONTROL))
+            tabs = child->hwnd;
+    RECT rect;
+    if (!tabs || !SendMessage(tabs, TCM_GETITEMRECT, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(&rect)))
         return FALSE;
-    SendMouse(tabs, QEvent::MouseButtonPress, tabs->tabRect(index).center(), Qt::LeftButton, Qt::LeftButton);
-    SendMouse(tabs, QEvent::MouseButtonRelease, tabs->tabRect(index).center(), Qt::LeftButton, Qt::NoButton);
-    return tabs->currentIndex() == index ? TRUE : FALSE;
+    ClickAt(tabs, (rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2);
+    return SendMessage(tabs, TCM_GETCURSEL, 0, 0) == index ? TRUE : FALSE;
 }
 
 BOOL PressSheetButton(HWND sheet, int button)

@@ -144,9 +144,10 @@ DialogTemplate SearchContent()
             RadioButton(IDC_STOP_AT_TEXT, u"At the following text:", 15, 82, radioW, false),
             EditField(IDC_STOP_TEXT, editX, 81, inRight - editX, WS_GROUP),
             { IDC_PAGE_TEXT, u"RICHEDIT", nullptr,
-                ES_MULTILINE | ES_READONLY | WS_VSCROLL | WS_HSCROLL | WS_BORDER | WS_TABSTOP, 7, 106, groupW, 134 },
-            GroupBox(IDC_PROGRESS_FRAME, nullptr, 7, 242, groupW, 20),
-            Label(u"---", 13, 250, groupW - 12, 9, IDC_PAGE_PROGRESS, SS_CENTER | SS_SUNKEN),
+                ES_MULTILINE | ES_READONLY | WS_VSCROLL | WS_HSCROLL | WS_BORDER | WS_TABSTOP, 7, 106, groupW, 130 },
+            // The progress line is as high as an edit field, its one line of text centred in it.
+            GroupBox(IDC_PROGRESS_FRAME, nullptr, 7, 239, groupW, 25),
+            Label(u"---", 13, 247, groupW - 12, 12, IDC_PAGE_PROGRESS, SS_CENTER | SS_CENTERIMAGE | SS_SUNKEN),
             PushButton(IDC_DOWNLOAD_PAGE, u"&Download page", 7, h - 21, 70),
             DefaultButton(IDOK, u"OK", w - 7 - 104, h - 21),
             PushButton(IDCANCEL, u"Cancel", w - 57, h - 21),

@@ -175,7 +175,7 @@ void RegisterControlClasses();
 void RegisterDialogClass();
 void RegisterTreeViewClass();
 void RegisterBarClasses(); // toolbar, status bar, rebar, command bar
-void RegisterDialogControlClasses(); // list view, trackbar, scroll bar
+void RegisterDialogControlClasses(); // list view, tab control, trackbar, scroll bar
 
 // The painting path (Paint.cpp): every paint of a window's widget goes through WM_PAINT first
 // (what the procedure drew between BeginPaint and EndPaint, or through GetDC, is shown); a control
