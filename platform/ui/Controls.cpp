@@ -108,13 +108,13 @@ int WinPos(const QString& plain, int qtPos)
     return w;
 }
 
-// A read-only line shows on the dialog's colour, as on Windows, so it never passes for a field the
-// user could type into.
+// A read-only line shows on what lies under it (the dialog, a group box), as on Windows, so it never
+// passes for a field the user could type into.
 void ShowReadOnly(QLineEdit* edit, bool readOnly)
 {
     edit->setReadOnly(readOnly);
     QPalette palette = edit->palette();
-    palette.setBrush(QPalette::Base, readOnly ? palette.brush(QPalette::Window) : QPalette().brush(QPalette::Base));
+    palette.setBrush(QPalette::Base, readOnly ? QBrush(Qt::transparent) : QPalette().brush(QPalette::Base));
     edit->setPalette(palette);
 }
 

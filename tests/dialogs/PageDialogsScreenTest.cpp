@@ -39,7 +39,8 @@ TEST(PageDialogsOnScreen, KeptAsScreenshotsWithTheMarkingColours)
     const std::string output = taluvo::test::ReadFile(log);
     std::printf("%s", output.c_str());
     EXPECT_EQ(status, 0) << output;
-    for (const char* name : { "page-address-dialog.png", "page-modify-dialog.png", "content-selection-dialog.png" })
+    for (const char* name : { "page-address-dialog.png", "page-modify-dialog.png", "content-selection-dialog.png",
+             "page-properties-dialog.png" })
         EXPECT_NE(output.find("screenshot saved: " + artefacts + "/" + name), std::string::npos) << name;
     // Start text green, the watched part blue, the stop text red.
     EXPECT_GT(Count(output, "green"), 20) << output;

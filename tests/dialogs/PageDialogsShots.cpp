@@ -1,9 +1,10 @@
-// dialogs_page_shots <folder>: runs the page address, page modify and content-selection dialogs on
-// the X server of the environment, each filled as a user would see it, and saves each window with
-// its frame as <folder>/<name>.png. For the content dialog it also counts the pixels of the page
+// dialogs_page_shots <folder>: runs the page address, page modify, content-selection and properties
+// dialogs on the X server of the environment, each filled as a user would see it, and saves each
+// window with its frame as <folder>/<name>.png. For the content dialog it also counts the pixels of the page
 // text drawn in the three marking colours. One line per dialog; exit code 0 when all were saved.
 #include "dialogs/PageAddDlg.h"
 #include "dialogs/PageModifyDlg.h"
+#include "dialogs/PagePropertiesDlg.h"
 #include "dialogs/SearchContentDlg.h"
 
 #include "platform/ui/Application.h"
@@ -82,6 +83,8 @@ int main(int argc, char** argv)
     taluvo::ui::test::ScopedDialogHook hook([&](HWND dlg, WORD id) {
         if (id == IDD_PAGE_ADD) {
             Shoot(dlg, "page-address-dialog.png");
+        } else if (id == IDD_PAGE_PROPERTIES) {
+            Shoot(dlg, "page-properties-dialog.png");
         } else if (id == IDD_PAGE_MODIFY) {
             Shoot(dlg, "page-modify-dialog.png");
         } else if (id == IDD_SEARCH_CONTENT) {
@@ -111,5 +114,20 @@ int main(int argc, char** argv)
 
     CSearchContentDlg content(&ctx);
     content.DoModal(nullptr, reinterpret_cast<LPARAM>(&modify));
+
+    CPagePropertiesDlg properties;
+    properties.m_strUrl = QStringLiteral("http://www.example.com/News/Today.html");
+    properties.m_strDescr = QStringLiteral("Daily prices");
+    properties.m_strStatus = QStringLiteral("New");
+    properties.m_strHttpCode = QStringLiteral("200");
+    properties.m_strInterval = QStringLiteral("1 day, 1 hour, 1 minute");
+    properties.m_strLastChecked = QStringLiteral("11.12.2026 05:30:12");
+    properties.m_strLastModified = QStringLiteral("10.12.2026 22:04:51");
+    properties.m_strCheckDue = QStringLiteral("12.12.2026 06:31:12");
+    properties.m_strCheckDueIn = QStringLiteral("1 day, 1 hour");
+    properties.m_strCheckSum = QStringLiteral("0x5A1C93E2");
+    properties.m_strStartCheck = QStringLiteral("<table>");
+    properties.m_strStopCheck = QStringLiteral("</table>");
+    properties.DoModal(nullptr);
     return g_failures == 0 ? 0 : 1;
 }

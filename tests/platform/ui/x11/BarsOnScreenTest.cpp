@@ -10,6 +10,7 @@
 
 #include "platform/ui/CommCtrl.h"
 #include "platform/ui/ScrollBar.h"
+#include "platform/ui/TestHooks.h"
 #include "platform/ui/Trackbar.h"
 
 #include <gtest/gtest.h>
@@ -155,6 +156,7 @@ TEST_F(BarsOnScreen, TrackbarAndScrollBarShowTheFocusMark)
     SendMessage(slider, TBM_SETPOS, TRUE, 4);
     window.ShowWindow(SW_SHOW);
     ASSERT_TRUE(WaitOnScreen(window));
+    ASSERT_TRUE(taluvo::ui::test::WaitForActiveWindow(window));
     const auto perimeter = [](HWND control) {
         const QRect r = ScreenRect(control);
         return 2 * (r.width() + r.height());
@@ -162,7 +164,7 @@ TEST_F(BarsOnScreen, TrackbarAndScrollBarShowTheFocusMark)
     for (HWND focused : { slider, scroll }) {
         HWND other = focused == slider ? scroll : slider;
         SetFocus(focused);
-        ASSERT_EQ(GetFocus(), focused);
+        ASSERT_TRUE(PumpUntil([&] { return GetFocus() == focused; }, 5000));
         QImage shot;
         const bool marked = WaitForScreen([&](const QImage& screen) {
             shot = screen;
