@@ -71,7 +71,6 @@ protected:
     void mousePressEvent(QMouseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
 
-
     int Overlap() const
     {
         QStyleOptionTab option;
@@ -79,6 +78,7 @@ protected:
         option.shape = QTabBar::RoundedNorth;
         return style()->pixelMetric(QStyle::PM_TabBarBaseOverlap, &option, this);
     }
+
 private:
     QStyleOptionTab TabOption(const TabLayout& layout, int index) const;
     LRESULT Notify(UINT code) const;
@@ -101,8 +101,7 @@ TabLayout TabStrip::Layout(int width) const
         option.initFrom(this);
         option.shape = QTabBar::RoundedNorth;
         option.text = item.text;
-        const QSize contents(
-            metrics.size(Qt::TextShowMnemonic, item.text).width()
+        const QSize contents(metrics.size(Qt::TextShowMnemonic, item.text).width()
                 + style()->pixelMetric(QStyle::PM_TabBarTabHSpace, &option, this),
             metrics.height() + style()->pixelMetric(QStyle::PM_TabBarTabVSpace, &option, this));
         const QSize size = style()->sizeFromContents(QStyle::CT_TabBarTab, &option, contents, this);
@@ -174,7 +173,8 @@ QStyleOptionTab TabStrip::TabOption(const TabLayout& layout, int index) const
         option.state |= QStyle::State_MouseOver;
     const int row = option.row;
     const bool first = index == 0 || layout.rowOf[static_cast<size_t>(index - 1)] != row;
-    const bool last = index + 1 == static_cast<int>(items.size()) || layout.rowOf[static_cast<size_t>(index + 1)] != row;
+    const bool last
+        = index + 1 == static_cast<int>(items.size()) || layout.rowOf[static_cast<size_t>(index + 1)] != row;
     option.position = first && last ? QStyleOptionTab::OnlyOneTab
         : first                     ? QStyleOptionTab::Beginning
         : last                      ? QStyleOptionTab::End

@@ -82,7 +82,8 @@ public:
         TCITEM item;
         item.mask = TCIF_TEXT;
         item.pszText = const_cast<char16_t*>(reinterpret_cast<const char16_t*>(text.utf16()));
-        return static_cast<int>(SendMessage(TCM_INSERTITEM, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(&item)));
+        return static_cast<int>(
+            SendMessage(TCM_INSERTITEM, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(&item)));
     }
     int GetItemCount() const { return static_cast<int>(SendMessage(TCM_GETITEMCOUNT)); }
     int GetCurSel() const { return static_cast<int>(SendMessage(TCM_GETCURSEL)); }
@@ -90,7 +91,8 @@ public:
     int GetRowCount() const { return static_cast<int>(SendMessage(TCM_GETROWCOUNT)); }
     BOOL GetItemRect(int index, RECT* rect) const
     {
-        return static_cast<BOOL>(SendMessage(TCM_GETITEMRECT, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(rect)));
+        return static_cast<BOOL>(
+            SendMessage(TCM_GETITEMRECT, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(rect)));
     }
     void AdjustRect(BOOL larger, RECT* rect) const
     {

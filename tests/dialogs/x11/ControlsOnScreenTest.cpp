@@ -129,8 +129,8 @@ TEST_F(ControlsOnScreen, AddPageProgressLineShowsItsTextAndLooksReadOnly)
         [&](HWND dialog) {
             HWND line = GetDlgItem(dialog, IDC_PAGE_PROGRESS);
             QImage shot;
-            ExpectProgressLine(dialog, line, QStringLiteral("Connecting to www.example.com ..."),
-                "page-add-progress.png", &shot);
+            ExpectProgressLine(
+                dialog, line, QStringLiteral("Connecting to www.example.com ..."), "page-add-progress.png", &shot);
             // Read-only at sight: no box around it, the dialog's own colour under the text, unlike
             // the address field above it.
             const QRect area = ScreenRect(line);
@@ -166,8 +166,8 @@ TEST_F(ControlsOnScreen, ContentDialogProgressLineAndSizeGrip)
             // along the bottom edge.
             RECT client;
             GetClientRect(dialog, &client);
-            const QRect inside(ToScreen(dialog, POINT { 0, 0 }).x, ToScreen(dialog, POINT { 0, 0 }).y, client.right,
-                client.bottom);
+            const QRect inside(
+                ToScreen(dialog, POINT { 0, 0 }).x, ToScreen(dialog, POINT { 0, 0 }).y, client.right, client.bottom);
             HWND grip = GetDlgItem(dialog, ATL_IDW_STATUS_BAR);
             ASSERT_TRUE(grip);
             const QRect gripRect = ScreenRect(grip);
@@ -197,9 +197,18 @@ TEST_F(ControlsOnScreen, OptionsSheetShowsAllElevenTabsInRows)
         CTabCtrl control(tabs);
         ASSERT_EQ(control.GetItemCount(), 11);
         EXPECT_GT(control.GetRowCount(), 1);
-        const QRect sheetArea(ToScreen(dialog, POINT { 0, 0 }).x, ToScreen(dialog, POINT { 0, 0 }).y,
-            [&] { RECT c; GetClientRect(dialog, &c); return c.right; }(),
-            [&] { RECT c; GetClientRect(dialog, &c); return c.bottom; }());
+        const QRect sheetArea(
+            ToScreen(dialog, POINT { 0, 0 }).x, ToScreen(dialog, POINT { 0, 0 }).y,
+            [&] {
+                RECT c;
+                GetClientRect(dialog, &c);
+                return c.right;
+            }(),
+            [&] {
+                RECT c;
+                GetClientRect(dialog, &c);
+                return c.bottom;
+            }());
         RECT tabsClient;
         control.GetClientRect(&tabsClient);
         const auto checkTabs = [&](const char* shotName) {
@@ -219,7 +228,8 @@ TEST_F(ControlsOnScreen, OptionsSheetShowsAllElevenTabsInRows)
             }
             const bool drawn = WaitForScreen([&](const QImage& screen) {
                 shot = screen;
-                return std::all_of(areas.begin(), areas.end(), [&](const QRect& a) { return InkBox(screen, a).width() > 20; });
+                return std::all_of(
+                    areas.begin(), areas.end(), [&](const QRect& a) { return InkBox(screen, a).width() > 20; });
             });
             Keep(shot, dialog, shotName);
             EXPECT_TRUE(drawn) << "every tab shows its title";
@@ -298,7 +308,8 @@ TEST_F(ControlsOnScreen, ScrollBarReachedWithTabShowsTheFocusMark)
             uitest::PressKey(dialog, VK_TAB);
             ASSERT_EQ(GetFocus(), hours);
             EXPECT_TRUE(WaitForScreen([&](const QImage& screen) {
-                return FocusMarkPixels(screen, bar) < perimeter / 10 && FocusMarkPixels(screen, hours) > perimeter * 3 / 4;
+                return FocusMarkPixels(screen, bar) < perimeter / 10
+                    && FocusMarkPixels(screen, hours) > perimeter * 3 / 4;
             }));
         },
         0);

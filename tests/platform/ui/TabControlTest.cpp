@@ -72,7 +72,8 @@ protected:
         for (int i = 0; i < tabs.GetItemCount(); ++i)
             rows[ItemRect(tabs, i).top].push_back(i);
         for (auto& [top, row] : rows)
-            std::sort(row.begin(), row.end(), [&](int a, int b) { return ItemRect(tabs, a).left < ItemRect(tabs, b).left; });
+            std::sort(
+                row.begin(), row.end(), [&](int a, int b) { return ItemRect(tabs, a).left < ItemRect(tabs, b).left; });
         return rows;
     }
     CTabParent m_parent;
@@ -199,8 +200,8 @@ TEST_F(UiTabControlTest, ParentMayRefuseAChangeAndKeysMoveTheSelection)
     uitest::PressKey(tabs, VK_END);
     uitest::PressKey(tabs, VK_RIGHT); // past the last: nothing
     EXPECT_EQ(tabs.GetCurSel(), kCount - 1);
-    EXPECT_EQ(m_parent.m_events, (std::vector<std::string> { "changing from 0", "change to 1", "changing from 1",
-                                     "change to 10" }));
+    EXPECT_EQ(m_parent.m_events,
+        (std::vector<std::string> { "changing from 0", "change to 1", "changing from 1", "change to 10" }));
 }
 
 TEST_F(UiTabControlTest, ItemsKeepTextsAndDataAndSingleLineStaysInOneRow)

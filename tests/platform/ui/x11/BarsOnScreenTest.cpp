@@ -32,8 +32,9 @@ namespace {
 std::array<int, 4> FrameExtents(HWND hwnd)
 {
     QProcess xprop;
-    xprop.start(QStringLiteral("xprop"), { QStringLiteral("-id"), QString::number(Widget(hwnd)->window()->winId()),
-                                             QStringLiteral("_NET_FRAME_EXTENTS") });
+    xprop.start(QStringLiteral("xprop"),
+        { QStringLiteral("-id"), QString::number(Widget(hwnd)->window()->winId()),
+            QStringLiteral("_NET_FRAME_EXTENTS") });
     std::array<int, 4> extents { -1, -1, -1, -1 };
     if (!xprop.waitForFinished(5000))
         return extents;
@@ -102,7 +103,12 @@ TEST_F(BarsOnScreen, StatusBarPanesStandInItsOneLineAtTheWindowsBottom)
 
     // On the screen: the bar's face from its top to the window's last row, the pane's text in it.
     std::array<int, 4> extents;
-    ASSERT_TRUE(PumpUntil([&] { extents = FrameExtents(window); return extents[3] >= 0; }, 5000));
+    ASSERT_TRUE(PumpUntil(
+        [&] {
+            extents = FrameExtents(window);
+            return extents[3] >= 0;
+        },
+        5000));
     QImage shot;
     ASSERT_TRUE(WaitForScreen([&](const QImage& screen) {
         shot = screen;
@@ -122,7 +128,6 @@ TEST_F(BarsOnScreen, StatusBarPanesStandInItsOneLineAtTheWindowsBottom)
     SaveArtefact(shot.copy(QRect(framed.left() - 10, barRect.top() - 20, framed.width() + 20, barRect.height() + 40))
                      .scaled(2 * (framed.width() + 20), 2 * (barRect.height() + 40)),
         "status-bar-bottom-2x.png");
-
 }
 
 // Pixels on the control's outermost ring in the colour of the focus outline.
@@ -147,8 +152,8 @@ TEST_F(BarsOnScreen, TrackbarAndScrollBarShowTheFocusMark)
 {
     CColourWindow window(GetSysColor(COLOR_BTNFACE));
     ASSERT_TRUE(window.Open(250, 200, 400, 160));
-    HWND slider = CreateWindowEx(0, TRACKBAR_CLASS, nullptr, WS_CHILD | WS_VISIBLE | WS_TABSTOP | TBS_AUTOTICKS, 20,
-        20, 360, 36, window, reinterpret_cast<HMENU>(static_cast<uintptr_t>(1)), nullptr, nullptr);
+    HWND slider = CreateWindowEx(0, TRACKBAR_CLASS, nullptr, WS_CHILD | WS_VISIBLE | WS_TABSTOP | TBS_AUTOTICKS, 20, 20,
+        360, 36, window, reinterpret_cast<HMENU>(static_cast<uintptr_t>(1)), nullptr, nullptr);
     HWND scroll = CreateWindowEx(0, u"ScrollBar", nullptr, WS_CHILD | WS_VISIBLE | WS_TABSTOP | SBS_HORZ, 20, 90, 360,
         18, window, reinterpret_cast<HMENU>(static_cast<uintptr_t>(2)), nullptr, nullptr);
     ASSERT_TRUE(slider && scroll);
@@ -173,8 +178,8 @@ TEST_F(BarsOnScreen, TrackbarAndScrollBarShowTheFocusMark)
         });
         SaveArtefact(shot.copy(ScreenRect(window).adjusted(-10, -10, 10, 10)),
             focused == slider ? "trackbar-focus.png" : "scrollbar-focus.png");
-        EXPECT_TRUE(marked) << (focused == slider ? "trackbar" : "scroll bar") << ": "
-                            << FocusRingPixels(shot, focused) << " of " << perimeter(focused) << " edge pixels";
+        EXPECT_TRUE(marked) << (focused == slider ? "trackbar" : "scroll bar") << ": " << FocusRingPixels(shot, focused)
+                            << " of " << perimeter(focused) << " edge pixels";
     }
 }
 
