@@ -69,6 +69,9 @@ QString CPageCheck::Url() const
 void CPageCheck::Cancel()
 {
     m_bCancelRequested = true;
+    // A fetch that has ended leaves its outcome alone: its worker only has its thread to end.
+    if (m_worker && m_worker->HasFinished())
+        return;
     SPageCtx& ctx = *m_ctx;
     // The mark and the error first: a completion the closed handles bring must find them.
     ctx.m_bCancelled = TRUE;

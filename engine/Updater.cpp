@@ -139,6 +139,7 @@ DWORD CUpdater::WaitStep(DWORD milliseconds)
 void CUpdater::Run()
 {
     SPageCtx* ctx = m_pPageCtx;
+    m_bFinished = false;
     ctx->m_iStatus = statusOrdinary;
     ctx->m_dwErrorCode = 0;
     ctx->m_bCancelled = FALSE;
@@ -367,6 +368,7 @@ void CUpdater::Finish(DWORD error)
     taluvo::engine::KeepText(ctx->m_strHtml);
     taluvo::engine::TrimReadBuffer();
     // The last touch of the context: its receiver may delete it while handling this notice.
+    m_bFinished = true;
     Notify(StateNotice(stateFinished));
 }
 

@@ -11,6 +11,7 @@
 
 #include <QString>
 
+#include <atomic>
 #include <chrono>
 #include <vector>
 
@@ -34,6 +35,9 @@ public:
     void CancelUpdate();
     // The address this worker fetches.
     const QString& GetUrl() const { return m_szUrl; }
+    // True once the fetch has ended and its finished notice is being sent (until the next start):
+    // there is nothing left to cancel, and the context holds the outcome.
+    bool HasFinished() const { return m_bFinished.load(); }
 
     // The session's status callback; dwContext is the SPageCtx of the fetch.
     static void WinInetCallback(HINTERNET hInternet, DWORD_PTR dwContext, DWORD dwInternetStatus,
@@ -69,4 +73,5 @@ private:
     // A check ends by then whatever the server does: ConnectTimeout + SendTimeout + 4 x RecvTimeout
     // after it started.
     std::chrono::steady_clock::time_point m_deadline;
+    std::atomic<bool> m_bFinished{false};
 };

@@ -117,6 +117,21 @@ TEST_F(PageCheckTest, ACancelWhileTheBodyIsReadKeepsWhatWasRead)
     EXPECT_LT(ctx.m_strHtml.size(), 8190 + 600);
 }
 
+TEST_F(PageCheckTest, ACancelOnceTheFetchHasEndedLeavesItsOutcome)
+{
+    // A dialog, or a shutdown, may cancel or drop a check between its finished notice and the end of
+    // its worker's thread: the outcome in the context must stay the fetch's own.
+    std::unique_ptr<CPageCheck> check = Started("/a");
+    m_window.onFinished = [&](SPageCtx*) { check->Cancel(); };
+    ASSERT_EQ(taluvo::ui::WaitServingSends(m_window.finished, 30000), WAIT_OBJECT_0);
+    m_window.onFinished = nullptr;
+    EXPECT_TRUE(check->CancelAndWait(10000));
+    const SPageCtx& ctx = check->Ctx();
+    EXPECT_EQ(ctx.m_dwErrorCode.load(), 0u);
+    EXPECT_EQ(ctx.m_iStatus, statusOrdinary);
+    EXPECT_EQ(ctx.m_strHtml, QStringLiteral("page a"));
+}
+
 TEST_F(PageCheckTest, ACheckDestroyedWhileItsWorkerRunsCancelsAndWaitsForIt)
 {
     std::unique_ptr<CPageCheck> check = Started("/hang");
