@@ -11,6 +11,9 @@
 namespace {
 
 constexpr int kLineLimit = 76;
+// The longest line SMTP carries (without its CR LF). A 7bit or 8bit part chosen by the caller
+// keeps its lines whole up to it: a hard break inside a line changes the text the reader gets.
+constexpr int kTransportLineLimit = 998;
 const QString kBreakChars = QStringLiteral(" -;.,?!");
 
 bool IsLatin1Label(const QString& label)
@@ -66,19 +69,21 @@ SmtpEncoding CSmtpMsg::GuessEncoding(const BYTE* bytes, DWORD count)
     if (count == 0 || !bytes)
         return encoding7Bit;
     DWORD printable = 0, nonPrintable = 0;
+    // Every line is measured, the first and the last included: a line longer than the limit sent
+    // as it is would be cut by a hard break, and a long address in it would reach the reader
+    // broken. Quoted-printable cuts it with soft breaks, which the reader's program joins again.
     bool longLine = false;
-    DWORD start = 0;
+    DWORD lineLength = 0;
     for (DWORD k = 0; k < count; ++k) {
         const BYTE b = bytes[k];
         if ((b >= 32 && b <= 126) || b == 9 || b == 10 || b == 13)
             ++printable;
         else
             ++nonPrintable;
-        if (b == '\r') {
-            if (static_cast<int64_t>(k) - start - 1 > kLineLimit)
-                longLine = true;
-            start = k + 1;
-        }
+        if (b == '\r' || b == '\n')
+            lineLength = 0;
+        else if (++lineLength > kLineLimit)
+            longLine = true;
     }
     if (static_cast<uint64_t>(printable) * 100 / count <= 89)
         return encodingBase64;
@@ -220,13 +225,13 @@ void CSmtpMsg::EncodeText(SmtpEncoding encoding, QString& text, QString& name, c
         name = QStringLiteral("7bit");
         QString seven;
         EncodeSevenBit(seven, isText ? CutAtNul(source) : taluvo::AnsiDecode(CutAtNul(bytes)));
-        WrapLines(result, seven, kLineLimit);
+        WrapLines(result, seven, kTransportLineLimit);
         break;
     }
     case encoding8Bit: {
         name = QStringLiteral("8bit");
         QString wrapped;
-        WrapLines(wrapped, asChars(), kLineLimit);
+        WrapLines(wrapped, asChars(), kTransportLineLimit);
         result = taluvo::AnsiDecode(toBytes(wrapped));
         break;
     }

@@ -21,7 +21,7 @@ QByteArray Mixed(int percent)
 {
     QByteArray bytes;
     for (int i = 0; i < 100; ++i)
-        bytes += i < percent ? 'a' : '\xE9';
+        bytes += i < percent ? (i == 40 ? '\n' : 'a') : '\xE9';  // lines short enough for 7bit
     return bytes;
 }
 
@@ -65,9 +65,12 @@ TEST(SmtpEncoding, GuessFollowsPrintableShareAndLineLengths)
         {"95 percent ASCII", Mixed(95), encoding8Bit},
         {"89 percent printable", Mixed(89), encodingBase64},
         {"90 percent printable", Mixed(90), encoding8Bit},
-        {"first line of 77", line77 + "\r\nshort", encoding7Bit},
+        // Every line is measured, so no line is cut by a hard break.
+        {"first line of 77", line77 + "\r\nshort", encodingQuotedPrintable},
         {"second line of 77", "x\r\n" + line77 + "\r\nshort", encodingQuotedPrintable},
-        {"one long line without CR", QByteArray(200, 'a'), encoding7Bit},
+        {"last line of 77", "x\r\n" + line77, encodingQuotedPrintable},
+        {"one long line without CR", QByteArray(200, 'a'), encodingQuotedPrintable},
+        {"lines of 76 ended by LF alone", QByteArray(76, 'a') + "\n" + QByteArray(76, 'b'), encoding7Bit},
         {"nothing", "", encoding7Bit},
     };
     for (const Case& c : cases)
@@ -200,4 +203,21 @@ TEST(SmtpEncoding, DataEncodingsKeepEveryByte)
     CSmtpMsg::EncodeText(static_cast<SmtpEncoding>(9), text, name);
     EXPECT_TRUE(text.isEmpty());
     EXPECT_EQ(name, QStringLiteral("unchanged"));
+}
+
+TEST(SmtpEncoding, ChosenSevenOrEightBitKeepsLinesWholeUpToTheTransportsLimit)
+{
+    const QString line = QStringLiteral("http://example.com/a-b.c;d,e?f!g ").repeated(6);
+    for (SmtpEncoding encoding : {encoding7Bit, encoding8Bit}) {
+        QString text = line + QStringLiteral("\r\nnext"), name;
+        CSmtpMsg::EncodeText(encoding, text, name);
+        EXPECT_EQ(text, line + QStringLiteral("\r\nnext")) << name.toStdString();
+    }
+    // A line the transport cannot carry is still cut, at its limit.
+    QString text(1200, QLatin1Char('a')), name;
+    CSmtpMsg::EncodeText(encoding7Bit, text, name);
+    const QStringList lines = text.split(QStringLiteral("\r\n"));
+    ASSERT_EQ(lines.size(), 2);
+    EXPECT_EQ(lines[0].size(), 998);
+    EXPECT_EQ(lines[1].size(), 202);
 }
