@@ -12,6 +12,7 @@
 #include "platform/base/Process.h"
 #include "platform/net/WinSock.h"
 #include "platform/shell/ShutdownSignals.h"
+#include "platform/shell/Sound.h"
 #include "platform/ui/Application.h"
 #include "res/resource.h"
 
@@ -71,6 +72,13 @@ int Run(int showCommand)
     return result;
 }
 
+// The sound library's complaints (no sound card, a device that cannot be opened) are the trace's,
+// not the terminal's: a start prints nothing.
+void TraceSoundMessage(const QString& message)
+{
+    TRACE1(u"Sound: %s\r\n", message);
+}
+
 QString SingleInstanceLockFailure(DWORD error)
 {
     const QString reason = taluvo::SystemErrorMessage(error).value_or(QString()).trimmed();
@@ -92,6 +100,7 @@ int main(int argc, char** argv)
         return -1;
     CDbgTracer::Instance()->SetLogFile(taluvo::ProgramFilePath(QStringLiteral("trc")));
     TRACE1(u"Taluvo started. Program folder: %s\r\n", taluvo::ProgramFolder());
+    taluvo::shell::SetSoundMessageSink(&TraceSoundMessage);
     if (!allocatorTuned)
         TRACE0(u"The allocator's thresholds could not be set; the C library's defaults stay.\r\n");
 

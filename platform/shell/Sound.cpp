@@ -1,30 +1,73 @@
 #include "platform/shell/Sound.h"
 
+#include "platform/base/DebugOutput.h"
+#include "platform/base/FileWrite.h"
+#include "platform/base/Format.h"
 #include "platform/base/TextCodec.h"
 #include "platform/shell/ShellHooks.h"
 
-#include <QCoreApplication>
-#include <QDir>
 #include <QFile>
-#include <QStandardPaths>
 
+#include <alsa/asoundlib.h>
 #include <canberra.h>
 
+#include <atomic>
 #include <condition_variable>
+#include <cstdarg>
+#include <cstdio>
 #include <map>
 #include <memory>
 #include <mutex>
+
+#include <sys/mman.h>
+#include <unistd.h>
 
 namespace taluvo::shell {
 namespace {
 
 constexpr uint32_t kSoundId = 1;  // every alert sound shares one id: playing cancels the last
 
+std::atomic<SoundMessageSink> g_messageSink{nullptr};
+
+void SayMessage(const QString& message)
+{
+    if (SoundMessageSink sink = g_messageSink.load())
+        sink(message);
+    else
+        taluvo::OutputDebugText(message + QLatin1Char('\n'));
+}
+
+// The sound library's ALSA backend reports a missing card or device through ALSA's error
+// handler, whose default prints to standard error: a start without a sound card would fill the
+// user's terminal with lines about it at every alert.
+void AlsaMessage(const char* file, int line, const char* function, int error, const char* format, ...)
+{
+    char text[1024];
+    va_list arguments;
+    va_start(arguments, format);
+    std::vsnprintf(text, sizeof text, format, arguments);
+    va_end(arguments);
+    QString message = taluvo::Format(u"ALSA lib %hs:%d:(%hs) %hs", file ? file : "", line, function ? function : "", text);
+    if (error)
+        message += taluvo::Format(u": %hs", snd_strerror(error));
+    SayMessage(message);
+}
+
+// A sound resource of the program. Those inside the program's own resources are given to the
+// sound system as a memory file of this process (named through /proc/self/fd), because it reads
+// only files: nothing is left behind in any folder, however the process ends.
+struct SoundResource {
+    QString path;
+    int memoryFile = -1;
+};
+
 struct SoundSystem {
     std::mutex lock;
     ca_context* context = nullptr;
     bool failed = false;
-    std::map<WORD, QString> resources;
+    std::map<WORD, SoundResource> resources;
+
+    SoundSystem() { snd_lib_error_set_handler(&AlsaMessage); }
 
     static SoundSystem& Instance()
     {
@@ -42,16 +85,26 @@ struct SoundSystem {
     }
 };
 
-QString ResourceFile(const QString& path, WORD id)
+// The path the sound system reads a resource from; empty when it cannot be had.
+QString ResourceFile(SoundResource& resource, WORD id)
 {
-    if (!path.startsWith(QLatin1Char(':')))
-        return path;
-    const char* runtime = std::getenv("XDG_RUNTIME_DIR");
-    const QString folder = runtime && *runtime ? AnsiDecode(runtime) : QDir::tempPath();
-    const QString file = folder + QStringLiteral("/taluvo-sound-%1-%2.wav").arg(id).arg(QCoreApplication::applicationPid());
-    if (!QFile::exists(file))
-        QFile::copy(path, file);
-    return file;
+    if (!resource.path.startsWith(QLatin1Char(':')))
+        return resource.path;
+    if (resource.memoryFile < 0) {
+        QFile source(resource.path);
+        if (!source.open(QIODevice::ReadOnly))
+            return QString();
+        const QByteArray bytes = source.readAll();
+        const int fd = memfd_create(taluvo::AnsiEncode(QStringLiteral("taluvo-sound-%1").arg(id)).constData(), MFD_CLOEXEC);
+        if (fd < 0)
+            return QString();
+        if (!taluvo::WriteAll(fd, bytes.constData(), static_cast<size_t>(bytes.size()))) {
+            close(fd);
+            return QString();
+        }
+        resource.memoryFile = fd;
+    }
+    return QStringLiteral("/proc/self/fd/%1").arg(resource.memoryFile);
 }
 
 // The end of one synchronous sound, signalled from the sound system's own thread (finished,
@@ -104,7 +157,16 @@ void RegisterSoundResource(WORD id, const QString& path)
 {
     SoundSystem& system = SoundSystem::Instance();
     std::lock_guard<std::mutex> guard(system.lock);
-    system.resources[id] = path;
+    SoundResource& resource = system.resources[id];
+    if (resource.memoryFile >= 0)
+        close(resource.memoryFile);
+    resource = SoundResource{path};
+}
+
+void SetSoundMessageSink(SoundMessageSink sink)
+{
+    SoundSystem::Instance();  // the sound library's own handler is replaced from now on
+    g_messageSink = sink;
 }
 
 }  // namespace taluvo::shell

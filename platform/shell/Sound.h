@@ -23,8 +23,13 @@ BOOL PlaySound(const QString& sound, HMODULE module, DWORD flags);
 
 namespace taluvo::shell {
 
-// Registers a sound resource under its id: a file path or a Qt resource path (":/sounds/x.wav");
-// the latter is copied once into the runtime folder, because the sound system reads files.
+// Registers a sound resource under its id: a file path or a Qt resource path (":/sounds/x.wav").
 void RegisterSoundResource(WORD id, const QString& path);
+
+// Where the sound system's own complaints go (a missing sound card, a device that cannot be
+// opened), one line each, from whichever thread meets them. Until a sink is set they are
+// debugger output; they never reach the terminal otherwise.
+using SoundMessageSink = void (*)(const QString& message);
+void SetSoundMessageSink(SoundMessageSink sink);
 
 }  // namespace taluvo::shell
