@@ -8,7 +8,10 @@
 #include <filesystem>
 #include <memory>
 
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 using namespace taluvo::test;
 
@@ -45,18 +48,49 @@ protected:
         return program.Wait();
     }
     std::string DataFolder() const { return m_home.File(".local/share/taluvo"); }
-    // The program started in a private mount namespace where the folder is bind-mounted read-only
-    // and the single-instance lock has a place of its own (a copy run by anyone else on this
-    // machine cannot hold it).
-    std::unique_ptr<CProgram> StartWithReadOnly(const std::string& program, const std::string& folder,
-        const std::string& output) const
+    // The program started in a private mount namespace where the single-instance lock has a
+    // place of its own (a fresh /run/user), so a copy the user runs meanwhile never holds it; a
+    // folder given is bind-mounted read-only for the program alone. Where the machine allows no
+    // such namespace, the program is started as it is, but only while the user's lock is free.
+    std::unique_ptr<CProgram> StartPrivately(const std::string& program, const std::string& output,
+        const std::vector<std::string>& more = {}, const std::string& readOnlyFolder = {}) const
     {
-        const std::string script = "mount -t tmpfs -o mode=755 tmpfs /run/user && mkdir -m 700 /run/user/0 && "
-                                   "mount --bind \"$RO\" \"$RO\" && mount -o remount,bind,ro \"$RO\" && exec \"$0\"";
+        if (!PrivateMountsAllowed()) {
+            if (UsersLockIsHeld())
+                return nullptr;
+            return std::make_unique<CProgram>(std::vector<std::string> { program }, UserEnvironment(more), output);
+        }
+        const std::string script = "mount -t tmpfs -o mode=755 tmpfs /run/user && mkdir -m 700 /run/user/$(id -u) && "
+                                   "{ [ -z \"$RO\" ] || { mount --bind \"$RO\" \"$RO\" && mount -o remount,bind,ro \"$RO\"; }; } && "
+                                   "exec \"$0\"";
+        std::vector<std::string> environment = more;
+        environment.push_back("RO=" + readOnlyFolder);
         return std::make_unique<CProgram>(std::vector<std::string> { "/usr/bin/unshare", "-rm", "/bin/sh", "-c", script, program },
-            UserEnvironment({ "RO=" + folder }), output);
+            UserEnvironment(environment), output);
     }
-    static bool PrivateMountsAllowed() { return std::system("unshare -rm true 2>/dev/null") == 0; }
+    static bool PrivateMountsAllowed()
+    {
+        return std::system("unshare -rm /bin/sh -c 'mount -t tmpfs tmpfs /run/user' 2>/dev/null") == 0;
+    }
+    // Whether a copy of the program that this user runs holds its single-instance lock (the
+    // program's own rule for the lock's place: /run/user/<uid> when it is the user's, else /tmp).
+    static bool UsersLockIsHeld()
+    {
+        const uid_t uid = geteuid();
+        const std::string runtime = "/run/user/" + std::to_string(uid);
+        struct stat info {};
+        const std::string lock = stat(runtime.c_str(), &info) == 0 && S_ISDIR(info.st_mode) && info.st_uid == uid
+            ? runtime + "/TALUVO_MUTEX.lock"
+            : "/tmp/TALUVO_MUTEX." + std::to_string(uid) + ".lock";
+        const int fd = open(lock.c_str(), O_RDONLY | O_CLOEXEC);
+        if (fd < 0)
+            return false;
+        const bool held = flock(fd, LOCK_EX | LOCK_NB) != 0;
+        close(fd);
+        return held;
+    }
+    static constexpr const char* kNoPrivatePlace = "the user's own copy of the program holds its lock, and no private mount "
+                                                   "namespace is allowed here to give the test a lock of its own";
 
     TempDir m_bin;
     TempDir m_home;
@@ -72,9 +106,11 @@ int ModeOf(const std::string& path)
 
 TEST_F(ProgramFiles, AProgramInAReadOnlyFolderKeepsItsDataInTheUsersDataFolder)
 {
+    if (!PrivateMountsAllowed())
+        GTEST_SKIP() << "no private mount namespace here";
     // The executable's folder is made read-only for the program alone: a bind mount of its own in
     // a private mount namespace.
-    auto program = StartWithReadOnly(m_bin.File("taluvo"), m_bin.Path(), m_output.File("run.txt"));
+    auto program = StartPrivately(m_bin.File("taluvo"), m_output.File("run.txt"), {}, m_bin.Path());
     EXPECT_EQ(RunOnce(*program), 1) << ReadFile(m_output.File("run.txt"));
     EXPECT_EQ(Sqlite(DataFolder() + "/database.db", "SELECT COUNT(*) FROM PREFS;"), "1");
     EXPECT_EQ(ModeOf(DataFolder()), 0700);
@@ -84,20 +120,25 @@ TEST_F(ProgramFiles, AProgramInAReadOnlyFolderKeepsItsDataInTheUsersDataFolder)
 TEST_F(ProgramFiles, APortableCopyKeepsUsingTheDatabaseBesideIt)
 {
     Sqlite(m_bin.File("database.db"), "CREATE TABLE MINE(x);\n");
-    CProgram program({ m_bin.File("taluvo") }, UserEnvironment(), m_output.File("run.txt"));
-    EXPECT_EQ(RunOnce(program), 1) << ReadFile(m_output.File("run.txt"));
+    auto program = StartPrivately(m_bin.File("taluvo"), m_output.File("run.txt"));
+    if (!program)
+        GTEST_SKIP() << kNoPrivatePlace;
+    EXPECT_EQ(RunOnce(*program), 1) << ReadFile(m_output.File("run.txt"));
     EXPECT_EQ(Sqlite(m_bin.File("database.db"), ".tables"), "GROUPS  MINE    PAGES   PREFS ");
     EXPECT_FALSE(std::filesystem::exists(DataFolder()));
 }
 
 TEST_F(ProgramFiles, ANormalStartPrintsNothingAndTalovoDebugShowsTheTrace)
 {
-    CProgram quiet({ m_bin.File("taluvo") }, UserEnvironment(), m_output.File("quiet.txt"));
-    EXPECT_EQ(RunOnce(quiet), 1);
+    auto quiet = StartPrivately(m_bin.File("taluvo"), m_output.File("quiet.txt"));
+    if (!quiet)
+        GTEST_SKIP() << kNoPrivatePlace;
+    EXPECT_EQ(RunOnce(*quiet), 1);
     EXPECT_EQ(ReadFile(m_output.File("quiet.txt")), "");
 
-    CProgram debug({ m_bin.File("taluvo") }, UserEnvironment({ "TALUVO_DEBUG=1" }), m_output.File("debug.txt"));
-    EXPECT_EQ(RunOnce(debug), 1);
+    auto debug = StartPrivately(m_bin.File("taluvo"), m_output.File("debug.txt"), { "TALUVO_DEBUG=1" });
+    ASSERT_TRUE(debug);
+    EXPECT_EQ(RunOnce(*debug), 1);
     const std::string said = ReadFile(m_output.File("debug.txt"));
     EXPECT_NE(said.find("CDebugTracer::GetModuleTraceLevel. Module \"CMainFrame\", Level: 0\n"), std::string::npos)
         << said;
@@ -108,13 +149,13 @@ TEST_F(ProgramFiles, AReadOnlyDataFolderIsSaidAtStartAndLeftAlone)
 {
     if (!PrivateMountsAllowed())
         GTEST_SKIP() << "no private mount namespace here";
-    auto first = StartWithReadOnly(m_bin.File("taluvo"), m_bin.Path(), m_output.File("first.txt"));
+    auto first = StartPrivately(m_bin.File("taluvo"), m_output.File("first.txt"), {}, m_bin.Path());
     ASSERT_EQ(RunOnce(*first), 1) << ReadFile(m_output.File("first.txt"));
     const std::string database = DataFolder() + "/database.db";
     const std::string before = ReadFile(database);
     ASSERT_FALSE(before.empty());
 
-    auto program = StartWithReadOnly(m_bin.File("taluvo"), DataFolder(), m_output.File("run.txt"));
+    auto program = StartPrivately(m_bin.File("taluvo"), m_output.File("run.txt"), {}, DataFolder());
     EXPECT_EQ(program->Wait(), 1);
     const std::string said = ReadFile(m_output.File("run.txt"));
     EXPECT_NE(said.find("\"Error\": The program's folder \"" + DataFolder() + "\" cannot be written."), std::string::npos)
