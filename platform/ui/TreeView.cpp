@@ -5,6 +5,7 @@
 #include "platform/ui/CommCtrl.h"
 
 #include "platform/base/KernelObjects.h"
+#include "platform/base/OneLine.h"
 #include "platform/ui/detail/Core.h"
 
 #include <QApplication>
@@ -169,7 +170,9 @@ QIcon IconFor(TreeState& state, const Item& item)
 
 void Show(TreeState& state, Item& item)
 {
-    item.q->setText(0, item.text);
+    // An item is one line, as in the tree view this stands in for: a line break in its text
+    // (a description a page planted) would otherwise open rows of its own inside the item.
+    item.q->setText(0, taluvo::OneLine(item.text));
     item.q->setIcon(0, IconFor(state, item));
 }
 
@@ -398,7 +401,7 @@ bool Geometry(const TreeState& state, const Item& item, ItemGeometry* out)
     out->icon = hasIcon ? QRect(rect.left() + margin, rect.top(), iconSize.width(), rect.height())
                         : QRect(rect.left(), rect.top(), 0, rect.height());
     const int textLeft = out->icon.right() + 1 + (hasIcon ? margin * 2 : margin);
-    const int textWidth = QFontMetrics(tree->font()).horizontalAdvance(item.text);
+    const int textWidth = QFontMetrics(tree->font()).horizontalAdvance(item.q->text(0));
     out->label = QRect(textLeft - margin, rect.top(), textWidth + margin * 2, rect.height());
     return true;
 }

@@ -169,6 +169,24 @@ TEST_F(UiTreeView, InsertsAtEveryPlaceAndWalks)
     EXPECT_FALSE(tree.GetItemState(a, TVIS_EXPANDED) & TVIS_EXPANDED);
 }
 
+TEST_F(UiTreeView, AnItemIsOneRowWhateverItsTextHolds)
+{
+    // A description a page planted, with line breaks of every kind: the item keeps its text and
+    // shows it on one row of the same height as a plain item.
+    const QString planted = QStringLiteral("evil\r\nDescription : FAKE\r\n\u2028more\vend");
+    const HTREEITEM plain = Add(QStringLiteral("plain"), 1);
+    const HTREEITEM forged = Add(planted, 2);
+    EXPECT_EQ(Text(forged), planted);
+    const QString shown = Widget()->topLevelItem(1)->text(0);
+    EXPECT_EQ(shown, QStringLiteral("evil Description : FAKE more end"));
+    RECT plainRect, forgedRect;
+    ASSERT_TRUE(tree.GetItemRect(plain, &plainRect, FALSE));
+    ASSERT_TRUE(tree.GetItemRect(forged, &forgedRect, FALSE));
+    EXPECT_EQ(forgedRect.bottom - forgedRect.top, plainRect.bottom - plainRect.top);
+    EXPECT_TRUE(tree.SetItemText(plain, QStringLiteral("two\nlines")));
+    EXPECT_EQ(Widget()->topLevelItem(0)->text(0), QStringLiteral("two lines"));
+}
+
 TEST_F(UiTreeView, ImagesAndOverlay)
 {
     const HTREEITEM group = Add(QStringLiteral("group"), 0x03000001, TVI_ROOT, TVI_LAST, 0, 1);
