@@ -7,6 +7,7 @@
 #include "mail/Smtp.h"
 #include "mail/SmtpMsg.h"
 #include "platform/base/Format.h"
+#include "platform/base/OneLine.h"
 
 TRACE_MODULE("CMainFrame");
 
@@ -35,7 +36,7 @@ QString HtmlEscape(const QString& text)
 QString BuildPopupRow(WORD nGroupId, WORD nPageId, const QString& urlBrowser, const QString& url)
 {
     return taluvo::Format(u"<tr><td><icon idres=%d width=16 height=16></td><td><a msg=\"%d,%d,%s\">%s</a></td></tr>", 128,
-                          nGroupId, nPageId, HtmlEscape(urlBrowser), HtmlEscape(url));
+                          nGroupId, nPageId, HtmlEscape(urlBrowser), HtmlEscape(taluvo::OneLine(url)));
 }
 
 int CountPopupRows(const QString& lines)
@@ -103,7 +104,8 @@ int SendUpdateMail(const SMailAlertSettings& settings, const QString& url)
         TRACE1(u"CMainFrame::OnUpdaterNotify. Connect to SMTP server: %s - FAIL.\r\n", settings.server);
         return -1;
     }
-    body = taluvo::Format(u"Page \"%s\" was updated.", url);
+    // One line whatever the address holds: a line break in it would start lines of its own.
+    body = taluvo::Format(u"Page \"%s\" was updated.", taluvo::OneLine(url));
     message.m_bodies.push_back(body);
     message.m_strSubject = QStringLiteral("Page is updated.");
     message.m_from = CSmtpMsgAddress(settings.fromAddress, QStringLiteral("Taluvo"));

@@ -2,6 +2,7 @@
 
 #include "core/DebugTracer.h"
 #include "engine/WatchedPart.h"
+#include "platform/base/OneLine.h"
 
 TRACE_MODULE("CUpdater");
 
@@ -78,5 +79,7 @@ QString SPageCtx::GetHtmlTitle() const
     const qsizetype end = m_strHtml.indexOf(close, from, Qt::CaseInsensitive);
     if (end < 0)
         return QString();
-    return m_strHtml.mid(from, end - from).trimmed();
+    // The title becomes a description, written into the update log, the e-mail, the popup and the
+    // tree: a page's line breaks or control characters in it must not start lines of their own.
+    return taluvo::SimplifiedLine(m_strHtml.mid(from, end - from));
 }

@@ -12,6 +12,7 @@
 #include "engine/Alerts.h"
 #include "engine/CheckResultStore.h"
 #include "platform/base/Format.h"
+#include "platform/base/OneLine.h"
 #include "platform/shell/CommandLine.h"
 #include "platform/shell/Launch.h"
 #include "platform/shell/Sound.h"
@@ -208,10 +209,12 @@ void CMainFrame::StoreFinishedCheck(SPageCtx& ctx, HTREEITEM hItem, QString& url
 void CMainFrame::RaiseUpdateAlerts(
     const SPageCtx& ctx, const QString& url, const QString& urlBrowser, const QString& descr)
 {
+    // A description or address holding line breaks (a title a page planted) writes one line each,
+    // so no page can forge entries or fields of the log.
     if (g_prefs.GetParam("LogEnable")->GetBool()) {
         const int written = m_logFile.Log(u"Description : %s\nAddress     : %s\nDate & Time : %s\n"
                                           u"-----------------------------------------------------------------------------",
-            descr, url, FormatTime(ctx.m_tLastChecked));
+            taluvo::OneLine(descr), taluvo::OneLine(url), FormatTime(ctx.m_tLastChecked));
         NoteUpdateLog(written == 1);
     }
     if (g_prefs.GetParam("PopupAlertEnable")->GetBool())

@@ -17,13 +17,15 @@ TEST(AlertMail, ALongPageAddressReachesTheReaderWhole)
     settings.port = server.Port();
     settings.fromAddress = QStringLiteral("watcher@example.com");
     settings.recipients = {{"one@example.com", "One"}};
-    // Addresses full of the characters a line may be broken after, and one longer than a line of
-    // the transport itself.
+    // Addresses full of the characters a line may be broken after, one longer than a line of the
+    // transport itself, and one with line breaks that would start lines of their own.
     const QStringList urls = {
         QStringLiteral("http://www.example-shop.com/catalogue/garden-tools/spades.html?sort=price;page=2&view=list"),
         QStringLiteral("http://example.com/") + QString(1200, QLatin1Char('a')) + QStringLiteral(".html"),
         QStringLiteral("http://example.com/short"),
+        QStringLiteral("http://example.com/a\r\n\r\nForged: yes\r\n.\r\n"),
     };
+    const QStringList shown = { urls[0], urls[1], urls[2], QStringLiteral("http://example.com/a Forged: yes . ") };
     for (const QString& url : urls)
         EXPECT_EQ(SendUpdateMail(settings, url), 0) << url.toStdString();
     const auto received = server.Messages();
@@ -40,6 +42,6 @@ TEST(AlertMail, ALongPageAddressReachesTheReaderWhole)
         QString text = message.value("parts").toArray().at(0).toObject().value("text").toString();
         while (text.endsWith(QLatin1Char('\n')) || text.endsWith(QLatin1Char('\r')))
             text.chop(1);
-        EXPECT_EQ(text.toStdString(), ("Page \"" + urls[i] + "\" was updated.").toStdString());
+        EXPECT_EQ(text.toStdString(), ("Page \"" + shown[i] + "\" was updated.").toStdString());
     }
 }

@@ -109,7 +109,7 @@ TEST(CheckState, ChosenPartKeepsTheStoredChecksumWithoutADownload)
     EXPECT_EQ(ctx.m_iStatus, statusOrdinary);
 }
 
-TEST(CheckState, TitleIsTheFirstTitleTagsTextTrimmed)
+TEST(CheckState, TitleIsTheFirstTitleTagsTextOnOneLine)
 {
     struct Case {
         const char16_t* html;
@@ -122,6 +122,9 @@ TEST(CheckState, TitleIsTheFirstTitleTagsTextTrimmed)
         { u"no title here</title>", u"" },
         { u"<title lang=en>attributes</title>", u"" },
         { u"<title></title>", u"" },
+        // A title never brings a line break or a control character into the description.
+        { u"<title>\r\n  evil\r\nDescription : FAKE\r\n</title>", u"evil Description : FAKE" },
+        { u"<title>a\u0085b\u2028c\td\u001b[1me</title>", u"a b c d [1me" },
     };
     for (const Case& c : cases) {
         SPageCtx ctx;
