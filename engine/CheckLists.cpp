@@ -88,8 +88,13 @@ void CCheckLists::DropPending(WORD nGroupId, WORD nPageId)
 
 void CCheckLists::CancelFirstRunning()
 {
-    if (!m_ctxsRun.empty())
-        m_ctxsRun.front()->Cancel();
+    // A finished check whose result waits for the database has nothing left to cancel.
+    for (const std::unique_ptr<CPageCheck>& check : m_ctxsRun) {
+        if (check->IsRunning()) {
+            check->Cancel();
+            return;
+        }
+    }
 }
 
 void CCheckLists::CancelRunning(DWORD waitMs)

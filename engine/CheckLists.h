@@ -8,6 +8,7 @@
 #include "platform/base/WinTypes.h"
 
 #include <memory>
+#include <set>
 #include <vector>
 
 class CCheckLists {
@@ -40,6 +41,7 @@ public:
     void DropPending(WORD nGroupId, WORD nPageId);
 
     // Cancels the running check that started first (the cancel command's); nothing when none runs.
+    // A finished check kept in the list until its result is stored is passed over.
     void CancelFirstRunning();
     // Cancels every running check and waits up to waitMs in all for their workers, serving sends
     // on the user-interface thread meanwhile; then frees what has ended. A check whose worker is
@@ -65,6 +67,10 @@ public:
     Checks m_ctxsPending;
     Checks m_ctxsRun;
 
+    // True the first time a group is named, once per start: the timer says once why it leaves a
+    // group's pages alone.
+    bool FirstTimeLeftAlone(WORD nGroupId) { return m_groupsLeftAlone.insert(nGroupId).second; }
+
 private:
     // Frees the finished checks whose workers have ended.
     void FreeEnded();
@@ -74,4 +80,5 @@ private:
     Checks m_cancelling;
     // Checks whose finished notice was handled, kept until their workers' threads have ended.
     Checks m_finished;
+    std::set<WORD> m_groupsLeftAlone;
 };

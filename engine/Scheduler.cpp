@@ -23,6 +23,11 @@ DWORD NumberColumn(CSqlQuery& row, const char* name)
 }
 
 
+// The sort types the tree lists pages for: alphabetical ascending and descending, by status, in the
+// user's order.
+constexpr int kFirstSortType = 1;
+constexpr int kLastSortType = 4;
+
 }  // namespace
 
 std::unique_ptr<CPageCheck> MakePageCheck(const SCheckSource& source, CSqlQuery& row, WORD nGroupId)
@@ -56,6 +61,17 @@ void QueueDuePages(const SCheckSource& source, CCheckLists& lists, uint32_t now)
             WORD nGroupId;
             if (!ReadRowId(groups, "GROUPS", "id", nGroupId))
                 continue;
+            // The tree lists the pages of a group only for the sort types it knows, and a result
+            // is stored and shown through the page's item: without one it would be fetched only
+            // to be dropped, at every tick.
+            const int sortType = groups.getIntField("sortType", 0);
+            if (sortType < kFirstSortType || sortType > kLastSortType) {
+                if (lists.FirstTimeLeftAlone(nGroupId))
+                    TRACE0(u"CMainFrame::OnTimer(g_iIntervalTimerId). Group %d \"%s\" has the unknown sort type %d: "
+                           u"the tree shows none of its pages, so they are not checked.\n",
+                        static_cast<int>(nGroupId), TextColumn(groups, "title"), sortType);
+                continue;
+            }
             CSqlBuffer sql;
             CSqlQuery pages = source.db.runQuery(sql.format(
                 "SELECT * FROM PAGES WHERE (enable = 1) AND (groupId = %d) AND ((%u - lastChecked) >= interval) "
