@@ -4,7 +4,9 @@
 
 #include <sqlite3.h>
 
+#include <algorithm>
 #include <cstdarg>
+#include <iterator>
 #include <cstdlib>
 #include <cstring>
 
@@ -607,7 +609,35 @@ void CSqlDatabase::setBusyWait(int milliseconds)
 {
     m_nBusyTimeoutMs = milliseconds;
     if (m_pDB)
-        sqlite3_busy_timeout(m_pDB, m_nBusyTimeoutMs);
+        sqlite3_busy_handler(m_pDB, m_nBusyTimeoutMs > 0 ? &CSqlDatabase::OnBusy : nullptr, this);
+}
+
+void CSqlDatabase::setThreadBusyLimit(std::thread::id thread, int milliseconds)
+{
+    m_nThreadBusyLimitMs = milliseconds;
+    m_limitedThread = thread;
+}
+
+// SQLite's own busy wait (the steps of its default handler), cut at the calling thread's limit.
+int CSqlDatabase::OnBusy(void* self, int count)
+{
+    static constexpr int kDelays[] = {1, 2, 5, 10, 15, 20, 25, 25, 25, 50, 50, 100};
+    static constexpr int kTotals[] = {0, 1, 3, 8, 18, 33, 53, 78, 103, 128, 178, 228};
+    constexpr int kSteps = static_cast<int>(std::size(kDelays));
+    const auto* db = static_cast<const CSqlDatabase*>(self);
+    int limit = db->m_nBusyTimeoutMs;
+    const int threadLimit = db->m_nThreadBusyLimitMs.load();
+    if (threadLimit >= 0 && db->m_limitedThread.load() == std::this_thread::get_id())
+        limit = std::min(limit, threadLimit);
+    int delay = kDelays[std::min(count, kSteps - 1)];
+    const int64_t prior = count < kSteps ? kTotals[count] : kTotals[kSteps - 1] + int64_t(delay) * (count - (kSteps - 1));
+    if (prior + delay > limit) {
+        delay = static_cast<int>(limit - prior);
+        if (delay <= 0)
+            return 0;
+    }
+    sqlite3_sleep(delay);
+    return 1;
 }
 
 bool CSqlDatabase::inTransaction() const

@@ -5,7 +5,9 @@
 
 #include "platform/base/WinTypes.h"
 
+#include <atomic>
 #include <cstdint>
+#include <thread>
 #include <type_traits>
 
 struct sqlite3;
@@ -26,6 +28,8 @@ public:
 
     int errorCode() const { return m_code; }
     const char* errorMessage() const { return m_message ? m_message : ""; }
+    // Another connection held the database locked longer than the wait allowed (SQLITE_BUSY).
+    bool lockedByAnother() const { return (m_code & 0xFF) == 5; }
     static const char* errorCodeAsString(int code);
 
 private:
@@ -159,6 +163,12 @@ public:
     const char* fileName() const;
     void setBusyWait(int milliseconds);
     int busyWait() const { return m_nBusyTimeoutMs; }
+    // One thread may wait less for another connection's lock than the busy wait: at most
+    // `milliseconds` (the user-interface thread, which must never sit out a lock another program
+    // holds for long). A negative value lifts the limit. Other threads wait the busy wait.
+    void setThreadBusyLimit(std::thread::id thread, int milliseconds);
+    std::thread::id limitedThread() const { return m_limitedThread.load(); }
+    int threadBusyLimit() const { return m_nThreadBusyLimitMs.load(); }
     // True between BEGIN (or a SAVEPOINT outside one) and its end.
     bool inTransaction() const;
 
@@ -175,9 +185,31 @@ public:
 private:
     sqlite3_stmt* compile(const char* sql);
     void requireOpen();
+    static int OnBusy(void* self, int count);
 
     sqlite3* m_pDB = nullptr;
     int m_nBusyTimeoutMs = 60000;
+    std::atomic<std::thread::id> m_limitedThread {};
+    std::atomic<int> m_nThreadBusyLimitMs {-1};
+};
+
+// Limits the calling thread's wait for another connection's lock while the scope lasts, and puts
+// back the limit there was.
+class CThreadBusyLimit {
+public:
+    CThreadBusyLimit(CSqlDatabase& db, int milliseconds)
+        : m_db(db), m_previousThread(db.limitedThread()), m_nPreviousMs(db.threadBusyLimit())
+    {
+        m_db.setThreadBusyLimit(std::this_thread::get_id(), milliseconds);
+    }
+    ~CThreadBusyLimit() { m_db.setThreadBusyLimit(m_previousThread, m_nPreviousMs); }
+    CThreadBusyLimit(const CThreadBusyLimit&) = delete;
+    CThreadBusyLimit& operator=(const CThreadBusyLimit&) = delete;
+
+private:
+    CSqlDatabase& m_db;
+    std::thread::id m_previousThread;
+    int m_nPreviousMs;
 };
 
 // SQL text formatted with SQLite's printf: "%Q" quotes a text (NULL for a null pointer), "%d" and

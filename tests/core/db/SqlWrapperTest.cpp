@@ -7,6 +7,7 @@
 #include <chrono>
 #include <functional>
 #include <string>
+#include <thread>
 
 namespace {
 
@@ -314,4 +315,37 @@ TEST_F(SqlWrapperTest, BusyWaitBoundsTheWaitForAnotherConnection)
     EXPECT_LT(waited, std::chrono::seconds(10));
     other.execDML("COMMIT;");
     EXPECT_EQ(m_db.execDML("UPDATE T SET n = 1;"), 3);
+}
+
+TEST_F(SqlWrapperTest, OneThreadsWaitForAnotherConnectionCanBeCutShort)
+{
+    CSqlDatabase other;
+    other.open(m_dir.File("test.db").c_str());
+    other.execDML("BEGIN EXCLUSIVE;");
+    int code = 0;
+    {
+        // This thread gives up at once; the connection's busy wait (60 s) is not waited.
+        const CThreadBusyLimit limit(m_db, 0);
+        const std::string error = SqlError([&] { m_db.execDML("UPDATE T SET n = 1;"); }, &code);
+        EXPECT_EQ(code, 5);
+        EXPECT_EQ(error.rfind("SQLITE_BUSY[5]: ", 0), 0u) << error;
+    }
+    // Out of the scope the busy wait holds again: the write waits until the other connection lets
+    // go (a thread of its own commits a moment later).
+    std::thread releaser([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        other.execDML("COMMIT;");
+    });
+    EXPECT_EQ(m_db.execDML("UPDATE T SET n = 2;"), 3);
+    const std::thread::id elsewhere = releaser.get_id();
+    releaser.join();
+    // A limit set for another thread does not cut this one's wait.
+    other.execDML("BEGIN EXCLUSIVE;");
+    m_db.setThreadBusyLimit(elsewhere, 0);
+    std::thread second([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        other.execDML("COMMIT;");
+    });
+    EXPECT_EQ(m_db.execDML("UPDATE T SET n = 3;"), 3);
+    second.join();
 }
