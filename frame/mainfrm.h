@@ -71,6 +71,8 @@ constexpr DWORD GROUP_ID_CALL_TAG = 0xAABBCCDD;
 constexpr UINT_PTR g_iIntervalTimerId = 0xAACC;
 constexpr UINT_PTR g_iCheckOnlineTimerId = 0xAADD;
 constexpr UINT_PTR g_iPopupTimerId = 0xAABB;
+// Tries again to store the check results kept while another program held the database.
+constexpr UINT_PTR g_iResultRetryTimerId = 0xAAEE;
 // How long shutdown waits for running checks to end before it gives up on them.
 constexpr DWORD kShutdownCheckWaitMs = 5000;
 
@@ -294,7 +296,21 @@ public:
     void RaiseUpdateAlerts(const SPageCtx& ctx, const QString& url, const QString& urlBrowser, const QString& descr);
     void ShowUpdatePopup(WORD nGroupId, WORD nPageId, const QString& url, const QString& urlBrowser);
     // The finished check's row stored and its tree item refreshed (moved in a status-sorted group).
-    void StoreFinishedCheck(SPageCtx& ctx, HTREEITEM hItem, QString& urlBrowser, QString& descr);
+    // False, with nothing changed, when another program holds the database locked.
+    bool StoreFinishedCheck(SPageCtx& ctx, HTREEITEM hItem, QString& urlBrowser, QString& descr);
+    // A finished check's result (with the address it fetched), stored and its alerts raised now,
+    // or kept behind the results already waiting until the database can be written. The check
+    // stays in the running list meanwhile, so its page is not queued again.
+    void KeepResult(SPageCtx* ctx, const QString& url);
+    // Stores the kept results in order, each waiting at most waitMs for another program's lock;
+    // true when none is left. While some are, the retry timer runs.
+    bool StoreKeptResults(int waitMs);
+    bool StoreKeptResult(SPageCtx& ctx, const QString& url, int waitMs);
+    void OnResultRetryTimer();
+    // The exit's last try, waiting at most waitMs in all; what is still kept then is traced and
+    // dropped (the pages are due again at the next start).
+    void StoreKeptResultsAtExit(DWORD waitMs);
+    void PlayErrorSound();
 
     // What the user must learn of, but not where it arises (inside a worker's send, or while the
     // window is being made): queued and shown one box at a time from a posted message.
@@ -313,6 +329,13 @@ public:
     UINT_PTR m_iPopupTimer = 0;
     UINT_PTR m_iIntervalTimer = 0;
     UINT_PTR m_iCheckOnlineTimer = 0;
+    UINT_PTR m_iResultRetryTimer = 0;
+    struct SKeptResult {
+        SPageCtx* ctx;  // its check stays in m_checks.m_ctxsRun until it is stored
+        QString url;
+    };
+    std::deque<SKeptResult> m_resultsToStore; // finished, in the order they ended, not stored yet
+    bool m_bResultsKeptTraced = false;
     CLogFile m_logFile;
     CMailAlertSender m_mailAlerts; // the alert e-mails, sent on a thread of their own
     CSplitterWindow m_splitter;

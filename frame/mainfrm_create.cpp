@@ -19,7 +19,10 @@
 #include "platform/ui/Gdi.h"
 
 
+#include <algorithm>
+#include <chrono>
 #include <iterator>
+#include <thread>
 #include <vector>
 
 TRACE_MODULE("CMainFrame");
@@ -27,6 +30,10 @@ TRACE_MODULE("CMainFrame");
 namespace {
 
 constexpr COLORREF kImageMask = 0xFF00FF;
+// The longest the window's thread waits for another program's lock on the database: for a user's
+// edit, and in all at exit.
+constexpr int kUserEditLockWaitMs = 2000;
+constexpr DWORD kExitLockWaitMs = 10000;
 constexpr UINT kStatusBarId = 59393;
 
 // The toolbar's entries: command and image of the strip; 0 is a separator.
@@ -174,6 +181,10 @@ void CMainFrame::OpenDatabase(const QString& path)
         if (newDatabase && g_prefs.GetParam("RunWithWindows")->GetBool())
             ManageAutoRun(TRUE);
         ApplySettings();
+        // From here on the window's thread never sits out another program's lock for long: an
+        // edit fails after this wait with the SQL error, a check's result is kept until the lock
+        // goes. The start above may wait the whole busy wait, as it cannot go on without its rows.
+        m_db.setThreadBusyLimit(std::this_thread::get_id(), kUserEditLockWaitMs);
     } catch (const CSqlException& e) {
         TRACE0(u"CMainFrame::OnCreate - SQL Exception. Error: %hs\r\n", e.errorMessage());
         // The first line as users know it; the second says which file and what SQLite found wrong.
@@ -287,14 +298,24 @@ void CMainFrame::Shutdown()
     StopToolbarServer();
 
     m_checks.DropPending();
+    // Another program's lock on the database is waited for at most this long in all: first by the
+    // results still kept, then by the settings and the compaction.
+    const auto lockWaitEnd = std::chrono::steady_clock::now() + std::chrono::milliseconds(kExitLockWaitMs);
+    StoreKeptResultsAtExit(kExitLockWaitMs);
     // The workers are waited for (bounded) before their contexts go, so none touches freed memory.
     m_checks.CancelRunning(kShutdownCheckWaitMs);
     // An alert e-mail under way may finish (bounded); those not started are dropped.
     m_mailAlerts.Shutdown(CMailAlertSender::kShutdownWaitMs);
 
     if (m_db.opened()) {
-        if (m_bPrefsLoaded)
-            SavePrefs();
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(lockWaitEnd - std::chrono::steady_clock::now());
+        const CThreadBusyLimit lockWait(m_db, static_cast<int>(std::max<int64_t>(left.count(), 0)));
+        if (m_bPrefsLoaded && !SavePrefs()) {
+            MessageBox(taluvo::Format(u"The settings could not be saved in the database \"%hs\".\nChanges to the "
+                                      u"settings since they were last saved are lost.",
+                           m_db.fileName()),
+                QStringLiteral("Error"), MB_OK | MB_ICONERROR);
+        }
         try {
             AUTO_DB_LOCKER();
             // One self-contained file after exit, compacted without going through the log. A log

@@ -122,31 +122,24 @@ LRESULT CMainFrame::OnUpdaterNotify(UINT, WPARAM wParam, LPARAM lParam, BOOL&)
         return 0;
     }
 
-    const QString url = check ? check->Url() : QString();
-    try {
-        QString urlBrowser;
-        QString descr;
-        StoreFinishedCheck(*ctx, hItem, urlBrowser, descr);
-        if (ctx->m_iStatus == statusNew)
-            RaiseUpdateAlerts(*ctx, url, urlBrowser, descr);
-        else if (ctx->m_iStatus == statusError && g_prefs.GetParam("ErrorSoundEnable")->GetBool())
-            PlayAlertSound("ErrorSoundDefault", "ErrorSoundFilePath", IDR_WAVE_ERROR);
-    } catch (CCmnException& e) {
-        TRACE0(u"CMainFrame::OnUpdaterNotify. Exception: %s\r\n", e.GetMessage());
-    }
-    m_checks.Release(ctx);
+    m_mainTree.SetItemText(hItem, ctx->m_strDescr);
+    KeepResult(ctx, check ? check->Url() : QString());
     CheckPendingList();
     return 0;
 }
 
-void CMainFrame::StoreFinishedCheck(SPageCtx& ctx, HTREEITEM hItem, QString& urlBrowser, QString& descr)
+void CMainFrame::PlayErrorSound()
 {
-    m_mainTree.SetItemText(hItem, ctx.m_strDescr);
+    PlayAlertSound("ErrorSoundDefault", "ErrorSoundFilePath", IDR_WAVE_ERROR);
+}
+
+bool CMainFrame::StoreFinishedCheck(SPageCtx& ctx, HTREEITEM hItem, QString& urlBrowser, QString& descr)
+{
     HTREEITEM hGroup = m_mainTree.GetParentItem(hItem);
     FAIL_CHECK(hGroup, QStringLiteral("Parent of item is NULL."));
 
     AUTO_DB_LOCKER();
-    SqlGuard([&] {
+    try {
         const DWORD_PTR groupData = m_mainTree.GetItemData(hGroup);
         const WORD nGroupId = TREE_GET_ID(groupData);
         const bool byStatus = TREE_GET_SORT_TYPE(groupData) == sortStatus;
@@ -169,8 +162,10 @@ void CMainFrame::StoreFinishedCheck(SPageCtx& ctx, HTREEITEM hItem, QString& url
         try {
             stored = StoreCheckResult(m_db, ctx);
         } catch (const CSqlException& e) {
-            // The row stays as it was: the user learns of it once, not only the trace.
-            NoteResultStore(&e);
+            // The row stays as it was: the user learns of it once, not only the trace. Another
+            // program's lock is no failure: the result is kept until it goes.
+            if (!e.lockedByAnother())
+                NoteResultStore(&e);
             throw;
         }
         NoteResultStore(nullptr);
@@ -180,7 +175,7 @@ void CMainFrame::StoreFinishedCheck(SPageCtx& ctx, HTREEITEM hItem, QString& url
 
         const int status = ctx.m_iStatus;
         if (!byStatus || status < statusNew || status > statusUnknown)
-            return;
+            return true;
         // The place after which an item of each status goes: after the last of its own status, or
         // else where the status before it ends; status New goes first when there is none.
         HTREEITEM place = TVI_FIRST;
@@ -199,11 +194,16 @@ void CMainFrame::StoreFinishedCheck(SPageCtx& ctx, HTREEITEM hItem, QString& url
         HTREEITEM moved = m_mainTree.InsertItem(TVIF_TEXT | TVIF_IMAGE | TVIF_SELECTEDIMAGE | TVIF_PARAM | TVIF_STATE,
             text, image, selectedImage, overlay, TVIS_OVERLAYMASK, static_cast<LPARAM>(data), hGroup, place);
         if (!moved)
-            return;
+            return true;
         if (selected)
             m_mainTree.SelectItem(moved);
         m_mainTree.DeleteItem(hItem);
-    });
+        return true;
+    } catch (const CSqlException& e) {
+        if (e.lockedByAnother())
+            return false;
+        throw CCmnException(::SqlErrorText(e));
+    }
 }
 
 void CMainFrame::RaiseUpdateAlerts(

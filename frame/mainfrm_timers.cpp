@@ -80,6 +80,9 @@ LRESULT CMainFrame::OnTimer(UINT, WPARAM wParam, LPARAM, BOOL&)
             m_trayIcon.HideIcon();
         }
         break;
+    case g_iResultRetryTimerId:
+        OnResultRetryTimer();
+        break;
     default:
         TRACE0(u"CMainFrame::OnTimer. Unknown timer id: %d.\n", static_cast<int>(wParam));
         break;
