@@ -11,6 +11,7 @@
 #include "core/InternetHandle.h"
 #include "core/Utils.h"
 #include "core/db/Database.h"
+#include "core/db/SqlWrapper.h"
 #include "core/db/WriteAheadLog.h"
 #include "core/prefs/Preferences.h"
 #include "platform/base/FileStatus.h"

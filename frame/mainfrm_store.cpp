@@ -7,8 +7,10 @@
 #include "core/Exceptions.h"
 #include "core/Globals.h"
 #include "core/db/Database.h"
+#include "core/db/SqlWrapper.h"
 #include "core/prefs/Preferences.h"
 
+#include <algorithm>
 #include <chrono>
 
 TRACE_MODULE("CMainFrame");
