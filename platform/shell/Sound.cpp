@@ -175,23 +175,30 @@ BOOL PlaySound(const QString& sound, HMODULE, DWORD flags)
 {
     using namespace taluvo::shell;
     SoundSystem& system = SoundSystem::Instance();
-    QString file;
-    {
+    // The sound asked for: a file, or a resource by the path it was registered with.
+    const bool resource = (flags & SND_RESOURCE) == SND_RESOURCE;
+    bool ok = !resource;
+    const WORD id = resource ? static_cast<WORD>(sound.toUInt(&ok)) : 0;
+    QString asked = sound;
+    if (resource) {
         std::lock_guard<std::mutex> guard(system.lock);
-        if ((flags & SND_RESOURCE) == SND_RESOURCE) {
-            bool ok = false;
-            const auto it = system.resources.find(static_cast<WORD>(sound.toUInt(&ok)));
-            if (!ok || it == system.resources.end())
-                return FALSE;
-            file = ResourceFile(it->second, it->first);
-        } else {
-            file = sound;
-        }
+        const auto it = system.resources.find(id);
+        if (!ok || it == system.resources.end())
+            return FALSE;
+        asked = it->second.path;
     }
-    if (file.isEmpty())
+    if (asked.isEmpty())
         return FALSE;
-    if (OfferToHook({RequestKind::PlaySound, {file}}))
+    if (OfferToHook({RequestKind::PlaySound, {asked}}))
         return TRUE;
+    QString file = asked;
+    if (resource) {
+        std::lock_guard<std::mutex> guard(system.lock);
+        const auto it = system.resources.find(id);
+        file = it == system.resources.end() ? QString() : ResourceFile(it->second, id);
+        if (file.isEmpty())
+            return FALSE;
+    }
     // Without SND_ASYNC the caller waits until the sound has ended; the lock is not held meanwhile,
     // so a newer sound can still cancel this one (which ends the wait too).
     const bool wait = (flags & SND_ASYNC) == 0;
