@@ -309,8 +309,13 @@ void CMainFrame::Shutdown()
     m_mailAlerts.Shutdown(CMailAlertSender::kShutdownWaitMs);
 
     if (m_db.opened()) {
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(lockWaitEnd - std::chrono::steady_clock::now());
-        const CThreadBusyLimit lockWait(m_db, static_cast<int>(std::max<int64_t>(left.count(), 0)));
+        // Each step may wait only for what is left of the exit's wait.
+        const CThreadBusyLimit lockWait(m_db, 0);
+        const auto waitWhatIsLeft = [&] {
+            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(lockWaitEnd - std::chrono::steady_clock::now());
+            m_db.setThreadBusyLimit(std::this_thread::get_id(), static_cast<int>(std::max<int64_t>(left.count(), 0)));
+        };
+        waitWhatIsLeft();
         if (m_bPrefsLoaded && !SavePrefs()) {
             MessageBox(taluvo::Format(u"The settings could not be saved in the database \"%hs\".\nChanges to the "
                                       u"settings since they were last saved are lost.",
@@ -321,7 +326,9 @@ void CMainFrame::Shutdown()
             AUTO_DB_LOCKER();
             // One self-contained file after exit, compacted without going through the log. A log
             // that must stay (another program reads the file) keeps everything; it is traced.
+            waitWhatIsLeft();
             LeaveWriteAheadLog(m_db);
+            waitWhatIsLeft();
             m_db.execDML("VACUUM;");
             m_db.close();
         } catch (const CSqlException& e) {
