@@ -332,7 +332,7 @@ QByteArray CListener::GetGroupsData()
         DWORD workMode;
         {
             CMutexLocker prefsLock(g_prefs.m_mutex);
-            workMode = static_cast<DWORD>(g_prefs.GetParam("WorkMode")->GetInt());
+            workMode = static_cast<DWORD>(g_prefs.GetParam(kWorkMode)->GetInt());
         }
         WriteLe32(message.data(), MSG_GROUPS_DATA);
         WriteLe32(message.data() + 4, workMode);

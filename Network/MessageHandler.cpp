@@ -182,7 +182,7 @@ BOOL CMessageHandler::OnMessage(const SMessage* msg)
 void CMessageHandler::SetWorkMode(DWORD mode)
 {
     CMutexLocker prefsLock(g_prefs.m_mutex);
-    g_prefs.GetParam("WorkMode")->SetInt(static_cast<INT>(mode));
+    g_prefs.GetParam(kWorkMode)->SetInt(static_cast<INT>(mode));
 }
 
 void CMessageHandler::SendWorkModeToAll(DWORD mode)

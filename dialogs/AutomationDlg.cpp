@@ -10,11 +10,11 @@ CAutomationDlg::CAutomationDlg()
 LRESULT CAutomationDlg::OnInitDialog(UINT, WPARAM, LPARAM, BOOL& handled)
 {
     WithPrefs(PAGE_TRACE_LEVEL, u"CAutomationDlg::OnInitDialog", [this](CPreferences& prefs) {
-        m_bAutoDownloadOnline = prefs.GetParam("AutoDownloadOnline")->GetBool();
-        m_bAutoSetDescr = prefs.GetParam("AutoSetDescr")->GetBool();
-        m_bAutoCheckFrames = prefs.GetParam("AutoCheckFrames")->GetBool();
-        m_bBrowserResetNewStatus = prefs.GetParam("BrowserResetNewStatus")->GetBool();
-        m_bRunWithWindows = prefs.GetParam("RunWithWindows")->GetBool();
+        m_bAutoDownloadOnline = prefs.GetParam(kAutoDownloadOnline)->GetBool();
+        m_bAutoSetDescr = prefs.GetParam(kAutoSetDescr)->GetBool();
+        m_bAutoCheckFrames = prefs.GetParam(kAutoCheckFrames)->GetBool();
+        m_bBrowserResetNewStatus = prefs.GetParam(kBrowserResetNewStatus)->GetBool();
+        m_bRunWithWindows = prefs.GetParam(kRunWithWindows)->GetBool();
     });
     DoDataExchange(FALSE);
     OnAutoDownloadOnline(BN_CLICKED, IDC_AUTO_DOWNLOAD, nullptr, handled);
@@ -32,11 +32,11 @@ BOOL CAutomationDlg::Save()
 {
     DoDataExchange(TRUE);
     WithPrefs(PAGE_TRACE_LEVEL, u"CAutomationDlg::Save", [this](CPreferences& prefs) {
-        prefs.GetParam("AutoDownloadOnline")->SetBool(m_bAutoDownloadOnline);
-        prefs.GetParam("AutoSetDescr")->SetBool(m_bAutoSetDescr);
-        prefs.GetParam("AutoCheckFrames")->SetBool(m_bAutoCheckFrames);
-        prefs.GetParam("BrowserResetNewStatus")->SetBool(m_bBrowserResetNewStatus);
-        prefs.GetParam("RunWithWindows")->SetBool(m_bRunWithWindows);
+        prefs.GetParam(kAutoDownloadOnline)->SetBool(m_bAutoDownloadOnline);
+        prefs.GetParam(kAutoSetDescr)->SetBool(m_bAutoSetDescr);
+        prefs.GetParam(kAutoCheckFrames)->SetBool(m_bAutoCheckFrames);
+        prefs.GetParam(kBrowserResetNewStatus)->SetBool(m_bBrowserResetNewStatus);
+        prefs.GetParam(kRunWithWindows)->SetBool(m_bRunWithWindows);
     });
     return TRUE;
 }

@@ -18,10 +18,10 @@ CConnectionsDlg::CConnectionsDlg()
 LRESULT CConnectionsDlg::OnInitDialog(UINT, WPARAM, LPARAM, BOOL&)
 {
     WithPrefs(PAGE_TRACE_LEVEL, u"CConnectionsDlg::OnInitDialog", [this](CPreferences& prefs) {
-        m_nConnectionType = prefs.GetParam("AutoDetectOnline")->GetBool() ? 1 : 0;
-        m_nConnectTimeout = prefs.GetParam("ConnectTimeout")->GetInt();
-        m_nRecvTimeout = prefs.GetParam("RecvTimeout")->GetInt();
-        m_nSendTimeout = prefs.GetParam("SendTimeout")->GetInt();
+        m_nConnectionType = prefs.GetParam(kAutoDetectOnline)->GetBool() ? 1 : 0;
+        m_nConnectTimeout = prefs.GetParam(kConnectTimeout)->GetInt();
+        m_nRecvTimeout = prefs.GetParam(kRecvTimeout)->GetInt();
+        m_nSendTimeout = prefs.GetParam(kSendTimeout)->GetInt();
     });
     m_connectBar = GetDlgItem(IDC_CONNECT_TIMEOUT);
     m_recvBar = GetDlgItem(IDC_RECV_TIMEOUT);
@@ -78,10 +78,10 @@ BOOL CConnectionsDlg::Save()
 {
     DoDataExchange(TRUE);
     WithPrefs(PAGE_TRACE_LEVEL, u"CConnectionsDlg::Save", [this](CPreferences& prefs) {
-        prefs.GetParam("AutoDetectOnline")->SetBool(m_nConnectionType == 1);
-        prefs.GetParam("ConnectTimeout")->SetInt(m_nConnectTimeout);
-        prefs.GetParam("RecvTimeout")->SetInt(m_nRecvTimeout);
-        prefs.GetParam("SendTimeout")->SetInt(m_nSendTimeout);
+        prefs.GetParam(kAutoDetectOnline)->SetBool(m_nConnectionType == 1);
+        prefs.GetParam(kConnectTimeout)->SetInt(m_nConnectTimeout);
+        prefs.GetParam(kRecvTimeout)->SetInt(m_nRecvTimeout);
+        prefs.GetParam(kSendTimeout)->SetInt(m_nSendTimeout);
     });
     return TRUE;
 }

@@ -34,7 +34,7 @@ CDefaultInterval::CDefaultInterval()
 LRESULT CDefaultInterval::OnInitDialog(UINT, WPARAM, LPARAM, BOOL&)
 {
     WithPrefs(PAGE_TRACE_LEVEL, u"CDefaultInterval::OnInitDialog",
-        [this](CPreferences& prefs) { m_nInterval = prefs.GetParam("DefaultUpdateInterval")->GetInt(); });
+        [this](CPreferences& prefs) { m_nInterval = prefs.GetParam(kDefaultUpdateInterval)->GetInt(); });
     int days = 0, hours = 0, minutes = 0;
     SplitInterval(static_cast<DWORD>(m_nInterval), days, hours, minutes);
     m_minutesBar = GetDlgItem(IDC_INTERVAL_MINUTES);
@@ -108,6 +108,6 @@ BOOL CDefaultInterval::Save()
     }
     m_nInterval = (days * 1440 + hours * 60 + minutes) * 60;
     WithPrefs(PAGE_TRACE_LEVEL, u"CDefaultInterval::Save",
-        [this](CPreferences& prefs) { prefs.GetParam("DefaultUpdateInterval")->SetInt(m_nInterval); });
+        [this](CPreferences& prefs) { prefs.GetParam(kDefaultUpdateInterval)->SetInt(m_nInterval); });
     return TRUE;
 }

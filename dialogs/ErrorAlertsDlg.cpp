@@ -13,9 +13,9 @@ CErrorAlertsDlg::CErrorAlertsDlg()
 LRESULT CErrorAlertsDlg::OnInitDialog(UINT, WPARAM, LPARAM, BOOL& handled)
 {
     WithPrefs(PAGE_TRACE_LEVEL, u"CErrorAlertsDlg::OnInitDialog", [this](CPreferences& prefs) {
-        m_bErrorSoundEnable = prefs.GetParam("ErrorSoundEnable")->GetBool();
-        m_nErrorSoundType = prefs.GetParam("ErrorSoundDefault")->GetBool() ? 0 : 1;
-        m_strErrorSoundFilePath = prefs.GetParam("ErrorSoundFilePath")->GetString();
+        m_bErrorSoundEnable = prefs.GetParam(kErrorSoundEnable)->GetBool();
+        m_nErrorSoundType = prefs.GetParam(kErrorSoundDefault)->GetBool() ? 0 : 1;
+        m_strErrorSoundFilePath = prefs.GetParam(kErrorSoundFilePath)->GetString();
     });
     DoDataExchange(FALSE);
     OnErrorSoundEnable(BN_CLICKED, IDC_ERROR_SOUND_ENABLE, nullptr, handled);
@@ -64,9 +64,9 @@ BOOL CErrorAlertsDlg::Save()
 {
     DoDataExchange(TRUE);
     WithPrefs(PAGE_TRACE_LEVEL, u"CErrorAlertsDlg::Save", [this](CPreferences& prefs) {
-        prefs.GetParam("ErrorSoundEnable")->SetBool(m_bErrorSoundEnable);
-        prefs.GetParam("ErrorSoundDefault")->SetBool(m_nErrorSoundType == 0);
-        prefs.GetParam("ErrorSoundFilePath")->SetString(m_strErrorSoundFilePath);
+        prefs.GetParam(kErrorSoundEnable)->SetBool(m_bErrorSoundEnable);
+        prefs.GetParam(kErrorSoundDefault)->SetBool(m_nErrorSoundType == 0);
+        prefs.GetParam(kErrorSoundFilePath)->SetString(m_strErrorSoundFilePath);
     });
     return TRUE;
 }

@@ -223,7 +223,7 @@ INT_PTR CImportPropSheet_IEFavorites::OnWizardFinish()
             chosen.push_back({m_lvBookmarks.GetItemText(row, 0), m_lvBookmarks.GetItemText(row, 1)});
     }
     try {
-        const auto interval = static_cast<uint32_t>(g_prefs.GetParam("DefaultUpdateInterval")->GetInt());
+        const auto interval = static_cast<uint32_t>(g_prefs.GetParam(kDefaultUpdateInterval)->GetInt());
         CMutexLocker lock(*m_pData->m_pLock);
         try {
             const SImportOutcome outcome = StoreImportedBookmarks(*m_pData->m_pDB, nGroupId,

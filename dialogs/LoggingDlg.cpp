@@ -14,8 +14,8 @@ CLoggingDlg::CLoggingDlg()
 LRESULT CLoggingDlg::OnInitDialog(UINT, WPARAM, LPARAM, BOOL& handled)
 {
     WithPrefs(PAGE_TRACE_LEVEL, u"CLoggingDlg::OnInitDialog", [this](CPreferences& prefs) {
-        m_bLogEnable = prefs.GetParam("LogEnable")->GetBool();
-        m_strLogFilePath = prefs.GetParam("LogFilePath")->GetString();
+        m_bLogEnable = prefs.GetParam(kLogEnable)->GetBool();
+        m_strLogFilePath = prefs.GetParam(kLogFilePath)->GetString();
     });
     DoDataExchange(FALSE);
     OnLogEnable(BN_CLICKED, IDC_LOG_ENABLE, nullptr, handled);
@@ -51,8 +51,8 @@ BOOL CLoggingDlg::Save()
 {
     DoDataExchange(TRUE);
     WithPrefs(PAGE_TRACE_LEVEL, u"CLoggingDlg::Save", [this](CPreferences& prefs) {
-        prefs.GetParam("LogEnable")->SetBool(m_bLogEnable);
-        prefs.GetParam("LogFilePath")->SetString(m_strLogFilePath);
+        prefs.GetParam(kLogEnable)->SetBool(m_bLogEnable);
+        prefs.GetParam(kLogFilePath)->SetString(m_strLogFilePath);
     });
     return TRUE;
 }

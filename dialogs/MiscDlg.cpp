@@ -10,10 +10,10 @@ CMiscDlg::CMiscDlg()
 LRESULT CMiscDlg::OnInitDialog(UINT, WPARAM, LPARAM, BOOL&)
 {
     WithPrefs(PAGE_TRACE_LEVEL, u"CMiscDlg::OnInitDialog", [this](CPreferences& prefs) {
-        m_bMinToTray = prefs.GetParam("MinToTray")->GetBool();
-        m_bConfirmDelete = prefs.GetParam("ConfirmDelete")->GetBool();
-        m_bReportEmptyPages = prefs.GetParam("ReportEmptyPages")->GetBool();
-        m_bUseHeadersData = prefs.GetParam("UseHeadersData")->GetBool();
+        m_bMinToTray = prefs.GetParam(kMinToTray)->GetBool();
+        m_bConfirmDelete = prefs.GetParam(kConfirmDelete)->GetBool();
+        m_bReportEmptyPages = prefs.GetParam(kReportEmptyPages)->GetBool();
+        m_bUseHeadersData = prefs.GetParam(kUseHeadersData)->GetBool();
     });
     DoDataExchange(FALSE);
     return FALSE;
@@ -23,10 +23,10 @@ BOOL CMiscDlg::Save()
 {
     DoDataExchange(TRUE);
     WithPrefs(PAGE_TRACE_LEVEL, u"CMiscDlg::Save", [this](CPreferences& prefs) {
-        prefs.GetParam("MinToTray")->SetBool(m_bMinToTray);
-        prefs.GetParam("ConfirmDelete")->SetBool(m_bConfirmDelete);
-        prefs.GetParam("ReportEmptyPages")->SetBool(m_bReportEmptyPages);
-        prefs.GetParam("UseHeadersData")->SetBool(m_bUseHeadersData);
+        prefs.GetParam(kMinToTray)->SetBool(m_bMinToTray);
+        prefs.GetParam(kConfirmDelete)->SetBool(m_bConfirmDelete);
+        prefs.GetParam(kReportEmptyPages)->SetBool(m_bReportEmptyPages);
+        prefs.GetParam(kUseHeadersData)->SetBool(m_bUseHeadersData);
     });
     return TRUE;
 }

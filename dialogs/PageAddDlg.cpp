@@ -120,7 +120,7 @@ LRESULT CPageAddDlg::OnOk(WORD, WORD, HWND, BOOL&)
             return 0;
         }
         m_bTested = TRUE;
-        if (!g_prefs.GetParam("WorkOffline")->GetBool() && g_prefs.GetParam("AutoDownloadOnline")->GetBool()) {
+        if (!g_prefs.GetParam(kWorkOffline)->GetBool() && g_prefs.GetParam(kAutoDownloadOnline)->GetBool()) {
             StartTestDownload();
             return 0;
         }
@@ -192,9 +192,9 @@ void CPageAddDlg::OnTestFinished()
         return;
     }
     try {
-        if (g_prefs.GetParam("AutoSetDescr")->GetBool())
+        if (g_prefs.GetParam(kAutoSetDescr)->GetBool())
             m_strDescr = m_pPageCtx->GetHtmlTitle();
-        if (g_prefs.GetParam("AutoCheckFrames")->GetBool()
+        if (g_prefs.GetParam(kAutoCheckFrames)->GetBool()
             && m_pPageCtx->m_strHtml.contains(QLatin1String("<frameset"), Qt::CaseInsensitive))
             MessageBox(kFramesetWarning, QStringLiteral("Warining"), MB_OK | MB_ICONWARNING);
     } catch (CCmnException& e) {

@@ -185,10 +185,10 @@ LRESULT CPageModifyDlg::OnUrlClick(WORD, WORD wID, HWND, BOOL&)
         address.clear();
     bool opened = false;
     try {
-        const QString browser = g_prefs.GetParam("UserBrowserPath")->GetString();
-        if (!g_prefs.GetParam("UseDefaultBrowser")->GetBool() && !browser.isEmpty())
+        const QString browser = g_prefs.GetParam(kUserBrowserPath)->GetString();
+        if (!g_prefs.GetParam(kUseDefaultBrowser)->GetBool() && !browser.isEmpty())
             TRACE1(u"CMainFrame::OnUrlClick. WinExec(%s).\n", taluvo::Format(u"\"%s\" \"%s\"", browser, address));
-        opened = OpenInUserBrowser(m_hWnd, address, g_prefs.GetParam("OpenNewWindow")->GetBool());
+        opened = OpenInUserBrowser(m_hWnd, address, g_prefs.GetParam(kOpenNewWindow)->GetBool());
     } catch (CCmnException& e) {
         TRACE0(u"CPageModifyDlg::OnUrlClick. Exception: %s\n", e.GetMessage());
     }

@@ -12,13 +12,13 @@ CProxyServerDlg::CProxyServerDlg()
 LRESULT CProxyServerDlg::OnInitDialog(UINT, WPARAM, LPARAM, BOOL& handled)
 {
     WithPrefs(PAGE_TRACE_LEVEL, u"CProxyServerDlg::OnInitDialog", [this](CPreferences& prefs) {
-        m_bUseProxy = prefs.GetParam("UseProxy")->GetBool();
-        m_strProxyServer = prefs.GetParam("ProxyServer")->GetString();
-        m_nProxyPort = prefs.GetParam("ProxyPort")->GetInt();
-        m_bProxyUseAuth = prefs.GetParam("ProxyUseAuth")->GetBool();
-        m_strProxyUserName = prefs.GetParam("ProxyUserName")->GetString();
-        m_strProxyPassword = prefs.GetParam("ProxyPassword")->GetString();
-        m_strProxyExcludeList = prefs.GetParam("ProxyExcludeList")->GetString();
+        m_bUseProxy = prefs.GetParam(kUseProxy)->GetBool();
+        m_strProxyServer = prefs.GetParam(kProxyServer)->GetString();
+        m_nProxyPort = prefs.GetParam(kProxyPort)->GetInt();
+        m_bProxyUseAuth = prefs.GetParam(kProxyUseAuth)->GetBool();
+        m_strProxyUserName = prefs.GetParam(kProxyUserName)->GetString();
+        m_strProxyPassword = prefs.GetParam(kProxyPassword)->GetString();
+        m_strProxyExcludeList = prefs.GetParam(kProxyExcludeList)->GetString();
     });
     CEdit(GetDlgItem(IDC_PROXY_PASSWORD)).SetPasswordChar(u'*');
     DoDataExchange(FALSE);
@@ -53,13 +53,13 @@ BOOL CProxyServerDlg::Save()
     if (!DoDataExchange(TRUE))
         return FALSE;
     WithPrefs(PAGE_TRACE_LEVEL, u"CProxyServerDlg::Save", [this](CPreferences& prefs) {
-        prefs.GetParam("UseProxy")->SetBool(m_bUseProxy);
-        prefs.GetParam("ProxyServer")->SetString(m_strProxyServer);
-        prefs.GetParam("ProxyPort")->SetInt(m_nProxyPort);
-        prefs.GetParam("ProxyUseAuth")->SetBool(m_bProxyUseAuth);
-        prefs.GetParam("ProxyUserName")->SetString(m_strProxyUserName);
-        prefs.GetParam("ProxyPassword")->SetString(m_strProxyPassword);
-        prefs.GetParam("ProxyExcludeList")->SetString(m_strProxyExcludeList);
+        prefs.GetParam(kUseProxy)->SetBool(m_bUseProxy);
+        prefs.GetParam(kProxyServer)->SetString(m_strProxyServer);
+        prefs.GetParam(kProxyPort)->SetInt(m_nProxyPort);
+        prefs.GetParam(kProxyUseAuth)->SetBool(m_bProxyUseAuth);
+        prefs.GetParam(kProxyUserName)->SetString(m_strProxyUserName);
+        prefs.GetParam(kProxyPassword)->SetString(m_strProxyPassword);
+        prefs.GetParam(kProxyExcludeList)->SetString(m_strProxyExcludeList);
     });
     return TRUE;
 }

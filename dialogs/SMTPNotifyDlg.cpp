@@ -19,10 +19,10 @@ CSMTPNotifyDlg::CSMTPNotifyDlg()
 LRESULT CSMTPNotifyDlg::OnInitDialog(UINT, WPARAM, LPARAM, BOOL& handled)
 {
     WithPrefs(PAGE_TRACE_LEVEL, u"CSMTPNotifyDlg::OnInitDialog", [this](CPreferences& prefs) {
-        m_bUseEMailNotification = prefs.GetParam("UseEMailNotification")->GetBool();
-        m_strCSVFile = prefs.GetParam("CSVFile")->GetString();
-        m_strSmtpServer = prefs.GetParam("SmtpServer")->GetString();
-        m_strEMailFromAddr = prefs.GetParam("EMailFromAddr")->GetString();
+        m_bUseEMailNotification = prefs.GetParam(kUseEMailNotification)->GetBool();
+        m_strCSVFile = prefs.GetParam(kCSVFile)->GetString();
+        m_strSmtpServer = prefs.GetParam(kSmtpServer)->GetString();
+        m_strEMailFromAddr = prefs.GetParam(kEMailFromAddr)->GetString();
     });
     DoDataExchange(FALSE);
     OnUseEMailNotification(BN_CLICKED, IDC_USE_EMAIL, nullptr, handled);
@@ -70,10 +70,10 @@ BOOL CSMTPNotifyDlg::Save()
 {
     DoDataExchange(TRUE);
     WithPrefs(PAGE_TRACE_LEVEL, u"CSMTPNotifyDlg::Save", [this](CPreferences& prefs) {
-        prefs.GetParam("UseEMailNotification")->SetBool(m_bUseEMailNotification);
-        prefs.GetParam("CSVFile")->SetString(m_strCSVFile);
-        prefs.GetParam("SmtpServer")->SetString(m_strSmtpServer);
-        prefs.GetParam("EMailFromAddr")->SetString(m_strEMailFromAddr);
+        prefs.GetParam(kUseEMailNotification)->SetBool(m_bUseEMailNotification);
+        prefs.GetParam(kCSVFile)->SetString(m_strCSVFile);
+        prefs.GetParam(kSmtpServer)->SetString(m_strSmtpServer);
+        prefs.GetParam(kEMailFromAddr)->SetString(m_strEMailFromAddr);
     });
     return TRUE;
 }

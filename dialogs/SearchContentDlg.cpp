@@ -96,7 +96,7 @@ LRESULT CSearchContentDlg::OnInitDialog(UINT, WPARAM, LPARAM lParam, BOOL&)
 
         if (m_pPageCtx && !m_pPageCtx->m_strHtml.isEmpty()) {
             SyncCtxToHtml();
-        } else if (!g_prefs.GetParam("WorkOffline")->GetBool()) {
+        } else if (!g_prefs.GetParam(kWorkOffline)->GetBool()) {
             BOOL handled = TRUE;
             OnDownload(0, IDC_DOWNLOAD_PAGE, nullptr, handled);
         }
@@ -299,7 +299,7 @@ LRESULT CSearchContentDlg::OnDownload(WORD, WORD, HWND, BOOL&)
         // is wanted, whatever the server holds for the last check.
         CPreferences prefs;
         prefs = g_prefs;
-        prefs.GetParam("UseHeadersData")->SetBool(false);
+        prefs.GetParam(kUseHeadersData)->SetBool(false);
         m_check.reset();
         auto check = std::make_unique<CPageCheck>(*m_pPageCtx);
         check->MakeWorker(g_hInternet.Get(), m_pOwnerDlg->m_strUrl, &prefs);
@@ -343,7 +343,7 @@ LRESULT CSearchContentDlg::OnUpdaterNotify(UINT, WPARAM, LPARAM lParam, BOOL&)
     }
     bool reportEmpty = false;
     try {
-        reportEmpty = g_prefs.GetParam("ReportEmptyPages")->GetBool();
+        reportEmpty = g_prefs.GetParam(kReportEmptyPages)->GetBool();
     } catch (CCmnException& e) {
         TRACE0(u"CSearchContentDlg::OnUpdaterNotify. Exception: %s\n", e.GetMessage());
     }

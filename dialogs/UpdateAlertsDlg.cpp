@@ -13,14 +13,14 @@ CUpdateAlertsDlg::CUpdateAlertsDlg()
 LRESULT CUpdateAlertsDlg::OnInitDialog(UINT, WPARAM, LPARAM, BOOL&)
 {
     WithPrefs(PAGE_TRACE_LEVEL, u"CUpdateAlertsDlg::OnInitDialog", [this](CPreferences& prefs) {
-        m_bPopupAlertEnable = prefs.GetParam("PopupAlertEnable")->GetBool();
-        m_nPopupAlertTimeout = prefs.GetParam("PopupAlertTimeout")->GetInt();
-        m_nPopupAlertItems = prefs.GetParam("PopupAlertItems")->GetInt();
-        m_bAlertSoundEnable = prefs.GetParam("AlertSoundEnable")->GetBool();
-        m_strAlertSoundFilePath = prefs.GetParam("AlertSoundFilePath")->GetString();
-        m_nAlertSoundType = prefs.GetParam("AlertSoundDefault")->GetBool() ? 0 : 1;
-        m_bRunCmdEnable = prefs.GetParam("RunCmdEnable")->GetBool();
-        m_strRunCmdText = prefs.GetParam("RunCmdText")->GetString();
+        m_bPopupAlertEnable = prefs.GetParam(kPopupAlertEnable)->GetBool();
+        m_nPopupAlertTimeout = prefs.GetParam(kPopupAlertTimeout)->GetInt();
+        m_nPopupAlertItems = prefs.GetParam(kPopupAlertItems)->GetInt();
+        m_bAlertSoundEnable = prefs.GetParam(kAlertSoundEnable)->GetBool();
+        m_strAlertSoundFilePath = prefs.GetParam(kAlertSoundFilePath)->GetString();
+        m_nAlertSoundType = prefs.GetParam(kAlertSoundDefault)->GetBool() ? 0 : 1;
+        m_bRunCmdEnable = prefs.GetParam(kRunCmdEnable)->GetBool();
+        m_strRunCmdText = prefs.GetParam(kRunCmdText)->GetString();
     });
     DoDataExchange(FALSE);
     BOOL handled = TRUE;
@@ -97,14 +97,14 @@ BOOL CUpdateAlertsDlg::Save()
     if (!DoDataExchange(TRUE))
         return FALSE;
     WithPrefs(PAGE_TRACE_LEVEL, u"CUpdateAlertsDlg::Save", [this](CPreferences& prefs) {
-        prefs.GetParam("PopupAlertEnable")->SetBool(m_bPopupAlertEnable);
-        prefs.GetParam("PopupAlertTimeout")->SetInt(m_nPopupAlertTimeout);
-        prefs.GetParam("PopupAlertItems")->SetInt(m_nPopupAlertItems);
-        prefs.GetParam("AlertSoundEnable")->SetBool(m_bAlertSoundEnable);
-        prefs.GetParam("AlertSoundFilePath")->SetString(m_strAlertSoundFilePath);
-        prefs.GetParam("AlertSoundDefault")->SetBool(m_nAlertSoundType == 0);
-        prefs.GetParam("RunCmdEnable")->SetBool(m_bRunCmdEnable);
-        prefs.GetParam("RunCmdText")->SetString(m_strRunCmdText);
+        prefs.GetParam(kPopupAlertEnable)->SetBool(m_bPopupAlertEnable);
+        prefs.GetParam(kPopupAlertTimeout)->SetInt(m_nPopupAlertTimeout);
+        prefs.GetParam(kPopupAlertItems)->SetInt(m_nPopupAlertItems);
+        prefs.GetParam(kAlertSoundEnable)->SetBool(m_bAlertSoundEnable);
+        prefs.GetParam(kAlertSoundFilePath)->SetString(m_strAlertSoundFilePath);
+        prefs.GetParam(kAlertSoundDefault)->SetBool(m_nAlertSoundType == 0);
+        prefs.GetParam(kRunCmdEnable)->SetBool(m_bRunCmdEnable);
+        prefs.GetParam(kRunCmdText)->SetString(m_strRunCmdText);
     });
     return TRUE;
 }

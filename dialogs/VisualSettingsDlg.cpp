@@ -10,8 +10,8 @@ CVisualSettingsDlg::CVisualSettingsDlg()
 LRESULT CVisualSettingsDlg::OnInitDialog(UINT, WPARAM, LPARAM, BOOL&)
 {
     WithPrefs(PAGE_TRACE_LEVEL, u"CVisualSettingsDlg::OnInitDialog", [this](CPreferences& prefs) {
-        m_bShowToolBar = prefs.GetParam("ShowToolBar")->GetBool();
-        m_bShowStatusBar = prefs.GetParam("ShowStatusBar")->GetBool();
+        m_bShowToolBar = prefs.GetParam(kShowToolBar)->GetBool();
+        m_bShowStatusBar = prefs.GetParam(kShowStatusBar)->GetBool();
     });
     DoDataExchange(FALSE);
     return FALSE;
@@ -21,8 +21,8 @@ BOOL CVisualSettingsDlg::Save()
 {
     DoDataExchange(TRUE);
     WithPrefs(PAGE_TRACE_LEVEL, u"CVisualSettingsDlg::Save", [this](CPreferences& prefs) {
-        prefs.GetParam("ShowToolBar")->SetBool(m_bShowToolBar);
-        prefs.GetParam("ShowStatusBar")->SetBool(m_bShowStatusBar);
+        prefs.GetParam(kShowToolBar)->SetBool(m_bShowToolBar);
+        prefs.GetParam(kShowStatusBar)->SetBool(m_bShowStatusBar);
     });
     return TRUE;
 }

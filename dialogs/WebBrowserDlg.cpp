@@ -10,9 +10,9 @@ CWebBrowserDlg::CWebBrowserDlg()
 LRESULT CWebBrowserDlg::OnInitDialog(UINT, WPARAM, LPARAM, BOOL& handled)
 {
     WithPrefs(PAGE_TRACE_LEVEL, u"CWebBrowserDlg::OnInitDialog", [this](CPreferences& prefs) {
-        m_nBrowserType = prefs.GetParam("UseDefaultBrowser")->GetBool() ? 0 : 1;
-        m_bOpenNewWindow = prefs.GetParam("OpenNewWindow")->GetBool();
-        m_strUserBrowserPath = prefs.GetParam("UserBrowserPath")->GetString();
+        m_nBrowserType = prefs.GetParam(kUseDefaultBrowser)->GetBool() ? 0 : 1;
+        m_bOpenNewWindow = prefs.GetParam(kOpenNewWindow)->GetBool();
+        m_strUserBrowserPath = prefs.GetParam(kUserBrowserPath)->GetString();
     });
     DoDataExchange(FALSE);
     OnBrowserType(BN_CLICKED, IDC_DEFAULT_BROWSER, nullptr, handled);
@@ -42,9 +42,9 @@ BOOL CWebBrowserDlg::Save()
 {
     DoDataExchange(TRUE);
     WithPrefs(PAGE_TRACE_LEVEL, u"CWebBrowserDlg::Save", [this](CPreferences& prefs) {
-        prefs.GetParam("UseDefaultBrowser")->SetBool(m_nBrowserType == 0);
-        prefs.GetParam("OpenNewWindow")->SetBool(m_bOpenNewWindow);
-        prefs.GetParam("UserBrowserPath")->SetString(m_strUserBrowserPath);
+        prefs.GetParam(kUseDefaultBrowser)->SetBool(m_nBrowserType == 0);
+        prefs.GetParam(kOpenNewWindow)->SetBool(m_bOpenNewWindow);
+        prefs.GetParam(kUserBrowserPath)->SetString(m_strUserBrowserPath);
     });
     return TRUE;
 }

@@ -68,11 +68,11 @@ SMailAlertSettings ReadMailAlertSettings(CPreferences& prefs)
 {
     SMailAlertSettings settings;
     CMutexLocker guard(prefs.m_mutex);
-    settings.server = prefs.GetParam("SmtpServer")->GetString();
-    settings.fromAddress = prefs.GetParam("EMailFromAddr")->GetString();
-    settings.connectTimeout = prefs.GetParam("ConnectTimeout")->GetInt();
-    settings.sendTimeout = prefs.GetParam("SendTimeout")->GetInt();
-    settings.recvTimeout = prefs.GetParam("RecvTimeout")->GetInt();
+    settings.server = prefs.GetParam(kSmtpServer)->GetString();
+    settings.fromAddress = prefs.GetParam(kEMailFromAddr)->GetString();
+    settings.connectTimeout = prefs.GetParam(kConnectTimeout)->GetInt();
+    settings.sendTimeout = prefs.GetParam(kSendTimeout)->GetInt();
+    settings.recvTimeout = prefs.GetParam(kRecvTimeout)->GetInt();
     for (const auto& recipient : prefs.m_recipients)
         settings.recipients.emplace_back(recipient.first, recipient.second);
     return settings;

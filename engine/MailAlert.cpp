@@ -123,7 +123,7 @@ void CMailAlertSender::Post(CPreferences& prefs, const QString& url)
         QString path;
         {
             CMutexLocker guard(prefs.m_mutex);
-            path = prefs.GetParam("CSVFile")->GetString();
+            path = prefs.GetParam(kCSVFile)->GetString();
         }
         QString why = taluvo::prefs::DescribeRecipientsProblem(path, taluvo::prefs::CheckRecipientsFile(path));
         if (why.isEmpty())

@@ -12,9 +12,9 @@ bool OpenInUserBrowser(HWND hWnd, const QString& address, BOOL newWindow)
 {
     if (address.isEmpty())
         return false;
-    if (g_prefs.GetParam("UseDefaultBrowser")->GetBool())
+    if (g_prefs.GetParam(kUseDefaultBrowser)->GetBool())
         return GotoURL(hWnd, address, newWindow, SW_SHOWDEFAULT) > 32;
-    const QString setting = g_prefs.GetParam("UserBrowserPath")->GetString();
+    const QString setting = g_prefs.GetParam(kUserBrowserPath)->GetString();
     // A setting that names a file is that program, whole: a path chosen with Browse may hold
     // blanks. Anything else is a command line, the program followed by arguments of its own.
     QStringList argv = taluvo::RegularFileExists(setting) ? QStringList { setting } : taluvo::shell::SplitCommandLine(setting);

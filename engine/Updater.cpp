@@ -62,13 +62,13 @@ CUpdater::CUpdater(HINTERNET hInternet, SPageCtx* pPageCtx, const QString& szUrl
     FAIL_CHECK(pPrefs, QStringLiteral("Illegal parameters."));
 
     CMutexLocker guard(pPrefs->m_mutex);
-    m_bUseProxy = pPrefs->GetParam("UseProxy")->GetBool();
-    m_dwConnectTimeout = static_cast<DWORD>(pPrefs->GetParam("ConnectTimeout")->GetInt());
-    m_dwSendTimeout = static_cast<DWORD>(pPrefs->GetParam("SendTimeout")->GetInt());
-    m_dwRecvTimeout = static_cast<DWORD>(pPrefs->GetParam("RecvTimeout")->GetInt());
-    m_strProxyUserName = pPrefs->GetParam("ProxyUserName")->GetString();
-    m_strProxyPassword = pPrefs->GetParam("ProxyPassword")->GetString();
-    m_bUseHeadersData = pPrefs->GetParam("UseHeadersData")->GetBool();
+    m_bUseProxy = pPrefs->GetParam(kUseProxy)->GetBool();
+    m_dwConnectTimeout = static_cast<DWORD>(pPrefs->GetParam(kConnectTimeout)->GetInt());
+    m_dwSendTimeout = static_cast<DWORD>(pPrefs->GetParam(kSendTimeout)->GetInt());
+    m_dwRecvTimeout = static_cast<DWORD>(pPrefs->GetParam(kRecvTimeout)->GetInt());
+    m_strProxyUserName = pPrefs->GetParam(kProxyUserName)->GetString();
+    m_strProxyPassword = pPrefs->GetParam(kProxyPassword)->GetString();
+    m_bUseHeadersData = pPrefs->GetParam(kUseHeadersData)->GetBool();
     static std::once_flag traced;
     std::call_once(traced, [] {
         taluvo::inet::SetTraceSink(&TraceInternetLayer, s_dwTraceModuleLevel & (TRACE_LEVEL_0 | TRACE_LEVEL_3));

@@ -121,7 +121,7 @@ LRESULT CMainFrame::OnSysCommand(UINT, WPARAM wParam, LPARAM, BOOL& bHandled)
     TRACE_SCOPE(u"CMainFrame::OnSysCommand");
     const WPARAM command = wParam & 0xFFF0;
     if (command == SC_MINIMIZE) {
-        if (g_prefs.GetParam("MinToTray")->GetBool()) {
+        if (g_prefs.GetParam(kMinToTray)->GetBool()) {
             m_bTrayShownForPopup = FALSE;
             m_trayIcon.ShowIcon();
             HideWindowToTray(m_hWnd);

@@ -179,7 +179,7 @@ void CMainFrame::OpenDatabase(const QString& path)
         // The options show "Start with the desktop session" ticked from the first start on: the
         // entry it stands for exists from then on too. Later starts leave the entry to the user's
         // choices in the options.
-        if (newDatabase && g_prefs.GetParam("RunWithWindows")->GetBool())
+        if (newDatabase && g_prefs.GetParam(kRunWithWindows)->GetBool())
             ManageAutoRun(TRUE);
         ApplySettings();
         // From here on the window's thread never sits out another program's lock for long: an
@@ -195,14 +195,14 @@ void CMainFrame::OpenDatabase(const QString& path)
 
 void CMainFrame::ApplySettings()
 {
-    const bool logEnabled = g_prefs.GetParam("LogEnable")->GetBool();
+    const bool logEnabled = g_prefs.GetParam(kLogEnable)->GetBool();
     UIEnable(ID_TOOLS_OPEN_LOG_FILE, logEnabled ? TRUE : FALSE);
     BOOL handled = TRUE;
     OnFileWorkOffline(0, static_cast<WORD>(-1), nullptr, handled);
     OnViewToolBar(0, static_cast<WORD>(-1), nullptr, handled);
     OnViewStatusBar(0, static_cast<WORD>(-1), nullptr, handled);
     m_logFile.SetEnabled(logEnabled ? TRUE : FALSE);
-    m_logFile.SetFileName(UpdateLogPath(g_prefs.GetParam("LogFilePath")->GetString()));
+    m_logFile.SetFileName(UpdateLogPath(g_prefs.GetParam(kLogFilePath)->GetString()));
 
     NMTREEVIEW none;
     none.hdr.hwndFrom = m_mainTree;
@@ -217,12 +217,12 @@ void CMainFrame::OpenInternetSession()
 {
     QString proxy;
     QString bypass;
-    const bool useProxy = g_prefs.GetParam("UseProxy")->GetBool();
+    const bool useProxy = g_prefs.GetParam(kUseProxy)->GetBool();
     if (useProxy) {
-        const QString server = g_prefs.GetParam("ProxyServer")->GetString();
-        const int port = g_prefs.GetParam("ProxyPort")->GetInt();
+        const QString server = g_prefs.GetParam(kProxyServer)->GetString();
+        const int port = g_prefs.GetParam(kProxyPort)->GetInt();
         proxy = taluvo::Format(u"http=%s:%d https=%s:%d", server, port, server, port);
-        bypass = g_prefs.GetParam("ProxyExcludeList")->GetString();
+        bypass = g_prefs.GetParam(kProxyExcludeList)->GetString();
     }
     g_hInternet.Close();
     HINTERNET session = useProxy
@@ -239,7 +239,7 @@ void CMainFrame::OpenInternetSession()
 
 void CMainFrame::StartTimers()
 {
-    const bool autoDetect = g_prefs.GetParam("AutoDetectOnline")->GetBool();
+    const bool autoDetect = g_prefs.GetParam(kAutoDetectOnline)->GetBool();
     if (autoDetect) {
         m_iCheckOnlineTimer = SetTimer(g_iCheckOnlineTimerId, 5000);
         FAIL_CHECK(m_iCheckOnlineTimer, QStringLiteral("Unable to set check online timer."));
@@ -270,7 +270,7 @@ LRESULT CMainFrame::OnCreate(UINT, WPARAM, LPARAM, BOOL& bHandled)
         // The server's handlers send their requests to this window.
         g_hMainWnd = m_hWnd;
         StartToolbarServer();
-        g_prefs.GetParam("WorkMode")->SetInt(1);
+        g_prefs.GetParam(kWorkMode)->SetInt(1);
         m_mainTree.SetFocus();
     } catch (CCmnException& e) {
         TRACE0(u"CMainFrame::OnCreate. Exception: %s\r\n", e.GetMessage());

@@ -19,11 +19,11 @@ LRESULT CMainFrame::OnFileWorkOffline(WORD wNotifyCode, WORD wID, HWND, BOOL&)
     TRACE_SCOPE(u"CMainFrame::OnFileWorkOffline");
     // Callers that only show the stored value pass -1 (as the code or as the id).
     const bool showOnly = wNotifyCode == 0xFFFF || wID == 0xFFFF;
-    CParam* workOffline = g_prefs.GetParam("WorkOffline");
+    CParam* workOffline = g_prefs.GetParam(kWorkOffline);
     bool offline = workOffline->GetBool();
     // While the program follows the connection by itself the command is disabled; a key or the
     // tray menu must not switch the setting behind the timer's back either.
-    if (!showOnly && !g_prefs.GetParam("AutoDetectOnline")->GetBool()) {
+    if (!showOnly && !g_prefs.GetParam(kAutoDetectOnline)->GetBool()) {
         offline = !offline;
         workOffline->SetBool(offline);
     }

@@ -105,7 +105,7 @@ LRESULT CMainFrame::OnGroupDelete(WORD, WORD, HWND, BOOL&)
     CommandFrame(u"CMainFrame::OnGroupDelete", [this] {
         const QString noSelection = QStringLiteral("Selected item is NULL.");
         const WORD nGroupId = SelectedGroupId(noSelection);
-        if (g_prefs.GetParam("ConfirmDelete")->GetBool()) {
+        if (g_prefs.GetParam(kConfirmDelete)->GetBool()) {
             const int answer = MessageBox(QStringLiteral("Taking this action will permanently delete this group and "
                                                          "pages in it from database.\n\nAre you sure you want do this?"),
                 QStringLiteral("Confirmation."), MB_YESNO | MB_ICONQUESTION);

@@ -36,7 +36,7 @@ bool ToggledFlag(const char* name, WORD notifyCode, WORD id)
 LRESULT CMainFrame::OnViewToolBar(WORD wNotifyCode, WORD wID, HWND, BOOL&)
 {
     TRACE_SCOPE(u"CMainFrame::OnViewToolBar");
-    const bool show = ToggledFlag("ShowToolBar", wNotifyCode, wID);
+    const bool show = ToggledFlag(kShowToolBar, wNotifyCode, wID);
     CReBarCtrl rebar(m_hWndToolBar);
     if (rebar.IsWindow())
         rebar.ShowBand(rebar.IdToIndex(ATL_IDW_BAND_FIRST + 1), show ? TRUE : FALSE);
@@ -48,7 +48,7 @@ LRESULT CMainFrame::OnViewToolBar(WORD wNotifyCode, WORD wID, HWND, BOOL&)
 LRESULT CMainFrame::OnViewStatusBar(WORD wNotifyCode, WORD wID, HWND, BOOL&)
 {
     TRACE_SCOPE(u"CMainFrame::OnViewStatusBar");
-    const bool show = ToggledFlag("ShowStatusBar", wNotifyCode, wID);
+    const bool show = ToggledFlag(kShowStatusBar, wNotifyCode, wID);
     if (::IsWindow(m_hWndStatusBar))
         ::ShowWindow(m_hWndStatusBar, show ? SW_SHOWNOACTIVATE : SW_HIDE);
     UISetCheck(ID_VIEW_STATUS_BAR, show);
@@ -59,7 +59,7 @@ LRESULT CMainFrame::OnViewStatusBar(WORD wNotifyCode, WORD wID, HWND, BOOL&)
 LRESULT CMainFrame::OnToolsOpenLogFile(WORD, WORD, HWND, BOOL&)
 {
     TRACE_SCOPE(u"CMainFrame::OnToolsOpenLogFile");
-    const QString path = UpdateLogPath(g_prefs.GetParam("LogFilePath")->GetString());
+    const QString path = UpdateLogPath(g_prefs.GetParam(kLogFilePath)->GetString());
     if (taluvo::shell::OpenFile(path) <= 32)
         MessageBox(QStringLiteral("Unable to open LOG file."), QStringLiteral("Error"), MB_OK | MB_ICONERROR);
     return 0;
@@ -71,7 +71,7 @@ LRESULT CMainFrame::OnToolsPreferences(WORD, WORD, HWND, BOOL&)
     bool startedWithSession = false;
     {
         CMutexLocker lock(g_prefs.m_mutex);
-        startedWithSession = g_prefs.GetParam("RunWithWindows")->GetBool();
+        startedWithSession = g_prefs.GetParam(kRunWithWindows)->GetBool();
     }
     CPreferencesDlg dlg(&g_prefs, QStringLiteral("Preferences"), 0, nullptr);
     if (dlg.DoModal() != IDOK)
@@ -80,17 +80,17 @@ LRESULT CMainFrame::OnToolsPreferences(WORD, WORD, HWND, BOOL&)
     // The recipients follow the file the sheet names now, as a new start would read them; the file
     // is read before the live store is locked.
     dlg.m_prefs.m_recipients.clear();
-    dlg.m_prefs.ParseCsvFile(dlg.m_prefs.GetParam("CSVFile")->GetString());
+    dlg.m_prefs.ParseCsvFile(dlg.m_prefs.GetParam(kCSVFile)->GetString());
     try {
         {
             // The sheet edits neither of the two settings that timers and toolbar requests change
             // while it is open: they keep their live values.
             CMutexLocker lock(g_prefs.m_mutex);
-            const bool workOffline = g_prefs.GetParam("WorkOffline")->GetBool();
-            const INT workMode = g_prefs.GetParam("WorkMode")->GetInt();
+            const bool workOffline = g_prefs.GetParam(kWorkOffline)->GetBool();
+            const INT workMode = g_prefs.GetParam(kWorkMode)->GetInt();
             g_prefs = dlg.m_prefs;
-            g_prefs.GetParam("WorkOffline")->SetBool(workOffline);
-            g_prefs.GetParam("WorkMode")->SetInt(workMode);
+            g_prefs.GetParam(kWorkOffline)->SetBool(workOffline);
+            g_prefs.GetParam(kWorkMode)->SetInt(workMode);
         }
         SavePrefs();
 
@@ -99,18 +99,18 @@ LRESULT CMainFrame::OnToolsPreferences(WORD, WORD, HWND, BOOL&)
         OnViewStatusBar(kApplyOnly, ID_VIEW_STATUS_BAR, nullptr, handled);
         OnFileWorkOffline(kApplyOnly, ID_FILE_WORK_OFFLINE, nullptr, handled);
 
-        const bool logEnabled = g_prefs.GetParam("LogEnable")->GetBool();
+        const bool logEnabled = g_prefs.GetParam(kLogEnable)->GetBool();
         UIEnable(ID_TOOLS_OPEN_LOG_FILE, logEnabled ? TRUE : FALSE);
         m_logFile.SetEnabled(logEnabled ? TRUE : FALSE);
-        m_logFile.SetFileName(UpdateLogPath(g_prefs.GetParam("LogFilePath")->GetString()));
+        m_logFile.SetFileName(UpdateLogPath(g_prefs.GetParam(kLogFilePath)->GetString()));
 
         // The autostart entry changes only when the user changed the option: a first OK never
         // adds an entry nobody asked for.
-        const bool startWithSession = g_prefs.GetParam("RunWithWindows")->GetBool();
+        const bool startWithSession = g_prefs.GetParam(kRunWithWindows)->GetBool();
         if (startWithSession != startedWithSession)
             ManageAutoRun(startWithSession ? TRUE : FALSE);
 
-        const bool autoDetect = g_prefs.GetParam("AutoDetectOnline")->GetBool();
+        const bool autoDetect = g_prefs.GetParam(kAutoDetectOnline)->GetBool();
         if (autoDetect) {
             m_iCheckOnlineTimer = SetTimer(g_iCheckOnlineTimerId, 5000);
             FAIL_CHECK(m_iCheckOnlineTimer, QStringLiteral("Unable to set check online timer."));

@@ -102,7 +102,7 @@ LRESULT CMainFrame::OnPageAdd(WORD wNotifyCode, WORD, HWND hWndCtl, BOOL&)
         modifyDlg.m_strUrl = addDlg.m_strUrl;
         modifyDlg.m_strUrlBrowser = addDlg.m_strUrl;
         modifyDlg.m_strDescr = addDlg.m_strDescr;
-        modifyDlg.m_nInterval = static_cast<DWORD>(g_prefs.GetParam("DefaultUpdateInterval")->GetInt());
+        modifyDlg.m_nInterval = static_cast<DWORD>(g_prefs.GetParam(kDefaultUpdateInterval)->GetInt());
         if (modifyDlg.DoModal(m_hWnd, reinterpret_cast<LPARAM>(g_hInternet.Get())) != IDOK)
             return;
         SettleModifiedCheckState(*ctx, modifyDlg.m_strUrl != addDlg.m_strUrl || modifyDlg.m_bCheckStateStale

@@ -47,7 +47,7 @@ LRESULT CMainFrame::OnPageDelete(WORD, WORD, HWND, BOOL&)
         SPageFailureTexts texts;
         texts.noSelection = pleaseSelect;
         SPageItem page = SelectedPage(texts);
-        if (g_prefs.GetParam("ConfirmDelete")->GetBool()) {
+        if (g_prefs.GetParam(kConfirmDelete)->GetBool()) {
             const int answer = MessageBox(QStringLiteral("Taking this action will permanently delete this URL from "
                                                          "database.\n\nAre you sure you want do this?"),
                 QStringLiteral("Confirmation."), MB_YESNO | MB_ICONQUESTION);

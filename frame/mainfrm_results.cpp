@@ -130,7 +130,7 @@ LRESULT CMainFrame::OnUpdaterNotify(UINT, WPARAM wParam, LPARAM lParam, BOOL&)
 
 void CMainFrame::PlayErrorSound()
 {
-    PlayAlertSound("ErrorSoundDefault", "ErrorSoundFilePath", IDR_WAVE_ERROR);
+    PlayAlertSound(kErrorSoundDefault, kErrorSoundFilePath, IDR_WAVE_ERROR);
 }
 
 bool CMainFrame::StoreFinishedCheck(SPageCtx& ctx, HTREEITEM hItem, QString& urlBrowser, QString& descr)
@@ -211,18 +211,18 @@ void CMainFrame::RaiseUpdateAlerts(
 {
     // A description or address holding line breaks (a title a page planted) writes one line each,
     // so no page can forge entries or fields of the log.
-    if (g_prefs.GetParam("LogEnable")->GetBool()) {
+    if (g_prefs.GetParam(kLogEnable)->GetBool()) {
         const int written = m_logFile.Log(u"Description : %s\nAddress     : %s\nDate & Time : %s\n"
                                           u"-----------------------------------------------------------------------------",
             taluvo::OneLine(descr), taluvo::OneLine(url), FormatTime(ctx.m_tLastChecked));
         NoteUpdateLog(written == 1);
     }
-    if (g_prefs.GetParam("PopupAlertEnable")->GetBool())
+    if (g_prefs.GetParam(kPopupAlertEnable)->GetBool())
         ShowUpdatePopup(ctx.m_nGroupId, ctx.m_nPageId, url, urlBrowser);
-    if (g_prefs.GetParam("AlertSoundEnable")->GetBool())
-        PlayAlertSound("AlertSoundDefault", "AlertSoundFilePath", IDR_WAVE_UPDATE);
-    if (g_prefs.GetParam("RunCmdEnable")->GetBool()) {
-        const QString command = g_prefs.GetParam("RunCmdText")->GetString();
+    if (g_prefs.GetParam(kAlertSoundEnable)->GetBool())
+        PlayAlertSound(kAlertSoundDefault, kAlertSoundFilePath, IDR_WAVE_UPDATE);
+    if (g_prefs.GetParam(kRunCmdEnable)->GetBool()) {
+        const QString command = g_prefs.GetParam(kRunCmdText)->GetString();
         const QStringList argv
             = taluvo::shell::SplitCommandLine(command, urlBrowser, taluvo::shell::Placeholders::Percent1);
         if (!argv.isEmpty()) {
@@ -232,7 +232,7 @@ void CMainFrame::RaiseUpdateAlerts(
         }
     }
     // Last of the alerts, and only started here: it is sent on a thread of its own.
-    if (g_prefs.GetParam("UseEMailNotification")->GetBool()) {
+    if (g_prefs.GetParam(kUseEMailNotification)->GetBool()) {
         try {
             m_mailAlerts.Post(g_prefs, url);
         } catch (...) {
@@ -257,7 +257,7 @@ void CMainFrame::ShowUpdatePopup(WORD nGroupId, WORD nPageId, const QString& url
     }
 
     const QString row = BuildPopupRow(nGroupId, nPageId, urlBrowser, url);
-    const int maxItems = g_prefs.GetParam("PopupAlertItems")->GetInt();
+    const int maxItems = g_prefs.GetParam(kPopupAlertItems)->GetInt();
     // The page is listed already: the popup and its timer stay as they are.
     if (!AddPopupRow(m_strPopupLines, row, m_trayToolTip.IsWindowVisible() != FALSE, maxItems))
         return;
@@ -267,5 +267,5 @@ void CMainFrame::ShowUpdatePopup(WORD nGroupId, WORD nPageId, const QString& url
         m_trayToolTip.HideTooltip();
     }
     m_trayToolTip.ShowTooltipAt(point, m_strPopupHeader + m_strPopupLines + m_strPopupFooter);
-    m_iPopupTimer = SetTimer(g_iPopupTimerId, static_cast<UINT>(g_prefs.GetParam("PopupAlertTimeout")->GetInt()) * 1000);
+    m_iPopupTimer = SetTimer(g_iPopupTimerId, static_cast<UINT>(g_prefs.GetParam(kPopupAlertTimeout)->GetInt()) * 1000);
 }

@@ -86,7 +86,7 @@ bool CMainFrame::StoreKeptResult(SPageCtx& ctx, const QString& url, int waitMs)
         }
         if (ctx.m_iStatus == statusNew)
             RaiseUpdateAlerts(ctx, url, urlBrowser, descr);
-        else if (ctx.m_iStatus == statusError && g_prefs.GetParam("ErrorSoundEnable")->GetBool())
+        else if (ctx.m_iStatus == statusError && g_prefs.GetParam(kErrorSoundEnable)->GetBool())
             PlayErrorSound();
     } catch (CCmnException& e) {
         TRACE0(u"CMainFrame::OnUpdaterNotify. Exception: %s\r\n", e.GetMessage());

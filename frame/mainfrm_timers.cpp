@@ -30,7 +30,7 @@ LRESULT CMainFrame::OnTimer(UINT, WPARAM wParam, LPARAM, BOOL&)
     switch (wParam) {
     case g_iIntervalTimerId: {
         // Offline, the timer stays armed and only ticks.
-        if (g_prefs.GetParam("WorkOffline")->GetBool())
+        if (g_prefs.GetParam(kWorkOffline)->GetBool())
             return 0;
         if (m_iIntervalTimer)
             KillTimer(g_iIntervalTimerId);
@@ -56,7 +56,7 @@ LRESULT CMainFrame::OnTimer(UINT, WPARAM wParam, LPARAM, BOOL&)
             std::optional<CMutexLocker> guard;
             if (dialUp)
                 guard.emplace(g_prefs.m_mutex);
-            g_prefs.GetParam("WorkOffline")->SetBool(
+            g_prefs.GetParam(kWorkOffline)->SetBool(
                 IsOfflineConnection(connected, flags, dialUp && CountActiveRasConnections() != 0));
         }
         BOOL handled = TRUE;

@@ -246,7 +246,7 @@ LRESULT CMainFrame::OnToolTipHyperLink(UINT, WPARAM wParam, LPARAM, BOOL&)
         MessageBox(QStringLiteral("Unable to open web page in browser."), QStringLiteral("Error"), MB_OK | MB_ICONERROR);
         return 0;
     }
-    if (!g_prefs.GetParam("BrowserResetNewStatus")->GetBool())
+    if (!g_prefs.GetParam(kBrowserResetNewStatus)->GetBool())
         return 0;
 
     HTREEITEM hItem = FindPage(nGroupId, nPageId);

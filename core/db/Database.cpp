@@ -171,7 +171,7 @@ bool LoadPrefs(CSqlDatabase& db, CMutex& dbMutex, CPreferences& prefs, SStoredPr
 
         CMutexLocker prefsLock(prefs.m_mutex);
         prefs.AssignRecord(&loaded.m_blob, sizeof(loaded.m_blob));
-        prefs.ParseCsvFile(prefs.GetParam("CSVFile")->GetString());
+        prefs.ParseCsvFile(prefs.GetParam(kCSVFile)->GetString());
         return true;
     } catch (const CCmnException& e) {
         TRACE0(u"CMainFrame::LoadPrefs - Exception. Error: %s\r\n", e.GetMessage());

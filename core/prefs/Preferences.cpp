@@ -46,10 +46,23 @@ struct SSetting {
     Range range = Range::Any;
 };
 
-#define PREFS_SETTING(field, kind, value) {#field, offsetof(PreferencesBlob_t, field), Kind::kind, value}
+// A setting's name constant must spell its record field, so the name the program looks up and the
+// field it reaches can never part; a mismatch is not a constant expression and fails the build.
+consteval const char* FieldName(const char* name, const char* field)
+{
+    size_t i = 0;
+    for (; name[i] != '\0' && name[i] == field[i]; ++i) {
+    }
+    if (name[i] != field[i])
+        throw "a setting's name differs from its record field";
+    return name;
+}
+
+#define PREFS_SETTING(field, kind, value) \
+    {FieldName(k##field, #field), offsetof(PreferencesBlob_t, field), Kind::kind, value}
 // Time-outs, intervals and counts: zero or below stalls timers, checks and the popup.
 #define PREFS_POSITIVE(field, value) \
-    {#field, offsetof(PreferencesBlob_t, field), Kind::Integer, value, Range::Positive}
+    {FieldName(k##field, #field), offsetof(PreferencesBlob_t, field), Kind::Integer, value, Range::Positive}
 
 // In registration order.
 const SSetting kSettings[] = {

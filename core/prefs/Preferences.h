@@ -4,6 +4,7 @@
 
 #include "core/Exceptions.h"
 #include "core/Mutex.h"
+#include "core/prefs/PrefNames.h"
 #include "platform/base/CriticalSection.h"
 #include "platform/base/WinTypes.h"
 
@@ -120,7 +121,8 @@ public:
         CopyRecord(rhs, length);
     }
 
-    // Case-sensitive lookup; an unknown name is a programming error and throws.
+    // Case-sensitive lookup by one of the names of PrefNames.h; an unknown name is a programming error
+    // and throws.
     CParam* GetParam(const char* name)
     {
         const auto it = m_paramsList.find(QByteArray(name ? name : ""));

@@ -37,7 +37,7 @@ namespace {
 int WorkMode()
 {
     CMutexLocker lock(g_prefs.m_mutex);
-    return g_prefs.GetParam("WorkMode")->GetInt();
+    return g_prefs.GetParam(kWorkMode)->GetInt();
 }
 
 Frame Mode(DWORD mode) { return {MSG_WORK_MODE, mode, QByteArray()}; }
@@ -167,7 +167,7 @@ protected:
     static void SetWorkMode(int mode)
     {
         CMutexLocker lock(g_prefs.m_mutex);
-        g_prefs.GetParam("WorkMode")->SetInt(mode);
+        g_prefs.GetParam(kWorkMode)->SetInt(mode);
     }
     void Sql(const char* sql)
     {

@@ -204,7 +204,7 @@ TEST_F(ImportWizard, FavoritesTickedIntoTheChosenGroupAreStoredInListOrderWithTh
     Prepare(Group(3, "News", 1, 1) + Group(7, "WORK", 1, 4)
             + "INSERT INTO PAGES VALUES(5, 7, 'http://news.example.com/Today?Id=A', '', '', '', 'By hand', 1, 2, 3, 1, 60, 3, 0, 200);\n"
             + "INSERT INTO PAGES VALUES(9, 3, 'https://tools.example/Manual', '', '', '', 'Elsewhere', 1, 2, 3, 1, 60, 3, 0, 200);\n");
-    g_prefs.GetParam("DefaultUpdateInterval")->SetInt(7200);
+    g_prefs.GetParam(kDefaultUpdateInterval)->SetInt(7200);
 
     const WizardSeen seen = Run({ 0, { 3, 0, 2 }, 1 });
     EXPECT_EQ(seen.rows, ImportFixtureHome::FavoritesRows());

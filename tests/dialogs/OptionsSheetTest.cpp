@@ -41,28 +41,28 @@ struct SNumberCase {
 TEST_F(OptionsSheet, NumberFieldsRefuseWithABeepAndOnlyTheAlertPageShowsABoxForText)
 {
     const SNumberCase cases[] = {
-        { kUpdateAlerts, IDC_POPUP_ALERT_TIMEOUT, "4", false, false, "PopupAlertTimeout", 0 },
-        { kUpdateAlerts, IDC_POPUP_ALERT_TIMEOUT, "61", false, false, "PopupAlertTimeout", 0 },
-        { kUpdateAlerts, IDC_POPUP_ALERT_TIMEOUT, "5", true, false, "PopupAlertTimeout", 5 },
-        { kUpdateAlerts, IDC_POPUP_ALERT_TIMEOUT, "60", true, false, "PopupAlertTimeout", 60 },
-        { kUpdateAlerts, IDC_POPUP_ALERT_TIMEOUT, "", false, true, "PopupAlertTimeout", 0 },
-        { kUpdateAlerts, IDC_POPUP_ALERT_TIMEOUT, "ten", false, true, "PopupAlertTimeout", 0 },
-        { kUpdateAlerts, IDC_POPUP_ALERT_ITEMS, "0", false, false, "PopupAlertItems", 0 },
-        { kUpdateAlerts, IDC_POPUP_ALERT_ITEMS, "21", false, false, "PopupAlertItems", 0 },
-        { kUpdateAlerts, IDC_POPUP_ALERT_ITEMS, "1", true, false, "PopupAlertItems", 1 },
-        { kUpdateAlerts, IDC_POPUP_ALERT_ITEMS, "20", true, false, "PopupAlertItems", 20 },
-        { kProxy, IDC_PROXY_PORT, "1023", false, false, "ProxyPort", 0 },
-        { kProxy, IDC_PROXY_PORT, "65536", false, false, "ProxyPort", 0 },
-        { kProxy, IDC_PROXY_PORT, "port", false, false, "ProxyPort", 0 },
-        { kProxy, IDC_PROXY_PORT, "1024", true, false, "ProxyPort", 1024 },
-        { kProxy, IDC_PROXY_PORT, "65535", true, false, "ProxyPort", 65535 },
+        { kUpdateAlerts, IDC_POPUP_ALERT_TIMEOUT, "4", false, false, kPopupAlertTimeout, 0 },
+        { kUpdateAlerts, IDC_POPUP_ALERT_TIMEOUT, "61", false, false, kPopupAlertTimeout, 0 },
+        { kUpdateAlerts, IDC_POPUP_ALERT_TIMEOUT, "5", true, false, kPopupAlertTimeout, 5 },
+        { kUpdateAlerts, IDC_POPUP_ALERT_TIMEOUT, "60", true, false, kPopupAlertTimeout, 60 },
+        { kUpdateAlerts, IDC_POPUP_ALERT_TIMEOUT, "", false, true, kPopupAlertTimeout, 0 },
+        { kUpdateAlerts, IDC_POPUP_ALERT_TIMEOUT, "ten", false, true, kPopupAlertTimeout, 0 },
+        { kUpdateAlerts, IDC_POPUP_ALERT_ITEMS, "0", false, false, kPopupAlertItems, 0 },
+        { kUpdateAlerts, IDC_POPUP_ALERT_ITEMS, "21", false, false, kPopupAlertItems, 0 },
+        { kUpdateAlerts, IDC_POPUP_ALERT_ITEMS, "1", true, false, kPopupAlertItems, 1 },
+        { kUpdateAlerts, IDC_POPUP_ALERT_ITEMS, "20", true, false, kPopupAlertItems, 20 },
+        { kProxy, IDC_PROXY_PORT, "1023", false, false, kProxyPort, 0 },
+        { kProxy, IDC_PROXY_PORT, "65536", false, false, kProxyPort, 0 },
+        { kProxy, IDC_PROXY_PORT, "port", false, false, kProxyPort, 0 },
+        { kProxy, IDC_PROXY_PORT, "1024", true, false, kProxyPort, 1024 },
+        { kProxy, IDC_PROXY_PORT, "65535", true, false, kProxyPort, 65535 },
     };
     for (const SNumberCase& c : cases) {
         SCOPED_TRACE(testing::Message() << "page " << c.page << " field " << c.field << " \"" << c.text << "\"");
         m_messages.clear();
         CPreferences source;
         // A disabled field cannot take the focus; the port is checked with the proxy on or off.
-        source.GetParam("UseProxy")->SetBool(true);
+        source.GetParam(kUseProxy)->SetBool(true);
         CPreferencesDlg dlg(&source, QStringLiteral("Preferences"));
         std::vector<UINT> beeps;
         bool focusOnField = false;
@@ -104,7 +104,7 @@ TEST_F(OptionsSheet, NumberFieldsRefuseWithABeepAndOnlyTheAlertPageShowsABoxForT
 TEST_F(OptionsSheet, AStoredPortOutOfRangeHoldsTheProxyPageUntilFixedYetCancelCloses)
 {
     CPreferences source;
-    source.GetParam("ProxyPort")->SetInt(80);
+    source.GetParam(kProxyPort)->SetInt(80);
     CPreferencesDlg dlg(&source, QStringLiteral("Preferences"));
     bool leftWhileOff = true;
     bool leftWhenFixed = false;
@@ -124,7 +124,7 @@ TEST_F(OptionsSheet, AStoredPortOutOfRangeHoldsTheProxyPageUntilFixedYetCancelCl
     EXPECT_FALSE(leftWhileOff);
     EXPECT_EQ(beeps, std::vector<UINT> { 0xFFFFFFFFu });
     EXPECT_TRUE(leftWhenFixed);
-    EXPECT_EQ(source.GetParam("ProxyPort")->GetInt(), 80);
+    EXPECT_EQ(source.GetParam(kProxyPort)->GetInt(), 80);
 }
 
 TEST_F(OptionsSheet, IntervalShowsDaysHoursMinutesStepsByOneAndRefusesZero)
@@ -154,7 +154,7 @@ TEST_F(OptionsSheet, IntervalShowsDaysHoursMinutesStepsByOneAndRefusesZero)
     EXPECT_EQ(captionFirst, QStringLiteral("Interval between checks: 1 day"));
     EXPECT_EQ(afterPageStep, 1);
     EXPECT_EQ(captionLast, QStringLiteral("Interval between checks: 31 days, 23 hours, 59 minutes"));
-    EXPECT_EQ(dlg.m_prefs.GetParam("DefaultUpdateInterval")->GetInt(), 2764740);
+    EXPECT_EQ(dlg.m_prefs.GetParam(kDefaultUpdateInterval)->GetInt(), 2764740);
 
     // All three at zero: a box, and neither OK nor a tab change leaves the page.
     CPreferencesDlg zero(&source, QStringLiteral("Preferences"));
@@ -173,14 +173,14 @@ TEST_F(OptionsSheet, IntervalShowsDaysHoursMinutesStepsByOneAndRefusesZero)
     EXPECT_EQ(activeAfterOk, kDefaultInterval);
     EXPECT_EQ(m_messages,
         std::vector<QString>(2, QStringLiteral("Error: Interval between check cannot be zero.")));
-    EXPECT_EQ(zero.m_prefs.GetParam("DefaultUpdateInterval")->GetInt(), 86400);
+    EXPECT_EQ(zero.m_prefs.GetParam(kDefaultUpdateInterval)->GetInt(), 86400);
 }
 
 TEST_F(OptionsSheet, CancelAfterEveryPageKeepsTheSourceAndOkSavesOnlyTheActivePage)
 {
     CPreferences source;
-    source.GetParam("LogFilePath")->SetString(QStringLiteral("/var/log/taluvo"));
-    source.GetParam("ProxyPort")->SetInt(8080);
+    source.GetParam(kLogFilePath)->SetString(QStringLiteral("/var/log/taluvo"));
+    source.GetParam(kProxyPort)->SetInt(8080);
     const QByteArray before = RecordBytes(source);
 
     // Every page visited and a box changed on it: each saved into the copy on leaving.
@@ -212,10 +212,10 @@ TEST_F(OptionsSheet, CancelAfterEveryPageKeepsTheSourceAndOkSavesOnlyTheActivePa
         uitest::PressSheetButton(sheet, PSBTN_OK);
     });
     EXPECT_EQ(ok, IDOK);
-    EXPECT_EQ(okOnly.m_prefs.GetParam("PopupAlertTimeout")->GetInt(), 10);
-    EXPECT_FALSE(okOnly.m_prefs.GetParam("MinToTray")->GetBool());
-    EXPECT_EQ(okOnly.m_prefs.GetParam("LogFilePath")->GetString(), QStringLiteral("/var/log/taluvo"));
-    EXPECT_EQ(okOnly.m_prefs.GetParam("ProxyPort")->GetInt(), 8080);
+    EXPECT_EQ(okOnly.m_prefs.GetParam(kPopupAlertTimeout)->GetInt(), 10);
+    EXPECT_FALSE(okOnly.m_prefs.GetParam(kMinToTray)->GetBool());
+    EXPECT_EQ(okOnly.m_prefs.GetParam(kLogFilePath)->GetString(), QStringLiteral("/var/log/taluvo"));
+    EXPECT_EQ(okOnly.m_prefs.GetParam(kProxyPort)->GetInt(), 8080);
 }
 
 struct SEnabledCase {
@@ -229,36 +229,36 @@ struct SEnabledCase {
 TEST_F(OptionsSheet, FirstViewOfEveryPageShowsTheEnabledStatesOfTheLoadedValues)
 {
     const SEnabledCase cases[] = {
-        { "PopupAlertEnable", false, kUpdateAlerts, { IDC_POPUP_ALERT_ENABLE },
+        { kPopupAlertEnable, false, kUpdateAlerts, { IDC_POPUP_ALERT_ENABLE },
             { IDC_POPUP_ALERT_TIMEOUT, IDC_POPUP_ALERT_TIMEOUT_LABEL, IDC_POPUP_ALERT_ITEMS,
                 IDC_POPUP_ALERT_ITEMS_LABEL } },
-        { "AlertSoundEnable", false, kUpdateAlerts, {},
+        { kAlertSoundEnable, false, kUpdateAlerts, {},
             { IDC_ALERT_SOUND_DEFAULT, IDC_ALERT_SOUND_CUSTOM, IDC_ALERT_SOUND_PATH, IDC_ALERT_SOUND_BROWSE,
                 IDC_ALERT_SOUND_TEST } },
         // Sound on with the built-in sound: only the file and its Browse are off.
-        { "AlertSoundDefault", true, kUpdateAlerts, { IDC_ALERT_SOUND_DEFAULT, IDC_ALERT_SOUND_TEST },
+        { kAlertSoundDefault, true, kUpdateAlerts, { IDC_ALERT_SOUND_DEFAULT, IDC_ALERT_SOUND_TEST },
             { IDC_ALERT_SOUND_PATH, IDC_ALERT_SOUND_BROWSE } },
-        { "AlertSoundDefault", false, kUpdateAlerts, { IDC_ALERT_SOUND_PATH, IDC_ALERT_SOUND_BROWSE }, {} },
-        { "RunCmdEnable", false, kUpdateAlerts, {}, { IDC_RUN_CMD_TEXT } },
-        { "ErrorSoundDefault", false, kErrorAlerts, { IDC_ERROR_SOUND_PATH, IDC_ERROR_SOUND_BROWSE }, {} },
-        { "ErrorSoundEnable", false, kErrorAlerts, {},
+        { kAlertSoundDefault, false, kUpdateAlerts, { IDC_ALERT_SOUND_PATH, IDC_ALERT_SOUND_BROWSE }, {} },
+        { kRunCmdEnable, false, kUpdateAlerts, {}, { IDC_RUN_CMD_TEXT } },
+        { kErrorSoundDefault, false, kErrorAlerts, { IDC_ERROR_SOUND_PATH, IDC_ERROR_SOUND_BROWSE }, {} },
+        { kErrorSoundEnable, false, kErrorAlerts, {},
             { IDC_ERROR_SOUND_DEFAULT, IDC_ERROR_SOUND_PATH, IDC_ERROR_SOUND_BROWSE, IDC_ERROR_SOUND_TEST } },
-        { "LogEnable", false, kLogging, {}, { IDC_LOG_PATH, IDC_LOG_BROWSE } },
-        { "LogEnable", true, kLogging, { IDC_LOG_PATH, IDC_LOG_BROWSE }, {} },
-        { "UseProxy", false, kProxy, { IDC_USE_PROXY },
+        { kLogEnable, false, kLogging, {}, { IDC_LOG_PATH, IDC_LOG_BROWSE } },
+        { kLogEnable, true, kLogging, { IDC_LOG_PATH, IDC_LOG_BROWSE }, {} },
+        { kUseProxy, false, kProxy, { IDC_USE_PROXY },
             { IDC_PROXY_SERVER, IDC_PROXY_PORT, IDC_PROXY_USE_AUTH, IDC_PROXY_USER, IDC_PROXY_PASSWORD,
                 IDC_PROXY_EXCLUDE, IDC_PROXY_EXCLUDE_LABEL } },
         // Proxy on, authentication off (the default).
-        { "UseProxy", true, kProxy, { IDC_PROXY_SERVER, IDC_PROXY_PORT, IDC_PROXY_USE_AUTH, IDC_PROXY_EXCLUDE },
+        { kUseProxy, true, kProxy, { IDC_PROXY_SERVER, IDC_PROXY_PORT, IDC_PROXY_USE_AUTH, IDC_PROXY_EXCLUDE },
             { IDC_PROXY_USER, IDC_PROXY_USER_LABEL, IDC_PROXY_PASSWORD, IDC_PROXY_PASSWORD_LABEL } },
-        { "UseDefaultBrowser", true, kWebBrowser, { IDC_OPEN_NEW_WINDOW },
+        { kUseDefaultBrowser, true, kWebBrowser, { IDC_OPEN_NEW_WINDOW },
             { IDC_USER_BROWSER_PATH, IDC_USER_BROWSER_BROWSE } },
-        { "UseDefaultBrowser", false, kWebBrowser, { IDC_USER_BROWSER_PATH, IDC_USER_BROWSER_BROWSE },
+        { kUseDefaultBrowser, false, kWebBrowser, { IDC_USER_BROWSER_PATH, IDC_USER_BROWSER_BROWSE },
             { IDC_OPEN_NEW_WINDOW } },
-        { "UseEMailNotification", false, kSmtpNotify, { IDC_USE_EMAIL },
+        { kUseEMailNotification, false, kSmtpNotify, { IDC_USE_EMAIL },
             { IDC_SMTP_SERVER, IDC_EMAIL_FROM, IDC_CSV_FILE, IDC_SMTP_SERVER_LABEL, IDC_EMAIL_FROM_LABEL,
                 IDC_CSV_FILE_LABEL, IDC_EMAIL_TEST, IDC_CSV_BROWSE } },
-        { "AutoDownloadOnline", false, kAutomation, { IDC_BROWSER_RESET_NEW, IDC_RUN_WITH_WINDOWS },
+        { kAutoDownloadOnline, false, kAutomation, { IDC_BROWSER_RESET_NEW, IDC_RUN_WITH_WINDOWS },
             { IDC_AUTO_SET_DESCR, IDC_AUTO_CHECK_FRAMES } },
     };
     for (const SEnabledCase& c : cases) {
@@ -280,11 +280,11 @@ TEST_F(OptionsSheet, FirstViewOfEveryPageShowsTheEnabledStatesOfTheLoadedValues)
 TEST_F(OptionsSheet, DisabledFieldsAreStillSavedAsShown)
 {
     CPreferences source;
-    source.GetParam("ProxyServer")->SetString(QStringLiteral("proxy.example"));
-    source.GetParam("ProxyUserName")->SetString(QStringLiteral("me"));
-    source.GetParam("AutoSetDescr")->SetBool(false);
-    source.GetParam("AutoDownloadOnline")->SetBool(false);
-    source.GetParam("LogFilePath")->SetString(QStringLiteral("/tmp/logs"));
+    source.GetParam(kProxyServer)->SetString(QStringLiteral("proxy.example"));
+    source.GetParam(kProxyUserName)->SetString(QStringLiteral("me"));
+    source.GetParam(kAutoSetDescr)->SetBool(false);
+    source.GetParam(kAutoDownloadOnline)->SetBool(false);
+    source.GetParam(kLogFilePath)->SetString(QStringLiteral("/tmp/logs"));
     CPreferencesDlg dlg(&source, QStringLiteral("Preferences"));
     const INT_PTR result = RunSheet(dlg, [&](HWND sheet) {
         for (int page : { kLogging, kProxy, kAutomation, kMisc })
@@ -292,18 +292,18 @@ TEST_F(OptionsSheet, DisabledFieldsAreStillSavedAsShown)
         uitest::PressSheetButton(sheet, PSBTN_OK);
     });
     EXPECT_EQ(result, IDOK);
-    EXPECT_EQ(dlg.m_prefs.GetParam("ProxyServer")->GetString(), QStringLiteral("proxy.example"));
-    EXPECT_EQ(dlg.m_prefs.GetParam("ProxyUserName")->GetString(), QStringLiteral("me"));
-    EXPECT_EQ(dlg.m_prefs.GetParam("LogFilePath")->GetString(), QStringLiteral("/tmp/logs"));
-    EXPECT_FALSE(dlg.m_prefs.GetParam("AutoSetDescr")->GetBool());
+    EXPECT_EQ(dlg.m_prefs.GetParam(kProxyServer)->GetString(), QStringLiteral("proxy.example"));
+    EXPECT_EQ(dlg.m_prefs.GetParam(kProxyUserName)->GetString(), QStringLiteral("me"));
+    EXPECT_EQ(dlg.m_prefs.GetParam(kLogFilePath)->GetString(), QStringLiteral("/tmp/logs"));
+    EXPECT_FALSE(dlg.m_prefs.GetParam(kAutoSetDescr)->GetBool());
     EXPECT_EQ(RecordBytes(dlg.m_prefs), RecordBytes(source));
 }
 
 TEST_F(OptionsSheet, TimeoutsKeepAStoredValueBeyondTheTrackbarUntilItIsMoved)
 {
     CPreferences source;
-    source.GetParam("ConnectTimeout")->SetInt(120);
-    source.GetParam("RecvTimeout")->SetInt(15);
+    source.GetParam(kConnectTimeout)->SetInt(120);
+    source.GetParam(kRecvTimeout)->SetInt(15);
     CPreferencesDlg dlg(&source, QStringLiteral("Preferences"));
     int thumb = 0;
     QString connectLabel, recvLabel, sendLabel;
@@ -323,18 +323,18 @@ TEST_F(OptionsSheet, TimeoutsKeepAStoredValueBeyondTheTrackbarUntilItIsMoved)
     EXPECT_EQ(connectLabel, QStringLiteral("120 sec."));
     EXPECT_EQ(recvLabel, QStringLiteral("16 sec."));
     EXPECT_EQ(sendLabel, QStringLiteral("60 sec."));
-    EXPECT_EQ(dlg.m_prefs.GetParam("ConnectTimeout")->GetInt(), 120);
-    EXPECT_EQ(dlg.m_prefs.GetParam("RecvTimeout")->GetInt(), 16);
-    EXPECT_EQ(dlg.m_prefs.GetParam("SendTimeout")->GetInt(), 60);
-    EXPECT_FALSE(dlg.m_prefs.GetParam("AutoDetectOnline")->GetBool());
+    EXPECT_EQ(dlg.m_prefs.GetParam(kConnectTimeout)->GetInt(), 120);
+    EXPECT_EQ(dlg.m_prefs.GetParam(kRecvTimeout)->GetInt(), 16);
+    EXPECT_EQ(dlg.m_prefs.GetParam(kSendTimeout)->GetInt(), 60);
+    EXPECT_FALSE(dlg.m_prefs.GetParam(kAutoDetectOnline)->GetBool());
 }
 
 TEST_F(OptionsSheet, SoundTestPlaysWhatTheFieldSaysNow)
 {
     CPreferences source;
-    source.GetParam("AlertSoundFilePath")->SetString(QStringLiteral("/stored/old.wav"));
-    source.GetParam("AlertSoundDefault")->SetBool(false);
-    source.GetParam("ErrorSoundDefault")->SetBool(false);
+    source.GetParam(kAlertSoundFilePath)->SetString(QStringLiteral("/stored/old.wav"));
+    source.GetParam(kAlertSoundDefault)->SetBool(false);
+    source.GetParam(kErrorSoundDefault)->SetBool(false);
     CPreferencesDlg dlg(&source, QStringLiteral("Preferences"));
     uitest::ShellRequestCapture capture;
     RunSheet(dlg, [&](HWND sheet) {
@@ -364,10 +364,10 @@ TEST_F(OptionsSheet, SoundTestPlaysWhatTheFieldSaysNow)
 TEST_F(OptionsSheet, BrowseButtonsPutThePickedPathIntoTheirFields)
 {
     CPreferences source;
-    source.GetParam("LogEnable")->SetBool(true);
-    source.GetParam("UseDefaultBrowser")->SetBool(false);
-    source.GetParam("UseEMailNotification")->SetBool(true);
-    source.GetParam("AlertSoundDefault")->SetBool(false);
+    source.GetParam(kLogEnable)->SetBool(true);
+    source.GetParam(kUseDefaultBrowser)->SetBool(false);
+    source.GetParam(kUseEMailNotification)->SetBool(true);
+    source.GetParam(kAlertSoundDefault)->SetBool(false);
     std::vector<uitest::FileDialogRequest> asked;
     uitest::ScopedFileDialogHook files([&](const uitest::FileDialogRequest& request) {
         asked.push_back(request);
@@ -397,17 +397,17 @@ TEST_F(OptionsSheet, BrowseButtonsPutThePickedPathIntoTheirFields)
         (QStringList { QStringLiteral("Executable files (*)"), QStringLiteral("All Files (*.*) (*)") }));
     EXPECT_TRUE(asked[2].defaultExtension.isEmpty());
     EXPECT_EQ(asked[3].defaultExtension, QStringLiteral("csv"));
-    EXPECT_EQ(dlg.m_prefs.GetParam("AlertSoundFilePath")->GetString(), QStringLiteral("/picked/file.wav"));
-    EXPECT_EQ(dlg.m_prefs.GetParam("LogFilePath")->GetString(), QStringLiteral("/picked/folder"));
-    EXPECT_EQ(dlg.m_prefs.GetParam("UserBrowserPath")->GetString(), QStringLiteral("/picked/My Browser/browser"));
-    EXPECT_EQ(dlg.m_prefs.GetParam("CSVFile")->GetString(), QStringLiteral("/picked/file.csv"));
+    EXPECT_EQ(dlg.m_prefs.GetParam(kAlertSoundFilePath)->GetString(), QStringLiteral("/picked/file.wav"));
+    EXPECT_EQ(dlg.m_prefs.GetParam(kLogFilePath)->GetString(), QStringLiteral("/picked/folder"));
+    EXPECT_EQ(dlg.m_prefs.GetParam(kUserBrowserPath)->GetString(), QStringLiteral("/picked/My Browser/browser"));
+    EXPECT_EQ(dlg.m_prefs.GetParam(kCSVFile)->GetString(), QStringLiteral("/picked/file.csv"));
 }
 
 TEST_F(OptionsSheet, SmtpTestShowsTheValuesTypedOnThePageAndBringsNothingBack)
 {
     CPreferences source;
-    source.GetParam("UseEMailNotification")->SetBool(true);
-    source.GetParam("SmtpServer")->SetString(QStringLiteral("stored.example"));
+    source.GetParam(kUseEMailNotification)->SetBool(true);
+    source.GetParam(kSmtpServer)->SetString(QStringLiteral("stored.example"));
     CPreferencesDlg dlg(&source, QStringLiteral("Preferences"));
     std::vector<QString> fields;
     QString serverAfter;
@@ -434,7 +434,7 @@ TEST_F(OptionsSheet, SmtpTestShowsTheValuesTypedOnThePageAndBringsNothingBack)
             QStringLiteral("me@typed.example"), QStringLiteral("Taluvo"), QStringLiteral("me@typed.example"),
             QStringLiteral("This is a test message from Taluvo"), QStringLiteral("Simple text") }));
     EXPECT_EQ(serverAfter, QStringLiteral("typed.example"));
-    EXPECT_EQ(source.GetParam("SmtpServer")->GetString(), QStringLiteral("stored.example"));
+    EXPECT_EQ(source.GetParam(kSmtpServer)->GetString(), QStringLiteral("stored.example"));
 }
 
 // The log folder picker opens in the folder the field names, else in the user's home; never at the
@@ -451,8 +451,8 @@ TEST_F(OptionsSheet, TheLogFolderPickerStartsAtTheFieldsFolderElseAtHome)
     for (const auto& [field, start] : cases) {
         SCOPED_TRACE(field.toStdString());
         CPreferences source;
-        source.GetParam("LogEnable")->SetBool(true);
-        source.GetParam("LogFilePath")->SetString(QStringLiteral("/stored/elsewhere"));
+        source.GetParam(kLogEnable)->SetBool(true);
+        source.GetParam(kLogFilePath)->SetString(QStringLiteral("/stored/elsewhere"));
         std::vector<uitest::FileDialogRequest> asked;
         uitest::ScopedFileDialogHook files([&](const uitest::FileDialogRequest& request) {
             asked.push_back(request);
@@ -480,10 +480,10 @@ TEST_F(OptionsSheet, RecipientsThatReachNobodyAreNamedByTestAndOnOk)
     const QString csv = QString::fromStdString(dir.File("recipients.csv"));
     WriteFile(csv.toStdString(), "ann@example.com\nbob@example.com, Bob\ncarl@example.com;Carl\n");
     CPreferences source;
-    source.GetParam("UseEMailNotification")->SetBool(true);
-    source.GetParam("SmtpServer")->SetString(QStringLiteral("127.0.0.1"));
-    source.GetParam("EMailFromAddr")->SetString(QStringLiteral("me@example.org"));
-    source.GetParam("CSVFile")->SetString(csv);
+    source.GetParam(kUseEMailNotification)->SetBool(true);
+    source.GetParam(kSmtpServer)->SetString(QStringLiteral("127.0.0.1"));
+    source.GetParam(kEMailFromAddr)->SetString(QStringLiteral("me@example.org"));
+    source.GetParam(kCSVFile)->SetString(csv);
     CPreferencesDlg dlg(&source, QStringLiteral("Preferences"));
 
     std::vector<QString> boxes;
@@ -530,7 +530,7 @@ TEST_F(OptionsSheet, RecipientsThatReachNobodyAreNamedByTestAndOnOk)
         EXPECT_TRUE(box.contains(line1) && box.contains(line2)) << box.toStdString();
         EXPECT_TRUE(box.endsWith(QStringLiteral("Keep these settings? No goes back to the page.")));
     }
-    EXPECT_EQ(dlg.m_prefs.GetParam("CSVFile")->GetString(), csv);
+    EXPECT_EQ(dlg.m_prefs.GetParam(kCSVFile)->GetString(), csv);
 }
 
 // A usable file, or e-mail notification off, asks nothing on OK.
@@ -542,8 +542,8 @@ TEST_F(OptionsSheet, UsableRecipientsOrNoMailAskNothingOnOk)
     for (const auto& [mail, csv] : { std::pair { true, good }, std::pair { false, QStringLiteral("/no/such.csv") } }) {
         m_messages.clear();
         CPreferences source;
-        source.GetParam("UseEMailNotification")->SetBool(mail);
-        source.GetParam("CSVFile")->SetString(csv);
+        source.GetParam(kUseEMailNotification)->SetBool(mail);
+        source.GetParam(kCSVFile)->SetString(csv);
         CPreferencesDlg dlg(&source, QStringLiteral("Preferences"));
         const INT_PTR result = RunSheet(dlg, [&](HWND sheet) {
             ASSERT_TRUE(uitest::SelectSheetTab(sheet, kSmtpNotify));

@@ -56,16 +56,16 @@ int main(int argc, char** argv)
     taluvo::res::RegisterResources();
 
     CPreferences source;
-    source.GetParam("LogEnable")->SetBool(true);
-    source.GetParam("LogFilePath")->SetString(QStringLiteral("/home/user/taluvo-logs"));
-    source.GetParam("UseProxy")->SetBool(true);
-    source.GetParam("ProxyServer")->SetString(QStringLiteral("proxy.example.org"));
-    source.GetParam("ProxyExcludeList")->SetString(QStringLiteral("localhost;*.example.org"));
-    source.GetParam("UseEMailNotification")->SetBool(true);
-    source.GetParam("SmtpServer")->SetString(QStringLiteral("127.0.0.1"));
-    source.GetParam("EMailFromAddr")->SetString(QStringLiteral("alerts@example.org"));
-    source.GetParam("CSVFile")->SetString(QStringLiteral("/home/user/recipients.csv"));
-    source.GetParam("RunCmdText")->SetString(QStringLiteral("notify-send \"Page updated\" %1"));
+    source.GetParam(kLogEnable)->SetBool(true);
+    source.GetParam(kLogFilePath)->SetString(QStringLiteral("/home/user/taluvo-logs"));
+    source.GetParam(kUseProxy)->SetBool(true);
+    source.GetParam(kProxyServer)->SetString(QStringLiteral("proxy.example.org"));
+    source.GetParam(kProxyExcludeList)->SetString(QStringLiteral("localhost;*.example.org"));
+    source.GetParam(kUseEMailNotification)->SetBool(true);
+    source.GetParam(kSmtpServer)->SetString(QStringLiteral("127.0.0.1"));
+    source.GetParam(kEMailFromAddr)->SetString(QStringLiteral("alerts@example.org"));
+    source.GetParam(kCSVFile)->SetString(QStringLiteral("/home/user/recipients.csv"));
+    source.GetParam(kRunCmdText)->SetString(QStringLiteral("notify-send \"Page updated\" %1"));
 
     int saved = 0;
     CEMailTestDlg* test = nullptr;
@@ -125,7 +125,7 @@ int main(int argc, char** argv)
     if (!file.open(QIODevice::WriteOnly) || file.write("ann@example.org, Ann\nbob@example.org\n") <= 0)
         return 1;
     file.close();
-    source.GetParam("CSVFile")->SetString(csv);
+    source.GetParam(kCSVFile)->SetString(csv);
     const uitest::MessageBoxHook scripted = uitest::SetMessageBoxHook({});
     // Polls for the box; it keeps ticking after the answer, so the box's loop wakes to see it.
     QTimer poll;

@@ -79,11 +79,11 @@ protected:
     {
         g_hInternet = InternetOpen(u"Taluvo", INTERNET_OPEN_TYPE_DIRECT, nullptr, nullptr, INTERNET_FLAG_ASYNC);
         InternetSetStatusCallback(g_hInternet.Get(), &CUpdater::WinInetCallback);
-        g_prefs.GetParam("WorkOffline")->SetBool(false);
-        g_prefs.GetParam("AutoDownloadOnline")->SetBool(true);
-        g_prefs.GetParam("AutoSetDescr")->SetBool(true);
-        g_prefs.GetParam("AutoCheckFrames")->SetBool(true);
-        g_prefs.GetParam("ReportEmptyPages")->SetBool(true);
+        g_prefs.GetParam(kWorkOffline)->SetBool(false);
+        g_prefs.GetParam(kAutoDownloadOnline)->SetBool(true);
+        g_prefs.GetParam(kAutoSetDescr)->SetBool(true);
+        g_prefs.GetParam(kAutoCheckFrames)->SetBool(true);
+        g_prefs.GetParam(kReportEmptyPages)->SetBool(true);
         m_boxes = std::make_unique<ScopedMessageBoxHook>([this](const taluvo::ui::test::MessageBoxRequest& r) {
             m_messages.push_back(r.caption + QStringLiteral(": ") + r.text);
             return IDOK;
@@ -209,7 +209,7 @@ TEST_F(PageDialogs, CancelDuringASlowPageWaitsForTheWorkerAndEndsWithTheCancelEr
 
 TEST_F(PageDialogs, OfflineOkClosesAtOnceWithTheAddressAsDescription)
 {
-    g_prefs.GetParam("WorkOffline")->SetBool(true);
+    g_prefs.GetParam(kWorkOffline)->SetBool(true);
     SPageCtx ctx;
     ctx.Reset();
     const AddressRun run = RunAddressDialog(ctx, QStringLiteral("Example.COM/News"));
@@ -359,7 +359,7 @@ INT_PTR RunContentDialog(SPageCtx& ctx, const QString& url, const std::function<
 TEST_F(PageDialogs, ContentDialogOkDuringADownloadAppliesTheTextsToWhatItBrought)
 {
     // Offline: no download at opening; the one the user starts is still running at OK.
-    g_prefs.GetParam("WorkOffline")->SetBool(true);
+    g_prefs.GetParam(kWorkOffline)->SetBool(true);
     SPageCtx ctx;
     ctx.Reset();
     ctx.m_dwCheckSum = 0xABCD;
@@ -462,8 +462,8 @@ TEST_F(PageDialogs, ContentDialogTakesTextsFromTheSelectionAndAnEmptiedEditFlips
 TEST_F(PageDialogs, ModifyDialogLinksOpenLongAddressesWholeInTheUsersBrowser)
 {
     taluvo::ui::test::ShellRequestCapture requests;
-    g_prefs.GetParam("UseDefaultBrowser")->SetBool(false);
-    g_prefs.GetParam("UserBrowserPath")->SetString(QStringLiteral("\"/opt/my browser/run\" --new-tab"));
+    g_prefs.GetParam(kUseDefaultBrowser)->SetBool(false);
+    g_prefs.GetParam(kUserBrowserPath)->SetString(QStringLiteral("\"/opt/my browser/run\" --new-tab"));
     const QString longest = QStringLiteral("http://example.com/") + QString(CPageModifyDlg::kMaxLinkAddress - 19, u'a');
     struct Case {
         QString address;
@@ -497,7 +497,7 @@ TEST_F(PageDialogs, ModifyDialogLinksOpenLongAddressesWholeInTheUsersBrowser)
             EXPECT_EQ(m_messages, std::vector<QString> { QStringLiteral("Error: Unable to open web page in browser.") });
         }
     }
-    g_prefs.GetParam("UseDefaultBrowser")->SetBool(true);
+    g_prefs.GetParam(kUseDefaultBrowser)->SetBool(true);
 }
 
 TEST_F(PageDialogs, ModifyDialogTakesANewAddressWithItsTitleAndKeepsATypedDescriptionForTheBrowserAddress)

@@ -73,6 +73,6 @@ TEST(Alerts, NoMailWithoutRecipientsOrServer)
 {
     CPreferences prefs;
     EXPECT_EQ(SendUpdateMail(prefs, QStringLiteral("http://a/")), -1);
-    prefs.GetParam("SmtpServer")->SetString(QStringLiteral("127.0.0.1"));
+    prefs.GetParam(kSmtpServer)->SetString(QStringLiteral("127.0.0.1"));
     EXPECT_EQ(SendUpdateMail(prefs, QStringLiteral("http://a/")), -1);  // still no recipient
 }

@@ -118,9 +118,9 @@ private:
 // One recipient, a sender, and a receive time-out far beyond any wait of the tests.
 void UseLoopbackServer(CPreferences& prefs)
 {
-    prefs.GetParam("SmtpServer")->SetString(QStringLiteral("127.0.0.1"));
-    prefs.GetParam("RecvTimeout")->SetInt(60);
-    prefs.GetParam("EMailFromAddr")->SetString(QStringLiteral("watcher@example.com"));
+    prefs.GetParam(kSmtpServer)->SetString(QStringLiteral("127.0.0.1"));
+    prefs.GetParam(kRecvTimeout)->SetInt(60);
+    prefs.GetParam(kEMailFromAddr)->SetString(QStringLiteral("watcher@example.com"));
     prefs.m_recipients.push_back({QByteArray("to@example.com"), QByteArray("To")});
 }
 
@@ -160,7 +160,7 @@ TEST(MailAlert, AnAlertThatReachesNobodyTracesTheFileAndItsLines)
     server.Release();
     CPreferences prefs;
     UseLoopbackServer(prefs);
-    prefs.GetParam("CSVFile")->SetString(QString::fromStdString(csv));
+    prefs.GetParam(kCSVFile)->SetString(QString::fromStdString(csv));
     prefs.m_recipients.clear();
     ASSERT_EQ(prefs.ParseCsvFile(QString::fromStdString(csv)), TRUE);
     ASSERT_TRUE(prefs.m_recipients.empty());

@@ -80,7 +80,7 @@ int Run(int argc, char** argv)
                                   "VALUES (%d, 1, 'http://127.0.0.1/%d', 'Page %d', 1, 60, 4);", id, id, id));
         }
         // A settings row that differs from the defaults.
-        prefs.GetParam("SmtpServer")->SetString(QStringLiteral("mail.example.org"));
+        prefs.GetParam(kSmtpServer)->SetString(QStringLiteral("mail.example.org"));
         if (!SavePrefs(db, mutex, prefs))
             return 4;
     } else if (!LoadPrefs(db, mutex, prefs)) {

@@ -58,8 +58,8 @@ protected:
     void SetUp() override
     {
         m_session = OpenSession(INTERNET_OPEN_TYPE_DIRECT, nullptr);
-        m_prefs.GetParam("SendTimeout")->SetInt(5);
-        m_prefs.GetParam("RecvTimeout")->SetInt(5);
+        m_prefs.GetParam(kSendTimeout)->SetInt(5);
+        m_prefs.GetParam(kRecvTimeout)->SetInt(5);
         ASSERT_TRUE(m_window.Create(nullptr));
     }
     void TearDown() override
@@ -151,7 +151,7 @@ TEST_F(UpdaterTest, FirstUnchangedAndChangedChecks)
 
 TEST_F(UpdaterTest, IfModifiedSinceAnd304)
 {
-    m_prefs.GetParam("UseHeadersData")->SetBool(true);
+    m_prefs.GetParam(kUseHeadersData)->SetBool(true);
     QJsonObject page = Page(QStringLiteral("content"));
     page[QStringLiteral("not_modified_since")] = true;
     s_server->SetRoutes({{QStringLiteral("/m"), page}});
@@ -330,8 +330,8 @@ TEST_F(UpdaterTest, FailuresEndAsErrors)
     // A server that takes the request and never answers: the send time-out ends the wait for the
     // answer. The receive time-out is far beyond the test's own limit, so a wait bound by anything
     // else never ends and the test fails on its limit.
-    m_prefs.GetParam("SendTimeout")->SetInt(1);
-    m_prefs.GetParam("RecvTimeout")->SetInt(3600);
+    m_prefs.GetParam(kSendTimeout)->SetInt(1);
+    m_prefs.GetParam(kRecvTimeout)->SetInt(3600);
     QJsonObject hang;
     hang[QStringLiteral("hang")] = true;
     s_server->SetRoutes({{QStringLiteral("/hang"), hang}});
@@ -367,8 +367,8 @@ TEST_F(UpdaterTest, FailuresEndAsErrors)
 
 TEST_F(UpdaterTest, EndlessAndDrippingBodiesEndAtTheCheckLimits)
 {
-    m_prefs.GetParam("ConnectTimeout")->SetInt(1);
-    m_prefs.GetParam("SendTimeout")->SetInt(1);
+    m_prefs.GetParam(kConnectTimeout)->SetInt(1);
+    m_prefs.GetParam(kSendTimeout)->SetInt(1);
     QJsonObject endless{{QStringLiteral("endless"), true},
                         {QStringLiteral("headers"), QJsonObject{{QStringLiteral("Content-Length"), QStringLiteral("2147483648")}}}};
     // One byte well within the receive time-out each time: only the check's whole budget
@@ -380,7 +380,7 @@ TEST_F(UpdaterTest, EndlessAndDrippingBodiesEndAtTheCheckLimits)
 
     CTraceCapture trace(*s_dir, "CUpdater=15");
     // Budget enough for 16 MB on a loaded machine: the size ends this one.
-    m_prefs.GetParam("RecvTimeout")->SetInt(10);
+    m_prefs.GetParam(kRecvTimeout)->SetInt(10);
     const Outcome huge = Check(s_server->Url(QStringLiteral("/endless")), 0x55u);
     EXPECT_EQ(huge.status, statusError);
     EXPECT_EQ(huge.error, ERROR_PAGE_TOO_LARGE);
@@ -391,7 +391,7 @@ TEST_F(UpdaterTest, EndlessAndDrippingBodiesEndAtTheCheckLimits)
     // The announced length is traced as the server wrote it, not as a negative number.
     trace.Expect("Content length: 2147483648.");
 
-    m_prefs.GetParam("RecvTimeout")->SetInt(2);
+    m_prefs.GetParam(kRecvTimeout)->SetInt(2);
     const Outcome drip = Check(s_server->Url(QStringLiteral("/drip")), 0x55u);
     EXPECT_EQ(drip.status, statusError);
     EXPECT_EQ(drip.error, ERROR_CHECK_TOO_LONG);
@@ -428,9 +428,9 @@ TEST_F(UpdaterTest, ProxyCredentialsGoToTheProxyOnly)
 {
     s_server->SetRoutes({{QStringLiteral("__proxy_auth__"), QStringLiteral("puser:ppass")},
                          {QStringLiteral("/via"), Page(QStringLiteral("through the proxy"))}});
-    m_prefs.GetParam("UseProxy")->SetBool(true);
-    m_prefs.GetParam("ProxyUserName")->SetString(QStringLiteral("puser"));
-    m_prefs.GetParam("ProxyPassword")->SetString(QStringLiteral("ppass"));
+    m_prefs.GetParam(kUseProxy)->SetBool(true);
+    m_prefs.GetParam(kProxyUserName)->SetString(QStringLiteral("puser"));
+    m_prefs.GetParam(kProxyPassword)->SetString(QStringLiteral("ppass"));
     const QString proxy = QStringLiteral("127.0.0.1:%1").arg(s_server->Port());
     HINTERNET session = OpenSession(INTERNET_OPEN_TYPE_PROXY, reinterpret_cast<const char16_t*>(proxy.utf16()));
     // The page's host is a name only the proxy knows how to reach.

@@ -110,10 +110,10 @@ int main(int argc, char** argv)
         std::function<bool()> reached;
     };
     // Work offline by its key: automatic detection is switched off first, as the preferences leave it.
-    g_prefs.GetParam("AutoDetectOnline")->SetBool(false);
+    g_prefs.GetParam(kAutoDetectOnline)->SetBool(false);
     frame.KillTimer(g_iCheckOnlineTimerId);
     frame.UIEnable(ID_FILE_WORK_OFFLINE, TRUE);
-    auto offline = [&] { return g_prefs.GetParam("WorkOffline")->GetBool(); };
+    auto offline = [&] { return g_prefs.GetParam(kWorkOffline)->GetBool(); };
     auto offlineChecked = [&] { return (frame.UIGetState(ID_FILE_WORK_OFFLINE) & UPDUI_CHECKED) != 0; };
     const bool offlineWas = offline();
     auto nothing = [] {};

@@ -53,7 +53,7 @@ TEST_F(MainFrameTest, AFirstStartWithTheBoxTickedWritesTheEntry)
     ::setenv("XDG_CONFIG_HOME", config.Path().c_str(), 1);
     const std::string entry = config.File("autostart/taluvo.desktop");
     ::unlink(DatabasePath().c_str());
-    ASSERT_TRUE(g_prefs.GetParam("RunWithWindows")->GetBool());
+    ASSERT_TRUE(g_prefs.GetParam(kRunWithWindows)->GetBool());
     ASSERT_TRUE(Create());
     EXPECT_NE(ReadFile(entry).find("Exec=\"" + taluvo::ExecutablePath().toStdString() + "\"\n"), std::string::npos)
         << "no entry at " << entry;

@@ -30,9 +30,9 @@ protected:
         m_server->SetRoutes({ { QStringLiteral("/a"), Page(QStringLiteral("page a")) },
             { QStringLiteral("/b"), Page(QStringLiteral("page b")) }, { QStringLiteral("/hang"), hang } });
         m_now = QDateTime::currentSecsSinceEpoch();
-        g_prefs.GetParam("WorkOffline")->SetBool(false);
-        g_prefs.GetParam("PopupAlertEnable")->SetBool(false);
-        g_prefs.GetParam("ErrorSoundEnable")->SetBool(false);
+        g_prefs.GetParam(kWorkOffline)->SetBool(false);
+        g_prefs.GetParam(kPopupAlertEnable)->SetBool(false);
+        g_prefs.GetParam(kErrorSoundEnable)->SetBool(false);
     }
     void TearDown() override
     {
@@ -74,12 +74,12 @@ TEST_F(CheckCommands, TimerSkipsQueuedAndRunningPagesAndChecksNothingOffline)
     ASSERT_TRUE(Start(Group(1, "G", 1, sortAlphabeticalAsc) + Insert({ 1, 1, Url("/hang"), "", "hang", m_now - 600 })
         + Insert({ 2, 1, Url("/a"), "", "a", m_now - 300 })));
 
-    g_prefs.GetParam("WorkOffline")->SetBool(true);
+    g_prefs.GetParam(kWorkOffline)->SetBool(true);
     m_frame.SendMessage(WM_TIMER, g_iIntervalTimerId);
     EXPECT_TRUE(m_frame.m_checks.m_ctxsPending.empty());
     EXPECT_TRUE(m_frame.m_checks.m_ctxsRun.empty());
 
-    g_prefs.GetParam("WorkOffline")->SetBool(false);
+    g_prefs.GetParam(kWorkOffline)->SetBool(false);
     m_frame.SendMessage(WM_TIMER, g_iIntervalTimerId);
     ASSERT_EQ(m_frame.m_checks.m_ctxsRun.size(), 1u);
     ASSERT_EQ(m_frame.m_checks.m_ctxsPending.size(), 1u);
@@ -133,7 +133,7 @@ TEST_F(CheckCommands, CheckNowRefusesWhatItCannotQueueAndWaitsBehindTheQueue)
     EXPECT_EQ(m_messages.back(), QStringLiteral("Error: Please select page."));
 
     // Offline does not stop check-now; a never-checked page is checked this way.
-    g_prefs.GetParam("WorkOffline")->SetBool(true);
+    g_prefs.GetParam(kWorkOffline)->SetBool(true);
     Select(1, 1);
     Command(ID_PAGE_CHECK_UPDATE);
     ASSERT_EQ(m_frame.m_checks.m_ctxsRun.size(), 1u);
@@ -234,9 +234,9 @@ TEST_F(CheckCommands, OpeningPagesUsesTheStoredAddressAndResetsNew)
         + Insert({ 4, 2, Url("/a"), "http://four/", "4", m_now, 1, 60, 1 })
         + Insert({ 5, 1, Url("/a"), "http://five/", "5", m_now, 1, 60, 3 })));
     DesktopRequests desktop;
-    g_prefs.GetParam("UseDefaultBrowser")->SetBool(false);
-    g_prefs.GetParam("UserBrowserPath")->SetString(QStringLiteral("/usr/bin/browser"));
-    g_prefs.GetParam("BrowserResetNewStatus")->SetBool(true);
+    g_prefs.GetParam(kUseDefaultBrowser)->SetBool(false);
+    g_prefs.GetParam(kUserBrowserPath)->SetString(QStringLiteral("/usr/bin/browser"));
+    g_prefs.GetParam(kBrowserResetNewStatus)->SetBool(true);
 
     // A link's address is not what is opened: the page's stored address is.
     const std::u16string forged = u"1,5,http://elsewhere/";
@@ -261,7 +261,7 @@ TEST_F(CheckCommands, OpeningPagesUsesTheStoredAddressAndResetsNew)
     Select(1, 0xFFFF);
     Command(ID_PAGE_OPEN_IN_BROWSER);
     EXPECT_TRUE(desktop.Of(RequestKind::RunProgram).empty());
-    g_prefs.GetParam("UserBrowserPath")->SetString(QString());
+    g_prefs.GetParam(kUserBrowserPath)->SetString(QString());
     Select(1, 3);
     Command(ID_PAGE_OPEN_IN_BROWSER);
     EXPECT_TRUE(desktop.Of(RequestKind::RunProgram).empty());
@@ -288,19 +288,19 @@ TEST_F(CheckCommands, APageStaysNewUnlessItsBrowserReallyStarted)
     WriteFile(m_dir.File("data/applications/b.desktop"), "[Desktop Entry]\nExec=" + broken + " --new-window %u\n");
     const std::string recorder = m_dir.File("my browser/recorder");
     WriteArgvRecorder(recorder, m_dir.File("browser.out"));
-    g_prefs.GetParam("BrowserResetNewStatus")->SetBool(true);
+    g_prefs.GetParam(kBrowserResetNewStatus)->SetBool(true);
     auto open = [this](const char16_t* link) {
         m_frame.SendMessage(WM_TOOLTIP_HYPERLINK, reinterpret_cast<WPARAM>(link));
     };
 
     // The popup's link with the default browser, then with the user's own: neither starts.
-    g_prefs.GetParam("UseDefaultBrowser")->SetBool(true);
+    g_prefs.GetParam(kUseDefaultBrowser)->SetBool(true);
     open(u"1,1,x");
-    g_prefs.GetParam("UseDefaultBrowser")->SetBool(false);
-    g_prefs.GetParam("UserBrowserPath")->SetString(QString::fromStdString(broken) + QStringLiteral(" --new-window"));
+    g_prefs.GetParam(kUseDefaultBrowser)->SetBool(false);
+    g_prefs.GetParam(kUserBrowserPath)->SetString(QString::fromStdString(broken) + QStringLiteral(" --new-window"));
     open(u"1,1,x");
     // A stored address that a browser would take for an option reaches no browser at all.
-    g_prefs.GetParam("UserBrowserPath")->SetString(QStringLiteral("\"") + QString::fromStdString(recorder)
+    g_prefs.GetParam(kUserBrowserPath)->SetString(QStringLiteral("\"") + QString::fromStdString(recorder)
         + QStringLiteral("\" --new-window"));
     open(u"1,2,x");
     ASSERT_EQ(m_messages.size(), 3u);
@@ -324,8 +324,8 @@ TEST_F(CheckCommands, ABrowserPathWithBlanksIsOneProgramAndAnyOtherSettingAComma
     mkdir(m_dir.File("My Browser").c_str(), 0755);
     const std::string browser = m_dir.File("My Browser/browser");
     WriteArgvRecorder(browser, m_dir.File("browser.out"));
-    g_prefs.GetParam("UseDefaultBrowser")->SetBool(false);
-    g_prefs.GetParam("BrowserResetNewStatus")->SetBool(false);
+    g_prefs.GetParam(kUseDefaultBrowser)->SetBool(false);
+    g_prefs.GetParam(kBrowserResetNewStatus)->SetBool(false);
     Select(1, 1);
 
     const struct {
@@ -340,7 +340,7 @@ TEST_F(CheckCommands, ABrowserPathWithBlanksIsOneProgramAndAnyOtherSettingAComma
         SCOPED_TRACE(c.setting);
         ::unlink(m_dir.File("browser.out").c_str());
         m_messages.clear();
-        g_prefs.GetParam("UserBrowserPath")->SetString(QString::fromStdString(c.setting));
+        g_prefs.GetParam(kUserBrowserPath)->SetString(QString::fromStdString(c.setting));
         Command(ID_PAGE_OPEN_IN_BROWSER);
         if (c.argv.empty()) {
             EXPECT_EQ(
@@ -355,8 +355,8 @@ TEST_F(CheckCommands, ABrowserPathWithBlanksIsOneProgramAndAnyOtherSettingAComma
 TEST_F(CheckCommands, PopupListsEachUpdatedPageOnceUntilItsTimerHidesIt)
 {
     ASSERT_TRUE(Start(Group(1, "G", 1, sortAlphabeticalAsc)));
-    g_prefs.GetParam("PopupAlertItems")->SetInt(2);
-    g_prefs.GetParam("PopupAlertTimeout")->SetInt(30);
+    g_prefs.GetParam(kPopupAlertItems)->SetInt(2);
+    g_prefs.GetParam(kPopupAlertTimeout)->SetInt(30);
     auto rows = [this] { return m_frame.m_strPopupLines.count(QStringLiteral("<tr><td><icon idres=")); };
     auto shows = [this](const char* url) {
         return m_frame.m_trayToolTip.m_strLastShownText.contains(QString::fromLatin1(url));
@@ -419,7 +419,7 @@ TEST_F(CheckCommands, AutomaticDetectionWorksOfflineWithoutAConnectionAndComesBa
         const std::vector<NetworkInterface> interfaces = c.interfaces;
         taluvo::shell::SetInterfaceSource([interfaces] { return interfaces; });
         m_frame.SendMessage(WM_TIMER, g_iCheckOnlineTimerId);
-        EXPECT_EQ(g_prefs.GetParam("WorkOffline")->GetBool(), c.offline);
+        EXPECT_EQ(g_prefs.GetParam(kWorkOffline)->GetBool(), c.offline);
         EXPECT_NE(m_frame.m_iCheckOnlineTimer, 0u);
     }
 

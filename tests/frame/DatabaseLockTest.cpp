@@ -65,10 +65,10 @@ protected:
             + Insert({ 4, 1, Url("/a"), "", "off", m_now - 600, 0 }) + "UPDATE PAGES SET checkSum = 1;\n";
         if (Sqlite(DatabasePath(), SchemaSql() + rows) != "" || !Create() || !m_messages.empty())
             return false;
-        g_prefs.GetParam("WorkOffline")->SetBool(false);
-        g_prefs.GetParam("PopupAlertEnable")->SetBool(false);
-        g_prefs.GetParam("AlertSoundEnable")->SetBool(true);
-        g_prefs.GetParam("AlertSoundDefault")->SetBool(true);
+        g_prefs.GetParam(kWorkOffline)->SetBool(false);
+        g_prefs.GetParam(kPopupAlertEnable)->SetBool(false);
+        g_prefs.GetParam(kAlertSoundEnable)->SetBool(true);
+        g_prefs.GetParam(kAlertSoundDefault)->SetBool(true);
         return true;
     }
     // Serves the window until the three checks have ended and their results wait to be stored.

@@ -47,9 +47,9 @@ protected:
         MainFrameTest::SetUp();
         m_server = std::make_unique<PageServer>(m_dir, "pages");
         m_server->SetRoutes({ { QStringLiteral("/a"), Page(QStringLiteral("page a")) } });
-        g_prefs.GetParam("PopupAlertEnable")->SetBool(false);
-        g_prefs.GetParam("AlertSoundEnable")->SetBool(false);
-        g_prefs.GetParam("ErrorSoundEnable")->SetBool(false);
+        g_prefs.GetParam(kPopupAlertEnable)->SetBool(false);
+        g_prefs.GetParam(kAlertSoundEnable)->SetBool(false);
+        g_prefs.GetParam(kErrorSoundEnable)->SetBool(false);
     }
     void TearDown() override
     {

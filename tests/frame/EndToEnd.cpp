@@ -99,18 +99,18 @@ TEST_F(EndToEnd, ChangedPageIsStoredShownLoggedAndAnnounced)
     const std::string logPath = dir.File("updates.log");
     m_frame.m_logFile.SetFileName(QString::fromStdString(logPath));
     m_frame.m_logFile.SetEnabled(TRUE);
-    g_prefs.GetParam("LogEnable")->SetBool(true);
-    g_prefs.GetParam("PopupAlertEnable")->SetBool(true);
-    g_prefs.GetParam("AlertSoundEnable")->SetBool(true);
-    g_prefs.GetParam("AlertSoundDefault")->SetBool(true);
-    g_prefs.GetParam("ErrorSoundEnable")->SetBool(true);
-    g_prefs.GetParam("ErrorSoundDefault")->SetBool(true);
-    g_prefs.GetParam("RunCmdEnable")->SetBool(true);
-    g_prefs.GetParam("RunCmdText")->SetString(QString::fromStdString(script) + QStringLiteral(" %1"));
-    g_prefs.GetParam("UseEMailNotification")->SetBool(true);
-    g_prefs.GetParam("SmtpServer")->SetString(QStringLiteral("127.0.0.1"));
-    g_prefs.GetParam("EMailFromAddr")->SetString(QStringLiteral("watcher@example.com"));
-    g_prefs.GetParam("WorkOffline")->SetBool(false);
+    g_prefs.GetParam(kLogEnable)->SetBool(true);
+    g_prefs.GetParam(kPopupAlertEnable)->SetBool(true);
+    g_prefs.GetParam(kAlertSoundEnable)->SetBool(true);
+    g_prefs.GetParam(kAlertSoundDefault)->SetBool(true);
+    g_prefs.GetParam(kErrorSoundEnable)->SetBool(true);
+    g_prefs.GetParam(kErrorSoundDefault)->SetBool(true);
+    g_prefs.GetParam(kRunCmdEnable)->SetBool(true);
+    g_prefs.GetParam(kRunCmdText)->SetString(QString::fromStdString(script) + QStringLiteral(" %1"));
+    g_prefs.GetParam(kUseEMailNotification)->SetBool(true);
+    g_prefs.GetParam(kSmtpServer)->SetString(QStringLiteral("127.0.0.1"));
+    g_prefs.GetParam(kEMailFromAddr)->SetString(QStringLiteral("watcher@example.com"));
+    g_prefs.GetParam(kWorkOffline)->SetBool(false);
     g_prefs.m_recipients = { { "one@example.com", "One" }, { "two@example.com", "Two" } };
 
     // First run: every due page gets its first checksum; the dead one fails.

@@ -24,15 +24,15 @@ protected:
     void SetUp() override
     {
         TreeCommands::SetUp();
-        m_autoDetect = g_prefs.GetParam("AutoDetectOnline")->GetBool();
+        m_autoDetect = g_prefs.GetParam(kAutoDetectOnline)->GetBool();
     }
     void TearDown() override
     {
-        g_prefs.GetParam("AutoDetectOnline")->SetBool(m_autoDetect);
+        g_prefs.GetParam(kAutoDetectOnline)->SetBool(m_autoDetect);
         TreeCommands::TearDown();
     }
     void WorkOfflineKey(WORD code) { m_frame.SendMessage(WM_COMMAND, MAKEWPARAM(ID_FILE_WORK_OFFLINE, code)); }
-    bool Offline() { return g_prefs.GetParam("WorkOffline")->GetBool(); }
+    bool Offline() { return g_prefs.GetParam(kWorkOffline)->GetBool(); }
     bool Checked() { return (m_frame.UIGetState(ID_FILE_WORK_OFFLINE) & UPDUI_CHECKED) != 0; }
 
     // Runs the import command; the wizard takes the Firefox bookmarks, ticks the rows given and
@@ -64,7 +64,7 @@ TEST_F(FileCommands, WorkOfflineKeyTwiceRestoresTheSettingAndItsCheckMark)
 {
     ASSERT_TRUE(Start(Group(1, "NEWS", 1, 1)));
     // Detection off, as the preferences command leaves it.
-    g_prefs.GetParam("AutoDetectOnline")->SetBool(false);
+    g_prefs.GetParam(kAutoDetectOnline)->SetBool(false);
     m_frame.KillTimer(g_iCheckOnlineTimerId);
     m_frame.UIEnable(ID_FILE_WORK_OFFLINE, TRUE);
     const bool before = Offline();
@@ -79,7 +79,7 @@ TEST_F(FileCommands, WorkOfflineKeyTwiceRestoresTheSettingAndItsCheckMark)
         EXPECT_EQ(Checked(), before) << code;
     }
     // -1 only shows what is stored.
-    g_prefs.GetParam("WorkOffline")->SetBool(!before);
+    g_prefs.GetParam(kWorkOffline)->SetBool(!before);
     BOOL handled = TRUE;
     m_frame.OnFileWorkOffline(0, static_cast<WORD>(-1), nullptr, handled);
     EXPECT_EQ(Offline(), !before);
@@ -89,7 +89,7 @@ TEST_F(FileCommands, WorkOfflineKeyTwiceRestoresTheSettingAndItsCheckMark)
 TEST_F(FileCommands, WorkOfflineIsRefusedWhileTheProgramDetectsTheConnection)
 {
     ASSERT_TRUE(Start(Group(1, "NEWS", 1, 1)));
-    ASSERT_TRUE(g_prefs.GetParam("AutoDetectOnline")->GetBool());
+    ASSERT_TRUE(g_prefs.GetParam(kAutoDetectOnline)->GetBool());
     EXPECT_TRUE(m_frame.UIGetState(ID_FILE_WORK_OFFLINE) & UPDUI_DISABLED);
     const bool before = Offline();
     for (WORD code : { WORD(1), WORD(0) }) { // a key press gets past no disabled menu item

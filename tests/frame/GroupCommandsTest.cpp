@@ -236,7 +236,7 @@ TEST_F(GroupCommands, DeleteAsksRefusesARunningCheckAndDropsQueuedOnes)
 {
     ASSERT_TRUE(Start(Group(1, "NEWS", 1, 1) + Group(2, "MINE", 1, 1) + Page(1, 1, "Alpha") + Page(2, 1, "Beta")
         + Page(3, 2, "Other")));
-    g_prefs.GetParam("ConfirmDelete")->SetBool(true);
+    g_prefs.GetParam(kConfirmDelete)->SetBool(true);
     int answer = IDNO;
     taluvo::ui::test::ScopedMessageBoxHook boxes([&](const taluvo::ui::test::MessageBoxRequest& r) {
         m_messages.push_back(r.caption + QStringLiteral(": ") + r.text);

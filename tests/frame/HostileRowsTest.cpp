@@ -33,9 +33,9 @@ protected:
             return false;
         if (!Create() || !m_messages.empty())
             return false;
-        g_prefs.GetParam("WorkOffline")->SetBool(false);
-        g_prefs.GetParam("PopupAlertEnable")->SetBool(false);
-        g_prefs.GetParam("ErrorSoundEnable")->SetBool(false);
+        g_prefs.GetParam(kWorkOffline)->SetBool(false);
+        g_prefs.GetParam(kPopupAlertEnable)->SetBool(false);
+        g_prefs.GetParam(kErrorSoundEnable)->SetBool(false);
         return true;
     }
 
@@ -51,7 +51,7 @@ TEST_F(HostileRows, ALineBreakInADescriptionForgesNoLogEntry)
     ASSERT_TRUE(Start(Group(1, "G", 1, sortAlphabeticalAsc) + Insert({ 1, 1, Url("/a"), "", forged, m_now - 600 })
         + "UPDATE PAGES SET checkSum = 1;\n"));
     const std::string log = m_dir.File("Taluvo.log");
-    g_prefs.GetParam("LogEnable")->SetBool(true);
+    g_prefs.GetParam(kLogEnable)->SetBool(true);
     m_frame.m_logFile.SetFileName(QString::fromStdString(log));
     m_frame.m_logFile.SetEnabled(TRUE);
     DesktopRequests desktop;

@@ -28,7 +28,7 @@ void StoreSettings(int interval)
     CSqlDatabase db;
     CMutex mutex;
     CPreferences prefs;
-    prefs.GetParam("DefaultUpdateInterval")->SetInt(interval);
+    prefs.GetParam(kDefaultUpdateInterval)->SetInt(interval);
     db.open(DatabasePath().c_str());
     CheckDb(db, mutex, prefs);
     db.close();
@@ -51,11 +51,11 @@ int StoredInterval()
     CSqlDatabase db;
     CMutex mutex;
     CPreferences prefs;
-    prefs.GetParam("DefaultUpdateInterval")->SetInt(-7);
+    prefs.GetParam(kDefaultUpdateInterval)->SetInt(-7);
     db.open(DatabasePath().c_str());
     const bool loaded = LoadPrefs(db, mutex, prefs);
     db.close();
-    return loaded ? prefs.GetParam("DefaultUpdateInterval")->GetInt() : -7;
+    return loaded ? prefs.GetParam(kDefaultUpdateInterval)->GetInt() : -7;
 }
 
 bool QuitPostedWith(WPARAM code)
@@ -77,7 +77,7 @@ TEST_F(MainFrameTest, FirstStartCreatesTheDatabaseWithItsSettingsRow)
     EXPECT_EQ(Sqlite(DatabasePath(), "SELECT COUNT(*) FROM PREFS;"), "1");
     EXPECT_EQ(m_frame.m_mainTree.GetRootItem(), nullptr);
     EXPECT_EQ(m_frame.m_mainTree.GetSelectedItem(), nullptr);
-    EXPECT_EQ(g_prefs.GetParam("WorkMode")->GetInt(), 1);
+    EXPECT_EQ(g_prefs.GetParam(kWorkMode)->GetInt(), 1);
     EXPECT_TRUE(m_db.opened());
 
     m_frame.DestroyWindow();
@@ -91,8 +91,8 @@ TEST_F(MainFrameTest, ExitStoresTheSettingsAndCompactsTheDatabase)
     ASSERT_NE(Sqlite(DatabasePath(), "PRAGMA freelist_count;"), "0");
     StoreSettings(600);
     ASSERT_TRUE(Create());
-    EXPECT_EQ(g_prefs.GetParam("DefaultUpdateInterval")->GetInt(), 600);
-    g_prefs.GetParam("DefaultUpdateInterval")->SetInt(4321);
+    EXPECT_EQ(g_prefs.GetParam(kDefaultUpdateInterval)->GetInt(), 600);
+    g_prefs.GetParam(kDefaultUpdateInterval)->SetInt(4321);
 
     m_frame.DestroyWindow();
     EXPECT_EQ(Sqlite(DatabasePath(), "PRAGMA freelist_count;"), "0");
@@ -111,7 +111,7 @@ TEST_F(MainFrameTest, StartThatFailsBeforeTheSettingsAreReadKeepsTheStoredOnes)
     ASSERT_EQ(m_messages.size(), 1u);
     EXPECT_EQ(m_messages[0].toStdString(),
         "Error: Database initialization error.\n" + DatabasePath() + ": view PAGES already exists");
-    g_prefs.GetParam("DefaultUpdateInterval")->SetInt(1); // a change nobody may store now
+    g_prefs.GetParam(kDefaultUpdateInterval)->SetInt(1); // a change nobody may store now
     EXPECT_TRUE(QuitPostedWith(1)); // the failure closed the window
     EXPECT_FALSE(m_frame.IsWindow());
     EXPECT_EQ(Sqlite(DatabasePath(), "SELECT blobPrefs FROM PREFS;"), before);
@@ -152,8 +152,8 @@ TEST_F(MainFrameTest, UnusableStoredSettingsAreSetAsideAndSaidOnce)
     const std::string aside = said.substr(quote + 11, said.find('"', quote + 11) - quote - 11);
     EXPECT_EQ(aside.rfind(DatabasePath() + ".settings-", 0), 0u) << aside;
     EXPECT_EQ(ReadFile(aside), ToUtf8(original));
-    EXPECT_EQ(g_prefs.GetParam("DefaultUpdateInterval")->GetInt(), 86400);
-    EXPECT_FALSE(g_prefs.GetParam("WorkOffline")->GetBool());
+    EXPECT_EQ(g_prefs.GetParam(kDefaultUpdateInterval)->GetInt(), 86400);
+    EXPECT_FALSE(g_prefs.GetParam(kWorkOffline)->GetBool());
 
     m_frame.DestroyWindow();
     EXPECT_EQ(StoredInterval(), 86400);
@@ -164,7 +164,7 @@ TEST_F(MainFrameTest, EmptySettingsTableGetsTheSettingsAtExit)
 {
     ASSERT_EQ(Sqlite(DatabasePath(), SchemaSql() + "CREATE TABLE PREFS (blobPrefs BLOB);\n"), "");
     ASSERT_TRUE(Create());
-    g_prefs.GetParam("DefaultUpdateInterval")->SetInt(999);
+    g_prefs.GetParam(kDefaultUpdateInterval)->SetInt(999);
     m_frame.DestroyWindow();
     EXPECT_EQ(Sqlite(DatabasePath(), "SELECT COUNT(*) FROM PREFS;"), "1");
     EXPECT_EQ(StoredInterval(), 999);
@@ -192,7 +192,7 @@ TEST_F(MainFrameTest, CancelledSessionEndLeavesTheProgramRunning)
     EXPECT_TRUE(m_frame.IsWindow());
 
     // The session really ends: the shutdown runs once, the window's own end later finds it done.
-    g_prefs.GetParam("DefaultUpdateInterval")->SetInt(2468);
+    g_prefs.GetParam(kDefaultUpdateInterval)->SetInt(2468);
     EXPECT_NE(m_frame.SendMessage(WM_QUERYENDSESSION), 0);
     m_frame.SendMessage(WM_ENDSESSION, TRUE);
     EXPECT_FALSE(m_db.opened());

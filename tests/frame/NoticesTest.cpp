@@ -23,9 +23,9 @@ protected:
         m_server = std::make_unique<PageServer>(m_dir, "pages");
         m_server->SetRoutes({ { QStringLiteral("/a"), Page(QStringLiteral("page a")) },
             { QStringLiteral("/b"), Page(QStringLiteral("page b")) } });
-        g_prefs.GetParam("PopupAlertEnable")->SetBool(false);
-        g_prefs.GetParam("AlertSoundEnable")->SetBool(false);
-        g_prefs.GetParam("ErrorSoundEnable")->SetBool(false);
+        g_prefs.GetParam(kPopupAlertEnable)->SetBool(false);
+        g_prefs.GetParam(kAlertSoundEnable)->SetBool(false);
+        g_prefs.GetParam(kErrorSoundEnable)->SetBool(false);
         // A box must come after the notification that caused it returned: with one page checked at a
         // time, no check may be running then.
         m_boxes.reset();
@@ -109,8 +109,8 @@ TEST_F(Notices, ResultsThatCannotBeStoredAreSaidOnceAndAgainWhenStoringWorks)
 
 TEST_F(Notices, UpdateLogGoesToTheProgramFolderAndAFailingOneIsSaidOnce)
 {
-    g_prefs.GetParam("LogEnable")->SetBool(true);
-    g_prefs.GetParam("LogFilePath")->SetString(QString());
+    g_prefs.GetParam(kLogEnable)->SetBool(true);
+    g_prefs.GetParam(kLogFilePath)->SetString(QString());
     ASSERT_TRUE(Start());
     EXPECT_EQ(m_frame.m_logFile.GetFileName().toStdString(), HomeDir() + "/Taluvo.log");
     ASSERT_TRUE(CheckAll());
@@ -133,7 +133,7 @@ TEST_F(Notices, UpdateLogGoesToTheProgramFolderAndAFailingOneIsSaidOnce)
     ASSERT_TRUE(CheckAll());
     EXPECT_EQ(StatusText(), QStringLiteral("The update log is written again."));
     EXPECT_TRUE(m_messages.empty());
-    g_prefs.GetParam("LogEnable")->SetBool(false);
+    g_prefs.GetParam(kLogEnable)->SetBool(false);
 }
 
 // A database file the system keeps read-only (a read-only mount) is told as the stand-in above.
@@ -172,14 +172,14 @@ TEST_F(Notices, AnUpdateLogInAReadOnlyMountedFolderIsSaid)
         EXPECT_EQ(ReadFile(log), "earlier entries\r\n");
         return;
     }
-    g_prefs.GetParam("LogEnable")->SetBool(true);
-    g_prefs.GetParam("LogFilePath")->SetString(QString::fromStdString(folder));
+    g_prefs.GetParam(kLogEnable)->SetBool(true);
+    g_prefs.GetParam(kLogFilePath)->SetString(QString::fromStdString(folder));
     ASSERT_TRUE(Start());
     m_frame.m_logFile.SetFileName(QString::fromStdString(log));
     ASSERT_TRUE(CheckAll());
     EXPECT_EQ(StatusText(), QStringLiteral("The update log \"%1\" cannot be written.").arg(QString::fromStdString(log)));
     EXPECT_TRUE(m_messages.empty());
-    g_prefs.GetParam("LogEnable")->SetBool(false);
+    g_prefs.GetParam(kLogEnable)->SetBool(false);
 }
 
 } // namespace

@@ -63,7 +63,7 @@ TEST_F(PageCommands, EveryPageCommandRefusesWithoutAPageSelected)
 TEST_F(PageCommands, DeleteAsksWhenSetAndRefusesARunningCheck)
 {
     ASSERT_TRUE(Start(kRows));
-    g_prefs.GetParam("ConfirmDelete")->SetBool(true);
+    g_prefs.GetParam(kConfirmDelete)->SetBool(true);
     int answer = IDNO;
     std::vector<QString> questions;
     taluvo::ui::test::ScopedMessageBoxHook boxes([&](const taluvo::ui::test::MessageBoxRequest& r) {
@@ -99,7 +99,7 @@ TEST_F(PageCommands, DeleteAsksWhenSetAndRefusesARunningCheck)
 TEST_F(PageCommands, DeleteDropsOnlyThePagesQueuedCheckAndFindsThePageAgainAfterTheQuestion)
 {
     ASSERT_TRUE(Start(kRows));
-    g_prefs.GetParam("ConfirmDelete")->SetBool(true);
+    g_prefs.GetParam(kConfirmDelete)->SetBool(true);
     m_frame.m_checks.m_ctxsPending.push_back(QueuedContext(1, 2));
     m_frame.m_checks.m_ctxsPending.push_back(QueuedContext(1, 1));
     m_frame.m_checks.m_ctxsPending.push_back(QueuedContext(3, 6));

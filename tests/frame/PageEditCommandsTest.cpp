@@ -60,9 +60,9 @@ protected:
     {
         if (!Start(rows))
             return false;
-        g_prefs.GetParam("WorkOffline")->SetBool(offline);
-        g_prefs.GetParam("AutoDownloadOnline")->SetBool(true);
-        g_prefs.GetParam("AutoSetDescr")->SetBool(true);
+        g_prefs.GetParam(kWorkOffline)->SetBool(offline);
+        g_prefs.GetParam(kAutoDownloadOnline)->SetBool(true);
+        g_prefs.GetParam(kAutoSetDescr)->SetBool(true);
         return true;
     }
 
@@ -260,9 +260,9 @@ TEST_F(PageEditCommands, ANewWatchedPartChosenWithoutADownloadNeverComesUpNewAtT
             + ", 'http://browser.test/', '<b>', '</b>', 'Failing', 1700000000, 1690000000, 123456, 1, 3600, 2, 12029, "
               "0);\n",
         true));
-    g_prefs.GetParam("PopupAlertEnable")->SetBool(false);
-    g_prefs.GetParam("ErrorSoundEnable")->SetBool(false);
-    g_prefs.GetParam("AlertSoundEnable")->SetBool(false);
+    g_prefs.GetParam(kPopupAlertEnable)->SetBool(false);
+    g_prefs.GetParam(kErrorSoundEnable)->SetBool(false);
+    g_prefs.GetParam(kAlertSoundEnable)->SetBool(false);
     // Offline, so nothing is downloaded in the dialogs: the body becomes the watched part.
     int contentOpened = 0;
     ScopedDialogHook hook([&](HWND dlg, WORD id) {
@@ -290,7 +290,7 @@ TEST_F(PageEditCommands, ANewWatchedPartChosenWithoutADownloadNeverComesUpNewAtT
         Sqlite(DatabasePath(), "SELECT id, startCheckMask, stopCheckMask, checkSum, status FROM PAGES ORDER BY id;"),
         "1|<body>|</body>|4294967295|4\n2|<body>|</body>|4294967295|4");
 
-    g_prefs.GetParam("WorkOffline")->SetBool(false);
+    g_prefs.GetParam(kWorkOffline)->SetBool(false);
     for (WORD page : { 1, 2 }) {
         Select(1, page);
         Command(ID_PAGE_CHECK_UPDATE);

@@ -125,8 +125,8 @@ TEST_F(PreferencesCommand, OkStoresWhatTheSheetEditedAndTheWindowFollows)
         ASSERT_TRUE(uitest::SelectSheetTab(sheet, kAutomationTab));
         uitest::Click(Control(sheet, kAutomationTab, IDC_RUN_WITH_WINDOWS));
         // Meanwhile the online timer and a toolbar request change what no page shows.
-        g_prefs.GetParam("WorkOffline")->SetBool(true);
-        g_prefs.GetParam("WorkMode")->SetInt(7);
+        g_prefs.GetParam(kWorkOffline)->SetBool(true);
+        g_prefs.GetParam(kWorkMode)->SetInt(7);
         uitest::PressSheetButton(sheet, PSBTN_OK);
     });
     EXPECT_TRUE(m_messages.empty()) << Messages();
@@ -175,13 +175,13 @@ TEST_F(PreferencesCommand, OkStoresWhatTheSheetEditedAndTheWindowFollows)
 
 TEST_F(PreferencesCommand, BarTogglesFlipTheSettingAndTwoPressesRestoreIt)
 {
-    const bool before = g_prefs.GetParam("ShowStatusBar")->GetBool();
+    const bool before = g_prefs.GetParam(kShowStatusBar)->GetBool();
     Command(ID_VIEW_STATUS_BAR);
-    EXPECT_EQ(g_prefs.GetParam("ShowStatusBar")->GetBool(), !before);
+    EXPECT_EQ(g_prefs.GetParam(kShowStatusBar)->GetBool(), !before);
     EXPECT_EQ(::IsWindowVisible(m_frame.m_hWndStatusBar) != FALSE, !before);
     EXPECT_EQ(Checked(ID_VIEW_STATUS_BAR), !before);
     Command(ID_VIEW_STATUS_BAR);
-    EXPECT_EQ(g_prefs.GetParam("ShowStatusBar")->GetBool(), before);
+    EXPECT_EQ(g_prefs.GetParam(kShowStatusBar)->GetBool(), before);
     EXPECT_EQ(::IsWindowVisible(m_frame.m_hWndStatusBar) != FALSE, before);
 
     Command(ID_VIEW_TOOLBAR);
@@ -190,7 +190,7 @@ TEST_F(PreferencesCommand, BarTogglesFlipTheSettingAndTwoPressesRestoreIt)
     // Applying only shows the stored value.
     BOOL handled = TRUE;
     m_frame.OnViewToolBar(static_cast<WORD>(-1), ID_VIEW_TOOLBAR, nullptr, handled);
-    EXPECT_FALSE(g_prefs.GetParam("ShowToolBar")->GetBool());
+    EXPECT_FALSE(g_prefs.GetParam(kShowToolBar)->GetBool());
     Command(ID_VIEW_TOOLBAR);
     EXPECT_TRUE(::IsWindowVisible(m_frame.m_hWndToolBarCtrl));
     // Toggles reach the row only with the next save.

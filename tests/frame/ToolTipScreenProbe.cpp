@@ -131,17 +131,17 @@ int main(int argc, char** argv)
     if (const int failed = ShowProbeWindow(loop, frame))
         return failed;
     frame.SetWindowPos(nullptr, 120, 60, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
-    g_prefs.GetParam("WorkOffline")->SetBool(false);
-    g_prefs.GetParam("PopupAlertEnable")->SetBool(true);
-    g_prefs.GetParam("PopupAlertTimeout")->SetInt(3);
-    g_prefs.GetParam("AlertSoundEnable")->SetBool(false);
-    g_prefs.GetParam("ErrorSoundEnable")->SetBool(false);
-    g_prefs.GetParam("LogEnable")->SetBool(false);
-    g_prefs.GetParam("UseEMailNotification")->SetBool(false);
-    g_prefs.GetParam("RunCmdEnable")->SetBool(false);
-    g_prefs.GetParam("UseDefaultBrowser")->SetBool(false);
-    g_prefs.GetParam("UserBrowserPath")->SetString(QStringLiteral("/usr/bin/browser"));
-    g_prefs.GetParam("BrowserResetNewStatus")->SetBool(true);
+    g_prefs.GetParam(kWorkOffline)->SetBool(false);
+    g_prefs.GetParam(kPopupAlertEnable)->SetBool(true);
+    g_prefs.GetParam(kPopupAlertTimeout)->SetInt(3);
+    g_prefs.GetParam(kAlertSoundEnable)->SetBool(false);
+    g_prefs.GetParam(kErrorSoundEnable)->SetBool(false);
+    g_prefs.GetParam(kLogEnable)->SetBool(false);
+    g_prefs.GetParam(kUseEMailNotification)->SetBool(false);
+    g_prefs.GetParam(kRunCmdEnable)->SetBool(false);
+    g_prefs.GetParam(kUseDefaultBrowser)->SetBool(false);
+    g_prefs.GetParam(kUserBrowserPath)->SetString(QStringLiteral("/usr/bin/browser"));
+    g_prefs.GetParam(kBrowserResetNewStatus)->SetBool(true);
 
     // The icon in the tray already, as while the window sits there: the tray has placed it when
     // the popup asks where it is.

@@ -120,9 +120,9 @@ TEST_F(ToolTipTexts, APageShowsItsRowAndItsOnlyLinkOpensTheStoredAddress)
 
     // The link's click reaches the window, which opens the address stored for page 7.
     DesktopRequests desktop;
-    g_prefs.GetParam("UseDefaultBrowser")->SetBool(false);
-    g_prefs.GetParam("UserBrowserPath")->SetString(QStringLiteral("/usr/bin/browser"));
-    g_prefs.GetParam("BrowserResetNewStatus")->SetBool(true);
+    g_prefs.GetParam(kUseDefaultBrowser)->SetBool(false);
+    g_prefs.GetParam(kUserBrowserPath)->SetString(QStringLiteral("/usr/bin/browser"));
+    g_prefs.GetParam(kBrowserResetNewStatus)->SetBool(true);
     m_frame.SendMessage(WM_TOOLTIP_HYPERLINK, reinterpret_cast<WPARAM>(links[0].strLink.utf16()));
     const auto opened = desktop.Of(RequestKind::RunProgram);
     ASSERT_EQ(opened.size(), 1u);

@@ -17,7 +17,7 @@ protected:
     void SetUp() override
     {
         MainFrameTest::SetUp();
-        g_prefs.GetParam("ConfirmDelete")->SetBool(false);
+        g_prefs.GetParam(kConfirmDelete)->SetBool(false);
     }
     // Before the window exists: the tables and their rows.
     bool Start(const std::string& rows)

@@ -133,9 +133,9 @@ int main(int argc, char** argv)
     if (const int failed = ShowProbeWindow(loop, frame))
         return failed;
     frame.SetWindowPos(nullptr, 80, 60, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
-    g_prefs.GetParam("UseDefaultBrowser")->SetBool(false);
-    g_prefs.GetParam("UserBrowserPath")->SetString(QStringLiteral("/nonexistent/browser --new-window"));
-    g_prefs.GetParam("BrowserResetNewStatus")->SetBool(false);
+    g_prefs.GetParam(kUseDefaultBrowser)->SetBool(false);
+    g_prefs.GetParam(kUserBrowserPath)->SetString(QStringLiteral("/nonexistent/browser --new-window"));
+    g_prefs.GetParam(kBrowserResetNewStatus)->SetBool(false);
     CTreeViewCtrl& tree = frame.m_mainTree;
     tree.Expand(frame.FindGroup(1), TVE_EXPAND);
     tree.Expand(frame.FindGroup(2), TVE_EXPAND);

@@ -72,7 +72,7 @@ TEST_F(MainFrameTest, MinimiseGoesToTheTrayAndTheIconBringsTheWindowBack)
         "");
     ASSERT_TRUE(Create());
     m_frame.ShowWindow(SW_SHOW);
-    ASSERT_TRUE(g_prefs.GetParam("MinToTray")->GetBool());
+    ASSERT_TRUE(g_prefs.GetParam(kMinToTray)->GetBool());
     EXPECT_TRUE(m_frame.m_trayIcon.m_bHidden);
 
     m_frame.SendMessage(WM_SYSCOMMAND, SC_MINIMIZE);
@@ -90,7 +90,7 @@ TEST_F(MainFrameTest, MinimiseGoesToTheTrayAndTheIconBringsTheWindowBack)
     EXPECT_TRUE(m_frame.IsWindowVisible());
     EXPECT_FALSE(m_frame.IsIconic());
 
-    g_prefs.GetParam("MinToTray")->SetBool(false);
+    g_prefs.GetParam(kMinToTray)->SetBool(false);
     m_frame.SendMessage(WM_SYSCOMMAND, SC_MINIMIZE);
     EXPECT_TRUE(m_frame.m_trayIcon.m_bHidden);
 }

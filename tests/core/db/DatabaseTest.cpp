@@ -105,13 +105,13 @@ TEST_F(PrefsRowTest, SettingsSurviveSaveAndReload)
 {
     const std::string csv = m_dir.File("people.csv");
     WriteFile(csv, "Ann@Example.org;Ann\r\nbob@example.org;Bob\r\n");
-    m_prefs.GetParam("CSVFile")->SetString(QString::fromStdString(csv));
-    m_prefs.GetParam("SmtpServer")->SetString(QStringLiteral("smtp.example.org"));
-    m_prefs.GetParam("ProxyPassword")->SetString(QString::fromUtf8("pä'ss\"wörd"));
-    m_prefs.GetParam("DefaultUpdateInterval")->SetInt(3600);
-    m_prefs.GetParam("WorkMode")->SetInt(-1);
-    m_prefs.GetParam("WorkOffline")->SetBool(true);
-    m_prefs.GetParam("RunWithWindows")->SetBool(false);
+    m_prefs.GetParam(kCSVFile)->SetString(QString::fromStdString(csv));
+    m_prefs.GetParam(kSmtpServer)->SetString(QStringLiteral("smtp.example.org"));
+    m_prefs.GetParam(kProxyPassword)->SetString(QString::fromUtf8("pä'ss\"wörd"));
+    m_prefs.GetParam(kDefaultUpdateInterval)->SetInt(3600);
+    m_prefs.GetParam(kWorkMode)->SetInt(-1);
+    m_prefs.GetParam(kWorkOffline)->SetBool(true);
+    m_prefs.GetParam(kRunWithWindows)->SetBool(false);
     ASSERT_TRUE(SavePrefs(m_db, m_mutex, m_prefs));
     m_db.close();
 
@@ -121,7 +121,7 @@ TEST_F(PrefsRowTest, SettingsSurviveSaveAndReload)
     CheckDb(reopened, m_mutex, loaded);  // finds every table: the stored row stays
     ASSERT_TRUE(LoadPrefs(reopened, m_mutex, loaded));
     EXPECT_EQ(std::memcmp(&loaded.m_blob, &m_prefs.m_blob, sizeof(PreferencesBlob_t)), 0);
-    EXPECT_EQ(loaded.GetParam("ProxyPassword")->GetString(), QString::fromUtf8("pä'ss\"wörd"));
+    EXPECT_EQ(loaded.GetParam(kProxyPassword)->GetString(), QString::fromUtf8("pä'ss\"wörd"));
     ASSERT_EQ(loaded.m_recipients.size(), 2u);
     EXPECT_EQ(loaded.m_recipients[0].first, QByteArray("ann@example.org"));
     EXPECT_EQ(reopened.runScalar("SELECT count(*) FROM PREFS;"), 1);
@@ -155,7 +155,7 @@ TEST_F(PrefsRowTest, LoadFailuresKeepTheSettingsAndSayWhy)
         m_db.execDML(c.setup);
 
         CPreferences prefs;
-        prefs.GetParam("WorkMode")->SetInt(5);
+        prefs.GetParam(kWorkMode)->SetInt(5);
         prefs.m_recipients.emplace_back(QByteArray("keep@example.org"), QByteArray("Keep"));
         CPreferences before;
         before = prefs;
@@ -175,21 +175,21 @@ TEST_F(PrefsRowTest, ShorterRecordsLoadIntoTheFirstBytes)
     SStoredPrefsProblem problem;
     ASSERT_TRUE(LoadPrefs(m_db, m_mutex, prefs, &problem));
     EXPECT_TRUE(problem.what.isEmpty());
-    EXPECT_TRUE(prefs.GetParam("PopupAlertEnable")->GetBool());
-    EXPECT_EQ(prefs.GetParam("PopupAlertTimeout")->GetInt(), 0x01010101);
-    EXPECT_EQ(prefs.GetParam("DefaultUpdateInterval")->GetInt(), 86400);
-    EXPECT_EQ(prefs.GetParam("ConnectTimeout")->GetInt(), 30);
-    EXPECT_EQ(prefs.GetParam("ProxyPort")->GetInt(), 0);
-    EXPECT_FALSE(prefs.GetParam("RunWithWindows")->GetBool());
-    EXPECT_TRUE(prefs.GetParam("SmtpServer")->GetString().isEmpty());
+    EXPECT_TRUE(prefs.GetParam(kPopupAlertEnable)->GetBool());
+    EXPECT_EQ(prefs.GetParam(kPopupAlertTimeout)->GetInt(), 0x01010101);
+    EXPECT_EQ(prefs.GetParam(kDefaultUpdateInterval)->GetInt(), 86400);
+    EXPECT_EQ(prefs.GetParam(kConnectTimeout)->GetInt(), 30);
+    EXPECT_EQ(prefs.GetParam(kProxyPort)->GetInt(), 0);
+    EXPECT_FALSE(prefs.GetParam(kRunWithWindows)->GetBool());
+    EXPECT_TRUE(prefs.GetParam(kSmtpServer)->GetString().isEmpty());
 
     // "x" is a stored record of no bytes.
     StoreRecord({});
     ASSERT_TRUE(LoadPrefs(m_db, m_mutex, prefs, &problem));
     EXPECT_TRUE(problem.what.isEmpty());
-    EXPECT_FALSE(prefs.GetParam("PopupAlertEnable")->GetBool());
-    EXPECT_EQ(prefs.GetParam("PopupAlertItems")->GetInt(), 5);
-    EXPECT_EQ(prefs.GetParam("WorkMode")->GetInt(), 0);
+    EXPECT_FALSE(prefs.GetParam(kPopupAlertEnable)->GetBool());
+    EXPECT_EQ(prefs.GetParam(kPopupAlertItems)->GetInt(), 5);
+    EXPECT_EQ(prefs.GetParam(kWorkMode)->GetInt(), 0);
 }
 
 // A row that cannot be used as it stands is copied whole into a dated file beside the database
@@ -199,8 +199,8 @@ TEST_F(PrefsRowTest, RowsThatCannotBeUsedAreSetAsideFirst)
     // The program's own row, rewritten by another tool as UTF-8 text: every byte above 127 becomes
     // two, and the row decodes to far more than the record.
     CPreferences saved;
-    saved.GetParam("ProxyPassword")->SetString(QStringLiteral("secret"));
-    saved.GetParam("DefaultUpdateInterval")->SetInt(600);
+    saved.GetParam(kProxyPassword)->SetString(QStringLiteral("secret"));
+    saved.GetParam(kDefaultUpdateInterval)->SetInt(600);
     ASSERT_TRUE(SavePrefs(m_db, m_mutex, saved));
     const std::string original = StoredText();
     const std::string asUtf8 = QString::fromLatin1(QByteArray::fromStdString(original)).toUtf8().toStdString();
@@ -259,11 +259,11 @@ TEST_F(PrefsRowTest, RowsThatCannotBeUsedAreSetAsideFirst)
         EXPECT_EQ(taluvo::test::FileMode(aside), 0600) << "the row holds the proxy password";
         trace.Expect("CMainFrame::LoadPrefs - Stored settings ");
         if (c.loaded) {
-            EXPECT_EQ(prefs.GetParam("ConnectTimeout")->GetInt(), 30);
-            EXPECT_FALSE(prefs.GetParam("WorkOffline")->GetBool());
-            EXPECT_EQ(prefs.GetParam("RecvTimeout")->GetInt(), 120);
-            EXPECT_EQ(prefs.GetParam("DefaultUpdateInterval")->GetInt(), 600);
-            EXPECT_EQ(prefs.GetParam("ProxyPassword")->GetString(), QStringLiteral("secret"));
+            EXPECT_EQ(prefs.GetParam(kConnectTimeout)->GetInt(), 30);
+            EXPECT_FALSE(prefs.GetParam(kWorkOffline)->GetBool());
+            EXPECT_EQ(prefs.GetParam(kRecvTimeout)->GetInt(), 120);
+            EXPECT_EQ(prefs.GetParam(kDefaultUpdateInterval)->GetInt(), 600);
+            EXPECT_EQ(prefs.GetParam(kProxyPassword)->GetString(), QStringLiteral("secret"));
         } else {
             CPreferences defaults;
             EXPECT_EQ(std::memcmp(&prefs.m_blob, &defaults.m_blob, sizeof(PreferencesBlob_t)), 0);
@@ -295,31 +295,31 @@ TEST_F(PrefsRowTest, SaveStoresDefaultsInPlaceOfBrokenValues)
     TempDir dir;
     CTraceCapture trace(dir);
     CPreferences prefs;
-    prefs.GetParam("SendTimeout")->SetInt(0);
-    prefs.GetParam("ConnectTimeout")->SetInt(120);
+    prefs.GetParam(kSendTimeout)->SetInt(0);
+    prefs.GetParam(kConnectTimeout)->SetInt(120);
     reinterpret_cast<BYTE*>(&prefs.m_blob)[offsetof(PreferencesBlob_t, WorkOffline)] = 197;
     ASSERT_TRUE(SavePrefs(m_db, m_mutex, prefs));
-    EXPECT_EQ(prefs.GetParam("SendTimeout")->GetInt(), 0) << "the store in memory is left alone";
+    EXPECT_EQ(prefs.GetParam(kSendTimeout)->GetInt(), 0) << "the store in memory is left alone";
 
     CPreferences loaded;
     SStoredPrefsProblem problem;
     ASSERT_TRUE(LoadPrefs(m_db, m_mutex, loaded, &problem));
     EXPECT_TRUE(problem.what.isEmpty());
-    EXPECT_EQ(loaded.GetParam("SendTimeout")->GetInt(), 15);
-    EXPECT_EQ(loaded.GetParam("ConnectTimeout")->GetInt(), 120);
-    EXPECT_FALSE(loaded.GetParam("WorkOffline")->GetBool());
+    EXPECT_EQ(loaded.GetParam(kSendTimeout)->GetInt(), 15);
+    EXPECT_EQ(loaded.GetParam(kConnectTimeout)->GetInt(), 120);
+    EXPECT_FALSE(loaded.GetParam(kWorkOffline)->GetBool());
     trace.Expect("CMainFrame::SavePrefs - SendTimeout cannot be used; its default is stored.\r\n");
 }
 
 TEST_F(PrefsRowTest, TwoRowsLoadTheFirstAndSaveLeavesOne)
 {
     CPreferences first;
-    first.GetParam("PopupAlertItems")->SetInt(11);
+    first.GetParam(kPopupAlertItems)->SetInt(11);
     ASSERT_TRUE(SavePrefs(m_db, m_mutex, first));
     const std::string firstText = StoredText();
     CSqlBuffer bufSQL;
     CPreferences second;
-    second.GetParam("PopupAlertItems")->SetInt(22);
+    second.GetParam(kPopupAlertItems)->SetInt(22);
     CSqlBinary binary;
     binary.assignBinary(reinterpret_cast<const unsigned char*>(&second.m_blob), sizeof(PreferencesBlob_t));
     m_db.execDML(bufSQL.format("INSERT INTO PREFS (blobPrefs) VALUES (%Q);", binary.encodedText()));
@@ -327,7 +327,7 @@ TEST_F(PrefsRowTest, TwoRowsLoadTheFirstAndSaveLeavesOne)
 
     CPreferences prefs;
     ASSERT_TRUE(LoadPrefs(m_db, m_mutex, prefs));
-    EXPECT_EQ(prefs.GetParam("PopupAlertItems")->GetInt(), 11);
+    EXPECT_EQ(prefs.GetParam(kPopupAlertItems)->GetInt(), 11);
     ASSERT_TRUE(SavePrefs(m_db, m_mutex, prefs));
     EXPECT_EQ(m_db.runScalar("SELECT count(*) FROM PREFS;"), 1);
     EXPECT_EQ(StoredText(), firstText);
@@ -335,7 +335,7 @@ TEST_F(PrefsRowTest, TwoRowsLoadTheFirstAndSaveLeavesOne)
 
 TEST_F(PrefsRowTest, FailedSaveLeavesThePreviousRow)
 {
-    m_prefs.GetParam("SmtpServer")->SetString(QStringLiteral("kept.example.org"));
+    m_prefs.GetParam(kSmtpServer)->SetString(QStringLiteral("kept.example.org"));
     ASSERT_TRUE(SavePrefs(m_db, m_mutex, m_prefs));
     const std::string kept = StoredText();
 
@@ -357,7 +357,7 @@ TEST_F(PrefsRowTest, FailedSaveLeavesThePreviousRow)
         CTraceCapture trace(dir);
         m_db.execDML(c.trigger);
         CPreferences changed;
-        changed.GetParam("SmtpServer")->SetString(QStringLiteral("lost.example.org"));
+        changed.GetParam(kSmtpServer)->SetString(QStringLiteral("lost.example.org"));
         EXPECT_FALSE(SavePrefs(m_db, m_mutex, changed));
         m_db.execDML("DROP TRIGGER refuse;");
         EXPECT_EQ(m_db.runScalar("SELECT count(*) FROM PREFS;"), 1);

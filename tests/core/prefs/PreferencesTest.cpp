@@ -43,27 +43,27 @@ TEST(Preferences, NewStoreHoldsTheDefaults)
         const char* name;
         int value;
     };
-    const IntCase ints[] = {{"PopupAlertTimeout", 10}, {"PopupAlertItems", 5},   {"ConnectTimeout", 30},
-                            {"RecvTimeout", 15},       {"SendTimeout", 15},      {"ProxyPort", 3128},
-                            {"DefaultUpdateInterval", 86400}, {"WorkMode", 0}};
+    const IntCase ints[] = {{kPopupAlertTimeout, 10}, {kPopupAlertItems, 5},   {kConnectTimeout, 30},
+                            {kRecvTimeout, 15},       {kSendTimeout, 15},      {kProxyPort, 3128},
+                            {kDefaultUpdateInterval, 86400}, {kWorkMode, 0}};
     for (const IntCase& c : ints)
         EXPECT_EQ(prefs.GetParam(c.name)->GetInt(), c.value) << c.name;
 
-    const char* const on[] = {"PopupAlertEnable", "AlertSoundEnable", "AlertSoundDefault", "ErrorSoundEnable",
-                              "ErrorSoundDefault", "AutoDetectOnline", "ShowToolBar", "ShowStatusBar",
-                              "UseDefaultBrowser", "OpenNewWindow", "AutoDownloadOnline", "AutoSetDescr",
-                              "AutoCheckFrames", "BrowserResetNewStatus", "RunWithWindows", "MinToTray",
-                              "ConfirmDelete", "ReportEmptyPages", "UseHeadersData"};
+    const char* const on[] = {kPopupAlertEnable, kAlertSoundEnable, kAlertSoundDefault, kErrorSoundEnable,
+                              kErrorSoundDefault, kAutoDetectOnline, kShowToolBar, kShowStatusBar,
+                              kUseDefaultBrowser, kOpenNewWindow, kAutoDownloadOnline, kAutoSetDescr,
+                              kAutoCheckFrames, kBrowserResetNewStatus, kRunWithWindows, kMinToTray,
+                              kConfirmDelete, kReportEmptyPages, kUseHeadersData};
     for (const char* name : on)
         EXPECT_TRUE(prefs.GetParam(name)->GetBool()) << name;
-    const char* const off[] = {"RunCmdEnable", "LogEnable", "UseProxy", "ProxyUseAuth", "UseEMailNotification",
-                               "WorkOffline"};
+    const char* const off[] = {kRunCmdEnable, kLogEnable, kUseProxy, kProxyUseAuth, kUseEMailNotification,
+                               kWorkOffline};
     for (const char* name : off)
         EXPECT_FALSE(prefs.GetParam(name)->GetBool()) << name;
 
-    const char* const texts[] = {"AlertSoundFilePath", "ErrorSoundFilePath", "RunCmdText", "LogFilePath",
-                                 "ProxyServer", "ProxyUserName", "ProxyPassword", "ProxyExcludeList",
-                                 "UserBrowserPath", "CSVFile", "SmtpServer", "EMailFromAddr"};
+    const char* const texts[] = {kAlertSoundFilePath, kErrorSoundFilePath, kRunCmdText, kLogFilePath,
+                                 kProxyServer, kProxyUserName, kProxyPassword, kProxyExcludeList,
+                                 kUserBrowserPath, kCSVFile, kSmtpServer, kEMailFromAddr};
     for (const char* name : texts)
         EXPECT_TRUE(prefs.GetParam(name)->GetString().isEmpty()) << name;
     EXPECT_TRUE(prefs.m_recipients.empty());
@@ -94,15 +94,15 @@ TEST(Preferences, UnknownNamesThrowWithTheName)
 TEST(Preferences, ValuesLandAtTheirOffsetsLittleEndian)
 {
     CPreferences prefs;
-    prefs.GetParam("WorkMode")->SetInt(0x01020304);
-    prefs.GetParam("PopupAlertTimeout")->SetInt(-2);
+    prefs.GetParam(kWorkMode)->SetInt(0x01020304);
+    prefs.GetParam(kPopupAlertTimeout)->SetInt(-2);
     const BYTE* record = Record(prefs);
     EXPECT_EQ(std::memcmp(record + 3173, "\x04\x03\x02\x01", 4), 0);
     EXPECT_EQ(std::memcmp(record + 1, "\xFE\xFF\xFF\xFF", 4), 0);
-    EXPECT_EQ(prefs.GetParam("PopupAlertTimeout")->GetInt(), -2);
+    EXPECT_EQ(prefs.GetParam(kPopupAlertTimeout)->GetInt(), -2);
 
     // A flag is true only as the byte 1; setters write 0 or 1.
-    CParam* flag = prefs.GetParam("WorkOffline");
+    CParam* flag = prefs.GetParam(kWorkOffline);
     Record(prefs)[3172] = 2;
     EXPECT_FALSE(flag->GetBool());
     EXPECT_TRUE(*flag == false);
@@ -116,13 +116,13 @@ TEST(Preferences, ValuesLandAtTheirOffsetsLittleEndian)
 TEST(Preferences, TextsStayInsideTheirField)
 {
     CPreferences prefs;
-    CParam* proxy = prefs.GetParam("ProxyServer");  // 1069..1328, followed by ProxyPort
-    const INT port = prefs.GetParam("ProxyPort")->GetInt();
+    CParam* proxy = prefs.GetParam(kProxyServer);  // 1069..1328, followed by ProxyPort
+    const INT port = prefs.GetParam(kProxyPort)->GetInt();
 
     proxy->SetString(QString(300, QLatin1Char('a')));
     EXPECT_EQ(proxy->GetString(), QString(259, QLatin1Char('a')));
     EXPECT_EQ(Record(prefs)[1069 + 259], 0);
-    EXPECT_EQ(prefs.GetParam("ProxyPort")->GetInt(), port);
+    EXPECT_EQ(prefs.GetParam(kProxyPort)->GetInt(), port);
 
     // Cut on a character boundary: a two-byte character that would end at byte 260 is dropped whole.
     const QString accented = QString(258, QLatin1Char('b')) + QChar(0x00E9) + QStringLiteral("tail");
@@ -151,15 +151,15 @@ TEST(Preferences, RecordAssignmentClearsWhatIsNotGiven)
     prefs.AssignRecord(bytes.data(), bytes.size());
     for (size_t i = 100; i < sizeof(PreferencesBlob_t); ++i)
         ASSERT_EQ(Record(prefs)[i], 0) << i;
-    EXPECT_TRUE(prefs.GetParam("PopupAlertEnable")->GetBool());
-    EXPECT_FALSE(prefs.GetParam("RunWithWindows")->GetBool());
-    EXPECT_EQ(prefs.GetParam("DefaultUpdateInterval")->GetInt(), 0);
-    EXPECT_TRUE(prefs.GetParam("CSVFile")->GetString().isEmpty());
+    EXPECT_TRUE(prefs.GetParam(kPopupAlertEnable)->GetBool());
+    EXPECT_FALSE(prefs.GetParam(kRunWithWindows)->GetBool());
+    EXPECT_EQ(prefs.GetParam(kDefaultUpdateInterval)->GetInt(), 0);
+    EXPECT_TRUE(prefs.GetParam(kCSVFile)->GetString().isEmpty());
 
     // A longer record is cut at the record's size.
     std::vector<BYTE> longer(5000, 7);
     prefs.AssignRecord(longer.data(), longer.size());
-    EXPECT_EQ(prefs.GetParam("WorkMode")->GetInt(), 0x07070707);
+    EXPECT_EQ(prefs.GetParam(kWorkMode)->GetInt(), 0x07070707);
 
     try {
         prefs = static_cast<const PreferencesBlob_t*>(nullptr);
@@ -168,7 +168,7 @@ TEST(Preferences, RecordAssignmentClearsWhatIsNotGiven)
         EXPECT_TRUE(e.GetMessage().contains(QStringLiteral("\nExpr.: rhs\n")));
         EXPECT_EQ(e.GetShortText(), QStringLiteral("CPreferences::operator = (PreferencesBlob_t* x). Invalid parameter."));
     }
-    EXPECT_EQ(prefs.GetParam("WorkMode")->GetInt(), 0x07070707);
+    EXPECT_EQ(prefs.GetParam(kWorkMode)->GetInt(), 0x07070707);
 }
 
 // Values that would stall timers, checks or the popup, and flag bytes that are neither 0 nor 1,
@@ -184,20 +184,20 @@ TEST(Preferences, BrokenValuesTakeTheirDefaultsAndHarmlessOnesStay)
         bool reset;
     };
     const Case cases[] = {
-        {"ConnectTimeout", kInteger, 0, 30, true},
-        {"RecvTimeout", kInteger, -5, 15, true},
-        {"SendTimeout", kInteger, INT(0x80000000), 15, true},
-        {"PopupAlertTimeout", kInteger, 0, 10, true},
-        {"PopupAlertItems", kInteger, -1, 5, true},
-        {"DefaultUpdateInterval", kInteger, 0, 86400, true},
-        {"ConnectTimeout", kInteger, 120, 120, false},
-        {"DefaultUpdateInterval", kInteger, 1, 1, false},
-        {"ProxyPort", kInteger, 0, 0, false},
-        {"WorkMode", kInteger, -3, -3, false},
-        {"WorkOffline", offsetof(PreferencesBlob_t, WorkOffline), 197, 0, true},
-        {"RunWithWindows", offsetof(PreferencesBlob_t, RunWithWindows), 2, 1, true},
-        {"UseProxy", offsetof(PreferencesBlob_t, UseProxy), 1, 1, false},
-        {"MinToTray", offsetof(PreferencesBlob_t, MinToTray), 0, 0, false},
+        {kConnectTimeout, kInteger, 0, 30, true},
+        {kRecvTimeout, kInteger, -5, 15, true},
+        {kSendTimeout, kInteger, INT(0x80000000), 15, true},
+        {kPopupAlertTimeout, kInteger, 0, 10, true},
+        {kPopupAlertItems, kInteger, -1, 5, true},
+        {kDefaultUpdateInterval, kInteger, 0, 86400, true},
+        {kConnectTimeout, kInteger, 120, 120, false},
+        {kDefaultUpdateInterval, kInteger, 1, 1, false},
+        {kProxyPort, kInteger, 0, 0, false},
+        {kWorkMode, kInteger, -3, -3, false},
+        {kWorkOffline, offsetof(PreferencesBlob_t, WorkOffline), 197, 0, true},
+        {kRunWithWindows, offsetof(PreferencesBlob_t, RunWithWindows), 2, 1, true},
+        {kUseProxy, offsetof(PreferencesBlob_t, UseProxy), 1, 1, false},
+        {kMinToTray, offsetof(PreferencesBlob_t, MinToTray), 0, 0, false},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -222,18 +222,18 @@ TEST(Preferences, ZerosPastAShortRecordAreNotReportedAsStored)
     bytes[1] = 0;                      // PopupAlertTimeout 0: stored, broken
     prefs.AssignRecord(bytes.data(), bytes.size());
     const std::vector<QByteArray> reset = prefs.ResetBrokenValues(bytes.size());
-    EXPECT_EQ(reset, (std::vector<QByteArray> { "PopupAlertTimeout", "PopupAlertItems", "ConnectTimeout" }));
-    EXPECT_EQ(prefs.GetParam("PopupAlertTimeout")->GetInt(), 10);
-    EXPECT_EQ(prefs.GetParam("RecvTimeout")->GetInt(), 15);
-    EXPECT_EQ(prefs.GetParam("DefaultUpdateInterval")->GetInt(), 86400);
-    EXPECT_FALSE(prefs.GetParam("RunWithWindows")->GetBool());
+    EXPECT_EQ(reset, (std::vector<QByteArray> { kPopupAlertTimeout, kPopupAlertItems, kConnectTimeout }));
+    EXPECT_EQ(prefs.GetParam(kPopupAlertTimeout)->GetInt(), 10);
+    EXPECT_EQ(prefs.GetParam(kRecvTimeout)->GetInt(), 15);
+    EXPECT_EQ(prefs.GetParam(kDefaultUpdateInterval)->GetInt(), 86400);
+    EXPECT_FALSE(prefs.GetParam(kRunWithWindows)->GetBool());
 }
 
 TEST(Preferences, StoreAssignmentCopiesRecordAndRecipientsOnly)
 {
     CPreferences original;
-    original.GetParam("SmtpServer")->SetString(QStringLiteral("mail.example.org"));
-    original.GetParam("WorkMode")->SetInt(1);
+    original.GetParam(kSmtpServer)->SetString(QStringLiteral("mail.example.org"));
+    original.GetParam(kWorkMode)->SetInt(1);
     original.m_recipients.emplace_back(QByteArray("ann@example.org"), QByteArray("Ann"));
 
     CPreferences copy;
@@ -243,12 +243,12 @@ TEST(Preferences, StoreAssignmentCopiesRecordAndRecipientsOnly)
     EXPECT_EQ(Recipients(copy), Recipients(original));
 
     // The copy keeps its own parameters: writing it leaves the original alone.
-    copy.GetParam("SmtpServer")->SetString(QStringLiteral("other"));
-    EXPECT_EQ(original.GetParam("SmtpServer")->GetString(), QStringLiteral("mail.example.org"));
-    EXPECT_NE(copy.GetParam("SmtpServer"), original.GetParam("SmtpServer"));
+    copy.GetParam(kSmtpServer)->SetString(QStringLiteral("other"));
+    EXPECT_EQ(original.GetParam(kSmtpServer)->GetString(), QStringLiteral("mail.example.org"));
+    EXPECT_NE(copy.GetParam(kSmtpServer), original.GetParam(kSmtpServer));
 
     copy = copy;
-    EXPECT_EQ(copy.GetParam("SmtpServer")->GetString(), QStringLiteral("other"));
+    EXPECT_EQ(copy.GetParam(kSmtpServer)->GetString(), QStringLiteral("other"));
 }
 
 TEST(Preferences, CsvFileGivesOneRecipientPerAddress)
@@ -305,8 +305,8 @@ TEST(Preferences, MissingCsvFileKeepsTheList)
 TEST(Preferences, ConcurrentReadersNeverSeeHalfWrittenValues)
 {
     CPreferences prefs;
-    CParam* value = prefs.GetParam("DefaultUpdateInterval");
-    CParam* text = prefs.GetParam("SmtpServer");
+    CParam* value = prefs.GetParam(kDefaultUpdateInterval);
+    CParam* text = prefs.GetParam(kSmtpServer);
     const QString longText(259, QLatin1Char('z'));
     value->SetInt(0);
     text->SetString(QStringLiteral("a"));
