@@ -16,22 +16,25 @@ Registry& Reg()
     return *registry;
 }
 
-RequestThreads& Threads()
+RunningWork& Running()
 {
-    static RequestThreads* threads = new RequestThreads;
-    return *threads;
+    static RunningWork* running = new RunningWork;
+    return *running;
+}
+
+void CountRunning(int change)
+{
+    RunningWork& running = Running();
+    std::lock_guard<std::mutex> guard(running.lock);
+    running.count += change;
+    if (running.count == 0)
+        running.changed.notify_all();
 }
 
 void GlobalInit()
 {
     static std::once_flag once;
     std::call_once(once, [] { CurlOk(curl_global_init(CURL_GLOBAL_DEFAULT), "curl_global_init"); });
-}
-
-Session::~Session()
-{
-    for (CURLM* multi : idleMultis)
-        curl_multi_cleanup(multi);
 }
 
 QByteArray Narrow(LPCWSTR text)
@@ -125,12 +128,6 @@ void Notify(Object& object, DWORD status, LPVOID info, DWORD length, bool evenWh
 void NotifyLive(Object& object, DWORD status, LPVOID info, DWORD length)
 {
     Notify(object, status, info, length, false);
-}
-
-void NotifyText(Object& object, DWORD status, const QByteArray& text)
-{
-    QByteArray copy = text;
-    NotifyLive(object, status, copy.data(), static_cast<DWORD>(copy.size() + 1));
 }
 
 void NotifyHandleCreated(Object& object)

@@ -14,6 +14,7 @@
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
+#include <deque>
 #include <memory>
 #include <mutex>
 #include <unordered_map>
@@ -72,14 +73,11 @@ struct Session : Object {
         : Object(Kind::Session)
     {
     }
-    ~Session() override;
     QByteArray agent;
     DWORD accessType = INTERNET_OPEN_TYPE_DIRECT;
     taluvo::inet::ProxyList proxies;
     QString bypass;
     bool async = false;
-    std::mutex poolLock;
-    std::vector<CURLM*> idleMultis; // connections kept open for later requests
 };
 
 struct Connect : Object {
@@ -99,6 +97,17 @@ struct Header {
 };
 
 enum class Op { None, Send, End, Read };
+
+// A notice of a request waiting for its turn. What it carries is copied, so it outlives the step
+// of the transfer that made it.
+struct QueuedNotice {
+    enum class Info { None, Number, Text, Completion };
+    DWORD status = 0;
+    Info info = Info::None;
+    DWORD number = 0;
+    QByteArray text;
+    INTERNET_ASYNC_RESULT result {}; // of a completion, counted when it was taken (asynchronous sessions)
+};
 
 struct Request : Object {
     Request()
@@ -145,18 +154,25 @@ struct Request : Object {
     std::vector<Header> responseHeaders;
     bool sawResponse = false;
 
-    // Notices already given.
+    // Notices already queued.
     bool noticedResolved = false, noticedConnecting = false, noticedConnected = false;
 
-    // Owned by the request thread.
-    CURLM* multi = nullptr;
+    // The request's notices in their order, guarded by lock. One thread at a time gives them (the
+    // caller's within a call of the request, or a pooled thread), never the transfers' thread, so
+    // a callback that blocks holds up no transfer.
+    std::deque<QueuedNotice> notices;
+    bool noticesBusy = false; // a thread is giving them
+    bool served = false; // handed to the transfers' thread and not closed: counted as running
+
+    // The transfer: set up by the caller of HttpSendRequestEx, then the transfers' thread's alone.
     CURL* easy = nullptr;
     curl_slist* headerList = nullptr;
-    std::atomic<bool> hasMulti { false };
     Options active; // the options in force for the transfer, fixed when it starts
+    bool inMulti = false;
+    bool finishedWell = false;
 };
 
-// ---- process-wide state (never destroyed: request threads may outlive static destruction) ----
+// ---- process-wide state (never destroyed: the layer's threads may outlive static destruction) ----
 
 struct Registry {
     std::mutex lock;
@@ -168,13 +184,17 @@ struct Registry {
 
 Registry& Reg();
 
-struct RequestThreads {
+// Requests handed to the transfers' thread and not closed yet, and requests whose notices a thread
+// is giving: WaitForRunningRequests returns once every notice has been given, the last closing
+// notice included. (A closed request's transfer lets go of its memory at the thread's next turn.)
+struct RunningWork {
     std::mutex lock;
     std::condition_variable changed;
-    int running = 0;
+    int count = 0;
 };
 
-RequestThreads& Threads();
+RunningWork& Running();
+void CountRunning(int change);
 
 void GlobalInit();
 // Text of the wide API as the bytes that go on the wire, and back.
@@ -219,22 +239,43 @@ void EndNotice(Object& object);
 void NotifyCounted(Object& object, DWORD status, LPVOID info, DWORD length);
 void Notify(Object& object, DWORD status, LPVOID info, DWORD length, bool evenWhenClosed = true);
 void NotifyLive(Object& object, DWORD status, LPVOID info, DWORD length);
-void NotifyText(Object& object, DWORD status, const QByteArray& text);
 void NotifyHandleCreated(Object& object);
 
-// ---- the request engine ----
+// ---- a request's notices, in their order ----
 
-// Wakes the request's thread to look at what changed.
-void WakeRequest(Request& request);
+// Under the request's lock: a notice joins the request's queue, behind the ones before it.
+void QueueNotice(Request& request, DWORD status);
+void QueueNumber(Request& request, DWORD status, DWORD number);
+void QueueText(Request& request, DWORD status, const QByteArray& text);
+// Under the request's lock: the completion of the pending operation, when it can complete now (and
+// on a successful end of the request, the response notices before it). True when one was queued.
+bool QueueCompletion(Request& request);
+// Under the request's lock: this thread will give the request's notices (true), unless another
+// thread gives them already. Then no other thread starts giving them until this one has given
+// every one queued by then, with GiveClaimedNotices.
+bool ClaimNotices(Request& request);
+void GiveClaimedNotices(Request& request);
+// Starts a pooled thread giving the request's queued notices, unless one gives them already or
+// none waits. False when no thread could be had: the notices stay queued for a later try.
+bool HandOnNotices(const std::shared_ptr<Request>& request);
+
+// ---- the transfers ----
+
 // Sets the transfer up; a WinInet error when it cannot go out at all.
 DWORD ConfigureTransfer(Request& request);
-// A multi handle for a request, kept from an earlier one of the session where there is one.
-CURLM* TakeMulti(Session& session);
-// The request's thread: drives its transfer until the handle is closed.
-void RunRequest(std::shared_ptr<Request> request);
-// Starts an operation of a request: asynchronous sessions get ERROR_IO_PENDING at once, others wait
-// in the call for its result.
-BOOL StartOperation(Request& request, Op op, std::unique_lock<std::mutex>& guard);
+// Hands a request's transfer to the transfers' thread (started when none runs). False when no
+// thread could be had.
+bool HandToTransfers(const std::shared_ptr<Request>& request);
+// Makes the transfers' thread look at what changed (a close, a reader that wants more).
+void WakeTransfers();
+// The transfers' thread's work on one request at each turn: time-outs, pausing, completions.
+// Also the libcurl callbacks that notice the steps of a transfer.
+void CheckTimeouts(Request& request, Clock::time_point now, milliseconds& wait);
+void NoticeSent(Request& request);
+// Starts an operation of a request: asynchronous sessions get ERROR_IO_PENDING (after a completion
+// that was due at once has been given on this thread), others wait in the call for its result.
+// noticesClaimed: the caller claimed the request's notices already (ClaimNotices).
+BOOL StartOperation(Request& request, Op op, std::unique_lock<std::mutex>& guard, bool noticesClaimed = false);
 // Closes one object of a handle being closed: its pending operation completes, its closing notice goes.
 void CloseObject(const std::shared_ptr<Object>& object);
 

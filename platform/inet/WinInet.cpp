@@ -4,12 +4,12 @@
 #include "platform/inet/InetObjects.h"
 
 #include "platform/base/KernelObjects.h"
-#include "platform/base/ThreadPool.h"
 
 #include <QList>
 
 #include <algorithm>
 #include <cstring>
+#include <utility>
 
 using namespace taluvo::inet::detail;
 
@@ -158,50 +158,56 @@ BOOL HttpSendRequestEx(HINTERNET hRequest, INTERNET_BUFFERSW* lpBuffersIn, INTER
         SetLastError(ERROR_INTERNET_INCORRECT_HANDLE_STATE);
         return FALSE;
     }
+    request->started = true;
     guard.unlock();
-    CURLM* multi = TakeMulti(*request->session);
     CURL* easy = curl_easy_init();
-    if (!multi || !easy) {
-        if (easy)
-            curl_easy_cleanup(easy);
-        if (multi)
-            curl_multi_cleanup(multi);
+    if (!easy) {
+        guard.lock();
+        request->started = false;
         SetLastError(ERROR_NOT_ENOUGH_MEMORY);
         return FALSE;
     }
-    request->easy = easy; // the request thread's from here on
+    request->easy = easy; // the transfers' thread's once handed over
     const DWORD setupError = ConfigureTransfer(*request);
     guard.lock();
     if (setupError) {
         request->ended = true;
         request->error = setupError;
     }
-    request->multi = multi;
-    request->hasMulti.store(true);
-    request->started = true;
-    request->pending = Op::Send;
-    {
-        std::lock_guard<std::mutex> threads(Threads().lock);
-        ++Threads().running;
+    QueueText(*request, INTERNET_STATUS_RESOLVING_NAME, request->host.toUtf8());
+    if (taluvo::inet::IsAddressLiteral(request->host)) {
+        // No lookup happens for an address literal; its notice is given all the same.
+        request->noticedResolved = true;
+        QueueText(*request, INTERNET_STATUS_NAME_RESOLVED, request->host.toUtf8());
     }
-    if (!taluvo::RunPooled([request] { RunRequest(request); })) {
-        {
-            std::lock_guard<std::mutex> threads(Threads().lock);
-            --Threads().running;
-        }
+    // This call gives the notices queued so far, and those the transfer adds meanwhile: claimed
+    // before the transfer starts, so its thread hands none of them to another thread.
+    // (A close that came meanwhile may have claimed them, and the request is not counted then.)
+    const bool claimed = ClaimNotices(*request);
+    if (!request->closed.load()) {
+        request->served = true;
+        CountRunning(+1);
+    }
+    guard.unlock();
+    if (!HandToTransfers(request)) {
+        guard.lock();
         request->started = false;
-        request->pending = Op::None;
-        request->multi = nullptr;
-        request->hasMulti.store(false);
+        request->notices.clear();
+        request->noticedResolved = false;
+        if (claimed) {
+            request->noticesBusy = false;
+            CountRunning(-1);
+        }
+        if (std::exchange(request->served, false))
+            CountRunning(-1);
         guard.unlock();
-        curl_easy_cleanup(easy);
+        curl_easy_cleanup(std::exchange(request->easy, nullptr));
         curl_slist_free_all(std::exchange(request->headerList, nullptr));
-        request->easy = nullptr;
-        curl_multi_cleanup(multi);
         SetLastError(ERROR_NOT_ENOUGH_MEMORY);
         return FALSE;
     }
-    return StartOperation(*request, Op::Send, guard);
+    guard.lock();
+    return StartOperation(*request, Op::Send, guard, claimed);
 }
 
 BOOL HttpEndRequest(HINTERNET hRequest, INTERNET_BUFFERSW* lpBuffersOut, DWORD dwFlags, DWORD_PTR dwContext)
@@ -255,7 +261,7 @@ BOOL InternetReadFileExA(HINTERNET hFile, INTERNET_BUFFERSA* lpBuffersOut, DWORD
             request->resumeWanted = true;
         guard.unlock();
         if (resume)
-            WakeRequest(*request);
+            WakeTransfers();
         return TRUE;
     }
     request->readWant = std::max<qsizetype>(want, 1);
@@ -312,17 +318,17 @@ void SetCaFile(const QString& pemPath)
     Reg().caFile = pemPath;
 }
 
-int RunningRequestThreads()
+int RunningRequests()
 {
-    std::lock_guard<std::mutex> guard(Threads().lock);
-    return Threads().running;
+    std::lock_guard<std::mutex> guard(Running().lock);
+    return Running().count;
 }
 
-bool WaitForRequestThreads(DWORD milliseconds)
+bool WaitForRunningRequests(DWORD milliseconds)
 {
-    std::unique_lock<std::mutex> guard(Threads().lock);
-    return Threads().changed.wait_for(
-        guard, std::chrono::milliseconds(milliseconds), [] { return Threads().running == 0; });
+    std::unique_lock<std::mutex> guard(Running().lock);
+    return Running().changed.wait_for(
+        guard, std::chrono::milliseconds(milliseconds), [] { return Running().count == 0; });
 }
 
 } // namespace taluvo::inet

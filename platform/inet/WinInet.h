@@ -3,18 +3,22 @@
 // Handles are opaque numbers in a registry (a closed or stale handle only makes a call fail with
 // ERROR_INVALID_HANDLE). A session opened with INTERNET_FLAG_ASYNC behaves as WinInet's asynchronous
 // mode: HttpSendRequestEx, HttpEndRequest and a read that has to wait return FALSE with
-// ERROR_IO_PENDING, and the operation completes later through the status callback with
-// INTERNET_STATUS_REQUEST_COMPLETE, called on a thread of the request. Status notices are given
-// for every step the callers watch; steps libcurl does not report (name resolution of an address
-// literal, a reused connection) are synthesised in their order.
+// ERROR_IO_PENDING, and the operation completes through the status callback with
+// INTERNET_STATUS_REQUEST_COMPLETE. Status notices are given for every step the callers watch;
+// steps libcurl does not report (name resolution of an address literal, a reused connection) are
+// synthesised in their order.
 //
-// Each request runs on its own thread, so a callback that blocks (a window message sent to a busy
-// window) holds up only its own request. InternetCloseHandle never waits for that thread: it
-// completes a pending operation of the handle with ERROR_INTERNET_OPERATION_CANCELLED, and after
-// it no new notice of the handle starts but that one completion (or the completion the request's
-// thread had already taken). INTERNET_STATUS_HANDLE_CLOSING is always the handle's last notice, so
-// its receiver may free the context at once: it comes on the calling thread when no notice of the
-// handle is running, else from the last running one as it ends.
+// One thread of the layer drives every transfer, and it never calls the status callback: each
+// request's notices wait in their order for the caller's thread, which gives them while it is
+// inside a call of the request (a step that could complete at once completes there, before the
+// call returns ERROR_IO_PENDING), or else for a pooled thread started for them. So a callback that
+// blocks (a window message sent to a busy window) holds up only its own request's notices.
+// InternetCloseHandle never waits for a notice: it completes a pending operation of the handle
+// with ERROR_INTERNET_OPERATION_CANCELLED, and after it no new notice of the handle starts but that
+// one completion (or the completion already taken for the caller). INTERNET_STATUS_HANDLE_CLOSING
+// is always the handle's last notice, so its receiver may free the context at once: it comes on
+// the calling thread when no notice of the handle is running, else from the last running one as it
+// ends.
 #pragma once
 
 #include "platform/base/WinTypes.h"
@@ -252,10 +256,11 @@ namespace taluvo::inet {
 // For tests that serve HTTPS with a certificate of their own.
 void SetCaFile(const QString& pemPath);
 
-// Number of request threads still running (they end shortly after their handles are closed).
-int RunningRequestThreads();
-// Waits, bounded, until no request thread is left; TRUE when none is.
-bool WaitForRequestThreads(DWORD milliseconds);
+// Requests the layer still serves: a transfer not yet ended by its handle's close, or notices of
+// it still to give (the last of them its closing notice).
+int RunningRequests();
+// Waits, bounded, until no request is served; TRUE when none is.
+bool WaitForRunningRequests(DWORD milliseconds);
 
 // Where the layer's own trace lines go. levels is a mask of the tracer's levels the receiver wants:
 // 0x01 (errors) gets every libcurl call that failed, 0x08 (finest steps) also libcurl's own account

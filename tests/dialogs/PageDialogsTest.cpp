@@ -93,7 +93,7 @@ protected:
     {
         m_boxes.reset();
         g_hInternet.Close();
-        taluvo::inet::WaitForRequestThreads(5000);
+        taluvo::inet::WaitForRunningRequests(5000);
         EXPECT_TRUE(CWorkerThread::WaitForAllWorkers(10000));
     }
 

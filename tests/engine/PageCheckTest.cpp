@@ -51,7 +51,7 @@ protected:
     void TearDown() override
     {
         InternetCloseHandle(m_session);
-        taluvo::inet::WaitForRequestThreads(5000);
+        taluvo::inet::WaitForRunningRequests(5000);
     }
 
     std::unique_ptr<CPageCheck> Started(const char* path)

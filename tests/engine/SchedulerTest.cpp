@@ -53,7 +53,7 @@ protected:
         m_lists.DropPending();
         m_lists.CancelRunning(5000);
         InternetCloseHandle(m_session);
-        taluvo::inet::WaitForRequestThreads(5000);
+        taluvo::inet::WaitForRunningRequests(5000);
     }
 
     void AddPage(int id, int group, const QString& path, uint32_t lastChecked, int interval, int enable = 1)

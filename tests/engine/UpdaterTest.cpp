@@ -65,7 +65,7 @@ protected:
     void TearDown() override
     {
         InternetCloseHandle(m_session);
-        taluvo::inet::WaitForRequestThreads(5000);
+        taluvo::inet::WaitForRunningRequests(5000);
     }
 
     static HINTERNET OpenSession(DWORD access, const char16_t* proxy)

@@ -283,9 +283,9 @@ TEST(InternetClosingStress, HandleClosingIsTheLastNoticeWhateverRacesIt)
         drivers.emplace_back(drive, d);
     for (std::thread& t : drivers)
         t.join();
-    // A closing notice held back by a running notice comes from the request's thread, which ends
+    // A closing notice held back by a running notice comes from the thread that gave that notice,
     // right after it.
-    EXPECT_TRUE(taluvo::inet::WaitForRequestThreads(60000));
+    EXPECT_TRUE(taluvo::inet::WaitForRunningRequests(60000));
     InternetCloseHandle(shared);
 
     const std::vector<std::string> faults = watch.Faults();

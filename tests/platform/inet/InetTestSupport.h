@@ -56,8 +56,8 @@ struct Notice {
 class Recorder {
 public:
     Recorder() = default;
-    // A closing notice held back by a notice still running comes from the request's thread after
-    // the handle was closed: the record waits (bounded) for every handle it saw made to close.
+    // A closing notice held back by a notice still running comes from another thread after the
+    // handle was closed: the record waits (bounded) for every handle it saw made to close.
     ~Recorder();
     Recorder(const Recorder&) = delete;
     Recorder& operator=(const Recorder&) = delete;

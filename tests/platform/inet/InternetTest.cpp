@@ -56,12 +56,12 @@ protected:
     void TearDown() override
     {
         taluvo::inet::SetCaFile({});
-        // Every request thread ends once its handles are closed.
-        EXPECT_TRUE(taluvo::inet::WaitForRequestThreads(5000));
+        // Every request is done with once its handles are closed and their notices given.
+        EXPECT_TRUE(taluvo::inet::WaitForRunningRequests(5000));
     }
 };
 
-TEST_F(InternetTest, NoticesComeInOrderAndStepsCompleteOnTheRequestThread)
+TEST_F(InternetTest, NoticesComeInOrder)
 {
     PeerProcess server({ "http", "A" });
     Session session;
@@ -83,9 +83,9 @@ TEST_F(InternetTest, NoticesComeInOrderAndStepsCompleteOnTheRequestThread)
         EXPECT_TRUE(result.sendWasPending);
         EXPECT_TRUE(result.endWasPending);
 
-        // A closing notice that waited for a notice still running comes from the request's
-        // thread, which ends right after it.
-        ASSERT_TRUE(taluvo::inet::WaitForRequestThreads(5000));
+        // A closing notice that waited for a notice still running comes from the thread that gave
+        // that notice, right after it.
+        ASSERT_TRUE(taluvo::inet::WaitForRunningRequests(5000));
         const std::vector<DWORD> all = recorder.Statuses();
         std::vector<DWORD> seen;
         std::copy_if(all.begin(), all.end(), std::back_inserter(seen),
@@ -102,12 +102,60 @@ TEST_F(InternetTest, NoticesComeInOrderAndStepsCompleteOnTheRequestThread)
         const auto at = [&](DWORD status) { return std::find(all.begin(), all.end(), status) - all.begin(); };
         EXPECT_LT(at(INTERNET_STATUS_REQUEST_SENT), at(INTERNET_STATUS_REQUEST_COMPLETE));
         EXPECT_LT(at(INTERNET_STATUS_REQUEST_COMPLETE), at(INTERNET_STATUS_RECEIVING_RESPONSE));
-        for (const Notice& notice : recorder.Notices()) {
-            if (notice.status == INTERNET_STATUS_REQUEST_COMPLETE) {
-                EXPECT_NE(notice.thread, std::this_thread::get_id());
-            }
-        }
     }
+}
+
+// The thread that runs the blocked fetch, and the events of its held notice.
+std::thread::id g_blockedCaller;
+HANDLE g_noticeBlocked = nullptr;
+HANDLE g_releaseNotice = nullptr;
+
+// Records, and holds the first completion that comes on a thread other than the caller's (one the
+// layer handed on), as a window message sent to a busy window would.
+void BlockHandedOnCompletion(HINTERNET handle, DWORD_PTR context, DWORD status, LPVOID info, DWORD length)
+{
+    Recorder::Callback(handle, context, status, info, length);
+    if (status == INTERNET_STATUS_REQUEST_COMPLETE && std::this_thread::get_id() != g_blockedCaller
+        && WaitForSingleObject(g_noticeBlocked, 0) != WAIT_OBJECT_0) {
+        SetEvent(g_noticeBlocked);
+        WaitForSingleObject(g_releaseNotice, 20000);
+    }
+}
+
+TEST_F(InternetTest, ABlockedNoticeHoldsUpNoOtherRequest)
+{
+    PeerProcess server({ "http", "A" });
+    g_noticeBlocked = CreateEvent(nullptr, TRUE, FALSE, nullptr);
+    g_releaseNotice = CreateEvent(nullptr, TRUE, FALSE, nullptr);
+    // Sent a byte at a time: the reads wait, and their completions come from the layer.
+    FetchOptions options;
+    options.port = server.Port();
+    options.object = QStringLiteral("/body?size=5000&chunk=1");
+
+    Session blockedSession;
+    InternetSetStatusCallback(blockedSession.handle, &BlockHandedOnCompletion);
+    Recorder blockedRecorder;
+    FetchResult blocked;
+    std::thread blockedFetch([&] {
+        g_blockedCaller = std::this_thread::get_id();
+        blocked = Fetch(blockedSession.handle, blockedRecorder, options);
+    });
+    ASSERT_EQ(WaitForSingleObject(g_noticeBlocked, 10000), WAIT_OBJECT_0);
+
+    // Every transfer is driven by one thread of the layer: it must not be the one waiting.
+    Session session;
+    Recorder recorder;
+    const FetchResult other = Fetch(session.handle, recorder, options);
+    EXPECT_EQ(other.error, 0u);
+    EXPECT_EQ(other.Body(), Pattern(5000));
+    EXPECT_EQ(WaitForSingleObject(g_noticeBlocked, 0), WAIT_OBJECT_0);
+
+    SetEvent(g_releaseNotice);
+    blockedFetch.join();
+    EXPECT_EQ(blocked.error, 0u);
+    EXPECT_EQ(blocked.Body(), Pattern(5000));
+    CloseHandle(g_noticeBlocked);
+    CloseHandle(g_releaseNotice);
 }
 
 TEST_F(InternetTest, ReadPiecesDoNotDependOnHowTheNetworkCutTheBody)
@@ -138,6 +186,13 @@ TEST_F(InternetTest, ReadPiecesDoNotDependOnHowTheNetworkCutTheBody)
     const FetchResult large = Fetch(session.handle, recorder, options);
     EXPECT_EQ(large.error, 0u);
     EXPECT_EQ(large.Body(), Pattern(3000000));
+    // A reader whose buffer is larger than what the layer holds still gets whole pieces.
+    Recorder wideRecorder;
+    options.pieceSize = 1 << 20;
+    const FetchResult wide = Fetch(session.handle, wideRecorder, options);
+    EXPECT_EQ(wide.error, 0u);
+    EXPECT_EQ(Sizes(wide), (std::vector<qsizetype> { 1 << 20, 1 << 20, 3000000 - 2 * (1 << 20) }));
+    EXPECT_EQ(wide.Body(), Pattern(3000000));
 }
 
 TEST_F(InternetTest, ReadWithoutRoomAsksForABuffer)
@@ -409,8 +464,8 @@ TEST_F(InternetTest, ClosingFromAnotherThreadEndsABlockedStepAtOnce)
         EXPECT_EQ(done.dwError, ERROR_INTERNET_OPERATION_CANCELLED);
         closer.join();
         // Both handles reported their closing, and nothing came after that (a closing notice that
-        // waited for a running notice comes from the request's thread, which then ends).
-        EXPECT_TRUE(taluvo::inet::WaitForRequestThreads(5000));
+        // waited for a running notice comes from the thread that gave that notice).
+        EXPECT_TRUE(taluvo::inet::WaitForRunningRequests(5000));
         const std::vector<DWORD> statuses = recorder.Statuses();
         ASSERT_GE(statuses.size(), 2u);
         EXPECT_EQ(std::count(statuses.begin(), statuses.end(), INTERNET_STATUS_HANDLE_CLOSING), 2);
