@@ -1,5 +1,7 @@
 #include "bench/soak/HostilePeers.h"
 
+#include "bench/support/LoopbackServerProcess.h"
+
 #include <arpa/inet.h>
 #include <chrono>
 #include <csignal>
@@ -18,18 +20,6 @@ namespace taluvo::bench {
 
 namespace {
 
-bool SendAll(int fd, const char* bytes, size_t length)
-{
-    while (length > 0) {
-        const ssize_t sent = ::send(fd, bytes, length, MSG_NOSIGNAL);
-        if (sent <= 0)
-            return false;
-        bytes += sent;
-        length -= static_cast<size_t>(sent);
-    }
-    return true;
-}
-
 int PageIdOf(const std::string& request)
 {
     // "GET /p/<id> HTTP/1.1"
@@ -37,8 +27,9 @@ int PageIdOf(const std::string& request)
     return at == std::string::npos ? 0 : std::atoi(request.c_str() + at + 3);
 }
 
-void Serve(int client, SPeerCounters* counters)
+void Serve(int client, void* context)
 {
+    SPeerCounters* counters = static_cast<SPeerCounters*>(context);
     std::string request;
     char buffer[4096];
     while (request.find("\r\n\r\n") == std::string::npos) {
@@ -53,12 +44,13 @@ void Serve(int client, SPeerCounters* counters)
     const int id = PageIdOf(request);
     const PageKind kind = KindOfPage(id);
     if (kind == PageKind::Slow)
-        std::this_thread::sleep_for(std::chrono::seconds(3));  // within the 5 s time-outs
+        std::this_thread::sleep_for(std::chrono::seconds(3)); // within the 5 s time-outs
     if (kind == PageKind::Normal || kind == PageKind::Slow) {
         // A changed page at every check: its row is written every time.
         const std::string body = "<html><body><p>Page " + std::to_string(id) + ", version " + std::to_string(number)
             + "</p>" + std::string(2000 + id % 7 * 1000, 'w') + "</body></html>";
-        const std::string response = "HTTP/1.1 200 OK\r\nContent-Type: text/html\r\nConnection: close\r\nContent-Length: "
+        const std::string response
+            = "HTTP/1.1 200 OK\r\nContent-Type: text/html\r\nConnection: close\r\nContent-Length: "
             + std::to_string(body.size()) + "\r\n\r\n" + body;
         SendAll(client, response.data(), response.size());
     } else if (kind == PageKind::Dripping) {
@@ -70,8 +62,7 @@ void Serve(int client, SPeerCounters* counters)
         const std::string head = "HTTP/1.1 200 OK\r\nContent-Type: text/html\r\nContent-Length: 2147483648\r\n\r\n";
         const std::string block(64 * 1024, 'x');
         if (SendAll(client, head.data(), head.size()))
-            while (SendAll(client, block.data(), block.size())) {
-            }
+            while (SendAll(client, block.data(), block.size())) { }
     } else {
         std::mt19937 random(static_cast<unsigned>(number));
         std::string noise(4096, '\0');
@@ -95,11 +86,16 @@ PageKind KindOfPage(int id)
 const char* KindName(PageKind kind)
 {
     switch (kind) {
-    case PageKind::Normal: return "normal";
-    case PageKind::Slow: return "slow";
-    case PageKind::Dripping: return "dripping";
-    case PageKind::Endless: return "endless";
-    case PageKind::Garbage: return "garbage";
+    case PageKind::Normal:
+        return "normal";
+    case PageKind::Slow:
+        return "slow";
+    case PageKind::Dripping:
+        return "dripping";
+    case PageKind::Endless:
+        return "endless";
+    case PageKind::Garbage:
+        return "garbage";
     }
     return "?";
 }
@@ -112,27 +108,7 @@ SPeerCounters* MakeSharedCounters()
 
 int StartPageServer(SPeerCounters* counters, pid_t& pid)
 {
-    const int listener = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in address {};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t length = sizeof address;
-    if (listener < 0 || ::bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0
-        || ::listen(listener, 128) != 0 || ::getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length) != 0)
-        return -1;
-    pid = ::fork();
-    if (pid < 0)
-        return -1;
-    if (pid == 0) {
-        ::signal(SIGPIPE, SIG_IGN);
-        for (;;) {
-            const int client = ::accept(listener, nullptr, nullptr);
-            if (client >= 0)
-                std::thread(Serve, client, counters).detach();
-        }
-    }
-    ::close(listener);
-    return ntohs(address.sin_port);
+    return StartLoopbackServer(Serve, counters, pid);
 }
 
 pid_t StartIdleCrowd(SPeerCounters* counters, int port, int count)

@@ -19,41 +19,24 @@
 // can be compared on the same machine. The toolbar port is the fixed 6790: run in a private network
 // namespace (unshare -rn sh -c 'ip link set lo up && ./startup_bench').
 #include "bench/support/LoopbackPageServer.h"
-#include "core/Mutex.h"
-#include "core/db/Database.h"
+#include "bench/support/ProcessFigures.h"
+#include "bench/support/ProgramDatabase.h"
+#include "bench/support/RunningProgram.h"
 #include "core/db/SqlBinary.h"
 #include "core/db/SqlWrapper.h"
-#include "core/prefs/Preferences.h"
 
 #include <QDateTime>
-#include <QDir>
-#include <QTemporaryDir>
 
-#include <algorithm>
 #include <chrono>
-#include <csignal>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
-#include <fstream>
-#include <functional>
-#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
 
-#include <arpa/inet.h>
-#include <fcntl.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
-extern char** environ;
+using namespace taluvo::bench;
 
 namespace {
-
-using Clock = std::chrono::steady_clock;
 
 constexpr int kPagesPerGroup = 100;
 constexpr int kRuns = 3;
@@ -62,78 +45,12 @@ constexpr size_t kPageBytes = 90 * 1024;
 constexpr auto kIdleSettle = std::chrono::seconds(3);
 constexpr auto kIdleWindow = std::chrono::seconds(15);
 
-double Ms(Clock::duration d) { return std::chrono::duration<double, std::milli>(d).count(); }
-double Min(std::vector<double> v) { return *std::min_element(v.begin(), v.end()); }
-double Median(std::vector<double> v)
-{
-    std::sort(v.begin(), v.end());
-    return v[v.size() / 2];
-}
-
-std::string LoadAverage()
-{
-    std::ifstream file("/proc/loadavg");
-    std::string one, five, fifteen;
-    file >> one >> five >> fifteen;
-    return one + " " + five + " " + fifteen;
-}
-
-// User and system CPU of the process in ms, its ended threads included.
-double ProcessCpuMs(pid_t pid)
-{
-    std::ifstream file("/proc/" + std::to_string(pid) + "/stat");
-    std::string text((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
-    const size_t close = text.rfind(')');
-    if (close == std::string::npos)
-        return -1;
-    std::istringstream fields(text.substr(close + 2));
-    std::string field;
-    unsigned long long utime = 0, stime = 0;
-    // After the name: state is field 3; utime and stime are fields 14 and 15.
-    for (int n = 3; n <= 15 && fields >> field; ++n) {
-        if (n == 14)
-            utime = std::stoull(field);
-        if (n == 15)
-            stime = std::stoull(field);
-    }
-    return (utime + stime) * 1000.0 / static_cast<double>(sysconf(_SC_CLK_TCK));
-}
-
-bool ToolbarPortAccepts()
-{
-    const int fd = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address {};
-    address.sin_family = AF_INET;
-    address.sin_port = htons(6790);
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    const bool accepted = connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
-    close(fd);
-    return accepted;
-}
-
-bool WaitFor(const std::function<bool()>& done, std::chrono::milliseconds bound, std::chrono::milliseconds step)
-{
-    const auto end = Clock::now() + bound;
-    while (Clock::now() < end) {
-        if (done())
-            return true;
-        std::this_thread::sleep_for(step);
-    }
-    return done();
-}
-
 // A tree of `pages` pages, none New; the first `due` of them (spread over the groups) are due at
 // the first tick and fetch from the loopback server, the others were checked a minute ago.
 void MakeDatabase(const std::string& path, int pages, int due, int port)
 {
-    std::remove(path.c_str());
     CSqlDatabase db;
-    CMutex mutex;
-    CPreferences prefs;
-    prefs.GetParam("AutoDetectOnline")->SetBool(false);
-    prefs.GetParam("WorkOffline")->SetBool(false);
-    db.open(path.c_str());
-    CheckDb(db, mutex, prefs);
+    CreateProgramDatabase(db, path);
     db.execDML("BEGIN;");
     CSqlBuffer sql;
     const long long checked = QDateTime::currentSecsSinceEpoch() - 60;
@@ -154,8 +71,8 @@ void MakeDatabase(const std::string& path, int pages, int due, int port)
                 pageId, group, url.c_str(), url.c_str(), (pageId * 7919) % 100000, group, isDue ? 0LL : checked,
                 isDue ? 0xFFFFFFFFu : static_cast<unsigned>(pageId * 2654435761u)));
             // The user order runs backwards, so it differs from the id order.
-            order.insert(order.begin(),
-                { static_cast<unsigned char>(pageId & 0xFF), static_cast<unsigned char>(pageId >> 8) });
+            order.insert(
+                order.begin(), { static_cast<unsigned char>(pageId & 0xFF), static_cast<unsigned char>(pageId >> 8) });
         }
         CSqlBinary binary;
         binary.assignBinary(order.data(), static_cast<int>(order.size()));
@@ -171,74 +88,23 @@ int CountChecked(const std::string& path)
     try {
         CSqlDatabase db;
         db.open(path.c_str());
-        CSqlQuery row = db.runQuery("SELECT count(*) AS n FROM PAGES WHERE lastChecked > 0 AND url LIKE 'http://127.%';");
+        CSqlQuery row
+            = db.runQuery("SELECT count(*) AS n FROM PAGES WHERE lastChecked > 0 AND url LIKE 'http://127.%';");
         return row.getIntField("n");
     } catch (const CSqlException&) {
-        return -1;  // busy for a moment: asked again
+        return -1; // busy for a moment: asked again
     }
 }
 
-class CProgram {
-public:
-    CProgram(const std::string& program, const std::string& home, const std::string& runtime)
-    {
-        std::vector<std::string> env = { "TALUVO_HOME=" + home, "XDG_RUNTIME_DIR=" + runtime,
-            "QT_QPA_PLATFORM=offscreen" };
-        for (char** e = environ; *e; ++e) {
-            const std::string entry = *e;
-            if (entry.rfind("TALUVO_", 0) != 0 && entry.rfind("XDG_RUNTIME_DIR=", 0) != 0
-                && entry.rfind("QT_QPA_PLATFORM=", 0) != 0)
-                env.push_back(entry);
-        }
-        std::vector<char*> envp;
-        for (std::string& entry : env)
-            envp.push_back(entry.data());
-        envp.push_back(nullptr);
-        std::string path = program;
-        char* argv[] = { path.data(), nullptr };
-        m_pid = fork();
-        if (m_pid == 0) {
-            const int null = open("/dev/null", O_RDWR);
-            dup2(null, 1);
-            dup2(null, 2);
-            execve(path.c_str(), argv, envp.data());
-            _exit(127);
-        }
-    }
-    ~CProgram()
-    {
-        if (m_pid <= 0)
-            return;
-        kill(m_pid, SIGTERM);
-        int status = 0;
-        if (!WaitFor([&] { return waitpid(m_pid, &status, WNOHANG) == m_pid; }, std::chrono::seconds(60),
-                std::chrono::milliseconds(20))) {
-            kill(m_pid, SIGKILL);
-            waitpid(m_pid, &status, 0);
-        }
-    }
-    pid_t Pid() const { return m_pid; }
-    bool Alive() const { return m_pid > 0 && kill(m_pid, 0) == 0 && waitpid(m_pid, nullptr, WNOHANG) == 0; }
-
-private:
-    pid_t m_pid = -1;
-};
-
-struct SRunFolder {
-    QTemporaryDir home;
-    QTemporaryDir runtime;
-    std::string Database() const { return QDir(home.path()).filePath("database.db").toStdString(); }
-};
-
-bool MeasureStart(const std::string& program, int pages, bool idle, std::vector<double>& startMs,
-    std::vector<double>& idlePercent)
+bool MeasureStart(
+    const std::string& program, int pages, bool idle, std::vector<double>& startMs, std::vector<double>& idlePercent)
 {
     for (int run = 0; run < kRuns; ++run) {
         // A fresh database each time: the program's exit compacts the file it leaves.
-        SRunFolder folder;
+        CProgramFolder folder;
         MakeDatabase(folder.Database(), pages, 0, 0);
         const auto start = Clock::now();
-        CProgram taluvo(program, folder.home.path().toStdString(), folder.runtime.path().toStdString());
+        CRunningProgram taluvo(program, folder);
         if (!WaitFor(ToolbarPortAccepts, std::chrono::seconds(60), std::chrono::milliseconds(1))) {
             std::fprintf(stderr, "the toolbar port never accepted\n");
             return false;
@@ -260,30 +126,19 @@ bool MeasureChecks(const std::string& program, int pages, std::vector<double>& p
 {
     for (int run = 0; run < kRuns; ++run) {
         taluvo::bench::PageServer server(kPageBytes);
-        SRunFolder folder;
+        CProgramFolder folder;
         MakeDatabase(folder.Database(), pages, kDuePages, server.Port());
-        CProgram taluvo(program, folder.home.path().toStdString(), folder.runtime.path().toStdString());
-        if (!WaitFor(ToolbarPortAccepts, std::chrono::seconds(60), std::chrono::milliseconds(5))) {
+        CRunningProgram taluvo(program, folder);
+        if (!WaitForWindow(taluvo)) {
             std::fprintf(stderr, "the toolbar port never accepted\n");
             return false;
         }
-        // Sampled until the first request: the tick's own selection of the due pages comes just
-        // before it and is counted with the checks.
-        double before = ProcessCpuMs(taluvo.Pid());
-        std::vector<double> samples;
-        if (!WaitFor(
-                [&] {
-                    samples.push_back(ProcessCpuMs(taluvo.Pid()));
-                    if (samples.size() > 50)
-                        samples.erase(samples.begin());
-                    return server.Answered() > 0;
-                },
-                std::chrono::seconds(90), std::chrono::milliseconds(10))) {
+        double before = 0;
+        if (!CpuShortlyBefore(
+                taluvo.Pid(), [&] { return server.Answered() > 0; }, std::chrono::seconds(90), before)) {
             std::fprintf(stderr, "no check started within 90 s\n");
             return false;
         }
-        // A sample from about 200 ms before the first answer.
-        before = samples.size() > 20 ? samples[samples.size() - 21] : samples.front();
         double after = 0;
         if (!WaitFor(
                 [&] {

@@ -1,0 +1,55 @@
+#include "bench/support/LoopbackServerProcess.h"
+
+#include <csignal>
+#include <thread>
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace taluvo::bench {
+
+int StartLoopbackServer(void (*serve)(int client, void* context), void* context, pid_t& pid)
+{
+    const int listener = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in address {};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    if (listener < 0 || ::bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0
+        || ::listen(listener, 256) != 0
+        || ::getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
+        if (listener >= 0)
+            ::close(listener);
+        return -1;
+    }
+    const pid_t child = ::fork();
+    if (child == 0) {
+        ::signal(SIGPIPE, SIG_IGN);
+        for (;;) {
+            const int client = ::accept(listener, nullptr, nullptr);
+            if (client >= 0)
+                std::thread(serve, client, context).detach();
+        }
+    }
+    ::close(listener);
+    if (child < 0)
+        return -1;
+    pid = child;
+    return ntohs(address.sin_port);
+}
+
+bool SendAll(int fd, const char* bytes, size_t length)
+{
+    while (length > 0) {
+        const ssize_t sent = ::send(fd, bytes, length, MSG_NOSIGNAL);
+        if (sent <= 0)
+            return false;
+        bytes += sent;
+        length -= static_cast<size_t>(sent);
+    }
+    return true;
+}
+
+} // namespace taluvo::bench

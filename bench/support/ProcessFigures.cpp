@@ -1,0 +1,172 @@
+#include "bench/support/ProcessFigures.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <iterator>
+#include <sstream>
+
+#include <dirent.h>
+#include <unistd.h>
+
+namespace taluvo::bench {
+
+namespace {
+
+std::string ProcFile(pid_t pid, const char* name)
+{
+    return "/proc/" + std::to_string(pid) + "/" + name;
+}
+
+// A "Name:   value kB" line's value; -1 when the line is not there.
+double FieldKb(const std::string& text, const char* name)
+{
+    const std::string key = std::string("\n") + name + ":";
+    const size_t at = ("\n" + text).find(key);
+    if (at == std::string::npos)
+        return -1;
+    return std::atof(text.c_str() + at + key.size() - 1);
+}
+
+} // namespace
+
+double ProcessCpuMs(pid_t pid)
+{
+    std::ifstream file(ProcFile(pid, "stat"));
+    std::string text((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+    const size_t close = text.rfind(')');
+    if (close == std::string::npos)
+        return -1;
+    std::istringstream fields(text.substr(close + 2));
+    std::string field;
+    unsigned long long utime = 0, stime = 0;
+    // After the name: state is field 3; utime and stime are fields 14 and 15.
+    for (int n = 3; n <= 15 && fields >> field; ++n) {
+        if (n == 14)
+            utime = std::stoull(field);
+        if (n == 15)
+            stime = std::stoull(field);
+    }
+    return static_cast<double>(utime + stime) * 1000.0 / static_cast<double>(sysconf(_SC_CLK_TCK));
+}
+
+SProcessMemory ProcessMemory(pid_t pid)
+{
+    std::ifstream file(ProcFile(pid, "smaps_rollup"));
+    const std::string text((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+    SProcessMemory memory;
+    const double rss = FieldKb(text, "Rss"), pss = FieldKb(text, "Pss"), anonymous = FieldKb(text, "Anonymous");
+    if (rss < 0 || pss < 0 || anonymous < 0)
+        return memory;
+    memory.known = true;
+    memory.rssMb = rss / 1024.0;
+    memory.pssMb = pss / 1024.0;
+    memory.anonymousMb = anonymous / 1024.0;
+    return memory;
+}
+
+int OpenDescriptors(pid_t pid)
+{
+    DIR* folder = ::opendir(ProcFile(pid, "fd").c_str());
+    if (!folder)
+        return -1;
+    int count = 0;
+    while (const dirent* entry = ::readdir(folder))
+        if (entry->d_name[0] != '.')
+            ++count;
+    ::closedir(folder);
+    return count;
+}
+
+int ThreadCount(pid_t pid)
+{
+    std::ifstream file(ProcFile(pid, "status"));
+    const std::string text((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+    return static_cast<int>(FieldKb(text, "Threads"));
+}
+
+CMemoryWatch::CMemoryWatch(pid_t pid)
+    : m_thread([this, pid] { Run(pid); })
+{
+}
+
+CMemoryWatch::~CMemoryWatch()
+{
+    Stop();
+}
+
+void CMemoryWatch::Stop()
+{
+    m_stop.store(true);
+    if (m_thread.joinable())
+        m_thread.join();
+}
+
+void CMemoryWatch::Run(pid_t pid)
+{
+    while (!m_stop.load()) {
+        const SProcessMemory sample = ProcessMemory(pid);
+        if (!sample.known)
+            return;
+        if (sample.pssMb > m_pssPeak.pssMb)
+            m_pssPeak = sample;
+        m_rssPeakMb = std::max(m_rssPeakMb, sample.rssMb);
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+}
+
+bool CpuShortlyBefore(pid_t pid, const std::function<bool()>& started, std::chrono::seconds bound, double& cpuMs)
+{
+    constexpr size_t kKept = 50, kBack = 20; // samples 10 ms apart
+    std::vector<double> samples;
+    const bool began = WaitFor(
+        [&] {
+            samples.push_back(ProcessCpuMs(pid));
+            if (samples.size() > kKept)
+                samples.erase(samples.begin());
+            return started();
+        },
+        bound, std::chrono::milliseconds(10));
+    cpuMs = samples.size() > kBack ? samples[samples.size() - kBack - 1] : samples.front();
+    return began;
+}
+
+std::string LoadAverage()
+{
+    std::ifstream file("/proc/loadavg");
+    std::string one, five, fifteen;
+    file >> one >> five >> fifteen;
+    return one + " " + five + " " + fifteen;
+}
+
+double Ms(Clock::duration duration)
+{
+    return std::chrono::duration<double, std::milli>(duration).count();
+}
+
+double Min(const std::vector<double>& values)
+{
+    return values.empty() ? 0 : *std::min_element(values.begin(), values.end());
+}
+
+double Median(std::vector<double> values)
+{
+    if (values.empty())
+        return 0;
+    std::sort(values.begin(), values.end());
+    return values[values.size() / 2];
+}
+
+bool WaitFor(const std::function<bool()>& done, std::chrono::milliseconds bound, std::chrono::milliseconds step)
+{
+    const auto end = Clock::now() + bound;
+    while (Clock::now() < end) {
+        if (done())
+            return true;
+        std::this_thread::sleep_for(step);
+    }
+    return done();
+}
+
+} // namespace taluvo::bench

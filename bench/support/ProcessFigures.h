@@ -1,0 +1,71 @@
+// What a benchmark reads about another process from outside, through /proc, as any tool could:
+// its CPU, its memory as resident and proportional set size, its descriptors and threads.
+#pragma once
+
+#include <atomic>
+#include <chrono>
+#include <functional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include <sys/types.h>
+
+namespace taluvo::bench {
+
+using Clock = std::chrono::steady_clock;
+
+// User and system CPU of the process in ms, its ended threads included; -1 once it is gone.
+double ProcessCpuMs(pid_t pid);
+
+// The process's memory from /proc/<pid>/smaps_rollup, in MB. Pss divides each shared page among
+// the processes that map it; the file-backed part of the resident set is mostly shared libraries.
+struct SProcessMemory {
+    bool known = false;
+    double rssMb = 0;
+    double pssMb = 0;
+    double anonymousMb = 0; // the heaps, stacks and private mappings
+    double FileMb() const { return rssMb - anonymousMb; }
+};
+SProcessMemory ProcessMemory(pid_t pid);
+
+int OpenDescriptors(pid_t pid);
+int ThreadCount(pid_t pid);
+
+// The peaks of a process's memory, sampled every 20 ms by a thread of its own while the object lives.
+class CMemoryWatch {
+public:
+    explicit CMemoryWatch(pid_t pid);
+    ~CMemoryWatch();
+    CMemoryWatch(const CMemoryWatch&) = delete;
+    CMemoryWatch& operator=(const CMemoryWatch&) = delete;
+    // Stops sampling; the peaks stay readable.
+    void Stop();
+    // The sample with the highest Pss; its resident figure is the one that went with it.
+    // Read them after Stop.
+    SProcessMemory PssPeak() const { return m_pssPeak; }
+    double RssPeakMb() const { return m_rssPeakMb; }
+
+private:
+    void Run(pid_t pid);
+
+    std::atomic<bool> m_stop { false };
+    SProcessMemory m_pssPeak;
+    double m_rssPeakMb = 0;
+    std::thread m_thread; // last: it starts once the peaks above exist
+};
+
+// Samples the process's CPU every 10 ms until started says yes (false when bound passes first) and
+// gives the sample from about 200 ms before that moment in cpuMs, so that the work that leads up to
+// what started watches for (a tick's selection of the due pages before its first request) counts.
+bool CpuShortlyBefore(pid_t pid, const std::function<bool()>& started, std::chrono::seconds bound, double& cpuMs);
+
+std::string LoadAverage();
+double Ms(Clock::duration duration);
+double Min(const std::vector<double>& values);
+double Median(std::vector<double> values);
+
+// Asks done every step until it says yes or bound has passed; its last answer.
+bool WaitFor(const std::function<bool()>& done, std::chrono::milliseconds bound, std::chrono::milliseconds step);
+
+} // namespace taluvo::bench

@@ -1,0 +1,102 @@
+#include "bench/support/RunningProgram.h"
+
+#include "bench/support/ProcessFigures.h"
+
+#include <QDir>
+
+#include <csignal>
+#include <vector>
+
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+extern char** environ;
+
+namespace taluvo::bench {
+
+std::string CProgramFolder::Database() const
+{
+    return QDir(m_home.path()).filePath(QStringLiteral("database.db")).toStdString();
+}
+
+CRunningProgram::CRunningProgram(const std::string& program, const CProgramFolder& folder, const std::string& output)
+{
+    // A first start writes the autostart entry: into the run's own folder, not the user's.
+    std::vector<std::string> env = { "TALUVO_HOME=" + folder.Home(), "XDG_RUNTIME_DIR=" + folder.Runtime(),
+        "XDG_CONFIG_HOME=" + folder.Home() + "/config", "QT_QPA_PLATFORM=offscreen" };
+    for (char** e = environ; *e; ++e) {
+        const std::string entry = *e;
+        if (entry.rfind("TALUVO_", 0) != 0 && entry.rfind("XDG_RUNTIME_DIR=", 0) != 0
+            && entry.rfind("XDG_CONFIG_HOME=", 0) != 0 && entry.rfind("QT_QPA_PLATFORM=", 0) != 0)
+            env.push_back(entry);
+    }
+    std::vector<char*> envp;
+    for (std::string& entry : env)
+        envp.push_back(entry.data());
+    envp.push_back(nullptr);
+    std::string path = program;
+    char* argv[] = { path.data(), nullptr };
+    const std::string sink = output.empty() ? "/dev/null" : output;
+    m_pid = ::fork();
+    if (m_pid == 0) {
+        const int out = ::open(sink.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0600);
+        ::dup2(out, 1);
+        ::dup2(out, 2);
+        ::execve(path.c_str(), argv, envp.data());
+        ::_exit(127);
+    }
+}
+
+CRunningProgram::~CRunningProgram()
+{
+    Stop();
+}
+
+bool CRunningProgram::Running() const
+{
+    // Looked at without reaping it: Stop still collects the status.
+    siginfo_t info {};
+    return m_pid > 0 && ::waitid(P_PID, static_cast<id_t>(m_pid), &info, WEXITED | WNOHANG | WNOWAIT) == 0
+        && info.si_pid == 0;
+}
+
+int CRunningProgram::Stop(std::chrono::seconds bound)
+{
+    if (m_pid <= 0)
+        return m_status;
+    ::kill(m_pid, SIGTERM);
+    int status = 0;
+    if (WaitFor([&] { return ::waitpid(m_pid, &status, WNOHANG) == m_pid; }, bound, std::chrono::milliseconds(20)))
+        m_status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    else {
+        ::kill(m_pid, SIGKILL);
+        ::waitpid(m_pid, &status, 0);
+        m_status = -1;
+    }
+    m_pid = -1;
+    return m_status;
+}
+
+bool ToolbarPortAccepts()
+{
+    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in address {};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(6790);
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    const bool accepted = ::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
+    ::close(fd);
+    return accepted;
+}
+
+bool WaitForWindow(const CRunningProgram& program, std::chrono::seconds bound)
+{
+    return WaitFor([&] { return ToolbarPortAccepts() || !program.Running(); }, bound, std::chrono::milliseconds(5))
+        && program.Running();
+}
+
+} // namespace taluvo::bench
