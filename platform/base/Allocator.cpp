@@ -14,11 +14,21 @@ namespace taluvo {
 // resident memory of a long run crept up by about 3 MB every hundred checks. Setting both values
 // switches that adjustment off: large blocks keep their own mappings and are given back when a
 // check ends, and free space at the top of a heap beyond the trim threshold is returned as well.
+//
+// The library also gives threads heaps of their own, up to eight per core, and a new thread takes
+// the next heap in turn once all exist. Every connection of the toolbar server is a thread, so a
+// few hundred of them hold all 64 heaps of an eight-core machine, and the threads that run checks
+// come back to a different heap after each idle spell. Each heap then keeps what its checks left
+// (up to the trim threshold at its top, and the holes below): over a soak of 30 minutes the heaps
+// grew by about 1.4 MB every hundred checks while the memory in use stayed flat. A few heaps are
+// enough for the threads that allocate at the same time (the window's, a check's, the transfer's),
+// and the memory they keep is then reused by the next check.
 bool TuneAllocator()
 {
     const bool mapped = ::mallopt(M_MMAP_THRESHOLD, static_cast<int>(kAllocatorMapThreshold)) == 1;
     const bool trimmed = ::mallopt(M_TRIM_THRESHOLD, static_cast<int>(kAllocatorTrimThreshold)) == 1;
-    return mapped && trimmed;
+    const bool shared = ::mallopt(M_ARENA_MAX, kAllocatorArenaMax) == 1;
+    return mapped && trimmed && shared;
 }
 
 bool AdviseLargeBlock(void* data, size_t bytes)
@@ -33,4 +43,4 @@ bool AdviseLargeBlock(void* data, size_t bytes)
     return ::madvise(reinterpret_cast<void*>(begin), end - begin, MADV_HUGEPAGE) == 0;
 }
 
-}  // namespace taluvo
+} // namespace taluvo

@@ -5,8 +5,9 @@
 
 namespace taluvo {
 
-// Fixes the allocator's thresholds for returning memory to the system; call once, early in main,
-// before any thread starts. False when the C library refused a setting (the defaults then stay).
+// Fixes the allocator's thresholds for returning memory to the system and the number of heaps its
+// threads share; call once, early in main, before any thread starts. False when the C library
+// refused a setting (the defaults then stay).
 bool TuneAllocator();
 
 // Asks the system to back the whole 2 MB stretches of a large block that is about to be written
@@ -19,5 +20,7 @@ bool AdviseLargeBlock(void* data, size_t bytes);
 constexpr unsigned long kAllocatorMapThreshold = 256 * 1024;
 // How much free memory at the top of a heap is kept before the rest is given back.
 constexpr unsigned long kAllocatorTrimThreshold = 1024 * 1024;
+// How many heaps the threads share at most (the main thread's included).
+constexpr int kAllocatorArenaMax = 4;
 
 }  // namespace taluvo
