@@ -23,6 +23,8 @@
 #include <QTextBlock>
 #include <QTextCursor>
 
+#include <optional>
+
 using namespace taluvo::ui::detail;
 
 namespace {
@@ -118,13 +120,19 @@ void ShowReadOnly(QLineEdit* edit, bool readOnly)
     edit->setPalette(palette);
 }
 
-LRESULT EditProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
+// The two widgets an edit can be: a single-line edit is a QLineEdit, a multi-line one a MultiEdit;
+// exactly one of the two is set.
+struct EditWidgets {
+    HWND hwnd;
+    WindowRecord& record;
+    QLineEdit* line;
+    MultiEdit* multi;
+};
+
+std::optional<LRESULT> EditTextMessage(const EditWidgets& edit, UINT message, WPARAM wParam, LPARAM lParam)
 {
-    auto record = Find(hwnd);
-    if (!record || !record->widget)
-        return DefWindowProc(hwnd, message, wParam, lParam);
-    auto* line = qobject_cast<QLineEdit*>(record->widget.data());
-    auto* multi = dynamic_cast<MultiEdit*>(record->widget.data());
+    QLineEdit* line = edit.line;
+    MultiEdit* multi = edit.multi;
     switch (message) {
     case WM_SETTEXT: {
         // Setting the text always notifies, even when it does not change, as the edit control
@@ -133,16 +141,36 @@ LRESULT EditProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
         const bool same = line ? line->text() == text : multi->toPlainText() == ToQtBreaks(text);
         if (line)
             line->setText(text);
-        else if (multi)
+        else
             multi->setPlainText(ToQtBreaks(text));
         if (same)
-            NotifyParent(hwnd, EN_CHANGE);
+            NotifyParent(edit.hwnd, EN_CHANGE);
         return TRUE;
     }
     case WM_GETTEXTLENGTH:
         return line ? line->text().size() : ToWindowsBreaks(multi->toPlainText()).size();
     case WM_GETTEXT:
         return CopyText(line ? line->text() : ToWindowsBreaks(multi->toPlainText()), wParam, lParam);
+    case EM_REPLACESEL: {
+        const QString text = TextParam(lParam);
+        if (line) {
+            line->insert(text);
+        } else {
+            multi->textCursor().insertText(ToQtBreaks(text));
+            multi->ensureCursorVisible();
+        }
+        return 0;
+    }
+    default:
+        return std::nullopt;
+    }
+}
+
+std::optional<LRESULT> EditSelectionMessage(const EditWidgets& edit, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    QLineEdit* line = edit.line;
+    MultiEdit* multi = edit.multi;
+    switch (message) {
     case EM_SETSEL: {
         int start = static_cast<int>(static_cast<intptr_t>(wParam));
         int end = static_cast<int>(lParam);
@@ -188,20 +216,21 @@ LRESULT EditProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
             *reinterpret_cast<DWORD*>(lParam) = static_cast<DWORD>(end);
         return MAKELONG(static_cast<WORD>(start), static_cast<WORD>(end));
     }
-    case EM_REPLACESEL: {
-        const QString text = TextParam(lParam);
-        if (line) {
-            line->insert(text);
-        } else {
-            multi->textCursor().insertText(ToQtBreaks(text));
-            multi->ensureCursorVisible();
-        }
-        return 0;
-    }
     case EM_SCROLLCARET:
         if (multi)
             multi->ensureCursorVisible();
         return TRUE;
+    default:
+        return std::nullopt;
+    }
+}
+
+// Limit, read-only, password, modified flag and undo.
+std::optional<LRESULT> EditStateMessage(const EditWidgets& edit, UINT message, WPARAM wParam, LPARAM)
+{
+    QLineEdit* line = edit.line;
+    MultiEdit* multi = edit.multi;
+    switch (message) {
     case EM_SETLIMITTEXT: {
         const int limit = wParam == 0 ? 0x7FFFFFFE : static_cast<int>(std::min<WPARAM>(wParam, 0x7FFFFFFE));
         if (line)
@@ -217,16 +246,8 @@ LRESULT EditProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
             ShowReadOnly(line, wParam != 0);
         else
             multi->setReadOnly(wParam != 0);
-        record->style = wParam ? (record->style | ES_READONLY) : (record->style & ~ES_READONLY);
+        edit.record.style = wParam ? (edit.record.style | ES_READONLY) : (edit.record.style & ~ES_READONLY);
         return TRUE;
-    case EM_GETLINECOUNT:
-        return line ? 1 : std::max(1, multi->document()->blockCount());
-    case EM_GETFIRSTVISIBLELINE:
-        return multi ? multi->verticalScrollBar()->value() : 0;
-    case EM_LINESCROLL:
-        if (multi)
-            multi->verticalScrollBar()->setValue(multi->verticalScrollBar()->value() + static_cast<int>(lParam));
-        return multi ? TRUE : FALSE;
     case EM_SETPASSWORDCHAR:
         if (line)
             line->setEchoMode(wParam ? QLineEdit::Password : QLineEdit::Normal);
@@ -251,13 +272,46 @@ LRESULT EditProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
         if (multi)
             multi->document()->clearUndoRedoStacks();
         return 0;
+    default:
+        return std::nullopt;
+    }
+}
+
+// Lines and scrolling, and the focus notices.
+std::optional<LRESULT> EditViewMessage(const EditWidgets& edit, UINT message, WPARAM, LPARAM lParam)
+{
+    MultiEdit* multi = edit.multi;
+    switch (message) {
+    case EM_GETLINECOUNT:
+        return multi ? std::max(1, multi->document()->blockCount()) : 1;
+    case EM_GETFIRSTVISIBLELINE:
+        return multi ? multi->verticalScrollBar()->value() : 0;
+    case EM_LINESCROLL:
+        if (multi)
+            multi->verticalScrollBar()->setValue(multi->verticalScrollBar()->value() + static_cast<int>(lParam));
+        return multi ? TRUE : FALSE;
     case WM_SETFOCUS:
     case WM_KILLFOCUS:
-        NotifyParent(hwnd, message == WM_SETFOCUS ? EN_SETFOCUS : EN_KILLFOCUS);
+        NotifyParent(edit.hwnd, message == WM_SETFOCUS ? EN_SETFOCUS : EN_KILLFOCUS);
         return 0;
     default:
-        return DefWindowProc(hwnd, message, wParam, lParam);
+        return std::nullopt;
     }
+}
+
+LRESULT EditProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    auto record = Find(hwnd);
+    if (!record || !record->widget)
+        return DefWindowProc(hwnd, message, wParam, lParam);
+    const EditWidgets edit { hwnd, *record, qobject_cast<QLineEdit*>(record->widget.data()),
+        dynamic_cast<MultiEdit*>(record->widget.data()) };
+    if (!edit.line && !edit.multi)
+        return DefWindowProc(hwnd, message, wParam, lParam);
+    for (auto* group : { EditTextMessage, EditSelectionMessage, EditStateMessage, EditViewMessage })
+        if (const auto result = group(edit, message, wParam, lParam))
+            return *result;
+    return DefWindowProc(hwnd, message, wParam, lParam);
 }
 
 QWidget* MakeEdit(WindowRecord& record, QWidget* parent)
