@@ -127,7 +127,6 @@ void PrintBox(const QString& caption, const QString& text, UINT type, int answer
 
 struct BoxState {
     std::map<QAbstractButton*, int> ids;
-    std::vector<int> answers;
     int escape = 0;
     bool ended = false;
     int result = 0;
@@ -145,15 +144,21 @@ LRESULT MessageBoxProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
     auto state = std::static_pointer_cast<BoxState>(record->controlState);
     switch (message) {
     case WM_COMMAND: {
+        // A command of one of the box's buttons presses that button, so it ends the box the way a
+        // click does.
         const int id = LOWORD(wParam);
-        if (std::find(state->answers.begin(), state->answers.end(), id) != state->answers.end()) {
-            state->ended = true;
-            state->result = id;
+        for (const auto& [button, buttonId] : state->ids) {
+            if (buttonId == id) {
+                button->click();
+                return 0;
+            }
         }
         return 0;
     }
     case WM_CLOSE:
-        if (state->escape) {
+        // The box closes itself after a button was clicked; only a close that ended nothing is the
+        // escape answer.
+        if (state->escape && !state->ended) {
             state->ended = true;
             state->result = state->escape;
         }
@@ -194,7 +199,6 @@ int RunBox(HWND owner, const QString& text, const QString& caption, UINT type)
         else
             button = box->addButton(QString::fromLatin1(spec.name), QMessageBox::ActionRole);
         state->ids[button] = spec.id;
-        state->answers.push_back(spec.id);
         if (spec.id == defaultId)
             box->setDefaultButton(qobject_cast<QPushButton*>(button));
         if (spec.id == EscapeAnswer(type))

@@ -79,6 +79,10 @@ TEST_F(UiMessageBoxTest, InteractiveBoxEndsWithTheButtonPressedOrEscape)
         { MB_OKCANCEL, [](HWND box) { uitest::PressKey(box, VK_ESCAPE); }, IDCANCEL },
         { MB_OK, [](HWND box) { SendMessage(box, WM_SYSCOMMAND, SC_CLOSE, 0); }, IDOK },
         { MB_OKCANCEL | MB_DEFBUTTON2, [](HWND box) { uitest::PressKey(box, VK_RETURN); }, IDCANCEL },
+        // OK is no escape answer: the box closing itself after the click must not turn it into Cancel.
+        { MB_OKCANCEL, [](HWND box) { uitest::AnswerMessageBox(box, IDOK); }, IDOK },
+        { MB_OKCANCEL, [](HWND box) { uitest::PressKey(box, VK_RETURN); }, IDOK },
+        { MB_CANCELTRYCONTINUE, [](HWND box) { uitest::AnswerMessageBox(box, IDCONTINUE); }, IDCONTINUE },
     };
     for (const auto& c : cases) {
         uitest::ScopedMessageBoxHook hook([&](const uitest::MessageBoxRequest&) {
