@@ -294,6 +294,10 @@ TEST_F(ControlsOnScreen, ScrollBarReachedWithTabShowsTheFocusMark)
             const int perimeter = 2 * (r.width() + r.height());
             QImage shot = Screenshot();
             EXPECT_LT(FocusMarkPixels(shot, bar), perimeter / 10) << "no mark without the focus";
+            // Keys reach the dialog only once the window manager has made it the active window.
+            QWidget* window = Widget(dialog)->window();
+            window->activateWindow();
+            ASSERT_TRUE(PumpUntil([window] { return window->isActiveWindow(); }, 5000)) << "the dialog is active";
             for (int i = 0; i < 12 && GetFocus() != bar; ++i)
                 uitest::PressKey(dialog, VK_TAB);
             ASSERT_EQ(GetFocus(), bar) << "Tab reaches the minutes' scroll bar";
