@@ -189,7 +189,7 @@ class Crowd:
     """A local process's crowd on the server's port, run on a thread of its own: `count`
     connections that never finish a frame (silent ones, and with `half` that many sending the first
     5 bytes of a header); with `recycle` each is closed and opened again when that many seconds
-    old. It counts the connections the server closed."""
+    old, once the server has taken the whole crowd. It counts the connections the server closed."""
 
     def __init__(self, port, count, half, recycle):
         soft, hard = resource.getrlimit(resource.RLIMIT_NOFILE)
@@ -200,6 +200,10 @@ class Crowd:
         self.opened = 0
         self.closed_by_server = 0
         self.open_since = {}  # socket -> time opened
+        # The first round's connections the server has neither greeted nor closed. The crowd
+        # recycles none of its own before every one was taken: a server slower to accept than
+        # the crowd's rhythm (a sanitizer build, a busy machine) would otherwise never be full.
+        self.untaken = set(range(count))
         self.error = None
         self.ready = threading.Event()
         self.thread = threading.Thread(target=self.run, daemon=True)
@@ -234,14 +238,17 @@ class Crowd:
                     except ConnectionError:
                         data = b""
                     if data:
-                        continue  # the groups list: a silent connection reads and says nothing
+                        # The groups list: a silent connection reads and says nothing.
+                        self.untaken.discard(self.open_since[sock][1])
+                        continue
                     selector.unregister(sock)
                     opened, index = self.open_since.pop(sock)
+                    self.untaken.discard(index)
                     sock.close()
                     self.closed_by_server += 1
                     if self.recycle:
                         waiting.append((opened + self.recycle, index))
-                if not self.recycle:
+                if not self.recycle or self.untaken:
                     continue
                 now = time.monotonic()
                 for sock, (opened, index) in list(self.open_since.items()):
