@@ -661,8 +661,8 @@ int VisitTenTimes(nettest::ToolbarPeer& peer, WORD port, double& worstSeconds)
 TEST_F(ToolbarServerTest, ACrowdThatNeverFinishesAFrameCannotKeepAToolbarOut)
 {
     // At the server's own limits: 300 connections that never send a whole frame, each closed and
-    // opened again when 8 s old once the server has taken them all (those the server closes too,
-    // on the same rhythm).
+    // opened again 8 s after the server took it once the server has taken them all (those the
+    // server closes too, on the same rhythm).
     Sql("INSERT INTO GROUPS(id, title) VALUES (1, 'NEWS');");
     // A toolbar that has made a request keeps its place through all of it. (One that has said
     // nothing yet is a connection like the crowd's, pushed out in its turn; it is greeted again

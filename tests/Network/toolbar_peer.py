@@ -188,8 +188,14 @@ def load(port, toolbars, requests, nops, guard):
 class Crowd:
     """A local process's crowd on the server's port, run on a thread of its own: `count`
     connections that never finish a frame (silent ones, and with `half` that many sending the first
-    5 bytes of a header); with `recycle` each is closed and opened again when that many seconds
-    old, once the server has taken the whole crowd. It counts the connections the server closed."""
+    5 bytes of a header); with `recycle` each is closed and opened again that many seconds after
+    the server took it, once the server has taken the whole crowd. It counts the connections the
+    server closed.
+
+    The rhythm follows the server's pace: a connection still in the system's queue is not given
+    up, and none is recycled before the whole first round was taken, so a server slower to accept
+    than the rhythm (a sanitizer build, a busy machine) is still filled and is never buried under
+    connections it has yet to take."""
 
     def __init__(self, port, count, half, recycle):
         soft, hard = resource.getrlimit(resource.RLIMIT_NOFILE)
@@ -199,11 +205,8 @@ class Crowd:
         self.stop = threading.Event()
         self.opened = 0
         self.closed_by_server = 0
-        self.open_since = {}  # socket -> time opened
-        # The first round's connections the server has neither greeted nor closed. The crowd
-        # recycles none of its own before every one was taken: a server slower to accept than
-        # the crowd's rhythm (a sanitizer build, a busy machine) would otherwise never be full.
-        self.untaken = set(range(count))
+        self.open_since = {}  # socket -> [time opened, index, time the server greeted it or None]
+        self.untaken = set(range(count))  # the first round's connections not yet greeted or closed
         self.error = None
         self.ready = threading.Event()
         self.thread = threading.Thread(target=self.run, daemon=True)
@@ -217,7 +220,7 @@ class Crowd:
         if index < self.half:
             sock.sendall(HEADER.pack(0, 1, 100)[:5])
         sock.setblocking(False)
-        self.open_since[sock] = (time.monotonic(), index)
+        self.open_since[sock] = [time.monotonic(), index, None]
         self.opened += 1
         return sock
 
@@ -239,10 +242,13 @@ class Crowd:
                         data = b""
                     if data:
                         # The groups list: a silent connection reads and says nothing.
-                        self.untaken.discard(self.open_since[sock][1])
+                        held = self.open_since[sock]
+                        if held[2] is None:
+                            held[2] = time.monotonic()
+                        self.untaken.discard(held[1])
                         continue
                     selector.unregister(sock)
-                    opened, index = self.open_since.pop(sock)
+                    opened, index, _ = self.open_since.pop(sock)
                     self.untaken.discard(index)
                     sock.close()
                     self.closed_by_server += 1
@@ -251,8 +257,8 @@ class Crowd:
                 if not self.recycle or self.untaken:
                     continue
                 now = time.monotonic()
-                for sock, (opened, index) in list(self.open_since.items()):
-                    if now - opened >= self.recycle:
+                for sock, (_, index, taken) in list(self.open_since.items()):
+                    if taken is not None and now - taken >= self.recycle:
                         selector.unregister(sock)
                         del self.open_since[sock]
                         sock.close()
