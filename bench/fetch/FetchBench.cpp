@@ -214,7 +214,7 @@ bool Compare(HWND sink, HANDLE finished, size_t bodyBytes, int checks, const cha
     const double cpuPerMb = programSeries.MedianOf(&Figures::cpuMs) / pageMb;
     std::printf("  program / floor (medians): wall x%.1f, CPU x%.1f (target: within x%.0f)%s\n", wallRatio, cpuRatio,
                 kTargetRatio, wallRatio <= kTargetRatio && cpuRatio <= kTargetRatio ? "" : "  MISSED");
-    if (size >= 1024 * 1024)
+    if (size >= size_t{1024} * 1024)
         std::printf("  program CPU per MB of page (median): %.3f ms (target: within %.0f ms)%s\n", cpuPerMb,
                     kTargetCpuPerMb, cpuPerMb <= kTargetCpuPerMb ? "" : "  MISSED");
     else
@@ -248,12 +248,13 @@ int main(int argc, char** argv)
     std::printf("\n");
     double smallCpu = 0, mediumCpu = 0, largeCpu = 0;
     const bool small =
-        smallChecks == 0 || Compare(sink.m_hWnd, sink.finished, 100 * 1024, smallChecks, "100 KB", smallCpu);
+        smallChecks == 0 || Compare(sink.m_hWnd, sink.finished, size_t{100} * 1024, smallChecks, "100 KB", smallCpu);
     const bool medium =
-        mediumChecks == 0 || Compare(sink.m_hWnd, sink.finished, 1024 * 1024, mediumChecks, "1 MB", mediumCpu);
+        mediumChecks == 0 || Compare(sink.m_hWnd, sink.finished, size_t{1024} * 1024, mediumChecks, "1 MB", mediumCpu);
     const double residentBefore = ResidentMb();
     const bool large = largeChecks == 0 ||
-                       Compare(sink.m_hWnd, sink.finished, 10 * 1024 * 1024, largeChecks, "10 MB", largeCpu);
+                       Compare(sink.m_hWnd, sink.finished, size_t{10} * 1024 * 1024,
+ largeChecks, "10 MB", largeCpu);
     const double residentAfter = ResidentMb();
     if (smallCpu > 0 && mediumCpu > 0) {
         const double ratio = mediumCpu / smallCpu;

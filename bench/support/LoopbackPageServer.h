@@ -5,9 +5,12 @@
 
 #include <arpa/inet.h>
 #include <atomic>
+#include <cstdio>
+#include <cstdlib>
 #include <ctime>
 #include <netinet/in.h>
 #include <string>
+
 #include <sys/resource.h>
 #include <sys/socket.h>
 #include <thread>
@@ -31,7 +34,7 @@ inline double ProcessCpuSeconds()
 
 class PageServer {
 public:
-    explicit PageServer(size_t bodyBytes = 100 * 1024)
+    explicit PageServer(size_t bodyBytes = size_t{100} * 1024)
     {
         std::string body;
         while (body.size() < bodyBytes)
@@ -43,7 +46,11 @@ public:
         sockaddr_in address{};
         address.sin_family = AF_INET;
         address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        bind(m_listener, reinterpret_cast<sockaddr*>(&address), sizeof address);
+        if (bind(m_listener, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
+            std::perror("binding the loopback page server");
+            std::exit(1);
+        }
+
         listen(m_listener, 64);
         socklen_t length = sizeof address;
         getsockname(m_listener, reinterpret_cast<sockaddr*>(&address), &length);

@@ -18,7 +18,8 @@ using namespace taluvo::test;
 
 namespace {
 
-constexpr size_t kCorpusSize = 4 * 1024 * 1024;
+constexpr size_t kCorpusSize = size_t{4} * 1024 * 1024;
+
 
 const std::string& Corpus(int which)
 {
@@ -50,7 +51,8 @@ int ReadCorpus(SDeflateState* s, BYTE* buf, unsigned n)
 {
     auto* c = static_cast<SReaderCtx*>(s->owner);
     const size_t take = std::min<size_t>(n, c->in->size() - c->pos);
-    std::memcpy(buf, c->in->data() + c->pos, take);
+    std::memcpy(buf, c->in->data() + c->pos, take); // NOLINT(bugprone-not-null-terminated-result): deflate input is bytes, not a C string
+
     c->pos += take;
     return static_cast<int>(take);
 }

@@ -128,7 +128,8 @@ TEST_F(DibTest, SavedBitmapsReadBackIdenticallyInImageMagick)
                     row[bit / 8] = BYTE(row[bit / 8] | (index << (8 - bpp - bit % 8)));
                 } else {
                     const QRgb c = expected(x, y);
-                    BYTE* p = row + x * (bpp / 8);
+                    BYTE* p = row + static_cast<ptrdiff_t>(x) * (bpp / 8);
+
                     p[0] = BYTE(qBlue(c));
                     p[1] = BYTE(qGreen(c));
                     p[2] = BYTE(qRed(c));

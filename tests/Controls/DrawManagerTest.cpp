@@ -65,9 +65,9 @@ TEST_F(DrawManagerTest, EveryFillEffectMatchesItsFormula)
         int wrong = 0;
         for (int y = 0; y < c.h; ++y)
             for (int x = 0; x < c.w; ++x)
-                if (canvas.Rgb(x + 2, y + 2) != expected[size_t(y * c.w + x)] && wrong++ < 3)
+                if (canvas.Rgb(x + 2, y + 2) != expected[size_t(y) * c.w + x] && wrong++ < 3)
                     ADD_FAILURE() << "pixel " << x << "," << y << " is " << Hex(canvas.Rgb(x + 2, y + 2)).toStdString()
-                                  << ", formula " << Hex(expected[size_t(y * c.w + x)]).toStdString();
+                                  << ", formula " << Hex(expected[size_t(y) * c.w + x]).toStdString();
         EXPECT_EQ(wrong, 0);
         // Nothing outside the rectangle: right and bottom edges excluded.
         for (int x = 0; x < c.w + 4; ++x) {
@@ -155,9 +155,9 @@ void ExpectPicture(const Canvas& canvas, const std::vector<uint32_t>& expected)
     int wrong = 0;
     for (int y = 0; y < canvas.height; ++y)
         for (int x = 0; x < canvas.width; ++x)
-            if (canvas.Rgb(x, y) != expected[size_t(y * canvas.width + x)] && wrong++ < 3)
+            if (canvas.Rgb(x, y) != expected[size_t(y) * canvas.width + x] && wrong++ < 3)
                 ADD_FAILURE() << "pixel " << x << "," << y << " is " << Hex(canvas.Rgb(x, y)).toStdString()
-                              << ", formula " << Hex(expected[size_t(y * canvas.width + x)]).toStdString();
+                              << ", formula " << Hex(expected[size_t(y) * canvas.width + x]).toStdString();
     EXPECT_EQ(wrong, 0);
 }
 

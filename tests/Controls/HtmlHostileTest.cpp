@@ -54,7 +54,7 @@ TEST_F(HtmlHostileTest, HostileMarkupIsBoundedInSizeAndWork)
         { "huge fonts and rules", QString("<font size=99999999>x</font><hr size=99999999 width=99999999>").repeated(200),
             300, kHtmlMaxExtent, 0 },
         { "a huge filled cell", "<table bgcolor=red bgeffect=noise><tr><td width=99999999 height=99999999>c</td></tr></table>",
-            0, kHtmlMaxExtent, 2 * 400 * 300 },
+            0, kHtmlMaxExtent, qint64{2} * 400 * 300 },
         { "percentage rules under a width",
             QString("words before <hr width=60%> words after the rule <hr width=30%> and more ").repeated(400), 200,
             kHtmlMaxExtent, 0 },
@@ -81,7 +81,8 @@ TEST_F(HtmlHostileTest, HostileMarkupIsBoundedInSizeAndWork)
         // Searching and measuring are linear in the markup: a few searches over the text per
         // level of nested tables (at most kHtmlMaxTableDepth levels) and pass.
         const qint64 length = c.markup.size();
-        EXPECT_LE(r.m_work.scanned, 24 * c.nesting * length + 1000) << r.m_work.scanned << " for " << length;
+        EXPECT_LE(r.m_work.scanned, 24 * static_cast<qint64>(c.nesting) * length + 1000)
+ << r.m_work.scanned << " for " << length;
         EXPECT_LE(r.m_work.measured, 40 * length + 1000) << r.m_work.measured << " for " << length;
         EXPECT_LE(r.m_work.pixels, c.pixelLimit);
     }

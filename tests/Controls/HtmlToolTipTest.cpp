@@ -437,7 +437,7 @@ public:
         if (IsWindow())
             DestroyWindow();
     }
-    BEGIN_MSG_MAP(CToolChild)
+    BEGIN_MSG_MAP(CToolChild) // NOLINT(bugprone-branch-clone): an empty map passes every message on, its own case as the default
     END_MSG_MAP()
 };
 

@@ -154,8 +154,8 @@ QJsonObject ToolbarPeer::Command(const QJsonObject& command, DWORD boundMs)
             for (auto it = m_lines.begin(); it != m_lines.end(); ++it) {
                 if (it->isEmpty())
                     return {{"ok", false}, {"error", "peer ended"}};
-                const QJsonObject answer = QJsonDocument::fromJson(*it).object();
-                if (answer["seq"].toInt() == seq) {
+                QJsonObject answer = QJsonDocument::fromJson(*it).object();
+                if (answer.value("seq").toInt() == seq) {
                     m_lines.erase(it);
                     return answer;
                 }
@@ -175,7 +175,7 @@ std::vector<int> ToolbarPeer::Connect(int count, WORD port)
 {
     const QJsonObject reply = Command({{"op", "connect"}, {"count", count}, {"port", port}});
     std::vector<int> ids;
-    for (const QJsonValue& id : reply["ids"].toArray())
+    for (const auto& id : reply["ids"].toArray())
         ids.push_back(id.toInt());
     if (!reply["ok"].toBool())
         fprintf(stderr, "connect failed: %s\n", qPrintable(reply["error"].toString()));
@@ -197,7 +197,8 @@ void ToolbarPeer::Send(int id, const QByteArray& bytes, const QJsonArray& pieces
 static std::vector<Frame> FramesOf(const QJsonArray& array)
 {
     std::vector<Frame> frames;
-    for (const QJsonValue& value : array) {
+    for (const auto& value : array) {
+
         const QJsonObject f = value.toObject();
         frames.push_back({static_cast<DWORD>(f["type"].toInteger()), static_cast<DWORD>(f["param"].toInteger()),
                           QByteArray::fromHex(f["payload"].toString().toLatin1())});

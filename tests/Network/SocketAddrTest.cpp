@@ -68,7 +68,8 @@ TEST(SocketAddrTest, UnknownHostThrowsItsResolverMessage)
         CSocketAddr address("no-such-host.invalid", 80);
         FAIL() << "resolved";
     } catch (CSocketException& e) {
-        const QString message = e.GetMessage();
+        const QString& message = e.GetMessage();
+
         EXPECT_TRUE(message.startsWith(QStringLiteral("no-such-host.invalid: "))) << qPrintable(message);
         const int code = e.GetErrorCode();
         EXPECT_TRUE(code == WSAHOST_NOT_FOUND || code == WSATRY_AGAIN || code == WSANO_DATA) << code;

@@ -486,7 +486,8 @@ TEST_F(ToolbarServerTest, TwoHundredToolbarsAreAllServedAndShutDownQuickly)
         int answers = 0;
         DWORD expectedMode = wmDisable;
         bool inRequest = false;
-        for (const QJsonValue& value : bar["frames"].toArray()) {
+        for (const auto& value : bar["frames"].toArray()) {
+
             const QJsonArray f = value.toArray();
             const DWORD type = static_cast<DWORD>(f[0].toInteger());
             const DWORD param = static_cast<DWORD>(f[1].toInteger());

@@ -81,7 +81,8 @@ TEST(ProgramOnScreen, MainWindowCentredWithBarsAndSignalDuringAModalBox)
     const std::string output = first.File("screen.txt");
 
     CProgram run({ "/usr/bin/xvfb-run", "-a", "-s", "-screen 0 1024x768x24", "/bin/sh", "-c", kScript },
-        { "PROGRAM=" TALUVO_PROGRAM, "HOME1=" + first.Path(), "HOME2=" + second.Path(), "HOME3=" + third.Path(),
+        { "PROGRAM=" + std::string(TALUVO_PROGRAM), 
+"HOME1=" + first.Path(), "HOME2=" + second.Path(), "HOME3=" + third.Path(),
             "SHOT=" + shot, "ERROR_SHOT=" + artefacts + "/init-error-box.png",
             "WARNING_SHOT=" + artefacts + "/settings-warning-box.png",
             "XDG_RUNTIME_DIR=" + runtime.Path(), "QT_QPA_PLATFORM=xcb", "DBUS_SESSION_BUS_ADDRESS=",

@@ -136,7 +136,9 @@ TEST(DebugTracer, ConcurrentLinesStayWhole)
     tracer.SetOutput(FALSE, FALSE);
     constexpr int kThreads = 8, kLines = 1500;
     std::vector<std::thread> threads;
+    threads.reserve(kThreads);
     for (int t = 0; t < kThreads; ++t)
+
         threads.emplace_back([&, t] {
             for (int i = 0; i < kLines; ++i) {
                 tracer.WriteHeader(u"%s\t%hs(%d)\t::TRACE2:\t", u"#FILE_LINE#", "engine/worker.cpp", t);

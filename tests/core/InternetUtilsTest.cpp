@@ -224,7 +224,7 @@ TEST(InternetUtils, OnlineStateOfTheInterfaces)
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         const std::vector<NetworkInterface> interfaces = c.interfaces;
-        taluvo::shell::SetInterfaceSource([interfaces] { return interfaces; });
+        taluvo::shell::SetInterfaceSource([interfaces] { return interfaces; }); // NOLINT(performance-no-automatic-move): asked more than once, so each call hands out a copy
         DWORD flags = 0xDEAD;
         EXPECT_EQ(InternetGetConnectedState(&flags, 0), c.connected);
         EXPECT_EQ(flags, c.flags);

@@ -39,7 +39,9 @@ TEST(CMutex, ScopedLockerSerialisesThreads)
     CMutex mutex;
     int counter = 0;
     std::vector<std::thread> threads;
+    threads.reserve(4);
     for (int t = 0; t < 4; ++t)
+
         threads.emplace_back([&] {
             for (int i = 0; i < 2000; ++i) {
                 CMutexLocker guard(mutex);

@@ -125,9 +125,10 @@ int PrintBases(dl_phdr_info* info, size_t, void* first)
 
 }  // namespace fixture
 
-int main(int argc, char** argv)
+int main(int argc, char** argv) // NOLINT(bugprone-exception-escape): an uncaught exception is one of the crashes made here
 {
     using namespace fixture;
+
     InstallCrashHandler(argc > 1 ? QString::fromLocal8Bit(argv[1]) : QString());
     bool first = true;
     dl_iterate_phdr(PrintBases, &first);

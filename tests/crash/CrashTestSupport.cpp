@@ -34,7 +34,9 @@ FixtureRun RunFixture(const std::string& kind, const std::string& home, const st
     env.push_back("TALUVO_CRASH_KIND=" + kind);
     env.insert(env.end(), extraEnvironment.begin(), extraEnvironment.end());
     std::vector<char*> envp;
+    envp.reserve(env.size() + 1);
     for (std::string& e : env)
+
         envp.push_back(e.data());
     envp.push_back(nullptr);
     std::string program = kFixture;

@@ -53,7 +53,9 @@ TEST(ProgramCrash, SignalLeavesReportAndMinidumpInTheProgramFolder)
     env.push_back("TALUVO_HOME=" + home.Path());
     env.push_back("QT_QPA_PLATFORM=offscreen");  // the crash dialog must not wait for a user
     std::vector<char*> envp;
+    envp.reserve(env.size() + 1);
     for (std::string& e : env)
+
         envp.push_back(e.data());
     envp.push_back(nullptr);
     std::string program = kProgram;

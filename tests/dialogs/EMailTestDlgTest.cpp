@@ -16,6 +16,8 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <cerrno>
+#include <system_error>
 
 namespace taluvo::test {
 namespace {
@@ -64,7 +66,9 @@ protected:
         sockaddr_in address {};
         address.sin_family = AF_INET;
         address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
+        if (::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0)
+            throw std::system_error(errno, std::generic_category(), "binding a loopback port");
+
         socklen_t len = sizeof address;
         ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &len);
         ::close(fd);

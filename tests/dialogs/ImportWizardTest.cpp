@@ -326,7 +326,9 @@ TEST_F(ImportWizard, SelectAllAndNoneTickEveryRow)
         CListViewCtrl list(GetDlgItem(page, IDC_IMPORT_BOOKMARKS));
         auto record = [&] {
             std::vector<bool> state;
+            state.reserve(static_cast<size_t>(list.GetItemCount()));
             for (int row = 0; row < list.GetItemCount(); ++row)
+
                 state.push_back(list.GetCheckState(row) != FALSE);
             states.push_back(state);
         };

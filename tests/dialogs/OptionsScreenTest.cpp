@@ -54,7 +54,8 @@ TEST(OptionsScreen, EveryPageAndTheTestDialogKeptAsScreenshots)
     }
     EXPECT_NE(said.find("recipients sheet result: 1\n"), std::string::npos) << said;
     for (const std::string& name : names) {
-        const QImage image(QString::fromStdString(artefacts + "/" + name));
+        const QImage image(QString::fromStdString(artefacts) + QLatin1Char('/') + QString::fromStdString(name));
+
         ASSERT_FALSE(image.isNull()) << name << "\n" << said;
         EXPECT_GT(taluvo::test::ColourCount(image), 8u) << name;
     }

@@ -448,10 +448,15 @@ TEST_F(OptionsSheet, TheLogFolderPickerStartsAtTheFieldsFolderElseAtHome)
     ASSERT_FALSE(home.isEmpty());
     const std::pair<QString, QString> cases[] = { { logs, logs }, { logs + QStringLiteral("/"), logs },
         { QStringLiteral("/no/such/folder"), home }, { QString(), home } };
-    for (const auto& [field, start] : cases) {
+    for (const auto& c : cases) {
+        // Named references, not a structured binding: the sheet's lambda captures the field.
+        const QString& field = c.first;
+        const QString& start = c.second;
+
         SCOPED_TRACE(field.toStdString());
         CPreferences source;
         source.GetParam(kLogEnable)->SetBool(true);
+
         source.GetParam(kLogFilePath)->SetString(QStringLiteral("/stored/elsewhere"));
         std::vector<uitest::FileDialogRequest> asked;
         uitest::ScopedFileDialogHook files([&](const uitest::FileDialogRequest& request) {

@@ -43,7 +43,9 @@ public:
             std::vector<std::string> all { TALUVO_RESULT_WRITE_PROBE };
             all.insert(all.end(), args.begin(), args.end());
             std::vector<char*> argv;
+            argv.reserve(all.size() + 1);
             for (std::string& a : all)
+
                 argv.push_back(a.data());
             argv.push_back(nullptr);
             ::execv(argv[0], argv.data());

@@ -282,7 +282,8 @@ TEST_F(UpdaterTest, ZeroBytesEndOnlyTheirPiece)
     };
     // Zero bytes every so often over several reads' worth, with characters of two to four bytes
     // falling across piece borders.
-    QByteArray scattered = filled(3 * 16 * kPiece + 777, QByteArray("ab\xC3\xA9" "cd\xE2\x82\xAC" "e\xF0\x9F\x98\x80"));
+    QByteArray scattered = filled(kPiece * 16 * 3 + 777,
+ QByteArray("ab\xC3\xA9" "cd\xE2\x82\xAC" "e\xF0\x9F\x98\x80"));
     for (qsizetype at = 1000; at < scattered.size(); at += 1733)
         scattered[at] = '\0';
     struct Case {

@@ -151,7 +151,9 @@ TEST(WatchedPart, StoredChecksumIsZlibCrc32OfTheCutBytes)
     }
 
     std::vector<std::string> parts;
+    parts.reserve(cases.size());
     for (const Case& c : cases)
+
         parts.push_back(c.part);
     const std::vector<DWORD> expected = PythonCrc32(parts);
     ASSERT_EQ(expected.size(), cases.size()) << "python3 did not answer";

@@ -9,8 +9,10 @@
 
 #include <QCoreApplication>
 
+#include <cerrno>
 #include <mutex>
 #include <string>
+#include <system_error>
 #include <vector>
 
 namespace taluvo::test {
@@ -116,7 +118,9 @@ inline int DeadPort()
     address.sin_family = AF_INET;
     address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     socklen_t length = sizeof address;
-    ::bind(sock, reinterpret_cast<sockaddr*>(&address), sizeof address);
+    if (::bind(sock, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0)
+        throw std::system_error(errno, std::generic_category(), "binding a loopback port");
+
     ::getsockname(sock, reinterpret_cast<sockaddr*>(&address), &length);
     ::close(sock);
     return ntohs(address.sin_port);

@@ -23,7 +23,8 @@ public:
         : m_state(dir.File("lock-state")), m_release(dir.File("lock-release"))
     {
         m_process = std::make_unique<ChildProcess>(std::vector<std::string> { "/usr/bin/python3",
-            TALUVO_SOURCE_DIR "/tests/frame/hold_database_lock.py", database, m_state, m_release,
+            std::string(TALUVO_SOURCE_DIR) + "/tests/frame/hold_database_lock.py", database,
+ m_state, m_release,
             std::to_string(most.count()) });
     }
     ~ForeignLock() { Release(); }

@@ -175,7 +175,8 @@ TEST_F(EndToEnd, ChangedPageIsStoredShownLoggedAndAnnounced)
     // The e-mail: to the first recipient, a copy to the second.
     const auto mails = smtp.Messages();
     ASSERT_EQ(mails.size(), 1u);
-    const QString mail = mails[0];
+    const QString& mail = mails[0];
+
     EXPECT_TRUE(mail.contains(QStringLiteral("Subject: Page is updated."))) << mail.toStdString();
     EXPECT_TRUE(mail.contains(QStringLiteral("From: \"Taluvo\" <watcher@example.com>"))) << mail.toStdString();
     // The copy recipients are listed in the To header after the first.

@@ -43,7 +43,8 @@ protected:
     // The stored order of a group's pages as ids ("NULL" when never written).
     std::string StoredOrder(int group)
     {
-        const std::string encoded = Sqlite(DatabasePath(),
+        std::string encoded = Sqlite(DatabasePath(),
+
             "SELECT ifnull(pagesOrder, 'NULL') FROM GROUPS WHERE id = " + std::to_string(group) + ";");
         if (encoded == "NULL")
             return encoded;

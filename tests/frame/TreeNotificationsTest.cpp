@@ -129,14 +129,15 @@ TEST_F(TreeNotifications, RightClickOnALabelOrAnIconOpensTheItemsMenu)
 
 TEST_F(TreeNotifications, PropertiesShowTheTwelveTextsAtTheInjectedTimeWithoutHoldingTheDatabase)
 {
-    const long long now = 1800000000;
+    constexpr long long now = 1800000000;
     ASSERT_TRUE(Start(Group(1, "NEWS", 1, 1)
         + "INSERT INTO PAGES VALUES(1, 1, 'http://example.test/a', 'http://example.test/b', '<b>', '', 'Alpha', "
         + std::to_string(now - 239) + ", 4294967295, 6699, 1, 300, 3, 0, 200);\n"
         + "INSERT INTO PAGES VALUES(2, 1, 'http://example.test/c', '', '', '', 'Never', 4294967295, 4294967295, "
           "4294967295, 1, 60, 4, 0, 0);\n"));
-    m_frame.m_clock = [now] { return static_cast<int64_t>(now); };
+    m_frame.m_clock = [] { return static_cast<int64_t>(now); };
     std::vector<std::vector<QString>> shown;
+
     std::atomic<bool> lockFree { false };
     taluvo::ui::test::ScopedDialogHook hook([&](HWND dlg, WORD id) {
         EXPECT_EQ(id, 207);

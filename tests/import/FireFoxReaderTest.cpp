@@ -69,6 +69,7 @@ struct SFirefoxHome {
 std::vector<std::pair<QString, QString>> Pairs(const std::vector<SBookmark>& bookmarks)
 {
     std::vector<std::pair<QString, QString>> pairs;
+    pairs.reserve(bookmarks.size());
     for (const SBookmark& b : bookmarks)
         pairs.emplace_back(b.m_strTitle, b.m_strHref);
     return pairs;
@@ -78,7 +79,8 @@ std::vector<std::pair<QString, QString>> PythonAnchors(const std::string& path)
 {
     std::vector<std::pair<QString, QString>> pairs;
     const QJsonArray anchors = taluvo::test::RunPythonJson("anchors_reference.py", {Q(path)}).array();
-    for (const QJsonValue& anchor : anchors)
+    for (const auto& anchor : anchors)
+
         pairs.emplace_back(anchor.toArray().at(0).toString(), anchor.toArray().at(1).toString());
     return pairs;
 }
@@ -259,7 +261,7 @@ TEST(FireFoxReader, LargeFilesAreReadWithoutHanging)
                "charset=UTF-8\">\n<DL><p>\n";
         const std::string icon(400, 'A');
         size_t written = 0;
-        for (size_t i = 0; written < 50u * 1000 * 1000; ++i, ++anchors) {
+        for (size_t i = 0; written < size_t{50} * 1000 * 1000; ++i, ++anchors) {
             const std::string line = "    <DT><A HREF=\"https://site" + std::to_string(i) + ".example/page?x=1&amp;y=2\" ADD_DATE=\"1700000000\" ICON=\"data:image/png;base64," + icon + "\">Bookmark n\xC2\xBA " + std::to_string(i) + "</A>\n";
             out << line;
             written += line.size();
@@ -295,13 +297,14 @@ TEST(FireFoxReader, LargeFilesAreReadWithoutHanging)
 // The file is parsed in pieces of 256 KiB; a character cut between two pieces stays whole.
 TEST(FireFoxReader, CharactersCutBetweenPiecesStayWhole)
 {
-    const size_t piece = 256 * 1024;
+    const size_t piece = size_t{256} * 1024;
     const char* characters[] = {"\xC3\xA4", "\xE2\x82\xAC", "\xF0\x9F\x98\x80"};
     for (const char* character : characters) {
         const std::string text(character);
         for (size_t before = 1; before < text.size(); ++before) {
             const std::string head = "<a href=\"x\">";
-            const std::string document = head + std::string(piece - head.size() - before, ' ') + text + "</a>";
+            std::string document = head;
+            document.append(piece - head.size() - before, ' ').append(text).append("</a>");
             ASSERT_EQ(document.compare(piece - before, text.size(), text), 0);
             std::vector<SBookmark> bookmarks;
             taluvo::import::ParseBookmarksHtml(document.data(), document.size(), bookmarks);

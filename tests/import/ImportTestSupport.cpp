@@ -60,7 +60,9 @@ QJsonDocument RunPythonJson(const std::string& script, const QStringList& argume
     for (const QString& argument : arguments)
         argv.push_back(argument.toStdString());
     std::vector<char*> pointers;
+    pointers.reserve(argv.size() + 1);
     for (std::string& a : argv)
+
         pointers.push_back(a.data());
     pointers.push_back(nullptr);
 

@@ -302,19 +302,19 @@ TEST(IniParser, AgreesWithPythonConfigparserOnOrdinaryFiles)
         // Declare exactly what configparser saw; the strict parser must then read all of it.
         CIniFile file(false, false, false);
         std::map<std::pair<std::string, std::string>, std::string> values;
-        for (const QJsonValue& section : reference.value(QStringLiteral("sections")).toArray()) {
+        for (const auto& section : reference.value(QStringLiteral("sections")).toArray()) {
             const std::string sectionName = section.toArray().at(0).toString().toStdString();
             CSection* declared = file.AddSection(sectionName.c_str());
-            for (const QJsonValue& pair : section.toArray().at(1).toArray()) {
+            for (const auto& pair : section.toArray().at(1).toArray()) {
                 const std::string keyName = pair.toArray().at(0).toString().toStdString();
                 std::string* target = &values[std::make_pair(sectionName, keyName)];
                 declared->AddParameter(keyName.c_str(), new CStringValue(target, CStringValue::kNoLimit, true), true);
             }
         }
         ASSERT_EQ(ParseIni(file, text), SIniOutcome()) << text;
-        for (const QJsonValue& section : reference.value(QStringLiteral("sections")).toArray()) {
+        for (const auto& section : reference.value(QStringLiteral("sections")).toArray()) {
             const std::string sectionName = section.toArray().at(0).toString().toStdString();
-            for (const QJsonValue& pair : section.toArray().at(1).toArray()) {
+            for (const auto& pair : section.toArray().at(1).toArray()) {
                 const std::string keyName = pair.toArray().at(0).toString().toStdString();
                 const std::string& read = values[std::make_pair(sectionName, keyName)];
                 EXPECT_EQ(read, pair.toArray().at(1).toString().toStdString())

@@ -13,6 +13,8 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <system_error>
+
 namespace mailtest {
 namespace {
 
@@ -163,7 +165,9 @@ ScriptedServer::ScriptedServer(std::function<void(ScriptPeer&)> script, int rece
     sockaddr_in address{};
     address.sin_family = AF_INET;
     address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    ::bind(m_listener, reinterpret_cast<sockaddr*>(&address), sizeof address);
+    if (::bind(m_listener, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0)
+        throw std::system_error(errno, std::generic_category(), "binding the scripted server");
+
     socklen_t len = sizeof address;
     ::getsockname(m_listener, reinterpret_cast<sockaddr*>(&address), &len);
     m_port = ntohs(address.sin_port);

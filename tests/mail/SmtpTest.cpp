@@ -119,7 +119,9 @@ void Greet(ScriptPeer& peer)
 std::vector<std::string> Commands(const std::vector<std::string>& lines)
 {
     std::vector<std::string> verbs;
+    verbs.reserve(lines.size());
     for (const std::string& line : lines)
+
         verbs.push_back(line.substr(0, line.find(' ')));
     return verbs;
 }

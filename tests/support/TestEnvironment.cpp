@@ -72,6 +72,7 @@ UsualUmask::~UsualUmask()
 ChildProcess::ChildProcess(const std::vector<std::string>& argv)
 {
     std::vector<char*> pointers;
+    pointers.reserve(argv.size() + 1);
     for (const std::string& arg : argv)
         pointers.push_back(const_cast<char*>(arg.c_str()));
     pointers.push_back(nullptr);
@@ -105,12 +106,15 @@ int SpawnWithOutput(const std::vector<std::string>& argv, const std::vector<std:
         environment.push_back(extra);
     }
     std::vector<char*> envp;
+    envp.reserve(environment.size() + 1);
     for (std::string& entry : environment)
         envp.push_back(entry.data());
     envp.push_back(nullptr);
     std::vector<std::string> args = argv;
     std::vector<char*> argp;
+    argp.reserve(args.size() + 1);
     for (std::string& arg : args)
+
         argp.push_back(arg.data());
     argp.push_back(nullptr);
 

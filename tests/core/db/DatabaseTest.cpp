@@ -226,7 +226,8 @@ TEST_F(PrefsRowTest, RowsThatCannotBeUsedAreSetAsideFirst)
                 CSqlBuffer bufSQL;
                 m_db.execDML("DELETE FROM PREFS;");
                 m_db.execDML(bufSQL.format("INSERT INTO PREFS (blobPrefs) VALUES (%Q);", asUtf8.c_str()));
-                return asUtf8;
+                return asUtf8; // NOLINT(performance-no-automatic-move): the test's own text, copied for each call
+
             },
             "decode to ", false},
         {"no decoding",

@@ -141,7 +141,7 @@ TEST(WriteAheadLogStart, WhatCannotTakeTheLogKeepsItsJournal)
         { "in memory", [] { return std::string(":memory:"); }, true },
         { "written by another program",
             [&] {
-                const std::string path = dir.File("busy.db");
+                std::string path = dir.File("busy.db");
                 writer = std::make_unique<CSqlDatabase>();
                 writer->open(path.c_str());
                 writer->execDML("CREATE TABLE T(x); BEGIN IMMEDIATE; INSERT INTO T VALUES (1);");
@@ -150,7 +150,8 @@ TEST(WriteAheadLogStart, WhatCannotTakeTheLogKeepsItsJournal)
             true },
         { "not a database",
             [&] {
-                const std::string path = dir.File("text.db");
+                std::string path = dir.File("text.db");
+
                 WriteFile(path, std::string(4096, 'x'));
                 return path;
             },

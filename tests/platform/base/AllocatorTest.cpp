@@ -53,7 +53,9 @@ int HeapCount()
     constexpr int kThreads = 24;
     std::latch allAlive(kThreads), allocated(kThreads), release(1);
     std::vector<std::thread> threads;
+    threads.reserve(kThreads);
     for (int i = 0; i < kThreads; ++i)
+
         threads.emplace_back([&] {
             allAlive.arrive_and_wait();
             void* block = Touched(4096);
@@ -92,7 +94,7 @@ TEST(Allocator, LargeBlocksKeepTheirOwnMappingAfterALargerOneWasFreed)
     GTEST_SKIP() << "the sanitizers bring an allocator of their own";
 #endif
     ASSERT_TRUE(taluvo::TuneAllocator());
-    std::free(Touched(16 * 1024 * 1024));
+    std::free(Touched(size_t{16} * 1024 * 1024));
 
     for (const size_t size : { size_t(taluvo::kAllocatorMapThreshold), size_t(1024 * 1024), size_t(6 * 1024 * 1024) }) {
         SCOPED_TRACE(size);

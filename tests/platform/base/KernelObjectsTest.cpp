@@ -32,7 +32,9 @@ TEST(Events, AutoResetReleasesExactlyOneWaiter)
     HANDLE event = CreateEvent(nullptr, FALSE, FALSE, nullptr);
     std::atomic<int> woken{0};
     std::vector<std::thread> waiters;
+    waiters.reserve(4);
     for (int i = 0; i < 4; ++i)
+
         waiters.emplace_back([&] {
             if (WaitForSingleObject(event, 300) == WAIT_OBJECT_0)
                 ++woken;

@@ -23,7 +23,8 @@ TEST(ThreadPool, EveryJobRunsOnceAndNoneWaitsBehindAnother)
     HANDLE allDone = CreateEvent(nullptr, TRUE, FALSE, nullptr);
     std::atomic<int> waitingStarted{0};
     std::atomic<int> finished{0};
-    std::vector<std::atomic<int>> runs(kSubmitters * kJobsEach);
+    std::vector<std::atomic<int>> runs(static_cast<size_t>(kSubmitters) * kJobsEach);
+
     const int total = kWaiting + kSubmitters * kJobsEach;
     const auto finish = [&] {
         if (++finished == total)
@@ -39,7 +40,9 @@ TEST(ThreadPool, EveryJobRunsOnceAndNoneWaitsBehindAnother)
         }));
     }
     std::vector<std::thread> submitters;
+    submitters.reserve(kSubmitters);
     for (int s = 0; s < kSubmitters; ++s) {
+
         submitters.emplace_back([&, s] {
             for (int j = 0; j < kJobsEach; ++j)
                 EXPECT_TRUE(taluvo::RunPooled([&, index = s * kJobsEach + j] {

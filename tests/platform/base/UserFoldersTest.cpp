@@ -16,7 +16,8 @@ namespace {
 // Sets or (with nullopt) removes a variable for the scope, putting the old value back after.
 class CScopedVariable {
 public:
-    CScopedVariable(const char* name, std::optional<std::string> value) : m_name(name)
+    CScopedVariable(const char* name, const std::optional<std::string>& value) : m_name(name)
+
     {
         if (const char* old = std::getenv(name))
             m_old = old;

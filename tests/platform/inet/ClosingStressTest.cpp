@@ -279,7 +279,9 @@ TEST(InternetClosingStress, HandleClosingIsTheLastNoticeWhateverRacesIt)
         }
     };
     std::vector<std::thread> drivers;
+    drivers.reserve(kDrivers);
     for (int d = 0; d < kDrivers; ++d)
+
         drivers.emplace_back(drive, d);
     for (std::thread& t : drivers)
         t.join();

@@ -13,8 +13,10 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdlib>
 #include <stdexcept>
+#include <system_error>
 
 extern char** environ;
 
@@ -24,7 +26,9 @@ namespace {
 pid_t Spawn(const std::vector<std::string>& argv, int stdoutFd)
 {
     std::vector<char*> args;
+    args.reserve(argv.size() + 1);
     for (const std::string& a : argv)
+
         args.push_back(const_cast<char*>(a.c_str()));
     args.push_back(nullptr);
     posix_spawn_file_actions_t actions;
@@ -99,7 +103,9 @@ int RefusedPort()
     sockaddr_in address {};
     address.sin_family = AF_INET;
     address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof(address));
+    if (bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof(address)) != 0)
+        throw std::system_error(errno, std::generic_category(), "binding a loopback port");
+
     socklen_t length = sizeof(address);
     getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
     close(fd);

@@ -55,8 +55,9 @@ TEST(CommandLine, TheAddressIsAlwaysInsideOneArgument)
         QStringList argv;
         bool substituted;
     };
-    const QString a = address;
+    const QString& a = address;
     const Case cases[] = {
+
         {u"notify %1 %1", Placeholders::Percent1, {QStringLiteral("notify"), a, a}, true},
         {u"/usr/bin/logger -t taluvo \"Page %1 changed\"", Placeholders::Percent1,
          {QStringLiteral("/usr/bin/logger"), QStringLiteral("-t"), QStringLiteral("taluvo"),

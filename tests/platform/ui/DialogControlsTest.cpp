@@ -313,7 +313,7 @@ public:
     UINT m_items = 5;
     int m_kind = 1;
     std::vector<UINT> m_formatErrors;
-    BEGIN_MSG_MAP(CExchangeDlg)
+    BEGIN_MSG_MAP(CExchangeDlg) // NOLINT(bugprone-branch-clone): an empty map passes every message on, its own case as the default
     END_MSG_MAP()
     BEGIN_DDX_MAP(CExchangeDlg)
     DDX_INT_RANGE(IDC_PORT, m_port, 1024, 65535)

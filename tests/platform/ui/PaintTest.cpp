@@ -15,9 +15,10 @@ namespace {
 QImage Picture(HWND hwnd)
 {
     HDC dc = GetDC(hwnd);
-    const QImage image = taluvo::ui::ImageOfDc(dc);
+    QImage image = taluvo::ui::ImageOfDc(dc);
     ReleaseDC(hwnd, dc);
     return image;
+
 }
 
 class UiPaint : public ::testing::Test {

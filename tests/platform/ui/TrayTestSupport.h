@@ -92,7 +92,9 @@ inline ProbeRun RunProbeWithTrayHost(const QString& probe, const QString& screen
 inline pid_t StartTool(std::vector<std::string> arguments)
 {
     std::vector<char*> argv;
+    argv.reserve(arguments.size() + 1);
     for (std::string& argument : arguments)
+
         argv.push_back(argument.data());
     argv.push_back(nullptr);
     pid_t child = -1;
