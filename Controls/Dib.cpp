@@ -57,7 +57,7 @@ BITMAPINFO* CDib::Create(int width, int height, WORD bitsPerPixel)
     const int64_t stride = ((int64_t(width) * bitsPerPixel + 31) >> 5) << 2;
     const int64_t imageSize = stride * height;
     const WORD paletteCount = PaletteCountFor(bitsPerPixel);
-    const int64_t total = int64_t(sizeof(BITMAPINFOHEADER)) + 4 * paletteCount + imageSize;
+    const int64_t total = int64_t(sizeof(BITMAPINFOHEADER)) + 4 * int64_t(paletteCount) + imageSize;
     if (imageSize > 0x7FFFFFFF || total > 0x7FFFFFFF)
         return nullptr;
     try {

@@ -219,6 +219,7 @@ void CHtmlRenderer::NotifyLink(const QString& text)
     if (!m_hLinkWnd || !m_nLinkMsg)
         return;
     // A copy of its own, NUL-terminated, that lives until the receiver returns.
+    // NOLINTNEXTLINE(performance-unnecessary-copy-initialization): NUL-terminated, alive if a receiver edits text
     const QString copy = text;
     SendMessage(m_hLinkWnd, m_nLinkMsg, reinterpret_cast<WPARAM>(copy.utf16()), m_lLinkParam);
 }

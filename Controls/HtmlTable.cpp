@@ -133,8 +133,8 @@ SIZE CHtmlRenderer::DrawTable(const QString& text, const RECT* area)
 
     RECT inner { 0, 0, 0, 0 };
     if (!m_bMeasure) {
-        qint64 width = TotalOf(table.m_colWidths, ts.padding) + 2 * ts.frame;
-        const qint64 height = TotalOf(table.m_rowHeights, ts.padding) + 2 * ts.frame;
+        qint64 width = TotalOf(table.m_colWidths, ts.padding) + 2 * qint64(ts.frame);
+        const qint64 height = TotalOf(table.m_rowHeights, ts.padding) + 2 * qint64(ts.frame);
         const qint64 available = qint64(area->right) - area->left;
         if (width < available) {
             qint64 extra = available - width;
@@ -242,8 +242,8 @@ SIZE CHtmlRenderer::DrawTable(const QString& text, const RECT* area)
                             table.m_rowHeights[i] = Saturate(table.m_rowHeights[i] + d / spanned);
                     }
                 }
-        size.cx = Saturate(TotalOf(table.m_colWidths, ts.padding) + 2 * ts.frame);
-        size.cy = Saturate(TotalOf(table.m_rowHeights, ts.padding) + 2 * ts.frame);
+        size.cx = Saturate(TotalOf(table.m_colWidths, ts.padding) + 2 * qint64(ts.frame));
+        size.cy = Saturate(TotalOf(table.m_rowHeights, ts.padding) + 2 * qint64(ts.frame));
     }
 
     m_arrTables[k] = std::move(table);
@@ -421,8 +421,8 @@ void CHtmlRenderer::DrawTableCell(const QString& text, const RECT* cellRect, SHt
         content.top = Saturate(qint64(content.top) + piece.cy);
     }
     if (m_bMeasure) {
-        cell.m_nNeededWidth = Saturate(qint64(std::max(cell.m_nContentWidth, ownWidth)) + 2 * inset);
-        cell.m_nNeededHeight = Saturate(qint64(std::max(cell.m_nContentHeight, ownHeight)) + 2 * inset);
+        cell.m_nNeededWidth = Saturate(qint64(std::max(cell.m_nContentWidth, ownWidth)) + 2 * qint64(inset));
+        cell.m_nNeededHeight = Saturate(qint64(std::max(cell.m_nContentHeight, ownHeight)) + 2 * qint64(inset));
     }
     m_curStyle.m_strTag = QStringLiteral("td");
     if (PushPopStyle(TRUE))

@@ -157,7 +157,7 @@ QString CHtmlRenderer::ReadTag(const QString& text, int& pos)
     pos = std::min(pos + 1, Length(text));
     if (gt >= Length(text) || gt <= pos)
         return QString(); // "<>" leaves its ">" as text; a "<" without ">" is dropped
-    const QString tag = text.mid(pos, gt - pos);
+    QString tag = text.mid(pos, gt - pos);
     pos = gt + 1;
     return tag;
 }
@@ -198,7 +198,7 @@ QString CHtmlRenderer::GetNextAttribute(const QString& attributes, int& pos, QSt
         ++pos;
     }
     const int valueEnd = FindFrom(attributes, endChar, pos);
-    const QString value = attributes.mid(pos, valueEnd - pos);
+    QString value = attributes.mid(pos, valueEnd - pos);
     pos = std::min(valueEnd + 1, end);
     return value;
 }
@@ -213,7 +213,7 @@ QString CHtmlRenderer::GetNextValue(const QString& text, int& pos, QChar separat
         const qsizetype close = text.indexOf(u'"', pos + 1);
         if (close < 0)
             return QString();
-        const QString value = text.mid(pos + 1, close - pos - 1);
+        QString value = text.mid(pos + 1, close - pos - 1);
         pos = int(close) + 1;
         return value;
     }
@@ -604,7 +604,7 @@ QString CHtmlRenderer::SplitToFit(QString& text, int lineWidth, int& width)
         }
     }
     if (lastFit >= 0) {
-        const QString piece = TrimmedRight(text.left(lastFit + 1));
+        QString piece = TrimmedRight(text.left(lastFit + 1));
         text = TrimmedLeft(text.mid(lastFit + 1));
         width = TextWidth(piece);
         return piece;
@@ -621,7 +621,7 @@ QString CHtmlRenderer::SplitToFit(QString& text, int lineWidth, int& width)
             else
                 high = mid - 1;
         }
-        const QString piece = text.left(low);
+        QString piece = text.left(low);
         text.remove(0, low);
         width = TextWidth(piece);
         return piece;

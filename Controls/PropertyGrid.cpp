@@ -86,8 +86,10 @@ BOOL CPropertyGridCtrl::DeleteItem(int index)
 void CPropertyGridCtrl::ResetContent()
 {
     DestroyEditor();
+    const int count = GetCount();
     std::vector<IPropertyItem*> items;
-    for (int i = 0; i < GetCount(); ++i)
+    items.reserve(static_cast<size_t>(std::max(count, 0)));
+    for (int i = 0; i < count; ++i)
         items.push_back(GetProperty(i));
     CListBox(m_hWnd).ResetContent();
     m_expanded.clear();

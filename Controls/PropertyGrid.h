@@ -77,6 +77,8 @@ public:
     // Categories: the items leave the category as rows when it expands and come back to it when
     // it collapses.
     virtual std::vector<IPropertyItem*> TakeChildren() { return {}; }
+    // By value: an override keeps the vector itself (moves it in) as the items' new owner.
+    // NOLINTNEXTLINE(performance-unnecessary-value-param): overrides take the vector over
     virtual void KeepChildren(std::vector<IPropertyItem*> children)
     {
         for (IPropertyItem* child : children)

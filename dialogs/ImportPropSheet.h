@@ -102,7 +102,8 @@ public:
     CImportPropSheet(CMutex* lock, CSqlDatabase* db, std::vector<QByteArray> titles, std::vector<WORD> ids,
                      const QString& caption, UINT startPage = 0, HWND parent = nullptr);
 
-    BEGIN_MSG_MAP(CImportPropSheet)
+    // An empty map: its one case and its default both pass every message on.
+    BEGIN_MSG_MAP(CImportPropSheet) // NOLINT(bugprone-branch-clone)
     END_MSG_MAP()
 
     SImportData m_data;

@@ -13,8 +13,8 @@
 namespace taluvo::engine {
 
 // Room kept per thread for a page's text (UTF-16, two bytes a unit) and for its read buffer.
-constexpr qsizetype kKeptTextBytes = 4 * 1024 * 1024;
-constexpr size_t kKeptReadBytes = 2 * 1024 * 1024;
+constexpr qsizetype kKeptTextBytes = qsizetype(4) * 1024 * 1024;
+constexpr size_t kKeptReadBytes = size_t(2) * 1024 * 1024;
 
 // Empties text, and gives it the room of the last text kept on this thread when nobody else holds
 // that one any more.

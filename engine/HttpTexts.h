@@ -16,7 +16,7 @@ QString GetHttpStatusText(DWORD code);
 constexpr DWORD ERROR_PAGE_TOO_LARGE = 223;   // ERROR_FILE_TOO_LARGE
 constexpr DWORD ERROR_CHECK_TOO_LONG = 1460;  // ERROR_TIMEOUT
 // Bytes of one page a check keeps at most.
-constexpr qsizetype kMaxPageBytes = 16 * 1024 * 1024;
+constexpr qsizetype kMaxPageBytes = qsizetype(16) * 1024 * 1024;
 
 // WinInet numbers (12000-12174) from the internet library's table, the two limits of a check in
 // words of their own, others from the system's.

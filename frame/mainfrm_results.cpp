@@ -80,7 +80,7 @@ QString CMainFrame::ItemLabel(HTREEITEM hItem) const
         item.cchTextMax = static_cast<int>(size);
         if (!m_mainTree.GetItem(&item))
             return QString();
-        const QString text = QString::fromUtf16(buffer.data());
+        QString text = QString::fromUtf16(buffer.data());
         if (static_cast<size_t>(text.size()) < size - 1)
             return text;
     }

@@ -180,7 +180,8 @@ BOOL CMainFrame::ResortGroup(CSqlQuery& queryGroup, HTREEITEM groupItem)
                 const int count = order.binaryLength() / 2;
                 FAIL_CHECK(count > 0, QStringLiteral("items count in pagesOrder is 0."));
                 for (int i = 0; i < count; ++i) {
-                    const WORD id = static_cast<WORD>(bytes[2 * i] | (bytes[2 * i + 1] << 8));
+                    const unsigned char* pair = bytes + static_cast<size_t>(i) * 2;
+                    const WORD id = static_cast<WORD>(pair[0] | (pair[1] << 8));
                     if (!isListed[id]) {
                         isListed[id] = true;
                         listed.push_back(id);

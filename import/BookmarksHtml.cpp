@@ -15,7 +15,7 @@
 
 namespace {
 
-constexpr size_t kPieceSize = 256 * 1024;
+constexpr size_t kPieceSize = size_t(256) * 1024;
 
 QString ErrnoText(int error)
 {

@@ -23,7 +23,7 @@ struct SBookmark {
 namespace taluvo::import {
 
 // Files above this size are refused: the caller's thread waits for the whole read.
-constexpr qint64 kMaxBookmarksFileSize = 64 * 1024 * 1024;
+constexpr qint64 kMaxBookmarksFileSize = qint64(64) * 1024 * 1024;
 
 // Appends the anchors of the file to bookmarks, in document order. Throws a CFailException
 // with a message naming the file when it cannot be opened or read, is not a regular file, or is

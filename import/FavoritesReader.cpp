@@ -20,7 +20,7 @@ namespace {
 
 // An Internet shortcut is a few hundred bytes; anything far larger is not one, and reading it
 // whole would only cost memory.
-constexpr size_t kMaxShortcutSize = 1024 * 1024;
+constexpr size_t kMaxShortcutSize = size_t(1024) * 1024;
 
 struct SFolderItem {
     fs::path path;

@@ -211,7 +211,7 @@ CSection* CIniFile::FindSection(const std::string& name) const
 void CIniFile::Load(const char* path)
 {
     // A profile list is a few kilobytes; the bound only keeps a wrong file from costing memory.
-    constexpr size_t kMaxIniFileSize = 4 * 1024 * 1024;
+    constexpr size_t kMaxIniFileSize = size_t(4) * 1024 * 1024;
     std::string contents;
     int error = 0;
     if (taluvo::ReadRegularFile(path ? path : "", kMaxIniFileSize, contents, &error) != taluvo::EFileRead::ok)

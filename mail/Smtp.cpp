@@ -18,7 +18,7 @@ namespace {
 
 constexpr int kPieceSize = 1024;
 // A reply longer than this is not an SMTP reply: the dialogue is abandoned.
-constexpr qsizetype kMaxReplyBytes = 64 * 1024;
+constexpr qsizetype kMaxReplyBytes = qsizetype(64) * 1024;
 // MAIL FROM answered with 530 is tried again after a login at most this many times.
 constexpr int kMaxMailFromRetries = 2;
 // A refused login (535) that the warning hook wants retried starts over at most this many times.

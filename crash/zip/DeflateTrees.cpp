@@ -121,7 +121,7 @@ void put_stored_block(SDeflateState& s, const BYTE* bytes, unsigned length, bool
     if (header) {
         PutShort(s, length);
         PutShort(s, ~length & 0xFFFF);
-        s.bits_sent += 2 * 16;
+        s.bits_sent += 32; // the two 16-bit lengths
     }
     if (s.flush_allowed) {
         FlushOutBuf(s);

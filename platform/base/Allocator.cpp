@@ -33,7 +33,7 @@ bool TuneAllocator()
 
 bool AdviseLargeBlock(void* data, size_t bytes)
 {
-    constexpr uintptr_t kHugePage = 2 * 1024 * 1024;
+    constexpr uintptr_t kHugePage = uintptr_t(2) * 1024 * 1024;
     if (data == nullptr || bytes < 2 * kHugePage)
         return false;
     const uintptr_t begin = (reinterpret_cast<uintptr_t>(data) + kHugePage - 1) & ~(kHugePage - 1);

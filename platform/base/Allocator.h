@@ -17,9 +17,9 @@ bool TuneAllocator();
 bool AdviseLargeBlock(void* data, size_t bytes);
 
 // The size from which a block gets its own mapping (given back to the system when freed).
-constexpr unsigned long kAllocatorMapThreshold = 256 * 1024;
+constexpr unsigned long kAllocatorMapThreshold = 256UL * 1024;
 // How much free memory at the top of a heap is kept before the rest is given back.
-constexpr unsigned long kAllocatorTrimThreshold = 1024 * 1024;
+constexpr unsigned long kAllocatorTrimThreshold = 1024UL * 1024;
 // How many heaps the threads share at most (the main thread's included).
 constexpr int kAllocatorArenaMax = 4;
 

@@ -57,7 +57,7 @@ EFileRead ReadRegularFile(const std::string& path, size_t maxBytes, std::string&
     for (;;) {
         // One byte more than the bound is asked for, so a file that grew is noticed.
         if (total == contents.size())
-            contents.resize(std::min(maxBytes + 1, total + 64 * 1024));
+            contents.resize(std::min(maxBytes + 1, total + size_t(64) * 1024));
         const ssize_t got = read(file.Get(), contents.data() + total, contents.size() - total);
         if (got < 0 && errno == EINTR)
             continue;

@@ -57,11 +57,11 @@ QString ProgramFolder()
     const QString exe = ExecutablePath();
     const qsizetype slash = exe.lastIndexOf(QLatin1Char('/'));
     if (slash >= 0) {
-        const QString exeFolder = slash == 0 ? QStringLiteral("/") : exe.left(slash);
+        QString exeFolder = slash == 0 ? QStringLiteral("/") : exe.left(slash);
         if (RegularFileExists(exeFolder + QStringLiteral("/database.db")))
             return exeFolder;
     }
-    const QString data = UserDataHome() + QStringLiteral("/taluvo");
+    QString data = UserDataHome() + QStringLiteral("/taluvo");
     MakeUserFolder(data);
     return data;
 }

@@ -30,7 +30,7 @@ namespace taluvo::debug {
 namespace {
 
 constexpr int kCrashSignals[] = {SIGSEGV, SIGBUS, SIGILL, SIGFPE, SIGTRAP, SIGABRT};
-constexpr size_t kAltStackSize = 128 * 1024;
+constexpr size_t kAltStackSize = size_t(128) * 1024;
 // How long a crashed thread waits for the helper's report before it writes its own.
 constexpr int kHelperAnswerMs = 120 * 1000;
 

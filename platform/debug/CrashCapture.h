@@ -32,7 +32,7 @@ bool InstallCrashCapture(const CrashCaptureOptions& options);
 // Every thread the program starts calls it first. A stack the thread has already (a sanitizer's)
 // is kept when it holds at least kCrashStackMinimum bytes.
 void PrepareThreadForCrashes();
-inline constexpr size_t kCrashStackMinimum = 32 * 1024;
+inline constexpr size_t kCrashStackMinimum = size_t(32) * 1024;
 
 // The helper's process id while it runs; 0 when there is none.
 pid_t CrashHelperProcess();

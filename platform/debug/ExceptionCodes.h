@@ -30,7 +30,7 @@ inline constexpr uint32_t kExceptionCpp = 0xE06D7363;
 
 // How far from the stack pointer a fault still counts as running into the stack's guard area: a
 // call writes just below it, the first store into a new frame anywhere inside that frame.
-inline constexpr uint64_t kStackGuardReach = 64 * 1024;
+inline constexpr uint64_t kStackGuardReach = uint64_t(64) * 1024;
 
 // The exception code for a signal: the table's code for the fault kinds, otherwise the signal's
 // own number (the report then names it by its signal text).

@@ -244,7 +244,7 @@ std::vector<uint8_t> BuildMiniDump(const CrashRecord& record, const std::vector<
     DumpBuffer dump;
     constexpr uint32_t kStreamCount = 7;
     const uint32_t header = dump.Reserve(32);
-    const uint32_t directory = dump.Reserve(kStreamCount * 12);
+    const uint32_t directory = dump.Reserve(size_t(kStreamCount) * 12);
     std::vector<StreamEntry> streams;
 
     // System information.

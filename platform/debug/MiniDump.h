@@ -36,8 +36,8 @@ inline constexpr uint32_t kContextInteger = kContextAmd64 | 0x2;
 inline constexpr uint32_t kContextSegments = kContextAmd64 | 0x4;
 
 // Stack bytes kept per thread, from just below the stack pointer upwards.
-inline constexpr uint64_t kCrashedThreadStackLimit = 1024 * 1024;
-inline constexpr uint64_t kOtherThreadStackLimit = 256 * 1024;
+inline constexpr uint64_t kCrashedThreadStackLimit = uint64_t(1024) * 1024;
+inline constexpr uint64_t kOtherThreadStackLimit = uint64_t(256) * 1024;
 
 // One thread's registers in the order of the kernel's signal context (CrashRecord's order).
 struct ThreadRegisters {

@@ -30,8 +30,8 @@ constexpr DWORD kDefaultConnectTimeout = 60000;
 constexpr DWORD kDefaultSendTimeout = 30000;
 constexpr DWORD kDefaultReceiveTimeout = 30000;
 // Body bytes kept for the reader before the transfer pauses, and the level at which it resumes.
-constexpr qsizetype kPauseAt = 512 * 1024;
-constexpr qsizetype kResumeAt = 128 * 1024;
+constexpr qsizetype kPauseAt = qsizetype(512) * 1024;
+constexpr qsizetype kResumeAt = qsizetype(128) * 1024;
 // A read waits this long for a whole buffer before it takes what a slow sender has sent so far.
 constexpr auto kPartialReadHold = milliseconds(1000);
 constexpr long kMaxRedirects = 30;

@@ -40,7 +40,7 @@ Transfers& TheTransfers()
 
 // The body buffer of the last request served, for the next one: a fresh buffer of a large body
 // costs a page fault for every 4 KB written into it. Larger ones are given back.
-constexpr qsizetype kKeptBodyBytes = 2 * 1024 * 1024;
+constexpr qsizetype kKeptBodyBytes = qsizetype(2) * 1024 * 1024;
 thread_local QByteArray t_body;
 
 void TakeKeptBody(Request& request)

@@ -89,7 +89,7 @@ QString FindDesktopFile(const QString& id)
     QStringList dirs { UserDataHome() };
     dirs += DataDirs();
     for (const QString& dir : dirs) {
-        const QString path = dir + QStringLiteral("/applications/") + id;
+        QString path = dir + QStringLiteral("/applications/") + id;
         if (QFileInfo(path).isFile())
             return path;
     }
@@ -142,8 +142,9 @@ BOOL RunProgram(const QStringList& argv, DWORD* error)
     DWORD failure = ERROR_SUCCESS;
     if (found.isEmpty() || !info.exists())
         failure = ERROR_FILE_NOT_FOUND;
+    // A start that fails is told as a file that cannot be run: the same code, a different case.
     else if (!info.isFile() || !info.isExecutable())
-        failure = ERROR_ACCESS_DENIED;
+        failure = ERROR_ACCESS_DENIED; // NOLINT(bugprone-branch-clone)
     else if (!QProcess::startDetached(found, argv.mid(1)))
         failure = ERROR_ACCESS_DENIED;
     if (error)

@@ -51,6 +51,7 @@ MailResult SendToMailClient(const QString& recipient, const QString& subject, co
         args.push_back(AnsiEncode(a).toStdString());
     args[0] = AnsiEncode(program).toStdString();
     std::vector<char*> argv;
+    argv.reserve(args.size() + 1);
     for (std::string& a : args)
         argv.push_back(a.data());
     argv.push_back(nullptr);

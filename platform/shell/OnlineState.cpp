@@ -60,6 +60,7 @@ std::vector<NetworkInterface> ListNetworkInterfaces()
     }
     freeifaddrs(list);
     std::vector<NetworkInterface> result;
+    result.reserve(byName.size());
     for (auto& [name, itf] : byName)
         result.push_back(itf);
     return result;

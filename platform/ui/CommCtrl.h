@@ -615,6 +615,7 @@ public:
     // Part 0..255, SB_SIMPLEID for the simple text.
     BOOL SetText(int part, const QString& text, int type = 0)
     {
+        // NOLINTNEXTLINE(performance-unnecessary-copy-initialization): NUL-terminated, alive if a receiver edits text
         const QString copy = text;
         return static_cast<BOOL>(
             SendMessage(SB_SETTEXT, static_cast<WPARAM>(part | type), reinterpret_cast<LPARAM>(copy.utf16())));

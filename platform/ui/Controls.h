@@ -33,6 +33,7 @@ public:
     }
     void ReplaceSel(const QString& text, BOOL canUndo = FALSE)
     {
+        // NOLINTNEXTLINE(performance-unnecessary-copy-initialization): NUL-terminated, alive if a receiver edits text
         const QString copy = text;
         SendMessage(EM_REPLACESEL, canUndo, reinterpret_cast<LPARAM>(copy.utf16()));
     }
@@ -112,11 +113,13 @@ public:
     }
     int AddString(const QString& text)
     {
+        // NOLINTNEXTLINE(performance-unnecessary-copy-initialization): NUL-terminated, alive if a receiver edits text
         const QString copy = text;
         return static_cast<int>(SendMessage(CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(copy.utf16())));
     }
     int InsertString(int index, const QString& text)
     {
+        // NOLINTNEXTLINE(performance-unnecessary-copy-initialization): NUL-terminated, alive if a receiver edits text
         const QString copy = text;
         return static_cast<int>(
             SendMessage(CB_INSERTSTRING, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(copy.utf16())));
@@ -153,18 +156,21 @@ public:
     }
     int FindStringExact(int startAfter, const QString& text) const
     {
+        // NOLINTNEXTLINE(performance-unnecessary-copy-initialization): NUL-terminated, alive if a receiver edits text
         const QString copy = text;
         return static_cast<int>(
             SendMessage(CB_FINDSTRINGEXACT, static_cast<WPARAM>(startAfter), reinterpret_cast<LPARAM>(copy.utf16())));
     }
     int FindString(int startAfter, const QString& text) const
     {
+        // NOLINTNEXTLINE(performance-unnecessary-copy-initialization): NUL-terminated, alive if a receiver edits text
         const QString copy = text;
         return static_cast<int>(
             SendMessage(CB_FINDSTRING, static_cast<WPARAM>(startAfter), reinterpret_cast<LPARAM>(copy.utf16())));
     }
     int SelectString(int startAfter, const QString& text)
     {
+        // NOLINTNEXTLINE(performance-unnecessary-copy-initialization): NUL-terminated, alive if a receiver edits text
         const QString copy = text;
         return static_cast<int>(
             SendMessage(CB_SELECTSTRING, static_cast<WPARAM>(startAfter), reinterpret_cast<LPARAM>(copy.utf16())));

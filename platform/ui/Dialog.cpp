@@ -610,8 +610,9 @@ BOOL CWindow::CenterWindow(HWND hWndCenter)
     auto record = Find(m_hWnd);
     if (!record || !record->widget)
         return FALSE;
+    // A child's parent and a popup's owner are both kept as its parent.
     if (!hWndCenter)
-        hWndCenter = (record->style & WS_CHILD) ? record->parent : record->parent;
+        hWndCenter = record->parent;
     const RECT work = GetWorkArea(hWndCenter ? hWndCenter : m_hWnd);
     RECT area = work;
     if (hWndCenter && ::IsWindow(hWndCenter) && ::IsWindowVisible(hWndCenter) && !::IsIconic(hWndCenter))

@@ -257,6 +257,7 @@ BOOL CFrameWindowImplBase::AddSimpleReBarBand(
 
 BOOL CFrameWindowImplBase::CreateSimpleStatusBar(const QString& text, DWORD style, UINT id)
 {
+    // NOLINTNEXTLINE(performance-unnecessary-copy-initialization): NUL-terminated, alive if a receiver edits text
     const QString copy = text;
     m_hWndStatusBar = ::CreateWindowEx(0, STATUSCLASSNAME, reinterpret_cast<LPCWSTR>(copy.utf16()), style, 0, 0, 100,
         20, m_hWnd, reinterpret_cast<HMENU>(static_cast<uintptr_t>(id)), nullptr, nullptr);

@@ -156,12 +156,15 @@ void Bitmap::Pull()
             std::memcpy(out, row, size_t(width) * 4);
             break;
         case 24:
-            for (int x = 0; x < width; ++x)
-                out[x] = row[3 * x] | (row[3 * x + 1] << 8) | (uint32_t(row[3 * x + 2]) << 16);
+            for (int x = 0; x < width; ++x) {
+                const uint8_t* pixel = row + size_t(x) * 3;
+                out[x] = pixel[0] | (pixel[1] << 8) | (uint32_t(pixel[2]) << 16);
+            }
             break;
         case 16: // 5-5-5
             for (int x = 0; x < width; ++x) {
-                const unsigned v = row[2 * x] | (row[2 * x + 1] << 8);
+                const uint8_t* pixel = row + size_t(x) * 2;
+                const unsigned v = pixel[0] | (pixel[1] << 8);
                 const unsigned r = (v >> 10) & 31, g = (v >> 5) & 31, b = v & 31;
                 out[x] = ((r << 3 | r >> 2) << 16) | ((g << 3 | g >> 2) << 8) | (b << 3 | b >> 2);
             }
@@ -192,16 +195,18 @@ void Bitmap::Push()
             break;
         case 24:
             for (int x = 0; x < width; ++x) {
-                row[3 * x] = in[x] & 0xFF;
-                row[3 * x + 1] = (in[x] >> 8) & 0xFF;
-                row[3 * x + 2] = (in[x] >> 16) & 0xFF;
+                uint8_t* pixel = row + size_t(x) * 3;
+                pixel[0] = in[x] & 0xFF;
+                pixel[1] = (in[x] >> 8) & 0xFF;
+                pixel[2] = (in[x] >> 16) & 0xFF;
             }
             break;
         case 16:
             for (int x = 0; x < width; ++x) {
                 const unsigned v = (((in[x] >> 19) & 31) << 10) | (((in[x] >> 11) & 31) << 5) | ((in[x] >> 3) & 31);
-                row[2 * x] = v & 0xFF;
-                row[2 * x + 1] = (v >> 8) & 0xFF;
+                uint8_t* pixel = row + size_t(x) * 2;
+                pixel[0] = v & 0xFF;
+                pixel[1] = (v >> 8) & 0xFF;
             }
             break;
         default: {
@@ -412,9 +417,10 @@ int GetDIBits(HDC, HBITMAP handle, UINT start, UINT lines, void* bits, BITMAPINF
                 std::memcpy(out, in, size_t(bitmap->width) * 4);
             } else {
                 for (int x = 0; x < bitmap->width; ++x) {
-                    out[3 * x] = in[x] & 0xFF;
-                    out[3 * x + 1] = (in[x] >> 8) & 0xFF;
-                    out[3 * x + 2] = (in[x] >> 16) & 0xFF;
+                    uint8_t* pixel = out + size_t(x) * 3;
+                    pixel[0] = in[x] & 0xFF;
+                    pixel[1] = (in[x] >> 8) & 0xFF;
+                    pixel[2] = (in[x] >> 16) & 0xFF;
                 }
             }
         }

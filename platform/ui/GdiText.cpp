@@ -361,9 +361,9 @@ QString Ellipsize(const Dc& dc, const Font& font, const QString& text, int width
 {
     if (ExtentWidth(dc, font, text) <= width)
         return text;
-    const QString dots = QStringLiteral("...");
+    QString dots = QStringLiteral("...");
     for (int keep = int(text.size()) - 1; keep >= 0; --keep) {
-        const QString candidate = text.left(keep) + dots;
+        QString candidate = text.left(keep) + dots;
         if (ExtentWidth(dc, font, candidate) <= width || keep == 0)
             return candidate;
     }

@@ -255,6 +255,7 @@ public:
 class CPropertySheet : public CPropertySheetImpl<CPropertySheet> {
 public:
     using CPropertySheetImpl<CPropertySheet>::CPropertySheetImpl;
-    BEGIN_MSG_MAP(CPropertySheet)
+    // An empty map: its one case and its default both pass every message on.
+    BEGIN_MSG_MAP(CPropertySheet) // NOLINT(bugprone-branch-clone)
     END_MSG_MAP()
 };

@@ -172,9 +172,9 @@ QStyleOptionTab TabStrip::TabOption(const TabLayout& layout, int index) const
     if (underMouse() && option.rect.contains(mapFromGlobal(QCursor::pos())))
         option.state |= QStyle::State_MouseOver;
     const int row = option.row;
-    const bool first = index == 0 || layout.rowOf[static_cast<size_t>(index - 1)] != row;
+    const bool first = index == 0 || layout.rowOf[static_cast<size_t>(index) - 1] != row;
     const bool last
-        = index + 1 == static_cast<int>(items.size()) || layout.rowOf[static_cast<size_t>(index + 1)] != row;
+        = index + 1 == static_cast<int>(items.size()) || layout.rowOf[static_cast<size_t>(index) + 1] != row;
     option.position = first && last ? QStyleOptionTab::OnlyOneTab
         : first                     ? QStyleOptionTab::Beginning
         : last                      ? QStyleOptionTab::End

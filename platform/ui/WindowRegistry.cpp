@@ -6,6 +6,7 @@
 #include <mutex>
 #include <unistd.h>
 #include <unordered_map>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -24,10 +25,11 @@ public:
         std::lock_guard<std::mutex> guard(m_lock);
         // Handles are never reused, so a handle kept past its window's end can never reach a newer one.
         m_next += 2;
-        record->hwnd = reinterpret_cast<HWND>(m_next);
-        m_windows[m_next] = record;
+        const HWND hwnd = reinterpret_cast<HWND>(m_next);
+        record->hwnd = hwnd;
+        m_windows[m_next] = std::move(record);
         m_order.push_back(m_next);
-        return record->hwnd;
+        return hwnd;
     }
     RecordPtr Find(HWND hwnd)
     {
