@@ -4,8 +4,8 @@
 #include "platform/base/TextCodec.h"
 
 #include <cstring>
-#include <string>
 #include <new>
+#include <string>
 
 namespace {
 

@@ -360,7 +360,8 @@ void CDrawManager::DrawBitmapWithEffects(HDC dc, int x, int y, int cx, int cy, H
     HBITMAP shown = whole ? copy : Crop(copy, part);
     const int pw = part.right - part.left;
     const int ph = part.bottom - part.top;
-    HBITMAP mask = CreateEffectBitmap(shown, pw, ph, IMAGE_INVERT | IMAGE_COLOR, useMask, maskColor, RGB(255, 255, 255));
+    HBITMAP mask
+        = CreateEffectBitmap(shown, pw, ph, IMAGE_INVERT | IMAGE_COLOR, useMask, maskColor, RGB(255, 255, 255));
     HBITMAP image = CreateEffectBitmap(shown, pw, ph, imageFlags, useMask, maskColor, color);
     if (!whole)
         m_bImageAlpha = AnyAlpha(copy, cx, cy);

@@ -2,8 +2,8 @@
 // width, height, alignment and justification data; the draw pass walks the same text again and
 // places every line from its record. Both passes make the same decisions because they see the
 // same text with the same styles, so the draw pass only re-measures the pieces it draws.
-#include "Controls/HtmlRenderer.h"
 #include "Controls/HtmlBlock.h"
+#include "Controls/HtmlRenderer.h"
 
 #include <algorithm>
 
@@ -304,7 +304,8 @@ void CHtmlRenderer::NextTabStop(int* x, int count)
     count = std::clamp(count, 1, kHtmlMaxBreakCount);
     const qint64 left = m_rcBlock.left;
     qint64 offset = *x - left;
-    const qint64 stop = offset >= 0 ? offset / m_nTabSize * m_nTabSize : -((-offset + m_nTabSize - 1) / m_nTabSize) * m_nTabSize;
+    const qint64 stop
+        = offset >= 0 ? offset / m_nTabSize * m_nTabSize : -((-offset + m_nTabSize - 1) / m_nTabSize) * m_nTabSize;
     if (stop != offset) {
         offset = stop + m_nTabSize;
         --count;

@@ -28,8 +28,8 @@ HICON CHtmlRenderer::LoadIconFromModule(int id, int width, int height)
 HICON CHtmlRenderer::LoadIconFromFile(const QString& file, int width, int height)
 {
     // Markup may name any path: only a regular file is read, without blocking and within bounds.
-    return static_cast<HICON>(taluvo::ui::LoadImageFileBounded(
-        file, IMAGE_ICON, width, height, kHtmlMaxImageFileBytes, kHtmlMaxImagePixels));
+    return static_cast<HICON>(
+        taluvo::ui::LoadImageFileBounded(file, IMAGE_ICON, width, height, kHtmlMaxImageFileBytes, kHtmlMaxImagePixels));
 }
 
 HICON CHtmlRenderer::LoadIconFromDll(int id, int width, int height)
@@ -37,8 +37,7 @@ HICON CHtmlRenderer::LoadIconFromDll(int id, int width, int height)
     // Libraries are never loaded, and the owner's resource module is always empty here.
     if (WORD(id) == 0 || !m_hResModule)
         return nullptr;
-    return static_cast<HICON>(
-        LoadImage(m_hResModule, ResourceName(id), IMAGE_ICON, width, height, LR_DEFAULTCOLOR));
+    return static_cast<HICON>(LoadImage(m_hResModule, ResourceName(id), IMAGE_ICON, width, height, LR_DEFAULTCOLOR));
 }
 
 HBITMAP CHtmlRenderer::LoadBitmapFromModule(int id)
@@ -118,7 +117,8 @@ void CHtmlRenderer::DrawBackgroundImage(HDC dc, int x, int y, int width, int hei
         // Start on the tile grid anchored at (x, y), so clipping does not shift the pattern.
         const int startX = x + (area.left - x) / tile.cx * tile.cx;
         const int startY = y + (area.top - y) / tile.cy * tile.cy;
-        m_drawManager.TileBlt(dc, startX, startY, area.right - startX, area.bottom - startY, memory, 0, 0, tile.cx, tile.cy);
+        m_drawManager.TileBlt(
+            dc, startX, startY, area.right - startX, area.bottom - startY, memory, 0, 0, tile.cx, tile.cy);
         SelectObject(memory, old);
         DeleteDC(memory);
     }
@@ -145,8 +145,8 @@ void CHtmlRenderer::AddLinkArea(int left, int top, int right, int bottom)
 {
     if (m_curStyle.m_nLinkType == 0)
         return;
-    m_linkAreas.push_back(SHtmlLinkArea { RECT { left, top, right, bottom }, m_curStyle.m_nLinkType, m_nLinkId,
-        m_curStyle.m_strLink });
+    m_linkAreas.push_back(
+        SHtmlLinkArea { RECT { left, top, right, bottom }, m_curStyle.m_nLinkType, m_nLinkId, m_curStyle.m_strLink });
 }
 
 int CHtmlRenderer::FindLinkAt(POINT point) const

@@ -278,7 +278,8 @@ protected:
     std::map<QString, QString> m_selectors;
     std::map<QString, QString> m_entities;
     QString m_strEntityStarts;
-    mutable int m_nSpaceWidth = -1; // of the context's font; -1 until measured // the first character of every entity, for a quick test
+    mutable int m_nSpaceWidth
+        = -1; // of the context's font; -1 until measured // the first character of every entity, for a quick test
     std::map<QString, SHtmlTag> m_tags;
     int m_nTableDepth = 0; // tables open around the one being laid out
     // What the passes cost since it was last cleared: characters the searches passed over,

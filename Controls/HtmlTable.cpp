@@ -382,7 +382,8 @@ void CHtmlRenderer::DrawTableCell(const QString& text, const RECT* cellRect, SHt
             const COLORREF dark = m_bUseColors ? m_curStyle.m_clrBorderDark : m_clrDisabled;
             m_drawManager.DrawRectangle(m_hDC, cellRect, dark, light, m_curStyle.m_nBorderStyle, 1);
         }
-        content = RECT { cellRect->left + inset, cellRect->top + inset, cellRect->right - inset, cellRect->bottom - inset };
+        content
+            = RECT { cellRect->left + inset, cellRect->top + inset, cellRect->right - inset, cellRect->bottom - inset };
         if (m_curStyle.m_nVAlign == 1)
             content.top += (content.bottom - content.top - cell.m_nContentHeight) / 2;
         else if (m_curStyle.m_nVAlign == 2)

@@ -16,7 +16,7 @@ inline HtmlBitmapHold OwnedBitmap(HBITMAP bitmap)
 }
 inline HtmlBitmapHold LentBitmap(HBITMAP bitmap)
 {
-    return HtmlBitmapHold(bitmap, [](HBITMAP) { });
+    return HtmlBitmapHold(bitmap, [](HBITMAP) {});
 }
 inline HtmlIconHold OwnedIcon(HICON icon)
 {
@@ -24,7 +24,7 @@ inline HtmlIconHold OwnedIcon(HICON icon)
 }
 inline HtmlIconHold LentIcon(HICON icon)
 {
-    return HtmlIconHold(icon, [](HICON) { });
+    return HtmlIconHold(icon, [](HICON) {});
 }
 
 struct SHtmlTagPicture {

@@ -30,7 +30,8 @@ CHtmlToolTip::~CHtmlToolTip()
 HWND CHtmlToolTip::Create(HWND parent, BOOL balloon)
 {
     m_hParentWnd = parent;
-    HWND tip = CWindowImpl<CHtmlToolTip>::Create(parent, nullptr, QString(), WS_POPUP, WS_EX_TOOLWINDOW | WS_EX_TOPMOST);
+    HWND tip
+        = CWindowImpl<CHtmlToolTip>::Create(parent, nullptr, QString(), WS_POPUP, WS_EX_TOOLWINDOW | WS_EX_TOPMOST);
     if (!tip)
         return nullptr;
     SetDefaultSizes(balloon);
@@ -196,7 +197,8 @@ void CHtmlToolTip::AddTool(HWND window, const QString& text, HICON icon, const R
     m_tools.AddTool(window, text, icon, rect, toolId);
 }
 
-void CHtmlToolTip::AddTool(HWND window, const QString& text, IconResourceId icon, SIZE size, const RECT* rect, UINT toolId)
+void CHtmlToolTip::AddTool(
+    HWND window, const QString& text, IconResourceId icon, SIZE size, const RECT* rect, UINT toolId)
 {
     TraceAddTool(window);
     m_tools.AddTool(window, text, icon, size, rect, toolId);

@@ -91,7 +91,8 @@ public:
     void SetBackgroundColors(COLORREF color) { SetBackgroundColors(color, color, color); }
     void SetBorder(COLORREF color, int width = 1, int height = 1);
     void SetTransparency(int percent);
-    void SetShadow(int offsetX, int offsetY, int darkness = 50, BOOL soft = TRUE, int blurWidth = 7, int blurHeight = 7);
+    void SetShadow(
+        int offsetX, int offsetY, int darkness = 50, BOOL soft = TRUE, int blurWidth = 7, int blurHeight = 7);
     void SetCallbackHyperlink(HWND window, UINT message, LPARAM lParam = 0);
     void SetDelayTime(DWORD type, int milliseconds);
     int GetDelayTime(DWORD type) const;
@@ -135,8 +136,8 @@ public:
     void AddTool(HWND window, const QString& html = QString(), const RECT* rect = nullptr, UINT toolId = 0);
     void AddTool(HWND window, StringResourceId text, const RECT* rect = nullptr, UINT toolId = 0);
     void AddTool(HWND window, const QString& text, HICON icon, const RECT* rect = nullptr, UINT toolId = 0);
-    void AddTool(HWND window, const QString& text, IconResourceId icon, SIZE size, const RECT* rect = nullptr,
-        UINT toolId = 0);
+    void AddTool(
+        HWND window, const QString& text, IconResourceId icon, SIZE size, const RECT* rect = nullptr, UINT toolId = 0);
     void AddTool(HWND window, const QString& text, BitmapResourceId bitmap, COLORREF mask, SIZE size,
         const RECT* rect = nullptr, UINT toolId = 0);
     void RemoveTool(HWND window, const RECT* rect = nullptr);

@@ -130,8 +130,8 @@ QString CHtmlToolTip::GetWindowInfoHtml(POINT parentPoint) const
     html += InfoRow(QStringLiteral("Control ID"), QString::number(window ? ::GetDlgCtrlID(window) : 0));
     html += InfoRow(QStringLiteral("Styles"),
         taluvo::Format(u"0x%08X", static_cast<unsigned>(window ? ::GetWindowLong(window, GWL_STYLE) : 0)));
-    html += InfoRow(QStringLiteral("RECT"),
-        taluvo::Format(u"(%d, %d)-(%d, %d)", rect.left, rect.top, rect.right, rect.bottom));
+    html += InfoRow(
+        QStringLiteral("RECT"), taluvo::Format(u"(%d, %d)-(%d, %d)", rect.left, rect.top, rect.right, rect.bottom));
     html += InfoRow(QStringLiteral("Width"), QString::number(rect.right - rect.left));
     html += InfoRow(QStringLiteral("Height"), QString::number(rect.bottom - rect.top));
     html += InfoRow(QStringLiteral("Has Tooltip"), hasTool ? QStringLiteral("Yes") : QStringLiteral("No"));

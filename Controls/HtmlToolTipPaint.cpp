@@ -105,7 +105,8 @@ void CHtmlToolTip::DisplayTooltip(POINT point)
     SIZE textSize {};
     m_renderer.MeasureHtml(dc, m_queued.strHtml, &textSize);
     const HtmlTipSizes sizes = Sizes();
-    const HtmlTipPlacement placement = CalculateTipPlacement(m_queued.nDirection, point, textSize, sizes, VirtualScreen());
+    const HtmlTipPlacement placement
+        = CalculateTipPlacement(m_queued.nDirection, point, textSize, sizes, VirtualScreen());
     m_nFinalDirection = placement.direction;
     m_rcText = placement.text;
     m_rcBody = placement.body;

@@ -7,7 +7,7 @@
 namespace {
 
 constexpr int kCategoryColumn = 16;
-constexpr int kBorderGrip = 2;   // pixels either side of the border that grab it
+constexpr int kBorderGrip = 2; // pixels either side of the border that grab it
 constexpr int kSmallestColumn = 8;
 
 bool IsWithin(HWND window, HWND ancestor)

@@ -22,15 +22,15 @@
 enum : BYTE {
     PROPKIND_CATEGORY = 1, // a heading whose items are rows below it while it is expanded
     PROPKIND_SIMPLE = 2,
-    PROPKIND_BOOL = 3,     // with PGS_EX_SINGLECLICKEDIT a selection acts as a double click
-    PROPKIND_CONTROL = 8,  // its editor is destroyed at once when it closes, not asked to close
+    PROPKIND_BOOL = 3, // with PGS_EX_SINGLECLICKEDIT a selection acts as a double click
+    PROPKIND_CONTROL = 8, // its editor is destroyed at once when it closes, not asked to close
 };
 
 // What the grid asks an item to do (IPropertyItem::Activate).
 enum : UINT {
     PACT_SELECTED = 1,
-    PACT_EXPAND = 2,   // the category box clicked
-    PACT_CLICK = 3,    // lParam: the client point, MAKELPARAM(x, y)
+    PACT_EXPAND = 2, // the category box clicked
+    PACT_CLICK = 3, // lParam: the client point, MAKELPARAM(x, y)
     PACT_DBLCLICK = 4,
     PACT_TAB = 6,
     PACT_ACTIVATE = 7, // the editor is to take the keyboard
@@ -38,16 +38,16 @@ enum : UINT {
 
 // Extended styles.
 constexpr DWORD PGS_EX_CATEGORYCOLUMN = 0x01; // a 16-pixel column at the left with the expand boxes
-constexpr DWORD PGS_EX_FILLCATEGORY = 0x04;   // that column in the button-face colour
+constexpr DWORD PGS_EX_FILLCATEGORY = 0x04; // that column in the button-face colour
 constexpr DWORD PGS_EX_SINGLECLICKEDIT = 0x10;
-constexpr DWORD PGS_EX_FIXEDCOLUMN = 0x20;    // the column border cannot be dragged
+constexpr DWORD PGS_EX_FIXEDCOLUMN = 0x20; // the column border cannot be dragged
 
 // Messages to the grid. The editor sends the first three; an item sends WM_PROP_CHANGED and the
 // expand and collapse requests.
-constexpr UINT WM_PROP_UPDATE = WM_USER + 430;   // take the editor's value
-constexpr UINT WM_PROP_CANCEL = WM_USER + 431;   // close the editor, value unchanged
-constexpr UINT WM_PROP_CHANGED = WM_USER + 432;  // wParam: const QString* new value; lParam: the item
-constexpr UINT WM_PROP_EXPAND = WM_USER + 433;   // lParam: the category item
+constexpr UINT WM_PROP_UPDATE = WM_USER + 430; // take the editor's value
+constexpr UINT WM_PROP_CANCEL = WM_USER + 431; // close the editor, value unchanged
+constexpr UINT WM_PROP_CHANGED = WM_USER + 432; // wParam: const QString* new value; lParam: the item
+constexpr UINT WM_PROP_EXPAND = WM_USER + 433; // lParam: the category item
 constexpr UINT WM_PROP_COLLAPSE = WM_USER + 434; // lParam: the category item
 constexpr UINT WM_PROP_NAVIGATE = WM_USER + 435; // wParam: VK_UP or VK_DOWN
 
@@ -58,8 +58,8 @@ constexpr UINT PIN_ITEMCHANGING = PIN_FIRST - 2; // non-zero answer: the value i
 constexpr UINT PIN_ITEMCHANGED = PIN_FIRST - 3;
 constexpr UINT PIN_COLLAPSING = PIN_FIRST - 4;
 constexpr UINT PIN_EXPANDING = PIN_FIRST - 5;
-constexpr UINT PIN_CLICK = PIN_FIRST - 7;        // non-zero answer: the item does not act
-constexpr UINT PIN_DBLCLICK = PIN_FIRST - 8;     // non-zero answer: the item does not act
+constexpr UINT PIN_CLICK = PIN_FIRST - 7; // non-zero answer: the item does not act
+constexpr UINT PIN_DBLCLICK = PIN_FIRST - 8; // non-zero answer: the item does not act
 
 class IPropertyItem {
 public:
@@ -201,7 +201,7 @@ private:
     DWORD m_dwExtStyle = 0;
     SColors m_colors;
     HPEN m_hBorderPen = nullptr;
-    HFONT m_hFont = nullptr;     // the parent's or the default GUI font; not owned
+    HFONT m_hFont = nullptr; // the parent's or the default GUI font; not owned
     HFONT m_hBoldFont = nullptr; // owned
     TEXTMETRIC m_textMetrics {};
     int m_xColumn = 0;

@@ -355,8 +355,7 @@ LRESULT CTrayIcon::OnTrayNotification(WPARAM id, LPARAM mouseMessage)
     return 1;
 }
 
-BOOL CTrayIcon::CHiddenWnd::ProcessWindowMessage(
-    HWND, UINT uMsg, WPARAM wParam, LPARAM lParam, LRESULT& lResult, DWORD)
+BOOL CTrayIcon::CHiddenWnd::ProcessWindowMessage(HWND, UINT uMsg, WPARAM wParam, LPARAM lParam, LRESULT& lResult, DWORD)
 {
     if (uMsg == WM_TRAY_TASKBAR_CREATED || (uMsg == WM_SETTINGCHANGE && wParam == kSpiSetWorkArea)) {
         m_owner.OnTaskbarCreated();

@@ -91,8 +91,7 @@ private:
             : m_owner(owner)
         {
         }
-        BOOL ProcessWindowMessage(
-            HWND, UINT uMsg, WPARAM wParam, LPARAM lParam, LRESULT& lResult, DWORD = 0) override;
+        BOOL ProcessWindowMessage(HWND, UINT uMsg, WPARAM wParam, LPARAM lParam, LRESULT& lResult, DWORD = 0) override;
 
     private:
         CTrayIcon& m_owner;

@@ -38,9 +38,10 @@ bool IsPassingAcceptFailure(int error)
     }
 }
 
-}  // namespace
+} // namespace
 
-CListener::CListener(const char* localhost, int type, WORD port) : CPerfSocket(type, port)
+CListener::CListener(const char* localhost, int type, WORD port)
+    : CPerfSocket(type, port)
 {
     TRACE_SCOPE(u"CListener::CListener");
     if (localhost)
@@ -105,7 +106,7 @@ void CListener::Run()
         // Waiting connections come before ended handlers: a wait reports the first event that is
         // set, and with handlers ending all the time (a crowd coming and going) the connections
         // would otherwise wait in the system's queue. Each accept reaps as well.
-        const HANDLE events[3] = {m_hCloseEvent, m_hSocketEvent, m_hHandlerEnded};
+        const HANDLE events[3] = { m_hCloseEvent, m_hSocketEvent, m_hHandlerEnded };
         const DWORD woken = WaitForMultipleObjects(3, events, FALSE, backOffMs);
         if (IsStopSignalled() || woken == WAIT_FAILED)
             break;
@@ -115,7 +116,7 @@ void CListener::Run()
             continue;
         }
         backOffMs = INFINITE;
-        WSANETWORKEVENTS network{};
+        WSANETWORKEVENTS network {};
         {
             CMutexLocker lock(m_lock);
             if (taluvo::net::WSAEnumNetworkEvents(m_sock, m_hSocketEvent, &network) == SOCKET_ERROR)
@@ -156,18 +157,19 @@ void CListener::ServeConnection(SOCKET sock)
     if (descriptorsLeft < kReservedDescriptors / 2
         || (descriptorsLeft < kReservedDescriptors && !CloseOldestConnectionWithoutAFrame())) {
         TRACE0(u"CListener::Run. [%3d] Too few descriptors are left for the rest of the program; the new "
-               u"connection is closed.\r\n", sock);
+               u"connection is closed.\r\n",
+            sock);
         taluvo::net::closesocket(sock);
         return;
     }
     if (descriptorsLeft >= kReservedDescriptors && serving >= m_nMaxConnections
         && !CloseOldestConnectionWithoutAFrame()) {
         TRACE0(u"CListener::Run. [%3d] %d connections are served already; the new one is closed.\r\n", sock,
-               static_cast<int>(serving));
+            static_cast<int>(serving));
         taluvo::net::closesocket(sock);
         return;
     }
-    bool owned = false;  // once a handler holds the socket, it closes it
+    bool owned = false; // once a handler holds the socket, it closes it
     try {
         std::unique_ptr<CMessageHandler> handler = MakeHandler();
         FAIL_CHECK(handler, QStringLiteral("Unable to create message handler"));
@@ -216,12 +218,12 @@ size_t CListener::ReapHandlers()
     size_t left;
     {
         std::lock_guard<std::mutex> guard(m_ownedLock);
-        auto keep = std::stable_partition(m_owned.begin(), m_owned.end(),
-                                          [](const std::unique_ptr<CMessageHandler>& h) { return !h->HasEnded(); });
+        auto keep = std::stable_partition(
+            m_owned.begin(), m_owned.end(), [](const std::unique_ptr<CMessageHandler>& h) { return !h->HasEnded(); });
         std::move(keep, m_owned.end(), std::back_inserter(ended));
         m_owned.erase(keep, m_owned.end());
         left = static_cast<size_t>(std::count_if(m_owned.begin(), m_owned.end(),
-                                                 [](const std::unique_ptr<CMessageHandler>& h) { return !h->m_bMakingRoom; }));
+            [](const std::unique_ptr<CMessageHandler>& h) { return !h->m_bMakingRoom; }));
     }
     // Destroyed outside the lock: each joins a thread that is past its work.
     return left;
@@ -243,8 +245,7 @@ bool CListener::CloseOldestConnectionWithoutAFrame()
     if (!chosen)
         return false;
     // Only this thread destroys handlers, so the one chosen lives on outside the lock.
-    TRACE0(u"CListener::Run. The oldest connection without a whole frame (0x%p) is closed to make room.\r\n",
-           chosen);
+    TRACE0(u"CListener::Run. The oldest connection without a whole frame (0x%p) is closed to make room.\r\n", chosen);
     chosen->m_bMakingRoom = true;
     chosen->Stop();
     CMutexLocker lock(chosen->m_lock);
@@ -291,18 +292,19 @@ void CListener::StopHandlers()
     }
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kStopMs);
     for (auto& handler : handlers) {
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+        const auto left
+            = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
         if (handler->Wait(static_cast<DWORD>(std::max<int64_t>(left.count(), 0))))
             continue;
         // Still in the main window's command: this thread may itself be serving that command
         // (a shutdown from inside it), so waiting longer could wait for ever. The handler lets go
         // of the server and ends alone.
-        TRACE0(u"CListener::StopHandlers. Handler 0x%p did not end within %u ms; left to end alone.\r\n",
-               handler.get(), kStopMs);
+        TRACE0(u"CListener::StopHandlers. Handler 0x%p did not end within %u ms; left to end alone.\r\n", handler.get(),
+            kStopMs);
         if (handler->Abandon())
-            static_cast<void>(handler.release());  // it deletes itself
+            static_cast<void>(handler.release()); // it deletes itself
         else
-            handler->Wait(INFINITE);  // past its last wait: ending now
+            handler->Wait(INFINITE); // past its last wait: ending now
     }
     handlers.clear();
 }
@@ -317,7 +319,7 @@ QByteArray CListener::GetGroupsData()
         for (; !query.eof(); query.stepRow()) {
             WORD nGroupId;
             if (!ReadRowId(query, "GROUPS", "id", nGroupId))
-                continue;  // a toolbar could not name it back
+                continue; // a toolbar could not name it back
             message += query.getStringField("title", "");
             message += '\n';
             message += taluvo::Format(u"0x%.4X", static_cast<DWORD>(nGroupId)).toLatin1();
@@ -327,7 +329,7 @@ QByteArray CListener::GetGroupsData()
         message += '\0';
         // A toolbar cannot take a message larger than its receive buffer.
         FAIL_CHECK(static_cast<size_t>(message.size()) <= kBufferSize,
-                   QStringLiteral("The groups list does not fit in one message."));
+            QStringLiteral("The groups list does not fit in one message."));
 
         DWORD workMode;
         {
@@ -364,7 +366,7 @@ BOOL CListener::SendToAll(const void* data, DWORD len)
     for (CMessageHandler* handler : m_handlers) {
         CMutexLocker handlerLock(handler->m_lock);
         if (!handler->Send(data, len))
-            all = FALSE;  // the others still get theirs
+            all = FALSE; // the others still get theirs
     }
     return all;
 }

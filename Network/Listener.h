@@ -20,11 +20,11 @@ class CMessageHandler;
 class CToolbarHandOffWnd;
 
 enum : DWORD {
-    MSG_REQ_ADD_URL = 0,   // toolbar: add the address of the payload (ANSI, NUL-terminated) to group param
-    MSG_RESP_ADD_URL = 1,  // program, to the requesting toolbar: param 1 added, 0 not
-    MSG_WORK_MODE = 2,     // program, to every toolbar: param wmDisable while a request is served
-    MSG_GROUPS_DATA = 3,   // program: param WorkMode; payload "title\n0xHHHH\n" per group, then NUL
-    MSG_NOP = 5,           // toolbar: accepted, nothing happens
+    MSG_REQ_ADD_URL = 0, // toolbar: add the address of the payload (ANSI, NUL-terminated) to group param
+    MSG_RESP_ADD_URL = 1, // program, to the requesting toolbar: param 1 added, 0 not
+    MSG_WORK_MODE = 2, // program, to every toolbar: param wmDisable while a request is served
+    MSG_GROUPS_DATA = 3, // program: param WorkMode; payload "title\n0xHHHH\n" per group, then NUL
+    MSG_NOP = 5, // toolbar: accepted, nothing happens
 };
 
 enum : DWORD {
@@ -71,8 +71,8 @@ public:
     std::unique_ptr<CToolbarHandOffWnd> m_pHandOffWnd;
     HWND m_hHandOffWnd = nullptr;
 
-    QByteArray m_pLocalhost;  // null when constructed without a host
-    std::vector<CMessageHandler*> m_handlers;  // connected toolbars; guarded by m_lock
+    QByteArray m_pLocalhost; // null when constructed without a host
+    std::vector<CMessageHandler*> m_handlers; // connected toolbars; guarded by m_lock
 
     // Bounds of the waits of the server.
     static constexpr DWORD kStopMs = 3000;
@@ -103,8 +103,8 @@ private:
     size_t ReapHandlers();
     // A full server (or one short of descriptors) makes room for a new connection by closing the
     // oldest connection that never sent a whole frame, however young (accept thread only); false
-    // when every connection has sent one. A crowd that never finishes a frame only ever pushes out its own oldest members,
-    // while a toolbar that has made a request keeps its place.
+    // when every connection has sent one. A crowd that never finishes a frame only ever pushes out its own oldest
+    // members, while a toolbar that has made a request keeps its place.
     bool CloseOldestConnectionWithoutAFrame();
     // Serves one accepted connection: a handler of its own, or closed at once past the limit.
     void ServeConnection(SOCKET sock);
@@ -118,5 +118,5 @@ private:
     // closes: the server owns its handlers and joins them.
     std::mutex m_ownedLock;
     std::vector<std::unique_ptr<CMessageHandler>> m_owned;
-    std::atomic<bool> m_bClosed{false};
+    std::atomic<bool> m_bClosed { false };
 };

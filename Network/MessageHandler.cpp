@@ -32,7 +32,7 @@ void WriteHeader(BYTE* block, DWORD type, DWORD param)
     }
 }
 
-}  // namespace
+} // namespace
 
 LRESULT CToolbarHandOffWnd::OnHandOff(UINT, WPARAM, LPARAM lParam, BOOL&)
 {
@@ -57,7 +57,8 @@ LRESULT CToolbarHandOffWnd::OnHandOff(UINT, WPARAM, LPARAM lParam, BOOL&)
 }
 
 CMessageHandler::CMessageHandler(int type, SOCKET sock, WORD port, CListener* server)
-    : CPerfSocket(type, port), m_pServer(server ? server : g_pListener)
+    : CPerfSocket(type, port)
+    , m_pServer(server ? server : g_pListener)
 {
     TRACE_SCOPE(u"CMessageHandler::CMessageHandler");
     if (sock != INVALID_SOCKET)
@@ -99,7 +100,7 @@ void CMessageHandler::Run()
             handler.Close();
             handler.ReleaseBuffers();
         }
-    } disconnect{*this};
+    } disconnect { *this };
     OnConnect();
     ReceiveTCPPackets(-1);
 }
@@ -249,7 +250,11 @@ class CMessageHandler::WorkModeOff {
 public:
     // The setting only: once it is changed the guard exists, and a failing send to the toolbars
     // is undone like anything after it.
-    explicit WorkModeOff(CMessageHandler& handler) : m_handler(handler) { m_handler.SetWorkMode(wmDisable); }
+    explicit WorkModeOff(CMessageHandler& handler)
+        : m_handler(handler)
+    {
+        m_handler.SetWorkMode(wmDisable);
+    }
     ~WorkModeOff()
     {
         try {

@@ -5,8 +5,8 @@
 #include "Network/Listener.h"
 #include "Network/PerfSocket.h"
 #include "core/WorkerThread.h"
-#include "platform/ui/AtlWin.h"
 #include "platform/base/WinTypes.h"
+#include "platform/ui/AtlWin.h"
 
 #include <QByteArray>
 
@@ -58,15 +58,14 @@ private:
     void Respond(BOOL added);
 
     // Runs f with the server under the link lock, unless the handler was detached.
-    template <typename F>
-    void WithServer(F&& f)
+    template <typename F> void WithServer(F&& f)
     {
         std::lock_guard<std::mutex> guard(m_serverLink);
         if (m_pServer)
             f(*m_pServer);
     }
 
-    std::mutex m_serverLink;  // guards the three below
+    std::mutex m_serverLink; // guards the three below
     CListener* m_pServer;
     bool m_bAbandoned = false;
     bool m_bExited = false;

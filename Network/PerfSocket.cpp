@@ -17,9 +17,10 @@ DWORD ReadLe32(const BYTE* bytes)
         | static_cast<DWORD>(bytes[3]) << 24;
 }
 
-}  // namespace
+} // namespace
 
-CPerfSocket::CPerfSocket(int type, WORD port) : CSocket(port, type)
+CPerfSocket::CPerfSocket(int type, WORD port)
+    : CSocket(port, type)
 {
     // Zero pages from the system: a connection costs memory only for what it receives.
     m_pRecvBuffer.reset(static_cast<BYTE*>(std::calloc(1, m_dwBufferSize)));
@@ -38,7 +39,7 @@ CPerfSocket::CPerfSocket(int type, WORD port) : CSocket(port, type)
 CPerfSocket::~CPerfSocket()
 {
     CPerfSocket::Close();
-    for (HANDLE* event : {&m_hSocketEvent, &m_hCloseEvent, &m_hConnectEvent, &m_hStartEvent}) {
+    for (HANDLE* event : { &m_hSocketEvent, &m_hCloseEvent, &m_hConnectEvent, &m_hStartEvent }) {
         if (*event)
             CloseHandle(*event);
         *event = nullptr;
@@ -72,16 +73,18 @@ int CPerfSocket::ReceiveTCPPackets(int maxMessages)
             DWORD timeout = INFINITE;
             if (m_dwRecvCount > 0) {
                 const auto held = std::chrono::duration_cast<std::chrono::milliseconds>(
-                                      std::chrono::steady_clock::now() - m_incompleteSince).count();
+                    std::chrono::steady_clock::now() - m_incompleteSince)
+                                      .count();
                 if (held >= static_cast<int64_t>(m_dwIncompleteFrameLimitMs)) {
                     TRACE0(u"CPerfSocket::ReceiveTCPPackets. A frame stayed incomplete for %u ms; closing the "
-                           u"connection.\r\n", m_dwIncompleteFrameLimitMs);
+                           u"connection.\r\n",
+                        m_dwIncompleteFrameLimitMs);
                     break;
                 }
                 timeout = static_cast<DWORD>(m_dwIncompleteFrameLimitMs - held);
             }
             TRACE2(u"CPerfSocket::ReceiveTCPPackets. WaitForMultipleObjects() ...\r\n");
-            const HANDLE events[2] = {m_hSocketEvent, m_hCloseEvent};
+            const HANDLE events[2] = { m_hSocketEvent, m_hCloseEvent };
             const DWORD dwRes = WaitForMultipleObjects(2, events, FALSE, timeout);
             SOCKET_CHECK(dwRes != WAIT_FAILED, QStringLiteral("WaitForMultipleObjects() failed."));
             if (dwRes == WAIT_TIMEOUT)
@@ -97,7 +100,7 @@ int CPerfSocket::ReceiveTCPPackets(int maxMessages)
                     end = true;
                     break;
                 }
-                WSANETWORKEVENTS socketEvents{};
+                WSANETWORKEVENTS socketEvents {};
                 {
                     CMutexLocker lock(m_lock);
                     rc = taluvo::net::WSAEnumNetworkEvents(m_sock, m_hSocketEvent, &socketEvents);
@@ -152,7 +155,7 @@ bool CPerfSocket::ReadAvailable(int maxMessages, int& handled, bool toTheEnd)
             if (sock == INVALID_SOCKET || !m_pRecvBuffer)
                 return true;
             received = taluvo::net::recv(sock, reinterpret_cast<char*>(m_pRecvBuffer.get()) + m_dwRecvCount,
-                                         static_cast<int>(m_dwBufferSize - m_dwRecvCount), 0);
+                static_cast<int>(m_dwBufferSize - m_dwRecvCount), 0);
             if (received == SOCKET_ERROR)
                 error = WSAGetLastError();
         }
@@ -162,10 +165,10 @@ bool CPerfSocket::ReadAvailable(int maxMessages, int& handled, bool toTheEnd)
                 return toTheEnd;
             }
             if (toTheEnd)
-                return true;  // a reset after the close: nothing more to read
+                return true; // a reset after the close: nothing more to read
             WSASetLastError(error);
-            throw CSocketException(QStringLiteral("recv() failed."), __FILE__, __LINE__,
-                                   "(WSAEWOULDBLOCK == WSAGetLastError())");
+            throw CSocketException(
+                QStringLiteral("recv() failed."), __FILE__, __LINE__, "(WSAEWOULDBLOCK == WSAGetLastError())");
         }
         TRACE2(u"CPerfSocket::ReceiveTCPPackets. FD_READ receive %d bytes.\r\n", received);
         if (received == 0)
@@ -193,11 +196,11 @@ CPerfSocket::FrameResult CPerfSocket::DeliverFrames(int maxMessages, int& handle
             if (held < MSGSIZE)
                 break;
             // In 64 bits: a length near 2^32 must not wrap into a small frame.
-            const uint64_t frameLength = uint64_t{ReadLe32(buffer + offset + 8)} + MSGSIZE;
+            const uint64_t frameLength = uint64_t { ReadLe32(buffer + offset + 8) } + MSGSIZE;
             if (frameLength > m_dwBufferSize) {
                 TRACE0(u"CPerfSocket::ReceiveTCPPackets. Frame of %I64d bytes exceeds the receive buffer; "
                        u"closing the connection.\r\n",
-                       static_cast<int64_t>(frameLength));
+                    static_cast<int64_t>(frameLength));
                 result = FrameResult::Malformed;
                 break;
             }
@@ -207,7 +210,7 @@ CPerfSocket::FrameResult CPerfSocket::DeliverFrames(int maxMessages, int& handle
             break;
 
         const BYTE* frame = buffer + offset;
-        SMessage msg{ReadLe32(frame), ReadLe32(frame + 4), ReadLe32(frame + 8), frame + MSGSIZE};
+        SMessage msg { ReadLe32(frame), ReadLe32(frame + 4), ReadLe32(frame + 8), frame + MSGSIZE };
         TRACE1(u"CPerfSocket::ReceiveTCPPackets. Got a message. Message type: %d\r\n", msg.type);
         offset += m_dwFrameLength;
         m_dwFrameLength = 0;
@@ -245,7 +248,7 @@ BOOL CPerfSocket::Send(const void* data, DWORD len)
             // in order.
             if (m_queuedBytes + len > kMaxQueuedBytes) {
                 TRACE0(u"CPerfSocket::Send error. The peer does not read; %I64d bytes are waiting.\r\n",
-                       static_cast<int64_t>(m_queuedBytes));
+                    static_cast<int64_t>(m_queuedBytes));
                 SignalStop();
                 return FALSE;
             }
@@ -256,7 +259,7 @@ BOOL CPerfSocket::Send(const void* data, DWORD len)
         DWORD sent = 0;
         while (sent < len) {
             const int rc = taluvo::net::send(sock, reinterpret_cast<const char*>(bytes) + sent,
-                                             static_cast<int>(std::min<DWORD>(len - sent, INT_MAX)), 0);
+                static_cast<int>(std::min<DWORD>(len - sent, INT_MAX)), 0);
             if (rc == SOCKET_ERROR) {
                 const int error = WSAGetLastError();
                 if (error != WSAEWOULDBLOCK) {
@@ -314,14 +317,14 @@ void CPerfSocket::DrainSendQueue()
             continue;
         }
         const int rc = taluvo::net::send(m_sock, reinterpret_cast<const char*>(chunk.m_pBytes.get()) + chunk.m_dwSent,
-                                         static_cast<int>(std::min<DWORD>(rest, INT_MAX)), 0);
+            static_cast<int>(std::min<DWORD>(rest, INT_MAX)), 0);
         if (rc == SOCKET_ERROR) {
             if (WSAGetLastError() == WSAEWOULDBLOCK) {
                 TRACE2(u"CPerfSocket::ReceiveTCPPackets. FD_WRITE WSAEWOULDBLOCK.\r\n");
                 break;
             }
-            throw CSocketException(QStringLiteral("send() failed."), __FILE__, __LINE__,
-                                   "(WSAEWOULDBLOCK == WSAGetLastError())");
+            throw CSocketException(
+                QStringLiteral("send() failed."), __FILE__, __LINE__, "(WSAEWOULDBLOCK == WSAGetLastError())");
         }
         m_queuedBytes -= static_cast<size_t>(rc);
         if (static_cast<DWORD>(rc) < rest) {
@@ -400,14 +403,14 @@ void CPerfSocket::ReportConnection(SOCKET sock)
     local.GetDottedAddress(localText, sizeof localText);
     remote.GetDottedAddress(remoteText, sizeof remoteText);
     TRACE1(u"[%3d] local %hs port %u connected with %hs port %u\r\n", sock, localText, local.GetPort(), remoteText,
-           remote.GetPort());
+        remote.GetPort());
 }
 
 void CPerfSocket::ReportServerSettings(const char* host)
 {
     TRACE_SCOPE(u"CPerfSocket::ReportServerSettings");
     TRACE1(u"CPerfSocket::ReportServerSettings. Server listening on %s port %d\r\n",
-           m_type == TYPE_TCP ? u"TCP" : u"UDP", m_port);
+        m_type == TYPE_TCP ? u"TCP" : u"UDP", m_port);
     if (host) {
         const CSocketAddr local = GetLocalAddress();
         char localText[32];

@@ -23,14 +23,14 @@ struct SMessage {
     DWORD type;
     DWORD param;
     DWORD payloadLength;
-    const BYTE* payload;  // valid (not null) also for an empty payload
+    const BYTE* payload; // valid (not null) also for an empty payload
 };
 
 // Bytes that Send accepted but the socket did not take yet.
 struct SDataChunk {
     std::unique_ptr<BYTE[]> m_pBytes;
     DWORD m_dwLength = 0;
-    DWORD m_dwSent = 0;  // bytes of the chunk already handed to the socket
+    DWORD m_dwSent = 0; // bytes of the chunk already handed to the socket
 };
 
 class CPerfSocket : public CSocket {
@@ -84,13 +84,13 @@ protected:
     HANDLE m_hStartEvent = nullptr;
     std::deque<SDataChunk> m_sendQueue;
     size_t m_queuedBytes = 0;
-    std::unique_ptr<BYTE, decltype(&std::free)> m_pRecvBuffer{nullptr, &std::free};
+    std::unique_ptr<BYTE, decltype(&std::free)> m_pRecvBuffer { nullptr, &std::free };
     DWORD m_dwBufferSize = kBufferSize;
     DWORD m_dwRecvCount = 0;
-    DWORD m_dwFrameLength = 0;  // length of the frame at the buffer's start once its header is in
-    DWORD m_dwRecvHighWater = 0;  // bytes of the buffer ever written (what ResetBuffers clears)
-    std::atomic<bool> m_bStop{false};
-    std::atomic<bool> m_bFrameReceived{false};
+    DWORD m_dwFrameLength = 0; // length of the frame at the buffer's start once its header is in
+    DWORD m_dwRecvHighWater = 0; // bytes of the buffer ever written (what ResetBuffers clears)
+    std::atomic<bool> m_bStop { false };
+    std::atomic<bool> m_bFrameReceived { false };
     // When the bytes of the incomplete frame at the buffer's start began to arrive.
     std::chrono::steady_clock::time_point m_incompleteSince;
 

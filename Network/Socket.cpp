@@ -2,7 +2,11 @@
 
 #include "core/Exceptions.h"
 
-CSocket::CSocket(WORD port, int type) : m_port(port), m_type(type) {}
+CSocket::CSocket(WORD port, int type)
+    : m_port(port)
+    , m_type(type)
+{
+}
 
 CSocket::~CSocket()
 {
@@ -22,7 +26,7 @@ void CSocket::Listen(const char* host, const char* secondHost)
 {
     const CSocketAddr local(host, m_port);
     const CSocketAddr second(secondHost, m_port);
-    CloseSocket();  // listening again must not leak the previous socket
+    CloseSocket(); // listening again must not leak the previous socket
     const bool tcp = m_type == TYPE_TCP;
     m_sock = taluvo::net::socket(AF_INET, tcp ? SOCK_STREAM : SOCK_DGRAM, tcp ? IPPROTO_TCP : IPPROTO_UDP);
     SOCKET_CHECK(INVALID_SOCKET != m_sock, QStringLiteral("CSocket::Listen. socket failed."));
@@ -80,24 +84,26 @@ CSocketAddr CSocket::GetRemoteAddress() const
 
 void CSocket::MCastJoin(const CSocketAddr& group, const CSocketAddr& iface)
 {
-    ip_mreq request{};
+    ip_mreq request {};
     request.imr_multiaddr = group.Record().sin_addr;
     request.imr_interface = iface.Record().sin_addr;
-    const int rc = taluvo::net::setsockopt(m_sock, IPPROTO_IP, IP_ADD_MEMBERSHIP,
-                                           reinterpret_cast<const char*>(&request), sizeof request);
+    const int rc = taluvo::net::setsockopt(
+        m_sock, IPPROTO_IP, IP_ADD_MEMBERSHIP, reinterpret_cast<const char*>(&request), sizeof request);
     SOCKET_CHECK(rc != SOCKET_ERROR, QStringLiteral("CSocket::MCastJoin. setsockopt IP_ADD_MEMBERSHIP failed."));
 }
 
 void CSocket::MCastSetTTL(BYTE ttl)
 {
-    const int rc = taluvo::net::setsockopt(m_sock, IPPROTO_IP, IP_MULTICAST_TTL, reinterpret_cast<const char*>(&ttl), 1);
+    const int rc
+        = taluvo::net::setsockopt(m_sock, IPPROTO_IP, IP_MULTICAST_TTL, reinterpret_cast<const char*>(&ttl), 1);
     SOCKET_CHECK(rc != SOCKET_ERROR, QStringLiteral("CSocket::MCastSetTTL. setsockopt IP_MULTICAST_TTL failed."));
 }
 
 void CSocket::MCastDisableLoopback()
 {
     const int loop = 0;
-    const int rc = taluvo::net::setsockopt(m_sock, IPPROTO_IP, IP_MULTICAST_LOOP, reinterpret_cast<const char*>(&loop),
-                                           sizeof loop);
-    SOCKET_CHECK(rc != SOCKET_ERROR, QStringLiteral("CSocket::MCastDisableLoopback. setsockopt IP_MULTICAST_LOOP failed."));
+    const int rc = taluvo::net::setsockopt(
+        m_sock, IPPROTO_IP, IP_MULTICAST_LOOP, reinterpret_cast<const char*>(&loop), sizeof loop);
+    SOCKET_CHECK(
+        rc != SOCKET_ERROR, QStringLiteral("CSocket::MCastDisableLoopback. setsockopt IP_MULTICAST_LOOP failed."));
 }

@@ -34,6 +34,6 @@ public:
     WORD m_port;
     // Read by threads that block on the socket while another thread closes it: the descriptor is
     // taken out of the field before it is closed.
-    std::atomic<SOCKET> m_sock{INVALID_SOCKET};
+    std::atomic<SOCKET> m_sock { INVALID_SOCKET };
     int m_type;
 };

@@ -37,17 +37,27 @@ void CSocketAddr::Resolve(const char* host)
     if (!hostP) {
         const char16_t* format;
         switch (WSAGetLastError()) {
-        case WSAHOST_NOT_FOUND: format = u"%hs: Unknown host"; break;
-        case WSATRY_AGAIN: format = u"%hs: Host name lookup failure"; break;
-        case WSANO_RECOVERY: format = u"%hs: Unknown server error"; break;
-        case WSANO_DATA: format = u"%hs: No address associated with name"; break;
-        default: format = u"%hs: Unknown resolver error"; break;
+        case WSAHOST_NOT_FOUND:
+            format = u"%hs: Unknown host";
+            break;
+        case WSATRY_AGAIN:
+            format = u"%hs: Host name lookup failure";
+            break;
+        case WSANO_RECOVERY:
+            format = u"%hs: Unknown server error";
+            break;
+        case WSANO_DATA:
+            format = u"%hs: No address associated with name";
+            break;
+        default:
+            format = u"%hs: Unknown resolver error";
+            break;
         }
         SOCKET_CHECK(hostP != NULL, taluvo::Format(format, host ? host : ""));
     }
     // Never more than the record holds, whatever length the answer claims.
     std::memcpy(&m_addr.sin_addr, hostP->h_addr_list[0],
-                std::min<size_t>(static_cast<size_t>(hostP->h_length), sizeof m_addr.sin_addr));
+        std::min<size_t>(static_cast<size_t>(hostP->h_length), sizeof m_addr.sin_addr));
 }
 
 void CSocketAddr::GetDottedAddress(char* destination, size_t size) const

@@ -10,17 +10,22 @@
 
 #include <atomic>
 
-template <typename Traits>
-class CHandleHolder {
+template <typename Traits> class CHandleHolder {
 public:
     using Handle = typename Traits::Handle;
 
     CHandleHolder() = default;
-    explicit CHandleHolder(Handle handle) : m_handle(handle) {}
+    explicit CHandleHolder(Handle handle)
+        : m_handle(handle)
+    {
+    }
     ~CHandleHolder() { Close(); }
     CHandleHolder(const CHandleHolder&) = delete;
     CHandleHolder& operator=(const CHandleHolder&) = delete;
-    CHandleHolder(CHandleHolder&& other) noexcept : m_handle(other.Detach()) {}
+    CHandleHolder(CHandleHolder&& other) noexcept
+        : m_handle(other.Detach())
+    {
+    }
     CHandleHolder& operator=(CHandleHolder&& other) noexcept
     {
         if (this != &other)
@@ -51,7 +56,7 @@ public:
     operator Handle() const { return m_handle.load(); }
 
 private:
-    std::atomic<Handle> m_handle{Traits::Empty()};
+    std::atomic<Handle> m_handle { Traits::Empty() };
 };
 
 struct KernelHandleTraits {

@@ -10,14 +10,23 @@
 
 class CAnsiToWide {
 public:
-    explicit CAnsiToWide(const char* text, qsizetype len = -1) : m_text(taluvo::AnsiDecode(text, len)) {}
-    explicit CAnsiToWide(const QByteArray& text) : m_text(text.isNull() ? QString() : taluvo::AnsiDecode(text)) {}
+    explicit CAnsiToWide(const char* text, qsizetype len = -1)
+        : m_text(taluvo::AnsiDecode(text, len))
+    {
+    }
+    explicit CAnsiToWide(const QByteArray& text)
+        : m_text(text.isNull() ? QString() : taluvo::AnsiDecode(text))
+    {
+    }
 
     BOOL IsValid() const { return m_text.isNull() ? FALSE : TRUE; }
     const QString& Get() const { return m_text; }
     operator const QString&() const { return m_text; }
     // NUL-terminated code units, valid while the converter lives; null for a null source.
-    const char16_t* c_str() const { return m_text.isNull() ? nullptr : reinterpret_cast<const char16_t*>(m_text.utf16()); }
+    const char16_t* c_str() const
+    {
+        return m_text.isNull() ? nullptr : reinterpret_cast<const char16_t*>(m_text.utf16());
+    }
 
 private:
     QString m_text;
@@ -25,8 +34,14 @@ private:
 
 class CWideToAnsi {
 public:
-    explicit CWideToAnsi(const QString& text) : m_text(text.isNull() ? QByteArray() : taluvo::AnsiEncode(text)) {}
-    explicit CWideToAnsi(const char16_t* text) : m_text(taluvo::AnsiEncode(text)) {}
+    explicit CWideToAnsi(const QString& text)
+        : m_text(text.isNull() ? QByteArray() : taluvo::AnsiEncode(text))
+    {
+    }
+    explicit CWideToAnsi(const char16_t* text)
+        : m_text(taluvo::AnsiEncode(text))
+    {
+    }
 
     BOOL IsValid() const { return m_text.isNull() ? FALSE : TRUE; }
     const QByteArray& Get() const { return m_text; }

@@ -11,7 +11,7 @@ namespace {
 
 constexpr std::array<std::array<DWORD, 256>, 8> MakeTables()
 {
-    std::array<std::array<DWORD, 256>, 8> tables{};
+    std::array<std::array<DWORD, 256>, 8> tables {};
     for (DWORD i = 0; i < 256; ++i) {
         DWORD c = i;
         for (int k = 0; k < 8; ++k)
@@ -35,9 +35,9 @@ DWORD UpdateSliced(DWORD state, const BYTE* p, size_t count)
         std::memcpy(&low, p, 4);
         std::memcpy(&high, p + 4, 4);
         low ^= state;
-        state = kTables[7][low & 0xFF] ^ kTables[6][(low >> 8) & 0xFF] ^ kTables[5][(low >> 16) & 0xFF] ^
-                kTables[4][low >> 24] ^ kTables[3][high & 0xFF] ^ kTables[2][(high >> 8) & 0xFF] ^
-                kTables[1][(high >> 16) & 0xFF] ^ kTables[0][high >> 24];
+        state = kTables[7][low & 0xFF] ^ kTables[6][(low >> 8) & 0xFF] ^ kTables[5][(low >> 16) & 0xFF]
+            ^ kTables[4][low >> 24] ^ kTables[3][high & 0xFF] ^ kTables[2][(high >> 8) & 0xFF]
+            ^ kTables[1][(high >> 16) & 0xFF] ^ kTables[0][high >> 24];
         p += 8;
         count -= 8;
     }
@@ -109,7 +109,7 @@ bool HasClmul()
 
 #endif
 
-}  // namespace
+} // namespace
 
 DWORD CCrc32::UpdateByTable(DWORD state, const BYTE* bytes, size_t count)
 {

@@ -14,7 +14,7 @@ namespace {
 constexpr auto kMarker = u"#FILE_LINE#";
 constexpr auto kLabelSeparator = u")\t::";
 
-}  // namespace
+} // namespace
 
 CDebugTracer::CDebugTracer()
 {
@@ -30,12 +30,14 @@ void CDebugTracer::Init(const QString& iniPath)
 {
     m_szIniPath = iniPath;
     if (m_szIniPath.isEmpty())
-        return;  // no program path: stay on the debugger
+        return; // no program path: stay on the debugger
     m_szLogPath = taluvo::ChangeExtension(m_szIniPath, QStringLiteral("log"));
 
-    const QString type = taluvo::GetProfileText(QStringLiteral("Output"), QStringLiteral("Type"), QStringLiteral("Debugger"), m_szIniPath);
+    const QString type = taluvo::GetProfileText(
+        QStringLiteral("Output"), QStringLiteral("Type"), QStringLiteral("Debugger"), m_szIniPath);
     BOOL toDebugger = type.compare(QLatin1String("file"), Qt::CaseInsensitive) == 0 ? FALSE : TRUE;
-    const QString file = taluvo::GetProfileText(QStringLiteral("Output"), QStringLiteral("File"), QString(), m_szIniPath);
+    const QString file
+        = taluvo::GetProfileText(QStringLiteral("Output"), QStringLiteral("File"), QString(), m_szIniPath);
     if (!file.isEmpty() && SetLogFile(file))
         toDebugger = FALSE;
     SetOutput(toDebugger, FALSE);
@@ -44,7 +46,8 @@ void CDebugTracer::Init(const QString& iniPath)
 DWORD CDebugTracer::GetModuleTraceLevel(const QString& moduleName)
 {
     const DWORD level = taluvo::GetProfileInt(QStringLiteral("TraceLevel"), moduleName, 0, m_szIniPath);
-    taluvo::OutputDebugText(taluvo::Format(u"CDebugTracer::GetModuleTraceLevel. Module \"%s\", Level: %d\n", moduleName, level));
+    taluvo::OutputDebugText(
+        taluvo::Format(u"CDebugTracer::GetModuleTraceLevel. Module \"%s\", Level: %d\n", moduleName, level));
     return level;
 }
 
@@ -69,7 +72,7 @@ void CDebugTracer::SetOutput(BOOL toDebugger, BOOL writeIni)
     m_bOutputToDebugger = toDebugger;
     if (writeIni && !m_szIniPath.isEmpty()) {
         taluvo::WriteProfileText(QStringLiteral("Output"), QStringLiteral("Type"),
-                                 toDebugger ? QStringLiteral("Debugger") : QStringLiteral("File"), m_szIniPath);
+            toDebugger ? QStringLiteral("Debugger") : QStringLiteral("File"), m_szIniPath);
         if (!toDebugger)
             taluvo::WriteProfileText(QStringLiteral("Output"), QStringLiteral("File"), m_szLogPath, m_szIniPath);
     }
@@ -111,7 +114,8 @@ void CDebugTracer::WriteHeaderText(const QString& formatted)
             if (pathStart < formatted.size() && formatted[pathStart] == QLatin1Char('\t'))
                 ++pathStart;
             const QString path = formatted.mid(pathStart, open - pathStart);
-            const qsizetype lastSlash = std::max(path.lastIndexOf(QLatin1Char('/')), path.lastIndexOf(QLatin1Char('\\')));
+            const qsizetype lastSlash
+                = std::max(path.lastIndexOf(QLatin1Char('/')), path.lastIndexOf(QLatin1Char('\\')));
             const QString fileName = path.mid(lastSlash + 1).toUpper();
             const int line = formatted.mid(open + 1, separator - open - 1).toInt();
             const qsizetype labelStart = separator + QStringView(kLabelSeparator).size();
@@ -169,7 +173,9 @@ CDebugTracer* CDbgTracer::Instance()
 }
 
 CTraceScope::CTraceScope(const char16_t* qualifiedName, DWORD moduleLevel, const char* file, int line)
-    : m_dwLevel(moduleLevel), m_nLine(line), m_szFile(file)
+    : m_dwLevel(moduleLevel)
+    , m_nLine(line)
+    , m_szFile(file)
 {
     // A scope whose module does not trace scopes costs one test: the text is made only when needed.
     if (m_dwLevel & TRACE_LEVEL_SCOPE) {

@@ -41,15 +41,13 @@ public:
     void SetFlags(DWORD flags);
 
     // Begins a line: takes the lock (kept until WriteMessage) and writes the prefix.
-    template <typename... A>
-    void WriteHeader(const char16_t* format, const A&... args)
+    template <typename... A> void WriteHeader(const char16_t* format, const A&... args)
     {
         EnterCriticalSection(&m_lock);
         WriteHeaderText(taluvo::FormatN(kLineCapacity, format, args...));
     }
     // Ends the line begun by WriteHeader on this thread and leaves the lock.
-    template <typename... A>
-    void WriteMessage(const char16_t* format, const A&... args)
+    template <typename... A> void WriteMessage(const char16_t* format, const A&... args)
     {
         WriteMessageText(taluvo::FormatN(kLineCapacity, format, args...));
     }
@@ -63,7 +61,7 @@ public:
 private:
     void Init(const QString& iniPath);
     void WriteHeaderText(const QString& formatted);
-    void WriteMessageText(const QString& message);  // leaves the lock, whatever happens
+    void WriteMessageText(const QString& message); // leaves the lock, whatever happens
 
     QString m_szIniPath;
     QString m_szLogPath;
@@ -103,16 +101,16 @@ constexpr DWORD TRACE_LEVEL_3 = 0x08;
 constexpr DWORD TRACE_LEVEL_SCOPE = 0x10;
 
 // Registers this source file's module; the level is read once, before main runs.
-#define TRACE_MODULE(name) \
+#define TRACE_MODULE(name)                                                                                             \
     static const DWORD s_dwTraceModuleLevel = CDbgTracer::Instance()->GetModuleTraceLevel(QStringLiteral(name))
 
-#define TALUVO_TRACE_AT(bit, header, ...) \
-    do { \
-        if (s_dwTraceModuleLevel & (bit)) { \
-            CDebugTracer* tracer_ = CDbgTracer::Instance(); \
-            tracer_->WriteHeader(header, u"#FILE_LINE#", __FILE__, __LINE__); \
-            tracer_->WriteMessage(__VA_ARGS__); \
-        } \
+#define TALUVO_TRACE_AT(bit, header, ...)                                                                              \
+    do {                                                                                                               \
+        if (s_dwTraceModuleLevel & (bit)) {                                                                            \
+            CDebugTracer* tracer_ = CDbgTracer::Instance();                                                            \
+            tracer_->WriteHeader(header, u"#FILE_LINE#", __FILE__, __LINE__);                                          \
+            tracer_->WriteMessage(__VA_ARGS__);                                                                        \
+        }                                                                                                              \
     } while (0)
 
 #define TRACE0(...) TALUVO_TRACE_AT(TRACE_LEVEL_0, u"%s\t%hs(%d)\t::TRACE0:\t", __VA_ARGS__)
@@ -122,4 +120,5 @@ constexpr DWORD TRACE_LEVEL_SCOPE = 0x10;
 
 #define TALUVO_CONCAT_(a, b) a##b
 #define TALUVO_CONCAT(a, b) TALUVO_CONCAT_(a, b)
-#define TRACE_SCOPE(name) CTraceScope TALUVO_CONCAT(traceScope_, __LINE__)(name, s_dwTraceModuleLevel, __FILE__, __LINE__)
+#define TRACE_SCOPE(name)                                                                                              \
+    CTraceScope TALUVO_CONCAT(traceScope_, __LINE__)(name, s_dwTraceModuleLevel, __FILE__, __LINE__)

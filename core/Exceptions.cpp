@@ -34,7 +34,7 @@ CSocketException::CSocketException(const QString& text, const char* file, int li
     : m_nError(WSAGetLastError())
 {
     m_szMessage = taluvo::FormatN(kWorkingBuffer, u"%s\nFile: %hs(%d)\nError: %s (%d)\nExpr.: %hs", text, file, line,
-                                  GetSocketErrorText(m_nError), m_nError, expression);
+        GetSocketErrorText(m_nError), m_nError, expression);
 }
 
 QString GetErrorDescription(DWORD code, const char16_t* moduleName)

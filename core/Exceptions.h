@@ -10,8 +10,14 @@
 
 class CCmnException {
 public:
-    explicit CCmnException(const QString& message = QString()) : m_szMessage(message) {}
-    explicit CCmnException(const char16_t* message) : m_szMessage(message ? QString::fromUtf16(message) : QString()) {}
+    explicit CCmnException(const QString& message = QString())
+        : m_szMessage(message)
+    {
+    }
+    explicit CCmnException(const char16_t* message)
+        : m_szMessage(message ? QString::fromUtf16(message) : QString())
+    {
+    }
 
     void SetMessage(const QString& message) { m_szMessage = message; }
     const QString& GetMessage() const { return m_szMessage; }
@@ -21,7 +27,7 @@ public:
     const QString& GetShortText();
 
 protected:
-    QString m_szMessage;  // null: no message
+    QString m_szMessage; // null: no message
 };
 
 class CFailException : public CCmnException {
@@ -60,20 +66,20 @@ QString GetErrorDescription(DWORD code, const char16_t* moduleName = nullptr);
 const char16_t* GetSocketErrorText(int code);
 
 // The throw convention: state an assumption; when it is false, throw with its location.
-#define FAIL_CHECK(expr, text) \
-    do { \
-        if (!(expr)) \
-            throw CFailException((text), __FILE__, __LINE__, #expr); \
+#define FAIL_CHECK(expr, text)                                                                                         \
+    do {                                                                                                               \
+        if (!(expr))                                                                                                   \
+            throw CFailException((text), __FILE__, __LINE__, #expr);                                                   \
     } while (0)
 
-#define FAIL_CHECK_FMT(expr, format, ...) \
-    do { \
-        if (!(expr)) \
-            throw CFailExceptionFmt(__FILE__, __LINE__, #expr, (format), ##__VA_ARGS__); \
+#define FAIL_CHECK_FMT(expr, format, ...)                                                                              \
+    do {                                                                                                               \
+        if (!(expr))                                                                                                   \
+            throw CFailExceptionFmt(__FILE__, __LINE__, #expr, (format), ##__VA_ARGS__);                               \
     } while (0)
 
-#define SOCKET_CHECK(expr, text) \
-    do { \
-        if (!(expr)) \
-            throw CSocketException((text), __FILE__, __LINE__, #expr); \
+#define SOCKET_CHECK(expr, text)                                                                                       \
+    do {                                                                                                               \
+        if (!(expr))                                                                                                   \
+            throw CSocketException((text), __FILE__, __LINE__, #expr);                                                 \
     } while (0)

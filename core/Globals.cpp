@@ -4,4 +4,4 @@
 
 CMutex g_dbMutex;
 CListener* g_pListener = nullptr;
-std::atomic<HWND> g_hMainWnd{nullptr};
+std::atomic<HWND> g_hMainWnd { nullptr };

@@ -1,6 +1,9 @@
 #include "core/Mutex.h"
 
-CMutex::CMutex() : m_hMutex(CreateMutex(nullptr, FALSE, nullptr)) {}
+CMutex::CMutex()
+    : m_hMutex(CreateMutex(nullptr, FALSE, nullptr))
+{
+}
 
 CMutex::~CMutex()
 {

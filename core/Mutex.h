@@ -25,12 +25,16 @@ public:
 
 private:
     HANDLE m_hMutex = nullptr;
-    std::atomic<BOOL> m_bLocked{FALSE};  // what the last Lock or Unlock achieved, from any thread
+    std::atomic<BOOL> m_bLocked { FALSE }; // what the last Lock or Unlock achieved, from any thread
 };
 
 class CMutexLocker {
 public:
-    explicit CMutexLocker(CMutex& mutex) : m_pMutex(&mutex) { m_pMutex->Lock(INFINITE); }
+    explicit CMutexLocker(CMutex& mutex)
+        : m_pMutex(&mutex)
+    {
+        m_pMutex->Lock(INFINITE);
+    }
     ~CMutexLocker() { m_pMutex->Unlock(); }
     CMutexLocker(const CMutexLocker&) = delete;
     CMutexLocker& operator=(const CMutexLocker&) = delete;
@@ -41,7 +45,11 @@ private:
 
 class CCritSecLocker {
 public:
-    explicit CCritSecLocker(CRITICAL_SECTION& cs) : m_pCs(&cs) { EnterCriticalSection(m_pCs); }
+    explicit CCritSecLocker(CRITICAL_SECTION& cs)
+        : m_pCs(&cs)
+    {
+        EnterCriticalSection(m_pCs);
+    }
     ~CCritSecLocker() { LeaveCriticalSection(m_pCs); }
     CCritSecLocker(const CCritSecLocker&) = delete;
     CCritSecLocker& operator=(const CCritSecLocker&) = delete;

@@ -3,10 +3,13 @@
 
 #include "platform/base/WinTypes.h"
 
-template <typename T>
-class CSmartPtr {
+template <typename T> class CSmartPtr {
 public:
-    explicit CSmartPtr(T* pointer = nullptr, bool isArray = false) : m_p(pointer), m_bArray(isArray) {}
+    explicit CSmartPtr(T* pointer = nullptr, bool isArray = false)
+        : m_p(pointer)
+        , m_bArray(isArray)
+    {
+    }
     ~CSmartPtr() { Free(); }
     CSmartPtr(const CSmartPtr&) = delete;
     CSmartPtr& operator=(const CSmartPtr&) = delete;

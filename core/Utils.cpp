@@ -12,7 +12,7 @@ QString FormatTime(int64_t t)
     if (!taluvo::ToLocalTime(t, local))
         return QStringLiteral("Invalid time");
     return taluvo::Format(u"%.2d/%.2d/%.4d %.2d:%.2d:%.2d", local.wDay, local.wMonth, local.wYear, local.wHour,
-                          local.wMinute, local.wSecond);
+        local.wMinute, local.wSecond);
 }
 
 BOOL HasInvalidEMailChars(const QString& text)
@@ -36,11 +36,11 @@ BOOL IsValidEMail(const QString& text)
 {
     if (text.isNull())
         return FALSE;
-    return !HasInvalidEMailChars(text) && CountChar(text, QLatin1Char('@')) == 1 && !text.startsWith(QLatin1Char('@')) &&
-                   !text.endsWith(QLatin1Char('@')) && !text.endsWith(QLatin1Char('.')) &&
-                   !text.contains(QLatin1String(".."))
-               ? TRUE
-               : FALSE;
+    return !HasInvalidEMailChars(text) && CountChar(text, QLatin1Char('@')) == 1 && !text.startsWith(QLatin1Char('@'))
+            && !text.endsWith(QLatin1Char('@')) && !text.endsWith(QLatin1Char('.'))
+            && !text.contains(QLatin1String(".."))
+        ? TRUE
+        : FALSE;
 }
 
 QString PathJoin(const QString& folder, const QString& name)

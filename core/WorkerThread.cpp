@@ -21,7 +21,7 @@ struct LiveWorkers {
 
     static LiveWorkers& Instance()
     {
-        static LiveWorkers* live = new LiveWorkers;  // outlives every static destructor
+        static LiveWorkers* live = new LiveWorkers; // outlives every static destructor
         return *live;
     }
     void Add()
@@ -41,9 +41,9 @@ struct LiveWorkers {
 
 constexpr DWORD kDestructorWaitMs = 5000;
 
-std::atomic<CWorkerThread::ThreadStartHook> g_threadStartHook{nullptr};
+std::atomic<CWorkerThread::ThreadStartHook> g_threadStartHook { nullptr };
 
-}  // namespace
+} // namespace
 
 CWorkerThread::CWorkerThread() = default;
 
@@ -67,13 +67,13 @@ void CWorkerThread::StopAndJoin()
     if (!Wait(kDestructorWaitMs)) {
         // No forced termination: a thread killed in the middle of its work could leave locks held
         // and data half written. Keep waiting (serving sends on the user-interface thread).
-        taluvo::OutputDebugText(taluvo::Format(
-            u"CWorkerThread::~CWorkerThread. Thread %X did not stop within %u ms; waiting for it.\n",
-            m_dwThreadId.load(), kDestructorWaitMs));
+        taluvo::OutputDebugText(
+            taluvo::Format(u"CWorkerThread::~CWorkerThread. Thread %X did not stop within %u ms; waiting for it.\n",
+                m_dwThreadId.load(), kDestructorWaitMs));
         Wait(INFINITE);
     }
     if (m_thread.joinable())
-        m_thread.join();  // the thread has signalled its end: this returns at once
+        m_thread.join(); // the thread has signalled its end: this returns at once
 }
 
 void CWorkerThread::JoinFinishedThread()

@@ -30,7 +30,7 @@ public:
     // Counts a stop request; a derived class that must wake its thread overrides it and calls this.
     virtual void Stop();
     // Runs on the worker thread right after Run returns.
-    virtual void OnExit() {}
+    virtual void OnExit() { }
     virtual void Run() = 0;
 
     // TRUE when no thread runs or it ended within the time.
@@ -64,9 +64,9 @@ private:
     // Starts the thread's work on a new thread or a kept one; publishes its id before returning.
     BOOL Launch(HANDLE end);
 
-    std::atomic<DWORD> m_dwThreadId{0};
-    std::atomic<LONG> m_lStopCount{0};
+    std::atomic<DWORD> m_dwThreadId { 0 };
+    std::atomic<LONG> m_lStopCount { 0 };
     CAutoHandle m_hThread;
     std::thread m_thread;
-    std::mutex m_startLock;  // held by Start until the new thread's id and handle are published
+    std::mutex m_startLock; // held by Start until the new thread's id and handle are published
 };

@@ -18,16 +18,15 @@ void CSymbolText::Append(const QByteArray& text)
 
 namespace {
 
-template <typename T>
-T ReadValue(CSymbolEngine& engine, uint64_t address)
+template <typename T> T ReadValue(CSymbolEngine& engine, uint64_t address)
 {
-    T value{};
+    T value {};
     if (!engine.ReadMemory(address, &value, sizeof(value)))
-        throw CReadFault{address};
+        throw CReadFault { address };
     return value;
 }
 
-}  // namespace
+} // namespace
 
 void WriteCallStack(CCrashReporter& reporter, const CrashRecord& record, bool withLocals)
 {
@@ -56,9 +55,8 @@ void WriteCallStack(CCrashReporter& reporter, const CrashRecord& record, bool wi
             reporter.ReportPrintf(u"  %hs line %u", file, line);
         reporter.ReportPrintf(u"\r\n");
         if (withLocals) {
-            engine.EnumerateVariables(frame, [&](const VariableInfo& symbol) {
-                ReportSymbolCallback(reporter, symbol, frame);
-            });
+            engine.EnumerateVariables(
+                frame, [&](const VariableInfo& symbol) { ReportSymbolCallback(reporter, symbol, frame); });
             reporter.ReportPrintf(u"\r\n");
         }
     }
@@ -83,7 +81,7 @@ bool DescribeSymbol(CSymbolEngine& engine, const VariableInfo& symbol, CSymbolTe
         text.Append("Local ");
     text.Append(taluvo::Format("'%s'", symbol.name));
     if (symbol.inRegister)
-        return false;  // register variables are not shown
+        return false; // register variables are not shown
     bool handled = false;
     DescribeTypeMembers(engine, text, symbol.type, 0, symbol.address, handled);
     if (!handled)
@@ -91,8 +89,8 @@ bool DescribeSymbol(CSymbolEngine& engine, const VariableInfo& symbol, CSymbolTe
     return true;
 }
 
-void DescribeTypeMembers(CSymbolEngine& engine, CSymbolText& text, TypeRef type, int depth, uint64_t address,
-                         bool& handled)
+void DescribeTypeMembers(
+    CSymbolEngine& engine, CSymbolText& text, TypeRef type, int depth, uint64_t address, bool& handled)
 {
     handled = false;
     const std::string name = engine.TypeName(type);

@@ -38,12 +38,11 @@ struct CReadFault {
 
 void WriteCallStack(CCrashReporter& reporter, const taluvo::debug::CrashRecord& record, bool withLocals);
 
-void ReportSymbolCallback(CCrashReporter& reporter, const taluvo::debug::VariableInfo& symbol,
-                          const taluvo::debug::StackFrame& frame);
-bool DescribeSymbol(taluvo::debug::CSymbolEngine& engine, const taluvo::debug::VariableInfo& symbol,
-                    CSymbolText& text);
+void ReportSymbolCallback(
+    CCrashReporter& reporter, const taluvo::debug::VariableInfo& symbol, const taluvo::debug::StackFrame& frame);
+bool DescribeSymbol(taluvo::debug::CSymbolEngine& engine, const taluvo::debug::VariableInfo& symbol, CSymbolText& text);
 void DescribeTypeMembers(taluvo::debug::CSymbolEngine& engine, CSymbolText& text, taluvo::debug::TypeRef type,
-                         int depth, uint64_t address, bool& handled);
+    int depth, uint64_t address, bool& handled);
 int QueryBasicType(taluvo::debug::CSymbolEngine& engine, taluvo::debug::TypeRef type);
-void AppendValueText(taluvo::debug::CSymbolEngine& engine, CSymbolText& text, int basicType, uint64_t length,
-                     uint64_t address);
+void AppendValueText(
+    taluvo::debug::CSymbolEngine& engine, CSymbolText& text, int basicType, uint64_t length, uint64_t address);

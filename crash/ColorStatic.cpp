@@ -11,7 +11,7 @@ std::map<HWND, CColorStatic*>& Subclassed()
     return controls;
 }
 
-}  // namespace
+} // namespace
 
 CColorStatic::~CColorStatic()
 {

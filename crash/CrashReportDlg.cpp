@@ -34,10 +34,12 @@ QString FileNamePart(const QString& path)
     return path.mid(path.lastIndexOf(QLatin1Char('/')) + 1);
 }
 
-}  // namespace
+} // namespace
 
 CCrashReportDlg::CCrashReportDlg(const QString& programPath, const QString& reportPath, const QString& dumpPath)
-    : m_szModulePath(programPath), m_szReportPath(reportPath), m_szDumpPath(dumpPath)
+    : m_szModulePath(programPath)
+    , m_szReportPath(reportPath)
+    , m_szDumpPath(dumpPath)
 {
 }
 
@@ -52,8 +54,8 @@ LRESULT CCrashReportDlg::OnInitDialog(UINT, WPARAM, LPARAM, BOOL&)
     CenterWindow(GetParent());
     m_szModuleName = FileNamePart(m_szModulePath);
     SetWindowText(m_szModuleName);
-    for (auto [control, id] : {std::pair<CColorStatic*, int>{&m_band, IDC_CRASH_BAND}, {&m_headline, IDC_CRASH_HEADLINE},
-                               {&m_icon, IDC_CRASH_ICON}}) {
+    for (auto [control, id] : { std::pair<CColorStatic*, int> { &m_band, IDC_CRASH_BAND },
+             { &m_headline, IDC_CRASH_HEADLINE }, { &m_icon, IDC_CRASH_ICON } }) {
         if (control->SubclassWindow(GetDlgItem(id)))
             control->ResetColors();
     }
@@ -62,16 +64,18 @@ LRESULT CCrashReportDlg::OnInitDialog(UINT, WPARAM, LPARAM, BOOL&)
     // The white band under the headline and the icon.
     const COLORREF white = RGB(255, 255, 255);
     m_icon.SetDialogColor(white);
-    for (CColorStatic* control : {&m_band, &m_headline}) {
+    for (CColorStatic* control : { &m_band, &m_headline }) {
         control->SetTextColor(RGB(0, 0, 0));
         control->SetBkColor(white);
     }
-    SetDlgItemText(IDC_CRASH_HEADLINE, taluvo::Format(u"%s has encountered a problem and needs to close.", m_szModuleName));
+    SetDlgItemText(
+        IDC_CRASH_HEADLINE, taluvo::Format(u"%s has encountered a problem and needs to close.", m_szModuleName));
     m_headlineFont = ::CreateFont(14, 0, 0, 0, FW_BOLD, 0, 0, 0, 0, 0, 0, 0, 0, u"MS Sans Serif");
     SendDlgItemMessage(IDC_CRASH_HEADLINE, WM_SETFONT, reinterpret_cast<WPARAM>(m_headlineFont), TRUE);
     // Headline and icon follow the band in the z-order; being transparent, they are painted over it.
-    for (int id : {IDC_CRASH_HEADLINE, IDC_CRASH_ICON})
-        ::SetWindowPos(GetDlgItem(id), GetDlgItem(IDC_CRASH_BAND), 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_SHOWWINDOW);
+    for (int id : { IDC_CRASH_HEADLINE, IDC_CRASH_ICON })
+        ::SetWindowPos(
+            GetDlgItem(id), GetDlgItem(IDC_CRASH_BAND), 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_SHOWWINDOW);
     // The link to the report's contents is not offered: the template keeps it hidden with its
     // caption, and its command does nothing.
     if (m_link.SubclassWindow(GetDlgItem(IDC_CRASH_LINK)))
@@ -85,16 +89,15 @@ LRESULT CCrashReportDlg::OnSend(WORD, WORD, HWND, BOOL&)
     const QString subject = taluvo::Format(u"Error report for %s", m_szModuleName);
     ZipReport();
     const QString address = QStringLiteral(TALUVO_CRASH_SUPPORT_ADDRESS);
-    if (!SendReportMail(m_hWnd, address, QStringLiteral(TALUVO_CRASH_SUPPORT_NAME), subject, m_szDescription,
-                        m_szZipPath)) {
+    if (!SendReportMail(
+            m_hWnd, address, QStringLiteral(TALUVO_CRASH_SUPPORT_NAME), subject, m_szDescription, m_szZipPath)) {
         // A build without a support address names no recipient rather than ending in "to .".
         const QString warning = address.isEmpty()
-                                    ? taluvo::FormatN(kWarningCapacity + 1,
-                                                      u"!!! THE ERROR REPORT WAS NOT SENT !!!.\nPlease send the file:\r\n'%s'.",
-                                                      m_szZipPath)
-                                    : taluvo::FormatN(kWarningCapacity + 1,
-                                                      u"!!! THE ERROR REPORT WAS NOT SENT !!!.\nPlease send the file:\r\n'%s'\r\nto %s.",
-                                                      m_szZipPath, address);
+            ? taluvo::FormatN(kWarningCapacity + 1,
+                u"!!! THE ERROR REPORT WAS NOT SENT !!!.\nPlease send the file:\r\n'%s'.", m_szZipPath)
+            : taluvo::FormatN(kWarningCapacity + 1,
+                u"!!! THE ERROR REPORT WAS NOT SENT !!!.\nPlease send the file:\r\n'%s'\r\nto %s.", m_szZipPath,
+                address);
         MessageBox(warning, m_szModuleName, MB_OK | MB_ICONWARNING);
     }
     EndDialog(IDOK);
@@ -134,14 +137,14 @@ int CCrashReportDlg::ZipReport()
 }
 
 bool CCrashReportDlg::SendReportMail(HWND owner, const QString& address, const QString& /*name*/,
-                                     const QString& subject, const QString& body, const QString& attachment)
+    const QString& subject, const QString& body, const QString& attachment)
 {
     // The mail client takes addresses only; the display name has no place on its command line.
     // Without an address the client opens with no recipient, for the user to fill in.
     const BOOL ownerWasDisabled = owner ? ::EnableWindow(owner, FALSE) : FALSE;
     using taluvo::shell::MailResult;
     const MailResult result = taluvo::shell::SendToMailClient(
-        address, subject, body, attachment.isEmpty() ? QStringList() : QStringList{attachment});
+        address, subject, body, attachment.isEmpty() ? QStringList() : QStringList { attachment });
     if (owner) {
         if (!ownerWasDisabled)
             ::EnableWindow(owner, TRUE);
@@ -150,7 +153,7 @@ bool CCrashReportDlg::SendReportMail(HWND owner, const QString& address, const Q
     }
     if (result == MailResult::NoClient)
         ::MessageBox(nullptr, QStringLiteral("Failed to start the mail client (xdg-email)."),
-                     QStringLiteral("Crash Report"), MB_OK | MB_ICONERROR);
+            QStringLiteral("Crash Report"), MB_OK | MB_ICONERROR);
     return result == MailResult::Accepted;
 }
 
@@ -158,7 +161,8 @@ void InstallCrashDialog(CCrashReporter& reporter, CrashDialogRequest& request)
 {
     reporter.m_hooks.showCrashDialog = [&request](CCrashReporter& r) {
         request.pending = true;
-        request.programPath = taluvo::AnsiDecode(QByteArray::fromStdString(taluvo::debug::ProcessExecutable(r.Process())));
+        request.programPath
+            = taluvo::AnsiDecode(QByteArray::fromStdString(taluvo::debug::ProcessExecutable(r.Process())));
         request.reportPath = r.GetReportPath();
         request.dumpPath = r.GetDumpPath();
     };

@@ -7,8 +7,8 @@
 
 #include "crash/ColorStatic.h"
 #include "platform/ui/AtlWin.h"
-#include "res/DialogIds.h"
 #include "platform/ui/HyperLink.h"
+#include "res/DialogIds.h"
 
 #include <QString>
 
@@ -27,11 +27,11 @@ public:
     ~CCrashReportDlg();
 
     BEGIN_MSG_MAP(CCrashReportDlg)
-        MESSAGE_HANDLER(WM_INITDIALOG, OnInitDialog)
-        COMMAND_ID_HANDLER(IDOK, OnSend)
-        COMMAND_ID_HANDLER(IDCANCEL, OnExit)
-        COMMAND_ID_HANDLER(IDC_CRASH_LINK, OnLink)
-        REFLECT_NOTIFICATIONS()
+    MESSAGE_HANDLER(WM_INITDIALOG, OnInitDialog)
+    COMMAND_ID_HANDLER(IDOK, OnSend)
+    COMMAND_ID_HANDLER(IDCANCEL, OnExit)
+    COMMAND_ID_HANDLER(IDC_CRASH_LINK, OnLink)
+    REFLECT_NOTIFICATIONS()
     END_MSG_MAP()
 
     LRESULT OnInitDialog(UINT, WPARAM, LPARAM, BOOL&);
@@ -48,7 +48,7 @@ public:
     // Hands the mail to the mail client; true when the client accepted it. The owner is disabled
     // meanwhile, as for any modal step.
     static bool SendReportMail(HWND owner, const QString& address, const QString& name, const QString& subject,
-                               const QString& body, const QString& attachment);
+        const QString& body, const QString& attachment);
 
     // The archive beside a report: the report's path with the extension "zip".
     static QString ArchivePathFor(const QString& reportPath);

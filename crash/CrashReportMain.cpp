@@ -17,8 +17,9 @@ int main(int argc, char** argv)
 {
     using namespace taluvo::debug;
     if (argc < 2 || std::strcmp(argv[1], kHelperServeArgument) != 0) {
-        std::fprintf(stderr, "taluvo-crashreport: writes the crash reports of taluvo, which starts it; "
-                             "it is not meant to be run by hand.\n");
+        std::fprintf(stderr,
+            "taluvo-crashreport: writes the crash reports of taluvo, which starts it; "
+            "it is not meant to be run by hand.\n");
         return 2;
     }
     CrashHelperChannel channel;

@@ -58,7 +58,7 @@ void CCrashReporter::CloseReport()
     if (m_reportFile < 0)
         return;
     taluvo::SyncFile(m_reportFile);
-    taluvo::CloseFile(m_reportFile);  // also releases the lock
+    taluvo::CloseFile(m_reportFile); // also releases the lock
     m_reportFile = -1;
 }
 
@@ -90,7 +90,7 @@ void CCrashReporter::WriteExceptionReport(const CrashRecord& record)
     WriteReportText(taluvo::AnsiDecode(text.Text(), static_cast<qsizetype>(text.Length())));
 
     if (!m_symbols.Initialize(record.processId))
-        return;  // no symbols: the report ends after the registers
+        return; // no symbols: the report ends after the registers
     WriteCallStack(*this, record, false);
     ReportPrintf(u"========================\r\n");
     ReportPrintf(u"Local Variables And Parameters\r\n");

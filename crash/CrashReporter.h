@@ -6,10 +6,10 @@
 // information, the minidump and the crash dialog join through CrashReportHooks.
 #pragma once
 
+#include "platform/base/Format.h"
 #include "platform/debug/CrashRecord.h"
 #include "platform/debug/ModuleList.h"
 #include "platform/debug/SymbolEngine.h"
-#include "platform/base/Format.h"
 
 #include <QString>
 
@@ -59,8 +59,7 @@ public:
     static QString GetExceptionName(uint32_t code);
 
     // Appends formatted text to the open report; returns the number of characters written.
-    template <typename... A>
-    int ReportPrintf(const char16_t* format, const A&... args)
+    template <typename... A> int ReportPrintf(const char16_t* format, const A&... args)
     {
         return WriteReportText(taluvo::FormatN(kReportPrintfCapacity, format, args...));
     }

@@ -14,15 +14,15 @@ namespace {
 // the report.
 constexpr qsizetype kVersionTextLength = 199;
 
-}  // namespace
+} // namespace
 
 QString FormatDosTimeText(time_t time)
 {
-    tm local{};
+    tm local {};
     if (!localtime_r(&time, &local) || local.tm_year + 1900 < 1980 || local.tm_year + 1900 > 2107)
-        return QString();  // outside what a DOS date word holds
+        return QString(); // outside what a DOS date word holds
     return taluvo::Format(u"%d/%d/%d %02d:%02d:%02d", local.tm_mon + 1, local.tm_mday, local.tm_year + 1900,
-                          local.tm_hour, local.tm_min, local.tm_sec & ~1);
+        local.tm_hour, local.tm_min, local.tm_sec & ~1);
 }
 
 bool CFileVersionInfo::Read(const QString& fileName)
@@ -68,8 +68,8 @@ void WriteSystemInfo(CCrashReporter& reporter)
     reporter.ReportPrintf(u"Error occurred at %s.\r\n", FormatDosTimeText(std::time(nullptr)));
     std::string program = ProcessExecutable(reporter.Process());
     std::string user = ProcessUserName(reporter.Process());
-    reporter.ReportPrintf(u"%hs, run by %hs.\r\n", program.empty() ? "Unknown" : program,
-                          user.empty() ? "Unknown" : user);
+    reporter.ReportPrintf(
+        u"%hs, run by %hs.\r\n", program.empty() ? "Unknown" : program, user.empty() ? "Unknown" : user);
     reporter.ReportPrintf(u"\r\nOperating system information:\r\n\r\n");
     const OsVersion os = ReadOsVersion();
     reporter.ReportPrintf(u"Operating system:  %hs (%hs).\r\n", os.name, os.release);
@@ -104,8 +104,8 @@ bool WriteModuleEntry(CCrashReporter& reporter, const ModuleInfo& module, int nu
     reporter.ReportPrintf(u"Module %d\r\n", number);
     reporter.ReportPrintf(u"%hs\r\n", module.path);
     // The whole base: on this machine modules load far above 4 GB.
-    reporter.ReportPrintf(u"Image Base: 0x%08I64x  Image Size: 0x%08x\r\n", module.base,
-                          static_cast<uint32_t>(module.size));
+    reporter.ReportPrintf(
+        u"Image Base: 0x%08I64x  Image Size: 0x%08x\r\n", module.base, static_cast<uint32_t>(module.size));
     // ELF images carry neither a checksum nor a link time; the build id identifies them.
     reporter.ReportPrintf(u"Checksum:   0x%08x  Time Stamp: 0x%08x\r\n", 0, 0);
     reporter.ReportPrintf(u"Build Id:   %hs\r\n", BuildIdText(module.buildId));

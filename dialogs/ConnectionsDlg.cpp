@@ -28,8 +28,8 @@ LRESULT CConnectionsDlg::OnInitDialog(UINT, WPARAM, LPARAM, BOOL&)
     m_sendBar = GetDlgItem(IDC_SEND_TIMEOUT);
     // A stored time-out outside the range puts the thumb at the nearer end; the page keeps the
     // stored number until that trackbar is moved.
-    const std::pair<CTrackBarCtrl*, int> bars[] = { { &m_connectBar, m_nConnectTimeout },
-        { &m_recvBar, m_nRecvTimeout }, { &m_sendBar, m_nSendTimeout } };
+    const std::pair<CTrackBarCtrl*, int> bars[]
+        = { { &m_connectBar, m_nConnectTimeout }, { &m_recvBar, m_nRecvTimeout }, { &m_sendBar, m_nSendTimeout } };
     for (const auto& [bar, value] : bars) {
         bar->SetRange(kTimeoutMin, kTimeoutMax);
         bar->SetTicFreq(kTickEvery);

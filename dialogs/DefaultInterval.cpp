@@ -102,8 +102,8 @@ BOOL CDefaultInterval::Save()
     const int hours = m_hoursBar.GetScrollPos();
     const int minutes = m_minutesBar.GetScrollPos();
     if (days == 0 && hours == 0 && minutes == 0) {
-        MessageBox(QStringLiteral("Interval between check cannot be zero."), QStringLiteral("Error"),
-            MB_OK | MB_ICONERROR);
+        MessageBox(
+            QStringLiteral("Interval between check cannot be zero."), QStringLiteral("Error"), MB_OK | MB_ICONERROR);
         return FALSE;
     }
     m_nInterval = (days * 1440 + hours * 60 + minutes) * 60;

@@ -31,7 +31,7 @@ public:
 
     BOOL m_bModify = FALSE;
     CComboBox m_combo;
-    QString m_strTitle;  // trimmed and upper case after OK
+    QString m_strTitle; // trimmed and upper case after OK
     BOOL m_bEnable = TRUE;
     BYTE m_sortType = 1; // 1 alphabetical ascending, 2 descending, 3 by status, 4 user order
 };

@@ -41,7 +41,7 @@ public:
     LRESULT OnLButtonDown(UINT, WPARAM, LPARAM lParam, BOOL& handled);
 
     HBITMAP m_hBackground = nullptr; // the client area's size; made at the first paint after a resize
-    RECT m_rcHtml { 0, 0, 0, 0 };    // where the text is drawn, client coordinates
+    RECT m_rcHtml { 0, 0, 0, 0 }; // where the text is drawn, client coordinates
     QString m_strHtml;
     CHtmlRenderer m_renderer;
 

@@ -19,10 +19,13 @@ namespace {
 
 constexpr int kColumnWidth = 200;
 
-}  // namespace
+} // namespace
 
 SImportData::SImportData(CMutex* lock, CSqlDatabase* db, std::vector<QByteArray> titles, std::vector<WORD> ids)
-    : m_pLock(lock), m_pDB(db), m_groupTitles(std::move(titles)), m_groupIds(std::move(ids))
+    : m_pLock(lock)
+    , m_pDB(db)
+    , m_groupTitles(std::move(titles))
+    , m_groupIds(std::move(ids))
 {
 }
 
@@ -30,7 +33,8 @@ SImportData::SImportData(CMutex* lock, CSqlDatabase* db, std::vector<QByteArray>
 // Source page
 
 CImportPropSheet_ImportSource::CImportPropSheet_ImportSource(SImportData* data)
-    : CPropertyPageImpl<CImportPropSheet_ImportSource>(QStringLiteral("Select import source")), m_pData(data)
+    : CPropertyPageImpl<CImportPropSheet_ImportSource>(QStringLiteral("Select import source"))
+    , m_pData(data)
 {
 }
 
@@ -56,7 +60,8 @@ int CImportPropSheet_ImportSource::OnWizardNext()
 // List page
 
 CImportPropSheet_IEFavorites::CImportPropSheet_IEFavorites(SImportData* data)
-    : CPropertyPageImpl<CImportPropSheet_IEFavorites>(QStringLiteral("Import bookmarks")), m_pData(data)
+    : CPropertyPageImpl<CImportPropSheet_IEFavorites>(QStringLiteral("Import bookmarks"))
+    , m_pData(data)
 {
 }
 
@@ -220,7 +225,7 @@ INT_PTR CImportPropSheet_IEFavorites::OnWizardFinish()
     std::vector<SImportedBookmark> chosen;
     for (int row = 0; row < m_lvBookmarks.GetItemCount(); ++row) {
         if (m_lvBookmarks.GetCheckState(row))
-            chosen.push_back({m_lvBookmarks.GetItemText(row, 0), m_lvBookmarks.GetItemText(row, 1)});
+            chosen.push_back({ m_lvBookmarks.GetItemText(row, 0), m_lvBookmarks.GetItemText(row, 1) });
     }
     try {
         const auto interval = static_cast<uint32_t>(g_prefs.GetParam(kDefaultUpdateInterval)->GetInt());
@@ -235,7 +240,7 @@ INT_PTR CImportPropSheet_IEFavorites::OnWizardFinish()
         }
     } catch (CCmnException& e) {
         TRACE0(u"CImportPropSheet::CImportPropSheet_IEFavorites<>::OnWizardFinish - Exception. Error: %s\r\n",
-               e.GetMessage());
+            e.GetMessage());
         // Nothing was stored: the wizard stays open, so the user can try again or cancel.
         MessageBox(e.GetShortText(), QStringLiteral("Error"), MB_OK | MB_ICONERROR);
         return TRUE;
@@ -247,11 +252,11 @@ INT_PTR CImportPropSheet_IEFavorites::OnWizardFinish()
 // Sheet
 
 CImportPropSheet::CImportPropSheet(CMutex* lock, CSqlDatabase* db, std::vector<QByteArray> titles,
-                                   std::vector<WORD> ids, const QString& caption, UINT startPage, HWND parent)
-    : CPropertySheetImpl<CImportPropSheet>(caption, startPage, parent),
-      m_data(lock, db, std::move(titles), std::move(ids)),
-      m_listPage(&m_data),
-      m_sourcePage(&m_data)
+    std::vector<WORD> ids, const QString& caption, UINT startPage, HWND parent)
+    : CPropertySheetImpl<CImportPropSheet>(caption, startPage, parent)
+    , m_data(lock, db, std::move(titles), std::move(ids))
+    , m_listPage(&m_data)
+    , m_sourcePage(&m_data)
 {
     SetWizardMode();
     // A page that cannot be made is left out; the wizard runs with the other.

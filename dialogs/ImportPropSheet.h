@@ -28,11 +28,11 @@ struct SImportData {
     CSqlDatabase* m_pDB;
     CFavoritesReader m_favoritesReader;
     CFireFoxReader m_fireFoxReader;
-    std::vector<QByteArray> m_groupTitles;  // in the ANSI code page, in the caller's order
-    std::vector<WORD> m_groupIds;           // the id of each title: the group is chosen by id
-    WORD m_nGroupId = 0xFFFF;               // the group that received the import, after Finish
-    BOOL m_bNewGroup = FALSE;               // Finish created that group
-    int m_nSource = 0;                      // 0 favorites, 1 Firefox, -1 none chosen
+    std::vector<QByteArray> m_groupTitles; // in the ANSI code page, in the caller's order
+    std::vector<WORD> m_groupIds; // the id of each title: the group is chosen by id
+    WORD m_nGroupId = 0xFFFF; // the group that received the import, after Finish
+    BOOL m_bNewGroup = FALSE; // Finish created that group
+    int m_nSource = 0; // 0 favorites, 1 Firefox, -1 none chosen
 };
 
 class CImportPropSheet_ImportSource : public CPropertyPageImpl<CImportPropSheet_ImportSource> {
@@ -81,7 +81,7 @@ public:
     void AddBookmark(const QString& name, const QString& url);
     // Every link of a favorites level, its folders' levels first, in chain order.
     static void WalkFavoritesTree(const SFavoriteNode* head, CImportPropSheet_IEFavorites& page,
-                                  void (CImportPropSheet_IEFavorites::*add)(const QString&, const QString&));
+        void (CImportPropSheet_IEFavorites::*add)(const QString&, const QString&));
 
     SImportData* m_pData;
     CListViewCtrl m_lvBookmarks;
@@ -100,7 +100,7 @@ private:
 class CImportPropSheet : public CPropertySheetImpl<CImportPropSheet> {
 public:
     CImportPropSheet(CMutex* lock, CSqlDatabase* db, std::vector<QByteArray> titles, std::vector<WORD> ids,
-                     const QString& caption, UINT startPage = 0, HWND parent = nullptr);
+        const QString& caption, UINT startPage = 0, HWND parent = nullptr);
 
     // An empty map: its one case and its default both pass every message on.
     BEGIN_MSG_MAP(CImportPropSheet) // NOLINT(bugprone-branch-clone)

@@ -31,8 +31,8 @@ LRESULT CLoggingDlg::OnLogEnable(WORD, WORD, HWND, BOOL&)
 
 LRESULT CLoggingDlg::OnBrowse(WORD, WORD, HWND, BOOL&)
 {
-    CFolderDialog folder(m_hWnd, u"Please select LOG file path:",
-        BIF_RETURNONLYFSDIRS | BIF_RETURNFSANCESTORS | BIF_NONEWFOLDERBUTTON);
+    CFolderDialog folder(
+        m_hWnd, u"Please select LOG file path:", BIF_RETURNONLYFSDIRS | BIF_RETURNFSANCESTORS | BIF_NONEWFOLDERBUTTON);
     // The picker opens where the log goes now, or in the user's home when the field names no
     // folder: the root of the file system is never where a log belongs.
     const QString shown = GetDlgItemText(IDC_LOG_PATH).trimmed();

@@ -1,7 +1,6 @@
 #include "dialogs/PageAddDlg.h"
 
 #include "core/Conversion.h"
-#include "platform/ui/Controls.h"
 #include "core/DebugTracer.h"
 #include "core/Exceptions.h"
 #include "core/Globals.h"
@@ -13,6 +12,7 @@
 #include "engine/Updater.h"
 #include "platform/shell/PathIsUrl.h"
 #include "platform/ui/Clipboard.h"
+#include "platform/ui/Controls.h"
 #include "res/resource.h"
 
 TRACE_MODULE("CPageAdd");
@@ -52,7 +52,8 @@ LRESULT CPageAddDlg::OnInitDialog(UINT, WPARAM, LPARAM lParam, BOOL&)
         break;
     case modeModifyBrowserUrl:
         SetWindowText(QStringLiteral("Modify web browser address"));
-        SetDlgItemText(IDC_PAGE_ADD_PROMPT, QStringLiteral("Enter the address of the web page to open in your web browser:"));
+        SetDlgItemText(
+            IDC_PAGE_ADD_PROMPT, QStringLiteral("Enter the address of the web page to open in your web browser:"));
         break;
     default:
         break;

@@ -121,7 +121,8 @@ LRESULT CPageModifyDlg::OnOk(WORD, WORD, HWND, BOOL&)
     const int hours = m_sbHours.GetScrollPos();
     const int minutes = m_sbMinutes.GetScrollPos();
     if (days == 0 && hours == 0 && minutes == 0) {
-        MessageBox(QStringLiteral("Interval between check cannot be zero."), QStringLiteral("Error"), MB_OK | MB_ICONERROR);
+        MessageBox(
+            QStringLiteral("Interval between check cannot be zero."), QStringLiteral("Error"), MB_OK | MB_ICONERROR);
         return 0;
     }
     m_bEnable = IsDlgButtonChecked(IDC_PAGE_ENABLE) == BST_CHECKED;
@@ -193,7 +194,8 @@ LRESULT CPageModifyDlg::OnUrlClick(WORD, WORD wID, HWND, BOOL&)
         TRACE0(u"CPageModifyDlg::OnUrlClick. Exception: %s\n", e.GetMessage());
     }
     if (!opened)
-        MessageBox(QStringLiteral("Unable to open web page in browser."), QStringLiteral("Error"), MB_OK | MB_ICONERROR);
+        MessageBox(
+            QStringLiteral("Unable to open web page in browser."), QStringLiteral("Error"), MB_OK | MB_ICONERROR);
     return 0;
 }
 

@@ -29,8 +29,8 @@ LRESULT CProxyServerDlg::OnInitDialog(UINT, WPARAM, LPARAM, BOOL& handled)
 LRESULT CProxyServerDlg::OnUseProxy(WORD, WORD, HWND, BOOL& handled)
 {
     DoDataExchange(TRUE, IDC_USE_PROXY);
-    EnableControls({ IDC_PROXY_SERVER, IDC_PROXY_SERVER_LABEL, IDC_PROXY_PORT, IDC_PROXY_PORT_LABEL,
-                       IDC_PROXY_USE_AUTH },
+    EnableControls(
+        { IDC_PROXY_SERVER, IDC_PROXY_SERVER_LABEL, IDC_PROXY_PORT, IDC_PROXY_PORT_LABEL, IDC_PROXY_USE_AUTH },
         m_bUseProxy);
     if (m_bUseProxy)
         OnProxyUseAuth(BN_CLICKED, IDC_PROXY_USE_AUTH, nullptr, handled);
@@ -43,8 +43,8 @@ LRESULT CProxyServerDlg::OnUseProxy(WORD, WORD, HWND, BOOL& handled)
 LRESULT CProxyServerDlg::OnProxyUseAuth(WORD, WORD, HWND, BOOL&)
 {
     DoDataExchange(TRUE, IDC_PROXY_USE_AUTH);
-    EnableControls({ IDC_PROXY_USER, IDC_PROXY_USER_LABEL, IDC_PROXY_PASSWORD, IDC_PROXY_PASSWORD_LABEL },
-        m_bProxyUseAuth);
+    EnableControls(
+        { IDC_PROXY_USER, IDC_PROXY_USER_LABEL, IDC_PROXY_PASSWORD, IDC_PROXY_PASSWORD_LABEL }, m_bProxyUseAuth);
     return 0;
 }
 

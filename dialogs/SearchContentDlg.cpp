@@ -67,7 +67,8 @@ LRESULT CSearchContentDlg::OnInitDialog(UINT, WPARAM, LPARAM lParam, BOOL&)
     }
     const bool hasStart = !m_strStartText.isEmpty();
     const bool hasStop = !m_strStopText.isEmpty();
-    CheckRadioButton(IDC_START_FROM_BEGINNING, IDC_START_FROM_TEXT, hasStart ? IDC_START_FROM_TEXT : IDC_START_FROM_BEGINNING);
+    CheckRadioButton(
+        IDC_START_FROM_BEGINNING, IDC_START_FROM_TEXT, hasStart ? IDC_START_FROM_TEXT : IDC_START_FROM_BEGINNING);
     CheckRadioButton(IDC_STOP_AT_END, IDC_STOP_AT_TEXT, hasStop ? IDC_STOP_AT_TEXT : IDC_STOP_AT_END);
     ::EnableWindow(GetDlgItem(IDC_START_TEXT), hasStart);
     ::EnableWindow(GetDlgItem(IDC_STOP_TEXT), hasStop);
@@ -79,8 +80,8 @@ LRESULT CSearchContentDlg::OnInitDialog(UINT, WPARAM, LPARAM lParam, BOOL&)
         m_dc = CreateCompatibleDC(screen);
         ::ReleaseDC(m_htmlCtrl, screen);
         FAIL_CHECK((m_dc != nullptr), QStringLiteral("Unable to create DC."));
-        m_font = CreateFont(-MulDiv(10, GetDeviceCaps(m_dc, LOGPIXELSY), 72), 0, 0, 0, FW_NORMAL, 0, 0, 0, 0, 0, 0, 0, 0,
-            u"Courier New");
+        m_font = CreateFont(-MulDiv(10, GetDeviceCaps(m_dc, LOGPIXELSY), 72), 0, 0, 0, FW_NORMAL, 0, 0, 0, 0, 0, 0, 0,
+            0, u"Courier New");
         FAIL_CHECK((m_font != nullptr), QStringLiteral("Unable to create font."));
         SelectObject(m_dc, m_font);
         CalcVisibleLines();
@@ -254,12 +255,12 @@ LRESULT CSearchContentDlg::OnContextMenu(UINT, WPARAM, LPARAM lParam, BOOL&)
         menu.AppendMenu(MF_STRING, kMenuUseAsStart, QStringLiteral("Use as \"Start checking text\""));
         menu.AppendMenu(MF_STRING, kMenuUseAsStop, QStringLiteral("Use as \"Stop checking text\""));
     }
-    const UINT chosen = static_cast<UINT>(menu.TrackPopupMenu(TPM_RETURNCMD | TPM_LEFTALIGN | TPM_RIGHTBUTTON,
-        GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam), m_hWnd));
+    const UINT chosen = static_cast<UINT>(menu.TrackPopupMenu(
+        TPM_RETURNCMD | TPM_LEFTALIGN | TPM_RIGHTBUTTON, GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam), m_hWnd));
     if (chosen == kMenuUseAsStart || chosen == kMenuUseAsStop) {
         const bool start = chosen == kMenuUseAsStart;
-        CheckRadioButton(start ? IDC_START_FROM_BEGINNING : IDC_STOP_AT_END, start ? IDC_START_FROM_TEXT : IDC_STOP_AT_TEXT,
-            start ? IDC_START_FROM_TEXT : IDC_STOP_AT_TEXT);
+        CheckRadioButton(start ? IDC_START_FROM_BEGINNING : IDC_STOP_AT_END,
+            start ? IDC_START_FROM_TEXT : IDC_STOP_AT_TEXT, start ? IDC_START_FROM_TEXT : IDC_STOP_AT_TEXT);
         const int edit = start ? IDC_START_TEXT : IDC_STOP_TEXT;
         ::EnableWindow(GetDlgItem(edit), TRUE);
         (start ? m_strStartText : m_strStopText) = selected;
@@ -349,7 +350,8 @@ LRESULT CSearchContentDlg::OnUpdaterNotify(UINT, WPARAM, LPARAM lParam, BOOL&)
     }
     SetDlgItemText(IDC_PAGE_PROGRESS,
         reportEmpty && m_pPageCtx->m_strHtml.isEmpty() ? QStringLiteral("Page contains NO DATA.") : QString());
-    TRACE1(u"CSearchContentDlg::OnUpdaterNotify. HTTP Status code: %d\n", static_cast<int>(m_pPageCtx->m_dwHttpStatusCode));
+    TRACE1(u"CSearchContentDlg::OnUpdaterNotify. HTTP Status code: %d\n",
+        static_cast<int>(m_pPageCtx->m_dwHttpStatusCode));
     SyncCtxToHtml();
     return 1;
 }

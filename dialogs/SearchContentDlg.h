@@ -7,8 +7,8 @@
 // the rich edit only shows the result.
 #pragma once
 
-#include "engine/ContentMarking.h"
 #include "engine/CheckNotice.h"
+#include "engine/ContentMarking.h"
 #include "engine/PageCheck.h"
 #include "platform/ui/AtlWin.h"
 #include "platform/ui/DialogResize.h"

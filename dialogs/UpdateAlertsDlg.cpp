@@ -33,8 +33,8 @@ LRESULT CUpdateAlertsDlg::OnInitDialog(UINT, WPARAM, LPARAM, BOOL&)
 LRESULT CUpdateAlertsDlg::OnPopupAlertEnable(WORD, WORD, HWND, BOOL&)
 {
     DoDataExchange(TRUE, IDC_POPUP_ALERT_ENABLE);
-    EnableControls({ IDC_POPUP_ALERT_TIMEOUT, IDC_POPUP_ALERT_TIMEOUT_LABEL, IDC_POPUP_ALERT_ITEMS,
-                       IDC_POPUP_ALERT_ITEMS_LABEL },
+    EnableControls(
+        { IDC_POPUP_ALERT_TIMEOUT, IDC_POPUP_ALERT_TIMEOUT_LABEL, IDC_POPUP_ALERT_ITEMS, IDC_POPUP_ALERT_ITEMS_LABEL },
         m_bPopupAlertEnable);
     return 0;
 }
@@ -86,8 +86,8 @@ LRESULT CUpdateAlertsDlg::OnTest(WORD, WORD, HWND, BOOL&)
 
 void CUpdateAlertsDlg::OnDataExchangeError(UINT nCtrlID, BOOL)
 {
-    MessageBox(QStringLiteral("Invalid value in element which has focus now."), QStringLiteral("Error"),
-        MB_OK | MB_ICONERROR);
+    MessageBox(
+        QStringLiteral("Invalid value in element which has focus now."), QStringLiteral("Error"), MB_OK | MB_ICONERROR);
     ::MessageBeep(static_cast<UINT>(-1));
     ::SetFocus(GetDlgItem(static_cast<int>(nCtrlID)));
 }

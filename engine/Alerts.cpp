@@ -15,7 +15,7 @@ namespace {
 
 const QString kRowStart = QStringLiteral("<tr><td><icon idres=");
 
-}  // namespace
+} // namespace
 
 QString HtmlEscape(const QString& text)
 {
@@ -23,11 +23,20 @@ QString HtmlEscape(const QString& text)
     out.reserve(text.size());
     for (const QChar c : text) {
         switch (c.unicode()) {
-        case u'&': out += QStringLiteral("&amp;"); break;
-        case u'<': out += QStringLiteral("&lt;"); break;
-        case u'>': out += QStringLiteral("&gt;"); break;
-        case u'"': out += QStringLiteral("&quot;"); break;
-        default: out += c;
+        case u'&':
+            out += QStringLiteral("&amp;");
+            break;
+        case u'<':
+            out += QStringLiteral("&lt;");
+            break;
+        case u'>':
+            out += QStringLiteral("&gt;");
+            break;
+        case u'"':
+            out += QStringLiteral("&quot;");
+            break;
+        default:
+            out += c;
         }
     }
     return out;
@@ -35,8 +44,8 @@ QString HtmlEscape(const QString& text)
 
 QString BuildPopupRow(WORD nGroupId, WORD nPageId, const QString& urlBrowser, const QString& url)
 {
-    return taluvo::Format(u"<tr><td><icon idres=%d width=16 height=16></td><td><a msg=\"%d,%d,%s\">%s</a></td></tr>", 128,
-                          nGroupId, nPageId, HtmlEscape(urlBrowser), HtmlEscape(taluvo::OneLine(url)));
+    return taluvo::Format(u"<tr><td><icon idres=%d width=16 height=16></td><td><a msg=\"%d,%d,%s\">%s</a></td></tr>",
+        128, nGroupId, nPageId, HtmlEscape(urlBrowser), HtmlEscape(taluvo::OneLine(url)));
 }
 
 int CountPopupRows(const QString& lines)
@@ -91,15 +100,17 @@ int SendUpdateMail(const SMailAlertSettings& settings, const QString& url)
         return -1;
     }
     CSmtpMsg message;
-    CSmtpMsgBody body(QString(), QStringLiteral("text/plain"), QStringLiteral("iso-8859-1"), static_cast<SmtpEncoding>(0));
+    CSmtpMsgBody body(
+        QString(), QStringLiteral("text/plain"), QStringLiteral("iso-8859-1"), static_cast<SmtpEncoding>(0));
     CSmtp smtp;
     smtp.m_nConnectTimeout = settings.connectTimeout;
     smtp.m_nSendTimeout = settings.sendTimeout;
     smtp.m_nRecvTimeout = settings.recvTimeout;
-    smtp.m_nPort = static_cast<uint16_t>((settings.port >> 8) | (settings.port << 8));  // network byte order
+    smtp.m_nPort = static_cast<uint16_t>((settings.port >> 8) | (settings.port << 8)); // network byte order
     message.m_to = CSmtpMsgAddress(CAnsiToWide(recipients[0].first).Get(), CAnsiToWide(recipients[0].second).Get());
     for (size_t i = 1; i < recipients.size(); ++i)
-        message.m_cc.push_back(CSmtpMsgAddress(CAnsiToWide(recipients[i].first).Get(), CAnsiToWide(recipients[i].second).Get()));
+        message.m_cc.push_back(
+            CSmtpMsgAddress(CAnsiToWide(recipients[i].first).Get(), CAnsiToWide(recipients[i].second).Get()));
     if (!smtp.Connect(settings.server)) {
         TRACE1(u"CMainFrame::OnUpdaterNotify. Connect to SMTP server: %s - FAIL.\r\n", settings.server);
         return -1;

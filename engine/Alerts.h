@@ -35,7 +35,7 @@ struct SMailAlertSettings {
     int sendTimeout = 15;
     int recvTimeout = 15;
     uint16_t port = 25;
-    std::vector<std::pair<QByteArray, QByteArray>> recipients;  // address and name, ANSI
+    std::vector<std::pair<QByteArray, QByteArray>> recipients; // address and name, ANSI
 };
 SMailAlertSettings ReadMailAlertSettings(CPreferences& prefs);
 

@@ -47,7 +47,7 @@ bool GroupHasAddress(CSqlDatabase& db, WORD nGroupId, const QByteArray& url, con
     return false;
 }
 
-}  // namespace
+} // namespace
 
 QString ImportedAddress(const QString& url)
 {
@@ -69,7 +69,7 @@ QString ImportedAddress(const QString& url)
 }
 
 SImportOutcome StoreImportedBookmarks(CSqlDatabase& db, WORD nGroupId, const QString& newGroupTitle, bool clearGroup,
-                                      const std::vector<SImportedBookmark>& bookmarks, uint32_t interval)
+    const std::vector<SImportedBookmark>& bookmarks, uint32_t interval)
 {
     SImportOutcome outcome;
     CSavepoint transaction(db, "ImportBookmarks");
@@ -85,7 +85,8 @@ SImportOutcome StoreImportedBookmarks(CSqlDatabase& db, WORD nGroupId, const QSt
     }
     // The pages a clearing removes go only after the new ones are in: their ids are never given
     // again to a new page, so a check of an old page that ends late cannot land on a new one.
-    const std::set<long long> going = clearGroup && !outcome.m_bNewGroup ? PageIds(db, nGroupId) : std::set<long long>();
+    const std::set<long long> going
+        = clearGroup && !outcome.m_bNewGroup ? PageIds(db, nGroupId) : std::set<long long>();
     outcome.m_nGroupId = nGroupId;
 
     for (const SImportedBookmark& bookmark : bookmarks) {

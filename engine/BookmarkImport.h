@@ -28,14 +28,14 @@ struct SImportedBookmark {
 struct SImportOutcome {
     WORD m_nGroupId = kNewImportGroup;
     bool m_bNewGroup = false;
-    int m_nAdded = 0;  // pages stored; bookmarks already in the group are not
+    int m_nAdded = 0; // pages stored; bookmarks already in the group are not
 };
 
 // Stores the bookmarks, in order, as pages of group nGroupId (kNewImportGroup: a new group titled
 // newGroupTitle, enabled, sorted alphabetically). A bookmark whose address the group holds already
 // (an earlier bookmark of the same import included) is skipped. clearGroup removes the group's earlier pages
-// (their ids are not given to the new pages). Everything happens in one transaction: when any step fails, nothing of it stays and the
-// failure is thrown (CSqlException from the database, CCmnException for a missing group or an id
-// that cannot be given). New ids fit 16 bits. The caller holds the database lock.
+// (their ids are not given to the new pages). Everything happens in one transaction: when any step fails, nothing of it
+// stays and the failure is thrown (CSqlException from the database, CCmnException for a missing group or an id that
+// cannot be given). New ids fit 16 bits. The caller holds the database lock.
 SImportOutcome StoreImportedBookmarks(CSqlDatabase& db, WORD nGroupId, const QString& newGroupTitle, bool clearGroup,
-                                      const std::vector<SImportedBookmark>& bookmarks, uint32_t interval);
+    const std::vector<SImportedBookmark>& bookmarks, uint32_t interval);

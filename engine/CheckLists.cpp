@@ -19,11 +19,11 @@ CCheckLists::Checks::iterator FindPage(CCheckLists::Checks& list, WORD nGroupId,
 
 CCheckLists::Checks::iterator FindContext(CCheckLists::Checks& list, const SPageCtx* pPageCtx)
 {
-    return std::find_if(list.begin(), list.end(),
-                        [=](const std::unique_ptr<CPageCheck>& check) { return &check->Ctx() == pPageCtx; });
+    return std::find_if(
+        list.begin(), list.end(), [=](const std::unique_ptr<CPageCheck>& check) { return &check->Ctx() == pPageCtx; });
 }
 
-}  // namespace
+} // namespace
 
 CCheckLists::~CCheckLists()
 {
@@ -66,8 +66,8 @@ int CCheckLists::CheckPendingList()
         if (m_ctxsRun.back()->Start())
             return 1;
         m_ctxsRun.pop_back();
-        TRACE0(u"CMainFrame::CheckPendingList. Unable to start updater thread. nGroupId: %d, nPageId: %d.\n",
-               nGroupId, nPageId);
+        TRACE0(u"CMainFrame::CheckPendingList. Unable to start updater thread. nGroupId: %d, nPageId: %d.\n", nGroupId,
+            nPageId);
     }
     return 0;
 }
@@ -113,7 +113,7 @@ void CCheckLists::CancelRunning(DWORD waitMs)
     for (const std::unique_ptr<CPageCheck>& check : m_cancelling) {
         const SPageCtx& ctx = check->Ctx();
         TRACE2(u"CMainFrame::OnDestroy. Terminating updater thread for nGroupId: %d, nPageId: %d, \"%s\".\n",
-               ctx.m_nGroupId, ctx.m_nPageId, ctx.m_strDescr);
+            ctx.m_nGroupId, ctx.m_nPageId, ctx.m_strDescr);
         if (check->IsRunning())
             check->Cancel();
     }
@@ -127,7 +127,7 @@ void CCheckLists::CancelRunning(DWORD waitMs)
             return true;
         // Still running: it keeps its context rather than free memory it may touch.
         TRACE0(u"CMainFrame::OnDestroy. Updater thread of nGroupId: %d, nPageId: %d did not end; left running.\n",
-               check->Ctx().m_nGroupId, check->Ctx().m_nPageId);
+            check->Ctx().m_nGroupId, check->Ctx().m_nPageId);
         return false;
     });
 }
@@ -152,7 +152,7 @@ void CCheckLists::FreeEnded()
 bool CCheckLists::IsBeingCancelled(const SPageCtx* pPageCtx) const
 {
     return std::any_of(m_cancelling.begin(), m_cancelling.end(),
-                       [=](const std::unique_ptr<CPageCheck>& check) { return &check->Ctx() == pPageCtx; });
+        [=](const std::unique_ptr<CPageCheck>& check) { return &check->Ctx() == pPageCtx; });
 }
 
 void CCheckLists::AddBorrowed(SPageCtx* pPageCtx)
@@ -162,9 +162,8 @@ void CCheckLists::AddBorrowed(SPageCtx* pPageCtx)
 
 bool CCheckLists::RemoveBorrowed(SPageCtx* pPageCtx)
 {
-    const auto it = std::find_if(m_ctxsRun.begin(), m_ctxsRun.end(), [=](const std::unique_ptr<CPageCheck>& check) {
-        return !check->OwnsContext() && &check->Ctx() == pPageCtx;
-    });
+    const auto it = std::find_if(m_ctxsRun.begin(), m_ctxsRun.end(),
+        [=](const std::unique_ptr<CPageCheck>& check) { return !check->OwnsContext() && &check->Ctx() == pPageCtx; });
     if (it == m_ctxsRun.end())
         return false;
     m_ctxsRun.erase(it);

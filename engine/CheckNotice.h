@@ -5,8 +5,8 @@
 
 #include "platform/base/WinTypes.h"
 
-#include <cstdint>
 #include "platform/ui/WinUser.h"
+#include <cstdint>
 
 constexpr UINT WM_UPDATER_NOTIFY = WM_USER + 100;
 
@@ -16,7 +16,7 @@ enum : WORD {
     stateNameResolved = 1,
     stateConnecting = 2,
     stateConnected = 3,
-    stateReadingData = 4,  // high word: bit 15 set: percent of the announced length; clear: KB of text
+    stateReadingData = 4, // high word: bit 15 set: percent of the announced length; clear: KB of text
     stateFinished = 5,
 };
 

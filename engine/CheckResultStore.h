@@ -11,7 +11,7 @@ struct SPageCtx;
 
 // The page's row as it reads after its result was stored.
 struct SStoredPage {
-    CSqlQuery row;  // positioned on the row; its texts stay valid while the database lock is held
+    CSqlQuery row; // positioned on the row; its texts stay valid while the database lock is held
     QString strUrlBrowser;
     QString strDescr;
 };

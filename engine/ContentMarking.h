@@ -14,13 +14,13 @@
 
 #include <vector>
 
-constexpr COLORREF kMarkOutside = 0x000000;   // black
+constexpr COLORREF kMarkOutside = 0x000000; // black
 constexpr COLORREF kMarkStartText = 0x00FF00; // green
-constexpr COLORREF kMarkWatched = 0xFF0000;   // blue (0x00BBGGRR)
-constexpr COLORREF kMarkStopText = 0x0000FF;  // red
+constexpr COLORREF kMarkWatched = 0xFF0000; // blue (0x00BBGGRR)
+constexpr COLORREF kMarkStopText = 0x0000FF; // red
 
 struct SColouredRange {
-    int first;  // character positions (UTF-16 code units), [first, last)
+    int first; // character positions (UTF-16 code units), [first, last)
     int last;
     COLORREF colour;
     bool operator==(const SColouredRange&) const = default;

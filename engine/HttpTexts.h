@@ -13,8 +13,8 @@ QString GetHttpStatusText(DWORD code);
 // The two limits of a check, as error codes of its own (Windows numbers with the nearest meaning,
 // which no step of a fetch produces otherwise): a page with more bytes than a check keeps, and a
 // check that went on past its deadline however its server paced the bytes.
-constexpr DWORD ERROR_PAGE_TOO_LARGE = 223;   // ERROR_FILE_TOO_LARGE
-constexpr DWORD ERROR_CHECK_TOO_LONG = 1460;  // ERROR_TIMEOUT
+constexpr DWORD ERROR_PAGE_TOO_LARGE = 223; // ERROR_FILE_TOO_LARGE
+constexpr DWORD ERROR_CHECK_TOO_LONG = 1460; // ERROR_TIMEOUT
 // Bytes of one page a check keeps at most.
 constexpr qsizetype kMaxPageBytes = qsizetype(16) * 1024 * 1024;
 

@@ -2,9 +2,8 @@
 
 #include "core/Utils.h"
 
-#include "platform/base/TextCodec.h"
 #include "platform/base/FileWrite.h"
-
+#include "platform/base/TextCodec.h"
 
 QString UpdateLogPath(const QString& folder)
 {

@@ -27,8 +27,7 @@ public:
 
     // 1 when the entry was written or the log is disabled; 0 when nothing could be written
     // (no file name, no format, the file cannot be opened).
-    template <typename... A>
-    int Log(const char16_t* format, const A&... args)
+    template <typename... A> int Log(const char16_t* format, const A&... args)
     {
         {
             CCritSecLocker guard(m_lock);

@@ -22,7 +22,7 @@ public:
     void Queue(SMailAlertSettings settings, const QString& url)
     {
         std::lock_guard<std::mutex> guard(m_lock);
-        m_jobs.push_back({std::move(settings), url});
+        m_jobs.push_back({ std::move(settings), url });
         m_changed.notify_all();
     }
 
@@ -40,8 +40,8 @@ public:
     bool WaitIdle(DWORD waitMs)
     {
         std::unique_lock<std::mutex> guard(m_lock);
-        return m_changed.wait_for(guard, std::chrono::milliseconds(waitMs),
-                                  [this] { return m_jobs.empty() && !m_bSending; });
+        return m_changed.wait_for(
+            guard, std::chrono::milliseconds(waitMs), [this] { return m_jobs.empty() && !m_bSending; });
     }
 
     int Finished() const
@@ -154,9 +154,9 @@ void CMailAlertSender::Shutdown(DWORD waitMs)
     worker->Stop();
     if (!worker->Wait(waitMs) && worker->Abandon()) {
         TRACE0(u"CMainFrame::OnDestroy. The alert e-mail is still being sent; it ends alone.\r\n");
-        return;  // it frees itself
+        return; // it frees itself
     }
-    delete worker;  // ended, or past its work and ending now
+    delete worker; // ended, or past its work and ending now
 }
 
 BOOL CMailAlertSender::WaitIdle(DWORD waitMs)

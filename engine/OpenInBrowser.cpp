@@ -17,6 +17,8 @@ bool OpenInUserBrowser(HWND hWnd, const QString& address, BOOL newWindow)
     const QString setting = g_prefs.GetParam(kUserBrowserPath)->GetString();
     // A setting that names a file is that program, whole: a path chosen with Browse may hold
     // blanks. Anything else is a command line, the program followed by arguments of its own.
-    QStringList argv = taluvo::RegularFileExists(setting) ? QStringList { setting } : taluvo::shell::SplitCommandLine(setting);
-    return !argv.isEmpty() && taluvo::shell::IsSafeAddressArgument(address) && taluvo::shell::RunProgram(argv << address);
+    QStringList argv
+        = taluvo::RegularFileExists(setting) ? QStringList { setting } : taluvo::shell::SplitCommandLine(setting);
+    return !argv.isEmpty() && taluvo::shell::IsSafeAddressArgument(address)
+        && taluvo::shell::RunProgram(argv << address);
 }

@@ -10,10 +10,11 @@ namespace {
 
 constexpr DWORD kCancelRepeatMs = 50;
 
-}  // namespace
+} // namespace
 
 CPageCheck::CPageCheck(std::unique_ptr<SPageCtx> ctx)
-    : m_owned(std::move(ctx)), m_ctx(m_owned.get())
+    : m_owned(std::move(ctx))
+    , m_ctx(m_owned.get())
 {
 }
 

@@ -29,8 +29,8 @@ enum : int {
     stageReadData = 4,
 };
 
-constexpr DWORD kNoChecksum = 0xFFFFFFFFu;  // never computed
-constexpr DWORD kNoTime = 0xFFFFFFFFu;      // -1: none / never
+constexpr DWORD kNoChecksum = 0xFFFFFFFFu; // never computed
+constexpr DWORD kNoTime = 0xFFFFFFFFu; // -1: none / never
 
 // Who writes which field. Three threads touch a context: the user-interface thread (U: its owner,
 // CPageCheck, and the window that receives its notices), the check's worker (W: CUpdater::Run)
@@ -76,7 +76,7 @@ struct SPageCtx {
     int m_iStage = stageConnect;
     // W (reset at its start, the failure at its end), C (a completion's error), and a cancel from
     // U: atomic. U reads the outcome after the finished notice.
-    std::atomic<DWORD> m_dwErrorCode{0};
+    std::atomic<DWORD> m_dwErrorCode { 0 };
     // C at the end-request completion (status code, length, time), before it sets the event; W
     // at its end; U reads them after the finished notice. U fills status code and time before.
     DWORD m_dwHttpStatusCode = 0;
@@ -97,10 +97,10 @@ struct SPageCtx {
     // worker is made and clears it when the worker goes.
     CUpdater* m_pUpdater = nullptr;
     // A cancel from U sets it; W clears it at its start; C turns a completion into a cancel by it.
-    std::atomic<BOOL> m_bCancelled{FALSE};
+    std::atomic<BOOL> m_bCancelled { FALSE };
     // Handles of the fetch whose closing notice has not come yet (C counts them; W resets it at
     // its start); the event is set when the last one came. The fetch waits for it before its
     // finished notice: no status notice can reach the context once its receiver may have freed it.
-    std::atomic<int> m_nOpenHandles{0};
+    std::atomic<int> m_nOpenHandles { 0 };
     CAutoHandle m_hHandlesClosed;
 };

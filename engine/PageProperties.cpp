@@ -76,7 +76,8 @@ SPagePropertiesTexts PagePropertiesTexts(CSqlQuery& row, int64_t now)
         if (due > now) {
             const int64_t remaining = due - now;
             texts.checkDue = FormatTime(due);
-            const QString ahead = remaining <= kLessThanAMinute ? QStringLiteral("Less than 1 minute") : IntervalText(remaining);
+            const QString ahead
+                = remaining <= kLessThanAMinute ? QStringLiteral("Less than 1 minute") : IntervalText(remaining);
             texts.checkDueIn = taluvo::Format(u"%s from now", ahead);
         }
     }

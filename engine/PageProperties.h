@@ -10,13 +10,13 @@ class CSqlQuery;
 struct SPagePropertiesTexts {
     QString url;
     QString descr;
-    QString status;       // for an error, the text of its error code
+    QString status; // for an error, the text of its error code
     QString httpCode;
     QString interval;
     QString lastChecked;
     QString lastModified;
-    QString checkDue;     // when the next check is due, or "Now"
-    QString checkDueIn;   // "... from now", or empty
+    QString checkDue; // when the next check is due, or "Now"
+    QString checkDueIn; // "... from now", or empty
     QString checkSum;
     QString startCheck;
     QString stopCheck;

@@ -28,8 +28,8 @@ int CancelPageNewStatus(CSqlDatabase& db, WORD nGroupId, WORD nPageId)
 CSqlQuery ReadPageRow(CSqlDatabase& db, WORD nGroupId, WORD nPageId)
 {
     CSqlBuffer select;
-    CSqlQuery page = db.runQuery(select.format("SELECT * FROM PAGES WHERE id = %d and groupId = %d;",
-                                               static_cast<int>(nPageId), static_cast<int>(nGroupId)));
+    CSqlQuery page = db.runQuery(select.format(
+        "SELECT * FROM PAGES WHERE id = %d and groupId = %d;", static_cast<int>(nPageId), static_cast<int>(nGroupId)));
     FAIL_CHECK(!page.eof(), QStringLiteral("Unable to find page in database."));
     return page;
 }

@@ -22,13 +22,12 @@ DWORD NumberColumn(CSqlQuery& row, const char* name)
     return static_cast<DWORD>(row.getIntField(name, 0));
 }
 
-
 // The sort types the tree lists pages for: alphabetical ascending and descending, by status, in the
 // user's order.
 constexpr int kFirstSortType = 1;
 constexpr int kLastSortType = 4;
 
-}  // namespace
+} // namespace
 
 std::unique_ptr<CPageCheck> MakePageCheck(const SCheckSource& source, CSqlQuery& row, WORD nGroupId)
 {
@@ -82,8 +81,10 @@ void QueueDuePages(const SCheckSource& source, CCheckLists& lists, uint32_t now)
                 if (!ReadRowId(pages, "PAGES", "id", nPageId))
                     continue;
                 try {
-                    FAIL_CHECK(!lists.IsRunning(nGroupId, nPageId), QStringLiteral("This page now in processing. Skip it."));
-                    FAIL_CHECK(!lists.IsPending(nGroupId, nPageId), QStringLiteral("This page now in pending list. Skip it."));
+                    FAIL_CHECK(
+                        !lists.IsRunning(nGroupId, nPageId), QStringLiteral("This page now in processing. Skip it."));
+                    FAIL_CHECK(
+                        !lists.IsPending(nGroupId, nPageId), QStringLiteral("This page now in pending list. Skip it."));
                     lists.Queue(MakePageCheck(source, pages, nGroupId));
                 } catch (const CCmnException& e) {
                     TRACE1(u"CMainFrame::OnTimer(g_iIntervalTimerId). Exception: %s.\n", e.GetMessage());
@@ -103,13 +104,16 @@ void QueueGroupPages(const SCheckSource& source, CCheckLists& lists, WORD nGroup
     const char* query = nullptr;
     switch (sortType) {
     case 1:
-        query = sql.format("SELECT * FROM PAGES WHERE groupId = %d AND enable = 1 ORDER BY descr %s;", static_cast<int>(nGroupId), "ASC");
+        query = sql.format("SELECT * FROM PAGES WHERE groupId = %d AND enable = 1 ORDER BY descr %s;",
+            static_cast<int>(nGroupId), "ASC");
         break;
     case 2:
-        query = sql.format("SELECT * FROM PAGES WHERE groupId = %d AND enable = 1 ORDER BY descr %s;", static_cast<int>(nGroupId), "DESC");
+        query = sql.format("SELECT * FROM PAGES WHERE groupId = %d AND enable = 1 ORDER BY descr %s;",
+            static_cast<int>(nGroupId), "DESC");
         break;
     case 3:
-        query = sql.format("SELECT * FROM PAGES WHERE (groupId = %d) AND (enable = 1) ORDER BY STATUS ASC;", static_cast<int>(nGroupId));
+        query = sql.format("SELECT * FROM PAGES WHERE (groupId = %d) AND (enable = 1) ORDER BY STATUS ASC;",
+            static_cast<int>(nGroupId));
         break;
     case 4:
         query = sql.format("SELECT * FROM PAGES WHERE (groupId = %d) AND (enable = 1);", static_cast<int>(nGroupId));

@@ -25,14 +25,17 @@ TRACE_MODULE("CUpdater");
 
 namespace {
 
-constexpr DWORD kRequestFlags =
-    INTERNET_FLAG_RELOAD | INTERNET_FLAG_PRAGMA_NOCACHE | INTERNET_FLAG_NO_UI | INTERNET_FLAG_HYPERLINK;
+constexpr DWORD kRequestFlags
+    = INTERNET_FLAG_RELOAD | INTERNET_FLAG_PRAGMA_NOCACHE | INTERNET_FLAG_NO_UI | INTERNET_FLAG_HYPERLINK;
 // The piece the body is taken in: a zero byte ends the text of its own piece only.
 constexpr qsizetype kPieceBytes = 4095;
-constexpr qsizetype kPiecesPerRead = 64;  // a read wakes the window once for all its pieces
-constexpr DWORD kMaxReadBuffer = 64u << 20;  // a server that keeps asking for more room is refused
+constexpr qsizetype kPiecesPerRead = 64; // a read wakes the window once for all its pieces
+constexpr DWORD kMaxReadBuffer = 64u << 20; // a server that keeps asking for more room is refused
 
-const char16_t* Outcome(BOOL ok) { return ok ? u"SUCCESS" : u"FAIL"; }
+const char16_t* Outcome(BOOL ok)
+{
+    return ok ? u"SUCCESS" : u"FAIL";
+}
 
 // The internet layer's own lines go to this module's trace: its failed library calls as errors,
 // the library's account of each transfer as the finest steps.
@@ -49,15 +52,17 @@ struct FetchFailure {
     DWORD code;
 };
 
-}  // namespace
+} // namespace
 
 CUpdater::CUpdater(HINTERNET hInternet, SPageCtx* pPageCtx, const QString& szUrl, CPreferences* pPrefs)
-    : m_hInternet(hInternet), m_szUrl(szUrl), m_pPageCtx(pPageCtx)
+    : m_hInternet(hInternet)
+    , m_szUrl(szUrl)
+    , m_pPageCtx(pPageCtx)
 {
     FAIL_CHECK((pPageCtx && !szUrl.isNull()), QStringLiteral("Illegal parameters."));
     FAIL_CHECK((pPageCtx->m_hSignalEvent.IsValid()), QStringLiteral("Invalid handle (m_hSignalEvent)."));
     FAIL_CHECK(szUrl.size() >= 1 && szUrl.size() <= static_cast<qsizetype>(INTERNET_MAX_URL_LENGTH),
-               QStringLiteral("Incorrect length of url."));
+        QStringLiteral("Incorrect length of url."));
     FAIL_CHECK(IsWindow(pPageCtx->m_hNotifyWnd), QStringLiteral("Invalid notify window handle."));
     FAIL_CHECK(pPrefs, QStringLiteral("Illegal parameters."));
 
@@ -97,7 +102,7 @@ void CUpdater::NotifyEach(const std::vector<LPARAM>& notices)
     if (notices.empty() || !IsWindow(m_pPageCtx->m_hNotifyWnd))
         return;
     taluvo::ui::SendMessages(m_pPageCtx->m_hNotifyWnd, WM_UPDATER_NOTIFY, reinterpret_cast<WPARAM>(m_pPageCtx),
-                             notices.data(), notices.size());
+        notices.data(), notices.size());
 }
 
 void CUpdater::CancelUpdate()
@@ -109,14 +114,14 @@ void CUpdater::CancelUpdate()
 
 BOOL CUpdater::WaitForEvent(DWORD milliseconds, DWORD timeoutError)
 {
-    const auto left =
-        std::chrono::duration_cast<std::chrono::milliseconds>(m_deadline - std::chrono::steady_clock::now()).count();
+    const auto left
+        = std::chrono::duration_cast<std::chrono::milliseconds>(m_deadline - std::chrono::steady_clock::now()).count();
     const DWORD bound = static_cast<DWORD>(std::clamp<int64_t>(left, 0, milliseconds));
     if (WaitForSingleObject(m_pPageCtx->m_hSignalEvent, bound) == WAIT_OBJECT_0)
         return TRUE;
     m_pPageCtx->m_hRequest.Close();
     m_pPageCtx->m_hConnect.Close();
-    throw FetchFailure{bound < milliseconds ? ERROR_CHECK_TOO_LONG : timeoutError};
+    throw FetchFailure { bound < milliseconds ? ERROR_CHECK_TOO_LONG : timeoutError };
 }
 
 void CUpdater::CheckDeadline()
@@ -125,14 +130,14 @@ void CUpdater::CheckDeadline()
         return;
     m_pPageCtx->m_hRequest.Close();
     m_pPageCtx->m_hConnect.Close();
-    throw FetchFailure{ERROR_CHECK_TOO_LONG};
+    throw FetchFailure { ERROR_CHECK_TOO_LONG };
 }
 
 DWORD CUpdater::WaitStep(DWORD milliseconds)
 {
     WaitForEvent(milliseconds, ERROR_INTERNET_TIMEOUT);
     if (const DWORD error = m_pPageCtx->m_dwErrorCode.load())
-        throw FetchFailure{error};
+        throw FetchFailure { error };
     return WAIT_OBJECT_0;
 }
 
@@ -145,7 +150,7 @@ void CUpdater::Run()
     ctx->m_bCancelled = FALSE;
     ctx->m_nOpenHandles = 0;
     ResetEvent(ctx->m_hHandlesClosed);
-    const uint64_t budgetSeconds = uint64_t{m_dwConnectTimeout} + m_dwSendTimeout + 4 * uint64_t{m_dwRecvTimeout};
+    const uint64_t budgetSeconds = uint64_t { m_dwConnectTimeout } + m_dwSendTimeout + 4 * uint64_t { m_dwRecvTimeout };
     m_deadline = std::chrono::steady_clock::now() + std::chrono::seconds(budgetSeconds);
     DWORD error = 0;
     try {
@@ -168,7 +173,7 @@ DWORD CUpdater::Fetch()
     INTERNET_SCHEME scheme = INTERNET_SCHEME_UNKNOWN;
     INTERNET_PORT port = 0;
     if (!CrackUrl(m_szUrl, host, path, scheme, &port))
-        throw FetchFailure{ERROR_INTERNET_INVALID_URL};
+        throw FetchFailure { ERROR_INTERNET_INVALID_URL };
     DWORD flags = kRequestFlags;
     if (scheme == INTERNET_SCHEME_HTTPS)
         flags |= INTERNET_FLAG_SECURE;
@@ -183,22 +188,22 @@ DWORD CUpdater::Fetch()
     ResetEvent(ctx->m_hSignalEvent);
     ctx->m_iStage = stageConnect;
     ctx->m_hConnect = InternetConnect(m_hInternet, reinterpret_cast<LPCWSTR>(host.utf16()), port, nullptr, nullptr,
-                                      INTERNET_SERVICE_HTTP, 0, context);
+        INTERNET_SERVICE_HTTP, 0, context);
     TRACE1(u"CUpdater::Run - InternetConnect() - %s.\r\n", Outcome(ctx->m_hConnect.IsValid()));
     if (!ctx->m_hConnect.IsValid())
-        throw FetchFailure{GetLastError()};
+        throw FetchFailure { GetLastError() };
     // The handle-created notice has no time limit of its own; a missing one must not hang the check.
     WaitStep(stepWaitMs);
 
     // Stage 1: the request.
     ResetEvent(ctx->m_hSignalEvent);
     ctx->m_iStage = stageOpenRequest;
-    LPCWSTR acceptTypes[] = {u"text/*", nullptr};
-    ctx->m_hRequest = HttpOpenRequest(ctx->m_hConnect, u"GET", reinterpret_cast<LPCWSTR>(path.utf16()), nullptr, nullptr,
-                                      acceptTypes, flags, context);
+    LPCWSTR acceptTypes[] = { u"text/*", nullptr };
+    ctx->m_hRequest = HttpOpenRequest(ctx->m_hConnect, u"GET", reinterpret_cast<LPCWSTR>(path.utf16()), nullptr,
+        nullptr, acceptTypes, flags, context);
     TRACE1(u"CUpdater::Run - HttpOpenRequest() - %s.\r\n", Outcome(ctx->m_hRequest.IsValid()));
     if (!ctx->m_hRequest.IsValid())
-        throw FetchFailure{GetLastError()};
+        throw FetchFailure { GetLastError() };
     WaitStep(stepWaitMs);
 
     if (m_bUseProxy) {
@@ -207,11 +212,12 @@ DWORD CUpdater::Fetch()
         const auto setText = [&](DWORD option, const QString& text, const char16_t* name) {
             if (text.isEmpty())
                 return;
-            const BOOL set =
-                InternetSetOption(ctx->m_hRequest, option, const_cast<char16_t*>(reinterpret_cast<const char16_t*>(text.utf16())),
-                                  static_cast<DWORD>(text.size()));
+            const BOOL set = InternetSetOption(ctx->m_hRequest, option,
+                const_cast<char16_t*>(reinterpret_cast<const char16_t*>(text.utf16())),
+                static_cast<DWORD>(text.size()));
             if (!set)
-                TRACE0(u"CUpdater::Run - InternetSetOption(%s) - FAIL. %s\n", name, GetInternetErrorText(GetLastError()));
+                TRACE0(
+                    u"CUpdater::Run - InternetSetOption(%s) - FAIL. %s\n", name, GetInternetErrorText(GetLastError()));
         };
         setText(INTERNET_OPTION_PROXY_USERNAME, m_strProxyUserName, u"INTERNET_OPTION_PROXY_USERNAME");
         setText(INTERNET_OPTION_PROXY_PASSWORD, m_strProxyPassword, u"INTERNET_OPTION_PROXY_PASSWORD");
@@ -220,7 +226,7 @@ DWORD CUpdater::Fetch()
     if (m_bUseHeadersData && ctx->m_tLastModified != kNoTime) {
         const QString header = taluvo::Format(u"If-Modified-Since: %s\r\n", FormatHttpDate(ctx->m_tLastModified));
         const BOOL added = HttpAddRequestHeaders(ctx->m_hRequest, reinterpret_cast<LPCWSTR>(header.utf16()),
-                                                 static_cast<DWORD>(-1), HTTP_ADDREQ_FLAG_ADD | HTTP_ADDREQ_FLAG_REPLACE);
+            static_cast<DWORD>(-1), HTTP_ADDREQ_FLAG_ADD | HTTP_ADDREQ_FLAG_REPLACE);
         TRACE1(u"CUpdater::Run - HttpAddRequestHeaders() - %s.\r\n", Outcome(added));
     }
 
@@ -231,7 +237,7 @@ DWORD CUpdater::Fetch()
     TRACE1(u"CUpdater::Run - HttpSendRequestEx() - %s.\r\n", Outcome(ok || GetLastError() == ERROR_IO_PENDING));
     if (!ok) {
         if (GetLastError() != ERROR_IO_PENDING)
-            throw FetchFailure{GetLastError()};
+            throw FetchFailure { GetLastError() };
         WaitStep(stepWaitMs);
     }
 
@@ -242,7 +248,7 @@ DWORD CUpdater::Fetch()
     TRACE1(u"CUpdater::Run - HttpEndRequest() - %s.\r\n", Outcome(ok || GetLastError() == ERROR_IO_PENDING));
     if (!ok) {
         if (GetLastError() != ERROR_IO_PENDING)
-            throw FetchFailure{GetLastError()};
+            throw FetchFailure { GetLastError() };
         WaitStep(stepWaitMs);
     }
 
@@ -258,21 +264,22 @@ DWORD CUpdater::ReadBody()
     // Reads take many pieces at once; the pieces themselves are cut from the byte stream, so where
     // the network or a read ended never moves a piece's border.
     std::vector<char>& buffer = taluvo::engine::KeptReadBuffer(kPieceBytes * kPiecesPerRead);
-    qsizetype carried = 0;  // the start of a piece not yet whole, at the front of the buffer
+    qsizetype carried = 0; // the start of a piece not yet whole, at the front of the buffer
     taluvo::engine::TakeKeptText(ctx->m_strHtml);
     // A page's text has at most as many units as it has bytes: with the length announced, its
     // room is taken once, and no part of it is copied or touched twice while it grows.
     if (ctx->m_dwContentLength != 0) {
         ctx->m_strHtml.reserve(std::min<qsizetype>(ctx->m_dwContentLength, kMaxPageBytes));
-        taluvo::AdviseLargeBlock(ctx->m_strHtml.data(), static_cast<size_t>(ctx->m_strHtml.capacity()) * sizeof(char16_t));
+        taluvo::AdviseLargeBlock(
+            ctx->m_strHtml.data(), static_cast<size_t>(ctx->m_strHtml.capacity()) * sizeof(char16_t));
     }
     // Pieces are decoded as one stream, so a character cut between two pieces is kept whole.
     taluvo::CAnsiStreamDecoder decoder;
     std::vector<LPARAM> progress;
-    qsizetype received = 0;  // body bytes so far, whatever their text became
+    qsizetype received = 0; // body bytes so far, whatever their text became
     for (;;) {
         CheckDeadline();
-        INTERNET_BUFFERSA description{};
+        INTERNET_BUFFERSA description {};
         description.dwStructSize = sizeof(INTERNET_BUFFERSA);
         description.lpvBuffer = buffer.data() + carried;
         description.dwBufferLength = static_cast<DWORD>(buffer.size() - static_cast<size_t>(carried));
@@ -282,7 +289,7 @@ DWORD CUpdater::ReadBody()
             received += got;
             if (received > kMaxPageBytes) {
                 TRACE1(u"CUpdater::Run - The page is larger than %d bytes.\n", static_cast<int>(kMaxPageBytes));
-                throw FetchFailure{ERROR_PAGE_TOO_LARGE};
+                throw FetchFailure { ERROR_PAGE_TOO_LARGE };
             }
             const qsizetype held = carried + got;
             const bool end = got == 0;
@@ -303,7 +310,7 @@ DWORD CUpdater::ReadBody()
         if (error == ERROR_INSUFFICIENT_BUFFER) {
             const size_t grown = buffer.size() + buffer.size() / 2;
             if (grown > kMaxReadBuffer)
-                throw FetchFailure{ERROR_NOT_ENOUGH_MEMORY};
+                throw FetchFailure { ERROR_NOT_ENOUGH_MEMORY };
             buffer.resize(grown);
             continue;
         }
@@ -317,7 +324,7 @@ DWORD CUpdater::ReadBody()
             continue;
         }
         TRACE1(u"CUpdater::Run - WinInet error. %s\n", GetInternetErrorText(error));
-        throw FetchFailure{error};
+        throw FetchFailure { error };
     }
     decoder.FinishTo(ctx->m_strHtml);
     return 0;
@@ -373,7 +380,7 @@ void CUpdater::Finish(DWORD error)
 }
 
 void CUpdater::WinInetCallback(HINTERNET, DWORD_PTR dwContext, DWORD dwInternetStatus, LPVOID lpvStatusInformation,
-                               DWORD dwStatusInformationLength)
+    DWORD dwStatusInformationLength)
 {
     auto* ctx = reinterpret_cast<SPageCtx*>(dwContext);
     if (!ctx) {
@@ -420,22 +427,27 @@ void CUpdater::WinInetCallback(HINTERNET, DWORD_PTR dwContext, DWORD dwInternetS
             ctx->m_dwErrorCode = result->dwError;
         } else if (ctx->m_iStage == stageEndRequest) {
             DWORD value = 0, size = sizeof value;
-            BOOL ok = HttpQueryInfo(ctx->m_hRequest, HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &value, &size, nullptr);
+            BOOL ok = HttpQueryInfo(
+                ctx->m_hRequest, HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &value, &size, nullptr);
             if (ok)
                 ctx->m_dwHttpStatusCode = value;
-            TRACE2(u"WininetCallback - HttpQueryInfo(HTTP_QUERY_STATUS_CODE) - %s. Status code: %d.\n", Outcome(ok), value);
+            TRACE2(u"WininetCallback - HttpQueryInfo(HTTP_QUERY_STATUS_CODE) - %s. Status code: %d.\n", Outcome(ok),
+                value);
             value = 0;
             size = sizeof value;
-            ok = HttpQueryInfo(ctx->m_hRequest, HTTP_QUERY_CONTENT_LENGTH | HTTP_QUERY_FLAG_NUMBER, &value, &size, nullptr);
+            ok = HttpQueryInfo(
+                ctx->m_hRequest, HTTP_QUERY_CONTENT_LENGTH | HTTP_QUERY_FLAG_NUMBER, &value, &size, nullptr);
             if (ok)
                 ctx->m_dwContentLength = value;
-            TRACE2(u"WininetCallback - HttpQueryInfo(HTTP_QUERY_CONTENT_LENGTH) - %s. Content length: %u.\n", Outcome(ok), value);
-            SYSTEMTIME modified{};
+            TRACE2(u"WininetCallback - HttpQueryInfo(HTTP_QUERY_CONTENT_LENGTH) - %s. Content length: %u.\n",
+                Outcome(ok), value);
+            SYSTEMTIME modified {};
             size = sizeof modified;
-            ok = HttpQueryInfo(ctx->m_hRequest, HTTP_QUERY_LAST_MODIFIED | HTTP_QUERY_FLAG_SYSTEMTIME, &modified, &size, nullptr);
+            ok = HttpQueryInfo(
+                ctx->m_hRequest, HTTP_QUERY_LAST_MODIFIED | HTTP_QUERY_FLAG_SYSTEMTIME, &modified, &size, nullptr);
             if (ok) {
                 // The header is GMT: converted straight to seconds, with no local-time round trip.
-                std::tm tm{};
+                std::tm tm {};
                 tm.tm_year = modified.wYear - 1900;
                 tm.tm_mon = modified.wMonth - 1;
                 tm.tm_mday = modified.wDay;
@@ -447,7 +459,7 @@ void CUpdater::WinInetCallback(HINTERNET, DWORD_PTR dwContext, DWORD dwInternetS
                     ctx->m_tLastModified = static_cast<DWORD>(t);
             }
             TRACE2(u"WininetCallback - HttpQueryInfo(HTTP_QUERY_LAST_MODIFIED) - %s. Last modified: %u.\n", Outcome(ok),
-                   ctx->m_tLastModified);
+                ctx->m_tLastModified);
         }
         if (ctx->m_bCancelled.load())
             ctx->m_dwErrorCode = ERROR_CANCELLED;

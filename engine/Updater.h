@@ -41,7 +41,7 @@ public:
 
     // The session's status callback; dwContext is the SPageCtx of the fetch.
     static void WinInetCallback(HINTERNET hInternet, DWORD_PTR dwContext, DWORD dwInternetStatus,
-                                LPVOID lpvStatusInformation, DWORD dwStatusInformationLength);
+        LPVOID lpvStatusInformation, DWORD dwStatusInformationLength);
 
 private:
     // Runs the fetch steps; a failure ends them with its error code (returned), 0 on success.
@@ -73,5 +73,5 @@ private:
     // A check ends by then whatever the server does: ConnectTimeout + SendTimeout + 4 x RecvTimeout
     // after it started.
     std::chrono::steady_clock::time_point m_deadline;
-    std::atomic<bool> m_bFinished{false};
+    std::atomic<bool> m_bFinished { false };
 };

@@ -8,9 +8,9 @@
 #include <QStringView>
 
 struct SWatchedPartCut {
-    qsizetype startPos = 0;  // position of the start text, -1 when it does not occur
-    qsizetype stopPos = 0;   // position of the stop text, -1 when it does not occur after the start
-    QStringView part;        // a view into the page: the page must outlive it
+    qsizetype startPos = 0; // position of the start text, -1 when it does not occur
+    qsizetype stopPos = 0; // position of the stop text, -1 when it does not occur after the start
+    QStringView part; // a view into the page: the page must outlive it
 };
 
 SWatchedPartCut CutWatchedPart(QStringView html, QStringView startText, QStringView stopText);

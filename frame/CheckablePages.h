@@ -31,14 +31,14 @@ private:
     };
     struct SGroup {
         bool enabled = false;
-        int enabledPages = 0;  // of its pages, the enabled ones
-        int newPages = 0;      // of those, the New ones
+        int enabledPages = 0; // of its pages, the enabled ones
+        int newPages = 0; // of those, the New ones
         std::unordered_map<WORD, SPage> pages;
     };
     // Adds (sign 1) or takes away (-1) what the group's pages give the totals.
     void Count(const SGroup& group, int sign);
 
     std::unordered_map<WORD, SGroup> m_groups;
-    int m_nEnabled = 0;  // enabled pages of enabled groups
-    int m_nNew = 0;      // the New ones of them
+    int m_nEnabled = 0; // enabled pages of enabled groups
+    int m_nNew = 0; // the New ones of them
 };

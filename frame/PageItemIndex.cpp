@@ -15,7 +15,10 @@ bool ItemData(const CTreeViewCtrl& tree, HTREEITEM hItem, DWORD_PTR& data)
     return true;
 }
 
-WORD IdOf(DWORD_PTR data) { return static_cast<WORD>(data & 0xFFFF); }
+WORD IdOf(DWORD_PTR data)
+{
+    return static_cast<WORD>(data & 0xFFFF);
+}
 
 } // namespace
 

@@ -7,11 +7,11 @@
 #pragma once
 
 #include "Controls/HtmlToolTip.h"
+#include "Controls/TrayIcon.h"
+#include "Controls/TrayIconPosition.h"
 #include "core/Exceptions.h"
 #include "core/db/Database.h"
 #include "core/db/SqlWrapper.h"
-#include "Controls/TrayIcon.h"
-#include "Controls/TrayIconPosition.h"
 #include "engine/CheckLists.h"
 #include "engine/LogFile.h"
 #include "engine/MailAlert.h"
@@ -331,7 +331,7 @@ public:
     UINT_PTR m_iCheckOnlineTimer = 0;
     UINT_PTR m_iResultRetryTimer = 0;
     struct SKeptResult {
-        SPageCtx* ctx;  // its check stays in m_checks.m_ctxsRun until it is stored
+        SPageCtx* ctx; // its check stays in m_checks.m_ctxsRun until it is stored
         QString url;
     };
     std::deque<SKeptResult> m_resultsToStore; // finished, in the order they ended, not stored yet

@@ -19,7 +19,6 @@
 #include "platform/base/Process.h"
 #include "platform/ui/Gdi.h"
 
-
 #include <algorithm>
 #include <chrono>
 #include <iterator>
@@ -42,12 +41,12 @@ struct SToolBarEntry {
     UINT id;
     int image;
 };
-constexpr SToolBarEntry kToolBarEntries[] = { { ID_GROUP_ADD, 4 }, { ID_GROUP_DELETE, 5 }, { ID_GROUP_MODIFY, 6 },
-    { ID_GROUP_CHECK_ALL, 17 }, { 0, 0 }, { ID_PAGE_ADD, 7 }, { ID_PAGE_DELETE, 8 }, { ID_PAGE_MODIFY, 9 },
-    { ID_PAGE_TOGGLE, 12 }, { ID_PAGE_PROPERTIES, 20 }, { 0, 0 }, { ID_PAGE_CHECK_UPDATE, 19 },
-    { ID_TOOLS_CANCEL_CHECKS, 23 }, { 0, 0 }, { ID_PAGE_MOVE_UP, 15 }, { ID_PAGE_MOVE_DOWN, 16 }, { 0, 0 },
-    { ID_TOOLS_PREFERENCES, 27 }, { 0, 0 }, { ID_TOOLS_CHECK_ALL, 22 }, { ID_TOOLS_OPEN_ALL_UPDATED, 26 }, { 0, 0 },
-    { ID_APP_EXIT, 18 } };
+constexpr SToolBarEntry kToolBarEntries[]
+    = { { ID_GROUP_ADD, 4 }, { ID_GROUP_DELETE, 5 }, { ID_GROUP_MODIFY, 6 }, { ID_GROUP_CHECK_ALL, 17 }, { 0, 0 },
+          { ID_PAGE_ADD, 7 }, { ID_PAGE_DELETE, 8 }, { ID_PAGE_MODIFY, 9 }, { ID_PAGE_TOGGLE, 12 },
+          { ID_PAGE_PROPERTIES, 20 }, { 0, 0 }, { ID_PAGE_CHECK_UPDATE, 19 }, { ID_TOOLS_CANCEL_CHECKS, 23 }, { 0, 0 },
+          { ID_PAGE_MOVE_UP, 15 }, { ID_PAGE_MOVE_DOWN, 16 }, { 0, 0 }, { ID_TOOLS_PREFERENCES, 27 }, { 0, 0 },
+          { ID_TOOLS_CHECK_ALL, 22 }, { ID_TOOLS_OPEN_ALL_UPDATED, 26 }, { 0, 0 }, { ID_APP_EXIT, 18 } };
 
 void FillFromStrip(CImageList& list)
 {
@@ -119,19 +118,21 @@ void CMainFrame::CreateTree()
 
 void CMainFrame::CreateTrayAndToolTips()
 {
-    FAIL_CHECK(m_trayIcon.Create(nullptr, m_hWnd, WM_TRAY_ICON_NOTIFY, QString::fromUtf16(APP_NAME), nullptr,
-                   IDR_TRAY_POPUP, TRUE),
+    FAIL_CHECK(m_trayIcon.Create(
+                   nullptr, m_hWnd, WM_TRAY_ICON_NOTIFY, QString::fromUtf16(APP_NAME), nullptr, IDR_TRAY_POPUP, TRUE),
         QStringLiteral("Unable to create system tray icon."));
     FAIL_CHECK(m_trayIcon.SetIconList(IDI_PAGE_16x16, IDI_PAGE_NEW_16x16), QStringLiteral("Unable to set icons list."));
     m_trayIcon.ShowNextIcon();
     m_trayIcon.SetMenuDefaultItem(ID_RESTORE_FROM_TRAY, FALSE);
     m_trayIconPos.TrackIcon(m_hWnd, IDR_TRAY_POPUP);
 
-    FAIL_CHECK(m_trayToolTip.Create(m_hWnd, TRUE), QStringLiteral("CMainFrame::OnCreate - Unable to create tray tool tip."));
+    FAIL_CHECK(
+        m_trayToolTip.Create(m_hWnd, TRUE), QStringLiteral("CMainFrame::OnCreate - Unable to create tray tool tip."));
     StyleToolTip(m_trayToolTip, 20);
     m_trayToolTip.SetCallbackHyperlink(m_hWnd, WM_TOOLTIP_HYPERLINK);
 
-    FAIL_CHECK(m_treeToolTip.Create(m_hWnd, TRUE), QStringLiteral("CMainFrame::OnCreate - Unable to create tree tool tip."));
+    FAIL_CHECK(
+        m_treeToolTip.Create(m_hWnd, TRUE), QStringLiteral("CMainFrame::OnCreate - Unable to create tree tool tip."));
     StyleToolTip(m_treeToolTip, 0);
     m_treeToolTip.SetCallbackHyperlink(m_hWnd, WM_TOOLTIP_HYPERLINK);
     m_treeToolTip.SetDelayTime(3, 1000);
@@ -140,8 +141,8 @@ void CMainFrame::CreateTrayAndToolTips()
     m_treeToolTip.SetNotifyWindow(m_hWnd);
     m_treeToolTip.SetBehaviourFlags(13);
 
-    FAIL_CHECK(
-        m_tbarToolTip.Create(m_hWnd, TRUE), QStringLiteral("CMainFrame::OnCreate - Unable to create toolbar tool tip."));
+    FAIL_CHECK(m_tbarToolTip.Create(m_hWnd, TRUE),
+        QStringLiteral("CMainFrame::OnCreate - Unable to create toolbar tool tip."));
     StyleToolTip(m_tbarToolTip, 0);
     m_tbarToolTip.AddToolBar(m_hWndToolBarCtrl);
     m_tbarToolTip.SetBehaviourFlags(1);
@@ -227,13 +228,13 @@ void CMainFrame::OpenInternetSession()
     g_hInternet.Close();
     HINTERNET session = useProxy
         ? InternetOpen(reinterpret_cast<LPCWSTR>(APP_NAME), INTERNET_OPEN_TYPE_PROXY,
-              reinterpret_cast<LPCWSTR>(proxy.utf16()), reinterpret_cast<LPCWSTR>(bypass.utf16()),
-              INTERNET_FLAG_ASYNC)
+            reinterpret_cast<LPCWSTR>(proxy.utf16()), reinterpret_cast<LPCWSTR>(bypass.utf16()), INTERNET_FLAG_ASYNC)
         : InternetOpen(
-              reinterpret_cast<LPCWSTR>(APP_NAME), INTERNET_OPEN_TYPE_DIRECT, nullptr, nullptr, INTERNET_FLAG_ASYNC);
+            reinterpret_cast<LPCWSTR>(APP_NAME), INTERNET_OPEN_TYPE_DIRECT, nullptr, nullptr, INTERNET_FLAG_ASYNC);
     g_hInternet = session;
     FAIL_CHECK(g_hInternet.IsValid(), QStringLiteral("Unable to initialize WinInet library."));
-    FAIL_CHECK(InternetSetStatusCallback(g_hInternet.Get(), CUpdater::WinInetCallback) != INTERNET_INVALID_STATUS_CALLBACK,
+    FAIL_CHECK(
+        InternetSetStatusCallback(g_hInternet.Get(), CUpdater::WinInetCallback) != INTERNET_INVALID_STATUS_CALLBACK,
         QStringLiteral("Unable to set WinInet callback function."));
 }
 
@@ -312,7 +313,8 @@ void CMainFrame::Shutdown()
         // Each step may wait only for what is left of the exit's wait.
         const CThreadBusyLimit lockWait(m_db, 0);
         const auto waitWhatIsLeft = [&] {
-            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(lockWaitEnd - std::chrono::steady_clock::now());
+            const auto left
+                = std::chrono::duration_cast<std::chrono::milliseconds>(lockWaitEnd - std::chrono::steady_clock::now());
             m_db.setThreadBusyLimit(std::this_thread::get_id(), static_cast<int>(std::max<int64_t>(left.count(), 0)));
         };
         waitWhatIsLeft();

@@ -64,11 +64,11 @@ LRESULT CMainFrame::OnFileImportBookmarks(WORD, WORD, HWND, BOOL&)
         }
         if (ids.empty()) {
             MessageBox(QStringLiteral("Please create at least one group before import bookmarks."),
-                       QStringLiteral("Warning"), MB_OK | MB_ICONEXCLAMATION);
+                QStringLiteral("Warning"), MB_OK | MB_ICONEXCLAMATION);
             return 0;
         }
-        auto sheet = std::make_unique<CImportPropSheet>(&g_dbMutex, &m_db, std::move(titles), std::move(ids),
-                                                        QStringLiteral("Import bookmarks"), 0, nullptr);
+        auto sheet = std::make_unique<CImportPropSheet>(
+            &g_dbMutex, &m_db, std::move(titles), std::move(ids), QStringLiteral("Import bookmarks"), 0, nullptr);
         if (sheet->DoModal(::GetActiveWindow()) != IDOK)
             return 0;
         const WORD nGroupId = sheet->m_data.m_nGroupId;

@@ -106,9 +106,10 @@ LRESULT CMainFrame::OnGroupDelete(WORD, WORD, HWND, BOOL&)
         const QString noSelection = QStringLiteral("Selected item is NULL.");
         const WORD nGroupId = SelectedGroupId(noSelection);
         if (g_prefs.GetParam(kConfirmDelete)->GetBool()) {
-            const int answer = MessageBox(QStringLiteral("Taking this action will permanently delete this group and "
-                                                         "pages in it from database.\n\nAre you sure you want do this?"),
-                QStringLiteral("Confirmation."), MB_YESNO | MB_ICONQUESTION);
+            const int answer
+                = MessageBox(QStringLiteral("Taking this action will permanently delete this group and "
+                                            "pages in it from database.\n\nAre you sure you want do this?"),
+                    QStringLiteral("Confirmation."), MB_YESNO | MB_ICONQUESTION);
             if (answer != IDYES)
                 return;
         }

@@ -3,6 +3,7 @@
 // with the fields the user edited. A browser toolbar's add request arrives as the add command too.
 #include "frame/mainfrm.h"
 
+#include "Network/Listener.h"
 #include "core/Conversion.h"
 #include "core/DebugTracer.h"
 #include "core/Exceptions.h"
@@ -11,11 +12,10 @@
 #include "core/prefs/Preferences.h"
 #include "dialogs/PageAddDlg.h"
 #include "dialogs/PageModifyDlg.h"
-#include "engine/PageRows.h"
 #include "engine/CheckState.h"
 #include "engine/GroupRows.h"
 #include "engine/PageEdits.h"
-#include "Network/Listener.h"
+#include "engine/PageRows.h"
 
 #include <memory>
 
@@ -105,8 +105,9 @@ LRESULT CMainFrame::OnPageAdd(WORD wNotifyCode, WORD, HWND hWndCtl, BOOL&)
         modifyDlg.m_nInterval = static_cast<DWORD>(g_prefs.GetParam(kDefaultUpdateInterval)->GetInt());
         if (modifyDlg.DoModal(m_hWnd, reinterpret_cast<LPARAM>(g_hInternet.Get())) != IDOK)
             return;
-        SettleModifiedCheckState(*ctx, modifyDlg.m_strUrl != addDlg.m_strUrl || modifyDlg.m_bCheckStateStale
-                || !ctx->m_strStartCheckMask.isEmpty() || !ctx->m_strStopCheckMask.isEmpty());
+        SettleModifiedCheckState(*ctx,
+            modifyDlg.m_strUrl != addDlg.m_strUrl || modifyDlg.m_bCheckStateStale || !ctx->m_strStartCheckMask.isEmpty()
+                || !ctx->m_strStopCheckMask.isEmpty());
 
         bool taken = false;
         {
@@ -184,14 +185,14 @@ LRESULT CMainFrame::OnPageModify(WORD, WORD, HWND, BOOL&)
         try {
             if (result == IDOK && !m_bShutDown)
                 StoreModifiedPage(page.nGroupId, page.nPageId, dlg, *ctx, oldUrl,
-                    dlg.m_strUrl != oldUrl || ctx->m_strStartCheckMask != oldStart
-                        || ctx->m_strStopCheckMask != oldStop || dlg.m_bCheckStateStale);
+                    dlg.m_strUrl != oldUrl || ctx->m_strStartCheckMask != oldStart || ctx->m_strStopCheckMask != oldStop
+                        || dlg.m_bCheckStateStale);
         } catch (...) {
             m_checks.RemoveBorrowed(ctx.get());
             throw;
         }
-        FAIL_CHECK(m_checks.RemoveBorrowed(ctx.get()),
-            QStringLiteral("Strnage. Unable to find modified page in m_ctxsRun."));
+        FAIL_CHECK(
+            m_checks.RemoveBorrowed(ctx.get()), QStringLiteral("Strnage. Unable to find modified page in m_ctxsRun."));
     });
     return 0;
 }

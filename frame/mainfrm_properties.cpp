@@ -6,8 +6,8 @@
 #include "core/Exceptions.h"
 #include "core/db/Database.h"
 #include "dialogs/PagePropertiesDlg.h"
-#include "engine/PageRows.h"
 #include "engine/PageProperties.h"
+#include "engine/PageRows.h"
 
 TRACE_MODULE("CMainFrame");
 

@@ -20,7 +20,6 @@
 
 #include <vector>
 
-
 TRACE_MODULE("CMainFrame");
 
 namespace {
@@ -212,9 +211,10 @@ void CMainFrame::RaiseUpdateAlerts(
     // A description or address holding line breaks (a title a page planted) writes one line each,
     // so no page can forge entries or fields of the log.
     if (g_prefs.GetParam(kLogEnable)->GetBool()) {
-        const int written = m_logFile.Log(u"Description : %s\nAddress     : %s\nDate & Time : %s\n"
-                                          u"-----------------------------------------------------------------------------",
-            taluvo::OneLine(descr), taluvo::OneLine(url), FormatTime(ctx.m_tLastChecked));
+        const int written
+            = m_logFile.Log(u"Description : %s\nAddress     : %s\nDate & Time : %s\n"
+                            u"-----------------------------------------------------------------------------",
+                taluvo::OneLine(descr), taluvo::OneLine(url), FormatTime(ctx.m_tLastChecked));
         NoteUpdateLog(written == 1);
     }
     if (g_prefs.GetParam(kPopupAlertEnable)->GetBool())
@@ -227,8 +227,7 @@ void CMainFrame::RaiseUpdateAlerts(
             = taluvo::shell::SplitCommandLine(command, urlBrowser, taluvo::shell::Placeholders::Percent1);
         if (!argv.isEmpty()) {
             const BOOL started = taluvo::shell::RunProgram(argv);
-            TRACE1(u"CMainFrame::OnUpdaterNotify. Run cmd: \"%s\" - %s.\n", command,
-                started ? u"SUCCESS" : u"FAIL");
+            TRACE1(u"CMainFrame::OnUpdaterNotify. Run cmd: \"%s\" - %s.\n", command, started ? u"SUCCESS" : u"FAIL");
         }
     }
     // Last of the alerts, and only started here: it is sent on a thread of its own.

@@ -56,8 +56,8 @@ LRESULT CMainFrame::OnTimer(UINT, WPARAM wParam, LPARAM, BOOL&)
             std::optional<CMutexLocker> guard;
             if (dialUp)
                 guard.emplace(g_prefs.m_mutex);
-            g_prefs.GetParam(kWorkOffline)->SetBool(
-                IsOfflineConnection(connected, flags, dialUp && CountActiveRasConnections() != 0));
+            g_prefs.GetParam(kWorkOffline)
+                ->SetBool(IsOfflineConnection(connected, flags, dialUp && CountActiveRasConnections() != 0));
         }
         BOOL handled = TRUE;
         OnFileWorkOffline(0, static_cast<WORD>(-1), nullptr, handled);

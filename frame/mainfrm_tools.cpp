@@ -11,8 +11,8 @@
 #include "core/db/Database.h"
 #include "core/db/RowIds.h"
 #include "core/prefs/Preferences.h"
-#include "engine/PageRows.h"
 #include "engine/OpenInBrowser.h"
+#include "engine/PageRows.h"
 #include "engine/Scheduler.h"
 #include "platform/base/Format.h"
 
@@ -243,7 +243,8 @@ LRESULT CMainFrame::OnToolTipHyperLink(UINT, WPARAM wParam, LPARAM, BOOL&)
     }
 
     if (!OpenInUserBrowser(m_hWnd, address, TRUE)) {
-        MessageBox(QStringLiteral("Unable to open web page in browser."), QStringLiteral("Error"), MB_OK | MB_ICONERROR);
+        MessageBox(
+            QStringLiteral("Unable to open web page in browser."), QStringLiteral("Error"), MB_OK | MB_ICONERROR);
         return 0;
     }
     if (!g_prefs.GetParam(kBrowserResetNewStatus)->GetBool())
@@ -253,10 +254,10 @@ LRESULT CMainFrame::OnToolTipHyperLink(UINT, WPARAM wParam, LPARAM, BOOL&)
     try {
         AUTO_DB_LOCKER();
         CSqlBuffer sql;
-        const int changed = m_db.execDML(sql.format(
-            "UPDATE PAGES SET status = %d WHERE id = %d AND groupId = %d AND status = %d;",
-            static_cast<int>(statusOrdinary), static_cast<int>(nPageId), static_cast<int>(nGroupId),
-            static_cast<int>(statusNew)));
+        const int changed
+            = m_db.execDML(sql.format("UPDATE PAGES SET status = %d WHERE id = %d AND groupId = %d AND status = %d;",
+                static_cast<int>(statusOrdinary), static_cast<int>(nPageId), static_cast<int>(nGroupId),
+                static_cast<int>(statusNew)));
         if (changed == 0)
             return 0;
         CSqlQuery group = m_db.runQuery(sql.format("SELECT * FROM GROUPS WHERE id = %d;", static_cast<int>(nGroupId)));
@@ -267,8 +268,8 @@ LRESULT CMainFrame::OnToolTipHyperLink(UINT, WPARAM wParam, LPARAM, BOOL&)
                 m_mainTree.SelectItem(FindPage(nGroupId, nPageId));
             }
         } else {
-            CSqlQuery row = m_db.runQuery(sql.format(
-                "SELECT * FROM PAGES WHERE id = %d and groupId = %d;", static_cast<int>(nPageId), static_cast<int>(nGroupId)));
+            CSqlQuery row = m_db.runQuery(sql.format("SELECT * FROM PAGES WHERE id = %d and groupId = %d;",
+                static_cast<int>(nPageId), static_cast<int>(nGroupId)));
             if (!row.eof() && hItem) {
                 AddPageItem(row, hItem, m_mainTree.GetParentItem(hItem));
                 m_mainTree.SelectItem(hItem);

@@ -53,7 +53,8 @@ LRESULT CMainFrame::OnToolTipNotify(int, LPNMHDR pnmh, BOOL&)
             int count = 0;
             for (HTREEITEM child = m_mainTree.GetChildItem(hItem); child; child = m_mainTree.GetNextSiblingItem(child))
                 ++count;
-            text = taluvo::Format(m_strGroupToolTip, label, YesNo(data), GetSortTypeName(TREE_GET_SORT_TYPE(data)), count);
+            text = taluvo::Format(
+                m_strGroupToolTip, label, YesNo(data), GetSortTypeName(TREE_GET_SORT_TYPE(data)), count);
         } else {
             HTREEITEM hParent = m_mainTree.GetParentItem(hItem);
             FAIL_CHECK(hParent != nullptr, QStringLiteral("Parent of selected item is NULL."));

@@ -162,7 +162,8 @@ BOOL CMainFrame::ResortGroup(CSqlQuery& queryGroup, HTREEITEM groupItem)
                 sql.format("SELECT * FROM PAGES WHERE groupId = %d ORDER BY descr %s;", int(nGroupId), "DESC")));
             break;
         case sortStatus:
-            addRows(m_db.runQuery(sql.format("SELECT * FROM PAGES WHERE groupId = %d ORDER BY STATUS ASC;", int(nGroupId))));
+            addRows(m_db.runQuery(
+                sql.format("SELECT * FROM PAGES WHERE groupId = %d ORDER BY STATUS ASC;", int(nGroupId))));
             break;
         case sortUserOrder: {
             // The ids are copied first: each query below may reuse the decoder's buffer. A page

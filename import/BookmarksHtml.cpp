@@ -127,7 +127,8 @@ bool IsTag(const xmlChar* name, const char* tag)
 // to the innermost open anchor only, so the titles together never hold more than the file's text.
 class CAnchorCollector {
 public:
-    explicit CAnchorCollector(std::vector<SBookmark>& bookmarks) : m_bookmarks(bookmarks)
+    explicit CAnchorCollector(std::vector<SBookmark>& bookmarks)
+        : m_bookmarks(bookmarks)
     {
         static std::once_flag initialised;
         std::call_once(initialised, [] { xmlInitParser(); });
@@ -143,8 +144,8 @@ public:
         m_ctxt = htmlCreatePushParserCtxt(&sax, this, nullptr, 0, nullptr, XML_CHAR_ENCODING_UTF8);
         FAIL_CHECK(m_ctxt, QStringLiteral("Unable to create the HTML parser."));
         // The browser writes the file in UTF-8 whatever it declares; the sanitizer keeps it valid.
-        htmlCtxtUseOptions(m_ctxt, HTML_PARSE_RECOVER | HTML_PARSE_NONET | HTML_PARSE_NOERROR | HTML_PARSE_NOWARNING
-                                       | HTML_PARSE_IGNORE_ENC);
+        htmlCtxtUseOptions(m_ctxt,
+            HTML_PARSE_RECOVER | HTML_PARSE_NONET | HTML_PARSE_NOERROR | HTML_PARSE_NOWARNING | HTML_PARSE_IGNORE_ENC);
     }
 
     ~CAnchorCollector()
@@ -206,7 +207,7 @@ private:
                 }
             }
             self->m_bookmarks.emplace_back(QString(), QString::fromUtf8(href));
-            self->m_open.push_back({self->m_bookmarks.size() - 1, std::string()});
+            self->m_open.push_back({ self->m_bookmarks.size() - 1, std::string() });
         });
     }
 
@@ -234,8 +235,7 @@ private:
     }
 
     // No exception may cross libxml2's C frames: a failure stops the parser instead.
-    template <typename F>
-    void Guard(F&& work)
+    template <typename F> void Guard(F&& work)
     {
         try {
             work();
@@ -255,7 +255,7 @@ private:
     bool m_bOutOfMemory = false;
 };
 
-}  // namespace
+} // namespace
 
 namespace taluvo::import {
 
@@ -271,8 +271,8 @@ void ReadBookmarksHtml(const QString& path, std::vector<SBookmark>& bookmarks, c
     FAIL_CHECK(!path.isEmpty(), QStringLiteral("No bookmarks file was found."));
     std::string contents;
     int error = 0;
-    switch (taluvo::ReadRegularFile(NativePath(path).native(), static_cast<size_t>(kMaxBookmarksFileSize), contents,
-                                    &error)) {
+    switch (taluvo::ReadRegularFile(
+        NativePath(path).native(), static_cast<size_t>(kMaxBookmarksFileSize), contents, &error)) {
     case taluvo::EFileRead::ok:
         break;
     case taluvo::EFileRead::cannotOpen:
@@ -283,7 +283,7 @@ void ReadBookmarksHtml(const QString& path, std::vector<SBookmark>& bookmarks, c
         break;
     case taluvo::EFileRead::tooLarge:
         FAIL_CHECK_FMT(false, u"Bookmarks file \"%s\" is too large: more than %I64d bytes are not read.", path,
-                       kMaxBookmarksFileSize);
+            kMaxBookmarksFileSize);
         break;
     case taluvo::EFileRead::readError:
         FAIL_CHECK_FMT(false, u"Unable to read bookmarks file \"%s\": %s.", path, ErrnoText(error));
@@ -300,4 +300,4 @@ void ReadBookmarksHtml(const QString& path, std::vector<SBookmark>& bookmarks, c
     collector.Finish();
 }
 
-}  // namespace taluvo::import
+} // namespace taluvo::import

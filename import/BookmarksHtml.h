@@ -14,10 +14,14 @@
 
 struct SBookmark {
     SBookmark() = default;
-    SBookmark(QString title, QString href) : m_strTitle(std::move(title)), m_strHref(std::move(href)) {}
+    SBookmark(QString title, QString href)
+        : m_strTitle(std::move(title))
+        , m_strHref(std::move(href))
+    {
+    }
 
-    QString m_strTitle;  // the anchor's text; empty when it has none
-    QString m_strHref;   // the anchor's href; empty when it has none
+    QString m_strTitle; // the anchor's text; empty when it has none
+    QString m_strHref; // the anchor's href; empty when it has none
 };
 
 namespace taluvo::import {
@@ -30,10 +34,10 @@ constexpr qint64 kMaxBookmarksFileSize = qint64(64) * 1024 * 1024;
 // larger than kMaxBookmarksFileSize; nothing is appended then. The file is read whole without
 // blocking (a pipe in its place fails at once), then parsed in pieces: shouldStop (may be empty)
 // is asked before each piece, and when it says so, parsing ends with the anchors found so far.
-void ReadBookmarksHtml(const QString& path, std::vector<SBookmark>& bookmarks,
-                       const std::function<bool()>& shouldStop = {});
+void ReadBookmarksHtml(
+    const QString& path, std::vector<SBookmark>& bookmarks, const std::function<bool()>& shouldStop = {});
 
 // The same for text already in memory.
 void ParseBookmarksHtml(const char* data, size_t size, std::vector<SBookmark>& bookmarks);
 
-}  // namespace taluvo::import
+} // namespace taluvo::import

@@ -24,7 +24,7 @@ constexpr size_t kMaxShortcutSize = size_t(1024) * 1024;
 
 struct SFolderItem {
     fs::path path;
-    QString name;  // display name
+    QString name; // display name
     bool folder;
 };
 
@@ -64,9 +64,9 @@ std::optional<std::vector<SFolderItem>> ListFolder(const fs::path& folder)
         if (statError)
             continue;
         if (fs::is_directory(status)) {
-            items.push_back({it->path(), taluvo::AnsiDecode(fileName.data(), qsizetype(fileName.size())), true});
+            items.push_back({ it->path(), taluvo::AnsiDecode(fileName.data(), qsizetype(fileName.size())), true });
         } else if (fs::is_regular_file(status) && HasShortcutExtension(fileName)) {
-            items.push_back({it->path(), taluvo::AnsiDecode(fileName.data(), qsizetype(fileName.size() - 4)), false});
+            items.push_back({ it->path(), taluvo::AnsiDecode(fileName.data(), qsizetype(fileName.size() - 4)), false });
         }
     }
     std::sort(items.begin(), items.end(), [](const SFolderItem& a, const SFolderItem& b) {
@@ -142,7 +142,7 @@ void ReadFolder(const std::vector<SFolderItem>& items, SFavoriteNode* head, SWal
     }
 }
 
-}  // namespace
+} // namespace
 
 QString ReadInternetShortcutUrl(const fs::path& file)
 {

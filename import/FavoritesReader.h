@@ -21,15 +21,15 @@ constexpr DWORD SFGAO_FOLDER = 0x20000000;
 constexpr DWORD SFGAO_LINK = 0x00010000;
 
 struct SFavoriteNode {
-    DWORD m_dwKind = 0;                        // SFGAO_FOLDER, SFGAO_LINK, or 0 for a head node
-    QString m_pszName;                         // display name; null in a head node
-    QString m_pszUrl;                          // the shortcut's URL; null in folders and head nodes
-    SFavoriteNode* m_pParent = nullptr;        // head: its folder (null at the top); first link: its head
-    SFavoriteNode* m_pChild = nullptr;         // folder: head of its level; null when it cannot be listed
-    SFavoriteNode* m_pPrevFolder = nullptr;    // previous folder; the head for the first folder
-    SFavoriteNode* m_pNextFolder = nullptr;    // next folder; in a head, the first folder
-    SFavoriteNode* m_pPrevLink = nullptr;      // previous link; null for the first link
-    SFavoriteNode* m_pNextLink = nullptr;      // next link; in a head, the first link
+    DWORD m_dwKind = 0; // SFGAO_FOLDER, SFGAO_LINK, or 0 for a head node
+    QString m_pszName; // display name; null in a head node
+    QString m_pszUrl; // the shortcut's URL; null in folders and head nodes
+    SFavoriteNode* m_pParent = nullptr; // head: its folder (null at the top); first link: its head
+    SFavoriteNode* m_pChild = nullptr; // folder: head of its level; null when it cannot be listed
+    SFavoriteNode* m_pPrevFolder = nullptr; // previous folder; the head for the first folder
+    SFavoriteNode* m_pNextFolder = nullptr; // next folder; in a head, the first folder
+    SFavoriteNode* m_pPrevLink = nullptr; // previous link; null for the first link
+    SFavoriteNode* m_pNextLink = nullptr; // next link; in a head, the first link
 };
 
 class CFavoritesReader {

@@ -36,8 +36,8 @@ QString CFireFoxReader::GetBookmarksPath()
     IniParser::CIniFile profiles(false, true, true);
     IniParser::CSection* profile = profiles.AddSection("Profile0");
     profile->AddParameter("Name", new IniParser::CStringValue(&name, IniParser::CStringValue::kNoLimit, true), true);
-    profile->AddParameter("IsRelative", new IniParser::CNumberValue<LONG>(&isRelative, nullptr, IniParser::fmtDec, 0),
-                          true);
+    profile->AddParameter(
+        "IsRelative", new IniParser::CNumberValue<LONG>(&isRelative, nullptr, IniParser::fmtDec, 0), true);
     profile->AddParameter("Path", new IniParser::CStringValue(&path, IniParser::CStringValue::kNoLimit, true), true);
     try {
         profiles.Load(CWideToAnsi(folder + QStringLiteral("/profiles.ini")).c_str());

@@ -34,7 +34,7 @@ public:
     // The file the next run reads.
     const QString& BookmarksPath() const { return m_strBookmarksPath; }
 
-    std::vector<SBookmark> m_bookmarks;  // the anchors of the last run, in document order
+    std::vector<SBookmark> m_bookmarks; // the anchors of the last run, in document order
 
 private:
     QString m_strBookmarksPath;

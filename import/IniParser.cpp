@@ -28,10 +28,10 @@ char AsciiLower(char c)
 }
 
 // The first item whose name equals the given one, letter case ignored.
-template <typename List>
-auto FindByName(List& items, const std::string& name)
+template <typename List> auto FindByName(List& items, const std::string& name)
 {
-    return std::find_if(items.begin(), items.end(), [&](const auto& item) { return NameEquals(item->m_strName, name); });
+    return std::find_if(
+        items.begin(), items.end(), [&](const auto& item) { return NameEquals(item->m_strName, name); });
 }
 
 // Writes one line and flushes, so that a failure leaves the file complete up to that line.
@@ -41,7 +41,7 @@ void WriteLine(std::ostream& out, const std::string& text)
     out.flush();
 }
 
-}  // namespace
+} // namespace
 
 std::string& TrimLeft(std::string& text)
 {
@@ -83,7 +83,9 @@ bool NameEquals(const std::string& a, const std::string& b)
 // CParameter
 
 CParameter::CParameter(const char* name, CValue* value, bool required)
-    : m_strName(name ? name : ""), m_pValue(value), m_bRequired(required)
+    : m_strName(name ? name : "")
+    , m_pValue(value)
+    , m_bRequired(required)
 {
 }
 
@@ -119,7 +121,10 @@ void CParameter::CheckRequired()
 // ---------------------------------------------------------------------------------------------
 // CSection
 
-CSection::CSection(const char* name) : m_strName(name ? name : "") {}
+CSection::CSection(const char* name)
+    : m_strName(name ? name : "")
+{
+}
 
 void CSection::AddParameter(const char* name, CValue* value, bool required)
 {
@@ -179,9 +184,9 @@ void CSection::Write(std::ostream& out) const
 // CIniFile
 
 CIniFile::CIniFile(bool skipNoEqualsLines, bool acceptUndeclaredSections, bool skipUndeclaredParameters)
-    : m_bSkipNoEqualsLines(skipNoEqualsLines),
-      m_bAcceptUndeclaredSections(acceptUndeclaredSections),
-      m_bSkipUndeclaredParameters(skipUndeclaredParameters)
+    : m_bSkipNoEqualsLines(skipNoEqualsLines)
+    , m_bAcceptUndeclaredSections(acceptUndeclaredSections)
+    , m_bSkipUndeclaredParameters(skipUndeclaredParameters)
 {
 }
 
@@ -248,7 +253,7 @@ void CIniFile::Parse(std::istream& in)
         ++ordinal;
         Trim(line);
         if (line.empty()) {
-            --ordinal;  // blank lines count for the line number, not for the ordinal
+            --ordinal; // blank lines count for the line number, not for the ordinal
             continue;
         }
         if (line[0] == '[') {
@@ -265,8 +270,8 @@ void CIniFile::Parse(std::istream& in)
         }
         try {
             if (!m_pCurSection) {
-                throw new CException(HasEqualsAfterStart(line) ? CException::codeUndeclaredParameter
-                                                               : CException::codeBadValue);
+                throw new CException(
+                    HasEqualsAfterStart(line) ? CException::codeUndeclaredParameter : CException::codeBadValue);
             }
             m_pCurSection->ParseLine(line);
         } catch (CException* e) {
@@ -302,7 +307,7 @@ void CIniFile::Write(std::ostream& out)
                 if (parameter->m_bRead)
                     WriteLine(out, parameter->ToString());
                 else
-                    --n;  // an absent parameter takes no ordinal
+                    --n; // an absent parameter takes no ordinal
             }
             WriteLine(out, std::string());
         }
@@ -338,4 +343,4 @@ std::ostream& operator<<(std::ostream& out, CIniFile& file)
     return out;
 }
 
-}  // namespace IniParser
+} // namespace IniParser

@@ -25,25 +25,27 @@ class CParameter;
 class CException : public std::exception {
 public:
     enum Code {
-        codeOpen = 0,                 // Load or Save cannot open the file; m_nLine holds errno
-        codeUndeclaredSection = 1,    // a header names a section that was not declared
-        codeUndeclaredParameter = 2,  // a key that was not declared, or key=value outside a declared section
-        codeNoEquals = 3,             // a line in a declared section without "=" or starting with it
-        codeBadValue = 4,             // a line outside a section without "=", or a value that does not convert
-        codeInvalidValue = 5,         // a binding refuses the value
-        codeDuplicate = 6,            // a parameter given twice in one load
-        codeRequired = 7,             // a required parameter the file did not give
+        codeOpen = 0, // Load or Save cannot open the file; m_nLine holds errno
+        codeUndeclaredSection = 1, // a header names a section that was not declared
+        codeUndeclaredParameter = 2, // a key that was not declared, or key=value outside a declared section
+        codeNoEquals = 3, // a line in a declared section without "=" or starting with it
+        codeBadValue = 4, // a line outside a section without "=", or a value that does not convert
+        codeInvalidValue = 5, // a binding refuses the value
+        codeDuplicate = 6, // a parameter given twice in one load
+        codeRequired = 7, // a required parameter the file did not give
     };
 
     explicit CException(int code, int line = -1, CParameter* parameter = nullptr)
-        : m_nLine(line), m_nCode(code), m_pParameter(parameter)
+        : m_nLine(line)
+        , m_nCode(code)
+        , m_pParameter(parameter)
     {
     }
     const char* what() const noexcept override { return "IniParser::CException"; }
 
-    int m_nLine;               // 1-based physical line; -1 when no line is concerned; errno for code 0
+    int m_nLine; // 1-based physical line; -1 when no line is concerned; errno for code 0
     int m_nCode;
-    CParameter* m_pParameter;  // the parameter concerned, not owned; null when none
+    CParameter* m_pParameter; // the parameter concerned, not owned; null when none
 };
 
 // A binding between one parameter and one variable of the caller. Bindings do not own their
@@ -143,10 +145,10 @@ public:
     bool m_bAcceptUndeclaredSections;
     bool m_bSkipUndeclaredParameters;
     CSection* m_pCurSection = nullptr;
-    std::map<int, std::string> m_comments;  // comment lines by ordinal among the non-empty lines
+    std::map<int, std::string> m_comments; // comment lines by ordinal among the non-empty lines
 };
 
 std::istream& operator>>(std::istream& in, CIniFile& file);
 std::ostream& operator<<(std::ostream& out, CIniFile& file);
 
-}  // namespace IniParser
+} // namespace IniParser

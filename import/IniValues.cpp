@@ -79,7 +79,7 @@ void CColorValue::FromString(const std::string& text)
     in >> red >> first >> green >> second >> blue;
     if (!in || first != ',' || second != ',' || in.peek() != std::char_traits<char>::eof())
         throw new CException(CException::codeBadValue);
-    for (int part : {red, green, blue}) {
+    for (int part : { red, green, blue }) {
         if (part < 0 || part > 255)
             throw new CException(CException::codeBadValue);
     }
@@ -90,8 +90,8 @@ std::string CColorValue::ToString() const
 {
     if (!IsValid())
         throw new CException(CException::codeInvalidValue);
-    const QByteArray text = taluvo::Format("%u, %u, %u", GetRValue(*m_pTarget), GetGValue(*m_pTarget),
-                                           GetBValue(*m_pTarget));
+    const QByteArray text
+        = taluvo::Format("%u, %u, %u", GetRValue(*m_pTarget), GetGValue(*m_pTarget), GetBValue(*m_pTarget));
     return text.toStdString();
 }
 
@@ -136,4 +136,4 @@ std::string CBoolValue::ToString() const
     }
 }
 
-}  // namespace IniParser
+} // namespace IniParser

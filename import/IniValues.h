@@ -22,7 +22,9 @@ public:
     static constexpr DWORD kNoLimit = 0xFFFFFFFF;
 
     CStringValue(std::string* target, DWORD maxLength, bool emptyAllowed)
-        : m_pTarget(target), m_dwMaxLength(maxLength), m_bEmptyAllowed(emptyAllowed)
+        : m_pTarget(target)
+        , m_dwMaxLength(maxLength)
+        , m_bEmptyAllowed(emptyAllowed)
     {
     }
     // The target takes the whole text, even when it is then refused with code 5.
@@ -41,7 +43,9 @@ private:
 class CCharBufferValue : public CValue {
 public:
     CCharBufferValue(char* target, DWORD capacity, bool emptyAllowed)
-        : m_pTarget(target), m_dwCapacity(capacity), m_bEmptyAllowed(emptyAllowed)
+        : m_pTarget(target)
+        , m_dwCapacity(capacity)
+        , m_bEmptyAllowed(emptyAllowed)
     {
     }
     void FromString(const std::string& text) override;
@@ -58,7 +62,10 @@ private:
 // A colour written as "red, green, blue" in decimal; the target is laid out as a COLORREF.
 class CColorValue : public CValue {
 public:
-    explicit CColorValue(COLORREF* target) : m_pTarget(target) {}
+    explicit CColorValue(COLORREF* target)
+        : m_pTarget(target)
+    {
+    }
     void FromString(const std::string& text) override;
     std::string ToString() const override;
     bool IsValid() const override { return m_pTarget != nullptr; }
@@ -72,7 +79,11 @@ class CBoolValue : public CValue {
 public:
     enum WordPair { wordsTrueFalse = 0, wordsYesNo = 1 };
 
-    CBoolValue(bool* target, int wordPair) : m_pTarget(target), m_nWordPair(wordPair) {}
+    CBoolValue(bool* target, int wordPair)
+        : m_pTarget(target)
+        , m_nWordPair(wordPair)
+    {
+    }
     // Any other word pair ignores the text.
     void FromString(const std::string& text) override;
     std::string ToString() const override;
@@ -84,9 +95,8 @@ private:
 };
 
 // The range a number must lie in.
-template <typename T>
-struct SNumberRange {
-    enum Kind { kindAtLeastMin = 0, kindAtMostMax = 1, kindBetween = 2 };  // any other kind refuses every value
+template <typename T> struct SNumberRange {
+    enum Kind { kindAtLeastMin = 0, kindAtMostMax = 1, kindBetween = 2 }; // any other kind refuses every value
     T m_min;
     T m_max;
     int m_nKind;
@@ -102,12 +112,14 @@ enum NumberFormat : DWORD {
 
 // A number read and written through a stream in the format the flags give (the first flag set
 // decides; none keeps the stream's default), always showing its base, at the given precision.
-template <typename T>
-class CNumberValue : public CValue {
+template <typename T> class CNumberValue : public CValue {
 public:
     // Takes ownership of the range (null: no range).
     CNumberValue(T* target, SNumberRange<T>* range, DWORD formatFlags, int precision)
-        : m_pTarget(target), m_pRange(range), m_dwFormat(formatFlags), m_nPrecision(precision)
+        : m_pTarget(target)
+        , m_pRange(range)
+        , m_dwFormat(formatFlags)
+        , m_nPrecision(precision)
     {
     }
 
@@ -119,7 +131,7 @@ public:
             throw new CException(CException::codeBadValue);
         std::istringstream in(text);
         ApplyFormat(in);
-        T value{};
+        T value {};
         if (!(in >> value))
             throw new CException(CException::codeBadValue);
         *m_pTarget = value;
@@ -181,4 +193,4 @@ private:
     int m_nPrecision;
 };
 
-}  // namespace IniParser
+} // namespace IniParser

@@ -28,4 +28,4 @@ QString WidePath(const std::filesystem::path& path)
     return AnsiDecode(bytes.data(), static_cast<qsizetype>(bytes.size()));
 }
 
-}  // namespace taluvo::import
+} // namespace taluvo::import

@@ -17,4 +17,4 @@ QString DefaultFirefoxFolder();
 std::filesystem::path NativePath(const QString& path);
 QString WidePath(const std::filesystem::path& path);
 
-}  // namespace taluvo::import
+} // namespace taluvo::import

@@ -29,7 +29,7 @@ const std::array<BYTE, 256>& DecodingTable()
     return table;
 }
 
-}  // namespace
+} // namespace
 
 CBase64Coder::~CBase64Coder()
 {
@@ -121,9 +121,15 @@ void CBase64Coder::Reserve(BYTE*& buffer, DWORD& capacity, DWORD& length, DWORD 
     length = 0;
 }
 
-void CBase64Coder::ReserveEncoded(DWORD n) { Reserve(m_pEncoded, m_nEncodedSize, m_nEncodedLen, n); }
+void CBase64Coder::ReserveEncoded(DWORD n)
+{
+    Reserve(m_pEncoded, m_nEncodedSize, m_nEncodedLen, n);
+}
 
-void CBase64Coder::ReserveDecoded(DWORD n) { Reserve(m_pDecoded, m_nDecodedSize, m_nDecodedLen, n); }
+void CBase64Coder::ReserveDecoded(DWORD n)
+{
+    Reserve(m_pDecoded, m_nDecodedSize, m_nDecodedLen, n);
+}
 
 void CBase64Coder::LoadEncoded(const BYTE* bytes, DWORD length)
 {

@@ -6,8 +6,8 @@
 #include <QStringList>
 
 #include <algorithm>
-#include <chrono>
 #include <cctype>
+#include <chrono>
 #include <cstring>
 #include <new>
 #include <vector>
@@ -28,9 +28,10 @@ constexpr int kMaxLoginRestarts = 3;
 // hold one. A line of exactly three digits is a whole reply (RFC 5321 allows the text to be absent).
 int ReplyCode(const QByteArray& line)
 {
-    if (line.size() < 3 || (line.size() == 3 && !(std::isdigit(static_cast<unsigned char>(line[0]))
-                                                  && std::isdigit(static_cast<unsigned char>(line[1]))
-                                                  && std::isdigit(static_cast<unsigned char>(line[2])))))
+    if (line.size() < 3
+        || (line.size() == 3
+            && !(std::isdigit(static_cast<unsigned char>(line[0])) && std::isdigit(static_cast<unsigned char>(line[1]))
+                && std::isdigit(static_cast<unsigned char>(line[2])))))
         return -1;
     const QByteArray head = line.left(3);
     qsizetype i = 0;
@@ -83,7 +84,7 @@ QString Base64Line(const QString& text)
     return QString::fromLatin1(coder.GetEncodedBuffer(), coder.GetEncodedLength()) + QLatin1String("\r\n");
 }
 
-}  // namespace
+} // namespace
 
 CSmtp::CSmtp()
 {
@@ -98,10 +99,19 @@ CSmtp::~CSmtp()
         CloseHandle(m_hEvent);
 }
 
-BOOL CSmtp::OnWarning(int, const QString&) { return FALSE; }
-BOOL CSmtp::OnError(int, const QString&) { return FALSE; }
-void CSmtp::OnCommandResponse(const QString&, int, const QString&) {}
-BOOL CSmtp::OnSendProgress(const char*, DWORD, DWORD) { return TRUE; }
+BOOL CSmtp::OnWarning(int, const QString&)
+{
+    return FALSE;
+}
+BOOL CSmtp::OnError(int, const QString&)
+{
+    return FALSE;
+}
+void CSmtp::OnCommandResponse(const QString&, int, const QString&) { }
+BOOL CSmtp::OnSendProgress(const char*, DWORD, DWORD)
+{
+    return TRUE;
+}
 
 DWORD CSmtp::Milliseconds(int seconds) const
 {
@@ -115,7 +125,10 @@ void CSmtp::RaiseError(int code)
     OnError(code, m_strLastResponse);
 }
 
-BOOL CSmtp::RaiseWarning(int code) { return OnWarning(code, m_strLastResponse); }
+BOOL CSmtp::RaiseWarning(int code)
+{
+    return OnWarning(code, m_strLastResponse);
+}
 
 int CSmtp::SendBytes(const QByteArray& bytes)
 {
@@ -139,7 +152,7 @@ int CSmtp::SendBytes(const QByteArray& bytes)
             sent += static_cast<DWORD>(n);
         }
         if (total > kPieceSize && !OnSendProgress(bytes.constData(), sent, total)) {
-            m_bBroken = true;  // the server holds half a command
+            m_bBroken = true; // the server holds half a command
             return -1;
         }
     }
@@ -179,7 +192,8 @@ int CSmtp::ReadReply(const QString& command)
                 m_bBroken = true;
                 return error;
             }
-            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+            const auto left
+                = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
             if (left.count() <= 0 || WaitForSingleObject(m_hEvent, static_cast<DWORD>(left.count())) != WAIT_OBJECT_0)
                 break;
             continue;
@@ -252,7 +266,7 @@ BOOL CSmtp::Connect(const QString& server)
             return FALSE;
         if (net::WSAEventSelect(m_hSocket, m_hEvent, FD_READ | FD_WRITE | FD_CONNECT) != 0)
             return FALSE;
-        sockaddr_in peer{};
+        sockaddr_in peer {};
         peer.sin_family = AF_INET;
         peer.sin_port = m_nPort;
         peer.sin_addr.s_addr = address;
@@ -292,7 +306,11 @@ int CSmtp::SendHello()
         // Each line after the first names an extension: "250-8BITMIME" or "250 8BITMIME".
         if (m_bEsmtp)
             for (const QString& reply : m_strLastResponse.split(QStringLiteral("\r\n")).mid(1))
-                if (reply.mid(4).trimmed().section(QLatin1Char(' '), 0, 0).compare(QLatin1String("8BITMIME"), Qt::CaseInsensitive) == 0)
+                if (reply.mid(4)
+                        .trimmed()
+                        .section(QLatin1Char(' '), 0, 0)
+                        .compare(QLatin1String("8BITMIME"), Qt::CaseInsensitive)
+                    == 0)
                     m_b8BitMime = true;
     }
     if (!m_bEsmtp) {
@@ -364,7 +382,8 @@ int CSmtp::SendAuthLogin()
 
 int CSmtp::SendMailFrom(const QString& address, bool eightBit)
 {
-    const QString line = QStringLiteral("MAIL FROM: <%1>%2\r\n").arg(address, eightBit ? QStringLiteral(" BODY=8BITMIME") : QString());
+    const QString line
+        = QStringLiteral("MAIL FROM: <%1>%2\r\n").arg(address, eightBit ? QStringLiteral(" BODY=8BITMIME") : QString());
     int code = SendCommand(line);
     // A server that wants a login first says 530; without a user name a login cannot change that.
     for (int retry = 0; code == 530 && !m_strUser.isEmpty() && retry < kMaxMailFromRetries; ++retry) {
@@ -430,7 +449,7 @@ int CSmtp::SendMessage(CSmtpMsg& message)
         std::vector<QString> recipients;
         if (!message.m_to.m_strAddress.isEmpty())
             recipients.push_back(message.m_to.m_strAddress);
-        for (const auto* list : {&message.m_cc, &message.m_bcc})
+        for (const auto* list : { &message.m_cc, &message.m_bcc })
             for (const CSmtpMsgAddress& a : *list)
                 recipients.push_back(a.m_strAddress);
         if (!IsSafeInCommand(message.m_from.m_strAddress))
@@ -463,24 +482,25 @@ int CSmtp::SendMessage(CSmtpMsg& message)
     }
 }
 
-int CSmtp::SendMessage(const QString& from, const QString& to, const QString& subject, const QString& body,
-                       const char16_t* attachments)
+int CSmtp::SendMessage(
+    const QString& from, const QString& to, const QString& subject, const QString& body, const char16_t* attachments)
 {
     std::vector<QString> paths;
     for (const char16_t* p = attachments; p && *p; p += std::char_traits<char16_t>::length(p) + 1)
         paths.push_back(QString::fromUtf16(p));
-    return SendMessage(CSmtpMsgAddress(from), CSmtpMsgAddress(to), subject, body, paths.data(),
-                       static_cast<int>(paths.size()));
+    return SendMessage(
+        CSmtpMsgAddress(from), CSmtpMsgAddress(to), subject, body, paths.data(), static_cast<int>(paths.size()));
 }
 
 int CSmtp::SendMessage(const CSmtpMsgAddress& from, const CSmtpMsgAddress& to, const QString& subject,
-                       const QString& body, const QString* attachments, int count)
+    const QString& body, const QString* attachments, int count)
 {
     CSmtpMsg message;
     message.m_from = from;
     message.m_to = to;
     message.m_strSubject = subject;
-    message.m_bodies.push_back(CSmtpMsgBody(body, QStringLiteral("text/plain"), QStringLiteral("iso-8859-1"), encodingGuess));
+    message.m_bodies.push_back(
+        CSmtpMsgBody(body, QStringLiteral("text/plain"), QStringLiteral("iso-8859-1"), encodingGuess));
     for (int i = count - 1; attachments && i >= 0; --i) {
         CSmtpMsgAttachment attachment(nullptr, nullptr, FALSE, nullptr, u"iso-8859-1", encodingGuess);
         attachment = attachments[i];

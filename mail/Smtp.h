@@ -25,20 +25,20 @@ public:
     int SendMessage(CSmtpMsg& message);
     // One text/plain body; attachments as NUL-separated paths ending with a double NUL.
     int SendMessage(const QString& from, const QString& to, const QString& subject, const QString& body,
-                    const char16_t* attachments = nullptr);
+        const char16_t* attachments = nullptr);
     // The same with address records; the paths of the array are attached from the last to the first.
-    int SendMessage(const CSmtpMsgAddress& from, const CSmtpMsgAddress& to, const QString& subject,
-                    const QString& body, const QString* attachments = nullptr, int count = 0);
+    int SendMessage(const CSmtpMsgAddress& from, const CSmtpMsgAddress& to, const QString& subject, const QString& body,
+        const QString* attachments = nullptr, int count = 0);
 
     const QString& GetLastResponse() const { return m_strLastResponse; }
     BOOL IsConnected() const { return m_bConnected; }
     BOOL IsEsmtp() const { return m_bEsmtp; }
 
     BOOL m_bUseEhlo = TRUE;
-    int m_nConnectTimeout = 10;  // seconds
+    int m_nConnectTimeout = 10; // seconds
     int m_nSendTimeout = 15;
     int m_nRecvTimeout = 15;
-    uint16_t m_nPort;  // network byte order
+    uint16_t m_nPort; // network byte order
     QString m_strUser;
     QString m_strPassword;
 

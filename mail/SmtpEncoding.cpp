@@ -18,7 +18,7 @@ const QString kBreakChars = QStringLiteral(" -;.,?!");
 
 bool IsLatin1Label(const QString& label)
 {
-    static const char* const names[] = {"iso-8859-1", "iso8859-1", "iso_8859-1", "latin1", "latin-1", "l1"};
+    static const char* const names[] = { "iso-8859-1", "iso8859-1", "iso_8859-1", "latin1", "latin-1", "l1" };
     for (const char* name : names)
         if (label.compare(QLatin1String(name), Qt::CaseInsensitive) == 0)
             return true;
@@ -61,7 +61,7 @@ QByteArray CutAtNul(const QByteArray& bytes)
     return nul < 0 ? bytes : bytes.left(nul);
 }
 
-}  // namespace
+} // namespace
 
 SmtpEncoding CSmtpMsg::GuessEncoding(const BYTE* bytes, DWORD count)
 {
@@ -203,8 +203,8 @@ void CSmtpMsg::EncodeQuotedPrintable(QByteArray& out, const QByteArray& in, bool
     }
 }
 
-void CSmtpMsg::EncodeText(SmtpEncoding encoding, QString& text, QString& name, const BYTE* data, DWORD size,
-                          QString* charset)
+void CSmtpMsg::EncodeText(
+    SmtpEncoding encoding, QString& text, QString& name, const BYTE* data, DWORD size, QString* charset)
 {
     const DWORD started = GetTickCount();
     const bool isText = data == nullptr;

@@ -19,7 +19,10 @@ namespace {
 // would hold the mail thread) or that is larger than this is left out like a missing one.
 constexpr size_t kMaxAttachmentBytes = size_t(256) << 20;
 
-QString FromWide(const char16_t* text) { return text ? QString::fromUtf16(text) : QString(); }
+QString FromWide(const char16_t* text)
+{
+    return text ? QString::fromUtf16(text) : QString();
+}
 
 bool HasLineBreak(const QString& text)
 {
@@ -48,13 +51,13 @@ bool StartsWithText(const QString& contentType)
 QString EncodedWords(const QString& text, const QString& separator, qsizetype firstRoom = 76)
 {
     const QByteArray bytes = taluvo::AnsiEncode(text);
-    constexpr qsizetype kChunk = 45;  // 60 base64 characters + 12 of the frame
-    constexpr qsizetype kFrame = 12;  // "=?utf-8?B?" and "?="
+    constexpr qsizetype kChunk = 45; // 60 base64 characters + 12 of the frame
+    constexpr qsizetype kFrame = 12; // "=?utf-8?B?" and "?="
     QString out;
     CBase64Coder coder;
     qsizetype i = 0;
     while (i < bytes.size()) {
-        const qsizetype chunk = i == 0 ? std::clamp((firstRoom - kFrame) / 4 * 3, qsizetype{3}, kChunk) : kChunk;
+        const qsizetype chunk = i == 0 ? std::clamp((firstRoom - kFrame) / 4 * 3, qsizetype { 3 }, kChunk) : kChunk;
         qsizetype end = std::min(i + chunk, bytes.size());
         while (end < bytes.size() && end > i + 1 && (static_cast<BYTE>(bytes[end]) & 0xC0) == 0x80)
             --end;
@@ -73,9 +76,8 @@ QString UnstructuredValue(const QString& name, const QString& value)
 {
     // A word that reads as an encoded word would be decoded by the reader: encode the text then.
     const QStringList words = value.split(QLatin1Char(' '));
-    const bool looksEncoded = std::any_of(words.begin(), words.end(), [](const QString& word) {
-        return word.startsWith(QLatin1String("=?")) && word.endsWith(QLatin1String("?="));
-    });
+    const bool looksEncoded = std::any_of(words.begin(), words.end(),
+        [](const QString& word) { return word.startsWith(QLatin1String("=?")) && word.endsWith(QLatin1String("?=")); });
     if (!IsAscii(value) || looksEncoded)
         return EncodedWords(value, QStringLiteral("\r\n "), 76 - (name.size() + 2));
     QString out;
@@ -121,7 +123,8 @@ QString Parameter(const char* key, const QString& value)
     QString encoded;
     for (char ch : taluvo::AnsiEncode(value)) {
         const BYTE b = static_cast<BYTE>(ch);
-        if ((b >= '0' && b <= '9') || (b >= 'A' && b <= 'Z') || (b >= 'a' && b <= 'z') || b == '.' || b == '-' || b == '_') {
+        if ((b >= '0' && b <= '9') || (b >= 'A' && b <= 'Z') || (b >= 'a' && b <= 'z') || b == '.' || b == '-'
+            || b == '_') {
             encoded += QLatin1Char(static_cast<char>(b));
         } else {
             encoded += QLatin1Char('%');
@@ -149,21 +152,27 @@ QString ContentTypeForName(const QString& name)
 // Names that Render writes itself: whatever a caller left under them is replaced.
 bool IsGeneratedHeader(const QString& name)
 {
-    static const char* const names[] = {"Content-Type", "MIME-Version", "Message-ID", "Date", "Subject", "To", "From"};
+    static const char* const names[]
+        = { "Content-Type", "MIME-Version", "Message-ID", "Date", "Subject", "To", "From" };
     for (const char* generated : names)
         if (name == QLatin1String(generated))
             return true;
     return false;
 }
 
-}  // namespace
+} // namespace
 
 CSmtpMsgAddress::CSmtpMsgAddress(const char16_t* address, const char16_t* name)
-    : m_strName(FromWide(name)), m_strAddress(FromWide(address))
+    : m_strName(FromWide(name))
+    , m_strAddress(FromWide(address))
 {
 }
 
-CSmtpMsgAddress::CSmtpMsgAddress(const QString& address, const QString& name) : m_strName(name), m_strAddress(address) {}
+CSmtpMsgAddress::CSmtpMsgAddress(const QString& address, const QString& name)
+    : m_strName(name)
+    , m_strAddress(address)
+{
+}
 
 CSmtpMsgAddress& CSmtpMsgAddress::operator=(const QString& address)
 {
@@ -171,13 +180,14 @@ CSmtpMsgAddress& CSmtpMsgAddress::operator=(const QString& address)
     return *this;
 }
 
-CSmtpMsgBody::CSmtpMsgBody(const char16_t* text, const char16_t* contentType, const char16_t* charset,
-                           SmtpEncoding encoding)
+CSmtpMsgBody::CSmtpMsgBody(
+    const char16_t* text, const char16_t* contentType, const char16_t* charset, SmtpEncoding encoding)
     : CSmtpMsgBody(FromWide(text), FromWide(contentType), FromWide(charset), encoding)
 {
 }
 
-CSmtpMsgBody::CSmtpMsgBody(const QString& text, const QString& contentType, const QString& charset, SmtpEncoding encoding)
+CSmtpMsgBody::CSmtpMsgBody(
+    const QString& text, const QString& contentType, const QString& charset, SmtpEncoding encoding)
     : m_strText(text)
 {
     m_strContentType = contentType;
@@ -198,8 +208,10 @@ CSmtpMsgBody& CSmtpMsgBody::operator=(const char16_t* text)
 }
 
 CSmtpMsgAttachment::CSmtpMsgAttachment(const char16_t* path, const char16_t* name, BOOL inlineDisposition,
-                                       const char16_t* contentType, const char16_t* charset, SmtpEncoding encoding)
-    : m_strPath(FromWide(path)), m_strName(FromWide(name)), m_bInline(inlineDisposition)
+    const char16_t* contentType, const char16_t* charset, SmtpEncoding encoding)
+    : m_strPath(FromWide(path))
+    , m_strName(FromWide(name))
+    , m_bInline(inlineDisposition)
 {
     m_strContentType = FromWide(contentType);
     m_strCharset = FromWide(charset);
@@ -214,7 +226,8 @@ CSmtpMsgAttachment& CSmtpMsgAttachment::operator=(const QString& path)
 
 bool CSmtpMsgHeaders::Remove(const QString& name)
 {
-    const auto found = std::find_if(m_pairs.begin(), m_pairs.end(), [&](const auto& pair) { return pair.first == name; });
+    const auto found
+        = std::find_if(m_pairs.begin(), m_pairs.end(), [&](const auto& pair) { return pair.first == name; });
     if (found == m_pairs.end())
         return false;
     m_pairs.erase(found);
@@ -242,7 +255,7 @@ CSmtpMsg::CSmtpMsg()
     GetLocalTime(&m_time);
     // The offset of local time from UTC now, as hours * 100 + minutes with the offset's sign.
     const time_t now = time(nullptr);
-    tm local{};
+    tm local {};
     localtime_r(&now, &local);
     const long minutes = local.tm_gmtoff / 60;
     m_nTimeZone = static_cast<int>((minutes / 60) * 100 + minutes % 60);
@@ -250,10 +263,11 @@ CSmtpMsg::CSmtpMsg()
 
 BOOL CSmtpMsg::IsWellFormed() const
 {
-    auto addressOk = [](const CSmtpMsgAddress& a) { return !HasLineBreak(a.m_strName) && !HasLineBreak(a.m_strAddress); };
+    auto addressOk
+        = [](const CSmtpMsgAddress& a) { return !HasLineBreak(a.m_strName) && !HasLineBreak(a.m_strAddress); };
     if (HasLineBreak(m_strSubject) || HasLineBreak(m_strMessageId) || !addressOk(m_from) || !addressOk(m_to))
         return FALSE;
-    for (const auto* list : {&m_cc, &m_bcc})
+    for (const auto* list : { &m_cc, &m_bcc })
         for (const CSmtpMsgAddress& a : *list)
             if (!addressOk(a))
                 return FALSE;
@@ -286,15 +300,14 @@ void CSmtpMsg::BuildHeaders()
     if (!m_headers.Contains(QStringLiteral("Importance")))
         m_headers.Add(QStringLiteral("Importance"), QStringLiteral("Normal"));
 
-    static const char16_t* const days[] = {u"Sun", u"Mon", u"Tue", u"Wed", u"Thu", u"Fri", u"Sat"};
-    static const char16_t* const months[] = {u"Jan", u"Feb", u"Mar", u"Apr", u"May", u"Jun",
-                                             u"Jul", u"Aug", u"Sep", u"Oct", u"Nov", u"Dec"};
+    static const char16_t* const days[] = { u"Sun", u"Mon", u"Tue", u"Wed", u"Thu", u"Fri", u"Sat" };
+    static const char16_t* const months[]
+        = { u"Jan", u"Feb", u"Mar", u"Apr", u"May", u"Jun", u"Jul", u"Aug", u"Sep", u"Oct", u"Nov", u"Dec" };
     const int zone = m_nTimeZone < 0 ? -m_nTimeZone : m_nTimeZone;
     const QString date = taluvo::Format(u"%s, %d %s %d %02d:%02d:%02d %c%4.4d", days[m_time.wDayOfWeek % 7],
-                                        static_cast<int>(m_time.wDay), months[(m_time.wMonth + 11) % 12],
-                                        static_cast<int>(m_time.wYear), static_cast<int>(m_time.wHour),
-                                        static_cast<int>(m_time.wMinute), static_cast<int>(m_time.wSecond),
-                                        m_nTimeZone > 0 ? u'+' : u'-', zone);
+        static_cast<int>(m_time.wDay), months[(m_time.wMonth + 11) % 12], static_cast<int>(m_time.wYear),
+        static_cast<int>(m_time.wHour), static_cast<int>(m_time.wMinute), static_cast<int>(m_time.wSecond),
+        m_nTimeZone > 0 ? u'+' : u'-', zone);
     m_headers.Remove(QStringLiteral("Date"));
     m_headers.Add(QStringLiteral("Date"), date);
 
@@ -324,8 +337,8 @@ void CSmtpMsg::BuildHeaders()
     m_headers.Add(QStringLiteral("From"), from);
 }
 
-void CSmtpMsg::EncodePart(SmtpEncoding encoding, QString& text, QString& name, const BYTE* data, DWORD size,
-                          QString* charset)
+void CSmtpMsg::EncodePart(
+    SmtpEncoding encoding, QString& text, QString& name, const BYTE* data, DWORD size, QString* charset)
 {
     const QString source = text;
     const QString sourceCharset = charset ? *charset : QString();
@@ -357,9 +370,11 @@ BOOL CSmtpMsg::Render(QString& out)
         outer = taluvo::Format(u"CSmtpMsgPart123X456_000_%8.8X", GetTickCount());
         if (m_mimeType == mimeAuto)
             m_mimeType = m_attachments.empty() ? mimeAlternative : mimeMixed;
-        const char16_t* subtype = m_mimeType == mimeMixed ? u"mixed" : m_mimeType == mimeRelated ? u"related" : u"alternative";
-        m_headers.Add(QStringLiteral("Content-Type"),
-                      taluvo::Format(u"multipart/%s;\r\n\tboundary=\"%s\"", subtype, outer));
+        const char16_t* subtype = m_mimeType == mimeMixed ? u"mixed"
+            : m_mimeType == mimeRelated                   ? u"related"
+                                                          : u"alternative";
+        m_headers.Add(
+            QStringLiteral("Content-Type"), taluvo::Format(u"multipart/%s;\r\n\tboundary=\"%s\"", subtype, outer));
     }
     m_headers.Remove(QStringLiteral("MIME-Version"));
     m_headers.Add(QStringLiteral("MIME-Version"), QStringLiteral("1.0"));
@@ -375,7 +390,8 @@ BOOL CSmtpMsg::Render(QString& out)
         out += QLatin1String("\r\nThis is a multipart message in MIME format\r\n");
     if (multipart && m_bodies.size() >= 2 && !m_attachments.empty()) {
         inner = taluvo::Format(u"CSmtpMsgPart123X456_001_%8.8X", GetTickCount());
-        out += taluvo::Format(u"\r\n--%s\r\nContent-Type: multipart/alternative;\r\n\tboundary=\"%s\"\r\n", outer, inner);
+        out += taluvo::Format(
+            u"\r\n--%s\r\nContent-Type: multipart/alternative;\r\n\tboundary=\"%s\"\r\n", outer, inner);
     }
 
     for (const CSmtpMsgBody& body : m_bodies) {
@@ -409,17 +425,19 @@ BOOL CSmtpMsg::Render(QString& out)
         QString name = attachment.m_strName;
         if (name.isEmpty())
             name = attachment.m_strPath.mid(attachment.m_strPath.lastIndexOf(QLatin1Char('/')) + 1);
-        const QString type = attachment.m_strContentType.isEmpty() ? ContentTypeForName(name) : attachment.m_strContentType;
+        const QString type
+            = attachment.m_strContentType.isEmpty() ? ContentTypeForName(name) : attachment.m_strContentType;
         out += QLatin1String("Content-Type: ") + type;
         if (StartsWithText(type) && !attachment.m_strCharset.isEmpty())
             out += QLatin1String(";\r\n\tcharset=\"") + attachment.m_strCharset + QLatin1Char('"');
         out += QLatin1String(";\r\n\t") + Parameter("name", name) + QLatin1String("\r\n");
         QString encoded, encodingName;
         EncodePart(attachment.m_nEncoding, encoded, encodingName, reinterpret_cast<const BYTE*>(data.constData()),
-                   static_cast<DWORD>(data.size()));
+            static_cast<DWORD>(data.size()));
         out += QLatin1String("Content-Transfer-Encoding: ") + encodingName + QLatin1String("\r\n");
-        out += QLatin1String("Content-Disposition: ") + (attachment.m_bInline ? QLatin1String("inline") : QLatin1String("attachment"))
-             + QLatin1String(";\r\n\t") + Parameter("filename", name);
+        out += QLatin1String("Content-Disposition: ")
+            + (attachment.m_bInline ? QLatin1String("inline") : QLatin1String("attachment")) + QLatin1String(";\r\n\t")
+            + Parameter("filename", name);
         if (!attachment.m_strContentId.isEmpty())
             out += QLatin1String("\r\nContent-ID: <") + attachment.m_strContentId + QLatin1Char('>');
         out += QLatin1String("\r\n\r\n") + encoded;

@@ -49,10 +49,10 @@ public:
 
 class CSmtpMsgBody : public CSmtpMsgPart {
 public:
-    CSmtpMsgBody(const char16_t* text = nullptr, const char16_t* contentType = nullptr, const char16_t* charset = nullptr,
-                 SmtpEncoding encoding = encodingGuess);
-    CSmtpMsgBody(const QString& text, const QString& contentType, const QString& charset,
-                 SmtpEncoding encoding = encodingGuess);
+    CSmtpMsgBody(const char16_t* text = nullptr, const char16_t* contentType = nullptr,
+        const char16_t* charset = nullptr, SmtpEncoding encoding = encodingGuess);
+    CSmtpMsgBody(
+        const QString& text, const QString& contentType, const QString& charset, SmtpEncoding encoding = encodingGuess);
     CSmtpMsgBody& operator=(const QString& text);
     CSmtpMsgBody& operator=(const char16_t* text);
 
@@ -62,12 +62,12 @@ public:
 class CSmtpMsgAttachment : public CSmtpMsgPart {
 public:
     CSmtpMsgAttachment(const char16_t* path = nullptr, const char16_t* name = nullptr, BOOL inlineDisposition = FALSE,
-                       const char16_t* contentType = nullptr, const char16_t* charset = nullptr,
-                       SmtpEncoding encoding = encodingGuess);
+        const char16_t* contentType = nullptr, const char16_t* charset = nullptr,
+        SmtpEncoding encoding = encodingGuess);
     CSmtpMsgAttachment& operator=(const QString& path);
 
     QString m_strPath;
-    QString m_strName;  // empty: the file name of the path
+    QString m_strName; // empty: the file name of the path
     BOOL m_bInline = FALSE;
 };
 
@@ -99,7 +99,7 @@ public:
     // EncodeText, but an 8bit result is made quoted-printable unless m_allow8Bit; m_has8Bit
     // records an 8bit part.
     void EncodePart(SmtpEncoding encoding, QString& text, QString& name, const BYTE* data = nullptr, DWORD size = 0,
-                    QString* charset = nullptr);
+        QString* charset = nullptr);
     void BuildHeaders();
     // Whether every text that goes into a header line or an SMTP command is free of line breaks.
     BOOL IsWellFormed() const;
@@ -109,7 +109,7 @@ public:
     // *charset becomes "utf-8"); with data the input is those bytes. name receives the
     // Content-Transfer-Encoding; an unknown encoding leaves it and gives an empty text.
     static void EncodeText(SmtpEncoding encoding, QString& text, QString& name, const BYTE* data = nullptr,
-                           DWORD size = 0, QString* charset = nullptr);
+        DWORD size = 0, QString* charset = nullptr);
     static SmtpEncoding GuessEncoding(const BYTE* bytes, DWORD count);
     // Quoted-printable of bytes. With textLineEnds, CR, LF and CR LF all end a line; otherwise
     // only CR LF does and a lone CR or LF is escaped, so binary data survives.
@@ -134,5 +134,5 @@ public:
     bool m_allow8Bit = false;
     // Set by Render: a part went as 8bit.
     bool m_has8Bit = false;
-    int m_nTimeZone = 0;  // hours * 100 + minutes east of UTC (+0530 is 530, -0330 is -330)
+    int m_nTimeZone = 0; // hours * 100 + minutes east of UTC (+0530 is 530, -0330 is -330)
 };

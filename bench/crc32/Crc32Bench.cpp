@@ -42,7 +42,7 @@ void BM_Zlib(benchmark::State& state)
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * state.range(0));
 }
 
-}  // namespace
+} // namespace
 
 BENCHMARK(BM_Taluvo)->Arg(1 << 10)->Arg(100 << 10)->Arg(4 << 20);
 BENCHMARK(BM_Zlib)->Arg(1 << 10)->Arg(100 << 10)->Arg(4 << 20);

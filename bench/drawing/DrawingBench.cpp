@@ -48,8 +48,8 @@ void BM_FillEffect(benchmark::State& state)
     CDrawManager manager;
     const RECT rect { 0, 0, kWidth, kHeight };
     for (auto _ : state)
-        manager.FillEffect(surface.dc, UINT(state.range(0)), &rect, RGB(255, 255, 255), RGB(240, 247, 255),
-            RGB(192, 192, 208), 5, 5);
+        manager.FillEffect(
+            surface.dc, UINT(state.range(0)), &rect, RGB(255, 255, 255), RGB(240, 247, 255), RGB(192, 192, 208), 5, 5);
     state.SetItemsProcessed(int64_t(state.iterations()) * kWidth * kHeight);
 }
 // Solid, vertical gradient, soft bump, metal; into a compatible bitmap (0) and a DIB section (1).

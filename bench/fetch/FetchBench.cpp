@@ -46,8 +46,8 @@ namespace {
 constexpr int kRuns = 3;
 constexpr double kTargetRatio = 5.0;
 constexpr double kTargetCpuPerMb = 5.0;
-constexpr double kTargetLargeToSmall = 4.0;   // CPU of a 1 MB check over that of a 100 KB one
-constexpr double kTargetSwitches = 16.0;      // per 100 KB check
+constexpr double kTargetLargeToSmall = 4.0; // CPU of a 1 MB check over that of a 100 KB one
+constexpr double kTargetSwitches = 16.0; // per 100 KB check
 constexpr double kTargetResidentGrowthMb = 10.0;
 
 double ResidentMb()
@@ -76,7 +76,7 @@ public:
 
 long ContextSwitches()
 {
-    rusage usage{};
+    rusage usage {};
     getrusage(RUSAGE_SELF, &usage);
     return usage.ru_nvcsw + usage.ru_nivcsw;
 }
@@ -117,8 +117,8 @@ Figures Measure(PageServer& server, int checks, const std::function<bool()>& one
         good += one() ? 1 : 0;
     const double wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - wallStart).count();
     const double cpu = (ProcessCpuSeconds() - cpuStart) - (server.CpuSeconds() - serverStart);
-    return {wall * 1000.0 / checks, cpu * 1000.0 / checks,
-            static_cast<double>(ContextSwitches() - switchesStart) / checks};
+    return { wall * 1000.0 / checks, cpu * 1000.0 / checks,
+        static_cast<double>(ContextSwitches() - switchesStart) / checks };
 }
 
 // The floor: a kept-alive easy handle on this thread, the body folded into the CRC as it comes.
@@ -160,10 +160,11 @@ private:
 
 void PrintRow(const char* name, const Series& s, double pageMb)
 {
-    std::printf("  %-22s wall %8.3f / %8.3f ms   CPU %8.3f / %8.3f ms   CPU per MB %7.3f / %7.3f ms   switches %7.1f / %7.1f\n",
-                name, s.MinOf(&Figures::wallMs), s.MedianOf(&Figures::wallMs), s.MinOf(&Figures::cpuMs),
-                s.MedianOf(&Figures::cpuMs), s.MinOf(&Figures::cpuMs) / pageMb, s.MedianOf(&Figures::cpuMs) / pageMb,
-                s.MinOf(&Figures::switches), s.MedianOf(&Figures::switches));
+    std::printf(
+        "  %-22s wall %8.3f / %8.3f ms   CPU %8.3f / %8.3f ms   CPU per MB %7.3f / %7.3f ms   switches %7.1f / %7.1f\n",
+        name, s.MinOf(&Figures::wallMs), s.MedianOf(&Figures::wallMs), s.MinOf(&Figures::cpuMs),
+        s.MedianOf(&Figures::cpuMs), s.MinOf(&Figures::cpuMs) / pageMb, s.MedianOf(&Figures::cpuMs) / pageMb,
+        s.MinOf(&Figures::switches), s.MedianOf(&Figures::switches));
 }
 
 // One page size: the floor and the program in turns, three runs each. False when a check failed;
@@ -194,7 +195,7 @@ bool Compare(HWND sink, HANDLE finished, size_t bodyBytes, int checks, const cha
 
     int warm = 0;
     for (int i = 0; i < std::max(2, checks / 10); ++i)
-        warm += (program() ? 1 : 0) + (floor() ? 1 : 0);  // connections, caches, code paths
+        warm += (program() ? 1 : 0) + (floor() ? 1 : 0); // connections, caches, code paths
 
     Series programSeries, floorSeries;
     int programGood = 0, floorGood = 0;
@@ -205,29 +206,29 @@ bool Compare(HWND sink, HANDLE finished, size_t bodyBytes, int checks, const cha
     InternetCloseHandle(session);
 
     const double pageMb = static_cast<double>(size) / (1024.0 * 1024.0);
-    std::printf("%s page (%zu bytes), %d checks per run, min / median of %d runs, per check:\n", label, size,
-                checks, kRuns);
+    std::printf(
+        "%s page (%zu bytes), %d checks per run, min / median of %d runs, per check:\n", label, size, checks, kRuns);
     PrintRow("floor (libcurl + CRC)", floorSeries, pageMb);
     PrintRow("program (fetch worker)", programSeries, pageMb);
     const double wallRatio = programSeries.MedianOf(&Figures::wallMs) / floorSeries.MedianOf(&Figures::wallMs);
     const double cpuRatio = programSeries.MedianOf(&Figures::cpuMs) / floorSeries.MedianOf(&Figures::cpuMs);
     const double cpuPerMb = programSeries.MedianOf(&Figures::cpuMs) / pageMb;
     std::printf("  program / floor (medians): wall x%.1f, CPU x%.1f (target: within x%.0f)%s\n", wallRatio, cpuRatio,
-                kTargetRatio, wallRatio <= kTargetRatio && cpuRatio <= kTargetRatio ? "" : "  MISSED");
-    if (size >= size_t{1024} * 1024)
+        kTargetRatio, wallRatio <= kTargetRatio && cpuRatio <= kTargetRatio ? "" : "  MISSED");
+    if (size >= size_t { 1024 } * 1024)
         std::printf("  program CPU per MB of page (median): %.3f ms (target: within %.0f ms)%s\n", cpuPerMb,
-                    kTargetCpuPerMb, cpuPerMb <= kTargetCpuPerMb ? "" : "  MISSED");
+            kTargetCpuPerMb, cpuPerMb <= kTargetCpuPerMb ? "" : "  MISSED");
     else
         std::printf("  program context switches per check (median): %.1f (target: at most %.0f)%s\n",
-                    programSeries.MedianOf(&Figures::switches), kTargetSwitches,
-                    programSeries.MedianOf(&Figures::switches) <= kTargetSwitches ? "" : "  MISSED");
+            programSeries.MedianOf(&Figures::switches), kTargetSwitches,
+            programSeries.MedianOf(&Figures::switches) <= kTargetSwitches ? "" : "  MISSED");
     programCpuMs = programSeries.MedianOf(&Figures::cpuMs);
-    std::printf("  checks fetched whole: program %d of %d, floor %d of %d\n\n", programGood, checks * kRuns,
-                floorGood, checks * kRuns);
+    std::printf("  checks fetched whole: program %d of %d, floor %d of %d\n\n", programGood, checks * kRuns, floorGood,
+        checks * kRuns);
     return programGood == checks * kRuns && floorGood == checks * kRuns;
 }
 
-}  // namespace
+} // namespace
 
 int main(int argc, char** argv)
 {
@@ -241,31 +242,31 @@ int main(int argc, char** argv)
     CSink sink;
     sink.Create(nullptr);
     std::printf("allocator: the program's thresholds%s (mapping %lu KB, trim %lu KB); load average at start: ",
-                tuned ? "" : " REFUSED, defaults in force", taluvo::kAllocatorMapThreshold / 1024,
-                taluvo::kAllocatorTrimThreshold / 1024);
+        tuned ? "" : " REFUSED, defaults in force", taluvo::kAllocatorMapThreshold / 1024,
+        taluvo::kAllocatorTrimThreshold / 1024);
     std::fflush(stdout);
     std::system("cut -d' ' -f1-3 /proc/loadavg");
     std::printf("\n");
     double smallCpu = 0, mediumCpu = 0, largeCpu = 0;
-    const bool small =
-        smallChecks == 0 || Compare(sink.m_hWnd, sink.finished, size_t{100} * 1024, smallChecks, "100 KB", smallCpu);
-    const bool medium =
-        mediumChecks == 0 || Compare(sink.m_hWnd, sink.finished, size_t{1024} * 1024, mediumChecks, "1 MB", mediumCpu);
+    const bool small = smallChecks == 0
+        || Compare(sink.m_hWnd, sink.finished, size_t { 100 } * 1024, smallChecks, "100 KB", smallCpu);
+    const bool medium = mediumChecks == 0
+        || Compare(sink.m_hWnd, sink.finished, size_t { 1024 } * 1024, mediumChecks, "1 MB", mediumCpu);
     const double residentBefore = ResidentMb();
-    const bool large = largeChecks == 0 ||
-                       Compare(sink.m_hWnd, sink.finished, size_t{10} * 1024 * 1024,
- largeChecks, "10 MB", largeCpu);
+    const bool large = largeChecks == 0
+        || Compare(sink.m_hWnd, sink.finished, size_t { 10 } * 1024 * 1024, largeChecks, "10 MB", largeCpu);
     const double residentAfter = ResidentMb();
     if (smallCpu > 0 && mediumCpu > 0) {
         const double ratio = mediumCpu / smallCpu;
         std::printf("1 MB check / 100 KB check in CPU (medians): x%.1f (target: at most x%.0f)%s\n", ratio,
-                    kTargetLargeToSmall, ratio <= kTargetLargeToSmall ? "" : "  MISSED");
+            kTargetLargeToSmall, ratio <= kTargetLargeToSmall ? "" : "  MISSED");
     }
     if (largeChecks > 0) {
         const double growth = residentAfter - residentBefore;
-        std::printf("resident memory before the 10 MB checks %.1f MB, after %.1f MB: %+.1f MB (target: within %.0f MB)%s\n",
-                    residentBefore, residentAfter, growth, kTargetResidentGrowthMb,
-                    growth <= kTargetResidentGrowthMb ? "" : "  MISSED");
+        std::printf(
+            "resident memory before the 10 MB checks %.1f MB, after %.1f MB: %+.1f MB (target: within %.0f MB)%s\n",
+            residentBefore, residentAfter, growth, kTargetResidentGrowthMb,
+            growth <= kTargetResidentGrowthMb ? "" : "  MISSED");
     }
     return small && medium && large ? 0 : 1;
 }

@@ -25,20 +25,22 @@ QString PopupMarkup(int pages)
                                   "color=blue></center><br></td></tr>");
     for (int i = 0; i < pages; ++i) {
         const QString url = QStringLiteral("http://www.example.test/news/section-%1/index.html").arg(i);
-        text += QStringLiteral("<tr><td><icon idres=128 width=16 height=16></td><td><a msg=\"1,%1,%2\">%3</a></td></tr>")
-                    .arg(i + 1)
-                    .arg(url, url);
+        text
+            += QStringLiteral("<tr><td><icon idres=128 width=16 height=16></td><td><a msg=\"1,%1,%2\">%3</a></td></tr>")
+                   .arg(i + 1)
+                   .arg(url, url);
     }
     return text + QStringLiteral("</table></body>");
 }
 
 QString ToolTipMarkup()
 {
-    return QStringLiteral("<body><table><tr><td colspan=2><center><h2>Page: Daily news:</h2><br><hr color=blue></center>"
-                          "<br></td></tr><tr><td>Group:</td><td>News</td></tr><tr><td>Enable:</td><td>Yes</td></tr>"
-                          "<tr><td>Url:</td><td><a msg=\"2,7,http://www.example.test/\">http://www.example.test/</a></td>"
-                          "</tr><tr><td>Status:</td><td>New</td></tr><tr><td>Interval:</td><td>1 day</td></tr>"
-                          "<tr><td>Last checked:</td><td>12/10/2026 14:00:00</td></tr></table></body>");
+    return QStringLiteral(
+        "<body><table><tr><td colspan=2><center><h2>Page: Daily news:</h2><br><hr color=blue></center>"
+        "<br></td></tr><tr><td>Group:</td><td>News</td></tr><tr><td>Enable:</td><td>Yes</td></tr>"
+        "<tr><td>Url:</td><td><a msg=\"2,7,http://www.example.test/\">http://www.example.test/</a></td>"
+        "</tr><tr><td>Status:</td><td>New</td></tr><tr><td>Interval:</td><td>1 day</td></tr>"
+        "<tr><td>Last checked:</td><td>12/10/2026 14:00:00</td></tr></table></body>");
 }
 
 struct Target {

@@ -50,7 +50,7 @@ public:
 int Connect(WORD port)
 {
     const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in address{};
+    sockaddr_in address {};
     address.sin_family = AF_INET;
     address.sin_port = htons(port);
     address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
@@ -103,7 +103,9 @@ QByteArray Frame(uint32_t type, uint32_t param, const QByteArray& payload)
 // Runs jobs on its own thread while the user-interface thread serves sends.
 class CDriver {
 public:
-    CDriver() : m_go(CreateEvent(nullptr, FALSE, FALSE, nullptr)), m_done(CreateEvent(nullptr, FALSE, FALSE, nullptr))
+    CDriver()
+        : m_go(CreateEvent(nullptr, FALSE, FALSE, nullptr))
+        , m_done(CreateEvent(nullptr, FALSE, FALSE, nullptr))
     {
         m_thread = std::thread([this] {
             for (;;) {
@@ -139,7 +141,7 @@ private:
     HANDLE m_go;
     HANDLE m_done;
     std::function<void()> m_job;
-    std::atomic<bool> m_quit{false};
+    std::atomic<bool> m_quit { false };
     std::thread m_thread;
 };
 
@@ -157,7 +159,7 @@ public:
         m_port = m_server->GetListeningPort();
         for (int i = 0; i < toolbars; ++i) {
             const int fd = Connect(m_port);
-            ReadFrame(fd);  // its groups list: it is listed now
+            ReadFrame(fd); // its groups list: it is listed now
             m_toolbars.push_back(fd);
         }
         ::pipe2(m_stopPipe, O_CLOEXEC);
@@ -187,9 +189,9 @@ public:
     void StartDrain(size_t first)
     {
         m_drain = std::thread([this, first] {
-            std::vector<pollfd> fds{{m_stopPipe[0], POLLIN, 0}};
+            std::vector<pollfd> fds { { m_stopPipe[0], POLLIN, 0 } };
             for (size_t i = first; i < m_toolbars.size(); ++i)
-                fds.push_back({m_toolbars[i], POLLIN, 0});
+                fds.push_back({ m_toolbars[i], POLLIN, 0 });
             char buffer[65536];
             for (;;) {
                 ::poll(fds.data(), fds.size(), -1);
@@ -213,7 +215,7 @@ public:
     CListener* m_server = nullptr;
     WORD m_port = 0;
     std::vector<int> m_toolbars;
-    int m_stopPipe[2] = {-1, -1};
+    int m_stopPipe[2] = { -1, -1 };
     std::thread m_drain;
 };
 
@@ -304,7 +306,7 @@ BENCHMARK(GroupsBroadcast)->Arg(200)->Unit(benchmark::kMillisecond)->UseRealTime
 BENCHMARK(WorkModeSendToAll)->Arg(200)->Unit(benchmark::kMicrosecond)->UseRealTime();
 BENCHMARK(ShutdownWithToolbars)->Arg(200)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(5);
 
-}  // namespace
+} // namespace
 
 int main(int argc, char** argv)
 {
@@ -320,8 +322,9 @@ int main(int argc, char** argv)
         // Twenty groups of ordinary titles.
         AUTO_DB_LOCKER_ON(g_dbMutex);
         for (int i = 1; i <= 20; ++i)
-            m_db.execDML(("INSERT INTO GROUPS(id, title) VALUES (" + std::to_string(i) + ", 'Group number " +
-                          std::to_string(i) + "');").c_str());
+            m_db.execDML(("INSERT INTO GROUPS(id, title) VALUES (" + std::to_string(i) + ", 'Group number "
+                + std::to_string(i) + "');")
+                             .c_str());
     }
     {
         CMutexLocker lock(g_prefs.m_mutex);

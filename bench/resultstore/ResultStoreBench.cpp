@@ -45,7 +45,8 @@ double StoreResults(const std::string& folder, bool log, int results)
         db.execDML("BEGIN;");
         for (int id = 1; id <= kPages; ++id) {
             CSqlBuffer sql;
-            db.execDML(sql.format("INSERT INTO PAGES (id, groupId, url, enable, status) VALUES (%d, 1, 'http://a/', 1, 4);", id));
+            db.execDML(sql.format(
+                "INSERT INTO PAGES (id, groupId, url, enable, status) VALUES (%d, 1, 'http://a/', 1, 4);", id));
         }
         db.execDML("COMMIT;");
         SPageCtx ctx;
@@ -74,8 +75,8 @@ double StoreResults(const std::string& folder, bool log, int results)
 double SyncsPerResult(const char* self, const std::string& folder, bool log, int results)
 {
     auto count = [&](int n) {
-        const std::string command = "strace -f -qq -c -e trace=fsync,fdatasync '" + std::string(self) + "' --one " +
-            (log ? "wal" : "rollback") + " " + std::to_string(n) + " '" + folder + "' 2>&1 >/dev/null";
+        const std::string command = "strace -f -qq -c -e trace=fsync,fdatasync '" + std::string(self) + "' --one "
+            + (log ? "wal" : "rollback") + " " + std::to_string(n) + " '" + folder + "' 2>&1 >/dev/null";
         FILE* pipe = ::popen(command.c_str(), "r");
         if (!pipe)
             return -1L;

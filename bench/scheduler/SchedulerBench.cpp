@@ -5,8 +5,8 @@
 // of the per-check database write alone, and the bare fetch cost from the engine's fetch benchmark
 // run beside it.
 #include "bench/support/LoopbackPageServer.h"
-#include "core/DebugTracer.h"
 #include "bench/support/MainWindowBench.h"
+#include "core/DebugTracer.h"
 #include "core/Globals.h"
 #include "core/Mutex.h"
 #include "core/db/Database.h"

@@ -60,7 +60,7 @@ void Serve(int client, void* context)
                 std::this_thread::sleep_for(std::chrono::seconds(1));
     } else if (kind == PageKind::Endless) {
         const std::string head = "HTTP/1.1 200 OK\r\nContent-Type: text/html\r\nContent-Length: 2147483648\r\n\r\n";
-        const std::string block(size_t{64} * 1024, 'x');
+        const std::string block(size_t { 64 } * 1024, 'x');
 
         if (SendAll(client, head.data(), head.size()))
             while (SendAll(client, block.data(), block.size())) { }

@@ -16,9 +16,9 @@ const char* KindName(PageKind kind);
 
 // Counters the peers keep in memory shared with the bench.
 struct SPeerCounters {
-    std::atomic<uint64_t> requests{0};
-    std::atomic<int> idleKept{-1};    // connections the toolbar server greeted and kept (-1: not yet known)
-    std::atomic<int> idleClosed{-1};  // connections it closed at once
+    std::atomic<uint64_t> requests { 0 };
+    std::atomic<int> idleKept { -1 }; // connections the toolbar server greeted and kept (-1: not yet known)
+    std::atomic<int> idleClosed { -1 }; // connections it closed at once
 };
 SPeerCounters* MakeSharedCounters();
 

@@ -41,7 +41,7 @@ namespace {
 constexpr int kPagesPerGroup = 100;
 constexpr int kRuns = 3;
 constexpr int kDuePages = 200;
-constexpr size_t kPageBytes = size_t{90} * 1024;
+constexpr size_t kPageBytes = size_t { 90 } * 1024;
 
 constexpr auto kIdleSettle = std::chrono::seconds(3);
 constexpr auto kIdleWindow = std::chrono::seconds(15);

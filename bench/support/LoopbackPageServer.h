@@ -20,30 +20,30 @@ namespace taluvo::bench {
 
 inline double ThreadCpuSeconds()
 {
-    timespec t{};
+    timespec t {};
     clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
     return t.tv_sec + t.tv_nsec / 1e9;
 }
 
 inline double ProcessCpuSeconds()
 {
-    rusage usage{};
+    rusage usage {};
     getrusage(RUSAGE_SELF, &usage);
     return usage.ru_utime.tv_sec + usage.ru_utime.tv_usec / 1e6 + usage.ru_stime.tv_sec + usage.ru_stime.tv_usec / 1e6;
 }
 
 class PageServer {
 public:
-    explicit PageServer(size_t bodyBytes = size_t{100} * 1024)
+    explicit PageServer(size_t bodyBytes = size_t { 100 } * 1024)
     {
         std::string body;
         while (body.size() < bodyBytes)
             body += "<p>Line of a watched page with some text in it, number " + std::to_string(body.size()) + "</p>\n";
         m_bodyBytes = body.size();
-        m_response = "HTTP/1.1 200 OK\r\nContent-Type: text/html\r\nContent-Length: " + std::to_string(body.size()) +
-                     "\r\n\r\n" + body;
+        m_response = "HTTP/1.1 200 OK\r\nContent-Type: text/html\r\nContent-Length: " + std::to_string(body.size())
+            + "\r\n\r\n" + body;
         m_listener = socket(AF_INET, SOCK_STREAM, 0);
-        sockaddr_in address{};
+        sockaddr_in address {};
         address.sin_family = AF_INET;
         address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
         if (bind(m_listener, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
@@ -105,8 +105,7 @@ private:
     void AddCpu(double seconds)
     {
         double current = m_cpu.load();
-        while (!m_cpu.compare_exchange_weak(current, current + seconds)) {
-        }
+        while (!m_cpu.compare_exchange_weak(current, current + seconds)) { }
     }
 
     std::string m_response;
@@ -114,8 +113,8 @@ private:
     int m_listener = -1;
     int m_port = 0;
     std::thread m_thread;
-    std::atomic<double> m_cpu{0.0};
-    std::atomic<int> m_answered{0};
+    std::atomic<double> m_cpu { 0.0 };
+    std::atomic<int> m_answered { 0 };
 };
 
-}  // namespace taluvo::bench
+} // namespace taluvo::bench

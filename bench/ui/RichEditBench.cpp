@@ -4,8 +4,8 @@
 // second.
 #include "tests/platform/ui/RichEditPage.h"
 
-#include "platform/ui/AtlWin.h"
 #include "platform/ui/Application.h"
+#include "platform/ui/AtlWin.h"
 
 #include <benchmark/benchmark.h>
 

@@ -9,8 +9,8 @@
 
 #include <algorithm>
 #include <chrono>
-#include <cstring>
 #include <cstdio>
+#include <cstring>
 #include <memory>
 #include <string>
 
@@ -18,8 +18,7 @@ using namespace taluvo::test;
 
 namespace {
 
-constexpr size_t kCorpusSize = size_t{4} * 1024 * 1024;
-
+constexpr size_t kCorpusSize = size_t { 4 } * 1024 * 1024;
 
 const std::string& Corpus(int which)
 {
@@ -38,7 +37,7 @@ const std::string& Corpus(int which)
 
 const char* CorpusName(int which)
 {
-    static const char* const kNames[] = {"text", "html", "binary"};
+    static const char* const kNames[] = { "text", "html", "binary" };
     return kNames[which];
 }
 
@@ -51,7 +50,8 @@ int ReadCorpus(SDeflateState* s, BYTE* buf, unsigned n)
 {
     auto* c = static_cast<SReaderCtx*>(s->owner);
     const size_t take = std::min<size_t>(n, c->in->size() - c->pos);
-    std::memcpy(buf, c->in->data() + c->pos, take); // NOLINT(bugprone-not-null-terminated-result): deflate input is bytes, not a C string
+    std::memcpy(buf, c->in->data() + c->pos,
+        take); // NOLINT(bugprone-not-null-terminated-result): deflate input is bytes, not a C string
 
     c->pos += take;
     return static_cast<int>(take);
@@ -65,7 +65,7 @@ void CountOutput(void*, const BYTE*, unsigned* count)
 
 size_t OwnCompress(const std::string& in, SDeflateState& state)
 {
-    SReaderCtx ctx{&in, 0};
+    SReaderCtx ctx { &in, 0 };
     state.owner = &ctx;
     state.read = ReadCorpus;
     state.flush = CountOutput;
@@ -77,7 +77,7 @@ size_t OwnCompress(const std::string& in, SDeflateState& state)
 
 size_t ZlibCompress(const std::string& in)
 {
-    z_stream zs{};
+    z_stream zs {};
     deflateInit2(&zs, 8, Z_DEFLATED, -15, 8, Z_DEFAULT_STRATEGY);
     static Bytef out[0x4000];
     zs.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(in.data()));
@@ -128,7 +128,7 @@ void PrintSummary()
 {
     auto state = std::make_unique<SDeflateState>();
     std::printf("\n%-7s %10s %12s %12s %10s %10s %10s %10s\n", "corpus", "input", "own bytes", "zlib bytes",
-                "size ratio", "own MB/s", "zlib MB/s", "speed x");
+        "size ratio", "own MB/s", "zlib MB/s", "speed x");
     for (int which = 0; which < 3; ++which) {
         const std::string& in = Corpus(which);
         if (in.empty())
@@ -148,13 +148,12 @@ void PrintSummary()
         }
         const double mb = in.size() / 1e6;
         std::printf("%-7s %10zu %12zu %12zu %10.4f %10.1f %10.1f %10.2f\n", CorpusName(which), in.size(), ownSize,
-                    zlibSize, static_cast<double>(ownSize) / zlibSize, mb / bestOwn, mb / bestZlib,
-                    bestZlib / bestOwn);
+            zlibSize, static_cast<double>(ownSize) / zlibSize, mb / bestOwn, mb / bestZlib, bestZlib / bestOwn);
     }
     std::printf("size ratio = own / zlib (target <= 1.01); speed x = own speed / zlib speed (target >= 1.0)\n");
 }
 
-}  // namespace
+} // namespace
 
 int main(int argc, char** argv)
 {

@@ -24,14 +24,14 @@ namespace {
 
 struct STable {
     const char* name;
-    const char* nameWhenPresent;  // the settings table reports itself under its old name
+    const char* nameWhenPresent; // the settings table reports itself under its old name
     const char* create;
 };
 
 const STable kTables[] = {
-    {"PAGES", "PAGES", kCreatePagesTable},
-    {"GROUPS", "GROUPS", kCreateGroupsTable},
-    {"PREFS", "SETTINGS", kCreatePrefsTable},
+    { "PAGES", "PAGES", kCreatePagesTable },
+    { "GROUPS", "GROUPS", kCreateGroupsTable },
+    { "PREFS", "SETTINGS", kCreatePrefsTable },
 };
 
 // Copies a stored settings row that cannot be used as it stands into a new file beside the database,
@@ -41,17 +41,17 @@ void SetStoredRowAside(CSqlDatabase& db, const QByteArray& stored, const QString
 {
     SYSTEMTIME now {};
     GetLocalTime(&now);
-    const QString base = taluvo::Format(u"%hs.settings-%04d-%02d-%02d", db.fileName(), int(now.wYear), int(now.wMonth),
-        int(now.wDay));
+    const QString base
+        = taluvo::Format(u"%hs.settings-%04d-%02d-%02d", db.fileName(), int(now.wYear), int(now.wMonth), int(now.wDay));
     QString aside;
     if (*db.fileName()) {
         for (int n = 1; n <= 1000 && aside.isEmpty(); ++n) {
             const QString path = n == 1 ? base : taluvo::Format(u"%s-%d", base, n);
-            if (taluvo::WriteNewUserFile(CWideToAnsi(path).Get().constData(), stored.constData(),
-                    static_cast<size_t>(stored.size())))
+            if (taluvo::WriteNewUserFile(
+                    CWideToAnsi(path).Get().constData(), stored.constData(), static_cast<size_t>(stored.size())))
                 aside = path;
             else if (!FileExists(path) && !taluvo::FolderExists(path))
-                break;  // nothing there and still not written: the folder refuses
+                break; // nothing there and still not written: the folder refuses
         }
     }
     TRACE0(u"CMainFrame::LoadPrefs - Stored settings %s. Copied to: \"%s\".\r\n", what, aside);
@@ -61,7 +61,7 @@ void SetStoredRowAside(CSqlDatabase& db, const QByteArray& stored, const QString
     }
 }
 
-}  // namespace
+} // namespace
 
 void CheckDb(CSqlDatabase& db, CMutex& dbMutex, CPreferences& prefs)
 {
@@ -109,8 +109,8 @@ bool SavePrefs(CSqlDatabase& db, CMutex& dbMutex, CPreferences& prefs)
         CSavepoint savepoint(db, "SavePrefs");
         db.execDML("DELETE FROM PREFS;");
         if (!(1 == db.execDML(bufSQL)))
-            throw CFailException(QStringLiteral("Unable to save pereferences."), __FILE__, __LINE__,
-                                 "(1 == m_db.execDML(bufSQL))");
+            throw CFailException(
+                QStringLiteral("Unable to save pereferences."), __FILE__, __LINE__, "(1 == m_db.execDML(bufSQL))");
         savepoint.Release();
         return true;
     } catch (const CSqlException& e) {
@@ -165,8 +165,7 @@ bool LoadPrefs(CSqlDatabase& db, CMutex& dbMutex, CPreferences& prefs, SStoredPr
             for (const QByteArray& name : broken)
                 names << QString::fromLatin1(name);
             SetStoredRowAside(db, stored,
-                QStringLiteral("hold values that cannot be used (%1)").arg(names.join(QStringLiteral(", "))),
-                problem);
+                QStringLiteral("hold values that cannot be used (%1)").arg(names.join(QStringLiteral(", "))), problem);
         }
 
         CMutexLocker prefsLock(prefs.m_mutex);

@@ -15,14 +15,14 @@ inline constexpr char kDatabaseFileName[] = "database.db";
 
 // Text columns are declared TEXT so that SQLite keeps what is stored as text: a start text "0099"
 // or a group title "007" must not come back as a number.
-inline constexpr char kCreatePagesTable[] =
-    "CREATE TABLE PAGES(id             INTEGER PRIMARY KEY, groupId        INTEGER, url            TEXT, "
-    "urlBrowser     TEXT, startCheckMask TEXT, stopCheckMask  TEXT, descr          TEXT, lastChecked    INT, "
-    "lastModified   INT, checkSum       INT, enable         INT, interval       INT, status         INT, "
-    "errorCode      INT, httpStatusCode INT); ";
-inline constexpr char kCreateGroupsTable[] =
-    "CREATE TABLE GROUPS(id             INTEGER PRIMARY KEY, title          TEXT, enable         INTEGER, "
-    "sortType       INTEGER, pagesOrder     BLOB);";
+inline constexpr char kCreatePagesTable[]
+    = "CREATE TABLE PAGES(id             INTEGER PRIMARY KEY, groupId        INTEGER, url            TEXT, "
+      "urlBrowser     TEXT, startCheckMask TEXT, stopCheckMask  TEXT, descr          TEXT, lastChecked    INT, "
+      "lastModified   INT, checkSum       INT, enable         INT, interval       INT, status         INT, "
+      "errorCode      INT, httpStatusCode INT); ";
+inline constexpr char kCreateGroupsTable[]
+    = "CREATE TABLE GROUPS(id             INTEGER PRIMARY KEY, title          TEXT, enable         INTEGER, "
+      "sortType       INTEGER, pagesOrder     BLOB);";
 inline constexpr char kCreatePrefsTable[] = "CREATE TABLE PREFS (blobPrefs BLOB);";
 
 // Creates whichever of PAGES, GROUPS and PREFS is missing; a new PREFS gets the settings row of
@@ -40,9 +40,9 @@ bool SavePrefs(CSqlDatabase& db, CMutex& dbMutex, CPreferences& prefs);
 
 // What was wrong with a stored settings row that could not be used as it stands, for the user.
 struct SStoredPrefsProblem {
-    QString what;       // what was wrong; empty when the row was fine (or there was none)
-    QString asidePath;  // the file beside the database that holds the original row; empty when it
-                        // could not be written, and then the row must stay in the database
+    QString what; // what was wrong; empty when the row was fine (or there was none)
+    QString asidePath; // the file beside the database that holds the original row; empty when it
+                       // could not be written, and then the row must stay in the database
 };
 
 // Loads the PREFS row into prefs, then reads the recipients file the settings name. Failures are
@@ -57,17 +57,17 @@ bool LoadPrefs(CSqlDatabase& db, CMutex& dbMutex, CPreferences& prefs, SStoredPr
 //   AUTO_DB_LOCKER();            on g_dbMutex (declared in core/Globals.h)
 // Inside the scope DB_UNLOCK() releases the mutex early and DB_LOCK() takes it again. The TRACE3
 // lines go to the module of the file that uses the macros.
-#define AUTO_DB_LOCKER_ON(mutex) \
-    TRACE3(u"AUTO_DB_LOCKER()\r\n"); \
+#define AUTO_DB_LOCKER_ON(mutex)                                                                                       \
+    TRACE3(u"AUTO_DB_LOCKER()\r\n");                                                                                   \
     CMutexLocker autoDbLocker_(mutex)
 #define AUTO_DB_LOCKER() AUTO_DB_LOCKER_ON(g_dbMutex)
-#define DB_UNLOCK() \
-    do { \
-        TRACE3(u"DB_UNLOCK()\r\n"); \
-        g_dbMutex.Unlock(); \
+#define DB_UNLOCK()                                                                                                    \
+    do {                                                                                                               \
+        TRACE3(u"DB_UNLOCK()\r\n");                                                                                    \
+        g_dbMutex.Unlock();                                                                                            \
     } while (0)
-#define DB_LOCK() \
-    do { \
-        TRACE3(u"DB_LOCK()\r\n"); \
-        g_dbMutex.Lock(INFINITE); \
+#define DB_LOCK()                                                                                                      \
+    do {                                                                                                               \
+        TRACE3(u"DB_LOCK()\r\n");                                                                                      \
+        g_dbMutex.Lock(INFINITE);                                                                                      \
     } while (0)

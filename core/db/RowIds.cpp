@@ -23,7 +23,7 @@ bool FirstReport(const char* table, long long id)
     return reported.emplace(table, id).second;
 }
 
-}  // namespace
+} // namespace
 
 bool ReadRowId(CSqlQuery& row, const char* table, const char* field, WORD& id)
 {
@@ -35,6 +35,6 @@ bool ReadRowId(CSqlQuery& row, const char* table, const char* field, WORD& id)
     }
     if (FirstReport(table, ok ? value : -1))
         TRACE0(u"A row of %hs has the id \"%hs\", which does not fit in 16 bits; the row is left out.\r\n", table,
-               row.getStringField(field, ""));
+            row.getStringField(field, ""));
     return false;
 }

@@ -9,7 +9,10 @@
 class CSqlQuery;
 
 // True for ids 0 to 0xFFFE.
-constexpr bool IsAddressableId(long long id) { return id >= 0 && id < 0xFFFF; }
+constexpr bool IsAddressableId(long long id)
+{
+    return id >= 0 && id < 0xFFFF;
+}
 
 // Reads the current row's id column (whole, not cut to 32 or 16 bits) into id. False when it does
 // not fit; the first time a row of that table with that id is met, the trace says it is left out.

@@ -2,7 +2,9 @@
 
 #include "core/db/SqlWrapper.h"
 
-CSavepoint::CSavepoint(CSqlDatabase& db, const char* name) : m_db(db), m_name(name)
+CSavepoint::CSavepoint(CSqlDatabase& db, const char* name)
+    : m_db(db)
+    , m_name(name)
 {
     CSqlBuffer bufSQL;
     m_db.execDML(bufSQL.format("SAVEPOINT %s;", m_name));

@@ -11,7 +11,7 @@ namespace {
 constexpr unsigned char kQuote = '\'';
 constexpr unsigned char kEscape = 1;
 
-}  // namespace
+} // namespace
 
 CSqlBinary::~CSqlBinary()
 {
@@ -99,10 +99,17 @@ bool CSqlBinary::Decode(const unsigned char* in, unsigned char* out, size_t& len
     for (unsigned char c; (c = *in++) != 0;) {
         if (c == kEscape) {
             switch (*in++) {
-            case 1: c = 0; break;
-            case 2: c = 1; break;
-            case 3: c = kQuote; break;
-            default: return false;  // also the terminator right after an escape
+            case 1:
+                c = 0;
+                break;
+            case 2:
+                c = 1;
+                break;
+            case 3:
+                c = kQuote;
+                break;
+            default:
+                return false; // also the terminator right after an escape
             }
         }
         out[length++] = static_cast<unsigned char>(c + offset);

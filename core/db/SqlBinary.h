@@ -35,7 +35,7 @@ private:
     void clear();
     unsigned char* allocate(size_t size);
 
-    unsigned char* m_pBuf = nullptr;  // malloc
+    unsigned char* m_pBuf = nullptr; // malloc
     int m_nBinaryLen = 0;
     size_t m_nBufferLen = 0;
     int m_nEncodedLen = 0;

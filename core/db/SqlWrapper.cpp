@@ -6,9 +6,9 @@
 
 #include <algorithm>
 #include <cstdarg>
-#include <iterator>
 #include <cstdlib>
 #include <cstring>
+#include <iterator>
 
 namespace {
 
@@ -32,11 +32,12 @@ bool IsPlainFilePath(const char* path)
     return path && *path && std::strcmp(path, ":memory:") != 0 && std::strncmp(path, "file:", 5) != 0;
 }
 
-}  // namespace
+} // namespace
 
 // ---- CSqlException ----------------------------------------------------------------------------
 
-CSqlException::CSqlException(int code, const char* message, bool ownsMessage) : m_code(code)
+CSqlException::CSqlException(int code, const char* message, bool ownsMessage)
+    : m_code(code)
 {
     m_message = sqlite3_mprintf("%s[%d]: %s", errorCodeAsString(code), code, message ? message : "");
     if (ownsMessage && message)
@@ -44,7 +45,8 @@ CSqlException::CSqlException(int code, const char* message, bool ownsMessage) : 
 }
 
 CSqlException::CSqlException(const CSqlException& rhs)
-    : m_code(rhs.m_code), m_message(rhs.m_message ? sqlite3_mprintf("%s", rhs.m_message) : nullptr)
+    : m_code(rhs.m_code)
+    , m_message(rhs.m_message ? sqlite3_mprintf("%s", rhs.m_message) : nullptr)
 {
 }
 
@@ -67,36 +69,66 @@ CSqlException::~CSqlException()
 const char* CSqlException::errorCodeAsString(int code)
 {
     switch (code) {
-    case SQLITE_OK: return "SQLITE_OK";
-    case SQLITE_ERROR: return "SQLITE_ERROR";
-    case SQLITE_INTERNAL: return "SQLITE_INTERNAL";
-    case SQLITE_PERM: return "SQLITE_PERM";
-    case SQLITE_ABORT: return "SQLITE_ABORT";
-    case SQLITE_BUSY: return "SQLITE_BUSY";
-    case SQLITE_LOCKED: return "SQLITE_LOCKED";
-    case SQLITE_NOMEM: return "SQLITE_NOMEM";
-    case SQLITE_READONLY: return "SQLITE_READONLY";
-    case SQLITE_INTERRUPT: return "SQLITE_INTERRUPT";
-    case SQLITE_IOERR: return "SQLITE_IOERR";
-    case SQLITE_CORRUPT: return "SQLITE_CORRUPT";
-    case SQLITE_NOTFOUND: return "SQLITE_NOTFOUND";
-    case SQLITE_FULL: return "SQLITE_FULL";
-    case SQLITE_CANTOPEN: return "SQLITE_CANTOPEN";
-    case SQLITE_PROTOCOL: return "SQLITE_PROTOCOL";
-    case SQLITE_EMPTY: return "SQLITE_EMPTY";
-    case SQLITE_SCHEMA: return "SQLITE_SCHEMA";
-    case SQLITE_TOOBIG: return "SQLITE_TOOBIG";
-    case SQLITE_CONSTRAINT: return "SQLITE_CONSTRAINT";
-    case SQLITE_MISMATCH: return "SQLITE_MISMATCH";
-    case SQLITE_MISUSE: return "SQLITE_MISUSE";
-    case SQLITE_NOLFS: return "SQLITE_NOLFS";
-    case SQLITE_AUTH: return "SQLITE_AUTH";
-    case SQLITE_FORMAT: return "SQLITE_FORMAT";
-    case SQLITE_RANGE: return "SQLITE_RANGE";
-    case SQLITE_ROW: return "SQLITE_ROW";
-    case SQLITE_DONE: return "SQLITE_DONE";
-    case SQLWRAP_ERROR: return "SQLWRAP_ERROR";
-    default: return "UNKNOWN_ERROR";
+    case SQLITE_OK:
+        return "SQLITE_OK";
+    case SQLITE_ERROR:
+        return "SQLITE_ERROR";
+    case SQLITE_INTERNAL:
+        return "SQLITE_INTERNAL";
+    case SQLITE_PERM:
+        return "SQLITE_PERM";
+    case SQLITE_ABORT:
+        return "SQLITE_ABORT";
+    case SQLITE_BUSY:
+        return "SQLITE_BUSY";
+    case SQLITE_LOCKED:
+        return "SQLITE_LOCKED";
+    case SQLITE_NOMEM:
+        return "SQLITE_NOMEM";
+    case SQLITE_READONLY:
+        return "SQLITE_READONLY";
+    case SQLITE_INTERRUPT:
+        return "SQLITE_INTERRUPT";
+    case SQLITE_IOERR:
+        return "SQLITE_IOERR";
+    case SQLITE_CORRUPT:
+        return "SQLITE_CORRUPT";
+    case SQLITE_NOTFOUND:
+        return "SQLITE_NOTFOUND";
+    case SQLITE_FULL:
+        return "SQLITE_FULL";
+    case SQLITE_CANTOPEN:
+        return "SQLITE_CANTOPEN";
+    case SQLITE_PROTOCOL:
+        return "SQLITE_PROTOCOL";
+    case SQLITE_EMPTY:
+        return "SQLITE_EMPTY";
+    case SQLITE_SCHEMA:
+        return "SQLITE_SCHEMA";
+    case SQLITE_TOOBIG:
+        return "SQLITE_TOOBIG";
+    case SQLITE_CONSTRAINT:
+        return "SQLITE_CONSTRAINT";
+    case SQLITE_MISMATCH:
+        return "SQLITE_MISMATCH";
+    case SQLITE_MISUSE:
+        return "SQLITE_MISUSE";
+    case SQLITE_NOLFS:
+        return "SQLITE_NOLFS";
+    case SQLITE_AUTH:
+        return "SQLITE_AUTH";
+    case SQLITE_FORMAT:
+        return "SQLITE_FORMAT";
+    case SQLITE_RANGE:
+        return "SQLITE_RANGE";
+    case SQLITE_ROW:
+        return "SQLITE_ROW";
+    case SQLITE_DONE:
+        return "SQLITE_DONE";
+    case SQLWRAP_ERROR:
+        return "SQLWRAP_ERROR";
+    default:
+        return "UNKNOWN_ERROR";
     }
 }
 
@@ -105,12 +137,20 @@ const char* CSqlException::errorCodeAsString(int code)
 CSqlQuery::CSqlQuery() = default;
 
 CSqlQuery::CSqlQuery(sqlite3* db, sqlite3_stmt* vm, bool eof, bool ownVM)
-    : m_pDB(db), m_pVM(vm), m_bEof(eof), m_nCols(vm ? sqlite3_column_count(vm) : 0), m_bOwnVM(ownVM)
+    : m_pDB(db)
+    , m_pVM(vm)
+    , m_bEof(eof)
+    , m_nCols(vm ? sqlite3_column_count(vm) : 0)
+    , m_bOwnVM(ownVM)
 {
 }
 
 CSqlQuery::CSqlQuery(CSqlQuery&& rhs) noexcept
-    : m_pDB(rhs.m_pDB), m_pVM(rhs.m_pVM), m_bEof(rhs.m_bEof), m_nCols(rhs.m_nCols), m_bOwnVM(rhs.m_bOwnVM)
+    : m_pDB(rhs.m_pDB)
+    , m_pVM(rhs.m_pVM)
+    , m_bEof(rhs.m_bEof)
+    , m_nCols(rhs.m_nCols)
+    , m_bOwnVM(rhs.m_bOwnVM)
 {
     rhs.m_pVM = nullptr;
     rhs.m_bEof = true;
@@ -292,10 +332,18 @@ void CSqlQuery::finalize()
 
 CSqlTable::CSqlTable() = default;
 
-CSqlTable::CSqlTable(char** results, int rows, int cols) : m_paszResults(results), m_nRows(rows), m_nCols(cols) {}
+CSqlTable::CSqlTable(char** results, int rows, int cols)
+    : m_paszResults(results)
+    , m_nRows(rows)
+    , m_nCols(cols)
+{
+}
 
 CSqlTable::CSqlTable(CSqlTable&& rhs) noexcept
-    : m_paszResults(rhs.m_paszResults), m_nRows(rhs.m_nRows), m_nCols(rhs.m_nCols), m_nCurrentRow(rhs.m_nCurrentRow)
+    : m_paszResults(rhs.m_paszResults)
+    , m_nRows(rhs.m_nRows)
+    , m_nCols(rhs.m_nCols)
+    , m_nCurrentRow(rhs.m_nCurrentRow)
 {
     rhs.m_paszResults = nullptr;
 }
@@ -435,9 +483,15 @@ void CSqlTable::setRow(int row)
 
 CSqlStatement::CSqlStatement() = default;
 
-CSqlStatement::CSqlStatement(sqlite3* db, sqlite3_stmt* vm) : m_pDB(db), m_pVM(vm) {}
+CSqlStatement::CSqlStatement(sqlite3* db, sqlite3_stmt* vm)
+    : m_pDB(db)
+    , m_pVM(vm)
+{
+}
 
-CSqlStatement::CSqlStatement(CSqlStatement&& rhs) noexcept : m_pDB(rhs.m_pDB), m_pVM(rhs.m_pVM)
+CSqlStatement::CSqlStatement(CSqlStatement&& rhs) noexcept
+    : m_pDB(rhs.m_pDB)
+    , m_pVM(rhs.m_pVM)
 {
     rhs.m_pVM = nullptr;
 }
@@ -621,8 +675,8 @@ void CSqlDatabase::setThreadBusyLimit(std::thread::id thread, int milliseconds)
 // SQLite's own busy wait (the steps of its default handler), cut at the calling thread's limit.
 int CSqlDatabase::OnBusy(void* self, int count)
 {
-    static constexpr int kDelays[] = {1, 2, 5, 10, 15, 20, 25, 25, 25, 50, 50, 100};
-    static constexpr int kTotals[] = {0, 1, 3, 8, 18, 33, 53, 78, 103, 128, 178, 228};
+    static constexpr int kDelays[] = { 1, 2, 5, 10, 15, 20, 25, 25, 25, 50, 50, 100 };
+    static constexpr int kTotals[] = { 0, 1, 3, 8, 18, 33, 53, 78, 103, 128, 178, 228 };
     constexpr int kSteps = static_cast<int>(std::size(kDelays));
     const auto* db = static_cast<const CSqlDatabase*>(self);
     int limit = db->m_nBusyTimeoutMs;
@@ -630,7 +684,8 @@ int CSqlDatabase::OnBusy(void* self, int count)
     if (threadLimit >= 0 && db->m_limitedThread.load() == std::this_thread::get_id())
         limit = std::min(limit, threadLimit);
     int delay = kDelays[std::min(count, kSteps - 1)];
-    const int64_t prior = count < kSteps ? kTotals[count] : kTotals[kSteps - 1] + int64_t(delay) * (count - (kSteps - 1));
+    const int64_t prior
+        = count < kSteps ? kTotals[count] : kTotals[kSteps - 1] + int64_t(delay) * (count - (kSteps - 1));
     if (prior + delay > limit) {
         delay = static_cast<int>(limit - prior);
         if (delay <= 0)

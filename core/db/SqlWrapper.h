@@ -34,7 +34,7 @@ public:
 
 private:
     int m_code;
-    char* m_message;  // from sqlite3_mprintf
+    char* m_message; // from sqlite3_mprintf
 };
 
 // A result cursor. Move-only: the result of runQuery is kept by assigning it to a declared query.
@@ -190,7 +190,7 @@ private:
     sqlite3* m_pDB = nullptr;
     int m_nBusyTimeoutMs = 60000;
     std::atomic<std::thread::id> m_limitedThread {};
-    std::atomic<int> m_nThreadBusyLimitMs {-1};
+    std::atomic<int> m_nThreadBusyLimitMs { -1 };
 };
 
 // Limits the calling thread's wait for another connection's lock while the scope lasts, and puts
@@ -198,7 +198,9 @@ private:
 class CThreadBusyLimit {
 public:
     CThreadBusyLimit(CSqlDatabase& db, int milliseconds)
-        : m_db(db), m_previousThread(db.limitedThread()), m_nPreviousMs(db.threadBusyLimit())
+        : m_db(db)
+        , m_previousThread(db.limitedThread())
+        , m_nPreviousMs(db.threadBusyLimit())
     {
         m_db.setThreadBusyLimit(std::this_thread::get_id(), milliseconds);
     }
@@ -222,8 +224,8 @@ public:
     ~CSqlBuffer() { clear(); }
 
     template <typename... A>
-        requires((std::is_arithmetic_v<A> || std::is_pointer_v<A> || std::is_null_pointer_v<A>) && ...)
-    const char* format(const char* fmt, A... args)
+    requires((std::is_arithmetic_v<A> || std::is_pointer_v<A> || std::is_null_pointer_v<A>)&&...) const
+        char* format(const char* fmt, A... args)
     {
         clear();
         store(mprintf(fmt, args...));

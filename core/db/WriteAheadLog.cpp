@@ -24,7 +24,9 @@ QByteArray JournalMode(CSqlDatabase& db, const char* sql)
 // Puts the connection's busy wait back when the scope ends, whatever happened in it.
 class CBusyWaitScope {
 public:
-    CBusyWaitScope(CSqlDatabase& db, int milliseconds) : m_db(db), m_nPrevious(db.busyWait())
+    CBusyWaitScope(CSqlDatabase& db, int milliseconds)
+        : m_db(db)
+        , m_nPrevious(db.busyWait())
     {
         m_db.setBusyWait(milliseconds);
     }
@@ -37,7 +39,7 @@ private:
     int m_nPrevious;
 };
 
-}  // namespace
+} // namespace
 
 bool UseWriteAheadLog(CSqlDatabase& db)
 {
@@ -74,7 +76,8 @@ bool LeaveWriteAheadLog(CSqlDatabase& db)
         if (mode == "delete")
             return true;
         TRACE0(u"CMainFrame::OnDestroy - The journal stays \"%hs\"; the write-ahead log stays beside the "
-               u"database.\r\n", mode);
+               u"database.\r\n",
+            mode);
     } catch (const CSqlException& e) {
         TRACE0(u"CMainFrame::OnDestroy - The write-ahead log stays beside the database. SQL Exception. Error: %hs\r\n",
             e.errorMessage());
@@ -82,7 +85,8 @@ bool LeaveWriteAheadLog(CSqlDatabase& db)
     return false;
 }
 
-CResultWriteSync::CResultWriteSync(CSqlDatabase& db) : m_db(db)
+CResultWriteSync::CResultWriteSync(CSqlDatabase& db)
+    : m_db(db)
 {
     // Inside a transaction SQLite refuses the change, and the transaction's commit decides anyway.
     if (m_db.inTransaction() || JournalMode(m_db, "PRAGMA journal_mode;") != "wal")

@@ -10,9 +10,9 @@
 
 #include <algorithm>
 #include <cstddef>
-#include <iterator>
 #include <cstdio>
 #include <cstring>
+#include <iterator>
 
 TRACE_MODULE("CPreferences");
 
@@ -42,7 +42,7 @@ struct SSetting {
     const char* name;
     size_t offset;
     Kind kind;
-    INT defaultValue;  // flags and integers; texts start empty
+    INT defaultValue; // flags and integers; texts start empty
     Range range = Range::Any;
 };
 
@@ -51,18 +51,21 @@ struct SSetting {
 consteval const char* FieldName(const char* name, const char* field)
 {
     size_t i = 0;
-    for (; name[i] != '\0' && name[i] == field[i]; ++i) {
-    }
+    for (; name[i] != '\0' && name[i] == field[i]; ++i) { }
     if (name[i] != field[i])
         throw "a setting's name differs from its record field";
     return name;
 }
 
-#define PREFS_SETTING(field, kind, value) \
-    {FieldName(k##field, #field), offsetof(PreferencesBlob_t, field), Kind::kind, value}
+#define PREFS_SETTING(field, kind, value)                                                                              \
+    {                                                                                                                  \
+        FieldName(k##field, #field), offsetof(PreferencesBlob_t, field), Kind::kind, value                             \
+    }
 // Time-outs, intervals and counts: zero or below stalls timers, checks and the popup.
-#define PREFS_POSITIVE(field, value) \
-    {FieldName(k##field, #field), offsetof(PreferencesBlob_t, field), Kind::Integer, value, Range::Positive}
+#define PREFS_POSITIVE(field, value)                                                                                   \
+    {                                                                                                                  \
+        FieldName(k##field, #field), offsetof(PreferencesBlob_t, field), Kind::Integer, value, Range::Positive         \
+    }
 
 // In registration order.
 const SSetting kSettings[] = {
@@ -132,9 +135,11 @@ bool ReadWholeFile(const QByteArray& path, QByteArray& bytes)
     return !failed;
 }
 
-}  // namespace
+} // namespace
 
-CParam::CParam(BYTE* record, DWORD offset) : m_pRecord(record), m_dwOffset(offset)
+CParam::CParam(BYTE* record, DWORD offset)
+    : m_pRecord(record)
+    , m_dwOffset(offset)
 {
     InitializeCriticalSection(&m_cs);
 }
@@ -310,7 +315,8 @@ BOOL CPreferences::ParseCsvFile(const QString& path)
         if (fields.kind == taluvo::prefs::SRecipientLine::noName)
             continue;
         const QByteArray ansiName = CWideToAnsi(fields.name).Get();
-        TRACE2(u"CPreferences::ParseCsvFile. Add pair to emails. EMail: \"%hs\", Name: \"%hs\".\n", ansiAddress, ansiName);
+        TRACE2(
+            u"CPreferences::ParseCsvFile. Add pair to emails. EMail: \"%hs\", Name: \"%hs\".\n", ansiAddress, ansiName);
         m_recipients.emplace_back(ansiAddress, ansiName);
     }
     return TRUE;

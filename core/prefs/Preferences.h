@@ -100,7 +100,7 @@ private:
 
 class CPreferences {
 public:
-    using Recipient = std::pair<QByteArray, QByteArray>;  // address, name (ANSI)
+    using Recipient = std::pair<QByteArray, QByteArray>; // address, name (ANSI)
 
     CPreferences();
     ~CPreferences();

@@ -8,23 +8,23 @@
 namespace {
 
 struct SLevelConfig {
-    unsigned good_length;  // a previous match this long quarters the chain budget
-    unsigned max_lazy;     // no lazy search after a match this long (greedy: longest match fully hashed)
-    unsigned nice_length;  // a match this long ends the search
+    unsigned good_length; // a previous match this long quarters the chain budget
+    unsigned max_lazy; // no lazy search after a match this long (greedy: longest match fully hashed)
+    unsigned nice_length; // a match this long ends the search
     unsigned max_chain;
 };
 
 // Index 0 is unused: levels run from 1 to 8.
 constexpr SLevelConfig kLevels[9] = {
-    {0, 0, 0, 0},
-    {4, 4, 8, 4},
-    {4, 5, 16, 8},
-    {4, 6, 32, 32},
-    {4, 4, 16, 16},
-    {8, 16, 32, 32},
-    {8, 16, 128, 128},
-    {8, 32, 128, 256},
-    {32, 128, 258, 1024},
+    { 0, 0, 0, 0 },
+    { 4, 4, 8, 4 },
+    { 4, 5, 16, 8 },
+    { 4, 6, 32, 32 },
+    { 4, 4, 16, 16 },
+    { 8, 16, 32, 32 },
+    { 8, 16, 128, 128 },
+    { 8, 32, 128, 256 },
+    { 32, 128, 258, 1024 },
 };
 
 inline uint16_t Load16(const BYTE* p)
@@ -155,13 +155,13 @@ uint64_t FlushBlock(SDeflateState& s, bool eof)
     return finish_block(s, block, static_cast<uint64_t>(static_cast<int64_t>(s.strstart) - s.block_start), eof);
 }
 
-}  // namespace
+} // namespace
 
 void matcher_init(SDeflateState& s, int level, WORD* flags)
 {
     deflate_assert(s, level >= 1 && level <= 8, "bad pack level");
     if (level < 1 || level > 8)
-        level = 8;  // keeps the run well defined; the caller discards it anyway
+        level = 8; // keeps the run well defined; the caller discards it anyway
     s.level = level;
     const SLevelConfig& config = kLevels[level];
     s.good_match = config.good_length;
@@ -229,8 +229,8 @@ bool ct_tally(SDeflateState& s, unsigned dist, unsigned lc)
     // A block whose matches are few and short costs more in trees than it saves; end it early
     // when the estimate says the data compresses well anyway.
     if (s.level > 2 && (s.last_lit & 0xFFF) == 0) {
-        static constexpr int kExtraDBits[D_CODES] = {0, 0, 0, 0, 1, 1, 2, 2,  3,  3,  4,  4,  5,  5,  6,
-                                                     6, 7, 7, 8, 8, 9, 9, 10, 10, 11, 11, 12, 12, 13, 13};
+        static constexpr int kExtraDBits[D_CODES]
+            = { 0, 0, 0, 0, 1, 1, 2, 2, 3, 3, 4, 4, 5, 5, 6, 6, 7, 7, 8, 8, 9, 9, 10, 10, 11, 11, 12, 12, 13, 13 };
         uint64_t out_length = static_cast<uint64_t>(s.last_lit) * 8;
         const uint64_t in_length = static_cast<uint64_t>(static_cast<int64_t>(s.strstart) - s.block_start);
         for (int dcode = 0; dcode < D_CODES; ++dcode)
@@ -298,7 +298,7 @@ uint64_t deflate_lazy(SDeflateState& s)
     if (s.level <= 3)
         return deflate_greedy(s);
 
-    bool match_available = false;  // the byte before the current position waits as a literal
+    bool match_available = false; // the byte before the current position waits as a literal
     unsigned match_length = MIN_MATCH - 1;
     while (s.lookahead != 0) {
         unsigned hash_head = 0;
@@ -356,8 +356,8 @@ uint64_t deflate_lazy(SDeflateState& s)
     return FlushBlock(s, true);
 }
 
-uint64_t DeflateCompress(SDeflateState& s, int level, WORD* fileType, WORD* flags, BYTE* outBuf, unsigned outSize,
-                         bool flushAllowed)
+uint64_t DeflateCompress(
+    SDeflateState& s, int level, WORD* fileType, WORD* flags, BYTE* outBuf, unsigned outSize, bool flushAllowed)
 {
     s.err = nullptr;
     tree_state_init(s);

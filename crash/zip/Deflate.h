@@ -40,15 +40,15 @@ constexpr unsigned DIST_BUFSIZE = 0x8000;
 constexpr unsigned FLAG_BUFSIZE = LIT_BUFSIZE / 8;
 
 // Code alphabet sizes of RFC 1951.
-constexpr int MAX_BITS = 15;     // longest literal/length or distance code
-constexpr int MAX_BL_BITS = 7;   // longest code of the code-length alphabet
+constexpr int MAX_BITS = 15; // longest literal/length or distance code
+constexpr int MAX_BL_BITS = 7; // longest code of the code-length alphabet
 constexpr int LENGTH_CODES = 29;
 constexpr int LITERALS = 256;
 constexpr int END_BLOCK = 256;
-constexpr int L_CODES = LITERALS + 1 + LENGTH_CODES;  // 286
+constexpr int L_CODES = LITERALS + 1 + LENGTH_CODES; // 286
 constexpr int D_CODES = 30;
 constexpr int BL_CODES = 19;
-constexpr int HEAP_SIZE = 2 * L_CODES + 1;  // every leaf plus every inner node of the largest tree
+constexpr int HEAP_SIZE = 2 * L_CODES + 1; // every leaf plus every inner node of the largest tree
 
 // A tree node: frequency while counting, then the code; parent while building, then the length.
 struct SCtData {
@@ -58,12 +58,12 @@ struct SCtData {
 
 struct STreeDesc {
     SCtData* dyn_tree;
-    const SCtData* static_tree;  // none for the code-length tree
+    const SCtData* static_tree; // none for the code-length tree
     const int* extra_bits;
-    int extra_base;  // first code that has extra bits
+    int extra_base; // first code that has extra bits
     int elems;
     int max_length;
-    int max_code;  // largest code with a non-zero frequency in the current block
+    int max_code; // largest code with a non-zero frequency in the current block
 };
 
 struct SDeflateState;
@@ -136,7 +136,7 @@ struct SDeflateState {
     unsigned window_size;
     bool sliding;
     unsigned ins_h;
-    int64_t block_start;  // falls below 0 once the block's first bytes have slid out
+    int64_t block_start; // falls below 0 once the block's first bytes have slid out
     unsigned prev_length;
     unsigned strstart;
     unsigned match_start;
@@ -181,5 +181,5 @@ inline unsigned d_code(const SDeflateState& s, unsigned dist)
 
 // The whole run for one entry in the order above; returns the compressed length in bytes.
 // s.owner, s.read and s.flush must be set; s.err tells afterwards whether the result is usable.
-uint64_t DeflateCompress(SDeflateState& s, int level, WORD* fileType, WORD* flags, BYTE* outBuf, unsigned outSize,
-                         bool flushAllowed);
+uint64_t DeflateCompress(
+    SDeflateState& s, int level, WORD* fileType, WORD* flags, BYTE* outBuf, unsigned outSize, bool flushAllowed);

@@ -18,14 +18,14 @@ constexpr int REP_3_6 = 16;
 constexpr int REPZ_3_10 = 17;
 constexpr int REPZ_11_138 = 18;
 
-constexpr int kExtraLBits[LENGTH_CODES] = {0, 0, 0, 0, 0, 0, 0, 0, 1, 1, 1, 1, 2, 2, 2,
-                                           2, 3, 3, 3, 3, 4, 4, 4, 4, 5, 5, 5, 5, 0};
-constexpr int kExtraDBits[D_CODES] = {0, 0, 0, 0, 1, 1, 2, 2,  3,  3,  4,  4,  5,  5,  6,
-                                      6, 7, 7, 8, 8, 9, 9, 10, 10, 11, 11, 12, 12, 13, 13};
-constexpr int kExtraBlBits[BL_CODES] = {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 2, 3, 7};
+constexpr int kExtraLBits[LENGTH_CODES]
+    = { 0, 0, 0, 0, 0, 0, 0, 0, 1, 1, 1, 1, 2, 2, 2, 2, 3, 3, 3, 3, 4, 4, 4, 4, 5, 5, 5, 5, 0 };
+constexpr int kExtraDBits[D_CODES]
+    = { 0, 0, 0, 0, 1, 1, 2, 2, 3, 3, 4, 4, 5, 5, 6, 6, 7, 7, 8, 8, 9, 9, 10, 10, 11, 11, 12, 12, 13, 13 };
+constexpr int kExtraBlBits[BL_CODES] = { 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 2, 3, 7 };
 // Order in which the code-length code lengths are sent: the likely ones first, so the
 // unused tail can be cut off.
-constexpr BYTE kBlOrder[BL_CODES] = {16, 17, 18, 0, 8, 7, 9, 6, 10, 5, 11, 4, 12, 3, 13, 2, 14, 1, 15};
+constexpr BYTE kBlOrder[BL_CODES] = { 16, 17, 18, 0, 8, 7, 9, 6, 10, 5, 11, 4, 12, 3, 13, 2, 14, 1, 15 };
 
 // ---- Bit writer ----------------------------------------------------------------------------
 
@@ -226,7 +226,7 @@ void assign_bit_lengths(SDeflateState& s, STreeDesc& desc)
         }
         tree[n].dl = static_cast<WORD>(bits);
         if (n > max_code)
-            continue;  // inner node
+            continue; // inner node
         s.bl_count[bits]++;
         const int xbits = n >= desc.extra_base ? desc.extra_bits[n - desc.extra_base] : 0;
         const int64_t f = tree[n].fc;
@@ -300,7 +300,7 @@ void build_huffman_tree(SDeflateState& s, STreeDesc& desc)
     for (int n = s.heap_len / 2; n >= 1; --n)
         heap_sift_down(s, tree, n);
 
-    int node = elems;  // inner nodes are numbered after the leaves
+    int node = elems; // inner nodes are numbered after the leaves
     do {
         const int n = s.heap[1];
         s.heap[1] = s.heap[s.heap_len--];
@@ -475,13 +475,13 @@ void guess_text_or_binary(SDeflateState& s)
     *s.file_type = (ascii / 4 >= bin) ? 1 : 0;
 }
 
-}  // namespace
+} // namespace
 
 void tree_state_init(SDeflateState& s)
 {
-    s.l_desc = {s.dyn_ltree, s.static_ltree, kExtraLBits, LITERALS + 1, L_CODES, MAX_BITS, 0};
-    s.d_desc = {s.dyn_dtree, s.static_dtree, kExtraDBits, 0, D_CODES, MAX_BITS, 0};
-    s.bl_desc = {s.bl_tree, nullptr, kExtraBlBits, 0, BL_CODES, MAX_BL_BITS, 0};
+    s.l_desc = { s.dyn_ltree, s.static_ltree, kExtraLBits, LITERALS + 1, L_CODES, MAX_BITS, 0 };
+    s.d_desc = { s.dyn_dtree, s.static_dtree, kExtraDBits, 0, D_CODES, MAX_BITS, 0 };
+    s.bl_desc = { s.bl_tree, nullptr, kExtraBlBits, 0, BL_CODES, MAX_BL_BITS, 0 };
     s.cmpr_bytelen = 0;
     s.cmpr_len_bits = 0;
     s.input_len = 0;
@@ -525,7 +525,7 @@ void ct_init(SDeflateState& s, WORD* fileType)
             s.dist_code[dist++] = static_cast<BYTE>(code);
     }
     deflate_assert(s, dist == 256, "ct_init: dist != 256");
-    dist >>= 7;  // from here on the table holds one entry per 128 distances
+    dist >>= 7; // from here on the table holds one entry per 128 distances
     for (; code < D_CODES; ++code) {
         s.base_dist[code] = dist << 7;
         for (int n = 0; n < (1 << (kExtraDBits[code] - 7)); ++n)

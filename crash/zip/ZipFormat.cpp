@@ -43,7 +43,7 @@ bool EqualsIgnoringAsciiCase(const char* a, const char* b)
     return *a == *b;
 }
 
-}  // namespace
+} // namespace
 
 DWORD Crc32Update(DWORD crc, const BYTE* bytes, size_t count)
 {
@@ -57,7 +57,7 @@ bool HasCompressedSuffix(const char* name)
     const char* dot = std::strrchr(name, '.');
     if (!dot)
         return false;
-    static const char* const kSuffixes[] = {".Z", ".zip", ".zoo", ".arc", ".lzh", ".arj", ".gz", ".tgz"};
+    static const char* const kSuffixes[] = { ".Z", ".zip", ".zoo", ".arc", ".lzh", ".arj", ".gz", ".tgz" };
     for (const char* suffix : kSuffixes) {
         if (EqualsIgnoringAsciiCase(dot, suffix))
             return true;
@@ -68,23 +68,23 @@ bool HasCompressedSuffix(const char* name)
 int64_t FileTimeToUnixTime(int64_t t)
 {
     const time_t tt = static_cast<time_t>(t);
-    struct tm utc {};
+    struct tm utc { };
     if (!gmtime_r(&tt, &utc))
         return t < 0 ? SecondsOfDay(t) : 24836LL * 86400 + SecondsOfDay(t);
     const int year = utc.tm_year + 1900;
     if (year < 1970)
         return SecondsOfDay(t);
     if (year > 2037)
-        return 24836LL * 86400 + SecondsOfDay(t);  // day 24836 is 2037-12-31
+        return 24836LL * 86400 + SecondsOfDay(t); // day 24836 is 2037-12-31
     return t;
 }
 
 DWORD UnixTimeToDosStamp(int64_t t)
 {
     const time_t tt = static_cast<time_t>(t);
-    struct tm local {};
+    struct tm local { };
     if (!localtime_r(&tt, &local) || local.tm_year + 1900 < 1980)
-        return DWORD(0x0021) << 16;  // 1980-01-01 00:00:00, the earliest DOS date
+        return DWORD(0x0021) << 16; // 1980-01-01 00:00:00, the earliest DOS date
     if (local.tm_year + 1900 > 2107)
         return (DWORD((127 << 9) | (12 << 5) | 31) << 16) | ((23 << 11) | (59 << 5) | 29);
     const DWORD date = DWORD(((local.tm_year + 1900 - 1980) << 9) | ((local.tm_mon + 1) << 5) | local.tm_mday);
@@ -99,7 +99,7 @@ namespace taluvo::zip {
 QByteArray TimeStampExtra(std::initializer_list<int64_t> times)
 {
     CRecord r;
-    r.U16(0x5455);  // "UT"
+    r.U16(0x5455); // "UT"
     r.U16(static_cast<unsigned>(1 + 4 * times.size()));
     QByteArray b = r.Data();
     b.append(char(7));
@@ -127,7 +127,7 @@ void PutSharedFields(CRecord& r, const SZipEntry& e, const QByteArray& extra)
     r.U16(static_cast<unsigned>(extra.size()));
 }
 
-}  // namespace
+} // namespace
 
 QByteArray LocalHeaderRecord(const SZipEntry& e)
 {
@@ -169,14 +169,14 @@ QByteArray EndRecord(unsigned count, uint32_t directorySize, uint32_t directoryO
 {
     CRecord r;
     r.U32(0x06054B50);
-    r.U16(0);  // this disk
-    r.U16(0);  // disk of the central directory
+    r.U16(0); // this disk
+    r.U16(0); // disk of the central directory
     r.U16(count);
     r.U16(count);
     r.U32(directorySize);
     r.U32(directoryOffset);
-    r.U16(0);  // comment length
+    r.U16(0); // comment length
     return r.Data();
 }
 
-}  // namespace taluvo::zip
+} // namespace taluvo::zip

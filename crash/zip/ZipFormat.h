@@ -49,8 +49,8 @@ inline constexpr WORD kVersionNeeded = 20;
 inline constexpr WORD kFlagDataDescriptor = 8;
 inline constexpr WORD kMethodStored = 0;
 inline constexpr WORD kMethodDeflated = 8;
-inline constexpr DWORD kAttrNotDiskFile = 0x80000000;  // regular file, no permission bits
-inline constexpr DWORD kAttrFolder = 0x41C00010;       // directory, rwx for the owner, DOS directory bit
+inline constexpr DWORD kAttrNotDiskFile = 0x80000000; // regular file, no permission bits
+inline constexpr DWORD kAttrFolder = 0x41C00010; // directory, rwx for the owner, DOS directory bit
 inline constexpr DWORD kLocalHeaderSize = 30;
 inline constexpr DWORD kCentralHeaderSize = 46;
 inline constexpr DWORD kEndRecordSize = 22;
@@ -70,4 +70,4 @@ QByteArray DataDescriptorRecord(const SZipEntry& e);
 QByteArray CentralHeaderRecord(const SZipEntry& e);
 QByteArray EndRecord(unsigned count, uint32_t directorySize, uint32_t directoryOffset);
 
-}  // namespace taluvo::zip
+} // namespace taluvo::zip

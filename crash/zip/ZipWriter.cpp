@@ -19,7 +19,7 @@ namespace {
 
 // Shared by every writer of the process; atomic only so that two threads with a writer each
 // do not race on it (the value is still whichever call came last).
-std::atomic<DWORD> g_lastResult{ZipResultOk};
+std::atomic<DWORD> g_lastResult { ZipResultOk };
 
 DWORD SetLastResult(DWORD result)
 {
@@ -49,7 +49,7 @@ void ZipFlushCallback(void* owner, const BYTE* bytes, unsigned* count)
     *count = 0;
 }
 
-}  // namespace
+} // namespace
 
 // ---- CZipWriter -----------------------------------------------------------------------------
 
@@ -116,7 +116,7 @@ DWORD CZipWriter::Create(const void* target, DWORD size, DWORD kind)
 
 void CZipWriter::ResetSource()
 {
-    m_src = SSource{};
+    m_src = SSource {};
 }
 
 void CZipWriter::SetSourceTimesNow()
@@ -135,11 +135,11 @@ DWORD CZipWriter::ReadFileInfo(int fd)
     if (!st.regular)
         return ZipErrNotInited;
     if (st.size > kMaxField)
-        return ZipErrArgs;  // the size fields hold 32 bits
+        return ZipErrArgs; // the size fields hold 32 bits
 
     DWORD dos = 0;
     if (!st.ownerWritable)
-        dos |= 0x01;  // read-only
+        dos |= 0x01; // read-only
     m_src.attributes = (st.unixMode << 16) | dos;
     m_src.expectedSize = static_cast<int64_t>(st.size);
 
@@ -225,7 +225,7 @@ DWORD CZipWriter::CloseSource()
     m_src.owned = false;
     m_src.memory = nullptr;
     if (m_src.expectedSize >= 0 && static_cast<uint64_t>(m_src.expectedSize) != m_src.bytesRead)
-        result = ZipErrMisSize;  // the source changed while it was read; the headers take what was read
+        result = ZipErrMisSize; // the source changed while it was read; the headers take what was read
     m_src.expectedSize = static_cast<int64_t>(m_src.bytesRead);
     return result;
 }
@@ -254,7 +254,7 @@ unsigned CZipWriter::ReadSource(BYTE* buffer, unsigned wanted)
         return 0;
     }
     if (m_src.bytesRead + got > kMaxField) {
-        RecordError(ZipErrWrite);  // the uncompressed size would not fit its 32-bit field
+        RecordError(ZipErrWrite); // the uncompressed size would not fit its 32-bit field
         return 0;
     }
     m_src.bytesRead += got;
@@ -267,7 +267,7 @@ DWORD CZipWriter::PutBytes(const void* bytes, DWORD count)
     if (count == 0)
         return 0;
     if (m_initialOffset + m_pos + count > kArchiveLimit) {
-        RecordError(ZipErrWrite);  // past the offsets the 32-bit fields can name
+        RecordError(ZipErrWrite); // past the offsets the 32-bit fields can name
         return 0;
     }
     if (m_memory) {
@@ -340,7 +340,7 @@ DWORD CZipWriter::AddEntry(const QByteArray& name, const void* source, DWORD len
     if (name.isEmpty() || name.size() > kMaxNameBytes)
         return ZipErrArgs;
     if (m_entries.size() >= kMaxEntries)
-        return ZipErrArgs;  // the directory's entry counts hold 16 bits
+        return ZipErrArgs; // the directory's entry counts hold 16 bits
     if (m_initialOffset + m_written > kMaxField)
         return ZipErrArgs;
 
@@ -385,8 +385,8 @@ DWORD CZipWriter::AddEntry(const QByteArray& name, const void* source, DWORD len
     e.internalAttr = 0;
     e.externalAttr = m_src.attributes;
     e.localHeaderOffset = static_cast<DWORD>(m_written + m_initialOffset);
-    e.localExtra = TimeStampExtra({m_src.mtime, m_src.atime, m_src.ctime});
-    e.centralExtra = TimeStampExtra({m_src.mtime});
+    e.localExtra = TimeStampExtra({ m_src.mtime, m_src.atime, m_src.ctime });
+    e.centralExtra = TimeStampExtra({ m_src.mtime });
     const DWORD announcedCompressed = e.compressedSize;
 
     // A write that fails records its own code (0x400, or 0x30000 for a full memory block).
@@ -470,8 +470,8 @@ DWORD CZipWriter::WriteCentralDirectory()
     m_entries.clear();
     if (failed)
         return failure();
-    if (WriteRecord(*this, EndRecord(count, static_cast<uint32_t>(m_written - start),
-                               static_cast<uint32_t>(start + m_initialOffset)))
+    if (WriteRecord(*this,
+            EndRecord(count, static_cast<uint32_t>(m_written - start), static_cast<uint32_t>(start + m_initialOffset)))
         != 0)
         return failure();
     m_written += kEndRecordSize;
@@ -533,7 +533,7 @@ HZIP ZipWriterCreate(const void* target, DWORD size, DWORD kind)
         SetLastResult(r);
         return nullptr;
     }
-    auto* handle = new (std::nothrow) SZipHandle{ZipHandleWriting, writer};
+    auto* handle = new (std::nothrow) SZipHandle { ZipHandleWriting, writer };
     if (!handle) {
         delete writer;
         SetLastResult(ZipErrAlloc);
@@ -597,28 +597,72 @@ DWORD ZipWriterResultText(DWORD code, char16_t* buffer, DWORD capacity)
         code = g_lastResult.load(std::memory_order_relaxed);
     std::u16string_view text;
     switch (code) {
-    case ZipResultOk: text = u"Success"; break;
-    case ZipErrDuplicate: text = u"Culdn't duplicate handle"; break;
-    case ZipErrCreate: text = u"Couldn't create/open file"; break;
-    case ZipErrAlloc: text = u"Failed to allocate memory"; break;
-    case ZipErrWrite: text = u"Error writing to file"; break;
-    case ZipErrNotFound: text = u"File not found in the zipfile"; break;
-    case ZipErrMore: text = u"Still more data to unzip"; break;
-    case ZipErrCorrupt: text = u"Zipfile is corrupt or not a zipfile"; break;
-    case ZipErrRead: text = u"Error reading file"; break;
-    case ZipErrArgs: text = u"Caller: faulty arguments"; break;
-    case ZipErrNotMemory: text = u"Caller: can only get memory of a memory zipfile"; break;
-    case ZipErrMemSize: text = u"Caller: not enough space allocated for memory zipfile"; break;
-    case ZipErrFailed: text = u"Caller: there was a previous error"; break;
-    case ZipErrEnded: text = u"Caller: additions to the zip have already been ended"; break;
-    case ZipErrMisSize: text = u"Zip-bug: the anticipated size turned out wrong"; break;
-    case ZipErrPartial: text = u"Caller: the file had already been partially unzipped"; break;
-    case ZipErrMode: text = u"Caller: mixing creation and opening of zip"; break;
-    case ZipErrNotInited: text = u"Zip-bug: internal initialisation not completed"; break;
-    case ZipErrSeek: text = u"Zip-bug: trying to seek the unseekable"; break;
-    case ZipErrNoChange: text = u"Zip-bug: tried to change mind, but not allowed"; break;
-    case ZipErrFlate: text = u"Zip-bug: an internal error during flation"; break;
-    default: text = u"unknown zip result code"; break;
+    case ZipResultOk:
+        text = u"Success";
+        break;
+    case ZipErrDuplicate:
+        text = u"Culdn't duplicate handle";
+        break;
+    case ZipErrCreate:
+        text = u"Couldn't create/open file";
+        break;
+    case ZipErrAlloc:
+        text = u"Failed to allocate memory";
+        break;
+    case ZipErrWrite:
+        text = u"Error writing to file";
+        break;
+    case ZipErrNotFound:
+        text = u"File not found in the zipfile";
+        break;
+    case ZipErrMore:
+        text = u"Still more data to unzip";
+        break;
+    case ZipErrCorrupt:
+        text = u"Zipfile is corrupt or not a zipfile";
+        break;
+    case ZipErrRead:
+        text = u"Error reading file";
+        break;
+    case ZipErrArgs:
+        text = u"Caller: faulty arguments";
+        break;
+    case ZipErrNotMemory:
+        text = u"Caller: can only get memory of a memory zipfile";
+        break;
+    case ZipErrMemSize:
+        text = u"Caller: not enough space allocated for memory zipfile";
+        break;
+    case ZipErrFailed:
+        text = u"Caller: there was a previous error";
+        break;
+    case ZipErrEnded:
+        text = u"Caller: additions to the zip have already been ended";
+        break;
+    case ZipErrMisSize:
+        text = u"Zip-bug: the anticipated size turned out wrong";
+        break;
+    case ZipErrPartial:
+        text = u"Caller: the file had already been partially unzipped";
+        break;
+    case ZipErrMode:
+        text = u"Caller: mixing creation and opening of zip";
+        break;
+    case ZipErrNotInited:
+        text = u"Zip-bug: internal initialisation not completed";
+        break;
+    case ZipErrSeek:
+        text = u"Zip-bug: trying to seek the unseekable";
+        break;
+    case ZipErrNoChange:
+        text = u"Zip-bug: tried to change mind, but not allowed";
+        break;
+    case ZipErrFlate:
+        text = u"Zip-bug: an internal error during flation";
+        break;
+    default:
+        text = u"unknown zip result code";
+        break;
     }
     const DWORD length = static_cast<DWORD>(text.size());
     if (buffer && capacity != 0) {

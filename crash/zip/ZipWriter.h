@@ -28,7 +28,7 @@ constexpr DWORD ZipKindFolder = 4;
 
 // Result codes. Several exist only for their texts.
 constexpr DWORD ZipResultOk = 0;
-constexpr DWORD ZipResultRecent = 1;  // for ZipWriterResultText: the latest call's result
+constexpr DWORD ZipResultRecent = 1; // for ZipWriterResultText: the latest call's result
 constexpr DWORD ZipErrDuplicate = 0x100;
 constexpr DWORD ZipErrCreate = 0x200;
 constexpr DWORD ZipErrAlloc = 0x300;
@@ -105,9 +105,9 @@ private:
         DWORD attributes = 0;
         int64_t atime = 0;
         int64_t mtime = 0;
-        int64_t ctime = 0;  // creation
+        int64_t ctime = 0; // creation
         DWORD dosStamp = 0;
-        int64_t expectedSize = -1;  // -1: undetermined
+        int64_t expectedSize = -1; // -1: undetermined
         uint64_t bytesRead = 0;
         DWORD crc = 0;
         int fd = -1;
@@ -134,7 +134,7 @@ private:
     DWORD ReadFileInfo(int fd);
 
     int m_fd = -1;
-    void* m_mapping = nullptr;  // a memory archive the writer mapped itself
+    void* m_mapping = nullptr; // a memory archive the writer mapped itself
     DWORD m_mappingSize = 0;
     uint64_t m_initialOffset = 0;
     DWORD m_error = 0;
@@ -142,7 +142,7 @@ private:
     bool m_seekable = false;
     BYTE* m_memory = nullptr;
     DWORD m_memorySize = 0;
-    uint64_t m_pos = 0;  // where the next byte goes, counted from the start of the archive
+    uint64_t m_pos = 0; // where the next byte goes, counted from the start of the archive
     bool m_finished = false;
     // An entry was taken back by seeking: the file may hold its bytes past the archive's end.
     bool m_truncateAtEnd = false;

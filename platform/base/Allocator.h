@@ -23,4 +23,4 @@ constexpr unsigned long kAllocatorTrimThreshold = 1024UL * 1024;
 // How many heaps the threads share at most (the main thread's included).
 constexpr int kAllocatorArenaMax = 4;
 
-}  // namespace taluvo
+} // namespace taluvo

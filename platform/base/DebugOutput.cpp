@@ -44,7 +44,7 @@ void OutputDebugText(const QString& text)
     WriteAll(STDERR_FILENO, bytes.constData(), static_cast<size_t>(bytes.size()));
 }
 
-}  // namespace taluvo
+} // namespace taluvo
 
 void OutputDebugString(const char16_t* text)
 {

@@ -19,4 +19,4 @@ std::optional<QString> SystemErrorMessage(unsigned code);
 // ending with "\r\n"; nothing for an unknown module or code.
 std::optional<QString> ModuleErrorMessage(const QString& module, unsigned code);
 
-}  // namespace taluvo
+} // namespace taluvo

@@ -12,7 +12,7 @@ namespace taluvo {
 
 bool GetDescriptorStatus(int fd, SDescriptorStatus& status)
 {
-    struct stat st {};
+    struct stat st { };
     if (fd < 0 || ::fstat(fd, &st) != 0)
         return false;
     status.regular = S_ISREG(st.st_mode);
@@ -25,7 +25,7 @@ bool GetDescriptorStatus(int fd, SDescriptorStatus& status)
     status.accessed = st.st_atim.tv_sec;
     status.modified = st.st_mtim.tv_sec;
     status.created = st.st_mtim.tv_sec;
-    struct statx sx {};
+    struct statx sx { };
     if (::statx(fd, "", AT_EMPTY_PATH, STATX_BTIME, &sx) == 0 && (sx.stx_mask & STATX_BTIME))
         status.created = sx.stx_btime.tv_sec;
     return true;
@@ -104,4 +104,4 @@ void UnmapMemory(void* block, size_t size)
         ::munmap(block, size);
 }
 
-}  // namespace taluvo
+} // namespace taluvo

@@ -11,13 +11,13 @@ namespace taluvo {
 struct SDescriptorStatus {
     bool regular = false;
     bool folder = false;
-    bool appendOnly = false;     // every write lands at the end (opened for appending)
+    bool appendOnly = false; // every write lands at the end (opened for appending)
     bool ownerWritable = false;
-    uint32_t unixMode = 0;       // the file's type and its permission bits 0777, as Unix stores them
+    uint32_t unixMode = 0; // the file's type and its permission bits 0777, as Unix stores them
     uint64_t size = 0;
-    int64_t accessed = 0;        // seconds since 1970, UTC
+    int64_t accessed = 0; // seconds since 1970, UTC
     int64_t modified = 0;
-    int64_t created = 0;         // where the file system records a birth time; else the modification
+    int64_t created = 0; // where the file system records a birth time; else the modification
 };
 
 bool GetDescriptorStatus(int fd, SDescriptorStatus& status);
@@ -45,4 +45,4 @@ size_t WriteDescriptor(int fd, const void* data, size_t size);
 void* MapAnonymousMemory(size_t size);
 void UnmapMemory(void* block, size_t size);
 
-}  // namespace taluvo
+} // namespace taluvo

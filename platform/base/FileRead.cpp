@@ -13,7 +13,10 @@ namespace {
 
 class CReadDescriptor {
 public:
-    explicit CReadDescriptor(int fd) : m_fd(fd) {}
+    explicit CReadDescriptor(int fd)
+        : m_fd(fd)
+    {
+    }
     ~CReadDescriptor()
     {
         if (m_fd >= 0)
@@ -35,7 +38,7 @@ EFileRead Fail(EFileRead status, int code, std::string& contents, int* error)
     return status;
 }
 
-}  // namespace
+} // namespace
 
 EFileRead ReadRegularFile(const std::string& path, size_t maxBytes, std::string& contents, int* error)
 {
@@ -44,7 +47,7 @@ EFileRead ReadRegularFile(const std::string& path, size_t maxBytes, std::string&
     CReadDescriptor file(open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
     if (file.Get() < 0)
         return Fail(EFileRead::cannotOpen, errno, contents, error);
-    struct stat info {};
+    struct stat info { };
     if (fstat(file.Get(), &info) != 0)
         return Fail(EFileRead::cannotOpen, errno, contents, error);
     if (!S_ISREG(info.st_mode))
@@ -73,4 +76,4 @@ EFileRead ReadRegularFile(const std::string& path, size_t maxBytes, std::string&
     return EFileRead::ok;
 }
 
-}  // namespace taluvo
+} // namespace taluvo

@@ -16,4 +16,4 @@ enum class EFileRead { ok, cannotOpen, notRegular, tooLarge, readError };
 // file over the bound (also one that grows past it while read).
 EFileRead ReadRegularFile(const std::string& path, size_t maxBytes, std::string& contents, int* error = nullptr);
 
-}  // namespace taluvo
+} // namespace taluvo

@@ -7,7 +7,7 @@ namespace taluvo {
 
 bool GetFileStatus(const std::string& path, SFileStatus& status)
 {
-    struct stat info {};
+    struct stat info { };
     if (path.empty() || ::stat(path.c_str(), &info) != 0)
         return false;
     status.folder = S_ISDIR(info.st_mode);
@@ -25,4 +25,4 @@ bool IsWritableFolder(const std::string& path)
     return GetFileStatus(path, status) && status.folder && ::access(path.c_str(), W_OK) == 0;
 }
 
-}  // namespace taluvo
+} // namespace taluvo

@@ -11,7 +11,7 @@ struct SFileStatus {
     bool folder = false;
     bool regular = false;
     uint64_t size = 0;
-    int64_t modified = 0;  // seconds since 1970, UTC
+    int64_t modified = 0; // seconds since 1970, UTC
     // Identity: two paths with the same device and node name one file or folder.
     uint64_t device = 0;
     uint64_t node = 0;
@@ -24,4 +24,4 @@ bool GetFileStatus(const std::string& path, SFileStatus& status);
 // file system both count).
 bool IsWritableFolder(const std::string& path);
 
-}  // namespace taluvo
+} // namespace taluvo

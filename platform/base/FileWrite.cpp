@@ -73,7 +73,7 @@ bool ReplaceFileContents(const char* path, const void* data, size_t size)
     if (fd < 0)
         return false;
     const bool complete = WriteAll(fd, data, size);
-    struct stat info {};
+    struct stat info { };
     const bool regular = ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode);
     const bool closed = ::close(fd) == 0;
     if (complete && closed)
@@ -96,4 +96,4 @@ bool WriteNewUserFile(const char* path, const void* data, size_t size)
     return false;
 }
 
-}  // namespace taluvo
+} // namespace taluvo

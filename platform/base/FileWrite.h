@@ -45,4 +45,4 @@ bool ReplaceFileContents(const char* path, const void* data, size_t size);
 // False when the file exists or cannot be written whole (a partly written file is removed).
 bool WriteNewUserFile(const char* path, const void* data, size_t size);
 
-}  // namespace taluvo
+} // namespace taluvo

@@ -92,8 +92,15 @@ struct Directive {
 struct WideOut {
     QString text;
     void Append(QStringView s) { text.append(s); }
-    void AppendAscii(const std::string& s) { text.append(QString::fromLatin1(s.data(), static_cast<qsizetype>(s.size()))); }
-    void Pad(qsizetype n, char c) { if (n > 0) text.append(QString(n, QChar(c))); }
+    void AppendAscii(const std::string& s)
+    {
+        text.append(QString::fromLatin1(s.data(), static_cast<qsizetype>(s.size())));
+    }
+    void Pad(qsizetype n, char c)
+    {
+        if (n > 0)
+            text.append(QString(n, QChar(c)));
+    }
     static QString TextOf(const FormatArg& a) { return a.asWide(); }
     static qsizetype Units(const QString& s) { return s.size(); }
     void AppendText(const QString& s) { text.append(s); }
@@ -102,14 +109,17 @@ struct WideOut {
 struct NarrowOut {
     QByteArray text;
     void AppendAscii(const std::string& s) { text.append(s.data(), static_cast<qsizetype>(s.size())); }
-    void Pad(qsizetype n, char c) { if (n > 0) text.append(QByteArray(n, c)); }
+    void Pad(qsizetype n, char c)
+    {
+        if (n > 0)
+            text.append(QByteArray(n, c));
+    }
     static QByteArray TextOf(const FormatArg& a) { return a.asNarrow(); }
     static qsizetype Units(const QByteArray& s) { return s.size(); }
     void AppendText(const QByteArray& s) { text.append(s); }
 };
 
-template <typename Out, typename Text>
-void AppendPadded(Out& out, const Text& body, const Directive& directive)
+template <typename Out, typename Text> void AppendPadded(Out& out, const Text& body, const Directive& directive)
 {
     const qsizetype pad = directive.width > 0 ? directive.width - Out::Units(body) : 0;
     if (!directive.left)
@@ -151,13 +161,18 @@ std::string FormatInteger(const Directive& directive, const FormatArg* arg)
     }
     std::string prefix;
     if (isSigned) {
-        if (negative) prefix = "-";
-        else if (directive.plus) prefix = "+";
-        else if (directive.space) prefix = " ";
+        if (negative)
+            prefix = "-";
+        else if (directive.plus)
+            prefix = "+";
+        else if (directive.space)
+            prefix = " ";
     }
     if (directive.alt && magnitude != 0) {
-        if (base == 16) prefix += directive.type == 'X' ? "0X" : "0x";
-        else if (base == 8 && digits[0] != '0') digits.insert(digits.begin(), '0');
+        if (base == 16)
+            prefix += directive.type == 'X' ? "0X" : "0x";
+        else if (base == 8 && digits[0] != '0')
+            digits.insert(digits.begin(), '0');
     }
     if (directive.zero && !directive.left && directive.precision < 0 && directive.width > 0) {
         while (static_cast<int>(prefix.size() + digits.size()) < directive.width)
@@ -170,12 +185,18 @@ std::string FormatFloating(const Directive& directive, const FormatArg* arg)
 {
     const double value = arg ? arg->asDouble() : 0.0;
     std::string conv = "%";
-    if (directive.left) conv += '-';
-    if (directive.plus) conv += '+';
-    if (directive.space) conv += ' ';
-    if (directive.alt) conv += '#';
-    if (directive.zero) conv += '0';
-    if (directive.width > 0) conv += std::to_string(directive.width);
+    if (directive.left)
+        conv += '-';
+    if (directive.plus)
+        conv += '+';
+    if (directive.space)
+        conv += ' ';
+    if (directive.alt)
+        conv += '#';
+    if (directive.zero)
+        conv += '0';
+    if (directive.width > 0)
+        conv += std::to_string(directive.width);
     if (directive.precision >= 0) {
         conv += '.';
         conv += std::to_string(directive.precision);
@@ -196,8 +217,10 @@ std::string FormatPointer(const FormatArg* arg)
     return buffer;
 }
 
-template <typename Char>
-bool IsDigit(Char c) { return c >= '0' && c <= '9'; }
+template <typename Char> bool IsDigit(Char c)
+{
+    return c >= '0' && c <= '9';
+}
 
 // The arguments in order, each taken once; past the last, nullptr.
 struct ArgCursor {
@@ -207,8 +230,7 @@ struct ArgCursor {
 };
 
 // Text up to the next '%', as it stands.
-template <typename Out, typename Char>
-void AppendLiteral(Out& out, const Char* f, qsizetype from, qsizetype to)
+template <typename Out, typename Char> void AppendLiteral(Out& out, const Char* f, qsizetype from, qsizetype to)
 {
     if constexpr (std::is_same_v<Out, WideOut>)
         out.Append(QStringView(reinterpret_cast<const char16_t*>(f + from), to - from));
@@ -217,24 +239,28 @@ void AppendLiteral(Out& out, const Char* f, qsizetype from, qsizetype to)
 }
 
 // Part of the format written as it stands (an unfinished or unknown conversion).
-template <typename Out, typename Char>
-void AppendRaw(Out& out, const Char* f, qsizetype from, qsizetype to)
+template <typename Out, typename Char> void AppendRaw(Out& out, const Char* f, qsizetype from, qsizetype to)
 {
     for (qsizetype k = from; k < to; ++k)
         out.AppendAscii(std::string(1, static_cast<char>(f[k] < 0x80 ? f[k] : '?')));
 }
 
-template <typename Char>
-void ParseFlags(const Char* f, qsizetype n, qsizetype& i, Directive& directive)
+template <typename Char> void ParseFlags(const Char* f, qsizetype n, qsizetype& i, Directive& directive)
 {
     for (; i < n; ++i) {
         const Char c = f[i];
-        if (c == '-') directive.left = true;
-        else if (c == '+') directive.plus = true;
-        else if (c == ' ') directive.space = true;
-        else if (c == '#') directive.alt = true;
-        else if (c == '0') directive.zero = true;
-        else break;
+        if (c == '-')
+            directive.left = true;
+        else if (c == '+')
+            directive.plus = true;
+        else if (c == ' ')
+            directive.space = true;
+        else if (c == '#')
+            directive.alt = true;
+        else if (c == '0')
+            directive.zero = true;
+        else
+            break;
     }
 }
 
@@ -245,13 +271,17 @@ void ParseWidthAndPrecision(const Char* f, qsizetype n, qsizetype& i, ArgCursor&
     if (i < n && f[i] == '*') {
         const FormatArg* w = args.Take();
         int width = w ? static_cast<int>(w->asInt()) : 0;
-        if (width < 0) { directive.left = true; width = -width; }
+        if (width < 0) {
+            directive.left = true;
+            width = -width;
+        }
         directive.width = width;
         ++i;
     } else {
         while (i < n && IsDigit(f[i])) {
             directive.width = (directive.width < 0 ? 0 : directive.width) * 10 + (f[i] - '0');
-            if (directive.width > 1 << 20) directive.width = 1 << 20;
+            if (directive.width > 1 << 20)
+                directive.width = 1 << 20;
             ++i;
         }
     }
@@ -261,12 +291,14 @@ void ParseWidthAndPrecision(const Char* f, qsizetype n, qsizetype& i, ArgCursor&
         if (i < n && f[i] == '*') {
             const FormatArg* p = args.Take();
             directive.precision = p ? static_cast<int>(p->asInt()) : 0;
-            if (directive.precision < 0) directive.precision = -1;
+            if (directive.precision < 0)
+                directive.precision = -1;
             ++i;
         } else {
             while (i < n && IsDigit(f[i])) {
                 directive.precision = directive.precision * 10 + (f[i] - '0');
-                if (directive.precision > 1 << 20) directive.precision = 1 << 20;
+                if (directive.precision > 1 << 20)
+                    directive.precision = 1 << 20;
                 ++i;
             }
         }
@@ -283,18 +315,34 @@ bool ParseLength(const Char* f, qsizetype n, qsizetype& i, Directive& directive,
         const Char c = f[i];
         if (c == 'h') {
             directive.intBits = directive.intBits == 16 ? 8 : 16;
-            wideText = false; ++i;
+            wideText = false;
+            ++i;
         } else if (c == 'l') {
-            if (i + 1 < n && f[i + 1] == 'l') { directive.intBits = 64; i += 2; }
-            else { directive.intBits = 32; wideText = true; ++i; }
+            if (i + 1 < n && f[i + 1] == 'l') {
+                directive.intBits = 64;
+                i += 2;
+            } else {
+                directive.intBits = 32;
+                wideText = true;
+                ++i;
+            }
         } else if (c == 'w') {
-            wideText = true; ++i;
+            wideText = true;
+            ++i;
         } else if (c == 'I') {
-            if (i + 2 < n && f[i + 1] == '6' && f[i + 2] == '4') { directive.intBits = 64; i += 3; }
-            else if (i + 2 < n && f[i + 1] == '3' && f[i + 2] == '2') { directive.intBits = 32; i += 3; }
-            else { directive.intBits = 64; ++i; }
+            if (i + 2 < n && f[i + 1] == '6' && f[i + 2] == '4') {
+                directive.intBits = 64;
+                i += 3;
+            } else if (i + 2 < n && f[i + 1] == '3' && f[i + 2] == '2') {
+                directive.intBits = 32;
+                i += 3;
+            } else {
+                directive.intBits = 64;
+                ++i;
+            }
         } else if (c == 'z' || c == 'j' || c == 't' || c == 'q') {
-            directive.intBits = 64; ++i;
+            directive.intBits = 64;
+            ++i;
         } else if (c == 'L') {
             ++i;
         } else {
@@ -321,23 +369,27 @@ void WriteCharacter(Out& out, const Directive& directive, const FormatArg* a, bo
     else
         one = AnsiDecode(QByteArray(1, static_cast<char>(unit)));
     typename std::conditional_t<std::is_same_v<Out, WideOut>, QString, QByteArray> body;
-    if constexpr (std::is_same_v<Out, WideOut>) body = one;
-    else body = AnsiEncode(one);
+    if constexpr (std::is_same_v<Out, WideOut>)
+        body = one;
+    else
+        body = AnsiEncode(one);
     AppendPadded(out, body, directive);
 }
 
-template <typename Out>
-void WriteText(Out& out, const Directive& directive, const FormatArg* a)
+template <typename Out> void WriteText(Out& out, const Directive& directive, const FormatArg* a)
 {
-    auto body = a ? Out::TextOf(*a) : decltype(Out::TextOf(FormatArg(0))){};
+    auto body = a ? Out::TextOf(*a) : decltype(Out::TextOf(FormatArg(0))) {};
     if (a && a->isNullText()) {
-        if constexpr (std::is_same_v<Out, WideOut>) body = QStringLiteral("(null)");
-        else body = QByteArray("(null)");
+        if constexpr (std::is_same_v<Out, WideOut>)
+            body = QStringLiteral("(null)");
+        else
+            body = QByteArray("(null)");
     }
     if (directive.precision >= 0 && Out::Units(body) > directive.precision) {
         if constexpr (std::is_same_v<Out, WideOut>) {
             qsizetype keep = directive.precision;
-            if (keep > 0 && body.at(keep - 1).isHighSurrogate()) --keep;
+            if (keep > 0 && body.at(keep - 1).isHighSurrogate())
+                --keep;
             body.truncate(keep);
         } else {
             body = AnsiTruncate(body, directive.precision);
@@ -354,7 +406,12 @@ bool Convert(Out& out, const Directive& directive, ArgCursor& args, bool wideTex
     case '%':
         out.AppendAscii("%");
         return true;
-    case 'd': case 'i': case 'u': case 'o': case 'x': case 'X': {
+    case 'd':
+    case 'i':
+    case 'u':
+    case 'o':
+    case 'x':
+    case 'X': {
         const std::string body = FormatInteger(directive, args.Take());
         Directive pad = directive;
         out.Pad(pad.width > 0 && !pad.left ? pad.width - static_cast<qsizetype>(body.size()) : 0, ' ');
@@ -362,24 +419,34 @@ bool Convert(Out& out, const Directive& directive, ArgCursor& args, bool wideTex
         out.Pad(pad.width > 0 && pad.left ? pad.width - static_cast<qsizetype>(body.size()) : 0, ' ');
         return true;
     }
-    case 'e': case 'E': case 'f': case 'F': case 'g': case 'G': case 'a': case 'A':
+    case 'e':
+    case 'E':
+    case 'f':
+    case 'F':
+    case 'g':
+    case 'G':
+    case 'a':
+    case 'A':
         out.AppendAscii(FormatFloating(directive, args.Take()));
         return true;
     case 'p': {
         const std::string body = FormatPointer(args.Take());
-        out.Pad(directive.width > 0 && !directive.left ? directive.width - static_cast<qsizetype>(body.size()) : 0, ' ');
+        out.Pad(
+            directive.width > 0 && !directive.left ? directive.width - static_cast<qsizetype>(body.size()) : 0, ' ');
         out.AppendAscii(body);
         out.Pad(directive.width > 0 && directive.left ? directive.width - static_cast<qsizetype>(body.size()) : 0, ' ');
         return true;
     }
-    case 'c': case 'C':
+    case 'c':
+    case 'C':
         WriteCharacter(out, directive, args.Take(), wideText, wideFormat);
         return true;
-    case 's': case 'S':
+    case 's':
+    case 'S':
         WriteText(out, directive, args.Take());
         return true;
     case 'n':
-        args.Take();  // never written through: the count is not reported
+        args.Take(); // never written through: the count is not reported
         return true;
     default:
         return false;
@@ -418,7 +485,7 @@ void Run(Out& out, const Char* f, qsizetype n, std::initializer_list<FormatArg> 
     }
 }
 
-}  // namespace
+} // namespace
 
 QString FormatWideArgs(QStringView format, std::initializer_list<FormatArg> args, qsizetype capacity)
 {
@@ -448,4 +515,4 @@ QByteArray FormatNarrowArgs(std::string_view format, std::initializer_list<Forma
     return text;
 }
 
-}  // namespace taluvo
+} // namespace taluvo

@@ -36,7 +36,11 @@ public:
 // never waited on (a queued check's), and a descriptor for each would run out of them.
 class Event : public KernelObject {
 public:
-    Event(bool manualReset, bool initial) : m_manual(manualReset), m_signalled(initial) {}
+    Event(bool manualReset, bool initial)
+        : m_manual(manualReset)
+        , m_signalled(initial)
+    {
+    }
     ~Event() override
     {
         if (m_fd >= 0)
@@ -208,11 +212,14 @@ private:
 // long as the handle is open, and released by the system if the process dies.
 class NamedLock : public KernelObject {
 public:
-    explicit NamedLock(int fd) : m_fd(fd) {}
+    explicit NamedLock(int fd)
+        : m_fd(fd)
+    {
+    }
     ~NamedLock() override
     {
         if (m_fd >= 0)
-            close(m_fd);  // closing the descriptor drops the flock
+            close(m_fd); // closing the descriptor drops the flock
     }
 
 private:
@@ -227,7 +234,7 @@ int OpenLockFile(const char* path)
     const int fd = open(path, O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
     if (fd < 0)
         return -1;
-    struct stat info {};
+    struct stat info { };
     if (fstat(fd, &info) != 0 || info.st_uid != geteuid() || !S_ISREG(info.st_mode)) {
         close(fd);
         errno = EACCES;
@@ -274,8 +281,7 @@ private:
     std::unordered_map<uintptr_t, std::shared_ptr<KernelObject>> m_objects;
 };
 
-template <typename T>
-std::shared_ptr<T> Lookup(HANDLE handle)
+template <typename T> std::shared_ptr<T> Lookup(HANDLE handle)
 {
     if (!handle || handle == INVALID_HANDLE_VALUE)
         return nullptr;
@@ -286,7 +292,8 @@ int RemainingMs(std::chrono::steady_clock::time_point deadline, bool infinite)
 {
     if (infinite)
         return -1;
-    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now()).count();
+    const auto left
+        = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now()).count();
     return left <= 0 ? 0 : static_cast<int>(std::min<long long>(left, 1 << 30));
 }
 
@@ -304,7 +311,7 @@ DWORD WaitAny(const std::vector<std::shared_ptr<Event>>& events, DWORD milliseco
                 SetLastError(ERROR_NOT_ENOUGH_MEMORY);
                 return WAIT_FAILED;
             }
-            fds.push_back({fd, POLLIN, 0});
+            fds.push_back({ fd, POLLIN, 0 });
         }
         for (const auto& event : events) {
             if (auto source = event->Source()) {
@@ -339,10 +346,16 @@ DWORD WaitAny(const std::vector<std::shared_ptr<Event>>& events, DWORD milliseco
     }
 }
 
-}  // namespace
+} // namespace
 
-DWORD GetLastError() { return t_lastError; }
-void SetLastError(DWORD error) { t_lastError = error; }
+DWORD GetLastError()
+{
+    return t_lastError;
+}
+void SetLastError(DWORD error)
+{
+    t_lastError = error;
+}
 
 HANDLE CreateEvent(void*, BOOL manualReset, BOOL initialState, const char16_t*)
 {
@@ -382,8 +395,7 @@ HANDLE CreateMutex(void*, BOOL initialOwner, const char16_t* name)
             return nullptr;
         }
         int taken;
-        while ((taken = flock(fd, LOCK_EX | LOCK_NB)) != 0 && errno == EINTR) {
-        }
+        while ((taken = flock(fd, LOCK_EX | LOCK_NB)) != 0 && errno == EINTR) { }
         if (taken != 0 && errno != EWOULDBLOCK) {
             // A lock that cannot be taken at all guards nothing: the caller must not go on as if
             // it were the only holder.
@@ -425,7 +437,7 @@ DWORD WaitForSingleObject(HANDLE handle, DWORD milliseconds)
     if (auto mutex = Lookup<Mutex>(handle))
         return mutex->Acquire(milliseconds);
     if (auto event = Lookup<Event>(handle))
-        return WaitAny({event}, milliseconds);
+        return WaitAny({ event }, milliseconds);
     SetLastError(ERROR_INVALID_HANDLE);
     return WAIT_FAILED;
 }
@@ -473,7 +485,7 @@ void SignalThreadEnd(HANDLE thread)
 }
 
 namespace {
-std::atomic<ServingWaitHook> g_servingWaitHook{nullptr};
+std::atomic<ServingWaitHook> g_servingWaitHook { nullptr };
 }
 
 void SetServingWaitHook(ServingWaitHook hook)
@@ -500,11 +512,11 @@ QString NamedLockPath(const QString& name)
     // ssh or sudo, where XDG_RUNTIME_DIR is missing or another's, must meet the same lock.
     const uid_t uid = geteuid();
     const QString runtime = QStringLiteral("/run/user/%1").arg(uid);
-    struct stat info {};
+    struct stat info { };
     if (stat(AnsiEncode(runtime).constData(), &info) == 0 && S_ISDIR(info.st_mode) && info.st_uid == uid)
         return runtime + QLatin1Char('/') + file + QStringLiteral(".lock");
     // /tmp is shared by all users: one lock file per user there.
     return QStringLiteral("/tmp/") + file + QStringLiteral(".%1.lock").arg(uid);
 }
 
-}  // namespace taluvo
+} // namespace taluvo

@@ -15,8 +15,14 @@
 // Thread-local last error, as GetLastError keeps it per thread; WinSock shares the same slot.
 DWORD GetLastError();
 void SetLastError(DWORD error);
-inline int WSAGetLastError() { return static_cast<int>(GetLastError()); }
-inline void WSASetLastError(int error) { SetLastError(static_cast<DWORD>(error)); }
+inline int WSAGetLastError()
+{
+    return static_cast<int>(GetLastError());
+}
+inline void WSASetLastError(int error)
+{
+    SetLastError(static_cast<DWORD>(error));
+}
 
 HANDLE CreateEvent(void* security, BOOL manualReset, BOOL initialState, const char16_t* name);
 BOOL SetEvent(HANDLE event);
@@ -57,11 +63,14 @@ void SignalThreadEnd(HANDLE thread);
 using ServingWaitHook = DWORD (*)(DWORD count, const HANDLE* handles, DWORD milliseconds);
 void SetServingWaitHook(ServingWaitHook hook);
 DWORD WaitServing(DWORD count, const HANDLE* handles, DWORD milliseconds);
-inline DWORD WaitServing(HANDLE handle, DWORD milliseconds) { return WaitServing(1, &handle, milliseconds); }
+inline DWORD WaitServing(HANDLE handle, DWORD milliseconds)
+{
+    return WaitServing(1, &handle, milliseconds);
+}
 
 // The file that carries the named lock of CreateMutex for a name: inside TALUVO_HOME when that is
 // set, else in the user's runtime folder /run/user/<uid> when it exists, else a per-user file in
 // /tmp. A lock file that cannot be opened or locked makes CreateMutex fail (null).
 QString NamedLockPath(const QString& name);
 
-}  // namespace taluvo
+} // namespace taluvo

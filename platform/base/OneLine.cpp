@@ -9,8 +9,7 @@ bool IsControl(QChar c)
     return u < 0x20 || (u >= 0x7F && u <= 0x9F) || u == 0x2028 || u == 0x2029;
 }
 
-template <typename Breaks>
-QString Replaced(const QString& text, Breaks breaks)
+template <typename Breaks> QString Replaced(const QString& text, Breaks breaks)
 {
     QString out;
     out.reserve(text.size());
@@ -28,7 +27,7 @@ QString Replaced(const QString& text, Breaks breaks)
     return out;
 }
 
-}  // namespace
+} // namespace
 
 QString OneLine(const QString& text)
 {
@@ -43,4 +42,4 @@ QString SimplifiedLine(const QString& text)
     return Replaced(text, [](QChar c) { return IsControl(c) || c.isSpace(); }).trimmed();
 }
 
-}  // namespace taluvo
+} // namespace taluvo

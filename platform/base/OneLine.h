@@ -13,4 +13,4 @@ QString OneLine(const QString& text);
 // Each run of white space and control characters becomes one blank, and the ends lose theirs.
 QString SimplifiedLine(const QString& text);
 
-}  // namespace taluvo
+} // namespace taluvo

@@ -106,14 +106,14 @@ size_t DescriptorsLeft()
         return SIZE_MAX;
     DIR* open = opendir("/proc/self/fd");
     if (!open)
-        return SIZE_MAX;  // nothing to go by: the system's own refusals remain
+        return SIZE_MAX; // nothing to go by: the system's own refusals remain
     size_t used = 0;
     while (const dirent* entry = readdir(open))
         if (entry->d_name[0] != '.')
             ++used;
     closedir(open);
-    --used;  // the listing's own descriptor
+    --used; // the listing's own descriptor
     return limit.rlim_cur > used ? static_cast<size_t>(limit.rlim_cur - used) : 0;
 }
 
-}  // namespace taluvo
+} // namespace taluvo

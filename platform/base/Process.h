@@ -35,4 +35,4 @@ bool RegularFileExists(const QString& path);
 // soft value); a large number when there is no limit.
 size_t DescriptorsLeft();
 
-}  // namespace taluvo
+} // namespace taluvo

@@ -12,8 +12,8 @@ namespace taluvo {
 namespace {
 
 struct Line {
-    QString text;       // without its line end
-    QString lineEnd;    // "\r\n", "\n" or "" for a last line without one
+    QString text; // without its line end
+    QString lineEnd; // "\r\n", "\n" or "" for a last line without one
 };
 
 std::vector<Line> ReadLines(const QString& file, bool* exists = nullptr)
@@ -97,7 +97,7 @@ std::optional<QString> Lookup(const QString& section, const QString& key, const 
     return std::nullopt;
 }
 
-}  // namespace
+} // namespace
 
 QString GetProfileText(const QString& section, const QString& key, const QString& defaultValue, const QString& file)
 {
@@ -121,7 +121,7 @@ UINT GetProfileInt(const QString& section, const QString& key, INT defaultValue,
     for (; i < value.size() && value[i].isDigit() && value[i].unicode() < 0x80; ++i) {
         result = result * 10 + static_cast<uint64_t>(value[i].unicode() - '0');
         if (result > 0xFFFFFFFFull)
-            result = 0xFFFFFFFFull;  // as a 32-bit register would saturate the parse
+            result = 0xFFFFFFFFull; // as a 32-bit register would saturate the parse
     }
     const uint32_t low = static_cast<uint32_t>(result);
     return negative ? static_cast<UINT>(0u - low) : low;
@@ -136,7 +136,7 @@ bool WriteProfileText(const QString& section, const QString& key, const QString&
     QString newline = QStringLiteral("\r\n");
     for (const Line& line : lines)
         if (!line.lineEnd.isEmpty()) {
-            newline = line.lineEnd;  // keep the file's own line ends
+            newline = line.lineEnd; // keep the file's own line ends
             break;
         }
 
@@ -163,8 +163,8 @@ bool WriteProfileText(const QString& section, const QString& key, const QString&
             return true;
         if (!lines.empty() && lines.back().lineEnd.isEmpty())
             lines.back().lineEnd = newline;
-        lines.push_back({QLatin1Char('[') + section + QLatin1Char(']'), newline});
-        lines.push_back({key + QLatin1Char('=') + value, newline});
+        lines.push_back({ QLatin1Char('[') + section + QLatin1Char(']'), newline });
+        lines.push_back({ key + QLatin1Char('=') + value, newline });
     } else {
         std::optional<size_t> at;
         size_t lastKey = *first;
@@ -184,7 +184,8 @@ bool WriteProfileText(const QString& section, const QString& key, const QString&
         } else if (!value.isNull()) {
             if (lines[lastKey].lineEnd.isEmpty())
                 lines[lastKey].lineEnd = newline;
-            lines.insert(lines.begin() + static_cast<ptrdiff_t>(lastKey + 1), Line{key + QLatin1Char('=') + value, newline});
+            lines.insert(
+                lines.begin() + static_cast<ptrdiff_t>(lastKey + 1), Line { key + QLatin1Char('=') + value, newline });
         } else {
             return true;
         }
@@ -203,21 +204,22 @@ bool WriteProfileText(const QString& section, const QString& key, const QString&
     return out.commit();
 }
 
-}  // namespace taluvo
+} // namespace taluvo
 
 namespace {
 QString FromWide(const char16_t* text)
 {
     return text ? QString::fromUtf16(text) : QString();
 }
-}  // namespace
+} // namespace
 
 DWORD GetPrivateProfileString(const char16_t* section, const char16_t* key, const char16_t* defaultValue,
-                              char16_t* buffer, DWORD size, const char16_t* file)
+    char16_t* buffer, DWORD size, const char16_t* file)
 {
     if (!buffer || size == 0)
         return 0;
-    const QString value = taluvo::GetProfileText(FromWide(section), FromWide(key), FromWide(defaultValue), FromWide(file));
+    const QString value
+        = taluvo::GetProfileText(FromWide(section), FromWide(key), FromWide(defaultValue), FromWide(file));
     const qsizetype n = std::min<qsizetype>(value.size(), static_cast<qsizetype>(size) - 1);
     std::copy(value.utf16(), value.utf16() + n, buffer);
     buffer[n] = 0;
@@ -229,7 +231,8 @@ UINT GetPrivateProfileInt(const char16_t* section, const char16_t* key, INT defa
     return taluvo::GetProfileInt(FromWide(section), FromWide(key), defaultValue, FromWide(file));
 }
 
-BOOL WritePrivateProfileString(const char16_t* section, const char16_t* key, const char16_t* value, const char16_t* file)
+BOOL WritePrivateProfileString(
+    const char16_t* section, const char16_t* key, const char16_t* value, const char16_t* file)
 {
     return taluvo::WriteProfileText(FromWide(section), FromWide(key), FromWide(value), FromWide(file)) ? TRUE : FALSE;
 }

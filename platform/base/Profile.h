@@ -19,10 +19,11 @@ UINT GetProfileInt(const QString& section, const QString& key, INT defaultValue,
 // the key; a null key deletes the whole section. False when the file cannot be written.
 bool WriteProfileText(const QString& section, const QString& key, const QString& value, const QString& file);
 
-}  // namespace taluvo
+} // namespace taluvo
 
 // The Windows call shapes, for code written against them.
 DWORD GetPrivateProfileString(const char16_t* section, const char16_t* key, const char16_t* defaultValue,
-                              char16_t* buffer, DWORD size, const char16_t* file);
+    char16_t* buffer, DWORD size, const char16_t* file);
 UINT GetPrivateProfileInt(const char16_t* section, const char16_t* key, INT defaultValue, const char16_t* file);
-BOOL WritePrivateProfileString(const char16_t* section, const char16_t* key, const char16_t* value, const char16_t* file);
+BOOL WritePrivateProfileString(
+    const char16_t* section, const char16_t* key, const char16_t* value, const char16_t* file);

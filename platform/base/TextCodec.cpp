@@ -23,20 +23,24 @@ Step DecodeOne(const unsigned char* bytes, qsizetype available, qsizetype& lengt
         cp = lead;
         return Step::Valid;
     }
-    unsigned char low = 0x80, high = 0xBF;  // allowed range of the second byte
+    unsigned char low = 0x80, high = 0xBF; // allowed range of the second byte
     if (lead >= 0xC2 && lead <= 0xDF) {
         length = 2;
         cp = lead & 0x1F;
     } else if (lead >= 0xE0 && lead <= 0xEF) {
         length = 3;
         cp = lead & 0x0F;
-        if (lead == 0xE0) low = 0xA0;
-        if (lead == 0xED) high = 0x9F;
+        if (lead == 0xE0)
+            low = 0xA0;
+        if (lead == 0xED)
+            high = 0x9F;
     } else if (lead >= 0xF0 && lead <= 0xF4) {
         length = 4;
         cp = lead & 0x07;
-        if (lead == 0xF0) low = 0x90;
-        if (lead == 0xF4) high = 0x8F;
+        if (lead == 0xF0)
+            low = 0x90;
+        if (lead == 0xF4)
+            high = 0x8F;
     } else {
         return Step::Invalid;
     }
@@ -90,8 +94,8 @@ inline char16_t* CopyAscii(const unsigned char* bytes, qsizetype len, qsizetype&
 // there are bytes); returns the end of what was written. When keepIncompleteTail is set, an
 // incomplete sequence at the very end is not decoded and its start is returned through tailStart
 // (otherwise tailStart = len).
-char16_t* DecodeInto(const unsigned char* bytes, qsizetype len, bool keepIncompleteTail, qsizetype& tailStart,
-                     char16_t* dst)
+char16_t* DecodeInto(
+    const unsigned char* bytes, qsizetype len, bool keepIncompleteTail, qsizetype& tailStart, char16_t* dst)
 {
     qsizetype pos = 0;
     tailStart = len;
@@ -182,7 +186,7 @@ inline char* EncodeUnit(const char16_t* text, qsizetype len, qsizetype& i, char*
     return dst;
 }
 
-}  // namespace
+} // namespace
 
 QString AnsiDecode(const char* bytes, qsizetype len)
 {
@@ -193,7 +197,7 @@ QString AnsiDecode(const char* bytes, qsizetype len)
     qsizetype tail = 0;
     QString text = DecodeBytes(reinterpret_cast<const unsigned char*>(bytes), len, false, tail);
     if (text.isNull())
-        text = QString(QLatin1String(""));  // an empty input is an empty text, not a null one
+        text = QString(QLatin1String("")); // an empty input is an empty text, not a null one
     return text;
 }
 
@@ -242,7 +246,7 @@ void AnsiEncodePieces(QStringView text, const std::function<bool(const char*, qs
     const qsizetype len = text.size();
     constexpr qsizetype kPiece = 16384;
     char piece[kPiece];
-    char* const end = piece + kPiece - 4;  // room for the longest sequence
+    char* const end = piece + kPiece - 4; // room for the longest sequence
     qsizetype i = 0;
     while (i < len) {
         char* dst = piece;
@@ -331,7 +335,7 @@ void CAnsiStreamDecoder::FeedTo(QString& out, const char* data, qsizetype len)
         qsizetype length = 1;
         char32_t cp = 0;
         const Step step = DecodeOne(joined, carried + taken, length, cp);
-        if (step == Step::Incomplete) {  // the whole input belongs to the sequence still
+        if (step == Step::Incomplete) { // the whole input belongs to the sequence still
             m_pending.append(data, len);
             break;
         }
@@ -378,4 +382,4 @@ void CAnsiStreamDecoder::FinishTo(QString& out)
     m_pending.clear();
 }
 
-}  // namespace taluvo
+} // namespace taluvo

@@ -45,4 +45,4 @@ private:
     QByteArray m_pending;
 };
 
-}  // namespace taluvo
+} // namespace taluvo

@@ -19,11 +19,11 @@ struct Pool {
     std::condition_variable work;
     std::deque<std::function<void()>> jobs;
     int threads = 0;
-    int idle = 0;  // threads waiting for a job
+    int idle = 0; // threads waiting for a job
 
     static Pool& Instance()
     {
-        static Pool* pool = new Pool;  // never destroyed: its threads may outlive static destruction
+        static Pool* pool = new Pool; // never destroyed: its threads may outlive static destruction
         return *pool;
     }
 };
@@ -46,7 +46,7 @@ void Serve()
         pool.jobs.pop_front();
         guard.unlock();
         job();
-        job = nullptr;  // what the job holds goes before the thread looks for the next one
+        job = nullptr; // what the job holds goes before the thread looks for the next one
         guard.lock();
         if (pool.jobs.empty() && pool.idle >= kMostIdle) {
             --pool.threads;
@@ -55,7 +55,7 @@ void Serve()
     }
 }
 
-}  // namespace
+} // namespace
 
 bool RunPooled(std::function<void()> job)
 {
@@ -84,4 +84,4 @@ int PooledThreads()
     return pool.threads;
 }
 
-}  // namespace taluvo
+} // namespace taluvo

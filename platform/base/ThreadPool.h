@@ -14,4 +14,4 @@ bool RunPooled(std::function<void()> job);
 // Threads of the pool now, running a job or waiting for one.
 int PooledThreads();
 
-}  // namespace taluvo
+} // namespace taluvo

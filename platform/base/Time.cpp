@@ -21,7 +21,7 @@ void SystemTimeFromTm(const std::tm& tm, SYSTEMTIME& out)
     out.wMilliseconds = 0;
 }
 
-}  // namespace taluvo
+} // namespace taluvo
 
 namespace {
 
@@ -32,7 +32,7 @@ void Now(SYSTEMTIME* out, bool local)
     const auto now = std::chrono::system_clock::now();
     const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(now.time_since_epoch()).count();
     const std::time_t t = static_cast<std::time_t>(ms / 1000);
-    std::tm tm{};
+    std::tm tm {};
     if (local)
         localtime_r(&t, &tm);
     else
@@ -41,10 +41,16 @@ void Now(SYSTEMTIME* out, bool local)
     out->wMilliseconds = static_cast<WORD>(ms % 1000);
 }
 
-}  // namespace
+} // namespace
 
-void GetLocalTime(SYSTEMTIME* time) { Now(time, true); }
-void GetSystemTime(SYSTEMTIME* time) { Now(time, false); }
+void GetLocalTime(SYSTEMTIME* time)
+{
+    Now(time, true);
+}
+void GetSystemTime(SYSTEMTIME* time)
+{
+    Now(time, false);
+}
 
 DWORD GetTickCount()
 {
@@ -64,7 +70,7 @@ bool ToLocalTime(int64_t t, SYSTEMTIME& out)
     if (t < 0)
         return false;
     const std::time_t value = static_cast<std::time_t>(t);
-    std::tm tm{};
+    std::tm tm {};
     if (!localtime_r(&value, &tm))
         return false;
     SystemTimeFromTm(tm, out);
@@ -76,7 +82,7 @@ bool ToUtcTime(int64_t t, SYSTEMTIME& out)
     if (t < 0)
         return false;
     const std::time_t value = static_cast<std::time_t>(t);
-    std::tm tm{};
+    std::tm tm {};
     if (!gmtime_r(&value, &tm))
         return false;
     SystemTimeFromTm(tm, out);
@@ -100,4 +106,4 @@ QString TimeText24(const SYSTEMTIME& time)
     return t.toString(QStringLiteral("HH:mm:ss"));
 }
 
-}  // namespace taluvo
+} // namespace taluvo

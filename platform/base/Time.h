@@ -29,4 +29,4 @@ void SystemTimeFromTm(const std::tm& tm, SYSTEMTIME& out);
 QString ShortDateText(const SYSTEMTIME& time);
 QString TimeText24(const SYSTEMTIME& time);
 
-}  // namespace taluvo
+} // namespace taluvo

@@ -30,7 +30,7 @@ QString XdgHome(const char* variable, const QString& underHome)
     return UserHomeFolder() + underHome;
 }
 
-}  // namespace
+} // namespace
 
 QString WithoutTrailingSlashes(QString folder)
 {
@@ -63,4 +63,4 @@ QString UserDataHome()
     return XdgHome("XDG_DATA_HOME", QStringLiteral("/.local/share"));
 }
 
-}  // namespace taluvo
+} // namespace taluvo

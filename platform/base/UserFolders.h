@@ -22,4 +22,4 @@ QString EnvironmentPath(const char* name);
 // The folder without trailing '/' ("/" itself stays).
 QString WithoutTrailingSlashes(QString folder);
 
-}  // namespace taluvo
+} // namespace taluvo

@@ -80,18 +80,54 @@ constexpr DWORD ERROR_IO_PENDING = 997;
 constexpr DWORD ERROR_CANCELLED = 1223;
 constexpr DWORD ERROR_TIMEOUT = 1460;
 
-constexpr WORD LOWORD(uintptr_t v) { return static_cast<WORD>(v & 0xFFFF); }
-constexpr WORD HIWORD(uintptr_t v) { return static_cast<WORD>((v >> 16) & 0xFFFF); }
-constexpr BYTE LOBYTE(uintptr_t v) { return static_cast<BYTE>(v & 0xFF); }
-constexpr BYTE HIBYTE(uintptr_t v) { return static_cast<BYTE>((v >> 8) & 0xFF); }
-constexpr DWORD MAKELONG(WORD low, WORD high) { return static_cast<DWORD>(low) | (static_cast<DWORD>(high) << 16); }
-constexpr WORD MAKEWORD(BYTE low, BYTE high) { return static_cast<WORD>(low | (high << 8)); }
-constexpr WPARAM MAKEWPARAM(WORD low, WORD high) { return static_cast<WPARAM>(MAKELONG(low, high)); }
-constexpr LPARAM MAKELPARAM(WORD low, WORD high) { return static_cast<LPARAM>(MAKELONG(low, high)); }
-constexpr COLORREF RGB(BYTE r, BYTE g, BYTE b) { return r | (g << 8) | (static_cast<DWORD>(b) << 16); }
-constexpr BYTE GetRValue(COLORREF c) { return static_cast<BYTE>(c & 0xFF); }
-constexpr BYTE GetGValue(COLORREF c) { return static_cast<BYTE>((c >> 8) & 0xFF); }
-constexpr BYTE GetBValue(COLORREF c) { return static_cast<BYTE>((c >> 16) & 0xFF); }
+constexpr WORD LOWORD(uintptr_t v)
+{
+    return static_cast<WORD>(v & 0xFFFF);
+}
+constexpr WORD HIWORD(uintptr_t v)
+{
+    return static_cast<WORD>((v >> 16) & 0xFFFF);
+}
+constexpr BYTE LOBYTE(uintptr_t v)
+{
+    return static_cast<BYTE>(v & 0xFF);
+}
+constexpr BYTE HIBYTE(uintptr_t v)
+{
+    return static_cast<BYTE>((v >> 8) & 0xFF);
+}
+constexpr DWORD MAKELONG(WORD low, WORD high)
+{
+    return static_cast<DWORD>(low) | (static_cast<DWORD>(high) << 16);
+}
+constexpr WORD MAKEWORD(BYTE low, BYTE high)
+{
+    return static_cast<WORD>(low | (high << 8));
+}
+constexpr WPARAM MAKEWPARAM(WORD low, WORD high)
+{
+    return static_cast<WPARAM>(MAKELONG(low, high));
+}
+constexpr LPARAM MAKELPARAM(WORD low, WORD high)
+{
+    return static_cast<LPARAM>(MAKELONG(low, high));
+}
+constexpr COLORREF RGB(BYTE r, BYTE g, BYTE b)
+{
+    return r | (g << 8) | (static_cast<DWORD>(b) << 16);
+}
+constexpr BYTE GetRValue(COLORREF c)
+{
+    return static_cast<BYTE>(c & 0xFF);
+}
+constexpr BYTE GetGValue(COLORREF c)
+{
+    return static_cast<BYTE>((c >> 8) & 0xFF);
+}
+constexpr BYTE GetBValue(COLORREF c)
+{
+    return static_cast<BYTE>((c >> 16) & 0xFF);
+}
 
 struct SYSTEMTIME {
     WORD wYear;

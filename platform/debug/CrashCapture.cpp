@@ -29,7 +29,7 @@ namespace taluvo::debug {
 
 namespace {
 
-constexpr int kCrashSignals[] = {SIGSEGV, SIGBUS, SIGILL, SIGFPE, SIGTRAP, SIGABRT};
+constexpr int kCrashSignals[] = { SIGSEGV, SIGBUS, SIGILL, SIGFPE, SIGTRAP, SIGABRT };
 constexpr size_t kAltStackSize = size_t(128) * 1024;
 // How long a crashed thread waits for the helper's report before it writes its own.
 constexpr int kHelperAnswerMs = 120 * 1000;
@@ -37,13 +37,13 @@ constexpr int kHelperAnswerMs = 120 * 1000;
 // The record lives in memory shared with the helper when there is one, else in private memory.
 CrashRecord* g_record = nullptr;
 int g_helperSocket = -1;
-std::atomic<pid_t> g_helperPid{0};
+std::atomic<pid_t> g_helperPid { 0 };
 // The process the helper serves; a child forked from it reports on its own.
 pid_t g_servedProcess = 0;
 // The thread that is reporting a crash; any other thread that crashes meanwhile waits.
-std::atomic<pid_t> g_reportingThread{0};
+std::atomic<pid_t> g_reportingThread { 0 };
 // The thread that left std::terminate, so its SIGABRT is reported as the exception it was.
-std::atomic<pid_t> g_terminatingThread{0};
+std::atomic<pid_t> g_terminatingThread { 0 };
 bool g_installed = false;
 // Text of the fallback report; only the reporting thread touches it.
 char g_fallbackText[16 * 1024];
@@ -71,7 +71,7 @@ bool AskHelper()
     const int fd = g_helperSocket;
     if (fd < 0 || getpid() != g_servedProcess || !WriteByte(fd, 'C'))
         return false;
-    pollfd p{fd, POLLIN, 0};
+    pollfd p { fd, POLLIN, 0 };
     for (;;) {
         const int n = poll(&p, 1, kHelperAnswerMs);
         if (n < 0 && errno == EINTR)
@@ -197,7 +197,7 @@ void DescribeCurrentException(char* out, size_t capacity)
 {
     if (g_record && g_reportingThread.load() == 0) {
         // Only this thread writes the text until its abort is reported.
-        static std::atomic<bool> described{false};
+        static std::atomic<bool> described { false };
         if (!described.exchange(true)) {
             DescribeCurrentException(g_record->exceptionText, sizeof(g_record->exceptionText));
             g_terminatingThread.store(CurrentThreadId());
@@ -276,7 +276,7 @@ pid_t StartHelper(const std::string& helperPath, int* socketOut, CrashRecord** r
     char pidText[32];
     SafeText pidArgument(pidText, sizeof(pidText));
     pidArgument.AppendDecimal(getpid());
-    char* argv[] = {const_cast<char*>(helperPath.c_str()), const_cast<char*>(kHelperServeArgument), pidText, nullptr};
+    char* argv[] = { const_cast<char*>(helperPath.c_str()), const_cast<char*>(kHelperServeArgument), pidText, nullptr };
     pid_t helper = 0;
     const int spawned = posix_spawn(&helper, helperPath.c_str(), &actions, &attributes, argv, environ);
     posix_spawn_file_actions_destroy(&actions);
@@ -299,7 +299,7 @@ pid_t StartHelper(const std::string& helperPath, int* socketOut, CrashRecord** r
 void StopHelper()
 {
     if (g_helperSocket >= 0) {
-        close(g_helperSocket);  // the helper sees the end of the channel and exits
+        close(g_helperSocket); // the helper sees the end of the channel and exits
         g_helperSocket = -1;
     }
     const pid_t helper = g_helperPid.exchange(0);
@@ -307,7 +307,7 @@ void StopHelper()
         waitpid(helper, nullptr, 0);
 }
 
-}  // namespace
+} // namespace
 
 bool InstallCrashCapture(const CrashCaptureOptions& options)
 {
@@ -347,11 +347,12 @@ void PrepareThreadForCrashes()
     if (altStack.memory)
         return;
     stack_t current;
-    if (sigaltstack(nullptr, &current) == 0 && !(current.ss_flags & SS_DISABLE) &&
-        current.ss_size >= kCrashStackMinimum)
-        return;  // someone gave this thread a stack already
+    if (sigaltstack(nullptr, &current) == 0 && !(current.ss_flags & SS_DISABLE)
+        && current.ss_size >= kCrashStackMinimum)
+        return; // someone gave this thread a stack already
     // One page below the stack stays inaccessible, so a handler that overruns it faults.
-    void* memory = mmap(nullptr, kAltStackSize + 4096, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_STACK, -1, 0);
+    void* memory
+        = mmap(nullptr, kAltStackSize + 4096, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_STACK, -1, 0);
     if (memory == MAP_FAILED)
         return;
     mprotect(memory, 4096, PROT_NONE);
@@ -414,4 +415,4 @@ void CrashHelperChannel::Answer(bool reportWritten)
     WriteByte(m_socket, reportWritten ? 'W' : 'F');
 }
 
-}  // namespace taluvo::debug
+} // namespace taluvo::debug

@@ -57,7 +57,7 @@ public:
 private:
     int m_socket = -1;
     CrashRecord* m_shared = nullptr;
-    CrashRecord m_copy{};
+    CrashRecord m_copy {};
 };
 
 // Descriptor numbers at which the helper finds the channel.
@@ -66,4 +66,4 @@ inline constexpr int kHelperSharedFd = 4;
 // The argument that tells the helper it was started by the program.
 inline constexpr char kHelperServeArgument[] = "--serve-crashes";
 
-}  // namespace taluvo::debug
+} // namespace taluvo::debug

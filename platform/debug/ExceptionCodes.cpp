@@ -12,28 +12,28 @@ struct NamedCode {
 };
 
 constexpr NamedCode kNames[] = {
-    {0x80000001, "GUARD_PAGE"},
-    {0x80000002, "DATATYPE_MISALIGNMENT"},
-    {0x80000003, "BREAKPOINT"},
-    {0x80000004, "SINGLE_STEP"},
-    {0xC0000005, "ACCESS_VIOLATION"},
-    {0xC0000006, "IN_PAGE_ERROR"},
-    {0xC0000008, "INVALID_HANDLE"},
-    {0xC000001D, "ILLEGAL_INSTRUCTION"},
-    {0xC0000025, "NONCONTINUABLE_EXCEPTION"},
-    {0xC0000026, "INVALID_DISPOSITION"},
-    {0xC000008C, "ARRAY_BOUNDS_EXCEEDED"},
-    {0xC000008D, "FLT_DENORMAL_OPERAND"},
-    {0xC000008E, "FLT_DIVIDE_BY_ZERO"},
-    {0xC000008F, "FLT_INEXACT_RESULT"},
-    {0xC0000090, "FLT_INVALID_OPERATION"},
-    {0xC0000091, "FLT_OVERFLOW"},
-    {0xC0000092, "FLT_STACK_CHECK"},
-    {0xC0000093, "FLT_UNDERFLOW"},
-    {0xC0000094, "INT_DIVIDE_BY_ZERO"},
-    {0xC0000095, "INT_OVERFLOW"},
-    {0xC0000096, "PRIV_INSTRUCTION"},
-    {0xC00000FD, "STACK_OVERFLOW"},
+    { 0x80000001, "GUARD_PAGE" },
+    { 0x80000002, "DATATYPE_MISALIGNMENT" },
+    { 0x80000003, "BREAKPOINT" },
+    { 0x80000004, "SINGLE_STEP" },
+    { 0xC0000005, "ACCESS_VIOLATION" },
+    { 0xC0000006, "IN_PAGE_ERROR" },
+    { 0xC0000008, "INVALID_HANDLE" },
+    { 0xC000001D, "ILLEGAL_INSTRUCTION" },
+    { 0xC0000025, "NONCONTINUABLE_EXCEPTION" },
+    { 0xC0000026, "INVALID_DISPOSITION" },
+    { 0xC000008C, "ARRAY_BOUNDS_EXCEEDED" },
+    { 0xC000008D, "FLT_DENORMAL_OPERAND" },
+    { 0xC000008E, "FLT_DIVIDE_BY_ZERO" },
+    { 0xC000008F, "FLT_INEXACT_RESULT" },
+    { 0xC0000090, "FLT_INVALID_OPERATION" },
+    { 0xC0000091, "FLT_OVERFLOW" },
+    { 0xC0000092, "FLT_STACK_CHECK" },
+    { 0xC0000093, "FLT_UNDERFLOW" },
+    { 0xC0000094, "INT_DIVIDE_BY_ZERO" },
+    { 0xC0000095, "INT_OVERFLOW" },
+    { 0xC0000096, "PRIV_INSTRUCTION" },
+    { 0xC00000FD, "STACK_OVERFLOW" },
 };
 
 bool InStackGuardArea(uint64_t address, uint64_t stackPointer)
@@ -45,7 +45,7 @@ bool InStackGuardArea(uint64_t address, uint64_t stackPointer)
     return distance <= kStackGuardReach;
 }
 
-}  // namespace
+} // namespace
 
 uint32_t ExceptionCodeForSignal(int signalNumber, int signalCode, uint64_t dataAddress, uint64_t stackPointer)
 {
@@ -53,22 +53,30 @@ uint32_t ExceptionCodeForSignal(int signalNumber, int signalCode, uint64_t dataA
     case SIGSEGV:
         // A signal sent by a process (code 0 or below) carries no fault address.
         return signalCode > 0 && InStackGuardArea(dataAddress, stackPointer) ? kExceptionStackOverflow
-                                                                              : kExceptionAccessViolation;
+                                                                             : kExceptionAccessViolation;
     case SIGBUS:
         return signalCode == BUS_ADRALN ? kExceptionMisalignment : kExceptionInPageError;
     case SIGILL:
         return signalCode == ILL_PRVOPC || signalCode == ILL_PRVREG ? kExceptionPrivInstruction
-                                                                     : kExceptionIllegalInstruction;
+                                                                    : kExceptionIllegalInstruction;
     case SIGFPE:
         switch (signalCode) {
-        case FPE_INTOVF: return kExceptionIntOverflow;
-        case FPE_FLTDIV: return kExceptionFltDivideByZero;
-        case FPE_FLTOVF: return kExceptionFltOverflow;
-        case FPE_FLTUND: return kExceptionFltUnderflow;
-        case FPE_FLTRES: return kExceptionFltInexactResult;
-        case FPE_FLTINV: return kExceptionFltInvalidOperation;
-        case FPE_FLTSUB: return kExceptionArrayBoundsExceeded;
-        default: return kExceptionIntDivideByZero;
+        case FPE_INTOVF:
+            return kExceptionIntOverflow;
+        case FPE_FLTDIV:
+            return kExceptionFltDivideByZero;
+        case FPE_FLTOVF:
+            return kExceptionFltOverflow;
+        case FPE_FLTUND:
+            return kExceptionFltUnderflow;
+        case FPE_FLTRES:
+            return kExceptionFltInexactResult;
+        case FPE_FLTINV:
+            return kExceptionFltInvalidOperation;
+        case FPE_FLTSUB:
+            return kExceptionArrayBoundsExceeded;
+        default:
+            return kExceptionIntDivideByZero;
         }
     case SIGTRAP:
         return signalCode == TRAP_TRACE ? kExceptionSingleStep : kExceptionBreakpoint;
@@ -86,4 +94,4 @@ const char* ExceptionNameFromTable(uint32_t code)
     return nullptr;
 }
 
-}  // namespace taluvo::debug
+} // namespace taluvo::debug

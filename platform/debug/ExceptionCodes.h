@@ -39,4 +39,4 @@ uint32_t ExceptionCodeForSignal(int signalNumber, int signalCode, uint64_t dataA
 // The name of the table, or null for a code outside it.
 const char* ExceptionNameFromTable(uint32_t code);
 
-}  // namespace taluvo::debug
+} // namespace taluvo::debug

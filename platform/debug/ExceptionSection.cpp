@@ -26,7 +26,7 @@ void Register(SafeText& text, const char* name, uint64_t value)
     text.Append(name).AppendChar(':').AppendHex(value, 16).Append("\r\n");
 }
 
-}  // namespace
+} // namespace
 
 void FormatExceptionSection(const CrashRecord& r, pid_t pid, SafeText& text)
 {
@@ -52,7 +52,7 @@ void FormatExceptionSection(const CrashRecord& r, pid_t pid, SafeText& text)
     Register(text, "RDX", r.registers[kRdx]);
     Register(text, "RSI", r.registers[kRsi]);
     Register(text, "RDI", r.registers[kRdi]);
-    static constexpr const char* kHigh[] = {"R8", "R9", "R10", "R11", "R12", "R13", "R14", "R15"};
+    static constexpr const char* kHigh[] = { "R8", "R9", "R10", "R11", "R12", "R13", "R14", "R15" };
     for (int i = 0; i < 8; ++i)
         Register(text, kHigh[i], r.registers[kR8 + i]);
     text.Append("CS:RIP:").AppendHex(SegmentCs(r), 4).AppendChar(':').AppendHex(r.registers[kRip], 16).Append("\r\n");
@@ -63,4 +63,4 @@ void FormatExceptionSection(const CrashRecord& r, pid_t pid, SafeText& text)
     text.Append("Flags:").AppendHex(r.registers[kEflags] & 0xFFFFFFFF, 8).Append("\r\n");
 }
 
-}  // namespace taluvo::debug
+} // namespace taluvo::debug

@@ -20,4 +20,4 @@ void FormatExceptionSection(const CrashRecord& record, pid_t pid, SafeText& text
 // The last line of every report.
 inline constexpr char kReportEndMarker[] = "\r\n===== [end of crash report] =====\r\n";
 
-}  // namespace taluvo::debug
+} // namespace taluvo::debug

@@ -91,15 +91,15 @@ uint32_t AddContext(DumpBuffer& dump, const ThreadRegisters& t)
     const uint64_t* r = t.registers;
     dump.Put32(at + 48, kContextControl | kContextInteger | kContextSegments);
     const uint64_t segments = r[kCsGsFs];
-    dump.Put16(at + 56, static_cast<uint16_t>(segments));        // CS
+    dump.Put16(at + 56, static_cast<uint16_t>(segments)); // CS
     dump.Put16(at + 58, t.segDs);
     dump.Put16(at + 60, t.segEs);
-    dump.Put16(at + 62, static_cast<uint16_t>(segments >> 32));  // FS
-    dump.Put16(at + 64, static_cast<uint16_t>(segments >> 16));  // GS
-    dump.Put16(at + 66, static_cast<uint16_t>(segments >> 48));  // SS
+    dump.Put16(at + 62, static_cast<uint16_t>(segments >> 32)); // FS
+    dump.Put16(at + 64, static_cast<uint16_t>(segments >> 16)); // GS
+    dump.Put16(at + 66, static_cast<uint16_t>(segments >> 48)); // SS
     dump.Put32(at + 68, static_cast<uint32_t>(r[kEflags]));
-    const int order[] = {kRax, kRcx, kRdx, kRbx, kRsp, kRbp, kRsi, kRdi,
-                         kR8,  kR9,  kR10, kR11, kR12, kR13, kR14, kR15, kRip};
+    const int order[]
+        = { kRax, kRcx, kRdx, kRbx, kRsp, kRbp, kRsi, kRdi, kR8, kR9, kR10, kR11, kR12, kR13, kR14, kR15, kRip };
     for (size_t i = 0; i < sizeof(order) / sizeof(order[0]); ++i)
         dump.Put64(at + 120 + static_cast<uint32_t>(i) * 8, r[order[i]]);
     return at;
@@ -119,7 +119,7 @@ std::vector<Mapping> ReadMappings(const std::string& mapsText)
             end = mapsText.size();
         unsigned long long s = 0, e = 0;
         if (std::sscanf(mapsText.c_str() + at, "%llx-%llx", &s, &e) == 2)
-            mappings.push_back({s, e});
+            mappings.push_back({ s, e });
         at = end + 1;
     }
     return mappings;
@@ -197,10 +197,23 @@ ThreadRegisters FromUserRegs(pid_t tid, const user_regs_struct& u)
     ThreadRegisters t;
     t.threadId = tid;
     uint64_t* r = t.registers;
-    r[kR8] = u.r8; r[kR9] = u.r9; r[kR10] = u.r10; r[kR11] = u.r11;
-    r[kR12] = u.r12; r[kR13] = u.r13; r[kR14] = u.r14; r[kR15] = u.r15;
-    r[kRdi] = u.rdi; r[kRsi] = u.rsi; r[kRbp] = u.rbp; r[kRbx] = u.rbx;
-    r[kRdx] = u.rdx; r[kRax] = u.rax; r[kRcx] = u.rcx; r[kRsp] = u.rsp; r[kRip] = u.rip;
+    r[kR8] = u.r8;
+    r[kR9] = u.r9;
+    r[kR10] = u.r10;
+    r[kR11] = u.r11;
+    r[kR12] = u.r12;
+    r[kR13] = u.r13;
+    r[kR14] = u.r14;
+    r[kR15] = u.r15;
+    r[kRdi] = u.rdi;
+    r[kRsi] = u.rsi;
+    r[kRbp] = u.rbp;
+    r[kRbx] = u.rbx;
+    r[kRdx] = u.rdx;
+    r[kRax] = u.rax;
+    r[kRcx] = u.rcx;
+    r[kRsp] = u.rsp;
+    r[kRip] = u.rip;
     r[kEflags] = u.eflags;
     r[kCsGsFs] = (u.cs & 0xFFFF) | (u.gs & 0xFFFF) << 16 | (u.fs & 0xFFFF) << 32 | (u.ss & 0xFFFF) << 48;
     t.segDs = static_cast<uint16_t>(u.ds);
@@ -208,7 +221,7 @@ ThreadRegisters FromUserRegs(pid_t tid, const user_regs_struct& u)
     return t;
 }
 
-}  // namespace
+} // namespace
 
 std::vector<ThreadRegisters> ReadOtherThreads(pid_t pid, pid_t except)
 {
@@ -228,9 +241,9 @@ std::vector<ThreadRegisters> ReadOtherThreads(pid_t pid, pid_t except)
         // Seize, not attach: no SIGSTOP is sent that could outlive the tracing.
         if (ptrace(PTRACE_SEIZE, tid, nullptr, nullptr) != 0)
             continue;
-        user_regs_struct regs{};
-        const bool read = ptrace(PTRACE_INTERRUPT, tid, nullptr, nullptr) == 0 && WaitForStop(tid) &&
-                          ptrace(PTRACE_GETREGS, tid, nullptr, &regs) == 0;
+        user_regs_struct regs {};
+        const bool read = ptrace(PTRACE_INTERRUPT, tid, nullptr, nullptr) == 0 && WaitForStop(tid)
+            && ptrace(PTRACE_GETREGS, tid, nullptr, &regs) == 0;
         ptrace(PTRACE_DETACH, tid, nullptr, nullptr);
         if (read)
             threads.push_back(FromUserRegs(tid, regs));
@@ -256,7 +269,7 @@ std::vector<uint8_t> BuildMiniDump(const CrashRecord& record, const std::vector<
         dump.Put16(at + 2, static_cast<uint16_t>(cpu.family));
         dump.Put16(at + 4, static_cast<uint16_t>(cpu.model << 8 | cpu.stepping));
         dump.Bytes()[at + 6] = static_cast<uint8_t>(cpu.count > 255 ? 255 : cpu.count);
-        dump.Bytes()[at + 7] = 1;  // a workstation
+        dump.Bytes()[at + 7] = 1; // a workstation
         dump.Put32(at + 8, os.major);
         dump.Put32(at + 12, os.minor);
         dump.Put32(at + 16, os.patch);
@@ -267,16 +280,16 @@ std::vector<uint8_t> BuildMiniDump(const CrashRecord& record, const std::vector<
         const std::string versionText = "Linux " + os.release + " " + os.version + " " + os.machine;
         const uint32_t text = dump.AddString(QString::fromUtf8(versionText.c_str()));
         dump.Put32(at + 24, text);
-        streams.push_back({kSystemInfoStream, {56, at}});
+        streams.push_back({ kSystemInfoStream, { 56, at } });
     }
 
     // The process id.
     {
         const uint32_t at = dump.Reserve(24);
         dump.Put32(at + 0, 24);
-        dump.Put32(at + 4, 1);  // the process id is valid
+        dump.Put32(at + 4, 1); // the process id is valid
         dump.Put32(at + 8, static_cast<uint32_t>(pid));
-        streams.push_back({kMiscInfoStream, {24, at}});
+        streams.push_back({ kMiscInfoStream, { 24, at } });
     }
 
     // Threads: the crashed one first, with the registers of the fault.
@@ -298,7 +311,7 @@ std::vector<uint8_t> BuildMiniDump(const CrashRecord& record, const std::vector<
     for (size_t i = 0; i < threads.size(); ++i) {
         contexts.push_back(AddContext(dump, threads[i]));
         stacks.push_back(AddStack(dump, pid, threads[i].registers[kRsp],
-                                  i == 0 ? kCrashedThreadStackLimit : kOtherThreadStackLimit, mappings));
+            i == 0 ? kCrashedThreadStackLimit : kOtherThreadStackLimit, mappings));
     }
     {
         const uint32_t at = dump.Reserve(4 + threads.size() * 48);
@@ -312,7 +325,7 @@ std::vector<uint8_t> BuildMiniDump(const CrashRecord& record, const std::vector<
             dump.Put32(t + 40, kContextAmd64Size);
             dump.Put32(t + 44, contexts[i]);
         }
-        streams.push_back({kThreadListStream, {dump.Size() - at, at}});
+        streams.push_back({ kThreadListStream, { dump.Size() - at, at } });
     }
 
     // Modules with their names and build ids.
@@ -346,13 +359,13 @@ std::vector<uint8_t> BuildMiniDump(const CrashRecord& record, const std::vector<
             dump.Put32(e + 36, VersionWord(fileVersion, 2));
             dump.Put32(e + 40, VersionWord(productVersion, 0));
             dump.Put32(e + 44, VersionWord(productVersion, 2));
-            dump.Put32(e + 60, m.soname.empty() ? 1 : 2);  // an application, else a library
+            dump.Put32(e + 60, m.soname.empty() ? 1 : 2); // an application, else a library
             if (codeViews[i]) {
                 dump.Put32(e + 76, static_cast<uint32_t>(4 + m.buildId.size()));
                 dump.Put32(e + 80, codeViews[i]);
             }
         }
-        streams.push_back({kModuleListStream, {dump.Size() - at, at}});
+        streams.push_back({ kModuleListStream, { dump.Size() - at, at } });
     }
 
     // The stacks are the memory the dump carries.
@@ -370,7 +383,7 @@ std::vector<uint8_t> BuildMiniDump(const CrashRecord& record, const std::vector<
             dump.Put32(d + 8, ranges[i].data.size);
             dump.Put32(d + 12, ranges[i].data.rva);
         }
-        streams.push_back({kMemoryListStream, {dump.Size() - at, at}});
+        streams.push_back({ kMemoryListStream, { dump.Size() - at, at } });
     }
 
     // The exception, as Linux dumps carry it: the signal as the code, its si_code as the flags and
@@ -383,11 +396,12 @@ std::vector<uint8_t> BuildMiniDump(const CrashRecord& record, const std::vector<
         dump.Put64(at + 24, record.dataAddress);
         dump.Put32(at + 160, kContextAmd64Size);
         dump.Put32(at + 164, contexts[0]);
-        streams.push_back({kExceptionStream, {168, at}});
+        streams.push_back({ kExceptionStream, { 168, at } });
     }
 
     // The memory map: which addresses were mapped, with what rights, from which file.
-    streams.push_back({kLinuxMapsStream, {static_cast<uint32_t>(mapsText.size()), dump.AddBlock(mapsText.data(), mapsText.size())}});
+    streams.push_back({ kLinuxMapsStream,
+        { static_cast<uint32_t>(mapsText.size()), dump.AddBlock(mapsText.data(), mapsText.size()) } });
 
     dump.Put32(header + 0, kMiniDumpSignature);
     dump.Put32(header + 4, kMiniDumpVersion);
@@ -422,4 +436,4 @@ bool WriteMiniDumpFile(const std::string& path, const CrashRecord& record, const
     return written == bytes.size() && closed;
 }
 
-}  // namespace taluvo::debug
+} // namespace taluvo::debug

@@ -17,7 +17,7 @@
 namespace taluvo::debug {
 
 // Stream types and constants of the layout used here.
-inline constexpr uint32_t kMiniDumpSignature = 0x504D444D;  // "MDMP"
+inline constexpr uint32_t kMiniDumpSignature = 0x504D444D; // "MDMP"
 inline constexpr uint32_t kMiniDumpVersion = 0xA793;
 inline constexpr uint32_t kThreadListStream = 3;
 inline constexpr uint32_t kModuleListStream = 4;
@@ -28,7 +28,7 @@ inline constexpr uint32_t kMiscInfoStream = 15;
 inline constexpr uint32_t kLinuxMapsStream = 0x47670009;
 inline constexpr uint16_t kProcessorArchitectureAmd64 = 9;
 inline constexpr uint32_t kPlatformLinux = 0x8201;
-inline constexpr uint32_t kCodeViewElfSignature = 0x4270454C;  // "BpEL": an ELF build id follows
+inline constexpr uint32_t kCodeViewElfSignature = 0x4270454C; // "BpEL": an ELF build id follows
 inline constexpr uint32_t kContextAmd64Size = 1232;
 inline constexpr uint32_t kContextAmd64 = 0x00100000;
 inline constexpr uint32_t kContextControl = kContextAmd64 | 0x1;
@@ -56,4 +56,4 @@ bool WriteMiniDumpFile(const std::string& path, const CrashRecord& record, const
 // the moment of the read. Threads that cannot be stopped are left out.
 std::vector<ThreadRegisters> ReadOtherThreads(pid_t pid, pid_t except);
 
-}  // namespace taluvo::debug
+} // namespace taluvo::debug

@@ -44,10 +44,10 @@ bool FindBuildId(std::ifstream& in, const Elf64_Phdr& note, std::vector<uint8_t>
         const size_t descAt = nameAt + NoteAlign(header.n_namesz);
         if (descAt > bytes.size() || header.n_descsz > bytes.size() - descAt)
             return false;
-        if (header.n_type == NT_GNU_BUILD_ID && header.n_namesz == 4 &&
-            std::memcmp(bytes.data() + nameAt, "GNU", 4) == 0) {
+        if (header.n_type == NT_GNU_BUILD_ID && header.n_namesz == 4
+            && std::memcmp(bytes.data() + nameAt, "GNU", 4) == 0) {
             buildId.assign(bytes.begin() + static_cast<ptrdiff_t>(descAt),
-                           bytes.begin() + static_cast<ptrdiff_t>(descAt + header.n_descsz));
+                bytes.begin() + static_cast<ptrdiff_t>(descAt + header.n_descsz));
             return true;
         }
         at = descAt + NoteAlign(header.n_descsz);
@@ -98,16 +98,16 @@ void FindSoname(std::ifstream& in, const std::vector<Elf64_Phdr>& phdrs, const E
     soname = name;
 }
 
-}  // namespace
+} // namespace
 
 bool ReadElfIdentity(const std::string& path, std::vector<uint8_t>& buildId, std::string& soname)
 {
     buildId.clear();
     soname.clear();
     std::ifstream in(path, std::ios::binary);
-    Elf64_Ehdr header{};
-    if (!in || !ReadAt(in, 0, &header, sizeof(header)) || std::memcmp(header.e_ident, ELFMAG, SELFMAG) != 0 ||
-        header.e_ident[EI_CLASS] != ELFCLASS64 || header.e_phentsize != sizeof(Elf64_Phdr))
+    Elf64_Ehdr header {};
+    if (!in || !ReadAt(in, 0, &header, sizeof(header)) || std::memcmp(header.e_ident, ELFMAG, SELFMAG) != 0
+        || header.e_ident[EI_CLASS] != ELFCLASS64 || header.e_phentsize != sizeof(Elf64_Phdr))
         return false;
     std::vector<Elf64_Phdr> phdrs(header.e_phnum);
     if (!phdrs.empty() && !ReadAt(in, header.e_phoff, phdrs.data(), phdrs.size() * sizeof(Elf64_Phdr)))
@@ -133,9 +133,10 @@ std::vector<ModuleInfo> ReadModules(pid_t pid)
         char perms[8] = "";
         char device[32] = "";
         int pathAt = 0;
-        if (std::sscanf(line.c_str(), "%llx-%llx %7s %llx %31s %llu %n", &start, &end, perms, &offset, device, &inode,
-                        &pathAt) < 6 ||
-            inode == 0 || pathAt <= 0 || static_cast<size_t>(pathAt) >= line.size())
+        if (std::sscanf(
+                line.c_str(), "%llx-%llx %7s %llx %31s %llu %n", &start, &end, perms, &offset, device, &inode, &pathAt)
+                < 6
+            || inode == 0 || pathAt <= 0 || static_cast<size_t>(pathAt) >= line.size())
             continue;
         const std::string path = line.substr(static_cast<size_t>(pathAt));
         if (path.empty() || path[0] != '/')
@@ -143,7 +144,7 @@ std::vector<ModuleInfo> ReadModules(pid_t pid)
         const auto found = byPath.find(path);
         if (found == byPath.end()) {
             if (offset != 0)
-                continue;  // a data file mapped in pieces, or a module whose header is not mapped
+                continue; // a data file mapped in pieces, or a module whose header is not mapped
             ModuleInfo m;
             m.path = path;
             m.base = start;
@@ -219,4 +220,4 @@ std::string BuildIdText(const std::vector<uint8_t>& buildId)
     return text;
 }
 
-}  // namespace taluvo::debug
+} // namespace taluvo::debug

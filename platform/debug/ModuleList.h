@@ -11,15 +11,15 @@
 namespace taluvo::debug {
 
 struct ModuleInfo {
-    std::string path;        // the mapped file as the kernel names it
-    uint64_t base = 0;       // start of the file's first mapping (its ELF header)
-    uint64_t size = 0;       // up to the end of the file's last mapping
-    std::vector<uint8_t> buildId;  // NT_GNU_BUILD_ID; empty when the file has none
-    std::string soname;      // DT_SONAME; empty for executables and unnamed libraries
+    std::string path; // the mapped file as the kernel names it
+    uint64_t base = 0; // start of the file's first mapping (its ELF header)
+    uint64_t size = 0; // up to the end of the file's last mapping
+    std::vector<uint8_t> buildId; // NT_GNU_BUILD_ID; empty when the file has none
+    std::string soname; // DT_SONAME; empty for executables and unnamed libraries
 };
 
-// The ELF files mapped into process pid, the executable first, then in address order; empty when the maps cannot be read.
-// Build id and soname come from the file on disk.
+// The ELF files mapped into process pid, the executable first, then in address order; empty when the maps cannot be
+// read. Build id and soname come from the file on disk.
 std::vector<ModuleInfo> ReadModules(pid_t pid);
 
 // Build id and soname of an ELF file; false when it is no readable 64-bit ELF file.
@@ -36,4 +36,4 @@ void ModuleVersions(const ModuleInfo& module, uint16_t fileVersion[4], uint16_t 
 // Lower-case hexadecimal of a build id, as readelf shows it.
 std::string BuildIdText(const std::vector<uint8_t>& buildId);
 
-}  // namespace taluvo::debug
+} // namespace taluvo::debug

@@ -14,8 +14,8 @@ bool ReadProcessMemory(pid_t pid, uint64_t address, void* buffer, size_t size)
 {
     if (size == 0)
         return true;
-    iovec local{buffer, size};
-    iovec remote{reinterpret_cast<void*>(address), size};
+    iovec local { buffer, size };
+    iovec remote { reinterpret_cast<void*>(address), size };
     const ssize_t n = process_vm_readv(pid, &local, 1, &remote, 1, 0);
     return n == static_cast<ssize_t>(size);
 }
@@ -52,7 +52,7 @@ struct MapsLine {
     uint64_t start = 0;
     uint64_t end = 0;
     uint64_t offset = 0;
-    const char* path = nullptr;  // inside the line buffer; empty for anonymous mappings
+    const char* path = nullptr; // inside the line buffer; empty for anonymous mappings
 };
 
 uint64_t ParseHex(const char*& p)
@@ -87,20 +87,19 @@ bool ParseMapsLine(const char* line, MapsLine* out)
     out->end = ParseHex(p);
     while (*p == ' ')
         ++p;
-    SkipField(p);  // permissions
+    SkipField(p); // permissions
     out->offset = ParseHex(p);
     while (*p == ' ')
         ++p;
-    SkipField(p);  // device
-    SkipField(p);  // inode
+    SkipField(p); // device
+    SkipField(p); // inode
     out->path = p;
     return true;
 }
 
 // Reads the maps file line by line into a fixed buffer and calls visit(line) for each; stops
 // when visit returns false. Lines longer than the buffer are cut.
-template <typename Visit>
-void ForEachMapsLine(pid_t pid, Visit visit)
+template <typename Visit> void ForEachMapsLine(pid_t pid, Visit visit)
 {
     char name[64];
     SafeText path(name, sizeof(name));
@@ -137,10 +136,10 @@ void CopyText(char* to, size_t capacity, const char* from)
     text.Append(from);
 }
 
-}  // namespace
+} // namespace
 
-bool LocateAddressInModule(pid_t pid, uint64_t address, char* path, size_t pathCapacity, unsigned* segment,
-                           uint64_t* offset)
+bool LocateAddressInModule(
+    pid_t pid, uint64_t address, char* path, size_t pathCapacity, unsigned* segment, uint64_t* offset)
 {
     // The module's ELF header sits at the start of its mapping with file offset 0, which the
     // maps list before any later mapping of the same file.
@@ -170,10 +169,10 @@ bool LocateAddressInModule(pid_t pid, uint64_t address, char* path, size_t pathC
         return false;
 
     Elf64_Ehdr header;
-    if (!ReadProcessMemory(pid, base, &header, sizeof(header)) || header.e_ident[EI_MAG0] != ELFMAG0 ||
-        header.e_ident[EI_MAG1] != ELFMAG1 || header.e_ident[EI_MAG2] != ELFMAG2 ||
-        header.e_ident[EI_MAG3] != ELFMAG3 || header.e_ident[EI_CLASS] != ELFCLASS64 ||
-        header.e_phentsize != sizeof(Elf64_Phdr))
+    if (!ReadProcessMemory(pid, base, &header, sizeof(header)) || header.e_ident[EI_MAG0] != ELFMAG0
+        || header.e_ident[EI_MAG1] != ELFMAG1 || header.e_ident[EI_MAG2] != ELFMAG2
+        || header.e_ident[EI_MAG3] != ELFMAG3 || header.e_ident[EI_CLASS] != ELFCLASS64
+        || header.e_phentsize != sizeof(Elf64_Phdr))
         return false;
 
     // The load bias: where the first load segment was placed against the address it asks for.
@@ -242,4 +241,4 @@ pid_t TracerOf(pid_t pid)
     return tracer;
 }
 
-}  // namespace taluvo::debug
+} // namespace taluvo::debug

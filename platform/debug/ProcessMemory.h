@@ -20,10 +20,10 @@ bool ReadStringChecked(pid_t pid, uint64_t address, char* text, size_t count);
 // segment that holds it and the offset inside that segment. False when the address lies in no
 // file-backed mapping or the module's headers cannot be read; segment and offset then stay as
 // they were, and path holds the mapping's file when one was found (else stays as it was).
-bool LocateAddressInModule(pid_t pid, uint64_t address, char* path, size_t pathCapacity, unsigned* segment,
-                           uint64_t* offset);
+bool LocateAddressInModule(
+    pid_t pid, uint64_t address, char* path, size_t pathCapacity, unsigned* segment, uint64_t* offset);
 
 // The tracer of a process from /proc/<pid>/status ("TracerPid"); 0 when none or unreadable.
 pid_t TracerOf(pid_t pid);
 
-}  // namespace taluvo::debug
+} // namespace taluvo::debug

@@ -130,7 +130,7 @@ bool WriteAll(int fd, const unsigned char* data, size_t size)
     return true;
 }
 
-}  // namespace
+} // namespace
 
 bool WriteUtf16(int fd, const char* text, size_t length)
 {
@@ -169,4 +169,4 @@ bool WriteUtf16(int fd, const char* text, size_t length)
     return ok;
 }
 
-}  // namespace taluvo::debug
+} // namespace taluvo::debug

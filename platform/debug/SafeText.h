@@ -9,7 +9,12 @@ namespace taluvo::debug {
 
 class SafeText {
 public:
-    SafeText(char* buffer, size_t capacity) : m_buffer(buffer), m_capacity(capacity) { Clear(); }
+    SafeText(char* buffer, size_t capacity)
+        : m_buffer(buffer)
+        , m_capacity(capacity)
+    {
+        Clear();
+    }
 
     void Clear();
     SafeText& Append(const char* text);
@@ -36,4 +41,4 @@ bool SafeStrEqual(const char* a, const char* b);
 // so a path in any encoding comes back as it was. False when a write failed.
 bool WriteUtf16(int fd, const char* text, size_t length);
 
-}  // namespace taluvo::debug
+} // namespace taluvo::debug

@@ -59,7 +59,12 @@ bool SetInitialRegisters(Dwfl_Thread* thread, void* threadArg)
 }
 
 const Dwfl_Thread_Callbacks kThreadCallbacks = {
-    NextThread, nullptr, MemoryRead, SetInitialRegisters, nullptr, nullptr,
+    NextThread,
+    nullptr,
+    MemoryRead,
+    SetInitialRegisters,
+    nullptr,
+    nullptr,
 };
 
 int RecordFrame(Dwfl_Frame* state, void* arg)
@@ -167,8 +172,16 @@ Location Evaluate(const Dwarf_Op* ops, size_t count, const EvalContext& ctx)
             push(ctx.frame->cfa);
             result.registerRelative = true;
             break;
-        case DW_OP_const1u: case DW_OP_const2u: case DW_OP_const4u: case DW_OP_const8u: case DW_OP_constu:
-        case DW_OP_const1s: case DW_OP_const2s: case DW_OP_const4s: case DW_OP_const8s: case DW_OP_consts:
+        case DW_OP_const1u:
+        case DW_OP_const2u:
+        case DW_OP_const4u:
+        case DW_OP_const8u:
+        case DW_OP_constu:
+        case DW_OP_const1s:
+        case DW_OP_const2s:
+        case DW_OP_const4s:
+        case DW_OP_const8s:
+        case DW_OP_consts:
             push(op.number);
             break;
         case DW_OP_plus_uconst:
@@ -189,7 +202,7 @@ Location Evaluate(const Dwarf_Op* ops, size_t count, const EvalContext& ctx)
             stack[depth - 1] = value;
             break;
         default:
-            return {};  // values that are not in memory (stack values, pieces, entry values)
+            return {}; // values that are not in memory (stack values, pieces, entry values)
         }
     }
     if (depth == 0)
@@ -279,8 +292,7 @@ bool ResolveType(Dwarf_Die* die, Dwarf_Die* resolved)
 bool TypeOfEntry(Dwarf_Die* die, Dwarf_Die* resolved)
 {
     const int tag = dwarf_tag(die);
-    if (tag == DW_TAG_member || tag == DW_TAG_variable || tag == DW_TAG_formal_parameter ||
-        tag == DW_TAG_inheritance) {
+    if (tag == DW_TAG_member || tag == DW_TAG_variable || tag == DW_TAG_formal_parameter || tag == DW_TAG_inheritance) {
         Dwarf_Die type;
         return TypeOf(die, &type) && ResolveType(&type, resolved);
     }
@@ -375,7 +387,7 @@ std::string Demangle(const char* name)
     return result;
 }
 
-}  // namespace
+} // namespace
 
 CSymbolEngine::CSymbolEngine() = default;
 
@@ -417,8 +429,8 @@ std::vector<StackFrame> CSymbolEngine::WalkStack(pid_t tid, const CrashRecord& r
     state.tid = tid;
     state.frames = &frames;
     state.maxFrames = maxFrames;
-    const int order[kDwarfRegisterCount] = {kRax, kRdx, kRcx, kRbx, kRsi, kRdi, kRbp, kRsp, kR8,
-                                             kR9, kR10, kR11, kR12, kR13, kR14, kR15, kRip};
+    const int order[kDwarfRegisterCount]
+        = { kRax, kRdx, kRcx, kRbx, kRsi, kRdi, kRbp, kRsp, kR8, kR9, kR10, kR11, kR12, kR13, kR14, kR15, kRip };
     for (int i = 0; i < kDwarfRegisterCount; ++i)
         state.registers[i] = r.registers[order[i]];
     // The thread state can be attached once per session; a second walk starts a fresh one.
@@ -559,11 +571,11 @@ void CSymbolEngine::EnumerateVariables(const StackFrame& frame, const std::funct
                 info.type = MakeRef(&type, bias);
                 info.size = TypeLength(info.type);
                 if (!dwarf_attr_integrate(&child, DW_AT_location, &attr))
-                    continue;  // optimised away
+                    continue; // optimised away
                 Dwarf_Op* ops = nullptr;
                 size_t length = 0;
                 if (dwarf_getlocation_addr(&attr, pc - bias, &ops, &length, 1) != 1)
-                    continue;  // not live at this address
+                    continue; // not live at this address
                 const Location where = Evaluate(ops, length, ctx);
                 if (where.kind == Location::Unknown)
                     continue;
@@ -626,7 +638,7 @@ uint64_t CSymbolEngine::ChildOffset(TypeRef child)
     Dwarf_Die die;
     Dwarf_Attribute attr;
     if (!GetDie(child, &die) || !dwarf_attr(&die, DW_AT_data_member_location, &attr))
-        return 0;  // union members and the first base sit at the start
+        return 0; // union members and the first base sit at the start
     Dwarf_Word offset = 0;
     if (dwarf_formudata(&attr, &offset) == 0)
         return offset;
@@ -644,8 +656,8 @@ TypeRef CSymbolEngine::TypeIdOf(TypeRef ref)
     if (!GetDie(ref, &die) || !TypeOfEntry(&die, &type))
         return {};
     const int tag = dwarf_tag(&type);
-    if (tag == DW_TAG_pointer_type || tag == DW_TAG_reference_type || tag == DW_TAG_rvalue_reference_type ||
-        tag == DW_TAG_array_type) {
+    if (tag == DW_TAG_pointer_type || tag == DW_TAG_reference_type || tag == DW_TAG_rvalue_reference_type
+        || tag == DW_TAG_array_type) {
         Dwarf_Die inner;
         Dwarf_Die resolved;
         if (TypeOf(&type, &inner) && ResolveType(&inner, &resolved))
@@ -690,7 +702,8 @@ int CSymbolEngine::BasicTypeOf(TypeRef ref)
     case DW_TAG_enumeration_type: {
         Dwarf_Die underlying;
         Dwarf_Die resolved;
-        if (TypeOf(&type, &underlying) && ResolveType(&underlying, &resolved) && dwarf_tag(&resolved) == DW_TAG_base_type)
+        if (TypeOf(&type, &underlying) && ResolveType(&underlying, &resolved)
+            && dwarf_tag(&resolved) == DW_TAG_base_type)
             return BasicTypeOfEncoding(&resolved);
         return btInt;
     }
@@ -720,4 +733,4 @@ bool CSymbolEngine::ReadMemory(uint64_t address, void* buffer, size_t size) cons
     return m_pid > 0 && ReadProcessMemory(m_pid, address, buffer, size);
 }
 
-}  // namespace taluvo::debug
+} // namespace taluvo::debug

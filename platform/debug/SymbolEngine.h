@@ -20,9 +20,24 @@ namespace taluvo::debug {
 
 // Basic type codes of the report (the debug help library's numbering).
 enum BasicTypeCode : int {
-    btNoType = 0, btVoid = 1, btChar = 2, btWChar = 3, btInt = 6, btUInt = 7, btFloat = 8, btBCD = 9,
-    btBool = 10, btLong = 13, btULong = 14, btCurrency = 25, btDate = 26, btVariant = 27, btComplex = 28,
-    btBit = 29, btBSTR = 30, btHresult = 31
+    btNoType = 0,
+    btVoid = 1,
+    btChar = 2,
+    btWChar = 3,
+    btInt = 6,
+    btUInt = 7,
+    btFloat = 8,
+    btBCD = 9,
+    btBool = 10,
+    btLong = 13,
+    btULong = 14,
+    btCurrency = 25,
+    btDate = 26,
+    btVariant = 27,
+    btComplex = 28,
+    btBit = 29,
+    btBSTR = 30,
+    btHresult = 31
 };
 
 // Registers in DWARF numbering for x86-64: RAX RDX RCX RBX RSI RDI RBP RSP R8-R15, then the
@@ -36,26 +51,26 @@ struct StackFrame {
     // The frame where the fault happened: its program counter is the faulting instruction
     // itself, not a return address.
     bool activation = false;
-    uint64_t cfa = 0;  // canonical frame address; 0 when unknown
+    uint64_t cfa = 0; // canonical frame address; 0 when unknown
     uint64_t registers[kDwarfRegisterCount] = {};
-    uint32_t knownRegisters = 0;  // bit n: registers[n] is known
+    uint32_t knownRegisters = 0; // bit n: registers[n] is known
 
     // The address to look symbols and lines up with: inside the call for a return address.
     uint64_t LookupPc() const { return activation || pc == 0 ? pc : pc - 1; }
 };
 
 struct TypeRef {
-    void* dwarf = nullptr;  // the module's Dwarf
-    uint64_t offset = 0;    // the entry's offset in it
-    uint64_t bias = 0;      // the module's load bias (for static addresses)
+    void* dwarf = nullptr; // the module's Dwarf
+    uint64_t offset = 0; // the entry's offset in it
+    uint64_t bias = 0; // the module's load bias (for static addresses)
     bool IsValid() const { return dwarf != nullptr; }
 };
 
 struct VariableInfo {
     std::string name;
     bool parameter = false;
-    bool inRegister = false;     // the value lives in a register, not in memory
-    bool frameRelative = false;  // the address was computed from a register or the frame base
+    bool inRegister = false; // the value lives in a register, not in memory
+    bool frameRelative = false; // the address was computed from a register or the frame base
     uint64_t address = 0;
     uint64_t size = 0;
     TypeRef type;
@@ -103,4 +118,4 @@ private:
     pid_t m_pid = 0;
 };
 
-}  // namespace taluvo::debug
+} // namespace taluvo::debug

@@ -45,7 +45,7 @@ uint64_t MeminfoBytes(const std::string& text, const char* key)
 // The user address space of an x86-64 process: 47 bits.
 constexpr uint64_t kUserAddressSpace = uint64_t(1) << 47;
 
-}  // namespace
+} // namespace
 
 std::string ReadTextFile(const std::string& path)
 {
@@ -74,7 +74,7 @@ OsVersion ParseOsVersion(const std::string& osReleaseText)
         else if (key == "VERSION")
             version = value;
     }
-    utsname u{};
+    utsname u {};
     if (uname(&u) == 0) {
         os.release = u.release;
         os.version = u.version;
@@ -104,7 +104,7 @@ MemoryStatus ParseMemoryStatus(const std::string& meminfoText, uint64_t vmSizeBy
     MemoryStatus m;
     m.totalPhysical = MeminfoBytes(meminfoText, "MemTotal");
     m.availablePhysical = MeminfoBytes(meminfoText, "MemAvailable");
-    if (m.availablePhysical == 0)  // kernels before 3.14 have no estimate
+    if (m.availablePhysical == 0) // kernels before 3.14 have no estimate
         m.availablePhysical = MeminfoBytes(meminfoText, "MemFree");
     if (m.availablePhysical > m.totalPhysical)
         m.availablePhysical = m.totalPhysical;
@@ -159,7 +159,7 @@ std::string ProcessUserName(pid_t pid)
         return std::string();
     const uid_t uid = static_cast<uid_t>(std::strtoul(status.c_str() + at + 5, nullptr, 10));
     std::vector<char> buffer(16384);
-    passwd entry{};
+    passwd entry {};
     passwd* result = nullptr;
     if (getpwuid_r(uid, &entry, buffer.data(), buffer.size(), &result) != 0 || !result || !result->pw_name)
         return std::string();
@@ -176,4 +176,4 @@ std::string ProcessExecutable(pid_t pid)
     return std::string(path, static_cast<size_t>(n));
 }
 
-}  // namespace taluvo::debug
+} // namespace taluvo::debug

@@ -10,11 +10,11 @@
 namespace taluvo::debug {
 
 struct OsVersion {
-    std::string name;     // PRETTY_NAME of os-release, else NAME and VERSION, else the kernel's name
-    std::string release;  // uname's release ("6.1.0-18-amd64")
-    std::string version;  // uname's version ("#1 SMP PREEMPT_DYNAMIC Debian ...")
-    std::string machine;  // uname's machine ("x86_64")
-    unsigned major = 0, minor = 0, patch = 0;  // the leading numbers of the release
+    std::string name; // PRETTY_NAME of os-release, else NAME and VERSION, else the kernel's name
+    std::string release; // uname's release ("6.1.0-18-amd64")
+    std::string version; // uname's version ("#1 SMP PREEMPT_DYNAMIC Debian ...")
+    std::string machine; // uname's machine ("x86_64")
+    unsigned major = 0, minor = 0, patch = 0; // the leading numbers of the release
 };
 
 // osReleaseText: the content of an os-release file (empty when there is none).
@@ -22,10 +22,10 @@ OsVersion ParseOsVersion(const std::string& osReleaseText);
 OsVersion ReadOsVersion();
 
 struct MemoryStatus {
-    uint32_t memoryLoad = 0;  // percent of physical memory in use
+    uint32_t memoryLoad = 0; // percent of physical memory in use
     uint64_t totalPhysical = 0, availablePhysical = 0;
     uint64_t totalSwap = 0, freeSwap = 0;
-    uint64_t totalVirtual = 0, availableVirtual = 0;  // the process's user address space
+    uint64_t totalVirtual = 0, availableVirtual = 0; // the process's user address space
 };
 
 // meminfoText: /proc/meminfo; vmSizeBytes: the process's mapped size (its VmSize).
@@ -35,8 +35,8 @@ MemoryStatus ReadMemoryStatus(pid_t pid);
 struct ProcessorInfo {
     unsigned count = 0;
     uint32_t family = 0, model = 0, stepping = 0;
-    char vendor[13] = "";                     // CPUID's vendor text ("GenuineIntel")
-    uint32_t cpuidVersion = 0, cpuidFeatures = 0;  // CPUID leaf 1: EAX and EDX
+    char vendor[13] = ""; // CPUID's vendor text ("GenuineIntel")
+    uint32_t cpuidVersion = 0, cpuidFeatures = 0; // CPUID leaf 1: EAX and EDX
 };
 ProcessorInfo ReadProcessorInfo();
 
@@ -50,4 +50,4 @@ std::string ProcessExecutable(pid_t pid);
 
 std::string ReadTextFile(const std::string& path);
 
-}  // namespace taluvo::debug
+} // namespace taluvo::debug

@@ -62,7 +62,10 @@ int BeforeRequest(void* client, char* primaryIp, char*, int, int)
 // and the headers both ways, never the body.
 int OnDebug(CURL*, curl_infotype type, char* data, size_t size, void* client)
 {
-    const char* kind = type == CURLINFO_TEXT ? "*" : type == CURLINFO_HEADER_IN ? "<" : type == CURLINFO_HEADER_OUT ? ">" : nullptr;
+    const char* kind = type == CURLINFO_TEXT ? "*"
+        : type == CURLINFO_HEADER_IN         ? "<"
+        : type == CURLINFO_HEADER_OUT        ? ">"
+                                             : nullptr;
     if (!kind)
         return 0;
     const Request& request = *static_cast<Request*>(client);
@@ -182,7 +185,8 @@ DWORD ConfigureTransfer(Request& request)
     const QByteArray url = RequestUrl(request);
     // A transfer that cannot be set up as asked (the proxy the settings name, say) does not go out.
     bool ok = true;
-#define TALUVO_SET(option, value) ok = CurlOk(curl_easy_setopt(easy, option, value), "curl_easy_setopt(" #option ")") && ok
+#define TALUVO_SET(option, value)                                                                                      \
+    ok = CurlOk(curl_easy_setopt(easy, option, value), "curl_easy_setopt(" #option ")") && ok
     TALUVO_SET(CURLOPT_URL, url.constData());
     TALUVO_SET(CURLOPT_PRIVATE, &request);
     TALUVO_SET(CURLOPT_NOSIGNAL, 1L);

@@ -102,12 +102,14 @@ void Retire(CURLM* multi, Request& request)
 void Finished(CURLMsg* message)
 {
     Request* request = nullptr;
-    if (!CurlOk(curl_easy_getinfo(message->easy_handle, CURLINFO_PRIVATE, &request), "curl_easy_getinfo(CURLINFO_PRIVATE)")
+    if (!CurlOk(
+            curl_easy_getinfo(message->easy_handle, CURLINFO_PRIVATE, &request), "curl_easy_getinfo(CURLINFO_PRIVATE)")
         || !request)
         return;
     long osErrno = 0, verify = 0;
     CurlOk(curl_easy_getinfo(request->easy, CURLINFO_OS_ERRNO, &osErrno), "curl_easy_getinfo(CURLINFO_OS_ERRNO)");
-    CurlOk(curl_easy_getinfo(request->easy, CURLINFO_SSL_VERIFYRESULT, &verify), "curl_easy_getinfo(CURLINFO_SSL_VERIFYRESULT)");
+    CurlOk(curl_easy_getinfo(request->easy, CURLINFO_SSL_VERIFYRESULT, &verify),
+        "curl_easy_getinfo(CURLINFO_SSL_VERIFYRESULT)");
     const CURLcode code = message->data.result;
     std::lock_guard<std::mutex> guard(request->lock);
     request->ended = true;
@@ -265,7 +267,8 @@ void NoticeSent(Request& request)
             return;
     }
     long bytes = 0;
-    if (!CurlOk(curl_easy_getinfo(request.easy, CURLINFO_REQUEST_SIZE, &bytes), "curl_easy_getinfo(CURLINFO_REQUEST_SIZE)")
+    if (!CurlOk(
+            curl_easy_getinfo(request.easy, CURLINFO_REQUEST_SIZE, &bytes), "curl_easy_getinfo(CURLINFO_REQUEST_SIZE)")
         || bytes <= 0)
         return;
     std::lock_guard<std::mutex> guard(request.lock);

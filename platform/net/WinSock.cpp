@@ -15,7 +15,7 @@
 namespace taluvo::net {
 namespace {
 
-std::atomic<int> g_startups{0};
+std::atomic<int> g_startups { 0 };
 
 // What the layer knows about one socket beyond the descriptor: its event selection, the network
 // events recorded but not yet enumerated, and which events are enabled again (WinSock reports
@@ -23,7 +23,11 @@ std::atomic<int> g_startups{0};
 struct SocketState {
     enum class Phase { Fresh, Connecting, Connected, Listening };
 
-    explicit SocketState(int descriptor, Phase initial) : fd(descriptor), phase(initial) {}
+    explicit SocketState(int descriptor, Phase initial)
+        : fd(descriptor)
+        , phase(initial)
+    {
+    }
 
     std::mutex lock;
     const int fd;
@@ -37,9 +41,9 @@ struct SocketState {
     bool writeArmed = true;
     bool acceptArmed = true;
     bool closeReported = false;
-    bool hangUp = false;    // poll saw POLLHUP/POLLERR: only armed events may still be reported
-    int pendingError = 0;   // errno of a failed connect or a reset, reported by the next recv/send
-    bool sendShut = false;  // shutdown of the sending side asked for locally
+    bool hangUp = false; // poll saw POLLHUP/POLLERR: only armed events may still be reported
+    int pendingError = 0; // errno of a failed connect or a reset, reported by the next recv/send
+    bool sendShut = false; // shutdown of the sending side asked for locally
     bool endOfData = false; // recv returned 0: the peer sends no more, FD_READ has nothing to say
 
     // The poll events that can produce a report now (under lock).
@@ -94,7 +98,7 @@ struct SocketState {
             if (error != 0) {
                 pendingError = error;
                 hangUp = true;
-                closeReported = true;  // the connection never existed: no FD_CLOSE for it
+                closeReported = true; // the connection never existed: no FD_CLOSE for it
             } else if ((mask & FD_WRITE) && writeArmed) {
                 fresh |= FD_WRITE;
                 writeArmed = false;
@@ -137,7 +141,7 @@ class StateRegistry {
 public:
     static StateRegistry& Instance()
     {
-        static StateRegistry* registry = new StateRegistry;  // never destroyed, like the handles
+        static StateRegistry* registry = new StateRegistry; // never destroyed, like the handles
         return *registry;
     }
     std::shared_ptr<SocketState> Create(int fd, SocketState::Phase phase)
@@ -188,13 +192,16 @@ private:
 // What a wait on the selected event polls besides the event itself.
 class SocketPollSource : public taluvo::PollSource {
 public:
-    explicit SocketPollSource(std::shared_ptr<SocketState> state) : m_state(std::move(state)) {}
+    explicit SocketPollSource(std::shared_ptr<SocketState> state)
+        : m_state(std::move(state))
+    {
+    }
 
     void Collect(std::vector<pollfd>& fds) override
     {
         std::lock_guard<std::mutex> guard(m_state->lock);
         if (const short events = m_state->Interest())
-            fds.push_back({m_state->fd, events, 0});
+            fds.push_back({ m_state->fd, events, 0 });
     }
     void Dispatch(const pollfd* fds, size_t count) override
     {
@@ -220,7 +227,10 @@ int Fail(int wsaError)
     return SOCKET_ERROR;
 }
 
-int FailErrno() { return Fail(WSAErrorFromErrno(errno)); }
+int FailErrno()
+{
+    return Fail(WSAErrorFromErrno(errno));
+}
 
 // Reports the error that a failed connect or a reset left for the next transfer, once.
 bool TakePendingError(const std::shared_ptr<SocketState>& state)
@@ -235,62 +245,109 @@ bool TakePendingError(const std::shared_ptr<SocketState>& state)
     return true;
 }
 
-}  // namespace
+} // namespace
 
 int WSAErrorFromErrno(int error)
 {
     switch (error) {
-    case 0: return 0;
-    case EINTR: return WSAEINTR;
-    case EBADF: return WSAENOTSOCK;
-    case EACCES: case EPERM: return WSAEACCES;
-    case EFAULT: return WSAEFAULT;
-    case EINVAL: return WSAEINVAL;
-    case EMFILE: case ENFILE: return WSAEMFILE;
+    case 0:
+        return 0;
+    case EINTR:
+        return WSAEINTR;
+    case EBADF:
+        return WSAENOTSOCK;
+    case EACCES:
+    case EPERM:
+        return WSAEACCES;
+    case EFAULT:
+        return WSAEFAULT;
+    case EINVAL:
+        return WSAEINVAL;
+    case EMFILE:
+    case ENFILE:
+        return WSAEMFILE;
 #if EAGAIN != EWOULDBLOCK
     case EWOULDBLOCK:
 #endif
-    case EAGAIN: case EINPROGRESS: return WSAEWOULDBLOCK;
-    case EALREADY: return WSAEALREADY;
-    case ENOTSOCK: return WSAENOTSOCK;
-    case EDESTADDRREQ: return WSAEDESTADDRREQ;
-    case EMSGSIZE: return WSAEMSGSIZE;
-    case EPROTOTYPE: return WSAEPROTOTYPE;
-    case ENOPROTOOPT: return WSAENOPROTOOPT;
-    case EPROTONOSUPPORT: return WSAEPROTONOSUPPORT;
-    case ESOCKTNOSUPPORT: return WSAESOCKTNOSUPPORT;
-    case EOPNOTSUPP: return WSAEOPNOTSUPP;
-    case EPFNOSUPPORT: return WSAEPFNOSUPPORT;
-    case EAFNOSUPPORT: return WSAEAFNOSUPPORT;
-    case EADDRINUSE: return WSAEADDRINUSE;
-    case EADDRNOTAVAIL: return WSAEADDRNOTAVAIL;
-    case ENETDOWN: return WSAENETDOWN;
-    case ENETUNREACH: return WSAENETUNREACH;
-    case ENETRESET: return WSAENETRESET;
-    case ECONNABORTED: return WSAECONNABORTED;
-    case ECONNRESET: case EPIPE: return WSAECONNRESET;
-    case ENOBUFS: case ENOMEM: return WSAENOBUFS;
-    case EISCONN: return WSAEISCONN;
-    case ENOTCONN: return WSAENOTCONN;
-    case ESHUTDOWN: return WSAESHUTDOWN;
-    case ETOOMANYREFS: return WSAETOOMANYREFS;
-    case ETIMEDOUT: return WSAETIMEDOUT;
-    case ECONNREFUSED: return WSAECONNREFUSED;
-    case ELOOP: return WSAELOOP;
-    case ENAMETOOLONG: return WSAENAMETOOLONG;
-    case EHOSTDOWN: return WSAEHOSTDOWN;
-    case EHOSTUNREACH: return WSAEHOSTUNREACH;
-    default: return WSAEINVAL;
+    case EAGAIN:
+    case EINPROGRESS:
+        return WSAEWOULDBLOCK;
+    case EALREADY:
+        return WSAEALREADY;
+    case ENOTSOCK:
+        return WSAENOTSOCK;
+    case EDESTADDRREQ:
+        return WSAEDESTADDRREQ;
+    case EMSGSIZE:
+        return WSAEMSGSIZE;
+    case EPROTOTYPE:
+        return WSAEPROTOTYPE;
+    case ENOPROTOOPT:
+        return WSAENOPROTOOPT;
+    case EPROTONOSUPPORT:
+        return WSAEPROTONOSUPPORT;
+    case ESOCKTNOSUPPORT:
+        return WSAESOCKTNOSUPPORT;
+    case EOPNOTSUPP:
+        return WSAEOPNOTSUPP;
+    case EPFNOSUPPORT:
+        return WSAEPFNOSUPPORT;
+    case EAFNOSUPPORT:
+        return WSAEAFNOSUPPORT;
+    case EADDRINUSE:
+        return WSAEADDRINUSE;
+    case EADDRNOTAVAIL:
+        return WSAEADDRNOTAVAIL;
+    case ENETDOWN:
+        return WSAENETDOWN;
+    case ENETUNREACH:
+        return WSAENETUNREACH;
+    case ENETRESET:
+        return WSAENETRESET;
+    case ECONNABORTED:
+        return WSAECONNABORTED;
+    case ECONNRESET:
+    case EPIPE:
+        return WSAECONNRESET;
+    case ENOBUFS:
+    case ENOMEM:
+        return WSAENOBUFS;
+    case EISCONN:
+        return WSAEISCONN;
+    case ENOTCONN:
+        return WSAENOTCONN;
+    case ESHUTDOWN:
+        return WSAESHUTDOWN;
+    case ETOOMANYREFS:
+        return WSAETOOMANYREFS;
+    case ETIMEDOUT:
+        return WSAETIMEDOUT;
+    case ECONNREFUSED:
+        return WSAECONNREFUSED;
+    case ELOOP:
+        return WSAELOOP;
+    case ENAMETOOLONG:
+        return WSAENAMETOOLONG;
+    case EHOSTDOWN:
+        return WSAEHOSTDOWN;
+    case EHOSTUNREACH:
+        return WSAEHOSTUNREACH;
+    default:
+        return WSAEINVAL;
     }
 }
 
 int WSAErrorFromResolver(int eaiError)
 {
     switch (eaiError) {
-    case 0: return 0;
-    case EAI_NONAME: return WSAHOST_NOT_FOUND;
-    case EAI_AGAIN: return WSATRY_AGAIN;
-    case EAI_FAIL: return WSANO_RECOVERY;
+    case 0:
+        return 0;
+    case EAI_NONAME:
+        return WSAHOST_NOT_FOUND;
+    case EAI_AGAIN:
+        return WSATRY_AGAIN;
+    case EAI_FAIL:
+        return WSANO_RECOVERY;
 #ifdef EAI_NODATA
     case EAI_NODATA:
 #endif
@@ -298,9 +355,12 @@ int WSAErrorFromResolver(int eaiError)
     case EAI_ADDRFAMILY:
 #endif
         return WSANO_DATA;
-    case EAI_MEMORY: return WSAENOBUFS;
-    case EAI_SYSTEM: return WSAErrorFromErrno(errno);
-    default: return WSANO_RECOVERY;
+    case EAI_MEMORY:
+        return WSAENOBUFS;
+    case EAI_SYSTEM:
+        return WSAErrorFromErrno(errno);
+    default:
+        return WSANO_RECOVERY;
     }
 }
 
@@ -323,8 +383,7 @@ int WSAStartup(WORD versionRequested, WSADATA* data)
 int WSACleanup()
 {
     int current = g_startups.load();
-    while (current > 0 && !g_startups.compare_exchange_weak(current, current - 1)) {
-    }
+    while (current > 0 && !g_startups.compare_exchange_weak(current, current - 1)) { }
     if (current <= 0)
         return Fail(WSANOTINITIALISED);
     return 0;
@@ -440,7 +499,7 @@ int send(SOCKET s, const char* buffer, int length, int flags)
         if (error == EPIPE && state->sendShut)
             return Fail(WSAESHUTDOWN);
         if (error != EPIPE)
-            state->writeArmed = true;  // FD_WRITE follows when the socket takes data again
+            state->writeArmed = true; // FD_WRITE follows when the socket takes data again
     }
     return Fail(WSAErrorFromErrno(error));
 }
@@ -456,7 +515,7 @@ int recv(SOCKET s, char* buffer, int length, int flags)
     const int error = errno;
     if (state) {
         std::lock_guard<std::mutex> guard(state->lock);
-        state->readArmed = true;  // whatever the outcome, FD_READ is enabled again
+        state->readArmed = true; // whatever the outcome, FD_READ is enabled again
         if (received == 0 && length > 0)
             state->endOfData = true;
     }
@@ -506,11 +565,11 @@ in_addr_t inet_addr(const char* text)
 hostent* gethostbyname(const char* name)
 {
     struct Answer {
-        hostent entry{};
+        hostent entry {};
         std::string name;
         std::vector<in_addr> addresses;
         std::vector<char*> addressList;
-        char* aliases[1] = {nullptr};
+        char* aliases[1] = { nullptr };
     };
     thread_local Answer answer;
 
@@ -518,7 +577,7 @@ hostent* gethostbyname(const char* name)
         WSASetLastError(WSAEFAULT);
         return nullptr;
     }
-    addrinfo hints{};
+    addrinfo hints {};
     hints.ai_family = AF_INET;
     hints.ai_socktype = SOCK_STREAM;
     hints.ai_flags = AI_CANONNAME;
@@ -568,7 +627,7 @@ servent* getservbyname(const char* name, const char* protocol)
     servent* result = nullptr;
     int rc;
     while ((rc = ::getservbyname_r(name, protocol, &entry, storage.data(), storage.size(), &result)) == ERANGE
-           && storage.size() < (1u << 20))
+        && storage.size() < (1u << 20))
         storage.resize(storage.size() * 2);
     if (rc != 0 || !result) {
         WSASetLastError(WSANO_DATA);
@@ -647,7 +706,7 @@ int WSAEnumNetworkEvents(SOCKET s, WSAEVENT event, WSANETWORKEVENTS* events)
         interest = state->Interest();
     }
     if (interest) {
-        pollfd fd{s, interest, 0};
+        pollfd fd { s, interest, 0 };
         if (::poll(&fd, 1, 0) > 0) {
             std::lock_guard<std::mutex> guard(state->lock);
             state->Record(fd.revents);
@@ -665,4 +724,4 @@ int WSAEnumNetworkEvents(SOCKET s, WSAEVENT event, WSANETWORKEVENTS* events)
     return 0;
 }
 
-}  // namespace taluvo::net
+} // namespace taluvo::net

@@ -22,7 +22,7 @@
 #include <arpa/inet.h>
 #include <netdb.h>
 #include <netinet/in.h>
-#include <netinet/tcp.h>  // TCP_NODELAY, which the Windows socket headers offer too
+#include <netinet/tcp.h> // TCP_NODELAY, which the Windows socket headers offer too
 #include <sys/socket.h>
 
 using SOCKET = int;
@@ -162,4 +162,4 @@ int WSAEventSelect(SOCKET s, WSAEVENT event, LONG mask);
 // codes; clears the record and resets the event when one is given.
 int WSAEnumNetworkEvents(SOCKET s, WSAEVENT event, WSANETWORKEVENTS* events);
 
-}  // namespace taluvo::net
+} // namespace taluvo::net

@@ -24,7 +24,7 @@ QString ExecValue(const QString& program)
     return u'"' + quoted + u'"';
 }
 
-}  // namespace
+} // namespace
 
 QString AutostartEntryPath(const QString& fileName)
 {
@@ -47,4 +47,4 @@ EAutostart RemoveAutostartEntry(const QString& path)
     return !QFile::exists(path) || QFile::remove(path) ? EAutostart::ok : EAutostart::removeFailed;
 }
 
-}  // namespace taluvo::shell
+} // namespace taluvo::shell

@@ -17,4 +17,4 @@ EAutostart AddAutostartEntry(const QString& path, const QString& name, const QSt
 // Removes the entry; a missing one is no failure.
 EAutostart RemoveAutostartEntry(const QString& path);
 
-}  // namespace taluvo::shell
+} // namespace taluvo::shell

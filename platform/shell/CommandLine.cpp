@@ -17,7 +17,8 @@ QString ReplacePercent1(const QString& argument, const QString& address, bool& s
 {
     QString out;
     qsizetype from = 0;
-    for (qsizetype at = argument.indexOf(QLatin1String("%1")); at >= 0; at = argument.indexOf(QLatin1String("%1"), from)) {
+    for (qsizetype at = argument.indexOf(QLatin1String("%1")); at >= 0;
+         at = argument.indexOf(QLatin1String("%1"), from)) {
         out += QStringView(argument).mid(from, at - from);
         out += address;
         from = at + 2;
@@ -31,7 +32,7 @@ QString ReplacePercent1(const QString& argument, const QString& address, bool& s
 bool ExpandFieldCodes(const QString& argument, const QString& address, QString& out, bool& substituted)
 {
     out.clear();
-    bool keptSomething = argument.isEmpty();  // "" stays an empty argument
+    bool keptSomething = argument.isEmpty(); // "" stays an empty argument
     for (qsizetype i = 0; i < argument.size(); ++i) {
         const QChar c = argument[i];
         if (c != QLatin1Char('%') || i + 1 == argument.size()) {
@@ -41,7 +42,10 @@ bool ExpandFieldCodes(const QString& argument, const QString& address, QString& 
         }
         const char16_t code = argument[++i].unicode();
         switch (code) {
-        case u'u': case u'U': case u'f': case u'F':
+        case u'u':
+        case u'U':
+        case u'f':
+        case u'F':
             out += address;
             keptSomething = true;
             substituted = true;
@@ -51,13 +55,13 @@ bool ExpandFieldCodes(const QString& argument, const QString& address, QString& 
             keptSomething = true;
             break;
         default:
-            break;  // icon, name, location and the deprecated codes: nothing to put in
+            break; // icon, name, location and the deprecated codes: nothing to put in
         }
     }
     return keptSomething;
 }
 
-}  // namespace
+} // namespace
 
 QStringList SplitCommandLine(const QString& commandLine)
 {
@@ -71,7 +75,7 @@ QStringList SplitCommandLine(const QString& commandLine)
             inQuotes = !inQuotes;
             inArgument = true;
         } else if (inQuotes && c == QLatin1Char('\\') && i + 1 < commandLine.size()
-                   && IsEscapableInQuotes(commandLine[i + 1])) {
+            && IsEscapableInQuotes(commandLine[i + 1])) {
             current += commandLine[++i];
         } else if (!inQuotes && IsBlank(c)) {
             if (inArgument)
@@ -88,8 +92,7 @@ QStringList SplitCommandLine(const QString& commandLine)
     return argv;
 }
 
-QStringList SplitCommandLine(const QString& commandLine, const QString& address, Placeholders style,
-                             bool* substituted)
+QStringList SplitCommandLine(const QString& commandLine, const QString& address, Placeholders style, bool* substituted)
 {
     bool found = false;
     QStringList argv;
@@ -107,4 +110,4 @@ QStringList SplitCommandLine(const QString& commandLine, const QString& address,
     return argv;
 }
 
-}  // namespace taluvo::shell
+} // namespace taluvo::shell

@@ -34,7 +34,7 @@ QStringList SplitCommandLine(const QString& commandLine);
 // The arguments with the address put in for the placeholders of the given style. substituted
 // (when given) tells whether the line held a placeholder for the address at all, so a caller can
 // append the address as an argument of its own when it did not.
-QStringList SplitCommandLine(const QString& commandLine, const QString& address, Placeholders style,
-                             bool* substituted = nullptr);
+QStringList SplitCommandLine(
+    const QString& commandLine, const QString& address, Placeholders style, bool* substituted = nullptr);
 
-}  // namespace taluvo::shell
+} // namespace taluvo::shell

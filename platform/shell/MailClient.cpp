@@ -18,10 +18,10 @@ extern char** environ;
 
 namespace taluvo::shell {
 
-QStringList MailClientArguments(const QString& recipient, const QString& subject, const QString& body,
-                                const QStringList& attachments)
+QStringList MailClientArguments(
+    const QString& recipient, const QString& subject, const QString& body, const QStringList& attachments)
 {
-    QStringList argv{QStringLiteral("xdg-email"), QStringLiteral("--utf8")};
+    QStringList argv { QStringLiteral("xdg-email"), QStringLiteral("--utf8") };
     if (!subject.isEmpty())
         argv << QStringLiteral("--subject") << subject;
     if (!body.isEmpty())
@@ -33,12 +33,12 @@ QStringList MailClientArguments(const QString& recipient, const QString& subject
     return argv;
 }
 
-MailResult SendToMailClient(const QString& recipient, const QString& subject, const QString& body,
-                            const QStringList& attachments, DWORD waitMs)
+MailResult SendToMailClient(
+    const QString& recipient, const QString& subject, const QString& body, const QStringList& attachments, DWORD waitMs)
 {
-    QStringList request{recipient, subject, body};
+    QStringList request { recipient, subject, body };
     request += attachments;
-    if (OfferToHook({RequestKind::MailClient, request}))
+    if (OfferToHook({ RequestKind::MailClient, request }))
         return MailResult::Accepted;
 
     const QString program = QStandardPaths::findExecutable(QStringLiteral("xdg-email"));
@@ -63,7 +63,7 @@ MailResult SendToMailClient(const QString& recipient, const QString& subject, co
     const int pidfd = static_cast<int>(syscall(SYS_pidfd_open, child, 0));
     bool ended = true;
     if (pidfd >= 0) {
-        pollfd p{pidfd, POLLIN, 0};
+        pollfd p { pidfd, POLLIN, 0 };
         int n = 0;
         do {
             n = poll(&p, 1, waitMs == INFINITE ? -1 : static_cast<int>(waitMs));
@@ -72,11 +72,10 @@ MailResult SendToMailClient(const QString& recipient, const QString& subject, co
         close(pidfd);
     }
     if (!ended)
-        return MailResult::Accepted;  // the client is in the foreground with the message
+        return MailResult::Accepted; // the client is in the foreground with the message
     int status = 0;
-    while (waitpid(child, &status, 0) < 0 && errno == EINTR) {
-    }
+    while (waitpid(child, &status, 0) < 0 && errno == EINTR) { }
     return WIFEXITED(status) && WEXITSTATUS(status) == 0 ? MailResult::Accepted : MailResult::Refused;
 }
 
-}  // namespace taluvo::shell
+} // namespace taluvo::shell

@@ -21,13 +21,13 @@ QHash<QString, QString> LoadTypes()
             continue;
         const QStringList fields = line.split(QRegularExpression(QStringLiteral("\\s+")), Qt::SkipEmptyParts);
         for (qsizetype i = 1; i < fields.size(); ++i)
-            if (!types.contains(fields[i].toLower()))  // the first type listed for an extension wins
+            if (!types.contains(fields[i].toLower())) // the first type listed for an extension wins
                 types.insert(fields[i].toLower(), fields[0]);
     }
     return types;
 }
 
-}  // namespace
+} // namespace
 
 QString ContentTypeForExtension(const QString& extension)
 {
@@ -37,4 +37,4 @@ QString ContentTypeForExtension(const QString& extension)
     return types.value(extension.toLower());
 }
 
-}  // namespace taluvo::shell
+} // namespace taluvo::shell

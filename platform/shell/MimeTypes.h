@@ -9,4 +9,4 @@ namespace taluvo::shell {
 // (/etc/mime.types); null when it names none. Letter case of the extension does not matter.
 QString ContentTypeForExtension(const QString& extension);
 
-}  // namespace taluvo::shell
+} // namespace taluvo::shell

@@ -13,7 +13,7 @@ bool IsSchemeCharacter(QChar c)
         || c == QLatin1Char('-') || c == QLatin1Char('.');
 }
 
-}  // namespace
+} // namespace
 
 BOOL PathIsURL(const QString& text)
 {

@@ -17,7 +17,7 @@ RequestHook& Hook()
     return hook;
 }
 
-}  // namespace
+} // namespace
 
 RequestHook SetRequestHook(RequestHook hook)
 {
@@ -37,4 +37,4 @@ bool OfferToHook(const Request& request)
     return hook && hook(request);
 }
 
-}  // namespace taluvo::shell
+} // namespace taluvo::shell

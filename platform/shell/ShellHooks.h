@@ -11,11 +11,11 @@
 namespace taluvo::shell {
 
 enum class RequestKind {
-    OpenUrl,     // arguments: {address}
-    OpenFile,    // arguments: {path}
-    RunProgram,  // arguments: argv, program first
-    PlaySound,   // arguments: {file or packaged sound name}
-    MailClient,  // arguments: {recipient, subject, body, attachment paths...}
+    OpenUrl, // arguments: {address}
+    OpenFile, // arguments: {path}
+    RunProgram, // arguments: argv, program first
+    PlaySound, // arguments: {file or packaged sound name}
+    MailClient, // arguments: {recipient, subject, body, attachment paths...}
 };
 
 struct Request {
@@ -32,4 +32,4 @@ RequestHook SetRequestHook(RequestHook hook);
 // Offers a request to the installed hook; true when the hook took it.
 bool OfferToHook(const Request& request);
 
-}  // namespace taluvo::shell
+} // namespace taluvo::shell

@@ -31,13 +31,13 @@ void DrainPipe()
     while (::read(g_signalPipe[0], bytes, sizeof bytes) > 0) { }
 }
 
-}  // namespace
+} // namespace
 
 bool InstallShutdownSignals()
 {
     if (::pipe2(g_signalPipe, O_CLOEXEC | O_NONBLOCK) != 0)
         return false;
-    struct sigaction action {};
+    struct sigaction action { };
     action.sa_handler = OnSignal;
     sigemptyset(&action.sa_mask);
     action.sa_flags = SA_RESTART;
@@ -63,4 +63,4 @@ bool ShutdownRequested()
     return g_requested.load();
 }
 
-}  // namespace taluvo::shell
+} // namespace taluvo::shell

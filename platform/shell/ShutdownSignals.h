@@ -16,4 +16,4 @@ void ListenForShutdownSignals(std::function<void()> onSignal);
 // True once a shutdown signal arrived (also before anybody listened).
 bool ShutdownRequested();
 
-}  // namespace taluvo::shell
+} // namespace taluvo::shell

@@ -25,9 +25,9 @@
 namespace taluvo::shell {
 namespace {
 
-constexpr uint32_t kSoundId = 1;  // every alert sound shares one id: playing cancels the last
+constexpr uint32_t kSoundId = 1; // every alert sound shares one id: playing cancels the last
 
-std::atomic<SoundMessageSink> g_messageSink{nullptr};
+std::atomic<SoundMessageSink> g_messageSink { nullptr };
 
 void SayMessage(const QString& message)
 {
@@ -47,7 +47,8 @@ void AlsaMessage(const char* file, int line, const char* function, int error, co
     va_start(arguments, format);
     std::vsnprintf(text, sizeof text, format, arguments);
     va_end(arguments);
-    QString message = taluvo::Format(u"ALSA lib %hs:%d:(%hs) %hs", file ? file : "", line, function ? function : "", text);
+    QString message
+        = taluvo::Format(u"ALSA lib %hs:%d:(%hs) %hs", file ? file : "", line, function ? function : "", text);
     if (error)
         message += taluvo::Format(u": %hs", snd_strerror(error));
     SayMessage(message);
@@ -71,7 +72,7 @@ struct SoundSystem {
 
     static SoundSystem& Instance()
     {
-        static SoundSystem* system = new SoundSystem;  // used until the process ends
+        static SoundSystem* system = new SoundSystem; // used until the process ends
         return *system;
     }
 
@@ -95,7 +96,8 @@ QString ResourceFile(SoundResource& resource, WORD id)
         if (!source.open(QIODevice::ReadOnly))
             return QString();
         const QByteArray bytes = source.readAll();
-        const int fd = memfd_create(taluvo::AnsiEncode(QStringLiteral("taluvo-sound-%1").arg(id)).constData(), MFD_CLOEXEC);
+        const int fd
+            = memfd_create(taluvo::AnsiEncode(QStringLiteral("taluvo-sound-%1").arg(id)).constData(), MFD_CLOEXEC);
         if (fd < 0)
             return QString();
         if (!taluvo::WriteAll(fd, bytes.constData(), static_cast<size_t>(bytes.size()))) {
@@ -134,7 +136,7 @@ int Play(ca_context* context, const QByteArray& path, bool wait, std::shared_ptr
 {
     if (!wait)
         return ca_context_play(context, kSoundId, CA_PROP_MEDIA_FILENAME, path.constData(), CA_PROP_EVENT_DESCRIPTION,
-                               "Taluvo alert", nullptr);
+            "Taluvo alert", nullptr);
     ca_proplist* properties = nullptr;
     if (ca_proplist_create(&properties) != CA_SUCCESS)
         return CA_ERROR_OOM;
@@ -145,13 +147,13 @@ int Play(ca_context* context, const QByteArray& path, bool wait, std::shared_ptr
     const int result = ca_context_play_full(context, kSoundId, properties, &SoundEnd::Finished, handedOver);
     ca_proplist_destroy(properties);
     if (result != CA_SUCCESS) {
-        delete handedOver;  // the callback only runs for a sound that started
+        delete handedOver; // the callback only runs for a sound that started
         end.reset();
     }
     return result;
 }
 
-}  // namespace
+} // namespace
 
 void RegisterSoundResource(WORD id, const QString& path)
 {
@@ -160,16 +162,16 @@ void RegisterSoundResource(WORD id, const QString& path)
     SoundResource& resource = system.resources[id];
     if (resource.memoryFile >= 0)
         close(resource.memoryFile);
-    resource = SoundResource{path};
+    resource = SoundResource { path };
 }
 
 void SetSoundMessageSink(SoundMessageSink sink)
 {
-    SoundSystem::Instance();  // the sound library's own handler is replaced from now on
+    SoundSystem::Instance(); // the sound library's own handler is replaced from now on
     g_messageSink = sink;
 }
 
-}  // namespace taluvo::shell
+} // namespace taluvo::shell
 
 BOOL PlaySound(const QString& sound, HMODULE, DWORD flags)
 {
@@ -189,7 +191,7 @@ BOOL PlaySound(const QString& sound, HMODULE, DWORD flags)
     }
     if (asked.isEmpty())
         return FALSE;
-    if (OfferToHook({RequestKind::PlaySound, {asked}}))
+    if (OfferToHook({ RequestKind::PlaySound, { asked } }))
         return TRUE;
     QString file = asked;
     if (resource) {

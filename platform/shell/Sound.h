@@ -32,4 +32,4 @@ void RegisterSoundResource(WORD id, const QString& path);
 using SoundMessageSink = void (*)(const QString& message);
 void SetSoundMessageSink(SoundMessageSink sink);
 
-}  // namespace taluvo::shell
+} // namespace taluvo::shell

@@ -409,8 +409,7 @@ public:
         if (!m_hWnd)
             return nullptr;
         HWND hWnd = m_hWnd;
-        if (!taluvo::ui::detail::UnbindWindowObject(
-                hWnd, this, GetWindowProc(), m_pfnSuperWindowProc, bForce != FALSE))
+        if (!taluvo::ui::detail::UnbindWindowObject(hWnd, this, GetWindowProc(), m_pfnSuperWindowProc, bForce != FALSE))
             return nullptr;
         m_pfnSuperWindowProc = ::DefWindowProc;
         m_hWnd = nullptr;

@@ -128,8 +128,8 @@ public:
         static_assert(std::is_integral_v<Int>, "DDX_INT needs an integer member");
         T* self = static_cast<T*>(this);
         if (!bSave) {
-            const QString text = bSigned ? QString::number(static_cast<qint64>(value))
-                                         : QString::number(static_cast<quint64>(value));
+            const QString text
+                = bSigned ? QString::number(static_cast<qint64>(value)) : QString::number(static_cast<quint64>(value));
             ::SetDlgItemText(Window(), static_cast<int>(nID), text);
             return TRUE;
         }

@@ -440,8 +440,8 @@ HWND CreateChildDialog(WORD templateId, HWND parent, DLGPROC proc, void* object,
         return nullptr;
     }
     DialogTemplate child = *t;
-    child.style = (child.style & ~(WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_THICKFRAME | DS_MODALFRAME | WS_VISIBLE))
-        | WS_CHILD;
+    child.style
+        = (child.style & ~(WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_THICKFRAME | DS_MODALFRAME | WS_VISIBLE)) | WS_CHILD;
     return CreateFromTemplate(child, parent, proc, object, initParam, false);
 }
 

@@ -67,8 +67,8 @@ void MakeResizable(HWND dialog, bool sizeGrip)
         params.id = ATL_IDW_STATUS_BAR;
         if (QWidget* grip = WidgetOf(CreateWindowObject(params))) {
             const QSize size = grip->sizeHint();
-            grip->setGeometry(widget->width() - size.width(), widget->height() - size.height(), size.width(),
-                size.height());
+            grip->setGeometry(
+                widget->width() - size.width(), widget->height() - size.height(), size.width(), size.height());
         }
     }
 }

@@ -118,16 +118,16 @@ public:
                 r.bottom += dy;
             }
             HWND control = ::GetDlgItem(self->m_hWnd, place.id);
-            ::SetWindowPos(control, nullptr, r.left, r.top, r.right - r.left, r.bottom - r.top,
-                SWP_NOZORDER | SWP_NOACTIVATE);
+            ::SetWindowPos(
+                control, nullptr, r.left, r.top, r.right - r.left, r.bottom - r.top, SWP_NOZORDER | SWP_NOACTIVATE);
             if (place.flags & DLSZ_REPAINT)
                 ::InvalidateRect(control, nullptr, TRUE);
         }
         if (HWND grip = ::GetDlgItem(self->m_hWnd, ATL_IDW_STATUS_BAR)) {
             RECT r;
             ::GetClientRect(grip, &r);
-            ::SetWindowPos(grip, nullptr, width - r.right, height - r.bottom, 0, 0,
-                SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+            ::SetWindowPos(
+                grip, nullptr, width - r.right, height - r.bottom, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
         }
     }
 

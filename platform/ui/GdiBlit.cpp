@@ -212,4 +212,3 @@ int SetDIBitsToDevice(HDC dc, int x, int y, DWORD cx, DWORD cy, int xSrc, int yS
     DeleteObject(section);
     return int(lines);
 }
-

@@ -269,7 +269,6 @@ BOOL EndPaint(HWND hwnd, const PAINTSTRUCT* ps)
     return TRUE;
 }
 
-
 int GetDeviceCaps(HDC dc, int index)
 {
     Dc* record = FindDc(dc);

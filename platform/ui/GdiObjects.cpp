@@ -4,7 +4,6 @@
 
 #include "platform/base/KernelObjects.h"
 
-
 #include <cstring>
 #include <mutex>
 #include <unordered_map>

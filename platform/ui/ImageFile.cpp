@@ -23,7 +23,7 @@ HANDLE LoadImageFileBounded(const QString& path, UINT type, int width, int heigh
     std::string contents;
     if (maxBytes < 0
         || taluvo::ReadRegularFile(QFile::encodeName(path).toStdString(), size_t(maxBytes), contents)
-               != taluvo::EFileRead::ok)
+            != taluvo::EFileRead::ok)
         return nullptr;
     QByteArray bytes = QByteArray::fromStdString(contents);
     QBuffer buffer(&bytes);

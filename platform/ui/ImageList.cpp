@@ -54,9 +54,9 @@ int AppendStrip(ImageListObject& list, const QImage& strip, const QImage& double
     const int first = static_cast<int>(list.images.size());
     for (int x = 0; x + list.cx <= strip.width(); x += list.cx) {
         list.images.push_back(strip.copy(x, 0, list.cx, list.cy).convertToFormat(QImage::Format_ARGB32_Premultiplied));
-        list.doubled.push_back(twice ? doubled.copy(2 * x, 0, 2 * list.cx, 2 * list.cy)
-                                           .convertToFormat(QImage::Format_ARGB32_Premultiplied)
-                                     : QImage());
+        list.doubled.push_back(twice
+                ? doubled.copy(2 * x, 0, 2 * list.cx, 2 * list.cy).convertToFormat(QImage::Format_ARGB32_Premultiplied)
+                : QImage());
     }
     list.version = NextVersion();
     return first;

@@ -274,7 +274,7 @@ private:
         // The keyboard's menu key has no point: Windows sends (-1, -1) for it.
         const QPoint p = event->reason() == QContextMenuEvent::Keyboard ? QPoint(-1, -1) : event->globalPos();
         msg.lParam = MAKELPARAM(static_cast<WORD>(p.x()), static_cast<WORD>(p.y()));
-        msg.pt = POINT{event->globalPos().x(), event->globalPos().y()};
+        msg.pt = POINT { event->globalPos().x(), event->globalPos().y() };
         const bool handled = DeliverInput(msg, nullptr);
         m_lastMenuWidget = nullptr;
         return handled;

@@ -330,8 +330,8 @@ void Paint(WindowRecord& record)
             draw.CtlID = static_cast<UINT>(record.id);
             draw.itemID = static_cast<UINT>(i);
             draw.itemAction = ODA_DRAWENTIRE;
-            draw.itemState = (selected ? ODS_SELECTED : 0) | (selected && focused ? ODS_FOCUS : 0)
-                | (enabled ? 0 : ODS_DISABLED);
+            draw.itemState
+                = (selected ? ODS_SELECTED : 0) | (selected && focused ? ODS_FOCUS : 0) | (enabled ? 0 : ODS_DISABLED);
             draw.hwndItem = hwnd;
             draw.hDC = dc;
             draw.rcItem = row;
@@ -349,7 +349,8 @@ void Paint(WindowRecord& record)
         SetTextColor(dc, GetSysColor(!enabled ? COLOR_GRAYTEXT : selected ? COLOR_HIGHLIGHTTEXT : COLOR_WINDOWTEXT));
         RECT text = row;
         text.left += 2;
-        DrawText(dc, state.rows[static_cast<size_t>(i)].text, &text, DT_LEFT | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);
+        DrawText(
+            dc, state.rows[static_cast<size_t>(i)].text, &text, DT_LEFT | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);
     }
     if (oldFont)
         SelectObject(dc, oldFont);

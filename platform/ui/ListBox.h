@@ -141,7 +141,8 @@ public:
     }
     int GetItemRect(int index, RECT* rect) const
     {
-        return static_cast<int>(SendMessage(LB_GETITEMRECT, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(rect)));
+        return static_cast<int>(
+            SendMessage(LB_GETITEMRECT, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(rect)));
     }
     int GetItemHeight(int index) const
     {

@@ -142,7 +142,9 @@ LRESULT InsertColumn(QTableWidget* table, ListViewState& state, int at, const LV
         (column->mask & LVCF_TEXT) && column->pszText ? QString::fromUtf16(column->pszText) : QString());
     const int format = (column->mask & LVCF_FMT) ? (column->fmt & 3) : LVCFMT_LEFT;
     heading->setTextAlignment(Qt::AlignVCenter
-        | (format == LVCFMT_RIGHT ? Qt::AlignRight : format == LVCFMT_CENTER ? Qt::AlignHCenter : Qt::AlignLeft));
+        | (format == LVCFMT_RIGHT         ? Qt::AlignRight
+                : format == LVCFMT_CENTER ? Qt::AlignHCenter
+                                          : Qt::AlignLeft));
     table->setHorizontalHeaderItem(at, heading);
     if (column->mask & LVCF_WIDTH)
         table->setColumnWidth(at, std::max(0, column->cx));
@@ -313,7 +315,8 @@ LRESULT ListViewProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
         const UINT flags = static_cast<UINT>(lParam) & (LVNI_SELECTED | LVNI_FOCUSED);
         for (int row = static_cast<int>(static_cast<intptr_t>(wParam)) + 1; row < table->rowCount(); ++row) {
             const UINT bits = RowState(table, state, row);
-            if ((!(flags & LVNI_SELECTED) || (bits & LVIS_SELECTED)) && (!(flags & LVNI_FOCUSED) || (bits & LVIS_FOCUSED)))
+            if ((!(flags & LVNI_SELECTED) || (bits & LVIS_SELECTED))
+                && (!(flags & LVNI_FOCUSED) || (bits & LVIS_FOCUSED)))
                 return row;
         }
         return -1;
@@ -354,8 +357,8 @@ QWidget* MakeListView(WindowRecord& record, QWidget* parent)
     table->setShowGrid(false);
     table->setWordWrap(false);
     table->verticalHeader()->setDefaultSectionSize(table->fontMetrics().height() + 6);
-    table->setFrameShape((record.exStyle & WS_EX_CLIENTEDGE) || (record.style & WS_BORDER) ? QFrame::StyledPanel
-                                                                                           : QFrame::NoFrame);
+    table->setFrameShape(
+        (record.exStyle & WS_EX_CLIENTEDGE) || (record.style & WS_BORDER) ? QFrame::StyledPanel : QFrame::NoFrame);
     std::weak_ptr<ListViewState> weak = state;
     // A check box clicked (or set by the program) changes column 0's check state.
     QObject::connect(table, &QTableWidget::itemChanged, [hwnd, weak, table](QTableWidgetItem* item) {

@@ -85,9 +85,9 @@ void PrepareToShow(WindowRecord& record)
     if (!screen || area.isEmpty())
         return;
     const QRect screenArea = screen->geometry();
-    const QImage grabbed = screen->grabWindow(0, area.x() - screenArea.x(), area.y() - screenArea.y(), area.width(),
-                                     area.height())
-                               .toImage();
+    const QImage grabbed
+        = screen->grabWindow(0, area.x() - screenArea.x(), area.y() - screenArea.y(), area.width(), area.height())
+              .toImage();
     if (grabbed.size() == area.size())
         state.backdrop = grabbed;
 }

@@ -90,11 +90,11 @@ HWND EnsurePage(HWND sheet, SheetState& state, int index)
     if (entry.hwnd && IsWindow(entry.hwnd))
         return entry.hwnd;
     PROPSHEETPAGE& page = entry.handle->page;
-    entry.hwnd = CreateChildDialog(entry.templateId, sheet, page.pfnDlgProc, page.pWindowObject,
-        reinterpret_cast<LPARAM>(&page));
+    entry.hwnd = CreateChildDialog(
+        entry.templateId, sheet, page.pfnDlgProc, page.pWindowObject, reinterpret_cast<LPARAM>(&page));
     if (entry.hwnd)
-        MoveWindow(entry.hwnd, state.pageArea.x(), state.pageArea.y(), state.pageArea.width(),
-            state.pageArea.height(), FALSE);
+        MoveWindow(
+            entry.hwnd, state.pageArea.x(), state.pageArea.y(), state.pageArea.width(), state.pageArea.height(), FALSE);
     return entry.hwnd;
 }
 

@@ -64,7 +64,7 @@ constexpr WORD PFA_LEFT = 1;
 struct FINDTEXTEX {
     CHARRANGE chrg;
     const char* lpstrText = nullptr; // ANSI code page
-    CHARRANGE chrgText;              // where it was found
+    CHARRANGE chrgText; // where it was found
 };
 constexpr WPARAM FR_DOWN = 0x00000001;
 constexpr WPARAM FR_MATCHCASE = 0x00000004;

@@ -81,7 +81,10 @@ public:
         m_hWnd = hWnd;
         return *this;
     }
-    int SetScrollInfo(const SCROLLINFO* info, BOOL redraw = TRUE) { return ::SetScrollInfo(m_hWnd, SB_CTL, info, redraw); }
+    int SetScrollInfo(const SCROLLINFO* info, BOOL redraw = TRUE)
+    {
+        return ::SetScrollInfo(m_hWnd, SB_CTL, info, redraw);
+    }
     BOOL GetScrollInfo(SCROLLINFO* info) const { return ::GetScrollInfo(m_hWnd, SB_CTL, info); }
     int SetScrollPos(int pos, BOOL redraw = TRUE) { return ::SetScrollPos(m_hWnd, SB_CTL, pos, redraw); }
     int GetScrollPos() const { return ::GetScrollPos(m_hWnd, SB_CTL); }

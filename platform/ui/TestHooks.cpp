@@ -3,6 +3,7 @@
 #include "platform/ui/detail/Core.h"
 
 #include <QAbstractButton>
+#include <QAbstractSlider>
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
@@ -11,7 +12,6 @@
 #include <QMessageBox>
 #include <QMouseEvent>
 #include <QRadioButton>
-#include <QAbstractSlider>
 #include <QTableWidget>
 
 #include "platform/ui/PropertySheet.h"

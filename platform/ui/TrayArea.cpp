@@ -51,8 +51,8 @@ bool ViewableRect(xcb_connection_t* connection, xcb_window_t window, RECT* rect)
     const int width = geometry->width;
     const int height = geometry->height;
     std::free(geometry);
-    xcb_translate_coordinates_reply_t* origin
-        = xcb_translate_coordinates_reply(connection, xcb_translate_coordinates(connection, window, root, 0, 0), nullptr);
+    xcb_translate_coordinates_reply_t* origin = xcb_translate_coordinates_reply(
+        connection, xcb_translate_coordinates(connection, window, root, 0, 0), nullptr);
     if (!origin)
         return false;
     *rect = RECT { origin->dst_x, origin->dst_y, origin->dst_x + width, origin->dst_y + height };

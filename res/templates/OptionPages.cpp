@@ -151,8 +151,7 @@ DialogTemplate WebBrowser()
         {
             GroupBox(IDC_STATIC, u" Opening pages in a web browser", kGroupX, 7, kGroupW, 76),
             RadioButton(IDC_DEFAULT_BROWSER, u"Use the system default web browser", kInX, 20, kInW, true),
-            CheckBox(IDC_OPEN_NEW_WINDOW, u"Open pages in a new browser window", kIndentX, 33,
-                kInRight - kIndentX),
+            CheckBox(IDC_OPEN_NEW_WINDOW, u"Open pages in a new browser window", kIndentX, 33, kInRight - kIndentX),
             RadioButton(IDC_USER_BROWSER, u"Specify web browser:", kInX, 47, kInW, false),
             EditField(IDC_USER_BROWSER_PATH, kIndentX, 62, kButtonX - 4 - kIndentX, WS_GROUP),
             PushButton(IDC_USER_BROWSER_BROWSE, u"Browse", kButtonX, 61, kButtonW),

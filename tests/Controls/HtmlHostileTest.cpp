@@ -18,8 +18,7 @@
 
 namespace {
 
-class HtmlHostileTest : public HtmlCanvasTest {
-};
+class HtmlHostileTest : public HtmlCanvasTest { };
 
 // A markup of about `bytes` characters made of one piece repeated.
 QString Repeat(const QString& piece, qsizetype bytes)
@@ -45,21 +44,23 @@ TEST_F(HtmlHostileTest, HostileMarkupIsBoundedInSizeAndWork)
         { "rows never closed", "<table>" + QString("<tr><td>y").repeated(20000), 0, kHtmlMaxExtent, 0 },
         { "tables never closed", QString("<table><tr><td>").repeated(5000) + "x", 300, kHtmlMaxExtent, 0,
             kHtmlMaxTableDepth },
-        { "one cell of many tables", "<table><tr><td>" + QString("<table></table>z").repeated(5000) + "</td></tr></table>",
-            0, kHtmlMaxExtent, 0 },
+        { "one cell of many tables",
+            "<table><tr><td>" + QString("<table></table>z").repeated(5000) + "</td></tr></table>", 0, kHtmlMaxExtent,
+            0 },
         { "a huge icon", "<icon idres=128 width=4096 height=4096 style=s>", 0, 64, 0 },
         { "many large icons", QString("<icon idres=128 width=512 height=512 style=s>").repeated(40), 0, kHtmlMaxExtent,
             2 * kHtmlMaxImagePixels },
         { "huge breaks", QString("<br=99999999>").repeated(10000), 0, kHtmlMaxExtent, 0 },
-        { "huge fonts and rules", QString("<font size=99999999>x</font><hr size=99999999 width=99999999>").repeated(200),
-            300, kHtmlMaxExtent, 0 },
-        { "a huge filled cell", "<table bgcolor=red bgeffect=noise><tr><td width=99999999 height=99999999>c</td></tr></table>",
-            0, kHtmlMaxExtent, qint64{2} * 400 * 300 },
+        { "huge fonts and rules",
+            QString("<font size=99999999>x</font><hr size=99999999 width=99999999>").repeated(200), 300, kHtmlMaxExtent,
+            0 },
+        { "a huge filled cell",
+            "<table bgcolor=red bgeffect=noise><tr><td width=99999999 height=99999999>c</td></tr></table>", 0,
+            kHtmlMaxExtent, qint64 { 2 } * 400 * 300 },
         { "percentage rules under a width",
             QString("words before <hr width=60%> words after the rule <hr width=30%> and more ").repeated(400), 200,
             kHtmlMaxExtent, 0 },
-        { "justified text", "<justify>" + Repeat("justified words of a long line ", 1 << 18), 300, kHtmlMaxExtent,
-            0 },
+        { "justified text", "<justify>" + Repeat("justified words of a long line ", 1 << 18), 300, kHtmlMaxExtent, 0 },
         { "unbroken word", QString(1 << 18, u'w'), 250, kHtmlMaxExtent, 0 },
         { "entities everywhere", Repeat("&lt;table&gt;&amp;&quot;<b a=\"&quot;\">", 1 << 19), 300, kHtmlMaxExtent, 0 },
     };
@@ -82,7 +83,7 @@ TEST_F(HtmlHostileTest, HostileMarkupIsBoundedInSizeAndWork)
         // level of nested tables (at most kHtmlMaxTableDepth levels) and pass.
         const qint64 length = c.markup.size();
         EXPECT_LE(r.m_work.scanned, 24 * static_cast<qint64>(c.nesting) * length + 1000)
- << r.m_work.scanned << " for " << length;
+            << r.m_work.scanned << " for " << length;
         EXPECT_LE(r.m_work.measured, 40 * length + 1000) << r.m_work.measured << " for " << length;
         EXPECT_LE(r.m_work.pixels, c.pixelLimit);
     }
@@ -123,8 +124,8 @@ TEST_F(HtmlHostileTest, PopupRowsShowHostileAddressesAsText)
     WORD page = 1;
     for (const QString& address : addresses)
         AddPopupRow(lines, BuildPopupRow(1, page++, address, address), true, 10);
-    r.SetSelectorStyle(
-        QStringLiteral("h2"), QStringLiteral("font-size:17px; color:#ff9900; font-family:DejaVu Sans; font-weight:bold"));
+    r.SetSelectorStyle(QStringLiteral("h2"),
+        QStringLiteral("font-size:17px; color:#ff9900; font-family:DejaVu Sans; font-weight:bold"));
     const QString popup = QStringLiteral("<body><table><tr><td colspan=2><center><h2>Updated web page:</h2><br>"
                                          "<hr color=blue></center><br></td></tr>")
         + lines + QStringLiteral("</table></body>");
@@ -158,7 +159,8 @@ TEST_F(HtmlHostileTest, PictureFilesAreReadOnlyWhenRegularAndSmall)
         { QStringLiteral("<bmp file=\"%1\"><icon file=\"%1\">").arg(fifo), 0 }, // never waits for a writer
         { QStringLiteral("<bmp file=/dev/zero><bmp file=/proc/self/mem><bmp file=\"%1\">").arg(home.path()), 0 },
         { QStringLiteral("<bmp file=\"%1\">").arg(huge), 0 },
-        { QStringLiteral("<table background=\"file:%1\"><tr><td width=30 height=20></td></tr></table>").arg(fifo), 30 + 4 },
+        { QStringLiteral("<table background=\"file:%1\"><tr><td width=30 height=20></td></tr></table>").arg(fifo),
+            30 + 4 },
     };
     for (const auto& c : cases) {
         SIZE size { 0, 0 };

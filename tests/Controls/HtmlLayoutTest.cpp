@@ -18,9 +18,7 @@
 
 namespace {
 
-
-class HtmlLayoutTest : public HtmlCanvasTest {
-};
+class HtmlLayoutTest : public HtmlCanvasTest { };
 
 // The update popup as the check engine builds it: a header row, one row per page, a footer.
 QString PopupMarkup(int pages, const QString& title = QString())
@@ -29,7 +27,8 @@ QString PopupMarkup(int pages, const QString& title = QString())
                                   "color=blue></center><br></td></tr>");
     for (int i = 0; i < pages; ++i) {
         const QString url = title.isEmpty() ? QStringLiteral("http://example.test/page/%1").arg(i) : title;
-        text += QStringLiteral("<tr><td><icon idres=128 width=16 height=16></td><td><a msg=\"%1,%2,%3\">%4</a></td></tr>")
+        text += QStringLiteral(
+            "<tr><td><icon idres=128 width=16 height=16></td><td><a msg=\"%1,%2,%3\">%4</a></td></tr>")
                     .arg(1)
                     .arg(i + 1)
                     .arg(url, url);
@@ -169,7 +168,8 @@ TEST_F(HtmlLayoutTest, TablesPlainAndSpanning)
     const int a = WidthOf(QStringLiteral("one"));
     const int b = WidthOf(QStringLiteral("three"));
     const TEXTMETRIC tm = MetricsOf();
-    SIZE size = Measure(QStringLiteral("<table><tr><td>one</td><td>two</td></tr><tr><td>three</td><td>x</td></tr></table>"));
+    SIZE size
+        = Measure(QStringLiteral("<table><tr><td>one</td><td>two</td></tr><tr><td>three</td><td>x</td></tr></table>"));
     const int col1 = std::max(WidthOf(QStringLiteral("two")), WidthOf(QStringLiteral("x"))) + 4;
     EXPECT_EQ(size.cx, std::max(a, b) + 4 + col1 + 1 + 1);
     EXPECT_EQ(size.cy, 2 * (tm.tmHeight + 4) + 1 + 1);
@@ -217,8 +217,10 @@ TEST_F(HtmlLayoutTest, TablesPlainAndSpanning)
     // A double border of width 1 takes three pixels on each side; a solid one of 2 takes two.
     const SIZE plain = Measure(QStringLiteral("<table><tr><td>x</td></tr></table>"));
     // The cell without attributes inherits the border width, which also insets its content.
-    EXPECT_EQ(Measure(QStringLiteral("<table border=2 borderstyle=solid><tr><td>x</td></tr></table>")).cx, plain.cx + 4 + 4);
-    EXPECT_EQ(Measure(QStringLiteral("<table border=1 borderstyle=double><tr><td>x</td></tr></table>")).cx, plain.cx + 6 + 2);
+    EXPECT_EQ(
+        Measure(QStringLiteral("<table border=2 borderstyle=solid><tr><td>x</td></tr></table>")).cx, plain.cx + 4 + 4);
+    EXPECT_EQ(
+        Measure(QStringLiteral("<table border=1 borderstyle=double><tr><td>x</td></tr></table>")).cx, plain.cx + 6 + 2);
 }
 
 TEST_F(HtmlLayoutTest, TableBackgroundsAndFills)
@@ -227,8 +229,8 @@ TEST_F(HtmlLayoutTest, TableBackgroundsAndFills)
     QImage red(4, 4, QImage::Format_RGB32);
     red.fill(QColor(255, 0, 0));
     ASSERT_TRUE(red.save(tile));
-    const QString tiled = QStringLiteral("<table background=\"file:%1\"><tr><td width=30 height=20></td></tr></table>")
-                              .arg(tile);
+    const QString tiled
+        = QStringLiteral("<table background=\"file:%1\"><tr><td width=30 height=20></td></tr></table>").arg(tile);
     Layout(tiled);
     EXPECT_EQ(Snapshot().pixelColor(9, 9), QColor(255, 0, 0));
     EXPECT_EQ(Snapshot().pixelColor(60, 40), QColor(255, 255, 255));
@@ -420,8 +422,9 @@ TEST_F(HtmlLayoutTest, UpdatePopupAndTreeToolTipLayout)
     const SIZE tip = Measure(PageToolTipMarkup());
     ASSERT_EQ(r.m_arrTables.size(), 1u);
     const int labels = WidthOf(QStringLiteral("Last checked:")) + 4;
-    EXPECT_EQ(r.m_arrTables[0].m_colWidths[0], std::max(labels,
-        r.m_arrTables[0].m_colWidths[0])); // the header may widen it
+    EXPECT_EQ(r.m_arrTables[0].m_colWidths[0],
+        std::max(labels,
+            r.m_arrTables[0].m_colWidths[0])); // the header may widen it
     EXPECT_GE(r.m_arrTables[0].m_colWidths[1], WidthOf(QStringLiteral("http://example.test/")) + 4);
     EXPECT_EQ(r.m_arrTables[0].m_rowHeights.size(), 7u);
     Resize(tip.cx, tip.cy);
@@ -441,7 +444,8 @@ TEST_F(HtmlLayoutTest, HostileMarkupStaysBounded)
     const QString fonts = QStringLiteral("<font size=+7 face=\"%1\">").arg(QString(100, u'Z')).repeated(2000) + u'x';
     const QString big = QStringLiteral("word ").repeated(200000);
     const QString oneWord = QString(1 << 18, u'w');
-    const QString rows = QStringLiteral("<table>") + QStringLiteral("<tr><td colspan=99999 rowspan=99999>c").repeated(5000);
+    const QString rows
+        = QStringLiteral("<table>") + QStringLiteral("<tr><td colspan=99999 rowspan=99999>c").repeated(5000);
     const QString huge = QStringLiteral("<bmp handle=1 width=99999999 height=99999999><hr size=99999999 width=99999999>"
                                         "<br=999999999><t=999999999><font size=99999999>x</font>"
                                         "<table cellspacing=99999999 border=99999999><tr><td width=99999999 height=-5 "
@@ -468,11 +472,11 @@ TEST_F(HtmlLayoutTest, HostileMarkupStaysBounded)
 TEST_F(HtmlLayoutTest, RandomMarkupMeasuresAndDraws)
 {
     static const char16_t* const kPieces[] = { u"<table", u"<tr", u"<td", u"</td>", u"</tr>", u"</table>", u">",
-        u" colspan=", u" rowspan=", u" width=", u"<b>", u"</b>", u"<i>", u"<center>", u"<justify>", u"<br>",
-        u"<br=", u"<t>", u"<hr", u"<a msg=", u"<a href=", u"</a>", u"<font size=", u"<span class=cpp-comment>",
-        u"<h2>", u"</h2>", u"<icon idres=128>", u"<ilst handle=", u" index=", u" speed=", u"\"", u"=", u"<", u"<<",
-        u"&lt;", u"&amp;", u" ", u"word", u"longerwordwithoutbreak", u"-", u"\n", u"\t", u"%", u"9", u"0", u"-3",
-        u"99999", u" valign=bottom", u" cellspacing=3", u" border=2", u" bgcolor=red", u"<string idres=1>" };
+        u" colspan=", u" rowspan=", u" width=", u"<b>", u"</b>", u"<i>", u"<center>", u"<justify>", u"<br>", u"<br=",
+        u"<t>", u"<hr", u"<a msg=", u"<a href=", u"</a>", u"<font size=", u"<span class=cpp-comment>", u"<h2>",
+        u"</h2>", u"<icon idres=128>", u"<ilst handle=", u" index=", u" speed=", u"\"", u"=", u"<", u"<<", u"&lt;",
+        u"&amp;", u" ", u"word", u"longerwordwithoutbreak", u"-", u"\n", u"\t", u"%", u"9", u"0", u"-3", u"99999",
+        u" valign=bottom", u" cellspacing=3", u" border=2", u" bgcolor=red", u"<string idres=1>" };
     std::mt19937 random(20261210);
     for (int round = 0; round < 400; ++round) {
         QString text;

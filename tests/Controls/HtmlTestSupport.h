@@ -16,6 +16,9 @@
 
 class CTestHtmlRenderer : public CHtmlRenderer {
 public:
+    using CHtmlRenderer::CreateFontFromDescription;
+    using CHtmlRenderer::m_animations;
+    using CHtmlRenderer::m_arrTables;
     using CHtmlRenderer::m_bUseColors;
     using CHtmlRenderer::m_clrDisabled;
     using CHtmlRenderer::m_clrImageShadow;
@@ -23,19 +26,16 @@ public:
     using CHtmlRenderer::m_curStyle;
     using CHtmlRenderer::m_hDC;
     using CHtmlRenderer::m_hHandCursor;
+    using CHtmlRenderer::m_imageBoxes;
+    using CHtmlRenderer::m_lf;
+    using CHtmlRenderer::m_lines;
+    using CHtmlRenderer::m_linkAreas;
     using CHtmlRenderer::m_nHoverLink;
+    using CHtmlRenderer::m_nLine;
     using CHtmlRenderer::m_nTabSize;
     using CHtmlRenderer::m_selectors;
     using CHtmlRenderer::m_strMarkup;
     using CHtmlRenderer::m_tags;
-    using CHtmlRenderer::m_arrTables;
-    using CHtmlRenderer::m_lines;
-    using CHtmlRenderer::m_linkAreas;
-    using CHtmlRenderer::m_animations;
-    using CHtmlRenderer::m_lf;
-    using CHtmlRenderer::CreateFontFromDescription;
-    using CHtmlRenderer::m_imageBoxes;
-    using CHtmlRenderer::m_nLine;
     using CHtmlRenderer::m_work;
 
     QString Prepared(const QString& text)
@@ -92,9 +92,10 @@ class HtmlCanvasTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        r.SetSelectorStyle(QStringLiteral("body"), QStringLiteral("font-size:13px; color:black; font-family:DejaVu Sans"));
         r.SetSelectorStyle(
-            QStringLiteral("h2"), QStringLiteral("font-size:17px; color:#ff9900; font-family:DejaVu Sans; font-weight:bold"));
+            QStringLiteral("body"), QStringLiteral("font-size:13px; color:black; font-family:DejaVu Sans"));
+        r.SetSelectorStyle(QStringLiteral("h2"),
+            QStringLiteral("font-size:17px; color:#ff9900; font-family:DejaVu Sans; font-weight:bold"));
         Resize(400, 300);
     }
 
@@ -156,7 +157,6 @@ inline QString ArtefactPath(const QString& name)
     return folder.filePath(name);
 }
 
-
 // The popup's page icon, as the program's resources provide it.
 inline void RegisterPopupIcon()
 {
@@ -170,4 +170,3 @@ inline void RegisterPopupIcon()
     taluvo::ui::RegisterIconResource(128, path);
     done = true;
 }
-

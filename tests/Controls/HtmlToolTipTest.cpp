@@ -437,7 +437,8 @@ public:
         if (IsWindow())
             DestroyWindow();
     }
-    BEGIN_MSG_MAP(CToolChild) // NOLINT(bugprone-branch-clone): an empty map passes every message on, its own case as the default
+    BEGIN_MSG_MAP(
+        CToolChild) // NOLINT(bugprone-branch-clone): an empty map passes every message on, its own case as the default
     END_MSG_MAP()
 };
 
@@ -476,8 +477,8 @@ TEST_F(HtmlToolTipCycle, AMoveInsideTheShownToolHidesKeepsOrRepeatsByBehaviour)
         UINT behaviour;
         bool shownAfterMove;
     };
-    const Case cases[] = { { 0, false }, { CHtmlToolTip::BEHAVIOUR_KEEP_ON_TOOL, true },
-        { CHtmlToolTip::BEHAVIOUR_REPEAT, true } };
+    const Case cases[]
+        = { { 0, false }, { CHtmlToolTip::BEHAVIOUR_KEEP_ON_TOOL, true }, { CHtmlToolTip::BEHAVIOUR_REPEAT, true } };
     int x = 30;
     for (const Case& c : cases) {
         SCOPED_TRACE(c.behaviour);

@@ -318,7 +318,8 @@ TEST_F(PropertyGrid, KeyboardEditingTakesTheTypedValueAndTellsTheParent)
     EXPECT_EQ(size->m_value, QStringLiteral("10"));
     EXPECT_EQ(grid.GetEditor(), nullptr);
     uitest::PressKey(grid, VK_TAB);
-    EXPECT_EQ(Take(actions), (Lines { "Name 7", "Name 7", "Size 1", "Size 7", "Size 6" })) << "each typed key activates";
+    EXPECT_EQ(Take(actions), (Lines { "Name 7", "Name 7", "Size 1", "Size 7", "Size 6" }))
+        << "each typed key activates";
     EXPECT_EQ(Take(parent.m_notices), (Lines { "selchanged Size" }));
 
     // A row that cannot be edited: no editor, and keys do not start editing.
@@ -350,7 +351,8 @@ TEST_F(PropertyGrid, MouseSelectsClicksAndDoubleClicksUnlessTheParentVetoes)
     uitest::ClickAt(grid, onName.x, onName.y);
     EXPECT_EQ(grid.GetCurSel(), 0);
     EXPECT_TRUE(grid.GetEditor());
-    EXPECT_EQ(Take(actions), (Lines { "Name 1", "Name 3 at " + std::to_string(onName.x) + "," + std::to_string(onName.y) }));
+    EXPECT_EQ(
+        Take(actions), (Lines { "Name 1", "Name 3 at " + std::to_string(onName.x) + "," + std::to_string(onName.y) }));
     EXPECT_EQ(Take(parent.m_notices), (Lines { "selchanged Name", "click Name" }));
 
     // A double click flips the yes/no item: the grid asks, the item takes it, the grid tells.

@@ -40,15 +40,18 @@ QByteArray Frame(DWORD type, DWORD param, const QByteArray& payload)
 // Feeds bytes as the receive loop would after a recv, and records what OnMessage sees.
 class CFrameProbe : public CPerfSocket {
 public:
-    CFrameProbe() : CPerfSocket(TYPE_TCP, 0) {}
+    CFrameProbe()
+        : CPerfSocket(TYPE_TCP, 0)
+    {
+    }
 
     BOOL OnMessage(const SMessage* msg) override
     {
         std::lock_guard<std::mutex> guard(lock);
         EXPECT_NE(msg->payload, nullptr);
-        got.push_back({msg->type, msg->param,
-                       QByteArray(reinterpret_cast<const char*>(msg->payload), static_cast<qsizetype>(msg->payloadLength))});
-        return msg->type == 99 ? FALSE : TRUE;  // 99: a message nobody handles
+        got.push_back({ msg->type, msg->param,
+            QByteArray(reinterpret_cast<const char*>(msg->payload), static_cast<qsizetype>(msg->payloadLength)) });
+        return msg->type == 99 ? FALSE : TRUE; // 99: a message nobody handles
     }
 
     FrameResult Feed(const QByteArray& bytes, int maxMessages = -1)
@@ -70,10 +73,10 @@ using FrameResult = CFrameProbe::FrameResult;
 
 TEST(FrameReaderTest, EverySplitOfTheStreamDeliversEachFrameOnceWhenComplete)
 {
-    const std::vector<Got> frames = {
-        {5, 0, QByteArray()}, {0, 7, QByteArray("http://a/\0", 10)}, {3, 1, QByteArray(300, 'x')}, {99, 2, "yz"}};
+    const std::vector<Got> frames = { { 5, 0, QByteArray() }, { 0, 7, QByteArray("http://a/\0", 10) },
+        { 3, 1, QByteArray(300, 'x') }, { 99, 2, "yz" } };
     QByteArray stream;
-    std::vector<int> ends;  // where each frame ends in the stream
+    std::vector<int> ends; // where each frame ends in the stream
     for (const Got& f : frames) {
         stream += Frame(f.type, f.param, f.payload);
         ends.push_back(static_cast<int>(stream.size()));
@@ -88,7 +91,7 @@ TEST(FrameReaderTest, EverySplitOfTheStreamDeliversEachFrameOnceWhenComplete)
         ASSERT_EQ(probe.Feed(stream.mid(split)), FrameResult::More);
         ASSERT_EQ(probe.got, frames) << "split at " << split;
         EXPECT_EQ(probe.Held(), 0u);
-        EXPECT_EQ(probe.handled, 3);  // the unhandled type does not count
+        EXPECT_EQ(probe.handled, 3); // the unhandled type does not count
     }
     // And one byte at a time.
     CFrameProbe probe;
@@ -111,13 +114,14 @@ TEST(FrameReaderTest, RandomStreamsInRandomPiecesComeOutWhole)
             QByteArray payload(size, '\0');
             for (char& c : payload)
                 c = static_cast<char>(random());
-            frames.push_back({kind, static_cast<DWORD>(random()), payload});
+            frames.push_back({ kind, static_cast<DWORD>(random()), payload });
             stream += Frame(kind, frames.back().param, payload);
         }
         // A stream that ends in a header no buffer can hold is cut off there.
         const bool poisoned = random() % 4 == 0;
         if (poisoned)
-            stream += Le32(0) + Le32(0) + Le32(CPerfSocket::kBufferSize - MSGSIZE + 1 + static_cast<DWORD>(random() % 1000));
+            stream += Le32(0) + Le32(0)
+                + Le32(CPerfSocket::kBufferSize - MSGSIZE + 1 + static_cast<DWORD>(random() % 1000));
 
         CFrameProbe probe;
         FrameResult last = FrameResult::More;
@@ -134,13 +138,16 @@ TEST(FrameReaderTest, RandomStreamsInRandomPiecesComeOutWhole)
 TEST(FrameReaderTest, LengthsThatCannotBeFramedEndTheConnection)
 {
     const DWORD kLargestPayload = CPerfSocket::kBufferSize - MSGSIZE;
-    struct Case { DWORD length; FrameResult result; } cases[] = {
-        {0xFFFFFFFFu, FrameResult::Malformed},
-        {0xFFFFFFF4u, FrameResult::Malformed},  // + 12 wraps to 0 in 32 bits
-        {0xFFFFFFF5u, FrameResult::Malformed},  // wraps to 1
-        {0x80000000u, FrameResult::Malformed},
-        {kLargestPayload + 1, FrameResult::Malformed},
-        {kLargestPayload, FrameResult::More},
+    struct Case {
+        DWORD length;
+        FrameResult result;
+    } cases[] = {
+        { 0xFFFFFFFFu, FrameResult::Malformed },
+        { 0xFFFFFFF4u, FrameResult::Malformed }, // + 12 wraps to 0 in 32 bits
+        { 0xFFFFFFF5u, FrameResult::Malformed }, // wraps to 1
+        { 0x80000000u, FrameResult::Malformed },
+        { kLargestPayload + 1, FrameResult::Malformed },
+        { kLargestPayload, FrameResult::More },
     };
     for (const Case& c : cases) {
         CFrameProbe probe;
@@ -161,7 +168,7 @@ TEST(FrameReaderTest, MessageLimitCountsHandledMessagesOnly)
     CFrameProbe probe;
     const QByteArray stream = Frame(99, 0, "a") + Frame(5, 1, "") + Frame(5, 2, "b") + Frame(5, 3, "c");
     EXPECT_EQ(probe.Feed(stream, 1), FrameResult::LimitReached);
-    EXPECT_EQ(probe.got.size(), 2u);  // the unhandled one, then the one that reached the limit
+    EXPECT_EQ(probe.got.size(), 2u); // the unhandled one, then the one that reached the limit
     EXPECT_EQ(probe.handled, 1);
     EXPECT_EQ(probe.Held(), static_cast<DWORD>(Frame(5, 2, "b").size() + Frame(5, 3, "c").size()));
 }
@@ -170,16 +177,16 @@ TEST(FrameReaderTest, DefaultHandlerTakesOnlyNop)
 {
     CPerfSocket socket(CSocket::TYPE_TCP, 0);
     const BYTE none = 0;
-    for (DWORD type : {0u, 1u, 2u, 3u, 4u, 6u, 0xFFFFFFFFu}) {
-        SMessage msg{type, 0, 0, &none};
+    for (DWORD type : { 0u, 1u, 2u, 3u, 4u, 6u, 0xFFFFFFFFu }) {
+        SMessage msg { type, 0, 0, &none };
         EXPECT_FALSE(socket.OnMessage(&msg)) << type;
     }
-    SMessage nop{5, 0, 0, &none};
+    SMessage nop { 5, 0, 0, &none };
     EXPECT_TRUE(socket.OnMessage(&nop));
     EXPECT_FALSE(socket.OnMessage(nullptr));
     EXPECT_FALSE(socket.Send(nullptr, 12));
     EXPECT_FALSE(socket.Send(&none, 0));
-    EXPECT_FALSE(socket.Send(&none, 1));  // no socket
+    EXPECT_FALSE(socket.Send(&none, 1)); // no socket
 }
 
 // A CPerfSocket on one end of a stream socket pair; the test holds the other end.
@@ -208,7 +215,8 @@ protected:
     void Write(const QByteArray& bytes)
     {
         for (qsizetype at = 0; at < bytes.size();) {
-            const ssize_t n = ::send(peer, bytes.constData() + at, static_cast<size_t>(bytes.size() - at), MSG_NOSIGNAL);
+            const ssize_t n
+                = ::send(peer, bytes.constData() + at, static_cast<size_t>(bytes.size() - at), MSG_NOSIGNAL);
             ASSERT_GT(n, 0);
             at += n;
         }
@@ -217,7 +225,7 @@ protected:
     CFrameProbe probe;
     int peer = -1;
     std::thread loop;
-    std::atomic<int> result{-1};
+    std::atomic<int> result { -1 };
 };
 
 TEST_F(SocketPairTest, BytesThatArriveWithTheCloseAreStillDelivered)
@@ -301,8 +309,8 @@ TEST_F(SocketPairTest, APeerThatNeverReadsLosesItsConnection)
         ok = probe.Send(chunk.constData(), static_cast<DWORD>(chunk.size()));
     }
     EXPECT_FALSE(ok);
-    loop.join();  // the refusal ended the connection's loop
+    loop.join(); // the refusal ended the connection's loop
     EXPECT_TRUE(probe.IsStopSignalled());
 }
 
-}  // namespace
+} // namespace

@@ -43,7 +43,8 @@ std::string Describe(const std::vector<Frame>& frames)
 {
     std::string text;
     for (const Frame& f : frames)
-        text += "(" + std::to_string(f.type) + "," + std::to_string(f.param) + "," + f.payload.toHex().toStdString() + ")";
+        text += "(" + std::to_string(f.type) + "," + std::to_string(f.param) + "," + f.payload.toHex().toStdString()
+            + ")";
     return text;
 }
 
@@ -77,7 +78,7 @@ ToolbarPeer::ToolbarPeer()
     char unbuffered[] = "-u";
     std::vector<char> scriptArg(script.begin(), script.end());
     scriptArg.push_back('\0');
-    char* argv[] = {python, unbuffered, scriptArg.data(), nullptr};
+    char* argv[] = { python, unbuffered, scriptArg.data(), nullptr };
     if (posix_spawn(&m_pid, python, &actions, nullptr, argv, environ) != 0)
         m_pid = -1;
     posix_spawn_file_actions_destroy(&actions);
@@ -103,7 +104,7 @@ ToolbarPeer::ToolbarPeer()
             }
         }
         std::lock_guard<std::mutex> guard(m_linesLock);
-        m_lines.push_back(QByteArray());  // the peer is gone: every waiting command fails
+        m_lines.push_back(QByteArray()); // the peer is gone: every waiting command fails
         SetEvent(m_lineReady);
     });
 }
@@ -111,7 +112,7 @@ ToolbarPeer::ToolbarPeer()
 ToolbarPeer::~ToolbarPeer()
 {
     if (m_toPeer >= 0)
-        ::close(m_toPeer);  // the peer's loop ends at the end of its input
+        ::close(m_toPeer); // the peer's loop ends at the end of its input
     if (m_pid > 0) {
         int status = 0;
         bool ended = false;
@@ -136,7 +137,7 @@ ToolbarPeer::~ToolbarPeer()
 QJsonObject ToolbarPeer::Command(const QJsonObject& command, DWORD boundMs)
 {
     if (m_pid <= 0)
-        return {{"ok", false}, {"error", "no peer"}};
+        return { { "ok", false }, { "error", "no peer" } };
     const int seq = m_nextSeq++;
     QJsonObject numbered = command;
     numbered["seq"] = seq;
@@ -144,7 +145,7 @@ QJsonObject ToolbarPeer::Command(const QJsonObject& command, DWORD boundMs)
     for (qsizetype at = 0; at < line.size();) {
         const ssize_t n = ::write(m_toPeer, line.constData() + at, static_cast<size_t>(line.size() - at));
         if (n <= 0)
-            return {{"ok", false}, {"error", "peer input closed"}};
+            return { { "ok", false }, { "error", "peer input closed" } };
         at += n;
     }
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(boundMs);
@@ -153,7 +154,7 @@ QJsonObject ToolbarPeer::Command(const QJsonObject& command, DWORD boundMs)
             std::lock_guard<std::mutex> guard(m_linesLock);
             for (auto it = m_lines.begin(); it != m_lines.end(); ++it) {
                 if (it->isEmpty())
-                    return {{"ok", false}, {"error", "peer ended"}};
+                    return { { "ok", false }, { "error", "peer ended" } };
                 QJsonObject answer = QJsonDocument::fromJson(*it).object();
                 if (answer.value("seq").toInt() == seq) {
                     m_lines.erase(it);
@@ -164,16 +165,17 @@ QJsonObject ToolbarPeer::Command(const QJsonObject& command, DWORD boundMs)
             // with the next line.
             ResetEvent(m_lineReady);
         }
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+        const auto left
+            = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
         if (left.count() <= 0)
-            return {{"ok", false}, {"error", "peer did not answer"}};
+            return { { "ok", false }, { "error", "peer did not answer" } };
         taluvo::ui::WaitServingSends(m_lineReady, static_cast<DWORD>(left.count()));
     }
 }
 
 std::vector<int> ToolbarPeer::Connect(int count, WORD port)
 {
-    const QJsonObject reply = Command({{"op", "connect"}, {"count", count}, {"port", port}});
+    const QJsonObject reply = Command({ { "op", "connect" }, { "count", count }, { "port", port } });
     std::vector<int> ids;
     for (const auto& id : reply["ids"].toArray())
         ids.push_back(id.toInt());
@@ -184,7 +186,7 @@ std::vector<int> ToolbarPeer::Connect(int count, WORD port)
 
 void ToolbarPeer::Send(int id, const QByteArray& bytes, const QJsonArray& pieces, bool closeAfter)
 {
-    QJsonObject command{{"op", "send"}, {"id", id}, {"hex", QString::fromLatin1(bytes.toHex())}};
+    QJsonObject command { { "op", "send" }, { "id", id }, { "hex", QString::fromLatin1(bytes.toHex()) } };
     if (!pieces.isEmpty())
         command["pieces"] = pieces;
     if (closeAfter)
@@ -200,16 +202,16 @@ static std::vector<Frame> FramesOf(const QJsonArray& array)
     for (const auto& value : array) {
 
         const QJsonObject f = value.toObject();
-        frames.push_back({static_cast<DWORD>(f["type"].toInteger()), static_cast<DWORD>(f["param"].toInteger()),
-                          QByteArray::fromHex(f["payload"].toString().toLatin1())});
+        frames.push_back({ static_cast<DWORD>(f["type"].toInteger()), static_cast<DWORD>(f["param"].toInteger()),
+            QByteArray::fromHex(f["payload"].toString().toLatin1()) });
     }
     return frames;
 }
 
 std::vector<Frame> ToolbarPeer::Read(int id, int count, double timeoutSeconds, bool* closed)
 {
-    const QJsonObject reply =
-        Command({{"op", "read"}, {"id", id}, {"count", count}, {"timeout", timeoutSeconds}});
+    const QJsonObject reply
+        = Command({ { "op", "read" }, { "id", id }, { "count", count }, { "timeout", timeoutSeconds } });
     if (closed)
         *closed = reply["closed"].toBool();
     return FramesOf(reply["frames"].toArray());
@@ -217,7 +219,7 @@ std::vector<Frame> ToolbarPeer::Read(int id, int count, double timeoutSeconds, b
 
 bool ToolbarPeer::WaitClosed(int id, double timeoutSeconds, std::vector<Frame>* frames)
 {
-    const QJsonObject reply = Command({{"op", "wait_closed"}, {"id", id}, {"timeout", timeoutSeconds}});
+    const QJsonObject reply = Command({ { "op", "wait_closed" }, { "id", id }, { "timeout", timeoutSeconds } });
     if (frames)
         *frames = FramesOf(reply["frames"].toArray());
     return reply["closed"].toBool();
@@ -225,12 +227,12 @@ bool ToolbarPeer::WaitClosed(int id, double timeoutSeconds, std::vector<Frame>* 
 
 void ToolbarPeer::Close(int id, bool reset)
 {
-    Command({{"op", "close"}, {"id", id}, {"reset", reset}});
+    Command({ { "op", "close" }, { "id", id }, { "reset", reset } });
 }
 
 QByteArray ToolbarPeer::OracleGroupsPayload(const std::string& dbPath)
 {
-    const QJsonObject reply = Command({{"op", "oracle"}, {"db", QString::fromStdString(dbPath)}});
+    const QJsonObject reply = Command({ { "op", "oracle" }, { "db", QString::fromStdString(dbPath) } });
     if (!reply["ok"].toBool())
         fprintf(stderr, "oracle failed: %s\n", qPrintable(reply["error"].toString()));
     return QByteArray::fromHex(reply["payload"].toString().toLatin1());
@@ -242,11 +244,12 @@ LRESULT CStandInMainWnd::OnCommand(UINT, WPARAM wParam, LPARAM lParam, BOOL& han
         handled = FALSE;
         return 0;
     }
-    Command command{HIWORD(wParam), lParam, QByteArray()};
+    Command command { HIWORD(wParam), lParam, QByteArray() };
     if (OpenClipboard(m_hWnd)) {
         if (HANDLE block = GetClipboardData(CF_TEXT)) {
             if (const void* bytes = GlobalLock(block)) {
-                command.clipboard = QByteArray(static_cast<const char*>(bytes), static_cast<qsizetype>(GlobalSize(block)));
+                command.clipboard
+                    = QByteArray(static_cast<const char*>(bytes), static_cast<qsizetype>(GlobalSize(block)));
                 GlobalUnlock(block);
             }
         }
@@ -258,4 +261,4 @@ LRESULT CStandInMainWnd::OnCommand(UINT, WPARAM wParam, LPARAM lParam, BOOL& han
     return answer ? answer(command.group) : 1;
 }
 
-}  // namespace nettest
+} // namespace nettest

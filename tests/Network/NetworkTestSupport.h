@@ -71,7 +71,7 @@ public:
     struct Command {
         WORD group;
         LPARAM tag;
-        QByteArray clipboard;  // the CF_TEXT block, every byte of it
+        QByteArray clipboard; // the CF_TEXT block, every byte of it
     };
 
     BEGIN_MSG_MAP(CStandInMainWnd)
@@ -86,4 +86,4 @@ public:
     std::function<void(const Command&)> during;
 };
 
-}  // namespace nettest
+} // namespace nettest

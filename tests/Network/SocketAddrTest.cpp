@@ -1,6 +1,6 @@
 // Socket addresses and the listening socket.
-#include "Network/Socket.h"
 #include "Network/SocketAddr.h"
+#include "Network/Socket.h"
 #include "core/Exceptions.h"
 
 #include <gtest/gtest.h>
@@ -13,7 +13,7 @@ namespace {
 TEST(SocketAddrTest, LoopbackAddressHasTheRecordLayout)
 {
     const CSocketAddr address("127.0.0.1", 6790);
-    const unsigned char expected[16] = {0x02, 0x00, 0x1A, 0x86, 0x7F, 0x00, 0x00, 0x01, 0, 0, 0, 0, 0, 0, 0, 0};
+    const unsigned char expected[16] = { 0x02, 0x00, 0x1A, 0x86, 0x7F, 0x00, 0x00, 0x01, 0, 0, 0, 0, 0, 0, 0, 0 };
     EXPECT_EQ(std::memcmp(&address, expected, sizeof expected), 0);
     EXPECT_EQ(address.GetPort(), 6790);
 }
@@ -25,8 +25,10 @@ TEST(SocketAddrTest, DottedTextAndItsDestinationSize)
     EXPECT_STREQ(text, "0.0.0.0");
 
     const CSocketAddr address("192.168.100.200", 80);
-    struct Case { size_t size; const char* expected; } cases[] = {
-        {8, ""}, {15, ""}, {16, "192.168.100.200"}, {32, "192.168.100.200"}};
+    struct Case {
+        size_t size;
+        const char* expected;
+    } cases[] = { { 8, "" }, { 15, "" }, { 16, "192.168.100.200" }, { 32, "192.168.100.200" } };
     for (const Case& c : cases) {
         std::memset(text, 'x', sizeof text);
         address.GetDottedAddress(text, c.size);
@@ -36,12 +38,14 @@ TEST(SocketAddrTest, DottedTextAndItsDestinationSize)
 
 TEST(SocketAddrTest, MulticastIsTheTopThreeBits)
 {
-    struct Case { const char* host; BOOL multicast; } cases[] = {
-        {"224.0.0.1", TRUE}, {"240.0.0.1", TRUE}, {"255.255.255.255", TRUE},
-        {"223.255.255.255", FALSE}, {"127.0.0.1", FALSE}};
+    struct Case {
+        const char* host;
+        BOOL multicast;
+    } cases[] = { { "224.0.0.1", TRUE }, { "240.0.0.1", TRUE }, { "255.255.255.255", TRUE },
+        { "223.255.255.255", FALSE }, { "127.0.0.1", FALSE } };
     for (const Case& c : cases) {
         // 255.255.255.255 is INADDR_NONE to inet_addr: built from the record instead.
-        sockaddr_in record{};
+        sockaddr_in record {};
         record.sin_family = AF_INET;
         ASSERT_EQ(inet_pton(AF_INET, c.host, &record.sin_addr), 1);
         const CSocketAddr address(reinterpret_cast<const sockaddr*>(&record), sizeof record);
@@ -97,7 +101,7 @@ TEST(SocketTest, ListensAcceptsAndTellsBothEnds)
     accepted.GetRemoteAddress().GetDottedAddress(text, sizeof text);
     EXPECT_STREQ(text, "127.0.0.1");
     accepted.CloseSocket();
-    accepted.CloseSocket();  // already closed: nothing happens
+    accepted.CloseSocket(); // already closed: nothing happens
     EXPECT_EQ(accepted.m_sock.load(), INVALID_SOCKET);
     taluvo::net::closesocket(client);
 }
@@ -131,4 +135,4 @@ TEST(SocketTest, ShutdownWakesABlockedAccept)
     EXPECT_EQ(accepted, INVALID_SOCKET);
 }
 
-}  // namespace
+} // namespace

@@ -40,16 +40,25 @@ int WorkMode()
     return g_prefs.GetParam(kWorkMode)->GetInt();
 }
 
-Frame Mode(DWORD mode) { return {MSG_WORK_MODE, mode, QByteArray()}; }
-Frame Resp(DWORD added) { return {MSG_RESP_ADD_URL, added, QByteArray()}; }
+Frame Mode(DWORD mode)
+{
+    return { MSG_WORK_MODE, mode, QByteArray() };
+}
+Frame Resp(DWORD added)
+{
+    return { MSG_RESP_ADD_URL, added, QByteArray() };
+}
 
-QByteArray Request(DWORD group, const QByteArray& url) { return MakeFrame(MSG_REQ_ADD_URL, group, url + '\0'); }
+QByteArray Request(DWORD group, const QByteArray& url)
+{
+    return MakeFrame(MSG_REQ_ADD_URL, group, url + '\0');
+}
 
 // A local process's plain connection to the server, as many as it likes.
 int RawConnect(WORD port)
 {
     const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in address{};
+    sockaddr_in address {};
     address.sin_family = AF_INET;
     address.sin_port = htons(port);
     address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
@@ -65,7 +74,7 @@ int RawConnect(WORD port)
 struct Fates {
     int greeted = 0;
     int closed = 0;
-    std::vector<int> kept;  // the greeted connections
+    std::vector<int> kept; // the greeted connections
 };
 Fates WaitForFates(const std::vector<int>& fds, bool untilClosed)
 {
@@ -79,7 +88,7 @@ Fates WaitForFates(const std::vector<int>& fds, bool untilClosed)
         std::vector<size_t> index;
         for (size_t i = 0; i < fds.size(); ++i)
             if (!decided[i]) {
-                polls.push_back({fds[i], POLLIN, 0});
+                polls.push_back({ fds[i], POLLIN, 0 });
                 index.push_back(i);
             }
         if (::poll(polls.data(), polls.size(), 200) <= 0)
@@ -141,7 +150,7 @@ protected:
     // On the port given, or on one the system chooses (never the program's own 6790: another
     // suite or the user's program may hold it).
     void StartServer(size_t maxConnections = CListener::kMaxConnections,
-                     DWORD incompleteFrameMs = CListener::kIncompleteFrameMs, WORD onPort = 0)
+        DWORD incompleteFrameMs = CListener::kIncompleteFrameMs, WORD onPort = 0)
     {
         server = MakeServer(onPort);
         server->m_nMaxConnections = maxConnections;
@@ -203,9 +212,9 @@ protected:
     void ExpectRequestServed(int requester, const std::vector<int>& all, DWORD added)
     {
         for (int id : all) {
-            const std::vector<Frame> expected =
-                id == requester ? std::vector<Frame>{Mode(wmDisable), Resp(added), Mode(wmActive)}
-                                : std::vector<Frame>{Mode(wmDisable), Mode(wmActive)};
+            const std::vector<Frame> expected = id == requester
+                ? std::vector<Frame> { Mode(wmDisable), Resp(added), Mode(wmActive) }
+                : std::vector<Frame> { Mode(wmDisable), Mode(wmActive) };
             const std::vector<Frame> got = peer.Read(id, static_cast<int>(expected.size()));
             EXPECT_EQ(got, expected) << "toolbar " << id << ": " << nettest::Describe(got);
         }
@@ -217,7 +226,7 @@ protected:
     nettest::ToolbarPeer peer;
     CListener* server = nullptr;
     WORD serverPort = 0;
-    std::function<CListener*(WORD port)> serverMaker;  // a server of the test's own kind
+    std::function<CListener*(WORD port)> serverMaker; // a server of the test's own kind
 };
 
 TEST_F(ToolbarServerTest, GroupsListEqualsTheDatabaseOnConnectAndAfterEveryChange)
@@ -227,7 +236,7 @@ TEST_F(ToolbarServerTest, GroupsListEqualsTheDatabaseOnConnectAndAfterEveryChang
     for (int id : ids) {
         const std::vector<Frame> got = peer.Read(id, 1);
         ASSERT_EQ(got.size(), 1u);
-        EXPECT_EQ(got[0], (Frame{MSG_GROUPS_DATA, wmActive, QByteArray(1, '\0')}));
+        EXPECT_EQ(got[0], (Frame { MSG_GROUPS_DATA, wmActive, QByteArray(1, '\0') }));
     }
     ASSERT_TRUE(HandlersBecome(2));
 
@@ -263,7 +272,7 @@ TEST_F(ToolbarServerTest, GroupsListEqualsTheDatabaseOnConnectAndAfterEveryChang
     EXPECT_TRUE(GroupsChanged());
     const std::vector<Frame> got = peer.Read(ids[0], 1);
     ASSERT_EQ(got.size(), 1u);
-    EXPECT_EQ(got[0], (Frame{MSG_GROUPS_DATA, wmDisable, QByteArray("NEWS\n0x0001\nBLOGS\n0x001A\n\0", 26)}));
+    EXPECT_EQ(got[0], (Frame { MSG_GROUPS_DATA, wmDisable, QByteArray("NEWS\n0x0001\nBLOGS\n0x001A\n\0", 26) }));
 
     // A toolbar that joins now gets the same list.
     const std::vector<int> late = peer.Connect(1, serverPort);
@@ -284,8 +293,12 @@ TEST_F(ToolbarServerTest, GroupsListThatCannotBeBuiltSendsNothingAndSaysSo)
 TEST_F(ToolbarServerTest, AddRequestIsHandedToTheMainWindowBetweenTheWorkModes)
 {
     const std::vector<int> ids = Connect(3);
-    struct Case { DWORD param; WORD group; LRESULT answer; DWORD added; } cases[] = {
-        {3, 3, 1, 1}, {65539, 3, 1, 1}, {7, 7, 0, 0}, {8, 8, 2, 0}};
+    struct Case {
+        DWORD param;
+        WORD group;
+        LRESULT answer;
+        DWORD added;
+    } cases[] = { { 3, 3, 1, 1 }, { 65539, 3, 1, 1 }, { 7, 7, 0, 0 }, { 8, 8, 2, 0 } };
     const QByteArray url = "http://example.com/p\xC3\xA4ge?q=1";
     for (const Case& c : cases) {
         window.commands.clear();
@@ -295,13 +308,13 @@ TEST_F(ToolbarServerTest, AddRequestIsHandedToTheMainWindowBetweenTheWorkModes)
         window.during = [&](const nettest::CStandInMainWnd::Command&) {
             EXPECT_EQ(WorkMode(), wmDisable);
             for (int id : ids)
-                EXPECT_EQ(peer.Read(id, 1), std::vector<Frame>{Mode(wmDisable)}) << "toolbar " << id;
+                EXPECT_EQ(peer.Read(id, 1), std::vector<Frame> { Mode(wmDisable) }) << "toolbar " << id;
         };
         peer.Send(ids[1], Request(c.param, url));
         ASSERT_TRUE(nettest::ServeUntil([&] { return !window.commands.empty(); }));
         for (int id : ids) {
-            const std::vector<Frame> expected = id == ids[1] ? std::vector<Frame>{Resp(c.added), Mode(wmActive)}
-                                                             : std::vector<Frame>{Mode(wmActive)};
+            const std::vector<Frame> expected = id == ids[1] ? std::vector<Frame> { Resp(c.added), Mode(wmActive) }
+                                                             : std::vector<Frame> { Mode(wmActive) };
             const std::vector<Frame> got = peer.Read(id, static_cast<int>(expected.size()));
             EXPECT_EQ(got, expected) << "toolbar " << id << ": " << nettest::Describe(got);
         }
@@ -336,14 +349,15 @@ TEST_F(ToolbarServerTest, MessagesOtherThanRequestsGetNoAnswer)
 {
     const std::vector<int> ids = Connect(2);
     QByteArray quiet;
-    for (DWORD type : std::initializer_list<DWORD>{MSG_NOP, MSG_RESP_ADD_URL, MSG_WORK_MODE, MSG_GROUPS_DATA, 4u, 6u, 1000u, 0xFFFFFFFFu})
+    for (DWORD type : std::initializer_list<DWORD> {
+             MSG_NOP, MSG_RESP_ADD_URL, MSG_WORK_MODE, MSG_GROUPS_DATA, 4u, 6u, 1000u, 0xFFFFFFFFu })
         quiet += MakeFrame(type, 1, "ignored");
     quiet += MakeFrame(MSG_NOP, 0, QByteArray());
     // A request without an address, or with an empty one, is refused to its toolbar alone.
     quiet += MakeFrame(MSG_REQ_ADD_URL, 1, QByteArray());
     quiet += MakeFrame(MSG_REQ_ADD_URL, 1, QByteArray(1, '\0'));
     peer.Send(ids[0], quiet);
-    EXPECT_EQ(peer.Read(ids[0], 2), (std::vector<Frame>{Resp(0), Resp(0)}));
+    EXPECT_EQ(peer.Read(ids[0], 2), (std::vector<Frame> { Resp(0), Resp(0) }));
     // Then an address without its NUL is taken up to the payload's end; the others saw only that.
     peer.Send(ids[0], MakeFrame(MSG_REQ_ADD_URL, 4, "http://no-nul/"));
     ExpectRequestServed(ids[0], ids, 1);
@@ -357,13 +371,14 @@ TEST_F(ToolbarServerTest, FramesSplitAtEveryByteAndFramesTogetherAreServed)
     const std::vector<int> ids = Connect(1);
     const QByteArray frame = Request(5, "http://s/");
     for (int split = 1; split < frame.size(); ++split) {
-        peer.Send(ids[0], frame, QJsonArray{split});
+        peer.Send(ids[0], frame, QJsonArray { split });
         ExpectRequestServed(ids[0], ids, 1);
     }
     EXPECT_EQ(window.commands.size(), static_cast<size_t>(frame.size() - 1));
     // Two requests and NOPs in one piece: served in order.
     window.commands.clear();
-    peer.Send(ids[0], MakeFrame(MSG_NOP, 0) + Request(1, "http://one/") + MakeFrame(MSG_NOP, 0) + Request(2, "http://two/"));
+    peer.Send(
+        ids[0], MakeFrame(MSG_NOP, 0) + Request(1, "http://one/") + MakeFrame(MSG_NOP, 0) + Request(2, "http://two/"));
     ExpectRequestServed(ids[0], ids, 1);
     ExpectRequestServed(ids[0], ids, 1);
     ASSERT_EQ(window.commands.size(), 2u);
@@ -374,7 +389,7 @@ TEST_F(ToolbarServerTest, FramesSplitAtEveryByteAndFramesTogetherAreServed)
 TEST_F(ToolbarServerTest, MalformedFrameClosesOnlyItsConnection)
 {
     const std::vector<int> ids = Connect(2);
-    const DWORD lengths[] = {0xFFFFFFFFu, 0xFFFFFFF4u, 0x80000000u, CPerfSocket::kBufferSize - MSGSIZE + 1};
+    const DWORD lengths[] = { 0xFFFFFFFFu, 0xFFFFFFF4u, 0x80000000u, CPerfSocket::kBufferSize - MSGSIZE + 1 };
     for (DWORD length : lengths) {
         const std::vector<int> bad = peer.Connect(1, serverPort);
         ASSERT_EQ(peer.Read(bad[0], 1).size(), 1u);
@@ -389,7 +404,8 @@ TEST_F(ToolbarServerTest, MalformedFrameClosesOnlyItsConnection)
     }
     EXPECT_EQ(window.commands.size(), 4u);
     // The largest frame there is goes through.
-    peer.Send(ids[0], MakeFrame(MSG_NOP, 0, QByteArray(CPerfSocket::kBufferSize - MSGSIZE, 'n')) + Request(1, "http://big/"));
+    peer.Send(
+        ids[0], MakeFrame(MSG_NOP, 0, QByteArray(CPerfSocket::kBufferSize - MSGSIZE, 'n')) + Request(1, "http://big/"));
     ExpectRequestServed(ids[0], ids, 1);
 }
 
@@ -397,10 +413,10 @@ TEST_F(ToolbarServerTest, RequestThatArrivesWithTheCloseIsStillServed)
 {
     const std::vector<int> ids = Connect(2);
     peer.Send(ids[0], Request(4, "http://last-words/"), {}, true);
-    EXPECT_EQ(peer.Read(ids[1], 2), (std::vector<Frame>{Mode(wmDisable), Mode(wmActive)}));
+    EXPECT_EQ(peer.Read(ids[1], 2), (std::vector<Frame> { Mode(wmDisable), Mode(wmActive) }));
     std::vector<Frame> got;
     EXPECT_TRUE(peer.WaitClosed(ids[0], 20, &got));
-    EXPECT_EQ(got, (std::vector<Frame>{Mode(wmDisable), Resp(1), Mode(wmActive)}));
+    EXPECT_EQ(got, (std::vector<Frame> { Mode(wmDisable), Resp(1), Mode(wmActive) }));
     ASSERT_EQ(window.commands.size(), 1u);
     EXPECT_EQ(window.commands[0].clipboard, QByteArray("http://last-words/\0", 19));
     EXPECT_TRUE(HandlersBecome(1));
@@ -411,10 +427,10 @@ TEST_F(ToolbarServerTest, DisconnectedToolbarsLeaveTheListAndBroadcastsStillSucc
     const std::vector<int> ids = Connect(4);
     EXPECT_EQ(server->GetHandlerCount(), 4u);
     peer.Close(ids[1]);
-    peer.Close(ids[2], true);  // reset
+    peer.Close(ids[2], true); // reset
     ASSERT_TRUE(HandlersBecome(2));
     EXPECT_TRUE(GroupsChanged());
-    for (int id : {ids[0], ids[3]})
+    for (int id : { ids[0], ids[3] })
         EXPECT_EQ(peer.Read(id, 1).size(), 1u);
     // A broadcast that fails on one connection reports it, and the others still get theirs.
     {
@@ -464,14 +480,14 @@ TEST_F(ToolbarServerTest, TwoHundredToolbarsAreAllServedAndShutDownQuickly)
     std::map<WORD, int> perGroup;
     window.answer = [&](WORD group) {
         ++perGroup[group];
-        return group % 2 == 0 ? LRESULT{1} : LRESULT{0};
+        return group % 2 == 0 ? LRESULT { 1 } : LRESULT { 0 };
     };
     // The script runs until every toolbar has all it waits for; its guard only stops a hung run
     // (a starved machine takes minutes), and what was served is judged once it is done.
     constexpr int kGuardSeconds = 1200;
-    const QJsonObject reply = peer.Command({{"op", "load"}, {"port", serverPort}, {"toolbars", kToolbars},
-                                            {"requests", kRequests}, {"nops", 2}, {"guard", kGuardSeconds}},
-                                           (kGuardSeconds + 60) * 1000);
+    const QJsonObject reply = peer.Command({ { "op", "load" }, { "port", serverPort }, { "toolbars", kToolbars },
+                                               { "requests", kRequests }, { "nops", 2 }, { "guard", kGuardSeconds } },
+        (kGuardSeconds + 60) * 1000);
     ASSERT_TRUE(reply["ok"].toBool()) << qPrintable(reply["error"].toString());
     EXPECT_TRUE(reply["finished"].toBool()) << "the run was stopped by its guard after " << kGuardSeconds << " s";
     const QJsonArray toolbars = reply["toolbars"].toArray();
@@ -514,11 +530,11 @@ TEST_F(ToolbarServerTest, TwoHundredToolbarsAreAllServedAndShutDownQuickly)
     StopServer();
     const double ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
     printf("shutdown with %d toolbars connected: %.1f ms\n", kToolbars, ms);
-    const QJsonObject closed = peer.Command({{"op", "all_closed"}, {"timeout", 10}});
+    const QJsonObject closed = peer.Command({ { "op", "all_closed" }, { "timeout", 10 } });
     EXPECT_TRUE(closed["closed"].toBool());
 }
 
-}  // namespace
+} // namespace
 
 TEST_F(ToolbarServerTest, CrowdsOfConnectionsCannotCrowdOutAToolbar)
 {
@@ -571,7 +587,7 @@ TEST_F(ToolbarServerTest, CrowdsOfConnectionsCannotCrowdOutAToolbar)
     ASSERT_EQ(first.size(), 1u);
     EXPECT_EQ(first[0].type, MSG_GROUPS_DATA);
     EXPECT_EQ(first[0].payload, QByteArray("NEWS\n0x0001\n", 12) + '\0');
-    window.answer = [](WORD) { return LRESULT{1}; };
+    window.answer = [](WORD) { return LRESULT { 1 }; };
     peer.Send(ids[0], Request(1, "http://still-served/"));
     ASSERT_TRUE(nettest::ServeUntil([&] { return window.commands.size() == 1; }));
     CloseAll(idle);
@@ -582,11 +598,11 @@ namespace {
 // True while the connection is open and has nothing more to read.
 bool StillOpenAndQuiet(int fd)
 {
-    pollfd poll{fd, POLLIN, 0};
+    pollfd poll { fd, POLLIN, 0 };
     return ::poll(&poll, 1, 0) == 0;
 }
 
-}  // namespace
+} // namespace
 
 TEST_F(ToolbarServerTest, SilentConnectionsGiveWayToToolbarsWhenTheServerIsFull)
 {
@@ -596,10 +612,10 @@ TEST_F(ToolbarServerTest, SilentConnectionsGiveWayToToolbarsWhenTheServerIsFull)
     constexpr size_t kLimit = 10;
     StartServer(kLimit);
     Sql("INSERT INTO GROUPS(id, title) VALUES (1, 'NEWS');");
-    window.answer = [](WORD) { return LRESULT{1}; };
+    window.answer = [](WORD) { return LRESULT { 1 }; };
     const int first = Connect(1)[0];
     peer.Send(first, Request(1, "http://first/"));
-    ExpectRequestServed(first, {first}, 1);
+    ExpectRequestServed(first, { first }, 1);
 
     std::vector<int> silent;
     for (size_t i = 0; i + 1 < kLimit; ++i)
@@ -612,12 +628,12 @@ TEST_F(ToolbarServerTest, SilentConnectionsGiveWayToToolbarsWhenTheServerIsFull)
     const std::vector<Frame> list = peer.Read(second[0], 1);
     ASSERT_EQ(list.size(), 1u);
     EXPECT_EQ(list[0].type, MSG_GROUPS_DATA);
-    EXPECT_EQ(WaitForFates({silent[0]}, true).closed, 1);
+    EXPECT_EQ(WaitForFates({ silent[0] }, true).closed, 1);
     for (size_t i = 1; i < silent.size(); ++i)
         EXPECT_TRUE(StillOpenAndQuiet(silent[i])) << "silent connection " << i;
     EXPECT_TRUE(HandlersBecome(kLimit));
     peer.Send(second[0], Request(1, "http://second/"));
-    ExpectRequestServed(second[0], {first, second[0]}, 1);
+    ExpectRequestServed(second[0], { first, second[0] }, 1);
 
     // A crowd of thirty more: each takes the place of the oldest silent one, so the newest
     // silent ones are left, and both toolbars are still served.
@@ -631,7 +647,7 @@ TEST_F(ToolbarServerTest, SilentConnectionsGiveWayToToolbarsWhenTheServerIsFull)
         EXPECT_TRUE(StillOpenAndQuiet(fd));
     EXPECT_TRUE(HandlersBecome(kLimit));
     peer.Send(first, Request(1, "http://first-again/"));
-    ExpectRequestServed(first, {first, second[0]}, 1);
+    ExpectRequestServed(first, { first, second[0] }, 1);
     CloseAll(silent);
 }
 
@@ -645,7 +661,7 @@ int VisitTenTimes(nettest::ToolbarPeer& peer, WORD port, double& worstSeconds)
     int greeted = 0;
     worstSeconds = 0;
     for (int visit = 0; visit < 10; ++visit) {
-        const QJsonObject reply = peer.Command({{"op", "try_toolbar"}, {"port", port}, {"timeout", 30}});
+        const QJsonObject reply = peer.Command({ { "op", "try_toolbar" }, { "port", port }, { "timeout", 30 } });
         EXPECT_TRUE(reply["ok"].toBool()) << qPrintable(reply["error"].toString());
         if (reply["greeted"].toBool()) {
             ++greeted;
@@ -657,7 +673,7 @@ int VisitTenTimes(nettest::ToolbarPeer& peer, WORD port, double& worstSeconds)
     return greeted;
 }
 
-}  // namespace
+} // namespace
 
 TEST_F(ToolbarServerTest, ACrowdThatNeverFinishesAFrameCannotKeepAToolbarOut)
 {
@@ -668,14 +684,14 @@ TEST_F(ToolbarServerTest, ACrowdThatNeverFinishesAFrameCannotKeepAToolbarOut)
     // A toolbar that has made a request keeps its place through all of it. (One that has said
     // nothing yet is a connection like the crowd's, pushed out in its turn; it is greeted again
     // when it comes back.)
-    window.answer = [](WORD) { return LRESULT{1}; };
+    window.answer = [](WORD) { return LRESULT { 1 }; };
     const std::vector<int> regular = Connect(1);
     peer.Send(regular[0], Request(1, "http://regular/"));
     ExpectRequestServed(regular[0], regular, 1);
 
     nettest::ToolbarPeer crowdPeer;
-    const QJsonObject started =
-        crowdPeer.Command({{"op", "crowd_start"}, {"port", serverPort}, {"count", 300}, {"recycle", 8}});
+    const QJsonObject started
+        = crowdPeer.Command({ { "op", "crowd_start" }, { "port", serverPort }, { "count", 300 }, { "recycle", 8 } });
     ASSERT_TRUE(started["ok"].toBool()) << qPrintable(started["error"].toString());
     ASSERT_TRUE(started["error"].isNull()) << qPrintable(started["error"].toString());
 
@@ -684,16 +700,16 @@ TEST_F(ToolbarServerTest, ACrowdThatNeverFinishesAFrameCannotKeepAToolbarOut)
     printf("recycled crowd: %d of 10 visits greeted, slowest greeting %.3f s\n", greeted, worst);
     EXPECT_GE(greeted, 9);
 
-    const QJsonObject crowd = crowdPeer.Command({{"op", "crowd_stop"}});
+    const QJsonObject crowd = crowdPeer.Command({ { "op", "crowd_stop" } });
     ASSERT_TRUE(crowd["error"].isNull()) << qPrintable(crowd["error"].toString());
     printf("crowd: %d connections opened, %d closed by the server\n", crowd["opened"].toInt(),
-           crowd["closed_by_server"].toInt());
+        crowd["closed_by_server"].toInt());
     // The crowd did come round again, and the server did push its oldest members out.
     EXPECT_GT(crowd["opened"].toInt(), 300);
     EXPECT_GT(crowd["closed_by_server"].toInt(), 0);
     peer.Send(regular[0], Request(1, "http://regular-again/"));
     const std::vector<Frame> got = peer.Read(regular[0], 3);
-    EXPECT_EQ(got, (std::vector<Frame>{Mode(wmDisable), Resp(1), Mode(wmActive)})) << nettest::Describe(got);
+    EXPECT_EQ(got, (std::vector<Frame> { Mode(wmDisable), Resp(1), Mode(wmActive) })) << nettest::Describe(got);
 }
 
 TEST_F(ToolbarServerTest, AThousandSilentAndHalfSentConnectionsAreTakenAndCannotKeepAToolbarOut)
@@ -703,27 +719,27 @@ TEST_F(ToolbarServerTest, AThousandSilentAndHalfSentConnectionsAreTakenAndCannot
     // is greeted at each visit.
     Sql("INSERT INTO GROUPS(id, title) VALUES (1, 'NEWS');");
     nettest::ToolbarPeer crowdPeer;
-    const QJsonObject started =
-        crowdPeer.Command({{"op", "crowd_start"}, {"port", serverPort}, {"count", 1000}, {"half", 500}});
+    const QJsonObject started
+        = crowdPeer.Command({ { "op", "crowd_start" }, { "port", serverPort }, { "count", 1000 }, { "half", 500 } });
     ASSERT_TRUE(started["ok"].toBool()) << qPrintable(started["error"].toString());
     ASSERT_TRUE(started["error"].isNull()) << qPrintable(started["error"].toString());
     QJsonObject state;
     const auto start = std::chrono::steady_clock::now();
     const bool drained = nettest::ServeUntil(
         [&] {
-            state = crowdPeer.Command({{"op", "crowd_state"}});
+            state = crowdPeer.Command({ { "op", "crowd_state" } });
             return state["closed_by_server"].toInt() >= 1000 - static_cast<int>(CListener::kMaxConnections);
         },
         120000);
     printf("crowd of 1000: %d closed by the server after %.1f s\n", state["closed_by_server"].toInt(),
-           std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
     EXPECT_TRUE(drained);
 
     double worst = 0;
     const int greeted = VisitTenTimes(peer, serverPort, worst);
     printf("silent and half-sent crowd: %d of 10 visits greeted, slowest greeting %.3f s\n", greeted, worst);
     EXPECT_GE(greeted, 9);
-    const QJsonObject crowd = crowdPeer.Command({{"op", "crowd_stop"}});
+    const QJsonObject crowd = crowdPeer.Command({ { "op", "crowd_stop" } });
     EXPECT_TRUE(crowd["error"].isNull()) << qPrintable(crowd["error"].toString());
 }
 
@@ -734,7 +750,8 @@ namespace {
 class CFailingHandler : public CMessageHandler {
 public:
     CFailingHandler(CListener* server, std::function<void()> fail)
-        : CMessageHandler(TYPE_TCP, INVALID_SOCKET, 0, server), m_fail(std::move(fail))
+        : CMessageHandler(TYPE_TCP, INVALID_SOCKET, 0, server)
+        , m_fail(std::move(fail))
     {
     }
 
@@ -755,7 +772,11 @@ private:
 
 class CFailingListener : public CListener {
 public:
-    CFailingListener(WORD port, std::function<void()> fail) : CListener("127.0.0.1", 0, port), m_fail(std::move(fail)) {}
+    CFailingListener(WORD port, std::function<void()> fail)
+        : CListener("127.0.0.1", 0, port)
+        , m_fail(std::move(fail))
+    {
+    }
 
 protected:
     // The first connection's handler fails; the others are plain.
@@ -770,7 +791,7 @@ private:
     std::function<void()> m_fail;
 };
 
-}  // namespace
+} // namespace
 
 TEST_F(ToolbarServerTest, AForeignExceptionInARequestLeavesTheNextRequestServed)
 {
@@ -781,24 +802,24 @@ TEST_F(ToolbarServerTest, AForeignExceptionInARequestLeavesTheNextRequestServed)
         std::function<void()> fail;
         bool connectionKept;
     } cases[] = {
-        {"bad_alloc", [] { throw std::bad_alloc(); }, true},
-        {"not an exception class", [] { throw 42; }, false},
+        { "bad_alloc", [] { throw std::bad_alloc(); }, true },
+        { "not an exception class", [] { throw 42; }, false },
     };
-    window.answer = [](WORD) { return LRESULT{1}; };
+    window.answer = [](WORD) { return LRESULT { 1 }; };
     for (Case& c : cases) {
         StopServer();
         serverMaker = [&c](WORD port) { return new CFailingListener(port, c.fail); };
         StartServer();
         const std::vector<int> failing = Connect(1);
         const std::vector<int> other = Connect(1);
-        const std::vector<int> both{failing[0], other[0]};
+        const std::vector<int> both { failing[0], other[0] };
         window.commands.clear();
 
         peer.Send(failing[0], Request(1, "http://fails/"));
-        EXPECT_EQ(peer.Read(other[0], 2), (std::vector<Frame>{Mode(wmDisable), Mode(wmActive)})) << c.name;
+        EXPECT_EQ(peer.Read(other[0], 2), (std::vector<Frame> { Mode(wmDisable), Mode(wmActive) })) << c.name;
         EXPECT_TRUE(nettest::ServeUntil([] { return WorkMode() == wmActive; })) << c.name;
         const std::vector<Frame> got = peer.Read(failing[0], 2);
-        EXPECT_EQ(got, (std::vector<Frame>{Mode(wmDisable), Mode(wmActive)})) << c.name;
+        EXPECT_EQ(got, (std::vector<Frame> { Mode(wmDisable), Mode(wmActive) })) << c.name;
         EXPECT_TRUE(window.commands.empty()) << c.name;
 
         // The next request, from the other toolbar, is served at once: the turn was given back.
@@ -825,7 +846,7 @@ TEST_F(ToolbarServerTest, ShortOfDescriptorsANewToolbarTakesThePlaceOfASilentCon
     // reached (each costs this test one and the server a few); twenty silent ones come, then a
     // toolbar, which is greeted all the same.
     Sql("INSERT INTO GROUPS(id, title) VALUES (1, 'NEWS');");
-    rlimit given{};
+    rlimit given {};
     ASSERT_EQ(getrlimit(RLIMIT_NOFILE, &given), 0);
     rlimit lowered = given;
     lowered.rlim_cur = given.rlim_cur - taluvo::DescriptorsLeft() + CListener::kReservedDescriptors + 40;
@@ -838,7 +859,7 @@ TEST_F(ToolbarServerTest, ShortOfDescriptorsANewToolbarTakesThePlaceOfASilentCon
         // Those the server closed give their descriptors back here too.
         for (auto it = silent.begin(); it != silent.end();) {
             char byte;
-            pollfd poll{*it, POLLIN, 0};
+            pollfd poll { *it, POLLIN, 0 };
             if (::poll(&poll, 1, 0) == 1 && ::recv(*it, &byte, 1, MSG_PEEK) == 0) {
                 ::close(*it);
                 it = silent.erase(it);
@@ -849,7 +870,7 @@ TEST_F(ToolbarServerTest, ShortOfDescriptorsANewToolbarTakesThePlaceOfASilentCon
         nettest::ServeUntil([] { return false; }, 50);
     }
     for (int visit = 0; visit < 3; ++visit) {
-        const QJsonObject reply = peer.Command({{"op", "try_toolbar"}, {"port", serverPort}, {"timeout", 30}});
+        const QJsonObject reply = peer.Command({ { "op", "try_toolbar" }, { "port", serverPort }, { "timeout", 30 } });
         EXPECT_TRUE(reply["greeted"].toBool()) << "visit " << visit;
     }
     CloseAll(silent);

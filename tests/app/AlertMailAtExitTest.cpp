@@ -44,11 +44,11 @@ private:
             const int fd = ::accept(m_listener, nullptr, nullptr);
             if (fd < 0)
                 return;
-            for (std::string line = ReadPeerLine(fd); !line.empty() && line != kPeerClosed;
-                 line = ReadPeerLine(fd)) { }
+            for (std::string line = ReadPeerLine(fd); !line.empty() && line != kPeerClosed; line = ReadPeerLine(fd)) { }
             const std::string body = "<html>changed since the last check</html>";
-            SayToPeer(fd, "HTTP/1.1 200 OK\r\nContent-Type: text/html\r\nContent-Length: "
-                    + std::to_string(body.size()) + "\r\nConnection: close\r\n\r\n" + body);
+            SayToPeer(fd,
+                "HTTP/1.1 200 OK\r\nContent-Type: text/html\r\nContent-Length: " + std::to_string(body.size())
+                    + "\r\nConnection: close\r\n\r\n" + body);
             ::close(fd);
         }
     }
@@ -185,8 +185,9 @@ TEST(AlertMailAtExit, MailUnderWayWhenTheWindowHasGoneIsFinishedBeforeTheProcess
     const long long due = static_cast<long long>(std::time(nullptr)) - 1000;
     ASSERT_EQ(Sqlite(database,
                   "INSERT INTO GROUPS VALUES(1, 'Watched', 1, 3, NULL);\n"
-                  "INSERT INTO PAGES VALUES(1, 1, '" + page.Url() + "', '', '', '', 'Changed page', "
-                      + std::to_string(due) + ", 4294967295, 1, 1, 60, 3, 0, 0);\n"),
+                  "INSERT INTO PAGES VALUES(1, 1, '"
+                      + page.Url() + "', '', '', '', 'Changed page', " + std::to_string(due)
+                      + ", 4294967295, 1, 1, 60, 3, 0, 0);\n"),
         "");
 
     CProgram program({ TALUVO_PROGRAM }, environment, home.File("run.txt"));
@@ -194,8 +195,8 @@ TEST(AlertMailAtExit, MailUnderWayWhenTheWindowHasGoneIsFinishedBeforeTheProcess
     // Asked to end while the mail server holds its answer: the window waits for the mail as long as
     // its own bound allows and then leaves the thread to end alone.
     program.Signal(SIGTERM);
-    ASSERT_TRUE(WaitUntil([&] { return ReadFile(trace).find("it ends alone") != std::string::npos; },
-        std::chrono::minutes(1)))
+    ASSERT_TRUE(
+        WaitUntil([&] { return ReadFile(trace).find("it ends alone") != std::string::npos; }, std::chrono::minutes(1)))
         << ReadFile(trace);
     // The answer comes only after the window has gone: a process that exits without waiting for
     // its workers is gone by then, and the mail is cut off.

@@ -34,8 +34,8 @@ protected:
     // The environment of a user's session: no TALUVO_HOME, the data folder by the XDG rules.
     std::vector<std::string> UserEnvironment(const std::vector<std::string>& more = {}) const
     {
-        std::vector<std::string> environment { "TALUVO_HOME=", "HOME=" + m_home.Path(), "XDG_DATA_HOME=",
-            "XDG_RUNTIME_DIR=" + m_runtime.Path(), "QT_QPA_PLATFORM=offscreen", "TALUVO_DEBUG=" };
+        std::vector<std::string> environment { "TALUVO_HOME=", "HOME=" + m_home.Path(),
+            "XDG_DATA_HOME=", "XDG_RUNTIME_DIR=" + m_runtime.Path(), "QT_QPA_PLATFORM=offscreen", "TALUVO_DEBUG=" };
         environment.insert(environment.end(), more.begin(), more.end());
         return environment;
     }
@@ -60,12 +60,14 @@ protected:
                 return nullptr;
             return std::make_unique<CProgram>(std::vector<std::string> { program }, UserEnvironment(more), output);
         }
-        const std::string script = "mount -t tmpfs -o mode=755 tmpfs /run/user && mkdir -m 700 /run/user/$(id -u) && "
-                                   "{ [ -z \"$RO\" ] || { mount --bind \"$RO\" \"$RO\" && mount -o remount,bind,ro \"$RO\"; }; } && "
-                                   "exec \"$0\"";
+        const std::string script
+            = "mount -t tmpfs -o mode=755 tmpfs /run/user && mkdir -m 700 /run/user/$(id -u) && "
+              "{ [ -z \"$RO\" ] || { mount --bind \"$RO\" \"$RO\" && mount -o remount,bind,ro \"$RO\"; }; } && "
+              "exec \"$0\"";
         std::vector<std::string> environment = more;
         environment.push_back("RO=" + readOnlyFolder);
-        return std::make_unique<CProgram>(std::vector<std::string> { "/usr/bin/unshare", "-rm", "/bin/sh", "-c", script, program },
+        return std::make_unique<CProgram>(
+            std::vector<std::string> { "/usr/bin/unshare", "-rm", "/bin/sh", "-c", script, program },
             UserEnvironment(environment), output);
     }
     static bool PrivateMountsAllowed()
@@ -78,7 +80,7 @@ protected:
     {
         const uid_t uid = geteuid();
         const std::string runtime = "/run/user/" + std::to_string(uid);
-        struct stat info {};
+        struct stat info { };
         const std::string lock = stat(runtime.c_str(), &info) == 0 && S_ISDIR(info.st_mode) && info.st_uid == uid
             ? runtime + "/TALUVO_MUTEX.lock"
             : "/tmp/TALUVO_MUTEX." + std::to_string(uid) + ".lock";
@@ -89,8 +91,9 @@ protected:
         close(fd);
         return held;
     }
-    static constexpr const char* kNoPrivatePlace = "the user's own copy of the program holds its lock, and no private mount "
-                                                   "namespace is allowed here to give the test a lock of its own";
+    static constexpr const char* kNoPrivatePlace
+        = "the user's own copy of the program holds its lock, and no private mount "
+          "namespace is allowed here to give the test a lock of its own";
 
     TempDir m_bin;
     TempDir m_home;
@@ -100,7 +103,7 @@ protected:
 
 int ModeOf(const std::string& path)
 {
-    struct stat st {};
+    struct stat st { };
     return stat(path.c_str(), &st) == 0 ? static_cast<int>(st.st_mode & 07777) : -1;
 }
 
@@ -158,7 +161,8 @@ TEST_F(ProgramFiles, AReadOnlyDataFolderIsSaidAtStartAndLeftAlone)
     auto program = StartPrivately(m_bin.File("taluvo"), m_output.File("run.txt"), {}, DataFolder());
     EXPECT_EQ(program->Wait(), 1);
     const std::string said = ReadFile(m_output.File("run.txt"));
-    EXPECT_NE(said.find("\"Error\": The program's folder \"" + DataFolder() + "\" cannot be written."), std::string::npos)
+    EXPECT_NE(
+        said.find("\"Error\": The program's folder \"" + DataFolder() + "\" cannot be written."), std::string::npos)
         << said;
     EXPECT_EQ(ReadFile(database), before);
 }

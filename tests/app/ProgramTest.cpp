@@ -21,8 +21,8 @@ protected:
     }
     std::unique_ptr<CProgram> Start(const std::string& output)
     {
-        return std::make_unique<CProgram>(std::vector<std::string> { TALUVO_PROGRAM }, Environment(),
-            m_home.File(output));
+        return std::make_unique<CProgram>(
+            std::vector<std::string> { TALUVO_PROGRAM }, Environment(), m_home.File(output));
     }
     std::string Database() const { return m_home.File("database.db"); }
     // The toolbar server is the last thing the window starts: once it answers, the program runs.
@@ -94,14 +94,17 @@ TEST_F(ProgramTest, SettingsRowWrittenAsUtf8TextIsKeptAsideAndSaidOnce)
     ASSERT_TRUE(WaitUntilRunning());
     first->Signal(SIGTERM);
     ASSERT_EQ(first->Wait(), 1);
-    const QByteArray row = QByteArray::fromHex(QByteArray::fromStdString(Sqlite(Database(), "SELECT hex(blobPrefs) FROM PREFS;")));
+    const QByteArray row
+        = QByteArray::fromHex(QByteArray::fromStdString(Sqlite(Database(), "SELECT hex(blobPrefs) FROM PREFS;")));
     const QByteArray utf8 = QString::fromLatin1(row).toUtf8();
     ASSERT_GT(utf8.size(), row.size());
-    ASSERT_EQ(Sqlite(Database(), "UPDATE PREFS SET blobPrefs = CAST(x'" + utf8.toHex().toStdString() + "' AS TEXT);"), "");
+    ASSERT_EQ(
+        Sqlite(Database(), "UPDATE PREFS SET blobPrefs = CAST(x'" + utf8.toHex().toStdString() + "' AS TEXT);"), "");
 
     auto second = Start("second.txt");
     ASSERT_TRUE(WaitUntilRunning());
-    ASSERT_TRUE(WaitUntil([&] { return ReadFile(m_home.File("second.txt")).find("The stored settings") != std::string::npos; }));
+    ASSERT_TRUE(WaitUntil(
+        [&] { return ReadFile(m_home.File("second.txt")).find("The stored settings") != std::string::npos; }));
     second->Signal(SIGTERM);
     EXPECT_EQ(second->Wait(), 1);
     const std::string said = ReadFile(m_home.File("second.txt"));

@@ -74,19 +74,19 @@ TEST(ProgramOnScreen, MainWindowCentredWithBarsAndSignalDuringAModalBox)
     Sqlite(second.File("database.db"), "CREATE VIEW PAGES AS SELECT 1 AS id;\n");
     // The third start finds a settings row that decodes to more than the record holds.
     Sqlite(third.File("database.db"),
-        "CREATE TABLE PREFS (blobPrefs BLOB);\nINSERT INTO PREFS VALUES ('A' || replace(hex(zeroblob(2000)), '0', 'B'));\n");
+        "CREATE TABLE PREFS (blobPrefs BLOB);\nINSERT INTO PREFS VALUES ('A' || replace(hex(zeroblob(2000)), '0', "
+        "'B'));\n");
     const std::string artefacts = TALUVO_APP_ARTEFACT_DIR;
     std::system(("mkdir -p '" + artefacts + "'").c_str());
     const std::string shot = artefacts + "/main-window.png";
     const std::string output = first.File("screen.txt");
 
     CProgram run({ "/usr/bin/xvfb-run", "-a", "-s", "-screen 0 1024x768x24", "/bin/sh", "-c", kScript },
-        { "PROGRAM=" + std::string(TALUVO_PROGRAM), 
-"HOME1=" + first.Path(), "HOME2=" + second.Path(), "HOME3=" + third.Path(),
-            "SHOT=" + shot, "ERROR_SHOT=" + artefacts + "/init-error-box.png",
-            "WARNING_SHOT=" + artefacts + "/settings-warning-box.png",
-            "XDG_RUNTIME_DIR=" + runtime.Path(), "QT_QPA_PLATFORM=xcb", "DBUS_SESSION_BUS_ADDRESS=",
-            "ASAN_OPTIONS=detect_leaks=0", "TSAN_OPTIONS=report_bugs=0" },
+        { "PROGRAM=" + std::string(TALUVO_PROGRAM), "HOME1=" + first.Path(), "HOME2=" + second.Path(),
+            "HOME3=" + third.Path(), "SHOT=" + shot, "ERROR_SHOT=" + artefacts + "/init-error-box.png",
+            "WARNING_SHOT=" + artefacts + "/settings-warning-box.png", "XDG_RUNTIME_DIR=" + runtime.Path(),
+            "QT_QPA_PLATFORM=xcb", "DBUS_SESSION_BUS_ADDRESS=", "ASAN_OPTIONS=detect_leaks=0",
+            "TSAN_OPTIONS=report_bugs=0" },
         output);
     ASSERT_TRUE(run.Started());
     EXPECT_EQ(run.Wait(std::chrono::seconds(100)), 0);

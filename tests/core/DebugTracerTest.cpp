@@ -16,7 +16,10 @@ using taluvo::test::WriteFile;
 
 namespace {
 
-QString Q(const std::string& s) { return QString::fromStdString(s); }
+QString Q(const std::string& s)
+{
+    return QString::fromStdString(s);
+}
 
 QStringList LinesOf(const std::string& path)
 {
@@ -33,7 +36,7 @@ void TraceLine(CDebugTracer& tracer, const char* file, int line, const char16_t*
     tracer.WriteMessage(u"%s\r\n", message);
 }
 
-}  // namespace
+} // namespace
 
 TEST(DebugTracer, WithoutIniEverythingIsOff)
 {
@@ -59,7 +62,8 @@ TEST(DebugTracer, IniSelectsLevelsAndFileOutput)
     TraceLine(tracer, "engine/Updater.cpp", 77, u"Hello");
     const QStringList lines = LinesOf(dir.File("taluvo.log"));
     ASSERT_EQ(lines.size(), 1);
-    const QRegularExpression shape(QStringLiteral(R"(^\[TID:[ 0-9A-F]{8}\] \S+ \d\d:\d\d:\d\d UPDATER\.CPP \(   77\) TRACE1 Hello$)"));
+    const QRegularExpression shape(
+        QStringLiteral(R"(^\[TID:[ 0-9A-F]{8}\] \S+ \d\d:\d\d:\d\d UPDATER\.CPP \(   77\) TRACE1 Hello$)"));
     EXPECT_TRUE(shape.match(lines[0]).hasMatch()) << lines[0].toStdString();
     EXPECT_EQ(taluvo::test::FileMode(dir.File("taluvo.log")), 0600) << "trace lines may carry the user's data";
 }
@@ -85,12 +89,12 @@ TEST(DebugTracer, SetLogFileAcceptsOnlyExistingFolders)
     CDebugTracer tracer(Q(dir.File("t.ini")));
     const QString original = tracer.LogPath();
     EXPECT_FALSE(tracer.SetLogFile(QString()));
-    EXPECT_FALSE(tracer.SetLogFile(QStringLiteral("a/b")));  // three characters
+    EXPECT_FALSE(tracer.SetLogFile(QStringLiteral("a/b"))); // three characters
     EXPECT_FALSE(tracer.SetLogFile(Q(dir.File("missing/t.trc"))));
-    EXPECT_FALSE(tracer.SetLogFile(Q(dir.File("regular") + "/t.trc")));  // a folder that cannot exist
+    EXPECT_FALSE(tracer.SetLogFile(Q(dir.File("regular") + "/t.trc"))); // a folder that cannot exist
     EXPECT_EQ(tracer.LogPath(), original);
     EXPECT_TRUE(tracer.SetLogFile(Q(dir.File("t.trc"))));
-    EXPECT_TRUE(tracer.SetLogFile(Q(dir.File("T.TRC"))));  // same path ignoring case: unchanged
+    EXPECT_TRUE(tracer.SetLogFile(Q(dir.File("T.TRC")))); // same path ignoring case: unchanged
     EXPECT_EQ(tracer.LogPath(), Q(dir.File("t.trc")));
 }
 
@@ -149,15 +153,15 @@ TEST(DebugTracer, ConcurrentLinesStayWhole)
         th.join();
     const QStringList lines = LinesOf(dir.File("mt.trc"));
     ASSERT_EQ(lines.size(), kThreads * kLines);
-    const QRegularExpression shape(
-        QStringLiteral(R"(^\[TID:[ 0-9A-F]{8}\] \S+ \d\d:\d\d:\d\d WORKER\.CPP \(    (\d)\) TRACE2 thread (\d) line (\d+) end$)"));
+    const QRegularExpression shape(QStringLiteral(
+        R"(^\[TID:[ 0-9A-F]{8}\] \S+ \d\d:\d\d:\d\d WORKER\.CPP \(    (\d)\) TRACE2 thread (\d) line (\d+) end$)"));
     std::vector<int> next(kThreads, 0);
     for (const QString& line : lines) {
         const auto m = shape.match(line);
         ASSERT_TRUE(m.hasMatch()) << line.toStdString();
         ASSERT_EQ(m.captured(1), m.captured(2));
         const int t = m.captured(2).toInt();
-        ASSERT_EQ(m.captured(3).toInt(), next[t]++);  // each thread's lines in its own order
+        ASSERT_EQ(m.captured(3).toInt(), next[t]++); // each thread's lines in its own order
     }
 }
 
@@ -178,8 +182,10 @@ TEST(DebugTracer, ScopesWriteEntryAndExitWithTheConstructionLine)
     tracer->SetOutput(TRUE, FALSE);
     const QStringList lines = LinesOf(dir.File("scope.trc"));
     ASSERT_EQ(lines.size(), 2);
-    EXPECT_TRUE(lines[0].endsWith(QStringLiteral("MAINFRM.CPP (  321) ENTRY  [+] CMainFrame::SavePrefs"))) << lines[0].toStdString();
-    EXPECT_TRUE(lines[1].endsWith(QStringLiteral("MAINFRM.CPP (  321) EXIT   [-] CMainFrame::SavePrefs"))) << lines[1].toStdString();
+    EXPECT_TRUE(lines[0].endsWith(QStringLiteral("MAINFRM.CPP (  321) ENTRY  [+] CMainFrame::SavePrefs")))
+        << lines[0].toStdString();
+    EXPECT_TRUE(lines[1].endsWith(QStringLiteral("MAINFRM.CPP (  321) EXIT   [-] CMainFrame::SavePrefs")))
+        << lines[1].toStdString();
 }
 
 TEST(DebugTracer, OverlongMessagesAreCut)
@@ -206,6 +212,6 @@ TEST(DebugTracer, UnwritableTraceFileLosesLinesQuietly)
     // Replace the file by a folder: opening it for writing fails, the line is dropped.
     std::filesystem::create_directory(dir.File("t.trc"));
     TraceLine(tracer, "x.cpp", 1, u"dropped");
-    TraceLine(tracer, "x.cpp", 2, u"dropped too");  // the lock was released: no hang
+    TraceLine(tracer, "x.cpp", 2, u"dropped too"); // the lock was released: no hang
     SUCCEED();
 }

@@ -6,8 +6,8 @@
 
 TEST(Exceptions, FailExceptionCarriesLocationAndShortText)
 {
-    CFailException e(QStringLiteral("Unable to save pereferences."), "core/db/PrefsRow.cpp", 1744,
-                     "(1 == m_db.execDML(bufSQL))");
+    CFailException e(
+        QStringLiteral("Unable to save pereferences."), "core/db/PrefsRow.cpp", 1744, "(1 == m_db.execDML(bufSQL))");
     const QString message = e.GetMessage();
     EXPECT_TRUE(message.startsWith(QStringLiteral("Unable to save pereferences.\nFile: ")));
     EXPECT_TRUE(message.contains(QStringLiteral("core/db/PrefsRow.cpp(1744)\n")));
@@ -24,13 +24,13 @@ TEST(Exceptions, ShortTextCutsAtCarriageReturnFirst)
         const char16_t* shortText;
     };
     const Case cases[] = {
-        {u"First\r\nSecond\nFile: x.cpp(1)", u"First"},
-        {u"Whole message\nFile: x.cpp(1)\nExpr.: e\n", u"Whole message"},
-        {u"No markers at all", u"No markers at all"},
-        {u"", u""},
+        { u"First\r\nSecond\nFile: x.cpp(1)", u"First" },
+        { u"Whole message\nFile: x.cpp(1)\nExpr.: e\n", u"Whole message" },
+        { u"No markers at all", u"No markers at all" },
+        { u"", u"" },
     };
     for (const Case& c : cases) {
-        CCmnException e{QString::fromUtf16(c.message)};
+        CCmnException e { QString::fromUtf16(c.message) };
         EXPECT_EQ(e.GetShortText(), QString::fromUtf16(c.shortText)) << QString::fromUtf16(c.message).toStdString();
     }
     CCmnException empty;
@@ -40,7 +40,8 @@ TEST(Exceptions, ShortTextCutsAtCarriageReturnFirst)
 TEST(Exceptions, FormattedFailureFillsArgumentsAndIsBounded)
 {
     CFailExceptionFmt e("core/prefs/Preferences.cpp", 12, "(pParam)", u"Unknown parameter \"%hs\"", "Bogus");
-    EXPECT_TRUE(e.GetMessage().startsWith(QStringLiteral("Unknown parameter \"Bogus\"\nFile: core/prefs/Preferences.cpp(12)")));
+    EXPECT_TRUE(
+        e.GetMessage().startsWith(QStringLiteral("Unknown parameter \"Bogus\"\nFile: core/prefs/Preferences.cpp(12)")));
     EXPECT_EQ(e.GetShortText(), QStringLiteral("Unknown parameter \"Bogus\""));
 
     const QString huge(10000, QLatin1Char('x'));
@@ -76,7 +77,8 @@ TEST(Exceptions, SocketExceptionReadsTheLastSocketError)
     CSocketException e(QStringLiteral("Unable to connect."), "net.cpp", 7, "(connect(s) == 0)");
     EXPECT_EQ(e.GetErrorCode(), 10061);
     EXPECT_EQ(e.GetMessage(),
-              QStringLiteral("Unable to connect.\nFile: net.cpp(7)\nError: Connection refused (10061)\nExpr.: (connect(s) == 0)"));
+        QStringLiteral(
+            "Unable to connect.\nFile: net.cpp(7)\nError: Connection refused (10061)\nExpr.: (connect(s) == 0)"));
 }
 
 TEST(ErrorTexts, SocketTable)

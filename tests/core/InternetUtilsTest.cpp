@@ -224,7 +224,9 @@ TEST(InternetUtils, OnlineStateOfTheInterfaces)
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         const std::vector<NetworkInterface> interfaces = c.interfaces;
-        taluvo::shell::SetInterfaceSource([interfaces] { return interfaces; }); // NOLINT(performance-no-automatic-move): asked more than once, so each call hands out a copy
+        taluvo::shell::SetInterfaceSource([interfaces] {
+            return interfaces;
+        }); // NOLINT(performance-no-automatic-move): asked more than once, so each call hands out a copy
         DWORD flags = 0xDEAD;
         EXPECT_EQ(InternetGetConnectedState(&flags, 0), c.connected);
         EXPECT_EQ(flags, c.flags);
@@ -332,7 +334,8 @@ TEST_F(GotoUrlTest, AnAddressThatLooksLikeAnOptionReachesNoProgram)
     EXPECT_EQ(GotoURL(nullptr, QStringLiteral("http://x/-y"), TRUE), 33);
     EXPECT_EQ(GotoURL(nullptr, QStringLiteral("http://x/-z"), FALSE), 33);
     EXPECT_EQ(ReadArgv(m_dir.File("browser.out")), (std::vector<std::string> { m_browser, "http://x/-y" }));
-    EXPECT_EQ(ReadArgv(m_dir.File("xdg.out")), (std::vector<std::string> { m_dir.File("bin/xdg-open"), "http://x/-z" }));
+    EXPECT_EQ(
+        ReadArgv(m_dir.File("xdg.out")), (std::vector<std::string> { m_dir.File("bin/xdg-open"), "http://x/-z" }));
 }
 
 TEST_F(GotoUrlTest, TheRequestGoesThroughTheShellHook)

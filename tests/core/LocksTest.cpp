@@ -12,11 +12,11 @@ TEST(CMutex, LockReportsOnlyRealAcquisition)
 {
     CMutex mutex;
     ASSERT_TRUE(mutex.Lock(INFINITE));
-    EXPECT_TRUE(mutex.Lock(0));  // recursive for the owner
+    EXPECT_TRUE(mutex.Lock(0)); // recursive for the owner
     std::thread other([&] {
         EXPECT_FALSE(mutex.Lock(0));
         EXPECT_FALSE(mutex.Lock(20));
-        EXPECT_FALSE(mutex.Unlock());  // a non-owner cannot release it
+        EXPECT_FALSE(mutex.Unlock()); // a non-owner cannot release it
     });
     other.join();
     EXPECT_TRUE(mutex.Unlock());
@@ -31,7 +31,7 @@ TEST(CMutex, WithoutHandleNothingWaits)
     mutex.Attach(nullptr);
     EXPECT_FALSE(mutex.Lock(INFINITE));
     EXPECT_FALSE(mutex.Unlock());
-    EXPECT_FALSE(CloseHandle(own));  // Attach closed the previous handle
+    EXPECT_FALSE(CloseHandle(own)); // Attach closed the previous handle
 }
 
 TEST(CMutex, ScopedLockerSerialisesThreads)
@@ -45,7 +45,7 @@ TEST(CMutex, ScopedLockerSerialisesThreads)
         threads.emplace_back([&] {
             for (int i = 0; i < 2000; ++i) {
                 CMutexLocker guard(mutex);
-                CMutexLocker again(mutex);  // re-entered by the holder, as the check-all command does
+                CMutexLocker again(mutex); // re-entered by the holder, as the check-all command does
                 ++counter;
             }
         });
@@ -63,17 +63,17 @@ struct Counted {
     ~Counted() { --alive; }
 };
 int Counted::alive = 0;
-}  // namespace
+} // namespace
 
 TEST(CSmartPtr, OwnsOnceAndReleases)
 {
     {
         auto* object = new Counted;
         CSmartPtr<Counted> ptr(object);
-        ptr = object;  // the same pointer: nothing happens
+        ptr = object; // the same pointer: nothing happens
         EXPECT_EQ(Counted::alive, 1);
         EXPECT_TRUE(ptr.IsValid());
-        ptr = new Counted;  // the old one goes
+        ptr = new Counted; // the old one goes
         EXPECT_EQ(Counted::alive, 1);
         ptr = nullptr;
         EXPECT_EQ(Counted::alive, 0);
@@ -92,7 +92,9 @@ TEST(CSmartPtr, OwnsOnceAndReleases)
     }
     EXPECT_EQ(Counted::alive, 1);
     delete kept;
-    { CSmartPtr<Counted> empty; }
+    {
+        CSmartPtr<Counted> empty;
+    }
     EXPECT_EQ(Counted::alive, 0);
 }
 
@@ -104,7 +106,7 @@ TEST(Handles, CloseOnceAndReassign)
     HANDLE first = CreateEvent(nullptr, TRUE, FALSE, nullptr);
     holder = first;
     EXPECT_TRUE(holder.IsValid());
-    holder = CreateEvent(nullptr, TRUE, FALSE, nullptr);  // closes the first
+    holder = CreateEvent(nullptr, TRUE, FALSE, nullptr); // closes the first
     EXPECT_FALSE(SetEvent(first));
     HANDLE second = holder;
     EXPECT_TRUE(holder.Close());
@@ -116,7 +118,7 @@ TEST(Handles, CloseOnceAndReassign)
         CAutoFileHandle file(fd);
         EXPECT_TRUE(file.IsValid());
     }
-    EXPECT_EQ(fcntl(fd, F_GETFD), -1);  // closed by the holder
+    EXPECT_EQ(fcntl(fd, F_GETFD), -1); // closed by the holder
 }
 
 TEST(Conversion, NullEmptyAndRoundTrip)
@@ -127,7 +129,8 @@ TEST(Conversion, NullEmptyAndRoundTrip)
     const CAnsiToWide empty("");
     ASSERT_TRUE(empty.IsValid());
     EXPECT_EQ(empty.c_str()[0], u'\0');
-    const QByteArray bytes("Gr\xC3\xBC\xC3\x9F" "e \xFF");
+    const QByteArray bytes("Gr\xC3\xBC\xC3\x9F"
+                           "e \xFF");
     const CAnsiToWide wide(bytes);
     EXPECT_EQ(wide.Get().left(6), QStringLiteral("Gr\u00FC\u00DFe "));
     EXPECT_EQ(CWideToAnsi(wide.Get()).Get(), bytes);

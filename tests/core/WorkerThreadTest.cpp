@@ -36,7 +36,7 @@ public:
         released.notify_all();
     }
 
-    std::atomic<int> runs{0}, exits{0};
+    std::atomic<int> runs { 0 }, exits { 0 };
 
 private:
     std::mutex lock;
@@ -48,13 +48,16 @@ class QuickWorker : public CWorkerThread {
 public:
     ~QuickWorker() override { StopAndJoin(); }
     void Run() override { ++runs; }
-    std::atomic<int> runs{0};
+    std::atomic<int> runs { 0 };
 };
 
 class SelfDeletingWorker : public CWorkerThread {
 public:
     explicit SelfDeletingWorker(std::atomic<int>& deletions, std::atomic<DWORD>& deletedOn)
-        : m_deletions(deletions), m_deletedOn(deletedOn) {}
+        : m_deletions(deletions)
+        , m_deletedOn(deletedOn)
+    {
+    }
     ~SelfDeletingWorker() override
     {
         m_deletedOn = GetCurrentThreadId();
@@ -62,7 +65,7 @@ public:
     }
     void Run() override { ranOn = GetCurrentThreadId(); }
 
-    static inline std::atomic<DWORD> ranOn{0};
+    static inline std::atomic<DWORD> ranOn { 0 };
 
 private:
     std::atomic<int>& m_deletions;
@@ -79,10 +82,10 @@ protected:
     }
 };
 
-}  // namespace
+} // namespace
 
 INSTANTIATE_TEST_SUITE_P(Threads, WorkerThread, ::testing::Values(false, true),
-                         [](const ::testing::TestParamInfo<bool>& info) { return info.param ? "Kept" : "OwnThread"; });
+    [](const ::testing::TestParamInfo<bool>& info) { return info.param ? "Kept" : "OwnThread"; });
 
 TEST_P(WorkerThread, StartTwiceRunsOneThread)
 {
@@ -139,13 +142,13 @@ TEST_P(WorkerThread, CanRunAgainAfterItsThreadEnded)
 
 TEST_P(WorkerThread, AutoDeleteHappensOnceOnItsOwnThread)
 {
-    std::atomic<int> deletions{0};
-    std::atomic<DWORD> deletedOn{0};
+    std::atomic<int> deletions { 0 };
+    std::atomic<DWORD> deletedOn { 0 };
     auto* worker = new SelfDeletingWorker(deletions, deletedOn);
     worker->m_bAutoDelete = TRUE;
     Mode(*worker);
     ASSERT_TRUE(worker->Start());
-    worker = nullptr;  // must not be touched any more: its thread may have ended already
+    worker = nullptr; // must not be touched any more: its thread may have ended already
     ASSERT_TRUE(WaitUntil([&] { return deletions.load() == 1; }));
     EXPECT_EQ(deletedOn.load(), SelfDeletingWorker::ranOn.load());
     EXPECT_TRUE(CWorkerThread::WaitForAllWorkers(5000));
@@ -163,13 +166,13 @@ TEST_P(WorkerThread, ThousandsOfQuickRunsAreRaceFree)
         }
         // Otherwise destroyed at once, possibly while its thread still finishes.
     }
-    std::atomic<int> deletions{0};
-    std::atomic<DWORD> deletedOn{0};
+    std::atomic<int> deletions { 0 };
+    std::atomic<DWORD> deletedOn { 0 };
     for (int i = 0; i < 1000; ++i) {
         auto* worker = new SelfDeletingWorker(deletions, deletedOn);
         worker->m_bAutoDelete = TRUE;
         Mode(*worker);
-    Mode(*worker);
+        Mode(*worker);
         ASSERT_TRUE(worker->Start());
     }
     EXPECT_TRUE(CWorkerThread::WaitForAllWorkers(20000));
@@ -179,10 +182,13 @@ TEST_P(WorkerThread, ThousandsOfQuickRunsAreRaceFree)
 
 TEST_P(WorkerThread, DestroyingARunningWorkerStopsAndJoinsIt)
 {
-    std::atomic<bool> finished{false};
+    std::atomic<bool> finished { false };
     class Polling : public CWorkerThread {
     public:
-        explicit Polling(std::atomic<bool>& done) : m_done(done) {}
+        explicit Polling(std::atomic<bool>& done)
+            : m_done(done)
+        {
+        }
         ~Polling() override { StopAndJoin(); }
         void Run() override
         {

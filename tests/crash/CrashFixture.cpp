@@ -30,10 +30,26 @@ struct Config {
 
 // More members than one symbol's text can hold.
 #define MEMBERS10(p) int p##0, p##1, p##2, p##3, p##4, p##5, p##6, p##7, p##8, p##9;
+// clang-format off
 struct Wide {
-    MEMBERS10(a) MEMBERS10(b) MEMBERS10(c) MEMBERS10(d) MEMBERS10(e) MEMBERS10(f) MEMBERS10(g) MEMBERS10(h)
-    MEMBERS10(i) MEMBERS10(j) MEMBERS10(k) MEMBERS10(l) MEMBERS10(m) MEMBERS10(n) MEMBERS10(o) MEMBERS10(p)
+    MEMBERS10(a)
+    MEMBERS10(b)
+    MEMBERS10(c)
+    MEMBERS10(d)
+    MEMBERS10(e)
+    MEMBERS10(f)
+    MEMBERS10(g)
+    MEMBERS10(h)
+    MEMBERS10(i)
+    MEMBERS10(j)
+    MEMBERS10(k)
+    MEMBERS10(l)
+    MEMBERS10(m)
+    MEMBERS10(n)
+    MEMBERS10(o)
+    MEMBERS10(p)
 };
+// clang-format on
 
 namespace fixture {
 
@@ -44,17 +60,16 @@ __attribute__((noinline)) int CrashNullDeref(const Config& config, int depth)
     int count = 42;
     double ratio = 2.5;
     const char* text = "This text is longer than thirty-one characters, so it is cut";
-    Config local = {7, {5, 1.25}, "inner label"};
+    Config local = { 7, { 5, 1.25 }, "inner label" };
     Config* badConfig = reinterpret_cast<Config*>(0x10);
     volatile int* null = nullptr;
-    return *null + count + depth + static_cast<int>(ratio) + text[0] + local.id + config.id +
-           (badConfig ? 1 : 0);
+    return *null + count + depth + static_cast<int>(ratio) + text[0] + local.id + config.id + (badConfig ? 1 : 0);
 }
 
 __attribute__((noinline)) int CallChain(int depth)
 {
-    Config config = {3, {4, 0.5}, "caller"};
-    Wide wide{};
+    Config config = { 3, { 4, 0.5 }, "caller" };
+    Wide wide {};
     return CrashNullDeref(config, depth) + wide.a0;
 }
 
@@ -87,7 +102,10 @@ __attribute__((noinline)) void ThrowUncaught()
 
 class CrashingWorker : public CWorkerThread {
 public:
-    explicit CrashingWorker(bool overflow) : m_overflow(overflow) {}
+    explicit CrashingWorker(bool overflow)
+        : m_overflow(overflow)
+    {
+    }
     void Run() override
     {
         if (m_overflow)
@@ -100,14 +118,13 @@ private:
     bool m_overflow;
 };
 
-std::atomic<int> g_arrived{0};
+std::atomic<int> g_arrived { 0 };
 
 __attribute__((noinline)) void CrashTogether()
 {
     // Both threads fault at nearly the same moment; only one report may be written.
     ++g_arrived;
-    while (g_arrived.load() < 2) {
-    }
+    while (g_arrived.load() < 2) { }
     volatile int* null = nullptr;
     *null = 1;
 }
@@ -123,9 +140,10 @@ int PrintBases(dl_phdr_info* info, size_t, void* first)
     return 0;
 }
 
-}  // namespace fixture
+} // namespace fixture
 
-int main(int argc, char** argv) // NOLINT(bugprone-exception-escape): an uncaught exception is one of the crashes made here
+int main(
+    int argc, char** argv) // NOLINT(bugprone-exception-escape): an uncaught exception is one of the crashes made here
 {
     using namespace fixture;
 

@@ -21,15 +21,14 @@ namespace uitest = taluvo::ui::test;
 
 int g_argc = 1;
 char g_name[] = "crash-dialog-tests";
-char* g_argv[] = {g_name, nullptr};
+char* g_argv[] = { g_name, nullptr };
 taluvo::ui::CUiApplication* g_app = nullptr;
 
 // A stand-in mail client: records its arguments (NUL-separated) and ends with the exit code
 // the test chose.
-const char kStandIn[] =
-    "#!/bin/sh\n"
-    "for a in \"$@\"; do printf '%s\\0' \"$a\" >> \"$CRASH_TEST_MAIL_LOG\"; done\n"
-    "exit \"${CRASH_TEST_MAIL_EXIT:-0}\"\n";
+const char kStandIn[] = "#!/bin/sh\n"
+                        "for a in \"$@\"; do printf '%s\\0' \"$a\" >> \"$CRASH_TEST_MAIL_LOG\"; done\n"
+                        "exit \"${CRASH_TEST_MAIL_EXIT:-0}\"\n";
 
 std::vector<std::string> SplitNul(const std::string& bytes)
 {
@@ -47,18 +46,17 @@ std::vector<std::string> SplitNul(const std::string& bytes)
 // source file ("ok" when every entry matches and the CRCs hold).
 std::string CheckArchive(const std::string& archive, const std::string& report, const std::string& dump)
 {
-    const std::string script =
-        "import sys, zipfile\n"
-        "z = zipfile.ZipFile(sys.argv[1])\n"
-        "assert z.testzip() is None\n"
-        "src = {'Crash.dmp': sys.argv[3], 'taluvo.RPT': sys.argv[2]}\n"
-        "for n in z.namelist():\n"
-        "    assert z.read(n) == open(src[n], 'rb').read(), n\n"
-        "print(' '.join(z.namelist()) + ' ok')\n";
+    const std::string script = "import sys, zipfile\n"
+                               "z = zipfile.ZipFile(sys.argv[1])\n"
+                               "assert z.testzip() is None\n"
+                               "src = {'Crash.dmp': sys.argv[3], 'taluvo.RPT': sys.argv[2]}\n"
+                               "for n in z.namelist():\n"
+                               "    assert z.read(n) == open(src[n], 'rb').read(), n\n"
+                               "print(' '.join(z.namelist()) + ' ok')\n";
     TempDir dir;
     taluvo::test::WriteFile(dir.File("check.py"), script);
-    std::string out = taluvo::crashtest::CommandOutput("/usr/bin/python3 '" + dir.File("check.py") + "' '" + archive +
-                                                       "' '" + report + "' '" + dump + "'");
+    std::string out = taluvo::crashtest::CommandOutput(
+        "/usr/bin/python3 '" + dir.File("check.py") + "' '" + archive + "' '" + report + "' '" + dump + "'");
     while (!out.empty() && out.back() == '\n')
         out.pop_back();
     return out;
@@ -109,8 +107,8 @@ protected:
             if (id == IDD_CRASH_REPORT)
                 act(dialog);
         });
-        CCrashReportDlg dialog(QStringLiteral("/opt/taluvo/taluvo"), QString::fromStdString(Report()),
-                               QString::fromStdString(Dump()));
+        CCrashReportDlg dialog(
+            QStringLiteral("/opt/taluvo/taluvo"), QString::fromStdString(Report()), QString::fromStdString(Dump()));
         const INT_PTR result = dialog.DoModal(nullptr);
         if (boxes)
             *boxes = shown;
@@ -135,10 +133,10 @@ TEST_F(CrashDialog, SendPacksTheArchiveAndHandsItToTheMailClient)
         bool warned;
     };
     const Case cases[] = {
-        {"accepted", true, 0, "I was adding a page", true, false},
-        {"refused", true, 1, "I was adding a page", true, true},
-        {"nodescription", true, 0, "", false, false},
-        {"noclient", false, 0, "x", true, true},
+        { "accepted", true, 0, "I was adding a page", true, false },
+        { "refused", true, 1, "I was adding a page", true, true },
+        { "nodescription", true, 0, "", false, false },
+        { "noclient", false, 0, "x", true, true },
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -160,13 +158,13 @@ TEST_F(CrashDialog, SendPacksTheArchiveAndHandsItToTheMailClient)
         EXPECT_EQ(CheckArchive(Archive(), Report(), Dump()), c.withDump ? "Crash.dmp taluvo.RPT ok" : "taluvo.RPT ok");
 
         if (c.client) {
-            std::vector<std::string> expected = {"--utf8", "--subject", "Error report for taluvo"};
+            std::vector<std::string> expected = { "--utf8", "--subject", "Error report for taluvo" };
             if (*c.description) {
                 expected.push_back("--body");
                 expected.push_back(c.description);
             }
             expected.push_back("--attach");
-            expected.push_back(Archive());  // no recipient: the support address is empty
+            expected.push_back(Archive()); // no recipient: the support address is empty
             EXPECT_EQ(SplitNul(taluvo::test::ReadFile(MailLog())), expected);
         }
         size_t box = 0;
@@ -212,15 +210,15 @@ TEST_F(CrashDialog, IconIsLoadedAndTheHiddenLinkIsACommandLinkThatDoesNothing)
 TEST_F(CrashDialog, ExitAndEscapeCloseWithoutAnArchive)
 {
     UseMailClient(true);
-    for (bool escape : {false, true}) {
+    for (bool escape : { false, true }) {
         SCOPED_TRACE(escape ? "escape" : "exit");
         QString caption, headline;
         bool linkShown = true;
         const INT_PTR result = Run([&](HWND dialog) {
             caption = ::GetWindowText(dialog);
             headline = ::GetDlgItemText(dialog, IDC_CRASH_HEADLINE);
-            linkShown = ::IsWindowVisible(::GetDlgItem(dialog, IDC_CRASH_LINK)) ||
-                        ::IsWindowVisible(::GetDlgItem(dialog, IDC_CRASH_LINK_CAPTION));
+            linkShown = ::IsWindowVisible(::GetDlgItem(dialog, IDC_CRASH_LINK))
+                || ::IsWindowVisible(::GetDlgItem(dialog, IDC_CRASH_LINK_CAPTION));
             if (escape)
                 uitest::PressKey(dialog, VK_ESCAPE);
             else
@@ -230,7 +228,7 @@ TEST_F(CrashDialog, ExitAndEscapeCloseWithoutAnArchive)
         EXPECT_EQ(caption.toStdString(), "taluvo");
         EXPECT_EQ(headline.toStdString(), "taluvo has encountered a problem and needs to close.");
         EXPECT_FALSE(linkShown);
-        struct stat info {};
+        struct stat info { };
         EXPECT_NE(stat(Archive().c_str(), &info), 0) << "no archive";
         EXPECT_NE(stat(MailLog().c_str(), &info), 0) << "no mail";
     }
@@ -244,22 +242,25 @@ TEST_F(CrashDialog, ControlsTakeTheirPlacesInDialogUnits)
         RECT units;
     };
     const Place places[] = {
-        {IDC_CRASH_BAND, {0, 0, 269, 32}},          {IDC_CRASH_HEADLINE, {20, 7, 232, 28}},
-        {IDC_CRASH_ICON, {234, 6, 254, 26}},        {IDC_CRASH_DESCRIPTION, {20, 127, 251, 181}},
-        {IDOK, {148, 202, 198, 216}},               {IDCANCEL, {201, 202, 251, 216}},
+        { IDC_CRASH_BAND, { 0, 0, 269, 32 } },
+        { IDC_CRASH_HEADLINE, { 20, 7, 232, 28 } },
+        { IDC_CRASH_ICON, { 234, 6, 254, 26 } },
+        { IDC_CRASH_DESCRIPTION, { 20, 127, 251, 181 } },
+        { IDOK, { 148, 202, 198, 216 } },
+        { IDCANCEL, { 201, 202, 251, 216 } },
     };
-    std::vector<std::pair<RECT, RECT>> seen;  // expected, actual
+    std::vector<std::pair<RECT, RECT>> seen; // expected, actual
     Run([&](HWND dialog) {
         for (const Place& p : places) {
             RECT expected = p.units;
             ::MapDialogRect(dialog, &expected);
-            RECT actual{};
+            RECT actual {};
             ::GetWindowRect(::GetDlgItem(dialog, p.id), &actual);
-            POINT topLeft{actual.left, actual.top};
-            POINT bottomRight{actual.right, actual.bottom};
+            POINT topLeft { actual.left, actual.top };
+            POINT bottomRight { actual.right, actual.bottom };
             ::ScreenToClient(dialog, &topLeft);
             ::ScreenToClient(dialog, &bottomRight);
-            seen.push_back({expected, RECT{topLeft.x, topLeft.y, bottomRight.x, bottomRight.y}});
+            seen.push_back({ expected, RECT { topLeft.x, topLeft.y, bottomRight.x, bottomRight.y } });
         }
         uitest::Click(::GetDlgItem(dialog, IDCANCEL));
     });
@@ -287,9 +288,9 @@ TEST_F(CrashDialog, BandAndHeadlineAnswerReflectedColourRequests)
     auto ask = [](HWND dialog, UINT message, HWND control) {
         Answer a;
         HDC dc = ::CreateCompatibleDC(nullptr);
-        const auto brush = reinterpret_cast<HGDIOBJ>(::SendMessage(dialog, message, reinterpret_cast<WPARAM>(dc),
-                                                                   reinterpret_cast<LPARAM>(control)));
-        LOGBRUSH logBrush{};
+        const auto brush = reinterpret_cast<HGDIOBJ>(
+            ::SendMessage(dialog, message, reinterpret_cast<WPARAM>(dc), reinterpret_cast<LPARAM>(control)));
+        LOGBRUSH logBrush {};
         a.brush = brush && ::GetObject(brush, sizeof(logBrush), &logBrush) == sizeof(logBrush);
         a.brushColor = logBrush.lbColor;
         a.text = ::GetTextColor(dc);
@@ -309,7 +310,7 @@ TEST_F(CrashDialog, BandAndHeadlineAnswerReflectedColourRequests)
     });
     ASSERT_EQ(answers.size(), 5u);
     const COLORREF white = RGB(255, 255, 255);
-    for (int i : {0, 1}) {
+    for (int i : { 0, 1 }) {
         SCOPED_TRACE(i);
         EXPECT_TRUE(answers[i].brush);
         EXPECT_EQ(answers[i].brushColor, white);
@@ -331,9 +332,9 @@ TEST(CrashArchive, ArchiveIsNamedAfterTheReport)
         const char* archive;
     };
     const Case cases[] = {
-        {"/home/u/taluvo/taluvo.RPT", "/home/u/taluvo/taluvo.zip"},
-        {"/a.b/prog.RPT", "/a.b/prog.zip"},
-        {"/a/.hidden", "/a/.hidden.zip"},
+        { "/home/u/taluvo/taluvo.RPT", "/home/u/taluvo/taluvo.zip" },
+        { "/a.b/prog.RPT", "/a.b/prog.zip" },
+        { "/a/.hidden", "/a/.hidden.zip" },
     };
     for (const Case& c : cases)
         EXPECT_EQ(CCrashReportDlg::ArchivePathFor(QString::fromUtf8(c.report)).toStdString(), c.archive);
@@ -350,14 +351,13 @@ TEST(MailClient, RequestReachesTheHookWithItsParts)
         return true;
     });
     EXPECT_TRUE(CCrashReportDlg::SendReportMail(nullptr, QStringLiteral("help@example.org"), QString(),
-                                                QStringLiteral("Subject"), QStringLiteral("Body"),
-                                                QStringLiteral("/tmp/a.zip")));
+        QStringLiteral("Subject"), QStringLiteral("Body"), QStringLiteral("/tmp/a.zip")));
     taluvo::shell::SetRequestHook(previous);
     ASSERT_EQ(requests.size(), 1u);
-    EXPECT_EQ(requests[0], (QStringList{"help@example.org", "Subject", "Body", "/tmp/a.zip"}));
-    EXPECT_EQ(taluvo::shell::MailClientArguments(QStringLiteral("help@example.org"), QString(), QString(),
-                                                 {QStringLiteral("/x y/a.zip")}),
-              (QStringList{"xdg-email", "--utf8", "--attach", "/x y/a.zip", "help@example.org"}));
+    EXPECT_EQ(requests[0], (QStringList { "help@example.org", "Subject", "Body", "/tmp/a.zip" }));
+    EXPECT_EQ(taluvo::shell::MailClientArguments(
+                  QStringLiteral("help@example.org"), QString(), QString(), { QStringLiteral("/x y/a.zip") }),
+        (QStringList { "xdg-email", "--utf8", "--attach", "/x y/a.zip", "help@example.org" }));
 }
 
-}  // namespace
+} // namespace

@@ -23,7 +23,7 @@ using namespace taluvo::crashtest;
 
 struct FrameLine {
     uint64_t pc = 0;
-    QString function;  // "name+displacement", or segment:offset and module
+    QString function; // "name+displacement", or segment:offset and module
     QString file;
     unsigned line = 0;
 };
@@ -56,7 +56,7 @@ std::pair<std::string, std::string> Addr2Line(uint64_t fileAddress)
 {
     char command[512];
     std::snprintf(command, sizeof(command), "eu-addr2line -f -C -e '%s' 0x%llx", kFixture.c_str(),
-                  static_cast<unsigned long long>(fileAddress));
+        static_cast<unsigned long long>(fileAddress));
     FILE* pipe = popen(command, "r");
     if (!pipe)
         return {};
@@ -76,27 +76,27 @@ std::pair<std::string, std::string> Addr2Line(uint64_t fileAddress)
         l.resize(last);
     while (!l.empty() && l.back() == '\n')
         l.pop_back();
-    return {f, l};
+    return { f, l };
 }
 
 // The 1-based load segment of an ELF file that holds a file address, and the offset in it.
 std::pair<unsigned, uint64_t> LoadSegmentOf(const std::string& file, uint64_t fileAddress)
 {
     std::ifstream in(file, std::ios::binary);
-    Elf64_Ehdr header{};
+    Elf64_Ehdr header {};
     in.read(reinterpret_cast<char*>(&header), sizeof(header));
     unsigned index = 0;
     for (unsigned i = 0; i < header.e_phnum; ++i) {
-        Elf64_Phdr ph{};
+        Elf64_Phdr ph {};
         in.seekg(static_cast<std::streamoff>(header.e_phoff + i * sizeof(ph)));
         in.read(reinterpret_cast<char*>(&ph), sizeof(ph));
         if (ph.p_type != PT_LOAD)
             continue;
         ++index;
         if (fileAddress >= ph.p_vaddr && fileAddress <= ph.p_vaddr + std::max(ph.p_memsz, ph.p_filesz))
-            return {index, fileAddress - ph.p_vaddr};
+            return { index, fileAddress - ph.p_vaddr };
     }
-    return {0, 0};
+    return { 0, 0 };
 }
 
 TEST(CrashReport, NullDereferenceReportReadsAsTheSectionsSay)
@@ -119,9 +119,9 @@ TEST(CrashReport, NullDereferenceReportReadsAsTheSectionsSay)
     EXPECT_EQ(Text(lines.value(1)), "Exception code: C0000005 ACCESS_VIOLATION");
 
     // Fault address: the module, its load segment and the offset, against the file's own headers.
-    const QRegularExpressionMatch fault =
-        QRegularExpression(QStringLiteral("^Fault address:  ([0-9A-F]{16}) ([0-9A-F]{2}):([0-9A-F]{8}) (.+)$"))
-            .match(lines.value(2));
+    const QRegularExpressionMatch fault
+        = QRegularExpression(QStringLiteral("^Fault address:  ([0-9A-F]{16}) ([0-9A-F]{2}):([0-9A-F]{8}) (.+)$"))
+              .match(lines.value(2));
     ASSERT_TRUE(fault.hasMatch()) << Text(lines.value(2));
     const uint64_t faultAddress = fault.captured(1).toULongLong(nullptr, 16);
     const auto [segment, offset] = LoadSegmentOf(kFixture, faultAddress - run.base);
@@ -132,8 +132,8 @@ TEST(CrashReport, NullDereferenceReportReadsAsTheSectionsSay)
     // Registers: sixteen general registers, then RIP (the fault address), RSP, RBP, segments, flags.
     const qsizetype registers = IndexOf(lines, QStringLiteral("Registers:"));
     ASSERT_GT(registers, 0);
-    const char* names[] = {"RAX", "RBX", "RCX", "RDX", "RSI", "RDI", "R8", "R9",
-                           "R10", "R11", "R12", "R13", "R14", "R15"};
+    const char* names[]
+        = { "RAX", "RBX", "RCX", "RDX", "RSI", "RDI", "R8", "R9", "R10", "R11", "R12", "R13", "R14", "R15" };
     for (int i = 0; i < 14; ++i) {
         EXPECT_TRUE(QRegularExpression(QStringLiteral("^%1:[0-9A-F]{16}$").arg(QLatin1String(names[i])))
                         .match(lines.value(registers + 1 + i))
@@ -147,7 +147,8 @@ TEST(CrashReport, NullDereferenceReportReadsAsTheSectionsSay)
     EXPECT_TRUE(QRegularExpression(QStringLiteral("^DS:[0-9A-F]{4}  ES:[0-9A-F]{4}  FS:[0-9A-F]{4}  GS:[0-9A-F]{4}$"))
                     .match(lines.value(registers + 17))
                     .hasMatch());
-    EXPECT_TRUE(QRegularExpression(QStringLiteral("^Flags:[0-9A-F]{8}$")).match(lines.value(registers + 18)).hasMatch());
+    EXPECT_TRUE(
+        QRegularExpression(QStringLiteral("^Flags:[0-9A-F]{8}$")).match(lines.value(registers + 18)).hasMatch());
 
     // The call stack, listed twice: without and with locals.
     const qsizetype stack = IndexOf(lines, QStringLiteral("Call stack:"));
@@ -162,7 +163,7 @@ TEST(CrashReport, NullDereferenceReportReadsAsTheSectionsSay)
     const std::vector<FrameLine> frames = Frames(lines, stack);
     ASSERT_GE(frames.size(), 3u);
     EXPECT_EQ(frames[0].pc, faultAddress);
-    const char* expected[] = {"fixture::CrashNullDeref(Config const&, int)+", "fixture::CallChain(int)+", "main+"};
+    const char* expected[] = { "fixture::CrashNullDeref(Config const&, int)+", "fixture::CallChain(int)+", "main+" };
     for (size_t i = 0; i < 3; ++i) {
         SCOPED_TRACE(i);
         EXPECT_TRUE(frames[i].function.startsWith(QLatin1String(expected[i]))) << Text(frames[i].function);
@@ -209,10 +210,12 @@ TEST(CrashReport, NullDereferenceReportReadsAsTheSectionsSay)
         EXPECT_TRUE(block.contains(QString::fromUtf8(w))) << "missing:\n" << w << "\nin:\n" << Text(block);
 
     // A structure with more members than a symbol's text holds is cut, not overrun.
-    const qsizetype callerFrame = report.indexOf(QStringLiteral("fixture::CallChain(int)+"), report.indexOf(QStringLiteral("Local Variables And Parameters")));
+    const qsizetype callerFrame = report.indexOf(
+        QStringLiteral("fixture::CallChain(int)+"), report.indexOf(QStringLiteral("Local Variables And Parameters")));
     const qsizetype wide = report.indexOf(QStringLiteral("        Local 'wide' Wide\r\n"), callerFrame);
     ASSERT_GT(wide, callerFrame);
-    const qsizetype afterWide = report.indexOf(QRegularExpression(QStringLiteral("\r\n(        Local|        Parameter|punting|[0-9A-F]{16}  )")), wide + 8);
+    const qsizetype afterWide = report.indexOf(
+        QRegularExpression(QStringLiteral("\r\n(        Local|        Parameter|punting|[0-9A-F]{16}  )")), wide + 8);
     ASSERT_GT(afterWide, wide);
     EXPECT_LE(afterWide - wide, 8 + 2047 + 2);
     EXPECT_GE(afterWide - wide, 2000);
@@ -232,8 +235,8 @@ TEST(CrashReport, FrameWithoutSymbolIsNamedByModuleSegmentAndOffset)
     const QStringList lines = Lines(ReadReport(ReportPath(home)));
     const std::vector<FrameLine> frames = Frames(lines, IndexOf(lines, QStringLiteral("Call stack:")));
     ASSERT_GE(frames.size(), 3u);
-    const QRegularExpressionMatch m =
-        QRegularExpression(QStringLiteral("^([0-9A-F]{4}):([0-9A-F]{8}) (.+)$")).match(frames[0].function);
+    const QRegularExpressionMatch m
+        = QRegularExpression(QStringLiteral("^([0-9A-F]{4}):([0-9A-F]{8}) (.+)$")).match(frames[0].function);
     ASSERT_TRUE(m.hasMatch()) << Text(frames[0].function);
     const auto [segment, offset] = LoadSegmentOf(kNoSymbols, frames[0].pc - libraryBase);
     EXPECT_EQ(m.captured(1).toUInt(nullptr, 16), segment);
@@ -248,7 +251,7 @@ struct KindCase {
     const char* kind;
     int signal;
     const char* exceptionLine;
-    const char* function;  // a frame the call stack must show
+    const char* function; // a frame the call stack must show
 };
 
 void PrintTo(const KindCase& c, std::ostream* os)
@@ -256,7 +259,7 @@ void PrintTo(const KindCase& c, std::ostream* os)
     *os << c.kind;
 }
 
-class CrashKind : public ::testing::TestWithParam<KindCase> {};
+class CrashKind : public ::testing::TestWithParam<KindCase> { };
 
 TEST_P(CrashKind, ReportNamesTheExceptionAndTheCrashingFunction)
 {
@@ -281,18 +284,18 @@ TEST_P(CrashKind, ReportNamesTheExceptionAndTheCrashingFunction)
     EXPECT_LE(frames.size(), 256u);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Kinds, CrashKind,
+INSTANTIATE_TEST_SUITE_P(Kinds, CrashKind,
     ::testing::Values(
-        KindCase{"divzero", SIGFPE, "Exception code: C0000094 INT_DIVIDE_BY_ZERO", "fixture::DivideByZero(int)+"},
-        KindCase{"illegal", SIGILL, "Exception code: C000001D ILLEGAL_INSTRUCTION", "fixture::IllegalInstruction()+"},
-        KindCase{"breakpoint", SIGTRAP, "Exception code: 80000003 BREAKPOINT", "fixture::Breakpoint()+"},
-        KindCase{"abort", SIGABRT, "Exception code: 00000006 Aborted", "main+"},
-        KindCase{"overflow", SIGSEGV, "Exception code: C00000FD STACK_OVERFLOW", "fixture::Recurse(int)+"},
-        KindCase{"exception", SIGABRT, "Exception code: E06D7363 C++ exception: std::runtime_error: fixture failure",
-                 "fixture::ThrowUncaught()+"},
-        KindCase{"worker", SIGSEGV, "Exception code: C0000005 ACCESS_VIOLATION", "fixture::CrashingWorker::Run()+"},
-        KindCase{"workeroverflow", SIGSEGV, "Exception code: C00000FD STACK_OVERFLOW", "fixture::Recurse(int)+"}),
+        KindCase { "divzero", SIGFPE, "Exception code: C0000094 INT_DIVIDE_BY_ZERO", "fixture::DivideByZero(int)+" },
+        KindCase {
+            "illegal", SIGILL, "Exception code: C000001D ILLEGAL_INSTRUCTION", "fixture::IllegalInstruction()+" },
+        KindCase { "breakpoint", SIGTRAP, "Exception code: 80000003 BREAKPOINT", "fixture::Breakpoint()+" },
+        KindCase { "abort", SIGABRT, "Exception code: 00000006 Aborted", "main+" },
+        KindCase { "overflow", SIGSEGV, "Exception code: C00000FD STACK_OVERFLOW", "fixture::Recurse(int)+" },
+        KindCase { "exception", SIGABRT, "Exception code: E06D7363 C++ exception: std::runtime_error: fixture failure",
+            "fixture::ThrowUncaught()+" },
+        KindCase { "worker", SIGSEGV, "Exception code: C0000005 ACCESS_VIOLATION", "fixture::CrashingWorker::Run()+" },
+        KindCase { "workeroverflow", SIGSEGV, "Exception code: C00000FD STACK_OVERFLOW", "fixture::Recurse(int)+" }),
     [](const ::testing::TestParamInfo<KindCase>& info) { return std::string(info.param.kind); });
 
 TEST(CrashReport, TwoCrashesAppendTwoReports)
@@ -316,8 +319,8 @@ TEST(CrashReport, TwoCrashesAppendTwoReports)
 TEST(CrashReport, WithoutTheHelperTheHandlerWritesExceptionAndRegisters)
 {
     const std::pair<const char*, std::string> cases[] = {
-        {"null", "/nonexistent/taluvo-crashreport"},
-        {"helpergone", kHelper},
+        { "null", "/nonexistent/taluvo-crashreport" },
+        { "helpergone", kHelper },
     };
     for (const auto& [kind, helper] : cases) {
         SCOPED_TRACE(kind);
@@ -370,4 +373,4 @@ TEST(CrashReport, UnwritableReportStillEndsTheProcess)
     EXPECT_EQ(run.signal, SIGSEGV);
 }
 
-}  // namespace
+} // namespace

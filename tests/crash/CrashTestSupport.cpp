@@ -22,7 +22,7 @@ extern char** environ;
 namespace taluvo::crashtest {
 
 FixtureRun RunFixture(const std::string& kind, const std::string& home, const std::string& helper,
-                      const std::vector<std::string>& extraEnvironment)
+    const std::vector<std::string>& extraEnvironment)
 {
     FixtureRun run;
     std::vector<std::string> env;
@@ -41,7 +41,7 @@ FixtureRun RunFixture(const std::string& kind, const std::string& home, const st
     envp.push_back(nullptr);
     std::string program = kFixture;
     std::string helperArgument = helper;
-    char* argv[] = {program.data(), helperArgument.data(), nullptr};
+    char* argv[] = { program.data(), helperArgument.data(), nullptr };
 
     int pipeFds[2];
     if (pipe2(pipeFds, O_CLOEXEC) != 0)
@@ -63,11 +63,12 @@ FixtureRun RunFixture(const std::string& kind, const std::string& home, const st
     // is then waited for on its pidfd, within the same bound.
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kRunBoundMs);
     auto remainingMs = [&] {
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+        const auto left
+            = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
         return static_cast<int>(std::max<int64_t>(0, left.count()));
     };
     char buffer[4096];
-    pollfd p{pipeFds[0], POLLIN, 0};
+    pollfd p { pipeFds[0], POLLIN, 0 };
     while (poll(&p, 1, remainingMs()) > 0) {
         const ssize_t n = read(pipeFds[0], buffer, sizeof(buffer));
         if (n <= 0)
@@ -78,7 +79,7 @@ FixtureRun RunFixture(const std::string& kind, const std::string& home, const st
     const int pidfd = static_cast<int>(syscall(SYS_pidfd_open, child, 0));
     bool ended = true;
     if (pidfd >= 0) {
-        pollfd end{pidfd, POLLIN, 0};
+        pollfd end { pidfd, POLLIN, 0 };
         ended = poll(&end, 1, remainingMs()) > 0;
         close(pidfd);
     }
@@ -105,7 +106,8 @@ std::string ReportPath(const TempDir& home)
 QString ReadReport(const std::string& path)
 {
     const std::string bytes = taluvo::test::ReadFile(path);
-    return QString::fromUtf16(reinterpret_cast<const char16_t*>(bytes.data()), static_cast<qsizetype>(bytes.size() / 2));
+    return QString::fromUtf16(
+        reinterpret_cast<const char16_t*>(bytes.data()), static_cast<qsizetype>(bytes.size() / 2));
 }
 
 QStringList Lines(const QString& report)
@@ -133,12 +135,12 @@ std::string Text(const QString& s)
 bool ChildCanReadParentMemory()
 {
     static const int probe = 0x5A17;
-    prctl(PR_SET_PTRACER, PR_SET_PTRACER_ANY, 0, 0, 0);  // as the program allows its helper
+    prctl(PR_SET_PTRACER, PR_SET_PTRACER_ANY, 0, 0, 0); // as the program allows its helper
     const pid_t child = fork();
     if (child == 0) {
         int value = 0;
-        iovec local{&value, sizeof(value)};
-        iovec remote{const_cast<int*>(&probe), sizeof(probe)};
+        iovec local { &value, sizeof(value) };
+        iovec remote { const_cast<int*>(&probe), sizeof(probe) };
         const bool read = process_vm_readv(getppid(), &local, 1, &remote, 1, 0) == sizeof(value) && value == probe;
         _exit(read ? 0 : 1);
     }
@@ -163,4 +165,4 @@ std::string CommandOutput(const std::string& command)
     return output;
 }
 
-}  // namespace taluvo::crashtest
+} // namespace taluvo::crashtest

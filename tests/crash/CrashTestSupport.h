@@ -21,15 +21,15 @@ inline const std::string kNoSymbols = TALUVO_CRASH_NOSYMBOLS;
 inline constexpr int kRunBoundMs = 60000;
 
 struct FixtureRun {
-    int signal = 0;      // the signal that ended the fixture; 0 when it exited
-    std::string output;  // its standard output and error, and its helper's
-    uint64_t base = 0;   // where the fixture's executable was loaded
+    int signal = 0; // the signal that ended the fixture; 0 when it exited
+    std::string output; // its standard output and error, and its helper's
+    uint64_t base = 0; // where the fixture's executable was loaded
 };
 
 // Runs the fixture with TALUVO_HOME=home and TALUVO_CRASH_KIND=kind (and the extra "NAME=value"
 // entries, which replace nothing) until it and its helper end, within kRunBoundMs.
 FixtureRun RunFixture(const std::string& kind, const std::string& home, const std::string& helper = kHelper,
-                      const std::vector<std::string>& extraEnvironment = {});
+    const std::vector<std::string>& extraEnvironment = {});
 
 std::string ReportPath(const TempDir& home);
 QString ReadReport(const std::string& path);
@@ -44,11 +44,11 @@ std::string CommandOutput(const std::string& command);
 // that (ptrace restrictions, a seccomp filter), the report has no call stack to test.
 bool ChildCanReadParentMemory();
 
-}  // namespace taluvo::crashtest
+} // namespace taluvo::crashtest
 
-#define SKIP_WITHOUT_MEMORY_ACCESS()                                                                      \
-    do {                                                                                                  \
-        if (!ChildCanReadParentMemory())                                                                  \
-            GTEST_SKIP() << "the kernel does not let a child process read its parent's memory here, so " \
-                            "the helper cannot walk the stack";                                            \
+#define SKIP_WITHOUT_MEMORY_ACCESS()                                                                                   \
+    do {                                                                                                               \
+        if (!ChildCanReadParentMemory())                                                                               \
+            GTEST_SKIP() << "the kernel does not let a child process read its parent's memory here, so "               \
+                            "the helper cannot walk the stack";                                                        \
     } while (0)

@@ -7,7 +7,7 @@ __attribute__((noinline)) int FaultWithoutSymbol(volatile int* target)
     return *target + 1;
 }
 
-}  // namespace
+} // namespace
 
 extern "C" __attribute__((visibility("default"))) int CrashWithoutSymbols()
 {

@@ -33,7 +33,7 @@ long WaitingSyscall(pid_t pid)
 
 TEST(ProgramCrash, SignalLeavesReportAndMinidumpInTheProgramFolder)
 {
-    struct stat info {};
+    struct stat info { };
     if (stat(kProgram.c_str(), &info) != 0)
         GTEST_SKIP() << "the program is not built: " << kProgram;
     TempDir home;
@@ -51,7 +51,7 @@ TEST(ProgramCrash, SignalLeavesReportAndMinidumpInTheProgramFolder)
             env.emplace_back(*e);
     }
     env.push_back("TALUVO_HOME=" + home.Path());
-    env.push_back("QT_QPA_PLATFORM=offscreen");  // the crash dialog must not wait for a user
+    env.push_back("QT_QPA_PLATFORM=offscreen"); // the crash dialog must not wait for a user
     std::vector<char*> envp;
     envp.reserve(env.size() + 1);
     for (std::string& e : env)
@@ -59,7 +59,7 @@ TEST(ProgramCrash, SignalLeavesReportAndMinidumpInTheProgramFolder)
         envp.push_back(e.data());
     envp.push_back(nullptr);
     std::string program = kProgram;
-    char* argv[] = {program.data(), nullptr};
+    char* argv[] = { program.data(), nullptr };
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
@@ -72,8 +72,8 @@ TEST(ProgramCrash, SignalLeavesReportAndMinidumpInTheProgramFolder)
         [&] {
             const std::string status = taluvo::test::ReadFile("/proc/" + std::to_string(child) + "/status");
             const size_t caught = status.find("SigCgt:");
-            const bool handled =
-                caught != std::string::npos && (std::stoull(status.substr(caught + 7), nullptr, 16) >> (SIGSEGV - 1)) & 1;
+            const bool handled = caught != std::string::npos
+                && (std::stoull(status.substr(caught + 7), nullptr, 16) >> (SIGSEGV - 1)) & 1;
             const long number = WaitingSyscall(child);
             return handled && (number == SYS_openat || number == SYS_poll || number == SYS_ppoll);
         },
@@ -84,7 +84,7 @@ TEST(ProgramCrash, SignalLeavesReportAndMinidumpInTheProgramFolder)
     const int pidfd = static_cast<int>(syscall(SYS_pidfd_open, child, 0));
     bool ended = true;
     if (pidfd >= 0) {
-        pollfd end{pidfd, POLLIN, 0};
+        pollfd end { pidfd, POLLIN, 0 };
         ended = poll(&end, 1, kRunBoundMs) > 0;
         close(pidfd);
     }
@@ -98,7 +98,8 @@ TEST(ProgramCrash, SignalLeavesReportAndMinidumpInTheProgramFolder)
     const std::string name = kProgram.substr(kProgram.rfind('/') + 1);
     const QString report = ReadReport(home.File(name + ".RPT"));
     EXPECT_TRUE(report.startsWith(QStringLiteral("===== [start of crash report] =====\r\n")));
-    EXPECT_TRUE(report.contains(QStringLiteral("Module 1\r\n") + QString::fromStdString(kProgram) + QStringLiteral("\r\n")))
+    EXPECT_TRUE(
+        report.contains(QStringLiteral("Module 1\r\n") + QString::fromStdString(kProgram) + QStringLiteral("\r\n")))
         << Text(report.left(2000));
     EXPECT_TRUE(report.endsWith(QStringLiteral("===== [end of crash report] =====\r\n")));
     EXPECT_EQ(taluvo::test::ReadFile(home.File("Crash.dmp")).substr(0, 4), "MDMP");
@@ -107,4 +108,4 @@ TEST(ProgramCrash, SignalLeavesReportAndMinidumpInTheProgramFolder)
     EXPECT_EQ(taluvo::test::FileMode(home.File("Crash.dmp")), 0600);
 }
 
-}  // namespace
+} // namespace

@@ -39,7 +39,7 @@ std::string ReadelfBuildId(const std::string& path)
 
 struct ModuleBlock {
     std::string path;
-    std::map<std::string, std::string> fields;  // label (without the colon) -> value
+    std::map<std::string, std::string> fields; // label (without the colon) -> value
 };
 
 // The module blocks after the system section: "Module N", the path, then "Label: value" lines.
@@ -95,9 +95,9 @@ TEST(SystemSections, ReportEndsWithSystemAndModuleSectionsWhoseBuildIdsMatchTheF
         return qsizetype(-1);
     }();
     ASSERT_GT(at, 0) << Text(report.left(3000));
-    const QRegularExpressionMatch time =
-        QRegularExpression(QStringLiteral("^Error occurred at \\d{1,2}/\\d{1,2}/\\d{4} \\d\\d:\\d\\d:(\\d\\d)\\.$"))
-            .match(lines[at]);
+    const QRegularExpressionMatch time
+        = QRegularExpression(QStringLiteral("^Error occurred at \\d{1,2}/\\d{1,2}/\\d{4} \\d\\d:\\d\\d:(\\d\\d)\\.$"))
+              .match(lines[at]);
     ASSERT_TRUE(time.hasMatch()) << Text(lines[at]);
     EXPECT_EQ(time.captured(1).toInt() % 2, 0) << "seconds of a DOS time are even";
     const passwd* user = getpwuid(getuid());
@@ -106,17 +106,18 @@ TEST(SystemSections, ReportEndsWithSystemAndModuleSectionsWhoseBuildIdsMatchTheF
     EXPECT_EQ(Text(lines.value(at + 2)), "");
     EXPECT_EQ(Text(lines.value(at + 3)), "Operating system information:");
     EXPECT_EQ(Text(lines.value(at + 4)), "");
-    utsname u{};
+    utsname u {};
     uname(&u);
     const std::string pretty = OsReleasePrettyName();
     if (!pretty.empty()) {
         EXPECT_EQ(Text(lines.value(at + 5)), "Operating system:  " + pretty + " (" + u.release + ").");
     }
     EXPECT_EQ(Text(lines.value(at + 6)), std::to_string(sysconf(_SC_NPROCESSORS_ONLN)) + " processor(s), type 8664.");
-    EXPECT_TRUE(QRegularExpression(QStringLiteral("^\\d{1,3}% memory in use\\.$")).match(lines.value(at + 7)).hasMatch())
+    EXPECT_TRUE(
+        QRegularExpression(QStringLiteral("^\\d{1,3}% memory in use\\.$")).match(lines.value(at + 7)).hasMatch())
         << Text(lines.value(at + 7));
-    const char* memoryLines[] = {"physical memory", "physical memory free", "paging file", "paging file free",
-                                 "user address space", "user address space free"};
+    const char* memoryLines[] = { "physical memory", "physical memory free", "paging file", "paging file free",
+        "user address space", "user address space free" };
     for (int i = 0; i < 6; ++i) {
         EXPECT_TRUE(QRegularExpression(QStringLiteral("^\\d+ MBytes %1\\.$").arg(QLatin1String(memoryLines[i])))
                         .match(lines.value(at + 8 + i))
@@ -133,7 +134,7 @@ TEST(SystemSections, ReportEndsWithSystemAndModuleSectionsWhoseBuildIdsMatchTheF
     for (const ModuleBlock& m : modules) {
         SCOPED_TRACE(m.path);
         EXPECT_EQ(m.fields.at("Build Id"), ReadelfBuildId(m.path));
-        struct stat info {};
+        struct stat info { };
         ASSERT_EQ(stat(m.path.c_str(), &info), 0);
         EXPECT_EQ(m.fields.at("File Size"), std::to_string(info.st_size));
         EXPECT_EQ(m.fields.at("File Time"), Text(FormatDosTimeText(info.st_mtime)));
@@ -146,8 +147,9 @@ TEST(SystemSections, ReportEndsWithSystemAndModuleSectionsWhoseBuildIdsMatchTheF
     }
     EXPECT_TRUE(sawLibc);
     EXPECT_EQ(modules[0].fields.at("FileVer"), "0.0.0.0") << "an executable's name carries no version";
-    EXPECT_TRUE(report.endsWith(QStringLiteral("   ProdVer:    ") + QString::fromStdString(modules.back().fields.at("ProdVer")) +
-                                QStringLiteral("\r\n\r\n\r\n===== [end of crash report] =====\r\n")));
+    EXPECT_TRUE(
+        report.endsWith(QStringLiteral("   ProdVer:    ") + QString::fromStdString(modules.back().fields.at("ProdVer"))
+            + QStringLiteral("\r\n\r\n\r\n===== [end of crash report] =====\r\n")));
 }
 
 // lldb reads the dump the helper wrote: the crashing thread first, stopped by the signal, with the
@@ -159,12 +161,12 @@ TEST(SystemSections, LldbShowsTheCrashingThreadsBacktraceFromTheMinidump)
     SKIP_WITHOUT_MEMORY_ACCESS();
     struct Case {
         const char* kind;
-        std::vector<std::string> crashingFrames;  // in order from the top
-        const char* otherThreadFrame;            // a frame of another thread, or none
+        std::vector<std::string> crashingFrames; // in order from the top
+        const char* otherThreadFrame; // a frame of another thread, or none
     };
     const Case cases[] = {
-        {"null", {"fixture::CrashNullDeref", "fixture::CallChain", "main"}, nullptr},
-        {"worker", {"fixture::CrashNullDeref", "fixture::CallChain", "fixture::CrashingWorker::Run"}, "main"},
+        { "null", { "fixture::CrashNullDeref", "fixture::CallChain", "main" }, nullptr },
+        { "worker", { "fixture::CrashNullDeref", "fixture::CallChain", "fixture::CrashingWorker::Run" }, "main" },
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.kind);
@@ -173,17 +175,18 @@ TEST(SystemSections, LldbShowsTheCrashingThreadsBacktraceFromTheMinidump)
         EXPECT_EQ(run.signal, SIGSEGV);
         const std::string dump = home.File("Crash.dmp");
         ASSERT_EQ(taluvo::test::ReadFile(dump).substr(0, 4), "MDMP");
-        const std::string out = CommandOutput("timeout 100 lldb --no-lldbinit --batch -o 'target create --core " + dump +
-                                              "' -o 'thread backtrace all'");
+        const std::string out = CommandOutput(
+            "timeout 100 lldb --no-lldbinit --batch -o 'target create --core " + dump + "' -o 'thread backtrace all'");
         const size_t first = out.find("* thread #1");
         ASSERT_NE(first, std::string::npos) << out;
         EXPECT_NE(out.find("stop reason = signal SIGSEGV", first), std::string::npos) << out;
         const size_t second = out.find("\n  thread #2", first);
-        const std::string crashing = out.substr(first, second == std::string::npos ? std::string::npos : second - first);
+        const std::string crashing
+            = out.substr(first, second == std::string::npos ? std::string::npos : second - first);
         size_t from = crashing.find("frame #0: ");
         ASSERT_NE(from, std::string::npos) << out;
         EXPECT_NE(crashing.substr(from, crashing.find('\n', from) - from).find("crash_fixture`" + c.crashingFrames[0]),
-                  std::string::npos)
+            std::string::npos)
             << out;
         for (const std::string& frame : c.crashingFrames) {
             const size_t found = crashing.find("crash_fixture`" + frame + "(", from);
@@ -193,7 +196,8 @@ TEST(SystemSections, LldbShowsTheCrashingThreadsBacktraceFromTheMinidump)
         }
         if (c.otherThreadFrame) {
             ASSERT_NE(second, std::string::npos) << out;
-            EXPECT_NE(out.find(std::string("crash_fixture`") + c.otherThreadFrame + "(", second), std::string::npos) << out;
+            EXPECT_NE(out.find(std::string("crash_fixture`") + c.otherThreadFrame + "(", second), std::string::npos)
+                << out;
         }
     }
 }
@@ -210,7 +214,7 @@ TEST(SystemSections, ModuleListDoesNotNeedTheMinidump)
     const qsizetype first = IndexOf(lines, QStringLiteral("Module 1"));
     ASSERT_GT(first, 0);
     EXPECT_EQ(Text(lines.value(first + 1)), kFixture);
-    struct stat info {};
+    struct stat info { };
     ASSERT_EQ(stat(home.File("Crash.dmp").c_str(), &info), 0);
     EXPECT_TRUE(S_ISDIR(info.st_mode));
 }
@@ -222,7 +226,7 @@ TEST(SystemSections, CrashDialogFollowsTheReportOfAThreadedProgram)
 {
     SKIP_WITHOUT_MEMORY_ACCESS();
     TempDir home;
-    const FixtureRun run = RunFixture("worker", home.Path(), kHelper, {"QT_QPA_PLATFORM=offscreen"});
+    const FixtureRun run = RunFixture("worker", home.Path(), kHelper, { "QT_QPA_PLATFORM=offscreen" });
     EXPECT_EQ(run.signal, SIGSEGV);
     EXPECT_NE(run.output.find("dialog \"crash_fixture\""), std::string::npos) << run.output;
 }
@@ -234,13 +238,11 @@ TEST(SystemSections, DosTimeTextRoundsSecondsDownToEven)
         const char* text;
     };
     const Case cases[] = {
-        {2026, 12, 10, 14, 7, 33, "12/10/2026 14:07:32"},
-        {2026, 1, 2, 3, 4, 6, "1/2/2026 03:04:06"},
-        {1980, 1, 1, 0, 0, 1, "1/1/1980 00:00:00"},
-        {1979, 12, 31, 23, 59, 59, ""},  // before the first DOS date
+        { 2026, 12, 10, 14, 7, 33, "12/10/2026 14:07:32" }, { 2026, 1, 2, 3, 4, 6, "1/2/2026 03:04:06" },
+        { 1980, 1, 1, 0, 0, 1, "1/1/1980 00:00:00" }, { 1979, 12, 31, 23, 59, 59, "" }, // before the first DOS date
     };
     for (const Case& c : cases) {
-        tm local{};
+        tm local {};
         local.tm_year = c.year - 1900;
         local.tm_mon = c.month - 1;
         local.tm_mday = c.day;
@@ -257,7 +259,7 @@ TEST(SystemSections, VersionInfoComesFromTheSonameAndTheFileName)
     TempDir dir;
     taluvo::test::WriteFile(dir.File("libnot.so.1.2"), "not an ELF file");
     CFileVersionInfo plain(QString::fromStdString(dir.File("libnot.so.1.2")));
-    uint16_t v[4] = {9, 9, 9, 9};
+    uint16_t v[4] = { 9, 9, 9, 9 };
     plain.GetFileVersion(v);
     EXPECT_EQ(v[0] + v[1] + v[2] + v[3], 0);
     EXPECT_FALSE(plain.GetProductName().isNull());
@@ -276,4 +278,4 @@ TEST(SystemSections, VersionInfoComesFromTheSonameAndTheFileName)
     ADD_FAILURE() << "libc.so.6 is not among the test's modules";
 }
 
-}  // namespace
+} // namespace

@@ -112,7 +112,8 @@ TEST_F(EMailTestDialog, SendsThroughARealServerAndShowsTheWholeDialogue)
     EXPECT_FALSE(result.output.contains(QStringLiteral("220 ")));
     EXPECT_TRUE(result.output.contains(QStringLiteral("Subject: This is a test message from Taluvo")));
     EXPECT_TRUE(result.output.contains(QStringLiteral("SMTP Response: 250 Message accepted")));
-    EXPECT_TRUE(QRegularExpression(QStringLiteral("^Sending \\d+ \\(\\d+\\) KBytes$")).match(result.progress).hasMatch())
+    EXPECT_TRUE(
+        QRegularExpression(QStringLiteral("^Sending \\d+ \\(\\d+\\) KBytes$")).match(result.progress).hasMatch())
         << result.progress.toStdString();
     EXPECT_GE(result.progress.section(QLatin1Char('('), 1).section(QLatin1Char(')'), 0, 0).toInt(), 4);
 
@@ -183,9 +184,8 @@ TEST_F(EMailTestDialog, FieldsAreCheckedBeforeAnythingIsSent)
         m_messages.clear();
         CEMailTestDlg dlg;
         Fill(dlg);
-        const STryResult result = Try(dlg, dead, [&](HWND dialog) {
-            ::SetDlgItemText(dialog, c.field, QString::fromUtf8(c.text));
-        });
+        const STryResult result
+            = Try(dlg, dead, [&](HWND dialog) { ::SetDlgItemText(dialog, c.field, QString::fromUtf8(c.text)); });
         EXPECT_EQ(m_messages, std::vector<QString> { QString::fromUtf8(c.box) });
         EXPECT_EQ(m_boxIcons, std::vector<UINT>(m_boxIcons.size(), MB_ICONERROR));
         EXPECT_TRUE(result.output.isEmpty()) << result.output.toStdString();
@@ -279,7 +279,8 @@ TEST_F(EMailTestDialog, LogLinesAreWholeAndStamped)
         dlg.DoModal(nullptr);
         EXPECT_EQ(shown.toStdString(), std::string(c.shown));
     }
-    EXPECT_TRUE(QRegularExpression(QStringLiteral("^\\[\\d\\d:\\d\\d:\\d\\d\\]$")).match(CTraceSmtp::TimeStamp()).hasMatch());
+    EXPECT_TRUE(
+        QRegularExpression(QStringLiteral("^\\[\\d\\d:\\d\\d:\\d\\d\\]$")).match(CTraceSmtp::TimeStamp()).hasMatch());
 }
 
 } // namespace

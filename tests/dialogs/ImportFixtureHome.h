@@ -36,8 +36,9 @@ public:
 
         const std::string firefox = m_home.Path() + "/.mozilla/firefox";
         fs::create_directories(firefox + "/Profiles/x.default");
-        WriteFile(firefox + "/profiles.ini", "[General]\nStartWithLastProfile=1\n\n[Profile0]\nName=default\n"
-                                             "IsRelative=1\nPath=Profiles/x.default\n");
+        WriteFile(firefox + "/profiles.ini",
+            "[General]\nStartWithLastProfile=1\n\n[Profile0]\nName=default\n"
+            "IsRelative=1\nPath=Profiles/x.default\n");
         WriteFile(firefox + "/Profiles/x.default/bookmarks.html",
             "<!DOCTYPE NETSCAPE-Bookmark-file-1>\n<TITLE>Bookmarks</TITLE>\n<H1>Bookmarks</H1>\n<DL><p>\n"
             "<DT><H3>Reading</H3>\n<DL><p>\n"

@@ -34,16 +34,16 @@ namespace uitest = taluvo::ui::test;
 
 // What the user does on the two pages.
 struct WizardInput {
-    int source = 0;               // 0 favorites, 1 Firefox
-    std::vector<int> ticked;      // rows ticked, in this order
-    int groupIndex = 0;           // the entry picked in the group list
+    int source = 0; // 0 favorites, 1 Firefox
+    std::vector<int> ticked; // rows ticked, in this order
+    int groupIndex = 0; // the entry picked in the group list
     bool clearGroup = false;
-    bool goBackFirst = false;     // Back to the source page and Next again before ticking
+    bool goBackFirst = false; // Back to the source page and Next again before ticking
 };
 
 // What the user saw, and how the wizard ended.
 struct WizardSeen {
-    ImportRows rows;              // the list when ticking began
+    ImportRows rows; // the list when ticking began
     std::vector<std::string> groups;
     std::vector<std::string> boxes;
     bool stayedAfterFinish = false;
@@ -182,10 +182,7 @@ protected:
         }
         return lines;
     }
-    std::string Pages()
-    {
-        return Sqlite(m_database, "SELECT id, groupId, descr, url FROM PAGES ORDER BY id;");
-    }
+    std::string Pages() { return Sqlite(m_database, "SELECT id, groupId, descr, url FROM PAGES ORDER BY id;"); }
     std::string Groups() { return Sqlite(m_database, "SELECT id, title, enable, sortType FROM GROUPS ORDER BY id;"); }
 
     ImportFixtureHome m_home;
@@ -202,8 +199,10 @@ TEST_F(ImportWizard, FavoritesTickedIntoTheChosenGroupAreStoredInListOrderWithTh
     // The same address added by hand already (scheme and host lower case, path as given) and in
     // another group.
     Prepare(Group(3, "News", 1, 1) + Group(7, "WORK", 1, 4)
-            + "INSERT INTO PAGES VALUES(5, 7, 'http://news.example.com/Today?Id=A', '', '', '', 'By hand', 1, 2, 3, 1, 60, 3, 0, 200);\n"
-            + "INSERT INTO PAGES VALUES(9, 3, 'https://tools.example/Manual', '', '', '', 'Elsewhere', 1, 2, 3, 1, 60, 3, 0, 200);\n");
+        + "INSERT INTO PAGES VALUES(5, 7, 'http://news.example.com/Today?Id=A', '', '', '', 'By hand', 1, 2, 3, 1, 60, "
+          "3, 0, 200);\n"
+        + "INSERT INTO PAGES VALUES(9, 3, 'https://tools.example/Manual', '', '', '', 'Elsewhere', 1, 2, 3, 1, 60, 3, "
+          "0, 200);\n");
     g_prefs.GetParam(kDefaultUpdateInterval)->SetInt(7200);
 
     const WizardSeen seen = Run({ 0, { 3, 0, 2 }, 1 });
@@ -216,8 +215,10 @@ TEST_F(ImportWizard, FavoritesTickedIntoTheChosenGroupAreStoredInListOrderWithTh
     EXPECT_FALSE(m_newGroup);
     // List order, not ticking order; the page the group had already is not stored twice.
     EXPECT_EQ(Sqlite(m_database, "SELECT * FROM PAGES WHERE id > 9 ORDER BY id;"),
-        "10|7|https://tools.example/Manual|https://tools.example/Manual|||Manual|4294967295|4294967295|4294967295|1|7200|4|0|0\n"
-        "11|7|https://weather.example/|https://weather.example/|||Weather|4294967295|4294967295|4294967295|1|7200|4|0|0");
+        "10|7|https://tools.example/Manual|https://tools.example/"
+        "Manual|||Manual|4294967295|4294967295|4294967295|1|7200|4|0|0\n"
+        "11|7|https://weather.example/|https://weather.example/"
+        "|||Weather|4294967295|4294967295|4294967295|1|7200|4|0|0");
     EXPECT_EQ(Sqlite(m_database, "SELECT id, descr FROM PAGES WHERE id <= 9 ORDER BY id;"), "5|By hand\n9|Elsewhere");
     EXPECT_EQ(Groups(), "3|News|1|1\n7|WORK|1|4");
 }
@@ -226,8 +227,8 @@ TEST_F(ImportWizard, AGroupStoredInLowerCaseIsFilledAndClearedByIdAndNeverDouble
 {
     m_home.Use();
     Prepare(Group(2, "Sports", 1, 1) + Group(4, "news", 0, 3)
-            + "INSERT INTO PAGES VALUES(1, 4, 'https://old.example/', '', '', '', 'Old', 1, 2, 3, 1, 60, 3, 0, 200);\n"
-            + "INSERT INTO PAGES VALUES(2, 2, 'https://kept.example/', '', '', '', 'Kept', 1, 2, 3, 1, 60, 3, 0, 200);\n");
+        + "INSERT INTO PAGES VALUES(1, 4, 'https://old.example/', '', '', '', 'Old', 1, 2, 3, 1, 60, 3, 0, 200);\n"
+        + "INSERT INTO PAGES VALUES(2, 2, 'https://kept.example/', '', '', '', 'Kept', 1, 2, 3, 1, 60, 3, 0, 200);\n");
 
     // Without clearing: the old page stays; the same address twice is stored once.
     WizardSeen seen = Run({ 1, { 0, 1, 2, 3, 4 }, 1 });
@@ -236,7 +237,8 @@ TEST_F(ImportWizard, AGroupStoredInLowerCaseIsFilledAndClearedByIdAndNeverDouble
     EXPECT_EQ(seen.result, 1);
     EXPECT_EQ(m_groupId, 4);
     EXPECT_EQ(Pages(),
-        "1|4|Old|https://old.example/\n2|2|Kept|https://kept.example/\n3|4|First post|https://blog.example/Posts/First\n"
+        "1|4|Old|https://old.example/\n2|2|Kept|https://kept.example/\n3|4|First "
+        "post|https://blog.example/Posts/First\n"
         "4|4|Mixed & case|https://user:PW@mixed.example:8080/A/B#Top\n5|4|Files|ftp://files.example/pub/\n"
         "6|4||https://news.example.com/Today?Id=A");
 
@@ -245,8 +247,9 @@ TEST_F(ImportWizard, AGroupStoredInLowerCaseIsFilledAndClearedByIdAndNeverDouble
     EXPECT_EQ(seen.result, 1);
     // The new pages never take the ids of the pages cleared away: a check of an old page that
     // ends late must not land on a new one.
-    EXPECT_EQ(Pages(), "2|2|Kept|https://kept.example/\n7|4|Mixed & case|https://user:PW@mixed.example:8080/A/B#Top\n"
-                       "8|4|Files|ftp://files.example/pub/");
+    EXPECT_EQ(Pages(),
+        "2|2|Kept|https://kept.example/\n7|4|Mixed & case|https://user:PW@mixed.example:8080/A/B#Top\n"
+        "8|4|Files|ftp://files.example/pub/");
     // Cleared with nothing ticked: the group is empty.
     seen = Run({ 1, {}, 1, true });
     EXPECT_EQ(seen.result, 1);
@@ -272,8 +275,10 @@ TEST_F(ImportWizard, NewIdsFitSixteenBits)
     m_home.Use();
     // The largest ids are taken: the import finds free ones below 0xFFFF.
     Prepare(Group(65534, "LAST", 1, 1)
-            + "INSERT INTO PAGES VALUES(65534, 65534, 'https://last.example/', '', '', '', 'Last', 1, 2, 3, 1, 60, 3, 0, 200);\n"
-            + "INSERT INTO PAGES VALUES(1, 65534, 'https://first.example/', '', '', '', 'First', 1, 2, 3, 1, 60, 3, 0, 200);\n");
+        + "INSERT INTO PAGES VALUES(65534, 65534, 'https://last.example/', '', '', '', 'Last', 1, 2, 3, 1, 60, 3, 0, "
+          "200);\n"
+        + "INSERT INTO PAGES VALUES(1, 65534, 'https://first.example/', '', '', '', 'First', 1, 2, 3, 1, 60, 3, 0, "
+          "200);\n");
     const WizardSeen seen = Run({ 0, { 2, 3 }, 0 });
     EXPECT_EQ(seen.result, 1);
     EXPECT_EQ(Sqlite(m_database, "SELECT id, descr FROM PAGES WHERE id NOT IN (1, 65534) ORDER BY rowid;"),
@@ -287,17 +292,21 @@ TEST_F(ImportWizard, AFailedStatementStoresNothingAndSaysWhy)
     Prepare("CREATE TRIGGER refuse BEFORE INSERT ON PAGES WHEN (SELECT COUNT(*) FROM PAGES) >= 2 "
             "BEGIN SELECT RAISE(ABORT, 'no room for more pages'); END;\n");
     WizardSeen seen = Run({ 0, { 0, 1, 2 }, 0 });
-    EXPECT_EQ(seen.boxes, (std::vector<std::string> { "Error: SQL Error. SQLITE_CONSTRAINT[19]: no room for more pages" }));
+    EXPECT_EQ(
+        seen.boxes, (std::vector<std::string> { "Error: SQL Error. SQLITE_CONSTRAINT[19]: no room for more pages" }));
     EXPECT_TRUE(seen.stayedAfterFinish);
     EXPECT_EQ(seen.result, 0);
     EXPECT_EQ(Groups(), "");
     EXPECT_EQ(Pages(), "");
 
     // Into an existing group with clearing: the cleared pages are back.
-    ASSERT_EQ(Sqlite(m_database, "DROP TRIGGER refuse;\n" + Group(1, "KEEP", 1, 1)
-        + "INSERT INTO PAGES VALUES(1, 1, 'https://old.example/', '', '', '', 'Old', 1, 2, 3, 1, 60, 3, 0, 200);\n"
-        + "CREATE TRIGGER refuse BEFORE INSERT ON PAGES WHEN NEW.descr = 'News' "
-          "BEGIN SELECT RAISE(ABORT, 'refused'); END;\n"), "");
+    ASSERT_EQ(Sqlite(m_database,
+                  "DROP TRIGGER refuse;\n" + Group(1, "KEEP", 1, 1)
+                      + "INSERT INTO PAGES VALUES(1, 1, 'https://old.example/', '', '', '', 'Old', 1, 2, 3, 1, 60, 3, "
+                        "0, 200);\n"
+                      + "CREATE TRIGGER refuse BEFORE INSERT ON PAGES WHEN NEW.descr = 'News' "
+                        "BEGIN SELECT RAISE(ABORT, 'refused'); END;\n"),
+        "");
     seen = Run({ 0, { 0, 2 }, 0, true });
     EXPECT_EQ(seen.boxes, (std::vector<std::string> { "Error: SQL Error. SQLITE_CONSTRAINT[19]: refused" }));
     EXPECT_EQ(seen.result, 0);
@@ -454,11 +463,12 @@ TEST_F(ImportWizard, AReadOnlyDatabaseEndsWithTheErrorShownAndNothingStored)
     TempDir folder;
     m_database = folder.File("import.db");
     Prepare(Group(1, "KEEP", 1, 1)
-            + "INSERT INTO PAGES VALUES(1, 1, 'https://old.example/', '', '', '', 'Old', 1, 2, 3, 1, 60, 3, 0, 200);\n");
+        + "INSERT INTO PAGES VALUES(1, 1, 'https://old.example/', '', '', '', 'Old', 1, 2, 3, 1, 60, 3, 0, 200);\n");
     m_db.close();
     char self[4096] = {};
     ASSERT_GT(::readlink("/proc/self/exe", self, sizeof self - 1), 0);
-    const std::string command = "TALUVO_IMPORT_READONLY_DB='" + m_database + "' DIR='" + folder.Path() + "' SELF='" + self
+    const std::string command = "TALUVO_IMPORT_READONLY_DB='" + m_database + "' DIR='" + folder.Path() + "' SELF='"
+        + self
         + "' /usr/bin/unshare -rm /bin/sh -c 'mount --bind \"$DIR\" \"$DIR\" && mount -o remount,bind,ro \"$DIR\" && "
           "exec \"$SELF\" --gtest_filter=ImportWizard.AReadOnlyDatabaseEndsWithTheErrorShownAndNothingStored' 2>&1";
     std::string output;
@@ -473,7 +483,8 @@ TEST_F(ImportWizard, AReadOnlyDatabaseEndsWithTheErrorShownAndNothingStored)
     ASSERT_EQ(status, 0) << output;
     EXPECT_NE(output.find("[  PASSED  ] 1 test"), std::string::npos) << output;
     EXPECT_NE(output.find("box: Error: SQL Error. SQLITE_READONLY[8]: attempt to write a readonly database\n"),
-        std::string::npos) << output;
+        std::string::npos)
+        << output;
     EXPECT_NE(output.find("stayed after finish: yes\nresult: 0\n"), std::string::npos) << output;
     EXPECT_EQ(Pages(), "1|1|Old|https://old.example/");
     EXPECT_EQ(Groups(), "1|KEEP|1|1");

@@ -93,7 +93,8 @@ TEST_F(OptionsSheet, NumberFieldsRefuseWithABeepAndOnlyTheAlertPageShowsABoxForT
         EXPECT_TRUE(focusOnField);
         EXPECT_EQ(activeAfterOk, c.page);
         if (c.box)
-            EXPECT_EQ(m_messages, std::vector<QString> { QStringLiteral("Error: Invalid value in element which has focus now.") });
+            EXPECT_EQ(m_messages,
+                std::vector<QString> { QStringLiteral("Error: Invalid value in element which has focus now.") });
         else
             EXPECT_TRUE(m_messages.empty());
         // Nothing of a refused page reached the copy.
@@ -171,8 +172,7 @@ TEST_F(OptionsSheet, IntervalShowsDaysHoursMinutesStepsByOneAndRefusesZero)
     EXPECT_EQ(zeroResult, 0);
     EXPECT_TRUE(tabRefused);
     EXPECT_EQ(activeAfterOk, kDefaultInterval);
-    EXPECT_EQ(m_messages,
-        std::vector<QString>(2, QStringLiteral("Error: Interval between check cannot be zero.")));
+    EXPECT_EQ(m_messages, std::vector<QString>(2, QStringLiteral("Error: Interval between check cannot be zero.")));
     EXPECT_EQ(zero.m_prefs.GetParam(kDefaultUpdateInterval)->GetInt(), 86400);
 }
 
@@ -389,7 +389,8 @@ TEST_F(OptionsSheet, BrowseButtonsPutThePickedPathIntoTheirFields)
     });
     EXPECT_EQ(result, IDOK);
     ASSERT_EQ(asked.size(), 4u);
-    EXPECT_EQ(asked[0].nameFilters, (QStringList { QStringLiteral("WAV files (*.wav) (*.wav)"), QStringLiteral("All Files (*.*) (*)") }));
+    EXPECT_EQ(asked[0].nameFilters,
+        (QStringList { QStringLiteral("WAV files (*.wav) (*.wav)"), QStringLiteral("All Files (*.*) (*)") }));
     EXPECT_EQ(asked[1].kind, uitest::FileDialogRequest::Kind::Folder);
     EXPECT_EQ(asked[1].title, QStringLiteral("Please select LOG file path:"));
     // Programs have no extension: the browser's picker lists every file and adds none.

@@ -35,8 +35,8 @@ protected:
 
     // The sheet run on the source; act gets the sheet's window (template id 0) and other dialogs
     // opened from it (their template ids). Returns the sheet's result.
-    INT_PTR RunSheet(CPreferencesDlg& dlg, std::function<void(HWND sheet)> act,
-        std::function<void(HWND dialog, WORD id)> other = {})
+    INT_PTR RunSheet(
+        CPreferencesDlg& dlg, std::function<void(HWND sheet)> act, std::function<void(HWND dialog, WORD id)> other = {})
     {
         taluvo::ui::test::ScopedDialogHook hook([&](HWND dialog, WORD id) {
             if (id == 0) {
@@ -44,8 +44,7 @@ protected:
                 // A failed assertion left the sheet open: close it, so the test ends.
                 if (::testing::Test::HasFatalFailure() && ::IsWindow(dialog))
                     taluvo::ui::test::PressSheetButton(dialog, PSBTN_CANCEL);
-            }
-            else if (other)
+            } else if (other)
                 other(dialog, id);
             else
                 ::SendMessage(dialog, WM_COMMAND, IDCANCEL, 0);

@@ -90,7 +90,8 @@ int main(int argc, char** argv)
             for (int page = 0; page < 11; ++page) {
                 uitest::SelectSheetTab(dialog, page);
                 saved += Save(dialog, folder + QStringLiteral("/options-%1.png").arg(page + 1, 2, 10, QLatin1Char('0')))
-                    ? 1 : 0;
+                    ? 1
+                    : 0;
             }
             uitest::PressSheetButton(dialog, PSBTN_CANCEL);
             return;

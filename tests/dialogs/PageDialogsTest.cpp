@@ -35,8 +35,8 @@ using taluvo::ui::test::TypeText;
 
 namespace {
 
-const QString kPrices = QStringLiteral(
-    "<html>\n<p>Prices</p>\n<ul><li>tea 3</li><li>milk 2</li></ul>\n<p>End of list</p>\n</html>\n");
+const QString kPrices
+    = QStringLiteral("<html>\n<p>Prices</p>\n<ul><li>tea 3</li><li>milk 2</li></ul>\n<p>End of list</p>\n</html>\n");
 
 bool Serve(const std::function<bool()>& condition)
 {
@@ -59,14 +59,17 @@ protected:
         QJsonObject slow;
         slow[QStringLiteral("hang")] = true;
         s_server->SetRoutes({
-            { QStringLiteral("/title"), Page(QStringLiteral("<HTML><HEAD><TITLE>  Big News \t</TITLE></HEAD>"
-                                                            "<BODY>Start here: the news. Stop.</BODY></HTML>")) },
-            { QStringLiteral("/frames"), Page(QStringLiteral("<html><title>Frames</title><FRAMESET cols=\"50%,50%\">"
-                                                             "</FRAMESET></html>")) },
+            { QStringLiteral("/title"),
+                Page(QStringLiteral("<HTML><HEAD><TITLE>  Big News \t</TITLE></HEAD>"
+                                    "<BODY>Start here: the news. Stop.</BODY></HTML>")) },
+            { QStringLiteral("/frames"),
+                Page(QStringLiteral("<html><title>Frames</title><FRAMESET cols=\"50%,50%\">"
+                                    "</FRAMESET></html>")) },
             { QStringLiteral("/empty"), Page(QString()) },
             { QStringLiteral("/slow"), slow },
             { QStringLiteral("/prices"), Page(kPrices) },
-            { QStringLiteral("/dripping"), QJsonObject { { QStringLiteral("drip"), 0.05 }, { QStringLiteral("drip_bytes"), 30 } } },
+            { QStringLiteral("/dripping"),
+                QJsonObject { { QStringLiteral("drip"), 0.05 }, { QStringLiteral("drip_bytes"), 30 } } },
         });
     }
     static void TearDownTestSuite()
@@ -229,7 +232,8 @@ TEST_F(PageDialogs, OfflineOkClosesAtOnceWithTheAddressAsDescription)
     });
     EXPECT_TRUE(stillOpen);
     ASSERT_FALSE(m_messages.empty());
-    EXPECT_TRUE(m_messages.back().startsWith(QStringLiteral("Error: Url is empty.\nFile: "))) << m_messages.back().toStdString();
+    EXPECT_TRUE(m_messages.back().startsWith(QStringLiteral("Error: Url is empty.\nFile: ")))
+        << m_messages.back().toStdString();
 }
 
 // Python's zlib.crc32 of bytes [first, last) of a file.
@@ -266,7 +270,8 @@ TEST_F(PageDialogs, ContentDialogMarksTheTextsAndTakesTheChecksumOfTheCutPart)
         if (id != IDD_SEARCH_CONTENT)
             return;
         // Opening with an empty context downloads the page.
-        ASSERT_TRUE(Serve([&] { return !dlg.IsDownloading() && ::IsWindowEnabled(::GetDlgItem(d, IDC_DOWNLOAD_PAGE)); }));
+        ASSERT_TRUE(
+            Serve([&] { return !dlg.IsDownloading() && ::IsWindowEnabled(::GetDlgItem(d, IDC_DOWNLOAD_PAGE)); }));
         shown = CWindow(::GetDlgItem(d, IDC_PAGE_TEXT)).GetWindowText();
         Click(::GetDlgItem(d, IDC_START_FROM_TEXT));
         TypeText(::GetDlgItem(d, IDC_START_TEXT), QStringLiteral("<ul>"));
@@ -299,11 +304,11 @@ TEST_F(PageDialogs, IntervalBarsOpenSplitAndComeBackInWholeMinutes)
         bool refused;
     };
     const Case cases[] = {
-        { 90061, 1, 1, 1, {}, 90060, false },        // one second below a minute is dropped
+        { 90061, 1, 1, 1, {}, 90060, false }, // one second below a minute is dropped
         { 3600, 0, 1, 0, {}, 3600, false },
-        { 3540, 0, 0, 59, { SB_LINERIGHT }, 3540, false },  // at the end of the range it stays
-        { 3540, 0, 0, 59, { SB_PAGELEFT }, 3480, false },   // the page area moves by one
-        { 60, 0, 0, 1, { SB_LINELEFT }, 0, true },          // all zero is refused
+        { 3540, 0, 0, 59, { SB_LINERIGHT }, 3540, false }, // at the end of the range it stays
+        { 3540, 0, 0, 59, { SB_PAGELEFT }, 3480, false }, // the page area moves by one
+        { 60, 0, 0, 1, { SB_LINELEFT }, 0, true }, // all zero is refused
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.stored);
@@ -312,7 +317,8 @@ TEST_F(PageDialogs, IntervalBarsOpenSplitAndComeBackInWholeMinutes)
         dlg.m_strUrl = QStringLiteral("http://example.com/");
         dlg.m_nInterval = c.stored;
         int days = -1, hours = -1, minutes = -1;
-        QString label, expectedLabel = QStringLiteral("Interval between checks: ") + FormatInterval(c.days, c.hours, c.minutes);
+        QString label,
+            expectedLabel = QStringLiteral("Interval between checks: ") + FormatInterval(c.days, c.hours, c.minutes);
         bool openAfterOk = false;
         ScopedDialogHook hook([&](HWND d, WORD) {
             days = CScrollBar(::GetDlgItem(d, IDC_INTERVAL_DAYS)).GetScrollPos();
@@ -412,7 +418,8 @@ TEST_F(PageDialogs, ContentDialogTakesTextsFromTheSelectionAndAnEmptiedEditFlips
         QStringList items;
         for (int i = 0; i < GetMenuItemCount(menu); ++i) {
             const UINT state = GetMenuState(menu, static_cast<UINT>(i), MF_BYPOSITION);
-            items << GetMenuString(menu, static_cast<UINT>(i), MF_BYPOSITION) + QString::fromUtf16((state & MF_GRAYED) ? u" (grey)" : u"");
+            items << GetMenuString(menu, static_cast<UINT>(i), MF_BYPOSITION)
+                    + QString::fromUtf16((state & MF_GRAYED) ? u" (grey)" : u"");
         }
         menus.push_back(items);
         return choice;
@@ -450,7 +457,9 @@ TEST_F(PageDialogs, ContentDialogTakesTextsFromTheSelectionAndAnEmptiedEditFlips
     });
     ASSERT_EQ(menus.size(), 3u);
     EXPECT_EQ(menus[0], QStringList { QStringLiteral("Selection is empty (grey)") });
-    EXPECT_EQ(menus[1], (QStringList { QStringLiteral("Use as \"Start checking text\""), QStringLiteral("Use as \"Stop checking text\"") }));
+    EXPECT_EQ(menus[1],
+        (QStringList {
+            QStringLiteral("Use as \"Start checking text\""), QStringLiteral("Use as \"Stop checking text\"") }));
     EXPECT_EQ(startAfterSelection, kPrices.indexOf(QStringLiteral("<li>")));
     EXPECT_EQ(stopAfterSelection, kPrices.indexOf(QStringLiteral("</ul>")));
     EXPECT_TRUE(startRadioBack);
@@ -494,7 +503,8 @@ TEST_F(PageDialogs, ModifyDialogLinksOpenLongAddressesWholeInTheUsersBrowser)
             EXPECT_TRUE(m_messages.empty());
         } else {
             EXPECT_EQ(all.size(), before);
-            EXPECT_EQ(m_messages, std::vector<QString> { QStringLiteral("Error: Unable to open web page in browser.") });
+            EXPECT_EQ(
+                m_messages, std::vector<QString> { QStringLiteral("Error: Unable to open web page in browser.") });
         }
     }
     g_prefs.GetParam(kUseDefaultBrowser)->SetBool(true);
@@ -514,8 +524,10 @@ TEST_F(PageDialogs, ModifyDialogTakesANewAddressWithItsTitleAndKeepsATypedDescri
     bool disabledAll = false;
     ScopedDialogHook hook([&](HWND d, WORD id) {
         if (id == IDD_PAGE_ADD) {
-            ::SetDlgItemText(d, IDC_PAGE_URL, ::GetWindowText(d) == QStringLiteral("Modify address")
-                    ? Url("/title") : QStringLiteral("http://Browser.Example.com/Path"));
+            ::SetDlgItemText(d, IDC_PAGE_URL,
+                ::GetWindowText(d) == QStringLiteral("Modify address")
+                    ? Url("/title")
+                    : QStringLiteral("http://Browser.Example.com/Path"));
             Click(::GetDlgItem(d, IDOK));
             return;
         }
@@ -528,9 +540,9 @@ TEST_F(PageDialogs, ModifyDialogTakesANewAddressWithItsTitleAndKeepsATypedDescri
         // Unchecking Enable leaves only the interval label, OK and Cancel usable.
         Click(::GetDlgItem(d, IDC_PAGE_ENABLE));
         disabledAll = true;
-        for (int control : { IDC_PAGE_URL_LINK, IDC_PAGE_MODIFY_URL, IDC_PAGE_MODIFY_BROWSER_URL,
-                 IDC_PAGE_CONTENT_FOR_CHECK, IDC_PAGE_DESCR, IDC_INTERVAL_MINUTES, IDC_INTERVAL_HOURS,
-                 IDC_INTERVAL_DAYS, IDC_PAGE_BROWSER_LINK })
+        for (int control :
+            { IDC_PAGE_URL_LINK, IDC_PAGE_MODIFY_URL, IDC_PAGE_MODIFY_BROWSER_URL, IDC_PAGE_CONTENT_FOR_CHECK,
+                IDC_PAGE_DESCR, IDC_INTERVAL_MINUTES, IDC_INTERVAL_HOURS, IDC_INTERVAL_DAYS, IDC_PAGE_BROWSER_LINK })
             disabledAll = disabledAll && !::IsWindowEnabled(::GetDlgItem(d, control));
         disabledAll = disabledAll && ::IsWindowEnabled(::GetDlgItem(d, IDOK));
         Click(::GetDlgItem(d, IDOK));
@@ -559,7 +571,8 @@ TEST_F(PageDialogs, AddModeTakesTheClipboardsAddressUpToItsFirstBlank)
     const Case cases[] = {
         { u"HTTP://Example.COM/Page more words", u"", CPageAddDlg::modeAddPage, u"http://example.com/Page" },
         { u"not an address", u"", CPageAddDlg::modeAddPage, u"" },
-        { u"http://clip.example.com/", u"http://given.example.com/", CPageAddDlg::modeAddPage, u"http://given.example.com/" },
+        { u"http://clip.example.com/", u"http://given.example.com/", CPageAddDlg::modeAddPage,
+            u"http://given.example.com/" },
         { u"http://clip.example.com/", u"", CPageAddDlg::modeModifyUrl, u"" },
     };
     for (const Case& c : cases) {

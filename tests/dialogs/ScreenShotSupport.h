@@ -23,8 +23,8 @@ inline std::string MissingXTool()
 
 // Runs program with its (already quoted) arguments on a virtual X server under openbox, its
 // output into log; the program's exit status.
-inline int RunUnderXvfb(const std::string& runtimeDir, const std::string& program, const std::string& args,
-    const std::string& log)
+inline int RunUnderXvfb(
+    const std::string& runtimeDir, const std::string& program, const std::string& args, const std::string& log)
 {
     const std::string command = "XDG_RUNTIME_DIR='" + runtimeDir
         + "' QT_QPA_PLATFORM=xcb xvfb-run -a -s '-screen 0 1280x1024x24' sh -c "

@@ -16,7 +16,7 @@ TEST(AlertMail, ALongPageAddressReachesTheReaderWhole)
     settings.server = QStringLiteral("127.0.0.1");
     settings.port = server.Port();
     settings.fromAddress = QStringLiteral("watcher@example.com");
-    settings.recipients = {{"one@example.com", "One"}};
+    settings.recipients = { { "one@example.com", "One" } };
     // Addresses full of the characters a line may be broken after, one longer than a line of the
     // transport itself, and one with line breaks that would start lines of their own.
     const QStringList urls = {
@@ -33,7 +33,7 @@ TEST(AlertMail, ALongPageAddressReachesTheReaderWhole)
     QJsonArray messages;
     for (const auto& message : received)
         messages.append(mailtest::Hex(message.data));
-    const QJsonDocument parsed = mailtest::RunOracle({{"op", "parse"}, {"messages", messages}});
+    const QJsonDocument parsed = mailtest::RunOracle({ { "op", "parse" }, { "messages", messages } });
     ASSERT_TRUE(parsed.isArray());
     for (qsizetype i = 0; i < urls.size(); ++i) {
         const QJsonObject message = parsed.array().at(i).toObject();

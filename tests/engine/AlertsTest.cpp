@@ -20,7 +20,8 @@ TEST(Alerts, StoredResultReadsBack)
     CPreferences prefs;
     db.open(dir.File("database.db").c_str());
     CheckDb(db, mutex, prefs);
-    db.execDML("INSERT INTO PAGES (id, groupId, url, urlBrowser, descr, status) VALUES (7, 3, 'http://a/', 'http://b/', 'D\xC3\xA9', 4);");
+    db.execDML("INSERT INTO PAGES (id, groupId, url, urlBrowser, descr, status) VALUES (7, 3, 'http://a/', "
+               "'http://b/', 'D\xC3\xA9', 4);");
     SPageCtx ctx;
     ctx.Reset();
     ctx.m_nGroupId = 3;
@@ -33,7 +34,8 @@ TEST(Alerts, StoredResultReadsBack)
     const SStoredPage page = StoreCheckResult(db, ctx);
     EXPECT_EQ(page.strUrlBrowser, QStringLiteral("http://b/"));
     EXPECT_EQ(page.strDescr, QStringLiteral("D\u00E9"));
-    CSqlQuery row = db.runQuery("SELECT lastChecked, checkSum, status, httpStatusCode, lastModified FROM PAGES WHERE id = 7;");
+    CSqlQuery row
+        = db.runQuery("SELECT lastChecked, checkSum, status, httpStatusCode, lastModified FROM PAGES WHERE id = 7;");
     EXPECT_EQ(static_cast<uint32_t>(row.getIntField("lastChecked")), 4000000000u);
     EXPECT_EQ(static_cast<uint32_t>(row.getIntField("checkSum")), 0xCBF43926u);
     EXPECT_EQ(row.getIntField("status"), statusNew);
@@ -41,15 +43,18 @@ TEST(Alerts, StoredResultReadsBack)
     EXPECT_EQ(row.getIntField("lastModified"), -1);
     row.finalize();
 
-    ctx.m_nPageId = 8;  // no such row
+    ctx.m_nPageId = 8; // no such row
     EXPECT_THROW(StoreCheckResult(db, ctx), CFailException);
 }
 
 TEST(Alerts, PopupRowsAreEscapedAndCounted)
 {
-    const QString row = BuildPopupRow(1, 2, QStringLiteral("http://x/?a=1&b=\"2\""), QStringLiteral("http://y/<script>"));
-    EXPECT_EQ(row, QStringLiteral("<tr><td><icon idres=128 width=16 height=16></td><td><a msg=\"1,2,http://x/?a=1&amp;b=&quot;2&quot;\">"
-                                  "http://y/&lt;script&gt;</a></td></tr>"));
+    const QString row
+        = BuildPopupRow(1, 2, QStringLiteral("http://x/?a=1&b=\"2\""), QStringLiteral("http://y/<script>"));
+    EXPECT_EQ(row,
+        QStringLiteral(
+            "<tr><td><icon idres=128 width=16 height=16></td><td><a msg=\"1,2,http://x/?a=1&amp;b=&quot;2&quot;\">"
+            "http://y/&lt;script&gt;</a></td></tr>"));
     QString lines;
     EXPECT_TRUE(AddPopupRow(lines, row, false, 5));
     EXPECT_EQ(CountPopupRows(lines), 1);
@@ -74,5 +79,5 @@ TEST(Alerts, NoMailWithoutRecipientsOrServer)
     CPreferences prefs;
     EXPECT_EQ(SendUpdateMail(prefs, QStringLiteral("http://a/")), -1);
     prefs.GetParam(kSmtpServer)->SetString(QStringLiteral("127.0.0.1"));
-    EXPECT_EQ(SendUpdateMail(prefs, QStringLiteral("http://a/")), -1);  // still no recipient
+    EXPECT_EQ(SendUpdateMail(prefs, QStringLiteral("http://a/")), -1); // still no recipient
 }

@@ -38,7 +38,7 @@ TEST(CheckState, ModifiedPageTakesItsFirstChecksumFromAGoodDownloadOrIsForgotten
     struct Case {
         const char* name;
         bool changed;
-        const char16_t* html;  // what a download in the dialog left
+        const char16_t* html; // what a download in the dialog left
         int statusAfterDownload;
         DWORD errorAfterDownload;
         DWORD checksum;
@@ -50,8 +50,8 @@ TEST(CheckState, ModifiedPageTakesItsFirstChecksumFromAGoodDownloadOrIsForgotten
     const Case cases[] = {
         { "nothing changed: the stored state stays", false, u"", statusNew, 0, 0x12345678, statusNew, 1700000000 },
         { "changed without a download: never checked", true, u"", statusNew, 0, kNoChecksum, statusUnknown, kNoTime },
-        { "changed after a good download: first checksum, never New", true, u"<b>hello</b>", statusNew, 0,
-            Crc("hell"), statusOrdinary, 1700000000 },
+        { "changed after a good download: first checksum, never New", true, u"<b>hello</b>", statusNew, 0, Crc("hell"),
+            statusOrdinary, 1700000000 },
         { "changed after a failed download: never checked", true, u"old text", statusError, 12029, kNoChecksum,
             statusUnknown, kNoTime },
         { "changed, the part empty in the download: no checksum, Unknown", true, u"<b></b>", statusOrdinary, 0,

@@ -14,10 +14,10 @@ std::string Colours(const QString& text, const SContentMarking& marking)
         EXPECT_LT(r.first, r.last) << "no empty range";
         expected = r.last;
         const char letter = r.colour == kMarkOutside ? 'k'
-            : r.colour == kMarkStartText            ? 'g'
-            : r.colour == kMarkWatched              ? 'b'
-            : r.colour == kMarkStopText             ? 'r'
-                                                    : '?';
+            : r.colour == kMarkStartText             ? 'g'
+            : r.colour == kMarkWatched               ? 'b'
+            : r.colour == kMarkStopText              ? 'r'
+                                                     : '?';
         for (int i = r.first; i < r.last; ++i)
             letters[static_cast<size_t>(i)] = letter;
     }

@@ -28,8 +28,8 @@ inline const std::string kServerScript = std::string(TALUVO_SOURCE_DIR) + "/test
 class CNotifyWindow : public CWindowImpl<CNotifyWindow> {
 public:
     std::vector<LPARAM> notices;
-    std::function<void(SPageCtx*)> onFinished;  // runs inside the finished notice, as the main window's does
-    std::function<void()> onReading;            // runs inside each reading notice
+    std::function<void(SPageCtx*)> onFinished; // runs inside the finished notice, as the main window's does
+    std::function<void()> onReading; // runs inside each reading notice
     HANDLE finished = CreateEvent(nullptr, TRUE, FALSE, nullptr);
     HANDLE connected = CreateEvent(nullptr, TRUE, FALSE, nullptr);
 
@@ -74,19 +74,21 @@ public:
 class PageServer {
 public:
     explicit PageServer(const TempDir& dir, const std::string& name, bool tls = false)
-        : m_routes(dir.File(name + "-routes.json")), m_log(dir.File(name + "-log.jsonl"))
+        : m_routes(dir.File(name + "-routes.json"))
+        , m_log(dir.File(name + "-log.jsonl"))
     {
         WriteFile(m_routes, "{}");
         WriteFile(m_log, "");
-        std::vector<std::string> argv = {"/usr/bin/python3", kServerScript, m_routes, m_log, dir.File(name + ".port")};
+        std::vector<std::string> argv
+            = { "/usr/bin/python3", kServerScript, m_routes, m_log, dir.File(name + ".port") };
         if (tls) {
             const std::string cert = dir.File(name + "-cert.pem"), key = dir.File(name + "-key.pem");
             const std::string command = "openssl req -x509 -newkey rsa:2048 -nodes -days 2 -subj /CN=127.0.0.1 "
-                                        "-addext subjectAltName=IP:127.0.0.1 -keyout " + key + " -out " + cert +
-                                        " >/dev/null 2>&1";
+                                        "-addext subjectAltName=IP:127.0.0.1 -keyout "
+                + key + " -out " + cert + " >/dev/null 2>&1";
             if (std::system(command.c_str()) != 0)
                 throw std::runtime_error("openssl failed");
-            argv.insert(argv.end(), {"--tls", cert, key});
+            argv.insert(argv.end(), { "--tls", cert, key });
             m_cert = cert;
         }
         m_process = std::make_unique<ChildProcess>(argv);
@@ -119,7 +121,8 @@ private:
 // switches the modules on; when it does not name `module`, the checks are skipped.
 class CTraceCapture {
 public:
-    CTraceCapture(const TempDir& dir, const std::string& module) : m_path(dir.File("trace.log"))
+    CTraceCapture(const TempDir& dir, const std::string& module)
+        : m_path(dir.File("trace.log"))
     {
         CDebugTracer* tracer = CDbgTracer::Instance();
         m_bEnabled = ReadFile(tracer->IniPath().toStdString()).find(module) != std::string::npos;
@@ -155,8 +158,7 @@ private:
 
 inline QJsonObject Page(const QString& body, int status = 200)
 {
-    return QJsonObject{{QStringLiteral("status"), status}, {QStringLiteral("body"), body}};
+    return QJsonObject { { QStringLiteral("status"), status }, { QStringLiteral("body"), body } };
 }
 
-
-}  // namespace taluvo::test
+} // namespace taluvo::test

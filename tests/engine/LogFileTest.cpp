@@ -10,9 +10,8 @@ using taluvo::test::TempDir;
 using taluvo::test::WriteFile;
 
 namespace {
-const char16_t* const kEntry =
-    u"Description : %s\nAddress     : %s\nDate & Time : %s\n"
-    u"-----------------------------------------------------------------------------";
+const char16_t* const kEntry = u"Description : %s\nAddress     : %s\nDate & Time : %s\n"
+                               u"-----------------------------------------------------------------------------";
 }
 
 TEST(LogFile, EntriesAreFourCrlfLines)
@@ -25,19 +24,19 @@ TEST(LogFile, EntriesAreFourCrlfLines)
     ASSERT_EQ(log.Log(kEntry, u"Second", u"http://b.example/x?y=1", u"09/12/2026 07:00:01"), 1);
     const std::string dashes(77, '-');
     EXPECT_EQ(ReadFile(dir.File("Taluvo.log")),
-              "Description : News \xC3\xA9\r\nAddress     : http://a.example/\r\nDate & Time : 08/12/2026 19:45:00\r\n" +
-                  dashes + "\r\n" +
-                  "Description : Second\r\nAddress     : http://b.example/x?y=1\r\nDate & Time : 09/12/2026 07:00:01\r\n" +
-                  dashes + "\r\n");
+        "Description : News \xC3\xA9\r\nAddress     : http://a.example/\r\nDate & Time : 08/12/2026 19:45:00\r\n"
+            + dashes + "\r\n"
+            + "Description : Second\r\nAddress     : http://b.example/x?y=1\r\nDate & Time : 09/12/2026 07:00:01\r\n"
+            + dashes + "\r\n");
 }
 
 TEST(LogFile, DisabledUnnamedAndUnwritableLogs)
 {
     TempDir dir;
     CLogFile log;
-    EXPECT_EQ(log.Log(u"x"), 0);  // no file name yet
+    EXPECT_EQ(log.Log(u"x"), 0); // no file name yet
     log.SetFileName(QString::fromStdString(dir.File("off.log")));
-    EXPECT_EQ(log.Log(u"x"), 1);  // disabled: dropped, reported as done
+    EXPECT_EQ(log.Log(u"x"), 1); // disabled: dropped, reported as done
     EXPECT_FALSE(FileExists(QString::fromStdString(dir.File("off.log"))));
     log.SetEnabled(TRUE);
     EXPECT_EQ(log.Log(nullptr), 0);

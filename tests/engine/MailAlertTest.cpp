@@ -16,9 +16,9 @@
 
 #include <atomic>
 #include <chrono>
+#include <condition_variable>
 #include <cstring>
 #include <memory>
-#include <condition_variable>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -91,7 +91,8 @@ private:
             if (command.rfind("DATA", 0) == 0) {
                 taluvo::test::SayToPeer(fd, "354 go on\r\n");
                 std::string data;
-                for (std::string line = taluvo::test::ReadPeerLine(fd); line != "."; line = taluvo::test::ReadPeerLine(fd)) {
+                for (std::string line = taluvo::test::ReadPeerLine(fd); line != ".";
+                     line = taluvo::test::ReadPeerLine(fd)) {
                     if (line == taluvo::test::kPeerClosed)
                         return;
                     data += line + "\n";
@@ -99,7 +100,8 @@ private:
                 // The address the notice names.
                 const size_t start = data.find("http://");
                 std::lock_guard<std::mutex> guard(m_lock);
-                m_bodies.push_back(start == std::string::npos ? data : data.substr(start, data.find('/', start + 7) + 1 - start));
+                m_bodies.push_back(
+                    start == std::string::npos ? data : data.substr(start, data.find('/', start + 7) + 1 - start));
             }
             taluvo::test::SayToPeer(fd, "250 ok\r\n");
         }
@@ -121,10 +123,10 @@ void UseLoopbackServer(CPreferences& prefs)
     prefs.GetParam(kSmtpServer)->SetString(QStringLiteral("127.0.0.1"));
     prefs.GetParam(kRecvTimeout)->SetInt(60);
     prefs.GetParam(kEMailFromAddr)->SetString(QStringLiteral("watcher@example.com"));
-    prefs.m_recipients.push_back({QByteArray("to@example.com"), QByteArray("To")});
+    prefs.m_recipients.push_back({ QByteArray("to@example.com"), QByteArray("To") });
 }
 
-}  // namespace
+} // namespace
 
 TEST(MailAlert, MailsGoOutOnAThreadOfTheirOwnInTheirOrder)
 {
@@ -145,7 +147,7 @@ TEST(MailAlert, MailsGoOutOnAThreadOfTheirOwnInTheirOrder)
     server.Release();
     ASSERT_TRUE(sender.WaitIdle(60000));
     EXPECT_EQ(sender.Finished(), 2);
-    EXPECT_EQ(server.Bodies(), (std::vector<std::string>{"http://first/", "http://second/"}));
+    EXPECT_EQ(server.Bodies(), (std::vector<std::string> { "http://first/", "http://second/" }));
 }
 
 // A change alert whose recipients file gave nobody says so in the trace when it happens, with the
@@ -190,5 +192,5 @@ TEST(MailAlert, ShutdownDropsWhatHasNotStartedAndWaitsBoundedForTheRest)
     sender.reset();
     server.Release();
     ASSERT_TRUE(CWorkerThread::WaitForAllWorkers(60000));
-    EXPECT_EQ(server.Bodies(), (std::vector<std::string>{"http://held/"}));
+    EXPECT_EQ(server.Bodies(), (std::vector<std::string> { "http://held/" }));
 }

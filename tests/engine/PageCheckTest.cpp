@@ -29,11 +29,10 @@ protected:
         QJsonObject hang;
         hang[QStringLiteral("hang")] = true;
         // Two whole pieces of the body at once, then a byte every 100 ms for a minute.
-        QJsonObject dripping{{QStringLiteral("drip"), 0.1}, {QStringLiteral("drip_bytes"), 600},
-                             {QStringLiteral("drip_after"), 8190}};
-        s_server->SetRoutes({{QStringLiteral("/hang"), hang},
-                             {QStringLiteral("/dripping"), dripping},
-                             {QStringLiteral("/a"), Page(QStringLiteral("page a"))}});
+        QJsonObject dripping { { QStringLiteral("drip"), 0.1 }, { QStringLiteral("drip_bytes"), 600 },
+            { QStringLiteral("drip_after"), 8190 } };
+        s_server->SetRoutes({ { QStringLiteral("/hang"), hang }, { QStringLiteral("/dripping"), dripping },
+            { QStringLiteral("/a"), Page(QStringLiteral("page a")) } });
     }
     static void TearDownTestSuite()
     {
@@ -161,4 +160,4 @@ TEST_F(PageCheckTest, ACheckDestroyedWhileItsWorkerRunsCancelsAndWaitsForIt)
     EXPECT_EQ(kept.m_iStatus, statusOrdinary);
 }
 
-}  // namespace
+} // namespace

@@ -55,7 +55,8 @@ protected:
     }
     std::string Order(int groupId)
     {
-        CSqlQuery row = m_db.runQuery(("SELECT pagesOrder FROM GROUPS WHERE id = " + std::to_string(groupId) + ";").c_str());
+        CSqlQuery row
+            = m_db.runQuery(("SELECT pagesOrder FROM GROUPS WHERE id = " + std::to_string(groupId) + ";").c_str());
         if (row.isNullField("pagesOrder"))
             return "NULL";
         CSqlBinary order;
@@ -101,7 +102,8 @@ TEST_F(PageRowsTest, CheckDueAtAnInjectedTime)
         { "due in 60 s", now - 240, 300, now, "Less than 1 minute from now" },
         { "due in 61 s", now - 239, 300, now, "1 minute from now" },
         { "due in 2 hours and 30 s", now, 7230, now, "2 hours from now" },
-        { "due in a day, 3 hours and 4 minutes", now, 86400 + 3 * 3600 + 4 * 60 + 59, now, "1 day, 3 hours, 4 minutes from now" },
+        { "due in a day, 3 hours and 4 minutes", now, 86400 + 3 * 3600 + 4 * 60 + 59, now,
+            "1 day, 3 hours, 4 minutes from now" },
         { "due right now", now - 300, 300, now, "" },
         { "interval passed", now - 400, 300, now, "" },
         // The 32-bit sum of these overflows; the due time is a day after the last check.
@@ -136,13 +138,16 @@ TEST_F(PageRowsTest, StatusCodeChecksumIntervalAndWatchedPart)
         QString statusText, httpText, checkSumText, intervalText;
     };
     const Case cases[] = {
-        { 1, 0, 200, 6699, 60, QStringLiteral("New"), QStringLiteral("200"), QStringLiteral("0x1A2B"), QStringLiteral("1 minute") },
-        { 3, 0, 304, 171, 7200, QStringLiteral("Ordinary"), QStringLiteral("304"), QStringLiteral("0x00AB"), QStringLiteral("2 hours") },
+        { 1, 0, 200, 6699, 60, QStringLiteral("New"), QStringLiteral("200"), QStringLiteral("0x1A2B"),
+            QStringLiteral("1 minute") },
+        { 3, 0, 304, 171, 7200, QStringLiteral("Ordinary"), QStringLiteral("304"), QStringLiteral("0x00AB"),
+            QStringLiteral("2 hours") },
         { 3, 0, 404, 0xDEADBEEFLL, 30, QStringLiteral("Ordinary"), QStringLiteral("404"), QStringLiteral("0xDEADBEEF"),
             QStringLiteral("Invalid interval") },
         { 2, 12007, 0, kNever, 86400, GetInternetErrorText(12007), QStringLiteral("Unknown"), QStringLiteral("Unknown"),
             QStringLiteral("1 day") },
-        { 9, 0, 0, 0, 3600, QStringLiteral("Unknown"), QStringLiteral("Unknown"), QStringLiteral("0x0000"), QStringLiteral("1 hour") },
+        { 9, 0, 0, 0, 3600, QStringLiteral("Unknown"), QStringLiteral("Unknown"), QStringLiteral("0x0000"),
+            QStringLiteral("1 hour") },
     };
     for (const Case& c : cases) {
         Row r;

@@ -89,10 +89,8 @@ public:
             return;
         ::kill(m_pid, SIGKILL);
         Reap();
-        while (Fill()) {
-        }
-        while (!ReadLine().empty()) {
-        }
+        while (Fill()) { }
+        while (!ReadLine().empty()) { }
     }
     // Its exit status once it ended by itself; -1 after a signal.
     int Wait()
@@ -157,7 +155,8 @@ protected:
         for (const auto& [page, value] : probe.Committed())
             m_reported[page] = std::max(m_reported[page], value);
         EXPECT_EQ(Sqlite3(m_path, "PRAGMA integrity_check;"), "ok\n");
-        std::istringstream rows(Sqlite3(m_path, "SELECT id, IFNULL(lastChecked, -1), IFNULL(checkSum, -1) FROM PAGES ORDER BY id;"));
+        std::istringstream rows(
+            Sqlite3(m_path, "SELECT id, IFNULL(lastChecked, -1), IFNULL(checkSum, -1) FROM PAGES ORDER BY id;"));
         std::string row;
         int seen = 0;
         while (std::getline(rows, row)) {
@@ -171,7 +170,7 @@ protected:
             if (m_reported.count(page))
                 EXPECT_GE(value, m_reported[page]) << "page " << page;
             else if (value == -1)
-                continue;  // never checked
+                continue; // never checked
             EXPECT_EQ(value % kPages + 1, page) << row;
             EXPECT_EQ(static_cast<uint32_t>(checksum), static_cast<uint32_t>(value) * 2654435761u) << row;
         }
@@ -208,11 +207,17 @@ TEST_F(ResultKill, AKillDuringTheExitLosesNothing)
 {
     struct SCase {
         const char* step;
-        bool underWay;  // the step was released just before the kill
+        bool underWay; // the step was released just before the kill
     };
     const SCase cases[] = {
-        { "settings", false }, { "settings", true }, { "log", false }, { "log", true },
-        { "compact", false }, { "compact", true }, { "close", false }, { "close", true },
+        { "settings", false },
+        { "settings", true },
+        { "log", false },
+        { "log", true },
+        { "compact", false },
+        { "compact", true },
+        { "close", false },
+        { "close", true },
     };
     for (const SCase& c : cases) {
         SCOPED_TRACE(std::string(c.step) + (c.underWay ? " under way" : " before"));

@@ -40,7 +40,7 @@ void WriteResult(CSqlDatabase& db, DWORD lastChecked)
 
 struct SWriteCase {
     const char* what;
-    bool log;                                  // the database runs with the write-ahead log
+    bool log; // the database runs with the write-ahead log
     std::function<void(CSqlDatabase&, CMutex&, CPreferences&)> write;
     bool waitsForDisk;
 };

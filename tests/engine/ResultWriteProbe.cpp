@@ -77,7 +77,8 @@ int Run(int argc, char** argv)
         for (int id = 1; id <= pages; ++id) {
             CSqlBuffer sql;
             db.execDML(sql.format("INSERT INTO PAGES (id, groupId, url, descr, enable, interval, status) "
-                                  "VALUES (%d, 1, 'http://127.0.0.1/%d', 'Page %d', 1, 60, 4);", id, id, id));
+                                  "VALUES (%d, 1, 'http://127.0.0.1/%d', 'Page %d', 1, 60, 4);",
+                id, id, id));
         }
         // A settings row that differs from the defaults.
         prefs.GetParam(kSmtpServer)->SetString(QStringLiteral("mail.example.org"));

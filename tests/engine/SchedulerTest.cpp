@@ -28,9 +28,8 @@ protected:
         s_server = new PageServer(*s_dir, "sched");
         QJsonObject hang;
         hang[QStringLiteral("hang")] = true;
-        s_server->SetRoutes({{QStringLiteral("/a"), Page(QStringLiteral("page a"))},
-                             {QStringLiteral("/b"), Page(QStringLiteral("page b"))},
-                             {QStringLiteral("/hang"), hang}});
+        s_server->SetRoutes({ { QStringLiteral("/a"), Page(QStringLiteral("page a")) },
+            { QStringLiteral("/b"), Page(QStringLiteral("page b")) }, { QStringLiteral("/hang"), hang } });
     }
     static void TearDownTestSuite()
     {
@@ -59,11 +58,12 @@ protected:
     void AddPage(int id, int group, const QString& path, uint32_t lastChecked, int interval, int enable = 1)
     {
         CSqlBuffer sql;
-        m_db.execDML(sql.format("INSERT INTO PAGES (id, groupId, url, urlBrowser, descr, lastChecked, lastModified, "
-                                "checkSum, enable, interval, status, errorCode, httpStatusCode) VALUES (%d, %d, %Q, %Q, "
-                                "%Q, %u, %u, %u, %d, %d, 4, 0, 0);",
-                                id, group, s_server->Url(path).toUtf8().constData(), "", ("Page " + std::to_string(id)).c_str(),
-                                lastChecked, 0xFFFFFFFFu, 0xFFFFFFFFu, enable, interval));
+        m_db.execDML(
+            sql.format("INSERT INTO PAGES (id, groupId, url, urlBrowser, descr, lastChecked, lastModified, "
+                       "checkSum, enable, interval, status, errorCode, httpStatusCode) VALUES (%d, %d, %Q, %Q, "
+                       "%Q, %u, %u, %u, %d, %d, 4, 0, 0);",
+                id, group, s_server->Url(path).toUtf8().constData(), "", ("Page " + std::to_string(id)).c_str(),
+                lastChecked, 0xFFFFFFFFu, 0xFFFFFFFFu, enable, interval));
     }
 
     std::vector<WORD> PendingIds() const
@@ -74,7 +74,7 @@ protected:
         return ids;
     }
 
-    SCheckSource Source() { return {m_db, m_dbMutex, m_window.m_hWnd, m_session, &m_prefs}; }
+    SCheckSource Source() { return { m_db, m_dbMutex, m_window.m_hWnd, m_session, &m_prefs }; }
 
     static inline TempDir* s_dir = nullptr;
     static inline PageServer* s_server = nullptr;
@@ -90,21 +90,21 @@ protected:
 TEST_F(SchedulerTest, DuePagesAreQueuedOldestFirstAndTheFirstStarts)
 {
     const uint32_t now = 1800000000;
-    AddPage(10, 1, QStringLiteral("/a"), now - 100, 60);          // due, checked later
-    AddPage(11, 1, QStringLiteral("/b"), now - 5000, 3600);       // due, checked longest ago
-    AddPage(12, 1, QStringLiteral("/a"), now - 10, 60);           // not due yet
-    AddPage(13, 1, QStringLiteral("/a"), 4294967295u, 60);        // never checked: never due
-    AddPage(14, 1, QStringLiteral("/a"), now - 5000, 60, 0);      // disabled page
-    AddPage(20, 2, QStringLiteral("/a"), now - 5000, 60);         // in a disabled group
+    AddPage(10, 1, QStringLiteral("/a"), now - 100, 60); // due, checked later
+    AddPage(11, 1, QStringLiteral("/b"), now - 5000, 3600); // due, checked longest ago
+    AddPage(12, 1, QStringLiteral("/a"), now - 10, 60); // not due yet
+    AddPage(13, 1, QStringLiteral("/a"), 4294967295u, 60); // never checked: never due
+    AddPage(14, 1, QStringLiteral("/a"), now - 5000, 60, 0); // disabled page
+    AddPage(20, 2, QStringLiteral("/a"), now - 5000, 60); // in a disabled group
     QueueDuePages(Source(), m_lists, now);
     // Page 11 (oldest check) started at once; page 10 waits.
     ASSERT_EQ(m_lists.m_ctxsRun.size(), 1u);
     EXPECT_EQ(m_lists.m_ctxsRun[0]->Ctx().m_nPageId, 11);
-    EXPECT_EQ(PendingIds(), (std::vector<WORD>{10}));
+    EXPECT_EQ(PendingIds(), (std::vector<WORD> { 10 }));
     // A second run skips what runs or waits already.
     QueueDuePages(Source(), m_lists, now);
     EXPECT_EQ(m_lists.m_ctxsRun.size(), 1u);
-    EXPECT_EQ(PendingIds(), (std::vector<WORD>{10}));
+    EXPECT_EQ(PendingIds(), (std::vector<WORD> { 10 }));
     // The finished check is released inside its notice and the next one starts, as the main
     // window does it.
     int started = -1;
@@ -148,12 +148,12 @@ TEST_F(SchedulerTest, PendingChecksOfRunningPagesAreDropped)
 {
     AddPage(30, 1, QStringLiteral("/hang"), 0, 60);
     AddPage(31, 1, QStringLiteral("/a"), 0, 60);
-    QueueGroupPages(Source(), m_lists, 1, 1);  // by description: "Page 30", "Page 31"
+    QueueGroupPages(Source(), m_lists, 1, 1); // by description: "Page 30", "Page 31"
     ASSERT_EQ(m_lists.m_ctxsRun.size(), 1u);
     EXPECT_EQ(m_lists.m_ctxsRun[0]->Ctx().m_nPageId, 30);
     // The group again: page 31 is pending and passed over; page 30 runs and is queued anyway.
     QueueGroupPages(Source(), m_lists, 1, 1);
-    EXPECT_EQ(PendingIds(), (std::vector<WORD>{31, 30}));
+    EXPECT_EQ(PendingIds(), (std::vector<WORD> { 31, 30 }));
     // Its turn drops the second check of page 30 after starting page 31.
     EXPECT_EQ(m_lists.CheckPendingList(), 1);
     EXPECT_EQ(m_lists.m_ctxsRun.back()->Ctx().m_nPageId, 31);
@@ -188,7 +188,7 @@ TEST_F(SchedulerTest, AFailingGroupCheckStillStartsWhatItQueued)
     CSqlBuffer sql;
     m_db.execDML(sql.format("INSERT INTO PAGES (id, groupId, url, descr, lastChecked, enable, interval, status) "
                             "VALUES (51, 1, %Q, 'Page 51', 0, 1, 60, 4);",
-                            ("http://x/" + std::string(3000, 'y')).c_str()));
+        ("http://x/" + std::string(3000, 'y')).c_str()));
     EXPECT_THROW(QueueGroupPages(Source(), m_lists, 1, 1), CFailException);
     ASSERT_EQ(m_lists.m_ctxsRun.size(), 1u);
     EXPECT_EQ(m_lists.m_ctxsRun[0]->Ctx().m_nPageId, 50);
@@ -199,7 +199,7 @@ TEST_F(SchedulerTest, CancellingRunningChecksWaitsForTheirWorkers)
     AddPage(60, 1, QStringLiteral("/hang"), 0, 60);
     AddPage(61, 1, QStringLiteral("/hang"), 0, 60);
     QueueGroupPages(Source(), m_lists, 1, 1);
-    EXPECT_EQ(m_lists.CheckPendingList(), 1);  // a second series beside the first
+    EXPECT_EQ(m_lists.CheckPendingList(), 1); // a second series beside the first
     ASSERT_EQ(m_lists.m_ctxsRun.size(), 2u);
     const auto start = std::chrono::steady_clock::now();
     m_lists.CancelRunning(5000);
@@ -234,4 +234,4 @@ TEST_F(SchedulerTest, ABorrowedContextMarksItsPageBusyAndIsNeverFreedByTheLists)
     // The unique_ptr frees it once, here.
 }
 
-}  // namespace
+} // namespace

@@ -11,7 +11,7 @@ namespace {
 // The counting file: our methods first, the real file's storage right behind it.
 struct SFile {
     sqlite3_file base;
-    std::atomic<int>* counter;  // null for files whose waits are not counted (temporary files)
+    std::atomic<int>* counter; // null for files whose waits are not counted (temporary files)
     sqlite3_file* Real() { return reinterpret_cast<sqlite3_file*>(this + 1); }
 };
 
@@ -113,9 +113,8 @@ int Unfetch(sqlite3_file* f, sqlite3_int64 offset, void* page)
     return real->pMethods->xUnfetch(real, offset, page);
 }
 
-const sqlite3_io_methods kMethods = { 3, Close, Read, Write, Truncate, Sync, FileSize, Lock, Unlock,
-    CheckReservedLock, FileControl, SectorSize, DeviceCharacteristics, ShmMap, ShmLock, ShmBarrier, ShmUnmap,
-    Fetch, Unfetch };
+const sqlite3_io_methods kMethods = { 3, Close, Read, Write, Truncate, Sync, FileSize, Lock, Unlock, CheckReservedLock,
+    FileControl, SectorSize, DeviceCharacteristics, ShmMap, ShmLock, ShmBarrier, ShmUnmap, Fetch, Unfetch };
 
 } // namespace
 
@@ -132,10 +131,10 @@ int Open(sqlite3_vfs* vfs, const char* name, sqlite3_file* f, int flags, int* ou
     auto* state = static_cast<CSyncCountingVfs::SState*>(vfs->pAppData);
     SFile* file = Of(f);
     file->base.pMethods = nullptr;
-    file->counter = (flags & SQLITE_OPEN_MAIN_DB)        ? &state->owner->m_database
-        : (flags & SQLITE_OPEN_MAIN_JOURNAL)             ? &state->owner->m_journal
-        : (flags & SQLITE_OPEN_WAL)                      ? &state->owner->m_log
-                                                         : nullptr;
+    file->counter = (flags & SQLITE_OPEN_MAIN_DB) ? &state->owner->m_database
+        : (flags & SQLITE_OPEN_MAIN_JOURNAL)      ? &state->owner->m_journal
+        : (flags & SQLITE_OPEN_WAL)               ? &state->owner->m_log
+                                                  : nullptr;
     const int rc = state->real->xOpen(state->real, name, file->Real(), flags, outFlags);
     // SQLite closes a file only when it has methods; a failed open leaves none.
     if (file->Real()->pMethods)
@@ -145,7 +144,8 @@ int Open(sqlite3_vfs* vfs, const char* name, sqlite3_file* f, int flags, int* ou
 
 } // namespace
 
-CSyncCountingVfs::CSyncCountingVfs() : m_pState(new SState {})
+CSyncCountingVfs::CSyncCountingVfs()
+    : m_pState(new SState {})
 {
     m_pState->real = sqlite3_vfs_find(nullptr);
     m_pState->owner = this;

@@ -8,14 +8,14 @@ namespace taluvo::test {
 
 struct SSyncCounts {
     int database = 0;
-    int journal = 0;  // the rollback journal
-    int log = 0;      // the write-ahead log
+    int journal = 0; // the rollback journal
+    int log = 0; // the write-ahead log
     int Total() const { return database + journal + log; }
 };
 
 class CSyncCountingVfs {
 public:
-    CSyncCountingVfs();  // becomes the default for connections opened from now on
+    CSyncCountingVfs(); // becomes the default for connections opened from now on
     ~CSyncCountingVfs(); // the real layer is the default again
     CSyncCountingVfs(const CSyncCountingVfs&) = delete;
     CSyncCountingVfs& operator=(const CSyncCountingVfs&) = delete;

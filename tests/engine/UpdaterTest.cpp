@@ -2,8 +2,8 @@
 // error, HTTP code, times and checksum it leaves in the context.
 #include "engine/Updater.h"
 
-#include "core/prefs/Preferences.h"
 #include "core/Crc32.h"
+#include "core/prefs/Preferences.h"
 #include "engine/HttpTexts.h"
 #include "platform/base/KernelObjects.h"
 #include "platform/base/TextCodec.h"
@@ -11,8 +11,8 @@
 #include "platform/inet/WinInet.h"
 #include "platform/ui/AtlWin.h"
 #include "platform/ui/UserApi.h"
-#include "tests/platform/ui/UiTestSupport.h"
 #include "tests/engine/EngineTestSupport.h"
+#include "tests/platform/ui/UiTestSupport.h"
 #include "tests/support/TestEnvironment.h"
 
 #include <gtest/gtest.h>
@@ -77,7 +77,7 @@ protected:
 
     // Runs one check of url; the context starts as a page row with the given stored values.
     Outcome Check(const QString& url, DWORD storedChecksum = kNoChecksum, DWORD storedModified = kNoTime,
-                  const std::function<void(SPageCtx&)>& whileRunning = {}, HINTERNET session = nullptr)
+        const std::function<void(SPageCtx&)>& whileRunning = {}, HINTERNET session = nullptr)
     {
         SPageCtx ctx;
         ctx.Reset();
@@ -98,8 +98,8 @@ protected:
             EXPECT_EQ(taluvo::ui::WaitServingSends(m_window.finished, 30000), WAIT_OBJECT_0);
             EXPECT_TRUE(updater.Wait(10000));
         }
-        return {ctx.m_iStatus, ctx.m_dwErrorCode.load(), ctx.m_dwHttpStatusCode, ctx.m_dwCheckSum,
-                ctx.m_tLastModified, ctx.m_tLastChecked, ctx.m_strHtml, m_window.States(), m_window.notices};
+        return { ctx.m_iStatus, ctx.m_dwErrorCode.load(), ctx.m_dwHttpStatusCode, ctx.m_dwCheckSum, ctx.m_tLastModified,
+            ctx.m_tLastChecked, ctx.m_strHtml, m_window.States(), m_window.notices };
     }
 
     static DWORD ChecksumOfPage(const QString& text)
@@ -119,7 +119,7 @@ protected:
 TEST_F(UpdaterTest, FirstUnchangedAndChangedChecks)
 {
     const QString body = QStringLiteral("<html>Hello, watched page</html>");
-    s_server->SetRoutes({{QStringLiteral("/p"), Page(body)}});
+    s_server->SetRoutes({ { QStringLiteral("/p"), Page(body) } });
     const auto before = static_cast<DWORD>(taluvo::UnixTimeNow());
     const Outcome first = Check(s_server->Url(QStringLiteral("/p")));
     EXPECT_EQ(first.status, statusOrdinary);
@@ -128,10 +128,11 @@ TEST_F(UpdaterTest, FirstUnchangedAndChangedChecks)
     EXPECT_EQ(first.checksum, ChecksumOfPage(body));
     EXPECT_EQ(first.html, body);
     EXPECT_GE(first.lastChecked, before);
-    EXPECT_EQ(first.lastModified, kNoTime);  // no Last-Modified: the stored value stays
+    EXPECT_EQ(first.lastModified, kNoTime); // no Last-Modified: the stored value stays
     // Resolving (synthesised for an address literal), connecting, reading, finished, in order.
-    EXPECT_EQ(first.states, (std::vector<WORD>{stateResolvingName, stateNameResolved, stateConnecting, stateConnected,
-                                               stateReadingData, stateFinished}));
+    EXPECT_EQ(first.states,
+        (std::vector<WORD> {
+            stateResolvingName, stateNameResolved, stateConnecting, stateConnected, stateReadingData, stateFinished }));
     // Progress with a Content-Length is a percentage with bit 15 set.
     for (LPARAM n : first.notices) {
         if (LOWORD(n) == stateReadingData) {
@@ -143,7 +144,7 @@ TEST_F(UpdaterTest, FirstUnchangedAndChangedChecks)
     EXPECT_EQ(same.status, statusOrdinary);
     EXPECT_EQ(same.checksum, first.checksum);
 
-    s_server->SetRoutes({{QStringLiteral("/p"), Page(body + QStringLiteral("<p>news</p>"))}});
+    s_server->SetRoutes({ { QStringLiteral("/p"), Page(body + QStringLiteral("<p>news</p>")) } });
     const Outcome changed = Check(s_server->Url(QStringLiteral("/p")), first.checksum);
     EXPECT_EQ(changed.status, statusNew);
     EXPECT_NE(changed.checksum, first.checksum);
@@ -154,8 +155,8 @@ TEST_F(UpdaterTest, IfModifiedSinceAnd304)
     m_prefs.GetParam(kUseHeadersData)->SetBool(true);
     QJsonObject page = Page(QStringLiteral("content"));
     page[QStringLiteral("not_modified_since")] = true;
-    s_server->SetRoutes({{QStringLiteral("/m"), page}});
-    const DWORD stored = 1782907200;  // Wed, 01 Jul 2026 12:00:00 GMT
+    s_server->SetRoutes({ { QStringLiteral("/m"), page } });
+    const DWORD stored = 1782907200; // Wed, 01 Jul 2026 12:00:00 GMT
     const Outcome result = Check(s_server->Url(QStringLiteral("/m")), 0x12345678, stored);
     EXPECT_EQ(result.status, statusOrdinary);
     EXPECT_EQ(result.http, 304u);
@@ -163,15 +164,16 @@ TEST_F(UpdaterTest, IfModifiedSinceAnd304)
     const auto requests = s_server->Requests();
     ASSERT_FALSE(requests.empty());
     EXPECT_EQ(requests.back()[QStringLiteral("headers")].toObject()[QStringLiteral("If-Modified-Since")].toString(),
-              QStringLiteral("Wed, 01 Jul 2026 12:00:00 GMT"));
+        QStringLiteral("Wed, 01 Jul 2026 12:00:00 GMT"));
 }
 
 TEST_F(UpdaterTest, LastModifiedIsReadAsGmt)
 {
     QJsonObject page = Page(QStringLiteral("dated page"));
-    page[QStringLiteral("headers")] = QJsonObject{{QStringLiteral("Last-Modified"), QStringLiteral("Wed, 01 Jul 2026 12:00:00 GMT")}};
-    s_server->SetRoutes({{QStringLiteral("/d"), page}});
-    setenv("TZ", "Europe/Berlin", 1);  // summer time there: a local round trip would be an hour off
+    page[QStringLiteral("headers")]
+        = QJsonObject { { QStringLiteral("Last-Modified"), QStringLiteral("Wed, 01 Jul 2026 12:00:00 GMT") } };
+    s_server->SetRoutes({ { QStringLiteral("/d"), page } });
+    setenv("TZ", "Europe/Berlin", 1); // summer time there: a local round trip would be an hour off
     tzset();
     const Outcome result = Check(s_server->Url(QStringLiteral("/d")));
     unsetenv("TZ");
@@ -183,9 +185,9 @@ TEST_F(UpdaterTest, HttpStatusesAreNotErrors)
 {
     QJsonObject redirect = Page(QString(), 302);
     redirect[QStringLiteral("redirect")] = QStringLiteral("/target");
-    s_server->SetRoutes({{QStringLiteral("/moved"), redirect},
-                         {QStringLiteral("/target"), Page(QStringLiteral("the target page"))},
-                         {QStringLiteral("/empty"), Page(QString())}});
+    s_server->SetRoutes({ { QStringLiteral("/moved"), redirect },
+        { QStringLiteral("/target"), Page(QStringLiteral("the target page")) },
+        { QStringLiteral("/empty"), Page(QString()) } });
     const Outcome missing = Check(s_server->Url(QStringLiteral("/nowhere")), 0xABCDu);
     EXPECT_EQ(missing.status, statusOrdinary);
     EXPECT_EQ(missing.http, 404u);
@@ -212,9 +214,8 @@ TEST_F(UpdaterTest, BodiesAreDecodedAsOneStream)
     const QString straddling = QString(4094, QLatin1Char('a')) + QStringLiteral("\u00E9 and more \u20AC text");
     QJsonObject oneByte = Page(straddling);
     oneByte[QStringLiteral("one_byte_writes")] = true;
-    s_server->SetRoutes({{QStringLiteral("/zero"), zero},
-                         {QStringLiteral("/straddle"), Page(straddling)},
-                         {QStringLiteral("/straddle-bytes"), oneByte}});
+    s_server->SetRoutes({ { QStringLiteral("/zero"), zero }, { QStringLiteral("/straddle"), Page(straddling) },
+        { QStringLiteral("/straddle-bytes"), oneByte } });
     EXPECT_EQ(Check(s_server->Url(QStringLiteral("/zero"))).html, QStringLiteral("ab"));
     const Outcome whole = Check(s_server->Url(QStringLiteral("/straddle")));
     EXPECT_EQ(whole.html, straddling);
@@ -234,9 +235,9 @@ TEST_F(UpdaterTest, TextsOfChecksInTurnNeverShowThroughEachOther)
         text += QString(size, fill);
         return text + QStringLiteral("</html>");
     };
-    const std::vector<QString> bodies = {pageOf(300 * 1024, QLatin1Char('a')), pageOf(100, QLatin1Char('b')),
-                                         pageOf(90 * 1024, QLatin1Char('c')), pageOf(5 * 1024 * 1024, QLatin1Char('d')),
-                                         pageOf(30 * 1024, QLatin1Char('e'))};
+    const std::vector<QString> bodies
+        = { pageOf(300 * 1024, QLatin1Char('a')), pageOf(100, QLatin1Char('b')), pageOf(90 * 1024, QLatin1Char('c')),
+              pageOf(5 * 1024 * 1024, QLatin1Char('d')), pageOf(30 * 1024, QLatin1Char('e')) };
     QJsonObject routes;
     for (size_t i = 0; i < bodies.size(); ++i)
         routes[QStringLiteral("/size%1").arg(i)] = Page(bodies[i]);
@@ -283,24 +284,27 @@ TEST_F(UpdaterTest, ZeroBytesEndOnlyTheirPiece)
     // Zero bytes every so often over several reads' worth, with characters of two to four bytes
     // falling across piece borders.
     QByteArray scattered = filled(kPiece * 16 * 3 + 777,
- QByteArray("ab\xC3\xA9" "cd\xE2\x82\xAC" "e\xF0\x9F\x98\x80"));
+        QByteArray("ab\xC3\xA9"
+                   "cd\xE2\x82\xAC"
+                   "e\xF0\x9F\x98\x80"));
     for (qsizetype at = 1000; at < scattered.size(); at += 1733)
         scattered[at] = '\0';
     struct Case {
         const char* name;
         QByteArray body;
-        bool byteByByte;  // the server writes one byte at a time
+        bool byteByByte; // the server writes one byte at a time
     };
     const Case cases[] = {
-        {"zero ends the first piece", filled(kPiece - 1, "a") + QByteArray(1, '\0') + filled(5000, "b"), false},
-        {"zero starts the second piece", filled(kPiece, "a") + QByteArray("\0xyz", 4) + filled(9000, "c"), false},
-        {"character across the border, then zero",
-         filled(kPiece - 1, "a") + "\xC3\xA9" + QByteArray(1, '\0') + filled(kPiece, "d") + "tail", false},
-        {"zero cuts a character short", filled(100, "a") + "\xE2\x82" + QByteArray(1, '\0') + filled(8000, "e"), false},
-        {"zeros around the border of sixteen pieces",
-         filled(16 * kPiece - 2, "f") + QByteArray("\0\xE2\x82\xAC\0", 5) + filled(2 * kPiece + 1234, "g"), true},
-        {"scattered zeros", scattered, false},
-        {"sixteen whole pieces, no zero", filled(16 * kPiece, "h\xC3\xA9"), false},
+        { "zero ends the first piece", filled(kPiece - 1, "a") + QByteArray(1, '\0') + filled(5000, "b"), false },
+        { "zero starts the second piece", filled(kPiece, "a") + QByteArray("\0xyz", 4) + filled(9000, "c"), false },
+        { "character across the border, then zero",
+            filled(kPiece - 1, "a") + "\xC3\xA9" + QByteArray(1, '\0') + filled(kPiece, "d") + "tail", false },
+        { "zero cuts a character short", filled(100, "a") + "\xE2\x82" + QByteArray(1, '\0') + filled(8000, "e"),
+            false },
+        { "zeros around the border of sixteen pieces",
+            filled(16 * kPiece - 2, "f") + QByteArray("\0\xE2\x82\xAC\0", 5) + filled(2 * kPiece + 1234, "g"), true },
+        { "scattered zeros", scattered, false },
+        { "sixteen whole pieces, no zero", filled(16 * kPiece, "h\xC3\xA9"), false },
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -308,20 +312,20 @@ TEST_F(UpdaterTest, ZeroBytesEndOnlyTheirPiece)
         const QByteArray part = taluvo::AnsiEncode(QStringView(expected).left(expected.size() - 2));
         const DWORD checksum = CCrc32::Of(part.constData(), static_cast<size_t>(part.size()));
         const qsizetype pieces = (c.body.size() + kPiece - 1) / kPiece;
-        for (const bool announced : {true, false}) {
+        for (const bool announced : { true, false }) {
             SCOPED_TRACE(announced ? "with Content-Length" : "without Content-Length");
-            QJsonObject route{{QStringLiteral("body_hex"), QString::fromLatin1(c.body.toHex())}};
+            QJsonObject route { { QStringLiteral("body_hex"), QString::fromLatin1(c.body.toHex()) } };
             route[QStringLiteral("one_byte_writes")] = c.byteByByte;
             route[QStringLiteral("no_length")] = !announced;
-            s_server->SetRoutes({{QStringLiteral("/z"), route}});
+            s_server->SetRoutes({ { QStringLiteral("/z"), route } });
             const Outcome result = Check(s_server->Url(QStringLiteral("/z")));
             EXPECT_EQ(result.http, 200u);
             EXPECT_EQ(result.html, expected);
             EXPECT_EQ(result.checksum, checksum);
             // One progress notice for every piece.
             EXPECT_EQ(std::count_if(result.notices.begin(), result.notices.end(),
-                                    [](LPARAM n) { return LOWORD(n) == stateReadingData; }),
-                      pieces);
+                          [](LPARAM n) { return LOWORD(n) == stateReadingData; }),
+                pieces);
         }
     }
 }
@@ -335,25 +339,26 @@ TEST_F(UpdaterTest, FailuresEndAsErrors)
     m_prefs.GetParam(kRecvTimeout)->SetInt(3600);
     QJsonObject hang;
     hang[QStringLiteral("hang")] = true;
-    s_server->SetRoutes({{QStringLiteral("/hang"), hang}});
+    s_server->SetRoutes({ { QStringLiteral("/hang"), hang } });
 
     // Each failure ends the check at the step it happened in: the states shown stop there and the
     // last one is always "finished", so the window never keeps a check that looks under way.
-    const std::vector<WORD> toConnected{stateResolvingName, stateNameResolved, stateConnecting, stateConnected, stateFinished};
-    const std::vector<WORD> toConnecting{stateResolvingName, stateNameResolved, stateConnecting, stateFinished};
-    const std::vector<WORD> atName{stateResolvingName, stateFinished};
-    const std::vector<WORD> none{stateFinished};
+    const std::vector<WORD> toConnected { stateResolvingName, stateNameResolved, stateConnecting, stateConnected,
+        stateFinished };
+    const std::vector<WORD> toConnecting { stateResolvingName, stateNameResolved, stateConnecting, stateFinished };
+    const std::vector<WORD> atName { stateResolvingName, stateFinished };
+    const std::vector<WORD> none { stateFinished };
     const struct {
         const char* what;
         QString url;
         DWORD error;
         std::vector<WORD> states;
     } cases[] = {
-        {"silent server", s_server->Url(QStringLiteral("/hang")), 12002u, toConnected},
+        { "silent server", s_server->Url(QStringLiteral("/hang")), 12002u, toConnected },
         // Port 1 (tcpmux): no service of this machine listens there, so the connection is refused.
-        {"refused", QStringLiteral("http://127.0.0.1:1/"), 12029u, toConnecting},
-        {"unresolvable", QStringLiteral("http://%1.invalid/").arg(QString(63, QLatin1Char('n'))), 12007u, atName},
-        {"no address", QStringLiteral("no address at all"), 12005u, none},
+        { "refused", QStringLiteral("http://127.0.0.1:1/"), 12029u, toConnecting },
+        { "unresolvable", QStringLiteral("http://%1.invalid/").arg(QString(63, QLatin1Char('n'))), 12007u, atName },
+        { "no address", QStringLiteral("no address at all"), 12005u, none },
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
@@ -361,7 +366,7 @@ TEST_F(UpdaterTest, FailuresEndAsErrors)
         EXPECT_EQ(outcome.status, statusError);
         EXPECT_EQ(outcome.error, c.error);
         EXPECT_EQ(outcome.http, 0u);
-        EXPECT_EQ(outcome.checksum, 0x55u);  // the stored checksum stays for the next check
+        EXPECT_EQ(outcome.checksum, 0x55u); // the stored checksum stays for the next check
         EXPECT_EQ(outcome.states, c.states);
     }
 }
@@ -370,14 +375,14 @@ TEST_F(UpdaterTest, EndlessAndDrippingBodiesEndAtTheCheckLimits)
 {
     m_prefs.GetParam(kConnectTimeout)->SetInt(1);
     m_prefs.GetParam(kSendTimeout)->SetInt(1);
-    QJsonObject endless{{QStringLiteral("endless"), true},
-                        {QStringLiteral("headers"), QJsonObject{{QStringLiteral("Content-Length"), QStringLiteral("2147483648")}}}};
+    QJsonObject endless { { QStringLiteral("endless"), true },
+        { QStringLiteral("headers"),
+            QJsonObject { { QStringLiteral("Content-Length"), QStringLiteral("2147483648") } } } };
     // One byte well within the receive time-out each time: only the check's whole budget
     // (1 + 1 + 4 x 2 seconds) ends it; the server would go on for minutes.
-    QJsonObject dripping{{QStringLiteral("drip"), 0.25}, {QStringLiteral("drip_bytes"), 1000}};
-    s_server->SetRoutes({{QStringLiteral("/endless"), endless},
-                         {QStringLiteral("/drip"), dripping},
-                         {QStringLiteral("/next"), Page(QStringLiteral("<p>next page</p>"))}});
+    QJsonObject dripping { { QStringLiteral("drip"), 0.25 }, { QStringLiteral("drip_bytes"), 1000 } };
+    s_server->SetRoutes({ { QStringLiteral("/endless"), endless }, { QStringLiteral("/drip"), dripping },
+        { QStringLiteral("/next"), Page(QStringLiteral("<p>next page</p>")) } });
 
     CTraceCapture trace(*s_dir, "CUpdater=15");
     // Budget enough for 16 MB on a loaded machine: the size ends this one.
@@ -386,7 +391,7 @@ TEST_F(UpdaterTest, EndlessAndDrippingBodiesEndAtTheCheckLimits)
     EXPECT_EQ(huge.status, statusError);
     EXPECT_EQ(huge.error, ERROR_PAGE_TOO_LARGE);
     EXPECT_EQ(huge.http, 0u);
-    EXPECT_TRUE(huge.html.isEmpty());  // nothing of the 16 MB is kept
+    EXPECT_TRUE(huge.html.isEmpty()); // nothing of the 16 MB is kept
     EXPECT_EQ(huge.checksum, 0x55u);
     EXPECT_EQ(huge.states.back(), stateFinished);
     // The announced length is traced as the server wrote it, not as a negative number.
@@ -413,22 +418,23 @@ TEST_F(UpdaterTest, CancelEndsWith1223)
 {
     QJsonObject hang;
     hang[QStringLiteral("hang")] = true;
-    s_server->SetRoutes({{QStringLiteral("/hang"), hang}});
-    const Outcome cancelled = Check(s_server->Url(QStringLiteral("/hang")), kNoChecksum, kNoTime, [this](SPageCtx& ctx) {
-        // Once the fetch is under way, cancel as the cancel command does it.
-        ASSERT_EQ(taluvo::ui::WaitServingSends(m_window.connected, 10000), WAIT_OBJECT_0);
-        ctx.m_bCancelled = TRUE;
-        ctx.m_dwErrorCode = ERROR_CANCELLED;
-        SetEvent(ctx.m_hSignalEvent);
-    });
+    s_server->SetRoutes({ { QStringLiteral("/hang"), hang } });
+    const Outcome cancelled
+        = Check(s_server->Url(QStringLiteral("/hang")), kNoChecksum, kNoTime, [this](SPageCtx& ctx) {
+              // Once the fetch is under way, cancel as the cancel command does it.
+              ASSERT_EQ(taluvo::ui::WaitServingSends(m_window.connected, 10000), WAIT_OBJECT_0);
+              ctx.m_bCancelled = TRUE;
+              ctx.m_dwErrorCode = ERROR_CANCELLED;
+              SetEvent(ctx.m_hSignalEvent);
+          });
     EXPECT_EQ(cancelled.status, statusError);
     EXPECT_EQ(cancelled.error, 1223u);
 }
 
 TEST_F(UpdaterTest, ProxyCredentialsGoToTheProxyOnly)
 {
-    s_server->SetRoutes({{QStringLiteral("__proxy_auth__"), QStringLiteral("puser:ppass")},
-                         {QStringLiteral("/via"), Page(QStringLiteral("through the proxy"))}});
+    s_server->SetRoutes({ { QStringLiteral("__proxy_auth__"), QStringLiteral("puser:ppass") },
+        { QStringLiteral("/via"), Page(QStringLiteral("through the proxy")) } });
     m_prefs.GetParam(kUseProxy)->SetBool(true);
     m_prefs.GetParam(kProxyUserName)->SetString(QStringLiteral("puser"));
     m_prefs.GetParam(kProxyPassword)->SetString(QStringLiteral("ppass"));
@@ -442,7 +448,8 @@ TEST_F(UpdaterTest, ProxyCredentialsGoToTheProxyOnly)
     bool sawProxyAuth = false;
     for (const QJsonObject& request : s_server->Requests()) {
         const QJsonObject headers = request[QStringLiteral("headers")].toObject();
-        EXPECT_FALSE(headers.contains(QStringLiteral("Authorization"))) << request[QStringLiteral("line")].toString().toStdString();
+        EXPECT_FALSE(headers.contains(QStringLiteral("Authorization")))
+            << request[QStringLiteral("line")].toString().toStdString();
         sawProxyAuth = sawProxyAuth || headers.contains(QStringLiteral("Proxy-Authorization"));
     }
     EXPECT_TRUE(sawProxyAuth);
@@ -452,7 +459,7 @@ TEST_F(UpdaterTest, HttpsPages)
 {
     PageServer tls(*s_dir, "tls", true);
     taluvo::inet::SetCaFile(QString::fromStdString(tls.Cert()));
-    tls.SetRoutes({{QStringLiteral("/s"), Page(QStringLiteral("secure page body"))}});
+    tls.SetRoutes({ { QStringLiteral("/s"), Page(QStringLiteral("secure page body")) } });
     const Outcome result = Check(tls.Url(QStringLiteral("/s"), true));
     taluvo::inet::SetCaFile(QString());
     EXPECT_EQ(result.error, 0u);
@@ -478,4 +485,4 @@ TEST_F(UpdaterTest, ConstructorRefusesBadArguments)
     EXPECT_THROW(CUpdater(m_session, &ctx, QStringLiteral("http://a/"), &m_prefs), CFailException);
 }
 
-}  // namespace
+} // namespace

@@ -25,23 +25,19 @@ TEST(WatchedPart, CutsAsTheStoredChecksumsExpect)
         const char16_t* part;
     };
     const Case cases[] = {
-        {u"abcdef", u"", u"", 0, 5, u"abcd"},                    // the last two units are left out
-        {u"xxSTARTabcdSTOPyy", u"START", u"STOP", 2, 11, u"abc"},  // the unit before the stop text too
-        {u"xSTARTSTOPy", u"START", u"STOP", 1, 6, u""},
-        {u"xSTARTaSTOPy", u"START", u"STOP", 1, 7, u""},
-        {u"xSTARTabSTOPy", u"START", u"STOP", 1, 8, u"a"},
-        {u"xSTARTabc", u"START", u"STOP", 1, -1, u""},           // no stop after the start
-        {u"STOPabc", u"", u"STOP", 0, 0, u""},                   // stop at position 0
-        {u"abSTOPcd", u"", u"STOP", 0, 2, u"a"},
-        {u"a", u"", u"", 0, 0, u""},
-        {u"ab", u"", u"", 0, 1, u""},
-        {u"abc", u"", u"", 0, 2, u"a"},
-        {u"nothing here", u"START", u"", -1, 0, u""},
-        {u"START", u"START", u"", 0, 4, u""},                    // start at the very end
-        {u"xxSTARTabcdef", u"START", u"", 2, 12, u"abcd"},       // no stop text: up to two before the end
-        {u"STOPxSTARTyySTOP", u"START", u"STOP", 5, 12, u"y"},  // the stop is searched after the start
-        {u"aSTARTbSTARTcdSTOP", u"START", u"STOP", 1, 14, u"bSTARTc"},
-        {u"caseStartxxSTOP", u"start", u"", -1, 0, u""},        // exact case
+        { u"abcdef", u"", u"", 0, 5, u"abcd" }, // the last two units are left out
+        { u"xxSTARTabcdSTOPyy", u"START", u"STOP", 2, 11, u"abc" }, // the unit before the stop text too
+        { u"xSTARTSTOPy", u"START", u"STOP", 1, 6, u"" }, { u"xSTARTaSTOPy", u"START", u"STOP", 1, 7, u"" },
+        { u"xSTARTabSTOPy", u"START", u"STOP", 1, 8, u"a" },
+        { u"xSTARTabc", u"START", u"STOP", 1, -1, u"" }, // no stop after the start
+        { u"STOPabc", u"", u"STOP", 0, 0, u"" }, // stop at position 0
+        { u"abSTOPcd", u"", u"STOP", 0, 2, u"a" }, { u"a", u"", u"", 0, 0, u"" }, { u"ab", u"", u"", 0, 1, u"" },
+        { u"abc", u"", u"", 0, 2, u"a" }, { u"nothing here", u"START", u"", -1, 0, u"" },
+        { u"START", u"START", u"", 0, 4, u"" }, // start at the very end
+        { u"xxSTARTabcdef", u"START", u"", 2, 12, u"abcd" }, // no stop text: up to two before the end
+        { u"STOPxSTARTyySTOP", u"START", u"STOP", 5, 12, u"y" }, // the stop is searched after the start
+        { u"aSTARTbSTARTcdSTOP", u"START", u"STOP", 1, 14, u"bSTARTc" },
+        { u"caseStartxxSTOP", u"start", u"", -1, 0, u"" }, // exact case
     };
     for (const Case& c : cases) {
         const QString html = QString::fromUtf16(c.html);
@@ -117,37 +113,39 @@ TEST(WatchedPart, StoredChecksumIsZlibCrc32OfTheCutBytes)
     struct Case {
         std::string page;
         std::u16string start, stop;
-        std::string part;  // the bytes the checksum is of
+        std::string part; // the bytes the checksum is of
     };
     std::vector<Case> cases = {
-        {"abcdef", u"", u"", "abcd"},
-        {"xxSTARTabcdSTOPyy", u"START", u"STOP", "abc"},
-        {"<b>Pr\xC3\xA9is: 12 \xE2\x82\xAC</b>", u"<b>", u"</b>", "Pr\xC3\xA9is: 12 "},
-        {"<b>\xC3\xA9t\xC3\xA9 \xC3\xA0 Z\xC3\xBCrich!</b>", u"<b>", u"</b>", "\xC3\xA9t\xC3\xA9 \xC3\xA0 Z\xC3\xBCrich"},
+        { "abcdef", u"", u"", "abcd" },
+        { "xxSTARTabcdSTOPyy", u"START", u"STOP", "abc" },
+        { "<b>Pr\xC3\xA9is: 12 \xE2\x82\xAC</b>", u"<b>", u"</b>", "Pr\xC3\xA9is: 12 " },
+        { "<b>\xC3\xA9t\xC3\xA9 \xC3\xA0 Z\xC3\xBCrich!</b>", u"<b>", u"</b>",
+            "\xC3\xA9t\xC3\xA9 \xC3\xA0 Z\xC3\xBCrich" },
         // Latin-1 bytes are not UTF-8: each comes back as itself.
-        {"<i>caf\xE9 cr\xE8me</i>", u"<i>", u"</i>", "caf\xE9 cr\xE8m"},
-        {"\xFF\xFEhead\x80\x81tail", u"", u"", "\xFF\xFEhead\x80\x81ta"},
+        { "<i>caf\xE9 cr\xE8me</i>", u"<i>", u"</i>", "caf\xE9 cr\xE8m" },
+        { "\xFF\xFEhead\x80\x81tail", u"", u"", "\xFF\xFEhead\x80\x81ta" },
         // A start text outside ASCII, found in the decoded page.
-        {"x\xC2\xABquote\xC2\xBB!", u"\u00AB", u"\u00BB", "quot"},
+        { "x\xC2\xABquote\xC2\xBB!", u"\u00AB", u"\u00BB", "quot" },
         // The unit left out before the stop is the low half of a pair: the lone high half
         // becomes U+FFFD.
-        {"<p>x\xF0\x9F\x98\x80y\xF0\x9F\x98\x80</p>", u"<p>", u"</p>", "x\xF0\x9F\x98\x80y\xEF\xBF\xBD"},
+        { "<p>x\xF0\x9F\x98\x80y\xF0\x9F\x98\x80</p>", u"<p>", u"</p>", "x\xF0\x9F\x98\x80y\xEF\xBF\xBD" },
         // A sequence cut short by the page's end is kept as its bytes.
-        {"abc\xE2\x82", u"", u"", "abc"},
-        {"[\xE2\x82]..", u"[", u".", "\xE2\x82"},
+        { "abc\xE2\x82", u"", u"", "abc" },
+        { "[\xE2\x82]..", u"[", u".", "\xE2\x82" },
     };
     // Long parts: multi-byte and escaped characters everywhere, so piece boundaries fall inside.
     std::mt19937 random(33);
-    const char* const atoms[] = {"a", "<p>", "\xC3\xA9", "\xE2\x82\xAC", "\xF0\x9F\x98\x80", "\xE9", "\x80", " "};
-    for (size_t size : {16383u, 16384u, 16385u, 50000u, 200000u}) {
+    const char* const atoms[] = { "a", "<p>", "\xC3\xA9", "\xE2\x82\xAC", "\xF0\x9F\x98\x80", "\xE9", "\x80", " " };
+    for (size_t size : { 16383u, 16384u, 16385u, 50000u, 200000u }) {
         std::string body;
         while (body.size() < size)
             body += atoms[random() % std::size(atoms)];
         const std::string page = "<html>START" + body + "Z" + "STOP</html>";
         const QString text = PageText(page);
-        const QString part = text.mid(text.indexOf(u"START") + 5, text.indexOf(u"STOP") - text.indexOf(u"START") - 5 - 1);
+        const QString part
+            = text.mid(text.indexOf(u"START") + 5, text.indexOf(u"STOP") - text.indexOf(u"START") - 5 - 1);
         const QByteArray bytes = taluvo::AnsiEncode(part);
-        cases.push_back({page, u"START", u"STOP", std::string(bytes.constData(), static_cast<size_t>(bytes.size()))});
+        cases.push_back({ page, u"START", u"STOP", std::string(bytes.constData(), static_cast<size_t>(bytes.size())) });
     }
 
     std::vector<std::string> parts;

@@ -7,8 +7,7 @@ using namespace taluvo::test;
 
 namespace {
 
-class AboutCommand : public MainFrameTest {
-};
+class AboutCommand : public MainFrameTest { };
 
 TEST_F(AboutCommand, TheHelpMenuItemOpensTheAboutBox)
 {

@@ -17,9 +17,9 @@
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
-#include <QTimer>
 #include <QImage>
 #include <QPixmap>
+#include <QTimer>
 #include <QWidget>
 
 #include <cstdio>
@@ -123,22 +123,31 @@ int main(int argc, char** argv)
     const Key keys[] = {
         { "ctrl+shift+n", ID_GROUP_ADD, selectPage, [&] { return lastDialog == 202; } },
         { "ctrl+shift+m", ID_GROUP_MODIFY, selectGroup, [&] { return lastDialog == 202; } },
-        { "ctrl+shift+m", ID_GROUP_MODIFY, selectPage, [&] { return lastBox == QStringLiteral("Please select group."); } },
-        { "ctrl+shift+d", ID_GROUP_DELETE, selectPage, [&] { return lastBox == QStringLiteral("Please select group."); } },
+        { "ctrl+shift+m", ID_GROUP_MODIFY, selectPage,
+            [&] { return lastBox == QStringLiteral("Please select group."); } },
+        { "ctrl+shift+d", ID_GROUP_DELETE, selectPage,
+            [&] { return lastBox == QStringLiteral("Please select group."); } },
         { "ctrl+shift+t", ID_GROUP_TOGGLE, selectGroup, [&] { return groupEnabled() != groupWas; } },
-        { "ctrl+shift+t", ID_GROUP_TOGGLE, selectPage, [&] { return lastBox == QStringLiteral("Please select group."); } },
+        { "ctrl+shift+t", ID_GROUP_TOGGLE, selectPage,
+            [&] { return lastBox == QStringLiteral("Please select group."); } },
         { "ctrl+d", ID_PAGE_DELETE, selectGroup, [&] { return lastBox == QStringLiteral("Please select page."); } },
         { "ctrl+t", ID_PAGE_TOGGLE, selectPage, [&] { return pageEnabled() != pageWas; } },
         { "ctrl+t", ID_PAGE_TOGGLE, selectGroup, [&] { return lastBox == QStringLiteral("Please select page."); } },
-        { "ctrl+x", ID_PAGE_CANCEL_STATUS, selectPage, [&] { return frame.m_mainTree.GetItemData(frame.FindPage(1, 1)) >> 16 == 3; } },
-        { "ctrl+x", ID_PAGE_CANCEL_STATUS, selectGroup, [&] { return lastBox == QStringLiteral("Please select page."); } },
+        { "ctrl+x", ID_PAGE_CANCEL_STATUS, selectPage,
+            [&] { return frame.m_mainTree.GetItemData(frame.FindPage(1, 1)) >> 16 == 3; } },
+        { "ctrl+x", ID_PAGE_CANCEL_STATUS, selectGroup,
+            [&] { return lastBox == QStringLiteral("Please select page."); } },
         { "ctrl+c", ID_PAGE_COPY_ADDRESS, selectPage,
             [&] { return taluvo::ui::ClipboardText() == QStringLiteral("http://example.test/browser"); } },
-        { "ctrl+c", ID_PAGE_COPY_ADDRESS, selectGroup, [&] { return lastBox == QStringLiteral("Please select page."); } },
+        { "ctrl+c", ID_PAGE_COPY_ADDRESS, selectGroup,
+            [&] { return lastBox == QStringLiteral("Please select page."); } },
         { "alt+Return", ID_PAGE_PROPERTIES, selectPage, [&] { return lastDialog == 207; } },
-        { "alt+Return", ID_PAGE_PROPERTIES, selectGroup, [&] { return lastBox == QStringLiteral("Please select page."); } },
-        { "F12", ID_FILE_WORK_OFFLINE, nothing, [&] { return offline() != offlineWas && offlineChecked() == offline(); } },
-        { "F12", ID_FILE_WORK_OFFLINE, nothing, [&] { return offline() == offlineWas && offlineChecked() == offline(); } },
+        { "alt+Return", ID_PAGE_PROPERTIES, selectGroup,
+            [&] { return lastBox == QStringLiteral("Please select page."); } },
+        { "F12", ID_FILE_WORK_OFFLINE, nothing,
+            [&] { return offline() != offlineWas && offlineChecked() == offline(); } },
+        { "F12", ID_FILE_WORK_OFFLINE, nothing,
+            [&] { return offline() == offlineWas && offlineChecked() == offline(); } },
     };
     // The keys are pressed from a timer while the main message loop runs: accelerators belong to
     // that loop, as on the desktop.

@@ -272,8 +272,9 @@ TEST_F(CheckCommands, OpeningPagesUsesTheStoredAddressAndResetsNew)
 
 TEST_F(CheckCommands, APageStaysNewUnlessItsBrowserReallyStarted)
 {
-    ASSERT_TRUE(Start(Group(1, "G", 1, sortAlphabeticalAsc) + Insert({ 1, 1, Url("/a"), "http://one/", "1", m_now, 1, 60, 1 })
-        + Insert({ 2, 1, Url("/a"), "-new-instance", "2", m_now, 1, 60, 1 })));
+    ASSERT_TRUE(
+        Start(Group(1, "G", 1, sortAlphabeticalAsc) + Insert({ 1, 1, Url("/a"), "http://one/", "1", m_now, 1, 60, 1 })
+            + Insert({ 2, 1, Url("/a"), "-new-instance", "2", m_now, 1, 60, 1 })));
     // The desktop as the test builds it: a default browser whose program cannot be executed.
     for (const char* sub : { "config", "data", "data/applications", "bin", "my browser" })
         mkdir(m_dir.File(sub).c_str(), 0755);
@@ -289,9 +290,8 @@ TEST_F(CheckCommands, APageStaysNewUnlessItsBrowserReallyStarted)
     const std::string recorder = m_dir.File("my browser/recorder");
     WriteArgvRecorder(recorder, m_dir.File("browser.out"));
     g_prefs.GetParam(kBrowserResetNewStatus)->SetBool(true);
-    auto open = [this](const char16_t* link) {
-        m_frame.SendMessage(WM_TOOLTIP_HYPERLINK, reinterpret_cast<WPARAM>(link));
-    };
+    auto open
+        = [this](const char16_t* link) { m_frame.SendMessage(WM_TOOLTIP_HYPERLINK, reinterpret_cast<WPARAM>(link)); };
 
     // The popup's link with the default browser, then with the user's own: neither starts.
     g_prefs.GetParam(kUseDefaultBrowser)->SetBool(true);
@@ -300,8 +300,8 @@ TEST_F(CheckCommands, APageStaysNewUnlessItsBrowserReallyStarted)
     g_prefs.GetParam(kUserBrowserPath)->SetString(QString::fromStdString(broken) + QStringLiteral(" --new-window"));
     open(u"1,1,x");
     // A stored address that a browser would take for an option reaches no browser at all.
-    g_prefs.GetParam(kUserBrowserPath)->SetString(QStringLiteral("\"") + QString::fromStdString(recorder)
-        + QStringLiteral("\" --new-window"));
+    g_prefs.GetParam(kUserBrowserPath)
+        ->SetString(QStringLiteral("\"") + QString::fromStdString(recorder) + QStringLiteral("\" --new-window"));
     open(u"1,2,x");
     ASSERT_EQ(m_messages.size(), 3u);
     for (const QString& message : m_messages)
@@ -311,7 +311,8 @@ TEST_F(CheckCommands, APageStaysNewUnlessItsBrowserReallyStarted)
 
     // The user's browser with arguments of its own: they stay, the address follows as one argument.
     open(u"1,1,x");
-    EXPECT_EQ(ReadArgv(m_dir.File("browser.out")), (std::vector<std::string> { recorder, "--new-window", "http://one/" }));
+    EXPECT_EQ(
+        ReadArgv(m_dir.File("browser.out")), (std::vector<std::string> { recorder, "--new-window", "http://one/" }));
     EXPECT_EQ(Sqlite(DatabasePath(), "SELECT id, status FROM PAGES ORDER BY id;"), "1|3\n2|1");
     EXPECT_EQ(m_messages.size(), 3u);
 }
@@ -417,7 +418,9 @@ TEST_F(CheckCommands, AutomaticDetectionWorksOfflineWithoutAConnectionAndComesBa
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         const std::vector<NetworkInterface> interfaces = c.interfaces;
-        taluvo::shell::SetInterfaceSource([interfaces] { return interfaces; }); // NOLINT(performance-no-automatic-move): asked more than once, so each call hands out a copy
+        taluvo::shell::SetInterfaceSource([interfaces] {
+            return interfaces;
+        }); // NOLINT(performance-no-automatic-move): asked more than once, so each call hands out a copy
         m_frame.SendMessage(WM_TIMER, g_iCheckOnlineTimerId);
         EXPECT_EQ(g_prefs.GetParam(kWorkOffline)->GetBool(), c.offline);
         EXPECT_NE(m_frame.m_iCheckOnlineTimer, 0u);

@@ -23,7 +23,7 @@ struct PageRow {
     std::string url;
     std::string urlBrowser;
     std::string descr;
-    long long lastChecked;  // 4294967295: never checked
+    long long lastChecked; // 4294967295: never checked
     int enable = 1;
     int interval = 60;
     int status = 3;

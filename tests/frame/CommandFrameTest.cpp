@@ -19,9 +19,8 @@ TEST_F(MainFrameTest, CommandFailuresAreShownOnceWithTheirShortText)
         after = true;
     });
     EXPECT_FALSE(after);
-    m_frame.CommandFrame(u"CMainFrame::OnTest", [&] {
-        CMainFrame::SqlGuard([&] { m_db.execDML("UPDATE NO_SUCH_TABLE SET x = 1;"); });
-    });
+    m_frame.CommandFrame(
+        u"CMainFrame::OnTest", [&] { CMainFrame::SqlGuard([&] { m_db.execDML("UPDATE NO_SUCH_TABLE SET x = 1;"); }); });
     bool ran = false;
     m_frame.CommandFrame(u"CMainFrame::OnTest", [&] { ran = true; });
     EXPECT_TRUE(ran);

@@ -20,11 +20,11 @@ namespace {
 class ForeignLock {
 public:
     ForeignLock(const TempDir& dir, const std::string& database, std::chrono::seconds most)
-        : m_state(dir.File("lock-state")), m_release(dir.File("lock-release"))
+        : m_state(dir.File("lock-state"))
+        , m_release(dir.File("lock-release"))
     {
         m_process = std::make_unique<ChildProcess>(std::vector<std::string> { "/usr/bin/python3",
-            std::string(TALUVO_SOURCE_DIR) + "/tests/frame/hold_database_lock.py", database,
- m_state, m_release,
+            std::string(TALUVO_SOURCE_DIR) + "/tests/frame/hold_database_lock.py", database, m_state, m_release,
             std::to_string(most.count()) });
     }
     ~ForeignLock() { Release(); }
@@ -48,7 +48,8 @@ protected:
         MainFrameTest::SetUp();
         m_server = std::make_unique<PageServer>(m_dir, "pages");
         m_server->SetRoutes({ { QStringLiteral("/a"), Page(QStringLiteral("page a")) },
-            { QStringLiteral("/b"), Page(QStringLiteral("page b")) }, { QStringLiteral("/c"), Page(QStringLiteral("page c")) } });
+            { QStringLiteral("/b"), Page(QStringLiteral("page b")) },
+            { QStringLiteral("/c"), Page(QStringLiteral("page c")) } });
         m_now = QDateTime::currentSecsSinceEpoch();
     }
     void TearDown() override
@@ -61,9 +62,10 @@ protected:
     // a disabled one the user can switch on.
     bool Start()
     {
-        const std::string rows = Group(1, "G", 1, sortAlphabeticalAsc) + Insert({ 1, 1, Url("/a"), "", "a", m_now - 600 })
-            + Insert({ 2, 1, Url("/b"), "", "b", m_now - 600 }) + Insert({ 3, 1, Url("/c"), "", "c", m_now - 600 })
-            + Insert({ 4, 1, Url("/a"), "", "off", m_now - 600, 0 }) + "UPDATE PAGES SET checkSum = 1;\n";
+        const std::string rows = Group(1, "G", 1, sortAlphabeticalAsc)
+            + Insert({ 1, 1, Url("/a"), "", "a", m_now - 600 }) + Insert({ 2, 1, Url("/b"), "", "b", m_now - 600 })
+            + Insert({ 3, 1, Url("/c"), "", "c", m_now - 600 }) + Insert({ 4, 1, Url("/a"), "", "off", m_now - 600, 0 })
+            + "UPDATE PAGES SET checkSum = 1;\n";
         if (Sqlite(DatabasePath(), SchemaSql() + rows) != "" || !Create() || !m_messages.empty())
             return false;
         g_prefs.GetParam(kWorkOffline)->SetBool(false);

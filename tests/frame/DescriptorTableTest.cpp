@@ -65,9 +65,9 @@ protected:
 TEST_F(DescriptorTable, ACrowdAtTheToolbarPortLeavesDescriptorsForTheChecks)
 {
     const std::string url = m_server->Url(QStringLiteral("/a")).toStdString();
-    ASSERT_EQ(Sqlite(DatabasePath(), SchemaSql() + Group(1, "G", 1, sortAlphabeticalAsc)
-                  + "INSERT INTO PAGES VALUES(1, 1, " + SqlText(url) + ", " + SqlText(url)
-                  + ", '', '', 'a', 1000, 4294967295, 1, 1, 600, 3, 0, 0);\n"),
+    ASSERT_EQ(Sqlite(DatabasePath(),
+                  SchemaSql() + Group(1, "G", 1, sortAlphabeticalAsc) + "INSERT INTO PAGES VALUES(1, 1, " + SqlText(url)
+                      + ", " + SqlText(url) + ", '', '', 'a', 1000, 4294967295, 1, 1, 600, 3, 0, 0);\n"),
         "");
     ASSERT_TRUE(Create());
     ASSERT_TRUE(g_pListener);

@@ -71,8 +71,9 @@ TEST_F(EndToEnd, ChangedPageIsStoredShownLoggedAndAnnounced)
     // The command records each argument on a line of its own.
     const std::string record = dir.File("args.txt");
     const std::string script = dir.File("record.sh");
-    WriteFile(script, "#!/bin/sh\nfor a in \"$@\"; do printf '[%s]\\n' \"$a\"; done > '" + record + ".tmp'\nmv '" + record
-            + ".tmp' '" + record + "'\n");
+    WriteFile(script,
+        "#!/bin/sh\nfor a in \"$@\"; do printf '[%s]\\n' \"$a\"; done > '" + record + ".tmp'\nmv '" + record + ".tmp' '"
+            + record + "'\n");
     ::chmod(script.c_str(), 0755);
 
     const long long now = QDateTime::currentSecsSinceEpoch();
@@ -81,15 +82,15 @@ TEST_F(EndToEnd, ChangedPageIsStoredShownLoggedAndAnnounced)
     const std::string dead = "http://127.0.0.1:" + std::to_string(DeadPort()) + "/gone";
     // The browser address has blanks, quotes and markup: it must stay one argument and plain text.
     const std::string movingBrowser = moving + "?q=\"a b\"&x=<i>";
-    ASSERT_EQ(Sqlite(DatabasePath(),
-                  SchemaSql() + Group(1, "Watched", 1, sortStatus) + Group(2, "Off", 0, sortAlphabeticalAsc)
-                      + Insert({ 1, 1, stable, stable, "Stable page", now - 500 })
-                      + Insert({ 2, 1, moving, movingBrowser, "Moving page", now - 900 })
-                      + Insert({ 3, 1, dead, dead, "Dead page", now - 300 })
-                      + Insert({ 4, 1, server.Url(QStringLiteral("/never")).toStdString(), "", "Never checked",
-                          4294967295LL })
-                      + Insert({ 5, 2, server.Url(QStringLiteral("/never")).toStdString(), "", "Group off",
-                          now - 900 })),
+    ASSERT_EQ(
+        Sqlite(DatabasePath(),
+            SchemaSql() + Group(1, "Watched", 1, sortStatus) + Group(2, "Off", 0, sortAlphabeticalAsc)
+                + Insert({ 1, 1, stable, stable, "Stable page", now - 500 })
+                + Insert({ 2, 1, moving, movingBrowser, "Moving page", now - 900 })
+                + Insert({ 3, 1, dead, dead, "Dead page", now - 300 })
+                + Insert(
+                    { 4, 1, server.Url(QStringLiteral("/never")).toStdString(), "", "Never checked", 4294967295LL })
+                + Insert({ 5, 2, server.Url(QStringLiteral("/never")).toStdString(), "", "Group off", now - 900 })),
         "");
 
     DesktopRequests desktop(true);
@@ -147,10 +148,10 @@ TEST_F(EndToEnd, ChangedPageIsStoredShownLoggedAndAnnounced)
     EXPECT_EQ(TREE_GET_STATUS(m_frame.m_mainTree.GetItemData(m_frame.FindPage(1, 3))), statusError);
 
     // The update log: exactly one entry, for the changed page.
-    const unsigned checked = static_cast<unsigned>(
-        std::stoul(Sqlite(DatabasePath(), "SELECT lastChecked FROM PAGES WHERE id = 2;")));
-    const std::string entry = "Description : Moving page\r\nAddress     : " + moving + "\r\nDate & Time : "
-        + FormatTime(checked).toStdString() + "\r\n" + std::string(77, '-') + "\r\n";
+    const unsigned checked
+        = static_cast<unsigned>(std::stoul(Sqlite(DatabasePath(), "SELECT lastChecked FROM PAGES WHERE id = 2;")));
+    const std::string entry = "Description : Moving page\r\nAddress     : " + moving
+        + "\r\nDate & Time : " + FormatTime(checked).toStdString() + "\r\n" + std::string(77, '-') + "\r\n";
     EXPECT_EQ(ReadFile(logPath), entry);
 
     // The popup at the tray: one row, its texts escaped, its link the ids.
@@ -182,8 +183,10 @@ TEST_F(EndToEnd, ChangedPageIsStoredShownLoggedAndAnnounced)
     // The copy recipients are listed in the To header after the first.
     EXPECT_TRUE(mail.contains(QStringLiteral("To: \"One\" <one@example.com>,\n\t\"Two\" <two@example.com>")))
         << mail.toStdString();
-    EXPECT_TRUE(mail.contains(QStringLiteral("Content-Type: text/plain;\n\tcharset=\"iso-8859-1\""))) << mail.toStdString();
-    EXPECT_TRUE(mail.contains(QStringLiteral("Page \"") + QString::fromStdString(moving) + QStringLiteral("\" was updated.")))
+    EXPECT_TRUE(mail.contains(QStringLiteral("Content-Type: text/plain;\n\tcharset=\"iso-8859-1\"")))
+        << mail.toStdString();
+    EXPECT_TRUE(
+        mail.contains(QStringLiteral("Page \"") + QString::fromStdString(moving) + QStringLiteral("\" was updated.")))
         << mail.toStdString();
     EXPECT_TRUE(mail.contains(QStringLiteral("X-RcptTo: one@example.com, two@example.com"))) << mail.toStdString();
 

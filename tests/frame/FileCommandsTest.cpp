@@ -153,8 +153,9 @@ TEST_F(FileCommands, AnImportIntoAUserOrderGroupAppendsInIdOrderAndClearingKeeps
     ASSERT_TRUE(Start(Group(2, "MINE", 1, 4) + Page(2, 2, "Zulu") + Page(3, 2, "Able")));
     ASSERT_EQ(PageLabels(2), (std::vector<QString> { QStringLiteral("Zulu"), QStringLiteral("Able") }));
     Import({ 3, 0 });
-    EXPECT_EQ(PageLabels(2), (std::vector<QString> { QStringLiteral("Zulu"), QStringLiteral("Able"),
-                                 QStringLiteral("First post"), QStringLiteral("Files") }));
+    EXPECT_EQ(PageLabels(2),
+        (std::vector<QString> {
+            QStringLiteral("Zulu"), QStringLiteral("Able"), QStringLiteral("First post"), QStringLiteral("Files") }));
     EXPECT_EQ(StoredOrder(2), "2,3,4,5");
 
     Import({ 1 }, true);

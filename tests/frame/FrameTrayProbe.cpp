@@ -4,18 +4,18 @@
 // Exit) closes it. Exit code 0 on success; the steps are printed for the test's log.
 #include "core/Globals.h"
 #include "frame/mainfrm.h"
-#include "tests/frame/ProbeWindow.h"
-#include "tests/platform/ui/TrayTestSupport.h"
 #include "platform/ui/Application.h"
 #include "platform/ui/Tray.h"
 #include "res/resource.h"
+#include "tests/frame/ProbeWindow.h"
+#include "tests/platform/ui/TrayTestSupport.h"
 
 #include <QApplication>
 #include <QEventLoop>
 #include <QGuiApplication>
+#include <QMenu>
 #include <QStyleHints>
 #include <QTimer>
-#include <QMenu>
 #include <QWidget>
 #include <QWindow>
 
@@ -26,10 +26,8 @@
 
 #include <sys/wait.h>
 
-
 using namespace taluvo::test::tray;
 namespace {
-
 
 // Sends the window into the tray with the message given and returns the icon's centre once the tray
 // shows it.

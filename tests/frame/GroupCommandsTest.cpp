@@ -26,8 +26,8 @@ constexpr int kSortType = 1001;
 
 // What the user does in the group dialog; what it showed when it opened is kept.
 struct GroupDialogInput {
-    QString typed;          // typed over the selected title
-    int sortIndex = -1;     // -1: left as proposed
+    QString typed; // typed over the selected title
+    int sortIndex = -1; // -1: left as proposed
     bool flipEnable = false;
     int button = IDOK;
 };
@@ -66,7 +66,11 @@ protected:
         });
         Command(command);
     }
-    std::string Groups() { return Sqlite(DatabasePath(), "SELECT id, title, enable, sortType, ifnull(pagesOrder, 'NULL') FROM GROUPS ORDER BY id;"); }
+    std::string Groups()
+    {
+        return Sqlite(
+            DatabasePath(), "SELECT id, title, enable, sortType, ifnull(pagesOrder, 'NULL') FROM GROUPS ORDER BY id;");
+    }
     // A toolbar connected to the window's server, past the list it gets on connecting.
     int ConnectToolbar()
     {
@@ -83,7 +87,8 @@ protected:
         const std::vector<nettest::Frame> got = m_peer.Read(toolbar, 1);
         ASSERT_EQ(got.size(), 1u) << after;
         EXPECT_EQ(got[0].type, MSG_GROUPS_DATA) << after;
-        EXPECT_EQ(got[0].payload, m_peer.OracleGroupsPayload(DatabasePath())) << after << ": " << nettest::Describe(got);
+        EXPECT_EQ(got[0].payload, m_peer.OracleGroupsPayload(DatabasePath()))
+            << after << ": " << nettest::Describe(got);
     }
 
     GroupDialogSeen seen;
@@ -197,14 +202,17 @@ TEST_F(GroupCommands, ModifyShowsStoredTitlesUpperCasedAndNeverWritesAnUnknownSo
 TEST_F(GroupCommands, SwitchingToUserOrderKeepsTheOrderShownAndBackSortsAtOnce)
 {
     ASSERT_TRUE(Start(Group(1, "G", 1, 2) + Page(1, 1, "Alpha") + Page(2, 1, "Charlie") + Page(3, 1, "Bravo")));
-    ASSERT_EQ(PageLabels(1), (std::vector<QString> { QStringLiteral("Charlie"), QStringLiteral("Bravo"), QStringLiteral("Alpha") }));
+    ASSERT_EQ(PageLabels(1),
+        (std::vector<QString> { QStringLiteral("Charlie"), QStringLiteral("Bravo"), QStringLiteral("Alpha") }));
     Select(1);
     WithDialog(ID_GROUP_MODIFY, { QString(), 3 });
     EXPECT_EQ(StoredOrder(1), "2,3,1");
-    EXPECT_EQ(PageLabels(1), (std::vector<QString> { QStringLiteral("Charlie"), QStringLiteral("Bravo"), QStringLiteral("Alpha") }));
+    EXPECT_EQ(PageLabels(1),
+        (std::vector<QString> { QStringLiteral("Charlie"), QStringLiteral("Bravo"), QStringLiteral("Alpha") }));
     WithDialog(ID_GROUP_MODIFY, { QString(), 0 });
     EXPECT_EQ(StoredOrder(1), "2,3,1"); // left as it was
-    EXPECT_EQ(PageLabels(1), (std::vector<QString> { QStringLiteral("Alpha"), QStringLiteral("Bravo"), QStringLiteral("Charlie") }));
+    EXPECT_EQ(PageLabels(1),
+        (std::vector<QString> { QStringLiteral("Alpha"), QStringLiteral("Bravo"), QStringLiteral("Charlie") }));
 }
 
 TEST_F(GroupCommands, TheGroupIsFoundAgainAfterTheDialogAndAGoneGroupIsReported)
@@ -251,8 +259,9 @@ TEST_F(GroupCommands, DeleteAsksRefusesARunningCheckAndDropsQueuedOnes)
     };
     Select(1);
     Command(ID_GROUP_DELETE);
-    EXPECT_EQ(Messages(), "Confirmation.: Taking this action will permanently delete this group and pages in it from "
-                          "database.\n\nAre you sure you want do this?\n");
+    EXPECT_EQ(Messages(),
+        "Confirmation.: Taking this action will permanently delete this group and pages in it from "
+        "database.\n\nAre you sure you want do this?\n");
     EXPECT_EQ(RootLabels().size(), 2u);
 
     m_messages.clear();
@@ -273,14 +282,16 @@ TEST_F(GroupCommands, DeleteAsksRefusesARunningCheckAndDropsQueuedOnes)
     // Nothing is selected afterwards, and only "add group" is available.
     EXPECT_EQ(m_frame.m_mainTree.GetSelectedItem(), nullptr);
     EXPECT_TRUE(Enabled(ID_GROUP_ADD));
-    for (UINT id : { ID_GROUP_DELETE, ID_GROUP_MODIFY, ID_GROUP_TOGGLE, ID_GROUP_CHECK_ALL, ID_PAGE_ADD, ID_PAGE_DELETE })
+    for (UINT id :
+        { ID_GROUP_DELETE, ID_GROUP_MODIFY, ID_GROUP_TOGGLE, ID_GROUP_CHECK_ALL, ID_PAGE_ADD, ID_PAGE_DELETE })
         EXPECT_FALSE(Enabled(id)) << id;
 
     // With nothing selected the group commands say so and change nothing.
     m_messages.clear();
     for (UINT id : { ID_GROUP_DELETE, ID_GROUP_TOGGLE, ID_GROUP_MODIFY })
         Command(id);
-    EXPECT_EQ(Messages(), "Error: Selected item is NULL.\nError: Selected item is NULL.\nError: Select item is NULL.\n");
+    EXPECT_EQ(
+        Messages(), "Error: Selected item is NULL.\nError: Selected item is NULL.\nError: Select item is NULL.\n");
     Select(2, 3);
     Command(ID_GROUP_TOGGLE);
     EXPECT_EQ(m_messages.back().toStdString(), "Error: Please select group.");

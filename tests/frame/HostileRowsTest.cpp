@@ -63,7 +63,7 @@ TEST_F(HostileRows, ALineBreakInADescriptionForgesNoLogEntry)
     EXPECT_EQ(entry.find("\r\nDescription : FAKE"), std::string::npos) << entry;
     EXPECT_EQ(entry.find("\r\nAddress     : http://elsewhere/"), std::string::npos) << entry;
     EXPECT_EQ(entry.rfind("Description : evil Description : FAKE Address     : http://elsewhere/ \r\nAddress     : "
-                  + Url("/a") + "\r\nDate & Time : ",
+                      + Url("/a") + "\r\nDate & Time : ",
                   0),
         0u)
         << entry;

@@ -136,9 +136,9 @@ TEST_F(MainFrameTest, DatabaseInitializationErrorNamesTheFileAndTheCause)
 TEST_F(MainFrameTest, UnusableStoredSettingsAreSetAsideAndSaidOnce)
 {
     StoreSettings(777);
-    const std::string original =
-        QByteArray::fromHex(QByteArray::fromStdString(Sqlite(DatabasePath(), "SELECT hex(blobPrefs) FROM PREFS;")))
-            .toStdString();
+    const std::string original
+        = QByteArray::fromHex(QByteArray::fromStdString(Sqlite(DatabasePath(), "SELECT hex(blobPrefs) FROM PREFS;")))
+              .toStdString();
     ASSERT_EQ(Sqlite(DatabasePath(), "UPDATE PREFS SET blobPrefs = CAST(x'" + ToUtf8Hex(original) + "' AS TEXT);"), "");
 
     ASSERT_TRUE(Create());

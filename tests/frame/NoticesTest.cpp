@@ -46,9 +46,9 @@ protected:
     bool Start() { return WriteRows() && Create() && m_messages.empty(); }
     bool WriteRows()
     {
-        const std::string rows = SchemaSql() + Group(1, "G", 1, sortAlphabeticalAsc) + Group(2, "H", 1, sortAlphabeticalAsc)
-            + "INSERT INTO PAGES VALUES(1, 1, " + SqlText(Url("/a")) + ", " + SqlText(Url("/a"))
-            + ", '', '', 'a', 1000, 4294967295, 1, 1, 600, 3, 0, 0);\n"
+        const std::string rows = SchemaSql() + Group(1, "G", 1, sortAlphabeticalAsc)
+            + Group(2, "H", 1, sortAlphabeticalAsc) + "INSERT INTO PAGES VALUES(1, 1, " + SqlText(Url("/a")) + ", "
+            + SqlText(Url("/a")) + ", '', '', 'a', 1000, 4294967295, 1, 1, 600, 3, 0, 0);\n"
             + "INSERT INTO PAGES VALUES(2, 2, " + SqlText(Url("/b")) + ", " + SqlText(Url("/b"))
             + ", '', '', 'b', 1000, 4294967295, 1, 1, 600, 3, 0, 0);\n";
         return Sqlite(DatabasePath(), rows).empty();
@@ -142,7 +142,9 @@ TEST_F(Notices, ResultsThatCannotBeStoredInAReadOnlyMountedDatabaseAreSaid)
     if (!IsReadOnlyChild()) {
         // Everything a start would add is there already, so only the results need writing.
         ASSERT_TRUE(WriteRows());
-        ASSERT_EQ(Sqlite(DatabasePath(), "CREATE TABLE PREFS (blobPrefs BLOB);\nCREATE INDEX PAGES_groupId ON PAGES(groupId);\n"), "");
+        ASSERT_EQ(Sqlite(DatabasePath(),
+                      "CREATE TABLE PREFS (blobPrefs BLOB);\nCREATE INDEX PAGES_groupId ON PAGES(groupId);\n"),
+            "");
         const std::string before = Stored();
         std::string output;
         const ReadOnlyRun run = RunAgainWithReadOnly({ DatabasePath() }, output);
@@ -177,7 +179,8 @@ TEST_F(Notices, AnUpdateLogInAReadOnlyMountedFolderIsSaid)
     ASSERT_TRUE(Start());
     m_frame.m_logFile.SetFileName(QString::fromStdString(log));
     ASSERT_TRUE(CheckAll());
-    EXPECT_EQ(StatusText(), QStringLiteral("The update log \"%1\" cannot be written.").arg(QString::fromStdString(log)));
+    EXPECT_EQ(
+        StatusText(), QStringLiteral("The update log \"%1\" cannot be written.").arg(QString::fromStdString(log)));
     EXPECT_TRUE(m_messages.empty());
     g_prefs.GetParam(kLogEnable)->SetBool(false);
 }

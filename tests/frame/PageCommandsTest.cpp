@@ -17,7 +17,10 @@ const std::string kRows = Group(1, "NEWS", 1, 1) + Group(2, "MINE", 1, 4) + Grou
 
 class PageCommands : public TreeCommands {
 protected:
-    std::string PageIds() { return Sqlite(DatabasePath(), "SELECT group_concat(id) FROM (SELECT id FROM PAGES ORDER BY id);"); }
+    std::string PageIds()
+    {
+        return Sqlite(DatabasePath(), "SELECT group_concat(id) FROM (SELECT id FROM PAGES ORDER BY id);");
+    }
     std::unique_ptr<CPageCheck> QueuedContext(WORD group, WORD page)
     {
         auto ctx = std::make_unique<SPageCtx>();
@@ -78,7 +81,8 @@ TEST_F(PageCommands, DeleteAsksWhenSetAndRefusesARunningCheck)
     Command(ID_PAGE_DELETE);
     ASSERT_EQ(questions.size(), 1u);
     EXPECT_EQ(questions[0],
-        QStringLiteral("Taking this action will permanently delete this URL from database.\n\nAre you sure you want do this?"));
+        QStringLiteral(
+            "Taking this action will permanently delete this URL from database.\n\nAre you sure you want do this?"));
     EXPECT_EQ(PageIds(), "1,2,3,4,5,6,7,8");
 
     // A running check of the page: refused, and its queued twin is left alone too.
@@ -173,7 +177,8 @@ TEST_F(PageCommands, ToggleFlipsTheRowTheItemAndTheToolbarPicture)
         ::SendMessage(m_frame.m_hWndToolBarCtrl, TB_GETBUTTONINFO, ID_PAGE_TOGGLE, reinterpret_cast<LPARAM>(&info));
         return info.iImage;
     };
-    auto overlay = [&](WORD page) { return m_frame.m_mainTree.GetItemState(m_frame.FindPage(1, page), TVIS_OVERLAYMASK); };
+    auto overlay
+        = [&](WORD page) { return m_frame.m_mainTree.GetItemState(m_frame.FindPage(1, page), TVIS_OVERLAYMASK); };
     Select(1, 1);
     EXPECT_EQ(toggleImage(), 25);
     EXPECT_EQ(overlay(1), 0u);
@@ -201,11 +206,13 @@ TEST_F(PageCommands, ToggleFlipsTheRowTheItemAndTheToolbarPicture)
 TEST_F(PageCommands, CancelNewMovesThePageInAStatusSortedGroupAndRefusesOtherStatuses)
 {
     ASSERT_TRUE(Start(kRows));
-    EXPECT_EQ(PageLabels(3), (std::vector<QString> { QStringLiteral("Fresh"), QStringLiteral("Broken"), QStringLiteral("Plain") }));
+    EXPECT_EQ(PageLabels(3),
+        (std::vector<QString> { QStringLiteral("Fresh"), QStringLiteral("Broken"), QStringLiteral("Plain") }));
     Select(3, 6);
     Command(ID_PAGE_CANCEL_STATUS);
     EXPECT_EQ(Sqlite(DatabasePath(), "SELECT status FROM PAGES WHERE id = 6;"), "3");
-    EXPECT_EQ(PageLabels(3), (std::vector<QString> { QStringLiteral("Broken"), QStringLiteral("Fresh"), QStringLiteral("Plain") }));
+    EXPECT_EQ(PageLabels(3),
+        (std::vector<QString> { QStringLiteral("Broken"), QStringLiteral("Fresh"), QStringLiteral("Plain") }));
     EXPECT_EQ(m_frame.m_mainTree.GetSelectedItem(), m_frame.FindPage(3, 6));
     EXPECT_EQ(TREE_GET_STATUS(m_frame.m_mainTree.GetItemData(m_frame.FindPage(3, 6))), 3);
     EXPECT_EQ(Messages(), "");
@@ -225,7 +232,8 @@ TEST_F(PageCommands, TheIdleStateFollowsEveryCommandThatChangesAnItem)
         + Page(3, 2, "Other", 3, 0)));
     auto state = [&] {
         m_frame.OnIdle();
-        return std::string(Enabled(ID_TOOLS_CHECK_ALL) ? "check" : "-") + (Enabled(ID_TOOLS_OPEN_ALL_UPDATED) ? " new" : " -");
+        return std::string(Enabled(ID_TOOLS_CHECK_ALL) ? "check" : "-")
+            + (Enabled(ID_TOOLS_OPEN_ALL_UPDATED) ? " new" : " -");
     };
     EXPECT_EQ(state(), "check new");
     Select(1, 1);
@@ -258,7 +266,8 @@ TEST_F(PageCommands, TheIdleStateFollowsEveryCommandThatChangesAnItem)
 
 TEST_F(PageCommands, CopyPutsTheBrowserAddressOnTheClipboardInEveryFormat)
 {
-    ASSERT_TRUE(Start(Group(1, "G", 1, 1) + Page(1, 1, "A", 3, 1, "http://browser.test/\xC3\xA9t\xC3\xA9") + Page(2, 1, "B")));
+    ASSERT_TRUE(
+        Start(Group(1, "G", 1, 1) + Page(1, 1, "A", 3, 1, "http://browser.test/\xC3\xA9t\xC3\xA9") + Page(2, 1, "B")));
     auto block = [](UINT format) {
         HANDLE handle = GetClipboardData(format);
         const auto* bytes = static_cast<const char*>(GlobalLock(handle));
@@ -298,16 +307,17 @@ TEST_F(PageCommands, MoveWrapsRoundAndStoresTheOrder)
     ASSERT_TRUE(Start(kRows));
     ASSERT_TRUE(m_frame.UpdateGroupPagesOrder(m_frame.FindGroup(2)));
     m_frame.LoadContent();
-    ASSERT_EQ(PageLabels(2), (std::vector<QString> { QStringLiteral("One"), QStringLiteral("Two"), QStringLiteral("Three") }));
+    ASSERT_EQ(PageLabels(2),
+        (std::vector<QString> { QStringLiteral("One"), QStringLiteral("Two"), QStringLiteral("Three") }));
     const struct {
         WORD page;
         UINT command;
         const char* order;
     } moves[] = {
-        { 3, ID_PAGE_MOVE_UP, "4,5,3" },   // first goes last
+        { 3, ID_PAGE_MOVE_UP, "4,5,3" }, // first goes last
         { 3, ID_PAGE_MOVE_DOWN, "3,4,5" }, // last goes first
         { 4, ID_PAGE_MOVE_DOWN, "3,5,4" },
-        { 4, ID_PAGE_MOVE_UP, "3,4,5" },   // up after down: back where it was
+        { 4, ID_PAGE_MOVE_UP, "3,4,5" }, // up after down: back where it was
         { 5, ID_PAGE_MOVE_UP, "3,5,4" },
     };
     for (const auto& m : moves) {
@@ -318,7 +328,8 @@ TEST_F(PageCommands, MoveWrapsRoundAndStoresTheOrder)
     }
     EXPECT_EQ(Messages(), "");
     m_frame.LoadContent();
-    EXPECT_EQ(PageLabels(2), (std::vector<QString> { QStringLiteral("One"), QStringLiteral("Three"), QStringLiteral("Two") }));
+    EXPECT_EQ(PageLabels(2),
+        (std::vector<QString> { QStringLiteral("One"), QStringLiteral("Three"), QStringLiteral("Two") }));
 
     // Only a user-order group moves.
     Select(1, 1);

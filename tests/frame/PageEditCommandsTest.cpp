@@ -20,14 +20,15 @@ using taluvo::ui::test::TypeText;
 
 namespace {
 
-const char* const kRowColumns = "SELECT id, groupId, url, urlBrowser, startCheckMask, stopCheckMask, descr, lastChecked, "
-                                "lastModified, checkSum, enable, interval, status, errorCode, httpStatusCode FROM PAGES ";
+const char* const kRowColumns
+    = "SELECT id, groupId, url, urlBrowser, startCheckMask, stopCheckMask, descr, lastChecked, "
+      "lastModified, checkSum, enable, interval, status, errorCode, httpStatusCode FROM PAGES ";
 
 // What the user does in the page dialogs; what they showed is kept.
 struct PageDialogsScript {
-    QString typedUrl;          // null: the address box is left as it opened
-    QString typedDescr;        // null: the description is left as proposed
-    std::function<void(HWND)> inModify;  // before OK in the modify dialog
+    QString typedUrl; // null: the address box is left as it opened
+    QString typedDescr; // null: the description is left as proposed
+    std::function<void(HWND)> inModify; // before OK in the modify dialog
     bool cancelAddress = false;
     bool cancelModify = false;
 
@@ -46,7 +47,8 @@ protected:
         QJsonObject hang;
         hang[QStringLiteral("hang")] = true;
         s_server->SetRoutes({
-            { QStringLiteral("/news"), Page(QStringLiteral("<html><TITLE> Daily NEWS </TITLE><body>all is well</body></html>")) },
+            { QStringLiteral("/news"),
+                Page(QStringLiteral("<html><TITLE> Daily NEWS </TITLE><body>all is well</body></html>")) },
             { QStringLiteral("/hang"), hang },
         });
     }
@@ -181,12 +183,14 @@ TEST_F(PageEditCommands, AToolbarAddRequestRunsTheDialogsWithItsAddressAndHearsT
     peer.Send(ids[0], request);
     std::vector<nettest::Frame> got = peer.Read(ids[0], 3);
     EXPECT_TRUE(shownForTheDialogs);
-    EXPECT_EQ(got, (std::vector<nettest::Frame> { Mode(wmDisable), Answer(1), Mode(wmActive) })) << nettest::Describe(got);
+    EXPECT_EQ(got, (std::vector<nettest::Frame> { Mode(wmDisable), Answer(1), Mode(wmActive) }))
+        << nettest::Describe(got);
     EXPECT_EQ(s.addressShown, url);
     // The test download named the page.
     EXPECT_EQ(s.descrShown, QStringLiteral("Daily NEWS"));
-    EXPECT_EQ(Sqlite(DatabasePath(), "SELECT id, groupId, url, descr, status, httpStatusCode, checkSum != 4294967295, "
-                                     "lastChecked != 4294967295 FROM PAGES;"),
+    EXPECT_EQ(Sqlite(DatabasePath(),
+                  "SELECT id, groupId, url, descr, status, httpStatusCode, checkSum != 4294967295, "
+                  "lastChecked != 4294967295 FROM PAGES;"),
         "1|1|" + url.toStdString() + "|Daily NEWS|3|200|1|1");
     EXPECT_EQ(SelectedLabel(), QStringLiteral("Daily NEWS"));
     EXPECT_EQ(Messages(), "");
@@ -194,7 +198,8 @@ TEST_F(PageEditCommands, AToolbarAddRequestRunsTheDialogsWithItsAddressAndHearsT
     // The same address again: the dialogs run, the warning comes, the answer is 0.
     peer.Send(ids[0], request);
     got = peer.Read(ids[0], 3);
-    EXPECT_EQ(got, (std::vector<nettest::Frame> { Mode(wmDisable), Answer(0), Mode(wmActive) })) << nettest::Describe(got);
+    EXPECT_EQ(got, (std::vector<nettest::Frame> { Mode(wmDisable), Answer(0), Mode(wmActive) }))
+        << nettest::Describe(got);
     EXPECT_EQ(Messages(), "Warning: Page with this url already exists in group.\n");
     EXPECT_EQ(s.addressOpened, 2);
 
@@ -202,7 +207,8 @@ TEST_F(PageEditCommands, AToolbarAddRequestRunsTheDialogsWithItsAddressAndHearsT
     m_messages.clear();
     peer.Send(ids[0], nettest::MakeFrame(MSG_REQ_ADD_URL, 9, url.toUtf8() + '\0'));
     got = peer.Read(ids[0], 3);
-    EXPECT_EQ(got, (std::vector<nettest::Frame> { Mode(wmDisable), Answer(0), Mode(wmActive) })) << nettest::Describe(got);
+    EXPECT_EQ(got, (std::vector<nettest::Frame> { Mode(wmDisable), Answer(0), Mode(wmActive) }))
+        << nettest::Describe(got);
     EXPECT_EQ(Messages(), "Error: Unable to detect group for adding.\n");
     EXPECT_EQ(s.addressOpened, 2);
     EXPECT_EQ(Sqlite(DatabasePath(), "SELECT count(*) FROM PAGES;"), "1");
@@ -211,7 +217,8 @@ TEST_F(PageEditCommands, AToolbarAddRequestRunsTheDialogsWithItsAddressAndHearsT
 std::string CheckedPage(int id, int group, const std::string& url, const std::string& descr = "Checked")
 {
     return "INSERT INTO PAGES VALUES(" + std::to_string(id) + ", " + std::to_string(group) + ", " + SqlText(url)
-        + ", 'http://browser.test/', '<b>', '</b>', " + SqlText(descr) + ", 1700000000, 1690000000, 123456, 1, 3600, 1, 0, 200);\n";
+        + ", 'http://browser.test/', '<b>', '</b>', " + SqlText(descr)
+        + ", 1700000000, 1690000000, 123456, 1, 3600, 1, 0, 200);\n";
 }
 
 TEST_F(PageEditCommands, ModifyKeepsTheCheckStateUnlessTheWatchedAddressOrPartChanged)

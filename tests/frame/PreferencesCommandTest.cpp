@@ -21,8 +21,16 @@ namespace uitest = taluvo::ui::test;
 
 namespace {
 
-enum : int { kLoggingTab = 2, kConnectionTab = 3, kProxyTab = 4, kVisualTab = 5, kIntervalTab = 7, kSmtpTab = 8,
-    kAutomationTab = 9, kTabCount = 11 };
+enum : int {
+    kLoggingTab = 2,
+    kConnectionTab = 3,
+    kProxyTab = 4,
+    kVisualTab = 5,
+    kIntervalTab = 7,
+    kSmtpTab = 8,
+    kAutomationTab = 9,
+    kTabCount = 11
+};
 
 // The named settings of the stored row, "NAME=VALUE" per line, as Python's struct reads them.
 std::string ReadRecord(const std::string& names)
@@ -133,9 +141,10 @@ TEST_F(PreferencesCommand, OkStoresWhatTheSheetEditedAndTheWindowFollows)
 
     EXPECT_EQ(ReadRecord("LogEnable LogFilePath AutoDetectOnline ProxyPort ShowToolBar ShowStatusBar "
                          "DefaultUpdateInterval UseEMailNotification CSVFile RunWithWindows WorkOffline WorkMode"),
-        "LogEnable=1\nLogFilePath=" + logs.Path() + "\nAutoDetectOnline=0\nProxyPort=8080\nShowToolBar=0\n"
-            "ShowStatusBar=1\nDefaultUpdateInterval=93600\nUseEMailNotification=1\nCSVFile=" + csv
-            + "\nRunWithWindows=0\nWorkOffline=1\nWorkMode=7\n");
+        "LogEnable=1\nLogFilePath=" + logs.Path()
+            + "\nAutoDetectOnline=0\nProxyPort=8080\nShowToolBar=0\n"
+              "ShowStatusBar=1\nDefaultUpdateInterval=93600\nUseEMailNotification=1\nCSVFile="
+            + csv + "\nRunWithWindows=0\nWorkOffline=1\nWorkMode=7\n");
 
     // The bars, the online timer and the work-offline command.
     EXPECT_FALSE(::IsWindowVisible(m_frame.m_hWndToolBarCtrl));

@@ -55,8 +55,9 @@ void Save(const QImage& image, const char* name)
 QString XProp(HWND hwnd, const char* property)
 {
     QProcess xprop;
-    xprop.start(QStringLiteral("xprop"), { QStringLiteral("-id"), QString::number(taluvo::ui::detail::WidgetOf(hwnd)->window()->winId()),
-                                            QString::fromLatin1(property) });
+    xprop.start(QStringLiteral("xprop"),
+        { QStringLiteral("-id"), QString::number(taluvo::ui::detail::WidgetOf(hwnd)->window()->winId()),
+            QString::fromLatin1(property) });
     xprop.waitForFinished(5000);
     return QString::fromLatin1(xprop.readAllStandardOutput());
 }
@@ -116,8 +117,8 @@ int main(int argc, char** argv)
         return 3;
     }
     taluvo::shell::SetInterfaceSource([] {
-        return std::vector<taluvo::shell::NetworkInterface> { { QStringLiteral("eth0"), IFF_UP | IFF_RUNNING | IFF_BROADCAST,
-            true } };
+        return std::vector<taluvo::shell::NetworkInterface> { { QStringLiteral("eth0"),
+            IFF_UP | IFF_RUNNING | IFF_BROADCAST, true } };
     });
     std::vector<QStringList> opened;
     taluvo::shell::SetRequestHook([&opened](const taluvo::shell::Request& request) {
@@ -219,12 +220,12 @@ int main(int argc, char** argv)
         // Where the icon is now: a tray host can still move it after it first placed it.
         RECT now = icon;
         taluvo::ui::GetTrayIconRect(frame, IDR_TRAY_POPUP, &now);
-        const bool onIcon = result == 1 && position.LastSource() == CTrayIconPosition::Source::ProbeSearch
-            && PtInRect(&now, found);
+        const bool onIcon
+            = result == 1 && position.LastSource() == CTrayIconPosition::Source::ProbeSearch && PtInRect(&now, found);
         if (!onIcon && since.elapsed() < 10000)
             return false;
-        std::printf("probe search: %d at %d,%d by %s\n", result, int(found.x), int(found.y),
-            SourceName(position.LastSource()));
+        std::printf(
+            "probe search: %d at %d,%d by %s\n", result, int(found.x), int(found.y), SourceName(position.LastSource()));
         Print("tray icon now", now);
         check(onIcon, "the probe search found the icon");
         return true;

@@ -8,8 +8,8 @@
 #include "Controls/HtmlRenderer.h"
 #include "core/InternetUtils.h"
 #include "core/Utils.h"
-#include "platform/ui/Gdi.h"
 #include "platform/shell/ShellHooks.h"
+#include "platform/ui/Gdi.h"
 
 using namespace taluvo::test;
 using taluvo::shell::RequestKind;
@@ -102,8 +102,8 @@ TEST_F(ToolTipTexts, APageShowsItsRowAndItsOnlyLinkOpensTheStoredAddress)
     ASSERT_NE(item, nullptr);
     const Shown shown = Hover(LabelMiddle(item));
     const QString& html = shown.html;
-    EXPECT_TRUE(html.contains(QStringLiteral(
-        "Page: &lt;a msg=&quot;1,9,file:///etc/passwd&quot;&gt;click&lt;/a&gt; &amp;lt;x&amp;gt;:")))
+    EXPECT_TRUE(html.contains(
+        QStringLiteral("Page: &lt;a msg=&quot;1,9,file:///etc/passwd&quot;&gt;click&lt;/a&gt; &amp;lt;x&amp;gt;:")))
         << qPrintable(html);
     EXPECT_TRUE(html.contains(QStringLiteral("<td>G&lt;1&gt;</td>"))) << qPrintable(html);
     EXPECT_TRUE(html.contains(QStringLiteral(">http://u.test/&lt;img src=x&gt;&amp;amp;</a>"))) << qPrintable(html);

@@ -20,7 +20,8 @@ TEST(MainFrameTray, IconAndMenuOnARealTray)
         GTEST_SKIP() << "tray check skipped: " << missing.join(QStringLiteral(", ")).toStdString()
                      << " not installed (Debian packages xvfb, xauth, trayer, xdotool)";
 
-    const auto run = taluvo::test::tray::RunProbeWithTrayHost(QStringLiteral(TALUVO_FRAME_TRAY_PROBE), QStringLiteral("1024x768x24"));
+    const auto run = taluvo::test::tray::RunProbeWithTrayHost(
+        QStringLiteral(TALUVO_FRAME_TRAY_PROBE), QStringLiteral("1024x768x24"));
     const QString& output = run.output;
     std::printf("%s", qPrintable(output));
     ASSERT_TRUE(run.started) << "xvfb-run did not start";

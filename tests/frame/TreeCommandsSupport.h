@@ -35,7 +35,8 @@ protected:
     std::vector<QString> RootLabels()
     {
         std::vector<QString> labels;
-        for (HTREEITEM item = m_frame.m_mainTree.GetRootItem(); item; item = m_frame.m_mainTree.GetNextSiblingItem(item))
+        for (HTREEITEM item = m_frame.m_mainTree.GetRootItem(); item;
+             item = m_frame.m_mainTree.GetNextSiblingItem(item))
             labels.push_back(m_frame.ItemLabel(item));
         return labels;
     }
@@ -66,8 +67,8 @@ protected:
 };
 
 // A page row with the columns the commands show.
-inline std::string Page(int id, int group, const std::string& descr, int status = 3, int enable = 1,
-    const std::string& urlBrowser = "")
+inline std::string Page(
+    int id, int group, const std::string& descr, int status = 3, int enable = 1, const std::string& urlBrowser = "")
 {
     PageRow row { id, group, "http://example.test/" + std::to_string(id), urlBrowser, descr, 4294967295LL };
     row.status = status;

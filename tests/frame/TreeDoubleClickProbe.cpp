@@ -15,9 +15,9 @@
 #include "tests/frame/ProbeWindow.h"
 #include "tests/platform/ui/TrayTestSupport.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
-#include <QCoreApplication>
 #include <QEvent>
 #include <QTimer>
 #include <QWidget>

@@ -235,9 +235,8 @@ TEST_F(MainFrameTest, FindPageFollowsItemsChangedInTheTree)
 
 TEST(TreeNames, SortTypesAndStatuses)
 {
-    const std::pair<int, const char*> sorts[]
-        = { { 1, "Alphabetically ascending" }, { 2, "Alphabetically descending" }, { 3, "Status" },
-              { 4, "User order" }, { 0, "Unknown" }, { 5, "Unknown" } };
+    const std::pair<int, const char*> sorts[] = { { 1, "Alphabetically ascending" }, { 2, "Alphabetically descending" },
+        { 3, "Status" }, { 4, "User order" }, { 0, "Unknown" }, { 5, "Unknown" } };
     for (const auto& [value, name] : sorts)
         EXPECT_EQ(QString::fromUtf16(GetSortTypeName(value)), QString::fromLatin1(name)) << value;
     const std::pair<int, const char*> statuses[]

@@ -50,9 +50,8 @@ TEST_F(MainFrameTest, IdleStateFollowsTheCheckablePages)
             "INSERT INTO GROUPS VALUES(1, 'A', 0, 1, NULL);\nINSERT INTO GROUPS VALUES(2, 'B', 1, 1, NULL);\n"
                 + Page(1, 1, 1, 1) + Page(2, 2, 1, 3) + Page(3, 2, 1, 1),
             true, true },
-        { "disabled new page before an ordinary one", "INSERT INTO GROUPS VALUES(1, 'G', 1, 1, NULL);\n"
-                + Page(1, 1, 0, 1) + Page(2, 1, 1, 3),
-            true, false },
+        { "disabled new page before an ordinary one",
+            "INSERT INTO GROUPS VALUES(1, 'G', 1, 1, NULL);\n" + Page(1, 1, 0, 1) + Page(2, 1, 1, 3), true, false },
     };
     ASSERT_EQ(Sqlite(DatabasePath(), SchemaSql()), "");
     ASSERT_TRUE(Create());
@@ -68,7 +67,8 @@ TEST_F(MainFrameTest, IdleStateFollowsTheCheckablePages)
 
 TEST_F(MainFrameTest, MinimiseGoesToTheTrayAndTheIconBringsTheWindowBack)
 {
-    ASSERT_EQ(Sqlite(DatabasePath(), SchemaSql() + "INSERT INTO GROUPS VALUES(1, 'G', 1, 1, NULL);\n" + Page(1, 1, 1, 1)),
+    ASSERT_EQ(
+        Sqlite(DatabasePath(), SchemaSql() + "INSERT INTO GROUPS VALUES(1, 'G', 1, 1, NULL);\n" + Page(1, 1, 1, 1)),
         "");
     ASSERT_TRUE(Create());
     m_frame.ShowWindow(SW_SHOW);
@@ -163,7 +163,8 @@ TEST_F(MainFrameTest, FinishedChecksAreStoredAndTheNextOneStarts)
 {
     TempDir dir;
     PageServer server(dir, "pages");
-    server.SetRoutes(QJsonObject { { QStringLiteral("/page"), taluvo::test::Page(QStringLiteral("<html>hello</html>")) } });
+    server.SetRoutes(
+        QJsonObject { { QStringLiteral("/page"), taluvo::test::Page(QStringLiteral("<html>hello</html>")) } });
     const std::string url = server.Url(QStringLiteral("/page")).toStdString();
     ASSERT_EQ(Sqlite(DatabasePath(),
                   SchemaSql() + "INSERT INTO GROUPS VALUES(1, 'G', 1, 1, NULL);\n" + Page(1, 1, 1, 4, url)

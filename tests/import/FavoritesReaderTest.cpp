@@ -18,8 +18,9 @@ namespace {
 
 std::string Shortcut(const std::string& url)
 {
-    return "[DEFAULT]\r\nBASEURL=" + url + "\r\n[InternetShortcut]\r\nURL=" + url + "\r\nIDList=\r\nIconIndex=0\r\n"
-           "[{000214A0-0000-0000-C000-000000000046}]\r\nProp3=19,11\r\n";
+    return "[DEFAULT]\r\nBASEURL=" + url + "\r\n[InternetShortcut]\r\nURL=" + url
+        + "\r\nIDList=\r\nIconIndex=0\r\n"
+          "[{000214A0-0000-0000-C000-000000000046}]\r\nProp3=19,11\r\n";
 }
 
 // The import's walk: each folder's level first (folders, then links), then the level's links.
@@ -52,7 +53,7 @@ std::vector<std::string> FolderNames(const SFavoriteNode* head)
     return names;
 }
 
-}  // namespace
+} // namespace
 
 TEST(FavoritesReader, ReadsTheTreeInWalkOrder)
 {
@@ -61,7 +62,7 @@ TEST(FavoritesReader, ReadsTheTreeInWalkOrder)
     fs::create_directories(fav + "/News/Local");
     fs::create_directories(fav + "/Links");
     fs::create_directories(fav + "/empty folder");
-    fs::create_directories(fav + "/Folder.url");  // a folder, whatever its name says
+    fs::create_directories(fav + "/Folder.url"); // a folder, whatever its name says
     WriteFile(fav + "/Folder.url/Inside.url", Shortcut("https://inside.example/"));
     WriteFile(fav + "/Links/Search.url", Shortcut("https://search.example/?q=a&b=c"));
     WriteFile(fav + "/News/Local/Paper.url", Shortcut("https://paper.example/"));
@@ -74,7 +75,10 @@ TEST(FavoritesReader, ReadsTheTreeInWalkOrder)
     // plain file, a hidden shortcut, a dangling link, and a link that makes a folder contain itself.
     WriteFile(fav + "/NoUrl.url", "[InternetShortcut]\nIconIndex=0\n");
     WriteFile(fav + "/EmptyUrl.url", "[InternetShortcut]\nURL=\n");
-    WriteFile(fav + "/Binary.url", std::string("\x7F" "ELF\x02\x01\0\0garbage\nmore", 20));
+    WriteFile(fav + "/Binary.url",
+        std::string("\x7F"
+                    "ELF\x02\x01\0\0garbage\nmore",
+            20));
     WriteFile(fav + "/notes.txt", "URL=https://notes.example/\n");
     WriteFile(fav + "/.hidden.url", Shortcut("https://hidden.example/"));
     fs::create_symlink(fav + "/missing", fav + "/Dangling.url");
@@ -100,7 +104,7 @@ TEST(FavoritesReader, ReadsTheTreeInWalkOrder)
     EXPECT_EQ(root->m_dwKind, 0u);
     EXPECT_TRUE(root->m_pszName.isNull());
     EXPECT_EQ(root->m_pParent, nullptr);
-    EXPECT_EQ(FolderNames(root), (std::vector<std::string>{"empty folder", "Folder.url", "Links", "News"}));
+    EXPECT_EQ(FolderNames(root), (std::vector<std::string> { "empty folder", "Folder.url", "Links", "News" }));
     const SFavoriteNode* empty = root->m_pNextFolder;
     EXPECT_EQ(empty->m_pPrevFolder, root);
     ASSERT_NE(empty->m_pChild, nullptr);
@@ -109,7 +113,7 @@ TEST(FavoritesReader, ReadsTheTreeInWalkOrder)
     EXPECT_EQ(empty->m_pChild->m_pNextLink, nullptr);
     EXPECT_EQ(empty->m_pNextFolder->m_pPrevFolder, empty);
     const SFavoriteNode* news = empty->m_pNextFolder->m_pNextFolder->m_pNextFolder;
-    EXPECT_EQ(FolderNames(news->m_pChild), std::vector<std::string>{"Local"});  // the loop is left out
+    EXPECT_EQ(FolderNames(news->m_pChild), std::vector<std::string> { "Local" }); // the loop is left out
     const SFavoriteNode* first = root->m_pNextLink;
     EXPECT_EQ(first->m_pParent, root);
     EXPECT_EQ(first->m_pPrevLink, nullptr);
@@ -134,7 +138,8 @@ TEST(FavoritesReader, ReadReplacesTheTreeOrKeepsItWhenTheFolderIsGone)
         first = reader.Read();
     }
     ASSERT_NE(first, nullptr);
-    EXPECT_EQ(Walk(first), (std::vector<std::string>{"A/Inner -> https://inner.example/", "B -> https://b.example/"}));
+    EXPECT_EQ(
+        Walk(first), (std::vector<std::string> { "A/Inner -> https://inner.example/", "B -> https://b.example/" }));
 
     // A second read replaces the tree (the first is freed: the sanitizer build finds any leak).
     reader.SetFolder(QString::fromStdString(fav));
@@ -145,7 +150,7 @@ TEST(FavoritesReader, ReadReplacesTheTreeOrKeepsItWhenTheFolderIsGone)
     EXPECT_EQ(Walk(second).size(), 3u);
 
     // A folder that is not there, or not a folder: null, and the last tree stays.
-    for (const std::string& missing : {home.Path() + "/Nope", fav + "/B.url"}) {
+    for (const std::string& missing : { home.Path() + "/Nope", fav + "/B.url" }) {
         reader.SetFolder(QString::fromStdString(missing));
         EXPECT_EQ(reader.Read(), nullptr);
         EXPECT_EQ(reader.m_pRoot, second);
@@ -169,19 +174,20 @@ TEST(FavoritesReader, ShortcutFilesAreReadTolerantly)
     struct Case {
         const char* what;
         std::string content;
-        const char* url;  // null: not a usable shortcut
+        const char* url; // null: not a usable shortcut
     };
     const Case cases[] = {
-        {"usual file", Shortcut("https://a.example/"), "https://a.example/"},
-        {"lower-case names, spaces", "[internetshortcut]\nurl = https://b.example/ \n", "https://b.example/"},
-        {"lines without = in the section", "[InternetShortcut]\nnoise\nURL=https://c.example/\n", "https://c.example/"},
-        {"semicolon inside the URL", "[InternetShortcut]\nURL=https://d.example/a;b=c\n", "https://d.example/a;b=c"},
-        {"no URL", "[InternetShortcut]\nIconFile=x\n", nullptr},
-        {"URL in another section only", "[Other]\nURL=https://e.example/\n", nullptr},
-        {"URL given twice", "[InternetShortcut]\nURL=https://f.example/\nURL=https://g.example/\n", nullptr},
-        {"empty", "", nullptr},
-        {"too large to be a shortcut", "[InternetShortcut]\nURL=https://h.example/\n" + std::string(2 << 20, ';'),
-         nullptr},
+        { "usual file", Shortcut("https://a.example/"), "https://a.example/" },
+        { "lower-case names, spaces", "[internetshortcut]\nurl = https://b.example/ \n", "https://b.example/" },
+        { "lines without = in the section", "[InternetShortcut]\nnoise\nURL=https://c.example/\n",
+            "https://c.example/" },
+        { "semicolon inside the URL", "[InternetShortcut]\nURL=https://d.example/a;b=c\n", "https://d.example/a;b=c" },
+        { "no URL", "[InternetShortcut]\nIconFile=x\n", nullptr },
+        { "URL in another section only", "[Other]\nURL=https://e.example/\n", nullptr },
+        { "URL given twice", "[InternetShortcut]\nURL=https://f.example/\nURL=https://g.example/\n", nullptr },
+        { "empty", "", nullptr },
+        { "too large to be a shortcut", "[InternetShortcut]\nURL=https://h.example/\n" + std::string(2 << 20, ';'),
+            nullptr },
     };
     for (const Case& c : cases) {
         const std::string path = dir.File("s.url");
@@ -205,7 +211,8 @@ TEST(FavoritesReader, FoldersReachedByManyLinksAreReadOnce)
     for (int i = 0; i < levels; ++i) {
         const std::string level = home.Path() + "/level" + std::to_string(i);
         fs::create_directories(level);
-        WriteFile(level + "/Page" + std::to_string(i) + ".url", Shortcut("https://p" + std::to_string(i) + ".example/"));
+        WriteFile(
+            level + "/Page" + std::to_string(i) + ".url", Shortcut("https://p" + std::to_string(i) + ".example/"));
         if (i + 1 < levels) {
             const std::string next = home.Path() + "/level" + std::to_string(i + 1);
             fs::create_directory_symlink(next, level + "/a");
@@ -222,5 +229,5 @@ TEST(FavoritesReader, FoldersReachedByManyLinksAreReadOnce)
     ASSERT_EQ(links.size(), size_t(levels));
     EXPECT_EQ(links.back(), "Page0 -> https://p0.example/");
     // The second link to a level already read is left out rather than listed empty.
-    EXPECT_EQ(FolderNames(root), std::vector<std::string>{"a"});
+    EXPECT_EQ(FolderNames(root), std::vector<std::string> { "a" });
 }

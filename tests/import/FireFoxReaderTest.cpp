@@ -30,25 +30,24 @@ QString Q(const std::string& s)
     return QString::fromStdString(s);
 }
 
-const char* const kProfilesIni =
-    "[Install4F96D1932A9F858E]\n"
-    "Default=Profiles/abcd1234.default-release\n"
-    "Locked=1\n"
-    "\n"
-    "[Profile1]\n"
-    "Name=work\n"
-    "IsRelative=0\n"
-    "Path=/somewhere/else\n"
-    "\n"
-    "[Profile0]\n"
-    "Name=default-release\n"
-    "IsRelative=1\n"
-    "Path=Profiles/abcd1234.default-release\n"
-    "Default=1\n"
-    "\n"
-    "[General]\n"
-    "StartWithLastProfile=1\n"
-    "Version=2\n";
+const char* const kProfilesIni = "[Install4F96D1932A9F858E]\n"
+                                 "Default=Profiles/abcd1234.default-release\n"
+                                 "Locked=1\n"
+                                 "\n"
+                                 "[Profile1]\n"
+                                 "Name=work\n"
+                                 "IsRelative=0\n"
+                                 "Path=/somewhere/else\n"
+                                 "\n"
+                                 "[Profile0]\n"
+                                 "Name=default-release\n"
+                                 "IsRelative=1\n"
+                                 "Path=Profiles/abcd1234.default-release\n"
+                                 "Default=1\n"
+                                 "\n"
+                                 "[General]\n"
+                                 "StartWithLastProfile=1\n"
+                                 "Version=2\n";
 
 // A Firefox folder below a temporary home, with profiles.ini and the first profile's folder.
 struct SFirefoxHome {
@@ -78,7 +77,7 @@ std::vector<std::pair<QString, QString>> Pairs(const std::vector<SBookmark>& boo
 std::vector<std::pair<QString, QString>> PythonAnchors(const std::string& path)
 {
     std::vector<std::pair<QString, QString>> pairs;
-    const QJsonArray anchors = taluvo::test::RunPythonJson("anchors_reference.py", {Q(path)}).array();
+    const QJsonArray anchors = taluvo::test::RunPythonJson("anchors_reference.py", { Q(path) }).array();
     for (const auto& anchor : anchors)
 
         pairs.emplace_back(anchor.toArray().at(0).toString(), anchor.toArray().at(1).toString());
@@ -96,7 +95,7 @@ QString ReadFailure(const std::string& path, std::vector<SBookmark>& bookmarks)
     return QString();
 }
 
-}  // namespace
+} // namespace
 
 TEST(FireFoxReader, ReadsTheFirstProfileLikePythonsHtmlParser)
 {
@@ -141,28 +140,33 @@ TEST(FireFoxReader, ProfilesIniDecidesThePath)
 {
     struct Case {
         const char* what;
-        const char* ini;  // null: no profiles.ini
-        const char* expected;  // below the Firefox folder, "/" for an absolute path, null for none
+        const char* ini; // null: no profiles.ini
+        const char* expected; // below the Firefox folder, "/" for an absolute path, null for none
     };
     const Case cases[] = {
-        {"Profile0 among other sections", kProfilesIni, "Profiles/abcd1234.default-release/bookmarks.html"},
-        {"names in another letter case, spaces around =",
-         "[profile0]\nname = x\nisrelative = 1\npath = Profiles/lower.default\n", "Profiles/lower.default/bookmarks.html"},
-        {"key=value before any section is skipped", "Foo=1\n[Profile0]\nName=x\nIsRelative=1\nPath=p\n", "p/bookmarks.html"},
-        {"CRLF lines", "[Profile0]\r\nName=x\r\nIsRelative=1\r\nPath=crlf\r\n", "crlf/bookmarks.html"},
-        {"absolute folder", "[Profile0]\nName=x\nIsRelative=0\nPath=/srv/ff/p\n", "/srv/ff/p/bookmarks.html"},
-        {"relative path with IsRelative 0", "[Profile0]\nName=x\nIsRelative=0\nPath=p\n", nullptr},
-        {"Path missing", "[Profile0]\nName=x\nIsRelative=1\n", nullptr},
-        {"IsRelative a word", "[Profile0]\nName=x\nIsRelative=yes\nPath=p\n", nullptr},
-        {"line without = in Profile0", "[Profile0]\nName=x\nIsRelative=1\nPath=p\nbroken\n", nullptr},
-        {"line without = before any section", "broken\n[Profile0]\nName=x\nIsRelative=1\nPath=p\n", nullptr},
-        {"line without = in an undeclared section", "[General]\nbroken\n[Profile0]\nName=x\nIsRelative=1\nPath=p\n",
-         nullptr},
-        {"Path given twice", "[Profile0]\nName=x\nIsRelative=1\nPath=p\nPath=q\n", nullptr},
-        {"no Profile0", "[Profile1]\nName=x\nIsRelative=1\nPath=p\n", nullptr},
-        {"empty file", "", nullptr},
-        {"binary garbage", "\x7F" "ELF\x02\x01\x01\xFF\xFE\n\x89PNG\r\n\x1A\n[\x01\x02]\n", nullptr},
-        {"no profiles.ini", nullptr, nullptr},
+        { "Profile0 among other sections", kProfilesIni, "Profiles/abcd1234.default-release/bookmarks.html" },
+        { "names in another letter case, spaces around =",
+            "[profile0]\nname = x\nisrelative = 1\npath = Profiles/lower.default\n",
+            "Profiles/lower.default/bookmarks.html" },
+        { "key=value before any section is skipped", "Foo=1\n[Profile0]\nName=x\nIsRelative=1\nPath=p\n",
+            "p/bookmarks.html" },
+        { "CRLF lines", "[Profile0]\r\nName=x\r\nIsRelative=1\r\nPath=crlf\r\n", "crlf/bookmarks.html" },
+        { "absolute folder", "[Profile0]\nName=x\nIsRelative=0\nPath=/srv/ff/p\n", "/srv/ff/p/bookmarks.html" },
+        { "relative path with IsRelative 0", "[Profile0]\nName=x\nIsRelative=0\nPath=p\n", nullptr },
+        { "Path missing", "[Profile0]\nName=x\nIsRelative=1\n", nullptr },
+        { "IsRelative a word", "[Profile0]\nName=x\nIsRelative=yes\nPath=p\n", nullptr },
+        { "line without = in Profile0", "[Profile0]\nName=x\nIsRelative=1\nPath=p\nbroken\n", nullptr },
+        { "line without = before any section", "broken\n[Profile0]\nName=x\nIsRelative=1\nPath=p\n", nullptr },
+        { "line without = in an undeclared section", "[General]\nbroken\n[Profile0]\nName=x\nIsRelative=1\nPath=p\n",
+            nullptr },
+        { "Path given twice", "[Profile0]\nName=x\nIsRelative=1\nPath=p\nPath=q\n", nullptr },
+        { "no Profile0", "[Profile1]\nName=x\nIsRelative=1\nPath=p\n", nullptr },
+        { "empty file", "", nullptr },
+        { "binary garbage",
+            "\x7F"
+            "ELF\x02\x01\x01\xFF\xFE\n\x89PNG\r\n\x1A\n[\x01\x02]\n",
+            nullptr },
+        { "no profiles.ini", nullptr, nullptr },
     };
     for (const Case& c : cases) {
         TempDir dir;
@@ -198,7 +202,6 @@ TEST(FireFoxReader, AFailedLookupKeepsTheLastPath)
     empty.ImportBookmarks(FALSE);
     EXPECT_TRUE(empty.BookmarksPath().isEmpty());
     EXPECT_TRUE(empty.m_bookmarks.empty());
-
 }
 
 TEST(FireFoxReader, BadBookmarksFilesGiveAClearErrorOrNothing)
@@ -219,17 +222,17 @@ TEST(FireFoxReader, BadBookmarksFilesGiveAClearErrorOrNothing)
 
     struct Case {
         std::string path;
-        const char* messageStart;  // null: no failure
+        const char* messageStart; // null: no failure
     };
     const Case cases[] = {
-        {dir.File("missing.html"), "Unable to open bookmarks file"},
-        {dir.File("plain/bookmarks.html"), "Unable to open bookmarks file"},
-        {dir.Path(), "Bookmarks file"},
-        {dir.File("pipe.html"), "Bookmarks file"},
-        {dir.File("huge.html"), "Bookmarks file"},
-        {"", "No bookmarks file was found."},
-        {dir.File("empty.html"), nullptr},
-        {dir.File("garbage.html"), nullptr},
+        { dir.File("missing.html"), "Unable to open bookmarks file" },
+        { dir.File("plain/bookmarks.html"), "Unable to open bookmarks file" },
+        { dir.Path(), "Bookmarks file" },
+        { dir.File("pipe.html"), "Bookmarks file" },
+        { dir.File("huge.html"), "Bookmarks file" },
+        { "", "No bookmarks file was found." },
+        { dir.File("empty.html"), nullptr },
+        { dir.File("garbage.html"), nullptr },
     };
     for (const Case& c : cases) {
         std::vector<SBookmark> bookmarks;
@@ -261,8 +264,10 @@ TEST(FireFoxReader, LargeFilesAreReadWithoutHanging)
                "charset=UTF-8\">\n<DL><p>\n";
         const std::string icon(400, 'A');
         size_t written = 0;
-        for (size_t i = 0; written < size_t{50} * 1000 * 1000; ++i, ++anchors) {
-            const std::string line = "    <DT><A HREF=\"https://site" + std::to_string(i) + ".example/page?x=1&amp;y=2\" ADD_DATE=\"1700000000\" ICON=\"data:image/png;base64," + icon + "\">Bookmark n\xC2\xBA " + std::to_string(i) + "</A>\n";
+        for (size_t i = 0; written < size_t { 50 } * 1000 * 1000; ++i, ++anchors) {
+            const std::string line = "    <DT><A HREF=\"https://site" + std::to_string(i)
+                + ".example/page?x=1&amp;y=2\" ADD_DATE=\"1700000000\" ICON=\"data:image/png;base64," + icon
+                + "\">Bookmark n\xC2\xBA " + std::to_string(i) + "</A>\n";
             out << line;
             written += line.size();
         }
@@ -297,8 +302,8 @@ TEST(FireFoxReader, LargeFilesAreReadWithoutHanging)
 // The file is parsed in pieces of 256 KiB; a character cut between two pieces stays whole.
 TEST(FireFoxReader, CharactersCutBetweenPiecesStayWhole)
 {
-    const size_t piece = size_t{256} * 1024;
-    const char* characters[] = {"\xC3\xA4", "\xE2\x82\xAC", "\xF0\x9F\x98\x80"};
+    const size_t piece = size_t { 256 } * 1024;
+    const char* characters[] = { "\xC3\xA4", "\xE2\x82\xAC", "\xF0\x9F\x98\x80" };
     for (const char* character : characters) {
         const std::string text(character);
         for (size_t before = 1; before < text.size(); ++before) {

@@ -47,7 +47,7 @@ SIniOutcome ParseIni(IniParser::CIniFile& file, const std::string& text)
         file.Parse(in);
     } catch (IniParser::CException* e) {
         std::unique_ptr<IniParser::CException> owned(e);
-        return {e->m_nCode, e->m_nLine, e->m_pParameter ? e->m_pParameter->m_strName : std::string()};
+        return { e->m_nCode, e->m_nLine, e->m_pParameter ? e->m_pParameter->m_strName : std::string() };
     }
     return {};
 }
@@ -56,7 +56,7 @@ QJsonDocument RunPythonJson(const std::string& script, const QStringList& argume
 {
     // A plain fork: Qt's process start clones without the thread sanitizer seeing it, which
     // leaves the sanitizer reporting races that do not exist.
-    std::vector<std::string> argv = {"/usr/bin/python3", ImportTestFile(script)};
+    std::vector<std::string> argv = { "/usr/bin/python3", ImportTestFile(script) };
     for (const QString& argument : arguments)
         argv.push_back(argument.toStdString());
     std::vector<char*> pointers;
@@ -94,10 +94,10 @@ QJsonDocument RunPythonJson(const std::string& script, const QStringList& argume
     int status = 0;
     EXPECT_EQ(child > 0 ? waitpid(child, &status, 0) : -1, child) << "python could not be started";
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "python failed: status " << status;
-    QJsonParseError error{};
+    QJsonParseError error {};
     QJsonDocument document = QJsonDocument::fromJson(output, &error);
     EXPECT_EQ(error.error, QJsonParseError::NoError) << error.errorString().toStdString();
     return document;
 }
 
-}  // namespace taluvo::test
+} // namespace taluvo::test

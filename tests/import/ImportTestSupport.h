@@ -29,9 +29,9 @@ private:
 };
 
 struct SIniOutcome {
-    int code = -1;  // -1: parsed without error
+    int code = -1; // -1: parsed without error
     int line = 0;
-    std::string parameter;  // name of the parameter concerned, empty when none
+    std::string parameter; // name of the parameter concerned, empty when none
 
     bool operator==(const SIniOutcome&) const = default;
 };
@@ -44,4 +44,4 @@ SIniOutcome ParseIni(IniParser::CIniFile& file, const std::string& text);
 // does not exit with 0, and returns its standard output as JSON.
 QJsonDocument RunPythonJson(const std::string& script, const QStringList& arguments);
 
-}  // namespace taluvo::test
+} // namespace taluvo::test

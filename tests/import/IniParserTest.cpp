@@ -35,12 +35,13 @@ struct SOptions {
 //   [Main]  Name (text, required), Count (decimal 0..100), Title (text, 1..5 characters)
 //   [Other] Key (text)
 struct SSchema {
-    explicit SSchema(SOptions o = {false, false, false})
+    explicit SSchema(SOptions o = { false, false, false })
         : file(o.skipNoEquals, o.acceptUndeclaredSections, o.skipUndeclaredParameters)
     {
         CSection* main = file.AddSection("Main");
         main->AddParameter("Name", new CStringValue(&name, CStringValue::kNoLimit, true), true);
-        main->AddParameter("Count", new CNumberValue<int>(&count, new SNumberRange<int>{0, 100, 2}, fmtDec, 0), false);
+        main->AddParameter(
+            "Count", new CNumberValue<int>(&count, new SNumberRange<int> { 0, 100, 2 }, fmtDec, 0), false);
         main->AddParameter("Title", new CStringValue(&title, 5, false), false);
         file.AddSection("Other")->AddParameter("Key", new CStringValue(&key, CStringValue::kNoLimit, true), false);
     }
@@ -57,12 +58,12 @@ std::string Written(CIniFile& file)
     return out.str();
 }
 
-}  // namespace
+} // namespace
 
 TEST(IniParser, ErrorsCarryCodeLineAndParameter)
 {
-    const SOptions strict{false, false, false};
-    const SOptions lenient{true, true, true};
+    const SOptions strict { false, false, false };
+    const SOptions lenient { true, true, true };
     struct Case {
         const char* what;
         SOptions options;
@@ -70,28 +71,28 @@ TEST(IniParser, ErrorsCarryCodeLineAndParameter)
         SIniOutcome expected;
     };
     const Case cases[] = {
-        {"undeclared section", strict, "[Main]\nName=x\n\n[Nope]\n", {1, 4, ""}},
-        {"undeclared section is never tolerated", {true, false, true}, "[Main]\nName=x\n[Nope]\n", {1, 3, ""}},
-        {"undeclared key", strict, "[Main]\nName=x\nUnknown=1\n", {2, 3, ""}},
-        {"key=value before any section", strict, "Key=1\n[Main]\nName=x\n", {2, 1, ""}},
-        {"key=value in an accepted undeclared section", {false, true, false}, "[Nope]\nk=v\n", {2, 2, ""}},
-        {"no equals in a declared section", strict, "[Main]\nName\n", {3, 2, ""}},
-        {"equals first in a declared section", strict, "[Main]\n=x\n", {3, 2, ""}},
-        {"hash is no comment in a section", strict, "[Main]\n# note\n", {3, 2, ""}},
-        {"no equals before any section", strict, "garbage\n[Main]\nName=x\n", {4, 1, ""}},
-        {"equals first before any section", strict, "=x\n", {4, 1, ""}},
-        {"hash is no comment before a section", lenient, "# note\n", {4, 1, ""}},
-        {"no equals in an accepted undeclared section", lenient, "[Main]\nName=x\n[Nope]\nnoequals\n", {4, 4, ""}},
-        {"value that does not convert", strict, "[Main]\nName=x\nCount=abc\n", {4, 3, "Count"}},
-        {"value out of range", strict, "[Main]\nName=x\nCount=101\n", {5, 3, "Count"}},
-        {"empty value refused", strict, "[Main]\nName=x\nTitle=\n", {5, 3, "Title"}},
-        {"value too long", strict, "[Main]\nName=x\nTitle=toolong\n", {5, 3, "Title"}},
-        {"given twice", strict, "[Main]\nName=a\nName=b\n", {6, 3, "Name"}},
-        {"given twice under two headers", strict, "[Main]\nName=a\n[Other]\n[Main]\nname=b\n", {6, 5, "Name"}},
-        {"required missing", strict, "[Main]\nCount=1\n", {7, -1, "Name"}},
-        {"empty file with a required parameter", strict, "", {7, -1, "Name"}},
-        {"blank and CRLF lines count", strict, "\n\n  \t\n[Main]\r\nName=x\r\nBad\r\n", {3, 6, ""}},
-        {"lone CR does not end a line", strict, "[Main]\nName=x\rCount=1\n", {-1, 0, ""}},
+        { "undeclared section", strict, "[Main]\nName=x\n\n[Nope]\n", { 1, 4, "" } },
+        { "undeclared section is never tolerated", { true, false, true }, "[Main]\nName=x\n[Nope]\n", { 1, 3, "" } },
+        { "undeclared key", strict, "[Main]\nName=x\nUnknown=1\n", { 2, 3, "" } },
+        { "key=value before any section", strict, "Key=1\n[Main]\nName=x\n", { 2, 1, "" } },
+        { "key=value in an accepted undeclared section", { false, true, false }, "[Nope]\nk=v\n", { 2, 2, "" } },
+        { "no equals in a declared section", strict, "[Main]\nName\n", { 3, 2, "" } },
+        { "equals first in a declared section", strict, "[Main]\n=x\n", { 3, 2, "" } },
+        { "hash is no comment in a section", strict, "[Main]\n# note\n", { 3, 2, "" } },
+        { "no equals before any section", strict, "garbage\n[Main]\nName=x\n", { 4, 1, "" } },
+        { "equals first before any section", strict, "=x\n", { 4, 1, "" } },
+        { "hash is no comment before a section", lenient, "# note\n", { 4, 1, "" } },
+        { "no equals in an accepted undeclared section", lenient, "[Main]\nName=x\n[Nope]\nnoequals\n", { 4, 4, "" } },
+        { "value that does not convert", strict, "[Main]\nName=x\nCount=abc\n", { 4, 3, "Count" } },
+        { "value out of range", strict, "[Main]\nName=x\nCount=101\n", { 5, 3, "Count" } },
+        { "empty value refused", strict, "[Main]\nName=x\nTitle=\n", { 5, 3, "Title" } },
+        { "value too long", strict, "[Main]\nName=x\nTitle=toolong\n", { 5, 3, "Title" } },
+        { "given twice", strict, "[Main]\nName=a\nName=b\n", { 6, 3, "Name" } },
+        { "given twice under two headers", strict, "[Main]\nName=a\n[Other]\n[Main]\nname=b\n", { 6, 5, "Name" } },
+        { "required missing", strict, "[Main]\nCount=1\n", { 7, -1, "Name" } },
+        { "empty file with a required parameter", strict, "", { 7, -1, "Name" } },
+        { "blank and CRLF lines count", strict, "\n\n  \t\n[Main]\r\nName=x\r\nBad\r\n", { 3, 6, "" } },
+        { "lone CR does not end a line", strict, "[Main]\nName=x\rCount=1\n", { -1, 0, "" } },
     };
     for (const Case& c : cases) {
         SSchema schema(c.options);
@@ -111,12 +112,12 @@ TEST(IniParser, OpenFailuresGiveErrnoAsLine)
         int expectedErrno;
     };
     const Case cases[] = {
-        {dir.File("missing.ini"), false, ENOENT},
-        {dir.File("plain/inside.ini"), false, ENOTDIR},
-        {dir.Path(), false, EISDIR},
-        {dir.File("pipe.ini"), false, EINVAL},
-        {dir.File("plain/inside.ini"), true, ENOTDIR},
-        {dir.Path(), true, EISDIR},
+        { dir.File("missing.ini"), false, ENOENT },
+        { dir.File("plain/inside.ini"), false, ENOTDIR },
+        { dir.Path(), false, EISDIR },
+        { dir.File("pipe.ini"), false, EINVAL },
+        { dir.File("plain/inside.ini"), true, ENOTDIR },
+        { dir.Path(), true, EISDIR },
     };
     for (const Case& c : cases) {
         SSchema schema;
@@ -141,12 +142,12 @@ TEST(IniParser, ToleranceOptionsSkipOnlyTheirErrors)
         const char* expectedName;
     };
     const Case cases[] = {
-        {"lines without equals skipped", {true, false, false}, "[Main]\nName=x\nnoequals\n=y\n", "x"},
-        {"undeclared keys skipped", {false, false, true}, "[Main]\nUnknown=1\nName=x\n", "x"},
-        {"key=value before sections skipped", {false, false, true}, "k=v\n[Main]\nName=x\n", "x"},
-        {"undeclared sections accepted", {false, true, false}, "[Nope]\n[Main]\nName=x\n", "x"},
+        { "lines without equals skipped", { true, false, false }, "[Main]\nName=x\nnoequals\n=y\n", "x" },
+        { "undeclared keys skipped", { false, false, true }, "[Main]\nUnknown=1\nName=x\n", "x" },
+        { "key=value before sections skipped", { false, false, true }, "k=v\n[Main]\nName=x\n", "x" },
+        { "undeclared sections accepted", { false, true, false }, "[Nope]\n[Main]\nName=x\n", "x" },
         // After an undeclared header no declared section is current: its keys reach nothing.
-        {"keys of an undeclared section stay out", {false, true, true}, "[Main]\nName=x\n[Nope]\nName=y\n", "x"},
+        { "keys of an undeclared section stay out", { false, true, true }, "[Main]\nName=x\n[Nope]\nName=y\n", "x" },
     };
     for (const Case& c : cases) {
         SSchema schema(c.options);
@@ -163,14 +164,14 @@ TEST(IniParser, NamesAndValuesFollowTheGrammar)
         const char* expectedName;
     };
     const Case cases[] = {
-        {"[main]\nNAME=x\n", {}, "x"},
-        {"[MAIN]\r\n  name   =   a b  \r\n", {}, "a b"},
-        {"[Main]\nName=\n", {}, ""},
-        {"[Main]\nName==x\n", {}, "=x"},
-        {"[Main]\nName=v ; not a comment\n", {}, "v ; not a comment"},
-        {"; comment\n[Main]\n;Name=y\nName=x", {}, "x"},  // last line without line feed
-        {"[ Main ]\nName=x\n", {1, 1, ""}, ""},            // the name keeps its spaces
-        {"[Main]\nName;comment=1\nName=x\n", {2, 2, ""}, ""},
+        { "[main]\nNAME=x\n", {}, "x" },
+        { "[MAIN]\r\n  name   =   a b  \r\n", {}, "a b" },
+        { "[Main]\nName=\n", {}, "" },
+        { "[Main]\nName==x\n", {}, "=x" },
+        { "[Main]\nName=v ; not a comment\n", {}, "v ; not a comment" },
+        { "; comment\n[Main]\n;Name=y\nName=x", {}, "x" }, // last line without line feed
+        { "[ Main ]\nName=x\n", { 1, 1, "" }, "" }, // the name keeps its spaces
+        { "[Main]\nName;comment=1\nName=x\n", { 2, 2, "" }, "" },
     };
     for (const Case& c : cases) {
         SSchema schema;
@@ -184,8 +185,8 @@ TEST(IniParser, NamesAndValuesFollowTheGrammar)
     file.AddSection("Mai")->AddParameter("K", new CStringValue(&value, CStringValue::kNoLimit, true), false);
     EXPECT_EQ(ParseIni(file, "[Main\nK=1\n"), SIniOutcome());
     EXPECT_EQ(value, "1");
-    EXPECT_EQ(ParseIni(file, "[Mai]\n[\n"), (SIniOutcome{1, 2, ""}));
-    EXPECT_EQ(ParseIni(file, "[]\n"), (SIniOutcome{1, 1, ""}));
+    EXPECT_EQ(ParseIni(file, "[Mai]\n[\n"), (SIniOutcome { 1, 2, "" }));
+    EXPECT_EQ(ParseIni(file, "[]\n"), (SIniOutcome { 1, 1, "" }));
     file.AddSection("")->AddParameter("E", new CStringValue(&value, CStringValue::kNoLimit, true), false);
     EXPECT_EQ(ParseIni(file, "[\nE=2\n"), SIniOutcome());
     EXPECT_EQ(value, "2");
@@ -221,19 +222,17 @@ TEST(IniParser, SaveKeepsCommentsInPlace)
         const char* expected;
     };
     const Case cases[] = {
-        {"never loaded", nullptr, "[Main]\n\n[Other]\n\n"},
-        {"comments around every line",
-         "; head\n[Main]\n; about the name\nName=x\n\nCount=5\nTitle=abc\n[Other]\nKey=k\n; tail\n",
-         "; head\n[Main]\n; about the name\nName=x\nCount=5\nTitle=abc\n\n[Other]\nKey=k\n\n; tail\n"},
+        { "never loaded", nullptr, "[Main]\n\n[Other]\n\n" },
+        { "comments around every line",
+            "; head\n[Main]\n; about the name\nName=x\n\nCount=5\nTitle=abc\n[Other]\nKey=k\n; tail\n",
+            "; head\n[Main]\n; about the name\nName=x\nCount=5\nTitle=abc\n\n[Other]\nKey=k\n\n; tail\n" },
         // Headers and parameters follow the declaration order while comments keep their ordinal:
         // the comment was the fifth non-empty line and is written as the fifth again. The absent
         // Title takes no ordinal.
-        {"declaration order and absent parameters",
-         "[Other]\nKey=k\n[Main]\nCount=7\n; fifth\nName=n\n",
-         "[Main]\nName=n\nCount=7\n\n[Other]\n; fifth\nKey=k\n\n"},
-        {"comments beyond the last ordinal keep their order",
-         "[Main]\nName=x\n;a\n;b\n;c\n",
-         "[Main]\nName=x\n;a\n;b\n;c\n\n[Other]\n\n"},
+        { "declaration order and absent parameters", "[Other]\nKey=k\n[Main]\nCount=7\n; fifth\nName=n\n",
+            "[Main]\nName=n\nCount=7\n\n[Other]\n; fifth\nKey=k\n\n" },
+        { "comments beyond the last ordinal keep their order", "[Main]\nName=x\n;a\n;b\n;c\n",
+            "[Main]\nName=x\n;a\n;b\n;c\n\n[Other]\n\n" },
     };
     for (const Case& c : cases) {
         SSchema schema;
@@ -261,7 +260,7 @@ TEST(IniParser, SaveWritesTheVariablesAndStopsAtAnInvalidOne)
     } catch (CException* e) {
         std::unique_ptr<CException> owned(e);
         EXPECT_EQ(e->m_nCode, 5);
-        EXPECT_EQ(e->m_nLine, 4);  // Title's ordinal
+        EXPECT_EQ(e->m_nLine, 4); // Title's ordinal
         ASSERT_NE(e->m_pParameter, nullptr);
         EXPECT_EQ(e->m_pParameter->m_strName, "Title");
     }
@@ -270,7 +269,7 @@ TEST(IniParser, SaveWritesTheVariablesAndStopsAtAnInvalidOne)
 
 TEST(IniParser, EveryLoadStartsClean)
 {
-    SSchema schema({false, false, true});
+    SSchema schema({ false, false, true });
     ASSERT_EQ(ParseIni(schema.file, "; first\n[Main]\nName=a\n[Other]\nKey=a\n"), SIniOutcome());
     // Before its first header the second file is in no section: Key=b must not reach [Other].
     ASSERT_EQ(ParseIni(schema.file, "Key=b\n[Main]\nName=x\n"), SIniOutcome());
@@ -296,7 +295,8 @@ TEST(IniParser, AgreesWithPythonConfigparserOnOrdinaryFiles)
     for (const char* text : files) {
         const std::string path = dir.File("ordinary.ini");
         WriteFile(path, text);
-        const QJsonObject reference = taluvo::test::RunPythonJson("ini_reference.py", {QString::fromStdString(path)}).object();
+        const QJsonObject reference
+            = taluvo::test::RunPythonJson("ini_reference.py", { QString::fromStdString(path) }).object();
         ASSERT_TRUE(reference.contains(QStringLiteral("sections"))) << text;
 
         // Declare exactly what configparser saw; the strict parser must then read all of it.
@@ -317,8 +317,7 @@ TEST(IniParser, AgreesWithPythonConfigparserOnOrdinaryFiles)
             for (const auto& pair : section.toArray().at(1).toArray()) {
                 const std::string keyName = pair.toArray().at(0).toString().toStdString();
                 const std::string& read = values[std::make_pair(sectionName, keyName)];
-                EXPECT_EQ(read, pair.toArray().at(1).toString().toStdString())
-                    << sectionName << "/" << keyName;
+                EXPECT_EQ(read, pair.toArray().at(1).toString().toStdString()) << sectionName << "/" << keyName;
             }
         }
     }
@@ -330,14 +329,15 @@ TEST(IniParser, AgreesWithPythonConfigparserOnOrdinaryFiles)
         int code;
     };
     const Refused refused[] = {
-        {"[s]\nnoequals\n", "ParsingError", 3},
-        {"[s]\na=1\nA=2\n", "DuplicateOptionError", 6},
-        {"a=1\n[s]\n", "MissingSectionHeaderError", 2},
+        { "[s]\nnoequals\n", "ParsingError", 3 },
+        { "[s]\na=1\nA=2\n", "DuplicateOptionError", 6 },
+        { "a=1\n[s]\n", "MissingSectionHeaderError", 2 },
     };
     for (const Refused& r : refused) {
         const std::string path = dir.File("refused.ini");
         WriteFile(path, r.text);
-        const QJsonObject reference = taluvo::test::RunPythonJson("ini_reference.py", {QString::fromStdString(path)}).object();
+        const QJsonObject reference
+            = taluvo::test::RunPythonJson("ini_reference.py", { QString::fromStdString(path) }).object();
         EXPECT_EQ(reference.value(QStringLiteral("error")).toString().toStdString(), r.pythonError);
         std::string a;
         CIniFile file(false, false, false);
@@ -350,12 +350,13 @@ TEST(IniParser, AgreesWithPythonConfigparserOnOrdinaryFiles)
 // errors with a line inside the file; what it read, written and read again, gives the same values.
 TEST(IniParser, RandomFilesKeepTheErrorContract)
 {
-    const std::vector<std::string> sections = {"Main", "main", "Other", "Nope", "", " Main "};
-    const std::vector<std::string> closers = {"]", "]", "]", "", "x"};
-    const std::vector<std::string> keys = {"Name", "name", "Count", "Title", "Key", "Unknown", "", "Na me"};
-    const std::vector<std::string> equals = {"=", "=", " = ", "==", ""};
-    const std::vector<std::string> values = {"x", "42", "-1", "101", "a b", "", ";c", "\xC3\xA4", "\xFF", "0x1", "toolong"};
-    const std::vector<std::string> noise = {"[", "]", "=", ";", "#", " ", "\t", "\r", "x", std::string(1, '\0')};
+    const std::vector<std::string> sections = { "Main", "main", "Other", "Nope", "", " Main " };
+    const std::vector<std::string> closers = { "]", "]", "]", "", "x" };
+    const std::vector<std::string> keys = { "Name", "name", "Count", "Title", "Key", "Unknown", "", "Na me" };
+    const std::vector<std::string> equals = { "=", "=", " = ", "==", "" };
+    const std::vector<std::string> values
+        = { "x", "42", "-1", "101", "a b", "", ";c", "\xC3\xA4", "\xFF", "0x1", "toolong" };
+    const std::vector<std::string> noise = { "[", "]", "=", ";", "#", " ", "\t", "\r", "x", std::string(1, '\0') };
     std::mt19937 random(20261210);
     auto pick = [&](const std::vector<std::string>& from) {
         return from[std::uniform_int_distribution<size_t>(0, from.size() - 1)(random)];
@@ -388,7 +389,7 @@ TEST(IniParser, RandomFilesKeepTheErrorContract)
                 text += random() % 4 ? "\n" : "\r\n";
         }
         const int flags = std::uniform_int_distribution<int>(0, 7)(random);
-        const SOptions options{(flags & 1) != 0, (flags & 2) != 0, (flags & 4) != 0};
+        const SOptions options { (flags & 1) != 0, (flags & 2) != 0, (flags & 4) != 0 };
         SSchema first(options);
         const SIniOutcome outcome = ParseIni(first.file, text);
         ++seen[outcome.code];

@@ -32,7 +32,7 @@ int Render(const CValue& value, std::string& text)
     return -1;
 }
 
-}  // namespace
+} // namespace
 
 TEST(IniValues, StringKeepsTheTextEvenWhenRefused)
 {
@@ -43,11 +43,11 @@ TEST(IniValues, StringKeepsTheTextEvenWhenRefused)
         int code;
     };
     const Case cases[] = {
-        {CStringValue::kNoLimit, true, "", -1},
-        {CStringValue::kNoLimit, false, "", 5},
-        {3, true, "abc", -1},
-        {3, true, "abcd", 5},
-        {CStringValue::kNoLimit, true, "with ; and = inside", -1},
+        { CStringValue::kNoLimit, true, "", -1 },
+        { CStringValue::kNoLimit, false, "", 5 },
+        { 3, true, "abc", -1 },
+        { 3, true, "abcd", 5 },
+        { CStringValue::kNoLimit, true, "with ; and = inside", -1 },
     };
     for (const Case& c : cases) {
         std::string target = "before";
@@ -71,10 +71,9 @@ TEST(IniValues, CharBufferAcceptsAtMostCapacityMinusTwo)
         const char* after;
     };
     const Case cases[] = {
-        {"123456", true, -1, "123456"},
-        {"1234567", true, 5, "old"},  // refused for its length: the buffer is left alone
-        {"", true, -1, ""},
-        {"", false, 5, ""},  // refused after the copy: the buffer holds the new text
+        { "123456", true, -1, "123456" },
+        { "1234567", true, 5, "old" }, // refused for its length: the buffer is left alone
+        { "", true, -1, "" }, { "", false, 5, "" }, // refused after the copy: the buffer holds the new text
     };
     for (const Case& c : cases) {
         char buffer[8 + 4];
@@ -93,15 +92,15 @@ TEST(IniValues, CharBufferAcceptsAtMostCapacityMinusTwo)
     EXPECT_STREQ(buffer, "ab");
 
     // A buffer with no terminator inside its capacity is not valid and is never read past it.
-    char unterminated[4] = {'a', 'b', 'c', 'd'};
+    char unterminated[4] = { 'a', 'b', 'c', 'd' };
     CCharBufferValue full(unterminated, sizeof unterminated, true);
     EXPECT_FALSE(full.IsValid());
     std::string written;
     EXPECT_EQ(Render(full, written), 5);
 
     // Capacities too small for any character refuse every text instead of writing past them.
-    char tiny[1] = {'\0'};
-    for (DWORD capacity : {0u, 1u}) {
+    char tiny[1] = { '\0' };
+    for (DWORD capacity : { 0u, 1u }) {
         CCharBufferValue small(tiny, capacity, true);
         EXPECT_EQ(Convert(small, "x"), 5);
         EXPECT_EQ(Convert(small, ""), 5);
@@ -115,9 +114,16 @@ TEST(IniValues, ColorIsThreeDecimalBytes)
         int code;
     };
     const Case cases[] = {
-        {"255, 128, 0", -1}, {"255,128,0", -1}, {" 255 ,128 , 0", -1}, {"255, 128", 4},
-        {"256, 0, 0", 4},    {"1, 2, 3, 4", 4}, {"1; 2; 3", 4},         {"-1, 0, 0", 4},
-        {"", 4},             {"1, 2, 3x", 4},
+        { "255, 128, 0", -1 },
+        { "255,128,0", -1 },
+        { " 255 ,128 , 0", -1 },
+        { "255, 128", 4 },
+        { "256, 0, 0", 4 },
+        { "1, 2, 3, 4", 4 },
+        { "1; 2; 3", 4 },
+        { "-1, 0, 0", 4 },
+        { "", 4 },
+        { "1, 2, 3x", 4 },
     };
     for (const Case& c : cases) {
         COLORREF target = 0x00ABCDEF;
@@ -140,8 +146,13 @@ TEST(IniValues, BoolUsesItsWordPair)
         bool after;
     };
     const Case cases[] = {
-        {0, "TRUE", -1, true}, {0, "False", -1, false}, {0, "yes", 4, true},  {1, "Yes", -1, true},
-        {1, "NO", -1, false},  {1, "true", 4, true},    {7, "nonsense", -1, true},
+        { 0, "TRUE", -1, true },
+        { 0, "False", -1, false },
+        { 0, "yes", 4, true },
+        { 1, "Yes", -1, true },
+        { 1, "NO", -1, false },
+        { 1, "true", 4, true },
+        { 7, "nonsense", -1, true },
     };
     for (const Case& c : cases) {
         bool target = true;
@@ -164,11 +175,11 @@ TEST(IniValues, NumberReadsIntoATemporary)
     struct Case {
         const char* text;
         int code;
-        int after;  // the target starts at 99
+        int after; // the target starts at 99
     };
     const Case cases[] = {
-        {"42", -1, 42},  {"042", -1, 42}, {"-7", -1, -7}, {"0x10", 4, 0}, {"4 2", 4, 4},
-        {"", 4, 99},     {"abc", 4, 99},  {"99999999999", 4, 99},  // overflow: no number read
+        { "42", -1, 42 }, { "042", -1, 42 }, { "-7", -1, -7 }, { "0x10", 4, 0 }, { "4 2", 4, 4 }, { "", 4, 99 },
+        { "abc", 4, 99 }, { "99999999999", 4, 99 }, // overflow: no number read
     };
     for (const Case& c : cases) {
         int target = 99;
@@ -178,20 +189,20 @@ TEST(IniValues, NumberReadsIntoATemporary)
     }
 
     int target = 99;
-    CNumberValue<int> unit(&target, new SNumberRange<int>{0, 1, 2}, fmtDec, 0);
+    CNumberValue<int> unit(&target, new SNumberRange<int> { 0, 1, 2 }, fmtDec, 0);
     EXPECT_EQ(Convert(unit, "1"), -1);
     EXPECT_EQ(Convert(unit, "2"), 5);
     EXPECT_EQ(target, 2);
     std::string written;
     EXPECT_EQ(Render(unit, written), 5);
 
-    CNumberValue<int> atLeast(&target, new SNumberRange<int>{10, 0, 0}, fmtDec, 0);
+    CNumberValue<int> atLeast(&target, new SNumberRange<int> { 10, 0, 0 }, fmtDec, 0);
     EXPECT_EQ(Convert(atLeast, "10"), -1);
     EXPECT_EQ(Convert(atLeast, "9"), 5);
-    CNumberValue<int> atMost(&target, new SNumberRange<int>{0, 10, 1}, fmtDec, 0);
+    CNumberValue<int> atMost(&target, new SNumberRange<int> { 0, 10, 1 }, fmtDec, 0);
     EXPECT_EQ(Convert(atMost, "-100"), -1);
     EXPECT_EQ(Convert(atMost, "11"), 5);
-    CNumberValue<int> refusing(&target, new SNumberRange<int>{0, 10, 5}, fmtDec, 0);
+    CNumberValue<int> refusing(&target, new SNumberRange<int> { 0, 10, 5 }, fmtDec, 0);
     EXPECT_EQ(Convert(refusing, "5"), 5);
 }
 
@@ -203,11 +214,8 @@ TEST(IniValues, NumberFormats)
         const char* text;
     };
     const Case cases[] = {
-        {fmtHex, 255, "0xff"},
-        {fmtOct, 8, "010"},
-        {fmtDec, -12, "-12"},
-        {0, 12, "12"},
-        {fmtHex | fmtDec, 16, "16"},  // the first flag set decides
+        { fmtHex, 255, "0xff" }, { fmtOct, 8, "010" }, { fmtDec, -12, "-12" }, { 0, 12, "12" },
+        { fmtHex | fmtDec, 16, "16" }, // the first flag set decides
     };
     for (const Case& c : cases) {
         int target = c.value;

@@ -25,19 +25,19 @@ QByteArray Decoded(CBase64Coder& coder, const QByteArray& text)
     return QByteArray(reinterpret_cast<const char*>(coder.GetDecodedBuffer()), coder.GetDecodedLength());
 }
 
-}  // namespace
+} // namespace
 
 TEST(Base64Coder, AgreesWithPythonBase64)
 {
     QByteArray all(256, '\0');
     for (int i = 0; i < 256; ++i)
         all[i] = static_cast<char>(i);
-    const QList<QByteArray> inputs = {"", "f", "fo", "foo", "foob", "fooba", "foobar", all, RandomBytes(100, 1),
-                                      RandomBytes(3000, 2), RandomBytes(4097, 3)};
+    const QList<QByteArray> inputs = { "", "f", "fo", "foo", "foob", "fooba", "foobar", all, RandomBytes(100, 1),
+        RandomBytes(3000, 2), RandomBytes(4097, 3) };
     QJsonArray hex;
     for (const QByteArray& input : inputs)
         hex.append(mailtest::Hex(input));
-    const QJsonDocument answer = mailtest::RunOracle({{"op", "codec"}, {"inputs", hex}});
+    const QJsonDocument answer = mailtest::RunOracle({ { "op", "codec" }, { "inputs", hex } });
     ASSERT_TRUE(answer.isObject());
     const QJsonArray expected = answer.object().value("base64").toArray();
     ASSERT_EQ(expected.size(), inputs.size());
@@ -64,19 +64,19 @@ TEST(Base64Coder, DecoderIsLiberal)
     };
     const Case cases[] = {
         // white space and the control characters 7..13 are skipped anywhere
-        {"Zm9v\r\nYmFy", "foobar"},
-        {" Z m\t9v\x0b\x0c\a\bYmFy ", "foobar"},
+        { "Zm9v\r\nYmFy", "foobar" },
+        { " Z m\t9v\x0b\x0c\a\bYmFy ", "foobar" },
         // one real byte, then the zero fill: the length counts whole groups
-        {"Zg==", QByteArray("f\0\0", 3)},
+        { "Zg==", QByteArray("f\0\0", 3) },
         // a last group of three characters without fill: three bytes, the third from its low bits
-        {"QUF", QByteArray("AA@", 3)},
-        {"QU", "A@"},
+        { "QUF", QByteArray("AA@", 3) },
+        { "QU", "A@" },
         // the high-bit copy of an alphabet character decodes like the character
-        {QByteArray("Zm9") + char('v' + 128), "foo"},
+        { QByteArray("Zm9") + char('v' + 128), "foo" },
         // a character outside the alphabet counts as 62 ('+'), a '=' in front as 63 ('/')
-        {"*A==", QByteArray("\xF8\0\0", 3)},
-        {"=A==", QByteArray("\xFC\0\0", 3)},
-        {"", ""},
+        { "*A==", QByteArray("\xF8\0\0", 3) },
+        { "=A==", QByteArray("\xFC\0\0", 3) },
+        { "", "" },
     };
     CBase64Coder coder;
     for (const Case& c : cases)
@@ -90,16 +90,16 @@ TEST(Base64Coder, BuffersGrowInPagesAndAreClearedOnReuse)
 {
     CBase64Coder coder;
     coder.Encode(reinterpret_cast<const BYTE*>(""), 0);
-    EXPECT_EQ(coder.GetEncodedBuffer(), nullptr);  // nothing ever reserved
+    EXPECT_EQ(coder.GetEncodedBuffer(), nullptr); // nothing ever reserved
     const QByteArray big = RandomBytes(3000, 4);
     coder.Encode(reinterpret_cast<const BYTE*>(big.constData()), 3000);
     EXPECT_EQ(coder.GetEncodedCapacity(), 8192u);
     EXPECT_EQ(coder.GetEncodedLength(), 4000u);
     coder.Encode("abc");
-    EXPECT_EQ(coder.GetEncodedCapacity(), 8192u);  // kept
-    EXPECT_STREQ(coder.GetEncodedBuffer(), "YWJj");  // and cleared behind the new text
+    EXPECT_EQ(coder.GetEncodedCapacity(), 8192u); // kept
+    EXPECT_STREQ(coder.GetEncodedBuffer(), "YWJj"); // and cleared behind the new text
     coder.Encode(reinterpret_cast<const BYTE*>(big.constData()), 100);
     EXPECT_EQ(coder.GetEncodedLength(), 136u);
     coder.Encode(static_cast<const char*>(nullptr));
-    EXPECT_EQ(coder.GetEncodedLength(), 136u);  // a null text does nothing
+    EXPECT_EQ(coder.GetEncodedLength(), 136u); // a null text does nothing
 }

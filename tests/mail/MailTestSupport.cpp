@@ -20,18 +20,27 @@ namespace {
 
 const QString kPython = QStringLiteral("/usr/bin/python3");
 
-QString Script(const char* name) { return QStringLiteral(TALUVO_MAIL_TEST_DIR "/") + QString::fromLatin1(name); }
+QString Script(const char* name)
+{
+    return QStringLiteral(TALUVO_MAIL_TEST_DIR "/") + QString::fromLatin1(name);
+}
 
-}  // namespace
+} // namespace
 
-QString Hex(const QByteArray& bytes) { return QString::fromLatin1(bytes.toHex()); }
+QString Hex(const QByteArray& bytes)
+{
+    return QString::fromLatin1(bytes.toHex());
+}
 
-QByteArray FromHex(const QString& hex) { return QByteArray::fromHex(hex.toLatin1()); }
+QByteArray FromHex(const QString& hex)
+{
+    return QByteArray::fromHex(hex.toLatin1());
+}
 
 QJsonDocument RunOracle(const QJsonObject& request)
 {
     QProcess process;
-    process.start(kPython, {Script("oracle.py")});
+    process.start(kPython, { Script("oracle.py") });
     if (!process.waitForStarted(10000))
         return {};
     process.write(QJsonDocument(request).toJson(QJsonDocument::Compact));
@@ -49,7 +58,7 @@ SmtpServer::SmtpServer(const QStringList& options)
     m_outPath = QString::fromStdString(taluvo::test::HomeDir()) + QStringLiteral("/smtp-%1.jsonl").arg(++counter);
     QFile::remove(m_outPath);
     m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    m_process.start(kPython, QStringList{Script("smtp_server.py"), QStringLiteral("--out"), m_outPath} + options);
+    m_process.start(kPython, QStringList { Script("smtp_server.py"), QStringLiteral("--out"), m_outPath } + options);
     if (!m_process.waitForStarted(10000))
         return;
     // The server says where it listens once it does; bounded by the wait.
@@ -64,7 +73,7 @@ SmtpServer::SmtpServer(const QStringList& options)
         m_port = static_cast<uint16_t>(line.mid(6).trimmed().toUInt());
     else
         fprintf(stderr, "SMTP server did not start: state %d, exit %d, output \"%s\"\n", m_process.state(),
-                m_process.exitCode(), line.constData());
+            m_process.exitCode(), line.constData());
 }
 
 SmtpServer::~SmtpServer()
@@ -120,10 +129,11 @@ std::string ScriptPeer::ReadLine(std::chrono::milliseconds bound)
             lines.push_back(line);
             return line;
         }
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+        const auto left
+            = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
         if (left.count() <= 0)
             return {};
-        pollfd fd{m_fd, POLLIN, 0};
+        pollfd fd { m_fd, POLLIN, 0 };
         if (::poll(&fd, 1, static_cast<int>(left.count())) <= 0)
             return {};
         char buffer[4096];
@@ -148,7 +158,10 @@ std::string ScriptPeer::ReadData(std::chrono::milliseconds bound)
     }
 }
 
-void ScriptPeer::Pause(std::chrono::milliseconds delay) { std::this_thread::sleep_for(delay); }
+void ScriptPeer::Pause(std::chrono::milliseconds delay)
+{
+    std::this_thread::sleep_for(delay);
+}
 
 void ScriptPeer::Close()
 {
@@ -162,7 +175,7 @@ ScriptedServer::ScriptedServer(std::function<void(ScriptPeer&)> script, int rece
     m_listener = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     if (receiveBuffer > 0)
         ::setsockopt(m_listener, SOL_SOCKET, SO_RCVBUF, &receiveBuffer, sizeof receiveBuffer);
-    sockaddr_in address{};
+    sockaddr_in address {};
     address.sin_family = AF_INET;
     address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     if (::bind(m_listener, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0)
@@ -173,9 +186,8 @@ ScriptedServer::ScriptedServer(std::function<void(ScriptPeer&)> script, int rece
     m_port = ntohs(address.sin_port);
     ::listen(m_listener, 4);
     m_thread = std::thread([this, script = std::move(script)] {
-        pollfd fd{m_listener, POLLIN, 0};
-        while (!m_stop && ::poll(&fd, 1, 100) == 0) {
-        }
+        pollfd fd { m_listener, POLLIN, 0 };
+        while (!m_stop && ::poll(&fd, 1, 100) == 0) { }
         if (m_stop)
             return;
         const int connection = ::accept(m_listener, nullptr, nullptr);
@@ -205,4 +217,4 @@ std::vector<std::string> ScriptedServer::Join()
     return m_lines;
 }
 
-}  // namespace mailtest
+} // namespace mailtest

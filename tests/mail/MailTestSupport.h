@@ -48,7 +48,10 @@ private:
 // One connection's other end, as the scripted server sees it.
 class ScriptPeer {
 public:
-    explicit ScriptPeer(int fd) : m_fd(fd) {}
+    explicit ScriptPeer(int fd)
+        : m_fd(fd)
+    {
+    }
     void Send(const std::string& bytes);
     // The next line without its line end; empty when the client closed or nothing came in time.
     std::string ReadLine(std::chrono::milliseconds bound = std::chrono::seconds(10));
@@ -56,7 +59,7 @@ public:
     std::string ReadData(std::chrono::milliseconds bound = std::chrono::seconds(10));
     void Pause(std::chrono::milliseconds delay);
     void Close();
-    std::vector<std::string> lines;  // every line read, in order
+    std::vector<std::string> lines; // every line read, in order
 
 private:
     int m_fd;
@@ -77,7 +80,7 @@ private:
     uint16_t m_port = 0;
     std::thread m_thread;
     std::vector<std::string> m_lines;
-    std::atomic<bool> m_stop{false};
+    std::atomic<bool> m_stop { false };
 };
 
-}  // namespace mailtest
+} // namespace mailtest

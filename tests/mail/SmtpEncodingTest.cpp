@@ -21,7 +21,7 @@ QByteArray Mixed(int percent)
 {
     QByteArray bytes;
     for (int i = 0; i < 100; ++i)
-        bytes += i < percent ? (i == 40 ? '\n' : 'a') : '\xE9';  // lines short enough for 7bit
+        bytes += i < percent ? (i == 40 ? '\n' : 'a') : '\xE9'; // lines short enough for 7bit
     return bytes;
 }
 
@@ -50,7 +50,7 @@ void ExpectQpLinesWellFormed(const QByteArray& encoded)
     }
 }
 
-}  // namespace
+} // namespace
 
 TEST(SmtpEncoding, GuessFollowsPrintableShareAndLineLengths)
 {
@@ -61,17 +61,17 @@ TEST(SmtpEncoding, GuessFollowsPrintableShareAndLineLengths)
         SmtpEncoding expected;
     };
     const Case cases[] = {
-        {"plain lines", "Hello there\r\nSecond line\r\n", encoding7Bit},
-        {"95 percent ASCII", Mixed(95), encoding8Bit},
-        {"89 percent printable", Mixed(89), encodingBase64},
-        {"90 percent printable", Mixed(90), encoding8Bit},
+        { "plain lines", "Hello there\r\nSecond line\r\n", encoding7Bit },
+        { "95 percent ASCII", Mixed(95), encoding8Bit },
+        { "89 percent printable", Mixed(89), encodingBase64 },
+        { "90 percent printable", Mixed(90), encoding8Bit },
         // Every line is measured, so no line is cut by a hard break.
-        {"first line of 77", line77 + "\r\nshort", encodingQuotedPrintable},
-        {"second line of 77", "x\r\n" + line77 + "\r\nshort", encodingQuotedPrintable},
-        {"last line of 77", "x\r\n" + line77, encodingQuotedPrintable},
-        {"one long line without CR", QByteArray(200, 'a'), encodingQuotedPrintable},
-        {"lines of 76 ended by LF alone", QByteArray(76, 'a') + "\n" + QByteArray(76, 'b'), encoding7Bit},
-        {"nothing", "", encoding7Bit},
+        { "first line of 77", line77 + "\r\nshort", encodingQuotedPrintable },
+        { "second line of 77", "x\r\n" + line77 + "\r\nshort", encodingQuotedPrintable },
+        { "last line of 77", "x\r\n" + line77, encodingQuotedPrintable },
+        { "one long line without CR", QByteArray(200, 'a'), encodingQuotedPrintable },
+        { "lines of 76 ended by LF alone", QByteArray(76, 'a') + "\n" + QByteArray(76, 'b'), encoding7Bit },
+        { "nothing", "", encoding7Bit },
     };
     for (const Case& c : cases)
         EXPECT_EQ(Guess(c.bytes), c.expected) << c.what;
@@ -88,11 +88,11 @@ TEST(SmtpEncoding, WrapLinesBreaksAfterBreakCharacters)
         QString out;
     };
     const Case cases[] = {
-        {blankAt90, blankAt90.left(76) + "\r\n" + blankAt90.mid(76)},
-        {blankAt10, blankAt10.left(10) + "\r\n" + blankAt10.mid(10, 76) + "\r\n" + blankAt10.mid(86)},
-        {QString(76, QLatin1Char('c')), QString(76, QLatin1Char('c'))},
-        {"one\ntwo\rthree\r\n", "one\r\ntwo\r\nthree\r\n"},
-        {"", ""},
+        { blankAt90, blankAt90.left(76) + "\r\n" + blankAt90.mid(76) },
+        { blankAt10, blankAt10.left(10) + "\r\n" + blankAt10.mid(10, 76) + "\r\n" + blankAt10.mid(86) },
+        { QString(76, QLatin1Char('c')), QString(76, QLatin1Char('c')) },
+        { "one\ntwo\rthree\r\n", "one\r\ntwo\r\nthree\r\n" },
+        { "", "" },
     };
     for (const Case& c : cases)
         EXPECT_EQ(Wrap(c.in), c.out) << c.in.toStdString();
@@ -108,23 +108,27 @@ TEST(SmtpEncoding, QuotedPrintableAgreesWithPythonQuopri)
     for (char& c : binary)
         c = static_cast<char>(rng() & 0xFF);
     QByteArray longWithEquals(100, 'x');
-    longWithEquals[73] = '=';  // escaped it becomes "=3D" at the 74th character
+    longWithEquals[73] = '='; // escaped it becomes "=3D" at the 74th character
     struct Case {
         QByteArray in;
         bool text;
-        QByteArray expected;  // empty: only the round trip is checked
+        QByteArray expected; // empty: only the round trip is checked
     };
     const QList<Case> cases = {
-        {"abc \r\n", true, "abc=20\r\n"},
-        {"a=b\tc\r\n", true, "a=3Db\tc\r\n"},
-        {"tail\t", true, "tail=09"},
-        {"Gr\xFC\xDF" "e", true, "Gr=FC=DFe"},
-        {"Gr\xC3\xBC\xC3\x9F" "e", true, "Gr=C3=BC=C3=9Fe"},
-        {longWithEquals, true, longWithEquals.left(73) + "=\r\n=3D" + longWithEquals.mid(74) },
-        {QByteArray(300, 'y') + "\r\n" + QByteArray(80, ' ') + "\r\n", true, ""},
-        {"line one\r\nline two\r\n\r\n.\r\n", true, ""},
-        {binary, false, ""},
-        {"lone\rCR and lone\nLF", false, "lone=0DCR and lone=0ALF"},
+        { "abc \r\n", true, "abc=20\r\n" },
+        { "a=b\tc\r\n", true, "a=3Db\tc\r\n" },
+        { "tail\t", true, "tail=09" },
+        { "Gr\xFC\xDF"
+          "e",
+            true, "Gr=FC=DFe" },
+        { "Gr\xC3\xBC\xC3\x9F"
+          "e",
+            true, "Gr=C3=BC=C3=9Fe" },
+        { longWithEquals, true, longWithEquals.left(73) + "=\r\n=3D" + longWithEquals.mid(74) },
+        { QByteArray(300, 'y') + "\r\n" + QByteArray(80, ' ') + "\r\n", true, "" },
+        { "line one\r\nline two\r\n\r\n.\r\n", true, "" },
+        { binary, false, "" },
+        { "lone\rCR and lone\nLF", false, "lone=0DCR and lone=0ALF" },
     };
     QJsonArray hex;
     QList<QByteArray> encoded;
@@ -132,7 +136,7 @@ TEST(SmtpEncoding, QuotedPrintableAgreesWithPythonQuopri)
         encoded.append(Qp(c.in, c.text));
         hex.append(mailtest::Hex(encoded.back()));
     }
-    const QJsonDocument answer = mailtest::RunOracle({{"op", "codec"}, {"qp", hex}});
+    const QJsonDocument answer = mailtest::RunOracle({ { "op", "codec" }, { "qp", hex } });
     ASSERT_TRUE(answer.isObject());
     const QJsonArray decoded = answer.object().value("qp_decoded").toArray();
     ASSERT_EQ(decoded.size(), cases.size());
@@ -156,16 +160,20 @@ TEST(SmtpEncoding, TextIsSentInItsDeclaredCharsetOrAsUtf8)
         QString charset;
         SmtpEncoding encoding;
         QString expectedCharset;
-        QByteArray wire;  // the bytes the encoded text stands for
+        QByteArray wire; // the bytes the encoded text stands for
     };
     const Case cases[] = {
-        {"Grüße", "iso-8859-1", encodingQuotedPrintable, "iso-8859-1", "Gr=FC=DFe"},
-        {"Grüße", "ISO-8859-1", encoding8Bit, "ISO-8859-1", "Gr\xFC\xDF" "e"},
-        {"5 €", "iso-8859-1", encodingQuotedPrintable, "utf-8", "5 =E2=82=AC"},
-        {"5 €", "utf-8", encoding8Bit, "utf-8", "5 \xE2\x82\xAC"},
-        {"Grüße", "koi8-r", encoding8Bit, "utf-8", "Gr\xC3\xBC\xC3\x9F" "e"},
-        {"plain", "us-ascii", encoding7Bit, "us-ascii", "plain"},
-        {"", "iso-8859-1", encodingGuess, "iso-8859-1", ""},
+        { "Grüße", "iso-8859-1", encodingQuotedPrintable, "iso-8859-1", "Gr=FC=DFe" },
+        { "Grüße", "ISO-8859-1", encoding8Bit, "ISO-8859-1",
+            "Gr\xFC\xDF"
+            "e" },
+        { "5 €", "iso-8859-1", encodingQuotedPrintable, "utf-8", "5 =E2=82=AC" },
+        { "5 €", "utf-8", encoding8Bit, "utf-8", "5 \xE2\x82\xAC" },
+        { "Grüße", "koi8-r", encoding8Bit, "utf-8",
+            "Gr\xC3\xBC\xC3\x9F"
+            "e" },
+        { "plain", "us-ascii", encoding7Bit, "us-ascii", "plain" },
+        { "", "iso-8859-1", encodingGuess, "iso-8859-1", "" },
     };
     for (const Case& c : cases) {
         QString text = c.text, name, charset = c.charset;
@@ -208,7 +216,7 @@ TEST(SmtpEncoding, DataEncodingsKeepEveryByte)
 TEST(SmtpEncoding, ChosenSevenOrEightBitKeepsLinesWholeUpToTheTransportsLimit)
 {
     const QString line = QStringLiteral("http://example.com/a-b.c;d,e?f!g ").repeated(6);
-    for (SmtpEncoding encoding : {encoding7Bit, encoding8Bit}) {
+    for (SmtpEncoding encoding : { encoding7Bit, encoding8Bit }) {
         QString text = line + QStringLiteral("\r\nnext"), name;
         CSmtpMsg::EncodeText(encoding, text, name);
         EXPECT_EQ(text, line + QStringLiteral("\r\nnext")) << name.toStdString();

@@ -34,7 +34,7 @@ QJsonArray Parse(const QList<QByteArray>& wires)
     QJsonArray hex;
     for (const QByteArray& wire : wires)
         hex.append(mailtest::Hex(wire));
-    return mailtest::RunOracle({{"op", "parse"}, {"messages", hex}}).array();
+    return mailtest::RunOracle({ { "op", "parse" }, { "messages", hex } }).array();
 }
 
 QString Header(const QJsonObject& parsed, const char* name)
@@ -45,7 +45,10 @@ QString Header(const QJsonObject& parsed, const char* name)
     return QString();
 }
 
-QString Crlf(QString text) { return text.replace(QStringLiteral("\r\n"), QStringLiteral("\n")); }
+QString Crlf(QString text)
+{
+    return text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+}
 
 CSmtpMsg BaseMessage()
 {
@@ -65,7 +68,7 @@ QString WriteAttachment(const taluvo::test::TempDir& dir, const std::string& nam
     return QString::fromStdString(dir.File(name));
 }
 
-}  // namespace
+} // namespace
 
 TEST(SmtpMsg, OneTextPartRendersAsTheUpdateNotice)
 {
@@ -75,11 +78,13 @@ TEST(SmtpMsg, OneTextPartRendersAsTheUpdateNotice)
     body = QStringLiteral("Page \"http://example.com/\" was updated.");
     message.m_bodies.push_back(body);
     const QByteArray wire = Wire(message);
-    EXPECT_EQ(HeaderNames(wire), QStringList({"From", "To", "Subject", "Date", "Importance", "X-MSMail-Priority",
-                                              "X-Priority", "MIME-Version", "Content-Type", "Content-Transfer-Encoding"}));
-    EXPECT_TRUE(wire.startsWith("From: \"Taluvo\" <taluvo@example.com>\r\n"
-                                "To: \"Ann\" <ann@example.com>,\r\n\t\"Bob\" <bob@example.com>,\r\n\t<carl@example.com>\r\n"
-                                "Subject: Page is updated.\r\nDate: "));
+    EXPECT_EQ(HeaderNames(wire),
+        QStringList({ "From", "To", "Subject", "Date", "Importance", "X-MSMail-Priority", "X-Priority", "MIME-Version",
+            "Content-Type", "Content-Transfer-Encoding" }));
+    EXPECT_TRUE(
+        wire.startsWith("From: \"Taluvo\" <taluvo@example.com>\r\n"
+                        "To: \"Ann\" <ann@example.com>,\r\n\t\"Bob\" <bob@example.com>,\r\n\t<carl@example.com>\r\n"
+                        "Subject: Page is updated.\r\nDate: "));
     EXPECT_TRUE(wire.endsWith("\r\nImportance: Normal\r\nX-MSMail-Priority: Normal\r\nX-Priority: 3 (Normal)\r\n"
                               "MIME-Version: 1.0\r\nContent-Type: text/plain;\r\n\tcharset=\"iso-8859-1\"\r\n"
                               "Content-Transfer-Encoding: 7bit\r\n\r\nPage \"http://example.com/\" was updated."))
@@ -107,11 +112,12 @@ TEST(SmtpMsg, EveryShapeParsesWithPythonEmail)
         QStringList leafTypes;
     };
     const QList<Shape> shapes = {
-        {"one text part", 1, false, mimeAuto, "text/plain", {"text/plain"}},
-        {"two parts", 2, false, mimeAuto, "multipart/alternative", {"text/plain", "text/html"}},
-        {"part and attachment", 1, true, mimeAuto, "multipart/mixed", {"text/plain", "application/pdf"}},
-        {"two parts and attachment", 2, true, mimeAuto, "multipart/mixed", {"text/plain", "text/html", "application/pdf"}},
-        {"related", 2, false, mimeRelated, "multipart/related", {"text/plain", "text/html"}},
+        { "one text part", 1, false, mimeAuto, "text/plain", { "text/plain" } },
+        { "two parts", 2, false, mimeAuto, "multipart/alternative", { "text/plain", "text/html" } },
+        { "part and attachment", 1, true, mimeAuto, "multipart/mixed", { "text/plain", "application/pdf" } },
+        { "two parts and attachment", 2, true, mimeAuto, "multipart/mixed",
+            { "text/plain", "text/html", "application/pdf" } },
+        { "related", 2, false, mimeRelated, "multipart/related", { "text/plain", "text/html" } },
     };
     QList<QByteArray> wires;
     for (const Shape& shape : shapes) {
@@ -119,9 +125,11 @@ TEST(SmtpMsg, EveryShapeParsesWithPythonEmail)
         message.m_mimeType = shape.mime;
         message.m_bodies.push_back(CSmtpMsgBody(plain, QStringLiteral("text/plain"), QStringLiteral("iso-8859-1")));
         if (shape.bodies > 1)
-            message.m_bodies.push_back(CSmtpMsgBody(html, QStringLiteral("text/html"), QStringLiteral("utf-8"), encodingQuotedPrintable));
+            message.m_bodies.push_back(
+                CSmtpMsgBody(html, QStringLiteral("text/html"), QStringLiteral("utf-8"), encodingQuotedPrintable));
         if (shape.attachment)
-            message.m_attachments.push_back(CSmtpMsgAttachment(reinterpret_cast<const char16_t*>(attachmentPath.utf16())));
+            message.m_attachments.push_back(
+                CSmtpMsgAttachment(reinterpret_cast<const char16_t*>(attachmentPath.utf16())));
         wires.append(Wire(message));
         const QStringList names = HeaderNames(wires.back());
         if (shape.bodies + shape.attachment > 1) {
@@ -129,7 +137,8 @@ TEST(SmtpMsg, EveryShapeParsesWithPythonEmail)
             EXPECT_EQ(names.last(), QStringLiteral("Content-Type")) << shape.what;
             EXPECT_TRUE(wires.back().contains("\r\n\r\nThis is a multipart message in MIME format\r\n")) << shape.what;
         }
-        EXPECT_EQ(wires.back().contains("CSmtpMsgPart123X456_001_"), shape.bodies > 1 && shape.attachment) << shape.what;
+        EXPECT_EQ(wires.back().contains("CSmtpMsgPart123X456_001_"), shape.bodies > 1 && shape.attachment)
+            << shape.what;
     }
     const QJsonArray parsed = Parse(wires);
     ASSERT_EQ(parsed.size(), shapes.size());
@@ -169,13 +178,13 @@ TEST(SmtpMsg, NamesAndSubjectsSurviveQuotingAndEncodedWords)
         QString subject;
     };
     const QList<Case> cases = {
-        {"Ann \"The Boss\" \\ Smith", "Plain subject"},
-        {"Jürgen Groß", "Größe: 5 € — überall"},
-        {"Ω", QString(120, QChar(0x4E2D))},
-        {"", "A long subject " + QString("word ").repeated(40).trimmed()},
-        {"", "Änderung " + QString("ä").repeated(60)},
+        { "Ann \"The Boss\" \\ Smith", "Plain subject" },
+        { "Jürgen Groß", "Größe: 5 € — überall" },
+        { "Ω", QString(120, QChar(0x4E2D)) },
+        { "", "A long subject " + QString("word ").repeated(40).trimmed() },
+        { "", "Änderung " + QString("ä").repeated(60) },
         // ASCII that a reader would take for an encoded word and decode.
-        {"", "=?utf-8?B?SGk=?="},
+        { "", "=?utf-8?B?SGk=?=" },
     };
     QList<QByteArray> wires;
     for (const Case& c : cases) {
@@ -186,7 +195,7 @@ TEST(SmtpMsg, NamesAndSubjectsSurviveQuotingAndEncodedWords)
         message.m_bodies.push_back(CSmtpMsgBody(u"x", u"text/plain", u"us-ascii"));
         wires.append(Wire(message));
         for (const QByteArray& line : wires.back().split('\n'))
-            EXPECT_LT(line.size(), 100) << line.toStdString();  // folded or encoded into short lines
+            EXPECT_LT(line.size(), 100) << line.toStdString(); // folded or encoded into short lines
         // Lines with encoded words hold at most 76 characters, the first with "Subject: " too.
         const QList<QByteArray> lines = wires.back().split('\n');
         for (qsizetype k = 0; k < lines.size(); ++k) {
@@ -215,14 +224,14 @@ TEST(SmtpMsg, ToHeaderListsPrimaryAndCopies)
     CSmtpMsg message;
     message.m_from = CSmtpMsgAddress(u"a@example.com");
     message.m_to = CSmtpMsgAddress(u"first@example.com");
-    message.m_cc = {CSmtpMsgAddress(u"second@example.com", u"Second"), CSmtpMsgAddress(u"third@example.com")};
+    message.m_cc = { CSmtpMsgAddress(u"second@example.com", u"Second"), CSmtpMsgAddress(u"third@example.com") };
     message.BuildHeaders();
     EXPECT_EQ(message.m_headers.Lookup("To"),
-              QStringLiteral("<first@example.com>,\r\n\t\"Second\" <second@example.com>,\r\n\t<third@example.com>"));
+        QStringLiteral("<first@example.com>,\r\n\t\"Second\" <second@example.com>,\r\n\t<third@example.com>"));
     EXPECT_EQ(message.m_headers.Lookup("From"), QStringLiteral("<a@example.com>"));
 
     message.m_to = CSmtpMsgAddress(nullptr, u"Only Name");
-    message.m_cc = {CSmtpMsgAddress(u"cc@example.com")};
+    message.m_cc = { CSmtpMsgAddress(u"cc@example.com") };
     message.BuildHeaders();
     EXPECT_EQ(message.m_headers.Lookup("To"), QStringLiteral("\"Only Name\" ,\r\n\t<cc@example.com>"));
 }
@@ -234,21 +243,21 @@ TEST(SmtpMsg, DateHasEnglishNamesTwoDigitHourAndZone)
         const char* expected;
     };
     const Case cases[] = {
-        {300, "Mon, 9 Jan 2006 09:05:03 +0300"},
-        {-500, "Mon, 9 Jan 2006 09:05:03 -0500"},
-        {530, "Mon, 9 Jan 2006 09:05:03 +0530"},
-        {0, "Mon, 9 Jan 2006 09:05:03 -0000"},
+        { 300, "Mon, 9 Jan 2006 09:05:03 +0300" },
+        { -500, "Mon, 9 Jan 2006 09:05:03 -0500" },
+        { 530, "Mon, 9 Jan 2006 09:05:03 +0530" },
+        { 0, "Mon, 9 Jan 2006 09:05:03 -0000" },
     };
     for (const Case& c : cases) {
         CSmtpMsg message;
-        message.m_time = SYSTEMTIME{2006, 1, 1, 9, 9, 5, 3, 0};
+        message.m_time = SYSTEMTIME { 2006, 1, 1, 9, 9, 5, 3, 0 };
         message.m_nTimeZone = c.zone;
         message.BuildHeaders();
         EXPECT_EQ(message.m_headers.Lookup("Date"), QLatin1String(c.expected));
     }
     // The zone of a new message is the system's offset now.
     const time_t now = time(nullptr);
-    tm local{};
+    tm local {};
     localtime_r(&now, &local);
     const long minutes = local.tm_gmtoff / 60;
     EXPECT_EQ(CSmtpMsg().m_nTimeZone, static_cast<int>(minutes / 60 * 100 + minutes % 60));
@@ -291,12 +300,13 @@ TEST(SmtpMsg, RenderingAgainMovesGeneratedHeadersAndKeepsCallerOnes)
     EXPECT_TRUE(wire.contains("Message-ID: <1234@example.com>\r\n"));
     // The map is written from its end: the caller's own headers come after the generated ones.
     EXPECT_EQ(HeaderNames(wire).mid(0, 10),
-              QStringList({"From", "To", "Subject", "Date", "Importance", "X-MSMail-Priority", "Message-ID",
-                           "MIME-Version", "X-Mailer-Note", "X-Priority"}));
+        QStringList({ "From", "To", "Subject", "Date", "Importance", "X-MSMail-Priority", "Message-ID", "MIME-Version",
+            "X-Mailer-Note", "X-Priority" }));
     message.m_strMessageId.clear();
     wire = Wire(message);
-    EXPECT_EQ(HeaderNames(wire).mid(0, 8), QStringList({"From", "To", "Subject", "Date", "MIME-Version", "Importance",
-                                                        "X-MSMail-Priority", "X-Mailer-Note"}));
+    EXPECT_EQ(HeaderNames(wire).mid(0, 8),
+        QStringList(
+            { "From", "To", "Subject", "Date", "MIME-Version", "Importance", "X-MSMail-Priority", "X-Mailer-Note" }));
 }
 
 TEST(SmtpMsg, AttachmentTypesNamesAndMissingFiles)
@@ -306,22 +316,22 @@ TEST(SmtpMsg, AttachmentTypesNamesAndMissingFiles)
     message.m_bodies.push_back(CSmtpMsgBody(u"see attached", u"text/plain", u"us-ascii"));
     const QByteArray text("plain text\r\n");
     const QList<std::pair<std::string, const char*>> files = {
-        {"report.pdf", "application/pdf"},
-        {"a.b.txt", "text/plain"},
-        {"REPORT.PNG", "image/png"},
-        {"noextension", "application/octet-stream"},
-        {"weird.zzqq", "application/octet-stream"},
+        { "report.pdf", "application/pdf" },
+        { "a.b.txt", "text/plain" },
+        { "REPORT.PNG", "image/png" },
+        { "noextension", "application/octet-stream" },
+        { "weird.zzqq", "application/octet-stream" },
     };
     for (const auto& [name, type] : files)
-        message.m_attachments.push_back(CSmtpMsgAttachment(
-            reinterpret_cast<const char16_t*>(WriteAttachment(dir, name, text).utf16())));
+        message.m_attachments.push_back(
+            CSmtpMsgAttachment(reinterpret_cast<const char16_t*>(WriteAttachment(dir, name, text).utf16())));
     // A caller's name and type win; a name that is not ASCII survives; a missing file is left out.
     CSmtpMsgAttachment named(reinterpret_cast<const char16_t*>(WriteAttachment(dir, "x.bin", text).utf16()),
-                             u"Grüße \"final\".txt", TRUE, u"text/csv", u"utf-8");
+        u"Grüße \"final\".txt", TRUE, u"text/csv", u"utf-8");
     message.m_attachments.push_back(named);
     message.m_attachments.push_back(CSmtpMsgAttachment(u"/nonexistent/file.txt"));
 
-    const QJsonArray parsed = Parse({Wire(message)});
+    const QJsonArray parsed = Parse({ Wire(message) });
     ASSERT_EQ(parsed.size(), 1);
     const QJsonObject result = parsed[0].toObject();
     EXPECT_TRUE(result.value("defects").toArray().isEmpty());

@@ -9,9 +9,9 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <future>
 #include <sys/socket.h>
 #include <unistd.h>
-#include <future>
 
 using namespace std::chrono_literals;
 using mailtest::ScriptedServer;
@@ -23,16 +23,16 @@ namespace {
 class CRecordingSmtp : public CSmtp {
 public:
     struct Call {
-        char kind;  // 'W' warning, 'E' error
+        char kind; // 'W' warning, 'E' error
         int code;
         QString text;
     };
     std::vector<Call> calls;
-    std::vector<std::pair<QString, int>> responses;  // command (null: greeting) and code
-    int loginRetries = 0;                              // TRUE answers to a 535 warning
+    std::vector<std::pair<QString, int>> responses; // command (null: greeting) and code
+    int loginRetries = 0; // TRUE answers to a 535 warning
     bool abortSend = false;
     int progressCalls = 0;
-    QByteArray lastCommand;  // the bytes of the last long command, as OnSendProgress saw them
+    QByteArray lastCommand; // the bytes of the last long command, as OnSendProgress saw them
 
     ~CRecordingSmtp() override { Disconnect(); }
 
@@ -54,7 +54,7 @@ public:
 protected:
     BOOL OnWarning(int code, const QString& text) override
     {
-        calls.push_back({'W', code, text});
+        calls.push_back({ 'W', code, text });
         if (code == 535 && loginRetries > 0) {
             --loginRetries;
             return TRUE;
@@ -63,7 +63,7 @@ protected:
     }
     BOOL OnError(int code, const QString& text) override
     {
-        calls.push_back({'E', code, text});
+        calls.push_back({ 'E', code, text });
         return FALSE;
     }
     void OnCommandResponse(const QString& command, int code, const QString&) override
@@ -95,7 +95,8 @@ CSmtpMsg Message(const QString& to, const QStringList& cc = {}, const QStringLis
     for (const QString& a : bcc)
         message.m_bcc.push_back(CSmtpMsgAddress(a));
     message.m_strSubject = QStringLiteral("Page is updated.");
-    message.m_bodies.push_back(CSmtpMsgBody(u"Page \"http://example.com/\" was updated.", u"text/plain", u"iso-8859-1"));
+    message.m_bodies.push_back(
+        CSmtpMsgBody(u"Page \"http://example.com/\" was updated.", u"text/plain", u"iso-8859-1"));
     return message;
 }
 
@@ -112,7 +113,7 @@ QByteArray Unstuffed(QByteArray command)
 void Greet(ScriptPeer& peer)
 {
     peer.Send("220 scripted ESMTP\r\n");
-    peer.ReadLine();  // EHLO
+    peer.ReadLine(); // EHLO
     peer.Send("250 scripted\r\n");
 }
 
@@ -126,7 +127,7 @@ std::vector<std::string> Commands(const std::vector<std::string>& lines)
     return verbs;
 }
 
-}  // namespace
+} // namespace
 
 TEST(Smtp, DeliversWholeMessagesToEveryRecipient)
 {
@@ -139,7 +140,7 @@ TEST(Smtp, DeliversWholeMessagesToEveryRecipient)
     EXPECT_TRUE(client.IsEsmtp());
 
     // A long body with lines that begin with a period, so transparency and pieces both matter.
-    CSmtpMsg message = Message("to@example.com", {"cc1@example.com", "cc2@example.com"}, {"bcc@example.com"});
+    CSmtpMsg message = Message("to@example.com", { "cc1@example.com", "cc2@example.com" }, { "bcc@example.com" });
     QString body;
     for (int i = 0; i < 60; ++i)
         body += QStringLiteral(".line %1 of the message\r\n").arg(i);
@@ -155,8 +156,8 @@ TEST(Smtp, DeliversWholeMessagesToEveryRecipient)
     taluvo::test::TempDir dir;
     taluvo::test::WriteFile(dir.File("data.bin"), std::string(3000, '\x01'));
     CSmtpMsg second = Message("to@example.com");
-    second.m_attachments.push_back(CSmtpMsgAttachment(reinterpret_cast<const char16_t*>(
-        QString::fromStdString(dir.File("data.bin")).utf16())));
+    second.m_attachments.push_back(
+        CSmtpMsgAttachment(reinterpret_cast<const char16_t*>(QString::fromStdString(dir.File("data.bin")).utf16())));
     ASSERT_EQ(client.SendMessage(second), 0);
     const QByteArray secondSent = Unstuffed(client.lastCommand);
     client.Disconnect();
@@ -167,7 +168,8 @@ TEST(Smtp, DeliversWholeMessagesToEveryRecipient)
     const auto received = server.Messages();
     ASSERT_EQ(received.size(), 2u);
     EXPECT_EQ(received[0].from, QStringLiteral("sender@example.com"));
-    EXPECT_EQ(received[0].to, QStringList({"to@example.com", "cc1@example.com", "cc2@example.com", "bcc@example.com"}));
+    EXPECT_EQ(
+        received[0].to, QStringList({ "to@example.com", "cc1@example.com", "cc2@example.com", "bcc@example.com" }));
     const QByteArray expected = taluvo::AnsiEncode(rendered);
     EXPECT_EQ(received[0].data, expected.endsWith("\r\n") ? expected : expected + "\r\n");
     EXPECT_FALSE(received[0].data.contains("bcc@example.com"));
@@ -177,7 +179,7 @@ TEST(Smtp, DeliversWholeMessagesToEveryRecipient)
 
 TEST(Smtp, AuthLoginAgainstAServerThatRequiresIt)
 {
-    mailtest::SmtpServer server({"--auth", "user:s3cret pass"});
+    mailtest::SmtpServer server({ "--auth", "user:s3cret pass" });
     ASSERT_TRUE(server.Started());
     {
         CRecordingSmtp client;
@@ -208,26 +210,26 @@ TEST(Smtp, AuthLoginAgainstAServerThatRequiresIt)
 TEST(Smtp, RefusalsGiveTheirReplyCodes)
 {
     {
-        mailtest::SmtpServer server({"--refuse-rcpt", "bad@example.com", "--refuse-rcpt", "worse@example.com"});
+        mailtest::SmtpServer server({ "--refuse-rcpt", "bad@example.com", "--refuse-rcpt", "worse@example.com" });
         ASSERT_TRUE(server.Started());
         CRecordingSmtp client;
         UsePort(client, server.Port());
         ASSERT_TRUE(client.Connect(QStringLiteral("127.0.0.1")));
         // One refused recipient: a warning, and the message goes to the others.
-        CSmtpMsg some = Message("bad@example.com", {"good@example.com"});
+        CSmtpMsg some = Message("bad@example.com", { "good@example.com" });
         EXPECT_EQ(client.SendMessage(some), 0);
         EXPECT_EQ(client.Warnings(550), 1);
         // Every recipient refused: the last refusal is the result, and no DATA is sent.
-        CSmtpMsg none = Message("bad@example.com", {}, {"worse@example.com"});
+        CSmtpMsg none = Message("bad@example.com", {}, { "worse@example.com" });
         EXPECT_EQ(client.SendMessage(none), 550);
         EXPECT_EQ(client.Errors(550), 1);
         client.Disconnect();
         const auto received = server.Messages();
         ASSERT_EQ(received.size(), 1u);
-        EXPECT_EQ(received[0].to, QStringList({"good@example.com"}));
+        EXPECT_EQ(received[0].to, QStringList({ "good@example.com" }));
     }
     {
-        mailtest::SmtpServer server({"--refuse-data"});
+        mailtest::SmtpServer server({ "--refuse-data" });
         ASSERT_TRUE(server.Started());
         CRecordingSmtp client;
         UsePort(client, server.Port());
@@ -241,16 +243,20 @@ TEST(Smtp, RefusalsGiveTheirReplyCodes)
 
 TEST(Smtp, MessagesThatCannotBeSentSendNothing)
 {
-    CRecordingSmtp client;  // not even connected: nothing may be tried
+    CRecordingSmtp client; // not even connected: nothing may be tried
     struct Case {
         const char* what;
         std::function<void(CSmtpMsg&)> change;
     };
     const Case cases[] = {
-        {"no sender", [](CSmtpMsg& m) { m.m_from.m_strAddress.clear(); }},
-        {"only blind copies", [](CSmtpMsg& m) { m.m_to.m_strAddress.clear(); m.m_bcc.push_back(CSmtpMsgAddress(u"b@x.org")); }},
-        {"line break in a recipient", [](CSmtpMsg& m) { m.m_bcc.push_back(CSmtpMsgAddress(u"b@x.org>\r\nDATA")); }},
-        {"line break in the subject", [](CSmtpMsg& m) { m.m_strSubject = QStringLiteral("a\r\nBcc: b@x.org"); }},
+        { "no sender", [](CSmtpMsg& m) { m.m_from.m_strAddress.clear(); } },
+        { "only blind copies",
+            [](CSmtpMsg& m) {
+                m.m_to.m_strAddress.clear();
+                m.m_bcc.push_back(CSmtpMsgAddress(u"b@x.org"));
+            } },
+        { "line break in a recipient", [](CSmtpMsg& m) { m.m_bcc.push_back(CSmtpMsgAddress(u"b@x.org>\r\nDATA")); } },
+        { "line break in the subject", [](CSmtpMsg& m) { m.m_strSubject = QStringLiteral("a\r\nBcc: b@x.org"); } },
     };
     for (const Case& c : cases) {
         CSmtpMsg message = Message("to@example.com");
@@ -276,9 +282,7 @@ TEST(Smtp, SilentAndVanishingServersEndWithinTheTimeOut)
         // Accepts the connection and never greets. The client gives up after its one-second
         // time-out and closes, which ends the server's own much longer wait: the client ended first.
         bool serverTimedOut = true;
-        ScriptedServer server([&](ScriptPeer& peer) {
-            serverTimedOut = TimesOut(peer);
-        });
+        ScriptedServer server([&](ScriptPeer& peer) { serverTimedOut = TimesOut(peer); });
         CRecordingSmtp client;
         UsePort(client, server.Port(), 1);
         EXPECT_FALSE(client.Connect(QStringLiteral("127.0.0.1")));
@@ -286,7 +290,7 @@ TEST(Smtp, SilentAndVanishingServersEndWithinTheTimeOut)
         EXPECT_EQ(client.calls[0].code, -1);
         EXPECT_TRUE(client.calls[0].text.isEmpty());
         client.Disconnect();
-        EXPECT_TRUE(server.Join().empty());  // no QUIT was sent
+        EXPECT_TRUE(server.Join().empty()); // no QUIT was sent
         EXPECT_FALSE(serverTimedOut);
     }
     {
@@ -305,7 +309,7 @@ TEST(Smtp, SilentAndVanishingServersEndWithinTheTimeOut)
         EXPECT_EQ(client.Errors(-1), 1);
         EXPECT_FALSE(client.IsConnected());
         client.Disconnect();
-        EXPECT_EQ(Commands(server.Join()), std::vector<std::string>({"EHLO", "MAIL"}));
+        EXPECT_EQ(Commands(server.Join()), std::vector<std::string>({ "EHLO", "MAIL" }));
         EXPECT_FALSE(serverTimedOut);
     }
     {
@@ -325,7 +329,7 @@ TEST(Smtp, SilentAndVanishingServersEndWithinTheTimeOut)
         EXPECT_EQ(client.Warnings(-1), 1);
         EXPECT_EQ(client.Errors(-1), 1);
         client.Disconnect();
-        EXPECT_EQ(Commands(server.Join()), std::vector<std::string>({"EHLO", "MAIL", "RCPT"}));
+        EXPECT_EQ(Commands(server.Join()), std::vector<std::string>({ "EHLO", "MAIL", "RCPT" }));
     }
 }
 
@@ -333,8 +337,8 @@ TEST(Smtp, AReplyTrickledLineByLineEndsAtTheReceiveTimeOut)
 {
     // Each continuation line would renew a per-piece wait: the greeting never ends, and the
     // client must give up on the reply as a whole while the server is still sending.
-    std::atomic<bool> clientDone{false};
-    std::atomic<int> linesSent{0};
+    std::atomic<bool> clientDone { false };
+    std::atomic<int> linesSent { 0 };
     constexpr int kLines = 150;
     ScriptedServer server([&](ScriptPeer& peer) {
         for (int i = 0; i < kLines && !clientDone.load(); ++i) {
@@ -376,7 +380,7 @@ TEST(Smtp, ConnectGivesUpAfterItsTimeOut)
     // A listener whose queue is full: the system drops further connection requests, so the
     // client's connect neither completes nor fails.
     const int listener = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in address{};
+    sockaddr_in address {};
     address.sin_family = AF_INET;
     address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     ASSERT_EQ(::bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
@@ -391,8 +395,8 @@ TEST(Smtp, ConnectGivesUpAfterItsTimeOut)
     const auto start = std::chrono::steady_clock::now();
     EXPECT_FALSE(client.Connect(QStringLiteral("127.0.0.1")));
     const auto took = std::chrono::steady_clock::now() - start;
-    EXPECT_GE(took, 900ms);  // it waited for the time-out rather than failing at once
-    EXPECT_TRUE(client.calls.empty());  // a connection that never came about calls no hook
+    EXPECT_GE(took, 900ms); // it waited for the time-out rather than failing at once
+    EXPECT_TRUE(client.calls.empty()); // a connection that never came about calls no hook
     ::close(filler);
     ::close(listener);
 }
@@ -415,7 +419,7 @@ TEST(Smtp, WholeRepliesAreReadWhateverTheirPieces)
         peer.ReadLine();
         peer.Send("250 sender ok\r\n550 no such user\r\n");
         peer.ReadLine();
-        peer.ReadLine(1s);  // QUIT
+        peer.ReadLine(1s); // QUIT
         peer.Send("221 bye\r\n");
     });
     CRecordingSmtp client;
@@ -426,7 +430,7 @@ TEST(Smtp, WholeRepliesAreReadWhateverTheirPieces)
     CSmtpMsg message = Message("to@example.com");
     EXPECT_EQ(client.SendMessage(message), 550);
     client.Disconnect();
-    EXPECT_EQ(Commands(server.Join()), std::vector<std::string>({"EHLO", "MAIL", "RCPT", "QUIT"}));
+    EXPECT_EQ(Commands(server.Join()), std::vector<std::string>({ "EHLO", "MAIL", "RCPT", "QUIT" }));
 }
 
 TEST(Smtp, ReplyCodesAreReadAsTheServerWroteThem)
@@ -447,10 +451,10 @@ TEST(Smtp, ReplyCodesAreReadAsTheServerWroteThem)
     ASSERT_TRUE(client.Connect(QStringLiteral("127.0.0.1")));
     EXPECT_FALSE(client.IsEsmtp());
     CSmtpMsg message = Message("to@example.com");
-    EXPECT_EQ(client.SendMessage(message), 2);  // MAIL accepted, RCPT answered with "2"
+    EXPECT_EQ(client.SendMessage(message), 2); // MAIL accepted, RCPT answered with "2"
     EXPECT_EQ(client.Warnings(2), 1);
     client.Disconnect();
-    EXPECT_EQ(Commands(server.Join()), std::vector<std::string>({"HELO", "MAIL", "RCPT", "QUIT"}));
+    EXPECT_EQ(Commands(server.Join()), std::vector<std::string>({ "HELO", "MAIL", "RCPT", "QUIT" }));
 }
 
 TEST(Smtp, LoginIsRetriedWhenTheHookAsks)
@@ -458,11 +462,11 @@ TEST(Smtp, LoginIsRetriedWhenTheHookAsks)
     // 535 once, then the hook asks for a new try, which succeeds.
     ScriptedServer server([](ScriptPeer& peer) {
         Greet(peer);
-        for (const char* result : {"535 5.7.8 bad credentials\r\n", "235 2.7.0 ok\r\n"}) {
-            peer.ReadLine();                       // AUTH LOGIN
-            peer.Send("334 VXNlcm5hbWU6\r\n");     // Username:
+        for (const char* result : { "535 5.7.8 bad credentials\r\n", "235 2.7.0 ok\r\n" }) {
+            peer.ReadLine(); // AUTH LOGIN
+            peer.Send("334 VXNlcm5hbWU6\r\n"); // Username:
             peer.ReadLine();
-            peer.Send("334 UGFzc3dvcmQ6\r\n");     // Password:
+            peer.Send("334 UGFzc3dvcmQ6\r\n"); // Password:
             peer.ReadLine();
             peer.Send(result);
         }
@@ -495,12 +499,12 @@ TEST(Smtp, EightBitBodiesGoAsEightBitOnlyToServersThatOfferIt)
         const char* transferEncoding;
     };
     const Case cases[] = {
-        {"250-scripted\r\n250-8BITMIME\r\n250 SIZE 1000000\r\n", "MAIL FROM: <sender@example.com> BODY=8BITMIME",
-         "Content-Transfer-Encoding: 8bit"},
-        {"250-scripted\r\n250 8bitmime\r\n", "MAIL FROM: <sender@example.com> BODY=8BITMIME",
-         "Content-Transfer-Encoding: 8bit"},
-        {"250-scripted\r\n250 SIZE 1000000\r\n", "MAIL FROM: <sender@example.com>",
-         "Content-Transfer-Encoding: quoted-printable"},
+        { "250-scripted\r\n250-8BITMIME\r\n250 SIZE 1000000\r\n", "MAIL FROM: <sender@example.com> BODY=8BITMIME",
+            "Content-Transfer-Encoding: 8bit" },
+        { "250-scripted\r\n250 8bitmime\r\n", "MAIL FROM: <sender@example.com> BODY=8BITMIME",
+            "Content-Transfer-Encoding: 8bit" },
+        { "250-scripted\r\n250 SIZE 1000000\r\n", "MAIL FROM: <sender@example.com>",
+            "Content-Transfer-Encoding: quoted-printable" },
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.ehloReply);
@@ -509,7 +513,7 @@ TEST(Smtp, EightBitBodiesGoAsEightBitOnlyToServersThatOfferIt)
             peer.Send("220 scripted ESMTP\r\n");
             peer.ReadLine();
             peer.Send(c.ehloReply);
-            for (const char* reply : {"250 ok\r\n", "250 ok\r\n", "354 go ahead\r\n"}) {
+            for (const char* reply : { "250 ok\r\n", "250 ok\r\n", "354 go ahead\r\n" }) {
                 peer.ReadLine();
                 peer.Send(reply);
             }
@@ -523,7 +527,7 @@ TEST(Smtp, EightBitBodiesGoAsEightBitOnlyToServersThatOfferIt)
         ASSERT_TRUE(client.Connect(QStringLiteral("127.0.0.1")));
         CSmtpMsg message = Message("to@example.com");
         message.m_bodies[0] = CSmtpMsgBody(u"The page of sizes (Gr\u00F6\u00DFen) was changed: new prices and dates.",
-                                           u"text/plain", u"iso-8859-1", encodingGuess);
+            u"text/plain", u"iso-8859-1", encodingGuess);
         EXPECT_EQ(client.SendMessage(message), 0);
         client.Disconnect();
         const std::vector<std::string> lines = server.Join();
@@ -541,16 +545,16 @@ TEST(Smtp, MailFromRefusedWith530LogsInFirst)
         if (peer.ReadLine() == "AUTH LOGIN")
             peer.Send("503 not now\r\n");
         else
-            return;  // no user name: no login, and MAIL FROM is in lines already
+            return; // no user name: no login, and MAIL FROM is in lines already
         peer.ReadLine();
         peer.Send("530 5.7.0 Authentication required\r\n");
-        peer.ReadLine();  // AUTH LOGIN
+        peer.ReadLine(); // AUTH LOGIN
         peer.Send("334 VXNlcm5hbWU6\r\n");
         peer.ReadLine();
         peer.Send("334 UGFzc3dvcmQ6\r\n");
         peer.ReadLine();
         peer.Send("235 ok\r\n");
-        peer.ReadLine();  // MAIL FROM
+        peer.ReadLine(); // MAIL FROM
         peer.Send("250 ok\r\n");
         peer.ReadLine();
         peer.Send("250 ok\r\n");
@@ -575,7 +579,7 @@ TEST(Smtp, MailFromRefusedWith530LogsInFirst)
         const auto verbs = Commands(server.Join());
         ASSERT_GE(verbs.size(), 10u);
         EXPECT_EQ(std::vector<std::string>(verbs.begin(), verbs.begin() + 9),
-                  std::vector<std::string>({"EHLO", "AUTH", "MAIL", "AUTH", "dXNlcg==", "cHc=", "MAIL", "RCPT", "DATA"}));
+            std::vector<std::string>({ "EHLO", "AUTH", "MAIL", "AUTH", "dXNlcg==", "cHc=", "MAIL", "RCPT", "DATA" }));
         EXPECT_EQ(verbs.back(), "QUIT");
     }
     {
@@ -594,18 +598,18 @@ TEST(Smtp, MailFromRefusedWith530LogsInFirst)
         EXPECT_EQ(client.SendMessage(message), 530);
         EXPECT_EQ(client.Errors(530), 1);
         client.Disconnect();
-        EXPECT_EQ(Commands(server.Join()), std::vector<std::string>({"EHLO", "MAIL", "QUIT"}));
+        EXPECT_EQ(Commands(server.Join()), std::vector<std::string>({ "EHLO", "MAIL", "QUIT" }));
     }
 }
 
 TEST(Smtp, EmptyLoginPromptEndsTheLoginSafely)
 {
-    for (const char* prompt : {"334 \r\n", "334\r\n", "334 ????\r\n"}) {
+    for (const char* prompt : { "334 \r\n", "334\r\n", "334 ????\r\n" }) {
         ScriptedServer server([prompt](ScriptPeer& peer) {
             Greet(peer);
             peer.ReadLine();
             peer.Send(prompt);
-            if (peer.ReadLine() == "*")  // the client cancels the exchange (RFC 4954)
+            if (peer.ReadLine() == "*") // the client cancels the exchange (RFC 4954)
                 peer.Send("501 cancelled\r\n");
             peer.ReadLine(1s);
             peer.Send("221 bye\r\n");
@@ -616,7 +620,7 @@ TEST(Smtp, EmptyLoginPromptEndsTheLoginSafely)
         EXPECT_TRUE(client.Connect(QStringLiteral("127.0.0.1"))) << prompt;
         EXPECT_EQ(client.Errors(334), 1) << prompt;
         client.Disconnect();
-        EXPECT_EQ(Commands(server.Join()), std::vector<std::string>({"EHLO", "AUTH", "*", "QUIT"})) << prompt;
+        EXPECT_EQ(Commands(server.Join()), std::vector<std::string>({ "EHLO", "AUTH", "*", "QUIT" })) << prompt;
     }
 }
 
@@ -631,7 +635,7 @@ TEST(Smtp, SendTimeOutAndAbortedProgress)
                 peer.ReadLine();
                 peer.Send(i == 2 ? "354 go ahead\r\n" : "250 ok\r\n");
             }
-            done.wait_for(20s);  // holds the connection without reading while the client times out
+            done.wait_for(20s); // holds the connection without reading while the client times out
         },
         4096);
     CRecordingSmtp client;

@@ -46,6 +46,9 @@ std::string ReadPeerLine(int fd)
     return kPeerClosed;
 }
 
-void SayToPeer(int fd, std::string_view text) { ::send(fd, text.data(), text.size(), MSG_NOSIGNAL); }
+void SayToPeer(int fd, std::string_view text)
+{
+    ::send(fd, text.data(), text.size(), MSG_NOSIGNAL);
+}
 
-}  // namespace taluvo::test
+} // namespace taluvo::test

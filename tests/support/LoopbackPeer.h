@@ -24,4 +24,4 @@ std::string ReadPeerLine(int fd);
 // Sends the text, never raising SIGPIPE when the other side is gone.
 void SayToPeer(int fd, std::string_view text);
 
-}  // namespace taluvo::test
+} // namespace taluvo::test

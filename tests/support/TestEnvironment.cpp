@@ -56,13 +56,16 @@ std::string ReadFile(const std::string& path)
 
 int FileMode(const std::string& path)
 {
-    struct stat info {};
+    struct stat info { };
     if (::stat(path.c_str(), &info) != 0)
         return -1;
     return static_cast<int>(info.st_mode & 0777);
 }
 
-UsualUmask::UsualUmask() : m_previous(::umask(022)) {}
+UsualUmask::UsualUmask()
+    : m_previous(::umask(022))
+{
+}
 
 UsualUmask::~UsualUmask()
 {
@@ -132,10 +135,12 @@ int SpawnWithOutput(const std::vector<std::string>& argv, const std::vector<std:
 std::string WaitForFileText(const std::string& path, std::chrono::milliseconds bound)
 {
     std::string text;
-    WaitUntil([&] {
-        text = ReadFile(path);
-        return !text.empty();
-    }, bound);
+    WaitUntil(
+        [&] {
+            text = ReadFile(path);
+            return !text.empty();
+        },
+        bound);
     return text;
 }
 
@@ -173,4 +178,4 @@ bool WaitUntil(const std::function<bool()>& condition, std::chrono::milliseconds
     return true;
 }
 
-}  // namespace taluvo::test
+} // namespace taluvo::test

@@ -74,7 +74,6 @@ void WriteArgvRecorder(const std::string& path, const std::string& out);
 std::vector<std::string> ReadArgv(const std::string& out, std::chrono::milliseconds bound = std::chrono::seconds(10));
 
 // Polls the condition until it holds or the bound passes; true when it held.
-bool WaitUntil(const std::function<bool()>& condition,
-               std::chrono::milliseconds bound = std::chrono::seconds(10));
+bool WaitUntil(const std::function<bool()>& condition, std::chrono::milliseconds bound = std::chrono::seconds(10));
 
-}  // namespace taluvo::test
+} // namespace taluvo::test

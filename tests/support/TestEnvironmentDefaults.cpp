@@ -23,4 +23,4 @@ struct ApplyEnvironment {
     }
 } applyEnvironment;
 
-}  // namespace
+} // namespace

@@ -17,7 +17,7 @@ std::string MakeProcessFolder()
     return pattern;
 }
 
-}  // namespace
+} // namespace
 
 int main(int argc, char** argv)
 {

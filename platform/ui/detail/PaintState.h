@@ -10,8 +10,8 @@
 namespace taluvo::ui::detail {
 
 struct PaintState {
-    QImage shown;    // what the window showed after its last paint through WM_PAINT or GetDC
-    QImage drawn;    // drawn through GetDC, waiting for the widget to show it
+    QImage shown; // what the window showed after its last paint through WM_PAINT or GetDC
+    QImage drawn; // drawn through GetDC, waiting for the widget to show it
     QImage backdrop; // the screen under a frameless popup, taken just before it showed
     bool inPaint = false;
     bool colored = false; // the control wears the colours of a WM_CTLCOLOR* answer

@@ -11,10 +11,10 @@
 
 #include <cstddef>
 #include <cstdio>
-#include <functional>
-#include <sys/stat.h>
 #include <cstring>
+#include <functional>
 #include <string>
+#include <sys/stat.h>
 #include <thread>
 #include <vector>
 
@@ -23,13 +23,12 @@ TRACE_MODULE("DatabaseTest");
 namespace {
 
 using taluvo::test::CTraceCapture;
-using taluvo::test::SCommandResult;
 using taluvo::test::ReadFile;
 using taluvo::test::RunCommand;
+using taluvo::test::SCommandResult;
 using taluvo::test::Sqlite3;
 using taluvo::test::TempDir;
 using taluvo::test::WriteFile;
-
 
 class PrefsRowTest : public ::testing::Test {
 protected:
@@ -64,17 +63,17 @@ protected:
     CPreferences m_prefs;
 };
 
-}  // namespace
+} // namespace
 
 TEST_F(PrefsRowTest, FreshDatabaseHasTheSchemaAndOneSettingsRow)
 {
     CSqlBuffer bufSQL;
-    m_db.execDML(bufSQL.format("INSERT INTO GROUPS (id, title, enable, sortType, pagesOrder) VALUES (?, %Q, 1, 4, NULL);",
-                               "007"));
-    const int groupId = static_cast<int>(m_db.lastInsertId());
     m_db.execDML(bufSQL.format(
-        "INSERT INTO PAGES VALUES (?, %d, %Q, %Q, %Q, %Q, %Q, %u, %u, %u, 1, %u, 4, 0, 0);", groupId,
-        "http://example.org/", "http://example.org/", "0099", "1e5", "12", 4294967295u, 4294967295u, 4294967295u, 86400u));
+        "INSERT INTO GROUPS (id, title, enable, sortType, pagesOrder) VALUES (?, %Q, 1, 4, NULL);", "007"));
+    const int groupId = static_cast<int>(m_db.lastInsertId());
+    m_db.execDML(bufSQL.format("INSERT INTO PAGES VALUES (?, %d, %Q, %Q, %Q, %Q, %Q, %u, %u, %u, 1, %u, 4, 0, 0);",
+        groupId, "http://example.org/", "http://example.org/", "0099", "1e5", "12", 4294967295u, 4294967295u,
+        4294967295u, 86400u));
     {
         CSqlQuery query = m_db.runQuery("SELECT * FROM PAGES;");
         EXPECT_STREQ(query.getStringField("startCheckMask"), "0099");
@@ -82,11 +81,13 @@ TEST_F(PrefsRowTest, FreshDatabaseHasTheSchemaAndOneSettingsRow)
     }
     m_db.close();
 
-    EXPECT_EQ(Sqlite3(m_path, "SELECT name FROM sqlite_master WHERE type='table' ORDER BY name;"),
-              "GROUPS\nPAGES\nPREFS\n");
+    EXPECT_EQ(
+        Sqlite3(m_path, "SELECT name FROM sqlite_master WHERE type='table' ORDER BY name;"), "GROUPS\nPAGES\nPREFS\n");
     EXPECT_EQ(Sqlite3(m_path, "SELECT count(*) FROM PREFS;"), "1\n");
-    EXPECT_EQ(Sqlite3(m_path, "SELECT typeof(startCheckMask), startCheckMask, typeof(stopCheckMask), stopCheckMask, descr FROM PAGES;"),
-              "text|0099|text|1e5|12\n");
+    EXPECT_EQ(
+        Sqlite3(m_path,
+            "SELECT typeof(startCheckMask), startCheckMask, typeof(stopCheckMask), stopCheckMask, descr FROM PAGES;"),
+        "text|0099|text|1e5|12\n");
     EXPECT_EQ(Sqlite3(m_path, "SELECT typeof(title), title FROM GROUPS;"), "text|007\n");
     EXPECT_EQ(Sqlite3(m_path, "SELECT lastChecked, interval FROM PAGES;"), "4294967295|86400\n");
     EXPECT_EQ(Sqlite3(m_path, "SELECT typeof(blobPrefs) FROM PREFS;"), "text\n");
@@ -95,8 +96,8 @@ TEST_F(PrefsRowTest, FreshDatabaseHasTheSchemaAndOneSettingsRow)
 TEST_F(PrefsRowTest, DefaultRecordMatchesTheLayoutTable)
 {
     m_db.close();
-    const SCommandResult result =
-        RunCommand("/usr/bin/python3 " TALUVO_DB_TEST_SOURCE_DIR "/check_prefs_record.py '" + m_path + "'");
+    const SCommandResult result
+        = RunCommand("/usr/bin/python3 " TALUVO_DB_TEST_SOURCE_DIR "/check_prefs_record.py '" + m_path + "'");
     EXPECT_EQ(result.status, 0) << result.output;
     EXPECT_NE(result.output.find("matches"), std::string::npos) << result.output;
 }
@@ -118,7 +119,7 @@ TEST_F(PrefsRowTest, SettingsSurviveSaveAndReload)
     CSqlDatabase reopened;
     reopened.open(m_path.c_str());
     CPreferences loaded;
-    CheckDb(reopened, m_mutex, loaded);  // finds every table: the stored row stays
+    CheckDb(reopened, m_mutex, loaded); // finds every table: the stored row stays
     ASSERT_TRUE(LoadPrefs(reopened, m_mutex, loaded));
     EXPECT_EQ(std::memcmp(&loaded.m_blob, &m_prefs.m_blob, sizeof(PreferencesBlob_t)), 0);
     EXPECT_EQ(loaded.GetParam(kProxyPassword)->GetString(), QString::fromUtf8("pä'ss\"wörd"));
@@ -134,17 +135,18 @@ TEST_F(PrefsRowTest, LoadFailuresKeepTheSettingsAndSayWhy)
         const char* traced;
     };
     const Case cases[] = {
-        {"DELETE FROM PREFS;", "CMainFrame::LoadPrefs - Exception. Error: PREFS table is empty.\nFile: "},
-        {"DELETE FROM PREFS; INSERT INTO PREFS VALUES (NULL);", "Error: blob field data is NULL.\nFile: "},
+        { "DELETE FROM PREFS;", "CMainFrame::LoadPrefs - Exception. Error: PREFS table is empty.\nFile: " },
+        { "DELETE FROM PREFS; INSERT INTO PREFS VALUES (NULL);", "Error: blob field data is NULL.\nFile: " },
         // SQLite hands out no data pointer for an empty value.
-        {"DELETE FROM PREFS; INSERT INTO PREFS VALUES ('');", "Error: blob field data is NULL.\nFile: "},
-        {"DELETE FROM PREFS; INSERT INTO PREFS VALUES (char(5, 1, 4, 65, 66));",
-         "CMainFrame::LoadPrefs - SQL Exception. Error: SQLWRAP_ERROR[1000]: Cannot decode binary"},
-        {"DELETE FROM PREFS; INSERT INTO PREFS VALUES ('A' || replace(hex(zeroblob(2000)), '0', 'B'));",
-         "CMainFrame::LoadPrefs - Exception. Error: Stored settings decode to 4000 bytes, more than the 3177 of the "
-         "settings record.\nFile: "},
-        {"DELETE FROM PREFS; INSERT INTO PREFS VALUES (char(5, 65, 1));", "Error: SQLWRAP_ERROR[1000]: Cannot decode binary"},
-        {"DROP TABLE PREFS;", "CMainFrame::LoadPrefs - SQL Exception. Error: SQLITE_ERROR[1]: no such table: PREFS"},
+        { "DELETE FROM PREFS; INSERT INTO PREFS VALUES ('');", "Error: blob field data is NULL.\nFile: " },
+        { "DELETE FROM PREFS; INSERT INTO PREFS VALUES (char(5, 1, 4, 65, 66));",
+            "CMainFrame::LoadPrefs - SQL Exception. Error: SQLWRAP_ERROR[1000]: Cannot decode binary" },
+        { "DELETE FROM PREFS; INSERT INTO PREFS VALUES ('A' || replace(hex(zeroblob(2000)), '0', 'B'));",
+            "CMainFrame::LoadPrefs - Exception. Error: Stored settings decode to 4000 bytes, more than the 3177 of the "
+            "settings record.\nFile: " },
+        { "DELETE FROM PREFS; INSERT INTO PREFS VALUES (char(5, 65, 1));",
+            "Error: SQLWRAP_ERROR[1000]: Cannot decode binary" },
+        { "DROP TABLE PREFS;", "CMainFrame::LoadPrefs - SQL Exception. Error: SQLITE_ERROR[1]: no such table: PREFS" },
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.setup);
@@ -210,38 +212,39 @@ TEST_F(PrefsRowTest, RowsThatCannotBeUsedAreSetAsideFirst)
     std::memcpy(&record, &saved.m_blob, sizeof record);
     record.ConnectTimeout = 0;
     record.WorkOffline = 197;
-    record.RecvTimeout = 120;  // odd but harmless: kept
+    record.RecvTimeout = 120; // odd but harmless: kept
     std::vector<unsigned char> brokenValues(sizeof record);
     std::memcpy(brokenValues.data(), &record, sizeof record);
 
     struct Case {
         const char* what;
-        std::function<std::string()> store;  // the stored text
+        std::function<std::string()> store; // the stored text
         const char* problem;
         bool loaded;
     };
     const Case cases[] = {
-        {"UTF-8 text",
+        { "UTF-8 text",
             [&] {
                 CSqlBuffer bufSQL;
                 m_db.execDML("DELETE FROM PREFS;");
                 m_db.execDML(bufSQL.format("INSERT INTO PREFS (blobPrefs) VALUES (%Q);", asUtf8.c_str()));
                 return asUtf8; // NOLINT(performance-no-automatic-move): the test's own text, copied for each call
-
             },
-            "decode to ", false},
-        {"no decoding",
+            "decode to ", false },
+        { "no decoding",
             [&] {
                 m_db.execDML("DELETE FROM PREFS; INSERT INTO PREFS VALUES (char(5, 65, 1, 4, 66));");
-                return std::string("\x05" "A\x01\x04" "B");
+                return std::string("\x05"
+                                   "A\x01\x04"
+                                   "B");
             },
-            "cannot be decoded", false},
-        {"values that break the program",
+            "cannot be decoded", false },
+        { "values that break the program",
             [&] {
                 StoreRecord(brokenValues);
                 return StoredText();
             },
-            "hold values that cannot be used (ConnectTimeout, WorkOffline)", true},
+            "hold values that cannot be used (ConnectTimeout, WorkOffline)", true },
     };
     const taluvo::test::UsualUmask umask;
     for (const Case& c : cases) {
@@ -346,11 +349,11 @@ TEST_F(PrefsRowTest, FailedSaveLeavesThePreviousRow)
         const char* alsoTraced;
     };
     const Case cases[] = {
-        {"CREATE TRIGGER refuse BEFORE INSERT ON PREFS BEGIN SELECT RAISE(ABORT, 'refused'); END;",
-         "CMainFrame::SavePrefs - SQL Exception. Error: SQLITE_CONSTRAINT[19]: refused", "refused\r\n"},
-        {"CREATE TRIGGER refuse BEFORE INSERT ON PREFS BEGIN SELECT RAISE(IGNORE); END;",
-         "CMainFrame::SavePrefs - Exception. Error: Unable to save pereferences.\nFile: ",
-         "\nExpr.: (1 == m_db.execDML(bufSQL))\n"},
+        { "CREATE TRIGGER refuse BEFORE INSERT ON PREFS BEGIN SELECT RAISE(ABORT, 'refused'); END;",
+            "CMainFrame::SavePrefs - SQL Exception. Error: SQLITE_CONSTRAINT[19]: refused", "refused\r\n" },
+        { "CREATE TRIGGER refuse BEFORE INSERT ON PREFS BEGIN SELECT RAISE(IGNORE); END;",
+            "CMainFrame::SavePrefs - Exception. Error: Unable to save pereferences.\nFile: ",
+            "\nExpr.: (1 == m_db.execDML(bufSQL))\n" },
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.trigger);
@@ -397,7 +400,7 @@ TEST_F(PrefsRowTest, CheckDbCreatesOnlyWhatIsMissing)
     // Pages are read a group at a time: the check gives every database, old ones too, the index.
     EXPECT_EQ(old.runScalar("SELECT count(*) FROM sqlite_master WHERE type = 'index' AND tbl_name = 'PAGES' "
                             "AND sql LIKE '%(groupId)%';"),
-              1);
+        1);
     EXPECT_EQ(old.runScalar("SELECT count(*) FROM PAGES WHERE groupId = 1;"), 1);
 
     // A database that cannot take the index still starts.

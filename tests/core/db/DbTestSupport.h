@@ -43,7 +43,8 @@ inline std::string Sqlite3(const std::string& database, const std::string& sql)
 // skipped.
 class CTraceCapture {
 public:
-    explicit CTraceCapture(const TempDir& dir) : m_path(dir.File("trace.log"))
+    explicit CTraceCapture(const TempDir& dir)
+        : m_path(dir.File("trace.log"))
     {
         CDebugTracer* tracer = CDbgTracer::Instance();
         m_bEnabled = ReadFile(tracer->IniPath().toStdString()).find("CMainFrame=15") != std::string::npos;

@@ -40,7 +40,7 @@ void ExpectDecodeFails(const std::string& text)
     EXPECT_EQ(std::string(binary.encodedText()), text);
 }
 
-}  // namespace
+} // namespace
 
 TEST(SqlBinary, RoundTripsEveryLengthUpTo4000)
 {
@@ -68,11 +68,11 @@ TEST(SqlBinary, KnownEncodings)
         std::string encoded;
     };
     const Case cases[] = {
-        {{}, "x"},
+        { {}, "x" },
         // Offset 2 is the first with no byte needing an escape.
-        {{0, 1, 39, 255}, "\x02\xFE\xFF\x25\xFD"},
+        { { 0, 1, 39, 255 }, "\x02\xFE\xFF\x25\xFD" },
         // Offsets 1 to 3 would each need escapes; 4 needs none.
-        {{0x01, 0x02, 0x28, 0x03}, "\x04\xFD\xFE\x24\xFF"},
+        { { 0x01, 0x02, 0x28, 0x03 }, "\x04\xFD\xFE\x24\xFF" },
     };
     for (const Case& c : cases) {
         EXPECT_EQ(Encode(c.bytes), c.encoded);
@@ -93,8 +93,8 @@ TEST(SqlBinary, InvalidEncodingsThrow)
 {
     ExpectDecodeFails("\x05\x01\x04");
     ExpectDecodeFails("\x05\x01\xFF");
-    ExpectDecodeFails("\x05\x41\x01");  // escape right before the end
-    ExpectDecodeFails("");              // not even the offset character
+    ExpectDecodeFails("\x05\x41\x01"); // escape right before the end
+    ExpectDecodeFails(""); // not even the offset character
 }
 
 TEST(SqlBinary, ForeignOffsetsDecodeAndReencodeSafely)
@@ -119,7 +119,7 @@ TEST(SqlBinary, EmptyObjectAndReassignment)
     EXPECT_STREQ(binary.encodedText(), "x");
     EXPECT_EQ(binary.binaryLength(), 0);
 
-    const unsigned char bytes[] = {9, 8, 7};
+    const unsigned char bytes[] = { 9, 8, 7 };
     EXPECT_EQ(binary.assignBinary(bytes, 3), 3);
     binary.assignEncoded("x");
     EXPECT_EQ(binary.binaryLength(), 0);

@@ -39,7 +39,7 @@ protected:
     CSqlDatabase m_db;
 };
 
-}  // namespace
+} // namespace
 
 TEST(SqlException, MessagesNameTheCode)
 {
@@ -49,13 +49,13 @@ TEST(SqlException, MessagesNameTheCode)
         const char* expected;
     };
     const Case cases[] = {
-        {1, "near \"x\": syntax error", "SQLITE_ERROR[1]: near \"x\": syntax error"},
-        {1000, "Database not open", "SQLWRAP_ERROR[1000]: Database not open"},
-        {1000, nullptr, "SQLWRAP_ERROR[1000]: "},
-        {5, "database is locked", "SQLITE_BUSY[5]: database is locked"},
-        {101, "", "SQLITE_DONE[101]: "},
-        {26, "file is not a database", "UNKNOWN_ERROR[26]: file is not a database"},
-        {-3, "x", "UNKNOWN_ERROR[-3]: x"},
+        { 1, "near \"x\": syntax error", "SQLITE_ERROR[1]: near \"x\": syntax error" },
+        { 1000, "Database not open", "SQLWRAP_ERROR[1000]: Database not open" },
+        { 1000, nullptr, "SQLWRAP_ERROR[1000]: " },
+        { 5, "database is locked", "SQLITE_BUSY[5]: database is locked" },
+        { 101, "", "SQLITE_DONE[101]: " },
+        { 26, "file is not a database", "UNKNOWN_ERROR[26]: file is not a database" },
+        { -3, "x", "UNKNOWN_ERROR[-3]: x" },
     };
     for (const Case& c : cases) {
         CSqlException e(c.code, c.message);
@@ -72,7 +72,6 @@ TEST(SqlException, MessagesNameTheCode)
     EXPECT_STREQ(assigned.errorMessage(), copy.errorMessage());
     const CSqlException& itself = assigned; // through a reference: the compiler questions a plain x = x
     assigned = itself;
-
 
     EXPECT_STREQ(assigned.errorMessage(), copy.errorMessage());
 }
@@ -109,7 +108,7 @@ TEST(SqlDatabase, FailedOpenLeavesItClosed)
     taluvo::test::WriteFile(dir.File("garbage.db"), std::string(4096, 'g'));
     db.open(dir.File("garbage.db").c_str());
     EXPECT_EQ(SqlError([&] { db.execDML("SELECT * FROM sqlite_master;"); }, &code),
-              "UNKNOWN_ERROR[26]: file is not a database");
+        "UNKNOWN_ERROR[26]: file is not a database");
 }
 
 TEST_F(SqlWrapperTest, ExecReportsChangedRowsAndErrors)
@@ -121,10 +120,10 @@ TEST_F(SqlWrapperTest, ExecReportsChangedRowsAndErrors)
 
     int code = 0;
     EXPECT_EQ(SqlError([&] { m_db.execDML("INSERT INTO T (id) VALUES (1);"); }, &code),
-              "SQLITE_CONSTRAINT[19]: UNIQUE constraint failed: T.id");
+        "SQLITE_CONSTRAINT[19]: UNIQUE constraint failed: T.id");
     EXPECT_EQ(SqlError([&] { m_db.execDML("SELEC 1;"); }, &code), "SQLITE_ERROR[1]: near \"SELEC\": syntax error");
-    EXPECT_EQ(SqlError([&] { m_db.runQuery("SELECT * FROM Missing;"); }, &code),
-              "SQLITE_ERROR[1]: no such table: Missing");
+    EXPECT_EQ(
+        SqlError([&] { m_db.runQuery("SELECT * FROM Missing;"); }, &code), "SQLITE_ERROR[1]: no such table: Missing");
     EXPECT_EQ(SqlError([&] { m_db.runQuery("  "); }), "SQLWRAP_ERROR[1000]: Null Virtual Machine pointer");
 }
 
@@ -211,9 +210,9 @@ TEST_F(SqlWrapperTest, ScalarsAndTableLookup)
 {
     EXPECT_EQ(m_db.runScalar("SELECT count(*) FROM T;"), 3);
     EXPECT_EQ(m_db.runScalar("SELECT n FROM T WHERE id = 3;"), -1);
-    EXPECT_EQ(m_db.runScalar("SELECT max(n) FROM T WHERE id = 99;"), 0);  // NULL
+    EXPECT_EQ(m_db.runScalar("SELECT max(n) FROM T WHERE id = 99;"), 0); // NULL
     EXPECT_EQ(SqlError([&] { m_db.runScalar("SELECT n FROM T WHERE id = 99;"); }),
-              "SQLWRAP_ERROR[1000]: Invalid scalar query");
+        "SQLWRAP_ERROR[1000]: Invalid scalar query");
     EXPECT_TRUE(m_db.hasTable("T"));
     EXPECT_FALSE(m_db.hasTable("t2"));
     EXPECT_FALSE(m_db.hasTable("x' OR '1'='1"));
@@ -272,13 +271,16 @@ TEST_F(SqlWrapperTest, StatementBindsAndRuns)
     insert.bind(4, 0.25);
     EXPECT_EQ(insert.execDML(), 1);
     insert.bind(1, 11);
-    const unsigned char blob[] = {0, 1, 2, 0xFF};
+    const unsigned char blob[] = { 0, 1, 2, 0xFF };
     insert.bind(2, blob, 4);
     insert.bindNull(3);
     EXPECT_EQ(insert.execDML(), 1);
     EXPECT_EQ(SqlError([&] { insert.bind(5, 1); }), "SQLITE_RANGE[25]: Error binding int param");
-    EXPECT_EQ(SqlError([&] { insert.bind(1, 10); insert.execDML(); }),
-              "SQLITE_CONSTRAINT[19]: UNIQUE constraint failed: T.id");
+    EXPECT_EQ(SqlError([&] {
+        insert.bind(1, 10);
+        insert.execDML();
+    }),
+        "SQLITE_CONSTRAINT[19]: UNIQUE constraint failed: T.id");
 
     CSqlStatement select = m_db.prepareStatement("SELECT name, n FROM T WHERE id >= ? ORDER BY id;");
     select.bind(1, 10);

@@ -81,8 +81,8 @@ TEST_F(WriteAheadLog, AnotherConnectionKeepsTheLogAndNothingIsLost)
 {
     struct SCase {
         const char* what;
-        bool reading;  // the other connection is inside a read transaction
-        int row;       // written just before the exit
+        bool reading; // the other connection is inside a read transaction
+        int row; // written just before the exit
     };
     for (const SCase& c : { SCase { "idle", false, 1001 }, SCase { "reading", true, 1002 } }) {
         SCOPED_TRACE(c.what);
@@ -133,7 +133,7 @@ TEST(WriteAheadLogStart, WhatCannotTakeTheLogKeepsItsJournal)
     TempDir dir;
     struct SCase {
         const char* what;
-        std::function<std::string()> prepare;  // the path to open
+        std::function<std::string()> prepare; // the path to open
         bool usable;
     };
     std::unique_ptr<CSqlDatabase> writer;

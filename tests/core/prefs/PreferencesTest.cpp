@@ -32,7 +32,7 @@ std::vector<std::pair<std::string, std::string>> Recipients(const CPreferences& 
     return list;
 }
 
-}  // namespace
+} // namespace
 
 TEST(Preferences, NewStoreHoldsTheDefaults)
 {
@@ -43,27 +43,25 @@ TEST(Preferences, NewStoreHoldsTheDefaults)
         const char* name;
         int value;
     };
-    const IntCase ints[] = {{kPopupAlertTimeout, 10}, {kPopupAlertItems, 5},   {kConnectTimeout, 30},
-                            {kRecvTimeout, 15},       {kSendTimeout, 15},      {kProxyPort, 3128},
-                            {kDefaultUpdateInterval, 86400}, {kWorkMode, 0}};
+    const IntCase ints[]
+        = { { kPopupAlertTimeout, 10 }, { kPopupAlertItems, 5 }, { kConnectTimeout, 30 }, { kRecvTimeout, 15 },
+              { kSendTimeout, 15 }, { kProxyPort, 3128 }, { kDefaultUpdateInterval, 86400 }, { kWorkMode, 0 } };
     for (const IntCase& c : ints)
         EXPECT_EQ(prefs.GetParam(c.name)->GetInt(), c.value) << c.name;
 
-    const char* const on[] = {kPopupAlertEnable, kAlertSoundEnable, kAlertSoundDefault, kErrorSoundEnable,
-                              kErrorSoundDefault, kAutoDetectOnline, kShowToolBar, kShowStatusBar,
-                              kUseDefaultBrowser, kOpenNewWindow, kAutoDownloadOnline, kAutoSetDescr,
-                              kAutoCheckFrames, kBrowserResetNewStatus, kRunWithWindows, kMinToTray,
-                              kConfirmDelete, kReportEmptyPages, kUseHeadersData};
+    const char* const on[] = { kPopupAlertEnable, kAlertSoundEnable, kAlertSoundDefault, kErrorSoundEnable,
+        kErrorSoundDefault, kAutoDetectOnline, kShowToolBar, kShowStatusBar, kUseDefaultBrowser, kOpenNewWindow,
+        kAutoDownloadOnline, kAutoSetDescr, kAutoCheckFrames, kBrowserResetNewStatus, kRunWithWindows, kMinToTray,
+        kConfirmDelete, kReportEmptyPages, kUseHeadersData };
     for (const char* name : on)
         EXPECT_TRUE(prefs.GetParam(name)->GetBool()) << name;
-    const char* const off[] = {kRunCmdEnable, kLogEnable, kUseProxy, kProxyUseAuth, kUseEMailNotification,
-                               kWorkOffline};
+    const char* const off[]
+        = { kRunCmdEnable, kLogEnable, kUseProxy, kProxyUseAuth, kUseEMailNotification, kWorkOffline };
     for (const char* name : off)
         EXPECT_FALSE(prefs.GetParam(name)->GetBool()) << name;
 
-    const char* const texts[] = {kAlertSoundFilePath, kErrorSoundFilePath, kRunCmdText, kLogFilePath,
-                                 kProxyServer, kProxyUserName, kProxyPassword, kProxyExcludeList,
-                                 kUserBrowserPath, kCSVFile, kSmtpServer, kEMailFromAddr};
+    const char* const texts[] = { kAlertSoundFilePath, kErrorSoundFilePath, kRunCmdText, kLogFilePath, kProxyServer,
+        kProxyUserName, kProxyPassword, kProxyExcludeList, kUserBrowserPath, kCSVFile, kSmtpServer, kEMailFromAddr };
     for (const char* name : texts)
         EXPECT_TRUE(prefs.GetParam(name)->GetString().isEmpty()) << name;
     EXPECT_TRUE(prefs.m_recipients.empty());
@@ -72,7 +70,7 @@ TEST(Preferences, NewStoreHoldsTheDefaults)
 TEST(Preferences, UnknownNamesThrowWithTheName)
 {
     CPreferences prefs;
-    for (const char* name : {"Bogus", "workoffline", "WORKMODE", ""}) {
+    for (const char* name : { "Bogus", "workoffline", "WORKMODE", "" }) {
         try {
             prefs.GetParam(name);
             ADD_FAILURE() << "no exception for " << name;
@@ -116,7 +114,7 @@ TEST(Preferences, ValuesLandAtTheirOffsetsLittleEndian)
 TEST(Preferences, TextsStayInsideTheirField)
 {
     CPreferences prefs;
-    CParam* proxy = prefs.GetParam(kProxyServer);  // 1069..1328, followed by ProxyPort
+    CParam* proxy = prefs.GetParam(kProxyServer); // 1069..1328, followed by ProxyPort
     const INT port = prefs.GetParam(kProxyPort)->GetInt();
 
     proxy->SetString(QString(300, QLatin1Char('a')));
@@ -166,7 +164,8 @@ TEST(Preferences, RecordAssignmentClearsWhatIsNotGiven)
         ADD_FAILURE() << "no exception for a null record";
     } catch (CCmnException& e) {
         EXPECT_TRUE(e.GetMessage().contains(QStringLiteral("\nExpr.: rhs\n")));
-        EXPECT_EQ(e.GetShortText(), QStringLiteral("CPreferences::operator = (PreferencesBlob_t* x). Invalid parameter."));
+        EXPECT_EQ(
+            e.GetShortText(), QStringLiteral("CPreferences::operator = (PreferencesBlob_t* x). Invalid parameter."));
     }
     EXPECT_EQ(prefs.GetParam(kWorkMode)->GetInt(), 0x07070707);
 }
@@ -175,7 +174,7 @@ TEST(Preferences, RecordAssignmentClearsWhatIsNotGiven)
 // take their defaults; values that are odd but harm nothing stay.
 TEST(Preferences, BrokenValuesTakeTheirDefaultsAndHarmlessOnesStay)
 {
-    constexpr size_t kInteger = SIZE_MAX;  // the setting is an integer, set through its parameter
+    constexpr size_t kInteger = SIZE_MAX; // the setting is an integer, set through its parameter
     struct Case {
         const char* name;
         size_t flagOffset;
@@ -184,20 +183,20 @@ TEST(Preferences, BrokenValuesTakeTheirDefaultsAndHarmlessOnesStay)
         bool reset;
     };
     const Case cases[] = {
-        {kConnectTimeout, kInteger, 0, 30, true},
-        {kRecvTimeout, kInteger, -5, 15, true},
-        {kSendTimeout, kInteger, INT(0x80000000), 15, true},
-        {kPopupAlertTimeout, kInteger, 0, 10, true},
-        {kPopupAlertItems, kInteger, -1, 5, true},
-        {kDefaultUpdateInterval, kInteger, 0, 86400, true},
-        {kConnectTimeout, kInteger, 120, 120, false},
-        {kDefaultUpdateInterval, kInteger, 1, 1, false},
-        {kProxyPort, kInteger, 0, 0, false},
-        {kWorkMode, kInteger, -3, -3, false},
-        {kWorkOffline, offsetof(PreferencesBlob_t, WorkOffline), 197, 0, true},
-        {kRunWithWindows, offsetof(PreferencesBlob_t, RunWithWindows), 2, 1, true},
-        {kUseProxy, offsetof(PreferencesBlob_t, UseProxy), 1, 1, false},
-        {kMinToTray, offsetof(PreferencesBlob_t, MinToTray), 0, 0, false},
+        { kConnectTimeout, kInteger, 0, 30, true },
+        { kRecvTimeout, kInteger, -5, 15, true },
+        { kSendTimeout, kInteger, INT(0x80000000), 15, true },
+        { kPopupAlertTimeout, kInteger, 0, 10, true },
+        { kPopupAlertItems, kInteger, -1, 5, true },
+        { kDefaultUpdateInterval, kInteger, 0, 86400, true },
+        { kConnectTimeout, kInteger, 120, 120, false },
+        { kDefaultUpdateInterval, kInteger, 1, 1, false },
+        { kProxyPort, kInteger, 0, 0, false },
+        { kWorkMode, kInteger, -3, -3, false },
+        { kWorkOffline, offsetof(PreferencesBlob_t, WorkOffline), 197, 0, true },
+        { kRunWithWindows, offsetof(PreferencesBlob_t, RunWithWindows), 2, 1, true },
+        { kUseProxy, offsetof(PreferencesBlob_t, UseProxy), 1, 1, false },
+        { kMinToTray, offsetof(PreferencesBlob_t, MinToTray), 0, 0, false },
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -209,7 +208,7 @@ TEST(Preferences, BrokenValuesTakeTheirDefaultsAndHarmlessOnesStay)
             Record(prefs)[c.flagOffset] = static_cast<BYTE>(c.stored);
         const std::vector<QByteArray> reset = prefs.ResetBrokenValues();
         EXPECT_EQ(c.flagOffset == kInteger ? param->GetInt() : INT(Record(prefs)[c.flagOffset]), c.expected);
-        EXPECT_EQ(reset, c.reset ? std::vector<QByteArray> {QByteArray(c.name)} : std::vector<QByteArray> {});
+        EXPECT_EQ(reset, c.reset ? std::vector<QByteArray> { QByteArray(c.name) } : std::vector<QByteArray> {});
     }
 }
 
@@ -218,8 +217,8 @@ TEST(Preferences, BrokenValuesTakeTheirDefaultsAndHarmlessOnesStay)
 TEST(Preferences, ZerosPastAShortRecordAreNotReportedAsStored)
 {
     CPreferences prefs;
-    std::vector<BYTE> bytes(1060, 0);  // ends inside the settings, after AutoDetectOnline
-    bytes[1] = 0;                      // PopupAlertTimeout 0: stored, broken
+    std::vector<BYTE> bytes(1060, 0); // ends inside the settings, after AutoDetectOnline
+    bytes[1] = 0; // PopupAlertTimeout 0: stored, broken
     prefs.AssignRecord(bytes.data(), bytes.size());
     const std::vector<QByteArray> reset = prefs.ResetBrokenValues(bytes.size());
     EXPECT_EQ(reset, (std::vector<QByteArray> { kPopupAlertTimeout, kPopupAlertItems, kConnectTimeout }));
@@ -250,7 +249,6 @@ TEST(Preferences, StoreAssignmentCopiesRecordAndRecipientsOnly)
     const CPreferences& itself = copy; // through a reference: the compiler questions a plain x = x
     copy = itself;
 
-
     EXPECT_EQ(copy.GetParam(kSmtpServer)->GetString(), QStringLiteral("other"));
 }
 
@@ -262,19 +260,21 @@ TEST(Preferences, CsvFileGivesOneRecipientPerAddress)
         std::vector<std::pair<std::string, std::string>> expected;
     };
     const Case cases[] = {
-        {"case-insensitive duplicates, first wins",
-         "Ann.Smith@Example.ORG;Ann\nann.smith@example.org;Other\nbad address@example.org;Bob\n",
-         {{"ann.smith@example.org", "Ann"}}},
-        {"a line without a name adds nothing", "solo@example.org\nnoname@example.org;\n", {}},
-        {"a nameless line does not claim the address", "x@example.org\nx@example.org;Xena\n",
-         {{"x@example.org", "Xena"}}},
-        {"invalid addresses", "@example.org;A\nb@;B\nc@d..e;C\nc@@d.e;D\nf@g.h.;F\nok@example.org;Ok\n",
-         {{"ok@example.org", "Ok"}}},
-        {"byte-order mark and CRLF", "\xEF\xBB\xBF" "one@example.org;One\r\ntwo@example.org;Two\r\n",
-         {{"one@example.org", "One"}, {"two@example.org", "Two"}}},
-        {"runs of separators and further fields", ";;a@b.cd;;;Name;extra\n\n;\nlast@b.cd;Last",
-         {{"a@b.cd", "Name"}, {"last@b.cd", "Last"}}},
-        {"names keep their bytes", "n@b.cd;Ren\xC3\xA9\xFF\n", {{"n@b.cd", "Ren\xC3\xA9\xFF"}}},
+        { "case-insensitive duplicates, first wins",
+            "Ann.Smith@Example.ORG;Ann\nann.smith@example.org;Other\nbad address@example.org;Bob\n",
+            { { "ann.smith@example.org", "Ann" } } },
+        { "a line without a name adds nothing", "solo@example.org\nnoname@example.org;\n", {} },
+        { "a nameless line does not claim the address", "x@example.org\nx@example.org;Xena\n",
+            { { "x@example.org", "Xena" } } },
+        { "invalid addresses", "@example.org;A\nb@;B\nc@d..e;C\nc@@d.e;D\nf@g.h.;F\nok@example.org;Ok\n",
+            { { "ok@example.org", "Ok" } } },
+        { "byte-order mark and CRLF",
+            "\xEF\xBB\xBF"
+            "one@example.org;One\r\ntwo@example.org;Two\r\n",
+            { { "one@example.org", "One" }, { "two@example.org", "Two" } } },
+        { "runs of separators and further fields", ";;a@b.cd;;;Name;extra\n\n;\nlast@b.cd;Last",
+            { { "a@b.cd", "Name" }, { "last@b.cd", "Last" } } },
+        { "names keep their bytes", "n@b.cd;Ren\xC3\xA9\xFF\n", { { "n@b.cd", "Ren\xC3\xA9\xFF" } } },
     };
     TempDir dir;
     for (const Case& c : cases) {
@@ -292,8 +292,8 @@ TEST(Preferences, MissingCsvFileKeepsTheList)
     WriteFile(dir.File("plain"), "x");
     CPreferences prefs;
     prefs.m_recipients.emplace_back(QByteArray("keep@example.org"), QByteArray("Keep"));
-    const QString paths[] = {QString(), QString(QLatin1String("")), QString::fromStdString(dir.File("none.csv")),
-                             QString::fromStdString(dir.Path()), QString::fromStdString(dir.File("plain") + "/x.csv")};
+    const QString paths[] = { QString(), QString(QLatin1String("")), QString::fromStdString(dir.File("none.csv")),
+        QString::fromStdString(dir.Path()), QString::fromStdString(dir.File("plain") + "/x.csv") };
     for (const QString& path : paths) {
         EXPECT_EQ(prefs.ParseCsvFile(path), FALSE) << path.toStdString();
         ASSERT_EQ(prefs.m_recipients.size(), 1u);
@@ -313,7 +313,7 @@ TEST(Preferences, ConcurrentReadersNeverSeeHalfWrittenValues)
     const QString longText(259, QLatin1Char('z'));
     value->SetInt(0);
     text->SetString(QStringLiteral("a"));
-    std::atomic<bool> stop{false};
+    std::atomic<bool> stop { false };
     std::thread writer([&] {
         for (int i = 0; i < 20000; ++i) {
             value->SetInt(i % 2 ? -1 : 0);

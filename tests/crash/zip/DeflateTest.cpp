@@ -71,7 +71,8 @@ struct SMemoryInput {
         state.read = [](SDeflateState* s, BYTE* buf, unsigned n) {
             auto* self = static_cast<SMemoryInput*>(s->owner);
             const size_t take = std::min<size_t>(n, self->in->size() - self->pos);
-            std::memcpy(buf, self->in->data() + self->pos, take); // NOLINT(bugprone-not-null-terminated-result): deflate input is bytes, not a C string
+            std::memcpy(buf, self->in->data() + self->pos,
+                take); // NOLINT(bugprone-not-null-terminated-result): deflate input is bytes, not a C string
 
             self->pos += take;
             return static_cast<int>(take);
@@ -79,7 +80,7 @@ struct SMemoryInput {
     }
 };
 
-}  // namespace
+} // namespace
 
 TEST(Deflate, EmptyInputIsOneFixedBlockWithTheEndCode)
 {
@@ -94,22 +95,22 @@ TEST(Deflate, TableOfInputsInflatesWithZlib)
     const std::string elf = ReadElfBinary(400000);
     ASSERT_FALSE(elf.empty()) << "no ELF program found to compress";
     const SInputCase cases[] = {
-        {"one byte", "A"},
-        {"two bytes", "AB"},
-        {"100000 equal bytes", std::string(100000, 'x')},
-        {"random bytes", MakeRandom(150000)},
-        {"text", MakeText(300000)},
-        {"html", MakeHtml(300000)},
-        {"elf binary", elf},
-        {"blocks ended by the estimate", FewLongMatches(3000)},
-        {"blocks ended by the buffer limit", ManyShortMatches(400000)},
-        {"window-sized", MakeText(65536, 4)},
-        {"one byte short of the window, equal bytes", std::string(65535, 'q')},
-        {"just above a slide", MakeText(65274 + 300, 6)},
+        { "one byte", "A" },
+        { "two bytes", "AB" },
+        { "100000 equal bytes", std::string(100000, 'x') },
+        { "random bytes", MakeRandom(150000) },
+        { "text", MakeText(300000) },
+        { "html", MakeHtml(300000) },
+        { "elf binary", elf },
+        { "blocks ended by the estimate", FewLongMatches(3000) },
+        { "blocks ended by the buffer limit", ManyShortMatches(400000) },
+        { "window-sized", MakeText(65536, 4) },
+        { "one byte short of the window, equal bytes", std::string(65535, 'q') },
+        { "just above a slide", MakeText(65274 + 300, 6) },
     };
     for (const SInputCase& c : cases) {
         SCOPED_TRACE(c.name);
-        for (int level : {1, 3, 4, 8})
+        for (int level : { 1, 3, 4, 8 })
             ExpectRoundTrip(c.data, RunDeflate(c.data, level));
     }
 }
@@ -150,7 +151,7 @@ TEST(Deflate, ShapesOfTheOutput)
 
 TEST(Deflate, LevelOutsideOneToEightFails)
 {
-    for (int level : {0, 9}) {
+    for (int level : { 0, 9 }) {
         const SDeflateRun run = RunDeflate(MakeText(1000), level);
         ASSERT_NE(run.err, nullptr) << "level " << level;
         EXPECT_STREQ(run.err, "bad pack level");
@@ -176,7 +177,7 @@ TEST(Deflate, SmallOutputBuffersAndTrickledInput)
 {
     const std::string text = MakeText(120000, 11);
     // The bit writer needs room for four bytes; everything above must work alike.
-    for (unsigned outSize : {4u, 5u, 7u, 64u, 1000u}) {
+    for (unsigned outSize : { 4u, 5u, 7u, 64u, 1000u }) {
         SCOPED_TRACE(outSize);
         ExpectRoundTrip(text, RunDeflate(text, 8, outSize));
     }
@@ -188,9 +189,9 @@ TEST(Deflate, FlushThatTakesNothingIsRecordedNotOverrun)
 {
     const std::string input = MakeRandom(100000, 21);
     auto state = std::make_unique<SDeflateState>();
-    SMemoryInput ctx{&input};
+    SMemoryInput ctx { &input };
     ctx.Attach(*state);
-    state->flush = [](void*, const BYTE*, unsigned*) {};  // takes nothing, ever
+    state->flush = [](void*, const BYTE*, unsigned*) {}; // takes nothing, ever
     // Guard bytes around the output buffer show any write past its end.
     std::string guarded(64 + 256 + 64, '\x5A');
     BYTE* out = reinterpret_cast<BYTE*>(guarded.data()) + 64;
@@ -208,13 +209,13 @@ TEST(Deflate, InMemoryCompressionWithoutFlushing)
     const std::string text = MakeText(50000, 12);
     auto run = [&](unsigned outSize, std::string& out) {
         auto state = std::make_unique<SDeflateState>();
-        SMemoryInput ctx{&text};
+        SMemoryInput ctx { &text };
         ctx.Attach(*state);
         std::string guarded(outSize + 64, '\x5A');
         WORD fileType = 0;
         WORD flags = 0;
-        const uint64_t length = DeflateCompress(*state, 8, &fileType, &flags, reinterpret_cast<BYTE*>(guarded.data()),
-                                                outSize, false);
+        const uint64_t length
+            = DeflateCompress(*state, 8, &fileType, &flags, reinterpret_cast<BYTE*>(guarded.data()), outSize, false);
         EXPECT_EQ(guarded.substr(outSize), std::string(64, '\x5A'));
         out = guarded.substr(0, static_cast<size_t>(std::min<uint64_t>(length, outSize)));
         return state->err;
@@ -235,7 +236,7 @@ TEST(Deflate, TextGuessOnlyWhenAsked)
 {
     auto guess = [](const std::string& input, WORD start) {
         auto state = std::make_unique<SDeflateState>();
-        SMemoryInput ctx{&input};
+        SMemoryInput ctx { &input };
         ctx.Attach(*state);
         state->flush = [](void*, const BYTE*, unsigned* count) { *count = 0; };
         BYTE out[1024];
@@ -246,7 +247,7 @@ TEST(Deflate, TextGuessOnlyWhenAsked)
     };
     EXPECT_EQ(guess(MakeText(5000), 0xFFFF), 1);
     EXPECT_EQ(guess(MakeRandom(5000), 0xFFFF), 0);
-    EXPECT_EQ(guess(MakeText(5000), 0), 0);  // the archive's word: no guess
+    EXPECT_EQ(guess(MakeText(5000), 0), 0); // the archive's word: no guess
 }
 
 TEST(Deflate, RandomInputsAndChunkingsRoundTrip)
@@ -302,8 +303,8 @@ TEST(Deflate, RandomInputsAndChunkingsRoundTrip)
                 return 1 + chunkRng() % 7;
             return 1 + chunkRng() % 70000;
         };
-        SCOPED_TRACE("run " + std::to_string(runs) + " size " + std::to_string(size) + " level " +
-                     std::to_string(level));
+        SCOPED_TRACE(
+            "run " + std::to_string(runs) + " size " + std::to_string(size) + " level " + std::to_string(level));
         ExpectRoundTrip(input, RunDeflate(input, level, outSize, chunk));
         if (HasFailure())
             break;

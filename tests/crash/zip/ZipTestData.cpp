@@ -14,12 +14,10 @@ namespace taluvo::test {
 
 std::string MakeText(size_t size, uint32_t seed)
 {
-    static const char* const kWords[] = {
-        "the",     "page",    "update",  "watch",    "group",  "check",  "interval", "browser", "address",
-        "program", "changed", "content", "between",  "start",  "stop",   "text",     "server",  "reply",
-        "of",      "and",     "to",      "a",        "in",     "is",     "that",     "for",     "it",
-        "with",    "as",      "was",     "on",       "window", "report", "crash",    "archive", "entry",
-        "compressed", "table", "mail",   "settings", "when",   "every",  "minute",   "new",     "old"};
+    static const char* const kWords[] = { "the", "page", "update", "watch", "group", "check", "interval", "browser",
+        "address", "program", "changed", "content", "between", "start", "stop", "text", "server", "reply", "of", "and",
+        "to", "a", "in", "is", "that", "for", "it", "with", "as", "was", "on", "window", "report", "crash", "archive",
+        "entry", "compressed", "table", "mail", "settings", "when", "every", "minute", "new", "old" };
     std::mt19937 rng(seed);
     std::string text;
     text.reserve(size + 16);
@@ -47,10 +45,10 @@ std::string MakeHtml(size_t size, uint32_t seed)
     int row = 0;
     while (html.size() < size) {
         html += "<div class=\"row r" + std::to_string(row % 7) + "\" id=\"item" + std::to_string(row) + "\">\n";
-        html += "  <a href=\"https://example.org/page/" + std::to_string(rng() % 100000) + "?q=" +
-                std::to_string(rng() % 977) + "\">" + MakeText(20 + rng() % 60, rng()) + "</a>\n";
-        html += "  <span style=\"color:#" + std::to_string(100000 + rng() % 800000) + "\">" +
-                std::to_string(rng() % 1000) + " updates</span>\n</div>\n";
+        html += "  <a href=\"https://example.org/page/" + std::to_string(rng() % 100000)
+            + "?q=" + std::to_string(rng() % 977) + "\">" + MakeText(20 + rng() % 60, rng()) + "</a>\n";
+        html += "  <span style=\"color:#" + std::to_string(100000 + rng() % 800000) + "\">"
+            + std::to_string(rng() % 1000) + " updates</span>\n</div>\n";
         ++row;
     }
     html.resize(size);
@@ -68,9 +66,10 @@ std::string MakeRandom(size_t size, uint32_t seed)
 
 std::string ReadElfBinary(size_t maxSize, bool large)
 {
-    static const char* const kSmall[] = {"/usr/bin/ls", "/bin/ls", "/bin/sh"};
+    static const char* const kSmall[] = { "/usr/bin/ls", "/bin/ls", "/bin/sh" };
     // Qt is a build dependency, so its core library is always there.
-    static const char* const kLarge[] = {"/usr/lib/x86_64-linux-gnu/libQt6Core.so.6", "/usr/bin/cmake", "/usr/bin/ls"};
+    static const char* const kLarge[]
+        = { "/usr/lib/x86_64-linux-gnu/libQt6Core.so.6", "/usr/bin/cmake", "/usr/bin/ls" };
     for (const char* path : large ? std::span<const char* const>(kLarge) : std::span<const char* const>(kSmall)) {
         std::ifstream in(path, std::ios::binary);
         if (!in)
@@ -78,7 +77,11 @@ std::string ReadElfBinary(size_t maxSize, bool large)
         std::string data((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
         if (data.size() > maxSize)
             data.resize(maxSize);
-        if (data.size() > 4 && data.compare(0, 4, "\x7F" "ELF") == 0)
+        if (data.size() > 4
+            && data.compare(0, 4,
+                   "\x7F"
+                   "ELF")
+                == 0)
             return data;
     }
     return {};
@@ -118,12 +121,12 @@ void TakeOutput(void* owner, const BYTE* bytes, unsigned* count)
     *count = 0;
 }
 
-}  // namespace
+} // namespace
 
 SDeflateRun RunDeflate(const std::string& input, int level, unsigned outSize, std::function<unsigned(unsigned)> chunk)
 {
     SDeflateRun run;
-    SRunContext ctx{&input, 0, std::move(chunk), &run.output};
+    SRunContext ctx { &input, 0, std::move(chunk), &run.output };
     auto state = std::make_unique<SDeflateState>();
     state->owner = &ctx;
     state->read = ReadInput;
@@ -131,8 +134,8 @@ SDeflateRun RunDeflate(const std::string& input, int level, unsigned outSize, st
     std::string outBuf(outSize, '\0');
     WORD fileType = 0;
     WORD flags = 0;
-    run.reportedLength = DeflateCompress(*state, level, &fileType, &flags, reinterpret_cast<BYTE*>(outBuf.data()),
-                                         outSize, true);
+    run.reportedLength
+        = DeflateCompress(*state, level, &fileType, &flags, reinterpret_cast<BYTE*>(outBuf.data()), outSize, true);
     run.err = state->err;
     run.reads = ctx.reads;
     return run;
@@ -140,7 +143,7 @@ SDeflateRun RunDeflate(const std::string& input, int level, unsigned outSize, st
 
 bool ZlibInflate(const std::string& deflated, std::string& out, std::string& why, int* blocks)
 {
-    z_stream zs{};
+    z_stream zs {};
     if (inflateInit2(&zs, -15) != Z_OK) {
         why = "inflateInit2 failed";
         return false;
@@ -176,4 +179,4 @@ bool ZlibInflate(const std::string& deflated, std::string& out, std::string& why
     return ok;
 }
 
-}  // namespace taluvo::test
+} // namespace taluvo::test

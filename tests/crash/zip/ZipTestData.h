@@ -26,11 +26,11 @@ struct SDeflateRun {
 
 // Compresses input at level with the project's compressor. chunk(n) tells how many bytes the
 // read callback hands over when n are asked for (default: all); outSize is the output buffer.
-SDeflateRun RunDeflate(const std::string& input, int level, unsigned outSize = 0x4000,
-                       std::function<unsigned(unsigned)> chunk = {});
+SDeflateRun RunDeflate(
+    const std::string& input, int level, unsigned outSize = 0x4000, std::function<unsigned(unsigned)> chunk = {});
 
 // Raw-inflates with zlib; false (and a reason) when the stream is damaged, incomplete or has
 // bytes after its end. blocks receives the number of DEFLATE blocks.
 bool ZlibInflate(const std::string& deflated, std::string& out, std::string& why, int* blocks = nullptr);
 
-}  // namespace taluvo::test
+} // namespace taluvo::test

@@ -27,7 +27,8 @@ namespace {
 
 uint16_t U16(const std::string& b, size_t at)
 {
-    return static_cast<uint16_t>(static_cast<unsigned char>(b.at(at)) | (static_cast<unsigned char>(b.at(at + 1)) << 8));
+    return static_cast<uint16_t>(
+        static_cast<unsigned char>(b.at(at)) | (static_cast<unsigned char>(b.at(at + 1)) << 8));
 }
 
 uint32_t U32(const std::string& b, size_t at)
@@ -44,7 +45,7 @@ struct SEntryView {
     uint16_t localNeeded = 0, localFlags = 0, localMethod = 0;
     uint32_t localDos = 0, localCrc = 0, localCsize = 0, localUsize = 0;
     std::string localName, localExtra;
-    std::string data;  // the entry's compressed bytes
+    std::string data; // the entry's compressed bytes
     bool hasDescriptor = false;
     uint32_t descCrc = 0, descCsize = 0, descUsize = 0;
 };
@@ -148,7 +149,8 @@ std::string Inflate(const std::string& deflated)
 
 uint32_t Crc(const std::string& bytes)
 {
-    return static_cast<uint32_t>(crc32(0, reinterpret_cast<const Bytef*>(bytes.data()), static_cast<uInt>(bytes.size())));
+    return static_cast<uint32_t>(
+        crc32(0, reinterpret_cast<const Bytef*>(bytes.data()), static_cast<uInt>(bytes.size())));
 }
 
 // Content of an entry as a reader sees it.
@@ -183,13 +185,12 @@ SToolResult RunTool(const std::string& command)
 // stream), which zipdetails reports; the readers that go by the directory must still accept it.
 void ExpectReadersAccept(const std::string& path, bool deadBytes = false)
 {
-    const SToolResult py = RunTool(
-        "/usr/bin/python3 -W error -c 'import sys, zipfile\n"
-        "z = zipfile.ZipFile(sys.argv[1])\n"
-        "bad = z.testzip()\n"
-        "for n in z.namelist(): z.read(n)\n"
-        "print(\"corrupt: %s\" % bad if bad else \"sound\")' '" +
-        path + "'");
+    const SToolResult py = RunTool("/usr/bin/python3 -W error -c 'import sys, zipfile\n"
+                                   "z = zipfile.ZipFile(sys.argv[1])\n"
+                                   "bad = z.testzip()\n"
+                                   "for n in z.namelist(): z.read(n)\n"
+                                   "print(\"corrupt: %s\" % bad if bad else \"sound\")' '"
+        + path + "'");
     EXPECT_EQ(py.status, 0) << py.output;
     EXPECT_EQ(py.output, "sound\n");
 
@@ -202,7 +203,7 @@ void ExpectReadersAccept(const std::string& path, bool deadBytes = false)
         return;
     const SToolResult details = RunTool("zipdetails '" + path + "'");
     EXPECT_EQ(details.status, 0) << details.output;
-    for (const char* bad : {"WARN", "Warn", "Error", "ERROR", "nexpected", "nvalid", "Missing"})
+    for (const char* bad : { "WARN", "Warn", "Error", "ERROR", "nexpected", "nvalid", "Missing" })
         EXPECT_EQ(details.output.find(bad), std::string::npos) << bad << " in:\n" << details.output;
 }
 
@@ -258,7 +259,7 @@ struct SFixture {
     std::string emptyPath = dir.File("empty.log");
     std::string toolPath = dir.File("tool");
     // Taken before any archive reads the file.
-    struct stat textStat {};
+    struct stat textStat { };
     SFixture()
     {
         WriteFile(textPath, text);
@@ -279,7 +280,7 @@ void AddStandardEntries(HZIP zip, SFixture& f)
     EXPECT_EQ(AddMemory(zip, "a.gz.txt", f.text.substr(0, 3000)), ZipResultOk);
     EXPECT_EQ(AddFile(zip, "logs\\empty.log", f.emptyPath), ZipResultOk);
     const int fd = ::open(f.toolPath.c_str(), O_RDONLY);
-    ::lseek(fd, 100, SEEK_SET);  // the writer reads a disk file from its start
+    ::lseek(fd, 100, SEEK_SET); // the writer reads a disk file from its start
     EXPECT_EQ(ZipWriterAdd(zip, u"bin/tool", &fd, 0, ZipKindHandle), ZipResultOk);
     ::close(fd);
 }
@@ -288,13 +289,14 @@ void AddStandardEntries(HZIP zip, SFixture& f)
 void CheckStandardEntries(const SArchiveView& v, SFixture& f, bool streamed)
 {
     ASSERT_EQ(v.entries.size(), 7u);
-    const char* order[] = {"report.txt", "page.html", "dir/sub/", "photo.ZIP", "a.gz.txt", "logs/empty.log", "bin/tool"};
+    const char* order[]
+        = { "report.txt", "page.html", "dir/sub/", "photo.ZIP", "a.gz.txt", "logs/empty.log", "bin/tool" };
     for (size_t i = 0; i < 7; ++i)
         EXPECT_EQ(v.entries[i].name, order[i]);
 
     for (const SEntryView& e : v.entries) {
         SCOPED_TRACE(e.name);
-        EXPECT_EQ(e.madeBy, 0x0317);  // Unix, so readers keep the stored modes
+        EXPECT_EQ(e.madeBy, 0x0317); // Unix, so readers keep the stored modes
         EXPECT_EQ(e.needed, 20);
         EXPECT_EQ(e.localNeeded, 20);
         EXPECT_EQ(e.localName, e.name);
@@ -335,12 +337,12 @@ void CheckStandardEntries(const SArchiveView& v, SFixture& f, bool streamed)
     EXPECT_EQ(U32(report->centralExtra, 5), static_cast<uint32_t>(st.st_mtim.tv_sec));
     // Reading the file may move its access time (each archive of a test reads it), so the stored
     // one lies between the time before any archive was made and the time now.
-    struct stat now {};
+    struct stat now { };
     ::stat(f.textPath.c_str(), &now);
     EXPECT_GE(U32(report->localExtra, 9), static_cast<uint32_t>(st.st_atim.tv_sec));
     EXPECT_LE(U32(report->localExtra, 9), static_cast<uint32_t>(now.st_atim.tv_sec));
     // Creation time where the file system keeps one, else the modification time.
-    struct statx sx {};
+    struct statx sx { };
     const bool born = ::statx(AT_FDCWD, f.textPath.c_str(), 0, STATX_BTIME, &sx) == 0 && (sx.stx_mask & STATX_BTIME);
     EXPECT_EQ(U32(report->localExtra, 13), static_cast<uint32_t>(born ? sx.stx_btime.tv_sec : st.st_mtim.tv_sec));
     EXPECT_EQ(report->dos, UnixTimeToDosStamp(st.st_mtim.tv_sec));
@@ -420,7 +422,7 @@ private:
     std::string m_bytes;
 };
 
-}  // namespace
+} // namespace
 
 TEST(ZipWriter, ArchiveToFile)
 {
@@ -476,7 +478,7 @@ TEST(ZipWriter, ArchiveToPipeUsesDataDescriptors)
     SArchiveView v = ParseArchive(bytes);
     ASSERT_EQ(v.entries.size(), 8u);
     const SEntryView streamed = v.entries.back();
-    EXPECT_EQ(streamed.localUsize, 0xFFFFFFFFu);  // unknown when the header was written
+    EXPECT_EQ(streamed.localUsize, 0xFFFFFFFFu); // unknown when the header was written
     EXPECT_EQ(streamed.external, 0x80000000u);
     EXPECT_TRUE(Contents(streamed) == f.text);
     v.entries.pop_back();
@@ -489,7 +491,7 @@ TEST(ZipWriter, ArchiveToMemory)
     SFixture f;
     // The caller's block, and a block the writer maps itself.
     std::string block(1 << 20, '\0');
-    for (bool own : {true, false}) {
+    for (bool own : { true, false }) {
         SCOPED_TRACE(own ? "caller's block" : "writer's mapping");
         HZIP zip = ZipWriterCreate(own ? block.data() : nullptr, 1 << 20, ZipKindMemory);
         ASSERT_NE(zip, nullptr);
@@ -530,7 +532,7 @@ TEST(ZipWriter, MemoryBlockExactlyAsLargeAsTheArchiveFails)
     DWORD length = 0;
     ASSERT_EQ(build(1 << 16, length), ZipResultOk);
     DWORD ignored = 0;
-    EXPECT_EQ(build(length, ignored), ZipErrMemSize);  // the last byte of a block is never filled
+    EXPECT_EQ(build(length, ignored), ZipErrMemSize); // the last byte of a block is never filled
     EXPECT_EQ(build(length + 1, ignored), ZipResultOk);
 
     // Too small for the entry itself: the entry fails, and so does every later one.
@@ -548,7 +550,7 @@ TEST(ZipWriter, ArchiveAfterAPrefix)
     const std::string prefix(1234, 'P');
     // A descriptor positioned after a prefix: seekable, offsets count from the file's start.
     // One opened for appending: written like a stream, since headers cannot be rewritten.
-    for (bool append : {false, true}) {
+    for (bool append : { false, true }) {
         SCOPED_TRACE(append ? "append" : "positioned");
         const std::string path = f.dir.File(append ? "append.zip" : "positioned.zip");
         WriteFile(path, prefix);
@@ -557,7 +559,7 @@ TEST(ZipWriter, ArchiveAfterAPrefix)
         if (!append)
             ::lseek(fd, 0, SEEK_END);
         HZIP zip = ZipWriterCreate(&fd, 0, ZipKindHandle);
-        ::close(fd);  // the writer holds its own duplicate
+        ::close(fd); // the writer holds its own duplicate
         ASSERT_NE(zip, nullptr);
         AddStandardEntries(zip, f);
         EXPECT_EQ(ZipWriterClose(zip), ZipResultOk);
@@ -579,12 +581,12 @@ TEST(ZipWriter, ArgumentsHandlesAndResultTexts)
         DWORD code;
         const char* text;
     } texts[] = {
-        {0, "Success"},
-        {0x100, "Culdn't duplicate handle"},
-        {0x800, "Error reading file"},
-        {0x30000, "Caller: not enough space allocated for memory zipfile"},
-        {0x5000000, "Zip-bug: an internal error during flation"},
-        {0x12345, "unknown zip result code"},
+        { 0, "Success" },
+        { 0x100, "Culdn't duplicate handle" },
+        { 0x800, "Error reading file" },
+        { 0x30000, "Caller: not enough space allocated for memory zipfile" },
+        { 0x5000000, "Zip-bug: an internal error during flation" },
+        { 0x12345, "unknown zip result code" },
     };
     for (const auto& t : texts)
         EXPECT_EQ(ResultText(t.code), t.text);
@@ -603,10 +605,10 @@ TEST(ZipWriter, ArgumentsHandlesAndResultTexts)
         DWORD kind;
         DWORD result;
     } creates[] = {
-        {&badFd, 0, ZipKindHandle, ZipErrDuplicate},
-        {nullptr, 0, ZipKindHandle, ZipErrDuplicate},
-        {nullptr, 0, ZipKindMemory, ZipErrMemSize},
-        {nullptr, 100, 7, ZipErrArgs},
+        { &badFd, 0, ZipKindHandle, ZipErrDuplicate },
+        { nullptr, 0, ZipKindHandle, ZipErrDuplicate },
+        { nullptr, 0, ZipKindMemory, ZipErrMemSize },
+        { nullptr, 100, 7, ZipErrArgs },
     };
     for (const auto& c : creates) {
         EXPECT_EQ(ZipWriterCreate(c.target, c.size, c.kind), nullptr);
@@ -624,7 +626,7 @@ TEST(ZipWriter, ArgumentsHandlesAndResultTexts)
     EXPECT_EQ(ZipWriterGetMemory(nullptr, &memory, &length), ZipErrArgs);
     EXPECT_EQ(memory, nullptr);
     EXPECT_EQ(length, 0u);
-    SZipHandle foreign{1, nullptr};
+    SZipHandle foreign { 1, nullptr };
     EXPECT_EQ(ZipWriterAdd(&foreign, u"a", "a", 1, ZipKindMemory), ZipErrMode);
     EXPECT_FALSE(ZipWriterIsHandle(&foreign));
     EXPECT_TRUE(ZipWriterIsHandle(nullptr));
@@ -636,7 +638,7 @@ TEST(ZipWriter, ArgumentsHandlesAndResultTexts)
     const int closedFd = -1;
     const std::u16string missing = WPath(dir.File("missing.txt"));
     const std::u16string folderPath = WPath(dir.Path());
-    const std::u16string longName(300, u'\u00E9');  // 600 bytes once encoded
+    const std::u16string longName(300, u'\u00E9'); // 600 bytes once encoded
     const struct {
         const char16_t* name;
         const void* source;
@@ -644,17 +646,17 @@ TEST(ZipWriter, ArgumentsHandlesAndResultTexts)
         DWORD kind;
         DWORD result;
     } adds[] = {
-        {u"", "a", 1, ZipKindMemory, ZipErrArgs},
-        {nullptr, "a", 1, ZipKindMemory, ZipErrArgs},
-        {longName.c_str(), "a", 1, ZipKindMemory, ZipErrArgs},
-        {u"m", nullptr, 1, ZipKindMemory, ZipErrArgs},
-        {u"m", "a", 0, ZipKindMemory, ZipErrArgs},
-        {u"h", nullptr, 0, ZipKindHandle, ZipErrArgs},
-        {u"h", &closedFd, 0, ZipKindHandle, ZipErrArgs},
-        {u"f", missing.c_str(), 0, ZipKindFile, ZipErrCreate},
-        {u"f", folderPath.c_str(), 0, ZipKindFile, ZipErrCreate},
-        {u"f", nullptr, 0, ZipKindFile, ZipErrArgs},
-        {u"k", "a", 1, 9, ZipErrArgs},
+        { u"", "a", 1, ZipKindMemory, ZipErrArgs },
+        { nullptr, "a", 1, ZipKindMemory, ZipErrArgs },
+        { longName.c_str(), "a", 1, ZipKindMemory, ZipErrArgs },
+        { u"m", nullptr, 1, ZipKindMemory, ZipErrArgs },
+        { u"m", "a", 0, ZipKindMemory, ZipErrArgs },
+        { u"h", nullptr, 0, ZipKindHandle, ZipErrArgs },
+        { u"h", &closedFd, 0, ZipKindHandle, ZipErrArgs },
+        { u"f", missing.c_str(), 0, ZipKindFile, ZipErrCreate },
+        { u"f", folderPath.c_str(), 0, ZipKindFile, ZipErrCreate },
+        { u"f", nullptr, 0, ZipKindFile, ZipErrArgs },
+        { u"k", "a", 1, 9, ZipErrArgs },
     };
     for (const auto& a : adds)
         EXPECT_EQ(ZipWriterAdd(zip, a.name, a.source, a.length, a.kind), a.result);
@@ -683,7 +685,7 @@ TEST(ZipWriter, SourceReadErrorFailsThatEntryOnly)
     // and after it are kept, in a seekable file and in a pipe alike.
     const int folder = ::open(dir.Path().c_str(), O_RDONLY | O_DIRECTORY);
     ASSERT_GE(folder, 0);
-    for (const bool toPipe : {false, true}) {
+    for (const bool toPipe : { false, true }) {
         SCOPED_TRACE(toPipe ? "pipe" : "file");
         const std::string path = dir.File(toPipe ? "piped.zip" : "file.zip");
         CPipeReader reader;
@@ -779,7 +781,7 @@ TEST(ZipWriter, TimesOfSourcesThatAreNotFiles)
     // In a zone far from UTC the Unix times must still be UTC, the DOS stamp local.
     const char* oldTz = std::getenv("TZ");
     const std::string saved = oldTz ? oldTz : "";
-    ::setenv("TZ", "ABC-9", 1);  // nine hours east of UTC
+    ::setenv("TZ", "ABC-9", 1); // nine hours east of UTC
     ::tzset();
 
     const time_t before = std::time(nullptr);
@@ -801,7 +803,7 @@ TEST(ZipWriter, TimesOfSourcesThatAreNotFiles)
         EXPECT_LE(mtime, static_cast<uint32_t>(after));
         EXPECT_EQ(U32(e.localExtra, 9), mtime);
         EXPECT_EQ(U32(e.localExtra, 13), mtime);
-        struct tm local {};
+        struct tm local { };
         const time_t t = mtime;
         localtime_r(&t, &local);
         EXPECT_EQ(e.dos >> 11 & 0x1F, static_cast<uint32_t>(local.tm_hour));
@@ -822,19 +824,19 @@ TEST(ZipWriter, TimeConversions)
         int64_t in;
         int64_t out;
     } clamps[] = {
-        {0, 0},
-        {1700000000, 1700000000},
-        {-kDay + 3600, 3600},                                    // 1969-12-31 01:00 -> 1970-01-01 01:00
-        {-400 * kDay - 5, kDay - 5},                             // 1968, time of day 23:59:55
-        {24836 * kDay + 7200, 24836 * kDay + 7200},              // 2037-12-31 02:00 stays
-        {24837 * kDay + 7200, 24836 * kDay + 7200},              // 2038-01-01 02:00 -> 2037-12-31
-        {(24836 + 5000) * kDay + 60, 24836 * kDay + 60},
+        { 0, 0 },
+        { 1700000000, 1700000000 },
+        { -kDay + 3600, 3600 }, // 1969-12-31 01:00 -> 1970-01-01 01:00
+        { -400 * kDay - 5, kDay - 5 }, // 1968, time of day 23:59:55
+        { 24836 * kDay + 7200, 24836 * kDay + 7200 }, // 2037-12-31 02:00 stays
+        { 24837 * kDay + 7200, 24836 * kDay + 7200 }, // 2038-01-01 02:00 -> 2037-12-31
+        { (24836 + 5000) * kDay + 60, 24836 * kDay + 60 },
     };
     for (const auto& c : clamps)
         EXPECT_EQ(FileTimeToUnixTime(c.in), c.out) << c.in;
 
     // Before 1980 the DOS stamp is its earliest date.
-    EXPECT_EQ(UnixTimeToDosStamp(100000000), 0x00210000u);  // 1973
+    EXPECT_EQ(UnixTimeToDosStamp(100000000), 0x00210000u); // 1973
 }
 
 TEST(ZipWriter, CrcAndSuffixes)
@@ -855,9 +857,20 @@ TEST(ZipWriter, CrcAndSuffixes)
         const char* name;
         bool compressed;
     } suffixes[] = {
-        {"photo.ZIP", true}, {"a.gz", true},      {"b.TGZ", true},  {"c.Z", true},    {"d.z", true},
-        {"e.arj", true},     {"a.gz.txt", false}, {"zip", false},   {"dir.zip/x", false}, {".zoo", true},
-        {"f.zipx", false},   {"g.lzh", true},     {"h.arc", true},  {"i.rar", false},
+        { "photo.ZIP", true },
+        { "a.gz", true },
+        { "b.TGZ", true },
+        { "c.Z", true },
+        { "d.z", true },
+        { "e.arj", true },
+        { "a.gz.txt", false },
+        { "zip", false },
+        { "dir.zip/x", false },
+        { ".zoo", true },
+        { "f.zipx", false },
+        { "g.lzh", true },
+        { "h.arc", true },
+        { "i.rar", false },
     };
     for (const auto& s : suffixes)
         EXPECT_EQ(HasCompressedSuffix(s.name), s.compressed) << s.name;

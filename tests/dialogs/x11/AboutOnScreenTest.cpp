@@ -97,8 +97,8 @@ TEST_F(AboutOnScreen, TitleIconHoverAndClicksAsTheUserSeesThem)
             shot = screen;
             return BluePixels(screen, html, RECT { 0, 0, 90, 90 }) > 100;
         })) << "icon 226 (a blue magnifier) at the top left";
-        SaveArtefact(shot.copy(QRect(origin.x - 40, origin.y - 60, client.right + 80, client.bottom + 100)),
-            "about-box.png");
+        SaveArtefact(
+            shot.copy(QRect(origin.x - 40, origin.y - 60, client.right + 80, client.bottom + 100)), "about-box.png");
 
         // The icon's blue sits left of the title's ink, which is as wide as the bold title.
         int iconRight = -1;

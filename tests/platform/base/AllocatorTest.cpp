@@ -94,7 +94,7 @@ TEST(Allocator, LargeBlocksKeepTheirOwnMappingAfterALargerOneWasFreed)
     GTEST_SKIP() << "the sanitizers bring an allocator of their own";
 #endif
     ASSERT_TRUE(taluvo::TuneAllocator());
-    std::free(Touched(size_t{16} * 1024 * 1024));
+    std::free(Touched(size_t { 16 } * 1024 * 1024));
 
     for (const size_t size : { size_t(taluvo::kAllocatorMapThreshold), size_t(1024 * 1024), size_t(6 * 1024 * 1024) }) {
         SCOPED_TRACE(size);

@@ -16,30 +16,30 @@ TEST(Format, WindowsConventionsInWideFormats)
         const char16_t* want;
     };
     const Case cases[] = {
-        {Format(u"%s", wide), u"wide"},
-        {Format(u"%hs", narrow), u"narrow"},
-        {Format(u"%S", narrow), u"narrow"},
-        {Format(u"%ls", wide), u"wide"},
-        {Format(u"[TID:%8X] ", 0x1A2Bu), u"[TID:    1A2B] "},
-        {Format(u"(%5d) ", 42), u"(   42) "},
-        {Format(u"%.2d/%.2d/%.4d", 8, 12, 2026), u"08/12/2026"},
-        {Format(u"[%-10d]", 7), u"[7         ]"},
-        {Format(u"%I64X", 0x1234567890ABCDEFull), u"1234567890ABCDEF"},
-        {Format(u"%I64d", -5000000000LL), u"-5000000000"},
-        {Format(u"%d", 0xFFFFFFFFu), u"-1"},              // 32-bit as Windows reads it
-        {Format(u"%u", -1), u"4294967295"},
-        {Format(u"%x", -1), u"ffffffff"},
-        {Format(u"%hd", 70000), u"4464"},
-        {Format(u"%lld", LLONG_MIN), u"-9223372036854775808"},
-        {Format(u"%05d|%+d|% d", -42, 3, 3), u"-0042|+3| 3"},
-        {Format(u"%#x %#o", 255, 8), u"0xff 010"},
-        {Format(u"%.3s|%6s|%-6s|", wide, u"ab", u"ab"), u"wid|    ab|ab    |"},
-        {Format(u"%*d|%-*d|%.*s", 4, 1, 3, 2, 2, wide), u"   1|2  |wi"},
-        {Format(u"%c%c%hc", u'W', 'x', 'y'), u"Wxy"},
-        {Format(u"%.2f %e %g", 3.14159, 1.5, 0.0001), u"3.14 1.500000e+00 0.0001"},
-        {Format(u"100%%"), u"100%"},
-        {Format(u"%p", reinterpret_cast<void*>(0x1234)), u"0000000000001234"},
-        {Format(u"%.0d|%.0d", 0, 5), u"|5"},
+        { Format(u"%s", wide), u"wide" },
+        { Format(u"%hs", narrow), u"narrow" },
+        { Format(u"%S", narrow), u"narrow" },
+        { Format(u"%ls", wide), u"wide" },
+        { Format(u"[TID:%8X] ", 0x1A2Bu), u"[TID:    1A2B] " },
+        { Format(u"(%5d) ", 42), u"(   42) " },
+        { Format(u"%.2d/%.2d/%.4d", 8, 12, 2026), u"08/12/2026" },
+        { Format(u"[%-10d]", 7), u"[7         ]" },
+        { Format(u"%I64X", 0x1234567890ABCDEFull), u"1234567890ABCDEF" },
+        { Format(u"%I64d", -5000000000LL), u"-5000000000" },
+        { Format(u"%d", 0xFFFFFFFFu), u"-1" }, // 32-bit as Windows reads it
+        { Format(u"%u", -1), u"4294967295" },
+        { Format(u"%x", -1), u"ffffffff" },
+        { Format(u"%hd", 70000), u"4464" },
+        { Format(u"%lld", LLONG_MIN), u"-9223372036854775808" },
+        { Format(u"%05d|%+d|% d", -42, 3, 3), u"-0042|+3| 3" },
+        { Format(u"%#x %#o", 255, 8), u"0xff 010" },
+        { Format(u"%.3s|%6s|%-6s|", wide, u"ab", u"ab"), u"wid|    ab|ab    |" },
+        { Format(u"%*d|%-*d|%.*s", 4, 1, 3, 2, 2, wide), u"   1|2  |wi" },
+        { Format(u"%c%c%hc", u'W', 'x', 'y'), u"Wxy" },
+        { Format(u"%.2f %e %g", 3.14159, 1.5, 0.0001), u"3.14 1.500000e+00 0.0001" },
+        { Format(u"100%%"), u"100%" },
+        { Format(u"%p", reinterpret_cast<void*>(0x1234)), u"0000000000001234" },
+        { Format(u"%.0d|%.0d", 0, 5), u"|5" },
     };
     for (const Case& c : cases)
         EXPECT_EQ(c.got, QString::fromUtf16(c.want));
@@ -59,18 +59,12 @@ TEST(Format, MismatchedAndMissingArgumentsAreConverted)
         const char16_t* want;
     };
     const Case cases[] = {
-        {Format(u"%s", 42), u"42"},
-        {Format(u"%d", u"text"), u"0"},
-        {Format(u"%d", 3.9), u"3"},
-        {Format(u"%f", 2), u"2.000000"},
-        {Format(u"%s and %s", u"one"), u"one and "},
-        {Format(u"%d %d", 1), u"1 0"},
-        {Format(u"%s", static_cast<const char16_t*>(nullptr)), u"(null)"},
-        {Format(u"%hs", static_cast<const char*>(nullptr)), u"(null)"},
-        {Format(u"%d", 1, 2, 3), u"1"},
-        {Format(u"%c", u"xyz"), u"x"},
-        {Format(u"%q %"), u"%q %"},
-        {Format(u"%d", 1e300), u"-1"},  // saturated to 64 bits, then cut to 32
+        { Format(u"%s", 42), u"42" }, { Format(u"%d", u"text"), u"0" }, { Format(u"%d", 3.9), u"3" },
+        { Format(u"%f", 2), u"2.000000" }, { Format(u"%s and %s", u"one"), u"one and " },
+        { Format(u"%d %d", 1), u"1 0" }, { Format(u"%s", static_cast<const char16_t*>(nullptr)), u"(null)" },
+        { Format(u"%hs", static_cast<const char*>(nullptr)), u"(null)" }, { Format(u"%d", 1, 2, 3), u"1" },
+        { Format(u"%c", u"xyz"), u"x" }, { Format(u"%q %"), u"%q %" },
+        { Format(u"%d", 1e300), u"-1" }, // saturated to 64 bits, then cut to 32
     };
     for (const Case& c : cases)
         EXPECT_EQ(c.got, QString::fromUtf16(c.want));

@@ -30,7 +30,7 @@ TEST(Events, ManualResetStaysSignalledUntilReset)
 TEST(Events, AutoResetReleasesExactlyOneWaiter)
 {
     HANDLE event = CreateEvent(nullptr, FALSE, FALSE, nullptr);
-    std::atomic<int> woken{0};
+    std::atomic<int> woken { 0 };
     std::vector<std::thread> waiters;
     waiters.reserve(4);
     for (int i = 0; i < 4; ++i)
@@ -48,8 +48,8 @@ TEST(Events, AutoResetReleasesExactlyOneWaiter)
 
 TEST(Events, WaitForMultipleReportsTheFirstSignalledIndex)
 {
-    HANDLE events[3] = {CreateEvent(nullptr, TRUE, FALSE, nullptr), CreateEvent(nullptr, TRUE, FALSE, nullptr),
-                        CreateEvent(nullptr, FALSE, FALSE, nullptr)};
+    HANDLE events[3] = { CreateEvent(nullptr, TRUE, FALSE, nullptr), CreateEvent(nullptr, TRUE, FALSE, nullptr),
+        CreateEvent(nullptr, FALSE, FALSE, nullptr) };
     EXPECT_EQ(WaitForMultipleObjects(3, events, FALSE, 0), WAIT_TIMEOUT);
     std::thread setter([&] { SetEvent(events[2]); });
     EXPECT_EQ(WaitForMultipleObjects(3, events, FALSE, 5000), WAIT_OBJECT_0 + 2);
@@ -111,7 +111,7 @@ TEST(Handles, StaleAndBogusHandlesFailHarmlessly)
     EXPECT_FALSE(CloseHandle(nullptr));
     EXPECT_FALSE(CloseHandle(INVALID_HANDLE_VALUE));
     EXPECT_EQ(WaitForSingleObject(reinterpret_cast<HANDLE>(0x12345), 0), WAIT_FAILED);
-    HANDLE none[1] = {nullptr};
+    HANDLE none[1] = { nullptr };
     EXPECT_EQ(WaitForMultipleObjects(1, none, FALSE, 0), WAIT_FAILED);
 }
 
@@ -120,18 +120,18 @@ TEST(Mutexes, RecursiveForTheOwnerTimedForOthers)
     HANDLE mutex = CreateMutex(nullptr, FALSE, nullptr);
     ASSERT_NE(mutex, nullptr);
     EXPECT_EQ(WaitForSingleObject(mutex, INFINITE), WAIT_OBJECT_0);
-    EXPECT_EQ(WaitForSingleObject(mutex, 0), WAIT_OBJECT_0);  // recursion
+    EXPECT_EQ(WaitForSingleObject(mutex, 0), WAIT_OBJECT_0); // recursion
     std::thread other([&] {
         EXPECT_EQ(WaitForSingleObject(mutex, 0), WAIT_TIMEOUT);
         const auto start = steady_clock::now();
         EXPECT_EQ(WaitForSingleObject(mutex, 30), WAIT_TIMEOUT);
         EXPECT_GE(steady_clock::now() - start, milliseconds(25));
-        EXPECT_FALSE(ReleaseMutex(mutex));  // not the owner
+        EXPECT_FALSE(ReleaseMutex(mutex)); // not the owner
     });
     other.join();
     EXPECT_TRUE(ReleaseMutex(mutex));
     EXPECT_TRUE(ReleaseMutex(mutex));
-    EXPECT_FALSE(ReleaseMutex(mutex));  // no longer held
+    EXPECT_FALSE(ReleaseMutex(mutex)); // no longer held
     std::thread taker([&] {
         EXPECT_EQ(WaitForSingleObject(mutex, 1000), WAIT_OBJECT_0);
         EXPECT_TRUE(ReleaseMutex(mutex));
@@ -156,7 +156,7 @@ TEST(Mutexes, AnOwnerThatEndsLeavesTheMutexAbandoned)
 TEST(Mutexes, ClosingTheHandleOfAnOwnedMutexKeepsItUsable)
 {
     HANDLE mutex = CreateMutex(nullptr, TRUE, nullptr);
-    EXPECT_TRUE(CloseHandle(mutex));  // the owner still holds it; nothing is destroyed under it
+    EXPECT_TRUE(CloseHandle(mutex)); // the owner still holds it; nothing is destroyed under it
 }
 
 TEST(NamedLock, SecondHolderSeesAlreadyExists)
@@ -204,13 +204,13 @@ TEST(NamedLock, PlaceDependsOnTheUserAloneUnlessTheHomeIsGiven)
 
     const uid_t uid = geteuid();
     const std::string runtime = "/run/user/" + std::to_string(uid);
-    struct stat info {};
+    struct stat info { };
     const bool hasRuntime = stat(runtime.c_str(), &info) == 0 && S_ISDIR(info.st_mode) && info.st_uid == uid;
-    const std::string expected =
-        hasRuntime ? runtime + "/TALUVO_MUTEX.lock" : "/tmp/TALUVO_MUTEX." + std::to_string(uid) + ".lock";
+    const std::string expected
+        = hasRuntime ? runtime + "/TALUVO_MUTEX.lock" : "/tmp/TALUVO_MUTEX." + std::to_string(uid) + ".lock";
     const std::string savedRuntime = std::getenv("XDG_RUNTIME_DIR") ? std::getenv("XDG_RUNTIME_DIR") : "";
     ::unsetenv("TALUVO_HOME");
-    for (const char* runtimeDir : {"", "/somewhere/else", savedRuntime.c_str()}) {
+    for (const char* runtimeDir : { "", "/somewhere/else", savedRuntime.c_str() }) {
         SCOPED_TRACE(runtimeDir);
         if (*runtimeDir)
             ::setenv("XDG_RUNTIME_DIR", runtimeDir, 1);
@@ -231,21 +231,21 @@ TEST(NamedLock, LockFileThatCannotBeOpenedOrIsAnothersFails)
     struct Case {
         const char* what;
         std::string folder;
-        std::function<bool(const std::string& lockPath)> prepare;  // false: cannot be made here
+        std::function<bool(const std::string& lockPath)> prepare; // false: cannot be made here
         DWORD error;
     };
     const Case cases[] = {
-        {"folder is a file", dir.File("plain"), [](const std::string&) { return true; }, ERROR_PATH_NOT_FOUND},
-        {"lock is a symbolic link", dir.Path(),
+        { "folder is a file", dir.File("plain"), [](const std::string&) { return true; }, ERROR_PATH_NOT_FOUND },
+        { "lock is a symbolic link", dir.Path(),
             [&](const std::string& lock) { return symlink(dir.File("plain").c_str(), lock.c_str()) == 0; },
-            ERROR_ACCESS_DENIED},
+            ERROR_ACCESS_DENIED },
         // In a user namespace that maps root alone no other owner can be given.
-        {"lock belongs to another user", dir.Path(),
+        { "lock belongs to another user", dir.Path(),
             [](const std::string& lock) {
                 taluvo::test::WriteFile(lock, "");
                 return chown(lock.c_str(), 4242, 4242) == 0;
             },
-            ERROR_ACCESS_DENIED},
+            ERROR_ACCESS_DENIED },
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -269,8 +269,12 @@ namespace {
 // Signals its event when a socket becomes readable, as a selected socket does.
 class ReadableSource : public taluvo::PollSource {
 public:
-    ReadableSource(int fd, HANDLE event) : m_fd(fd), m_event(event) {}
-    void Collect(std::vector<pollfd>& fds) override { fds.push_back({m_fd, POLLIN, 0}); }
+    ReadableSource(int fd, HANDLE event)
+        : m_fd(fd)
+        , m_event(event)
+    {
+    }
+    void Collect(std::vector<pollfd>& fds) override { fds.push_back({ m_fd, POLLIN, 0 }); }
     void Dispatch(const pollfd* fds, size_t count) override
     {
         if (count == 1 && (fds[0].revents & POLLIN)) {
@@ -285,7 +289,7 @@ private:
     HANDLE m_event;
 };
 
-}  // namespace
+} // namespace
 
 TEST(Events, WaitsSeeAttachedSocketSources)
 {
@@ -294,7 +298,7 @@ TEST(Events, WaitsSeeAttachedSocketSources)
     HANDLE socketEvent = CreateEvent(nullptr, FALSE, FALSE, nullptr);
     HANDLE stopEvent = CreateEvent(nullptr, TRUE, FALSE, nullptr);
     ASSERT_TRUE(taluvo::AttachPollSource(socketEvent, std::make_shared<ReadableSource>(pair[0], socketEvent)));
-    HANDLE both[2] = {stopEvent, socketEvent};
+    HANDLE both[2] = { stopEvent, socketEvent };
     EXPECT_EQ(WaitForMultipleObjects(2, both, FALSE, 0), WAIT_TIMEOUT);
     std::thread writer([&] { (void)!write(pair[1], "x", 1); });
     EXPECT_EQ(WaitForMultipleObjects(2, both, FALSE, 5000), WAIT_OBJECT_0 + 1);

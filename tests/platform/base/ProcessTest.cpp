@@ -9,8 +9,8 @@
 #include <fcntl.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
-#include <unistd.h>
 #include <thread>
+#include <unistd.h>
 
 using namespace taluvo;
 
@@ -30,7 +30,7 @@ TEST(Process, WithoutTalovoHomeTheDataLivesInTheUsersDataFolder)
     taluvo::test::TempDir dir;
     unsetenv("TALUVO_HOME");
     auto mode = [](const std::string& path) {
-        struct stat st {};
+        struct stat st { };
         return stat(path.c_str(), &st) == 0 ? static_cast<int>(st.st_mode & 07777) : -1;
     };
     struct Case {
@@ -39,8 +39,7 @@ TEST(Process, WithoutTalovoHomeTheDataLivesInTheUsersDataFolder)
     };
     setenv("HOME", dir.File("home/").c_str(), 1);
     const Case cases[] = {
-        { dir.File("data/nested/"), dir.File("data/nested/taluvo") },
-        { "", dir.File("home/.local/share/taluvo") },
+        { dir.File("data/nested/"), dir.File("data/nested/taluvo") }, { "", dir.File("home/.local/share/taluvo") },
         { "relative/data", dir.File("home/.local/share/taluvo") }, // not absolute: ignored
     };
     for (const Case& c : cases) {
@@ -72,15 +71,16 @@ TEST(Process, ChangeExtensionTouchesTheFileNameOnly)
         const char* want;
     };
     const Case cases[] = {
-        {"/opt/taluvo/taluvo", "ini", "/opt/taluvo/taluvo.ini"},
-        {"/opt/taluvo/taluvo.bin", "trc", "/opt/taluvo/taluvo.trc"},
-        {"/opt/v1.2/taluvo", "RPT", "/opt/v1.2/taluvo.RPT"},
-        {"/home/u/.hidden", "log", "/home/u/.hidden.log"},
-        {"name.tar.gz", "x", "name.tar.x"},
-        {"name", "", "name"},
+        { "/opt/taluvo/taluvo", "ini", "/opt/taluvo/taluvo.ini" },
+        { "/opt/taluvo/taluvo.bin", "trc", "/opt/taluvo/taluvo.trc" },
+        { "/opt/v1.2/taluvo", "RPT", "/opt/v1.2/taluvo.RPT" },
+        { "/home/u/.hidden", "log", "/home/u/.hidden.log" },
+        { "name.tar.gz", "x", "name.tar.x" },
+        { "name", "", "name" },
     };
     for (const Case& c : cases)
-        EXPECT_EQ(ChangeExtension(QString::fromUtf8(c.path), QString::fromUtf8(c.ext)), QString::fromUtf8(c.want)) << c.path;
+        EXPECT_EQ(ChangeExtension(QString::fromUtf8(c.path), QString::fromUtf8(c.ext)), QString::fromUtf8(c.want))
+            << c.path;
 }
 
 TEST(Process, ThreadIdsDifferPerThreadAndAreNeverZero)
@@ -123,16 +123,16 @@ TEST(Process, DescriptorsLeftCountsToTheSoftLimit)
 
 TEST(Time, ConversionsRejectNegativeTimes)
 {
-    SYSTEMTIME st{};
+    SYSTEMTIME st {};
     EXPECT_FALSE(ToLocalTime(-1, st));
     ASSERT_TRUE(ToUtcTime(0, st));
     EXPECT_EQ(st.wYear, 1970);
     EXPECT_EQ(st.wMonth, 1);
     EXPECT_EQ(st.wDay, 1);
-    EXPECT_EQ(st.wDayOfWeek, 4);  // a Thursday
-    ASSERT_TRUE(ToUtcTime(4102444799LL, st));  // beyond 32-bit signed time
+    EXPECT_EQ(st.wDayOfWeek, 4); // a Thursday
+    ASSERT_TRUE(ToUtcTime(4102444799LL, st)); // beyond 32-bit signed time
     EXPECT_EQ(st.wYear, 2099);
-    EXPECT_EQ(TimeText24(SYSTEMTIME{2026, 12, 4, 10, 19, 5, 7, 0}), QStringLiteral("19:05:07"));
+    EXPECT_EQ(TimeText24(SYSTEMTIME { 2026, 12, 4, 10, 19, 5, 7, 0 }), QStringLiteral("19:05:07"));
 }
 
 TEST(Time, TickCountAdvances)

@@ -23,8 +23,8 @@ QByteArray RandomBytes(std::mt19937& rng, int maxLen)
 // overlong sequences all occur often.
 QByteArray RandomUtf8ish(std::mt19937& rng, int maxLen)
 {
-    static const unsigned char pool[] = {'a', 'Z', 0x00, 0x7F, 0x80, 0xBF, 0xC0, 0xC2, 0xDF, 0xE0, 0xED, 0xEF,
-                                         0xF0, 0xF4, 0xF5, 0xFF, 0xA0, 0x9F, 0x90, 0x8F};
+    static const unsigned char pool[] = { 'a', 'Z', 0x00, 0x7F, 0x80, 0xBF, 0xC0, 0xC2, 0xDF, 0xE0, 0xED, 0xEF, 0xF0,
+        0xF4, 0xF5, 0xFF, 0xA0, 0x9F, 0x90, 0x8F };
     std::uniform_int_distribution<int> len(0, maxLen);
     std::uniform_int_distribution<size_t> pick(0, sizeof pool - 1);
     QByteArray bytes(len(rng), '\0');
@@ -33,7 +33,7 @@ QByteArray RandomUtf8ish(std::mt19937& rng, int maxLen)
     return bytes;
 }
 
-}  // namespace
+} // namespace
 
 TEST(TextCodec, DecodesValidUtf8AndEscapesEverythingElse)
 {
@@ -42,17 +42,17 @@ TEST(TextCodec, DecodesValidUtf8AndEscapesEverythingElse)
         std::u16string text;
     };
     const Case cases[] = {
-        {"plain", u"plain"},
-        {"\xC3\xA9t\xC3\xA9", u"\u00E9t\u00E9"},
-        {"\xE2\x82\xAC", u"\u20AC"},
-        {"\xF0\x9F\x98\x80", u"\U0001F600"},
-        {"\xFF", u"\xDCFF"},                              // never a lead byte
-        {"\xC0\xAF", u"\xDCC0\xDCAF"},                    // overlong '/'
-        {"\xED\xA0\x80", u"\xDCED\xDCA0\xDC80"},          // encoded surrogate
-        {"\xF4\x90\x80\x80", u"\xDCF4\xDC90\xDC80\xDC80"},  // above U+10FFFF
-        {"\xE2\x82", u"\xDCE2\xDC82"},                    // truncated at the end
-        {"\xE2(", u"\xDCE2("},                            // broken by an ASCII byte
-        {QByteArray("a\0b", 3), std::u16string(u"a\0b", 3)},
+        { "plain", u"plain" },
+        { "\xC3\xA9t\xC3\xA9", u"\u00E9t\u00E9" },
+        { "\xE2\x82\xAC", u"\u20AC" },
+        { "\xF0\x9F\x98\x80", u"\U0001F600" },
+        { "\xFF", u"\xDCFF" }, // never a lead byte
+        { "\xC0\xAF", u"\xDCC0\xDCAF" }, // overlong '/'
+        { "\xED\xA0\x80", u"\xDCED\xDCA0\xDC80" }, // encoded surrogate
+        { "\xF4\x90\x80\x80", u"\xDCF4\xDC90\xDC80\xDC80" }, // above U+10FFFF
+        { "\xE2\x82", u"\xDCE2\xDC82" }, // truncated at the end
+        { "\xE2(", u"\xDCE2(" }, // broken by an ASCII byte
+        { QByteArray("a\0b", 3), std::u16string(u"a\0b", 3) },
     };
     for (const Case& c : cases) {
         const QString text = AnsiDecode(c.bytes);
@@ -104,20 +104,20 @@ TEST(TextCodec, LongAsciiRunsAroundOtherCharacters)
         std::u16string text;
     };
     const Sequence sequences[] = {
-        {"\xFF", u"\xDCFF"},
-        {"\x80", u"\xDC80"},
-        {"\xC3\xA9", u"\u00E9"},
-        {"\xC4\x80", u"\u0100"},  // units whose low byte alone looks like ASCII
-        {"\xE4\xB8\x80", u"\u4E00"},
-        {"\xE2\x82\xAC", u"\u20AC"},
-        {"\xF0\x9F\x98\x80", u"\U0001F600"},
-        {"\xE2\x82", u"\xDCE2\xDC82"},
+        { "\xFF", u"\xDCFF" },
+        { "\x80", u"\xDC80" },
+        { "\xC3\xA9", u"\u00E9" },
+        { "\xC4\x80", u"\u0100" }, // units whose low byte alone looks like ASCII
+        { "\xE4\xB8\x80", u"\u4E00" },
+        { "\xE2\x82\xAC", u"\u20AC" },
+        { "\xF0\x9F\x98\x80", u"\U0001F600" },
+        { "\xE2\x82", u"\xDCE2\xDC82" },
     };
     for (const Sequence& sequence : sequences) {
         for (int offset = 0; offset <= 40; ++offset) {
             const QByteArray bytes = QByteArray(offset, 'x') + sequence.bytes + QByteArray(47 - offset, 'y');
-            const QString expected = QString(offset, QLatin1Char('x')) + QString::fromStdU16String(sequence.text) +
-                                     QString(47 - offset, QLatin1Char('y'));
+            const QString expected = QString(offset, QLatin1Char('x')) + QString::fromStdU16String(sequence.text)
+                + QString(47 - offset, QLatin1Char('y'));
             const std::string trace = bytes.toHex().toStdString();
             ASSERT_EQ(AnsiDecode(bytes), expected) << trace;
             ASSERT_EQ(AnsiEncode(expected), bytes) << trace;
@@ -127,9 +127,9 @@ TEST(TextCodec, LongAsciiRunsAroundOtherCharacters)
                 return true;
             });
             ASSERT_EQ(pieces, bytes) << trace;
-            for (const qsizetype cut : {1, 3, 16, 17, 33}) {
+            for (const qsizetype cut : { 1, 3, 16, 17, 33 }) {
                 CAnsiStreamDecoder decoder;
-                QString text = QStringLiteral("kept ");  // appending keeps what the text held
+                QString text = QStringLiteral("kept "); // appending keeps what the text held
                 for (qsizetype at = 0; at < bytes.size(); at += cut)
                     decoder.FeedTo(text, bytes.constData() + at, std::min(cut, bytes.size() - at));
                 decoder.FinishTo(text);
@@ -146,13 +146,11 @@ TEST(TextCodec, LoneSurrogatesEncodeDeterministically)
         QByteArray bytes;
     };
     const Case cases[] = {
-        {u"\xD83D\xDE00", "\xF0\x9F\x98\x80"},           // a pair
-        {u"\xDC80", "\x80"},                              // escaped byte
-        {u"\xDCFF", "\xFF"},
-        {u"\xDC7F", "\xEF\xBF\xBD"},                      // low surrogate outside the escape range
-        {u"\xD800", "\xEF\xBF\xBD"},                      // lone high surrogate
-        {u"\xD800x", "\xEF\xBF\xBDx"},
-        {u"\xDE00\xD83D", "\xEF\xBF\xBD\xEF\xBF\xBD"},   // reversed pair
+        { u"\xD83D\xDE00", "\xF0\x9F\x98\x80" }, // a pair
+        { u"\xDC80", "\x80" }, // escaped byte
+        { u"\xDCFF", "\xFF" }, { u"\xDC7F", "\xEF\xBF\xBD" }, // low surrogate outside the escape range
+        { u"\xD800", "\xEF\xBF\xBD" }, // lone high surrogate
+        { u"\xD800x", "\xEF\xBF\xBDx" }, { u"\xDE00\xD83D", "\xEF\xBF\xBD\xEF\xBF\xBD" }, // reversed pair
     };
     for (const Case& c : cases)
         EXPECT_EQ(AnsiEncode(QString::fromStdU16String(c.text)), c.bytes) << c.bytes.toHex().toStdString();
@@ -169,7 +167,8 @@ TEST(TextCodec, NullAndEmptyStayApart)
 
 TEST(TextCodec, TruncateNeverSplitsACharacter)
 {
-    const QByteArray text = "ab\xE2\x82\xAC" "c";  // a b EURO c
+    const QByteArray text = "ab\xE2\x82\xAC"
+                            "c"; // a b EURO c
     EXPECT_EQ(AnsiTruncate(text, 2), QByteArray("ab"));
     EXPECT_EQ(AnsiTruncate(text, 3), QByteArray("ab"));
     EXPECT_EQ(AnsiTruncate(text, 4), QByteArray("ab"));

@@ -21,8 +21,8 @@ TEST(ThreadPool, EveryJobRunsOnceAndNoneWaitsBehindAnother)
     constexpr int kJobsEach = 50;
     HANDLE release = CreateEvent(nullptr, TRUE, FALSE, nullptr);
     HANDLE allDone = CreateEvent(nullptr, TRUE, FALSE, nullptr);
-    std::atomic<int> waitingStarted{0};
-    std::atomic<int> finished{0};
+    std::atomic<int> waitingStarted { 0 };
+    std::atomic<int> finished { 0 };
     std::vector<std::atomic<int>> runs(static_cast<size_t>(kSubmitters) * kJobsEach);
 
     const int total = kWaiting + kSubmitters * kJobsEach;
@@ -76,4 +76,4 @@ TEST(ThreadPool, JobsMayStartJobsAndWaitForThem)
     CloseHandle(outer);
 }
 
-}  // namespace
+} // namespace

@@ -1,5 +1,5 @@
-#include "platform/base/FileStatus.h"
 #include "platform/base/UserFolders.h"
+#include "platform/base/FileStatus.h"
 
 #include "tests/support/TestEnvironment.h"
 
@@ -16,7 +16,8 @@ namespace {
 // Sets or (with nullopt) removes a variable for the scope, putting the old value back after.
 class CScopedVariable {
 public:
-    CScopedVariable(const char* name, const std::optional<std::string>& value) : m_name(name)
+    CScopedVariable(const char* name, const std::optional<std::string>& value)
+        : m_name(name)
 
     {
         if (const char* old = std::getenv(name))
@@ -39,7 +40,7 @@ private:
     std::optional<std::string> m_old;
 };
 
-}  // namespace
+} // namespace
 
 // The autostart entry, the browser lookup and the program's folder all ask here, so a relative
 // XDG variable must be ignored the same way for each of them.
@@ -48,7 +49,7 @@ TEST(UserFolders, XdgFoldersTakeAbsoluteVariablesOnlyAndFallBackUnderHome)
     struct Case {
         const char* label;
         std::optional<std::string> variable;
-        const char* config;  // expected, "~" standing for the home folder
+        const char* config; // expected, "~" standing for the home folder
         const char* data;
     };
     const Case cases[] = {
@@ -98,7 +99,7 @@ TEST(FileStatus, KindSizeAndIdentity)
     EXPECT_EQ(again.node, folder.node);
     EXPECT_NE(file.node, folder.node);
     EXPECT_FALSE(GetFileStatus(dir.File("missing"), again));
-    EXPECT_FALSE(GetFileStatus(dir.File("five/below"), again));  // a file used as a folder
+    EXPECT_FALSE(GetFileStatus(dir.File("five/below"), again)); // a file used as a folder
     EXPECT_FALSE(GetFileStatus("", again));
 }
 
@@ -109,5 +110,5 @@ TEST(FileStatus, WritableFolderIsAFolderOnly)
     EXPECT_TRUE(IsWritableFolder(dir.Path()));
     EXPECT_FALSE(IsWritableFolder(dir.File("file")));
     EXPECT_FALSE(IsWritableFolder(dir.File("missing")));
-    EXPECT_FALSE(IsWritableFolder(dir.File("file/below")));  // a file used as a folder
+    EXPECT_FALSE(IsWritableFolder(dir.File("file/below"))); // a file used as a folder
 }

@@ -11,7 +11,7 @@ using namespace taluvo::debug;
 
 stack_t CurrentAltStack()
 {
-    stack_t current{};
+    stack_t current {};
     sigaltstack(nullptr, &current);
     return current;
 }
@@ -19,8 +19,8 @@ stack_t CurrentAltStack()
 // A thread gets its own signal stack once, large enough for the handler, and keeps it.
 TEST(CrashCapture, EveryPreparedThreadHasItsOwnSignalStack)
 {
-    stack_t first{};
-    stack_t again{};
+    stack_t first {};
+    stack_t again {};
     std::thread a([&] {
         PrepareThreadForCrashes();
         first = CurrentAltStack();
@@ -32,7 +32,7 @@ TEST(CrashCapture, EveryPreparedThreadHasItsOwnSignalStack)
     EXPECT_GE(first.ss_size, kCrashStackMinimum);
     EXPECT_EQ(again.ss_sp, first.ss_sp);
 
-    stack_t other{};
+    stack_t other {};
     std::thread b([&] {
         PrepareThreadForCrashes();
         other = CurrentAltStack();
@@ -41,4 +41,4 @@ TEST(CrashCapture, EveryPreparedThreadHasItsOwnSignalStack)
     EXPECT_FALSE(other.ss_flags & SS_DISABLE);
 }
 
-}  // namespace
+} // namespace

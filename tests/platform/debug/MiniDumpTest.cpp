@@ -47,7 +47,7 @@ struct DumpReader {
 
 CrashRecord RecordOfThisThread()
 {
-    CrashRecord record{};
+    CrashRecord record {};
     ucontext_t context;
     getcontext(&context);
     for (int i = 0; i < kRegisterCount; ++i)
@@ -67,21 +67,21 @@ TEST(MiniDump, StreamsFollowTheDocumentedLayout)
     const std::vector<ModuleInfo> modules = ReadModules(getpid());
     ASSERT_FALSE(modules.empty());
     const std::vector<uint8_t> bytes = BuildMiniDump(record, modules);
-    const DumpReader r{bytes};
+    const DumpReader r { bytes };
 
     ASSERT_GE(bytes.size(), 32u);
     EXPECT_EQ(r.U32(0), kMiniDumpSignature);
     EXPECT_EQ(r.U32(4) & 0xFFFF, kMiniDumpVersion);
     const uint32_t count = r.U32(8);
     const uint32_t directory = r.U32(12);
-    std::map<uint32_t, std::pair<uint32_t, uint32_t>> streams;  // type -> size, rva
+    std::map<uint32_t, std::pair<uint32_t, uint32_t>> streams; // type -> size, rva
     for (uint32_t i = 0; i < count; ++i) {
         const uint32_t e = directory + i * 12;
-        streams[r.U32(e)] = {r.U32(e + 4), r.U32(e + 8)};
+        streams[r.U32(e)] = { r.U32(e + 4), r.U32(e + 8) };
         EXPECT_LE(uint64_t(r.U32(e + 8)) + r.U32(e + 4), bytes.size());
     }
-    for (uint32_t type : {kThreadListStream, kModuleListStream, kMemoryListStream, kExceptionStream,
-                          kSystemInfoStream, kMiscInfoStream, kLinuxMapsStream})
+    for (uint32_t type : { kThreadListStream, kModuleListStream, kMemoryListStream, kExceptionStream, kSystemInfoStream,
+             kMiscInfoStream, kLinuxMapsStream })
         ASSERT_TRUE(streams.count(type)) << type;
 
     // System information: x86-64 on Linux, the kernel's version text.
@@ -183,4 +183,4 @@ TEST(MiniDump, FileThatCannotBeCreatedIsReported)
     rmdir(folder);
 }
 
-}  // namespace
+} // namespace

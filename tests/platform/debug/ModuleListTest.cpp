@@ -74,11 +74,14 @@ TEST(ModuleList, OwnProcessListsTheProgramFirstThenItsLibrariesWithTheirIdentity
 TEST(ModuleList, ElfIdentityOfFilesThatAreNoImages)
 {
     taluvo::test::TempDir dir;
-    taluvo::test::WriteFile(dir.File("text"), "\x7f" "ELF but not really");
+    taluvo::test::WriteFile(dir.File("text"),
+        "\x7f"
+        "ELF but not really");
     taluvo::test::WriteFile(dir.File("empty"), "");
-    std::vector<uint8_t> id{1};
+    std::vector<uint8_t> id { 1 };
     std::string soname = "x";
-    for (const std::string& path : {dir.File("text"), dir.File("empty"), dir.File("missing"), dir.File("text/under")}) {
+    for (const std::string& path :
+        { dir.File("text"), dir.File("empty"), dir.File("missing"), dir.File("text/under") }) {
         SCOPED_TRACE(path);
         EXPECT_FALSE(ReadElfIdentity(path, id, soname));
         EXPECT_TRUE(id.empty());
@@ -93,19 +96,19 @@ TEST(ModuleList, VersionNumbersFollowSoInTheName)
         uint16_t words[4];
     };
     const Case cases[] = {
-        {"/usr/lib/x86_64-linux-gnu/libQt6Core.so.6.4.2", {6, 4, 2, 0}},
-        {"libc.so.6", {6, 0, 0, 0}},
-        {"libx.so.1.2.3.4.5", {1, 2, 3, 4}},
-        {"libx.so.70000", {4464, 0, 0, 0}},  // cut to 16 bits
-        {"libx.so.1a", {1, 0, 0, 0}},
-        {"libx.so.", {0, 0, 0, 0}},
-        {"libfoo.so", {0, 0, 0, 0}},
-        {"/opt/lib.so.5/program", {0, 0, 0, 0}},  // only the file's own name counts
-        {"", {0, 0, 0, 0}},
+        { "/usr/lib/x86_64-linux-gnu/libQt6Core.so.6.4.2", { 6, 4, 2, 0 } },
+        { "libc.so.6", { 6, 0, 0, 0 } },
+        { "libx.so.1.2.3.4.5", { 1, 2, 3, 4 } },
+        { "libx.so.70000", { 4464, 0, 0, 0 } }, // cut to 16 bits
+        { "libx.so.1a", { 1, 0, 0, 0 } },
+        { "libx.so.", { 0, 0, 0, 0 } },
+        { "libfoo.so", { 0, 0, 0, 0 } },
+        { "/opt/lib.so.5/program", { 0, 0, 0, 0 } }, // only the file's own name counts
+        { "", { 0, 0, 0, 0 } },
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        uint16_t words[4] = {9, 9, 9, 9};
+        uint16_t words[4] = { 9, 9, 9, 9 };
         VersionFromLibraryName(c.name, words);
         for (int i = 0; i < 4; ++i)
             EXPECT_EQ(words[i], c.words[i]) << i;
@@ -120,4 +123,4 @@ TEST(ModuleList, VersionNumbersFollowSoInTheName)
     EXPECT_EQ(product[0] + product[1] + product[2] + product[3], 0);
 }
 
-}  // namespace
+} // namespace

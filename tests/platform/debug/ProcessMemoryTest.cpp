@@ -3,10 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <climits>
-#include <gnu/libc-version.h>
 #include <csignal>
 #include <cstdlib>
 #include <cstring>
+#include <gnu/libc-version.h>
 #include <string>
 #include <sys/mman.h>
 #include <sys/ptrace.h>
@@ -83,8 +83,8 @@ TEST(ProcessMemory, AddressesAreLocatedInTheirModuleAndLoadSegment)
     EXPECT_EQ(segment2, segment);
     EXPECT_EQ(offset2, offset + 1);
     // Code of a library lies in another module.
-    ASSERT_TRUE(LocateAddressInModule(getpid(), reinterpret_cast<uint64_t>(&gnu_get_libc_version), path, sizeof(path),
-                                      &segment, &offset));
+    ASSERT_TRUE(LocateAddressInModule(
+        getpid(), reinterpret_cast<uint64_t>(&gnu_get_libc_version), path, sizeof(path), &segment, &offset));
     EXPECT_NE(std::string(path).find("libc"), std::string::npos) << path;
 
     // Anonymous memory and unmapped addresses belong to no module; the outputs stay as they were.
@@ -92,8 +92,8 @@ TEST(ProcessMemory, AddressesAreLocatedInTheirModuleAndLoadSegment)
     segment = 77;
     offset = 88;
     std::strcpy(path, "unchanged");
-    EXPECT_FALSE(LocateAddressInModule(getpid(), reinterpret_cast<uint64_t>(anonymous), path, sizeof(path), &segment,
-                                       &offset));
+    EXPECT_FALSE(
+        LocateAddressInModule(getpid(), reinterpret_cast<uint64_t>(anonymous), path, sizeof(path), &segment, &offset));
     EXPECT_FALSE(LocateAddressInModule(getpid(), 16, path, sizeof(path), &segment, &offset));
     EXPECT_EQ(segment, 77u);
     EXPECT_EQ(offset, 88u);
@@ -123,4 +123,4 @@ TEST(ProcessMemory, TracerIsReadFromTheProcessStatus)
     waitpid(child, nullptr, 0);
 }
 
-}  // namespace
+} // namespace

@@ -1,5 +1,5 @@
-#include "platform/base/TextCodec.h"
 #include "platform/debug/SafeText.h"
+#include "platform/base/TextCodec.h"
 
 #include "tests/support/TestEnvironment.h"
 
@@ -34,10 +34,10 @@ TEST(SafeText, WritesUtf16LikeTheProgramsCodec)
 {
     const std::string samples[] = {
         "plain ASCII\r\n",
-        "/home/j\xC3\xBCrgen/\xE2\x82\xAC/\xF0\x9F\x98\x80",  // 2-, 3- and 4-byte sequences
-        "latin1 \xFC\xE9 byte",                               // not UTF-8
-        "cut \xE2\x82",                                       // incomplete at the end
-        "\xED\xA0\x80 surrogate bytes",                       // encoded surrogates are invalid
+        "/home/j\xC3\xBCrgen/\xE2\x82\xAC/\xF0\x9F\x98\x80", // 2-, 3- and 4-byte sequences
+        "latin1 \xFC\xE9 byte", // not UTF-8
+        "cut \xE2\x82", // incomplete at the end
+        "\xED\xA0\x80 surrogate bytes", // encoded surrogates are invalid
     };
     taluvo::test::TempDir dir;
     for (const std::string& sample : samples) {
@@ -47,10 +47,10 @@ TEST(SafeText, WritesUtf16LikeTheProgramsCodec)
         EXPECT_TRUE(WriteUtf16(fd, sample.data(), sample.size()));
         close(fd);
         const std::string bytes = taluvo::test::ReadFile(path);
-        const QString written =
-            QString::fromUtf16(reinterpret_cast<const char16_t*>(bytes.data()), static_cast<qsizetype>(bytes.size() / 2));
+        const QString written = QString::fromUtf16(
+            reinterpret_cast<const char16_t*>(bytes.data()), static_cast<qsizetype>(bytes.size() / 2));
         EXPECT_EQ(written, taluvo::AnsiDecode(sample.data(), static_cast<qsizetype>(sample.size()))) << sample;
     }
 }
 
-}  // namespace
+} // namespace

@@ -17,15 +17,15 @@ TEST(SystemInfo, OperatingSystemNameFromOsRelease)
         const char* name;
     };
     const Case cases[] = {
-        {"NAME=\"Debian GNU/Linux\"\nPRETTY_NAME=\"Debian GNU/Linux 12 (bookworm)\"\nVERSION=\"12\"\n",
-         "Debian GNU/Linux 12 (bookworm)"},
-        {"NAME=Fedora\nVERSION=\"39 (Workstation Edition)\"\n", "Fedora 39 (Workstation Edition)"},
-        {"NAME='Arch Linux'\n", "Arch Linux"},
-        {"# PRETTY_NAME=\"commented\"\nPRETTY_NAME=\"say \\\"hi\\\"\"", "say \"hi\""},
-        {"garbage without equals\n", nullptr},
-        {"", nullptr},
+        { "NAME=\"Debian GNU/Linux\"\nPRETTY_NAME=\"Debian GNU/Linux 12 (bookworm)\"\nVERSION=\"12\"\n",
+            "Debian GNU/Linux 12 (bookworm)" },
+        { "NAME=Fedora\nVERSION=\"39 (Workstation Edition)\"\n", "Fedora 39 (Workstation Edition)" },
+        { "NAME='Arch Linux'\n", "Arch Linux" },
+        { "# PRETTY_NAME=\"commented\"\nPRETTY_NAME=\"say \\\"hi\\\"\"", "say \"hi\"" },
+        { "garbage without equals\n", nullptr },
+        { "", nullptr },
     };
-    utsname u{};
+    utsname u {};
     ASSERT_EQ(uname(&u), 0);
     for (const Case& c : cases) {
         SCOPED_TRACE(c.text);
@@ -38,12 +38,11 @@ TEST(SystemInfo, OperatingSystemNameFromOsRelease)
 
 TEST(SystemInfo, MemoryStatusFromMeminfo)
 {
-    const std::string meminfo =
-        "MemTotal:        8000000 kB\n"
-        "MemFree:         1000000 kB\n"
-        "MemAvailable:    2000000 kB\n"
-        "SwapTotal:       4096000 kB\n"
-        "SwapFree:        1024000 kB\n";
+    const std::string meminfo = "MemTotal:        8000000 kB\n"
+                                "MemFree:         1000000 kB\n"
+                                "MemAvailable:    2000000 kB\n"
+                                "SwapTotal:       4096000 kB\n"
+                                "SwapFree:        1024000 kB\n";
     const MemoryStatus m = ParseMemoryStatus(meminfo, uint64_t(1) << 30);
     EXPECT_EQ(m.totalPhysical, 8000000ull * 1024);
     EXPECT_EQ(m.availablePhysical, 2000000ull * 1024);
@@ -78,4 +77,4 @@ TEST(SystemInfo, UserAndExecutableOfAProcess)
     EXPECT_GE(ReadProcessorInfo().count, 1u);
 }
 
-}  // namespace
+} // namespace

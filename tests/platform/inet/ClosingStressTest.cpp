@@ -235,10 +235,10 @@ TEST(InternetClosingStress, HandleClosingIsTheLastNoticeWhateverRacesIt)
                 UseShortTimeouts(session);
             }
             const DWORD_PTR context = watch.NewContext(closeAt);
-            HINTERNET connect = InternetConnect(session, u"127.0.0.1", static_cast<INTERNET_PORT>(target.port),
-                nullptr, nullptr, INTERNET_SERVICE_HTTP, 0, context);
-            HINTERNET request = HttpOpenRequest(connect, u"GET", reinterpret_cast<LPCWSTR>(target.object), nullptr,
-                nullptr, nullptr, 0, context);
+            HINTERNET connect = InternetConnect(session, u"127.0.0.1", static_cast<INTERNET_PORT>(target.port), nullptr,
+                nullptr, INTERNET_SERVICE_HTTP, 0, context);
+            HINTERNET request = HttpOpenRequest(
+                connect, u"GET", reinterpret_cast<LPCWSTR>(target.object), nullptr, nullptr, nullptr, 0, context);
             watch.SetHandles(context, connect, request);
             HttpSendRequestEx(request, nullptr, nullptr, HSR_ASYNC, context);
             // The close comes after a random moment: before the send went out, while the

@@ -117,7 +117,8 @@ Recorder::~Recorder()
     std::unique_lock<std::mutex> guard(m_lock);
     m_changed.wait_for(guard, std::chrono::seconds(10), [this] {
         const auto count = [this](DWORD status) {
-            return std::count_if(m_notices.begin(), m_notices.end(), [status](const Notice& n) { return n.status == status; });
+            return std::count_if(
+                m_notices.begin(), m_notices.end(), [status](const Notice& n) { return n.status == status; });
         };
         return count(INTERNET_STATUS_HANDLE_CLOSING) >= count(INTERNET_STATUS_HANDLE_CREATED);
     });

@@ -16,7 +16,7 @@ namespace {
 // A listening socket on a free loopback port.
 struct Listener {
     SOCKET s = INVALID_SOCKET;
-    sockaddr_in address{};
+    sockaddr_in address {};
 
     Listener()
     {
@@ -41,7 +41,8 @@ struct Pair {
     Pair(const Listener& listener, LONG mask)
     {
         EXPECT_EQ(net::WSAEventSelect(client, event, mask), 0);
-        const int rc = net::connect(client, reinterpret_cast<const sockaddr*>(&listener.address), sizeof listener.address);
+        const int rc
+            = net::connect(client, reinterpret_cast<const sockaddr*>(&listener.address), sizeof listener.address);
         if (rc != 0) {
             EXPECT_EQ(WSAGetLastError(), WSAEWOULDBLOCK);
         }
@@ -57,7 +58,7 @@ struct Pair {
     }
     WSANETWORKEVENTS Wait(DWORD ms = 5000)
     {
-        WSANETWORKEVENTS events{};
+        WSANETWORKEVENTS events {};
         if (WaitForSingleObject(event, ms) == WAIT_OBJECT_0) {
             EXPECT_EQ(net::WSAEnumNetworkEvents(client, event, &events), 0);
         }
@@ -65,14 +66,26 @@ struct Pair {
     }
 };
 
-}  // namespace
+} // namespace
 
 TEST(WinSock, ErrnoAndResolverErrorsMapToWinSockNumbers)
 {
     const std::pair<int, int> errnoCases[] = {
-        {0, 0}, {EAGAIN, 10035}, {EINPROGRESS, 10035}, {ECONNREFUSED, 10061}, {ECONNRESET, 10054},
-        {EPIPE, 10054}, {ETIMEDOUT, 10060}, {EADDRINUSE, 10048}, {ENOTCONN, 10057}, {EHOSTUNREACH, 10065},
-        {ENETUNREACH, 10051}, {EBADF, 10038}, {EINTR, 10004}, {EMFILE, 10024}, {ECONNABORTED, 10053},
+        { 0, 0 },
+        { EAGAIN, 10035 },
+        { EINPROGRESS, 10035 },
+        { ECONNREFUSED, 10061 },
+        { ECONNRESET, 10054 },
+        { EPIPE, 10054 },
+        { ETIMEDOUT, 10060 },
+        { EADDRINUSE, 10048 },
+        { ENOTCONN, 10057 },
+        { EHOSTUNREACH, 10065 },
+        { ENETUNREACH, 10051 },
+        { EBADF, 10038 },
+        { EINTR, 10004 },
+        { EMFILE, 10024 },
+        { ECONNABORTED, 10053 },
     };
     for (auto [error, wsa] : errnoCases)
         EXPECT_EQ(net::WSAErrorFromErrno(error), wsa) << std::strerror(error);
@@ -142,7 +155,7 @@ TEST(WinSock, EventSelectReportsConnectWriteReadAndCloseOnce)
     EXPECT_EQ(WaitForSingleObject(pair.event, 100), WAIT_TIMEOUT);
     char buffer[16];
     EXPECT_EQ(net::recv(pair.client, buffer, 2, 0), 2);
-    EXPECT_EQ(pair.Wait().lNetworkEvents, FD_READ);  // three bytes remain
+    EXPECT_EQ(pair.Wait().lNetworkEvents, FD_READ); // three bytes remain
     EXPECT_EQ(net::recv(pair.client, buffer, sizeof buffer, 0), 3);
     EXPECT_EQ(std::string(buffer, 3), "llo");
     EXPECT_EQ(net::recv(pair.client, buffer, sizeof buffer, 0), SOCKET_ERROR);
@@ -162,7 +175,7 @@ TEST(WinSock, RefusedConnectionShowsOnConnectOrOnTheNextReceive)
 {
     sockaddr_in address;
     {
-        Listener closedSoon;  // a port that was free a moment ago and has no listener now
+        Listener closedSoon; // a port that was free a moment ago and has no listener now
         address = closedSoon.address;
     }
     WSAEVENT event = net::WSACreateEvent();
@@ -187,7 +200,7 @@ TEST(WinSock, WaitSeesSocketAndOtherEventsTogether)
     Listener listener;
     Pair pair(listener, FD_READ | FD_CLOSE);
     HANDLE stop = CreateEvent(nullptr, TRUE, FALSE, nullptr);
-    const HANDLE handles[2] = {pair.event, stop};
+    const HANDLE handles[2] = { pair.event, stop };
 
     std::thread setter([stop] { SetEvent(stop); });
     EXPECT_EQ(WaitForMultipleObjects(2, handles, FALSE, 5000), WAIT_OBJECT_0 + 1);
@@ -207,7 +220,7 @@ TEST(WinSock, SendToAClosedPeerFailsWithoutSignal)
     pair.Wait();
     // The peer goes away with unread data: the connection is reset.
     net::send(pair.client, "abc", 3, 0);
-    const linger hard{1, 0};
+    const linger hard { 1, 0 };
     net::setsockopt(pair.server, SOL_SOCKET, SO_LINGER, reinterpret_cast<const char*>(&hard), sizeof hard);
     net::closesocket(pair.server);
     pair.server = INVALID_SOCKET;
@@ -219,7 +232,7 @@ TEST(WinSock, SendToAClosedPeerFailsWithoutSignal)
         else
             WaitForSingleObject(pair.event, 20);
     }
-    EXPECT_EQ(error, WSAECONNRESET);  // and the process is still alive: no SIGPIPE
+    EXPECT_EQ(error, WSAECONNRESET); // and the process is still alive: no SIGPIPE
 
     // After a local shutdown of the sending side the error says so.
     Pair other(listener, FD_READ | FD_WRITE | FD_CONNECT);
@@ -251,11 +264,11 @@ TEST(WinSock, AcceptIsReportedOncePerConnection)
     SOCKET client = net::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
     ASSERT_EQ(net::connect(client, reinterpret_cast<sockaddr*>(&listener.address), sizeof listener.address), 0);
     ASSERT_EQ(WaitForSingleObject(event, 5000), WAIT_OBJECT_0);
-    WSANETWORKEVENTS events{};
+    WSANETWORKEVENTS events {};
     ASSERT_EQ(net::WSAEnumNetworkEvents(listener.s, event, &events), 0);
     EXPECT_EQ(events.lNetworkEvents, FD_ACCEPT);
     EXPECT_EQ(WaitForSingleObject(event, 100), WAIT_TIMEOUT);
-    sockaddr_in peer{};
+    sockaddr_in peer {};
     int len = sizeof peer;
     SOCKET accepted = net::accept(listener.s, reinterpret_cast<sockaddr*>(&peer), &len);
     EXPECT_NE(accepted, INVALID_SOCKET);

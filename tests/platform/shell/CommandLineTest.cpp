@@ -15,7 +15,7 @@ QStringList Args(std::initializer_list<const char16_t*> list)
     return out;
 }
 
-}  // namespace
+} // namespace
 
 TEST(CommandLine, SplitsByDesktopEntryQuoting)
 {
@@ -24,23 +24,23 @@ TEST(CommandLine, SplitsByDesktopEntryQuoting)
         QStringList argv;
     };
     const Case cases[] = {
-        {u"", {}},
-        {u" \t  ", {}},
-        {u"plain", Args({u"plain"})},
-        {u"  a   b\tc  ", Args({u"a", u"b", u"c"})},
-        {u"\"/opt/my tools/run\" --flag", Args({u"/opt/my tools/run", u"--flag"})},
-        {u"a \"\" b", Args({u"a", u"", u"b"})},
-        {u"pre\"quoted part\"post x", Args({u"prequoted partpost", u"x"})},
+        { u"", {} },
+        { u" \t  ", {} },
+        { u"plain", Args({ u"plain" }) },
+        { u"  a   b\tc  ", Args({ u"a", u"b", u"c" }) },
+        { u"\"/opt/my tools/run\" --flag", Args({ u"/opt/my tools/run", u"--flag" }) },
+        { u"a \"\" b", Args({ u"a", u"", u"b" }) },
+        { u"pre\"quoted part\"post x", Args({ u"prequoted partpost", u"x" }) },
         // Inside quotes a backslash escapes " ` $ and itself only.
-        {u"echo \"say \\\"hi\\\" \\$HOME \\` \\\\ end\"", Args({u"echo", u"say \"hi\" $HOME ` \\ end"})},
-        {u"\"C:\\dir\\file\"", Args({u"C:\\dir\\file"})},
+        { u"echo \"say \\\"hi\\\" \\$HOME \\` \\\\ end\"", Args({ u"echo", u"say \"hi\" $HOME ` \\ end" }) },
+        { u"\"C:\\dir\\file\"", Args({ u"C:\\dir\\file" }) },
         // Outside quotes a backslash is an ordinary character and does not protect a blank.
-        {u"a\\ b c\\\"d e\"", Args({u"a\\", u"b", u"c\\d e"})},
+        { u"a\\ b c\\\"d e\"", Args({ u"a\\", u"b", u"c\\d e" }) },
         // Shell characters mean nothing.
-        {u"x; rm -rf / | y $(z) `w` &", Args({u"x;", u"rm", u"-rf", u"/", u"|", u"y", u"$(z)", u"`w`", u"&"})},
+        { u"x; rm -rf / | y $(z) `w` &", Args({ u"x;", u"rm", u"-rf", u"/", u"|", u"y", u"$(z)", u"`w`", u"&" }) },
         // An open quote runs to the end.
-        {u"a \"b c", Args({u"a", u"b c"})},
-        {u"a \"b\\\"", Args({u"a", u"b\""})},
+        { u"a \"b c", Args({ u"a", u"b c" }) },
+        { u"a \"b\\\"", Args({ u"a", u"b\"" }) },
     };
     for (const Case& c : cases)
         EXPECT_EQ(SplitCommandLine(QString::fromUtf16(c.line)), c.argv) << QString::fromUtf16(c.line).toStdString();
@@ -58,21 +58,22 @@ TEST(CommandLine, TheAddressIsAlwaysInsideOneArgument)
     const QString& a = address;
     const Case cases[] = {
 
-        {u"notify %1 %1", Placeholders::Percent1, {QStringLiteral("notify"), a, a}, true},
-        {u"/usr/bin/logger -t taluvo \"Page %1 changed\"", Placeholders::Percent1,
-         {QStringLiteral("/usr/bin/logger"), QStringLiteral("-t"), QStringLiteral("taluvo"),
-          QStringLiteral("Page ") + a + QStringLiteral(" changed")},
-         true},
-        {u"\"/opt/my tools/run\" --url=%1", Placeholders::Percent1,
-         {QStringLiteral("/opt/my tools/run"), QStringLiteral("--url=") + a}, true},
-        {u"run \"%1\"", Placeholders::Percent1, {QStringLiteral("run"), a}, true},
-        {u"no placeholder %u", Placeholders::Percent1, Args({u"no", u"placeholder", u"%u"}), false},
-        {u"browser %U", Placeholders::DesktopEntry, {QStringLiteral("browser"), a}, true},
-        {u"browser --new-window %u", Placeholders::DesktopEntry, {QStringLiteral("browser"), QStringLiteral("--new-window"), a}, true},
-        {u"\"/opt/b b/bin\" %i --class=x %c %k %F", Placeholders::DesktopEntry,
-         {QStringLiteral("/opt/b b/bin"), QStringLiteral("--class=x"), a}, true},
-        {u"app 100%% \"\"", Placeholders::DesktopEntry, Args({u"app", u"100%", u""}), false},
-        {u"app %1", Placeholders::DesktopEntry, Args({u"app"}), false},
+        { u"notify %1 %1", Placeholders::Percent1, { QStringLiteral("notify"), a, a }, true },
+        { u"/usr/bin/logger -t taluvo \"Page %1 changed\"", Placeholders::Percent1,
+            { QStringLiteral("/usr/bin/logger"), QStringLiteral("-t"), QStringLiteral("taluvo"),
+                QStringLiteral("Page ") + a + QStringLiteral(" changed") },
+            true },
+        { u"\"/opt/my tools/run\" --url=%1", Placeholders::Percent1,
+            { QStringLiteral("/opt/my tools/run"), QStringLiteral("--url=") + a }, true },
+        { u"run \"%1\"", Placeholders::Percent1, { QStringLiteral("run"), a }, true },
+        { u"no placeholder %u", Placeholders::Percent1, Args({ u"no", u"placeholder", u"%u" }), false },
+        { u"browser %U", Placeholders::DesktopEntry, { QStringLiteral("browser"), a }, true },
+        { u"browser --new-window %u", Placeholders::DesktopEntry,
+            { QStringLiteral("browser"), QStringLiteral("--new-window"), a }, true },
+        { u"\"/opt/b b/bin\" %i --class=x %c %k %F", Placeholders::DesktopEntry,
+            { QStringLiteral("/opt/b b/bin"), QStringLiteral("--class=x"), a }, true },
+        { u"app 100%% \"\"", Placeholders::DesktopEntry, Args({ u"app", u"100%", u"" }), false },
+        { u"app %1", Placeholders::DesktopEntry, Args({ u"app" }), false },
     };
     for (const Case& c : cases) {
         bool substituted = !c.substituted;

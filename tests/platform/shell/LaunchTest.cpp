@@ -123,10 +123,22 @@ TEST(Launch, PathIsUrlWantsASchemeOfTwoOrMoreCharacters)
         BOOL url;
     };
     const Case cases[] = {
-        { "http://example.com/", TRUE }, { "https://a b", TRUE }, { "ftp:x", TRUE }, { "mailto:a@b.c", TRUE },
-        { "svn+ssh://h/p", TRUE }, { "x-y.z:1", TRUE }, { "http:", TRUE },
-        { "c:\\dir\\file", FALSE }, { "/usr/bin/x", FALSE }, { "", FALSE }, { "www.example.com", FALSE },
-        { ":x", FALSE }, { "1http://a", FALSE }, { " http://a", FALSE }, { "ht tp://a", FALSE }, { "h_t://a", FALSE },
+        { "http://example.com/", TRUE },
+        { "https://a b", TRUE },
+        { "ftp:x", TRUE },
+        { "mailto:a@b.c", TRUE },
+        { "svn+ssh://h/p", TRUE },
+        { "x-y.z:1", TRUE },
+        { "http:", TRUE },
+        { "c:\\dir\\file", FALSE },
+        { "/usr/bin/x", FALSE },
+        { "", FALSE },
+        { "www.example.com", FALSE },
+        { ":x", FALSE },
+        { "1http://a", FALSE },
+        { " http://a", FALSE },
+        { "ht tp://a", FALSE },
+        { "h_t://a", FALSE },
     };
     for (const Case& c : cases)
         EXPECT_EQ(PathIsURL(QString::fromUtf8(c.text)), c.url) << c.text;

@@ -1,5 +1,5 @@
-#include "platform/shell/ShellHooks.h"
 #include "platform/shell/Sound.h"
+#include "platform/shell/ShellHooks.h"
 
 #include "tests/support/TestEnvironment.h"
 
@@ -53,7 +53,7 @@ struct Recorder {
     ~Recorder() { SetRequestHook(previous); }
 };
 
-}  // namespace
+} // namespace
 
 TEST(Sound, FilesAndRegisteredResourcesReachTheSoundSystem)
 {
@@ -64,11 +64,11 @@ TEST(Sound, FilesAndRegisteredResourcesReachTheSoundSystem)
     Recorder recorder;
     EXPECT_TRUE(PlaySound(QString::fromStdString(wav), nullptr, SND_FILENAME | SND_ASYNC | SND_NOWAIT | SND_PURGE));
     EXPECT_TRUE(PlaySound(QStringLiteral("242"), nullptr, SND_RESOURCE | SND_ASYNC));
-    EXPECT_FALSE(PlaySound(QStringLiteral("243"), nullptr, SND_RESOURCE | SND_ASYNC));  // not registered
+    EXPECT_FALSE(PlaySound(QStringLiteral("243"), nullptr, SND_RESOURCE | SND_ASYNC)); // not registered
     EXPECT_FALSE(PlaySound(QString(), nullptr, SND_FILENAME));
     ASSERT_EQ(recorder.requests.size(), 2u);
-    EXPECT_EQ(recorder.requests[0], QStringList{QString::fromStdString(wav)});
-    EXPECT_EQ(recorder.requests[1], QStringList{QString::fromStdString(wav)});
+    EXPECT_EQ(recorder.requests[0], QStringList { QString::fromStdString(wav) });
+    EXPECT_EQ(recorder.requests[1], QStringList { QString::fromStdString(wav) });
 }
 
 TEST(Sound, WithoutADeviceNothingBreaks)
@@ -90,10 +90,11 @@ TEST(Sound, SynchronousSoundReturnsOnlyWhenItHasBeenPlayed)
     // synchronous call returns, every sample must be in the file.
     taluvo::test::TempDir dir;
     const std::string played = dir.File("played.raw");
-    taluvo::test::WriteFile(dir.File("asound.conf"), "pcm.!default { type file slave.pcm \"null\" file \"" + played
-                                                         + "\" format \"raw\" }\npcm.null { type null }\n");
+    taluvo::test::WriteFile(dir.File("asound.conf"),
+        "pcm.!default { type file slave.pcm \"null\" file \"" + played
+            + "\" format \"raw\" }\npcm.null { type null }\n");
     setenv("ALSA_CONFIG_PATH", dir.File("asound.conf").c_str(), 1);
-    const uint32_t samples = 16000;  // two seconds at 8 kHz
+    const uint32_t samples = 16000; // two seconds at 8 kHz
     const std::string wav = dir.File("long.wav");
     taluvo::test::WriteFile(wav, SilentWav(samples));
     ASSERT_TRUE(PlaySound(QString::fromStdString(wav), nullptr, SND_FILENAME | SND_SYNC));
@@ -153,7 +154,7 @@ uint32_t WavDataBytes(const QByteArray& wav)
     return size;
 }
 
-}  // namespace
+} // namespace
 
 TEST(Sound, TheSoundLibrarysComplaintsGoToTheSinkAndNothingIsLeftBehind)
 {
@@ -177,8 +178,10 @@ TEST(Sound, TheSoundLibrarysComplaintsGoToTheSinkAndNothingIsLeftBehind)
     }
     SetSoundMessageSink(nullptr);
     EXPECT_EQ(taluvo::test::ReadFile(dir.File("stderr.txt")), "");
-    EXPECT_TRUE(g_soundMessages.join(QLatin1Char('\n')).contains(QStringLiteral("ALSA lib"))) << g_soundMessages.join(QLatin1Char('\n')).toStdString();
-    EXPECT_EQ(QDir(QString::fromStdString(runtime.Path())).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System),
+    EXPECT_TRUE(g_soundMessages.join(QLatin1Char('\n')).contains(QStringLiteral("ALSA lib")))
+        << g_soundMessages.join(QLatin1Char('\n')).toStdString();
+    EXPECT_EQ(QDir(QString::fromStdString(runtime.Path()))
+                  .entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System),
         QStringList());
 }
 
@@ -189,8 +192,9 @@ TEST(Sound, AResourceOfTheProgramIsPlayedWhole)
     taluvo::test::TempDir runtime;
     setenv("XDG_RUNTIME_DIR", runtime.Path().c_str(), 1);
     const std::string played = dir.File("played.raw");
-    taluvo::test::WriteFile(dir.File("asound.conf"), "pcm.!default { type file slave.pcm \"null\" file \"" + played
-                                                         + "\" format \"raw\" }\npcm.null { type null }\n");
+    taluvo::test::WriteFile(dir.File("asound.conf"),
+        "pcm.!default { type file slave.pcm \"null\" file \"" + played
+            + "\" format \"raw\" }\npcm.null { type null }\n");
     setenv("ALSA_CONFIG_PATH", dir.File("asound.conf").c_str(), 1);
     QFile resource(QStringLiteral(":/test/sounds/wave242.wav"));
     ASSERT_TRUE(resource.open(QIODevice::ReadOnly));
@@ -199,5 +203,6 @@ TEST(Sound, AResourceOfTheProgramIsPlayedWhole)
     RegisterSoundResource(242, QStringLiteral(":/test/sounds/wave242.wav"));
     ASSERT_TRUE(PlaySound(QStringLiteral("242"), nullptr, SND_RESOURCE | SND_SYNC));
     EXPECT_EQ(taluvo::test::ReadFile(played).size(), samples);
-    EXPECT_EQ(QDir(QString::fromStdString(runtime.Path())).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), QStringList());
+    EXPECT_EQ(
+        QDir(QString::fromStdString(runtime.Path())).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), QStringList());
 }

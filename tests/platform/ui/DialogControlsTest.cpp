@@ -65,7 +65,7 @@ protected:
     void TearDown() override { m_parent.DestroyWindow(); }
     HWND Make(const char16_t* cls, DWORD style, int id, const char16_t* text = nullptr)
     {
-        return CreateWindowEx(0, cls, text, WS_CHILD | WS_VISIBLE | style, 10, 10, 300, 150, m_parent, 
+        return CreateWindowEx(0, cls, text, WS_CHILD | WS_VISIBLE | style, 10, 10, 300, 150, m_parent,
             reinterpret_cast<HMENU>(static_cast<uintptr_t>(id)), nullptr, nullptr);
     }
     CParent m_parent;
@@ -107,14 +107,16 @@ TEST_F(UiDialogControlsTest, ReportListColumnsRowsSubItemsAndCheckBoxes)
     const std::string unchecked = std::to_string(INDEXTOSTATEIMAGEMASK(1));
     EXPECT_EQ(m_parent.m_events,
         (std::vector<std::string> { "changed 1 " + unchecked + ">" + checked + " data 48879",
-            "changed 2 " + unchecked + ">" + checked + " data 0", "changed 2 " + checked + ">" + unchecked + " data 0" }));
+            "changed 2 " + unchecked + ">" + checked + " data 0",
+            "changed 2 " + checked + ">" + unchecked + " data 0" }));
 
     m_parent.m_events.clear();
     EXPECT_TRUE(list.SelectItem(2));
     EXPECT_EQ(list.GetSelectedIndex(), 2);
     EXPECT_EQ(list.GetNextItem(-1, LVNI_SELECTED), 2);
     ASSERT_EQ(m_parent.m_events.size(), 1u);
-    EXPECT_EQ(m_parent.m_events[0], "changed 2 " + unchecked + ">" + std::to_string(INDEXTOSTATEIMAGEMASK(1) | LVIS_SELECTED) + " data 0");
+    EXPECT_EQ(m_parent.m_events[0],
+        "changed 2 " + unchecked + ">" + std::to_string(INDEXTOSTATEIMAGEMASK(1) | LVIS_SELECTED) + " data 0");
 
     // Turning check boxes off drops the state images; delete-all empties the list quietly.
     list.SetExtendedListViewStyle(0, LVS_EX_CHECKBOXES);
@@ -150,8 +152,8 @@ TEST_F(UiDialogControlsTest, TrackbarRangeTicksClampedPositionAndScrollCodes)
     EXPECT_TRUE(uitest::DragThumb(bar, 40));
     EXPECT_EQ(bar.GetPos(), 40);
     EXPECT_EQ(m_parent.m_events,
-        (std::vector<std::string> { "h1@0", "h8@0", "h3@0", "h8@0", "h7@0", "h8@0", "h1@0", "h8@0", "h5@40", "h4@40",
-            "h8@0" }));
+        (std::vector<std::string> {
+            "h1@0", "h8@0", "h3@0", "h8@0", "h7@0", "h8@0", "h1@0", "h8@0", "h5@40", "h4@40", "h8@0" }));
 }
 
 TEST_F(UiDialogControlsTest, ScrollBarReportsActionsAndMovesOnlyWhenTheParentMovesIt)
@@ -249,27 +251,18 @@ TEST(DataExchangeTest, OneRuleForWholeNumbersInFields)
         qint64 value;
     };
     const Case cases[] = {
-        { u"42", true, IntegerText::Ok, 42 },
-        { u"  42\t", true, IntegerText::Ok, 42 }, // blanks around are ignored
-        { u"+7", true, IntegerText::Ok, 7 },
-        { u"-7", true, IntegerText::Ok, -7 },
-        { u"007", false, IntegerText::Ok, 7 },
-        { u"-0", false, IntegerText::Ok, 0 },
-        { u"2147483647", true, IntegerText::Ok, 2147483647 },
-        { u"-2147483648", true, IntegerText::Ok, -2147483648LL },
+        { u"42", true, IntegerText::Ok, 42 }, { u"  42\t", true, IntegerText::Ok, 42 }, // blanks around are ignored
+        { u"+7", true, IntegerText::Ok, 7 }, { u"-7", true, IntegerText::Ok, -7 },
+        { u"007", false, IntegerText::Ok, 7 }, { u"-0", false, IntegerText::Ok, 0 },
+        { u"2147483647", true, IntegerText::Ok, 2147483647 }, { u"-2147483648", true, IntegerText::Ok, -2147483648LL },
         { u"4294967295", false, IntegerText::Ok, 4294967295LL },
         { u"2147483648", true, IntegerText::OutOfRange, 2147483648LL },
-        { u"4294967296", false, IntegerText::OutOfRange, 4294967296LL },
-        { u"-1", false, IntegerText::OutOfRange, -1 },
+        { u"4294967296", false, IntegerText::OutOfRange, 4294967296LL }, { u"-1", false, IntegerText::OutOfRange, -1 },
         { u"99999999999999999999999", true, IntegerText::OutOfRange, qint64(1) << 40 }, // no overflow
-        { u"", true, IntegerText::NotANumber, 0 },
-        { u"   ", true, IntegerText::NotANumber, 0 },
-        { u"-", true, IntegerText::NotANumber, 0 },
-        { u"- 5", true, IntegerText::NotANumber, 0 },
-        { u"1 000", true, IntegerText::NotANumber, 0 },
-        { u"12a", true, IntegerText::NotANumber, 0 },
-        { u"0x10", true, IntegerText::NotANumber, 0 },
-        { u"1e3", true, IntegerText::NotANumber, 0 },
+        { u"", true, IntegerText::NotANumber, 0 }, { u"   ", true, IntegerText::NotANumber, 0 },
+        { u"-", true, IntegerText::NotANumber, 0 }, { u"- 5", true, IntegerText::NotANumber, 0 },
+        { u"1 000", true, IntegerText::NotANumber, 0 }, { u"12a", true, IntegerText::NotANumber, 0 },
+        { u"0x10", true, IntegerText::NotANumber, 0 }, { u"1e3", true, IntegerText::NotANumber, 0 },
         { u"--1", true, IntegerText::NotANumber, 0 },
         { u"\u0661\u0662", true, IntegerText::NotANumber, 0 }, // digits of another script
     };
@@ -313,7 +306,8 @@ public:
     UINT m_items = 5;
     int m_kind = 1;
     std::vector<UINT> m_formatErrors;
-    BEGIN_MSG_MAP(CExchangeDlg) // NOLINT(bugprone-branch-clone): an empty map passes every message on, its own case as the default
+    BEGIN_MSG_MAP(CExchangeDlg) // NOLINT(bugprone-branch-clone): an empty map passes every message on, its own case as
+                                // the default
     END_MSG_MAP()
     BEGIN_DDX_MAP(CExchangeDlg)
     DDX_INT_RANGE(IDC_PORT, m_port, 1024, 65535)

@@ -14,8 +14,8 @@ namespace {
 enum : WORD { IDD_RESIZE = 9301 };
 enum : int { kText = 100, kWide = 101, kFixed = 102 };
 
-const taluvo::ui::DialogTemplateTable kTemplates { taluvo::ui::DialogTemplate {
-    IDD_RESIZE, u"Resize", WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_MAXIMIZEBOX, 200, 120, nullptr, 8,
+const taluvo::ui::DialogTemplateTable kTemplates { taluvo::ui::DialogTemplate { IDD_RESIZE, u"Resize",
+    WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_MAXIMIZEBOX, 200, 120, nullptr, 8,
     {
         { kFixed, u"Static", u"Stays", SS_LEFT, 7, 7, 40, 8 },
         { kWide, u"Edit", u"", WS_BORDER, 50, 7, 143, 12 },
@@ -77,8 +77,8 @@ TEST(UiDialogResize, ControlsKeepTheirAnchorsAndTheFirstSizeIsTheSmallest)
         take(0);
         RECT window;
         GetWindowRect(dialog, &window);
-        MoveWindow(dialog, window.left, window.top, window.right - window.left + 120,
-            window.bottom - window.top + 80, TRUE);
+        MoveWindow(
+            dialog, window.left, window.top, window.right - window.left + 120, window.bottom - window.top + 80, TRUE);
         GetClientRect(dialog, &seen.grown);
         take(1);
         MoveWindow(dialog, window.left, window.top, 50, 40, TRUE);
@@ -112,11 +112,13 @@ TEST(UiDialogResize, ControlsKeepTheirAnchorsAndTheFirstSizeIsTheSmallest)
     }
     {
         SCOPED_TRACE("grows in both");
-        expectRect(seen.text[1], seen.text[0].left, seen.text[0].top, seen.text[0].right + 120, seen.text[0].bottom + 80);
+        expectRect(
+            seen.text[1], seen.text[0].left, seen.text[0].top, seen.text[0].right + 120, seen.text[0].bottom + 80);
     }
     {
         SCOPED_TRACE("moves with the lower right corner");
-        expectRect(seen.ok[1], seen.ok[0].left + 120, seen.ok[0].top + 80, seen.ok[0].right + 120, seen.ok[0].bottom + 80);
+        expectRect(
+            seen.ok[1], seen.ok[0].left + 120, seen.ok[0].top + 80, seen.ok[0].right + 120, seen.ok[0].bottom + 80);
     }
     EXPECT_EQ(seen.grip[0].right, seen.client.right) << "the grip sits in the lower right corner";
     EXPECT_EQ(seen.grip[0].bottom, seen.client.bottom);

@@ -324,7 +324,9 @@ TEST_F(UiDialogTest, CentringOverTheOwnerOrTheWorkAreaAndTheBigIcon)
     ASSERT_NE(icon, nullptr);
     EXPECT_EQ(LoadIcon(nullptr, MAKEINTRESOURCE(129)), nullptr);
 
-    class COwner : public CWindowImpl<COwner> { public : BEGIN_MSG_MAP(COwner) END_MSG_MAP() } owner; // NOLINT(bugprone-branch-clone): an empty map passes every message on, its own case as the default
+    class COwner : public CWindowImpl<COwner> {
+        public : BEGIN_MSG_MAP(COwner) END_MSG_MAP()
+    } owner; // NOLINT(bugprone-branch-clone): an empty map passes every message on, its own case as the default
     RECT ownerRect { 100, 80, 500, 380 };
     ASSERT_TRUE(owner.Create(nullptr, &ownerRect, QStringLiteral("owner"), WS_OVERLAPPEDWINDOW | WS_VISIBLE));
     const RECT work = GetWorkArea(nullptr);
@@ -345,8 +347,10 @@ TEST_F(UiDialogTest, CentringOverTheOwnerOrTheWorkAreaAndTheBigIcon)
             owner.GetWindowRect(&area);
         const int cx = (placed.left + placed.right) / 2;
         const int cy = (placed.top + placed.bottom) / 2;
-        EXPECT_NEAR(cx, (area.left + area.right) / 2, 2) << ownerVisible; // NOLINT(bugprone-integer-division): whole pixels
-        EXPECT_NEAR(cy, (area.top + area.bottom) / 2, 2) << ownerVisible; // NOLINT(bugprone-integer-division): whole pixels
+        EXPECT_NEAR(cx, (area.left + area.right) / 2, 2)
+            << ownerVisible; // NOLINT(bugprone-integer-division): whole pixels
+        EXPECT_NEAR(cy, (area.top + area.bottom) / 2, 2)
+            << ownerVisible; // NOLINT(bugprone-integer-division): whole pixels
         EXPECT_GE(placed.left, work.left);
         EXPECT_GE(placed.top, work.top);
         EXPECT_EQ(seen, icon);
@@ -359,7 +363,8 @@ TEST_F(UiDialogTest, DialogUnitsFollowTheFont)
     class CSmallDlg : public CDialogImpl<CSmallDlg> {
     public:
         enum { IDD = IDD_SMALL };
-        BEGIN_MSG_MAP(CSmallDlg) // NOLINT(bugprone-branch-clone): an empty map passes every message on, its own case as the default
+        BEGIN_MSG_MAP(CSmallDlg) // NOLINT(bugprone-branch-clone): an empty map passes every message on, its own case as
+                                 // the default
         END_MSG_MAP()
     } dlg;
     RECT units { 0, 0, 4, 8 };
@@ -378,8 +383,8 @@ TEST_F(UiDialogTest, DialogUnitsFollowTheFont)
     EXPECT_GE(units.bottom, 10);
     EXPECT_LE(units.bottom, 30);
     EXPECT_EQ(client.right, (120 * units.right + 2) / 4);
-    EXPECT_NEAR(edit.right, 106 * units.right / 4, 1); // NOLINT(bugprone-integer-division): dialog units map to whole pixels
-
+    EXPECT_NEAR(
+        edit.right, 106 * units.right / 4, 1); // NOLINT(bugprone-integer-division): dialog units map to whole pixels
 }
 
 TEST_F(UiDialogTest, ShutdownEndsModalLoopsAsIfCancelled)

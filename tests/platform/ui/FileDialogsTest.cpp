@@ -7,7 +7,6 @@
 
 #include <gtest/gtest.h>
 
-
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QFileDialog>
@@ -66,10 +65,10 @@ TEST_F(FileDialogs, AllFilesShowsFilesWithoutADot)
         return pickable();
     };
     dialog.selectNameFilter(filters[1]);
-    const QStringList all {QStringLiteral("README"), QStringLiteral("alert.wav")};
+    const QStringList all { QStringLiteral("README"), QStringLiteral("alert.wav") };
     EXPECT_EQ(waitFor(all), all) << "a file without a dot is not offered under \"*.*\"";
     dialog.selectNameFilter(filters[0]);
-    EXPECT_EQ(waitFor({QStringLiteral("alert.wav")}), QStringList {QStringLiteral("alert.wav")});
+    EXPECT_EQ(waitFor({ QStringLiteral("alert.wav") }), QStringList { QStringLiteral("alert.wav") });
 }
 
 TEST_F(FileDialogs, DefaultExtensionOnlyForANewNameWithoutOne)

@@ -104,7 +104,8 @@ public:
 class CBadClassDlg : public CDialogImpl<CBadClassDlg> {
 public:
     enum { IDD = IDD_BAD_CLASS };
-    BEGIN_MSG_MAP(CBadClassDlg) // NOLINT(bugprone-branch-clone): an empty map passes every message on, its own case as the default
+    BEGIN_MSG_MAP(CBadClassDlg) // NOLINT(bugprone-branch-clone): an empty map passes every message on, its own case as
+                                // the default
     END_MSG_MAP()
 };
 
@@ -125,7 +126,8 @@ public:
 
 class CPlainWindow : public CWindowImpl<CPlainWindow> {
 public:
-    BEGIN_MSG_MAP(CPlainWindow) // NOLINT(bugprone-branch-clone): an empty map passes every message on, its own case as the default
+    BEGIN_MSG_MAP(CPlainWindow) // NOLINT(bugprone-branch-clone): an empty map passes every message on, its own case as
+                                // the default
     END_MSG_MAP()
 };
 

@@ -102,8 +102,8 @@ TEST_F(UiListBox, OwnerDrawnRowsAreMeasuredDrawnAndDeletedByTheParent)
     EXPECT_EQ(list.AddItem(2), 1);
     EXPECT_EQ(list.AddItem(3), 2);
     EXPECT_EQ(list.InsertItem(1, 4), 1);
-    EXPECT_EQ(Take(), (std::vector<std::string> { "measure 0 data 1", "measure 1 data 2", "measure 2 data 3",
-                          "measure 1 data 4" }));
+    EXPECT_EQ(Take(),
+        (std::vector<std::string> { "measure 0 data 1", "measure 1 data 2", "measure 2 data 3", "measure 1 data 4" }));
     std::vector<DWORD_PTR> data;
     std::vector<LONG> tops;
     for (int i = 0; i < list.GetCount(); ++i) {
@@ -122,8 +122,9 @@ TEST_F(UiListBox, OwnerDrawnRowsAreMeasuredDrawnAndDeletedByTheParent)
     EXPECT_EQ(GetPixel(dc, 100, 55), ColourOf(2));
     EXPECT_EQ(GetPixel(dc, 100, 30), ColourOf(4));
     ReleaseDC(list, dc);
-    EXPECT_EQ(Take(), (std::vector<std::string> { "draw 0 at 0-10", "draw 1 at 10-50", "draw 2 at 50-70 selected",
-                          "draw 3 at 70-100" }));
+    EXPECT_EQ(Take(),
+        (std::vector<std::string> {
+            "draw 0 at 0-10", "draw 1 at 10-50", "draw 2 at 50-70 selected", "draw 3 at 70-100" }));
 
     // Rows going tell the parent with their data; the selection follows its row.
     EXPECT_EQ(list.DeleteString(1), 3);
@@ -131,8 +132,8 @@ TEST_F(UiListBox, OwnerDrawnRowsAreMeasuredDrawnAndDeletedByTheParent)
     EXPECT_EQ(list.DeleteString(7), LB_ERR);
     list.ResetContent();
     EXPECT_EQ(list.GetCurSel(), LB_ERR);
-    EXPECT_EQ(Take(), (std::vector<std::string> { "delete 1 data 4", "delete 0 data 1", "delete 1 data 2",
-                          "delete 2 data 3" }));
+    EXPECT_EQ(Take(),
+        (std::vector<std::string> { "delete 1 data 4", "delete 0 data 1", "delete 1 data 2", "delete 2 data 3" }));
 }
 
 TEST_F(UiListBox, TheUsersClicksAndKeysSelectAndNotifyTheProgramsSelectionDoesNot)

@@ -272,15 +272,15 @@ TEST_F(UiMessageCoreTest, BatchOfSendsArrivesInOrderWhicheverLoopServesIt)
 {
     std::vector<LPARAM> received;
     m_wnd.onProbe = [&](LPARAM lParam) { received.push_back(lParam); };
-    const std::vector<LPARAM> batch{11, 12, 13, 14, 15, 16, 17};
-    for (const bool messageLoop : {false, true}) {
+    const std::vector<LPARAM> batch { 11, 12, 13, 14, 15, 16, 17 };
+    for (const bool messageLoop : { false, true }) {
         SCOPED_TRACE(messageLoop ? "message loop" : "waiting serving sends");
         received.clear();
         size_t seenBySender = 0;
         HANDLE done = CreateEvent(nullptr, TRUE, FALSE, nullptr);
         std::thread worker([&] {
             taluvo::ui::SendMessages(m_wnd, WM_PROBE, 1, batch.data(), batch.size());
-            seenBySender = received.size();  // the handlers have all returned by now
+            seenBySender = received.size(); // the handlers have all returned by now
             SetEvent(done);
             if (messageLoop)
                 PostMessage(m_wnd, WM_RUN, 0, 0);
@@ -307,7 +307,7 @@ TEST_F(UiMessageCoreTest, BatchOfSendsEndsWithItsWindow)
         if (lParam == 3)
             m_wnd.DestroyWindow();
     };
-    const std::vector<LPARAM> batch{1, 2, 3, 4, 5};
+    const std::vector<LPARAM> batch { 1, 2, 3, 4, 5 };
     HANDLE done = CreateEvent(nullptr, TRUE, FALSE, nullptr);
     std::thread worker([&] {
         taluvo::ui::SendMessages(m_wnd, WM_PROBE, 1, batch.data(), batch.size());
@@ -316,14 +316,14 @@ TEST_F(UiMessageCoreTest, BatchOfSendsEndsWithItsWindow)
     EXPECT_EQ(taluvo::ui::WaitServingSends(done, 30000), WAIT_OBJECT_0);
     worker.join();
     CloseHandle(done);
-    EXPECT_EQ(received, (std::vector<LPARAM>{1, 2, 3}));
+    EXPECT_EQ(received, (std::vector<LPARAM> { 1, 2, 3 }));
 
     // On the window's own thread the same holds.
     received.clear();
     RECT rect { 10, 10, 210, 160 };
     ASSERT_TRUE(m_wnd.Create(nullptr, &rect, QStringLiteral("again"), WS_OVERLAPPEDWINDOW));
     taluvo::ui::SendMessages(m_wnd, WM_PROBE, 1, batch.data(), batch.size());
-    EXPECT_EQ(received, (std::vector<LPARAM>{1, 2, 3}));
+    EXPECT_EQ(received, (std::vector<LPARAM> { 1, 2, 3 }));
 }
 
 TEST_F(UiMessageCoreTest, PostedMessagesKeepTheirOrder)
@@ -642,8 +642,8 @@ public:
     }
     LRESULT OnContextMenu(UINT, WPARAM wParam, LPARAM lParam, BOOL&)
     {
-        log.push_back("menu:" + std::to_string(wParam == reinterpret_cast<WPARAM>(m_hWnd)) + ":" +
-                      std::to_string(GET_X_LPARAM(lParam)) + "," + std::to_string(GET_Y_LPARAM(lParam)));
+        log.push_back("menu:" + std::to_string(wParam == reinterpret_cast<WPARAM>(m_hWnd)) + ":"
+            + std::to_string(GET_X_LPARAM(lParam)) + "," + std::to_string(GET_Y_LPARAM(lParam)));
         return 0;
     }
     LRESULT OnClicked(WORD, WORD id, HWND, BOOL&)
@@ -686,8 +686,9 @@ TEST_F(UiMessageCoreTest, QtInputBecomesWindowMessages)
     QCoreApplication::sendEvent(widget, &byMouse);
     QContextMenuEvent byKey(QContextMenuEvent::Keyboard, QPoint(0, 0), widget->mapToGlobal(QPoint(0, 0)));
     QCoreApplication::sendEvent(widget, &byKey);
-    EXPECT_EQ(wnd.log, (std::vector<std::string>{"menu:1:" + std::to_string(screen.x()) + "," + std::to_string(screen.y()),
-                                                 "menu:1:-1,-1"}));
+    EXPECT_EQ(wnd.log,
+        (std::vector<std::string> {
+            "menu:1:" + std::to_string(screen.x()) + "," + std::to_string(screen.y()), "menu:1:-1,-1" }));
 
     // The session manager's question goes to every top-level window.
     wnd.log.clear();

@@ -76,8 +76,8 @@ public:
         m_normal = CreateFont(16, 0, 0, 0, FW_NORMAL, 0, 0, 0, 0, 0, 0, 0, 0, u"DejaVu Sans");
         ::SendMessage(GetDlgItem(kBoldStatic), WM_SETFONT, reinterpret_cast<WPARAM>(m_bold), TRUE);
         ::SendMessage(GetDlgItem(kNormalStatic), WM_SETFONT, reinterpret_cast<WPARAM>(m_normal), TRUE);
-        g_staticProc = reinterpret_cast<WNDPROC>(::SetWindowLongPtr(
-            GetDlgItem(kSelfPainted), GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&SelfPaintingProc)));
+        g_staticProc = reinterpret_cast<WNDPROC>(
+            ::SetWindowLongPtr(GetDlgItem(kSelfPainted), GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&SelfPaintingProc)));
         m_white = CreateSolidBrush(RGB(255, 255, 255));
         return 0;
     }

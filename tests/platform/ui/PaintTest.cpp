@@ -18,7 +18,6 @@ QImage Picture(HWND hwnd)
     QImage image = taluvo::ui::ImageOfDc(dc);
     ReleaseDC(hwnd, dc);
     return image;
-
 }
 
 class UiPaint : public ::testing::Test {

@@ -72,8 +72,8 @@ TEST(UiPointerOffscreen, LeaveRequestsRegionsAndPointLookUps)
     EXPECT_EQ(SetWindowRgn(window, nullptr, TRUE), 1);
     EXPECT_EQ(SetWindowRgn(reinterpret_cast<HWND>(static_cast<uintptr_t>(0x7777)), nullptr, TRUE), 0);
 
-    HWND child = CreateWindowEx(0, u"Static", u"x", WS_CHILD | WS_VISIBLE, 10, 10, 50, 20, window, nullptr, nullptr,
-        nullptr);
+    HWND child
+        = CreateWindowEx(0, u"Static", u"x", WS_CHILD | WS_VISIBLE, 10, 10, 50, 20, window, nullptr, nullptr, nullptr);
     EXPECT_EQ(ChildWindowFromPoint(window, POINT { 20, 15 }), child);
     EXPECT_EQ(ChildWindowFromPoint(window, POINT { 150, 80 }), window.m_hWnd);
     EXPECT_EQ(ChildWindowFromPoint(window, POINT { 500, 80 }), nullptr);

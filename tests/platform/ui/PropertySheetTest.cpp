@@ -91,8 +91,8 @@ const taluvo::ui::DialogTemplateTable kTemplates {
     DialogTemplate { IDD_WIZ_SOURCE, nullptr, kPage, 220, 100, nullptr, 0,
         {
             { IDC_STATIC, u"Static", u"Select import source:", SS_LEFT, 7, 7, 200, 8 },
-            { IDC_SOURCE_IE, u"Button", u"Internet Explorer", BS_AUTORADIOBUTTON | WS_GROUP | WS_TABSTOP, 14, 22,
-                150, 10 },
+            { IDC_SOURCE_IE, u"Button", u"Internet Explorer", BS_AUTORADIOBUTTON | WS_GROUP | WS_TABSTOP, 14, 22, 150,
+                10 },
             { IDC_SOURCE_FF, u"Button", u"FireFox", BS_AUTORADIOBUTTON, 14, 36, 150, 10 },
         } },
     DialogTemplate { IDD_WIZ_LIST, nullptr, kPage, 220, 100, nullptr, 0,
@@ -437,9 +437,9 @@ TEST_F(UiPropertySheetTest, ThreePagesDrivenThroughTheHooks)
     EXPECT_EQ(atOpen, (Log { "general:init", "list:init", "general:setactive", "sheet:init" }));
     EXPECT_TRUE(refusedStayed);
     EXPECT_EQ(beeps.Beeps(), std::vector<UINT> { 0xFFFFFFFF });
-    const Log expected { "general:init", "list:init", "general:setactive", "sheet:init",
-        "general:killactive-refused", "general:killactive", "list:setactive", "list:killactive", "interval:init",
-        "interval:setactive", "general:apply", "list:apply", "interval:apply" };
+    const Log expected { "general:init", "list:init", "general:setactive", "sheet:init", "general:killactive-refused",
+        "general:killactive", "list:setactive", "list:killactive", "interval:init", "interval:setactive",
+        "general:apply", "list:apply", "interval:apply" };
     EXPECT_EQ(sheet.m_log, expected);
 
     EXPECT_EQ(sheet.m_general.m_name, QStringLiteral("Home"));

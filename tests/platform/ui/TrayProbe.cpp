@@ -1,12 +1,12 @@
 // Runs on a real X server with a tray host: puts the tray icon up, waits until the tray shows it,
 // right-clicks it with xdotool and checks that the tray menu's command reaches the owner window.
 // Exit code 0 on success; the steps are printed for the test's log.
-#include "tests/platform/ui/TrayTestSupport.h"
 #include "platform/ui/Application.h"
 #include "platform/ui/AtlWin.h"
 #include "platform/ui/Menu.h"
 #include "platform/ui/Tray.h"
 #include "res/resource.h"
+#include "tests/platform/ui/TrayTestSupport.h"
 
 #include <QApplication>
 #include <QCoreApplication>
@@ -20,7 +20,6 @@
 #include <vector>
 
 #include <sys/wait.h>
-
 
 using namespace taluvo::test::tray;
 namespace {
@@ -76,7 +75,6 @@ public:
         return 0;
     }
 };
-
 
 } // namespace
 

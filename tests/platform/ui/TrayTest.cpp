@@ -115,7 +115,8 @@ TEST_F(UiTray, RealTrayUnderVirtualXServer)
         GTEST_SKIP() << "tray check skipped: " << missing.join(QStringLiteral(", ")).toStdString()
                      << " not installed (Debian packages xvfb, xauth, trayer, xdotool)";
 
-    const auto run = taluvo::test::tray::RunProbeWithTrayHost(QStringLiteral(TALUVO_UI_TRAY_PROBE), QStringLiteral("800x600x24"));
+    const auto run
+        = taluvo::test::tray::RunProbeWithTrayHost(QStringLiteral(TALUVO_UI_TRAY_PROBE), QStringLiteral("800x600x24"));
     const QString& output = run.output;
     std::printf("%s", qPrintable(output));
     ASSERT_TRUE(run.started) << "xvfb-run did not start";

@@ -67,8 +67,8 @@ inline ProbeRun RunProbeWithTrayHost(const QString& probe, const QString& screen
     run.setProcessEnvironment(environment);
     run.setProcessChannelMode(QProcess::MergedChannels);
     // The probe learns the tray host's id, so it can end it and start another (a restarted tray).
-    const QString manager = windowManager ? QStringLiteral("openbox --sm-disable >/dev/null 2>&1 & wm=$!; ")
-                                          : QStringLiteral("wm=; ");
+    const QString manager
+        = windowManager ? QStringLiteral("openbox --sm-disable >/dev/null 2>&1 & wm=$!; ") : QStringLiteral("wm=; ");
     const QString script = manager + QStringLiteral("trayer ") + QString::fromLatin1(kTrayerArguments)
         + QStringLiteral(" & host=$!; TALUVO_TRAY_HOST_PID=$host \"$0\"; code=$?; kill $host $wm 2>/dev/null; "
                          "wait $host 2>/dev/null; exit $code");

@@ -1,8 +1,8 @@
 // Runs under a virtual X server with openbox (the window-manager test starts it): shows dialogs of
 // the dialog framework and prints what the window manager allows for each (_NET_WM_ALLOWED_ACTIONS),
 // so the test can check which boxes of the title bar a dialog gets.
-#include "platform/ui/AtlWin.h"
 #include "platform/ui/Application.h"
+#include "platform/ui/AtlWin.h"
 #include "platform/ui/DialogTemplate.h"
 #include "platform/ui/TestHooks.h"
 #include "platform/ui/detail/Core.h"
@@ -25,8 +25,8 @@ enum : WORD { IDD_FIXED = 971, IDD_WITH_BOXES = 972 };
 const taluvo::ui::DialogTemplateTable kTemplates {
     DialogTemplate { IDD_FIXED, u"Fixed", WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME, 160, 60, nullptr, 0,
         { { IDOK, u"Button", u"OK", BS_DEFPUSHBUTTON | WS_TABSTOP, 103, 39, 50, 14 } } },
-    DialogTemplate { IDD_WITH_BOXES, u"Boxes", WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX, 160, 60, nullptr,
-        0, { { IDOK, u"Button", u"OK", BS_DEFPUSHBUTTON | WS_TABSTOP, 103, 39, 50, 14 } } },
+    DialogTemplate { IDD_WITH_BOXES, u"Boxes", WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX, 160, 60, nullptr, 0,
+        { { IDOK, u"Button", u"OK", BS_DEFPUSHBUTTON | WS_TABSTOP, 103, 39, 50, 14 } } },
 };
 
 QString AllowedActions(QWidget* widget)

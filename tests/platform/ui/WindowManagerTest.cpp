@@ -32,9 +32,9 @@ TEST(UiWindowManager, DialogsAskOnlyForTheTitleBarBoxesTheirStyleHas)
     run.setProcessEnvironment(environment);
     run.setProcessChannelMode(QProcess::MergedChannels);
     // openbox first; the probe waits for it to manage each dialog.
-    const QString script = QStringLiteral(
-        "mkdir -p \"$1\"; openbox --sm-disable >/dev/null 2>&1 & wm=$!; \"$0\" \"$1\"; code=$?; kill $wm 2>/dev/null; wait $wm 2>/dev/null; "
-        "exit $code");
+    const QString script = QStringLiteral("mkdir -p \"$1\"; openbox --sm-disable >/dev/null 2>&1 & wm=$!; \"$0\" "
+                                          "\"$1\"; code=$?; kill $wm 2>/dev/null; wait $wm 2>/dev/null; "
+                                          "exit $code");
     run.start(QStringLiteral("xvfb-run"),
         { QStringLiteral("-a"), QStringLiteral("-s"), QStringLiteral("-screen 0 800x600x24"), QStringLiteral("/bin/sh"),
             QStringLiteral("-c"), script, QStringLiteral(TALUVO_UI_WM_PROBE), QStringLiteral(TALUVO_UI_ARTEFACT_DIR) });
@@ -51,7 +51,8 @@ TEST(UiWindowManager, DialogsAskOnlyForTheTitleBarBoxesTheirStyleHas)
         return QString();
     };
     auto decorations = [&](int id) {
-        const QStringList fields = line(QStringLiteral("hints %1:").arg(id)).section(QLatin1Char('='), 1).split(QLatin1Char(','));
+        const QStringList fields
+            = line(QStringLiteral("hints %1:").arg(id)).section(QLatin1Char('='), 1).split(QLatin1Char(','));
         return fields.size() >= 3 ? fields[2].trimmed().toUInt(nullptr, 16) : 0xFFFFFFFFu;
     };
     const QString fixed = line(QStringLiteral("dialog 971:"));

@@ -19,7 +19,8 @@ namespace {
 
 class CImageHost : public CWindowImpl<CImageHost> {
 public:
-    BEGIN_MSG_MAP(CImageHost) // NOLINT(bugprone-branch-clone): an empty map passes every message on, its own case as the default
+    BEGIN_MSG_MAP(
+        CImageHost) // NOLINT(bugprone-branch-clone): an empty map passes every message on, its own case as the default
     END_MSG_MAP()
 };
 
@@ -66,8 +67,8 @@ TEST(UiDensity, ToolbarAndTreeShowTheStripDrawnForTheScreen)
     ASSERT_TRUE(host.Create(nullptr, &rect, QStringLiteral("Images"), WS_OVERLAPPEDWINDOW));
 
     RECT barRect { 0, 0, 320, 30 };
-    HWND bar = CreateWindowEx(0, TOOLBARCLASSNAME, nullptr, WS_CHILD | WS_VISIBLE | CCS_NOPARENTALIGN, 0, 0, 320,
-        30, host, nullptr, nullptr, nullptr);
+    HWND bar = CreateWindowEx(0, TOOLBARCLASSNAME, nullptr, WS_CHILD | WS_VISIBLE | CCS_NOPARENTALIGN, 0, 0, 320, 30,
+        host, nullptr, nullptr, nullptr);
     ASSERT_NE(bar, nullptr);
     MoveWindow(bar, barRect.left, barRect.top, barRect.right, barRect.bottom, TRUE);
     CToolBarCtrl toolBar(bar);
@@ -88,8 +89,8 @@ TEST(UiDensity, ToolbarAndTreeShowTheStripDrawnForTheScreen)
     RECT treeRect { 0, 34, 320, 200 };
     ASSERT_TRUE(tree.Create(host, &treeRect, QString(), WS_CHILD | WS_VISIBLE | TVS_LINESATROOT, 0, 2000));
     tree.SetImageList(images);
-    tree.InsertItem(TVIF_TEXT | TVIF_IMAGE | TVIF_SELECTEDIMAGE, QStringLiteral("News"), 0, 1, 0, 0, 0, TVI_ROOT,
-        TVI_LAST);
+    tree.InsertItem(
+        TVIF_TEXT | TVIF_IMAGE | TVIF_SELECTEDIMAGE, QStringLiteral("News"), 0, 1, 0, 0, 0, TVI_ROOT, TVI_LAST);
     tree.InsertItem(TVIF_TEXT | TVIF_IMAGE | TVIF_SELECTEDIMAGE | TVIF_STATE, QStringLiteral("Switched off"), 12, 12,
         INDEXTOOVERLAYMASK(1), TVIS_OVERLAYMASK, 0, TVI_ROOT, TVI_LAST);
 
@@ -117,7 +118,8 @@ TEST(UiDensity, ToolbarAndTreeShowTheStripDrawnForTheScreen)
             if (!Shows(shot, barArea, expected(index)))
                 return false;
         return Shows(shot, treeArea, expected(0)) && Shows(shot, treeArea, expected(12, 1));
-    })) << "ratio " << ratio;
+    })) << "ratio "
+        << ratio;
     const QImage shot = Screenshot();
     SaveArtefact(shot.copy(barArea.united(treeArea)), doubled ? "images-at-2x.png" : "images-at-1x.png");
     if (doubled) {

@@ -109,8 +109,8 @@ TEST_F(UiOnScreen, CrashDialogShowsItsWhiteBandAndBoldHeadline)
         shot = Screenshot(); // the checks below say what is missing, the artefact shows it
         taluvo::ui::test::Click(GetDlgItem(dialog, IDCANCEL));
     });
-    CCrashReportDlg dialog(QStringLiteral("/opt/taluvo/taluvo"), QStringLiteral("/tmp/none.RPT"),
-        QStringLiteral("/tmp/none.dmp"));
+    CCrashReportDlg dialog(
+        QStringLiteral("/opt/taluvo/taluvo"), QStringLiteral("/tmp/none.RPT"), QStringLiteral("/tmp/none.dmp"));
     dialog.DoModal(nullptr);
     ASSERT_FALSE(shot.isNull()) << "the dialog did not show";
     SaveArtefact(shot, "crash-dialog.png");
@@ -152,7 +152,8 @@ TEST_F(UiOnScreen, TheScreenIsReadAfterTheProgramsOwnPendingPaints)
     ASSERT_TRUE(WaitOnScreen(window));
     POINT middle { 100, 60 };
     ClientToScreen(window, &middle);
-    ASSERT_TRUE(WaitForScreen([&](const QImage& shot) { return ScreenColor(shot, middle.x, middle.y) == RGB(200, 40, 40); }));
+    ASSERT_TRUE(
+        WaitForScreen([&](const QImage& shot) { return ScreenColor(shot, middle.x, middle.y) == RGB(200, 40, 40); }));
 
     window.m_colour = RGB(20, 180, 60);
     ::InvalidateRect(window, nullptr, TRUE);

@@ -128,8 +128,8 @@ TEST_F(UiPointer, LinkShowsTheHandAndLeavingIsReported)
 
 TEST_F(UiPointer, ChildWindowsAreFoundUnderTheirPoints)
 {
-    HWND child = CreateWindowEx(0, u"Static", u"child", WS_CHILD | WS_VISIBLE, 100, 50, 80, 30, window, nullptr,
-        nullptr, nullptr);
+    HWND child = CreateWindowEx(
+        0, u"Static", u"child", WS_CHILD | WS_VISIBLE, 100, 50, 80, 30, window, nullptr, nullptr, nullptr);
     HWND hidden = CreateWindowEx(0, u"Static", u"hidden", WS_CHILD, 250, 50, 80, 30, window, nullptr, nullptr, nullptr);
     ASSERT_TRUE(child && hidden);
     EXPECT_EQ(ChildWindowFromPoint(window, POINT { 110, 60 }), child);
@@ -143,11 +143,13 @@ TEST_F(UiPointer, ChildWindowsAreFoundUnderTheirPoints)
 TEST_F(UiPointer, AnotherProgramTakingTheActiveWindowIsReported)
 {
     QProcess other;
-    other.start(QStringLiteral("xmessage"), { QStringLiteral("-geometry"), QStringLiteral("+600+500"),
-                                                QStringLiteral("another program") });
+    other.start(QStringLiteral("xmessage"),
+        { QStringLiteral("-geometry"), QStringLiteral("+600+500"), QStringLiteral("another program") });
     ASSERT_TRUE(other.waitForStarted(5000)) << "xmessage (x11-utils) is needed";
     ASSERT_TRUE(PumpUntil(
-        [] { return RunXdotool({ "search", "--sync", "--limit", "1", "--name", "xmessage", "windowactivate" }) == 0; },
+        [] {
+            return RunXdotool({ "search", "--sync", "--limit", "1", "--name", "xmessage", "windowactivate" }) == 0;
+        },
         5000));
     EXPECT_TRUE(PumpUntil([&] { return !window.m_activations.empty() && !window.m_activations.back(); }, 5000))
         << "losing the active window to another program is reported";

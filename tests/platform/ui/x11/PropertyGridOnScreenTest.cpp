@@ -70,8 +70,8 @@ TEST(PropertyGridOnScreen, RowsCursorAndBorderDragAsTheUserMeetsThem)
     CGridWindow window;
     RECT rect { 200, 150, 560, 390 };
     ASSERT_TRUE(window.Create(nullptr, &rect, QStringLiteral("Properties"), WS_OVERLAPPEDWINDOW | WS_VISIBLE));
-    HWND list = CreateWindowEx(0, u"ListBox", nullptr, WS_CHILD | WS_VISIBLE | LBS_OWNERDRAWVARIABLE | LBS_NOTIFY,
-        0, 0, 360, 240, window, reinterpret_cast<HMENU>(static_cast<intptr_t>(kGridId)), nullptr, nullptr);
+    HWND list = CreateWindowEx(0, u"ListBox", nullptr, WS_CHILD | WS_VISIBLE | LBS_OWNERDRAWVARIABLE | LBS_NOTIFY, 0, 0,
+        360, 240, window, reinterpret_cast<HMENU>(static_cast<intptr_t>(kGridId)), nullptr, nullptr);
     CPropertyGridCtrl grid;
     grid.SetExtendedGridStyle(PGS_EX_CATEGORYCOLUMN | PGS_EX_FILLCATEGORY);
     ASSERT_TRUE(grid.SubclassWindow(list));

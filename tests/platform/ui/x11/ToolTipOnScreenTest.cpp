@@ -115,8 +115,7 @@ TEST_F(ToolTipOnScreen, APinnedTipBlendsWithTheWindowBelowStaysOnTopAndTakesNoFo
     ASSERT_TRUE(other.Open(380, 280, 300, 200, WS_OVERLAPPEDWINDOW | WS_VISIBLE));
     ASSERT_TRUE(WaitOnScreen(other));
     other.SetForegroundWindow();
-    ASSERT_TRUE(WaitForScreen(
-        [&](const QImage& s) { return ScreenColor(s, 600, 450) == RGB(40, 160, 90); }));
+    ASSERT_TRUE(WaitForScreen([&](const QImage& s) { return ScreenColor(s, 600, 450) == RGB(40, 160, 90); }));
     EXPECT_TRUE(Near(ScreenColor(Screenshot(), inBody.x, inBody.y), blended)) << "the tip stays on top";
 }
 
