@@ -255,6 +255,7 @@ int Measure(const std::string& program, int runs)
             return 1;
     }
     std::vector<SPeerRun> starts;
+    starts.reserve(3);
     for (int i = 0; i < 3; ++i)
         starts.push_back(peer.Run("empty"));
     std::vector<double> wall, cpu, rss, pss;
@@ -328,6 +329,7 @@ int Measure(const std::string& program, int runs)
         double median[5];
         for (int i = 0; i < 5; ++i) {
             std::vector<double> values;
+            values.reserve(results.size());
             for (auto& figures : results)
                 values.push_back(Field(figures[label], i));
             median[i] = Median(values);
@@ -361,6 +363,7 @@ int InPrivateNamespace(int argc, char** argv)
     for (int i = 1; i < argc; ++i)
         args.push_back(argv[i]);
     std::vector<char*> arguments;
+    arguments.reserve(args.size() + 1);
     for (std::string& arg : args)
         arguments.push_back(arg.data());
     arguments.push_back(nullptr);

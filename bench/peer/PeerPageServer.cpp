@@ -22,7 +22,7 @@ namespace taluvo::bench {
 
 namespace {
 
-constexpr size_t kPageSizes[] = { 1024 * 1024, 30 * 1024, 90 * 1024, 300 * 1024 };
+constexpr size_t kPageSizes[] = { size_t(1024) * 1024, size_t(30) * 1024, size_t(90) * 1024, size_t(300) * 1024 };
 
 std::string PageBody(int number)
 {

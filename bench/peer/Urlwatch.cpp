@@ -17,7 +17,8 @@ namespace taluvo::bench {
 CUrlwatch::CUrlwatch(const std::string& folder, int port, const std::vector<int>& numbers)
     : m_folder(folder)
 {
-    std::ofstream(m_folder + "/hooks.py");
+    // An empty hooks file of the run's own: urlwatch loads no hooks but these.
+    std::ofstream hooks(m_folder + "/hooks.py");
     for (const std::string kind : { "full", "cond", "empty" }) {
         std::ofstream jobs(m_folder + "/urls-" + kind + ".yaml");
         if (kind == "empty")

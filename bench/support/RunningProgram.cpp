@@ -35,6 +35,7 @@ CRunningProgram::CRunningProgram(const std::string& program, const CProgramFolde
             env.push_back(entry);
     }
     std::vector<char*> envp;
+    envp.reserve(env.size() + 1);
     for (std::string& entry : env)
         envp.push_back(entry.data());
     envp.push_back(nullptr);

@@ -50,8 +50,8 @@ int ReadCorpus(SDeflateState* s, BYTE* buf, unsigned n)
 {
     auto* c = static_cast<SReaderCtx*>(s->owner);
     const size_t take = std::min<size_t>(n, c->in->size() - c->pos);
-    std::memcpy(buf, c->in->data() + c->pos,
-        take); // NOLINT(bugprone-not-null-terminated-result): deflate input is bytes, not a C string
+    // NOLINTNEXTLINE(bugprone-not-null-terminated-result): deflate input is bytes, not a C string
+    std::memcpy(buf, c->in->data() + c->pos, take);
 
     c->pos += take;
     return static_cast<int>(take);

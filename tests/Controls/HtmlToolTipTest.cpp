@@ -437,8 +437,8 @@ public:
         if (IsWindow())
             DestroyWindow();
     }
-    BEGIN_MSG_MAP(
-        CToolChild) // NOLINT(bugprone-branch-clone): an empty map passes every message on, its own case as the default
+    // NOLINTNEXTLINE(bugprone-branch-clone): an empty map passes every message on, its own case as the default
+    BEGIN_MSG_MAP(CToolChild)
     END_MSG_MAP()
 };
 

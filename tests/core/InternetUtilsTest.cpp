@@ -225,8 +225,9 @@ TEST(InternetUtils, OnlineStateOfTheInterfaces)
         SCOPED_TRACE(c.name);
         const std::vector<NetworkInterface> interfaces = c.interfaces;
         taluvo::shell::SetInterfaceSource([interfaces] {
+            // NOLINTNEXTLINE(performance-no-automatic-move): asked more than once, so each call hands out a copy
             return interfaces;
-        }); // NOLINT(performance-no-automatic-move): asked more than once, so each call hands out a copy
+        });
         DWORD flags = 0xDEAD;
         EXPECT_EQ(InternetGetConnectedState(&flags, 0), c.connected);
         EXPECT_EQ(flags, c.flags);

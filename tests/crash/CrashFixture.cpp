@@ -142,8 +142,8 @@ int PrintBases(dl_phdr_info* info, size_t, void* first)
 
 } // namespace fixture
 
-int main(
-    int argc, char** argv) // NOLINT(bugprone-exception-escape): an uncaught exception is one of the crashes made here
+// NOLINTNEXTLINE(bugprone-exception-escape): an uncaught exception is one of the crashes made here
+int main(int argc, char** argv)
 {
     using namespace fixture;
 

@@ -419,8 +419,9 @@ TEST_F(CheckCommands, AutomaticDetectionWorksOfflineWithoutAConnectionAndComesBa
         SCOPED_TRACE(c.name);
         const std::vector<NetworkInterface> interfaces = c.interfaces;
         taluvo::shell::SetInterfaceSource([interfaces] {
+            // NOLINTNEXTLINE(performance-no-automatic-move): asked more than once, so each call hands out a copy
             return interfaces;
-        }); // NOLINT(performance-no-automatic-move): asked more than once, so each call hands out a copy
+        });
         m_frame.SendMessage(WM_TIMER, g_iCheckOnlineTimerId);
         EXPECT_EQ(g_prefs.GetParam(kWorkOffline)->GetBool(), c.offline);
         EXPECT_NE(m_frame.m_iCheckOnlineTimer, 0u);

@@ -71,8 +71,8 @@ struct SMemoryInput {
         state.read = [](SDeflateState* s, BYTE* buf, unsigned n) {
             auto* self = static_cast<SMemoryInput*>(s->owner);
             const size_t take = std::min<size_t>(n, self->in->size() - self->pos);
-            std::memcpy(buf, self->in->data() + self->pos,
-                take); // NOLINT(bugprone-not-null-terminated-result): deflate input is bytes, not a C string
+            // NOLINTNEXTLINE(bugprone-not-null-terminated-result): deflate input is bytes, not a C string
+            std::memcpy(buf, self->in->data() + self->pos, take);
 
             self->pos += take;
             return static_cast<int>(take);

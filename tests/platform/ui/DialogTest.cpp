@@ -324,9 +324,16 @@ TEST_F(UiDialogTest, CentringOverTheOwnerOrTheWorkAreaAndTheBigIcon)
     ASSERT_NE(icon, nullptr);
     EXPECT_EQ(LoadIcon(nullptr, MAKEINTRESOURCE(129)), nullptr);
 
+    // NOLINTBEGIN(bugprone-branch-clone): an empty map passes every message on, its own case as the default
+    // A local class with a message map would be laid out on one line.
+    // clang-format off
     class COwner : public CWindowImpl<COwner> {
-        public : BEGIN_MSG_MAP(COwner) END_MSG_MAP()
-    } owner; // NOLINT(bugprone-branch-clone): an empty map passes every message on, its own case as the default
+    public:
+        BEGIN_MSG_MAP(COwner)
+        END_MSG_MAP()
+    } owner;
+    // clang-format on
+    // NOLINTEND(bugprone-branch-clone)
     RECT ownerRect { 100, 80, 500, 380 };
     ASSERT_TRUE(owner.Create(nullptr, &ownerRect, QStringLiteral("owner"), WS_OVERLAPPEDWINDOW | WS_VISIBLE));
     const RECT work = GetWorkArea(nullptr);
@@ -347,10 +354,10 @@ TEST_F(UiDialogTest, CentringOverTheOwnerOrTheWorkAreaAndTheBigIcon)
             owner.GetWindowRect(&area);
         const int cx = (placed.left + placed.right) / 2;
         const int cy = (placed.top + placed.bottom) / 2;
-        EXPECT_NEAR(cx, (area.left + area.right) / 2, 2)
-            << ownerVisible; // NOLINT(bugprone-integer-division): whole pixels
-        EXPECT_NEAR(cy, (area.top + area.bottom) / 2, 2)
-            << ownerVisible; // NOLINT(bugprone-integer-division): whole pixels
+        // NOLINTNEXTLINE(bugprone-integer-division): whole pixels
+        EXPECT_NEAR(cx, (area.left + area.right) / 2, 2) << ownerVisible;
+        // NOLINTNEXTLINE(bugprone-integer-division): whole pixels
+        EXPECT_NEAR(cy, (area.top + area.bottom) / 2, 2) << ownerVisible;
         EXPECT_GE(placed.left, work.left);
         EXPECT_GE(placed.top, work.top);
         EXPECT_EQ(seen, icon);

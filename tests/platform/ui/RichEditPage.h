@@ -16,8 +16,8 @@ inline const QString kStop = QStringLiteral("END-OF-PRICES");
 // A plain window to hold the control.
 class CHolder : public CWindowImpl<CHolder> {
 public:
-    BEGIN_MSG_MAP(
-        CHolder) // NOLINT(bugprone-branch-clone): an empty map passes every message on, its own case as the default
+    // NOLINTNEXTLINE(bugprone-branch-clone): an empty map passes every message on, its own case as the default
+    BEGIN_MSG_MAP(CHolder)
     END_MSG_MAP()
     ~CHolder() override
     {

@@ -19,8 +19,8 @@ namespace {
 
 class CImageHost : public CWindowImpl<CImageHost> {
 public:
-    BEGIN_MSG_MAP(
-        CImageHost) // NOLINT(bugprone-branch-clone): an empty map passes every message on, its own case as the default
+    // NOLINTNEXTLINE(bugprone-branch-clone): an empty map passes every message on, its own case as the default
+    BEGIN_MSG_MAP(CImageHost)
     END_MSG_MAP()
 };
 
