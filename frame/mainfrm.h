@@ -307,6 +307,7 @@ public:
     bool StoreKeptResults(int waitMs);
     bool StoreKeptResult(SPageCtx& ctx, const QString& url, int waitMs);
     void OnResultRetryTimer();
+    void StopResultRetryTimer();
     // The exit's last try, waiting at most waitMs in all; what is still kept then is traced and
     // dropped (the pages are due again at the next start).
     void StoreKeptResultsAtExit(DWORD waitMs);

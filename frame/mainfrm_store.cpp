@@ -46,18 +46,20 @@ bool CMainFrame::StoreKeptResults(int waitMs)
         m_resultsToStore.pop_front();
         m_checks.Release(kept.ctx);
     }
-    if (m_iResultRetryTimer) {
-        KillTimer(g_iResultRetryTimerId);
-        m_iResultRetryTimer = 0;
-    }
+    StopResultRetryTimer();
     return true;
 }
 
-void CMainFrame::OnResultRetryTimer()
+void CMainFrame::StopResultRetryTimer()
 {
     if (m_iResultRetryTimer)
         KillTimer(g_iResultRetryTimerId);
     m_iResultRetryTimer = 0;
+}
+
+void CMainFrame::OnResultRetryTimer()
+{
+    StopResultRetryTimer();
     if (StoreKeptResults(kResultRetryWaitMs))
         CheckPendingList();
 }
@@ -108,8 +110,5 @@ void CMainFrame::StoreKeptResultsAtExit(DWORD waitMs)
             int(kept.ctx->m_nPageId), int(kept.ctx->m_nGroupId));
     }
     m_resultsToStore.clear();
-    if (m_iResultRetryTimer) {
-        KillTimer(g_iResultRetryTimerId);
-        m_iResultRetryTimer = 0;
-    }
+    StopResultRetryTimer();
 }
