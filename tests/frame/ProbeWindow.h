@@ -5,7 +5,12 @@
 #include "frame/mainfrm.h"
 #include "res/resource.h"
 
+#include <QElapsedTimer>
+#include <QTimer>
+
 #include <cstdio>
+#include <functional>
+#include <vector>
 
 // Registers the loop, creates the window at its usual size and shows it: 0, or the probe's exit
 // code 4 when the window was not created.
@@ -21,4 +26,35 @@ inline int ShowProbeWindow(CMessageLoop& loop, CMainFrame& frame)
     }
     frame.ShowWindow(SW_SHOW);
     return 0;
+}
+
+// Runs the steps in turn from a timer while the main message loop runs, so clicks and relayed
+// messages take the road they take on a desktop. A step that returns false is asked again every
+// 50 ms; one still false after 15 s is reported, adds 100 to failures and ends the run by
+// destroying the window. since is restarted as each step begins, so a step can read how long it
+// has been tried.
+inline void RunProbeSteps(CMessageLoop& loop, CMainFrame& frame, const std::vector<std::function<bool()>>& steps,
+    QElapsedTimer& since, int& failures)
+{
+    size_t step = 0;
+    QTimer driver;
+    bool busy = false;
+    since.start();
+    QObject::connect(&driver, &QTimer::timeout, [&] {
+        if (busy || step >= steps.size())
+            return;
+        busy = true;
+        if (steps[step]()) {
+            ++step;
+            since.restart();
+        } else if (since.elapsed() > 15000) {
+            std::printf("step %zu did not happen\n", step);
+            failures += 100;
+            step = steps.size();
+            frame.DestroyWindow();
+        }
+        busy = false;
+    });
+    driver.start(50);
+    loop.Run();
 }

@@ -20,7 +20,6 @@
 #include <QImage>
 #include <QProcess>
 #include <QScreen>
-#include <QTimer>
 
 #include <net/if.h>
 
@@ -167,7 +166,6 @@ int main(int argc, char** argv)
     // The steps run from a timer while the main message loop runs, so relayed clicks take the
     // road they take on a desktop.
     std::vector<std::function<bool()>> steps;
-    size_t step = 0;
     QElapsedTimer since;
     QImage beforePopup;
     POINT link {};
@@ -278,26 +276,7 @@ int main(int argc, char** argv)
         return true;
     });
 
-    QTimer driver;
-    bool busy = false;
-    since.start();
-    QObject::connect(&driver, &QTimer::timeout, [&] {
-        if (busy || step >= steps.size())
-            return;
-        busy = true;
-        if (steps[step]()) {
-            ++step;
-            since.restart();
-        } else if (since.elapsed() > 15000) {
-            std::printf("step %zu did not happen\n", step);
-            failures += 100;
-            step = steps.size();
-            frame.DestroyWindow();
-        }
-        busy = false;
-    });
-    driver.start(50);
-    loop.Run();
+    RunProbeSteps(loop, frame, steps, since, failures);
     _Module.RemoveMessageLoop();
     taluvo::shell::SetRequestHook({});
     return failures == 0 ? 0 : 1;

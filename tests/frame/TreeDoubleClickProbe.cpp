@@ -19,7 +19,6 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QEvent>
-#include <QTimer>
 #include <QWidget>
 
 #include <cstdio>
@@ -266,28 +265,8 @@ int main(int argc, char** argv)
         return true;
     });
 
-    size_t step = 0;
     QElapsedTimer since;
-    QTimer driver;
-    bool busy = false;
-    since.start();
-    QObject::connect(&driver, &QTimer::timeout, [&] {
-        if (busy || step >= steps.size())
-            return;
-        busy = true;
-        if (steps[step]()) {
-            ++step;
-            since.restart();
-        } else if (since.elapsed() > 15000) {
-            std::printf("step %zu did not happen\n", step);
-            failures += 100;
-            step = steps.size();
-            frame.DestroyWindow();
-        }
-        busy = false;
-    });
-    driver.start(50);
-    loop.Run();
+    RunProbeSteps(loop, frame, steps, since, failures);
     _Module.RemoveMessageLoop();
     taluvo::shell::SetRequestHook({});
     return failures == 0 ? 0 : 1;
