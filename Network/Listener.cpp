@@ -150,20 +150,23 @@ void CListener::Run()
 void CListener::ServeConnection(SOCKET sock)
 {
     TRACE1(u"[%3d] CListener::Run. Accepted new connection.\r\n", sock);
+    // Before anything is made room for it: another user's crowd cannot push out a toolbar.
+    if (!IsFromThisUser(sock)) {
+        taluvo::net::closesocket(sock);
+        return;
+    }
     const size_t serving = ReapHandlers();
     // Short of descriptors, the server makes room as when it is full. The one it closes gives its
     // descriptors back only when its thread ends, so below half the reserve nothing new comes in.
     const size_t descriptorsLeft = taluvo::DescriptorsLeft();
-    if (descriptorsLeft < kReservedDescriptors / 2
-        || (descriptorsLeft < kReservedDescriptors && !CloseOldestConnectionWithoutAFrame())) {
+    if (descriptorsLeft < kReservedDescriptors / 2 || (descriptorsLeft < kReservedDescriptors && !MakeRoom())) {
         TRACE0(u"CListener::Run. [%3d] Too few descriptors are left for the rest of the program; the new "
                u"connection is closed.\r\n",
             sock);
         taluvo::net::closesocket(sock);
         return;
     }
-    if (descriptorsLeft >= kReservedDescriptors && serving >= m_nMaxConnections
-        && !CloseOldestConnectionWithoutAFrame()) {
+    if (descriptorsLeft >= kReservedDescriptors && serving >= m_nMaxConnections && !MakeRoom()) {
         TRACE0(u"CListener::Run. [%3d] %d connections are served already; the new one is closed.\r\n", sock,
             static_cast<int>(serving));
         taluvo::net::closesocket(sock);
@@ -229,23 +232,30 @@ size_t CListener::ReapHandlers()
     return left;
 }
 
-bool CListener::CloseOldestConnectionWithoutAFrame()
+bool CListener::MakeRoom()
 {
     CMessageHandler* chosen = nullptr;
+    bool chosenKept = true;
+    int64_t chosenHeard = 0;
     {
-        // In the order they were accepted: the first that qualifies is the oldest.
         std::lock_guard<std::mutex> guard(m_ownedLock);
+        // In the order they were accepted, so of two heard from at the same moment the later goes.
         for (const auto& handler : m_owned) {
-            if (!handler->m_bMakingRoom && !handler->HasReceivedAFrame() && !handler->HasEnded()) {
+            if (handler->m_bMakingRoom || handler->HasEnded())
+                continue;
+            const bool kept = handler->IsKeptWhenMakingRoom();
+            const int64_t heard = handler->LastHeard();
+            if (!chosen || (chosenKept && !kept) || (kept == chosenKept && heard >= chosenHeard)) {
                 chosen = handler.get();
-                break;
+                chosenKept = kept;
+                chosenHeard = heard;
             }
         }
     }
     if (!chosen)
         return false;
     // Only this thread destroys handlers, so the one chosen lives on outside the lock.
-    TRACE0(u"CListener::Run. The oldest connection without a whole frame (0x%p) is closed to make room.\r\n", chosen);
+    TRACE0(u"CListener::Run. The connection heard from most recently (0x%p) is closed to make room.\r\n", chosen);
     chosen->m_bMakingRoom = true;
     chosen->Stop();
     CMutexLocker lock(chosen->m_lock);
@@ -253,6 +263,30 @@ bool CListener::CloseOldestConnectionWithoutAFrame()
     if (sock != INVALID_SOCKET)
         taluvo::net::shutdown(sock, SD_BOTH);
     return true;
+}
+
+taluvo::net::SPeerOwner CListener::LookUpPeerOwner(SOCKET sock)
+{
+    return taluvo::net::LookUpPeerOwner(sock);
+}
+
+bool CListener::IsFromThisUser(SOCKET sock)
+{
+    // The port is open to every process of the machine; the toolbar is the user's own browser.
+    const taluvo::net::SPeerOwner owner = LookUpPeerOwner(sock);
+    switch (owner.verdict) {
+    case taluvo::net::EPeerOwner::Own:
+        return true;
+    case taluvo::net::EPeerOwner::Foreign:
+        TRACE0(u"CListener::Run. [%3d] The connection comes from a process of user %u, not of this program's user; "
+               u"it is refused.\r\n",
+            sock, owner.uid.value_or(0));
+        return false;
+    case taluvo::net::EPeerOwner::Unknown:
+        break;
+    }
+    TRACE0(u"CListener::Run. [%3d] The owner of the connection's other end cannot be found; it is refused.\r\n", sock);
+    return false;
 }
 
 void CListener::Close()

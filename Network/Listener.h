@@ -9,6 +9,7 @@
 #include "core/Mutex.h"
 #include "core/WorkerThread.h"
 #include "platform/base/WinTypes.h"
+#include "platform/net/PeerOwner.h"
 
 #include <QByteArray>
 
@@ -77,12 +78,11 @@ public:
     // Bounds of the waits of the server.
     static constexpr DWORD kStopMs = 3000;
     // Connections served at once, so no local process can take the program's descriptors, threads
-    // or memory by connecting. Past it a new connection takes the place of the oldest one that
-    // never sent a whole frame, or is closed at once when every connection has sent one.
+    // or memory by connecting. Past it a new connection takes the place of another (MakeRoom).
     static constexpr size_t kMaxConnections = 256;
 
     // Descriptors the server leaves to the rest of the program (checks, the database, alerts):
-    // with fewer left, a new connection comes in only in place of one without a whole frame.
+    // with fewer left, a new connection comes in only in place of another.
     static constexpr size_t kReservedDescriptors = 64;
 
     // Set before Start: the connection limit and how long a connection may hold an incomplete
@@ -93,6 +93,8 @@ public:
 protected:
     // A handler for the next accepted connection, not yet given its socket.
     virtual std::unique_ptr<CMessageHandler> MakeHandler();
+    // The owner of the socket at the other end of an accepted connection.
+    virtual taluvo::net::SPeerOwner LookUpPeerOwner(SOCKET sock);
 
 private:
     friend class CMessageHandler;
@@ -102,10 +104,13 @@ private:
     // are not being closed to make room.
     size_t ReapHandlers();
     // A full server (or one short of descriptors) makes room for a new connection by closing the
-    // oldest connection that never sent a whole frame, however young (accept thread only); false
-    // when every connection has sent one. A crowd that never finishes a frame only ever pushes out its own oldest
-    // members, while a toolbar that has made a request keeps its place.
-    bool CloseOldestConnectionWithoutAFrame();
+    // connection heard from most recently, among those not kept (CMessageHandler::
+    // IsKeptWhenMakingRoom) while there are any (accept thread only). Quiet is what a toolbar is:
+    // a crowd that talks, or that comes later, pushes out its own members first. False only when
+    // no connection is left to close.
+    bool MakeRoom();
+    // Whether the connection comes from a process of this program's user; a refusal is traced.
+    bool IsFromThisUser(SOCKET sock);
     // Serves one accepted connection: a handler of its own, or closed at once past the limit.
     void ServeConnection(SOCKET sock);
     // A handler's thread is ending: the accept loop destroys it now rather than at the next

@@ -74,6 +74,7 @@ CMessageHandler::~CMessageHandler()
 void CMessageHandler::AdoptConnection(SOCKET sock)
 {
     m_sock = sock;
+    MarkHeard();
     // Non-blocking from the start: a toolbar that reads nothing must never hold a thread that
     // sends to it, least of all one that holds the server's lock.
     taluvo::net::WSAEventSelect(sock, m_hSocketEvent, 0);
@@ -102,6 +103,7 @@ void CMessageHandler::Run()
         }
     } disconnect { *this };
     OnConnect();
+    m_bGreeted.store(true);
     ReceiveTCPPackets(-1);
 }
 
@@ -214,6 +216,8 @@ BOOL CMessageHandler::HandOverToMainWindow(const QByteArray& url, WORD group)
         || SendMessage(handOffWnd, CToolbarHandOffWnd::WM_TOOLBAR_HANDOFF, 0, reinterpret_cast<LPARAM>(&url)) != 1)
         return FALSE;
     TRACE1(u"CMessageHandler::MSG_REQ_ADD_URL_Handler. \"%hs\" added to clipboard.\r\n", url);
+    // The user sees this request: the connection is a toolbar of the user's, whatever it says.
+    m_bRequestReachedUser.store(true);
     const LRESULT result = SendMessage(hMainWnd, WM_COMMAND, MAKEWPARAM(kPageAddCommand, group), TOOLBAR_REQUEST_TAG);
     const BOOL added = result == 1 ? TRUE : FALSE;
     TRACE1(u"CMessageHandler::MSG_REQ_ADD_URL_Handler. Page add result: %s\r\n", added ? u"SUCCESS" : u"FAIL");

@@ -10,6 +10,7 @@
 
 #include <QByteArray>
 
+#include <atomic>
 #include <mutex>
 
 class CMessageHandler : public CPerfSocket, public CWorkerThread {
@@ -44,6 +45,10 @@ public:
     // Whether the server closes it to make room for a new one (for the accept thread).
     bool m_bMakingRoom = false;
 
+    // A full server closes this connection to make room only when every other one is kept too:
+    // it has not been greeted yet, or it has brought the user a request (any thread may ask).
+    bool IsKeptWhenMakingRoom() const { return !m_bGreeted.load() || m_bRequestReachedUser.load(); }
+
 protected:
     // Puts the address on the clipboard and has the main window add it to the group; TRUE when
     // the main window reports the page added.
@@ -64,6 +69,9 @@ private:
         if (m_pServer)
             f(*m_pServer);
     }
+
+    std::atomic<bool> m_bGreeted { false }; // past its groups list
+    std::atomic<bool> m_bRequestReachedUser { false }; // an add request went to the main window
 
     std::mutex m_serverLink; // guards the three below
     CListener* m_pServer;

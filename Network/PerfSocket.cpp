@@ -173,6 +173,7 @@ bool CPerfSocket::ReadAvailable(int maxMessages, int& handled, bool toTheEnd)
         TRACE2(u"CPerfSocket::ReceiveTCPPackets. FD_READ receive %d bytes.\r\n", received);
         if (received == 0)
             return true;
+        MarkHeard();
         const DWORD heldBefore = m_dwRecvCount;
         m_dwRecvCount += static_cast<DWORD>(received);
         m_dwRecvHighWater = std::max(m_dwRecvHighWater, m_dwRecvCount);
@@ -214,7 +215,6 @@ CPerfSocket::FrameResult CPerfSocket::DeliverFrames(int maxMessages, int& handle
         TRACE1(u"CPerfSocket::ReceiveTCPPackets. Got a message. Message type: %d\r\n", msg.type);
         offset += m_dwFrameLength;
         m_dwFrameLength = 0;
-        m_bFrameReceived.store(true);
         if (OnMessage(&msg)) {
             ++handled;
             if (maxMessages > 0 && handled >= maxMessages) {

@@ -12,6 +12,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <cstdint>
 #include <cstdlib>
 #include <deque>
 #include <memory>
@@ -66,8 +67,10 @@ public:
     void ReleaseBuffers();
     void ReportConnection(SOCKET sock);
     void ReportServerSettings(const char* host);
-    // Whether the peer ever sent a whole frame (any thread may ask).
-    bool HasReceivedAFrame() const { return m_bFrameReceived.load(); }
+    // When the peer was last heard from: the connection's start, then every receipt of bytes
+    // (steady clock ticks; any thread may ask).
+    int64_t LastHeard() const { return m_lastHeard.load(); }
+    void MarkHeard() { m_lastHeard.store(std::chrono::steady_clock::now().time_since_epoch().count()); }
 
     CMutex m_lock;
     // Set before the receive loop runs.
@@ -90,7 +93,7 @@ protected:
     DWORD m_dwFrameLength = 0; // length of the frame at the buffer's start once its header is in
     DWORD m_dwRecvHighWater = 0; // bytes of the buffer ever written (what ResetBuffers clears)
     std::atomic<bool> m_bStop { false };
-    std::atomic<bool> m_bFrameReceived { false };
+    std::atomic<int64_t> m_lastHeard { 0 };
     // When the bytes of the incomplete frame at the buffer's start began to arrive.
     std::chrono::steady_clock::time_point m_incompleteSince;
 

@@ -15,16 +15,21 @@
 #include <gtest/gtest.h>
 
 #include <arpa/inet.h>
+#include <fcntl.h>
+#include <grp.h>
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/resource.h>
 #include <sys/socket.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <map>
+#include <mutex>
+#include <optional>
 
 using nettest::Frame;
 using nettest::MakeFrame;
@@ -117,6 +122,34 @@ Fates WaitForFates(const std::vector<int>& fds, bool untilClosed)
         }
     }
     return fates;
+}
+
+// Waits with a bound until `count` of the connections have been closed by the server (whatever it
+// sent them first); returns the others, which are still open.
+std::vector<int> OpenOnceClosed(const std::vector<int>& fds, size_t count)
+{
+    std::vector<int> open = fds;
+    size_t closed = 0;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    while (closed < count && std::chrono::steady_clock::now() < deadline) {
+        std::vector<pollfd> polls;
+        for (int fd : open)
+            polls.push_back({ fd, POLLIN, 0 });
+        if (::poll(polls.data(), polls.size(), 200) <= 0)
+            continue;
+        std::vector<int> still;
+        for (const pollfd& p : polls) {
+            char buffer[4096];
+            if ((p.revents & (POLLIN | POLLHUP | POLLERR)) && ::recv(p.fd, buffer, sizeof buffer, 0) <= 0) {
+                ::close(p.fd);
+                ++closed;
+            } else {
+                still.push_back(p.fd);
+            }
+        }
+        open.swap(still);
+    }
+    return open;
 }
 
 void CloseAll(std::vector<int>& fds)
@@ -539,7 +572,8 @@ TEST_F(ToolbarServerTest, TwoHundredToolbarsAreAllServedAndShutDownQuickly)
 TEST_F(ToolbarServerTest, CrowdsOfConnectionsCannotCrowdOutAToolbar)
 {
     // A local process opens a thousand connections and says nothing on them: past the limit each
-    // new one takes the place of the oldest, so the newest are kept and the server keeps serving.
+    // new one takes the place of one of the crowd, so the limit's worth stays and the server keeps
+    // serving.
     StopServer();
     constexpr size_t kLimit = 40;
     StartServer(kLimit, 300);
@@ -551,12 +585,8 @@ TEST_F(ToolbarServerTest, CrowdsOfConnectionsCannotCrowdOutAToolbar)
         ASSERT_GE(fd, 0) << "connection " << i;
         idle.push_back(fd);
     }
-    std::vector<int> pushedOut(idle.begin(), idle.end() - kLimit);
-    const Fates crowd = WaitForFates(pushedOut, true);
-    EXPECT_EQ(crowd.closed, static_cast<int>(pushedOut.size()));
-    CloseAll(pushedOut);
-    idle.erase(idle.begin(), idle.end() - kLimit);
-    EXPECT_EQ(WaitForFates(idle, false).greeted, static_cast<int>(kLimit));
+    idle = OpenOnceClosed(idle, idle.size() - kLimit);
+    ASSERT_EQ(idle.size(), kLimit);
     EXPECT_TRUE(HandlersBecome(kLimit));
 
     // Connections that begin a frame and never finish it are closed once their time is up, and
@@ -606,8 +636,8 @@ bool StillOpenAndQuiet(int fd)
 
 TEST_F(ToolbarServerTest, SilentConnectionsGiveWayToToolbarsWhenTheServerIsFull)
 {
-    // Connections that never sent a whole frame make room for a new one, the oldest first; a
-    // toolbar that has sent a request keeps its place.
+    // A full server closes the connection heard from most recently to make room for a new one; a
+    // toolbar that has brought the user a request keeps its place.
     StopServer();
     constexpr size_t kLimit = 10;
     StartServer(kLimit);
@@ -623,28 +653,28 @@ TEST_F(ToolbarServerTest, SilentConnectionsGiveWayToToolbarsWhenTheServerIsFull)
     EXPECT_EQ(WaitForFates(silent, false).greeted, static_cast<int>(kLimit - 1));
     EXPECT_TRUE(HandlersBecome(kLimit));
 
-    // The server is full: a new toolbar still gets its groups list, in place of the oldest silent one.
+    // The server is full: a new toolbar still gets its groups list, in place of one of the newest
+    // silent ones; the oldest, quiet since before all others, stays.
+    const int oldest = silent[0];
     const std::vector<int> second = peer.Connect(1, serverPort);
     const std::vector<Frame> list = peer.Read(second[0], 1);
     ASSERT_EQ(list.size(), 1u);
     EXPECT_EQ(list[0].type, MSG_GROUPS_DATA);
-    EXPECT_EQ(WaitForFates({ silent[0] }, true).closed, 1);
-    for (size_t i = 1; i < silent.size(); ++i)
+    silent = OpenOnceClosed(silent, 1);
+    ASSERT_EQ(silent.size(), kLimit - 2);
+    EXPECT_EQ(silent[0], oldest);
+    for (size_t i = 0; i < silent.size(); ++i)
         EXPECT_TRUE(StillOpenAndQuiet(silent[i])) << "silent connection " << i;
     EXPECT_TRUE(HandlersBecome(kLimit));
     peer.Send(second[0], Request(1, "http://second/"));
     ExpectRequestServed(second[0], { first, second[0] }, 1);
 
-    // A crowd of thirty more: each takes the place of the oldest silent one, so the newest
-    // silent ones are left, and both toolbars are still served.
+    // A crowd of thirty more: each takes the place of a silent connection or of one of its own,
+    // and both toolbars, heard from after all of those, are still served.
     for (int i = 0; i < 30; ++i)
         silent.push_back(RawConnect(serverPort));
-    const std::vector<int> closedOnes(silent.begin(), silent.end() - (kLimit - 2));
-    const std::vector<int> kept(silent.end() - (kLimit - 2), silent.end());
-    EXPECT_EQ(WaitForFates(closedOnes, true).closed, static_cast<int>(closedOnes.size()));
-    EXPECT_EQ(WaitForFates(kept, false).greeted, static_cast<int>(kept.size()));
-    for (int fd : kept)
-        EXPECT_TRUE(StillOpenAndQuiet(fd));
+    silent = OpenOnceClosed(silent, silent.size() - (kLimit - 2));
+    EXPECT_EQ(silent.size(), kLimit - 2);
     EXPECT_TRUE(HandlersBecome(kLimit));
     peer.Send(first, Request(1, "http://first-again/"));
     ExpectRequestServed(first, { first, second[0] }, 1);
@@ -875,4 +905,202 @@ TEST_F(ToolbarServerTest, ShortOfDescriptorsANewToolbarTakesThePlaceOfASilentCon
     }
     CloseAll(silent);
     ASSERT_EQ(setrlimit(RLIMIT_NOFILE, &given), 0);
+}
+
+TEST_F(ToolbarServerTest, ACrowdThatSendsNopsCannotKeepAToolbarOutNorPushOutOneAlreadyThere)
+{
+    // At the server's own limit: 300 connections, each sending a MSG_NOP as soon as it is open and
+    // again every 9 s; those the server closes come back at the next round.
+    Sql("INSERT INTO GROUPS(id, title) VALUES (1, 'NEWS');");
+    window.answer = [](WORD) { return LRESULT { 1 }; };
+    // Two toolbars were there before the crowd: one brings the user requests, one says nothing.
+    const std::vector<int> before = Connect(2);
+
+    nettest::ToolbarPeer crowdPeer;
+    const QJsonObject started
+        = crowdPeer.Command({ { "op", "crowd_start" }, { "port", serverPort }, { "count", 300 }, { "nops", 9 } });
+    ASSERT_TRUE(started["ok"].toBool()) << qPrintable(started["error"].toString());
+    ASSERT_TRUE(started["error"].isNull()) << qPrintable(started["error"].toString());
+    QJsonObject state;
+    EXPECT_TRUE(nettest::ServeUntil(
+        [&] {
+            state = crowdPeer.Command({ { "op", "crowd_state" } });
+            return state["untaken"].toInt() == 0;
+        },
+        120000));
+    // The crowd filled the server, and its surplus was made room for.
+    EXPECT_GE(state["closed_by_server"].toInt(), 300 + 2 - static_cast<int>(CListener::kMaxConnections));
+
+    // A request now makes its toolbar the one heard from last; it keeps its place all the same.
+    peer.Send(before[0], Request(1, "http://served/"));
+    ExpectRequestServed(before[0], before, 1);
+    double worst = 0;
+    const int greeted = VisitTenTimes(peer, serverPort, worst);
+    printf("crowd sending no-ops: %d of 10 visits greeted, slowest greeting %.3f s\n", greeted, worst);
+    EXPECT_EQ(greeted, 10);
+
+    // Both toolbars are still there and served, the crowd still at it.
+    peer.Send(before[1], Request(1, "http://quiet/"));
+    ExpectRequestServed(before[1], before, 1);
+    const QJsonObject crowd = crowdPeer.Command({ { "op", "crowd_stop" } });
+    EXPECT_TRUE(crowd["error"].isNull()) << qPrintable(crowd["error"].toString());
+    printf("crowd: %d connections opened, %d closed by the server\n", crowd["opened"].toInt(),
+        crowd["closed_by_server"].toInt());
+    EXPECT_GT(crowd["still_open"].toInt(), static_cast<int>(CListener::kMaxConnections) - 20);
+}
+
+namespace {
+
+// The server's trace lines go to a file of the test while it lives (the INI file beside the test
+// switches on CListener's TRACE0 lines).
+class CServerTrace {
+public:
+    explicit CServerTrace(const taluvo::test::TempDir& dir)
+        : m_path(dir.File("trace.log"))
+    {
+        taluvo::test::WriteFile(m_path, "");
+        CDbgTracer::Instance()->SetLogFile(QString::fromStdString(m_path));
+        CDbgTracer::Instance()->SetOutput(FALSE, FALSE);
+    }
+    ~CServerTrace() { CDbgTracer::Instance()->SetOutput(TRUE, FALSE); }
+    CServerTrace(const CServerTrace&) = delete;
+    CServerTrace& operator=(const CServerTrace&) = delete;
+
+    size_t Count(const std::string& text) const
+    {
+        const std::string lines = taluvo::test::ReadFile(m_path);
+        size_t n = 0;
+        for (size_t at = lines.find(text); at != std::string::npos; at = lines.find(text, at + 1))
+            ++n;
+        return n;
+    }
+
+private:
+    std::string m_path;
+};
+
+// A server that takes the owner of each connection's other end from the test, while it names one.
+class COwnerListener : public CListener {
+public:
+    explicit COwnerListener(WORD port)
+        : CListener("127.0.0.1", 0, port)
+    {
+    }
+    void NameOwner(std::optional<taluvo::net::SPeerOwner> owner)
+    {
+        std::lock_guard<std::mutex> guard(m_lock);
+        m_owner = owner;
+    }
+
+protected:
+    taluvo::net::SPeerOwner LookUpPeerOwner(SOCKET sock) override
+    {
+        {
+            std::lock_guard<std::mutex> guard(m_lock);
+            if (m_owner)
+                return *m_owner;
+        }
+        return CListener::LookUpPeerOwner(sock);
+    }
+
+private:
+    std::mutex m_lock;
+    std::optional<taluvo::net::SPeerOwner> m_owner;
+};
+
+} // namespace
+
+TEST_F(ToolbarServerTest, ConnectionsOfAnotherUserOrOfNoKnownOwnerAreRefusedAndPushNoToolbarOut)
+{
+    CServerTrace trace(dir);
+    StopServer();
+    COwnerListener* owned = nullptr;
+    serverMaker = [&owned](WORD port) { return owned = new COwnerListener(port); };
+    constexpr size_t kLimit = 3;
+    StartServer(kLimit);
+    serverMaker = nullptr;
+    window.answer = [](WORD) { return LRESULT { 1 }; };
+    // The test's own toolbars fill the server.
+    const std::vector<int> toolbars = Connect(static_cast<int>(kLimit));
+
+    struct Case {
+        const char* name;
+        taluvo::net::SPeerOwner owner;
+        const char* traced;
+    } cases[] = {
+        { "another user", { taluvo::net::EPeerOwner::Foreign, 4242u },
+            "The connection comes from a process of user 4242, not of this program's user; it is refused." },
+        { "no owner found", { taluvo::net::EPeerOwner::Unknown, std::nullopt },
+            "The owner of the connection's other end cannot be found; it is refused." },
+    };
+    for (const Case& c : cases) {
+        owned->NameOwner(c.owner);
+        // More than the limit: none of them gets a word, and none takes a toolbar's place.
+        const std::vector<int> refused = peer.Connect(5, serverPort);
+        for (int id : refused) {
+            std::vector<Frame> got;
+            EXPECT_TRUE(peer.WaitClosed(id, 20, &got)) << c.name;
+            EXPECT_TRUE(got.empty()) << c.name << ": " << nettest::Describe(got);
+        }
+        EXPECT_EQ(trace.Count(c.traced), refused.size()) << c.name;
+        EXPECT_EQ(server->GetHandlerCount(), kLimit) << c.name;
+        peer.Send(toolbars[0], Request(1, "http://still-here/"));
+        ExpectRequestServed(toolbars[0], toolbars, 1);
+    }
+
+    // This user's own, as the server finds it itself: greeted, full as the server is.
+    owned->NameOwner(std::nullopt);
+    const std::vector<int> own = peer.Connect(1, serverPort);
+    const std::vector<Frame> first = peer.Read(own[0], 1);
+    ASSERT_EQ(first.size(), 1u);
+    EXPECT_EQ(first[0].type, MSG_GROUPS_DATA);
+}
+
+TEST_F(ToolbarServerTest, AProcessOfAnotherUserIsRefused)
+{
+    CServerTrace trace(dir);
+    constexpr uid_t kOther = 65534;
+    // The child becomes another user and connects; it reports through the pipe: 'S' when it
+    // cannot become that user, 'G' when the server sent it something, 'C' when the server closed
+    // the connection without a word, 'E' when it could not connect or waited in vain.
+    int report[2];
+    ASSERT_EQ(::pipe2(report, O_CLOEXEC), 0);
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        char verdict = 'S';
+        ::setgroups(0, nullptr);
+        if (::setresgid(kOther, kOther, kOther) == 0 && ::setresuid(kOther, kOther, kOther) == 0) {
+            verdict = 'E';
+            const int fd = RawConnect(serverPort);
+            pollfd wait { fd, POLLIN, 0 };
+            char byte;
+            if (fd >= 0 && ::poll(&wait, 1, 30000) == 1) {
+                const ssize_t n = ::recv(fd, &byte, 1, 0);
+                verdict = n > 0 ? 'G' : n == 0 || errno == ECONNRESET ? 'C' : 'E';
+            }
+        }
+        static_cast<void>(::write(report[1], &verdict, 1));
+        ::_exit(0);
+    }
+    ::close(report[1]);
+    char verdict = 0;
+    EXPECT_TRUE(nettest::ServeUntil(
+        [&] {
+            pollfd ready { report[0], POLLIN, 0 };
+            return ::poll(&ready, 1, 0) == 1;
+        },
+        60000));
+    EXPECT_EQ(::read(report[0], &verdict, 1), 1);
+    ::close(report[0]);
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    if (verdict == 'S')
+        GTEST_SKIP() << "no process of another user can be started here (in the suite's user namespace only root "
+                        "is mapped); the owner lookup is tested on the test's own connections and on tables and "
+                        "replies that name a made-up owner";
+    EXPECT_EQ(verdict, 'C');
+    EXPECT_EQ(trace.Count("The connection comes from a process of user 65534, not of this program's user"), 1u);
+    // This user's toolbar is served as ever.
+    Connect(1);
 }

@@ -189,19 +189,20 @@ class Crowd:
     """A local process's crowd on the server's port, run on a thread of its own: `count`
     connections that never finish a frame (silent ones, and with `half` that many sending the first
     5 bytes of a header); with `recycle` each is closed and opened again that many seconds after
-    the server took it, once the server has taken the whole crowd. It counts the connections the
-    server closed.
+    the server took it, once the server has taken the whole crowd. With `nops` each connection
+    instead sends a whole MSG_NOP as soon as it is open and again every `nops` seconds, and one the
+    server closed comes back at the next round. It counts the connections the server closed.
 
     The rhythm follows the server's pace: a connection still in the system's queue is not given
     up, and none is recycled before the whole first round was taken, so a server slower to accept
     than the rhythm (a sanitizer build, a busy machine) is still filled and is never buried under
     connections it has yet to take."""
 
-    def __init__(self, port, count, half, recycle):
+    def __init__(self, port, count, half, recycle, nops=0):
         soft, hard = resource.getrlimit(resource.RLIMIT_NOFILE)
         if soft < hard:
             resource.setrlimit(resource.RLIMIT_NOFILE, (hard, hard))
-        self.port, self.count, self.half, self.recycle = port, count, half, recycle
+        self.port, self.count, self.half, self.recycle, self.nops = port, count, half, recycle, nops
         self.stop = threading.Event()
         self.opened = 0
         self.closed_by_server = 0
@@ -219,6 +220,8 @@ class Crowd:
         sock.connect(("127.0.0.1", self.port))
         if index < self.half:
             sock.sendall(HEADER.pack(0, 1, 100)[:5])
+        if self.nops:
+            sock.sendall(HEADER.pack(5, 0, 0))
         sock.setblocking(False)
         self.open_since[sock] = [time.monotonic(), index, None]
         self.opened += 1
@@ -231,7 +234,18 @@ class Crowd:
                 selector.register(self.open_one(index), selectors.EVENT_READ)
             self.ready.set()
             waiting = []  # (when to reopen, index) of connections the server closed
+            next_round = time.monotonic() + self.nops
             while not self.stop.is_set():
+                if self.nops and time.monotonic() >= next_round:
+                    next_round += self.nops
+                    for sock in self.open_since:
+                        try:
+                            sock.send(HEADER.pack(5, 0, 0))
+                        except OSError:
+                            pass  # closed by the server: seen by the selector
+                    for _, index in waiting:
+                        selector.register(self.open_one(index), selectors.EVENT_READ)
+                    waiting = []
                 for key, _ in selector.select(0.1):
                     sock = key.fileobj
                     try:
@@ -252,7 +266,7 @@ class Crowd:
                     self.untaken.discard(index)
                     sock.close()
                     self.closed_by_server += 1
-                    if self.recycle:
+                    if self.recycle or self.nops:
                         waiting.append((opened + self.recycle, index))
                 if not self.recycle or self.untaken:
                     continue
@@ -283,7 +297,8 @@ class Crowd:
                 "still_open": still_open, "error": self.error}
 
     def snapshot(self):
-        return {"opened": self.opened, "closed_by_server": self.closed_by_server, "error": self.error}
+        return {"opened": self.opened, "closed_by_server": self.closed_by_server,
+                "untaken": len(self.untaken), "error": self.error}
 
 
 def try_toolbar(port, timeout):
@@ -365,7 +380,8 @@ def main():
                     cmd["port"], cmd["toolbars"], cmd["requests"], cmd.get("nops", 0), cmd["guard"])
                 bars.extend(new_bars)
             elif op == "crowd_start":
-                crowd = Crowd(cmd["port"], cmd["count"], cmd.get("half", 0), cmd.get("recycle", 0))
+                crowd = Crowd(cmd["port"], cmd["count"], cmd.get("half", 0), cmd.get("recycle", 0),
+                              cmd.get("nops", 0))
                 reply.update(crowd.snapshot())
             elif op == "crowd_state":
                 reply.update(crowd.snapshot())

@@ -21,6 +21,9 @@ struct ApplyEnvironment {
             start = end + 1;
         }
     }
-} applyEnvironment;
+};
+// Before every other static initialiser of the program and its libraries (the tracer reads its INI
+// file from the program's folder in the first of them), whatever the order of the objects.
+ApplyEnvironment applyEnvironment __attribute__((init_priority(101)));
 
 } // namespace
