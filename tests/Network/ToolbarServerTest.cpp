@@ -133,6 +133,7 @@ std::vector<int> OpenOnceClosed(const std::vector<int>& fds, size_t count)
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
     while (closed < count && std::chrono::steady_clock::now() < deadline) {
         std::vector<pollfd> polls;
+        polls.reserve(open.size());
         for (int fd : open)
             polls.push_back({ fd, POLLIN, 0 });
         if (::poll(polls.data(), polls.size(), 200) <= 0)
@@ -240,6 +241,15 @@ protected:
         }
         EXPECT_TRUE(HandlersBecome(before + ids.size()));
         return ids;
+    }
+    // Starts a local process's crowd at the server (toolbar_peer.py's Crowd, with these options).
+    bool StartCrowd(nettest::ToolbarPeer& crowdPeer, QJsonObject options)
+    {
+        options["op"] = "crowd_start";
+        options["port"] = serverPort;
+        const QJsonObject started = crowdPeer.Command(options);
+        EXPECT_TRUE(started["ok"].toBool() && started["error"].isNull()) << qPrintable(started["error"].toString());
+        return started["ok"].toBool() && started["error"].isNull();
     }
     // The frames a request must produce: wmDisable to all, the answer to the requester, wmActive to all.
     void ExpectRequestServed(int requester, const std::vector<int>& all, DWORD added)
@@ -720,10 +730,7 @@ TEST_F(ToolbarServerTest, ACrowdThatNeverFinishesAFrameCannotKeepAToolbarOut)
     ExpectRequestServed(regular[0], regular, 1);
 
     nettest::ToolbarPeer crowdPeer;
-    const QJsonObject started
-        = crowdPeer.Command({ { "op", "crowd_start" }, { "port", serverPort }, { "count", 300 }, { "recycle", 8 } });
-    ASSERT_TRUE(started["ok"].toBool()) << qPrintable(started["error"].toString());
-    ASSERT_TRUE(started["error"].isNull()) << qPrintable(started["error"].toString());
+    ASSERT_TRUE(StartCrowd(crowdPeer, { { "count", 300 }, { "recycle", 8 } }));
 
     double worst = 0;
     const int greeted = VisitTenTimes(peer, serverPort, worst);
@@ -749,10 +756,7 @@ TEST_F(ToolbarServerTest, AThousandSilentAndHalfSentConnectionsAreTakenAndCannot
     // is greeted at each visit.
     Sql("INSERT INTO GROUPS(id, title) VALUES (1, 'NEWS');");
     nettest::ToolbarPeer crowdPeer;
-    const QJsonObject started
-        = crowdPeer.Command({ { "op", "crowd_start" }, { "port", serverPort }, { "count", 1000 }, { "half", 500 } });
-    ASSERT_TRUE(started["ok"].toBool()) << qPrintable(started["error"].toString());
-    ASSERT_TRUE(started["error"].isNull()) << qPrintable(started["error"].toString());
+    ASSERT_TRUE(StartCrowd(crowdPeer, { { "count", 1000 }, { "half", 500 } }));
     QJsonObject state;
     const auto start = std::chrono::steady_clock::now();
     const bool drained = nettest::ServeUntil(
@@ -917,10 +921,7 @@ TEST_F(ToolbarServerTest, ACrowdThatSendsNopsCannotKeepAToolbarOutNorPushOutOneA
     const std::vector<int> before = Connect(2);
 
     nettest::ToolbarPeer crowdPeer;
-    const QJsonObject started
-        = crowdPeer.Command({ { "op", "crowd_start" }, { "port", serverPort }, { "count", 300 }, { "nops", 9 } });
-    ASSERT_TRUE(started["ok"].toBool()) << qPrintable(started["error"].toString());
-    ASSERT_TRUE(started["error"].isNull()) << qPrintable(started["error"].toString());
+    ASSERT_TRUE(StartCrowd(crowdPeer, { { "count", 300 }, { "nops", 9 } }));
     QJsonObject state;
     EXPECT_TRUE(nettest::ServeUntil(
         [&] {

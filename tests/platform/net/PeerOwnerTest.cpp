@@ -207,36 +207,39 @@ TEST(PeerOwner, TheSocketTableNamesTheOwnerOfThatSocketOnly)
 
 namespace {
 
-// One message of a sock_diag reply about a socket.
-std::string DiagMessage(const STcpSocketId& socket, uint8_t family, uint8_t state, uint32_t uid)
+// One netlink message with the body given.
+template <typename Body> std::string NetlinkMessage(uint16_t type, const Body& body)
 {
     struct {
         nlmsghdr header;
-        inet_diag_msg body;
+        Body body;
     } message {};
     message.header.nlmsg_len = sizeof message;
-    message.header.nlmsg_type = SOCK_DIAG_BY_FAMILY;
-    message.body.idiag_family = family;
-    message.body.idiag_state = state;
-    message.body.idiag_uid = uid;
-    message.body.id.idiag_sport = htons(socket.local.port);
-    message.body.id.idiag_dport = htons(socket.remote.port);
-    const size_t offset = family == AF_INET ? 12 : 0;
-    std::memcpy(message.body.id.idiag_src, socket.local.address.data() + offset, 16 - offset);
-    std::memcpy(message.body.id.idiag_dst, socket.remote.address.data() + offset, 16 - offset);
+    message.header.nlmsg_type = type;
+    message.body = body;
     return std::string(reinterpret_cast<const char*>(&message), sizeof message);
+}
+
+// One message of a sock_diag reply about a socket.
+std::string DiagMessage(const STcpSocketId& socket, uint8_t family, uint8_t state, uint32_t uid)
+{
+    inet_diag_msg body {};
+    body.idiag_family = family;
+    body.idiag_state = state;
+    body.idiag_uid = uid;
+    body.id.idiag_sport = htons(socket.local.port);
+    body.id.idiag_dport = htons(socket.remote.port);
+    const size_t offset = family == AF_INET ? 12 : 0;
+    std::memcpy(body.id.idiag_src, socket.local.address.data() + offset, 16 - offset);
+    std::memcpy(body.id.idiag_dst, socket.remote.address.data() + offset, 16 - offset);
+    return NetlinkMessage(SOCK_DIAG_BY_FAMILY, body);
 }
 
 std::string DiagError(int error)
 {
-    struct {
-        nlmsghdr header;
-        nlmsgerr body;
-    } message {};
-    message.header.nlmsg_len = sizeof message;
-    message.header.nlmsg_type = NLMSG_ERROR;
-    message.body.error = -error;
-    return std::string(reinterpret_cast<const char*>(&message), sizeof message);
+    nlmsgerr body {};
+    body.error = -error;
+    return NetlinkMessage(NLMSG_ERROR, body);
 }
 
 } // namespace
