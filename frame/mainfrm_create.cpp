@@ -318,11 +318,12 @@ void CMainFrame::Shutdown()
             m_db.setThreadBusyLimit(std::this_thread::get_id(), static_cast<int>(std::max<int64_t>(left.count(), 0)));
         };
         waitWhatIsLeft();
+        // No box: the exit may come from the session's end or a signal, with nobody to click it,
+        // and a box would hold the process past its bound. The trace says it.
         if (m_bPrefsLoaded && !SavePrefs()) {
-            MessageBox(taluvo::Format(u"The settings could not be saved in the database \"%hs\".\nChanges to the "
-                                      u"settings since they were last saved are lost.",
-                           m_db.fileName()),
-                QStringLiteral("Error"), MB_OK | MB_ICONERROR);
+            TRACE0(u"CMainFrame::OnDestroy - The settings could not be saved in the database \"%hs\". Changes to the "
+                   u"settings since they were last saved are lost.\r\n",
+                m_db.fileName());
         }
         try {
             AUTO_DB_LOCKER();
