@@ -86,15 +86,16 @@ class CForeignLock {
 public:
     CForeignLock(const std::string& database, bool exclusive)
     {
-        static const char kScript[] = "import sqlite3, sys\n"
-                                      "c = sqlite3.connect(sys.argv[1], isolation_level=None, timeout=120)\n"
-                                      "if sys.argv[2] == 'read':\n"
-                                      "    c.execute('BEGIN'); c.execute('SELECT COUNT(*) FROM sqlite_master').fetchall()\n"
-                                      "else:\n"
-                                      "    c.execute('BEGIN EXCLUSIVE')\n"
-                                      "print('locked', flush=True)\n"
-                                      "sys.stdin.read()\n"
-                                      "c.execute('COMMIT')\n";
+        static const char kScript[]
+            = "import sqlite3, sys\n"
+              "c = sqlite3.connect(sys.argv[1], isolation_level=None, timeout=120)\n"
+              "if sys.argv[2] == 'read':\n"
+              "    c.execute('BEGIN'); c.execute('SELECT COUNT(*) FROM sqlite_master').fetchall()\n"
+              "else:\n"
+              "    c.execute('BEGIN EXCLUSIVE')\n"
+              "print('locked', flush=True)\n"
+              "sys.stdin.read()\n"
+              "c.execute('COMMIT')\n";
         int toChild[2];
         int fromChild[2];
         if (::pipe(toChild) != 0 || ::pipe(fromChild) != 0)
