@@ -296,14 +296,20 @@ void CMainFrame::Shutdown()
     if (m_iPopupTimer)
         KillTimer(g_iPopupTimerId);
     m_iIntervalTimer = m_iCheckOnlineTimer = m_iPopupTimer = 0;
+    // Another program's lock on the database is waited for at most this long in all, counted from
+    // here: first by the results still kept, then by the settings and the compaction.
+    const auto lockWaitEnd = std::chrono::steady_clock::now() + std::chrono::milliseconds(kExitLockWaitMs);
+    const auto msLeft = [&] {
+        const auto left
+            = std::chrono::duration_cast<std::chrono::milliseconds>(lockWaitEnd - std::chrono::steady_clock::now());
+        return static_cast<int>(std::max<int64_t>(left.count(), 0));
+    };
 
+    // Its threads give up their own waits for the lock when told to stop.
     StopToolbarServer();
 
     m_checks.DropPending();
-    // Another program's lock on the database is waited for at most this long in all: first by the
-    // results still kept, then by the settings and the compaction.
-    const auto lockWaitEnd = std::chrono::steady_clock::now() + std::chrono::milliseconds(kExitLockWaitMs);
-    StoreKeptResultsAtExit(kExitLockWaitMs);
+    StoreKeptResultsAtExit(static_cast<DWORD>(msLeft()));
     // The workers are waited for (bounded) before their contexts go, so none touches freed memory.
     m_checks.CancelRunning(kShutdownCheckWaitMs);
     // An alert e-mail under way may finish (bounded); those not started are dropped.
@@ -312,11 +318,7 @@ void CMainFrame::Shutdown()
     if (m_db.opened()) {
         // Each step may wait only for what is left of the exit's wait.
         const CThreadBusyLimit lockWait(m_db, 0);
-        const auto waitWhatIsLeft = [&] {
-            const auto left
-                = std::chrono::duration_cast<std::chrono::milliseconds>(lockWaitEnd - std::chrono::steady_clock::now());
-            m_db.setThreadBusyLimit(std::this_thread::get_id(), static_cast<int>(std::max<int64_t>(left.count(), 0)));
-        };
+        const auto waitWhatIsLeft = [&] { m_db.setThreadBusyLimit(std::this_thread::get_id(), msLeft()); };
         waitWhatIsLeft();
         // No box: the exit may come from the session's end or a signal, with nobody to click it,
         // and a box would hold the process past its bound. The trace says it.

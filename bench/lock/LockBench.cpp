@@ -40,6 +40,7 @@
 #include <vector>
 
 #include <arpa/inet.h>
+#include <fcntl.h>
 #include <netinet/in.h>
 #include <sys/mman.h>
 #include <sys/socket.h>
@@ -61,15 +62,8 @@ void Serve(int client, void* context)
 {
     auto* counters = static_cast<SCounters*>(context);
     std::string request;
-    char buffer[4096];
-    while (request.find("\r\n\r\n") == std::string::npos) {
-        const ssize_t n = ::recv(client, buffer, sizeof buffer, 0);
-        if (n <= 0) {
-            ::close(client);
-            return;
-        }
-        request.append(buffer, static_cast<size_t>(n));
-    }
+    if (!ReadRequestHead(client, request))
+        return;
     const uint64_t number = counters->requests.fetch_add(1) + 1;
     const size_t slash = request.find('/');
     const size_t kb = slash == std::string::npos ? 1 : std::strtoul(request.c_str() + slash + 1, nullptr, 10);
@@ -98,7 +92,8 @@ public:
               "c.execute('COMMIT')\n";
         int toChild[2];
         int fromChild[2];
-        if (::pipe(toChild) != 0 || ::pipe(fromChild) != 0)
+        // Close-on-exec: the program started later must not keep the lock holder's input open.
+        if (::pipe2(toChild, O_CLOEXEC) != 0 || ::pipe2(fromChild, O_CLOEXEC) != 0)
             return;
         m_pid = ::fork();
         if (m_pid == 0) {
@@ -159,11 +154,7 @@ int ConnectToolbar()
 void MakeDatabase(const std::string& path, int sortType, int pages, int port, int pageKb)
 {
     CSqlDatabase db;
-    CreateProgramDatabase(db, path, [](CPreferences& prefs) {
-        for (const char* flag :
-            { "PopupAlertEnable", "AlertSoundEnable", "ErrorSoundEnable", "LogEnable", "RunCmdEnable" })
-            prefs.GetParam(flag)->SetBool(false);
-    });
+    CreateProgramDatabase(db, path, TurnOffDesktopAlerts);
     db.execDML("BEGIN;");
     CSqlBuffer sql;
     db.execDML(sql.format("INSERT INTO GROUPS VALUES(1, 'LOCK', 1, %d, NULL);", sortType));
