@@ -31,9 +31,10 @@ namespace {
 
 constexpr COLORREF kImageMask = 0xFF00FF;
 // The longest the window's thread waits for another program's lock on the database: for a user's
-// edit, and in all at exit.
+// edit, and in all at exit, where what follows the waits (the server's and the checks' threads
+// joined, the process's teardown) must fit in the rest of the exit's 10 seconds.
 constexpr int kUserEditLockWaitMs = 2000;
-constexpr DWORD kExitLockWaitMs = 10000;
+constexpr DWORD kExitLockWaitMs = 9000;
 constexpr UINT kStatusBarId = 59393;
 
 // The toolbar's entries: command and image of the strip; 0 is a separator.
