@@ -6,6 +6,7 @@
 #include "core/Globals.h"
 #include "core/db/Database.h"
 #include "core/db/RowIds.h"
+#include "core/db/ThreadConnection.h"
 #include "core/prefs/Preferences.h"
 #include "platform/base/Process.h"
 #include "platform/ui/UserApi.h"
@@ -343,13 +344,15 @@ void CListener::StopHandlers()
     handlers.clear();
 }
 
-QByteArray CListener::GetGroupsData()
+QByteArray CListener::GetGroupsData(const std::function<bool()>& giveUp)
 {
     TRACE_SCOPE(u"CMessageHandler::GetGroupsData");
     try {
-        AUTO_DB_LOCKER();
+        // Not on the window's connection under g_dbMutex: another program's lock would hold the
+        // mutex, and with it the window and the exit, for the whole busy wait.
+        CThreadConnection connection(m_db, [this, giveUp] { return IsStopSignalled() || (giveUp && giveUp()); });
         QByteArray message(MSGSIZE, '\0');
-        CSqlQuery query = m_db.runQuery("SELECT * FROM GROUPS;");
+        CSqlQuery query = connection.db().runQuery("SELECT * FROM GROUPS;");
         for (; !query.eof(); query.stepRow()) {
             WORD nGroupId;
             if (!ReadRowId(query, "GROUPS", "id", nGroupId))
@@ -386,6 +389,7 @@ BOOL CListener::SentToAllGroupsData()
 {
     TRACE_SCOPE(u"CListener::SentToAllGroupsData");
     CMutexLocker lock(m_lock);
+    ++m_nGroupsListsSent;
     const QByteArray message = GetGroupsData();
     if (message.isNull())
         return FALSE;

@@ -13,6 +13,9 @@
 
 #include <QByteArray>
 
+#include <atomic>
+#include <cstdint>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <vector>
@@ -52,10 +55,15 @@ public:
     void Close() override;
 
     // MSG_GROUPS_DATA built from table GROUPS and the setting WorkMode; null on failure (traced).
-    QByteArray GetGroupsData();
+    // Read on a connection of the calling thread's own, so it takes no lock of the program's; a
+    // wait for another program's lock ends with the server's stop or when giveUp() says so.
+    QByteArray GetGroupsData(const std::function<bool()>& giveUp = nullptr);
     // Sends the groups list to every connected toolbar. FALSE when the list could not be built or
     // any send failed. The caller holds m_lock, not g_dbMutex.
     BOOL SentToAllGroupsData();
+    // Counts the lists sent to all (under m_lock): a greeting read before the last of them is
+    // read again, so no toolbar gets an older list after a newer one.
+    uint64_t GroupsListsSent() const { return m_nGroupsListsSent.load(); }
     // Sends to every connected toolbar, in the order they connected; FALSE when any send failed.
     BOOL SendToAll(const void* data, DWORD len);
     BOOL AddHandler(CMessageHandler* handler);
@@ -124,4 +132,5 @@ private:
     std::mutex m_ownedLock;
     std::vector<std::unique_ptr<CMessageHandler>> m_owned;
     std::atomic<bool> m_bClosed { false };
+    std::atomic<uint64_t> m_nGroupsListsSent { 0 };
 };

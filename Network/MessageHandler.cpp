@@ -146,15 +146,24 @@ void CMessageHandler::OnExit()
 void CMessageHandler::OnConnect()
 {
     TRACE_SCOPE(u"CMessageHandler::OnConnect");
-    // Listed and greeted under the server's lock: no broadcast can reach this toolbar before its
-    // groups list, and the handler is listed before it can ever disconnect.
     WithServer([this](CListener& server) {
-        CMutexLocker serverLock(server.m_lock);
-        server.AddHandler(this);
-        const QByteArray message = server.GetGroupsData();
-        if (!message.isNull()) {
-            CMutexLocker ownLock(m_lock);
-            Send(message.constData(), static_cast<DWORD>(message.size()));
+        // The list is read before the server's lock is taken, so that a wait for another
+        // program's lock holds up no other toolbar and no broadcast. Listed and greeted under the
+        // lock: no broadcast can reach this toolbar before its groups list, and the handler is
+        // listed before it can ever disconnect. A list sent to all while this one was read may
+        // be newer: it is read again, so a toolbar never gets an older list after a newer one.
+        for (;;) {
+            const uint64_t sentBefore = server.GroupsListsSent();
+            const QByteArray message = server.GetGroupsData([this] { return IsStopSignalled() != FALSE; });
+            CMutexLocker serverLock(server.m_lock);
+            if (server.GroupsListsSent() != sentBefore && !IsStopSignalled())
+                continue;
+            server.AddHandler(this);
+            if (!message.isNull()) {
+                CMutexLocker ownLock(m_lock);
+                Send(message.constData(), static_cast<DWORD>(message.size()));
+            }
+            return;
         }
     });
 }

@@ -140,6 +140,10 @@ void CCheckLists::Release(SPageCtx* pPageCtx)
         return;
     std::unique_ptr<CPageCheck> check = std::move(*it);
     m_ctxsRun.erase(it);
+    // Its result is taken: a check parked until its worker's thread has ended (which may be
+    // the next tick with due pages) keeps nothing of the page's text meanwhile.
+    if (check->OwnsContext())
+        check->Ctx().m_strHtml = QString();
     if (check->IsRunning())
         m_finished.push_back(std::move(check));
 }

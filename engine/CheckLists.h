@@ -50,7 +50,7 @@ public:
 
     // Takes a finished check out of the running list; call it while handling its finished notice.
     // Its worker is still inside that notice, so the check is kept until its thread has ended and
-    // freed at a later call (or by CancelRunning).
+    // freed at a later call (or by CancelRunning); the page's text it held is given back now.
     void Release(SPageCtx* pPageCtx);
 
     // True for a context CancelRunning is ending: it frees it itself, so a notice that arrives

@@ -31,9 +31,10 @@ namespace {
 
 constexpr COLORREF kImageMask = 0xFF00FF;
 // The longest the window's thread waits for another program's lock on the database: for a user's
-// edit, and in all at exit.
+// edit, and in all at exit, where what follows the waits (the server's and the checks' threads
+// joined, the process's teardown) must fit in the rest of the exit's 10 seconds.
 constexpr int kUserEditLockWaitMs = 2000;
-constexpr DWORD kExitLockWaitMs = 10000;
+constexpr DWORD kExitLockWaitMs = 9000;
 constexpr UINT kStatusBarId = 59393;
 
 // The toolbar's entries: command and image of the strip; 0 is a separator.
@@ -296,14 +297,20 @@ void CMainFrame::Shutdown()
     if (m_iPopupTimer)
         KillTimer(g_iPopupTimerId);
     m_iIntervalTimer = m_iCheckOnlineTimer = m_iPopupTimer = 0;
+    // Another program's lock on the database is waited for at most this long in all, counted from
+    // here: first by the results still kept, then by the settings and the compaction.
+    const auto lockWaitEnd = std::chrono::steady_clock::now() + std::chrono::milliseconds(kExitLockWaitMs);
+    const auto msLeft = [&] {
+        const auto left
+            = std::chrono::duration_cast<std::chrono::milliseconds>(lockWaitEnd - std::chrono::steady_clock::now());
+        return static_cast<int>(std::max<int64_t>(left.count(), 0));
+    };
 
+    // Its threads give up their own waits for the lock when told to stop.
     StopToolbarServer();
 
     m_checks.DropPending();
-    // Another program's lock on the database is waited for at most this long in all: first by the
-    // results still kept, then by the settings and the compaction.
-    const auto lockWaitEnd = std::chrono::steady_clock::now() + std::chrono::milliseconds(kExitLockWaitMs);
-    StoreKeptResultsAtExit(kExitLockWaitMs);
+    StoreKeptResultsAtExit(static_cast<DWORD>(msLeft()));
     // The workers are waited for (bounded) before their contexts go, so none touches freed memory.
     m_checks.CancelRunning(kShutdownCheckWaitMs);
     // An alert e-mail under way may finish (bounded); those not started are dropped.
@@ -312,17 +319,14 @@ void CMainFrame::Shutdown()
     if (m_db.opened()) {
         // Each step may wait only for what is left of the exit's wait.
         const CThreadBusyLimit lockWait(m_db, 0);
-        const auto waitWhatIsLeft = [&] {
-            const auto left
-                = std::chrono::duration_cast<std::chrono::milliseconds>(lockWaitEnd - std::chrono::steady_clock::now());
-            m_db.setThreadBusyLimit(std::this_thread::get_id(), static_cast<int>(std::max<int64_t>(left.count(), 0)));
-        };
+        const auto waitWhatIsLeft = [&] { m_db.setThreadBusyLimit(std::this_thread::get_id(), msLeft()); };
         waitWhatIsLeft();
+        // No box: the exit may come from the session's end or a signal, with nobody to click it,
+        // and a box would hold the process past its bound. The trace says it.
         if (m_bPrefsLoaded && !SavePrefs()) {
-            MessageBox(taluvo::Format(u"The settings could not be saved in the database \"%hs\".\nChanges to the "
-                                      u"settings since they were last saved are lost.",
-                           m_db.fileName()),
-                QStringLiteral("Error"), MB_OK | MB_ICONERROR);
+            TRACE0(u"CMainFrame::OnDestroy - The settings could not be saved in the database \"%hs\". Changes to the "
+                   u"settings since they were last saved are lost.\r\n",
+                m_db.fileName());
         }
         try {
             AUTO_DB_LOCKER();

@@ -22,11 +22,18 @@ namespace {
 constexpr int kResultStoreWaitMs = 300;
 constexpr int kResultRetryWaitMs = 100;
 constexpr UINT kResultRetryMs = 1000;
+// Storing the kept results gives the window's loop a turn after this long at most (past one
+// result, however long that one took), so a long queue never holds up the window.
+constexpr auto kStoreSlice = std::chrono::milliseconds(20);
+constexpr UINT kNextSliceMs = 1;
 
 } // namespace
 
 void CMainFrame::KeepResult(SPageCtx* ctx, const QString& url)
 {
+    // Storing and the alerts need the check's outcome and its address only: the page's text
+    // (up to the check's 16 MB) is given back now, not when the database can be written.
+    ctx->m_strHtml = QString();
     // Behind results that wait already, it waits its turn: their retry timer runs.
     const bool othersWait = !m_resultsToStore.empty();
     m_resultsToStore.push_back({ ctx, url });
@@ -36,15 +43,22 @@ void CMainFrame::KeepResult(SPageCtx* ctx, const QString& url)
 
 bool CMainFrame::StoreKeptResults(int waitMs)
 {
+    const auto sliceEnd = std::chrono::steady_clock::now() + kStoreSlice;
+    bool storedOne = false;
     while (!m_resultsToStore.empty()) {
+        if (storedOne && std::chrono::steady_clock::now() >= sliceEnd) {
+            // The rest at the loop's next turn, after whatever waits for the window.
+            m_iResultRetryTimer = SetTimer(g_iResultRetryTimerId, kNextSliceMs);
+            return false;
+        }
         const SKeptResult kept = m_resultsToStore.front();
         if (!StoreKeptResult(*kept.ctx, kept.url, waitMs)) {
-            if (!m_iResultRetryTimer)
-                m_iResultRetryTimer = SetTimer(g_iResultRetryTimerId, kResultRetryMs);
+            m_iResultRetryTimer = SetTimer(g_iResultRetryTimerId, kResultRetryMs);
             return false;
         }
         m_resultsToStore.pop_front();
         m_checks.Release(kept.ctx);
+        storedOne = true;
     }
     StopResultRetryTimer();
     return true;
@@ -98,17 +112,28 @@ bool CMainFrame::StoreKeptResult(SPageCtx& ctx, const QString& url, int waitMs)
 
 void CMainFrame::StoreKeptResultsAtExit(DWORD waitMs)
 {
+    StopResultRetryTimer();
+    // The bound holds whatever a store costs: it is looked at before each one, not only after a
+    // store the lock refused.
     const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(waitMs);
-    for (;;) {
+    while (!m_resultsToStore.empty()) {
         const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(end - std::chrono::steady_clock::now());
-        if (StoreKeptResults(static_cast<int>(std::max<int64_t>(left.count(), 0))) || left.count() <= 0)
+        if (left.count() <= 0)
             break;
+        const SKeptResult kept = m_resultsToStore.front();
+        if (!StoreKeptResult(*kept.ctx, kept.url, static_cast<int>(left.count())))
+            continue; // locked: tried again while time is left
+        m_resultsToStore.pop_front();
+        m_checks.Release(kept.ctx);
     }
     for (const SKeptResult& kept : m_resultsToStore) {
         TRACE0(u"CMainFrame::OnDestroy. The result of the check of page %d of group %d could not be stored: the "
                u"database is locked by another program. The page is checked again at the next start.\r\n",
             int(kept.ctx->m_nPageId), int(kept.ctx->m_nGroupId));
     }
+    if (!m_resultsToStore.empty()) {
+        TRACE0(u"CMainFrame::OnDestroy. %d check results were not stored within the exit's %u ms.\r\n",
+            static_cast<int>(m_resultsToStore.size()), static_cast<unsigned>(waitMs));
+    }
     m_resultsToStore.clear();
-    StopResultRetryTimer();
 }

@@ -88,11 +88,7 @@ std::vector<int> DueNumbers()
 void MakeDatabase(const std::string& path, int port, const char* kind)
 {
     CSqlDatabase db;
-    CreateProgramDatabase(db, path, [](CPreferences& prefs) {
-        for (const char* flag :
-            { "PopupAlertEnable", "AlertSoundEnable", "ErrorSoundEnable", "LogEnable", "RunCmdEnable" })
-            prefs.GetParam(flag)->SetBool(false);
-    });
+    CreateProgramDatabase(db, path, TurnOffDesktopAlerts);
     db.execDML("BEGIN;");
     CSqlBuffer sql;
     for (int group = 1; group <= kPages / kPagesPerGroup; ++group)

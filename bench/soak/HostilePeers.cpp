@@ -31,15 +31,8 @@ void Serve(int client, void* context)
 {
     SPeerCounters* counters = static_cast<SPeerCounters*>(context);
     std::string request;
-    char buffer[4096];
-    while (request.find("\r\n\r\n") == std::string::npos) {
-        const ssize_t n = ::recv(client, buffer, sizeof buffer, 0);
-        if (n <= 0) {
-            ::close(client);
-            return;
-        }
-        request.append(buffer, static_cast<size_t>(n));
-    }
+    if (!ReadRequestHead(client, request))
+        return;
     const uint64_t number = counters->requests.fetch_add(1) + 1;
     const int id = PageIdOf(request);
     const PageKind kind = KindOfPage(id);

@@ -80,9 +80,7 @@ void MakeDatabase(const std::string& path, int pages, int port)
 {
     CSqlDatabase db;
     CreateProgramDatabase(db, path, [](CPreferences& prefs) {
-        for (const char* flag :
-            { "PopupAlertEnable", "AlertSoundEnable", "ErrorSoundEnable", "LogEnable", "RunCmdEnable" })
-            prefs.GetParam(flag)->SetBool(false);
+        TurnOffDesktopAlerts(prefs);
         for (const char* timeout : { "ConnectTimeout", "SendTimeout", "RecvTimeout" })
             prefs.GetParam(timeout)->SetInt(5);
     });

@@ -40,6 +40,20 @@ int StartLoopbackServer(void (*serve)(int client, void* context), void* context,
     return ntohs(address.sin_port);
 }
 
+bool ReadRequestHead(int client, std::string& request)
+{
+    char buffer[4096];
+    while (request.find("\r\n\r\n") == std::string::npos) {
+        const ssize_t n = ::recv(client, buffer, sizeof buffer, 0);
+        if (n <= 0) {
+            ::close(client);
+            return false;
+        }
+        request.append(buffer, static_cast<size_t>(n));
+    }
+    return true;
+}
+
 bool SendAll(int fd, const char* bytes, size_t length)
 {
     while (length > 0) {

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstddef>
+#include <string>
 
 #include <sys/types.h>
 
@@ -12,6 +13,10 @@ namespace taluvo::bench {
 // context) on a thread of its own (serve closes the socket). Call before any thread starts. The
 // listener's port, or -1 with pid untouched.
 int StartLoopbackServer(void (*serve)(int client, void* context), void* context, pid_t& pid);
+
+// Reads a request up to the end of its head into request; false (the socket closed) when the
+// peer went first.
+bool ReadRequestHead(int client, std::string& request);
 
 // Sends all bytes; false once the peer has gone.
 bool SendAll(int fd, const char* bytes, size_t length);

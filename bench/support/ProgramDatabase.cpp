@@ -8,6 +8,12 @@
 
 namespace taluvo::bench {
 
+void TurnOffDesktopAlerts(CPreferences& prefs)
+{
+    for (const char* flag : { "PopupAlertEnable", "AlertSoundEnable", "ErrorSoundEnable", "LogEnable", "RunCmdEnable" })
+        prefs.GetParam(flag)->SetBool(false);
+}
+
 void CreateProgramDatabase(
     CSqlDatabase& db, const std::string& path, const std::function<void(CPreferences&)>& settings)
 {

@@ -632,8 +632,19 @@ void CSqlDatabase::open(const char* path)
     // Its journals take the database file's mode. A failure here leaves the error to SQLite.
     if (IsPlainFilePath(path))
         taluvo::CreateUserFile(path);
+    openWith(path, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE);
+}
+
+void CSqlDatabase::openExisting(const char* path)
+{
+    close();
+    openWith(path, SQLITE_OPEN_READWRITE);
+}
+
+void CSqlDatabase::openWith(const char* path, int flags)
+{
     sqlite3* db = nullptr;
-    const int rc = sqlite3_open(path ? path : "", &db);
+    const int rc = sqlite3_open_v2(path ? path : "", &db, flags, nullptr);
     if (rc != SQLITE_OK) {
         // A failed open still hands out a connection object: keep its text, free it, stay closed.
         CSqlException error(rc, db ? sqlite3_errmsg(db) : "");
@@ -641,6 +652,8 @@ void CSqlDatabase::open(const char* path)
         throw error;
     }
     m_pDB = db;
+    const char* name = sqlite3_db_filename(m_pDB, "main");
+    m_fileName = name ? name : "";
     setBusyWait(m_nBusyTimeoutMs);
 }
 
@@ -651,12 +664,12 @@ void CSqlDatabase::close()
         sqlite3_close_v2(m_pDB);
         m_pDB = nullptr;
     }
+    m_fileName.clear();
 }
 
 const char* CSqlDatabase::fileName() const
 {
-    const char* name = m_pDB ? sqlite3_db_filename(m_pDB, "main") : nullptr;
-    return name ? name : "";
+    return m_fileName.c_str();
 }
 
 void CSqlDatabase::setBusyWait(int milliseconds)
@@ -672,17 +685,25 @@ void CSqlDatabase::setThreadBusyLimit(std::thread::id thread, int milliseconds)
     m_limitedThread = thread;
 }
 
-// SQLite's own busy wait (the steps of its default handler), cut at the calling thread's limit.
+int CSqlDatabase::busyWaitOf(std::thread::id thread) const
+{
+    const int threadLimit = m_nThreadBusyLimitMs.load();
+    if (threadLimit >= 0 && m_limitedThread.load() == thread)
+        return std::min(m_nBusyTimeoutMs, threadLimit);
+    return m_nBusyTimeoutMs;
+}
+
+// SQLite's own busy wait (the steps of its default handler), cut at the calling thread's limit,
+// and ended at once when the connection's owner gives up.
 int CSqlDatabase::OnBusy(void* self, int count)
 {
     static constexpr int kDelays[] = { 1, 2, 5, 10, 15, 20, 25, 25, 25, 50, 50, 100 };
     static constexpr int kTotals[] = { 0, 1, 3, 8, 18, 33, 53, 78, 103, 128, 178, 228 };
     constexpr int kSteps = static_cast<int>(std::size(kDelays));
     const auto* db = static_cast<const CSqlDatabase*>(self);
-    int limit = db->m_nBusyTimeoutMs;
-    const int threadLimit = db->m_nThreadBusyLimitMs.load();
-    if (threadLimit >= 0 && db->m_limitedThread.load() == std::this_thread::get_id())
-        limit = std::min(limit, threadLimit);
+    if (db->m_busyGiveUp && db->m_busyGiveUp())
+        return 0;
+    const int limit = db->busyWaitOf(std::this_thread::get_id());
     int delay = kDelays[std::min(count, kSteps - 1)];
     const int64_t prior
         = count < kSteps ? kTotals[count] : kTotals[kSteps - 1] + int64_t(delay) * (count - (kSteps - 1));

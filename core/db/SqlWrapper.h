@@ -7,6 +7,8 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
+#include <string>
 #include <thread>
 #include <type_traits>
 
@@ -157,6 +159,8 @@ public:
 
     // Opens the file, creating it when missing.
     void open(const char* path);
+    // Opens a database file that exists already; a missing file fails as SQLite says.
+    void openExisting(const char* path);
     void close();
     bool opened() const { return m_pDB != nullptr; }
     // The full path of the open database's file; empty when closed, in memory or temporary.
@@ -169,6 +173,12 @@ public:
     void setThreadBusyLimit(std::thread::id thread, int milliseconds);
     std::thread::id limitedThread() const { return m_limitedThread.load(); }
     int threadBusyLimit() const { return m_nThreadBusyLimitMs.load(); }
+    // The longest that thread waits for another connection's lock on this connection.
+    int busyWaitOf(std::thread::id thread) const;
+    // Asked at every step of a busy wait: true ends the wait at once (SQLITE_BUSY), so a thread
+    // that is told to stop is not held by another program's lock. Set before the connection is
+    // used; the test is made on the waiting thread.
+    void setBusyGiveUp(std::function<bool()> giveUp) { m_busyGiveUp = std::move(giveUp); }
     // True between BEGIN (or a SAVEPOINT outside one) and its end.
     bool inTransaction() const;
 
@@ -183,12 +193,17 @@ public:
     CSqlStatement prepareStatement(const char* sql);
 
 private:
+    void openWith(const char* path, int flags);
     sqlite3_stmt* compile(const char* sql);
     void requireOpen();
     static int OnBusy(void* self, int count);
 
     sqlite3* m_pDB = nullptr;
+    // Kept from the open, so that other threads can open the same file while this connection is
+    // in use, without calling into it.
+    std::string m_fileName;
     int m_nBusyTimeoutMs = 60000;
+    std::function<bool()> m_busyGiveUp;
     std::atomic<std::thread::id> m_limitedThread {};
     std::atomic<int> m_nThreadBusyLimitMs { -1 };
 };

@@ -13,6 +13,10 @@ namespace {
 // How long the exit waits for another program's connection to let go of the log. Longer would only
 // hold up the exit: the log is kept either way, and the next start reads it.
 constexpr int kLeaveWaitMs = 2000;
+// How long the start waits for another program's reader to let the file switch to the log. The
+// log only makes writes cheaper; the program works on the rollback journal as well, so the start
+// does not sit out a reader for the whole busy wait.
+constexpr int kSwitchWaitMs = 1000;
 
 // The one text a journal pragma answers, in lower case ("wal", "delete", ...).
 QByteArray JournalMode(CSqlDatabase& db, const char* sql)
@@ -46,6 +50,7 @@ bool UseWriteAheadLog(CSqlDatabase& db)
     try {
         // FULL first: whatever the journal turns out to be, the settings and edits wait for the disk.
         db.execDML("PRAGMA synchronous = FULL;");
+        const CBusyWaitScope wait(db, kSwitchWaitMs);
         const QByteArray mode = JournalMode(db, "PRAGMA journal_mode = WAL;");
         if (mode == "wal")
             return true;
