@@ -82,6 +82,14 @@ protected:
         return check;
     }
 
+    // Waits for the check's finished notice and its worker's end: the context holds the outcome.
+    const SPageCtx& Ended(CPageCheck& check)
+    {
+        EXPECT_EQ(taluvo::ui::WaitServingSends(m_window.finished, 30000), WAIT_OBJECT_0);
+        EXPECT_TRUE(check.CancelAndWait(10000));
+        return check.Ctx();
+    }
+
     static inline TempDir* s_dir = nullptr;
     static inline PageServer* s_server = nullptr;
     HINTERNET m_session = nullptr;
@@ -179,9 +187,7 @@ TEST_F(PageCheckTest, ACancelRightAfterStartIsKept)
     m_prefs.GetParam(kSendTimeout)->SetInt(3);
     std::unique_ptr<CPageCheck> check = Started("/hang");
     check->Cancel();
-    ASSERT_EQ(taluvo::ui::WaitServingSends(m_window.finished, 30000), WAIT_OBJECT_0);
-    EXPECT_TRUE(check->CancelAndWait(10000));
-    const SPageCtx& ctx = check->Ctx();
+    const SPageCtx& ctx = Ended(*check);
     EXPECT_EQ(ctx.m_dwErrorCode.load(), 1223u);
     EXPECT_EQ(ctx.m_iStatus, statusError);
     EXPECT_EQ(ctx.m_dwHttpStatusCode, 0u);
@@ -203,9 +209,7 @@ TEST_F(PageCheckTest, ACancelAfterTheWorkerDecidedChangesNothingOfItsOutcome)
     check->Cancel();
     EXPECT_TRUE(check->CancelRequested());
     SetEvent(release.Get());
-    ASSERT_EQ(taluvo::ui::WaitServingSends(m_window.finished, 30000), WAIT_OBJECT_0);
-    EXPECT_TRUE(check->CancelAndWait(10000));
-    const SPageCtx& ctx = check->Ctx();
+    const SPageCtx& ctx = Ended(*check);
     EXPECT_EQ(ctx.m_dwErrorCode.load(), 0u);
     EXPECT_EQ(ctx.m_iStatus, statusOrdinary);
     EXPECT_EQ(ctx.m_dwHttpStatusCode, 200u);
