@@ -42,9 +42,6 @@ public:
     void CancelUpdate();
     // The address this worker fetches.
     const QString& GetUrl() const { return m_szUrl; }
-    // True once the fetch has decided its outcome (until the next start): there is nothing left to
-    // cancel.
-    bool HasFinished() const { return m_state.load() == kDecided; }
     // For tests: runs on the worker's thread right after the outcome was decided, before it is
     // written, so a test can cancel in that moment.
     void SetDecidedHook(std::function<void()> hook) { m_decidedHook = std::move(hook); }
