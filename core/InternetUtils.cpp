@@ -128,7 +128,7 @@ int GotoURL(HWND hWnd, const QString& szUrl, BOOL fOpenNewWindow, int iShowCmd)
         = taluvo::shell::SplitCommandLine(command, szUrl, taluvo::shell::Placeholders::DesktopEntry, &placed);
     if (!placed)
         argv << szUrl;
-    if (argv.front().isEmpty() || !taluvo::shell::IsSafeAddressArgument(szUrl)) {
+    if (argv.front().isEmpty() || !taluvo::shell::IsWebAddress(szUrl)) {
         TRACE1(u"GotoURL. Refused to start \"%s\" with \"%s\".\r\n", command, szUrl);
         return kBrowserNotStarted;
     }

@@ -8,8 +8,9 @@
 #include "core/db/Database.h"
 #include "core/prefs/Preferences.h"
 #include "engine/BookmarkImport.h"
+#include "platform/base/OneLine.h"
 #include "platform/base/Process.h"
-#include "platform/shell/PathIsUrl.h"
+#include "platform/shell/Launch.h"
 
 #include <algorithm>
 
@@ -196,8 +197,13 @@ void CImportPropSheet_IEFavorites::WalkFavoritesTree(const SFavoriteNode* head, 
 
 void CImportPropSheet_IEFavorites::AddBookmark(const QString& name, const QString& url)
 {
-    if (!PathIsURL(url))
+    // Only what a check can fetch is listed: a shortcut or bookmark may point at a file, a script
+    // or a desktop file, which the program would later hand to the desktop to open.
+    if (!taluvo::shell::IsWebAddress(url)) {
+        TRACE1(u"CImportPropSheet_IEFavorites::AddBookmark. Left out \"%s\": \"%s\" is no http or https address.\r\n",
+            taluvo::OneLine(name), taluvo::OneLine(url));
         return;
+    }
     const int row = m_lvBookmarks.AddItem(name);
     if (row >= 0)
         m_lvBookmarks.SetItemText(row, 1, ImportedAddress(url));

@@ -36,14 +36,19 @@ constexpr LPARAM StateNotice(WORD state)
 }
 
 // The reading notice for `readUnits` units of text so far, of a body whose announced length is
-// contentLength (0: none announced). The percentage is cut to 15 bits and may pass 100.
-inline LPARAM ReadingNotice(int64_t readUnits, DWORD contentLength)
+// contentLength (0: none announced). The percentage may pass 100: it is cut to 16 bits, and its
+// top bit then marks it as one. Worked out in whole numbers, so a body many times longer than
+// announced never makes an out-of-range conversion.
+constexpr LPARAM ReadingNotice(int64_t readUnits, DWORD contentLength)
 {
+    const auto units = static_cast<uint64_t>(readUnits < 0 ? 0 : readUnits);
     if (contentLength != 0) {
-        const auto percent = static_cast<WORD>(static_cast<double>(readUnits) / contentLength * 100.0);
-        return static_cast<LPARAM>(MAKELONG(stateReadingData, static_cast<WORD>(percent | 0x8000)));
+        // Whole percents and the rest apart, so no product can overflow; what wraps past 64 bits
+        // loses nothing the 16-bit cut keeps.
+        const uint64_t percent = units / contentLength * 100 + units % contentLength * 100 / contentLength;
+        return static_cast<LPARAM>(MAKELONG(stateReadingData, static_cast<WORD>((percent & 0xFFFF) | 0x8000)));
     }
-    return static_cast<LPARAM>(MAKELONG(stateReadingData, static_cast<WORD>((readUnits / 1024) & 0xFFFF)));
+    return static_cast<LPARAM>(MAKELONG(stateReadingData, static_cast<WORD>((units / 1024) & 0xFFFF)));
 }
 
 constexpr SCheckNotice ReadNotice(LPARAM lParam)

@@ -10,7 +10,7 @@
 
 bool OpenInUserBrowser(HWND hWnd, const QString& address, BOOL newWindow)
 {
-    if (address.isEmpty())
+    if (!taluvo::shell::IsWebAddress(address))
         return false;
     if (g_prefs.GetParam(kUseDefaultBrowser)->GetBool())
         return GotoURL(hWnd, address, newWindow, SW_SHOWDEFAULT) > 32;
@@ -19,6 +19,5 @@ bool OpenInUserBrowser(HWND hWnd, const QString& address, BOOL newWindow)
     // blanks. Anything else is a command line, the program followed by arguments of its own.
     QStringList argv
         = taluvo::RegularFileExists(setting) ? QStringList { setting } : taluvo::shell::SplitCommandLine(setting);
-    return !argv.isEmpty() && taluvo::shell::IsSafeAddressArgument(address)
-        && taluvo::shell::RunProgram(argv << address);
+    return !argv.isEmpty() && taluvo::shell::RunProgram(argv << address);
 }

@@ -8,6 +8,6 @@
 
 #include <QString>
 
-// True once a program really started. An empty address, an address a program could take for an
-// option, and a missing browser setting start nothing. Settings errors are thrown (CCmnException).
+// True once a program really started. An empty address, one that is no web address (http or
+// https), and a missing browser setting start nothing. Settings errors are thrown (CCmnException).
 bool OpenInUserBrowser(HWND hWnd, const QString& address, BOOL newWindow);

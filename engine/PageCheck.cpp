@@ -70,17 +70,14 @@ QString CPageCheck::Url() const
 void CPageCheck::Cancel()
 {
     m_bCancelRequested = true;
-    // A fetch that has ended leaves its outcome alone: its worker only has its thread to end.
-    if (m_worker && m_worker->HasFinished())
+    // The cancel only asks: the worker writes the outcome, and a fetch that has decided it already
+    // keeps it (its worker only has its thread to end).
+    if (!m_worker || !m_worker->AskCancel())
         return;
     SPageCtx& ctx = *m_ctx;
-    // The mark and the error first: a completion the closed handles bring must find them.
-    ctx.m_bCancelled = TRUE;
-    ctx.m_dwErrorCode = ERROR_CANCELLED;
     if (ctx.m_hSignalEvent.IsValid())
         SetEvent(ctx.m_hSignalEvent);
-    if (m_worker)
-        m_worker->CancelUpdate();
+    m_worker->CancelUpdate();
 }
 
 bool CPageCheck::CancelAndWait(DWORD waitMs)

@@ -36,10 +36,10 @@ public:
     bool Start();
 
     // Asks the running fetch to end with the cancel's error (1223): the context is marked
-    // cancelled, its event set and its handles closed, which ends the step under way. The fetch
-    // itself does not look at the request, and a worker that was only starting clears the mark
-    // when its fetch begins, so a caller repeats this until the finished notice (CancelRequested
-    // says it should) or uses CancelAndWait.
+    // cancelled, its event set and its handles closed, which ends the step under way. The worker
+    // alone writes the outcome: a cancel asked before it decided ends the check as cancelled (one
+    // asked right after Start too), one asked later changes nothing. CancelRequested tells a
+    // caller that it asked.
     void Cancel();
     bool CancelRequested() const { return m_bCancelRequested; }
     // Cancels, repeating the cancel every 50 ms, until the worker has ended or waitMs has passed

@@ -41,8 +41,9 @@ constexpr DWORD kNoTime = 0xFFFFFFFFu; // -1: none / never
 //   gives (error, status code, length, time) and then sets it; W reads those only after the event.
 // - Every notice is sent (SendMessage): U reads and writes the context while W or C waits in the
 //   send. The finished notice is W's last touch: from then on the context is U's alone.
-// - A cancel (CPageCheck::Cancel, on U) writes only the atomic fields and the event, and closes
-//   the handles (which the internet layer allows from any thread).
+// - A cancel (CPageCheck::Cancel, on U) asks the worker, sets m_bCancelled and the event, and
+//   closes the handles (which the internet layer allows from any thread); it never writes the
+//   outcome: W decides it once, and a cancel that comes after that changes nothing.
 struct SPageCtx {
     SPageCtx();
     ~SPageCtx();
@@ -74,8 +75,8 @@ struct SPageCtx {
     HWND m_hNotifyWnd = nullptr;
     // W, before each step; C reads it in that step's completion.
     int m_iStage = stageConnect;
-    // W (reset at its start, the failure at its end), C (a completion's error), and a cancel from
-    // U: atomic. U reads the outcome after the finished notice.
+    // W (reset at its start, the failure at its end) and C (a completion's error, before W
+    // decides): atomic. U reads the outcome after the finished notice.
     std::atomic<DWORD> m_dwErrorCode { 0 };
     // C at the end-request completion (status code, length, time), before it sets the event; W
     // at its end; U reads them after the finished notice. U fills status code and time before.
@@ -96,7 +97,8 @@ struct SPageCtx {
     // The worker serving the context, not owned (its CPageCheck owns it): U sets it when the
     // worker is made and clears it when the worker goes.
     CUpdater* m_pUpdater = nullptr;
-    // A cancel from U sets it; W clears it at its start; C turns a completion into a cancel by it.
+    // A cancel from U sets it; the worker's Start clears it; C turns a completion into a cancel by
+    // it.
     std::atomic<BOOL> m_bCancelled { FALSE };
     // Handles of the fetch whose closing notice has not come yet (C counts them; W resets it at
     // its start); the event is set when the last one came. The fetch waits for it before its

@@ -85,8 +85,10 @@ CUpdater::CUpdater(HINTERNET hInternet, SPageCtx* pPageCtx, const QString& szUrl
 CUpdater::~CUpdater()
 {
     // The fetch itself does not look at stop requests: close its handles so a pending step ends.
-    if (!IsStopped() && GetThreadId() != GetCurrentThreadId())
+    if (!IsStopped() && GetThreadId() != GetCurrentThreadId()) {
+        AskCancel();
         CancelUpdate();
+    }
     StopAndJoin();
 }
 
@@ -103,6 +105,22 @@ void CUpdater::NotifyEach(const std::vector<LPARAM>& notices)
         return;
     taluvo::ui::SendMessages(m_pPageCtx->m_hNotifyWnd, WM_UPDATER_NOTIFY, reinterpret_cast<WPARAM>(m_pPageCtx),
         notices.data(), notices.size());
+}
+
+bool CUpdater::AskCancel()
+{
+    int state = kRunning;
+    if (!m_state.compare_exchange_strong(state, kCancelAsked) && state != kCancelAsked)
+        return false;
+    // The mark lets the status callback turn the completion the closed handles bring into a cancel.
+    m_pPageCtx->m_bCancelled = TRUE;
+    return true;
+}
+
+void CUpdater::ThrowIfCancelled() const
+{
+    if (m_state.load() == kCancelAsked)
+        throw FetchFailure { ERROR_CANCELLED };
 }
 
 void CUpdater::CancelUpdate()
@@ -136,18 +154,26 @@ void CUpdater::CheckDeadline()
 DWORD CUpdater::WaitStep(DWORD milliseconds)
 {
     WaitForEvent(milliseconds, ERROR_INTERNET_TIMEOUT);
+    ThrowIfCancelled();
     if (const DWORD error = m_pPageCtx->m_dwErrorCode.load())
         throw FetchFailure { error };
     return WAIT_OBJECT_0;
 }
 
+BOOL CUpdater::Start()
+{
+    m_state = kRunning;
+    m_pPageCtx->m_bCancelled = FALSE;
+    return CWorkerThread::Start();
+}
+
 void CUpdater::Run()
 {
     SPageCtx* ctx = m_pPageCtx;
-    m_bFinished = false;
     ctx->m_iStatus = statusOrdinary;
     ctx->m_dwErrorCode = 0;
-    ctx->m_bCancelled = FALSE;
+    // A length announced for an earlier fetch of this context says nothing of this one's body.
+    ctx->m_dwContentLength = 0;
     ctx->m_nOpenHandles = 0;
     ResetEvent(ctx->m_hHandlesClosed);
     const uint64_t budgetSeconds = uint64_t { m_dwConnectTimeout } + m_dwSendTimeout + 4 * uint64_t { m_dwRecvTimeout };
@@ -182,6 +208,7 @@ DWORD CUpdater::Fetch()
         port = (flags & INTERNET_FLAG_SECURE) ? INTERNET_DEFAULT_HTTPS_PORT : INTERNET_DEFAULT_HTTP_PORT;
     const DWORD stepWaitMs = m_dwSendTimeout * 1000;
     const auto context = reinterpret_cast<DWORD_PTR>(ctx);
+    ThrowIfCancelled();
 
     // Stage 0: the connection. The proxy's credentials go to the proxy only (below), never to the
     // watched site as server credentials.
@@ -344,10 +371,20 @@ LPARAM CUpdater::TakePiece(taluvo::CAnsiStreamDecoder& decoder, const char* byte
 void CUpdater::Finish(DWORD error)
 {
     SPageCtx* ctx = m_pPageCtx;
-    // A cancel closes the handles, so the step it cut short fails with whatever the closed handle
+    ctx->m_hRequest.Close();
+    ctx->m_hConnect.Close();
+    // A notice of a closed handle may still run on another thread: its closing notice comes last.
+    while (ctx->m_nOpenHandles.load() > 0)
+        WaitForSingleObject(ctx->m_hHandlesClosed, 1000);
+    // The decision, in one exchange: a cancel asked before it makes this a cancelled check, one
+    // asked after it finds the outcome decided and writes nothing.
+    const bool cancelled = m_state.exchange(kDecided) == kCancelAsked;
+    if (m_decidedHook)
+        m_decidedHook();
+    // A cancel closes the handles, so the step it cut short failed with whatever the closed handle
     // gave: the check still ends as cancelled, and one cut while its body was read keeps the HTTP
     // status and the text read so far.
-    if (error != 0 && ctx->m_bCancelled.load()) {
+    if (cancelled) {
         if (ctx->m_iStage == stageReadData) {
             ctx->m_dwErrorCode = ERROR_CANCELLED;
             error = 0;
@@ -365,17 +402,11 @@ void CUpdater::Finish(DWORD error)
     if (ctx->m_dwErrorCode.load() != 0)
         ctx->m_iStatus = statusError;
     ctx->m_tLastChecked = static_cast<DWORD>(taluvo::UnixTimeNow());
-    ctx->m_hRequest.Close();
-    ctx->m_hConnect.Close();
-    // A notice of a closed handle may still run on another thread: its closing notice comes last.
-    while (ctx->m_nOpenHandles.load() > 0)
-        WaitForSingleObject(ctx->m_hHandlesClosed, 1000);
     if (ctx->m_dwHttpStatusCode == 200 && ctx->m_iStatus != statusError)
         ctx->UpdateCRC32();
     taluvo::engine::KeepText(ctx->m_strHtml);
     taluvo::engine::TrimReadBuffer();
     // The last touch of the context: its receiver may delete it while handling this notice.
-    m_bFinished = true;
     Notify(StateNotice(stateFinished));
 }
 

@@ -13,6 +13,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <functional>
 #include <vector>
 
 class CPreferences;
@@ -27,17 +28,23 @@ public:
     CUpdater(HINTERNET hInternet, SPageCtx* pPageCtx, const QString& szUrl, CPreferences* pPrefs);
     ~CUpdater() override;
 
+    // Makes the outcome undecided again on the starting thread, so a cancel asked from here on,
+    // even before the thread runs, is kept.
+    BOOL Start() override;
     void Run() override;
 
     // Sends WM_UPDATER_NOTIFY to the context's window while it exists; 0 otherwise.
     LRESULT Notify(LPARAM lParam);
+    // Asks the fetch to end as cancelled. False once the fetch has decided its outcome: the worker
+    // alone writes the outcome, and a cancel that comes later changes nothing.
+    bool AskCancel();
     // Asks the thread to stop and closes the context's handles, which ends a pending step.
     void CancelUpdate();
     // The address this worker fetches.
     const QString& GetUrl() const { return m_szUrl; }
-    // True once the fetch has ended and its finished notice is being sent (until the next start):
-    // there is nothing left to cancel, and the context holds the outcome.
-    bool HasFinished() const { return m_bFinished.load(); }
+    // For tests: runs on the worker's thread right after the outcome was decided, before it is
+    // written, so a test can cancel in that moment.
+    void SetDecidedHook(std::function<void()> hook) { m_decidedHook = std::move(hook); }
 
     // The session's status callback; dwContext is the SPageCtx of the fetch.
     static void WinInetCallback(HINTERNET hInternet, DWORD_PTR dwContext, DWORD dwInternetStatus,
@@ -58,6 +65,8 @@ private:
     LPARAM TakePiece(taluvo::CAnsiStreamDecoder& decoder, const char* bytes, qsizetype size);
     // Sends the notices in their order, waking the window's thread once for all of them.
     void NotifyEach(const std::vector<LPARAM>& notices);
+    // Ends the fetch as cancelled once a cancel was asked.
+    void ThrowIfCancelled() const;
     void Finish(DWORD error);
 
     HINTERNET m_hInternet;
@@ -73,5 +82,9 @@ private:
     // A check ends by then whatever the server does: ConnectTimeout + SendTimeout + 4 x RecvTimeout
     // after it started.
     std::chrono::steady_clock::time_point m_deadline;
-    std::atomic<bool> m_bFinished { false };
+    // kRunning until a cancel asks (kCancelAsked) or the worker decides (kDecided); the worker's
+    // one exchange to kDecided is the decision, and tells it whether a cancel came first.
+    enum : int { kRunning, kCancelAsked, kDecided };
+    std::atomic<int> m_state { kRunning };
+    std::function<void()> m_decidedHook;
 };

@@ -360,6 +360,12 @@ public:
     CCommandBarCtrl m_cmdBar;
 
 private:
+    // Opens the page a link names (group id, page id, address) in the browser, as the page's stored
+    // browser address; a stored address that is no web address opens nothing and is added to
+    // refused, for the caller to name in one message with any others.
+    void OpenPageLink(const QString& link, QStringList& refused);
+    // Tells the user, in one message, which addresses were not opened; nothing when none.
+    void ShowRefusedAddresses(const QStringList& refused);
     // The window sits in the tray (hidden there, or minimised where no tray hides it).
     bool IsWindowInTray() const;
     // Writes what the page modify dialog and its context hold into the page's row and refreshes

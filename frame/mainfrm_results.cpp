@@ -223,9 +223,14 @@ void CMainFrame::RaiseUpdateAlerts(
         PlayAlertSound(kAlertSoundDefault, kAlertSoundFilePath, IDR_WAVE_UPDATE);
     if (g_prefs.GetParam(kRunCmdEnable)->GetBool()) {
         const QString command = g_prefs.GetParam(kRunCmdText)->GetString();
+        bool placed = false;
         const QStringList argv
-            = taluvo::shell::SplitCommandLine(command, urlBrowser, taluvo::shell::Placeholders::Percent1);
-        if (!argv.isEmpty()) {
+            = taluvo::shell::SplitCommandLine(command, urlBrowser, taluvo::shell::Placeholders::Percent1, &placed);
+        // As with the browser: an address the command would read as an option of its own is refused.
+        if (placed && !taluvo::shell::IsSafeAddressArgument(urlBrowser)) {
+            TRACE1(u"CMainFrame::OnUpdaterNotify. Run cmd: \"%s\" - refused the address \"%s\".\n", command,
+                taluvo::OneLine(urlBrowser));
+        } else if (!argv.isEmpty()) {
             const BOOL started = taluvo::shell::RunProgram(argv);
             TRACE1(u"CMainFrame::OnUpdaterNotify. Run cmd: \"%s\" - %s.\n", command, started ? u"SUCCESS" : u"FAIL");
         }

@@ -15,6 +15,8 @@
 #include "engine/PageRows.h"
 #include "engine/Scheduler.h"
 #include "platform/base/Format.h"
+#include "platform/base/OneLine.h"
+#include "platform/shell/Launch.h"
 
 #include <utility>
 #include <vector>
@@ -212,10 +214,10 @@ LRESULT CMainFrame::OnToolsOpenAllUpdated(WORD, WORD, HWND, BOOL&)
         return 0;
     }
     // No database lock is held while the browsers start; each opening takes it on its own.
-    for (const QString& link : links) {
-        BOOL handled = TRUE;
-        OnToolTipHyperLink(0, reinterpret_cast<WPARAM>(link.utf16()), 0, handled);
-    }
+    QStringList refused;
+    for (const QString& link : links)
+        OpenPageLink(link, refused);
+    ShowRefusedAddresses(refused);
     return 0;
 }
 
@@ -224,7 +226,28 @@ LRESULT CMainFrame::OnToolTipHyperLink(UINT, WPARAM wParam, LPARAM, BOOL&)
     const auto* text = reinterpret_cast<const char16_t*>(wParam);
     if (!text || !*text)
         return 0;
-    const QString link = QString::fromUtf16(text);
+    QStringList refused;
+    OpenPageLink(QString::fromUtf16(text), refused);
+    ShowRefusedAddresses(refused);
+    return 0;
+}
+
+void CMainFrame::ShowRefusedAddresses(const QStringList& refused)
+{
+    if (refused.isEmpty())
+        return;
+    // One address a line: an address that holds a line break of its own cannot forge another.
+    QStringList lines;
+    lines.reserve(refused.size());
+    for (const QString& address : refused)
+        lines.push_back(taluvo::OneLine(address));
+    const QString text = taluvo::Format(taluvo::ui::AtlLoadString(IDS_NOT_WEB_ADDRESS), lines.join(QLatin1Char('\n')));
+    TRACE1(u"CMainFrame::ShowRefusedAddresses. %s\r\n", text);
+    MessageBox(text, QStringLiteral("Error"), MB_OK | MB_ICONERROR);
+}
+
+void CMainFrame::OpenPageLink(const QString& link, QStringList& refused)
+{
     const QStringList fields = link.split(QLatin1Char(','));
     const WORD nGroupId = LinkId(fields.value(0));
     const WORD nPageId = LinkId(fields.value(1));
@@ -242,13 +265,19 @@ LRESULT CMainFrame::OnToolTipHyperLink(UINT, WPARAM wParam, LPARAM, BOOL&)
         TRACE0(u"CMainFrame::OnToolTipHyperLink - Exception: %s\n", e.GetMessage());
     }
 
+    // Only what a check could fetch goes to a browser: any other address (a file, a script, a
+    // desktop file) came from an import or a toolbar and would be run or shown by the desktop.
+    if (!address.isEmpty() && !taluvo::shell::IsWebAddress(address)) {
+        refused.push_back(address);
+        return;
+    }
     if (!OpenInUserBrowser(m_hWnd, address, TRUE)) {
         MessageBox(
             QStringLiteral("Unable to open web page in browser."), QStringLiteral("Error"), MB_OK | MB_ICONERROR);
-        return 0;
+        return;
     }
     if (!g_prefs.GetParam(kBrowserResetNewStatus)->GetBool())
-        return 0;
+        return;
 
     HTREEITEM hItem = FindPage(nGroupId, nPageId);
     try {
@@ -259,7 +288,7 @@ LRESULT CMainFrame::OnToolTipHyperLink(UINT, WPARAM wParam, LPARAM, BOOL&)
                 static_cast<int>(statusOrdinary), static_cast<int>(nPageId), static_cast<int>(nGroupId),
                 static_cast<int>(statusNew)));
         if (changed == 0)
-            return 0;
+            return;
         CSqlQuery group = m_db.runQuery(sql.format("SELECT * FROM GROUPS WHERE id = %d;", static_cast<int>(nGroupId)));
         const int sortType = group.eof() ? 0 : group.getIntField("sortType", 0);
         if (sortType == sortStatus) {
@@ -278,5 +307,4 @@ LRESULT CMainFrame::OnToolTipHyperLink(UINT, WPARAM wParam, LPARAM, BOOL&)
     } catch (const CSqlException& e) {
         TRACE0(u"CMainFrame::OnToolTipHyperLink - SQL Error: %hs\n", e.errorMessage());
     }
-    return 0;
 }

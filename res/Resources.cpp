@@ -129,6 +129,7 @@ void RegisterStrings()
     taluvo::ui::RegisterStringResources({
         { IDS_APP_TITLE, u"Taluvo" },
         { ATL_IDS_IDLEMESSAGE, u"Ready" },
+        { IDS_NOT_WEB_ADDRESS, u"Only web addresses (http and https) are opened in the browser. Not opened:\n%s" },
         { ID_FILE_IMPORT_BOOKMARKS, u"Import bookmarks\nImport IE, FireFox bookmarks" },
         { ID_FILE_WORK_OFFLINE, u"Work offline\nWork offline" },
         { ID_FILE_MIN_TO_TRAY, u"Minimize to tray\nMinimize to tray" },

@@ -51,6 +51,7 @@ constexpr UINT ID_TOOLS_OPEN_ALL_UPDATED = 32800;
 
 // Strings.
 constexpr UINT IDS_APP_TITLE = IDR_MAINFRAME; // "Taluvo"
+constexpr UINT IDS_NOT_WEB_ADDRESS = 61700; // the addresses a browser was not given, one a line
 
 namespace taluvo::res {
 

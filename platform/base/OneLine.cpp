@@ -27,13 +27,26 @@ template <typename Breaks> QString Replaced(const QString& text, Breaks breaks)
     return out;
 }
 
+// The marks and embeddings, overrides and isolates that turn the order text is shown in: in a line
+// a page supplied they would let its title show "RTL exe.txt" for "RTL txt.exe".
+bool IsDirectionControl(QChar c)
+{
+    const char16_t u = c.unicode();
+    return u == 0x200E || u == 0x200F || u == 0x061C || (u >= 0x202A && u <= 0x202E) || (u >= 0x2066 && u <= 0x2069);
+}
+
+bool BreaksOrTurns(QChar c)
+{
+    return IsControl(c) || IsDirectionControl(c);
+}
+
 } // namespace
 
 QString OneLine(const QString& text)
 {
     for (QChar c : text)
-        if (IsControl(c))
-            return Replaced(text, IsControl);
+        if (BreaksOrTurns(c))
+            return Replaced(text, BreaksOrTurns);
     return text;
 }
 

@@ -6,8 +6,9 @@
 
 namespace taluvo {
 
-// Each run of control characters (C0, DEL, C1, the line and paragraph separators) becomes one
-// blank; everything else stays as it is.
+// Each run of control characters (C0, DEL, C1, the line and paragraph separators, and the
+// direction marks, embeddings, overrides and isolates) becomes one blank; everything else stays
+// as it is. For showing only: what is stored keeps the text as it came.
 QString OneLine(const QString& text);
 
 // Each run of white space and control characters becomes one blank, and the ends lose theirs.

@@ -156,6 +156,9 @@ struct Request : Object {
 
     // Notices already queued.
     bool noticedResolved = false, noticedConnecting = false, noticedConnected = false;
+    // A lookup of libcurl's runs for the transfer: from its start until an address is connected to
+    // or the lookup failed (the transfers' thread's alone).
+    bool lookingUp = false;
 
     // The request's notices in their order, guarded by lock. One thread at a time gives them (the
     // caller's within a call of the request, or a pooled thread), never the transfers' thread, so

@@ -17,9 +17,16 @@
 namespace taluvo::inet::detail {
 namespace {
 
+int LookupStarts(void*, void*, void* client)
+{
+    static_cast<Request*>(client)->lookingUp = true;
+    return 0;
+}
+
 curl_socket_t OpenSocket(void* client, curlsocktype, curl_sockaddr* address)
 {
     Request& request = *static_cast<Request*>(client);
+    request.lookingUp = false;
     char text[INET6_ADDRSTRLEN] = "";
     if (address->family == AF_INET)
         inet_ntop(AF_INET, &reinterpret_cast<sockaddr_in*>(&address->addr)->sin_addr, text, sizeof(text));
@@ -40,6 +47,7 @@ curl_socket_t OpenSocket(void* client, curlsocktype, curl_sockaddr* address)
 int BeforeRequest(void* client, char* primaryIp, char*, int, int)
 {
     Request& request = *static_cast<Request*>(client);
+    request.lookingUp = false;
     // Name resolution and the connect are not reported by libcurl for a reused connection: the
     // notices are given in their order before the request goes out.
     const QByteArray text(primaryIp ? primaryIp : "");
@@ -265,6 +273,13 @@ DWORD ConfigureTransfer(Request& request)
     request.headerList = list;
     TALUVO_SET(CURLOPT_HTTPHEADER, list);
 
+    // A lookup given up (a close, the connect time-out) must not hold the one thread of every
+    // transfer until the system resolver gives up too, which takes its own time-out (up to minutes
+    // with a name server that never answers): libcurl leaves the lookup's thread to end alone
+    // instead of waiting for it, and the transfers' thread traces each one it leaves.
+    TALUVO_SET(CURLOPT_QUICK_EXIT, 1L);
+    TALUVO_SET(CURLOPT_RESOLVER_START_FUNCTION, LookupStarts);
+    TALUVO_SET(CURLOPT_RESOLVER_START_DATA, &request);
     TALUVO_SET(CURLOPT_OPENSOCKETFUNCTION, OpenSocket);
     TALUVO_SET(CURLOPT_OPENSOCKETDATA, &request);
     TALUVO_SET(CURLOPT_PREREQFUNCTION, BeforeRequest);

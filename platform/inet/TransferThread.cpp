@@ -10,6 +10,7 @@
 #include "platform/inet/CurlErrors.h"
 
 #include <algorithm>
+#include <atomic>
 #include <system_error>
 #include <thread>
 #include <utility>
@@ -30,6 +31,7 @@ struct Transfers {
     CURLM* multi = nullptr; // kept for the life of the process: its connections are reused
     std::vector<std::shared_ptr<Request>> incoming;
     bool running = false;
+    std::atomic<int> lookupsLeft { 0 }; // lookups given up whose threads were left to end alone
 };
 
 Transfers& TheTransfers()
@@ -88,12 +90,34 @@ void Begin(CURLM* multi, Request& request)
         Fail(request, ERROR_INTERNET_INTERNAL_ERROR);
 }
 
+// A lookup still running when its transfer ends is given up: libcurl leaves its thread to end
+// alone when the system resolver does (see ConfigureTransfer). Each one is traced.
+void LeaveLookup(Request& request)
+{
+    if (!std::exchange(request.lookingUp, false))
+        return;
+    const int left = ++TheTransfers().lookupsLeft;
+    if (Traced(kTraceErrors))
+        Trace(kTraceErrors,
+            QStringLiteral("WinInet - The lookup of \"%1\" was given up; its thread ends alone (%2 so far).\n")
+                .arg(request.host)
+                .arg(left));
+}
+
+// Takes a transfer out of the multi handle, which ends it.
+void RemoveFromMulti(CURLM* multi, Request& request)
+{
+    if (!request.inMulti)
+        return;
+    LeaveLookup(request);
+    CurlOk(curl_multi_remove_handle(multi, request.easy), "curl_multi_remove_handle");
+    request.inMulti = false;
+}
+
 // A closed request's transfer ends and its resources go.
 void Retire(CURLM* multi, Request& request)
 {
-    if (request.inMulti)
-        CurlOk(curl_multi_remove_handle(multi, request.easy), "curl_multi_remove_handle");
-    request.inMulti = false;
+    RemoveFromMulti(multi, request);
     curl_easy_cleanup(std::exchange(request.easy, nullptr));
     curl_slist_free_all(std::exchange(request.headerList, nullptr));
     KeepBody(request);
@@ -111,6 +135,12 @@ void Finished(CURLMsg* message)
     CurlOk(curl_easy_getinfo(request->easy, CURLINFO_SSL_VERIFYRESULT, &verify),
         "curl_easy_getinfo(CURLINFO_SSL_VERIFYRESULT)");
     const CURLcode code = message->data.result;
+    // A failed lookup has ended; a transfer that ended any other way while looking up (its connect
+    // time-out) gave its lookup up.
+    if (code == CURLE_COULDNT_RESOLVE_HOST)
+        request->lookingUp = false;
+    else
+        LeaveLookup(*request);
     std::lock_guard<std::mutex> guard(request->lock);
     request->ended = true;
     if (code == CURLE_OK) {
@@ -144,11 +174,9 @@ void Serve(CURLM* multi, Request& request, Clock::time_point now, milliseconds& 
                 wait = std::min(wait, std::chrono::duration_cast<milliseconds>(held - now) + milliseconds(1));
         }
     }
-    if (stopTransfer) {
-        // Failed (or timed out): the transfer stops now.
-        CurlOk(curl_multi_remove_handle(multi, request.easy), "curl_multi_remove_handle");
-        request.inMulti = false;
-    }
+    // Failed (or timed out): the transfer stops now.
+    if (stopTransfer)
+        RemoveFromMulti(multi, request);
     if (resume && !CurlOk(curl_easy_pause(request.easy, CURLPAUSE_CONT), "curl_easy_pause"))
         Fail(request, ERROR_INTERNET_INTERNAL_ERROR);
 }

@@ -103,9 +103,17 @@ bool IsSafeAddressArgument(const QString& address)
     return !address.isEmpty() && !address.startsWith(QLatin1Char('-'));
 }
 
+bool IsWebAddress(const QString& address)
+{
+    for (const QLatin1String scheme : { QLatin1String("http://"), QLatin1String("https://") })
+        if (address.startsWith(scheme, Qt::CaseInsensitive) && address.size() > scheme.size())
+            return true;
+    return false;
+}
+
 int OpenUrl(const QString& address)
 {
-    if (!IsSafeAddressArgument(address))
+    if (!IsWebAddress(address))
         return SE_ERR_NOASSOC;
     if (OfferToHook({ RequestKind::OpenUrl, { address } }))
         return SE_SUCCESS;

@@ -19,9 +19,13 @@ constexpr int SE_SUCCESS = 33;
 // does not start with '-'.
 bool IsSafeAddressArgument(const QString& address);
 
-// Opens an address (or file) with the desktop's default handler (xdg-open); SE_SUCCESS once the
-// handler has started, SE_ERR_NOASSOC when none could be started or the address is not safe to
-// hand to it.
+// An address a browser may be given: http or https (what a check fetches; the scheme in any
+// letter case, nothing before it). Any other (file:, javascript:, data:, a desktop file, a place
+// query) would have the desktop run or show what a page or an imported file planted.
+bool IsWebAddress(const QString& address);
+
+// Opens a web address with the desktop's default handler (xdg-open); SE_SUCCESS once the handler
+// has started, SE_ERR_NOASSOC when none could be started or the address is no web address.
 int OpenUrl(const QString& address);
 
 // Opens an existing file with the desktop's handler for its type (xdg-open), as the shell's "open"

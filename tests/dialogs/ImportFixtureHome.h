@@ -32,6 +32,11 @@ public:
         WriteFile(fav + "/News.url", Shortcut("HTTP://News.Example.COM/Today?Id=A"));
         WriteFile(fav + "/Weather.url", Shortcut("https://weather.example/"));
         WriteFile(fav + "/Plain words.url", Shortcut("plain words"));
+        // Targets a shortcut may hold that are no web pages: none is listed.
+        WriteFile(fav + "/Passwords.url", Shortcut("file:///etc/passwd"));
+        WriteFile(fav + "/Tools/Launcher.url", Shortcut("file:///home/user/Downloads/evil.desktop"));
+        WriteFile(fav + "/Script.url", Shortcut("javascript:alert(document.cookie)"));
+        WriteFile(fav + "/Inline.url", Shortcut("data:text/html,<script>alert(1)</script>"));
         fs::create_directory_symlink(fav, fav + "/Loop");
 
         const std::string firefox = m_home.Path() + "/.mozilla/firefox";
@@ -48,6 +53,7 @@ public:
             "<DT><A>No address</A>\n"
             "<DT><A HREF=\"https://blog.example/Posts/First\">Same post again</A>\n"
             "<DT><A HREF=\"ftp://FILES.example/pub/\">Files</A>\n"
+            "<DT><A HREF=\"place:sort=8&amp;maxResults=10\">Recently visited</A>\n"
             "<DT><A HREF=\"https://news.example.com/Today?Id=A\"></A>\n"
             "</DL>\n");
     }
@@ -88,8 +94,7 @@ public:
     {
         return { { "First post", "https://blog.example/Posts/First" },
             { "Mixed & case", "https://user:PW@mixed.example:8080/A/B#Top" },
-            { "Same post again", "https://blog.example/Posts/First" }, { "Files", "ftp://files.example/pub/" },
-            { "", "https://news.example.com/Today?Id=A" } };
+            { "Same post again", "https://blog.example/Posts/First" }, { "", "https://news.example.com/Today?Id=A" } };
     }
 
 private:

@@ -2,6 +2,7 @@
 // listed bookmarks ticked, a group picked, Finish pressed; the stored rows read with the sqlite3
 // tool. The readers look into a prepared home folder.
 #include "tests/dialogs/ImportFixtureHome.h"
+#include "tests/engine/EngineTestSupport.h"
 #include "tests/frame/ProgramProbes.h"
 #include "tests/platform/ui/UiTestSupport.h"
 
@@ -223,6 +224,32 @@ TEST_F(ImportWizard, FavoritesTickedIntoTheChosenGroupAreStoredInListOrderWithTh
     EXPECT_EQ(Groups(), "3|News|1|1\n7|WORK|1|4");
 }
 
+TEST_F(ImportWizard, OnlyWebAddressesAreListedAndTheTraceNamesEachLeftOut)
+{
+    // The home holds shortcuts and bookmarks to files, scripts, inline documents, a desktop file,
+    // a place query and an ftp folder beside the web pages: the list shows the web pages alone.
+    m_home.Use();
+    Prepare(Group(1, "ONE", 1, 1));
+    TempDir dir;
+    for (const int source : { 0, 1 }) {
+        SCOPED_TRACE(source);
+        CTraceCapture trace(dir, "CImportPropSheet");
+        const WizardSeen seen = Run({ source, {}, 0 });
+        EXPECT_EQ(seen.rows, source == 0 ? ImportFixtureHome::FavoritesRows() : ImportFixtureHome::FirefoxRows());
+        const std::vector<std::string> leftOut = source == 0
+            ? std::vector<std::string> { "Left out \"Passwords\": \"file:///etc/passwd\"",
+                  "Left out \"Launcher\": \"file:///home/user/Downloads/evil.desktop\"",
+                  "Left out \"Script\": \"javascript:alert(document.cookie)\"",
+                  "Left out \"Inline\": \"data:text/html,<script>alert(1)</script>\"",
+                  "Left out \"Plain words\": \"plain words\"" }
+            : std::vector<std::string> { "Left out \"Files\": \"ftp://FILES.example/pub/\"",
+                  "Left out \"Recently visited\": \"place:sort=8&maxResults=10\"" };
+        for (const std::string& line : leftOut)
+            trace.Expect(line);
+    }
+    EXPECT_EQ(Pages(), "");
+}
+
 TEST_F(ImportWizard, AGroupStoredInLowerCaseIsFilledAndClearedByIdAndNeverDoubled)
 {
     m_home.Use();
@@ -231,7 +258,7 @@ TEST_F(ImportWizard, AGroupStoredInLowerCaseIsFilledAndClearedByIdAndNeverDouble
         + "INSERT INTO PAGES VALUES(2, 2, 'https://kept.example/', '', '', '', 'Kept', 1, 2, 3, 1, 60, 3, 0, 200);\n");
 
     // Without clearing: the old page stays; the same address twice is stored once.
-    WizardSeen seen = Run({ 1, { 0, 1, 2, 3, 4 }, 1 });
+    WizardSeen seen = Run({ 1, { 0, 1, 2, 3 }, 1 });
     EXPECT_EQ(seen.rows, ImportFixtureHome::FirefoxRows());
     EXPECT_EQ(seen.groups, (std::vector<std::string> { "SPORTS", "NEWS" }));
     EXPECT_EQ(seen.result, 1);
@@ -239,8 +266,8 @@ TEST_F(ImportWizard, AGroupStoredInLowerCaseIsFilledAndClearedByIdAndNeverDouble
     EXPECT_EQ(Pages(),
         "1|4|Old|https://old.example/\n2|2|Kept|https://kept.example/\n3|4|First "
         "post|https://blog.example/Posts/First\n"
-        "4|4|Mixed & case|https://user:PW@mixed.example:8080/A/B#Top\n5|4|Files|ftp://files.example/pub/\n"
-        "6|4||https://news.example.com/Today?Id=A");
+        "4|4|Mixed & case|https://user:PW@mixed.example:8080/A/B#Top\n"
+        "5|4||https://news.example.com/Today?Id=A");
 
     // With clearing: the group holds exactly the ticked bookmarks; the other group is untouched.
     seen = Run({ 1, { 3, 1 }, 1, true });
@@ -248,8 +275,8 @@ TEST_F(ImportWizard, AGroupStoredInLowerCaseIsFilledAndClearedByIdAndNeverDouble
     // The new pages never take the ids of the pages cleared away: a check of an old page that
     // ends late must not land on a new one.
     EXPECT_EQ(Pages(),
-        "2|2|Kept|https://kept.example/\n7|4|Mixed & case|https://user:PW@mixed.example:8080/A/B#Top\n"
-        "8|4|Files|ftp://files.example/pub/");
+        "2|2|Kept|https://kept.example/\n6|4|Mixed & case|https://user:PW@mixed.example:8080/A/B#Top\n"
+        "7|4||https://news.example.com/Today?Id=A");
     // Cleared with nothing ticked: the group is empty.
     seen = Run({ 1, {}, 1, true });
     EXPECT_EQ(seen.result, 1);

@@ -1,5 +1,6 @@
-// One check's owner against a page server on loopback: the cancel in each stage of a fetch, the
-// bounded wait for a cancelled worker, and a check destroyed while its worker runs.
+// One check's owner against a page server on loopback: the cancel in each stage of a fetch and in
+// the moments around it (right after the start, right after the worker decided), the bounded wait
+// for a cancelled worker, a check destroyed while its worker runs, and a context fetched twice.
 #include "engine/PageCheck.h"
 
 #include "core/WorkerThread.h"
@@ -13,6 +14,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <memory>
 
 using namespace taluvo::test;
@@ -32,7 +34,15 @@ protected:
         QJsonObject dripping { { QStringLiteral("drip"), 0.1 }, { QStringLiteral("drip_bytes"), 600 },
             { QStringLiteral("drip_after"), 8190 } };
         s_server->SetRoutes({ { QStringLiteral("/hang"), hang }, { QStringLiteral("/dripping"), dripping },
-            { QStringLiteral("/a"), Page(QStringLiteral("page a")) } });
+            { QStringLiteral("/a"), Page(QStringLiteral("page a")) },
+            { QStringLiteral("/unannounced"), Unannounced() } });
+    }
+    // A body of 3000 bytes sent without a Content-Length.
+    static QJsonObject Unannounced()
+    {
+        QJsonObject route = Page(QString(3000, QLatin1Char('u')));
+        route[QStringLiteral("no_length")] = true;
+        return route;
     }
     static void TearDownTestSuite()
     {
@@ -53,7 +63,8 @@ protected:
         taluvo::inet::WaitForRunningRequests(5000);
     }
 
-    std::unique_ptr<CPageCheck> Started(const char* path)
+    // beforeStart runs on the made worker before it starts (a test sets its hook there).
+    std::unique_ptr<CPageCheck> Started(const char* path, const std::function<void(CUpdater&)>& beforeStart = {})
     {
         auto ctx = std::make_unique<SPageCtx>();
         ctx->Reset();
@@ -65,8 +76,18 @@ protected:
         ResetEvent(m_window.finished);
         ResetEvent(m_window.connected);
         m_window.notices.clear();
+        if (beforeStart)
+            beforeStart(*check->Ctx().m_pUpdater);
         EXPECT_TRUE(check->Start());
         return check;
+    }
+
+    // Waits for the check's finished notice and its worker's end: the context holds the outcome.
+    const SPageCtx& Ended(CPageCheck& check)
+    {
+        EXPECT_EQ(taluvo::ui::WaitServingSends(m_window.finished, 30000), WAIT_OBJECT_0);
+        EXPECT_TRUE(check.CancelAndWait(10000));
+        return check.Ctx();
     }
 
     static inline TempDir* s_dir = nullptr;
@@ -158,6 +179,75 @@ TEST_F(PageCheckTest, ACheckDestroyedWhileItsWorkerRunsCancelsAndWaitsForIt)
     EXPECT_EQ(kept.m_pUpdater, nullptr);
     EXPECT_EQ(kept.m_strHtml, QStringLiteral("page a"));
     EXPECT_EQ(kept.m_iStatus, statusOrdinary);
+}
+
+TEST_F(PageCheckTest, ACancelRightAfterStartIsKept)
+{
+    // The server never answers: a cancel the worker lost would leave the check to its send time-out.
+    m_prefs.GetParam(kSendTimeout)->SetInt(3);
+    std::unique_ptr<CPageCheck> check = Started("/hang");
+    check->Cancel();
+    const SPageCtx& ctx = Ended(*check);
+    EXPECT_EQ(ctx.m_dwErrorCode.load(), 1223u);
+    EXPECT_EQ(ctx.m_iStatus, statusError);
+    EXPECT_EQ(ctx.m_dwHttpStatusCode, 0u);
+}
+
+TEST_F(PageCheckTest, ACancelAfterTheWorkerDecidedChangesNothingOfItsOutcome)
+{
+    // The worker is held right after it decided its outcome, before it wrote it: a cancel in that
+    // moment must leave the whole outcome the worker's own, never a mix of both.
+    CAutoHandle decided(CreateEvent(nullptr, TRUE, FALSE, nullptr));
+    CAutoHandle release(CreateEvent(nullptr, TRUE, FALSE, nullptr));
+    std::unique_ptr<CPageCheck> check = Started("/a", [&](CUpdater& worker) {
+        worker.SetDecidedHook([&] {
+            SetEvent(decided.Get());
+            WaitForSingleObject(release.Get(), 30000);
+        });
+    });
+    ASSERT_EQ(taluvo::ui::WaitServingSends(decided.Get(), 30000), WAIT_OBJECT_0);
+    check->Cancel();
+    EXPECT_TRUE(check->CancelRequested());
+    SetEvent(release.Get());
+    const SPageCtx& ctx = Ended(*check);
+    EXPECT_EQ(ctx.m_dwErrorCode.load(), 0u);
+    EXPECT_EQ(ctx.m_iStatus, statusOrdinary);
+    EXPECT_EQ(ctx.m_dwHttpStatusCode, 200u);
+    EXPECT_EQ(ctx.m_strHtml, QStringLiteral("page a"));
+}
+
+TEST_F(PageCheckTest, AContextFetchedAgainForgetsTheLengthAnnouncedBefore)
+{
+    // A page dialog downloads into the same context again: the second body announces no length,
+    // so its progress is kilobytes read, not a percentage of the first body's length.
+    SPageCtx kept;
+    kept.Reset();
+    kept.m_hNotifyWnd = m_window.m_hWnd;
+    CPageCheck check(kept);
+    const auto fetch = [&](const char* path) {
+        check.MakeWorker(m_session, s_server->Url(QString::fromLatin1(path)), &m_prefs);
+        ResetEvent(m_window.finished);
+        m_window.notices.clear();
+        EXPECT_TRUE(check.Start());
+        EXPECT_EQ(taluvo::ui::WaitServingSends(m_window.finished, 30000), WAIT_OBJECT_0);
+        std::vector<SCheckNotice> reading;
+        for (LPARAM n : m_window.notices)
+            if (ReadNotice(n).state == stateReadingData)
+                reading.push_back(ReadNotice(n));
+        return reading;
+    };
+    const std::vector<SCheckNotice> announced = fetch("/a");
+    ASSERT_FALSE(announced.empty());
+    EXPECT_TRUE(announced.back().percent);
+    EXPECT_EQ(announced.back().amount, 100);
+    const std::vector<SCheckNotice> unannounced = fetch("/unannounced");
+    EXPECT_EQ(kept.m_dwErrorCode.load(), 0u);
+    EXPECT_EQ(kept.m_strHtml.size(), 3000);
+    ASSERT_FALSE(unannounced.empty());
+    for (const SCheckNotice& notice : unannounced) {
+        EXPECT_FALSE(notice.percent);
+        EXPECT_EQ(notice.amount, 2); // 3000 units are two whole kilobytes
+    }
 }
 
 } // namespace

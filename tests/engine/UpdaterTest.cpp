@@ -421,10 +421,10 @@ TEST_F(UpdaterTest, CancelEndsWith1223)
     s_server->SetRoutes({ { QStringLiteral("/hang"), hang } });
     const Outcome cancelled
         = Check(s_server->Url(QStringLiteral("/hang")), kNoChecksum, kNoTime, [this](SPageCtx& ctx) {
-              // Once the fetch is under way, cancel as the cancel command does it.
+              // Once the fetch is under way, cancel as a check's owner does it: ask the worker,
+              // wake its wait.
               ASSERT_EQ(taluvo::ui::WaitServingSends(m_window.connected, 10000), WAIT_OBJECT_0);
-              ctx.m_bCancelled = TRUE;
-              ctx.m_dwErrorCode = ERROR_CANCELLED;
+              ASSERT_TRUE(ctx.m_pUpdater->AskCancel());
               SetEvent(ctx.m_hSignalEvent);
           });
     EXPECT_EQ(cancelled.status, statusError);
@@ -483,6 +483,37 @@ TEST_F(UpdaterTest, ConstructorRefusesBadArguments)
     EXPECT_NO_THROW(CUpdater(m_session, &ctx, QStringLiteral("http://a/") + QString(2075, QLatin1Char('b')), &m_prefs));
     ctx.m_hNotifyWnd = nullptr;
     EXPECT_THROW(CUpdater(m_session, &ctx, QStringLiteral("http://a/"), &m_prefs), CFailException);
+}
+
+TEST(ReadingNotice, ProgressIsAWholePercentCutTo16BitsOrKilobytes)
+{
+    struct Case {
+        int64_t units;
+        DWORD length;
+        bool percent;
+        int amount; // as the receiver reads it: 15 bits of a percentage
+    };
+    const Case cases[] = {
+        { 0, 1000, true, 0 },
+        { 29, 100, true, 29 }, // whole numbers: no 28.999... cut to 28
+        { 1000, 1000, true, 100 },
+        { 2500, 1000, true, 250 },
+        // A body far longer than announced: the percentage is cut to 16 bits, whose top bit the
+        // mark then takes.
+        { 70000, 100, true, 70000 & 0x7FFF },
+        { 3'000'000'000, 1, true, static_cast<int>((300'000'000'000 & 0xFFFF) & 0x7FFF) },
+        { INT64_MAX, 1, true, static_cast<int>((static_cast<uint64_t>(INT64_MAX) * 100) & 0x7FFF) },
+        { 1023, 0, false, 0 },
+        { 5 * 1024 + 1, 0, false, 5 },
+        { int64_t { 70000 } * 1024, 0, false, 70000 & 0xFFFF },
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.units << " of " << c.length);
+        const SCheckNotice notice = ReadNotice(ReadingNotice(c.units, c.length));
+        EXPECT_EQ(notice.state, stateReadingData);
+        EXPECT_EQ(notice.percent, c.percent);
+        EXPECT_EQ(notice.amount, c.amount);
+    }
 }
 
 } // namespace

@@ -62,6 +62,15 @@ protected:
         });
     }
     std::string Stored() { return Sqlite(DatabasePath(), "SELECT id, status, errorCode FROM PAGES ORDER BY id;"); }
+    // The one message that names the addresses no browser was given, as the test's box hook saw it.
+    static QString NotOpened(const std::vector<std::string>& addresses)
+    {
+        QString text
+            = QStringLiteral("Error: Only web addresses (http and https) are opened in the browser. Not opened:");
+        for (const std::string& address : addresses)
+            text += QLatin1Char('\n') + QString::fromStdString(address);
+        return text;
+    }
 
     TempDir m_dir;
     std::unique_ptr<PageServer> m_server;
@@ -304,8 +313,9 @@ TEST_F(CheckCommands, APageStaysNewUnlessItsBrowserReallyStarted)
         ->SetString(QStringLiteral("\"") + QString::fromStdString(recorder) + QStringLiteral("\" --new-window"));
     open(u"1,2,x");
     ASSERT_EQ(m_messages.size(), 3u);
-    for (const QString& message : m_messages)
-        EXPECT_EQ(message, QStringLiteral("Error: Unable to open web page in browser."));
+    EXPECT_EQ(m_messages[0], QStringLiteral("Error: Unable to open web page in browser."));
+    EXPECT_EQ(m_messages[1], QStringLiteral("Error: Unable to open web page in browser."));
+    EXPECT_EQ(m_messages[2], NotOpened({ "-new-instance" }));
     EXPECT_EQ(Sqlite(DatabasePath(), "SELECT id, status FROM PAGES ORDER BY id;"), "1|1\n2|1");
     EXPECT_EQ(TREE_GET_STATUS(m_frame.m_mainTree.GetItemData(m_frame.FindPage(1, 1))), statusNew);
 
@@ -315,6 +325,44 @@ TEST_F(CheckCommands, APageStaysNewUnlessItsBrowserReallyStarted)
         ReadArgv(m_dir.File("browser.out")), (std::vector<std::string> { recorder, "--new-window", "http://one/" }));
     EXPECT_EQ(Sqlite(DatabasePath(), "SELECT id, status FROM PAGES ORDER BY id;"), "1|3\n2|1");
     EXPECT_EQ(m_messages.size(), 3u);
+}
+
+TEST_F(CheckCommands, OnlyWebAddressesReachABrowserAndTheOthersAreNamedOnce)
+{
+    // Addresses an import or a toolbar could have stored, each on a page marked New.
+    const std::string launcher = "file:///home/user/Downloads/evil.desktop";
+    ASSERT_TRUE(Start(Group(1, "G", 1, sortAlphabeticalAsc)
+        + Insert({ 1, 1, Url("/a"), "file:///etc/passwd", "1", m_now, 1, 60, 1 })
+        + Insert({ 2, 1, Url("/a"), "javascript:alert(document.cookie)", "2", m_now, 1, 60, 1 })
+        + Insert({ 3, 1, Url("/a"), launcher, "3", m_now, 1, 60, 1 })
+        + Insert({ 4, 1, Url("/a"), "HTTPS://four.example/", "4", m_now, 1, 60, 1 })));
+    g_prefs.GetParam(kBrowserResetNewStatus)->SetBool(true);
+    for (const bool defaultBrowser : { false, true }) {
+        SCOPED_TRACE(defaultBrowser ? "the desktop's default browser" : "the user's browser");
+        ASSERT_EQ(Sqlite(DatabasePath(), "UPDATE PAGES SET status = 1;"), "");
+        DesktopRequests desktop;
+        m_messages.clear();
+        g_prefs.GetParam(kUseDefaultBrowser)->SetBool(defaultBrowser);
+        g_prefs.GetParam(kUserBrowserPath)->SetString(QStringLiteral("/usr/bin/browser"));
+        // Whatever opens it: the page's menu (as a double click does), a tooltip's or popup's link.
+        Select(1, 1);
+        Command(ID_PAGE_OPEN_IN_BROWSER);
+        m_frame.SendMessage(WM_TOOLTIP_HYPERLINK, reinterpret_cast<WPARAM>(u"1,2,http://elsewhere/"));
+        // All the updated pages: the web page opens, the others are named in one message.
+        Command(ID_TOOLS_OPEN_ALL_UPDATED);
+        EXPECT_EQ(m_messages,
+            (std::vector<QString> { NotOpened({ "file:///etc/passwd" }),
+                NotOpened({ "javascript:alert(document.cookie)" }),
+                NotOpened({ "file:///etc/passwd", "javascript:alert(document.cookie)", launcher }) }));
+        // What the desktop was asked to start: the one web address.
+        std::vector<QStringList> started = desktop.Of(RequestKind::RunProgram);
+        for (const QStringList& opened : desktop.Of(RequestKind::OpenUrl))
+            started.push_back(opened);
+        ASSERT_EQ(started.size(), 1u);
+        EXPECT_EQ(started[0].back(), QStringLiteral("HTTPS://four.example/"));
+        // Only the page that opened lost its New mark.
+        EXPECT_EQ(Sqlite(DatabasePath(), "SELECT id, status FROM PAGES ORDER BY id;"), "1|1\n2|1\n3|1\n4|3");
+    }
 }
 
 TEST_F(CheckCommands, ABrowserPathWithBlanksIsOneProgramAndAnyOtherSettingACommandLine)

@@ -131,11 +131,12 @@ TEST_F(FileCommands, ImportedPagesTakeTheirPlacesInTheGroupsTheTreeShows)
     m_home.Use();
     ASSERT_TRUE(Start(Group(1, "ALPHA", 1, 1) + Group(2, "OTHER", 1, 1) + Page(1, 1, "Echo")));
     Select(2);
-    // "First post" and "Files" into the first group listed, ALPHA, whatever the selection.
-    Import({ 0, 3 });
+    // "First post" and "Mixed & case" into the first group listed, ALPHA, whatever the selection.
+    Import({ 0, 1 });
     EXPECT_TRUE(m_wizardRan);
     EXPECT_EQ(PageLabels(1),
-        (std::vector<QString> { QStringLiteral("Echo"), QStringLiteral("Files"), QStringLiteral("First post") }));
+        (std::vector<QString> {
+            QStringLiteral("Echo"), QStringLiteral("First post"), QStringLiteral("Mixed & case") }));
 
     // Cancelled: nothing changes, neither stored nor shown.
     const std::vector<QString> shown = PageLabels(1);
@@ -152,10 +153,10 @@ TEST_F(FileCommands, AnImportIntoAUserOrderGroupAppendsInIdOrderAndClearingKeeps
     // The user's order: Zulu before Able.
     ASSERT_TRUE(Start(Group(2, "MINE", 1, 4) + Page(2, 2, "Zulu") + Page(3, 2, "Able")));
     ASSERT_EQ(PageLabels(2), (std::vector<QString> { QStringLiteral("Zulu"), QStringLiteral("Able") }));
-    Import({ 3, 0 });
+    Import({ 1, 0 });
     EXPECT_EQ(PageLabels(2),
-        (std::vector<QString> {
-            QStringLiteral("Zulu"), QStringLiteral("Able"), QStringLiteral("First post"), QStringLiteral("Files") }));
+        (std::vector<QString> { QStringLiteral("Zulu"), QStringLiteral("Able"), QStringLiteral("First post"),
+            QStringLiteral("Mixed & case") }));
     EXPECT_EQ(StoredOrder(2), "2,3,4,5");
 
     Import({ 1 }, true);

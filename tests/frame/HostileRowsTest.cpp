@@ -1,5 +1,6 @@
 // Rows a hostile page, file or program could have left in the database: a description with line
-// breaks must not forge entries of the update log, and a group with a sort type the tree does not
+// breaks must not forge entries of the update log, a browser address the alert command would read
+// as an option runs nothing, and a group with a sort type the tree does not
 // know must not have its pages fetched for results that could be neither stored nor shown.
 #include "tests/frame/CheckTestSupport.h"
 
@@ -72,6 +73,24 @@ TEST_F(HostileRows, ALineBreakInADescriptionForgesNoLogEntry)
     for (char c : entry)
         lines += c == '\n';
     EXPECT_EQ(lines, 4u) << entry;
+}
+
+TEST_F(HostileRows, AnAddressTheAlertCommandWouldReadAsAnOptionRunsNothing)
+{
+    // Both pages become New at their check; the alert command gets each browser address as %1.
+    ASSERT_TRUE(Start(Group(1, "G", 1, sortAlphabeticalAsc)
+        + Insert({ 1, 1, Url("/a"), "--output=/home/user/.profile", "dash", m_now - 600 })
+        + Insert({ 2, 1, Url("/b"), "http://fine.example/", "fine", m_now - 600 })
+        + "UPDATE PAGES SET checkSum = 1;\n"));
+    g_prefs.GetParam(kRunCmdEnable)->SetBool(true);
+    g_prefs.GetParam(kRunCmdText)->SetString(QStringLiteral("/usr/bin/notify %1"));
+    DesktopRequests desktop;
+
+    m_frame.SendMessage(WM_TIMER, g_iIntervalTimerId);
+    ASSERT_TRUE(WaitForChecks(m_frame));
+    ASSERT_EQ(Sqlite(DatabasePath(), "SELECT id, status FROM PAGES ORDER BY id;"), "1|1\n2|1");
+    EXPECT_EQ(desktop.Of(taluvo::shell::RequestKind::RunProgram),
+        (std::vector<QStringList> { { QStringLiteral("/usr/bin/notify"), QStringLiteral("http://fine.example/") } }));
 }
 
 TEST_F(HostileRows, PagesOfAGroupWithAnUnknownSortTypeAreLeftAloneAndTheTraceSaysWhy)

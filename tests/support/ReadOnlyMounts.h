@@ -4,17 +4,14 @@
 // process's TALUVO_HOME, so it sees what the test prepared there.
 #pragma once
 
+#include "tests/support/PrivateNamespace.h"
+
 #include <string>
 #include <vector>
 
 namespace taluvo::test {
 
-enum class ReadOnlyRun {
-    Child, // this is the child: the paths are read-only now, go on with the test
-    Passed, // the child ran the test and it passed
-    Failed, // the child ran the test and it failed (its output is given)
-    NotPermitted, // this system allows no private mount namespace: skip the test
-};
+using ReadOnlyRun = NamespaceRun;
 
 // Whether this process is such a child (the test's preparations are done already).
 bool IsReadOnlyChild();

@@ -96,6 +96,14 @@ TestCertificate MakeCertificate(const std::string& folder, const std::string& na
     return result;
 }
 
+QByteArray Pattern(int size)
+{
+    QByteArray bytes(size, '\0');
+    for (int i = 0; i < size; ++i)
+        bytes[i] = static_cast<char>((i * 7 + i / 251) % 256);
+    return bytes;
+}
+
 int RefusedPort()
 {
     // Bind a port and close it again: nothing listens there afterwards.

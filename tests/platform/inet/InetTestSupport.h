@@ -42,6 +42,9 @@ struct TestCertificate {
 };
 TestCertificate MakeCertificate(const std::string& folder, const std::string& name, const std::string& altNames);
 
+// The bytes test_servers.py sends for a body of the given size.
+QByteArray Pattern(int size);
+
 // A port nothing listens on.
 int RefusedPort();
 

@@ -21,14 +21,6 @@ using namespace std::chrono_literals;
 
 namespace {
 
-QByteArray Pattern(int size)
-{
-    QByteArray bytes(size, '\0');
-    for (int i = 0; i < size; ++i)
-        bytes[i] = static_cast<char>((i * 7 + i / 251) % 256);
-    return bytes;
-}
-
 std::vector<qsizetype> Sizes(const FetchResult& result)
 {
     std::vector<qsizetype> sizes;

@@ -81,6 +81,48 @@ TEST(Launch, HookedRequestsStartNothing)
     EXPECT_EQ(seen[1].kind, taluvo::shell::RequestKind::OpenUrl);
 }
 
+TEST(Launch, OnlyWebAddressesReachTheDesktopOpener)
+{
+    // A stand-in xdg-open that records what it was given, first on the search path.
+    TempDir dir;
+    WriteArgvRecorder(dir.File("xdg-open"), dir.File("opened"));
+    const char* oldPath = std::getenv("PATH");
+    const std::string savedPath = oldPath ? oldPath : "";
+    setenv("PATH", (dir.Path() + ":" + savedPath).c_str(), 1);
+
+    const struct {
+        const char* address;
+        bool web;
+    } cases[] = {
+        { "http://example.com/a b", true },
+        { "HTTPS://Example.com/", true },
+        { "file:///etc/passwd", false },
+        { "file:///home/user/evil.desktop", false },
+        { "javascript:alert(1)", false },
+        { "data:text/html,<script>alert(1)</script>", false },
+        { "place:sort=8&maxResults=10", false },
+        { "ftp://files.example/", false },
+        { "-http://example.com/", false },
+        { " http://example.com/", false },
+        { "http://", false },
+        { "http:example.com", false },
+        { "", false },
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.address);
+        const QString address = QString::fromUtf8(c.address);
+        EXPECT_EQ(taluvo::shell::IsWebAddress(address), c.web);
+        if (c.web)
+            continue;
+        EXPECT_EQ(taluvo::shell::OpenUrl(address), taluvo::shell::SE_ERR_NOASSOC);
+    }
+    // What the opener got is the one web address opened after all the others were refused.
+    EXPECT_EQ(taluvo::shell::OpenUrl(QStringLiteral("https://example.com/?q=1")), taluvo::shell::SE_SUCCESS);
+    EXPECT_EQ(
+        ReadArgv(dir.File("opened")), (std::vector<std::string> { dir.File("xdg-open"), "https://example.com/?q=1" }));
+    setenv("PATH", savedPath.c_str(), 1);
+}
+
 TEST(Launch, WinExecSplitsTheLineAndReportsFailuresBelow32)
 {
     std::vector<QStringList> seen;

@@ -185,6 +185,11 @@ TEST_F(UiTreeView, AnItemIsOneRowWhateverItsTextHolds)
     EXPECT_EQ(forgedRect.bottom - forgedRect.top, plainRect.bottom - plainRect.top);
     EXPECT_TRUE(tree.SetItemText(plain, QStringLiteral("two\nlines")));
     EXPECT_EQ(Widget()->topLevelItem(0)->text(0), QStringLiteral("two lines"));
+    // Direction controls a title planted turn nothing of the row shown; the item keeps them.
+    const QString turned = QStringLiteral("RTL \u202Etxt.exe\u202C");
+    EXPECT_TRUE(tree.SetItemText(plain, turned));
+    EXPECT_EQ(Text(plain), turned);
+    EXPECT_EQ(Widget()->topLevelItem(0)->text(0), QStringLiteral("RTL  txt.exe "));
 }
 
 TEST_F(UiTreeView, ImagesAndOverlay)
