@@ -309,6 +309,7 @@ TEST_F(UiTreeView, MovedItemsKeepTheirHandlesAndTheSelection)
 {
     const HTREEITEM group = Add(QStringLiteral("group"), 0x01000001, TVI_ROOT, TVI_LAST, 0, 1);
     std::vector<HTREEITEM> items;
+    items.reserve(5);
     for (int i = 0; i < 5; ++i)
         items.push_back(Add(QString(QLatin1Char('a' + i)), 100 + i, group, TVI_LAST, 10 + i % 4, 10 + i % 4, i % 2));
     ASSERT_TRUE(tree.SelectItem(items[2]));
