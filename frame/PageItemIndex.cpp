@@ -20,17 +20,31 @@ WORD IdOf(DWORD_PTR data)
     return static_cast<WORD>(data & 0xFFFF);
 }
 
+bool IsRootWithId(const CTreeViewCtrl& tree, HTREEITEM hItem, WORD nId)
+{
+    DWORD_PTR data = 0;
+    return hItem && ItemData(tree, hItem, data) && IdOf(data) == nId && !tree.GetParentItem(hItem);
+}
+
 } // namespace
 
 bool CPageItemIndex::Holds(HTREEITEM hItem, WORD nGroupId, WORD nPageId) const
 {
     DWORD_PTR data = 0;
-    if (!ItemData(m_tree, hItem, data) || IdOf(data) != nPageId)
-        return false;
-    const HTREEITEM hGroup = m_tree.GetParentItem(hItem);
-    DWORD_PTR groupData = 0;
-    return hGroup && !m_tree.GetParentItem(hGroup) && ItemData(m_tree, hGroup, groupData)
-        && IdOf(groupData) == nGroupId;
+    return ItemData(m_tree, hItem, data) && IdOf(data) == nPageId
+        && IsRootWithId(m_tree, m_tree.GetParentItem(hItem), nGroupId);
+}
+
+HTREEITEM CPageItemIndex::FindGroup(WORD nGroupId)
+{
+    auto found = m_groups.find(nGroupId);
+    if (found != m_groups.end() && IsRootWithId(m_tree, found->second, nGroupId))
+        return found->second;
+    m_groups.clear();
+    for (HTREEITEM hGroup = m_tree.GetRootItem(); hGroup; hGroup = m_tree.GetNextSiblingItem(hGroup))
+        m_groups.try_emplace(IdOf(m_tree.GetItemData(hGroup)), hGroup);
+    found = m_groups.find(nGroupId);
+    return found == m_groups.end() ? nullptr : found->second;
 }
 
 HTREEITEM CPageItemIndex::Find(WORD nGroupId, WORD nPageId)
@@ -39,21 +53,19 @@ HTREEITEM CPageItemIndex::Find(WORD nGroupId, WORD nPageId)
     if (found != m_items.end() && Holds(found->second, nGroupId, nPageId))
         return found->second;
     // Only the first group with this id is searched, as the walk does; its pages are indexed anew
-    // on the way, so a miss costs no more than the walk did.
-    for (HTREEITEM hGroup = m_tree.GetRootItem(); hGroup; hGroup = m_tree.GetNextSiblingItem(hGroup)) {
-        if (IdOf(m_tree.GetItemData(hGroup)) != nGroupId)
+    // on the way, so a miss costs no more than a walk of the group.
+    const HTREEITEM hGroup = FindGroup(nGroupId);
+    if (!hGroup)
+        return nullptr;
+    HTREEITEM hFound = nullptr;
+    std::unordered_set<WORD> seen;
+    for (HTREEITEM hPage = m_tree.GetChildItem(hGroup); hPage; hPage = m_tree.GetNextSiblingItem(hPage)) {
+        const WORD id = IdOf(m_tree.GetItemData(hPage));
+        if (!seen.insert(id).second)
             continue;
-        HTREEITEM hFound = nullptr;
-        std::unordered_set<WORD> seen;
-        for (HTREEITEM hPage = m_tree.GetChildItem(hGroup); hPage; hPage = m_tree.GetNextSiblingItem(hPage)) {
-            const WORD id = IdOf(m_tree.GetItemData(hPage));
-            if (!seen.insert(id).second)
-                continue;
-            m_items[Key(nGroupId, id)] = hPage;
-            if (id == nPageId)
-                hFound = hPage;
-        }
-        return hFound;
+        m_items[Key(nGroupId, id)] = hPage;
+        if (id == nPageId)
+            hFound = hPage;
     }
-    return nullptr;
+    return hFound;
 }

@@ -2,9 +2,11 @@
 // up; walking the tree for it made each notice cost as much as the tree is large. The index answers
 // what the walk answers (the first root item with the group's id, in it the first child with the
 // page's id) and checks each answer against the tree before giving it, so items added, deleted or
-// moved behind its back never yield a wrong item: a stale or missing entry walks the tree as before
-// and indexes the group's pages on the way. Ids are primary keys of GROUPS and PAGES, so an item
-// that still carries the ids under a group of that id is the walk's answer.
+// changed behind its back never yield a wrong item: a stale or missing entry walks the group's
+// pages and indexes them on the way, and a stale or missing group walks the root items once and
+// indexes every group. Items keep their handles when they move, so a move leaves the index as it
+// is. Ids are primary keys of GROUPS and PAGES, so an item that still carries the ids under a
+// group of that id is the walk's answer.
 #pragma once
 
 #include "platform/base/WinTypes.h"
@@ -27,7 +29,10 @@ private:
     static uint32_t Key(WORD nGroupId, WORD nPageId) { return (uint32_t { nGroupId } << 16) | nPageId; }
     // True when the item still is the page's item under a root item of the group.
     bool Holds(HTREEITEM hItem, WORD nGroupId, WORD nPageId) const;
+    // The first root item with the group's id, or null.
+    HTREEITEM FindGroup(WORD nGroupId);
 
     CTreeViewCtrl& m_tree;
     std::unordered_map<uint32_t, HTREEITEM> m_items;
+    std::unordered_map<WORD, HTREEITEM> m_groups;
 };

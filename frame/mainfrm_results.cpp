@@ -140,18 +140,13 @@ bool CMainFrame::StoreFinishedCheck(SPageCtx& ctx, HTREEITEM hItem, QString& url
     AUTO_DB_LOCKER();
     try {
         const DWORD_PTR groupData = m_mainTree.GetItemData(hGroup);
-        const WORD nGroupId = TREE_GET_ID(groupData);
         const bool byStatus = TREE_GET_SORT_TYPE(groupData) == sortStatus;
-        // In a group sorted by status: the last item of each status, as stored before this result.
+        // In a group sorted by status: the last item of each status before this result. Each item's
+        // data holds its page's status as its row was last read, so no row is read again here.
         HTREEITEM lastOfStatus[statusUnknown + 1] = {};
         if (byStatus) {
             for (HTREEITEM page = m_mainTree.GetChildItem(hGroup); page; page = m_mainTree.GetNextSiblingItem(page)) {
-                CSqlBuffer sql;
-                CSqlQuery row = m_db.runQuery(sql.format("SELECT * FROM PAGES WHERE groupId = %d and id = %d",
-                    static_cast<int>(nGroupId), static_cast<int>(TREE_GET_ID(m_mainTree.GetItemData(page)))));
-                if (row.eof())
-                    continue;
-                const int status = row.getIntField("status", 0);
+                const int status = TREE_GET_STATUS(m_mainTree.GetItemData(page));
                 if (status >= statusNew && status <= statusUnknown)
                     lastOfStatus[status] = page;
             }
@@ -182,21 +177,9 @@ bool CMainFrame::StoreFinishedCheck(SPageCtx& ctx, HTREEITEM hItem, QString& url
             if (lastOfStatus[s])
                 place = lastOfStatus[s];
 
-        // The copy takes the whole label and the overlay (a disabled page's mark) with it.
-        const QString text = ItemLabel(hItem);
-        int image = 0;
-        int selectedImage = 0;
-        m_mainTree.GetItemImage(hItem, image, selectedImage);
-        const UINT overlay = m_mainTree.GetItemState(hItem, TVIS_OVERLAYMASK);
-        const DWORD_PTR data = m_mainTree.GetItemData(hItem);
-        const bool selected = m_mainTree.GetSelectedItem() == hItem;
-        HTREEITEM moved = m_mainTree.InsertItem(TVIF_TEXT | TVIF_IMAGE | TVIF_SELECTEDIMAGE | TVIF_PARAM | TVIF_STATE,
-            text, image, selectedImage, overlay, TVIS_OVERLAYMASK, static_cast<LPARAM>(data), hGroup, place);
-        if (!moved)
-            return true;
-        if (selected)
-            m_mainTree.SelectItem(moved);
-        m_mainTree.DeleteItem(hItem);
+        // The item itself moves (nothing when it stands there already): its handle, label, overlay and
+        // selection stay with it.
+        m_mainTree.MoveItem(hItem, place);
         return true;
     } catch (const CSqlException& e) {
         if (e.lockedByAnother())

@@ -29,11 +29,10 @@ double FieldKb(const std::string& text, const char* name)
     return std::atof(text.c_str() + at + key.size() - 1);
 }
 
-} // namespace
-
-double ProcessCpuMs(pid_t pid)
+// User and system CPU in ms from a stat file of /proc (a process's or one of its threads').
+double StatCpuMs(const std::string& path)
 {
-    std::ifstream file(ProcFile(pid, "stat"));
+    std::ifstream file(path);
     std::string text((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
     const size_t close = text.rfind(')');
     if (close == std::string::npos)
@@ -49,6 +48,18 @@ double ProcessCpuMs(pid_t pid)
             stime = std::stoull(field);
     }
     return static_cast<double>(utime + stime) * 1000.0 / static_cast<double>(sysconf(_SC_CLK_TCK));
+}
+
+} // namespace
+
+double ProcessCpuMs(pid_t pid)
+{
+    return StatCpuMs(ProcFile(pid, "stat"));
+}
+
+double ThreadCpuMs(pid_t pid, pid_t tid)
+{
+    return StatCpuMs(ProcFile(pid, ("task/" + std::to_string(tid) + "/stat").c_str()));
 }
 
 SProcessMemory ProcessMemory(pid_t pid)

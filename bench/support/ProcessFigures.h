@@ -17,6 +17,8 @@ using Clock = std::chrono::steady_clock;
 
 // User and system CPU of the process in ms, its ended threads included; -1 once it is gone.
 double ProcessCpuMs(pid_t pid);
+// The same for one thread of the process (the main thread's id is the process's).
+double ThreadCpuMs(pid_t pid, pid_t tid);
 
 // The process's memory from /proc/<pid>/smaps_rollup, in MB. Pss divides each shared page among
 // the processes that map it; the file-backed part of the resident set is mostly shared libraries.

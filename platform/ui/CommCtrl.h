@@ -192,6 +192,11 @@ constexpr UINT TVM_GETITEMSTATE = TV_FIRST + 39;
 constexpr UINT TVM_INSERTITEM = TV_FIRST + 50;
 constexpr UINT TVM_GETITEM = TV_FIRST + 62;
 constexpr UINT TVM_SETITEM = TV_FIRST + 63;
+// The layer's own: Windows' tree can only insert and delete. Moves the item wParam names, with its
+// subtree, among its siblings to after the sibling lParam names (or TVI_FIRST, TVI_LAST); the item
+// keeps its handle, its data and the selection. FALSE for a stale item or a place that is not one
+// of its siblings.
+constexpr UINT TVM_MOVEITEM = TV_FIRST + 200;
 
 constexpr UINT TVN_FIRST = static_cast<UINT>(-400);
 constexpr UINT TVN_SELCHANGING = TVN_FIRST - 50;
@@ -291,6 +296,11 @@ public:
         return static_cast<BOOL>(SendMessage(TVM_DELETEITEM, 0, reinterpret_cast<LPARAM>(item)));
     }
     BOOL DeleteAllItems() { return DeleteItem(TVI_ROOT); }
+    BOOL MoveItem(HTREEITEM item, HTREEITEM insertAfter)
+    {
+        return static_cast<BOOL>(
+            SendMessage(TVM_MOVEITEM, reinterpret_cast<WPARAM>(item), reinterpret_cast<LPARAM>(insertAfter)));
+    }
     BOOL Expand(HTREEITEM item, UINT code = TVE_EXPAND)
     {
         return static_cast<BOOL>(SendMessage(TVM_EXPAND, code, reinterpret_cast<LPARAM>(item)));

@@ -120,6 +120,35 @@ TEST_F(SchedulerTest, DuePagesAreQueuedOldestFirstAndTheFirstStarts)
     EXPECT_TRUE(m_lists.m_ctxsPending.empty());
 }
 
+TEST_F(SchedulerTest, DuePagesOfAllGroupsComeGroupByGroupOldestFirst)
+{
+    const uint32_t now = 1800000000;
+    // Groups in their table's order whatever order they were added in; a group of a sort type the
+    // tree does not know is left alone, and so is a disabled one.
+    m_db.execDML("INSERT INTO GROUPS (id, title, enable, sortType) VALUES (5, 'Status', 1, 3);");
+    m_db.execDML("INSERT INTO GROUPS (id, title, enable, sortType) VALUES (3, 'User', 1, 4);");
+    m_db.execDML("INSERT INTO GROUPS (id, title, enable, sortType) VALUES (4, 'Odd', 1, 9);");
+    AddPage(30, 5, QStringLiteral("/a"), now - 100, 60);
+    AddPage(31, 5, QStringLiteral("/a"), now - 500, 60);
+    AddPage(21, 3, QStringLiteral("/a"), now - 300, 60);
+    AddPage(20, 3, QStringLiteral("/a"), now - 300, 60);
+    AddPage(22, 3, QStringLiteral("/a"), now - 10, 60); // not due
+    AddPage(19, 3, QStringLiteral("/a"), now - 300, 60); // checked at the same second as 20 and 21
+    AddPage(40, 4, QStringLiteral("/a"), now - 900, 60);
+    AddPage(25, 2, QStringLiteral("/a"), now - 900, 60);
+    AddPage(12, 1, QStringLiteral("/a"), now - 50, 30);
+    AddPage(11, 1, QStringLiteral("/hang"), now - 200, 60);
+    QueueDuePages(Source(), m_lists, now);
+    ASSERT_EQ(m_lists.m_ctxsRun.size(), 1u);
+    EXPECT_EQ(m_lists.m_ctxsRun[0]->Ctx().m_nPageId, 11);
+    EXPECT_EQ(m_lists.m_ctxsRun[0]->Ctx().m_nGroupId, 1);
+    EXPECT_EQ(PendingIds(), (std::vector<WORD> { 12, 19, 20, 21, 31, 30 }));
+    std::vector<WORD> groups;
+    for (const auto& check : m_lists.m_ctxsPending)
+        groups.push_back(check->Ctx().m_nGroupId);
+    EXPECT_EQ(groups, (std::vector<WORD> { 1, 3, 3, 3, 5, 5 }));
+}
+
 TEST_F(SchedulerTest, RowsWhoseIdsDoNotFitAreNeverQueuedAndTracedOnce)
 {
     // Cut to 16 bits, page 65546 would be checked as page 10 and its result stored in page 10's

@@ -8,11 +8,15 @@
 #include "engine/Scheduler.h"
 #include "platform/inet/WinInet.h"
 #include "platform/shell/OnlineState.h"
+#include "platform/ui/detail/Core.h"
 
 #include <net/if.h>
 #include <sys/stat.h>
 
 #include <QDateTime>
+#include <QTreeWidget>
+
+#include <map>
 
 using namespace taluvo::test;
 using taluvo::shell::RequestKind;
@@ -231,6 +235,68 @@ TEST_F(CheckCommands, AStatusSortedGroupMovesTheItemWholeWithItsOverlay)
     EXPECT_EQ(m_frame.m_mainTree.GetSelectedItem(), moved);
     EXPECT_EQ(TREE_GET_STATUS(m_frame.m_mainTree.GetItemData(moved)), statusError);
     EXPECT_EQ(m_frame.m_mainTree.GetItemState(moved, TVIS_OVERLAYMASK), INDEXTOOVERLAYMASK(1));
+}
+
+TEST_F(CheckCommands, AStatusSortedGroupKeepsItsOrderAndItsItemsAfterEveryResult)
+{
+    // Pages 2, 4, 5 and 7 have a stored checksum that their page's text does not give: their first
+    // check makes them New; every later check of /a or /b is Ordinary, and the dead port an Error.
+    const std::string dead = "http://127.0.0.1:" + std::to_string(DeadPort()) + "/";
+    ASSERT_TRUE(Start(Group(1, "G", 1, sortStatus) + Insert({ 1, 1, dead, "", "n1", m_now, 1, 60, 1 })
+        + Insert({ 2, 1, Url("/b"), "", "e1", m_now, 1, 60, 2 })
+        + Insert({ 3, 1, Url("/a"), "", "o1", m_now, 1, 60, 3 })
+        + Insert({ 4, 1, Url("/a"), "", "o2", m_now, 1, 60, 3 })
+        + Insert({ 5, 1, Url("/a"), "", "o3", m_now, 1, 60, 3 })
+        + Insert({ 6, 1, Url("/b"), "", "u1", m_now, 1, 60, 4 }) + Insert({ 7, 1, Url("/b"), "", "x", m_now, 1, 60, 3 })
+        + "UPDATE PAGES SET checkSum = 1 WHERE id IN (2, 4, 5, 7);\n"));
+    const HTREEITEM group = m_frame.FindGroup(1);
+    std::map<QString, HTREEITEM> items;
+    for (HTREEITEM item = m_frame.m_mainTree.GetChildItem(group); item;
+         item = m_frame.m_mainTree.GetNextSiblingItem(item))
+        items[m_frame.ItemLabel(item)] = item;
+    ASSERT_EQ(items.size(), 7u);
+    const QTreeWidgetItem* rows
+        = static_cast<QTreeWidget*>(taluvo::ui::detail::WidgetOf(m_frame.m_mainTree))->topLevelItem(0);
+
+    // Each page goes after the last page of its new status as the statuses stood before its
+    // result, or after the last of the statuses before that; New goes first when there is none.
+    const struct {
+        WORD page;
+        std::vector<const char*> order;
+    } steps[] = {
+        { 0, { "n1", "e1", "o1", "o2", "o3", "x", "u1" } }, // as loaded
+        { 4, { "n1", "o2", "e1", "o1", "o3", "x", "u1" } }, // New: up, after the last New
+        { 3, { "n1", "o2", "e1", "o3", "x", "o1", "u1" } }, // Ordinary: down, after the last Ordinary
+        { 3, { "n1", "o2", "e1", "o3", "x", "o1", "u1" } }, // the last Ordinary itself: stays
+        { 6, { "n1", "o2", "e1", "o3", "x", "o1", "u1" } }, // just after the last Ordinary: stays
+        { 1, { "o2", "e1", "n1", "o3", "x", "o1", "u1" } }, // Error: the first item down
+        { 5, { "o2", "o3", "e1", "n1", "x", "o1", "u1" } }, // New
+        { 4, { "o3", "e1", "n1", "x", "o1", "u1", "o2" } }, // to the last place
+        { 5, { "e1", "n1", "x", "o1", "u1", "o2", "o3" } },
+        { 7, { "x", "e1", "n1", "o1", "u1", "o2", "o3" } }, // New with no New left: first
+    };
+    for (const auto& step : steps) {
+        if (step.page) {
+            Select(1, step.page);
+            Command(ID_PAGE_CHECK_UPDATE);
+            ASSERT_TRUE(WaitForChecks(m_frame));
+            // The checked page is still selected, through the item it had.
+            EXPECT_EQ(m_frame.m_mainTree.GetSelectedItem(), m_frame.FindPage(1, step.page));
+        }
+        std::vector<QString> expected;
+        for (const char* label : step.order)
+            expected.push_back(QString::fromLatin1(label));
+        ASSERT_EQ(ChildLabels(m_frame, group), expected) << "after page " << step.page;
+        ASSERT_EQ(rows->childCount(), 7);
+        for (int row = 0; row < 7; ++row)
+            EXPECT_EQ(rows->child(row)->text(0), expected[static_cast<size_t>(row)]) << "after page " << step.page;
+        // Every page keeps the item it had at the start, which the index still finds.
+        for (const auto& [label, item] : items) {
+            EXPECT_EQ(m_frame.ItemLabel(item), label);
+            EXPECT_EQ(m_frame.FindPage(1, TREE_GET_ID(m_frame.m_mainTree.GetItemData(item))), item);
+        }
+    }
+    EXPECT_EQ(Sqlite(DatabasePath(), "SELECT id, status FROM PAGES ORDER BY id;"), "1|2\n2|2\n3|3\n4|3\n5|3\n6|3\n7|1");
 }
 
 TEST_F(CheckCommands, OpeningPagesUsesTheStoredAddressAndResetsNew)

@@ -1,5 +1,5 @@
 // The tree-view control: inserting at every place, walking, item data, texts, images and the
-// overlay, selection with its notifications, deletion and stale handles, clicks and hit tests.
+// overlay, selection with its notifications, moves, deletion and stale handles, clicks and hit tests.
 #include "tests/platform/ui/UiTestSupport.h"
 
 #include "platform/ui/CommCtrl.h"
@@ -308,6 +308,91 @@ TEST_F(UiTreeView, DeletedItemsLeaveStaleHandles)
     }
     EXPECT_EQ(tree.GetItemData(q1), 3u);
     EXPECT_EQ(tree.GetCount(), 2u);
+}
+
+TEST_F(UiTreeView, MovedItemsKeepTheirHandlesAndTheSelection)
+{
+    const HTREEITEM group = Add(QStringLiteral("group"), 0x01000001, TVI_ROOT, TVI_LAST, 0, 1);
+    std::vector<HTREEITEM> items;
+    items.reserve(5);
+    for (int i = 0; i < 5; ++i)
+        items.push_back(Add(QString(QLatin1Char('a' + i)), 100 + i, group, TVI_LAST, 10 + i % 4, 10 + i % 4, i % 2));
+    ASSERT_TRUE(tree.SelectItem(items[2]));
+    const HTREEITEM a = items[0], b = items[1], c = items[2], e = items[4];
+
+    struct Step {
+        HTREEITEM item;
+        HTREEITEM after;
+        const char* order;
+    };
+    const Step steps[] = {
+        { c, TVI_FIRST, "cabde" }, // the selected item up, to the first place
+        { c, TVI_LAST, "abdec" }, // and down to the last
+        { a, e, "bdeac" }, // after a later sibling
+        { e, b, "bedac" }, // after an earlier one
+        { e, b, "bedac" }, // already there: after its previous sibling
+        { e, e, "bedac" }, // after itself
+        { b, TVI_FIRST, "bedac" }, { c, nullptr, "bedac" }, // no place is the last one
+    };
+    for (const Step& step : steps) {
+        host.notices.clear();
+        ASSERT_TRUE(tree.MoveItem(step.item, step.after));
+        std::vector<QString> expected;
+        for (const char* letter = step.order; *letter; ++letter)
+            expected.emplace_back(QLatin1Char(*letter));
+        EXPECT_EQ(Children(group), expected) << step.order;
+        // What Qt shows row by row is the table's order, and each row answers for its item: a
+        // click on an item's label hits that item.
+        QTreeWidgetItem* rows = Widget()->topLevelItem(0);
+        ASSERT_EQ(rows->childCount(), 5);
+        for (int row = 0; row < 5; ++row)
+            EXPECT_EQ(rows->child(row)->text(0), expected[static_cast<size_t>(row)]) << step.order;
+        for (size_t i = 0; i < items.size(); ++i) {
+            EXPECT_EQ(Text(items[i]), QString(QLatin1Char('a' + static_cast<int>(i))));
+            EXPECT_EQ(tree.GetItemData(items[i]), static_cast<DWORD_PTR>(100 + i));
+            EXPECT_EQ(tree.GetItemState(items[i], TVIS_OVERLAYMASK), INDEXTOOVERLAYMASK(static_cast<UINT>(i % 2)));
+            TVHITTESTINFO hit;
+            const QPoint at = LabelPoint(items[i]);
+            hit.pt = POINT { at.x(), at.y() };
+            EXPECT_EQ(tree.HitTest(&hit), items[i]) << step.order;
+        }
+        // The selection stayed with its item, Qt's current row too, and nothing was reported.
+        EXPECT_EQ(tree.GetSelectedItem(), c);
+        EXPECT_EQ(Widget()->currentItem()->text(0), QStringLiteral("c"));
+        EXPECT_TRUE(Widget()->currentItem()->isSelected());
+        EXPECT_TRUE(host.notices.empty()) << step.order;
+    }
+
+    // Items with subtrees: a group moves with its pages, stays open or closed, and the selection
+    // inside it stays.
+    const HTREEITEM second = Add(QStringLiteral("second"), 0x01000002, TVI_ROOT, TVI_LAST, 0, 1);
+    const HTREEITEM inner = Add(QStringLiteral("inner"), 200, second);
+    const HTREEITEM third = Add(QStringLiteral("third"), 0x01000003, TVI_ROOT, TVI_LAST, 0, 1);
+    ASSERT_TRUE(tree.Expand(group, TVE_EXPAND));
+    ASSERT_TRUE(tree.Expand(second, TVE_COLLAPSE));
+    host.notices.clear();
+    ASSERT_TRUE(tree.MoveItem(group, third));
+    EXPECT_EQ(Children(nullptr), (std::vector<QString> { "second", "third", "group" }));
+    EXPECT_EQ(Widget()->topLevelItem(2)->text(0), QStringLiteral("group"));
+    EXPECT_EQ(Widget()->topLevelItem(2)->childCount(), 5);
+    EXPECT_EQ(Children(group), (std::vector<QString> { "b", "e", "d", "a", "c" }));
+    EXPECT_TRUE(tree.GetItemState(group, TVIS_EXPANDED) & TVIS_EXPANDED);
+    EXPECT_FALSE(tree.GetItemState(second, TVIS_EXPANDED) & TVIS_EXPANDED);
+    EXPECT_EQ(tree.GetSelectedItem(), c);
+    EXPECT_EQ(Widget()->currentItem()->text(0), QStringLiteral("c"));
+    EXPECT_TRUE(host.notices.empty());
+    ASSERT_TRUE(tree.MoveItem(third, TVI_FIRST));
+    EXPECT_EQ(Children(nullptr), (std::vector<QString> { "third", "second", "group" }));
+    EXPECT_EQ(tree.GetParentItem(inner), second);
+    EXPECT_EQ(Widget()->topLevelItem(1)->child(0)->text(0), QStringLiteral("inner"));
+
+    // Refused: a stale item, and a place that is not a sibling; nothing moves.
+    EXPECT_FALSE(tree.MoveItem(a, inner));
+    EXPECT_FALSE(tree.MoveItem(a, second));
+    ASSERT_TRUE(tree.DeleteItem(inner));
+    EXPECT_FALSE(tree.MoveItem(inner, TVI_FIRST));
+    EXPECT_FALSE(tree.MoveItem(a, inner));
+    EXPECT_EQ(Children(group), (std::vector<QString> { "b", "e", "d", "a", "c" }));
 }
 
 TEST_F(UiTreeView, ClicksNotifyTheParent)
