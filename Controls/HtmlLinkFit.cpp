@@ -1,6 +1,5 @@
 #include "Controls/HtmlLinkFit.h"
 
-#include <QRegularExpression>
 #include <QStringList>
 
 #include <algorithm>
@@ -10,22 +9,29 @@ namespace {
 
 const QChar kEllipsis(0x2026);
 
+// The length of the character entity ("&amp;", "&#38;") at the position, 0 when none starts there.
+qsizetype EntityLength(const QString& text, qsizetype at)
+{
+    qsizetype end = at + 1;
+    if (end < text.size() && text.at(end) == QLatin1Char('#'))
+        ++end;
+    const qsizetype nameStart = end;
+    while (end < text.size() && end - nameStart < 10 && text.at(end).isLetterOrNumber() && text.at(end).unicode() < 128)
+        ++end;
+    return end > nameStart && end < text.size() && text.at(end) == QLatin1Char(';') ? end + 1 - at : 0;
+}
+
 // A link's text in units that may not be split: a character entity, a surrogate pair or one
 // code unit.
 QStringList Units(const QString& text)
 {
-    static const QRegularExpression entity(QStringLiteral("^&#?[A-Za-z0-9]{1,10};"));
     QStringList units;
     for (qsizetype at = 0; at < text.size();) {
         qsizetype length = 1;
-        if (text.at(at) == QLatin1Char('&')) {
-            const QRegularExpressionMatch match = entity.match(
-                text, at, QRegularExpression::NormalMatch, QRegularExpression::AnchorAtOffsetMatchOption);
-            if (match.hasMatch())
-                length = match.capturedLength();
-        } else if (text.at(at).isHighSurrogate() && at + 1 < text.size() && text.at(at + 1).isLowSurrogate()) {
+        if (text.at(at) == QLatin1Char('&'))
+            length = std::max<qsizetype>(1, EntityLength(text, at));
+        else if (text.at(at).isHighSurrogate() && at + 1 < text.size() && text.at(at + 1).isLowSurrogate())
             length = 2;
-        }
         units << text.mid(at, length);
         at += length;
     }
@@ -68,16 +74,25 @@ QString FitLinkTexts(const QString& html, int room, const std::function<int(cons
 {
     if (width(html) <= room)
         return html;
-    static const QRegularExpression anchor(
-        QStringLiteral("<a\\b[^>]*>([^<]*)</a>"), QRegularExpression::CaseInsensitiveOption);
+    // Each "<a ...>text</a>" whose text holds no tag.
     std::vector<Link> links;
-    for (auto it = anchor.globalMatch(html); it.hasNext();) {
-        const QRegularExpressionMatch match = it.next();
+    for (qsizetype at = html.indexOf(QLatin1String("<a"), 0, Qt::CaseInsensitive); at >= 0;
+         at = html.indexOf(QLatin1String("<a"), at + 2, Qt::CaseInsensitive)) {
+        const QChar after = at + 2 < html.size() ? html.at(at + 2) : QChar();
+        if (after != QLatin1Char('>') && !after.isSpace())
+            continue;
+        const qsizetype open = html.indexOf(QLatin1Char('>'), at);
+        if (open < 0)
+            break;
+        const qsizetype close = html.indexOf(QLatin1Char('<'), open + 1);
+        if (close < 0 || !QStringView(html).mid(close).startsWith(QLatin1String("</a>"), Qt::CaseInsensitive))
+            continue;
         Link link;
-        link.start = match.capturedStart(1);
-        link.length = match.capturedLength(1);
-        link.units = Units(match.captured(1));
+        link.start = open + 1;
+        link.length = close - open - 1;
+        link.units = Units(html.mid(link.start, link.length));
         links.push_back(link);
+        at = close;
     }
     if (links.empty())
         return html;
