@@ -167,6 +167,9 @@ public:
     void ShowTooltipAt(POINT screenPoint, StringResourceId text, HICON icon = nullptr);
     void ShowTooltipAt(POINT screenPoint, const QString& text, IconResourceId icon, SIZE size);
     void ShowTooltipAt(POINT screenPoint, StringResourceId text, IconResourceId icon, SIZE size);
+    // The HTML with the texts of its links shortened where the tip would be wider than the
+    // virtual screen it is placed on (see FitLinkTexts); unchanged when it fits.
+    QString FitLinksToScreen(const QString& html);
     // Fading in or shown: the hide step (a fade-out, or hidden at once); otherwise nothing.
     void HideTooltip();
     // Hidden at once, without a fade.
@@ -210,6 +213,8 @@ protected:
     virtual void DrawBorder(HDC dc, HRGN region);
     void FreeTooltipBitmaps();
     HtmlTipSizes Sizes() const;
+    // The screen the tip is placed on: the virtual screen (the primary one without its metrics).
+    static RECT VirtualScreen();
 
     CHtmlRenderer m_renderer;
     CHtmlToolRegistry m_tools;

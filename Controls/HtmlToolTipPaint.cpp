@@ -3,26 +3,17 @@
 // over the backdrop) in memory before one copy to the window.
 #include "Controls/HtmlToolTip.h"
 
+#include "Controls/HtmlLinkFit.h"
+
 #include "core/DebugTracer.h"
 #include "platform/ui/Gdi.h"
 #include "platform/ui/PopupWindow.h"
 
+#include <algorithm>
+
 TRACE_MODULE("CHtmlToolTip");
 
 namespace {
-
-RECT VirtualScreen()
-{
-    const int left = GetSystemMetrics(SM_XVIRTUALSCREEN);
-    const int top = GetSystemMetrics(SM_YVIRTUALSCREEN);
-    int width = GetSystemMetrics(SM_CXVIRTUALSCREEN);
-    int height = GetSystemMetrics(SM_CYVIRTUALSCREEN);
-    if (width <= 0 || height <= 0) {
-        width = GetSystemMetrics(SM_CXSCREEN);
-        height = GetSystemMetrics(SM_CYSCREEN);
-    }
-    return RECT { left, top, left + width, top + height };
-}
 
 // A memory context with a new bitmap selected; both go with the object.
 class CMemoryCanvas {
@@ -58,6 +49,36 @@ int Height(const RECT& rect)
 }
 
 } // namespace
+
+RECT CHtmlToolTip::VirtualScreen()
+{
+    const int left = GetSystemMetrics(SM_XVIRTUALSCREEN);
+    const int top = GetSystemMetrics(SM_YVIRTUALSCREEN);
+    int width = GetSystemMetrics(SM_CXVIRTUALSCREEN);
+    int height = GetSystemMetrics(SM_CYVIRTUALSCREEN);
+    if (width <= 0 || height <= 0) {
+        width = GetSystemMetrics(SM_CXSCREEN);
+        height = GetSystemMetrics(SM_CYSCREEN);
+    }
+    return RECT { left, top, left + width, top + height };
+}
+
+QString CHtmlToolTip::FitLinksToScreen(const QString& html)
+{
+    const RECT screen = VirtualScreen();
+    const HtmlTipSizes sizes = Sizes();
+    // The text's room: the screen less the margins, an anchor strip beside the body (a tip turned
+    // to the left or right) and the shadow.
+    const int room = (screen.right - screen.left) - 2 * sizes.marginCx - sizes.anchorHeight - std::max(0, m_nShadowX);
+    HDC dc = ::GetDC(m_hWnd);
+    const QString fitted = FitLinkTexts(html, room, [&](const QString& text) {
+        SIZE size {};
+        m_renderer.MeasureHtml(dc, text, &size);
+        return static_cast<int>(size.cx);
+    });
+    ::ReleaseDC(m_hWnd, dc);
+    return fitted;
+}
 
 void CHtmlToolTip::ApplyDefaults(HTMLTOOLINFO& tool) const
 {

@@ -323,11 +323,16 @@ LRESULT CTrayIcon::OnTrayNotification(WPARAM id, LPARAM mouseMessage)
 {
     if (id != m_tnd.uID)
         return 0;
+    const UINT message = LOWORD(static_cast<DWORD>(mouseMessage));
+    if (message == NIN_ICONPLACED) {
+        if (m_onPlaced)
+            m_onPlaced();
+        return 1;
+    }
     HWND commandWnd = GetCommandWindow();
     if (!commandWnd)
         return 0;
 
-    const UINT message = LOWORD(static_cast<DWORD>(mouseMessage));
     if (message == WM_RBUTTONUP) {
         const auto [menu, popup] = LoadIconMenu(m_hInstance, static_cast<UINT>(id));
         if (!menu)

@@ -11,6 +11,8 @@
 
 #include <QString>
 
+#include <functional>
+#include <utility>
 #include <vector>
 
 // What the icon's hidden window hears when a tray (re)appears: a shown icon is added again.
@@ -72,8 +74,12 @@ public:
     }
 
     // WM_RBUTTONUP: the menu at the cursor; WM_LBUTTONUP: the default command posted to the
-    // command window. 0 for another icon or without a command window, else 1.
+    // command window; NIN_ICONPLACED: the placed handler. 0 for another icon or without a command
+    // window, else 1.
     virtual LRESULT OnTrayNotification(WPARAM id, LPARAM mouseMessage);
+    // Runs whenever the tray reports that it placed or moved the icon (what points at the icon
+    // follows it); none by default.
+    void SetPlacedHandler(std::function<void()> handler) { m_onPlaced = std::move(handler); }
     virtual void CustomizeMenu(HMENU) { }
 
     // A tray (re)appeared: an icon the program shows is added again.
@@ -120,4 +126,5 @@ private:
     BOOL m_bDefaultByPosition = TRUE;
     UINT m_uCreationFlags = 0;
     HICON m_hLoadedIcon = nullptr; // loaded from a file or the system's icons, owned
+    std::function<void()> m_onPlaced;
 };

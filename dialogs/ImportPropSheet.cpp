@@ -69,7 +69,9 @@ CImportPropSheet_IEFavorites::CImportPropSheet_IEFavorites(SImportData* data)
 LRESULT CImportPropSheet_IEFavorites::OnInitDialog(UINT, WPARAM, LPARAM, BOOL&)
 {
     m_lvBookmarks = GetDlgItem(IDC_IMPORT_BOOKMARKS);
-    m_lvBookmarks.SetExtendedListViewStyle(LVS_EX_GRIDLINES | LVS_EX_CHECKBOXES | LVS_EX_FULLROWSELECT);
+    // An address longer than the list can show is shown whole under the pointer.
+    m_lvBookmarks.SetExtendedListViewStyle(
+        LVS_EX_GRIDLINES | LVS_EX_CHECKBOXES | LVS_EX_FULLROWSELECT | LVS_EX_LABELTIP);
     m_lvBookmarks.InsertColumn(0, QStringLiteral("Name"), LVCFMT_LEFT, kColumnWidth);
     m_lvBookmarks.InsertColumn(1, QStringLiteral("Url"), LVCFMT_LEFT, kColumnWidth);
     m_lvBookmarks.DeleteAllItems();

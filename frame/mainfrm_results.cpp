@@ -234,6 +234,19 @@ void CMainFrame::ShowUpdatePopup(WORD nGroupId, WORD nPageId, const QString& url
         m_bTrayShownForPopup = TRUE;
         m_trayIcon.ShowIcon();
     }
+    // A tray may take the icon in only now, at one end of its area, and move it to its place
+    // afterwards: each time it has placed the icon anew, a popup still shown goes where the icon
+    // is.
+    m_trayIcon.SetPlacedHandler([this] {
+        POINT now {};
+        if (!m_trayToolTip.IsWindowVisible() || m_trayIconPos.LocateIcon(now, 2) != 1)
+            return;
+        if (now.x == m_trayToolTip.m_ptLastShown.x && now.y == m_trayToolTip.m_ptLastShown.y)
+            return;
+        const QString shown = m_trayToolTip.m_strLastShownText;
+        m_trayToolTip.Pop();
+        m_trayToolTip.ShowTooltipAt(now, shown);
+    });
     POINT point {};
     m_trayIconPos.TrackIcon(m_hWnd, IDR_TRAY_POPUP);
     const int located = m_trayIconPos.LocateIcon(point, 0);
@@ -253,6 +266,9 @@ void CMainFrame::ShowUpdatePopup(WORD nGroupId, WORD nPageId, const QString& url
         m_iPopupTimer = 0;
         m_trayToolTip.HideTooltip();
     }
-    m_trayToolTip.ShowTooltipAt(point, m_strPopupHeader + m_strPopupLines + m_strPopupFooter);
+    // The rows keep the whole addresses (a row's key holds its link's text); only what is shown of
+    // an address too long for the screen is shortened.
+    m_trayToolTip.ShowTooltipAt(
+        point, m_trayToolTip.FitLinksToScreen(m_strPopupHeader + m_strPopupLines + m_strPopupFooter));
     m_iPopupTimer = SetTimer(g_iPopupTimerId, static_cast<UINT>(g_prefs.GetParam(kPopupAlertTimeout)->GetInt()) * 1000);
 }

@@ -9,6 +9,7 @@
 #include "platform/ui/detail/MenuWidgets.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QMenu>
 #include <QMenuBar>
 
@@ -66,8 +67,13 @@ void AttachMenu(CommandBarState& state, HMENU menu)
         });
         QObject::connect(qmenu, &QMenu::aboutToHide, qmenu, [owner]() { SendMenuSelect(owner, nullptr, 0, 0); });
         const HMENU bar = menu;
-        QObject::connect(qmenu->menuAction(), &QAction::hovered, qmenu,
-            [owner, bar, i]() { SendMenuSelect(owner, bar, static_cast<UINT>(i), MF_POPUP); });
+        // A title of the bar is selected only in menu mode, while one of the bar's menus is open:
+        // the pointer crossing the bar, or the title Qt keeps highlighted after Escape closed its
+        // menu, is no menu mode, and no menu's closing would ever follow to end it.
+        QObject::connect(qmenu->menuAction(), &QAction::hovered, qmenu, [owner, bar, i]() {
+            if (qobject_cast<QMenu*>(QApplication::activePopupWidget()))
+                SendMenuSelect(owner, bar, static_cast<UINT>(i), MF_POPUP);
+        });
     }
 }
 

@@ -138,11 +138,17 @@ std::optional<LRESULT> EditTextMessage(const EditWidgets& edit, UINT message, WP
         // Setting the text always notifies, even when it does not change, as the edit control
         // does: code that empties an edit relies on its EN_CHANGE handling to run.
         const QString text = TextParam(lParam);
+        // The edit control shows a text set this way from its start, caret before the first
+        // character; Qt's line edit would leave the caret at the end and scroll a text longer
+        // than the box to its end, so a read-only field showed only its tail.
         const bool same = line ? line->text() == text : multi->toPlainText() == ToQtBreaks(text);
-        if (line)
+        if (line) {
             line->setText(text);
-        else
+            line->setCursorPosition(0);
+        } else {
             multi->setPlainText(ToQtBreaks(text));
+            multi->moveCursor(QTextCursor::Start);
+        }
         if (same)
             NotifyParent(edit.hwnd, EN_CHANGE);
         return TRUE;

@@ -5,13 +5,19 @@
 #include "platform/ui/ListView.h"
 #include "platform/ui/detail/Core.h"
 
+#include <QGuiApplication>
 #include <QHeaderView>
+#include <QHelpEvent>
+#include <QScreen>
 #include <QScrollBar>
 #include <QSignalBlocker>
 #include <QTableWidget>
+#include <QToolTip>
 
 #include <algorithm>
+#include <memory>
 #include <set>
+#include <utility>
 
 using namespace taluvo::ui::detail;
 
@@ -337,6 +343,61 @@ LRESULT ListViewProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
     }
 }
 
+// Lines of the text that each fit in the width: a long address has no blanks to break at, and a
+// tip of one line would run off the screen.
+QString LinesWithin(const QString& text, const QFontMetrics& metrics, int width)
+{
+    QString lines;
+    QString line;
+    for (const QChar c : text) {
+        if (!line.isEmpty() && metrics.horizontalAdvance(line + c) > width) {
+            lines += line + QLatin1Char('\n');
+            line.clear();
+        }
+        line += c;
+    }
+    return lines + line;
+}
+
+// With LVS_EX_LABELTIP a cell that is too narrow for its text shows the whole text in a tooltip.
+class LabelTips : public QObject {
+public:
+    LabelTips(QTableWidget* table, std::weak_ptr<ListViewState> state)
+        : QObject(table)
+        , m_table(table)
+        , m_state(std::move(state))
+    {
+        table->viewport()->installEventFilter(this);
+    }
+
+protected:
+    bool eventFilter(QObject*, QEvent* event) override
+    {
+        if (event->type() != QEvent::ToolTip)
+            return false;
+        auto state = m_state.lock();
+        if (!state || !(state->exStyle & LVS_EX_LABELTIP))
+            return false;
+        const auto* help = static_cast<QHelpEvent*>(event);
+        const QModelIndex index = m_table->indexAt(help->pos());
+        const QString text = index.data().toString();
+        const QRect cell = m_table->visualRect(index);
+        if (!index.isValid() || text.isEmpty() || m_table->sizeHintForIndex(index).width() <= cell.width()) {
+            QToolTip::hideText();
+            return true;
+        }
+        const QScreen* screen = m_table->screen() ? m_table->screen() : QGuiApplication::primaryScreen();
+        const int width = screen ? screen->availableGeometry().width() * 2 / 3 : 600;
+        QToolTip::showText(
+            help->globalPos(), LinesWithin(text, QFontMetrics(QToolTip::font()), width), m_table->viewport(), cell);
+        return true;
+    }
+
+private:
+    QTableWidget* m_table;
+    std::weak_ptr<ListViewState> m_state;
+};
+
 QWidget* MakeListView(WindowRecord& record, QWidget* parent)
 {
     auto state = std::make_shared<ListViewState>();
@@ -360,6 +421,7 @@ QWidget* MakeListView(WindowRecord& record, QWidget* parent)
     table->setFrameShape(
         (record.exStyle & WS_EX_CLIENTEDGE) || (record.style & WS_BORDER) ? QFrame::StyledPanel : QFrame::NoFrame);
     std::weak_ptr<ListViewState> weak = state;
+    new LabelTips(table, weak);
     // A check box clicked (or set by the program) changes column 0's check state.
     QObject::connect(table, &QTableWidget::itemChanged, [hwnd, weak, table](QTableWidgetItem* item) {
         auto shared = weak.lock();

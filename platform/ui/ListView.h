@@ -26,6 +26,8 @@ constexpr DWORD LVS_NOSORTHEADER = 0x8000;
 constexpr DWORD LVS_EX_GRIDLINES = 0x00000001;
 constexpr DWORD LVS_EX_CHECKBOXES = 0x00000004;
 constexpr DWORD LVS_EX_FULLROWSELECT = 0x00000020;
+// A cell whose text is cut shows the whole text in a tooltip under the pointer.
+constexpr DWORD LVS_EX_LABELTIP = 0x00004000;
 
 constexpr UINT LVM_FIRST = 0x1000;
 constexpr UINT LVM_GETITEMCOUNT = LVM_FIRST + 4;

@@ -3,6 +3,7 @@
 
 #include "platform/base/KernelObjects.h"
 #include "platform/ui/detail/Core.h"
+#include "platform/ui/detail/TrayPlaces.h"
 
 #include <QAction>
 #include <QCoreApplication>
@@ -24,6 +25,8 @@ struct TrayIcon {
     HICON icon = nullptr;
     QString tip;
     std::unique_ptr<QSystemTrayIcon> qicon;
+    RECT place {}; // where the icon's owner last heard the tray put it
+    bool placed = false;
 };
 
 // Icons belong to the user-interface thread, like the windows they report to.
@@ -44,6 +47,26 @@ void Report(const TrayIcon& icon, UINT mouseMessage)
     // The shell posts the callback: the tray never waits for the program.
     if (icon.callback && IsWindow(icon.hwnd))
         PostMessage(icon.hwnd, icon.callback, icon.id, static_cast<LPARAM>(mouseMessage));
+}
+
+// Each icon whose rectangle differs from the one its owner last heard of: the owner hears of the
+// new place. An icon the tray does not show (any more) is placed anew when it shows.
+void NoteIconPlaces()
+{
+    for (auto& [key, icon] : Icons()) {
+        RECT now {};
+        if (!taluvo::ui::GetTrayIconRect(icon->hwnd, icon->id, &now)) {
+            icon->placed = false;
+            continue;
+        }
+        const RECT& was = icon->place;
+        if (icon->placed && now.left == was.left && now.top == was.top && now.right == was.right
+            && now.bottom == was.bottom)
+            continue;
+        icon->place = now;
+        icon->placed = true;
+        Report(*icon, NIN_ICONPLACED);
+    }
 }
 
 void TellTopLevelWindows()
@@ -158,8 +181,10 @@ BOOL Shell_NotifyIcon(DWORD message, NOTIFYICONDATA* data)
             });
         Apply(*raw, *data);
         Icons().emplace(key, std::move(added));
-        if (!taluvo::ui::IsHeadless())
+        if (!taluvo::ui::IsHeadless()) {
             TrayWatcher::Start();
+            WatchTrayIconPlaces(NoteIconPlaces);
+        }
         return TRUE;
     }
     case NIM_MODIFY:

@@ -14,6 +14,11 @@
 // tray that went away and may have to be added again. A number of the registered-message range.
 constexpr UINT WM_TASKBARCREATED = 0xC0F0;
 
+// Comes through an icon's callback message, in place of a mouse message, when the tray has placed
+// the icon or moved it since: GetTrayIconRect tells a new rectangle. A tray host may take a new
+// icon in at one end of its area and move it to its place afterwards.
+constexpr UINT NIN_ICONPLACED = WM_USER + 0x20;
+
 constexpr DWORD NIM_ADD = 0x0;
 constexpr DWORD NIM_MODIFY = 0x1;
 constexpr DWORD NIM_DELETE = 0x2;

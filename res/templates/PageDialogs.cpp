@@ -86,7 +86,9 @@ DialogTemplate PageModify()
 
 DialogTemplate PageProperties()
 {
-    constexpr short w = 290, h = 196, labelX = 15, labelW = 58, valueX = labelX + labelW + 4;
+    // Wide enough for the longest "due in" text, "31 days, 23 hours, 59 minutes from now", beside
+    // the due time.
+    constexpr short w = 340, h = 196, labelX = 15, labelW = 58, valueX = labelX + labelW + 4;
     constexpr short valueW = w - 15 - valueX;
     constexpr DWORD readOnly = ES_READONLY | ES_AUTOHSCROLL | WS_TABSTOP;
     // Row r of the facts: labels and statics on the text line, read-only edits around it.

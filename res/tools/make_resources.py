@@ -526,14 +526,59 @@ def about_logo():
     return c
 
 
-# A 5x7 pixel font, only for the letters the picture button needs.
-GLYPHS = {
-    "C": ["01110", "10001", "10000", "10000", "10000", "10001", "01110"],
-    "L": ["10000", "10000", "10000", "10000", "10000", "10000", "11111"],
-    "O": ["01110", "10001", "10001", "10001", "10001", "10001", "01110"],
-    "S": ["01111", "10000", "10000", "01110", "00001", "00001", "11110"],
-    "E": ["11111", "10000", "10000", "11110", "10000", "10000", "11111"],
-}
+# The word on the about box's picture button, drawn from strokes in pixel units and sampled 6x6
+# per pixel, so the letters' edges blend into the button's face. Upright strokes are boxes on
+# whole pixels, which keeps them sharp; the round letters are elliptic arcs of the same width.
+CAP = 11  # cap height in pixels
+STROKE = 2.0
+
+
+def _arc(cx, cy, rx, ry, start, end, steps=40):
+    """Points of an elliptic arc from angle start to end (degrees, counter-clockwise on the
+    screen, 0 pointing right)."""
+    return [(cx + rx * math.cos(math.radians(start + (end - start) * i / steps)),
+             cy - ry * math.sin(math.radians(start + (end - start) * i / steps))) for i in range(steps + 1)]
+
+
+def _stroke(points):
+    """The test of a stroke STROKE wide along the polyline, with round ends."""
+    half = STROKE / 2
+    segments = [(a, b) for a, b in zip(points, points[1:]) if a != b]
+    return lambda x, y: any(_segment_distance(x, y, x0, y0, x1, y1) <= half for (x0, y0), (x1, y1) in segments)
+
+
+def _box(x0, y0, x1, y1):
+    return lambda x, y: x0 <= x <= x1 and y0 <= y <= y1
+
+
+def _close_letters(left, top):
+    """The tests of the letters of CLOSE with the word's top-left at (left, top), and the word's
+    width."""
+    s, h = STROKE, CAP
+    inner = s / 2
+    tests = []
+    x = left
+    # C: an ellipse open on the right.
+    tests.append(_stroke(_arc(x + 4.5, top + h / 2, 4.5 - inner, h / 2 - inner, 50, 310)))
+    x += 9 + 3
+    # L
+    tests += [_box(x, top, x + s, top + h), _box(x, top + h - s, x + 7, top + h)]
+    x += 7 + 3
+    # O
+    tests.append(_stroke(_arc(x + 5, top + h / 2, 5 - inner, h / 2 - inner, 0, 360, 64)))
+    x += 10 + 3
+    # S: two bowls that meet on the middle line, the lower one a little wider.
+    middle = top + h / 2
+    upper_ry = (middle - (top + inner)) / 2
+    lower_ry = (top + h - inner - middle) / 2
+    tests.append(_stroke(_arc(x + 4, middle - upper_ry, 4 - inner - 0.2, upper_ry, 30, 270)
+                         + _arc(x + 4, middle + lower_ry, 4 - inner, lower_ry, 90, -150)))
+    x += 8 + 3
+    # E: the middle bar a little above the middle, as a sans-serif E has it.
+    tests += [_box(x, top, x + s, top + h), _box(x, top, x + 7, top + s), _box(x, top + 4, x + 6, top + 4 + s),
+              _box(x, top + h - s, x + 7, top + h)]
+    x += 7
+    return tests, x - left
 
 
 def about_close_button():
@@ -550,16 +595,14 @@ def about_close_button():
             dy = max(r - y, y - (h - 1 - r), 0)
             if dx * dx + dy * dy <= r * r:
                 c.put(x, y, colour)
-    word = "CLOSE"
-    scale, gap = 2, 2
-    width = len(word) * 5 * scale + (len(word) - 1) * gap
-    x0, y0 = (w - width) // 2, (h - 7 * scale) // 2
-    for i, letter in enumerate(word):
-        for gy, row in enumerate(GLYPHS[letter]):
-            for gx, bit in enumerate(row):
-                if bit == "1":
-                    x = x0 + i * (5 * scale + gap) + gx * scale
-                    c.rect(x, y0 + gy * scale, x + scale - 1, y0 + gy * scale + scale - 1, WHITE)
+    _, width = _close_letters(0, 0)
+    x0, y0 = (w - width) // 2, (h - CAP) // 2
+    tests, _ = _close_letters(x0, y0)
+    samples = [(i + 0.5) / 6 for i in range(6)]
+    for py in range(y0 - 1, y0 + CAP + 1):
+        for px in range(x0 - 1, x0 + width + 1):
+            hits = sum(1 for sy in samples for sx in samples if any(test(px + sx, py + sy) for test in tests))
+            c.pixels[py][px] = _blend(c.pixels[py][px], WHITE, hits / 36)
     return c
 
 

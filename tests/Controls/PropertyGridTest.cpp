@@ -107,6 +107,9 @@ public:
         HWND edit = CreateWindowEx(0, u"Edit", nullptr, WS_CHILD | ES_AUTOHSCROLL, rect.left, rect.top,
             rect.right - rect.left, rect.bottom - rect.top, grid, nullptr, nullptr, nullptr);
         ::SetWindowText(edit, m_value);
+        // A text set this way starts with the caret before it; typing continues the value.
+        const auto end = static_cast<LPARAM>(m_value.size());
+        ::SendMessage(edit, EM_SETSEL, static_cast<WPARAM>(end), end);
         m_editor.closes = &m_closes;
         m_editor.SubclassWindow(edit);
         m_editorRect = rect;

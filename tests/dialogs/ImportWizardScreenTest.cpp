@@ -10,6 +10,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <string>
 
 namespace {
@@ -26,11 +27,26 @@ TEST(ImportWizardScreen, BothPagesKeptAsScreenshots)
     taluvo::test::TempDir dir;
     const std::string log = dir.File("shots.txt");
     taluvo::test::TempDir empty;
+    // A home whose one Firefox bookmark has an address far longer than the list is wide.
+    taluvo::test::TempDir longHome;
+    const std::string longAddress = "https://archive.example/reports/2026/december/" + std::string(12, 'x')
+        + "/quarterly-summary-of-prices-and-deliveries-for-every-region-and-every-shop"
+        + "?region=north&shop=central&lang=en&format=full&print=no&session=0123456789abcdef0123456789abcdef";
+    std::filesystem::create_directories(longHome.Path() + "/.mozilla/firefox/Profiles/x.default");
+    taluvo::test::WriteFile(longHome.Path() + "/.mozilla/firefox/profiles.ini",
+        "[General]\nStartWithLastProfile=1\n\n[Profile0]\nName=default\nIsRelative=1\nPath=Profiles/x.default\n");
+    taluvo::test::WriteFile(longHome.Path() + "/.mozilla/firefox/Profiles/x.default/bookmarks.html",
+        "<!DOCTYPE NETSCAPE-Bookmark-file-1>\n<DL><p>\n<DT><A HREF=\"" + longAddress
+            + "\">Quarterly report</A>\n</DL>\n");
     const int rc = taluvo::test::RunUnderXvfb(dir.Path(), TALUVO_DIALOGS_WIZARD_SHOTS,
-        "'" + artefacts + "' '" + dir.File("import.db") + "' '" + empty.Path() + "'", log);
+        "'" + artefacts + "' '" + dir.File("import.db") + "' '" + empty.Path() + "' '" + longHome.Path() + "'", log);
     const std::string said = taluvo::test::ReadFile(log);
     ASSERT_EQ(rc, 0) << said;
     EXPECT_NE(said.find("rows listed: 4\n"), std::string::npos) << said;
+    // The long address: cut in its cell, whole in the tooltip under the pointer, on the screen.
+    for (const char* line : { "address tip shown: yes\n", "address tip holds the whole address: yes\n",
+             "address tip within the screen: yes" })
+        EXPECT_NE(said.find(line), std::string::npos) << line << said;
 
     // The two columns fill the list, and the addresses get what they need to be shown whole.
     int name = 0, url = 0, list = 0, needed = 0;

@@ -42,6 +42,10 @@ TEST(PageDialogsOnScreen, KeptAsScreenshotsWithTheMarkingColours)
     for (const char* name : { "page-address-dialog.png", "page-modify-dialog.png", "content-selection-dialog.png",
              "page-properties-dialog.png" })
         EXPECT_NE(output.find("screenshot saved: " + artefacts + "/" + name), std::string::npos) << name;
+    // The page properties' read-only fields as the program filled them.
+    for (const char* line : { "status shown from its start: yes", "status scrolls to its end: yes",
+             "check due in shown from its start: yes", "check due in shown whole: yes" })
+        EXPECT_NE(output.find(line), std::string::npos) << line;
     // Start text green, the watched part blue, the stop text red.
     EXPECT_GT(Count(output, "green"), 20) << output;
     EXPECT_GT(Count(output, "blue"), 20) << output;

@@ -13,8 +13,12 @@
 #include "res/resource.h"
 #include "tests/platform/ui/WindowShot.h"
 
+#include <QCoreApplication>
+#include <QGuiApplication>
 #include <QImage>
 #include <QPixmap>
+#include <QScreen>
+#include <QWidget>
 
 #include <cstdio>
 
@@ -55,6 +59,44 @@ QImage Shoot(HWND dialog, const char* name)
     return pixels.toImage();
 }
 
+// The edit's pixels on the screen as it shows them now.
+QImage EditPixels(HWND edit)
+{
+    QWidget* widget = taluvo::ui::detail::WidgetOf(edit);
+    widget->repaint();
+    QCoreApplication::processEvents();
+    const QPoint origin = widget->mapToGlobal(QPoint(0, 0));
+    return QGuiApplication::primaryScreen()
+        ->grabWindow(0, origin.x(), origin.y(), widget->width(), widget->height())
+        .toImage();
+}
+
+// A read-only field as the program filled it, against the same field with its caret put at the
+// start and at the end of the text: a field shows its text from the start; one whose text must
+// fit shows the same at both ends, one with a longer text scrolls to its end. (The field that has
+// the focus shows its text selected, as focus given by the dialog does everywhere.)
+void CheckReadOnlyField(HWND dialog, int id, const char* name, bool mustFit)
+{
+    const HWND edit = GetDlgItem(dialog, id);
+    const QImage shown = EditPixels(edit);
+    ::SendMessage(edit, EM_SETSEL, 0, 0);
+    const QImage start = EditPixels(edit);
+    const auto length = static_cast<LPARAM>(::GetWindowTextLength(edit));
+    ::SendMessage(edit, EM_SETSEL, static_cast<WPARAM>(length), length);
+    const QImage end = EditPixels(edit);
+    ::SendMessage(edit, EM_SETSEL, 0, 0);
+    RECT rect {};
+    ::GetWindowRect(edit, &rect);
+    std::printf("%s field: %d px wide\n", name, int(rect.right - rect.left));
+    auto verdict = [](bool ok) { return ok ? "yes" : "NO"; };
+    std::printf("%s shown from its start: %s\n", name, verdict(!shown.isNull() && shown == start));
+    if (mustFit)
+        std::printf("%s shown whole: %s\n", name, verdict(start == end));
+    else
+        std::printf("%s scrolls to its end: %s\n", name, verdict(start != end));
+    g_failures += shown == start && (mustFit ? start == end : start != end) ? 0 : 1;
+}
+
 const QString kPage = QStringLiteral(
     "<html>\n<head><title>Daily prices</title></head>\n<body>\n<h1>Prices</h1>\n<table>\n"
     "<tr><td>tea</td><td>3.20</td></tr>\n<tr><td>milk</td><td>1.10</td></tr>\n"
@@ -85,6 +127,10 @@ int main(int argc, char** argv)
             Shoot(dlg, "page-address-dialog.png");
         } else if (id == IDD_PAGE_PROPERTIES) {
             Shoot(dlg, "page-properties-dialog.png");
+            // Away from the fields, whose focus would select their text.
+            ::SetFocus(GetDlgItem(dlg, IDOK));
+            CheckReadOnlyField(dlg, IDC_PROP_STATUS, "status", false);
+            CheckReadOnlyField(dlg, IDC_PROP_CHECK_DUE_IN, "check due in", true);
         } else if (id == IDD_PAGE_MODIFY) {
             Shoot(dlg, "page-modify-dialog.png");
         } else if (id == IDD_SEARCH_CONTENT) {
@@ -116,15 +162,19 @@ int main(int argc, char** argv)
     content.DoModal(nullptr, reinterpret_cast<LPARAM>(&modify));
 
     CPagePropertiesDlg properties;
-    properties.m_strUrl = QStringLiteral("http://www.example.com/News/Today.html");
+    properties.m_strUrl = QStringLiteral(
+        "http://www.example.com/News/Today.html?edition=morning&region=north&section=prices&layout=full&lang=en");
     properties.m_strDescr = QStringLiteral("Daily prices");
-    properties.m_strStatus = QStringLiteral("New");
+    // An error's text, longer than its field.
+    properties.m_strStatus = QStringLiteral(
+        "The server name or address could not be resolved while the page was fetched, so it is checked again later");
     properties.m_strHttpCode = QStringLiteral("200");
-    properties.m_strInterval = QStringLiteral("1 day, 1 hour, 1 minute");
+    properties.m_strInterval = QStringLiteral("31 days, 23 hours, 59 minutes");
     properties.m_strLastChecked = QStringLiteral("11.12.2026 05:30:12");
     properties.m_strLastModified = QStringLiteral("10.12.2026 22:04:51");
     properties.m_strCheckDue = QStringLiteral("12.12.2026 06:31:12");
-    properties.m_strCheckDueIn = QStringLiteral("1 day, 1 hour");
+    // The longest the field is given: the longest interval, just checked.
+    properties.m_strCheckDueIn = QStringLiteral("31 days, 23 hours, 59 minutes from now");
     properties.m_strCheckSum = QStringLiteral("0x5A1C93E2");
     properties.m_strStartCheck = QStringLiteral("<table>");
     properties.m_strStopCheck = QStringLiteral("</table>");

@@ -1,7 +1,8 @@
 // The about box on a real X server: kept as a screenshot; the title in bold beside the icon; the
 // picture button lights up under the pointer (moved with xdotool) with the hand as the window's
-// cursor, and goes back when the pointer leaves it, also straight out of the box; a click beside
-// the text does nothing and a click on the picture closes the box.
+// cursor, and goes back when the pointer leaves it, also straight out of the box; the word on the
+// picture has smooth edges; a click beside the text does nothing and a click on the picture closes
+// the box.
 #include "tests/dialogs/AboutTestSupport.h"
 #include "tests/platform/ui/x11/X11TestSupport.h"
 
@@ -139,8 +140,36 @@ TEST_F(AboutOnScreen, TitleIconHoverAndClicksAsTheUserSeesThem)
             << "the hand over the picture";
         EXPECT_TRUE(WaitForScreen([&](const QImage& screen) { return BluePixels(screen, html, *link) > 300; }))
             << "the picture lights up";
-        SaveArtefact(Screenshot().copy(QRect(origin.x - 40, origin.y - 60, client.right + 80, client.bottom + 100)),
+        const QImage lit = Screenshot();
+        SaveArtefact(lit.copy(QRect(origin.x - 40, origin.y - 60, client.right + 80, client.bottom + 100)),
             "about-box-hover.png");
+        // The word on the lit picture is drawn smooth: besides the white of its letters, the pixels
+        // round them hold shades between the white and the blue face (lighter than the face, still
+        // blue: no grey of the box's background).
+        int letters = 0;
+        QRect word;
+        for (int y = link->top; y < link->bottom; ++y)
+            for (int x = link->left; x < link->right; ++x) {
+                const COLORREF c = ScreenColor(lit, origin.x + x, origin.y + y);
+                if ((c & 0xFF) > 240 && ((c >> 8) & 0xFF) > 240 && ((c >> 16) & 0xFF) > 240) {
+                    ++letters;
+                    word |= QRect(x, y, 1, 1);
+                }
+            }
+        int shades = 0;
+        for (int y = word.top() - 1; y <= word.bottom() + 1; ++y)
+            for (int x = word.left() - 1; x <= word.right() + 1; ++x) {
+                const COLORREF c = ScreenColor(lit, origin.x + x, origin.y + y);
+                const int r = c & 0xFF, g = (c >> 8) & 0xFF, b = (c >> 16) & 0xFF;
+                shades += r >= 140 && r <= 235 && g - r >= 12 && b - g >= 12;
+            }
+        std::printf("CLOSE: %d white pixels, %d shades at their edges\n", letters, shades);
+        const POINT corner = ToScreen(html, POINT { link->left, link->top });
+        SaveArtefact(lit.copy(QRect(corner.x, corner.y, link->right - link->left, link->bottom - link->top))
+                         .scaled((link->right - link->left) * 6, (link->bottom - link->top) * 6),
+            "about-close-picture-x6.png");
+        EXPECT_GT(letters, 60) << "the white letters of CLOSE";
+        EXPECT_GT(shades, 30) << "the letters' edges blend into the face";
 
         // Off the picture inside the control: the arrow and the grey picture again.
         const POINT besideLink { link->left - 20, onLink.y };

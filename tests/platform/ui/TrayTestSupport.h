@@ -47,9 +47,10 @@ struct ProbeRun {
     QString output;
 };
 
-// Runs the probe on a virtual X server of the given screen ("1024x768x24") beside trayer, and
-// with a window manager (openbox) when asked.
-inline ProbeRun RunProbeWithTrayHost(const QString& probe, const QString& screen, bool windowManager = false)
+// Runs the probe on a virtual X server of the given screen ("1024x768x24") beside trayer, or the
+// tray host program given, and with a window manager (openbox) when asked.
+inline ProbeRun RunProbeWithTrayHost(
+    const QString& probe, const QString& screen, bool windowManager = false, const QString& trayHost = QString())
 {
     QProcess run;
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
@@ -69,7 +70,9 @@ inline ProbeRun RunProbeWithTrayHost(const QString& probe, const QString& screen
     // The probe learns the tray host's id, so it can end it and start another (a restarted tray).
     const QString manager
         = windowManager ? QStringLiteral("openbox --sm-disable >/dev/null 2>&1 & wm=$!; ") : QStringLiteral("wm=; ");
-    const QString script = manager + QStringLiteral("trayer ") + QString::fromLatin1(kTrayerArguments)
+    const QString host = trayHost.isEmpty() ? QStringLiteral("trayer ") + QString::fromLatin1(kTrayerArguments)
+                                            : QLatin1Char('\'') + trayHost + QLatin1Char('\'');
+    const QString script = manager + host
         + QStringLiteral(" & host=$!; TALUVO_TRAY_HOST_PID=$host \"$0\"; code=$?; kill $host $wm 2>/dev/null; "
                          "wait $host 2>/dev/null; exit $code");
     run.start(QStringLiteral("xvfb-run"),
