@@ -1,4 +1,8 @@
-// Cost of the fetch alone, beside the machine's floor measured in the same run on the same server.
+// Cost of the fetch layer alone, beside the machine's floor measured in the same run on the same
+// server. It runs CUpdater in this process against a window that ignores the notices, with no tree
+// and no database: its switches, memory and page-size figures are the layer's, not the program's.
+// The program's own figures, which its targets are about, come from the `taluvo` executable
+// (bench/check's check_bench).
 //
 // The program: sequential checks of one page served on loopback, each by its own fetch worker
 // through the asynchronous internet session, as the scheduler runs them (notices to a window on
@@ -209,21 +213,22 @@ bool Compare(HWND sink, HANDLE finished, size_t bodyBytes, int checks, const cha
     std::printf(
         "%s page (%zu bytes), %d checks per run, min / median of %d runs, per check:\n", label, size, checks, kRuns);
     PrintRow("floor (libcurl + CRC)", floorSeries, pageMb);
-    PrintRow("program (fetch worker)", programSeries, pageMb);
+    PrintRow("layer (fetch worker)", programSeries, pageMb);
     const double wallRatio = programSeries.MedianOf(&Figures::wallMs) / floorSeries.MedianOf(&Figures::wallMs);
     const double cpuRatio = programSeries.MedianOf(&Figures::cpuMs) / floorSeries.MedianOf(&Figures::cpuMs);
     const double cpuPerMb = programSeries.MedianOf(&Figures::cpuMs) / pageMb;
-    std::printf("  program / floor (medians): wall x%.1f, CPU x%.1f (target: within x%.0f)%s\n", wallRatio, cpuRatio,
+    std::printf("  layer / floor (medians): wall x%.1f, CPU x%.1f (target: within x%.0f)%s\n", wallRatio, cpuRatio,
         kTargetRatio, wallRatio <= kTargetRatio && cpuRatio <= kTargetRatio ? "" : "  MISSED");
     if (size >= size_t { 1024 } * 1024)
-        std::printf("  program CPU per MB of page (median): %.3f ms (target: within %.0f ms)%s\n", cpuPerMb,
+        std::printf("  layer CPU per MB of page (median): %.3f ms (the program's target: within %.0f ms)%s\n", cpuPerMb,
             kTargetCpuPerMb, cpuPerMb <= kTargetCpuPerMb ? "" : "  MISSED");
     else
-        std::printf("  program context switches per check (median): %.1f (target: at most %.0f)%s\n",
+        std::printf(
+            "  layer context switches per check, this process (median): %.1f (the program's target: at most %.0f)%s\n",
             programSeries.MedianOf(&Figures::switches), kTargetSwitches,
             programSeries.MedianOf(&Figures::switches) <= kTargetSwitches ? "" : "  MISSED");
     programCpuMs = programSeries.MedianOf(&Figures::cpuMs);
-    std::printf("  checks fetched whole: program %d of %d, floor %d of %d\n\n", programGood, checks * kRuns, floorGood,
+    std::printf("  checks fetched whole: layer %d of %d, floor %d of %d\n\n", programGood, checks * kRuns, floorGood,
         checks * kRuns);
     return programGood == checks * kRuns && floorGood == checks * kRuns;
 }
@@ -241,6 +246,9 @@ int main(int argc, char** argv)
     curl_global_init(CURL_GLOBAL_DEFAULT);
     CSink sink;
     sink.Create(nullptr);
+    std::printf("bench_fetch measures the fetch layer: CUpdater in this process, a window that ignores its notices, "
+                "no tree, no database. Its figures are the layer's, not the program's; the targets printed beside "
+                "them are the program's, measured on the taluvo executable by check_bench.\n");
     std::printf("allocator: the program's thresholds%s (mapping %lu KB, trim %lu KB); load average at start: ",
         tuned ? "" : " REFUSED, defaults in force", taluvo::kAllocatorMapThreshold / 1024,
         taluvo::kAllocatorTrimThreshold / 1024);
@@ -258,13 +266,13 @@ int main(int argc, char** argv)
     const double residentAfter = ResidentMb();
     if (smallCpu > 0 && mediumCpu > 0) {
         const double ratio = mediumCpu / smallCpu;
-        std::printf("1 MB check / 100 KB check in CPU (medians): x%.1f (target: at most x%.0f)%s\n", ratio,
+        std::printf("layer: 1 MB check / 100 KB check in CPU (medians): x%.1f (target: at most x%.0f)%s\n", ratio,
             kTargetLargeToSmall, ratio <= kTargetLargeToSmall ? "" : "  MISSED");
     }
     if (largeChecks > 0) {
         const double growth = residentAfter - residentBefore;
-        std::printf(
-            "resident memory before the 10 MB checks %.1f MB, after %.1f MB: %+.1f MB (target: within %.0f MB)%s\n",
+        std::printf("layer: resident memory before the 10 MB checks %.1f MB, after %.1f MB: %+.1f MB (target: within "
+                    "%.0f MB)%s\n",
             residentBefore, residentAfter, growth, kTargetResidentGrowthMb,
             growth <= kTargetResidentGrowthMb ? "" : "  MISSED");
     }

@@ -41,9 +41,6 @@
 #include <thread>
 #include <vector>
 
-#include <sys/wait.h>
-#include <unistd.h>
-
 using namespace taluvo::bench;
 
 namespace {
@@ -345,36 +342,6 @@ int Measure(const std::string& program, int runs)
     return 0;
 }
 
-// Runs the benchmark again in a private network namespace; its exit status, or -1 where no
-// namespace can be made.
-int InPrivateNamespace(int argc, char** argv)
-{
-    if (std::system("unshare -rn true 2>/dev/null") != 0)
-        return -1;
-    std::vector<std::string> args
-        = { "unshare", "-rn", "bash", "-c", "ip link set lo up && exec \"$0\" \"$@\"", "/proc/self/exe" };
-    char self[4096] = {};
-    if (::readlink("/proc/self/exe", self, sizeof self - 1) > 0)
-        args.back() = self;
-    for (int i = 1; i < argc; ++i)
-        args.push_back(argv[i]);
-    std::vector<char*> arguments;
-    arguments.reserve(args.size() + 1);
-    for (std::string& arg : args)
-        arguments.push_back(arg.data());
-    arguments.push_back(nullptr);
-    ::setenv(kInside, "1", 1);
-    const pid_t pid = ::fork();
-    if (pid == 0) {
-        ::execvp("unshare", arguments.data());
-        ::_exit(127);
-    }
-    int status = 0;
-    if (pid < 0 || ::waitpid(pid, &status, 0) != pid)
-        return -1;
-    return WIFEXITED(status) ? WEXITSTATUS(status) : 1;
-}
-
 } // namespace
 
 int main(int argc, char** argv)
@@ -392,7 +359,7 @@ int main(int argc, char** argv)
             std::fprintf(stderr, "urlwatch could not be installed\n");
             return 1;
         }
-        const int status = InPrivateNamespace(argc, argv);
+        const int status = RunInPrivateNetwork(argc, argv, kInside);
         if (status >= 0)
             return status;
         std::printf("no private network namespace: running here (the toolbar port 6790 must be free)\n");

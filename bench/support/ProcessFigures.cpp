@@ -6,8 +6,11 @@
 #include <fstream>
 #include <iterator>
 #include <sstream>
+#include <utility>
+#include <vector>
 
 #include <dirent.h>
+#include <fcntl.h>
 #include <unistd.h>
 
 namespace taluvo::bench {
@@ -27,6 +30,27 @@ double FieldKb(const std::string& text, const char* name)
     if (at == std::string::npos)
         return -1;
     return std::atof(text.c_str() + at + key.size() - 1);
+}
+
+// The whole of a file of /proc; empty when it cannot be read (its thread or process has gone).
+std::string ReadSmallFile(const std::string& path)
+{
+    std::string text;
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return text;
+    char buffer[4096];
+    for (;;) {
+        const ssize_t got = ::read(fd, buffer, sizeof buffer);
+        if (got <= 0) {
+            if (got < 0)
+                text.clear();
+            break;
+        }
+        text.append(buffer, static_cast<size_t>(got));
+    }
+    ::close(fd);
+    return text;
 }
 
 // User and system CPU in ms from a stat file of /proc (a process's or one of its threads').
@@ -125,6 +149,71 @@ void CMemoryWatch::Run(pid_t pid)
         m_rssPeakMb = std::max(m_rssPeakMb, sample.rssMb);
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }
+}
+
+CThreadsWatch::CThreadsWatch(pid_t pid)
+    : m_pid(pid)
+{
+    Read(true);
+    m_thread = std::thread([this] {
+        while (!m_stop.load()) {
+            Read(false);
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
+    });
+}
+
+CThreadsWatch::~CThreadsWatch()
+{
+    m_stop.store(true);
+    if (m_thread.joinable())
+        m_thread.join();
+}
+
+void CThreadsWatch::Read(bool atStart)
+{
+    const std::string folder = ProcFile(m_pid, "task");
+    DIR* tasks = ::opendir(folder.c_str());
+    if (!tasks)
+        return;
+    std::vector<std::pair<long, SThreadFigures>> readings;
+    while (const dirent* entry = ::readdir(tasks)) {
+        if (entry->d_name[0] == '.')
+            continue;
+        const std::string task = folder + "/" + entry->d_name;
+        // A thread that ends while it is read fails the read: its last reading stands.
+        const std::string text = ReadSmallFile(task + "/status");
+        const std::string schedstat = ReadSmallFile(task + "/schedstat");
+        const SThreadFigures figures { FieldKb(text, "voluntary_ctxt_switches"),
+            FieldKb(text, "nonvoluntary_ctxt_switches"), schedstat.empty() ? -1 : std::atof(schedstat.c_str()) / 1e6 };
+        if (figures.voluntary >= 0 && figures.involuntary >= 0 && figures.cpuMs >= 0)
+            readings.emplace_back(std::atol(entry->d_name), figures);
+    }
+    ::closedir(tasks);
+    std::lock_guard<std::mutex> guard(m_lock);
+    for (const auto& [id, figures] : readings) {
+        const auto [thread, added] = m_threads.try_emplace(id);
+        if (added && atStart)
+            thread->second.first = figures;
+        thread->second.last = figures;
+    }
+}
+
+SThreadFigures CThreadsWatch::Now(std::map<long, SThreadFigures>* perThread)
+{
+    Read(false);
+    std::lock_guard<std::mutex> guard(m_lock);
+    SThreadFigures total;
+    for (const auto& [id, thread] : m_threads) {
+        const SThreadFigures since { thread.last.voluntary - thread.first.voluntary,
+            thread.last.involuntary - thread.first.involuntary, thread.last.cpuMs - thread.first.cpuMs };
+        total.voluntary += since.voluntary;
+        total.involuntary += since.involuntary;
+        total.cpuMs += since.cpuMs;
+        if (perThread)
+            (*perThread)[id] = since;
+    }
+    return total;
 }
 
 bool CpuShortlyBefore(pid_t pid, const std::function<bool()>& started, std::chrono::seconds bound, double& cpuMs)

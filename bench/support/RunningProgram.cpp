@@ -5,6 +5,7 @@
 #include <QDir>
 
 #include <csignal>
+#include <cstdlib>
 #include <vector>
 
 #include <arpa/inet.h>
@@ -80,6 +81,34 @@ int CRunningProgram::Stop(std::chrono::seconds bound)
     }
     m_pid = -1;
     return m_status;
+}
+
+int RunInPrivateNetwork(int argc, char** argv, const char* insideVariable)
+{
+    if (std::system("unshare -rn true 2>/dev/null") != 0)
+        return -1;
+    std::vector<std::string> args
+        = { "unshare", "-rn", "bash", "-c", "ip link set lo up && exec \"$0\" \"$@\"", "/proc/self/exe" };
+    char self[4096] = {};
+    if (::readlink("/proc/self/exe", self, sizeof self - 1) > 0)
+        args.back() = self;
+    for (int i = 1; i < argc; ++i)
+        args.push_back(argv[i]);
+    std::vector<char*> arguments;
+    arguments.reserve(args.size() + 1);
+    for (std::string& arg : args)
+        arguments.push_back(arg.data());
+    arguments.push_back(nullptr);
+    ::setenv(insideVariable, "1", 1);
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        ::execvp("unshare", arguments.data());
+        ::_exit(127);
+    }
+    int status = 0;
+    if (pid < 0 || ::waitpid(pid, &status, 0) != pid)
+        return -1;
+    return WIFEXITED(status) ? WEXITSTATUS(status) : 1;
 }
 
 bool ToolbarPortAccepts()

@@ -51,4 +51,9 @@ bool ToolbarPortAccepts();
 // Waits until the program's window is up (its toolbar server accepts) or it has ended.
 bool WaitForWindow(const CRunningProgram& program, std::chrono::seconds bound = std::chrono::seconds(60));
 
+// Runs this benchmark again, with the same arguments, in a private network namespace with its
+// loopback up, where the program's fixed toolbar port is its own; insideVariable is set there so
+// the run inside knows it. Its exit status, or -1 where no namespace can be made.
+int RunInPrivateNetwork(int argc, char** argv, const char* insideVariable);
+
 } // namespace taluvo::bench
