@@ -9,7 +9,6 @@
 
 #include <chrono>
 #include <condition_variable>
-#include <future>
 
 namespace {
 
@@ -104,32 +103,39 @@ BOOL CWorkerThread::Start()
 
 BOOL CWorkerThread::Launch(HANDLE end)
 {
-    std::promise<DWORD> idPromise;
-    std::future<DWORD> idFuture = idPromise.get_future();
-    auto body = [this, &idPromise] {
+    // The end object and a stand-in id are published before the thread exists, so it can never end
+    // before its owner sees it running, and the owner does not wait for the thread to tell its id:
+    // the thread puts its own in place as it begins, before any of the worker's code runs there.
+    m_hThread = end;
+    m_dwThreadId.store(kIdNotYetKnown);
+    const bool ownThread = !m_bReuseThread;
+    auto body = [this, ownThread] {
         if (const ThreadStartHook hook = g_threadStartHook.load())
             hook();
-        idPromise.set_value(GetCurrentThreadId());
-        {
-            // Wait until Start has published the id and handle, so the thread can never end
-            // before its owner sees it running.
+        DWORD standIn = kIdNotYetKnown;
+        m_dwThreadId.compare_exchange_strong(standIn, GetCurrentThreadId());
+        if (ownThread) {
+            // m_thread is assigned only once the thread exists: Start holds the lock until then.
             std::lock_guard<std::mutex> published(m_startLock);
         }
         ThreadProc();
     };
-    if (m_bReuseThread) {
-        if (!taluvo::RunPooled(body))
-            return FALSE;
+    bool launched = false;
+    if (!ownThread) {
+        launched = taluvo::RunPooled(body);
     } else {
         try {
             m_thread = std::thread(body);
+            launched = true;
         } catch (const std::system_error&) {
-            return FALSE;
+            launched = false;
         }
     }
-    m_hThread = end;
-    m_dwThreadId.store(idFuture.get());
-    return TRUE;
+    if (!launched) {
+        m_dwThreadId.store(0);
+        m_hThread.Detach(); // the caller closes it
+    }
+    return launched ? TRUE : FALSE;
 }
 
 void CWorkerThread::Stop()

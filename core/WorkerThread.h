@@ -61,12 +61,16 @@ protected:
 private:
     void ThreadProc();
     void JoinFinishedThread();
-    // Starts the thread's work on a new thread or a kept one; publishes its id before returning.
+    // Starts the thread's work on a new thread or a kept one; publishes its end object and an id
+    // (kIdNotYetKnown until the thread has put its own in place) before returning.
     BOOL Launch(HANDLE end);
+
+    // No thread has this id: the thread is starting and has not yet said which one it is.
+    static constexpr DWORD kIdNotYetKnown = 0xFFFFFFFFu;
 
     std::atomic<DWORD> m_dwThreadId { 0 };
     std::atomic<LONG> m_lStopCount { 0 };
     CAutoHandle m_hThread;
     std::thread m_thread;
-    std::mutex m_startLock; // held by Start until the new thread's id and handle are published
+    std::mutex m_startLock; // held by Start; a thread of its own waits for it before its work
 };

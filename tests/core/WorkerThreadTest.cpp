@@ -7,6 +7,7 @@
 
 #include <atomic>
 #include <condition_variable>
+#include <mutex>
 
 using taluvo::test::WaitUntil;
 
@@ -138,6 +139,43 @@ TEST_P(WorkerThread, CanRunAgainAfterItsThreadEnded)
         EXPECT_EQ(CWorkerThread::RunningWorkers(), 0);
     }
     EXPECT_EQ(worker.runs.load(), 3);
+}
+
+// Start hands the work to its thread and returns: it never waits for the new thread to begin. The
+// thread knows itself by its id before the worker's own code runs there.
+TEST_P(WorkerThread, StartDoesNotWaitForTheNewThread)
+{
+    static std::mutex gateLock;
+    static std::condition_variable gateChanged;
+    static bool gateOpen = false;
+    gateOpen = false;
+    CWorkerThread::SetThreadStartHook([] {
+        std::unique_lock<std::mutex> guard(gateLock);
+        gateChanged.wait(guard, [] { return gateOpen; });
+    });
+    class SelfKnowing : public CWorkerThread {
+    public:
+        ~SelfKnowing() override { StopAndJoin(); }
+        void Run() override { knewItself = GetThreadId() == GetCurrentThreadId(); }
+        std::atomic<bool> knewItself { false };
+    } worker;
+    Mode(worker);
+    // Held in the start hook, before its work, while Start returns.
+    EXPECT_TRUE(worker.Start());
+    EXPECT_FALSE(worker.IsStopped());
+    EXPECT_NE(worker.GetThreadId(), 0u);
+    EXPECT_NE(worker.GetThreadId(), GetCurrentThreadId());
+    EXPECT_FALSE(worker.Start());
+    EXPECT_FALSE(worker.Wait(20));
+    {
+        std::lock_guard<std::mutex> guard(gateLock);
+        gateOpen = true;
+    }
+    gateChanged.notify_all();
+    EXPECT_TRUE(worker.Wait(5000));
+    CWorkerThread::SetThreadStartHook(nullptr);
+    EXPECT_TRUE(worker.knewItself.load());
+    EXPECT_TRUE(worker.IsStopped());
 }
 
 TEST_P(WorkerThread, AutoDeleteHappensOnceOnItsOwnThread)
