@@ -45,7 +45,7 @@ void SPageCtx::Reset()
     m_bCancelled = FALSE;
 }
 
-DWORD SPageCtx::UpdateCRC32()
+DWORD SPageCtx::UpdateCRC32(const CWholePageChecksum* read)
 {
     const DWORD old = m_dwCheckSum;
     DWORD result = old;
@@ -53,10 +53,17 @@ DWORD SPageCtx::UpdateCRC32()
         TRACE2(u"SPageCtx::GetCRC32. Html page is EMPTY.\n");
         return old;
     }
-    const SWatchedPartCut cut = CutWatchedPart(m_strHtml, m_strStartCheckMask, m_strStopCheckMask);
-    TRACE2(u"SPageCtx::GetCRC32. StartPos: %d, StopPos: %d\n", cut.startPos, cut.stopPos);
     DWORD checksum = 0;
-    if (WatchedPartChecksum(cut.part, checksum)) {
+    bool taken = false;
+    if (read && m_strStartCheckMask.isEmpty() && m_strStopCheckMask.isEmpty()) {
+        TRACE2(u"SPageCtx::GetCRC32. StartPos: %d, StopPos: %d\n", 0, m_strHtml.size() - 1);
+        taken = read->Finish(m_strHtml, checksum);
+    } else {
+        const SWatchedPartCut cut = CutWatchedPart(m_strHtml, m_strStartCheckMask, m_strStopCheckMask);
+        TRACE2(u"SPageCtx::GetCRC32. StartPos: %d, StopPos: %d\n", cut.startPos, cut.stopPos);
+        taken = WatchedPartChecksum(cut.part, checksum);
+    }
+    if (taken) {
         result = checksum;
         TRACE2(u"SPageCtx::GetCRC32. Interest html part CRC: 0x%x\n", result);
     }

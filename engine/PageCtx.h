@@ -4,6 +4,7 @@
 
 #include "core/AutoHandle.h"
 #include "core/InternetHandle.h"
+#include "engine/ConnectionStates.h"
 #include "platform/base/WinTypes.h"
 
 #include <QString>
@@ -11,6 +12,7 @@
 #include <atomic>
 
 class CUpdater;
+class CWholePageChecksum;
 
 // Page status, as column status of table PAGES keeps it.
 enum : int {
@@ -39,8 +41,9 @@ constexpr DWORD kNoTime = 0xFFFFFFFFu; // -1: none / never
 // - Before Start, U fills the context; W reads it from its start on.
 // - W and C exchange through m_hSignalEvent: W resets it before each step, C writes what the step
 //   gives (error, status code, length, time) and then sets it; W reads those only after the event.
-// - Every notice is sent (SendMessage): U reads and writes the context while W or C waits in the
-//   send. The finished notice is W's last touch: from then on the context is U's alone.
+// - Every notice is sent (SendMessage) by W: U reads and writes the context while W waits in the
+//   send. C only collects the connection states (m_connectionStates), which W sends. The finished
+//   notice is W's last touch: from then on the context is U's alone.
 // - A cancel (CPageCheck::Cancel, on U) asks the worker, sets m_bCancelled and the event, and
 //   closes the handles (which the internet layer allows from any thread); it never writes the
 //   outcome: W decides it once, and a cancel that comes after that changes nothing.
@@ -54,8 +57,9 @@ struct SPageCtx {
     void Reset();
 
     // Takes the checksum of the watched part of m_strHtml; marks the page new when it differs from
-    // a stored one. Returns the checksum now in force.
-    DWORD UpdateCRC32();
+    // a stored one. Returns the checksum now in force. A page watched whole (no start or stop text)
+    // takes it from read when given: the checksum its fetch took over m_strHtml's bytes as it read them.
+    DWORD UpdateCRC32(const CWholePageChecksum* read = nullptr);
 
     // The text between the first "<title>" of m_strHtml and the "</title>" after it (letter case
     // ignored), without white space at its ends; empty when either is missing.
@@ -105,4 +109,6 @@ struct SPageCtx {
     // finished notice: no status notice can reach the context once its receiver may have freed it.
     std::atomic<int> m_nOpenHandles { 0 };
     CAutoHandle m_hHandlesClosed;
+    // C adds the connection states; W clears them at its start and sends them (its own lock).
+    CConnectionStates m_connectionStates;
 };

@@ -19,6 +19,7 @@
 #include <cstring>
 #include <ctime>
 #include <mutex>
+#include <utility>
 #include <vector>
 
 TRACE_MODULE("CUpdater");
@@ -29,7 +30,10 @@ constexpr DWORD kRequestFlags
     = INTERNET_FLAG_RELOAD | INTERNET_FLAG_PRAGMA_NOCACHE | INTERNET_FLAG_NO_UI | INTERNET_FLAG_HYPERLINK;
 // The piece the body is taken in: a zero byte ends the text of its own piece only.
 constexpr qsizetype kPieceBytes = 4095;
-constexpr qsizetype kPiecesPerRead = 64; // a read wakes the window once for all its pieces
+constexpr qsizetype kPiecesPerRead = 64;
+// A step that takes longer than this shows its connection states as they come; a faster check
+// hands them over together with its next notice.
+constexpr DWORD kStatesHeldMs = 200;
 constexpr DWORD kMaxReadBuffer = 64u << 20; // a server that keeps asking for more room is refused
 
 const char16_t* Outcome(BOOL ok)
@@ -99,12 +103,18 @@ LRESULT CUpdater::Notify(LPARAM lParam)
     return SendMessage(m_pPageCtx->m_hNotifyWnd, WM_UPDATER_NOTIFY, reinterpret_cast<WPARAM>(m_pPageCtx), lParam);
 }
 
-void CUpdater::NotifyEach(const std::vector<LPARAM>& notices)
+void CUpdater::HandOver(std::optional<LPARAM> notice)
 {
-    if (notices.empty() || !IsWindow(m_pPageCtx->m_hNotifyWnd))
+    m_notices.clear();
+    m_pPageCtx->m_connectionStates.TakeInto(m_notices);
+    if (m_heldProgress)
+        m_notices.push_back(*std::exchange(m_heldProgress, std::nullopt));
+    if (notice)
+        m_notices.push_back(*notice);
+    if (m_notices.empty() || !IsWindow(m_pPageCtx->m_hNotifyWnd))
         return;
     taluvo::ui::SendMessages(m_pPageCtx->m_hNotifyWnd, WM_UPDATER_NOTIFY, reinterpret_cast<WPARAM>(m_pPageCtx),
-        notices.data(), notices.size());
+        m_notices.data(), m_notices.size());
 }
 
 bool CUpdater::AskCancel()
@@ -135,7 +145,27 @@ BOOL CUpdater::WaitForEvent(DWORD milliseconds, DWORD timeoutError)
     const auto left
         = std::chrono::duration_cast<std::chrono::milliseconds>(m_deadline - std::chrono::steady_clock::now()).count();
     const DWORD bound = static_cast<DWORD>(std::clamp<int64_t>(left, 0, milliseconds));
-    if (WaitForSingleObject(m_pPageCtx->m_hSignalEvent, bound) == WAIT_OBJECT_0)
+    const HANDLE signal = m_pPageCtx->m_hSignalEvent;
+    // Progress is shown before every wait: a page that comes slowly shows how far it got.
+    if (m_heldProgress)
+        HandOver(std::nullopt);
+    DWORD waited = WaitForSingleObject(signal, std::min(bound, kStatesHeldMs));
+    if (waited != WAIT_OBJECT_0 && bound > kStatesHeldMs) {
+        // A slow step: the user sees each connection state as it comes.
+        const HANDLE added = m_pPageCtx->m_connectionStates.AddedEvent();
+        const HANDLE events[] = { signal, added };
+        const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(bound - kStatesHeldMs);
+        for (;;) {
+            ResetEvent(added);
+            HandOver(std::nullopt);
+            const auto rest
+                = std::chrono::duration_cast<std::chrono::milliseconds>(end - std::chrono::steady_clock::now()).count();
+            waited = WaitForMultipleObjects(2, events, FALSE, static_cast<DWORD>(std::max<int64_t>(rest, 0)));
+            if (waited != WAIT_OBJECT_0 + 1)
+                break;
+        }
+    }
+    if (waited == WAIT_OBJECT_0)
         return TRUE;
     m_pPageCtx->m_hRequest.Close();
     m_pPageCtx->m_hConnect.Close();
@@ -176,6 +206,8 @@ void CUpdater::Run()
     ctx->m_dwContentLength = 0;
     ctx->m_nOpenHandles = 0;
     ResetEvent(ctx->m_hHandlesClosed);
+    ctx->m_connectionStates.Clear();
+    m_heldProgress.reset();
     const uint64_t budgetSeconds = uint64_t { m_dwConnectTimeout } + m_dwSendTimeout + 4 * uint64_t { m_dwRecvTimeout };
     m_deadline = std::chrono::steady_clock::now() + std::chrono::seconds(budgetSeconds);
     DWORD error = 0;
@@ -290,7 +322,8 @@ DWORD CUpdater::ReadBody()
     const auto context = reinterpret_cast<DWORD_PTR>(ctx);
     // Reads take many pieces at once; the pieces themselves are cut from the byte stream, so where
     // the network or a read ended never moves a piece's border.
-    std::vector<char>& buffer = taluvo::engine::KeptReadBuffer(kPieceBytes * kPiecesPerRead);
+    m_readBuffer = taluvo::engine::TakeReadBuffer(kPieceBytes * kPiecesPerRead);
+    std::vector<char>& buffer = m_readBuffer;
     qsizetype carried = 0; // the start of a piece not yet whole, at the front of the buffer
     taluvo::engine::TakeKeptText(ctx->m_strHtml);
     // A page's text has at most as many units as it has bytes: with the length announced, its
@@ -302,7 +335,7 @@ DWORD CUpdater::ReadBody()
     }
     // Pieces are decoded as one stream, so a character cut between two pieces is kept whole.
     taluvo::CAnsiStreamDecoder decoder;
-    std::vector<LPARAM> progress;
+    m_readChecksum.Reset();
     qsizetype received = 0; // body bytes so far, whatever their text became
     for (;;) {
         CheckDeadline();
@@ -322,13 +355,15 @@ DWORD CUpdater::ReadBody()
             const bool end = got == 0;
             // Whole pieces, and at the end of the body the short last one.
             const qsizetype whole = end ? held : held - held % kPieceBytes;
-            progress.clear();
             for (qsizetype at = 0; at < whole; at += kPieceBytes)
-                progress.push_back(TakePiece(decoder, buffer.data() + at, std::min(kPieceBytes, whole - at)));
+                TakePiece(decoder, buffer.data() + at, std::min(kPieceBytes, whole - at));
             carried = held - whole;
             if (carried > 0 && whole > 0)
                 std::memmove(buffer.data(), buffer.data() + whole, static_cast<size_t>(carried));
-            NotifyEach(progress);
+            // The window shows only the last progress: it is held until the worker waits or ends, so
+            // reads that follow at once, and the end of a page that came whole, wake it once.
+            if (whole > 0)
+                m_heldProgress = ReadingNotice(ctx->m_strHtml.size(), ctx->m_dwContentLength);
             if (end)
                 break;
             continue;
@@ -357,15 +392,16 @@ DWORD CUpdater::ReadBody()
     return 0;
 }
 
-LPARAM CUpdater::TakePiece(taluvo::CAnsiStreamDecoder& decoder, const char* bytes, qsizetype size)
+void CUpdater::TakePiece(taluvo::CAnsiStreamDecoder& decoder, const char* bytes, qsizetype size)
 {
     SPageCtx* ctx = m_pPageCtx;
     // A zero byte ends the piece's text: the rest of the piece is not taken.
     const auto* zero = static_cast<const char*>(std::memchr(bytes, 0, static_cast<size_t>(size)));
-    decoder.FeedTo(ctx->m_strHtml, bytes, zero ? zero - bytes : size);
+    const qsizetype taken = zero ? zero - bytes : size;
+    decoder.FeedTo(ctx->m_strHtml, bytes, taken);
+    m_readChecksum.Add(bytes, taken);
     if (zero)
         decoder.FinishTo(ctx->m_strHtml);
-    return ReadingNotice(ctx->m_strHtml.size(), ctx->m_dwContentLength);
 }
 
 void CUpdater::Finish(DWORD error)
@@ -403,11 +439,11 @@ void CUpdater::Finish(DWORD error)
         ctx->m_iStatus = statusError;
     ctx->m_tLastChecked = static_cast<DWORD>(taluvo::UnixTimeNow());
     if (ctx->m_dwHttpStatusCode == 200 && ctx->m_iStatus != statusError)
-        ctx->UpdateCRC32();
+        ctx->UpdateCRC32(&m_readChecksum);
     taluvo::engine::KeepText(ctx->m_strHtml);
-    taluvo::engine::TrimReadBuffer();
+    taluvo::engine::KeepReadBuffer(std::move(m_readBuffer));
     // The last touch of the context: its receiver may delete it while handling this notice.
-    Notify(StateNotice(stateFinished));
+    HandOver(StateNotice(stateFinished));
 }
 
 void CUpdater::WinInetCallback(HINTERNET, DWORD_PTR dwContext, DWORD dwInternetStatus, LPVOID lpvStatusInformation,
@@ -418,9 +454,8 @@ void CUpdater::WinInetCallback(HINTERNET, DWORD_PTR dwContext, DWORD dwInternetS
         TRACE0(u"WininetCallback - Invalid page context.\n");
         return;
     }
-    const auto notify = [ctx](WORD state) {
-        SendMessage(ctx->m_hNotifyWnd, WM_UPDATER_NOTIFY, reinterpret_cast<WPARAM>(ctx), StateNotice(state));
-    };
+    // The worker sends the connection states: with its next notice, or as they come during a slow step.
+    const auto notify = [ctx](WORD state) { ctx->m_connectionStates.Add(StateNotice(state)); };
     switch (dwInternetStatus) {
     case INTERNET_STATUS_RESOLVING_NAME:
         notify(stateResolvingName);

@@ -6,6 +6,7 @@
 #include "core/WorkerThread.h"
 #include "engine/CheckNotice.h"
 #include "engine/PageCtx.h"
+#include "engine/WatchedPart.h"
 #include "platform/base/WinTypes.h"
 #include "platform/ui/WinUser.h"
 
@@ -14,6 +15,7 @@
 #include <atomic>
 #include <chrono>
 #include <functional>
+#include <optional>
 #include <vector>
 
 class CPreferences;
@@ -56,15 +58,17 @@ private:
     DWORD WaitStep(DWORD milliseconds);
     // Waits for the step's event at most milliseconds and never past the check's deadline; TRUE
     // when the event came. On a time-out the handles are closed and the fetch fails: with
-    // ERROR_CHECK_TOO_LONG when the deadline ran out, otherwise with timeoutError.
+    // ERROR_CHECK_TOO_LONG when the deadline ran out, otherwise with timeoutError. Once the wait
+    // has taken kStatesHeldMs, the connection states are handed over as they come.
     BOOL WaitForEvent(DWORD milliseconds, DWORD timeoutError);
     // Fails the fetch with ERROR_CHECK_TOO_LONG once the deadline has passed.
     void CheckDeadline();
     DWORD ReadBody();
-    // Adds one piece of the body to the page's text; returns its progress notice.
-    LPARAM TakePiece(taluvo::CAnsiStreamDecoder& decoder, const char* bytes, qsizetype size);
-    // Sends the notices in their order, waking the window's thread once for all of them.
-    void NotifyEach(const std::vector<LPARAM>& notices);
+    // Adds one piece of the body to the page's text and to its checksum.
+    void TakePiece(taluvo::CAnsiStreamDecoder& decoder, const char* bytes, qsizetype size);
+    // Sends the connection states collected so far, the progress held back and then notice, when
+    // given, in their order, waking the window's thread once for all of them.
+    void HandOver(std::optional<LPARAM> notice);
     // Ends the fetch as cancelled once a cancel was asked.
     void ThrowIfCancelled() const;
     void Finish(DWORD error);
@@ -87,4 +91,10 @@ private:
     enum : int { kRunning, kCancelAsked, kDecided };
     std::atomic<int> m_state { kRunning };
     std::function<void()> m_decidedHook;
+    // The checksum of the page watched whole, taken as its body is read.
+    CWholePageChecksum m_readChecksum;
+    std::vector<char> m_readBuffer; // taken from the kept ones for the body, given back at the end
+    // The last reading notice, not yet sent.
+    std::optional<LPARAM> m_heldProgress;
+    std::vector<LPARAM> m_notices; // the hand-over's, kept for the next
 };

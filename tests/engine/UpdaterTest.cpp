@@ -322,10 +322,16 @@ TEST_F(UpdaterTest, ZeroBytesEndOnlyTheirPiece)
             EXPECT_EQ(result.http, 200u);
             EXPECT_EQ(result.html, expected);
             EXPECT_EQ(result.checksum, checksum);
-            // One progress notice for every piece.
-            EXPECT_EQ(std::count_if(result.notices.begin(), result.notices.end(),
-                          [](LPARAM n) { return LOWORD(n) == stateReadingData; }),
-                pieces);
+            // One progress notice for each read, which takes whole pieces: at most one for every
+            // piece, and the last says where the whole text ended.
+            const auto reading = std::count_if(
+                result.notices.begin(), result.notices.end(), [](LPARAM n) { return LOWORD(n) == stateReadingData; });
+            EXPECT_GE(reading, 1);
+            EXPECT_LE(reading, pieces);
+            const auto last = std::find_if(
+                result.notices.rbegin(), result.notices.rend(), [](LPARAM n) { return LOWORD(n) == stateReadingData; });
+            ASSERT_NE(last, result.notices.rend());
+            EXPECT_EQ(*last, ReadingNotice(expected.size(), announced ? static_cast<DWORD>(c.body.size()) : 0));
         }
     }
 }
@@ -428,6 +434,31 @@ TEST_F(UpdaterTest, CancelEndsWith1223)
               SetEvent(ctx.m_hSignalEvent);
           });
     EXPECT_EQ(cancelled.status, statusError);
+    EXPECT_EQ(cancelled.error, 1223u);
+}
+
+// The connection states reach the window in their order, all of them: a quick check hands them
+// over with its next notice, and a step that takes long (a server that never answers) shows them
+// while it still waits.
+TEST_F(UpdaterTest, ConnectionStatesReachTheWindowWhileAStepWaits)
+{
+    QJsonObject hang;
+    hang[QStringLiteral("hang")] = true;
+    s_server->SetRoutes({ { QStringLiteral("/hang"), hang } });
+    std::vector<LPARAM> whileWaiting;
+    const Outcome cancelled = Check(s_server->Url(QStringLiteral("/hang")), kNoChecksum, kNoTime, [&](SPageCtx& ctx) {
+        ASSERT_EQ(taluvo::ui::WaitServingSends(m_window.connected, 10000), WAIT_OBJECT_0);
+        whileWaiting = m_window.notices;
+        ctx.m_bCancelled = TRUE;
+        ctx.m_dwErrorCode = ERROR_CANCELLED;
+        SetEvent(ctx.m_hSignalEvent);
+    });
+    const std::vector<LPARAM> connection { StateNotice(stateResolvingName), StateNotice(stateNameResolved),
+        StateNotice(stateConnecting), StateNotice(stateConnected) };
+    EXPECT_EQ(whileWaiting, connection);
+    std::vector<LPARAM> all = connection;
+    all.push_back(StateNotice(stateFinished));
+    EXPECT_EQ(cancelled.notices, all);
     EXPECT_EQ(cancelled.error, 1223u);
 }
 

@@ -8,7 +8,9 @@
 
 #include <QTemporaryDir>
 
+#include <algorithm>
 #include <cstdio>
+#include <cstring>
 #include <fstream>
 #include <memory>
 #include <random>
@@ -166,5 +168,83 @@ TEST(WatchedPart, StoredChecksumIsZlibCrc32OfTheCutBytes)
         EXPECT_EQ(ctx.UpdateCRC32(), expected[i]) << "case " << i;
         EXPECT_EQ(ctx.m_dwCheckSum, expected[i]) << "case " << i;
         EXPECT_EQ(ctx.m_iStatus, statusNew) << "case " << i;
+    }
+}
+
+// A page watched whole takes its checksum over the bytes as they are read: it must be the
+// checksum of the cut part of the decoded text, whatever the bytes (escapes, characters outside the
+// basic plane cut by the part's end, sequences cut short by the page's end or by a zero byte) and
+// wherever the reads cut them.
+TEST(WatchedPart, ChecksumTakenWhileReadingIsTheCutPartsChecksum)
+{
+    // The page as the fetch reads it: bytes in pieces, each piece's text ending at its first zero.
+    const auto readPage
+        = [](const std::string& page, const std::vector<size_t>& cuts, QString& text, CWholePageChecksum& read) {
+              taluvo::CAnsiStreamDecoder decoder;
+              read.Reset();
+              text.clear();
+              size_t at = 0;
+              for (size_t i = 0; at < page.size(); ++i) {
+                  const size_t size = std::min(cuts[i % cuts.size()], page.size() - at);
+                  const char* bytes = page.data() + at;
+                  const auto* zero = static_cast<const char*>(std::memchr(bytes, 0, size));
+                  const auto taken = static_cast<qsizetype>(zero ? static_cast<size_t>(zero - bytes) : size);
+                  decoder.FeedTo(text, bytes, taken);
+                  read.Add(bytes, taken);
+                  if (zero)
+                      decoder.FinishTo(text);
+                  at += size;
+              }
+              decoder.FinishTo(text);
+          };
+    std::vector<std::string> pages = {
+        "", "a", "ab", "abc", "abcdef",
+        "\xC3\xA9\xC3\xA9\xC3\xA9", // three units, each of two bytes
+        "x\xF0\x9F\x98\x80y", // the part's end cuts the pair in two
+        "xy\xF0\x9F\x98\x80", // the last two units are the pair
+        "\xF0\x9F\x98\x80\xF0\x9F\x98\x80z",
+        "\xF0\x9F\x98\x80z", // nothing but the high half is left: U+FFFD's bytes
+        "abc\xE2\x82", // a sequence cut short by the page's end
+        "abc\xE2\x82\xAC\xE2\x82\xAC", // two units of three bytes each are left out
+        "caf\xE9 cr\xE8me\xFF", // not UTF-8: escapes
+        std::string("ab\0cd\xC3", 6), // a zero ends the piece's text
+        std::string("\0\0\0\0", 4),
+        "\xED\xA0\x80\xED\xB0\x80tail", // encoded surrogates are not UTF-8
+    };
+    std::mt19937 random(51);
+    const char* const atoms[] = { "a", "\xC3\xA9", "\xE2\x82\xAC", "\xF0\x9F\x98\x80", "\xE9", "\x80", "\xF0\x9F", "" };
+    for (int i = 0; i < 300; ++i) {
+        std::string page;
+        const size_t length = random() % 40;
+        for (size_t n = 0; n < length; ++n)
+            page += i % 5 == 0 && random() % 9 == 0 ? std::string(1, '\0') : atoms[random() % std::size(atoms)];
+        pages.push_back(page);
+    }
+    const std::vector<std::vector<size_t>> cutsList = { { 4095 }, { 1 }, { 2, 3 }, { 5, 1, 7 } };
+    for (size_t i = 0; i < pages.size(); ++i) {
+        for (const std::vector<size_t>& cuts : cutsList) {
+            QString text;
+            CWholePageChecksum read;
+            readPage(pages[i], cuts, text, read);
+            DWORD expected = 0x1234u, streamed = 0x1234u;
+            const bool hasPart = WatchedPartChecksum(CutWatchedPart(text, {}, {}).part, expected);
+            EXPECT_EQ(read.Finish(text, streamed), hasPart) << "page " << i << ", pieces of " << cuts[0];
+            if (hasPart) {
+                EXPECT_EQ(streamed, expected) << "page " << i << ", pieces of " << cuts[0];
+            }
+
+            // The context takes it from there only for a page watched whole.
+            SPageCtx ctx;
+            ctx.m_strHtml = text;
+            ctx.m_dwCheckSum = 0x55u;
+            EXPECT_EQ(ctx.UpdateCRC32(&read), hasPart ? expected : 0x55u) << "page " << i;
+            ctx.m_strStopCheckMask = QStringLiteral("b");
+            ctx.m_dwCheckSum = 0x55u;
+            SPageCtx cut;
+            cut.m_strHtml = text;
+            cut.m_strStopCheckMask = QStringLiteral("b");
+            cut.m_dwCheckSum = 0x55u;
+            EXPECT_EQ(ctx.UpdateCRC32(&read), cut.UpdateCRC32()) << "page " << i;
+        }
     }
 }

@@ -8,6 +8,7 @@
 #include "engine/Scheduler.h"
 #include "platform/inet/WinInet.h"
 #include "platform/shell/OnlineState.h"
+#include "platform/ui/UserApi.h"
 #include "platform/ui/detail/Core.h"
 
 #include <net/if.h>
@@ -17,6 +18,9 @@
 #include <QTreeWidget>
 
 #include <map>
+
+#include <atomic>
+#include <thread>
 
 using namespace taluvo::test;
 using taluvo::shell::RequestKind;
@@ -134,6 +138,39 @@ TEST_F(CheckCommands, CancelEmptiesTheQueueAndEndsTheRunningCheckWith1223)
         QCoreApplication::processEvents();
         return CWorkerThread::RunningWorkers() == m_baseWorkers;
     }));
+}
+
+// What a running check's item shows: its last state while a step waits (the server never
+// answers), and of the notices a read hands over together the last progress.
+TEST_F(CheckCommands, ARunningCheckShowsItsLastStateAndItsLastProgress)
+{
+    ASSERT_TRUE(Start(Group(1, "G", 1, sortAlphabeticalAsc) + Insert({ 1, 1, Url("/hang"), "", "slow", m_now - 900 })));
+    Select(1, 0xFFFF);
+    Command(ID_GROUP_CHECK_ALL);
+    ASSERT_EQ(m_frame.m_checks.m_ctxsRun.size(), 1u);
+    const HTREEITEM item = m_frame.FindPage(1, 1);
+    ASSERT_TRUE(WaitUntil([&] {
+        QCoreApplication::processEvents();
+        return m_frame.ItemLabel(item) == QStringLiteral("slow [Connected]");
+    }));
+
+    SPageCtx* ctx = &m_frame.m_checks.m_ctxsRun.front()->Ctx();
+    std::atomic<bool> sent { false };
+    std::thread reader([&] {
+        const LPARAM batch[] = { ReadingNotice(1000, 4000), ReadingNotice(2000, 4000), ReadingNotice(3000, 4000) };
+        taluvo::ui::SendMessages(m_frame.m_hWnd, WM_UPDATER_NOTIFY, reinterpret_cast<WPARAM>(ctx), batch, 3);
+        sent = true;
+    });
+    EXPECT_TRUE(WaitUntil([&] {
+        QCoreApplication::processEvents();
+        return sent.load();
+    }));
+    reader.join();
+    EXPECT_EQ(m_frame.ItemLabel(item), QStringLiteral("slow [Reading data - 75 %]"));
+
+    Command(ID_TOOLS_CANCEL_CHECKS);
+    ASSERT_TRUE(WaitForChecks(m_frame));
+    EXPECT_EQ(m_frame.ItemLabel(m_frame.FindPage(1, 1)), QStringLiteral("slow"));
 }
 
 TEST_F(CheckCommands, CheckNowRefusesWhatItCannotQueueAndWaitsBehindTheQueue)
