@@ -234,8 +234,8 @@ struct SRun {
 
 // A figure per check between two marks, by thread: the window's (the process's first thread), then
 // the others, the largest first, leaving out those that hardly count.
-std::string ByThread(const SMark& from, const SMark& to, int pages, pid_t window, double SThreadFigures::*field,
-    const char* format)
+std::string ByThread(
+    const SMark& from, const SMark& to, int pages, pid_t window, double SThreadFigures::*field, const char* format)
 {
     std::vector<double> others;
     double windows = 0;
@@ -297,10 +297,10 @@ bool MeasureRun(const std::string& program, CCheckServer& server, SRun& run)
     };
     const SThreadFigures small = between(kSmall), ninety = between(kNinety), oneMb = between(kOneMb),
                          tenMb = between(kTenMb);
-    run.byThread = ByThread(marks[kSmall], marks[kSmall + 1], kKinds[kSmall].pages, taluvo.Pid(),
-        &SThreadFigures::voluntary, "%.1f");
-    run.cpuByThread = ByThread(marks[kOneMb], marks[kOneMb + 1], kKinds[kOneMb].pages, taluvo.Pid(),
-        &SThreadFigures::cpuMs, "%.2f");
+    run.byThread = ByThread(
+        marks[kSmall], marks[kSmall + 1], kKinds[kSmall].pages, taluvo.Pid(), &SThreadFigures::voluntary, "%.1f");
+    run.cpuByThread = ByThread(
+        marks[kOneMb], marks[kOneMb + 1], kKinds[kOneMb].pages, taluvo.Pid(), &SThreadFigures::cpuMs, "%.2f");
     run.voluntary = small.voluntary;
     run.involuntary = small.involuntary;
     run.cpuNinety = ninety.cpuMs;
