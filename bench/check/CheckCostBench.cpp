@@ -41,8 +41,6 @@
 #include <thread>
 #include <vector>
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -94,22 +92,19 @@ public:
             m_answers.push_back("HTTP/1.1 200 OK\r\nContent-Type: text/html\r\nContent-Length: "
                 + std::to_string(body.size()) + "\r\n\r\n" + body);
         }
-        m_listener = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        sockaddr_in address {};
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        socklen_t length = sizeof address;
-        if (m_listener < 0 || ::bind(m_listener, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0
-            || ::listen(m_listener, 64) != 0
-            || ::getsockname(m_listener, reinterpret_cast<sockaddr*>(&address), &length) != 0)
+        m_listener = OpenLoopbackListener(m_port);
+        if (m_listener < 0) {
+            m_port = 0;
             return;
-        m_port = ntohs(address.sin_port);
+        }
         m_thread = std::thread([this] { Accept(); });
     }
     ~CCheckServer()
     {
-        ::shutdown(m_listener, SHUT_RDWR);
-        ::close(m_listener);
+        if (m_listener >= 0) {
+            ::shutdown(m_listener, SHUT_RDWR);
+            ::close(m_listener);
+        }
         if (m_thread.joinable())
             m_thread.join();
     }
@@ -330,14 +325,8 @@ void PrintFigure(const char* what, const std::vector<double>& values, const char
 int Measure(const std::string& program, int runs)
 {
     CCheckServer server;
-    if (!server.Port()) {
-        std::fprintf(stderr, "the page server did not start\n");
+    if (!ReadyToMeasure(server.Port()))
         return 1;
-    }
-    if (ToolbarPortAccepts()) {
-        std::fprintf(stderr, "port 6790 is taken\n");
-        return 1;
-    }
     std::printf("program: %s\nload average at start: %s\n", program.c_str(), LoadAverage().c_str());
     std::fflush(stdout);
     std::vector<SRun> results;
@@ -372,19 +361,9 @@ int Measure(const std::string& program, int runs)
 
 int main(int argc, char** argv)
 {
-    std::string program = TALUVO_PROGRAM;
-    int runs = 3;
-    for (int i = 1; i + 1 < argc; i += 2) {
-        if (std::strcmp(argv[i], "--program") == 0)
-            program = argv[i + 1];
-        else if (std::strcmp(argv[i], "--runs") == 0)
-            runs = std::max(1, std::atoi(argv[i + 1]));
-    }
-    if (!std::getenv(kInside)) {
-        const int status = RunInPrivateNetwork(argc, argv, kInside);
-        if (status >= 0)
-            return status;
-        std::printf("no private network namespace: running here (the toolbar port 6790 must be free)\n");
-    }
-    return Measure(program, runs);
+    const SProgramArguments arguments = ProgramArguments(argc, argv, TALUVO_PROGRAM);
+    const int status = RunInPrivateNetwork(argc, argv, kInside);
+    if (status >= 0)
+        return status;
+    return Measure(arguments.program, arguments.runs);
 }

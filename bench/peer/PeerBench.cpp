@@ -221,14 +221,8 @@ const char* const kHeader = "  %-24s %9s %9s %9s %9s %9s\n";
 int Measure(const std::string& program, int runs)
 {
     CPeerPageServer server;
-    if (!server.Port()) {
-        std::fprintf(stderr, "the page server did not start\n");
+    if (!ReadyToMeasure(server.Port()))
         return 1;
-    }
-    if (ToolbarPortAccepts()) {
-        std::fprintf(stderr, "port 6790 is taken\n");
-        return 1;
-    }
     const int port = server.Port();
     std::printf("program: %s\nload average at start: %s\n", program.c_str(), LoadAverage().c_str());
     std::fflush(stdout);
@@ -346,23 +340,13 @@ int Measure(const std::string& program, int runs)
 
 int main(int argc, char** argv)
 {
-    std::string program = TALUVO_PROGRAM;
-    int runs = 3;
-    for (int i = 1; i + 1 < argc; i += 2) {
-        if (std::strcmp(argv[i], "--program") == 0)
-            program = argv[i + 1];
-        else if (std::strcmp(argv[i], "--runs") == 0)
-            runs = std::max(1, std::atoi(argv[i + 1]));
+    const SProgramArguments arguments = ProgramArguments(argc, argv, TALUVO_PROGRAM);
+    if (!std::getenv(kInside) && !CUrlwatch::EnsureInstalled()) {
+        std::fprintf(stderr, "urlwatch could not be installed\n");
+        return 1;
     }
-    if (!std::getenv(kInside)) {
-        if (!CUrlwatch::EnsureInstalled()) {
-            std::fprintf(stderr, "urlwatch could not be installed\n");
-            return 1;
-        }
-        const int status = RunInPrivateNetwork(argc, argv, kInside);
-        if (status >= 0)
-            return status;
-        std::printf("no private network namespace: running here (the toolbar port 6790 must be free)\n");
-    }
-    return Measure(program, runs);
+    const int status = RunInPrivateNetwork(argc, argv, kInside);
+    if (status >= 0)
+        return status;
+    return Measure(arguments.program, arguments.runs);
 }

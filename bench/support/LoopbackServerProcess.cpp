@@ -10,7 +10,7 @@
 
 namespace taluvo::bench {
 
-int StartLoopbackServer(void (*serve)(int client, void* context), void* context, pid_t& pid)
+int OpenLoopbackListener(int& port)
 {
     const int listener = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     sockaddr_in address {};
@@ -24,6 +24,16 @@ int StartLoopbackServer(void (*serve)(int client, void* context), void* context,
             ::close(listener);
         return -1;
     }
+    port = ntohs(address.sin_port);
+    return listener;
+}
+
+int StartLoopbackServer(void (*serve)(int client, void* context), void* context, pid_t& pid)
+{
+    int port = -1;
+    const int listener = OpenLoopbackListener(port);
+    if (listener < 0)
+        return -1;
     const pid_t child = ::fork();
     if (child == 0) {
         ::signal(SIGPIPE, SIG_IGN);
@@ -37,7 +47,7 @@ int StartLoopbackServer(void (*serve)(int client, void* context), void* context,
     if (child < 0)
         return -1;
     pid = child;
-    return ntohs(address.sin_port);
+    return port;
 }
 
 bool ReadRequestHead(int client, std::string& request)

@@ -18,6 +18,10 @@ int StartLoopbackServer(void (*serve)(int client, void* context), void* context,
 // peer went first.
 bool ReadRequestHead(int client, std::string& request);
 
+// A new listener on a free loopback port (a backlog of 256); -1 when none could be had. port gets
+// its port.
+int OpenLoopbackListener(int& port);
+
 // Sends all bytes; false once the peer has gone.
 bool SendAll(int fd, const char* bytes, size_t length);
 

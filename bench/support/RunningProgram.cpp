@@ -4,8 +4,11 @@
 
 #include <QDir>
 
+#include <algorithm>
 #include <csignal>
+#include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <vector>
 
 #include <arpa/inet.h>
@@ -83,10 +86,26 @@ int CRunningProgram::Stop(std::chrono::seconds bound)
     return m_status;
 }
 
+SProgramArguments ProgramArguments(int argc, char** argv, const std::string& program)
+{
+    SProgramArguments arguments { program, 3 };
+    for (int i = 1; i + 1 < argc; i += 2) {
+        if (std::strcmp(argv[i], "--program") == 0)
+            arguments.program = argv[i + 1];
+        else if (std::strcmp(argv[i], "--runs") == 0)
+            arguments.runs = std::max(1, std::atoi(argv[i + 1]));
+    }
+    return arguments;
+}
+
 int RunInPrivateNetwork(int argc, char** argv, const char* insideVariable)
 {
-    if (std::system("unshare -rn true 2>/dev/null") != 0)
+    if (std::getenv(insideVariable))
         return -1;
+    if (std::system("unshare -rn true 2>/dev/null") != 0) {
+        std::printf("no private network namespace: running here (the toolbar port 6790 must be free)\n");
+        return -1;
+    }
     std::vector<std::string> args
         = { "unshare", "-rn", "bash", "-c", "ip link set lo up && exec \"$0\" \"$@\"", "/proc/self/exe" };
     char self[4096] = {};
@@ -121,6 +140,19 @@ bool ToolbarPortAccepts()
     const bool accepted = ::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
     ::close(fd);
     return accepted;
+}
+
+bool ReadyToMeasure(int serverPort)
+{
+    if (serverPort == 0) {
+        std::fprintf(stderr, "the page server did not start\n");
+        return false;
+    }
+    if (ToolbarPortAccepts()) {
+        std::fprintf(stderr, "port 6790 is taken\n");
+        return false;
+    }
+    return true;
 }
 
 bool WaitForWindow(const CRunningProgram& program, std::chrono::seconds bound)

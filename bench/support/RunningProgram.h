@@ -48,12 +48,25 @@ private:
 // True once something accepts on the toolbar port 6790 of the loopback address.
 bool ToolbarPortAccepts();
 
+// True when a benchmark's page server is up (serverPort is not 0) and the toolbar port is free;
+// says why not on stderr.
+bool ReadyToMeasure(int serverPort);
+
 // Waits until the program's window is up (its toolbar server accepts) or it has ended.
 bool WaitForWindow(const CRunningProgram& program, std::chrono::seconds bound = std::chrono::seconds(60));
 
 // Runs this benchmark again, with the same arguments, in a private network namespace with its
 // loopback up, where the program's fixed toolbar port is its own; insideVariable is set there so
-// the run inside knows it. Its exit status, or -1 where no namespace can be made.
+// the run inside knows it. Its exit status; -1 when the run goes on here: inside that namespace,
+// or where none can be made (said on stdout: the toolbar port must then be free).
 int RunInPrivateNetwork(int argc, char** argv, const char* insideVariable);
+
+// The arguments of the benchmarks that run the program: --program PATH (the executable to
+// measure; program by default) and --runs N (3 by default).
+struct SProgramArguments {
+    std::string program;
+    int runs = 3;
+};
+SProgramArguments ProgramArguments(int argc, char** argv, const std::string& program);
 
 } // namespace taluvo::bench
