@@ -25,7 +25,6 @@
 #include "bench/support/ProgramDatabase.h"
 #include "bench/support/RunningProgram.h"
 #include "core/db/SqlWrapper.h"
-#include "core/prefs/Preferences.h"
 
 #include <algorithm>
 #include <array>
@@ -192,11 +191,7 @@ private:
 void MakeDatabase(const std::string& path, int port)
 {
     CSqlDatabase db;
-    CreateProgramDatabase(db, path, [](CPreferences& prefs) {
-        for (const char* flag :
-            { "PopupAlertEnable", "AlertSoundEnable", "ErrorSoundEnable", "LogEnable", "RunCmdEnable" })
-            prefs.GetParam(flag)->SetBool(false);
-    });
+    CreateProgramDatabase(db, path, TurnOffDesktopAlerts);
     db.execDML("BEGIN;");
     CSqlBuffer sql;
     int id = 1;

@@ -26,7 +26,6 @@
 #include "bench/support/RunningProgram.h"
 
 #include "core/db/SqlWrapper.h"
-#include "core/prefs/Preferences.h"
 
 #include <QDateTime>
 #include <QFile>
