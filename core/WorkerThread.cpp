@@ -109,15 +109,11 @@ BOOL CWorkerThread::Launch(HANDLE end)
     m_hThread = end;
     m_dwThreadId.store(kIdNotYetKnown);
     const bool ownThread = !m_bReuseThread;
-    auto body = [this, ownThread] {
+    auto body = [this] {
         if (const ThreadStartHook hook = g_threadStartHook.load())
             hook();
         DWORD standIn = kIdNotYetKnown;
         m_dwThreadId.compare_exchange_strong(standIn, GetCurrentThreadId());
-        if (ownThread) {
-            // m_thread is assigned only once the thread exists: Start holds the lock until then.
-            std::lock_guard<std::mutex> published(m_startLock);
-        }
         ThreadProc();
     };
     bool launched = false;
@@ -168,6 +164,11 @@ void CWorkerThread::ThreadProc()
     const bool autoDelete = m_bAutoDelete != FALSE;
     const HANDLE end = m_hThread;
     if (autoDelete) {
+        {
+            // Start may still be on its way out (it holds the lock until it has assigned m_thread
+            // and returns): the object goes only after that.
+            std::lock_guard<std::mutex> started(m_startLock);
+        }
         m_dwThreadId.store(0);
         // Nobody may touch a self-deleting worker once its thread may have ended.
         if (m_thread.joinable())

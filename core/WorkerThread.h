@@ -72,5 +72,5 @@ private:
     std::atomic<LONG> m_lStopCount { 0 };
     CAutoHandle m_hThread;
     std::thread m_thread;
-    std::mutex m_startLock; // held by Start; a thread of its own waits for it before its work
+    std::mutex m_startLock; // held by Start; a self-deleting thread waits for it before it deletes
 };
