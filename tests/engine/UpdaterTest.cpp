@@ -449,8 +449,7 @@ TEST_F(UpdaterTest, ConnectionStatesReachTheWindowWhileAStepWaits)
     const Outcome cancelled = Check(s_server->Url(QStringLiteral("/hang")), kNoChecksum, kNoTime, [&](SPageCtx& ctx) {
         ASSERT_EQ(taluvo::ui::WaitServingSends(m_window.connected, 10000), WAIT_OBJECT_0);
         whileWaiting = m_window.notices;
-        ctx.m_bCancelled = TRUE;
-        ctx.m_dwErrorCode = ERROR_CANCELLED;
+        ASSERT_TRUE(ctx.m_pUpdater->AskCancel());
         SetEvent(ctx.m_hSignalEvent);
     });
     const std::vector<LPARAM> connection { StateNotice(stateResolvingName), StateNotice(stateNameResolved),
