@@ -71,7 +71,7 @@ QString CHtmlToolTip::FitLinksToScreen(const QString& html)
     // to the left or right) and the shadow.
     const int room = (screen.right - screen.left) - 2 * sizes.marginCx - sizes.anchorHeight - std::max(0, m_nShadowX);
     HDC dc = ::GetDC(m_hWnd);
-    const QString fitted = FitLinkTexts(html, room, [&](const QString& text) {
+    QString fitted = FitLinkTexts(html, room, [&](const QString& text) {
         SIZE size {};
         m_renderer.MeasureHtml(dc, text, &size);
         return static_cast<int>(size.cx);
