@@ -5,12 +5,35 @@
 #include "frame/mainfrm.h"
 #include "res/resource.h"
 
+#include <QDir>
 #include <QElapsedTimer>
+#include <QGuiApplication>
+#include <QImage>
+#include <QScreen>
 #include <QTimer>
 
 #include <cstdio>
 #include <functional>
 #include <vector>
+
+// The whole screen as it is now.
+inline QImage ProbeScreenshot()
+{
+    QScreen* screen = QGuiApplication::primaryScreen();
+    return screen ? screen->grabWindow(0).toImage().convertToFormat(QImage::Format_RGB32) : QImage();
+}
+
+// Keeps a picture in the folder TALUVO_ARTEFACT_DIR names, when it names one, and prints where.
+inline void SaveProbeScreenshot(const QImage& image, const char* name)
+{
+    const QString folder = QString::fromLocal8Bit(qgetenv("TALUVO_ARTEFACT_DIR"));
+    if (folder.isEmpty())
+        return;
+    QDir().mkpath(folder);
+    const QString path = folder + QLatin1Char('/') + QString::fromLatin1(name);
+    image.save(path, "PNG");
+    std::printf("screenshot: %s\n", qPrintable(path));
+}
 
 // Registers the loop, creates the window at its usual size and shows it: 0, or the probe's exit
 // code 4 when the window was not created.

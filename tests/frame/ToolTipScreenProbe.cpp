@@ -34,23 +34,6 @@ using namespace taluvo::test::tray;
 
 namespace {
 
-QImage Screenshot()
-{
-    QScreen* screen = QGuiApplication::primaryScreen();
-    return screen ? screen->grabWindow(0).toImage().convertToFormat(QImage::Format_RGB32) : QImage();
-}
-
-void Save(const QImage& image, const char* name)
-{
-    const QString folder = QString::fromLocal8Bit(qgetenv("TALUVO_ARTEFACT_DIR"));
-    if (folder.isEmpty())
-        return;
-    QDir().mkpath(folder);
-    const QString path = folder + QLatin1Char('/') + QString::fromLatin1(name);
-    image.save(path, "PNG");
-    std::printf("screenshot: %s\n", qPrintable(path));
-}
-
 QString XProp(HWND hwnd, const char* property)
 {
     QProcess xprop;
@@ -171,7 +154,7 @@ int main(int argc, char** argv)
     POINT link {};
 
     steps.push_back([&] {
-        beforePopup = Screenshot();
+        beforePopup = ProbeScreenshot();
         frame.m_mainTree.SelectItem(frame.FindPage(1, 1));
         frame.SendMessage(WM_COMMAND, ID_PAGE_CHECK_UPDATE);
         return true;
@@ -196,14 +179,14 @@ int main(int argc, char** argv)
     // The screen shows the tip drawn by the renderer: pixels changed where it lies.
     steps.push_back([&] {
         const RECT where = Rect(popup);
-        const QImage now = Screenshot();
+        const QImage now = ProbeScreenshot();
         int changed = 0;
         for (int y = where.top + 20; y < where.bottom - 20; y += 3)
             for (int x = where.left + 20; x < where.right - 20; x += 3)
                 changed += now.pixel(x, y) != beforePopup.pixel(x, y) ? 1 : 0;
         if (changed < 20)
             return false;
-        Save(now, "update-popup.png");
+        SaveProbeScreenshot(now, "update-popup.png");
         return true;
     });
     steps.push_back([&] { return popup.IsWindowVisible() == FALSE; });
@@ -270,8 +253,8 @@ int main(int argc, char** argv)
         return true;
     });
     steps.push_back([&] {
-        const QImage now = Screenshot();
-        Save(now, "tree-tooltip.png");
+        const QImage now = ProbeScreenshot();
+        SaveProbeScreenshot(now, "tree-tooltip.png");
         frame.DestroyWindow();
         return true;
     });

@@ -35,23 +35,6 @@ using namespace taluvo::test::tray;
 
 namespace {
 
-QImage Screenshot()
-{
-    QScreen* screen = QGuiApplication::primaryScreen();
-    return screen ? screen->grabWindow(0).toImage().convertToFormat(QImage::Format_RGB32) : QImage();
-}
-
-void Save(const QImage& image, const char* name)
-{
-    const QString folder = QString::fromLocal8Bit(qgetenv("TALUVO_ARTEFACT_DIR"));
-    if (folder.isEmpty())
-        return;
-    QDir().mkpath(folder);
-    const QString path = folder + QLatin1Char('/') + QString::fromLatin1(name);
-    image.save(path, "PNG");
-    std::printf("screenshot: %s\n", qPrintable(path));
-}
-
 void Print(const char* what, const RECT& r)
 {
     std::printf("%s: %d,%d - %d,%d\n", what, int(r.left), int(r.top), int(r.right), int(r.bottom));
@@ -129,7 +112,7 @@ int main(int argc, char** argv)
     QElapsedTimer since;
     steps.push_back([&] {
         check(!frame.m_trayIcon.IsVisible(), "the tray icon hidden while the window is shown");
-        before = Screenshot();
+        before = ProbeScreenshot();
         frame.m_mainTree.SelectItem(frame.FindPage(1, 1));
         frame.SendMessage(WM_COMMAND, ID_PAGE_CHECK_UPDATE);
         return true;
@@ -141,11 +124,11 @@ int main(int argc, char** argv)
         Print("icon docked", icon);
         std::printf("popup points at %d,%d\n", int(popup.m_ptLastShown.x), int(popup.m_ptLastShown.y));
         Print("popup", popupRect());
-        const QImage now = Screenshot();
+        const QImage now = ProbeScreenshot();
         if (!drawnBelowPoint(now) && since.elapsed() < 5000)
             return false;
         check(drawnBelowPoint(now), "the popup drawn at the icon where the tray docked it");
-        Save(now, "tray-popup-docked.png");
+        SaveProbeScreenshot(now, "tray-popup-docked.png");
         // The tray moves the icon while the popup shows.
         ::kill(static_cast<pid_t>(std::atoi(host)), SIGUSR1);
         return true;
@@ -159,14 +142,14 @@ int main(int argc, char** argv)
         std::printf("popup points at %d,%d\n", int(popup.m_ptLastShown.x), int(popup.m_ptLastShown.y));
         const RECT where = popupRect();
         Print("popup", where);
-        const QImage now = Screenshot();
+        const QImage now = ProbeScreenshot();
         if (!drawnBelowPoint(now) && since.elapsed() < 5000)
             return false;
         check(drawnBelowPoint(now), "the popup followed the icon the tray moved");
         check(where.left <= popup.m_ptLastShown.x && popup.m_ptLastShown.x < where.right
                 && where.top == popup.m_ptLastShown.y,
             "the popup's anchor on the icon, the popup below it");
-        Save(now, "tray-popup-moved.png");
+        SaveProbeScreenshot(now, "tray-popup-moved.png");
         frame.m_mainTree.SelectItem(frame.FindPage(1, 2));
         frame.SendMessage(WM_COMMAND, ID_PAGE_CHECK_UPDATE);
         return true;
@@ -195,7 +178,7 @@ int main(int argc, char** argv)
         check(popup.m_strLastShownText.contains(QStringLiteral("msg=\"1,1,http://browser.test/one\"")),
             "the first row stays");
         check(Inside(icon, popup.m_ptLastShown), "the popup still points at the icon");
-        Save(Screenshot(), "update-popup-long-address.png");
+        SaveProbeScreenshot(ProbeScreenshot(), "update-popup-long-address.png");
         // The same page's alert again: its row is there already, so the popup stays as it is.
         frame.ShowUpdatePopup(1, 2, address, address);
         check(CountPopupRows(frame.m_strPopupLines) == 2, "a second alert of the long address adds no row");
